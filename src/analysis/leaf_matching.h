@@ -1,0 +1,47 @@
+// Leaf names: the leaf prefix, and the matcher for the target test.
+#ifndef TAVRIN_ANALYSIS_LEAF_MATCHING_H
+#define TAVRIN_ANALYSIS_LEAF_MATCHING_H
+
+#include <memory>
+#include <regex>
+#include <string>
+#include <string_view>
+
+// The bytes of a leaf name before its first '-' (the whole name when it has none).
+inline std::string_view leaf_prefix(std::string_view name) {
+    const size_t dash = name.find('-');
+    return dash == std::string_view::npos ? name : name.substr(0, dash);
+}
+
+// Tests leaf names against the search prefix: a byte-exact prefix test, or with a pattern, an
+// ECMAScript search anywhere in the name. The pattern is compiled once.
+//
+// The standard library's default regex engine backtracks recursively, one stack frame per step
+// through the name, so a long name can exhaust the stack. Patterns without back-references are
+// therefore run on its breadth-first engine, whose recursion is bounded by the size of the
+// pattern; the answer (is there a match?) is the same. Patterns with back-references need the
+// backtracking engine and are only run on names short enough for the stack; a longer name is
+// reported as a failure instead of crashing.
+class LeafMatcher {
+public:
+    LeafMatcher(const std::string& prefix, bool use_regex);
+
+    // False when the pattern could not be compiled; `error()` then says why.
+    bool valid() const { return error_.empty(); }
+    const std::string& error() const { return error_; }
+
+    bool matches(std::string_view name) const;
+
+    // Set when a name could not be tested safely; the answer for it was "no match".
+    const std::string& failure() const { return failure_; }
+
+private:
+    std::string prefix_;
+    bool use_regex_;
+    bool backtracking_ = false;
+    std::unique_ptr<std::regex> regex_;
+    std::string error_;
+    mutable std::string failure_;
+};
+
+#endif  // TAVRIN_ANALYSIS_LEAF_MATCHING_H

@@ -1,0 +1,98 @@
+// The sister-clade analysis: one Tavrin object analyses one tree.
+//
+// The constructor does the whole job: it loads the group file (when given), finds the target
+// clade (rerooting the tree once when that turns the target group into a clade), and names the
+// one or two sister clades into `sisters`. `bootstrap` / `bootstrapIsNull` then give the support
+// value printed on every row.
+//
+// Group relations are answered from indexes built while the group file is read, so that a list
+// of millions of pairs costs O(1) per membership test and O(matches) per common-group query;
+// the answers are those of scanning `groups` in list order (the first match wins).
+#ifndef TAVRIN_ANALYSIS_TAVRIN_H
+#define TAVRIN_ANALYSIS_TAVRIN_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tree/phylogeny.h"
+
+// One relation of the group file: `member` (a leaf prefix or a subgroup) belongs to `group`.
+struct GroupPair {
+    std::string group;
+    std::string member;
+};
+
+// Does `name` start with `prefix` (byte-exact)? With `use_regex`, `prefix` is an ECMAScript
+// pattern searched for anywhere in `name`; an invalid pattern matches nothing.
+bool is_prefix(std::string name, std::string prefix, bool use_regex);
+
+// Search flags shared by every level of the target search. Each analysis clears both when it
+// begins, so only one analysis may run at a time.
+extern bool rerooted;       // the search has rerooted the tree
+extern bool null_in_error;  // the search has found that the target group is not a clade
+
+class GroupIndex;
+class LeafMatcher;
+
+class Tavrin {
+public:
+    Phylogeny* tree = nullptr;         // not owning; a reroot replaces its root
+    Phylogeny_Node* target = nullptr;  // not owning; absent when no target clade was found
+    std::vector<GroupPair> groups;     // group relations, in file order with derived pairs
+    bool use_regex = false;            // leaf names are tested by pattern search
+    std::vector<std::string> sisters;  // sister clade names, `sister_count` of them
+    int32_t sister_count = 0;          // 0, 1 or 2
+    // Non-zero when a fatal input error (group file unreadable, invalid pattern) stopped the
+    // analysis; the message has been written and the driver ends the run with this status.
+    int exit_status = 0;
+
+    // Runs the whole analysis; the four-argument form loads `group_file` first.
+    Tavrin(Phylogeny* tree, std::string prefix, std::string group_file, bool use_regex);
+    Tavrin(Phylogeny* tree, std::string prefix, bool use_regex);
+    // A group file path given without the flag would otherwise turn silently into `true`.
+    Tavrin(Phylogeny* tree, std::string prefix, const char* group_file) = delete;
+    ~Tavrin();
+
+    Tavrin(const Tavrin&) = delete;
+    Tavrin& operator=(const Tavrin&) = delete;
+
+    // Appends the pairs of a group file, closed under membership as they are read.
+    void groupConfig(std::string path);
+    // Is `a` equal to `b`, or recorded as a member of group `b`?
+    bool sameGroup(std::string a, std::string b) const;
+    // The group of the first pair (list order) with member `a` whose group also has member `b`.
+    std::string lowest_common_group(std::string a, std::string b) const;
+
+    // Target search from `x`: none, `x` itself (every leaf below is a target leaf), or the node
+    // strictly inside `x` whose leaves are exactly its target leaves. May reroot once.
+    Phylogeny_Node* all_match(Phylogeny_Node* x, std::string prefix);
+
+    // `n` when every leaf below it passes the group test for `group`, otherwise none.
+    Phylogeny_Node* whole_tree_by_name(Phylogeny_Node* n, std::string group) const;
+    // The clade name of `n`: its shared leaf prefix or the first group holding all its leaves;
+    // a single leaf is named by its rendered prefix; empty when nothing fits.
+    std::string print_name_if_same(Phylogeny_Node* n) const;
+
+    // Names the sisters of `target` into `sisters` / `sister_count`.
+    void get_sisters();
+
+    // Support of the node joining the target to its first sister (of the sibling across the root).
+    double bootstrap() const;
+    // Whether "n/a" replaces the support value.
+    bool bootstrapIsNull() const;
+
+private:
+    void begin(bool with_group_file, const std::string& group_file);
+    void search_and_collect();
+    bool is_target_leaf(const Phylogeny_Node* leaf) const;
+    bool passes_group_test(const std::string& leaf_name, const std::string& group) const;
+    const GroupIndex& index() const;
+
+    std::string prefix_;
+    std::unique_ptr<LeafMatcher> matcher_;
+    mutable std::unique_ptr<GroupIndex> index_;
+};
+
+#endif  // TAVRIN_ANALYSIS_TAVRIN_H

@@ -1,0 +1,303 @@
+#include "tree/newick_reader.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include "tree/numbers.h"
+
+namespace tavrin {
+namespace {
+
+bool is_structural(char c) {
+    return c == '(' || c == ')' || c == ',';
+}
+
+double number_at(const std::string& text, size_t first, size_t last) {
+    return read_number(text.data() + first, text.data() + last);
+}
+
+// A leaf text splits at its first ':'; without one, the whole text is the name and the length is
+// read from its start (so a name such as "12" also gives the length 12).
+void fill_leaf(Phylogeny_Node* node, const std::string& text, size_t first, size_t last,
+               size_t colon) {
+    node->is_leaf = true;
+    node->support = 0;
+    if (colon < last) {
+        node->name.assign(text, first, colon - first);
+        node->length = number_at(text, colon + 1, last);
+    } else {
+        node->name.assign(text, first, last - first);
+        node->length = number_at(text, first, last);
+    }
+}
+
+// The tail of a wrapped node splits at its last ':'; without one, support and length are both
+// read from the whole tail.
+void fill_tail(Phylogeny_Node* node, const std::string& text, size_t first, size_t last,
+               size_t colon) {
+    if (colon < last) {
+        node->support = number_at(text, first, colon);
+        node->length = number_at(text, colon + 1, last);
+    } else {
+        node->support = number_at(text, first, last);
+        node->length = node->support;
+    }
+}
+
+void link(Phylogeny_Node* parent, Phylogeny_Node* left, Phylogeny_Node* right) {
+    parent->is_leaf = false;
+    parent->left = left;
+    parent->right = right;
+    left->parent = parent;
+    right->parent = parent;
+}
+
+// Releases nodes made by a reading that was abandoned; their links are cut first so that no
+// node is released twice.
+void release_all(std::vector<Phylogeny_Node*>& made) {
+    for (Phylogeny_Node* n : made)
+        n->left = n->right = nullptr;
+    for (Phylogeny_Node* n : made)
+        delete n;
+    made.clear();
+}
+
+}  // namespace
+
+bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t first, size_t last) {
+    // One frame per open '(' : the wrapped node being built, the children folded so far
+    // ((c1,c2),c3)... in `acc`, and the latest child, which becomes the right child at ')'.
+    struct Frame {
+        Phylogeny_Node* node;
+        Phylogeny_Node* acc;
+        Phylogeny_Node* pending;
+    };
+    std::vector<Frame> stack;
+    std::vector<Phylogeny_Node*> made;  // every node allocated here, for an abandoned reading
+    const char* s = text.data();
+    size_t p = first;
+    Phylogeny_Node* current = node;  // the node whose text starts at p
+
+    auto fail = [&]() {
+        release_all(made);
+        node->left = node->right = nullptr;
+        node->is_leaf = false;
+        node->name.clear();
+        node->support = node->length = 0;
+        return false;
+    };
+
+    for (;;) {
+        // Read the node starting at p into `current`.
+        if (p < last && s[p] == '(') {
+            stack.push_back({current, nullptr, nullptr});
+            ++p;
+            current = new Phylogeny_Node();
+            made.push_back(current);
+            continue;
+        }
+        size_t colon = last;
+        size_t q = p;
+        while (q < last && !is_structural(s[q])) {
+            if (s[q] == ':' && colon == last) colon = q;
+            ++q;
+        }
+        fill_leaf(current, text, p, q, colon);
+        p = q;
+        Phylogeny_Node* done = current;
+
+        // Attach the finished node and close every ')' that follows.
+        for (;;) {
+            if (stack.empty()) {
+                if (p != last) return fail();
+                made.clear();
+                return true;
+            }
+            Frame& f = stack.back();
+            if (f.pending == nullptr) {
+                f.pending = done;
+            } else if (f.acc == nullptr) {
+                f.acc = f.pending;
+                f.pending = done;
+            } else {
+                Phylogeny_Node* chain = new Phylogeny_Node();
+                made.push_back(chain);
+                link(chain, f.acc, f.pending);
+                f.acc = chain;
+                f.pending = done;
+            }
+            if (p < last && s[p] == ',') {
+                ++p;
+                current = new Phylogeny_Node();
+                made.push_back(current);
+                break;
+            }
+            if (p >= last || s[p] != ')' || f.acc == nullptr) return fail();
+            // Close the wrapped node: its tail runs to the next structural character.
+            ++p;
+            size_t tail_colon = last;
+            q = p;
+            while (q < last && !is_structural(s[q])) {
+                if (s[q] == ':') tail_colon = q;
+                ++q;
+            }
+            Phylogeny_Node* wrapped = f.node;
+            link(wrapped, f.acc, f.pending);
+            fill_tail(wrapped, text, p, q, tail_colon);
+            p = q;
+            stack.pop_back();
+            done = wrapped;
+        }
+    }
+}
+
+namespace {
+
+// Positions of the structural characters of one text, with the depth of every comma, and a
+// range-minimum tree answering "the last comma of least depth in a range".
+class TextIndex {
+public:
+    TextIndex(const std::string& text, size_t first, size_t last) {
+        int64_t depth = 0;
+        for (size_t i = first; i < last; ++i) {
+            switch (text[i]) {
+                case '(':
+                    opens_.push_back(i);
+                    ++depth;
+                    break;
+                case ')':
+                    closes_.push_back(i);
+                    --depth;
+                    break;
+                case ',':
+                    commas_.push_back(i);
+                    comma_depth_.push_back(depth);
+                    break;
+                case ':':
+                    colons_.push_back(i);
+                    break;
+                default:
+                    break;
+            }
+        }
+        size_ = commas_.size();
+        tree_.assign(2 * size_, Key{0, 0});
+        for (size_t i = 0; i < size_; ++i)
+            tree_[size_ + i] = Key{comma_depth_[i], i};
+        for (size_t i = size_; i-- > 1;)
+            tree_[i] = better(tree_[2 * i], tree_[2 * i + 1]);
+    }
+
+    // Depth reached just before position `pos`.
+    int64_t depth_before(size_t pos) const {
+        return static_cast<int64_t>(count_before(opens_, pos)) -
+               static_cast<int64_t>(count_before(closes_, pos));
+    }
+    // Index range of the commas in [first, last).
+    std::pair<size_t, size_t> commas_in(size_t first, size_t last) const {
+        return {count_before(commas_, first), count_before(commas_, last)};
+    }
+    // The last comma of least depth among commas [lo, hi), lo < hi: its position and depth.
+    std::pair<size_t, int64_t> split_comma(size_t lo, size_t hi) const {
+        Key best{std::numeric_limits<int64_t>::max(), 0};
+        bool any = false;
+        for (size_t l = lo + size_, r = hi + size_; l < r; l >>= 1, r >>= 1) {
+            if (l & 1) {
+                best = any ? better(best, tree_[l]) : tree_[l];
+                any = true;
+                ++l;
+            }
+            if (r & 1) {
+                --r;
+                best = any ? better(best, tree_[r]) : tree_[r];
+                any = true;
+            }
+        }
+        return {commas_[best.index], best.depth};
+    }
+    size_t first_of(const std::vector<size_t>& list, size_t first, size_t last) const {
+        auto it = std::lower_bound(list.begin(), list.end(), first);
+        return (it != list.end() && *it < last) ? *it : last;
+    }
+    size_t last_of(const std::vector<size_t>& list, size_t first, size_t last) const {
+        auto it = std::lower_bound(list.begin(), list.end(), last);
+        if (it == list.begin()) return SIZE_MAX;
+        --it;
+        return *it >= first ? *it : SIZE_MAX;
+    }
+
+    const std::vector<size_t>& opens() const { return opens_; }
+    const std::vector<size_t>& closes() const { return closes_; }
+    const std::vector<size_t>& colons() const { return colons_; }
+
+private:
+    struct Key {
+        int64_t depth;
+        size_t index;
+    };
+    // Least depth wins; among equal depths the later comma.
+    static Key better(const Key& a, const Key& b) {
+        if (a.depth != b.depth) return a.depth < b.depth ? a : b;
+        return a.index > b.index ? a : b;
+    }
+    static size_t count_before(const std::vector<size_t>& list, size_t pos) {
+        return static_cast<size_t>(std::lower_bound(list.begin(), list.end(), pos) - list.begin());
+    }
+
+    std::vector<size_t> opens_, closes_, commas_, colons_;
+    std::vector<int64_t> comma_depth_;
+    size_t size_ = 0;
+    std::vector<Key> tree_;
+};
+
+}  // namespace
+
+void read_general(Phylogeny_Node* node, const std::string& text, size_t first, size_t last) {
+    const TextIndex index(text, first, last);
+    struct Task {
+        Phylogeny_Node* node;
+        size_t first, last;
+    };
+    std::vector<Task> todo{{node, first, last}};
+    while (!todo.empty()) {
+        const Task t = todo.back();
+        todo.pop_back();
+        const auto [lo, hi] = index.commas_in(t.first, t.last);
+        if (lo == hi) {
+            fill_leaf(t.node, text, t.first, t.last,
+                      index.first_of(index.colons(), t.first, t.last));
+            continue;
+        }
+        auto [split, split_depth] = index.split_comma(lo, hi);
+        const int64_t min_depth = split_depth - index.depth_before(t.first);
+        size_t children_first = t.first;
+        size_t right_last = t.last;
+        t.node->is_leaf = false;
+        t.node->support = 0;
+        t.node->length = 0;
+        if (min_depth > 0) {
+            // Wrapped: drop everything up to the first '(' and from the last ')' on.
+            // Some comma lies at depth 1 or more, so a '(' precedes the split comma.
+            children_first = std::min(index.first_of(index.opens(), t.first, t.last) + 1, split);
+            const size_t close = index.last_of(index.closes(), t.first, t.last);
+            const size_t tail_first = close == SIZE_MAX ? t.first : close + 1;
+            const size_t colon = index.last_of(index.colons(), tail_first, t.last);
+            fill_tail(t.node, text, tail_first, t.last, colon == SIZE_MAX ? t.last : colon);
+            if (close != SIZE_MAX && close > split) right_last = close;
+        }
+        Phylogeny_Node* left = new Phylogeny_Node();
+        Phylogeny_Node* right = new Phylogeny_Node();
+        link(t.node, left, right);
+        todo.push_back({right, split + 1, right_last});
+        todo.push_back({left, children_first, split});
+    }
+}
+
+void read_node_text(Phylogeny_Node* node, const std::string& text, size_t first, size_t last) {
+    if (!read_well_formed(node, text, first, last)) read_general(node, text, first, last);
+}
+
+}  // namespace tavrin

@@ -1,0 +1,32 @@
+// Newick reading, shared by the two constructors and exposed for the tests that compare the two
+// reading paths.
+//
+// The dialect splits a node text on its last comma of lowest parenthesis depth and removes only
+// the first '(' and the last ')' of a wrapped text, so odd texts (redundant parentheses, stray
+// characters, unbalanced parentheses) still give a tree of two-child nodes. Two readers build
+// the same tree:
+// - read_well_formed: one pass, linear, for texts of the form  node := leaf | '(' node (',' node)+
+//   ')' tail, where leaves and tails hold none of "(),". It answers false on any other text.
+// - read_general: the rules for any text, with sorted position lists and a range-minimum tree
+//   over comma depths, O(n log n).
+#ifndef TAVRIN_TREE_NEWICK_READER_H
+#define TAVRIN_TREE_NEWICK_READER_H
+
+#include <cstddef>
+#include <string>
+
+#include "tree/phylogeny.h"
+
+namespace tavrin {
+
+// Each reader fills `node` (a fresh default node whose `parent` is already set) with the node
+// written in text[first, last) and builds its subtree below it.
+bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t first, size_t last);
+void read_general(Phylogeny_Node* node, const std::string& text, size_t first, size_t last);
+
+// The well-formed reader when it applies, else the general one.
+void read_node_text(Phylogeny_Node* node, const std::string& text, size_t first, size_t last);
+
+}  // namespace tavrin
+
+#endif  // TAVRIN_TREE_NEWICK_READER_H

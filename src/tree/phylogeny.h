@@ -1,0 +1,88 @@
+// The tree model: one rooted phylogenetic tree of two-child nodes.
+//
+// Ownership and links
+// - A Phylogeny owns its root; every internal node owns its `left` and `right` children.
+//   `parent` is a back link and owns nothing.
+// - Every child's `parent` names the node that holds it in `left` or `right`; the root has no
+//   parent. Nodes made by the reader always have both children or none.
+// - Nodes taken out of the tree while it is analysed (the old root after a reroot, the parent
+//   cut out when a target is folded onto its grandparent) are handed to the tree with
+//   `retire_node` / `retire_subtree`. They stay valid, links and all, until the tree is
+//   destroyed, and are released exactly once, then.
+// - No operation here recurses in proportion to the depth of the tree: every walk keeps its own
+//   stack, and destroying a node takes its subtree apart in a loop.
+#ifndef TAVRIN_TREE_PHYLOGENY_H
+#define TAVRIN_TREE_PHYLOGENY_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+class Phylogeny_Node {
+public:
+    double length = 0;     // branch length of the edge to the parent
+    double support = 0;    // support value of an internal node; 0 for leaves and when none given
+    bool is_leaf = false;  // true for a leaf
+    std::string name;      // leaf name; empty for internal nodes
+    int32_t label = 0;     // character state of a leaf, for state-change counting
+    Phylogeny_Node* left = nullptr;      // owning; first child, absent at a leaf
+    Phylogeny_Node* right = nullptr;     // owning; second child, absent at a leaf
+    Phylogeny_Node* parent = nullptr;    // not owning; absent at the root
+    std::unique_ptr<int32_t[]> changes;  // per-state change counts, 0..highest state
+
+    // An empty internal-looking node: no name, no children, zero values.
+    Phylogeny_Node() = default;
+    // Reads the node written in `text` and its whole subtree; `parent` becomes its parent.
+    Phylogeny_Node(std::string text, Phylogeny_Node* parent);
+    // Releases the subtree below the node (iteratively, however deep it is).
+    ~Phylogeny_Node();
+
+    Phylogeny_Node(const Phylogeny_Node&) = delete;
+    Phylogeny_Node& operator=(const Phylogeny_Node&) = delete;
+
+    // Newick-like rendering of the subtree with every number written as "%f". The argument
+    // does not affect the result.
+    std::string print(std::string unused) const;
+    std::string print() const;
+
+    // Parsimony count of one discrete character over the subtree (unit cost per change).
+    void label_by_name(std::string leaf_name, int state);
+    int32_t max_label() const;
+    Phylogeny_Node* find_by_name(std::string leaf_name);
+    void compute_changes(int highest_state);
+    int32_t min_changes();
+};
+
+class Phylogeny {
+public:
+    Phylogeny_Node* root = nullptr;  // owning; absent when the text was malformed
+
+    // Reads one tree from the whole text of a tree file. A text whose last character is not
+    // ';' is malformed: a message goes to standard error and `root` stays absent.
+    explicit Phylogeny(std::string text);
+    Phylogeny() = default;
+    ~Phylogeny();
+
+    Phylogeny(const Phylogeny&) = delete;
+    Phylogeny& operator=(const Phylogeny&) = delete;
+
+    // Places a new root on the edge between `a` and its child `b`; `r` is the current root
+    // (or any proper ancestor of `a`). The path from `a` up to `r` is reversed in place and `r`
+    // is taken out of the tree, its slot that held the path emptied and the other one still
+    // naming its remaining child. Returns the new root, which the caller stores.
+    static Phylogeny_Node* reroot(Phylogeny_Node* a, Phylogeny_Node* b, Phylogeny_Node* r);
+
+    // Hands over a node that is no longer part of the tree. It is released with the tree; its
+    // child links are not followed (they may point into the tree).
+    void retire_node(Phylogeny_Node* node);
+    // Hands over a detached subtree, released whole with the tree.
+    void retire_subtree(Phylogeny_Node* node);
+
+private:
+    // Nodes cut out of the tree, with whether their subtree goes with them.
+    std::vector<std::pair<Phylogeny_Node*, bool>> retired_;
+};
+
+#endif  // TAVRIN_TREE_PHYLOGENY_H

@@ -1,0 +1,52 @@
+#include "tree/phylogeny.h"
+
+namespace {
+
+// The child slot of `holder` that holds `child`: left when it is the left child, else right.
+Phylogeny_Node*& slot_of(Phylogeny_Node* holder, const Phylogeny_Node* child) {
+    return holder->left == child ? holder->left : holder->right;
+}
+
+}  // namespace
+
+Phylogeny_Node* Phylogeny::reroot(Phylogeny_Node* a, Phylogeny_Node* b, Phylogeny_Node* r) {
+    // The new root M sits on the edge a-b: b on its left, a on its right, with a's values.
+    Phylogeny_Node* m = new Phylogeny_Node();
+    m->is_leaf = false;
+    m->left = b;
+    m->support = a->support;
+    m->length = a->length;
+    m->right = a;
+
+    Phylogeny_Node* p1 = a->parent;
+    slot_of(a, b) = p1;
+
+    m->parent = r->parent;
+    if (r->parent) slot_of(r->parent, r) = m;
+
+    a->parent = m;
+    b->parent = m;
+
+    // Reverse the path a = P0, P1, ..., Pk = r. Every Pi takes the values its former child has
+    // just received, so all of them end with a's support and length.
+    Phylogeny_Node* below = a;  // P(i-1)
+    Phylogeny_Node* node = p1;  // Pi
+    while (true) {
+        Phylogeny_Node* above = node->parent;  // P(i+1), or r's parent at the top
+        const bool at_old_root = node == r;
+        slot_of(node, below) = at_old_root ? nullptr : above;
+        node->support = below->support;
+        node->length = below->length;
+        node->parent = below;
+        if (at_old_root) break;
+        below = node;
+        node = above;
+    }
+
+    // Take r out: its remaining child W replaces it under P(k-1).
+    Phylogeny_Node* w = r->left ? r->left : r->right;
+    Phylogeny_Node* before_root = r->parent;  // P(k-1)
+    slot_of(before_root, r) = w;
+    if (w) w->parent = before_root;
+    return m;
+}

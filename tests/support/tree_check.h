@@ -1,0 +1,171 @@
+// Test helpers for the tree model: a link-invariant checker, a compact shape dump, counters and
+// generators of deep Newick texts. Every walk keeps its own stack, so the helpers work on trees
+// of any depth.
+#ifndef TAVRIN_TESTS_SUPPORT_TREE_CHECK_H
+#define TAVRIN_TESTS_SUPPORT_TREE_CHECK_H
+
+#include <clocale>
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tree/phylogeny.h"
+
+namespace tree_check {
+
+// Describes the first broken link below `root`, or returns "" when the subtree is sound: the
+// root has no parent, every child's `parent` is the node holding it, an internal node has two
+// distinct children and a leaf has none.
+inline std::string check_links(const Phylogeny_Node* root) {
+    if (root == nullptr) return "root is absent";
+    if (root->parent != nullptr) return "root has a parent";
+    std::vector<const Phylogeny_Node*> stack{root};
+    while (!stack.empty()) {
+        const Phylogeny_Node* node = stack.back();
+        stack.pop_back();
+        const std::string where = node->is_leaf ? "leaf '" + node->name + "'" : "internal node";
+        if (node->is_leaf) {
+            if (node->left != nullptr || node->right != nullptr) return where + " has a child";
+            continue;
+        }
+        if (node->left == nullptr) return where + " has no left child";
+        if (node->right == nullptr) return where + " has no right child";
+        if (node->left == node->right) return where + " holds the same node twice";
+        for (const Phylogeny_Node* child : {node->left, node->right}) {
+            if (child->parent != node) return "a child of an " + where + " names another parent";
+            stack.push_back(child);
+        }
+    }
+    return "";
+}
+
+// Leaf names and parentheses only: "(A,(B,C))". An absent child shows as "-".
+inline std::string shape(const Phylogeny_Node* root) {
+    std::string out;
+    struct Item {
+        const Phylogeny_Node* node;
+        const char* text;  // written as is when set
+    };
+    std::vector<Item> stack{{root, nullptr}};
+    while (!stack.empty()) {
+        const Item item = stack.back();
+        stack.pop_back();
+        if (item.text != nullptr) {
+            out += item.text;
+        } else if (item.node == nullptr) {
+            out += '-';
+        } else if (item.node->is_leaf) {
+            out += item.node->name;
+        } else {
+            stack.push_back({nullptr, ")"});
+            stack.push_back({item.node->right, nullptr});
+            stack.push_back({nullptr, ","});
+            stack.push_back({item.node->left, nullptr});
+            stack.push_back({nullptr, "("});
+        }
+    }
+    return out;
+}
+
+// All nodes of the subtree in preorder (node, left subtree, right subtree).
+template <typename Node>
+std::vector<Node*> preorder(Node* root) {
+    std::vector<Node*> nodes;
+    std::vector<Node*> stack;
+    if (root != nullptr) stack.push_back(root);
+    while (!stack.empty()) {
+        Node* node = stack.back();
+        stack.pop_back();
+        nodes.push_back(node);
+        if (node->right != nullptr) stack.push_back(node->right);
+        if (node->left != nullptr) stack.push_back(node->left);
+    }
+    return nodes;
+}
+
+// Leaf names from left to right.
+inline std::vector<std::string> leaf_names(const Phylogeny_Node* root) {
+    std::vector<std::string> names;
+    for (const Phylogeny_Node* node : preorder(root)) {
+        if (node->is_leaf) names.push_back(node->name);
+    }
+    return names;
+}
+
+inline std::size_t node_count(const Phylogeny_Node* root) {
+    std::size_t count = 0;
+    std::vector<const Phylogeny_Node*> stack;
+    if (root != nullptr) stack.push_back(root);
+    while (!stack.empty()) {
+        const Phylogeny_Node* node = stack.back();
+        stack.pop_back();
+        ++count;
+        if (node->left != nullptr) stack.push_back(node->left);
+        if (node->right != nullptr) stack.push_back(node->right);
+    }
+    return count;
+}
+
+inline std::size_t leaf_count(const Phylogeny_Node* root) {
+    std::size_t count = 0;
+    std::vector<const Phylogeny_Node*> stack;
+    if (root != nullptr) stack.push_back(root);
+    while (!stack.empty()) {
+        const Phylogeny_Node* node = stack.back();
+        stack.pop_back();
+        if (node->is_leaf) ++count;
+        if (node->left != nullptr) stack.push_back(node->left);
+        if (node->right != nullptr) stack.push_back(node->right);
+    }
+    return count;
+}
+
+// "((((L1,L2),L3),L4)...,Ln)": a ladder n - 1 levels deep on the left, without the final ';'.
+inline std::string caterpillar(std::size_t n) {
+    std::string text(n > 1 ? n - 1 : 0, '(');
+    text += "L1";
+    for (std::size_t i = 2; i <= n; ++i) text += ",L" + std::to_string(i) + ")";
+    return text;
+}
+
+// "(L1,L2,...,Ln)": one node with n children, without the final ';'.
+inline std::string star(std::size_t n) {
+    std::string text = "(L1";
+    for (std::size_t i = 2; i <= n; ++i) text += ",L" + std::to_string(i);
+    return text + ")";
+}
+
+// Switches LC_NUMERIC to a locale whose decimal separator is ',' for the life of the object, when
+// one is installed; `active()` tells whether it is. The previous locale comes back afterwards.
+class CommaDecimalLocale {
+public:
+    CommaDecimalLocale() {
+        const char* current = std::setlocale(LC_NUMERIC, nullptr);
+        previous_ = current != nullptr ? current : "C";
+        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "de_DE",
+                                 "fr_FR", "nl_NL.UTF-8", "ru_RU.UTF-8"}) {
+            if (std::setlocale(LC_NUMERIC, name) != nullptr) {
+                const std::lconv* conv = std::localeconv();
+                if (conv != nullptr && std::string(conv->decimal_point) == ",") {
+                    active_ = true;
+                    return;
+                }
+            }
+        }
+        std::setlocale(LC_NUMERIC, previous_.c_str());
+    }
+    ~CommaDecimalLocale() { std::setlocale(LC_NUMERIC, previous_.c_str()); }
+    CommaDecimalLocale(const CommaDecimalLocale&) = delete;
+    CommaDecimalLocale& operator=(const CommaDecimalLocale&) = delete;
+
+    bool active() const { return active_; }
+
+private:
+    std::string previous_;
+    bool active_ = false;
+};
+
+}  // namespace tree_check
+
+#endif  // TAVRIN_TESTS_SUPPORT_TREE_CHECK_H
