@@ -1,4 +1,5 @@
 // Tavrin: for each tree file, the sister clades of the target group and their support.
+#include <malloc.h>
 #include <sys/stat.h>
 
 #include <fstream>
@@ -73,7 +74,18 @@ bool is_directory(const std::string& path) {
 bool read_tree_text(const std::string& path, std::string& text) {
     std::ifstream file(path, std::ios::binary);
     if (!file.is_open() || is_directory(path)) return false;
-    text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    // One allocation of the file's size when it is known (a regular file), else read to the end.
+    file.seekg(0, std::ios::end);
+    const std::streamoff size = file.tellg();
+    file.seekg(0, std::ios::beg);
+    if (size > 0 && file) {
+        text.resize(static_cast<size_t>(size));
+        file.read(&text[0], size);
+        text.resize(static_cast<size_t>(file.gcount()));
+        if (file.bad()) return false;
+        file.clear();
+    }
+    text.append(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     if (file.bad()) return false;
     size_t kept = 0;
     for (char c : text) {
@@ -107,6 +119,10 @@ int analyse(Phylogeny& tree, const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Memory once obtained stays with the process: tree after tree reuses the same pages
+    // instead of asking the kernel for fresh ones, which is most of the cost of a big tree.
+    mallopt(M_MMAP_MAX, 0);
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
     std::ios::sync_with_stdio(false);
     const std::vector<std::string> arg(argv, argv + argc);
     Options options;

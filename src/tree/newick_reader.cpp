@@ -55,34 +55,32 @@ void link(Phylogeny_Node* parent, Phylogeny_Node* left, Phylogeny_Node* right) {
     right->parent = parent;
 }
 
-// Releases nodes made by a reading that was abandoned; their links are cut first so that no
-// node is released twice.
-void release_all(std::vector<Phylogeny_Node*>& made) {
-    for (Phylogeny_Node* n : made)
-        n->left = n->right = nullptr;
-    for (Phylogeny_Node* n : made)
-        delete n;
-    made.clear();
-}
-
 }  // namespace
 
 bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t first, size_t last) {
-    // One frame per open '(' : the wrapped node being built, the children folded so far
-    // ((c1,c2),c3)... in `acc`, and the latest child, which becomes the right child at ')'.
+    // One frame per open '(' : the wrapped node being built (not yet linked to anything), the
+    // children folded so far ((c1,c2),c3)... in `acc`, and the latest child, which becomes the
+    // right child at the closing ')'.
     struct Frame {
         Phylogeny_Node* node;
         Phylogeny_Node* acc;
         Phylogeny_Node* pending;
     };
     std::vector<Frame> stack;
-    std::vector<Phylogeny_Node*> made;  // every node allocated here, for an abandoned reading
     const char* s = text.data();
     size_t p = first;
     Phylogeny_Node* current = node;  // the node whose text starts at p
 
+    // An abandoned reading releases what it made: every node is held by exactly one frame
+    // (its own node, or the subtrees in acc and pending), or lies below `node`.
     auto fail = [&]() {
-        release_all(made);
+        for (Frame& f : stack) {
+            if (f.node != node) delete f.node;
+            delete f.acc;
+            delete f.pending;
+        }
+        delete node->left;
+        delete node->right;
         node->left = node->right = nullptr;
         node->is_leaf = false;
         node->name.clear();
@@ -96,7 +94,6 @@ bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t firs
             stack.push_back({current, nullptr, nullptr});
             ++p;
             current = new Phylogeny_Node();
-            made.push_back(current);
             continue;
         }
         size_t colon = last;
@@ -111,11 +108,7 @@ bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t firs
 
         // Attach the finished node and close every ')' that follows.
         for (;;) {
-            if (stack.empty()) {
-                if (p != last) return fail();
-                made.clear();
-                return true;
-            }
+            if (stack.empty()) return p == last ? true : fail();
             Frame& f = stack.back();
             if (f.pending == nullptr) {
                 f.pending = done;
@@ -124,7 +117,6 @@ bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t firs
                 f.pending = done;
             } else {
                 Phylogeny_Node* chain = new Phylogeny_Node();
-                made.push_back(chain);
                 link(chain, f.acc, f.pending);
                 f.acc = chain;
                 f.pending = done;
@@ -132,10 +124,11 @@ bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t firs
             if (p < last && s[p] == ',') {
                 ++p;
                 current = new Phylogeny_Node();
-                made.push_back(current);
                 break;
             }
-            if (p >= last || s[p] != ')' || f.acc == nullptr) return fail();
+            if (p >= last || s[p] != ')' || f.acc == nullptr) {
+                return fail();
+            }
             // Close the wrapped node: its tail runs to the next structural character.
             ++p;
             size_t tail_colon = last;

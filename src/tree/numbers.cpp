@@ -2,9 +2,12 @@
 
 #include <locale.h>
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <system_error>
 
 namespace tavrin {
 namespace {
@@ -35,6 +38,21 @@ double read_number(const char* first, const char* last) {
     while (end < last && may_continue_number(*end))
         ++end;
     if (end == first) return 0.0;
+    // Plain decimal numbers (the usual case) are read by from_chars, which rounds exactly as
+    // strtod does. Hex floats, inf/nan words, a leading '+' and out-of-range values go to strtod.
+    if (*first != '+') {
+        bool plain = true;
+        for (const char* c = first; c < end && plain; ++c) {
+            plain = (*c >= '0' && *c <= '9') || *c == '.' || *c == 'e' || *c == 'E' ||
+                    *c == '-' || *c == '+';
+        }
+        if (plain) {
+            double value = 0;
+            const auto result = std::from_chars(first, end, value);
+            if (result.ec == std::errc()) return value;
+            if (result.ec == std::errc::invalid_argument) return 0.0;
+        }
+    }
     // strtod needs a terminated string; copy only the candidate characters.
     char small[64];
     std::string big;
@@ -53,6 +71,16 @@ double read_number(const char* first, const char* last) {
 }
 
 void append_fixed(std::string& out, double value) {
+    if (std::isfinite(value)) {
+        // to_chars rounds exactly like printf's "%f" (to nearest, ties to even), much faster.
+        char buffer[400];  // the widest finite double in fixed notation with six decimals
+        const auto result =
+            std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
+        if (result.ec == std::errc()) {
+            out.append(buffer, result.ptr);
+            return;
+        }
+    }
     locale_t previous = uselocale(c_locale());
     char small[64];
     const int n = std::snprintf(small, sizeof small, "%f", value);

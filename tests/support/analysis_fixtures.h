@@ -39,7 +39,8 @@ using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 inline Pairs pairs_of(const std::vector<GroupPair>& groups) {
     Pairs out;
-    for (const GroupPair& pair : groups) out.emplace_back(pair.group, pair.member);
+    for (const GroupPair& pair : groups)
+        out.emplace_back(pair.group, pair.member);
     return out;
 }
 
@@ -84,7 +85,7 @@ inline std::string left_ladder(const std::string& first, const std::string& seco
 
 // One analysis with the tree it runs on. The tree is declared first so that it outlives the
 // analysis that refers to it.
-struct Run {
+struct AnalysisRun {
     std::unique_ptr<Phylogeny> tree;
     std::unique_ptr<Tavrin> tavrin;
     std::string err;  // what the analysis wrote to standard error
@@ -98,9 +99,9 @@ struct Run {
 
 // Reads `text` and runs the analysis on it: with a group file when `group_file` is not null,
 // otherwise with the constructor that takes none.
-inline Run analyse(const std::string& text, const std::string& prefix,
-                   const std::string* group_file = nullptr, bool use_regex = false) {
-    Run run;
+inline AnalysisRun analyse(const std::string& text, const std::string& prefix,
+                           const std::string* group_file = nullptr, bool use_regex = false) {
+    AnalysisRun run;
     run.tree = std::make_unique<Phylogeny>(text);
     testing::internal::CaptureStderr();
     if (group_file != nullptr) {

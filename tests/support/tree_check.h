@@ -124,15 +124,38 @@ inline std::size_t leaf_count(const Phylogeny_Node* root) {
 // "((((L1,L2),L3),L4)...,Ln)": a ladder n - 1 levels deep on the left, without the final ';'.
 inline std::string caterpillar(std::size_t n) {
     std::string text(n > 1 ? n - 1 : 0, '(');
+    text.reserve(n * 11);
     text += "L1";
-    for (std::size_t i = 2; i <= n; ++i) text += ",L" + std::to_string(i) + ")";
+    for (std::size_t i = 2; i <= n; ++i) {
+        text += ",L";
+        text += std::to_string(i);
+        text += ')';
+    }
+    return text;
+}
+
+// "(L1,(L2,(...(Ln-1,Ln)...)))": a ladder n - 1 levels deep on the right, without the final ';'.
+inline std::string right_ladder(std::size_t n) {
+    std::string text;
+    text.reserve(n * 11);
+    for (std::size_t i = 1; i < n; ++i) {
+        text += "(L";
+        text += std::to_string(i);
+        text += ',';
+    }
+    text += "L" + std::to_string(n);
+    text.append(n > 1 ? n - 1 : 0, ')');
     return text;
 }
 
 // "(L1,L2,...,Ln)": one node with n children, without the final ';'.
 inline std::string star(std::size_t n) {
     std::string text = "(L1";
-    for (std::size_t i = 2; i <= n; ++i) text += ",L" + std::to_string(i);
+    text.reserve(n * 11);
+    for (std::size_t i = 2; i <= n; ++i) {
+        text += ",L";
+        text += std::to_string(i);
+    }
     return text + ")";
 }
 

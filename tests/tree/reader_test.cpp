@@ -21,8 +21,9 @@ testing::AssertionResult fields_are(const Phylogeny_Node* node, bool is_leaf,
         node->length != length) {
         return testing::AssertionFailure()
                << "got is_leaf=" << node->is_leaf << " name='" << node->name
-               << "' support=" << node->support << " length=" << node->length << ", want is_leaf="
-               << is_leaf << " name='" << name << "' support=" << support << " length=" << length;
+               << "' support=" << node->support << " length=" << node->length
+               << ", want is_leaf=" << is_leaf << " name='" << name << "' support=" << support
+               << " length=" << length;
     }
     if (node->label != 0 || node->changes != nullptr) {
         return testing::AssertionFailure() << "label or change counts set by the reader";
@@ -241,10 +242,10 @@ struct NumberCase {
 
 TEST(ReaderNumbers, ReadAsTheLongestLeadingNumber) {
     const std::vector<NumberCase> cases = {
-        {" 1.5e2", 150}, {"\t7", 7},      {"-3", -3},     {"+2.5", 2.5}, {".5", 0.5},
-        {"-.5", -0.5},   {"2E-2", 0.02},  {"1e", 1},      {"1e+", 1},    {"1.5.3", 1.5},
-        {"5abc", 5},     {"1:2", 1},      {"abc", 0},     {"", 0},       {"- 3", 0},
-        {"e5", 0},       {"007", 7},      {"1.", 1},      {".", 0},      {"1e2.5", 100},
+        {" 1.5e2", 150}, {"\t7", 7},     {"-3", -3}, {"+2.5", 2.5}, {".5", 0.5},
+        {"-.5", -0.5},   {"2E-2", 0.02}, {"1e", 1},  {"1e+", 1},    {"1.5.3", 1.5},
+        {"5abc", 5},     {"1:2", 1},     {"abc", 0}, {"", 0},       {"- 3", 0},
+        {"e5", 0},       {"007", 7},     {"1.", 1},  {".", 0},      {"1e2.5", 100},
     };
     for (const NumberCase& c : cases) {
         SCOPED_TRACE(std::string("length text '") + c.text + "'");
@@ -253,6 +254,27 @@ TEST(ReaderNumbers, ReadAsTheLongestLeadingNumber) {
         EXPECT_DOUBLE_EQ(tree.root->length, c.value);
         EXPECT_EQ(tree.root->name, "A");
     }
+}
+
+// A number is a sign, digits with one optional point and an optional exponent, nothing more: the
+// words and hexadecimal forms that strtod also takes would turn names such as "Nanoarchaeum" or
+// "Infernus" into NaN or infinite lengths.
+TEST(ReaderNumbers, OnlyDecimalNumbersAreRead) {
+    const std::vector<NumberCase> cases = {
+        {"inf", 0},    {"-INF", 0}, {"infinity", 0}, {"nan", 0},
+        {"NaN(1)", 0}, {"0x1A", 0}, {"0x1p3", 0},    {"1e5x", 100000},
+    };
+    for (const NumberCase& c : cases) {
+        SCOPED_TRACE(std::string("length text '") + c.text + "'");
+        Phylogeny tree(std::string("A:") + c.text + ";");
+        ASSERT_NE(tree.root, nullptr);
+        EXPECT_EQ(tree.root->length, c.value);
+    }
+    Phylogeny names("(Nanoarchaeum,Infernus);");
+    EXPECT_TRUE(leaf_is(names.root->left, "Nanoarchaeum", 0));
+    EXPECT_TRUE(leaf_is(names.root->right, "Infernus", 0));
+    Phylogeny tail("((A,B)nan:inf,C);");
+    EXPECT_TRUE(internal_is(tail.root->left, 0, 0));
 }
 
 TEST(ReaderNumbers, DecimalPointIsAlwaysAPoint) {

@@ -72,8 +72,7 @@ TEST(Render, MissingChildrenShowAsNull) {
     outer.left->parent = &outer;
     outer.left->right = make_leaf("C", 1, outer.left);
     outer.right = make_leaf("D", 0, &outer);
-    EXPECT_EQ(outer.print(),
-              "((NULL,C:1.000000)0.000000:0.000000,D:0.000000)0.000000:0.000000");
+    EXPECT_EQ(outer.print(), "((NULL,C:1.000000)0.000000:0.000000,D:0.000000)0.000000:0.000000");
 }
 
 TEST(Render, ArgumentDoesNotChangeTheResult) {

@@ -36,8 +36,8 @@ testing::AssertionResult links_are(const Phylogeny_Node* node, const Phylogeny_N
 
 testing::AssertionResult values_are(const Phylogeny_Node* node, double support, double length) {
     if (node->support == support && node->length == length) return testing::AssertionSuccess();
-    return testing::AssertionFailure() << "support " << node->support << ", length "
-                                       << node->length << "; want " << support << ", " << length;
+    return testing::AssertionFailure() << "support " << node->support << ", length " << node->length
+                                       << "; want " << support << ", " << length;
 }
 
 std::vector<std::string> sorted_leaves(const Phylogeny_Node* root) {
@@ -125,7 +125,8 @@ TEST(Reroot, LongerPathCarriesTheChosenNodesValuesAllTheWayUp) {
     EXPECT_TRUE(links_are(y, ant, bee, q));
     EXPECT_TRUE(links_are(r, nullptr, ant, y));
     EXPECT_EQ(ant->parent, y);
-    for (const Phylogeny_Node* node : {m, x, q, y, r}) EXPECT_TRUE(values_are(node, 70, 0.3));
+    for (const Phylogeny_Node* node : {m, x, q, y, r})
+        EXPECT_TRUE(values_are(node, 70, 0.3));
     EXPECT_TRUE(values_are(ant, 0, 1));
     EXPECT_TRUE(values_are(bee, 0, 2));
 }

@@ -1,0 +1,215 @@
+// Group file loading and the two group relations: the list order, its closure under membership,
+// the odd inputs a hand-written file brings, and the fatal unreadable file.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "analysis/tavrin.h"
+#include "support/analysis_fixtures.h"
+#include "support/tree_check.h"
+
+namespace {
+
+using analysis_fixtures::analyse;
+using analysis_fixtures::Bare;
+using analysis_fixtures::kLargerFirstGroups;
+using analysis_fixtures::kNestedGroups;
+using analysis_fixtures::Pairs;
+using analysis_fixtures::pairs_of;
+using analysis_fixtures::unique_temp_path;
+
+Pairs load(const std::string& content) {
+    Bare bare;
+    bare.load(content);
+    return pairs_of(bare->groups);
+}
+
+TEST(GroupFile, SmallestGroupsFirstCarriesMembersUp) {
+    const Pairs expected = {{"Opisthokonta", "Fungi"},    {"Opisthokonta", "Metazoa"},
+                            {"Amorphea", "Opisthokonta"}, {"Amorphea", "Fungi"},
+                            {"Amorphea", "Metazoa"},      {"Amorphea", "Amoebozoa"}};
+    EXPECT_EQ(load(kNestedGroups), expected);
+}
+
+TEST(GroupFile, LargerGroupFirstRecordsOnlyTheLines) {
+    const Pairs expected = {{"Amorphea", "Opisthokonta"},
+                            {"Amorphea", "Amoebozoa"},
+                            {"Opisthokonta", "Fungi"},
+                            {"Opisthokonta", "Metazoa"}};
+    EXPECT_EQ(load(kLargerFirstGroups), expected);
+}
+
+TEST(GroupFile, MemberAddedAfterPlacementIsNotCarriedUp) {
+    Bare bare;
+    bare.load("Opisthokonta Fungi\nAmorphea Opisthokonta\nOpisthokonta Metazoa\n");
+    const Pairs expected = {{"Opisthokonta", "Fungi"},
+                            {"Amorphea", "Opisthokonta"},
+                            {"Amorphea", "Fungi"},
+                            {"Opisthokonta", "Metazoa"}};
+    EXPECT_EQ(pairs_of(bare->groups), expected);
+    EXPECT_TRUE(bare->sameGroup("Fungi", "Amorphea"));
+    EXPECT_FALSE(bare->sameGroup("Metazoa", "Amorphea"));
+}
+
+TEST(GroupFile, LineEndsBlankLinesAndSeparatorsMakeNoDifference) {
+    const Pairs reference = load(kNestedGroups);
+    EXPECT_EQ(load("Opisthokonta Fungi\r\nOpisthokonta Metazoa\r\nAmorphea Opisthokonta\r\n"
+                   "Amorphea Amoebozoa"),
+              reference);
+    EXPECT_EQ(load("Opisthokonta Fungi\nOpisthokonta Metazoa\nAmorphea Opisthokonta\n"
+                   "Amorphea Amoebozoa"),
+              reference);
+    EXPECT_EQ(load("\n\n  Opisthokonta\tFungi\n\nOpisthokonta   Metazoa \v\fAmorphea\n"
+                   "Opisthokonta Amorphea Amoebozoa\n\n"),
+              reference);
+}
+
+TEST(GroupFile, TokensArePairedAcrossLines) {
+    Bare bare;
+    bare.load("A B C\nD E\n");
+    const Pairs expected = {{"A", "B"}, {"C", "D"}, {"E", ""}};
+    EXPECT_EQ(pairs_of(bare->groups), expected);
+    // The final unpaired token records the empty name as a member.
+    EXPECT_TRUE(bare->sameGroup("", "E"));
+    EXPECT_FALSE(bare->sameGroup("E", "D"));
+}
+
+TEST(GroupFile, SelfPairIsListedTwiceAndLoadingEnds) {
+    EXPECT_EQ(load("X X\n"), (Pairs{{"X", "X"}, {"X", "X"}}));
+}
+
+TEST(GroupFile, CycleIsClosedOnceAndBothMembershipsHold) {
+    Bare bare;
+    bare.load("A B\nB A\n");
+    EXPECT_EQ(pairs_of(bare->groups), (Pairs{{"A", "B"}, {"B", "A"}, {"B", "B"}}));
+    EXPECT_TRUE(bare->sameGroup("A", "B"));
+    EXPECT_TRUE(bare->sameGroup("B", "A"));
+}
+
+TEST(GroupFile, EmptyOrBlankFileActsAsNoGroupFile) {
+    for (const char* content : {"", " \n\t\r\n\n"}) {
+        SCOPED_TRACE(testing::PrintToString(content));
+        Bare bare;
+        bare.load(content);
+        EXPECT_TRUE(bare->groups.empty());
+        EXPECT_TRUE(bare->sameGroup("Fungi", "Fungi"));
+        EXPECT_FALSE(bare->sameGroup("Fungi", "Opisthokonta"));
+        EXPECT_EQ(bare->lowest_common_group("Fungi", "Fungi"), "");
+    }
+}
+
+// The relations must see pairs appended after they were first asked.
+TEST(GroupFile, SecondLoadClosesOverTheWholeList) {
+    Bare bare;
+    bare.load("Opisthokonta Fungi\n");
+    EXPECT_FALSE(bare->sameGroup("Fungi", "Amorphea"));
+    EXPECT_EQ(bare->lowest_common_group("Fungi", "Opisthokonta"), "");
+    bare.load("Amorphea Opisthokonta\n");
+    EXPECT_EQ(
+        pairs_of(bare->groups),
+        (Pairs{{"Opisthokonta", "Fungi"}, {"Amorphea", "Opisthokonta"}, {"Amorphea", "Fungi"}}));
+    EXPECT_TRUE(bare->sameGroup("Fungi", "Amorphea"));
+    EXPECT_EQ(bare->lowest_common_group("Fungi", "Opisthokonta"), "Amorphea");
+}
+
+TEST(GroupFile, UnopenableOrUnreadablePathIsFatal) {
+    const std::string missing = unique_temp_path("no such dir") + "/groups file.txt";
+    for (const std::string& path : {missing, testing::TempDir()}) {
+        SCOPED_TRACE(path);
+        Bare bare;
+        testing::internal::CaptureStderr();
+        bare->groupConfig(path);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "Couldnt open file: " + path + "\n");
+        EXPECT_EQ(bare->exit_status, 15);
+        EXPECT_TRUE(bare->groups.empty());
+    }
+}
+
+// A failed load stops the analysis before the search: the tree below would otherwise be
+// rerooted and the target found.
+TEST(GroupFile, UnopenableFileStopsTheAnalysisBeforeTheSearch) {
+    const std::string missing = unique_temp_path("absent") + ".txt";
+    for (const std::string& path : {missing, testing::TempDir()}) {
+        SCOPED_TRACE(path);
+        auto run = analyse("((Fungi-1,Metazoa-1),(Fungi-2,Fungi-3));", "Fungi", &path);
+        EXPECT_EQ(run.err, "Couldnt open file: " + path + "\n");
+        EXPECT_EQ(run->exit_status, 15);
+        EXPECT_EQ(run->target, nullptr);
+        EXPECT_EQ(run->sister_count, 0);
+        EXPECT_TRUE(run->sisters.empty());
+        EXPECT_FALSE(rerooted);
+        EXPECT_EQ(tree_check::shape(run.tree->root), "((Fungi-1,Metazoa-1),(Fungi-2,Fungi-3))");
+    }
+}
+
+TEST(GroupRelations, MembershipIsDirectedAndFollowsTheList) {
+    struct Row {
+        const char* a;
+        const char* b;
+        bool nested;
+        bool larger_first;
+    };
+    const Row rows[] = {
+        {"Fungi", "Fungi", true, true},
+        {"Fungi", "Opisthokonta", true, true},
+        {"Opisthokonta", "Fungi", false, false},
+        {"Fungi", "Amorphea", true, false},
+        {"Amoebozoa", "Amorphea", true, true},
+        {"Amorphea", "Amorphea", true, true},
+        {"Bacteria", "Amorphea", false, false},
+        // Exact bytes: case, trailing punctuation and shorter names all differ.
+        {"fungi", "Opisthokonta", false, false},
+        {"Fungi", "opisthokonta", false, false},
+        {"Fungi,", "Opisthokonta", false, false},
+        {"Fung", "Opisthokonta", false, false},
+    };
+    Bare nested;
+    nested.load(kNestedGroups);
+    Bare larger_first;
+    larger_first.load(kLargerFirstGroups);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.a) + " in " + row.b);
+        EXPECT_EQ(nested->sameGroup(row.a, row.b), row.nested);
+        EXPECT_EQ(larger_first->sameGroup(row.a, row.b), row.larger_first);
+    }
+}
+
+TEST(GroupRelations, FirstCommonGroupInListOrder) {
+    struct Row {
+        const char* a;
+        const char* b;
+        const char* nested;
+        const char* larger_first;
+    };
+    const Row rows[] = {
+        {"Fungi", "Metazoa", "Opisthokonta", "Opisthokonta"},
+        {"Metazoa", "Fungi", "Opisthokonta", "Opisthokonta"},
+        {"Fungi", "Amoebozoa", "Amorphea", ""},
+        {"Metazoa", "Metazoa", "Opisthokonta", "Opisthokonta"},
+        {"Fungi", "Opisthokonta", "Amorphea", ""},
+        {"Opisthokonta", "Fungi", "Amorphea", ""},
+        {"Opisthokonta", "Amoebozoa", "Amorphea", "Amorphea"},
+        {"Amorphea", "Fungi", "", ""},
+        {"Fungi", "Amorphea", "", ""},
+        {"Fungi", "Bacteria", "", ""},
+    };
+    Bare nested;
+    nested.load(kNestedGroups);
+    Bare larger_first;
+    larger_first.load(kLargerFirstGroups);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.a) + " with " + row.b);
+        EXPECT_EQ(nested->lowest_common_group(row.a, row.b), row.nested);
+        EXPECT_EQ(larger_first->lowest_common_group(row.a, row.b), row.larger_first);
+    }
+}
+
+// The first name's pairs are taken in list order; the second name's pairs only confirm.
+TEST(GroupRelations, FirstCommonGroupFollowsTheFirstName) {
+    Bare bare;
+    bare.load("G1 b\nG2 a\nG2 b\nG1 a\n");
+    EXPECT_EQ(bare->lowest_common_group("a", "b"), "G2");
+    EXPECT_EQ(bare->lowest_common_group("b", "a"), "G1");
+}
+
+}  // namespace

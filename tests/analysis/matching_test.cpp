@@ -1,0 +1,158 @@
+// Leaf name matching: the plain prefix test, the pattern search of --E, and the group-file
+// fallback of the target test, alone and inside an analysis.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "analysis/tavrin.h"
+#include "support/analysis_fixtures.h"
+
+namespace {
+
+using analysis_fixtures::analyse;
+using analysis_fixtures::TempFile;
+using Names = std::vector<std::string>;
+
+constexpr bool kPlain = false;
+constexpr bool kRegex = true;
+
+TEST(Matching, EmptyPrefixMatchesEveryName) {
+    for (const char* name : {"Fungi-Sc1", "", "-x", "Sc1"}) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(is_prefix(name, "", kPlain));
+        EXPECT_TRUE(is_prefix(name, "", kRegex));
+    }
+}
+
+TEST(Matching, PlainPrefixIsByteExactOverTheWholeName) {
+    EXPECT_TRUE(is_prefix("Fungi-Sc1", "Fungi", kPlain));
+    EXPECT_TRUE(is_prefix("Fungi-Sc1", "Fung", kPlain));
+    EXPECT_TRUE(is_prefix("Fungi-Sc1", "Fungi-S", kPlain));
+    EXPECT_TRUE(is_prefix("Fungi-Sc1", "Fungi-Sc1", kPlain));
+    EXPECT_FALSE(is_prefix("Fungi-Sc1", "Fungi-Sc12", kPlain));
+    EXPECT_FALSE(is_prefix("Fung", "Fungi", kPlain));
+    EXPECT_FALSE(is_prefix("", "F", kPlain));
+    EXPECT_FALSE(is_prefix("fungi-Sc1", "Fungi", kPlain));
+    EXPECT_FALSE(is_prefix("XFungi-Sc1", "Fungi", kPlain));
+    EXPECT_FALSE(is_prefix(" Fungi-Sc1", "Fungi", kPlain));
+    // Pattern characters mean nothing to the plain test.
+    EXPECT_FALSE(is_prefix("Fungi-Sc1", "Fung.", kPlain));
+    EXPECT_TRUE(is_prefix("Fung.-1", "Fung.", kPlain));
+}
+
+TEST(Matching, MultibyteNamesCompareByBytes) {
+    EXPECT_TRUE(is_prefix("\xCE\xA9mega-1", "\xCE\xA9", kPlain));  // Omega sign, two bytes
+    EXPECT_TRUE(is_prefix("\xCE\xA9mega-1", "\xCE", kPlain));      // half a character
+    EXPECT_FALSE(is_prefix("Omega-1", "\xCE\xA9", kPlain));
+    // Precomposed e-acute does not match e followed by a combining accent.
+    EXPECT_FALSE(is_prefix("\xC3\xA9t\xC3\xA9-1", "e\xCC\x81", kPlain));
+}
+
+TEST(Matching, PatternIsSearchedAnywhereWithEcmaScriptSyntax) {
+    EXPECT_TRUE(is_prefix("Fungi-Sc1", "^Fungi-S", kRegex));
+    EXPECT_FALSE(is_prefix("XFungi-Sc1", "^Fungi-S", kRegex));
+    EXPECT_TRUE(is_prefix("Fungi-Sc1", "Fungi", kRegex));
+    EXPECT_TRUE(is_prefix("XFungi-Sc1", "Fungi", kRegex));
+    EXPECT_FALSE(is_prefix("fungi-Sc1", "Fungi", kRegex));
+    EXPECT_TRUE(is_prefix("Metazoa-Hs2", "Fungi|Metazoa", kRegex));
+    EXPECT_TRUE(is_prefix("Sc1", "\\d", kRegex));
+    // Lookahead exists in the ECMAScript grammar only.
+    EXPECT_TRUE(is_prefix("Fungi-Sc1", "Fungi(?=-)", kRegex));
+    EXPECT_FALSE(is_prefix("FungiSc1", "Fungi(?=-)", kRegex));
+}
+
+TEST(Matching, InvalidPatternMatchesNothing) {
+    for (const char* pattern : {"(", "Fungi(", "[a-", "*a", "a)"}) {
+        SCOPED_TRACE(pattern);
+        EXPECT_FALSE(is_prefix("Fungi(-1", pattern, kRegex));
+        EXPECT_FALSE(is_prefix("", pattern, kRegex));
+    }
+}
+
+// Patterns with a repeated group or a leading .* on very long names must neither overflow the
+// stack nor give up: each case has a definite answer.
+TEST(Matching, VeryLongNamesGetAnAnswer) {
+    std::string ab(99999, 'a');
+    for (std::size_t i = 1; i < ab.size(); i += 2)
+        ab[i] = 'b';
+    EXPECT_TRUE(is_prefix(ab + "c", "(a|b)*c", kRegex));
+    EXPECT_FALSE(is_prefix(ab + "a", "(a|b)*c", kRegex));
+    const std::string ys(99999, 'y');
+    EXPECT_TRUE(is_prefix(ys + "x", ".*x", kRegex));
+    EXPECT_TRUE(is_prefix("x" + ys, ".*x", kRegex));
+    EXPECT_FALSE(is_prefix(ys + "y", ".*x", kRegex));
+}
+
+TEST(Matching, VeryLongNamesInsideAnAnalysis) {
+    const std::string ys(99999, 'y');
+    {
+        auto run = analyse("((" + ys + "x,x-2)80,q-1);", ".*x", nullptr, kRegex);
+        EXPECT_EQ(run->exit_status, 0);
+        EXPECT_EQ(run->target, run.tree->root->left);
+        EXPECT_EQ(run.sisters(), Names{"q"});
+    }
+    std::string ab(99999, 'a');
+    for (std::size_t i = 1; i < ab.size(); i += 2)
+        ab[i] = 'b';
+    {
+        // The sibling's name has no '-', so it is named by its whole rendered text.
+        auto run = analyse("((" + ab + "c,c-1)80," + ab + "a);", "(a|b)*c", nullptr, kRegex);
+        EXPECT_EQ(run->exit_status, 0);
+        EXPECT_EQ(run->target, run.tree->root->left);
+        ASSERT_EQ(run->sister_count, 1);
+        EXPECT_TRUE(run->sisters[0] == ab + "a:0.000000");
+    }
+}
+
+TEST(Matching, InvalidPatternStopsTheAnalysisWithOneDiagnostic) {
+    auto run = analyse("((Fungi-1,Fungi-2)80,Metazoa-1);", "Fungi(", nullptr, kRegex);
+    EXPECT_EQ(run->exit_status, 15);
+    EXPECT_EQ(run->sister_count, 0);
+    EXPECT_TRUE(run->sisters.empty());
+    EXPECT_NE(run.err.find("Fungi("), std::string::npos) << run.err;
+    ASSERT_FALSE(run.err.empty());
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+    EXPECT_EQ(run.err.find("CLADE NOT FOUND"), std::string::npos);
+    EXPECT_EQ(run.err.find("TARGET IS ROOT"), std::string::npos);
+}
+
+// A leaf whose leaf prefix (the name up to its first '-') belongs to the search prefix taken as a
+// group is a target leaf, with or without --E.
+TEST(Matching, LeafOfAMemberGroupIsATargetLeaf) {
+    const std::string text = "((Metazoa-Hs-2,Metazoa-Mm-1)80,Plantae-At1);";
+    TempFile groups("Opisthokonta Metazoa\n");
+    for (bool use_regex : {kPlain, kRegex}) {
+        SCOPED_TRACE(use_regex);
+        auto run = analyse(text, "Opisthokonta", &groups.path(), use_regex);
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run->target, run.tree->root->left);
+        EXPECT_EQ(run.sisters(), Names{"Plantae"});
+
+        auto without = analyse(text, "Opisthokonta", nullptr, use_regex);
+        EXPECT_EQ(without.err, "CLADE NOT FOUND\n");
+        EXPECT_EQ(without->target, nullptr);
+    }
+}
+
+// With --E the fallback compares the pattern's text literally, as a group name.
+TEST(Matching, PatternFallbackUsesThePatternTextAsAGroupName) {
+    const std::string text = "((Choano-a,Fungi-f)70,(Plantae-1,Plantae-2)60);";
+    TempFile literal("Fungi|Metazoa Choano\n");
+    auto run = analyse(text, "Fungi|Metazoa", &literal.path(), kRegex);
+    EXPECT_EQ(run->target, run.tree->root->left);
+    EXPECT_EQ(run.sisters(), Names{"Plantae"});
+
+    // Groups named by the pattern's alternatives do not count: only Fungi-f is a target leaf.
+    TempFile alternatives("Fungi Choano\nMetazoa Choano\n");
+    auto split = analyse(text, "Fungi|Metazoa", &alternatives.path(), kRegex);
+    EXPECT_EQ(split->target, split.tree->root->left->right);
+
+    // A leaf prefix equal to the pattern's text passes even where the pattern finds no match.
+    EXPECT_FALSE(is_prefix("a+b-1", "a+b", kRegex));
+    auto equal = analyse("((a+b-1,a+b-2)80,c-1);", "a+b", nullptr, kRegex);
+    EXPECT_EQ(equal->target, equal.tree->root->left);
+    EXPECT_EQ(equal.sisters(), Names{"c"});
+}
+
+}  // namespace

@@ -1,0 +1,186 @@
+// Target clade search: clades under the given rooting, the single reroot that can make one, the
+// two failure messages, the process-wide flags, and trees too deep for recursion.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "analysis/tavrin.h"
+#include "support/analysis_fixtures.h"
+#include "support/tree_check.h"
+
+namespace {
+
+using analysis_fixtures::analyse;
+using analysis_fixtures::left_ladder;
+using Names = std::vector<std::string>;
+
+TEST(TargetSearch, CladeUnderTheGivenRooting) {
+    auto run = analyse("((Fungi-1,Fungi-2),(Metazoa-1,(Plantae-1,Plantae-2)));", "Fungi");
+    Phylogeny_Node* root = run.tree->root;
+    EXPECT_EQ(run.err, "");
+    EXPECT_FALSE(rerooted);
+    EXPECT_EQ(run->target, root->left);
+    EXPECT_EQ(tree_check::shape(root), "((Fungi-1,Fungi-2),(Metazoa-1,(Plantae-1,Plantae-2)))");
+    EXPECT_EQ(run.sisters(), (Names{"Metazoa", "Plantae"}));
+}
+
+TEST(TargetSearch, RerootAtTheRootMakesTheClade) {
+    Phylogeny tree("((Fungi-1,Metazoa-1),(Fungi-2,Fungi-3));");
+    Phylogeny_Node* a = tree.root->left;
+    testing::internal::CaptureStderr();
+    Tavrin tavrin(&tree, "Fungi", false);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE(rerooted);
+    EXPECT_EQ(tree_check::shape(tree.root), "(Metazoa-1,(Fungi-1,(Fungi-2,Fungi-3)))");
+    EXPECT_EQ(tree_check::check_links(tree.root), "");
+    EXPECT_EQ(tavrin.target, a);
+    EXPECT_EQ(tree.root->right, a);
+    EXPECT_EQ(a->parent, tree.root);
+    EXPECT_EQ(tavrin.sisters, Names{"Metazoa"});
+}
+
+// The reroot happens below the root; the old root's level then finds an emptied slot and gives
+// up, and only the constructor's second search finds the target.
+TEST(TargetSearch, RerootBelowTheRootIsFoundBySecondSearch) {
+    Phylogeny tree("((Fungi-1,Fungi-2),(Fungi-3,(Fungi-4,Metazoa-1)));");
+    Phylogeny_Node* a = tree.root->right->right;
+    testing::internal::CaptureStderr();
+    Tavrin tavrin(&tree, "Fungi", false);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE(rerooted);
+    EXPECT_FALSE(null_in_error);
+    EXPECT_EQ(tree_check::shape(tree.root), "(Metazoa-1,(Fungi-4,(Fungi-3,(Fungi-1,Fungi-2))))");
+    EXPECT_EQ(tree_check::check_links(tree.root), "");
+    EXPECT_EQ(tavrin.target, a);
+    EXPECT_EQ(tree.root->right, a);
+    EXPECT_EQ(tavrin.sisters, Names{"Metazoa"});
+}
+
+TEST(TargetSearch, SplitInTwoPlacesIsNotFoundWithoutReroot) {
+    auto run = analyse("((Fungi-1,Metazoa-1),(Fungi-2,Plantae-1));", "Fungi");
+    EXPECT_EQ(run.err, "CLADE NOT FOUND\n");
+    EXPECT_EQ(run->target, nullptr);
+    EXPECT_EQ(run->sister_count, 0);
+    EXPECT_FALSE(rerooted);
+    EXPECT_EQ(tree_check::shape(run.tree->root), "((Fungi-1,Metazoa-1),(Fungi-2,Plantae-1))");
+}
+
+TEST(TargetSearch, RerootThatDoesNotHelpLeavesTheTreeRerooted) {
+    auto run = analyse("(((Fungi-1,Metazoa-1),Plantae-1),(Fungi-2,Fungi-3));", "Fungi");
+    EXPECT_EQ(run.err, "CLADE NOT FOUND\n");
+    EXPECT_EQ(run->target, nullptr);
+    EXPECT_EQ(run->sister_count, 0);
+    EXPECT_TRUE(rerooted);
+    EXPECT_EQ(tree_check::shape(run.tree->root),
+              "(Metazoa-1,(Fungi-1,((Fungi-2,Fungi-3),Plantae-1)))");
+    EXPECT_EQ(tree_check::check_links(run.tree->root), "");
+}
+
+TEST(TargetSearch, WholeTreeIsReportedAsRoot) {
+    auto run = analyse("((Fungi-1,Fungi-2),Fungi-3);", "Fungi");
+    EXPECT_EQ(run.err, "TARGET IS ROOT\n");
+    EXPECT_EQ(run->target, run.tree->root);
+    EXPECT_EQ(run->sister_count, 0);
+    EXPECT_TRUE(run->sisters.empty());
+    EXPECT_FALSE(rerooted);
+}
+
+TEST(TargetSearch, EdgeCasesOfTheTargetLeaves) {
+    // The empty search prefix takes every leaf.
+    EXPECT_EQ(analyse("((Fungi-1,Metazoa-1),Plantae-1);", "").err, "TARGET IS ROOT\n");
+    // A tree of one leaf.
+    EXPECT_EQ(analyse("Fungi-1;", "Fungi").err, "TARGET IS ROOT\n");
+    EXPECT_EQ(analyse("Fungi-1;", "Metazoa").err, "CLADE NOT FOUND\n");
+    {
+        auto run = analyse("((Metazoa-1,Metazoa-2),Plantae-1);", "Fungi");
+        EXPECT_EQ(run.err, "CLADE NOT FOUND\n");
+        EXPECT_FALSE(rerooted);
+    }
+    {
+        // A single target leaf is the target as it stands.
+        auto run = analyse("((Fungi-1,Metazoa-1)80,Plantae-1);", "Fungi");
+        EXPECT_EQ(run.err, "");
+        EXPECT_FALSE(rerooted);
+        EXPECT_EQ(run->target, run.tree->root->left->left);
+        EXPECT_EQ(run.sisters(), (Names{"Metazoa", "Plantae-1"}));
+    }
+}
+
+// Once a node below the root's left child holds partial matches on both sides, the search stops
+// there: the whole match on the root's right does not lead to a reroot.
+TEST(TargetSearch, NonCladeFoundFirstPreventsTheReroot) {
+    auto run = analyse("(((Fungi-1,Metazoa-1),(Fungi-2,Plantae-1)),(Fungi-3,Fungi-4));", "Fungi");
+    EXPECT_EQ(run.err, "CLADE NOT FOUND\n");
+    EXPECT_FALSE(rerooted);
+    EXPECT_EQ(tree_check::shape(run.tree->root),
+              "(((Fungi-1,Metazoa-1),(Fungi-2,Plantae-1)),(Fungi-3,Fungi-4))");
+}
+
+// Each analysis clears the flags that an earlier one (or anyone) left set.
+TEST(TargetSearch, FlagsStartClearForEachAnalysis) {
+    {
+        auto failed = analyse("(((Fungi-1,Metazoa-1),Plantae-1),(Fungi-2,Fungi-3));", "Fungi");
+        ASSERT_TRUE(rerooted);
+    }
+    auto reroots = analyse("((Fungi-1,Metazoa-1),(Fungi-2,Fungi-3));", "Fungi");
+    EXPECT_EQ(reroots.err, "");
+    EXPECT_EQ(tree_check::shape(reroots.tree->root), "(Metazoa-1,(Fungi-1,(Fungi-2,Fungi-3)))");
+
+    rerooted = true;
+    null_in_error = true;
+    auto plain = analyse("((Fungi-1,Fungi-2),(Metazoa-1,Plantae-1));", "Fungi");
+    EXPECT_EQ(plain.err, "");
+    EXPECT_EQ(plain->target, plain.tree->root->left);
+
+    rerooted = true;
+    null_in_error = true;
+    auto again = analyse("((Fungi-1,Metazoa-1),(Fungi-2,Fungi-3));", "Fungi");
+    EXPECT_EQ(again.err, "");
+    EXPECT_TRUE(rerooted);
+    EXPECT_EQ(again->target, again.tree->root->right);
+}
+
+// A million leaves in a ladder: the target is a million levels down, so neither the search nor
+// the sister walk may recurse per level.
+TEST(TargetSearch, MillionLeafLadderIsSearched) {
+    Phylogeny tree(left_ladder("Fungi-a", "Fungi-b", "Metazoa-", 999998));
+    ASSERT_NE(tree.root, nullptr);
+    Phylogeny_Node* t = tree.root;
+    while (!t->left->is_leaf)
+        t = t->left;
+    Phylogeny_Node* grandparent = t->parent->parent;
+    testing::internal::CaptureStderr();
+    Tavrin tavrin(&tree, "Fungi", false);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_FALSE(rerooted);
+    EXPECT_EQ(tavrin.target, t);
+    EXPECT_EQ(tavrin.sisters, Names{"Metazoa"});
+    // Both sisters came out Metazoa, so the target's parent was folded away.
+    EXPECT_EQ(t->parent, grandparent);
+    EXPECT_EQ(tree_check::leaf_count(tree.root), 999999u);
+}
+
+// The same depth with the reroot: the path reversed is a million nodes long, and the enclosing
+// levels of the first search all resume on the rerooted tree.
+TEST(TargetSearch, MillionLeafLadderIsRerootedAndSearched) {
+    Phylogeny tree(left_ladder("Metazoa-0", "Fungi-0", "Fungi-", 999998));
+    ASSERT_NE(tree.root, nullptr);
+    Phylogeny_Node* a = tree.root;
+    while (!a->left->is_leaf)
+        a = a->left;
+    testing::internal::CaptureStderr();
+    Tavrin tavrin(&tree, "Fungi", false);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE(rerooted);
+    EXPECT_EQ(tavrin.target, a);
+    EXPECT_EQ(tree.root->right, a);
+    ASSERT_TRUE(tree.root->left->is_leaf);
+    EXPECT_EQ(tree.root->left->name, "Metazoa-0");
+    EXPECT_EQ(tavrin.sisters, Names{"Metazoa"});
+    EXPECT_TRUE(tavrin.bootstrapIsNull());
+    EXPECT_EQ(tree_check::check_links(tree.root), "");
+    EXPECT_EQ(tree_check::leaf_count(tree.root), 1000000u);
+}
+
+}  // namespace
