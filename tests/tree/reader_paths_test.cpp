@@ -1,0 +1,183 @@
+// The one-pass reader for well-formed text and the general reader must build the same tree;
+// the general reader must also cope with any text at all.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tree/newick_reader.h"
+#include "tree/phylogeny.h"
+
+namespace {
+
+// Preorder dump of every field the reader sets, with the shape, iteratively.
+std::string dump(const Phylogeny_Node* top) {
+    std::string out;
+    std::vector<const Phylogeny_Node*> stack{top};
+    while (!stack.empty()) {
+        const Phylogeny_Node* n = stack.back();
+        stack.pop_back();
+        if (n == nullptr) {
+            out += "~";
+            continue;
+        }
+        out += n->is_leaf ? "L[" + n->name + "]" : std::string("I");
+        out += std::to_string(n->support) + "/" + std::to_string(n->length) + ";";
+        if (!n->is_leaf) {
+            stack.push_back(n->right);
+            stack.push_back(n->left);
+        }
+    }
+    return out;
+}
+
+std::string random_tree(std::mt19937& rng, int leaves) {
+    // Build by repeatedly grouping neighbours, with multifurcations, supports and lengths.
+    std::vector<std::string> items;
+    for (int i = 0; i < leaves; ++i) {
+        std::string leaf = "T" + std::to_string(i) + (rng() % 2 ? "-x" : "");
+        if (rng() % 3) leaf += ":" + std::to_string(rng() % 1000 / 100.0);
+        if (rng() % 7 == 0) leaf = " " + leaf;
+        items.push_back(leaf);
+    }
+    while (items.size() > 1) {
+        const size_t width = std::min<size_t>(items.size(), 2 + rng() % 3);
+        const size_t at = rng() % (items.size() - width + 1);
+        std::string node = "(";
+        for (size_t k = 0; k < width; ++k)
+            node += (k ? "," : "") + items[at + k];
+        node += ")";
+        switch (rng() % 4) {
+            case 0:
+                node += std::to_string(rng() % 100);
+                break;
+            case 1:
+                node += ":" + std::to_string(rng() % 50 / 10.0);
+                break;
+            case 2:
+                node += std::to_string(rng() % 100) + ":0.25";
+                break;
+            default:
+                break;
+        }
+        items.erase(items.begin() + static_cast<long>(at),
+                    items.begin() + static_cast<long>(at + width));
+        items.insert(items.begin() + static_cast<long>(at), node);
+    }
+    return items[0];
+}
+
+// The reading rules applied literally, re-scanning each node's text as written; recursive,
+// which is fine for the short texts it is given here.
+double literal_number(const std::string& s) {
+    return std::atof(s.c_str());
+}
+
+std::string literal_dump(const std::string& s) {
+    if (s.find(',') == std::string::npos) {
+        const size_t c = s.find(':');
+        const std::string name = c == std::string::npos ? s : s.substr(0, c);
+        const double length = literal_number(c == std::string::npos ? s : s.substr(c + 1));
+        return "L[" + name + "]" + std::to_string(0.0) + "/" + std::to_string(length) + ";";
+    }
+    long depth = 0, m = 2147483647;
+    for (char ch : s) {
+        if (ch == ',' && depth < m) m = depth;
+        if (ch == '(') ++depth;
+        if (ch == ')') --depth;
+    }
+    size_t split = 0;
+    depth = 0;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == ',' && depth == m) split = i;
+        if (s[i] == '(') ++depth;
+        if (s[i] == ')') --depth;
+    }
+    double support = 0, length = 0;
+    size_t start = 0, right_end = s.size();
+    if (m > 0) {
+        start = s.find('(') + 1;
+        const size_t k = s.rfind(')');
+        const std::string tail = k == std::string::npos ? s : s.substr(k + 1);
+        const size_t q = tail.rfind(':');
+        if (q == std::string::npos) {
+            support = length = literal_number(tail);
+        } else {
+            support = literal_number(tail.substr(0, q));
+            length = literal_number(tail.substr(q + 1));
+        }
+        if (k != std::string::npos && k > split) right_end = k;
+    }
+    return "I" + std::to_string(support) + "/" + std::to_string(length) + ";" +
+           literal_dump(s.substr(start, split - start)) +
+           literal_dump(s.substr(split + 1, right_end - split - 1));
+}
+
+std::string general_dump(const std::string& text) {
+    Phylogeny_Node node;
+    tavrin::read_general(&node, text, 0, text.size());
+    return dump(&node);
+}
+
+}  // namespace
+
+TEST(ReaderPaths, WellFormedTreesReadAlikeOnBothPaths) {
+    std::mt19937 rng(20261207);
+    for (int round = 0; round < 300; ++round) {
+        const std::string text = random_tree(rng, 1 + static_cast<int>(rng() % 40));
+        Phylogeny_Node fast;
+        if (text.find(',') != std::string::npos) {
+            ASSERT_TRUE(tavrin::read_well_formed(&fast, text, 0, text.size())) << text;
+        } else {
+            tavrin::read_node_text(&fast, text, 0, text.size());
+        }
+        EXPECT_EQ(dump(&fast), general_dump(text)) << text;
+        EXPECT_EQ(dump(&fast), literal_dump(text)) << text;
+    }
+}
+
+TEST(ReaderPaths, AnyTextReadsAlikeAndNeverFails) {
+    // Random texts over the structural characters and a few others: odd nesting, stray
+    // parentheses, empty names, blanks. Whichever path reads them, the tree is the same.
+    const std::string alphabet = "((()),,,::AB1.5 -e";
+    std::mt19937 rng(7);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        const size_t length = rng() % 30;
+        for (size_t i = 0; i < length; ++i)
+            text += alphabet[rng() % alphabet.size()];
+        Phylogeny_Node either;
+        tavrin::read_node_text(&either, text, 0, text.size());
+        EXPECT_EQ(dump(&either), general_dump(text)) << "text: [" << text << "]";
+        EXPECT_EQ(general_dump(text), literal_dump(text)) << "text: [" << text << "]";
+    }
+}
+
+TEST(ReaderPaths, OddTextsFallBackToTheGeneralRules) {
+    // Not of the well-formed shape: a single child in parentheses, an unwrapped root, text
+    // around the parentheses, redundant pairs, unbalanced parentheses.
+    for (const std::string text : {"((A,B))", "(A,(B))", "A,B", "x(A,B)", "(A,B)x(C)", "((A,B),C",
+                                   "(A,B)),C", "(A,B)(C,D)"}) {
+        Phylogeny_Node fast;
+        EXPECT_FALSE(tavrin::read_well_formed(&fast, text, 0, text.size())) << text;
+        EXPECT_EQ(fast.left, nullptr);
+        Phylogeny_Node either;
+        tavrin::read_node_text(&either, text, 0, text.size());
+        EXPECT_EQ(dump(&either), general_dump(text)) << text;
+    }
+}
+
+TEST(ReaderPaths, LargeOddTextIsReadWithoutQuadraticCost) {
+    // Redundant outer parentheses around a 200,000-leaf star push the reader off the one-pass
+    // path; the general reader must still finish promptly (the CTest timeout catches a slip).
+    std::string text = "((";
+    for (int i = 0; i < 200000; ++i)
+        text += (i ? ",L" : "L") + std::to_string(i);
+    text += "));";
+    Phylogeny tree(text);
+    ASSERT_NE(tree.root, nullptr);
+    EXPECT_FALSE(tree.root->is_leaf);
+    EXPECT_EQ(tree.root->right->name, "L199999)");
+}
