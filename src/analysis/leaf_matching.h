@@ -39,6 +39,7 @@ private:
     std::string prefix_;
     bool use_regex_;
     bool backtracking_ = false;
+    bool anchored_ = false;  // regex_ is the pattern behind an any-prefix, matched from the start
     std::unique_ptr<std::regex> regex_;
     std::string error_;
     mutable std::string failure_;

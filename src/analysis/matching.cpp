@@ -28,8 +28,15 @@ LeafMatcher::LeafMatcher(const std::string& prefix, bool use_regex)
         return;
     }
     try {
+        // The pattern alone decides validity ("a)|(b" is invalid, though valid once wrapped).
+        std::regex(prefix_, std::regex::ECMAScript | std::regex_constants::__polynomial);
+        // A search tries every start position, each a pass over the rest of the name: quadratic
+        // on long names without a match. An any-prefix wrapper matched from the start only is
+        // one linear pass with the same answer.
         regex_ = std::make_unique<std::regex>(
-            prefix_, std::regex::ECMAScript | std::regex_constants::__polynomial);
+            "[\\s\\S]*?(?:" + prefix_ + ")",
+            std::regex::ECMAScript | std::regex_constants::__polynomial);
+        anchored_ = true;
     } catch (const std::regex_error& e) {
         if (e.code() != std::regex_constants::error_complexity) {
             error_ = e.what();
@@ -55,7 +62,9 @@ bool LeafMatcher::matches(std::string_view name) const {
         }
         return false;
     }
-    return std::regex_search(name.begin(), name.end(), *regex_, std::regex_constants::match_any);
+    auto flags = std::regex_constants::match_any;
+    if (anchored_) flags |= std::regex_constants::match_continuous;
+    return std::regex_search(name.begin(), name.end(), *regex_, flags);
 }
 
 bool is_prefix(std::string name, std::string prefix, bool use_regex) {

@@ -22,52 +22,48 @@ bool is_c_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// Characters that can occur in a number as strtod reads it: digits, signs, the point, exponent
-// and hex digits, and the words inf, infinity and nan with an optional "(chars)" payload.
-bool may_continue_number(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' ||
-           c == '+' || c == '-' || c == '_' || c == '(' || c == ')';
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
 }
 
 }  // namespace
 
 double read_number(const char* first, const char* last) {
+    // The number is the longest prefix of the form: optional sign, digits with at most one
+    // decimal point (at least one digit), optional exponent. Words such as "inf" or "nan" and
+    // hexadecimal forms are not numbers here: a leaf named Nanoarchaeum must not get a NaN length.
     while (first < last && is_c_space(*first))
         ++first;
-    const char* end = first;
-    while (end < last && may_continue_number(*end))
-        ++end;
-    if (end == first) return 0.0;
-    // Plain decimal numbers (the usual case) are read by from_chars, which rounds exactly as
-    // strtod does. Hex floats, inf/nan words, a leading '+' and out-of-range values go to strtod.
-    if (*first != '+') {
-        bool plain = true;
-        for (const char* c = first; c < end && plain; ++c) {
-            plain = (*c >= '0' && *c <= '9') || *c == '.' || *c == 'e' || *c == 'E' ||
-                    *c == '-' || *c == '+';
-        }
-        if (plain) {
-            double value = 0;
-            const auto result = std::from_chars(first, end, value);
-            if (result.ec == std::errc()) return value;
-            if (result.ec == std::errc::invalid_argument) return 0.0;
+    const char* p = first;
+    bool negative = false;
+    if (p < last && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    const char* mantissa = p;
+    size_t digits = 0;
+    while (p < last && is_digit(*p))
+        ++p, ++digits;
+    if (p < last && *p == '.') {
+        ++p;
+        while (p < last && is_digit(*p))
+            ++p, ++digits;
+    }
+    if (digits == 0) return 0.0;
+    if (p < last && (*p == 'e' || *p == 'E')) {
+        const char* e = p + 1;
+        if (e < last && (*e == '+' || *e == '-')) ++e;
+        if (e < last && is_digit(*e)) {
+            while (e < last && is_digit(*e))
+                ++e;
+            p = e;
         }
     }
-    // strtod needs a terminated string; copy only the candidate characters.
-    char small[64];
-    std::string big;
-    const char* text;
-    const size_t n = static_cast<size_t>(end - first);
-    if (n < sizeof small) {
-        for (size_t i = 0; i < n; ++i)
-            small[i] = first[i];
-        small[n] = '\0';
-        text = small;
-    } else {
-        big.assign(first, n);
-        text = big.c_str();
+    double value = 0;
+    const auto result = std::from_chars(mantissa, p, value);
+    if (result.ec != std::errc()) {
+        // Out of range: strtod gives what atof gives (infinity, or zero and subnormals).
+        const std::string text(mantissa, p);
+        value = strtod_l(text.c_str(), nullptr, c_locale());
     }
-    return strtod_l(text, nullptr, c_locale());
+    return negative ? -value : value;
 }
 
 void append_fixed(std::string& out, double value) {
