@@ -1,17 +1,15 @@
 #include "analysis/group_index.h"
 
-namespace {
-const std::vector<uint32_t> kNoPairs;
-}  // namespace
-
 uint32_t GroupIndex::intern(const std::string& name) {
     auto it = ids_.find(name);
     if (it != ids_.end()) return it->second;
     const uint32_t id = static_cast<uint32_t>(names_.size());
     names_.push_back(name);
     ids_.emplace(names_.back(), id);
-    by_group_.emplace_back();
-    by_member_.emplace_back();
+    group_head_.push_back(kNone);
+    group_tail_.push_back(kNone);
+    member_head_.push_back(kNone);
+    member_tail_.push_back(kNone);
     return id;
 }
 
@@ -19,25 +17,43 @@ void GroupIndex::add_pair(uint32_t group, uint32_t member) {
     const uint32_t position = static_cast<uint32_t>(group_.size());
     group_.push_back(group);
     member_.push_back(member);
-    by_group_[group].push_back(position);
-    by_member_[member].push_back(position);
-    pairs_.insert(key(member, group));
+    next_same_group_.push_back(kNone);
+    next_same_member_.push_back(kNone);
+    if (group_tail_[group] == kNone) {
+        group_head_[group] = position;
+    } else {
+        next_same_group_[group_tail_[group]] = position;
+    }
+    group_tail_[group] = position;
+    if (member_tail_[member] == kNone) {
+        member_head_[member] = position;
+    } else {
+        next_same_member_[member_tail_[member]] = position;
+    }
+    member_tail_[member] = position;
 }
 
-void GroupIndex::append_with_closure(std::vector<GroupPair>& groups, const std::string& group,
-                                     const std::string& member) {
-    sync(groups);
+void GroupIndex::add_with_closure(const std::string& group, const std::string& member) {
     const uint32_t g = intern(group);
     const uint32_t m = intern(member);
-    groups.push_back(GroupPair{group, member});
     add_pair(g, m);
-    // The pass covers the pairs listed now, the new one included; by_group_[m] only grows at its
-    // end, so its first `count` entries are exactly those pairs.
-    const size_t count = by_group_[m].size();
-    for (size_t k = 0; k < count; ++k) {
-        const uint32_t derived_member = member_[by_group_[m][k]];
-        groups.push_back(GroupPair{group, names_[derived_member]});
-        add_pair(g, derived_member);
+    // The pass covers the pairs recorded now, the new one included: the chain of pairs with
+    // group m up to its present last link (pairs added below only extend chains at their ends).
+    const uint32_t last = group_tail_[m];
+    for (uint32_t p = group_head_[m]; p != kNone; p = next_same_group_[p]) {
+        add_pair(g, member_[p]);
+        if (p == last) break;
+    }
+}
+
+void GroupIndex::publish(std::vector<GroupPair>& groups) {
+    // Sized once: a closed taxonomy can hold millions of pairs, and growing the list step by
+    // step would copy it again and again.
+    groups.reserve(group_.size());
+    pairs_.reserve(group_.size());
+    for (size_t p = groups.size(); p < group_.size(); ++p) {
+        groups.push_back(GroupPair{names_[group_[p]], names_[member_[p]]});
+        pairs_.insert(key(member_[p], group_[p]));
     }
 }
 
@@ -46,6 +62,9 @@ void GroupIndex::sync(const std::vector<GroupPair>& groups) {
     *this = GroupIndex();
     for (const GroupPair& pair : groups)
         add_pair(intern(pair.group), intern(pair.member));
+    pairs_.reserve(group_.size());
+    for (size_t p = 0; p < group_.size(); ++p)
+        pairs_.insert(key(member_[p], group_[p]));
 }
 
 uint32_t GroupIndex::id(std::string_view name) const {
@@ -55,7 +74,7 @@ uint32_t GroupIndex::id(std::string_view name) const {
 
 bool GroupIndex::has_pair(uint32_t member, uint32_t group) const {
     if (member == kNone || group == kNone) return false;
-    return pairs_.count(key(member, group)) != 0;
+    return pairs_.contains(key(member, group));
 }
 
 bool GroupIndex::same_group(std::string_view a, std::string_view b) const {
@@ -68,12 +87,50 @@ uint32_t GroupIndex::first_common_group(std::string_view a, std::string_view b) 
     const uint32_t ida = id(a);
     const uint32_t idb = id(b);
     if (ida == kNone || idb == kNone) return kNone;
-    for (uint32_t position : by_member_[ida]) {
-        if (has_pair(idb, group_[position])) return group_[position];
+    for (uint32_t p = member_head_[ida]; p != kNone; p = next_same_member_[p]) {
+        if (has_pair(idb, group_[p])) return group_[p];
     }
     return kNone;
 }
 
-const std::vector<uint32_t>& GroupIndex::pairs_with_member(uint32_t member_id) const {
-    return member_id == kNone ? kNoPairs : by_member_[member_id];
+size_t GroupIndex::PairSet::slot(uint64_t key) const {
+    // splitmix64's finaliser: every key bit reaches the low bits used as the slot.
+    uint64_t h = key;
+    h = (h ^ (h >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    h = (h ^ (h >> 27)) * 0x94D049BB133111EBULL;
+    h ^= h >> 31;
+    return static_cast<size_t>(h) & (slots_.size() - 1);
+}
+
+void GroupIndex::PairSet::reserve(size_t count) {
+    size_t capacity = 64;
+    while (capacity < 2 * count)
+        capacity *= 2;
+    if (capacity <= slots_.size()) return;
+    std::vector<uint64_t> old(capacity, kEmpty);
+    old.swap(slots_);
+    size_ = 0;
+    for (uint64_t k : old) {
+        if (k != kEmpty) insert(k);
+    }
+}
+
+void GroupIndex::PairSet::insert(uint64_t key) {
+    if (2 * (size_ + 1) > slots_.size()) reserve(2 * (size_ + 1));
+    for (size_t i = slot(key);; i = (i + 1) & (slots_.size() - 1)) {
+        if (slots_[i] == key) return;
+        if (slots_[i] == kEmpty) {
+            slots_[i] = key;
+            ++size_;
+            return;
+        }
+    }
+}
+
+bool GroupIndex::PairSet::contains(uint64_t key) const {
+    if (slots_.empty()) return false;
+    for (size_t i = slot(key);; i = (i + 1) & (slots_.size() - 1)) {
+        if (slots_[i] == key) return true;
+        if (slots_[i] == kEmpty) return false;
+    }
 }

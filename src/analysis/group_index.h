@@ -9,7 +9,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "analysis/tavrin.h"
@@ -18,11 +17,13 @@ class GroupIndex {
 public:
     static constexpr uint32_t kNone = UINT32_MAX;
 
-    // Appends (group, member) to `groups`, then closes the list under membership: for every
-    // pair already listed (the new one included) whose group is `member`, appends
-    // (group, that pair's member). Pairs appended by the pass are not revisited by it.
-    void append_with_closure(std::vector<GroupPair>& groups, const std::string& group,
-                             const std::string& member);
+    // Records the pair (group, member), then closes the list under membership: for every pair
+    // already recorded (the new one included) whose group is `member`, records
+    // (group, that pair's member). Pairs recorded by the pass are not revisited by it.
+    // Only the index grows; `publish` appends the recorded pairs to the list.
+    void add_with_closure(const std::string& group, const std::string& member);
+    // Appends to `groups` every pair recorded since the list was last in step with the index.
+    void publish(std::vector<GroupPair>& groups);
 
     // Indexes `groups` afresh when it holds pairs this index has not seen.
     void sync(const std::vector<GroupPair>& groups);
@@ -37,8 +38,15 @@ public:
     bool same_group(std::string_view a, std::string_view b) const;
     // Group id of the first pair (list order) with member `a` whose group also has member `b`.
     uint32_t first_common_group(std::string_view a, std::string_view b) const;
-    // Positions of the pairs whose member is `member_id`, in list order.
-    const std::vector<uint32_t>& pairs_with_member(uint32_t member_id) const;
+    // Calls `visit(pair position)` for the pairs whose member is `member_id`, in list order,
+    // until it returns true.
+    template <typename Visit>
+    void for_each_pair_with_member(uint32_t member_id, Visit visit) const {
+        if (member_id == kNone) return;
+        for (uint32_t p = member_head_[member_id]; p != kNone; p = next_same_member_[p]) {
+            if (visit(p)) return;
+        }
+    }
     uint32_t group_of_pair(uint32_t pair) const { return group_[pair]; }
     bool empty() const { return group_.empty(); }
 
@@ -49,12 +57,28 @@ private:
         return (static_cast<uint64_t>(member) << 32) | group;
     }
 
+    // Open-addressing set of (member, group) keys: a flat table, since a whole taxonomy closes
+    // into millions of pairs.
+    class PairSet {
+    public:
+        void insert(uint64_t key);
+        void reserve(size_t count);
+        bool contains(uint64_t key) const;
+
+    private:
+        static constexpr uint64_t kEmpty = UINT64_MAX;  // no pair of two real ids
+        size_t slot(uint64_t key) const;
+        std::vector<uint64_t> slots_;
+        size_t size_ = 0;
+    };
+
     std::deque<std::string> names_;  // stable storage for the views in ids_
     std::unordered_map<std::string_view, uint32_t> ids_;
-    std::vector<uint32_t> group_, member_;          // per pair, in list order
-    std::vector<std::vector<uint32_t>> by_group_;   // name id -> pairs with that group
-    std::vector<std::vector<uint32_t>> by_member_;  // name id -> pairs with that member
-    std::unordered_set<uint64_t> pairs_;            // (member, group) present in the list
+    // Per pair, in list order: its ids, and the next pair with the same group / member.
+    std::vector<uint32_t> group_, member_, next_same_group_, next_same_member_;
+    // Per name id: first and last pair with that group / member.
+    std::vector<uint32_t> group_head_, group_tail_, member_head_, member_tail_;
+    PairSet pairs_;
 };
 
 #endif  // TAVRIN_ANALYSIS_GROUP_INDEX_H

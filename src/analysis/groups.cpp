@@ -57,9 +57,10 @@ void Tavrin::groupConfig(std::string path) {
     while (next_token(group)) {
         const bool paired = next_token(member);
         if (!paired) member.clear();
-        index_->append_with_closure(groups, group, member);
+        index_->add_with_closure(group, member);
         if (!paired) break;
     }
+    index_->publish(groups);
 }
 
 bool Tavrin::sameGroup(std::string a, std::string b) const {

@@ -96,10 +96,12 @@ std::string Tavrin::print_name_if_same(Phylogeny_Node* n) const {
 
     if (holds_all(p)) return p;
     std::unordered_set<uint32_t> tried;
-    for (uint32_t pair : idx.pairs_with_member(idx.id(p))) {
+    std::string name;
+    idx.for_each_pair_with_member(idx.id(p), [&](uint32_t pair) {
         const uint32_t group = idx.group_of_pair(pair);
-        if (!tried.insert(group).second) continue;
-        if (holds_all(idx.name(group))) return idx.name(group);
-    }
-    return std::string();
+        if (!tried.insert(group).second || !holds_all(idx.name(group))) return false;
+        name = idx.name(group);
+        return true;
+    });
+    return name;
 }
