@@ -3,14 +3,15 @@
 # times Tavrin on them. Prints a markdown report and writes it to bench/out/latest.md.
 #
 # usage: bench/run_bench.sh [--quick] [--runs N]
-#   --quick   trees of 10^4 and 10^5 leaves only, and 1,000 gene trees instead of 10,000
+#   --quick   trees of 10^4 and 10^5 leaves only, 1,000 gene trees instead of 10,000, and ete3
+#             on trees of at most 10^4 leaves
 #   --runs N  timed runs per case (default 5 for inputs under 10 MB, 3 above); the median is shown
 #
 # For each case: the median wall time of the runs, the peak resident memory of one more run
 # under /usr/bin/time -v, MB/s (input bytes / median time), bytes of peak memory per tree node,
 # and, for comparison on the same input, the median time of `cat FILE > /dev/null` and of a
 # one-pass character scan (`wc -w`). When python3 can import ete3, the same job scripted with
-# ete3 (bench/ete3_job.py) is timed once on inputs of at most 10^5 leaves.
+# ete3 (bench/ete3_job.py) is timed once on trees of at most 10^5 leaves.
 set -euo pipefail
 export LC_ALL=C
 
@@ -29,7 +30,7 @@ while [[ $# -gt 0 ]]; do
             shift
             ;;
         -h | --help)
-            sed -n '2,13p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+            awk 'NR > 1 && !/^#/ { exit } NR > 1 { sub(/^# ?/, ""); print }' "${BASH_SOURCE[0]}"
             exit 0
             ;;
         *)
@@ -43,9 +44,11 @@ done
 if [[ $quick -eq 1 ]]; then
     sizes=(10000 100000)
     gene_count=1000
+    ete3_max_leaves=10000
 else
     sizes=(10000 100000 1000000)
     gene_count=10000
+    ete3_max_leaves=100000
 fi
 group_lines=100000
 ete3_timeout=120
@@ -119,17 +122,27 @@ taxonomy_small=$data/taxonomy-small.nwk
 echo '(((Taxon0-a,Taxon0-b)90,(Taxon1-a,Taxon1-b)80)70,((Taxon2-a,Taxon2-b)60,Taxon3-a)50);' >"$taxonomy_small"
 
 # ---------------------------------------------------------------- measuring
-# Wall time of one run of "$@" in seconds, stdout to $run_out, stderr to $run_err.
+# Wall time of one run of "$@" in seconds, stdout to $run_out (or $time_stdout when set), stderr
+# to $run_err. The exit
+# status is appended to $statuses: the timing runs happen in subshells, so no variable would do.
 run_out=$work/stdout
 run_err=$work/stderr
-last_status=0
+statuses=$work/statuses
 time_once() {
-    local t0 t1
+    local t0 t1 status=0
     t0=$EPOCHREALTIME
-    last_status=0
-    "$@" >"$run_out" 2>"$run_err" || last_status=$?
+    "$@" >"${time_stdout:-$run_out}" 2>"$run_err" || status=$?
     t1=$EPOCHREALTIME
+    echo "$status" >>"$statuses"
     awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.6f\n", b - a }'
+}
+
+# The first non-zero status recorded since the last call, or 0; clears the record.
+take_status() {
+    local status
+    status=$(grep -v -m1 '^0$' "$statuses" 2>/dev/null || true)
+    : >"$statuses"
+    echo "${status:-0}"
 }
 
 median() { sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.6f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
@@ -174,9 +187,12 @@ measure() {
     echo "  $label ($runs runs)" >&2
     pushd "$dir" >/dev/null
     rss=$(peak_rss_kb "$tavrin" "$@")
+    take_status >/dev/null
     t=$(median_time "$runs" "$tavrin" "$@")
-    if [[ $last_status -ne 0 ]]; then
-        notes="exit status $last_status: $(head -c 200 "$run_err" | tr '\n' ' ')"
+    local status
+    status=$(take_status)
+    if [[ $status -ne 0 ]]; then
+        notes="exit status $status: $(head -c 200 "$run_err" | tr '\n' ' ')"
     else
         local row_count header_count not_found
         header_count=$(grep -c ':$' "$run_out" || true)
@@ -189,8 +205,9 @@ measure() {
     # Reference points on the same bytes.
     local -a ref_files
     read -r -a ref_files <<<"$refs"
-    cat_t=$(median_time "$runs" cat "${ref_files[@]}")
-    wc_t=$(median_time "$runs" wc -w "${ref_files[@]}")
+    cat_t=$(time_stdout=/dev/null median_time "$runs" cat "${ref_files[@]}")
+    wc_t=$(time_stdout=/dev/null median_time "$runs" wc -w "${ref_files[@]}")
+    take_status >/dev/null
     # The same job with ete3.
     if [[ -z $python ]]; then
         ete3_col="not installed"
@@ -199,13 +216,14 @@ measure() {
     else
         local e
         e=$(time_once timeout "$ete3_timeout" "$python" "$root/bench/ete3_job.py" "$@")
-        if [[ $last_status -eq 0 ]]; then
+        status=$(take_status)
+        if [[ $status -eq 0 ]]; then
             ete3_col="$(fmt "$e" %.3f) s ($(ratio "$e" "$t")x)"
         else
-            if [[ $last_status -eq 124 ]]; then
+            if [[ $status -eq 124 ]]; then
                 ete3_col="over $ete3_timeout s"
             else
-                ete3_col="failed (status $last_status)"
+                ete3_col="failed (status $status)"
             fi
         fi
     fi
@@ -222,7 +240,7 @@ for shape in balanced caterpillar star; do
         file=$data/$shape-$n.nwk
         bytes=$(stat -c %s "$file")
         ete3_ok=yes
-        ((n > 100000)) && ete3_ok="over 10^5 leaves"
+        ((n > ete3_max_leaves)) && ete3_ok="over $ete3_max_leaves leaves"
         measure "$shape $n" "$data" "$bytes" $((2 * n - 1)) $((2 * n - 1)) "$(basename "$file")" "$ete3_ok" \
             "${prefix_of[$file]}" "$(basename "$file")"
         tavrin_time[$shape-$n]=$last_median
@@ -234,7 +252,7 @@ big=${sizes[-1]}
 for shape in balanced caterpillar; do
     file=$data/$shape-$big.nwk
     measure "$shape $big + groups" "$data" "$(stat -c %s "$file")" $((2 * big - 1)) $((2 * big - 1)) "$(basename "$file")" \
-        "over 10^5 leaves" --groupFile groups.txt Choano "$(basename "$file")"
+        "over $ete3_max_leaves leaves" --groupFile groups.txt Choano "$(basename "$file")"
 done
 
 genes_bytes=$(cat "${gene_files[@]/#/$genes_dir/}" | wc -c)
@@ -265,7 +283,7 @@ compiler=$("$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$build/CMakeCache.txt")
     echo "- command: bench/run_bench.sh$([[ $quick -eq 1 ]] && echo ' --quick')$([[ -n $runs_override ]] && echo " --runs $runs_override")"
     echo "- time: median wall time of ${runs_override:-5 runs (3 for inputs over 10 MB)}${runs_override:+ run(s)}, standard output to a file; peak RSS: one more run under /usr/bin/time -v"
     echo "- MB/s: input bytes / median time; bytes/node: peak RSS / nodes of the tree (2 x leaves - 1), not shown where files are analysed one at a time"
-    echo "- ete3: bench/ete3_job.py, one run, on inputs of at most 10^5 leaves, time limit $ete3_timeout s; x Tavrin = ete3 time / Tavrin time"
+    echo "- ete3: bench/ete3_job.py, one run, on trees of at most $ete3_max_leaves leaves, time limit $ete3_timeout s; x Tavrin = ete3 time / Tavrin time"
     echo "- references on the same input: cat FILE > /dev/null, and wc -w as a one-pass character scan"
     echo "- group file: $group_lines lines, smallest groups first, $taxonomy_levels levels, $taxonomy_pairs pairs after closure"
     echo
