@@ -14,6 +14,7 @@
 #ifndef TAVRIN_TREE_PHYLOGENY_H
 #define TAVRIN_TREE_PHYLOGENY_H
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -41,6 +42,11 @@ public:
 
     Phylogeny_Node(const Phylogeny_Node&) = delete;
     Phylogeny_Node& operator=(const Phylogeny_Node&) = delete;
+
+    // Nodes come from a per-thread pool of large blocks: a big tree is millions of nodes, and
+    // one heap allocation each costs more than reading them. Released nodes are reused.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* node, std::size_t size) noexcept;
 
     // Newick-like rendering of the subtree with every number written as "%f". The argument
     // does not affect the result.
