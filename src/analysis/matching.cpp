@@ -64,7 +64,13 @@ bool LeafMatcher::matches(std::string_view name) const {
     }
     auto flags = std::regex_constants::match_any;
     if (anchored_) flags |= std::regex_constants::match_continuous;
-    return std::regex_search(name.begin(), name.end(), *regex_, flags);
+    try {
+        return std::regex_search(name.begin(), name.end(), *regex_, flags);
+    } catch (const std::regex_error& e) {
+        // The engine gave up on this name (its own complexity limits).
+        if (failure_.empty()) failure_ = std::string("Pattern search failed: ") + e.what();
+        return false;
+    }
 }
 
 bool is_prefix(std::string name, std::string prefix, bool use_regex) {

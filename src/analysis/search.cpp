@@ -89,6 +89,8 @@ Phylogeny_Node* Tavrin::all_match(Phylogeny_Node* start, std::string prefix) {
     std::vector<Frame> stack{{start, kEnter, nullptr}};
     Phylogeny_Node* answer = nullptr;
 
+    // Only called where the partial match lies strictly inside a child of the node being
+    // examined, so it has a parent that is not the root.
     auto reroot_above = [&](Phylogeny_Node* partial) {
         Phylogeny_Node* a = partial->parent;
         Phylogeny_Node* b = a->left == partial ? a->right : a->left;
@@ -131,12 +133,12 @@ Phylogeny_Node* Tavrin::all_match(Phylogeny_Node* start, std::string prefix) {
                     answer = l;
                 } else if (l == x->left && r == x->right) {
                     answer = x;
-                } else if (r == x->right && !rerooted) {
+                } else if (r == x->right && !rerooted && tree != nullptr) {
                     reroot_above(l);
                     stack[top].stage = kAfterRestart;
                     stack.push_back({tree->root, kEnter, nullptr});
                     break;
-                } else if (l == x->left && !rerooted) {
+                } else if (l == x->left && !rerooted && tree != nullptr) {
                     reroot_above(r);
                     stack[top].stage = kAfterRestart;
                     stack.push_back({tree->root, kEnter, nullptr});
