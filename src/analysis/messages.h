@@ -8,8 +8,6 @@ constexpr const char* kCannotOpenGroupFile = "Couldnt open file: ";
 constexpr const char* kCladeNotFound = "CLADE NOT FOUND";
 constexpr const char* kTargetIsRoot = "TARGET IS ROOT";
 constexpr const char* kInvalidPattern = "Invalid regular expression for --E: ";
-constexpr const char* kNameTooLong =
-    "Leaf name too long to match against a pattern with back-references (";
 
 // Status of every fatal input error: a file that cannot be read, an unusable pattern.
 constexpr int kFatalInputStatus = 15;
