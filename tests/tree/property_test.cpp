@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/reference_reader.h"
 #include "support/tree_check.h"
 #include "tree/phylogeny.h"
 
@@ -140,125 +141,6 @@ TEST(Property, RenderingReadsBack) {
     }
 }
 
-// An independent reading of one text, straight from the reading rules: every node scans its own
-// text for the comma depths, and children are read from substrings. Slow, and meant for short
-// texts only; it keeps a worklist instead of recursing.
-struct ReferenceNode {
-    bool is_leaf = false;
-    std::string name;
-    double support = 0;
-    double length = 0;
-    std::size_t left = 0;  // indices into the node list; 0 stands for none (0 is the root)
-    std::size_t right = 0;
-};
-
-// Blanks, then an optional sign, digits with at most one point, and an optional exponent.
-double reference_number(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
-        ++i;
-    const std::size_t start = i;
-    auto digits = [&]() {
-        const std::size_t from = i;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9')
-            ++i;
-        return i - from;
-    };
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-    std::size_t mantissa = digits();
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        mantissa += digits();
-    }
-    if (mantissa == 0) return 0;
-    std::size_t end = i;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-        if (digits() > 0) end = i;
-    }
-    return std::strtod(text.substr(start, end - start).c_str(), nullptr);
-}
-
-std::vector<ReferenceNode> reference_read(const std::string& root_text) {
-    std::vector<ReferenceNode> nodes(1);
-    std::vector<std::pair<std::size_t, std::string>> todo{{0, root_text}};
-    while (!todo.empty()) {
-        const std::size_t at = todo.back().first;
-        const std::string s = todo.back().second;
-        todo.pop_back();
-        ReferenceNode node;
-        if (s.find(',') == std::string::npos) {
-            const std::size_t colon = s.find(':');
-            node.is_leaf = true;
-            node.name = s.substr(0, colon);
-            node.length = reference_number(colon == std::string::npos ? s : s.substr(colon + 1));
-            nodes[at] = node;
-            continue;
-        }
-        long depth = 0;
-        long least = 2147483647;
-        for (const char c : s) {
-            if (c == '(') ++depth;
-            if (c == ')') --depth;
-            if (c == ',' && depth < least) least = depth;
-        }
-        std::size_t split = 0;
-        depth = 0;
-        for (std::size_t i = 0; i < s.size(); ++i) {
-            if (s[i] == '(') ++depth;
-            if (s[i] == ')') --depth;
-            if (s[i] == ',' && depth == least) split = i;
-        }
-        std::size_t first = 0;
-        std::size_t right_end = s.size();
-        if (least > 0) {
-            first = s.find('(') + 1;
-            const std::size_t close = s.rfind(')');
-            const std::string tail = close == std::string::npos ? s : s.substr(close + 1);
-            const std::size_t colon = tail.rfind(':');
-            if (colon == std::string::npos) {
-                node.support = node.length = reference_number(tail);
-            } else {
-                node.support = reference_number(tail.substr(0, colon));
-                node.length = reference_number(tail.substr(colon + 1));
-            }
-            if (close != std::string::npos && close > split) right_end = close;
-        }
-        node.left = nodes.size();
-        node.right = nodes.size() + 1;
-        nodes.resize(nodes.size() + 2);
-        nodes[at] = node;
-        todo.push_back({node.right, s.substr(split + 1, right_end - split - 1)});
-        todo.push_back({node.left, s.substr(first, split - first)});
-    }
-    return nodes;
-}
-
-// Compares a read tree with the reference reading, node by node in preorder.
-testing::AssertionResult same_as_reference(const Phylogeny_Node* root,
-                                           const std::vector<ReferenceNode>& reference) {
-    std::vector<std::pair<const Phylogeny_Node*, std::size_t>> stack{{root, 0}};
-    while (!stack.empty()) {
-        const auto [node, at] = stack.back();
-        stack.pop_back();
-        const ReferenceNode& want = reference[at];
-        if (node == nullptr) return testing::AssertionFailure() << "missing node";
-        if (node->is_leaf != want.is_leaf || node->name != want.name ||
-            node->support != want.support || node->length != want.length) {
-            return testing::AssertionFailure()
-                   << "node '" << node->name << "' " << node->support << ":" << node->length
-                   << " (leaf " << node->is_leaf << "), want '" << want.name << "' " << want.support
-                   << ":" << want.length << " (leaf " << want.is_leaf << ")";
-        }
-        if (!want.is_leaf) {
-            stack.push_back({node->right, want.right});
-            stack.push_back({node->left, want.left});
-        }
-    }
-    return testing::AssertionSuccess();
-}
-
 // Short texts of structural characters, names and number pieces, balanced or not.
 TEST(Property, AnyTextReadsLikeTheReadingRules) {
     static const std::string alphabet = "((()),,,:::AB 1.5e-;";
@@ -270,7 +152,7 @@ TEST(Property, AnyTextReadsLikeTheReadingRules) {
         SCOPED_TRACE("seed " + std::to_string(seed) + ": " + text + ";");
         Phylogeny tree(text + ";");
         ASSERT_EQ(check_links(tree.root), "");
-        EXPECT_TRUE(same_as_reference(tree.root, reference_read(text)));
+        EXPECT_EQ(reference_mismatch(tree.root, reference_read(text)), "");
     }
 }
 
