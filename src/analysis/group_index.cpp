@@ -10,6 +10,7 @@ uint32_t GroupIndex::intern(const std::string& name) {
     group_tail_.push_back(kNone);
     member_head_.push_back(kNone);
     member_tail_.push_back(kNone);
+    seen_in_pass_.push_back(0);
     return id;
 }
 
@@ -33,17 +34,27 @@ void GroupIndex::add_pair(uint32_t group, uint32_t member) {
     member_tail_[member] = position;
 }
 
-void GroupIndex::add_with_closure(const std::string& group, const std::string& member) {
+bool GroupIndex::add_with_closure(const std::string& group, const std::string& member) {
     const uint32_t g = intern(group);
     const uint32_t m = intern(member);
     add_pair(g, m);
     // The pass covers the pairs recorded now, the new one included: the chain of pairs with
     // group m up to its present last link (pairs added below only extend chains at their ends).
+    //
+    // A member met twice in one pass (the list may hold a pair more than once) is recorded once:
+    // the repeat could never be the first match of any query, and recording it would let
+    // repeated lines such as "X X" double the list at every line.
+    ++pass_;
     const uint32_t last = group_tail_[m];
     for (uint32_t p = group_head_[m]; p != kNone; p = next_same_group_[p]) {
-        add_pair(g, member_[p]);
+        const uint32_t derived = member_[p];
+        if (seen_in_pass_[derived] != pass_) {
+            seen_in_pass_[derived] = pass_;
+            add_pair(g, derived);
+        }
         if (p == last) break;
     }
+    return group_.size() <= kMaxPairs;
 }
 
 void GroupIndex::publish(std::vector<GroupPair>& groups) {

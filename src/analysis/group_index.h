@@ -16,12 +16,15 @@
 class GroupIndex {
 public:
     static constexpr uint32_t kNone = UINT32_MAX;
+    // Largest closed list accepted from one group file: about 5 GB of pairs and indexes.
+    static constexpr size_t kMaxPairs = 50000000;
 
     // Records the pair (group, member), then closes the list under membership: for every pair
     // already recorded (the new one included) whose group is `member`, records
     // (group, that pair's member). Pairs recorded by the pass are not revisited by it.
     // Only the index grows; `publish` appends the recorded pairs to the list.
-    void add_with_closure(const std::string& group, const std::string& member);
+    // False once the list has grown past kMaxPairs (the file must then be refused).
+    bool add_with_closure(const std::string& group, const std::string& member);
     // Appends to `groups` every pair recorded since the list was last in step with the index.
     void publish(std::vector<GroupPair>& groups);
 
@@ -79,6 +82,9 @@ private:
     // Per name id: first and last pair with that group / member.
     std::vector<uint32_t> group_head_, group_tail_, member_head_, member_tail_;
     PairSet pairs_;
+    // Per name id: the closure pass that last recorded it as a derived member.
+    std::vector<uint64_t> seen_in_pass_;
+    uint64_t pass_ = 0;
 };
 
 #endif  // TAVRIN_ANALYSIS_GROUP_INDEX_H

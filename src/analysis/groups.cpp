@@ -57,7 +57,13 @@ void Tavrin::groupConfig(std::string path) {
     while (next_token(group)) {
         const bool paired = next_token(member);
         if (!paired) member.clear();
-        index_->add_with_closure(group, member);
+        if (!index_->add_with_closure(group, member)) {
+            std::cerr << tavrin::messages::kGroupFileTooLarge << path << " ("
+                      << GroupIndex::kMaxPairs << " pairs)" << std::endl;
+            exit_status = tavrin::messages::kFatalInputStatus;
+            index_.reset();
+            return;
+        }
         if (!paired) break;
     }
     index_->publish(groups);

@@ -5,6 +5,7 @@
 namespace tavrin::messages {
 
 constexpr const char* kCannotOpenGroupFile = "Couldnt open file: ";
+constexpr const char* kGroupFileTooLarge = "Group file closes into too many pairs: ";
 constexpr const char* kCladeNotFound = "CLADE NOT FOUND";
 constexpr const char* kTargetIsRoot = "TARGET IS ROOT";
 constexpr const char* kInvalidPattern = "Invalid regular expression for --E: ";

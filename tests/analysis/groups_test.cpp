@@ -213,3 +213,29 @@ TEST(GroupRelations, FirstCommonGroupFollowsTheFirstName) {
 }
 
 }  // namespace
+
+namespace {
+
+// Repeated lines used to double the list at every line (each pass re-appended every copy of a
+// pair). A pass now records each member once; the answers, which only ever depend on the first
+// copy of a pair, stay the same.
+TEST(GroupFile, RepeatedLinesGrowTheListLinearly) {
+    std::string self_lines, cycle_lines;
+    for (int i = 0; i < 60; ++i) {
+        self_lines += "X X\n";
+        cycle_lines += "A B\nB A\n";
+    }
+    EXPECT_EQ(load(self_lines).size(), 120u);  // the line's pair and one derived copy per line
+    Bare bare;
+    bare.load(cycle_lines);
+    EXPECT_LT(bare->groups.size(), 1000u);
+    EXPECT_TRUE(bare->sameGroup("A", "B"));
+    EXPECT_TRUE(bare->sameGroup("B", "A"));
+    EXPECT_EQ(bare->lowest_common_group("A", "B"), "B");
+
+    // A pass that meets the same member twice records it once: (C, B) is not listed twice.
+    const Pairs expected = {{"A", "B"}, {"A", "B"}, {"C", "A"}, {"C", "B"}};
+    EXPECT_EQ(load("A B\nA B\nC A\n"), expected);
+}
+
+}  // namespace
