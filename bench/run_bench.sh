@@ -66,7 +66,7 @@ fi
 
 echo "building Release in $build" >&2
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j2 --target Tavrin tavrin_gen >/dev/null
+cmake --build "$build" -j2 --target Tavrin tavrin_gen tavrin_bench_groups >/dev/null
 tavrin=$build/Tavrin
 gen=$build/bench/tavrin_gen
 
