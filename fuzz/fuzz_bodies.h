@@ -56,46 +56,10 @@ private:
     std::streambuf* previous_;
 };
 
-// The exact bits of a number, so that two readings compare equal only when they are identical
-// (signed zeros and not-a-number payloads included).
-inline std::string bits(double value) {
-    uint64_t raw = 0;
-    std::memcpy(&raw, &value, sizeof raw);
-    char buffer[24];
-    std::snprintf(buffer, sizeof buffer, "%016llx", static_cast<unsigned long long>(raw));
-    return buffer;
-}
-
 inline std::string fixed6(double value) {
     char buffer[400];
     std::snprintf(buffer, sizeof buffer, "%f", value);
     return buffer;
-}
-
-// Preorder dump of the shape and of every field the reader sets. Numbers go through `number`.
-template <typename Format>
-std::string dump(const Phylogeny_Node* top, Format number) {
-    std::string out;
-    std::vector<const Phylogeny_Node*> stack{top};
-    while (!stack.empty()) {
-        const Phylogeny_Node* n = stack.back();
-        stack.pop_back();
-        if (n == nullptr) {
-            out += "~;";
-            continue;
-        }
-        if (n->is_leaf) {
-            out += "L[" + n->name + "]";
-        } else {
-            out += "I";
-        }
-        out += number(n->support) + "/" + number(n->length) + ";";
-        if (!n->is_leaf) {
-            stack.push_back(n->right);
-            stack.push_back(n->left);
-        }
-    }
-    return out;
 }
 
 // Where two dumps part: a little of each from the first differing byte.

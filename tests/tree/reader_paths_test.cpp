@@ -12,27 +12,6 @@
 
 namespace {
 
-// Preorder dump of every field the reader sets, with the shape, iteratively.
-std::string dump(const Phylogeny_Node* top) {
-    std::string out;
-    std::vector<const Phylogeny_Node*> stack{top};
-    while (!stack.empty()) {
-        const Phylogeny_Node* n = stack.back();
-        stack.pop_back();
-        if (n == nullptr) {
-            out += "~";
-            continue;
-        }
-        out += n->is_leaf ? "L[" + n->name + "]" : std::string("I");
-        out += std::to_string(n->support) + "/" + std::to_string(n->length) + ";";
-        if (!n->is_leaf) {
-            stack.push_back(n->right);
-            stack.push_back(n->left);
-        }
-    }
-    return out;
-}
-
 std::string random_tree(std::mt19937& rng, int leaves) {
     // Build by repeatedly grouping neighbours, with multifurcations, supports and lengths.
     std::vector<std::string> items;
@@ -72,7 +51,7 @@ std::string random_tree(std::mt19937& rng, int leaves) {
 std::string general_dump(const std::string& text) {
     Phylogeny_Node node;
     tavrin::read_general(&node, text, 0, text.size());
-    return dump(&node);
+    return dump(&node, bits);
 }
 
 }  // namespace
@@ -87,7 +66,7 @@ TEST(ReaderPaths, WellFormedTreesReadAlikeOnBothPaths) {
         } else {
             tavrin::read_node_text(&fast, text, 0, text.size());
         }
-        EXPECT_EQ(dump(&fast), general_dump(text)) << text;
+        EXPECT_EQ(dump(&fast, bits), general_dump(text)) << text;
         EXPECT_EQ(reference_mismatch(&fast, reference_read(text)), "") << text;
     }
 }
@@ -104,7 +83,7 @@ TEST(ReaderPaths, AnyTextReadsAlikeAndNeverFails) {
             text += alphabet[rng() % alphabet.size()];
         Phylogeny_Node either;
         tavrin::read_node_text(&either, text, 0, text.size());
-        EXPECT_EQ(dump(&either), general_dump(text)) << "text: [" << text << "]";
+        EXPECT_EQ(dump(&either, bits), general_dump(text)) << "text: [" << text << "]";
         Phylogeny_Node general;
         tavrin::read_general(&general, text, 0, text.size());
         EXPECT_EQ(reference_mismatch(&general, reference_read(text)), "")
@@ -122,7 +101,7 @@ TEST(ReaderPaths, OddTextsFallBackToTheGeneralRules) {
         EXPECT_EQ(fast.left, nullptr);
         Phylogeny_Node either;
         tavrin::read_node_text(&either, text, 0, text.size());
-        EXPECT_EQ(dump(&either), general_dump(text)) << text;
+        EXPECT_EQ(dump(&either, bits), general_dump(text)) << text;
     }
 }
 
