@@ -10,6 +10,7 @@
 
 #include "analysis/tavrin.h"
 #include "tree/phylogeny.h"
+#include "tree/tree_file.h"
 
 namespace {
 
@@ -64,37 +65,6 @@ bool parse_options(const std::vector<std::string>& arg, Options& options) {
     return true;
 }
 
-bool is_directory(const std::string& path) {
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// The file's lines joined without their line breaks (a carriage return stays). False when the
-// file cannot be opened or read.
-bool read_tree_text(const std::string& path, std::string& text) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file.is_open() || is_directory(path)) return false;
-    // One allocation of the file's size when it is known (a regular file), else read to the end.
-    file.seekg(0, std::ios::end);
-    const std::streamoff size = file.tellg();
-    file.seekg(0, std::ios::beg);
-    if (size > 0 && file) {
-        text.resize(static_cast<size_t>(size));
-        file.read(&text[0], size);
-        text.resize(static_cast<size_t>(file.gcount()));
-        if (file.bad()) return false;
-        file.clear();
-    }
-    text.append(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    if (file.bad()) return false;
-    size_t kept = 0;
-    for (char c : text) {
-        if (c != '\n') text[kept++] = c;
-    }
-    text.resize(kept);
-    return true;
-}
-
 // Analyses one tree and writes its rows. Returns the exit status when the run must end.
 int analyse(Phylogeny& tree, const Options& options) {
     const Tavrin analysis =
@@ -134,7 +104,7 @@ int main(int argc, char** argv) {
         const std::string& path = arg[i];
         std::cout << path << ":\n";
         std::string text;
-        if (!read_tree_text(path, text)) {
+        if (!tavrin::read_tree_file(path, text)) {
             std::cout.flush();
             std::cerr << "The file " << path << " is not opened" << std::endl;
             return kFileNotOpened;

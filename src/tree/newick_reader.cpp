@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "tree/huge_pages.h"
 #include "tree/numbers.h"
 
 namespace tavrin {
@@ -66,7 +67,8 @@ bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t firs
         Phylogeny_Node* acc;
         Phylogeny_Node* pending;
     };
-    std::vector<Frame> stack;
+    // A ladder's frames reach the depth of the tree: millions of them.
+    std::vector<Frame, HugePageAllocator<Frame>> stack;
     const char* s = text.data();
     size_t p = first;
     Phylogeny_Node* current = node;  // the node whose text starts at p

@@ -4,9 +4,15 @@
 // are never returned, so a slot released on another thread than the one that made it simply
 // joins that thread's list. Builds with sanitizers allocate every node on its own, so that the
 // sanitizers see each node's lifetime.
+//
+// Blocks grow geometrically, so a small tree takes a few small blocks from the heap; blocks of a
+// huge page or more are mappings backed by huge pages where the system allows it (the first
+// touch of fresh memory is most of the cost of building a big tree).
+#include <algorithm>
 #include <cstddef>
 #include <new>
 
+#include "tree/huge_pages.h"
 #include "tree/phylogeny.h"
 
 #if defined(TAVRIN_NODE_POOL) && TAVRIN_NODE_POOL
@@ -22,9 +28,10 @@ struct Pool {
     Slot* released = nullptr;
     Slot* block_next = nullptr;
     Slot* block_end = nullptr;
-    std::size_t block_slots = 256;  // doubles up to kMaxBlockSlots
+    std::size_t block_bytes = kFirstBlockBytes;  // doubles up to kMaxBlockBytes
 
-    static constexpr std::size_t kMaxBlockSlots = std::size_t{1} << 16;
+    static constexpr std::size_t kFirstBlockBytes = 256 * sizeof(Slot);
+    static constexpr std::size_t kMaxBlockBytes = 16 * tavrin::kHugePageSize;
 
     void* take() {
         if (released != nullptr) {
@@ -32,12 +39,21 @@ struct Pool {
             released = slot->next;
             return slot;
         }
-        if (block_next == block_end) {
-            block_next = static_cast<Slot*>(::operator new(block_slots * sizeof(Slot)));
-            block_end = block_next + block_slots;
-            if (block_slots < kMaxBlockSlots) block_slots *= 2;
-        }
+        if (block_next == block_end) new_block();
         return block_next++;
+    }
+
+    void new_block() {
+        std::size_t bytes = block_bytes;
+        void* block = nullptr;
+        if (bytes >= tavrin::kHugePageSize) {
+            bytes = bytes / tavrin::kHugePageSize * tavrin::kHugePageSize;
+            block = tavrin::map_huge(bytes);
+        }
+        if (block == nullptr) block = ::operator new(bytes);
+        block_next = static_cast<Slot*>(block);
+        block_end = block_next + bytes / sizeof(Slot);
+        block_bytes = std::min(2 * block_bytes, kMaxBlockBytes);
     }
 
     void give(void* p) {

@@ -1,0 +1,77 @@
+#include "tree/huge_pages.h"
+
+#include <cstdint>
+
+// TAVRIN_HUGE_PAGES=0 builds the plain-memory path everywhere (to measure what a system without
+// huge pages gets).
+#if !defined(TAVRIN_HUGE_PAGES)
+#define TAVRIN_HUGE_PAGES 1
+#endif
+
+#if TAVRIN_HUGE_PAGES && defined(__linux__) && defined(__has_include)
+#if __has_include(<sys/mman.h>)
+#include <sys/mman.h>
+#if defined(MADV_HUGEPAGE) && defined(MAP_ANONYMOUS)
+#define TAVRIN_HAVE_HUGE_PAGES 1
+#endif
+#endif
+#endif
+
+namespace tavrin {
+
+#if defined(TAVRIN_HAVE_HUGE_PAGES)
+
+bool huge_pages_supported() {
+    return true;
+}
+
+void advise_huge_pages(void* data, std::size_t size) {
+    if (data == nullptr || size < kHugeBufferMin) return;
+    const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (begin + kHugePageSize - 1) & ~(kHugePageSize - 1);
+    const std::uintptr_t last = (begin + size) & ~(kHugePageSize - 1);
+    if (first >= last) return;
+    // Refusal (no transparent huge pages in this kernel) leaves ordinary pages: nothing to do.
+    (void)madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
+void* map_huge(std::size_t size) {
+    if (size == 0 || size % kHugePageSize != 0) return nullptr;
+    // Map one huge page more than needed and trim both ends, so the rest starts on a huge-page
+    // boundary: a fault anywhere in it can then be served with a whole huge page.
+    const std::size_t padded = size + kHugePageSize;
+    if (padded < size) return nullptr;
+    void* raw = mmap(nullptr, padded, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) return nullptr;
+    const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(raw);
+    const std::uintptr_t aligned = (begin + kHugePageSize - 1) & ~(kHugePageSize - 1);
+    const std::size_t head = aligned - begin;
+    const std::size_t tail = padded - head - size;
+    if (head != 0) (void)munmap(raw, head);
+    if (tail != 0) (void)munmap(reinterpret_cast<void*>(aligned + size), tail);
+    void* data = reinterpret_cast<void*>(aligned);
+    (void)madvise(data, size, MADV_HUGEPAGE);
+    return data;
+}
+
+void unmap_huge(void* data, std::size_t size) {
+    if (data != nullptr) (void)munmap(data, size);
+}
+
+#else
+
+bool huge_pages_supported() {
+    return false;
+}
+
+void advise_huge_pages(void*, std::size_t) {}
+
+void* map_huge(std::size_t) {
+    return nullptr;
+}
+
+void unmap_huge(void*, std::size_t) {}
+
+#endif
+
+}  // namespace tavrin

@@ -1,0 +1,68 @@
+// Large memory backed by huge pages where the system offers them.
+//
+// A big tree needs hundreds of MiB, and on many machines the first touch of each fresh 4 KiB page
+// costs more than everything done with it afterwards. Linux can back memory with 2 MiB pages when
+// asked (transparent huge pages in `madvise` mode, the default of many distributions): one fault
+// per 2 MiB instead of 512. Everything here degrades silently to ordinary memory when the
+// platform has no such call, the system refuses it, or huge pages are switched off; small
+// requests never take this path, so a small run pays nothing.
+#ifndef TAVRIN_TREE_HUGE_PAGES_H
+#define TAVRIN_TREE_HUGE_PAGES_H
+
+#include <cstddef>
+#include <new>
+
+namespace tavrin {
+
+// The huge page size this code aims at (x86-64 and arm64 with 4 KiB base pages).
+constexpr std::size_t kHugePageSize = std::size_t{2} << 20;
+
+// Buffers from this size on are worth advising: they always hold at least one whole aligned
+// huge page, and their first touch is long enough to matter.
+constexpr std::size_t kHugeBufferMin = 2 * kHugePageSize;
+
+// True when this build asks the system for huge pages at all.
+bool huge_pages_supported();
+
+// Asks that the whole aligned huge pages inside [data, data + size) be backed by huge pages when
+// first touched. Call it before the memory is written. Does nothing for buffers under
+// kHugeBufferMin or where unsupported; failures are ignored.
+void advise_huge_pages(void* data, std::size_t size);
+
+// A fresh mapping of `size` bytes (a multiple of kHugePageSize), aligned to kHugePageSize and
+// advised for huge pages, or nullptr when it cannot be had (the caller then uses the heap).
+// It is returned with unmap_huge.
+void* map_huge(std::size_t size);
+void unmap_huge(void* data, std::size_t size);
+
+// A standard allocator for the large buffers of hot loops (explicit stacks, position lists): a
+// buffer of kHugeBufferMin bytes or more is advised for huge pages before its first use.
+template <typename T>
+struct HugePageAllocator {
+    using value_type = T;
+
+    HugePageAllocator() noexcept = default;
+    template <typename U>
+    HugePageAllocator(const HugePageAllocator<U>&) noexcept {}
+
+    T* allocate(std::size_t n) {
+        if (n > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
+        void* p = ::operator new(n * sizeof(T));
+        advise_huge_pages(p, n * sizeof(T));
+        return static_cast<T*>(p);
+    }
+    void deallocate(T* p, std::size_t) noexcept { ::operator delete(p); }
+
+    template <typename U>
+    bool operator==(const HugePageAllocator<U>&) const noexcept {
+        return true;
+    }
+    template <typename U>
+    bool operator!=(const HugePageAllocator<U>&) const noexcept {
+        return false;
+    }
+};
+
+}  // namespace tavrin
+
+#endif  // TAVRIN_TREE_HUGE_PAGES_H

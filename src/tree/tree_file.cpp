@@ -1,0 +1,139 @@
+#include "tree/tree_file.h"
+
+#include <cstddef>
+
+#include "tree/huge_pages.h"
+
+#if defined(__has_include)
+#if __has_include(<fcntl.h>) && __has_include(<sys/stat.h>) && __has_include(<unistd.h>)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#define TAVRIN_POSIX_FILES 1
+#endif
+#endif
+
+#if !defined(TAVRIN_POSIX_FILES)
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+#endif
+
+namespace tavrin {
+namespace {
+
+// Removes every '\n' in place.
+void drop_line_breaks(std::string& text) {
+    std::size_t kept = 0;
+    const std::size_t size = text.size();
+    char* s = &text[0];
+    std::size_t i = 0;
+    // Tree files are mostly one long line: skip the prefix that needs no moving.
+    while (i < size && s[i] != '\n')
+        ++i;
+    kept = i;
+    for (; i < size; ++i) {
+        if (s[i] != '\n') s[kept++] = s[i];
+    }
+    text.resize(kept);
+}
+
+#if defined(TAVRIN_POSIX_FILES)
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) (void)close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// Reads into text[at, text.size()) until it is full or the file ends; the count read, or -1.
+long long read_into(int fd, std::string& text, std::size_t at) {
+    std::size_t done = at;
+    while (done < text.size()) {
+        const ssize_t got = read(fd, &text[done], text.size() - done);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    return static_cast<long long>(done - at);
+}
+
+bool read_whole(const std::string& path, std::string& text) {
+    int fd;
+    do {
+        fd = open(path.c_str(), O_RDONLY);
+    } while (fd < 0 && errno == EINTR);
+    const Descriptor file(fd);
+    if (fd < 0) return false;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return false;
+
+    text.clear();
+    std::size_t expected = 0;
+    if (S_ISREG(info.st_mode) && info.st_size > 0)
+        expected = static_cast<std::size_t>(info.st_size);
+    // One byte more than the size, so that the end of the file is seen without growing the
+    // buffer. The buffer is advised for huge pages before its first touch.
+    std::size_t capacity = expected + 1;
+    if (capacity < 65536) capacity = 65536;
+    text.reserve(capacity);
+    advise_huge_pages(&text[0], text.capacity());
+    std::size_t size = 0;
+    for (;;) {
+        if (text.size() < text.capacity()) text.resize(text.capacity());
+        if (size == text.size()) text.resize(2 * text.size());
+        const long long got = read_into(fd, text, size);
+        if (got < 0) return false;
+        size += static_cast<std::size_t>(got);
+        if (size < text.size()) break;  // the file ended before the buffer was full
+    }
+    text.resize(size);
+    return true;
+}
+
+#else
+
+bool read_whole(const std::string& path, std::string& text) {
+    std::ifstream file(path, std::ios::binary);
+    std::error_code error;
+    if (!file.is_open() || std::filesystem::is_directory(path, error)) return false;
+    text.clear();
+    file.seekg(0, std::ios::end);
+    const std::streamoff size = file.tellg();
+    file.seekg(0, std::ios::beg);
+    if (size > 0 && file) {
+        text.resize(static_cast<std::size_t>(size));
+        file.read(&text[0], size);
+        text.resize(static_cast<std::size_t>(file.gcount()));
+        if (file.bad()) return false;
+        file.clear();
+    }
+    text.append(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return !file.bad();
+}
+
+#endif
+
+}  // namespace
+
+bool read_tree_file(const std::string& path, std::string& text) {
+    if (!read_whole(path, text)) return false;
+    drop_line_breaks(text);
+    return true;
+}
+
+}  // namespace tavrin

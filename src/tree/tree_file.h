@@ -1,0 +1,19 @@
+// Reading the text of a tree file.
+#ifndef TAVRIN_TREE_TREE_FILE_H
+#define TAVRIN_TREE_TREE_FILE_H
+
+#include <string>
+
+namespace tavrin {
+
+// Replaces `text` with the file's lines joined without their line breaks ('\n' dropped, a
+// carriage return kept). False when the file cannot be opened or read; a directory counts as
+// not openable.
+//
+// The text is read once, straight into its final buffer (sized from the file for regular files),
+// and the line breaks are removed in place: hand it on with std::move to keep it the only copy.
+bool read_tree_file(const std::string& path, std::string& text);
+
+}  // namespace tavrin
+
+#endif  // TAVRIN_TREE_TREE_FILE_H
