@@ -2,16 +2,22 @@
 # Builds Tavrin (Release) in build-bench, generates the benchmark inputs into bench/data/ and
 # times Tavrin on them. Prints a markdown report and writes it to bench/out/latest.md.
 #
-# usage: bench/run_bench.sh [--quick] [--runs N]
-#   --quick   trees of 10^4 and 10^5 leaves only, 1,000 gene trees instead of 10,000, and ete3
-#             on trees of at most 10^4 leaves
-#   --runs N  timed runs per case (default 5 for inputs under 10 MB, 3 above); the median is shown
+# usage: bench/run_bench.sh [--quick] [--runs N] [--compare LABEL=BINARY]...
+#   --quick    trees of 10^4 and 10^5 leaves only, 1,000 gene trees instead of 10,000, and ete3
+#              on trees of at most 10^4 leaves
+#   --runs N   timed runs per case (default 5 for inputs under 10 MB, 3 above); the median is shown
+#   --compare LABEL=BINARY
+#              also time another Tavrin binary (an older commit, a build with other options) on
+#              every case, in the same runs, and check that it prints the same bytes
 #
 # For each case: the median wall time of the runs, the peak resident memory of one more run
 # under /usr/bin/time -v, MB/s (input bytes / median time), bytes of peak memory per tree node,
-# and, for comparison on the same input, the median time of `cat FILE > /dev/null` and of a
-# one-pass character scan (`wc -w`). When python3 can import ete3, the same job scripted with
-# ete3 (bench/ete3_job.py) is timed once on trees of at most 10^5 leaves.
+# and, on the same input, the median time of the floor (tavrin_floor: read each file whole and
+# count its parentheses in one pass) and of `cat FILES > /dev/null`. Every run of a case times
+# Tavrin, the compared binaries, the floor and cat one after another, so that the load of a
+# shared machine falls on all of them alike; times are given as ratios to the floor and to cat.
+# When python3 can import ete3, the same job scripted with ete3 (bench/ete3_job.py) is timed
+# once on trees of at most 10^5 leaves.
 set -euo pipefail
 export LC_ALL=C
 
@@ -22,11 +28,21 @@ out_dir=$root/bench/out
 
 quick=0
 runs_override=""
+compare_labels=()
+compare_bins=()
 while [[ $# -gt 0 ]]; do
     case $1 in
         --quick) quick=1 ;;
         --runs)
             runs_override=${2:?--runs needs a number}
+            shift
+            ;;
+        --compare)
+            spec=${2:?--compare needs LABEL=BINARY}
+            [[ $spec == *=* ]] || { echo "--compare needs LABEL=BINARY" >&2; exit 2; }
+            compare_labels+=("${spec%%=*}")
+            compare_bins+=("$(cd "$(dirname "${spec#*=}")" && pwd)/$(basename "${spec#*=}")")
+            [[ -x ${compare_bins[-1]} ]] || { echo "not an executable: ${spec#*=}" >&2; exit 2; }
             shift
             ;;
         -h | --help)
@@ -45,10 +61,12 @@ if [[ $quick -eq 1 ]]; then
     sizes=(10000 100000)
     gene_count=1000
     ete3_max_leaves=10000
+    many_small=20
 else
     sizes=(10000 100000 1000000)
     gene_count=10000
     ete3_max_leaves=100000
+    many_small=100
 fi
 group_lines=100000
 ete3_timeout=120
@@ -66,9 +84,10 @@ fi
 
 echo "building Release in $build" >&2
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j2 --target Tavrin tavrin_gen tavrin_bench_groups >/dev/null
+cmake --build "$build" -j2 --target Tavrin tavrin_gen tavrin_bench_groups tavrin_floor >/dev/null
 tavrin=$build/Tavrin
 gen=$build/bench/tavrin_gen
+floor=$build/bench/tavrin_floor
 
 python=""
 for candidate in python3 /usr/bin/python3; do
@@ -148,7 +167,9 @@ take_status() {
 median() { sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.6f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 runs_for() { # bytes
-    if [[ -n $runs_override ]]; then
+    if [[ -n ${force_runs:-} ]]; then
+        echo "$force_runs"
+    elif [[ -n $runs_override ]]; then
         echo "$runs_override"
     elif (($1 < 10000000)); then
         echo 5
@@ -174,22 +195,42 @@ fmt() { awk -v v="$1" -v f="$2" 'BEGIN { printf f, v }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.1f", a / b; else print "-" }'; }
 
 rows_table=()
-declare -A tavrin_time  # "shape-n" -> median seconds
+declare -A tavrin_time  # "shape-n" -> median seconds; "shape-n/k" for compared binary k
+declare -A case_value   # named figures for the targets at the end
 
 # Arguments: case label, working directory, input bytes, tree nodes, nodes held at once (0 when
 # that is not one tree, so bytes/node is not shown), files for the references (relative to the
 # working directory, space-separated), "yes" or the reason ete3 is skipped, then Tavrin's arguments.
+# Sets last_median, last_floor, last_cat, last_rss_kb, last_ete3 (seconds, or empty) and
+# compare_median[k].
+declare -a compare_median compare_rss_kb
 measure() {
     local label=$1 dir=$2 bytes=$3 nodes=$4 rss_nodes=$5 refs=$6 ete3_ok=$7
     shift 7
-    local runs rss t notes cat_t wc_t ete3_col per_node mbps
+    local runs rss t notes cat_t floor_t ete3_col per_node mbps i k status
     runs=$(runs_for "$bytes")
     echo "  $label ($runs runs)" >&2
     pushd "$dir" >/dev/null
+    local -a ref_files
+    read -r -a ref_files <<<"$refs"
     rss=$(peak_rss_kb "$tavrin" "$@")
+    for k in "${!compare_bins[@]}"; do
+        compare_rss_kb[k]=$(peak_rss_kb "${compare_bins[k]}" "$@")
+    done
     take_status >/dev/null
-    t=$(median_time "$runs" "$tavrin" "$@")
-    local status
+    # Interleaved runs: Tavrin, each compared binary, the floor, cat; then again.
+    rm -f "$work"/t.*
+    for ((i = 0; i < runs; i++)); do
+        time_once "$tavrin" "$@" >>"$work/t.main"
+        for k in "${!compare_bins[@]}"; do
+            run_out=$work/cmp$k.out run_err=$work/cmp$k.err time_once "${compare_bins[k]}" "$@" >>"$work/t.cmp$k"
+        done
+        time_stdout=/dev/null run_err=$work/ref.err time_once "$floor" "${ref_files[@]}" >>"$work/t.floor"
+        time_stdout=/dev/null run_err=$work/ref.err time_once cat "${ref_files[@]}" >>"$work/t.cat"
+    done
+    t=$(median <"$work/t.main")
+    floor_t=$(median <"$work/t.floor")
+    cat_t=$(median <"$work/t.cat")
     status=$(take_status)
     if [[ $status -ne 0 ]]; then
         notes="exit status $status: $(head -c 200 "$run_err" | tr '\n' ' ')"
@@ -202,13 +243,18 @@ measure() {
         [[ $not_found -gt 0 ]] && notes+=", $not_found not found"
         [[ $row_count -le 4 ]] && notes+=": $(grep -v ':$' "$run_out" | cut -f2,3 | tr '\t\n' '= ' | sed 's/ $//')"
     fi
-    # Reference points on the same bytes.
-    local -a ref_files
-    read -r -a ref_files <<<"$refs"
-    cat_t=$(time_stdout=/dev/null median_time "$runs" cat "${ref_files[@]}")
-    wc_t=$(time_stdout=/dev/null median_time "$runs" wc -w "${ref_files[@]}")
-    take_status >/dev/null
+    local compare_cols=""
+    for k in "${!compare_bins[@]}"; do
+        compare_median[k]=$(median <"$work/t.cmp$k")
+        local same=""
+        if ! cmp -s "$work/cmp$k.out" "$run_out" || ! cmp -s "$work/cmp$k.err" "$run_err"; then
+            same=" **output differs**"
+            notes+="; ${compare_labels[k]}: output differs"
+        fi
+        compare_cols+=" $(fmt "${compare_median[k]}" %.4f) | $(ratio "${compare_median[k]}" "$floor_t") | $(awk -v k="${compare_rss_kb[k]}" 'BEGIN { printf "%.1f", k / 1024 }')$same |"
+    done
     # The same job with ete3.
+    last_ete3=""
     if [[ -z $python ]]; then
         ete3_col="not installed"
     elif [[ $ete3_ok != yes ]]; then
@@ -219,6 +265,7 @@ measure() {
         status=$(take_status)
         if [[ $status -eq 0 ]]; then
             ete3_col="$(fmt "$e" %.3f) s ($(ratio "$e" "$t")x)"
+            last_ete3=$e
         else
             if [[ $status -eq 124 ]]; then
                 ete3_col="over $ete3_timeout s"
@@ -230,11 +277,26 @@ measure() {
     popd >/dev/null
     mbps=$(awk -v b="$bytes" -v t="$t" 'BEGIN { if (t > 0) printf "%.0f", b / 1e6 / t; else print "-" }')
     per_node=$(awk -v k="$rss" -v n="$rss_nodes" 'BEGIN { if (n > 0) printf "%.0f", k * 1024 / n; else print "-" }')
-    rows_table+=("| $label | $(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1e6 }') | $nodes | $(fmt "$t" %.4f) | $mbps | $(awk -v k="$rss" 'BEGIN { printf "%.1f", k / 1024 }') | $per_node | $(fmt "$cat_t" %.4f) | $(fmt "$wc_t" %.4f) | $ete3_col | $notes |")
+    rows_table+=("| $label | $(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1e6 }') | $nodes | $(fmt "$floor_t" %.4f) | $(fmt "$t" %.4f) | $(ratio "$t" "$floor_t") | $mbps | $(awk -v k="$rss" 'BEGIN { printf "%.1f", k / 1024 }') | $per_node |$compare_cols $(fmt "$cat_t" %.4f) | $(ratio "$t" "$cat_t") | $ete3_col | $notes |")
     last_median=$t
+    last_floor=$floor_t
+    last_cat=$cat_t
+    last_rss_kb=$rss
 }
 
 echo "measuring" >&2
+record() { # key: keep the figures of the case just measured
+    case_value[$1.t]=$last_median
+    case_value[$1.floor]=$last_floor
+    case_value[$1.cat]=$last_cat
+    case_value[$1.rss]=$last_rss_kb
+    case_value[$1.ete3]=$last_ete3
+    local k
+    for k in "${!compare_bins[@]}"; do
+        case_value[$1.t$k]=${compare_median[k]}
+        case_value[$1.rss$k]=${compare_rss_kb[k]}
+    done
+}
 for shape in balanced caterpillar star; do
     for n in "${sizes[@]}"; do
         file=$data/$shape-$n.nwk
@@ -243,7 +305,7 @@ for shape in balanced caterpillar star; do
         ((n > ete3_max_leaves)) && ete3_ok="over $ete3_max_leaves leaves"
         measure "$shape $n" "$data" "$bytes" $((2 * n - 1)) $((2 * n - 1)) "$(basename "$file")" "$ete3_ok" \
             "${prefix_of[$file]}" "$(basename "$file")"
-        tavrin_time[$shape-$n]=$last_median
+        record "$shape-$n"
     done
 done
 
@@ -260,10 +322,20 @@ genes_leaves=$(cat "${gene_files[@]/#/$genes_dir/}" | tr -cd ',' | wc -c)
 genes_leaves=$((genes_leaves + gene_count))
 measure "$gene_count gene trees + groups" "$genes_dir" "$genes_bytes" $((2 * genes_leaves - gene_count)) 0 \
     "${gene_files[*]}" yes --groupFile groups.txt Choano "${gene_files[@]}"
+record genes
+measure "$gene_count gene trees, no group file" "$genes_dir" "$genes_bytes" $((2 * genes_leaves - gene_count)) 0 \
+    "${gene_files[*]}" "run once, with the group file" Choano "${gene_files[@]}"
 
 measure "group file $group_lines lines, small tree" "$data" "$(stat -c %s "$taxonomy_groups")" 13 0 \
     "$(basename "$taxonomy_groups")" yes --groupFile "$(basename "$taxonomy_groups")" Taxon0 \
     "$(basename "$taxonomy_small")"
+# The same group file with many small trees: its cost should be paid once, not once per tree.
+# One run: where the file is read again for every tree, this costs as many times the case above.
+small_trees=()
+for ((i = 0; i < many_small; i++)); do small_trees+=("$(basename "$taxonomy_small")"); done
+force_runs=1 measure "group file $group_lines lines, $many_small small trees" "$data" "$(stat -c %s "$taxonomy_groups")" 13 0 \
+    "$(basename "$taxonomy_groups")" "$many_small trees" --groupFile "$(basename "$taxonomy_groups")" Taxon0 \
+    "${small_trees[@]}"
 tax_leaves=$(sed -n 's/.*leaves=\([0-9]*\).*/\1/p' "$data/taxonomy.info")
 measure "group file $group_lines lines, $tax_leaves-leaf tree" "$data" \
     $(($(stat -c %s "$taxonomy_groups") + $(stat -c %s "$taxonomy_tree"))) $((2 * tax_leaves - 1)) $((2 * tax_leaves - 1)) \
@@ -274,31 +346,75 @@ measure "group file $group_lines lines, $tax_leaves-leaf tree" "$data" \
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
 mem=$(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo)
 compiler=$("$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$build/CMakeCache.txt")" --version | head -1)
+thp=$(cat /sys/kernel/mm/transparent_hugepage/enabled 2>/dev/null || echo "not available")
+thp_defrag=$(cat /sys/kernel/mm/transparent_hugepage/defrag 2>/dev/null || echo "not available")
+# "met" or "NOT met" for value <= limit (or >= with "min").
+verdict() { awk -v v="$1" -v l="$2" -v m="${3:-max}" 'BEGIN { if (v == "") print "not measured"; else if ((m == "max" && v <= l) || (m == "min" && v >= l)) print "met"; else print "NOT met" }'; }
+ratio2() { awk -v a="$1" -v b="$2" 'BEGIN { if (a != "" && b > 0) printf "%.2f", a / b; else print "" }'; }
 {
     echo "# Tavrin benchmark"
     echo
     echo "- date: $(date -u '+%Y-%m-%d %H:%M UTC')"
     echo "- machine: $cpu, $(nproc) cores, $mem, Linux $(uname -r)"
-    echo "- build: $compiler, CMAKE_BUILD_TYPE=Release (build-bench)"
-    echo "- command: bench/run_bench.sh$([[ $quick -eq 1 ]] && echo ' --quick')$([[ -n $runs_override ]] && echo " --runs $runs_override")"
-    echo "- time: median wall time of ${runs_override:-5 runs (3 for inputs over 10 MB)}${runs_override:+ run(s)}, standard output to a file; peak RSS: one more run under /usr/bin/time -v"
+    echo "- transparent huge pages: enabled $thp; defrag $thp_defrag"
+    echo "- build: $compiler, CMAKE_BUILD_TYPE=Release (build-bench), commit $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown)"
+    echo "- command: bench/run_bench.sh$([[ $quick -eq 1 ]] && echo ' --quick')$([[ -n $runs_override ]] && echo " --runs $runs_override")$(for k in "${!compare_bins[@]}"; do printf ' --compare %s=%s' "${compare_labels[k]}" "${compare_bins[k]}"; done)"
+    echo "- time: median wall time of ${runs_override:-5 runs (3 for inputs over 10 MB)}${runs_override:+ run(s)}, standard output to a file; each run times Tavrin$([[ ${#compare_bins[@]} -gt 0 ]] && echo ", $(IFS=,; echo "${compare_labels[*]}" | sed 's/,/, /g')"), the floor and cat back to back; peak RSS: one more run under /usr/bin/time -v"
+    echo "- floor: bench/floor.cpp (tavrin_floor), each file read whole into a heap buffer and its parentheses counted in one pass; x floor = time / floor time"
+    echo "- cat: cat FILES > /dev/null; x cat = Tavrin time / cat time"
     echo "- MB/s: input bytes / median time; bytes/node: peak RSS / nodes of the tree (2 x leaves - 1), not shown where files are analysed one at a time"
     echo "- ete3: bench/ete3_job.py, one run, on trees of at most $ete3_max_leaves leaves, time limit $ete3_timeout s; x Tavrin = ete3 time / Tavrin time"
-    echo "- references on the same input: cat FILE > /dev/null, and wc -w as a one-pass character scan"
     echo "- group file: $group_lines lines, smallest groups first, $taxonomy_levels levels, $taxonomy_pairs pairs after closure"
     echo
-    echo "| case | MB | nodes | Tavrin s | MB/s | peak RSS MB | bytes/node | cat s | wc -w s | ete3 (x Tavrin) | output |"
-    echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---|---|"
+    head="| case | MB | nodes | floor s | Tavrin s | x floor | MB/s | peak RSS MB | bytes/node |"
+    rule="|---|---:|---:|---:|---:|---:|---:|---:|---:|"
+    for k in "${!compare_bins[@]}"; do
+        head+=" ${compare_labels[k]} s | x floor | RSS MB |"
+        rule+="---:|---:|---:|"
+    done
+    echo "$head cat s | x cat | ete3 (x Tavrin) | output |"
+    echo "$rule---:|---:|---|---|"
     printf '%s\n' "${rows_table[@]}"
     small=${sizes[-2]}
     echo
     echo "Growth of the median time from $small to $big leaves (linear scaling gives about 10):"
     echo
-    echo "| shape | $small s | $big s | ratio |"
-    echo "|---|---:|---:|---:|"
-    for shape in balanced caterpillar star; do
-        a=${tavrin_time[$shape-$small]}
-        b=${tavrin_time[$shape-$big]}
-        echo "| $shape | $(fmt "$a" %.4f) | $(fmt "$b" %.4f) | $(ratio "$b" "$a") |"
+    head="| shape | $small s | $big s | ratio |"
+    rule="|---|---:|---:|---:|"
+    for k in "${!compare_bins[@]}"; do
+        head+=" ${compare_labels[k]} ratio |"
+        rule+="---:|"
     done
+    echo "$head"
+    echo "$rule"
+    for shape in balanced caterpillar star; do
+        a=${case_value[$shape-$small.t]}
+        b=${case_value[$shape-$big.t]}
+        line="| $shape | $(fmt "$a" %.4f) | $(fmt "$b" %.4f) | $(ratio "$b" "$a") |"
+        for k in "${!compare_bins[@]}"; do
+            line+=" $(ratio "${case_value[$shape-$big.t$k]}" "${case_value[$shape-$small.t$k]}") |"
+        done
+        echo "$line"
+    done
+    if [[ $quick -eq 0 ]]; then
+        echo
+        echo "Targets:"
+        echo
+        echo "| target | limit | measured | |"
+        echo "|---|---:|---:|---|"
+        for shape in balanced caterpillar; do
+            r=$(ratio2 "${case_value[$shape-$big.t]}" "${case_value[$shape-$big.floor]}")
+            echo "| $shape $big, time / floor | 2.00 | $r | $(verdict "$r" 2) |"
+            m=$(awk -v k="${case_value[$shape-$big.rss]}" 'BEGIN { printf "%.1f", k / 1024 }')
+            echo "| $shape $big, peak memory MiB | 280 | $m | $(verdict "$m" 280) |"
+        done
+        r=$(ratio2 "${case_value[balanced-$small.ete3]}" "${case_value[balanced-$small.t]}")
+        echo "| balanced $small, ete3 time / Tavrin time | at least 75 | $r | $(verdict "$r" 75 min) |"
+        r=$(ratio2 "${case_value[genes.t]}" "${case_value[genes.cat]}")
+        echo "| $gene_count gene trees with the group file, time / cat | 1.00 | $r | $(verdict "$r" 1) |"
+        for shape in balanced caterpillar star; do
+            r=$(ratio2 "${case_value[$shape-$big.t]}" "${case_value[$shape-$small.t]}")
+            echo "| growth $small to $big, $shape | 11 | $r | $(verdict "$r" 11) |"
+        done
+    fi
 } | tee "$out_dir/latest.md"
