@@ -80,16 +80,16 @@ bool read_whole(const std::string& path, std::string& text) {
     const Descriptor file(fd);
     if (fd < 0) return false;
     struct stat info;
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return false;
-
+    if (fstat(fd, &info) != 0) return false;
     text.clear();
-    std::size_t expected = 0;
-    if (S_ISREG(info.st_mode) && info.st_size > 0)
-        expected = static_cast<std::size_t>(info.st_size);
-    // One byte more than the size, so that the end of the file is seen without growing the
-    // buffer. The buffer is advised for huge pages before its first touch.
-    std::size_t capacity = expected + 1;
-    if (capacity < 65536) capacity = 65536;
+    if (S_ISDIR(info.st_mode)) return true;  // opens, but holds no text
+    // A regular file gets one byte more than its size, so that its end is seen without growing
+    // the buffer; a stream starts with 64 KiB and doubles. The buffer is advised for huge pages
+    // before its first touch.
+    std::size_t capacity = 65536;
+    if (S_ISREG(info.st_mode) && info.st_size >= 0) {
+        capacity = static_cast<std::size_t>(info.st_size) + 1;
+    }
     text.reserve(capacity);
     advise_huge_pages(&text[0], text.capacity());
     std::size_t size = 0;
@@ -109,9 +109,10 @@ bool read_whole(const std::string& path, std::string& text) {
 
 bool read_whole(const std::string& path, std::string& text) {
     std::ifstream file(path, std::ios::binary);
-    std::error_code error;
-    if (!file.is_open() || std::filesystem::is_directory(path, error)) return false;
+    if (!file.is_open()) return false;
     text.clear();
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) return true;  // opens, but holds no text
     file.seekg(0, std::ios::end);
     const std::streamoff size = file.tellg();
     file.seekg(0, std::ios::beg);

@@ -7,8 +7,8 @@
 namespace tavrin {
 
 // Replaces `text` with the file's lines joined without their line breaks ('\n' dropped, a
-// carriage return kept). False when the file cannot be opened or read; a directory counts as
-// not openable.
+// carriage return kept). False when the file cannot be opened or read. A directory opens but
+// holds no text: it reads as empty.
 //
 // The text is read once, straight into its final buffer (sized from the file for regular files),
 // and the line breaks are removed in place: hand it on with std::move to keep it the only copy.
