@@ -8,12 +8,18 @@
 #include <string>
 #include <vector>
 
+#include "analysis/report.h"
 #include "analysis/tavrin.h"
 #include "tree/phylogeny.h"
 
 namespace {
 
-constexpr int kFileNotOpened = 15;
+// Status of every fatal input error: a tree or group file that cannot be read, an unusable
+// pattern. The run ends at once; rows already written stay written.
+constexpr int kFatalInputStatus = 15;
+
+constexpr const char* kFileNotOpenedBefore = "The file ";
+constexpr const char* kFileNotOpenedAfter = " is not opened";
 
 constexpr const char* kHelp =
     "You can run the program in the following way:\n"
@@ -95,25 +101,15 @@ bool read_tree_text(const std::string& path, std::string& text) {
     return true;
 }
 
-// Analyses one tree and writes its rows. Returns the exit status when the run must end.
-int analyse(Phylogeny& tree, const Options& options) {
+// Analyses one tree and writes its rows. False when a fatal input error ends the run.
+bool analyse(Phylogeny& tree, const Options& options) {
     const Tavrin analysis =
         options.group_file.empty()
             ? Tavrin(&tree, options.prefix, options.use_regex)
             : Tavrin(&tree, options.prefix, options.group_file, options.use_regex);
-    if (analysis.exit_status != 0) return analysis.exit_status;
-    for (int i = 0; i < analysis.sister_count; ++i) {
-        const double value = analysis.bootstrap();
-        const bool not_applicable = analysis.bootstrapIsNull();
-        std::cout << options.prefix << '\t' << analysis.sisters[static_cast<size_t>(i)] << '\t';
-        if (not_applicable) {
-            std::cout << "n/a";
-        } else {
-            std::cout << value;
-        }
-        std::cout << '\n';
-    }
-    return 0;
+    if (analysis.failure != Tavrin::Failure::kNone) return false;
+    write_rows(std::cout, analysis, options.prefix);
+    return true;
 }
 
 }  // namespace
@@ -136,14 +132,13 @@ int main(int argc, char** argv) {
         std::string text;
         if (!read_tree_text(path, text)) {
             std::cout.flush();
-            std::cerr << "The file " << path << " is not opened" << std::endl;
-            return kFileNotOpened;
+            std::cerr << kFileNotOpenedBefore << path << kFileNotOpenedAfter << std::endl;
+            return kFatalInputStatus;
         }
         Phylogeny tree(std::move(text));
         if (tree.root == nullptr) continue;
         std::cout.flush();  // rows and diagnostics keep their order on a shared terminal
-        const int status = analyse(tree, options);
-        if (status != 0) return status;
+        if (!analyse(tree, options)) return kFatalInputStatus;
     }
     return 0;
 }
