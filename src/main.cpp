@@ -2,6 +2,8 @@
 #include <malloc.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -20,6 +22,7 @@ constexpr int kFatalInputStatus = 15;
 
 constexpr const char* kFileNotOpenedBefore = "The file ";
 constexpr const char* kFileNotOpenedAfter = " is not opened";
+constexpr const char* kCannotWriteOutput = "Couldnt write output: ";
 
 constexpr const char* kHelp =
     "You can run the program in the following way:\n"
@@ -76,10 +79,11 @@ bool is_directory(const std::string& path) {
 }
 
 // The file's lines joined without their line breaks (a carriage return stays). False when the
-// file cannot be opened or read.
+// file cannot be opened or read. A directory opens but holds no text: it reads as empty.
 bool read_tree_text(const std::string& path, std::string& text) {
     std::ifstream file(path, std::ios::binary);
-    if (!file.is_open() || is_directory(path)) return false;
+    if (!file.is_open()) return false;
+    if (is_directory(path)) return true;
     // One allocation of the file's size when it is known (a regular file), else read to the end.
     file.seekg(0, std::ios::end);
     const std::streamoff size = file.tellg();
@@ -112,6 +116,29 @@ bool analyse(Phylogeny& tree, const Options& options) {
     return true;
 }
 
+// The reason the report could not be written (an errno value), or 0 while all went out.
+int output_error = 0;
+
+// Writes out what the report holds so far; false once any of it could not be written.
+bool flush_report() {
+    if (output_error == 0) {
+        if (std::cout) errno = 0;  // else keep the cause of the write that failed
+        if (!std::cout.flush()) output_error = errno != 0 ? errno : EIO;
+    }
+    return output_error == 0;
+}
+
+// Ends the run with `status` once the report is safely out. Output that could not be written
+// (a full disk, a closed descriptor) is a failure, never a success; a reader that stopped
+// early (`| head`) ends the run quietly, as it does any command-line tool.
+int finish(int status) {
+    if (flush_report()) return status;
+    if (output_error != EPIPE) {
+        std::cerr << kCannotWriteOutput << std::strerror(output_error) << std::endl;
+    }
+    return kFatalInputStatus;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -121,6 +148,10 @@ int main(int argc, char** argv) {
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
     std::ios::sync_with_stdio(false);
     const std::vector<std::string> arg(argv, argv + argc);
+    if (arg.size() == 2 && arg[1] == "--version") {
+        std::cout << "Tavrin " << TAVRIN_VERSION << '\n';
+        return finish(0);
+    }
     Options options;
     if (!parse_options(arg, options)) {
         std::cerr << kHelp;
@@ -131,14 +162,16 @@ int main(int argc, char** argv) {
         std::cout << path << ":\n";
         std::string text;
         if (!read_tree_text(path, text)) {
-            std::cout.flush();
+            flush_report();
             std::cerr << kFileNotOpenedBefore << path << kFileNotOpenedAfter << std::endl;
-            return kFatalInputStatus;
+            return finish(kFatalInputStatus);
         }
         Phylogeny tree(std::move(text));
         if (tree.root == nullptr) continue;
-        std::cout.flush();  // rows and diagnostics keep their order on a shared terminal
-        if (!analyse(tree, options)) return kFatalInputStatus;
+        // Rows and diagnostics keep their order on a shared terminal; a report that can no
+        // longer be written ends the run.
+        if (!flush_report()) break;
+        if (!analyse(tree, options)) return finish(kFatalInputStatus);
     }
-    return 0;
+    return finish(0);
 }
