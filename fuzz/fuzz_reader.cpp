@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "fuzz_bodies.h"
+#include "support/input_checks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string verdict = tavrin_fuzz::check_reader_input(data, size);

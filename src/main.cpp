@@ -2,19 +2,28 @@
 #include <malloc.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "analysis/report.h"
 #include "analysis/tavrin.h"
 #include "tree/phylogeny.h"
 #include "tree/tree_file.h"
 
 namespace {
 
-constexpr int kFileNotOpened = 15;
+// Status of every fatal input error: a tree or group file that cannot be read, an unusable
+// pattern. The run ends at once; rows already written stay written.
+constexpr int kFatalInputStatus = 15;
+
+constexpr const char* kFileNotOpenedBefore = "The file ";
+constexpr const char* kFileNotOpenedAfter = " is not opened";
+constexpr const char* kCannotWriteOutput = "Couldnt write output: ";
 
 constexpr const char* kHelp =
     "You can run the program in the following way:\n"
@@ -65,25 +74,38 @@ bool parse_options(const std::vector<std::string>& arg, Options& options) {
     return true;
 }
 
-// Analyses one tree and writes its rows. Returns the exit status when the run must end.
-int analyse(Phylogeny& tree, const Options& options) {
+// Analyses one tree and writes its rows. False when a fatal input error ends the run.
+bool analyse(Phylogeny& tree, const Options& options) {
     const Tavrin analysis =
         options.group_file.empty()
             ? Tavrin(&tree, options.prefix, options.use_regex)
             : Tavrin(&tree, options.prefix, options.group_file, options.use_regex);
-    if (analysis.exit_status != 0) return analysis.exit_status;
-    for (int i = 0; i < analysis.sister_count; ++i) {
-        const double value = analysis.bootstrap();
-        const bool not_applicable = analysis.bootstrapIsNull();
-        std::cout << options.prefix << '\t' << analysis.sisters[static_cast<size_t>(i)] << '\t';
-        if (not_applicable) {
-            std::cout << "n/a";
-        } else {
-            std::cout << value;
-        }
-        std::cout << '\n';
+    if (analysis.failure != Tavrin::Failure::kNone) return false;
+    write_rows(std::cout, analysis, options.prefix);
+    return true;
+}
+
+// The reason the report could not be written (an errno value), or 0 while all went out.
+int output_error = 0;
+
+// Writes out what the report holds so far; false once any of it could not be written.
+bool flush_report() {
+    if (output_error == 0) {
+        if (std::cout) errno = 0;  // else keep the cause of the write that failed
+        if (!std::cout.flush()) output_error = errno != 0 ? errno : EIO;
     }
-    return 0;
+    return output_error == 0;
+}
+
+// Ends the run with `status` once the report is safely out. Output that could not be written
+// (a full disk, a closed descriptor) is a failure, never a success; a reader that stopped
+// early (`| head`) ends the run quietly, as it does any command-line tool.
+int finish(int status) {
+    if (flush_report()) return status;
+    if (output_error != EPIPE) {
+        std::cerr << kCannotWriteOutput << std::strerror(output_error) << std::endl;
+    }
+    return kFatalInputStatus;
 }
 
 }  // namespace
@@ -95,6 +117,10 @@ int main(int argc, char** argv) {
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
     std::ios::sync_with_stdio(false);
     const std::vector<std::string> arg(argv, argv + argc);
+    if (arg.size() == 2 && arg[1] == "--version") {
+        std::cout << "Tavrin " << TAVRIN_VERSION << '\n';
+        return finish(0);
+    }
     Options options;
     if (!parse_options(arg, options)) {
         std::cerr << kHelp;
@@ -105,15 +131,16 @@ int main(int argc, char** argv) {
         std::cout << path << ":\n";
         std::string text;
         if (!tavrin::read_tree_file(path, text)) {
-            std::cout.flush();
-            std::cerr << "The file " << path << " is not opened" << std::endl;
-            return kFileNotOpened;
+            flush_report();
+            std::cerr << kFileNotOpenedBefore << path << kFileNotOpenedAfter << std::endl;
+            return finish(kFatalInputStatus);
         }
         Phylogeny tree(std::move(text));
         if (tree.root == nullptr) continue;
-        std::cout.flush();  // rows and diagnostics keep their order on a shared terminal
-        const int status = analyse(tree, options);
-        if (status != 0) return status;
+        // Rows and diagnostics keep their order on a shared terminal; a report that can no
+        // longer be written ends the run.
+        if (!flush_report()) break;
+        if (!analyse(tree, options)) return finish(kFatalInputStatus);
     }
-    return 0;
+    return finish(0);
 }

@@ -10,9 +10,6 @@ constexpr const char* kCladeNotFound = "CLADE NOT FOUND";
 constexpr const char* kTargetIsRoot = "TARGET IS ROOT";
 constexpr const char* kInvalidPattern = "Invalid regular expression for --E: ";
 
-// Status of every fatal input error: a file that cannot be read, an unusable pattern.
-constexpr int kFatalInputStatus = 15;
-
 }  // namespace tavrin::messages
 
 #endif  // TAVRIN_ANALYSIS_MESSAGES_H

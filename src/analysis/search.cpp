@@ -1,70 +1,14 @@
-// The analysis run and the target clade search.
-#include <iostream>
+// The target clade search: the smallest subtree whose leaves are exactly the target leaves,
+// rerooting the tree once when that makes the target group a clade.
 #include <string>
 #include <vector>
 
-#include "analysis/group_index.h"
 #include "analysis/leaf_matching.h"
-#include "analysis/messages.h"
 #include "analysis/tavrin.h"
 
-bool rerooted = false;
-bool null_in_error = false;
-
-Tavrin::Tavrin(Phylogeny* t, std::string prefix, std::string group_file, bool regex)
-    : use_regex(regex), prefix_(std::move(prefix)) {
-    tree = t;
-    begin(true, group_file);
-}
-
-Tavrin::Tavrin(Phylogeny* t, std::string prefix, bool regex)
-    : use_regex(regex), prefix_(std::move(prefix)) {
-    tree = t;
-    begin(false, std::string());
-}
-
-Tavrin::~Tavrin() = default;
-
-void Tavrin::begin(bool with_group_file, const std::string& group_file) {
-    rerooted = false;
-    null_in_error = false;
-    if (with_group_file) {
-        groupConfig(group_file);
-        if (exit_status != 0) return;
-    }
-    // The pattern is compiled once, before the search, so an unusable one is reported before
-    // any leaf is tested.
-    matcher_ = std::make_unique<LeafMatcher>(prefix_, use_regex);
-    if (!matcher_->valid()) {
-        std::cerr << tavrin::messages::kInvalidPattern << prefix_ << " (" << matcher_->error()
-                  << ")" << std::endl;
-        exit_status = tavrin::messages::kFatalInputStatus;
-        return;
-    }
-    search_and_collect();
-}
-
-void Tavrin::search_and_collect() {
-    if (tree == nullptr || tree->root == nullptr) return;
-    target = all_match(tree->root, prefix_);
-    if (rerooted) {
-        null_in_error = false;
-        target = all_match(tree->root, prefix_);
-    }
-    sister_count = 0;
-    if (!matcher_->failure().empty()) {
-        std::cerr << matcher_->failure() << std::endl;
-        exit_status = tavrin::messages::kFatalInputStatus;
-        target = nullptr;
-        return;
-    }
-    if (target != nullptr && target != tree->root) {
-        get_sisters();
-    } else if (target == nullptr) {
-        std::cerr << tavrin::messages::kCladeNotFound << std::endl;
-    } else {
-        std::cerr << tavrin::messages::kTargetIsRoot << std::endl;
-    }
+bool Tavrin::is_target_leaf(const Phylogeny_Node* leaf) const {
+    if (matcher_->matches(leaf->name)) return true;
+    return groups.same_group(leaf_prefix(leaf->name), prefix_);
 }
 
 Phylogeny_Node* Tavrin::all_match(Phylogeny_Node* start, std::string prefix) {
@@ -133,13 +77,10 @@ Phylogeny_Node* Tavrin::all_match(Phylogeny_Node* start, std::string prefix) {
                     answer = l;
                 } else if (l == x->left && r == x->right) {
                     answer = x;
-                } else if (r == x->right && !rerooted && tree != nullptr) {
-                    reroot_above(l);
-                    stack[top].stage = kAfterRestart;
-                    stack.push_back({tree->root, kEnter, nullptr});
-                    break;
-                } else if (l == x->left && !rerooted && tree != nullptr) {
-                    reroot_above(r);
+                } else if ((r == x->right || l == x->left) && !rerooted && tree != nullptr) {
+                    // One side is wholly target, the other only partly: reroot above the
+                    // partial match (the left one when both sides qualify) and search again.
+                    reroot_above(r == x->right ? l : r);
                     stack[top].stage = kAfterRestart;
                     stack.push_back({tree->root, kEnter, nullptr});
                     break;

@@ -6,13 +6,39 @@
 
 namespace {
 
+// The upward walk takes at most this many steps before the root step; clades further out are
+// left unread.
+constexpr int kMaxWalkSteps = 11;
+
 Phylogeny_Node* sibling_of(const Phylogeny_Node* node) {
     const Phylogeny_Node* p = node->parent;
     return p->left == node ? p->right : p->left;
 }
 
-// The walk upward stops after this many steps, leaving the clades further out unread.
-constexpr int kMaxWalkSteps = 10;
+// One step of the upward walk: the name gathered so far meets the name of the next clade out.
+// The wider of the two wins (the gathered name when each holds the other); when neither holds
+// the other, the first group holding both, or nothing at the root step.
+std::string merge_outward(const GroupRelations& groups, const std::string& gathered,
+                          const std::string& next, bool at_root) {
+    if (groups.same_group(next, gathered)) {
+        return groups.same_group(gathered, next) ? next : gathered;
+    }
+    if (groups.same_group(gathered, next)) return next;
+    return at_root ? std::string() : groups.lowest_common_group(next, gathered);
+}
+
+// Takes the target's parent out of the tree: the target hangs from its grandparent, which keeps
+// the larger of the two supports, and the target's former sibling leaves with the parent.
+void fold_parent(Phylogeny& tree, Phylogeny_Node* target) {
+    Phylogeny_Node* parent = target->parent;
+    Phylogeny_Node* grandparent = parent->parent;
+    Phylogeny_Node* former_sibling = sibling_of(target);
+    if (parent->support > grandparent->support) grandparent->support = parent->support;
+    (grandparent->left == parent ? grandparent->left : grandparent->right) = target;
+    target->parent = grandparent;
+    tree.retire_node(parent);
+    tree.retire_subtree(former_sibling);
+}
 
 }  // namespace
 
@@ -21,74 +47,45 @@ void Tavrin::get_sisters() {
     Phylogeny_Node* t = target;
     Phylogeny_Node* p = t ? t->parent : nullptr;
     Phylogeny_Node* g = p ? p->parent : nullptr;
+    Phylogeny_Node* root = tree != nullptr ? tree->root : nullptr;
 
-    if (t != nullptr && p != nullptr) {
-        Phylogeny_Node* root = tree->root;
-        if (p == root) {
-            // Across the root: the halves of the sibling, not the sibling's own name.
-            Phylogeny_Node* s = sibling_of(t);
-            if (s->is_leaf) {
-                first = print_name_if_same(s);
-            } else {
-                first = print_name_if_same(s->left);
-                second = print_name_if_same(s->right);
-            }
+    if (p != nullptr && p == root) {
+        // Across the root: the halves of the sibling, not the sibling's own name.
+        Phylogeny_Node* s = sibling_of(t);
+        if (s->is_leaf) {
+            first = print_name_if_same(s);
         } else {
-            first = print_name_if_same(sibling_of(t));
-            Phylogeny_Node* uncle = sibling_of(p);
-            if (g == root) {
-                // The uncle's stored name: the whole leaf name, or empty for an internal node.
-                second = uncle->name;
-            } else {
-                Phylogeny_Node* current = uncle;
-                second = print_name_if_same(current);
-                int steps = 0;
-                auto grandparent_is_root = [&]() { return current->parent->parent == root; };
-                while (!(grandparent_is_root() || second.empty())) {
-                    if (steps > kMaxWalkSteps) break;
-                    ++steps;
-                    current = sibling_of(current->parent);
-                    const std::string w = print_name_if_same(current);
-                    if (sameGroup(w, second)) {
-                        if (sameGroup(second, w)) second = w;
-                    } else if (sameGroup(second, w)) {
-                        second = w;
-                    } else {
-                        second = lowest_common_group(w, second);
-                    }
-                }
-                if (grandparent_is_root()) {
-                    // The root step: widen or keep, but no common-group fallback.
-                    current = sibling_of(current->parent);
-                    const std::string w = print_name_if_same(current);
-                    if (sameGroup(w, second)) {
-                        if (sameGroup(second, w)) second = w;
-                    } else if (sameGroup(second, w)) {
-                        second = w;
-                    } else {
-                        second.clear();
-                    }
-                }
+            first = print_name_if_same(s->left);
+            second = print_name_if_same(s->right);
+        }
+    } else if (p != nullptr) {
+        first = print_name_if_same(sibling_of(t));
+        Phylogeny_Node* current = sibling_of(p);  // the uncle
+        if (g == root) {
+            // The uncle's stored name: the whole leaf name, or empty for an internal node.
+            second = current->name;
+        } else {
+            second = print_name_if_same(current);
+            // A name that no group joins (empty) ends the walk early.
+            for (int steps = 0; steps < kMaxWalkSteps && !second.empty(); ++steps) {
+                if (current->parent->parent == root) break;
+                current = sibling_of(current->parent);
+                second = merge_outward(groups, second, print_name_if_same(current), false);
+            }
+            if (current->parent->parent == root) {
+                current = sibling_of(current->parent);
+                second = merge_outward(groups, second, print_name_if_same(current), true);
             }
         }
+    }
 
-        if (first.empty() && !second.empty()) {
-            first = second;
-            second.clear();
-        }
-        if (first == second) {
-            if (g != nullptr) {
-                Phylogeny_Node* former_sibling = sibling_of(t);
-                // Fold the target's parent out: the target hangs from its grandparent, which
-                // keeps the larger of the two supports.
-                if (p->support > g->support) g->support = p->support;
-                (g->left == p ? g->left : g->right) = t;
-                t->parent = g;
-                tree->retire_node(p);
-                tree->retire_subtree(former_sibling);
-            }
-            second.clear();
-        }
+    if (first.empty() && !second.empty()) {
+        first = second;
+        second.clear();
+    }
+    if (p != nullptr && first == second) {
+        if (g != nullptr) fold_parent(*tree, t);
+        second.clear();
     }
 
     sisters.clear();

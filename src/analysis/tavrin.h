@@ -5,9 +5,9 @@
 // one or two sister clades into `sisters`. `bootstrap` / `bootstrapIsNull` then give the support
 // value printed on every row.
 //
-// Group relations are answered from indexes built while the group file is read, so that a list
-// of millions of pairs costs O(1) per membership test and O(matches) per common-group query;
-// the answers are those of scanning `groups` in list order (the first match wins).
+// The analysis writes its own diagnostics ("CLADE NOT FOUND", an unreadable group file...) on
+// standard error and says in `failure` what stopped it; the caller decides what that means for
+// the run.
 #ifndef TAVRIN_ANALYSIS_TAVRIN_H
 #define TAVRIN_ANALYSIS_TAVRIN_H
 
@@ -16,13 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/group_relations.h"
 #include "tree/phylogeny.h"
-
-// One relation of the group file: `member` (a leaf prefix or a subgroup) belongs to `group`.
-struct GroupPair {
-    std::string group;
-    std::string member;
-};
 
 // Does `name` start with `prefix` (byte-exact)? With `use_regex`, `prefix` is an ECMAScript
 // pattern searched for anywhere in `name`; an invalid pattern matches nothing.
@@ -33,20 +28,28 @@ bool is_prefix(std::string name, std::string prefix, bool use_regex);
 extern bool rerooted;       // the search has rerooted the tree
 extern bool null_in_error;  // the search has found that the target group is not a clade
 
-class GroupIndex;
 class LeafMatcher;
 
 class Tavrin {
 public:
+    // What stopped the analysis before it had a result; its message has been written.
+    enum class Failure {
+        kNone,
+        kGroupFileUnreadable,  // the group file cannot be opened or read
+        kGroupFileTooLarge,    // its closure would exceed GroupRelations::kMaxPairs
+        kInvalidPattern,       // the --E pattern cannot be used
+        kPatternSearchFailed,  // the pattern engine gave up on a leaf name
+    };
+
     Phylogeny* tree = nullptr;         // not owning; a reroot replaces its root
     Phylogeny_Node* target = nullptr;  // not owning; absent when no target clade was found
-    std::vector<GroupPair> groups;     // group relations, in file order with derived pairs
+    // Group relations, in file order with derived pairs. Read-only: the answers come from
+    // indexes built while the file was loaded (see group_relations.h).
+    GroupRelations groups;
     bool use_regex = false;            // leaf names are tested by pattern search
     std::vector<std::string> sisters;  // sister clade names, `sister_count` of them
     int32_t sister_count = 0;          // 0, 1 or 2
-    // Non-zero when a fatal input error (group file unreadable, invalid pattern) stopped the
-    // analysis; the message has been written and the driver ends the run with this status.
-    int exit_status = 0;
+    Failure failure = Failure::kNone;
 
     // Runs the whole analysis; the four-argument form loads `group_file` first.
     Tavrin(Phylogeny* tree, std::string prefix, std::string group_file, bool use_regex);
@@ -84,15 +87,11 @@ public:
     bool bootstrapIsNull() const;
 
 private:
-    void begin(bool with_group_file, const std::string& group_file);
-    void search_and_collect();
+    void run(bool with_group_file, const std::string& group_file);
     bool is_target_leaf(const Phylogeny_Node* leaf) const;
-    bool passes_group_test(const std::string& leaf_name, const std::string& group) const;
-    const GroupIndex& index() const;
 
     std::string prefix_;
     std::unique_ptr<LeafMatcher> matcher_;
-    mutable std::unique_ptr<GroupIndex> index_;
 };
 
 #endif  // TAVRIN_ANALYSIS_TAVRIN_H

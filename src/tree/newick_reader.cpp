@@ -1,7 +1,10 @@
+// Reading Newick text into a tree: the two constructors that take text, and the two readers
+// behind them.
 #include "tree/newick_reader.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <iostream>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -296,3 +299,24 @@ void read_node_text(Phylogeny_Node* node, const std::string& text, size_t first,
 }
 
 }  // namespace tavrin
+
+namespace {
+constexpr const char* kMalformed =
+    "Malformed Newik Format file, the last character should be a ';', it's '";
+}  // namespace
+
+Phylogeny_Node::Phylogeny_Node(std::string text, Phylogeny_Node* parent_node) {
+    parent = parent_node;
+    tavrin::read_node_text(this, text, 0, text.size());
+}
+
+Phylogeny::Phylogeny(std::string text) {
+    if (text.empty() || text.back() != ';') {
+        std::cerr << kMalformed;
+        if (!text.empty()) std::cerr << text.back();
+        std::cerr << "'" << std::endl;
+        return;
+    }
+    root = new Phylogeny_Node();
+    tavrin::read_node_text(root, text, 0, text.size() - 1);
+}

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/fuzz_bodies.h"
+#include "support/input_checks.h"
 
 namespace {
 
@@ -18,7 +18,10 @@ namespace fs = std::filesystem;
 
 std::vector<fs::path> inputs_in(const fs::path& dir) {
     std::vector<fs::path> files;
-    if (!fs::is_directory(dir)) return files;
+    if (!fs::is_directory(dir)) {
+        ADD_FAILURE() << "no folder of stored inputs at " << dir;
+        return files;
+    }
     for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
         if (entry.is_regular_file()) files.push_back(entry.path());
     }
@@ -33,9 +36,11 @@ std::string bytes_of(const fs::path& file) {
 
 using Check = std::string (*)(const uint8_t*, size_t);
 
-// Runs `check` on every file of `dir`; answers how many were replayed.
+// Runs `check` on every file of `dir`; answers how many were replayed. A folder without inputs
+// fails: a replay that finds nothing proves nothing.
 size_t replay(const fs::path& dir, Check check) {
     const std::vector<fs::path> files = inputs_in(dir);
+    EXPECT_FALSE(files.empty()) << "no stored inputs in " << dir;
     for (const fs::path& file : files) {
         const std::string bytes = bytes_of(file);
         EXPECT_EQ(check(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), "")

@@ -1,8 +1,14 @@
 // Group file loading and the two group relations: the list order, its closure under membership,
 // the odd inputs a hand-written file brings, and the fatal unreadable file.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cstdio>
+#include <ctime>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "analysis/tavrin.h"
 #include "support/analysis_fixtures.h"
@@ -16,6 +22,7 @@ using analysis_fixtures::kLargerFirstGroups;
 using analysis_fixtures::kNestedGroups;
 using analysis_fixtures::Pairs;
 using analysis_fixtures::pairs_of;
+using analysis_fixtures::TempFile;
 using analysis_fixtures::unique_temp_path;
 
 Pairs load(const std::string& content) {
@@ -120,7 +127,7 @@ TEST(GroupFile, UnopenableOrUnreadablePathIsFatal) {
         testing::internal::CaptureStderr();
         bare->groupConfig(path);
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "Couldnt open file: " + path + "\n");
-        EXPECT_EQ(bare->exit_status, 15);
+        EXPECT_EQ(bare->failure, Tavrin::Failure::kGroupFileUnreadable);
         EXPECT_TRUE(bare->groups.empty());
     }
 }
@@ -133,7 +140,7 @@ TEST(GroupFile, UnopenableFileStopsTheAnalysisBeforeTheSearch) {
         SCOPED_TRACE(path);
         auto run = analyse("((Fungi-1,Metazoa-1),(Fungi-2,Fungi-3));", "Fungi", &path);
         EXPECT_EQ(run.err, "Couldnt open file: " + path + "\n");
-        EXPECT_EQ(run->exit_status, 15);
+        EXPECT_EQ(run->failure, Tavrin::Failure::kGroupFileUnreadable);
         EXPECT_EQ(run->target, nullptr);
         EXPECT_EQ(run->sister_count, 0);
         EXPECT_TRUE(run->sisters.empty());
@@ -236,6 +243,61 @@ TEST(GroupFile, RepeatedLinesGrowTheListLinearly) {
     // A pass that meets the same member twice records it once: (C, B) is not listed twice.
     const Pairs expected = {{"A", "B"}, {"A", "B"}, {"C", "A"}, {"C", "B"}};
     EXPECT_EQ(load("A B\nA B\nC A\n"), expected);
+}
+
+}  // namespace
+
+namespace {
+
+// Rewrites `path` with `content` and gives it the modification time `seconds`, so that two
+// writes in quick succession never share a time stamp.
+void rewrite(const std::string& path, const std::string& content, long seconds) {
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << content;
+    }
+    const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(seconds), 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+// The group file is read for every tree file; an unchanged file is not read again, and a
+// changed one (even of the same size) gives the new relations, as a fresh read would.
+TEST(GroupFile, EachTreeSeesTheGroupFileAsItIsThen) {
+    const std::string path = unique_temp_path("changing");
+    const std::string text = "((((Choano-a,Choano-b)90,Fungi-f)80,Metazoa-m)70,Metazoa-n);";
+    const std::string both = "Holozoa Metazoa\nHolozoa Fungi\n";
+    const std::string fungi_apart = "Holozoa Metazoa\nHolozoX Fungi\n";  // same size
+
+    rewrite(path, both, 1000);
+    auto first = analyse(text, "Choano", &path);
+    EXPECT_EQ(first.sisters(), (std::vector<std::string>{"Fungi", "Metazoa"}));
+    EXPECT_EQ(first->groups.size(), 2u);
+    auto again = analyse(text, "Choano", &path);
+    EXPECT_EQ(&again->groups[0], &first->groups[0]) << "an unchanged file was read again";
+
+    rewrite(path, fungi_apart, 2000);
+    auto second = analyse(text, "Choano", &path);
+    TempFile fresh(fungi_apart);
+    auto fresh_run = analyse(text, "Choano", &fresh.path());
+    EXPECT_EQ(pairs_of(second->groups), pairs_of(fresh_run->groups));
+    EXPECT_EQ(second.sisters(), fresh_run.sisters());
+    EXPECT_TRUE(second->sameGroup("Fungi", "HolozoX"));
+    EXPECT_FALSE(second->sameGroup("Fungi", "Holozoa"));
+    // The earlier analysis keeps the relations it was built with.
+    EXPECT_TRUE(first->sameGroup("Fungi", "Holozoa"));
+
+    // A file replaced by another (a new inode) at the same path and time is read again.
+    const std::string replacement = path + ".new";
+    rewrite(replacement, "Fungi Metazoa\n", 2000);
+    ASSERT_EQ(std::rename(replacement.c_str(), path.c_str()), 0);
+    auto third = analyse(text, "Choano", &path);
+    EXPECT_EQ(pairs_of(third->groups), (Pairs{{"Fungi", "Metazoa"}}));
+
+    // Gone: the analysis stops as for any unreadable group file.
+    std::remove(path.c_str());
+    auto gone = analyse(text, "Choano", &path);
+    EXPECT_EQ(gone->failure, Tavrin::Failure::kGroupFileUnreadable);
+    EXPECT_TRUE(gone->groups.empty());
 }
 
 }  // namespace

@@ -88,7 +88,7 @@ TEST(Matching, VeryLongNamesInsideAnAnalysis) {
     const std::string ys(99999, 'y');
     {
         auto run = analyse("((" + ys + "x,x-2)80,q-1);", ".*x", nullptr, kRegex);
-        EXPECT_EQ(run->exit_status, 0);
+        EXPECT_EQ(run->failure, Tavrin::Failure::kNone);
         EXPECT_EQ(run->target, run.tree->root->left);
         EXPECT_EQ(run.sisters(), Names{"q"});
     }
@@ -98,7 +98,7 @@ TEST(Matching, VeryLongNamesInsideAnAnalysis) {
     {
         // The sibling's name has no '-', so it is named by its whole rendered text.
         auto run = analyse("((" + ab + "c,c-1)80," + ab + "a);", "(a|b)*c", nullptr, kRegex);
-        EXPECT_EQ(run->exit_status, 0);
+        EXPECT_EQ(run->failure, Tavrin::Failure::kNone);
         EXPECT_EQ(run->target, run.tree->root->left);
         ASSERT_EQ(run->sister_count, 1);
         EXPECT_TRUE(run->sisters[0] == ab + "a:0.000000");
@@ -107,7 +107,7 @@ TEST(Matching, VeryLongNamesInsideAnAnalysis) {
 
 TEST(Matching, InvalidPatternStopsTheAnalysisWithOneDiagnostic) {
     auto run = analyse("((Fungi-1,Fungi-2)80,Metazoa-1);", "Fungi(", nullptr, kRegex);
-    EXPECT_EQ(run->exit_status, 15);
+    EXPECT_EQ(run->failure, Tavrin::Failure::kInvalidPattern);
     EXPECT_EQ(run->sister_count, 0);
     EXPECT_TRUE(run->sisters.empty());
     EXPECT_NE(run.err.find("Fungi("), std::string::npos) << run.err;

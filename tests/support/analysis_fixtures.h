@@ -37,7 +37,7 @@ inline const char* const kLargerFirstGroups =
 
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
-inline Pairs pairs_of(const std::vector<GroupPair>& groups) {
+inline Pairs pairs_of(const GroupRelations& groups) {
     Pairs out;
     for (const GroupPair& pair : groups)
         out.emplace_back(pair.group, pair.member);

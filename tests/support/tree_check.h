@@ -6,38 +6,49 @@
 
 #include <clocale>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "tree/phylogeny.h"
+#include "tree/walk.h"
 
 namespace tree_check {
 
 // Describes the first broken link below `root`, or returns "" when the subtree is sound: the
 // root has no parent, every child's `parent` is the node holding it, an internal node has two
-// distinct children and a leaf has none.
-inline std::string check_links(const Phylogeny_Node* root) {
+// distinct children and a leaf has none, and the walk meets at most `limit` nodes, twice the
+// leaves less one (more means a node is reachable twice). Leaf names go to `leaves` when given.
+inline std::string check_links(const Phylogeny_Node* root, std::size_t limit = SIZE_MAX,
+                               std::vector<std::string>* leaves = nullptr) {
     if (root == nullptr) return "root is absent";
     if (root->parent != nullptr) return "root has a parent";
-    std::vector<const Phylogeny_Node*> stack{root};
-    while (!stack.empty()) {
-        const Phylogeny_Node* node = stack.back();
-        stack.pop_back();
+    std::string broken;
+    std::size_t seen = 0, leaf_count = 0;
+    tavrin::preorder(root, [&](const Phylogeny_Node* node) {
         const std::string where = node->is_leaf ? "leaf '" + node->name + "'" : "internal node";
-        if (node->is_leaf) {
-            if (node->left != nullptr || node->right != nullptr) return where + " has a child";
-            continue;
+        if (++seen > limit) {
+            broken = "more nodes than the tree can hold: a node is reachable twice";
+        } else if (node->is_leaf) {
+            if (node->left != nullptr || node->right != nullptr) broken = where + " has a child";
+            ++leaf_count;
+            if (leaves != nullptr) leaves->push_back(node->name);
+        } else if (node->left == nullptr) {
+            broken = where + " has no left child";
+        } else if (node->right == nullptr) {
+            broken = where + " has no right child";
+        } else if (node->left == node->right) {
+            broken = where + " holds the same node twice";
+        } else if (node->left->parent != node || node->right->parent != node) {
+            broken = "a child of an " + where + " names another parent";
         }
-        if (node->left == nullptr) return where + " has no left child";
-        if (node->right == nullptr) return where + " has no right child";
-        if (node->left == node->right) return where + " holds the same node twice";
-        for (const Phylogeny_Node* child : {node->left, node->right}) {
-            if (child->parent != node) return "a child of an " + where + " names another parent";
-            stack.push_back(child);
-        }
+        return broken.empty();
+    });
+    if (broken.empty() && seen != 2 * leaf_count - 1) {
+        broken = "node count is not twice the leaf count less one";
     }
-    return "";
+    return broken;
 }
 
 // Leaf names and parentheses only: "(A,(B,C))". An absent child shows as "-".
@@ -72,52 +83,28 @@ inline std::string shape(const Phylogeny_Node* root) {
 template <typename Node>
 std::vector<Node*> preorder(Node* root) {
     std::vector<Node*> nodes;
-    std::vector<Node*> stack;
-    if (root != nullptr) stack.push_back(root);
-    while (!stack.empty()) {
-        Node* node = stack.back();
-        stack.pop_back();
-        nodes.push_back(node);
-        if (node->right != nullptr) stack.push_back(node->right);
-        if (node->left != nullptr) stack.push_back(node->left);
-    }
+    tavrin::preorder(root, [&](Node* node) { nodes.push_back(node); });
     return nodes;
 }
 
 // Leaf names from left to right.
 inline std::vector<std::string> leaf_names(const Phylogeny_Node* root) {
     std::vector<std::string> names;
-    for (const Phylogeny_Node* node : preorder(root)) {
+    tavrin::preorder(root, [&](const Phylogeny_Node* node) {
         if (node->is_leaf) names.push_back(node->name);
-    }
+    });
     return names;
 }
 
 inline std::size_t node_count(const Phylogeny_Node* root) {
     std::size_t count = 0;
-    std::vector<const Phylogeny_Node*> stack;
-    if (root != nullptr) stack.push_back(root);
-    while (!stack.empty()) {
-        const Phylogeny_Node* node = stack.back();
-        stack.pop_back();
-        ++count;
-        if (node->left != nullptr) stack.push_back(node->left);
-        if (node->right != nullptr) stack.push_back(node->right);
-    }
+    tavrin::preorder(root, [&](const Phylogeny_Node*) { ++count; });
     return count;
 }
 
 inline std::size_t leaf_count(const Phylogeny_Node* root) {
     std::size_t count = 0;
-    std::vector<const Phylogeny_Node*> stack;
-    if (root != nullptr) stack.push_back(root);
-    while (!stack.empty()) {
-        const Phylogeny_Node* node = stack.back();
-        stack.pop_back();
-        if (node->is_leaf) ++count;
-        if (node->left != nullptr) stack.push_back(node->left);
-        if (node->right != nullptr) stack.push_back(node->right);
-    }
+    tavrin::preorder(root, [&](const Phylogeny_Node* node) { count += node->is_leaf ? 1 : 0; });
     return count;
 }
 

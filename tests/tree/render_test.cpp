@@ -88,37 +88,6 @@ TEST(Render, ArgumentDoesNotChangeTheResult) {
     EXPECT_EQ(tree.root->print(), tree.root->print());
 }
 
-TEST(Render, RenderingReadsBackToTheSameTree) {
-    const std::vector<std::string> texts = {
-        "((A:0.1,B:0.2)95:0.3,C:0.4);",
-        "(A:1,B:2,C:3,D:4)5:6;",
-        "((A,B)80,C);",
-        "(x(A,B),C);",
-        "( a b :0.1234567,(12,c;d)1e2:-3.25)0.5;",
-        "A:0.5;",
-        "(,);",
-    };
-    for (const std::string& text : texts) {
-        SCOPED_TRACE(text);
-        Phylogeny first(text);
-        const std::string rendered = first.root->print();
-        Phylogeny second(rendered + ";");
-        ASSERT_EQ(check_links(second.root), "");
-        EXPECT_EQ(shape(second.root), shape(first.root));
-        EXPECT_EQ(second.root->print(), rendered);
-
-        const std::vector<Phylogeny_Node*> a = preorder(first.root);
-        const std::vector<Phylogeny_Node*> b = preorder(second.root);
-        ASSERT_EQ(a.size(), b.size());
-        for (size_t i = 0; i < a.size(); ++i) {
-            EXPECT_EQ(b[i]->is_leaf, a[i]->is_leaf);
-            EXPECT_EQ(b[i]->name, a[i]->name);
-            EXPECT_NEAR(b[i]->support, a[i]->support, 5.0001e-7);
-            EXPECT_NEAR(b[i]->length, a[i]->length, 5.0001e-7);
-        }
-    }
-}
-
 TEST(Render, DecimalPointIsAlwaysAPoint) {
     Phylogeny tree("((A:0.25,B:1)9.5:0.75,C);");
     tree_check::CommaDecimalLocale locale;

@@ -1,4 +1,5 @@
-// Per-input checks shared by the libFuzzer targets and the regression replay test.
+// Per-input checks shared by the libFuzzer targets, the regression replay test and the property
+// tests of the reader.
 //
 // Each check takes the raw bytes of one input, runs the library on them and answers "" when
 // every expectation holds, or a description of the first one that failed. The fuzz targets
@@ -13,9 +14,10 @@
 //   up to '\n'      the tree text (the driver joins a file's lines, so one line is enough)
 //   the rest        the text of the group file
 // Every walk below keeps its own stack: inputs can describe trees thousands of levels deep.
-#ifndef TAVRIN_FUZZ_FUZZ_BODIES_H
-#define TAVRIN_FUZZ_FUZZ_BODIES_H
+#ifndef TAVRIN_TESTS_SUPPORT_INPUT_CHECKS_H
+#define TAVRIN_TESTS_SUPPORT_INPUT_CHECKS_H
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,10 +33,13 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/report.h"
 #include "analysis/tavrin.h"
 #include "support/reference_reader.h"
+#include "support/tree_check.h"
 #include "tree/newick_reader.h"
 #include "tree/phylogeny.h"
+#include "tree/walk.h"
 
 namespace tavrin_fuzz {
 
@@ -72,52 +77,8 @@ inline std::string first_difference(const std::string& got, const std::string& w
            want.substr(from, 100) + "')";
 }
 
-// Describes the first broken link of the tree below `root`, or answers "": the root has no
-// parent, an internal node holds two children whose `parent` is that node, a leaf holds none,
-// and the walk meets at most `limit` nodes (more means a node is reachable twice). The leaf
-// names are collected into `leaves` when it is given.
-inline std::string check_links(const Phylogeny_Node* root, size_t limit,
-                               std::vector<std::string>* leaves = nullptr) {
-    if (root == nullptr) return "root is absent";
-    if (root->parent != nullptr) return "the root has a parent";
-    std::vector<const Phylogeny_Node*> stack{root};
-    size_t seen = 0;
-    size_t leaf_count = 0;
-    while (!stack.empty()) {
-        const Phylogeny_Node* n = stack.back();
-        stack.pop_back();
-        if (++seen > limit) return "more nodes than the tree can hold: a node is reachable twice";
-        if (n->is_leaf) {
-            if (n->left != nullptr || n->right != nullptr) return "a leaf holds a child";
-            ++leaf_count;
-            if (leaves != nullptr) leaves->push_back(n->name);
-            continue;
-        }
-        if (n->left == nullptr || n->right == nullptr) return "an internal node lacks a child";
-        if (n->left == n->right) return "an internal node holds the same child twice";
-        if (n->left->parent != n || n->right->parent != n) {
-            return "a child's parent is not the node holding it";
-        }
-        stack.push_back(n->right);
-        stack.push_back(n->left);
-    }
-    if (seen != 2 * leaf_count - 1) return "node count is not twice the leaf count less one";
-    return "";
-}
-
-inline size_t node_count(const Phylogeny_Node* root) {
-    size_t count = 0;
-    std::vector<const Phylogeny_Node*> stack;
-    if (root != nullptr) stack.push_back(root);
-    while (!stack.empty()) {
-        const Phylogeny_Node* n = stack.back();
-        stack.pop_back();
-        ++count;
-        if (n->left != nullptr) stack.push_back(n->left);
-        if (n->right != nullptr) stack.push_back(n->right);
-    }
-    return count;
-}
+using tree_check::check_links;
+using tree_check::node_count;
 
 // Are all leaf names free of the characters that the rendering cannot carry back to the reader?
 inline bool names_survive_rendering(const std::vector<std::string>& leaves) {
@@ -128,15 +89,9 @@ inline bool names_survive_rendering(const std::vector<std::string>& leaves) {
 
 // Infinite values render as "inf", which reads back as no number at all.
 inline bool values_are_finite(const Phylogeny_Node* root) {
-    std::vector<const Phylogeny_Node*> stack{root};
-    while (!stack.empty()) {
-        const Phylogeny_Node* n = stack.back();
-        stack.pop_back();
-        if (!std::isfinite(n->support) || !std::isfinite(n->length)) return false;
-        if (n->left != nullptr) stack.push_back(n->left);
-        if (n->right != nullptr) stack.push_back(n->right);
-    }
-    return true;
+    return tavrin::preorder(root, [](const Phylogeny_Node* n) {
+        return std::isfinite(n->support) && std::isfinite(n->length);
+    });
 }
 
 // The reader and the renderer on one tree text.
@@ -289,7 +244,11 @@ public:
             if (n <= 0) return false;
             done += static_cast<size_t>(n);
         }
-        return true;
+        // A group file unchanged in identity, size and modification time is not read again;
+        // rewrites in quick succession may share a time stamp, so each gets one of its own.
+        ++writes_;
+        const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(writes_), 0}};
+        return futimens(fd_, times) == 0;
     }
 
     ScratchGroupFile(const ScratchGroupFile&) = delete;
@@ -316,13 +275,14 @@ private:
     ~ScratchGroupFile() { close(fd_); }
 
     int fd_ = -1;
+    long writes_ = 0;
     std::string path_;
     std::string directory_;
 };
 
 // What one analysis shows: the status, the rows the driver prints, the messages, the tree.
 struct AnalysisOutcome {
-    int exit_status = 0;
+    Tavrin::Failure failure = Tavrin::Failure::kNone;
     std::string rows;
     std::string messages;
     std::string final_tree;
@@ -342,14 +302,15 @@ inline std::string run_analysis(const AnalysisInput& in, const std::string& grou
     const bool use_group_file = in.with_group_file || in.unreadable_group_file;
     const Tavrin analysis = use_group_file ? Tavrin(&tree, in.prefix, group_path, in.use_regex)
                                            : Tavrin(&tree, in.prefix, in.use_regex);
-    outcome.exit_status = analysis.exit_status;
+    outcome.failure = analysis.failure;
     outcome.messages = err.text();
-    if (in.unreadable_group_file && analysis.exit_status == 0) {
+    if (in.unreadable_group_file && analysis.failure == Tavrin::Failure::kNone) {
         return "an unreadable group file did not stop the analysis";
     }
 
     // The closure of the group file grows the list by at most one pair per name and line.
-    if (in.with_group_file && !in.unreadable_group_file && analysis.exit_status == 0) {
+    if (in.with_group_file && !in.unreadable_group_file &&
+        analysis.failure == Tavrin::Failure::kNone) {
         const double bound = closure_pair_bound(group_tokens(in.group_text));
         if (static_cast<double>(analysis.groups.size()) > bound) {
             return "the group list holds " + std::to_string(analysis.groups.size()) +
@@ -371,7 +332,7 @@ inline std::string run_analysis(const AnalysisInput& in, const std::string& grou
     outcome.final_tree = tree.root->print();
 
     // A stopped analysis has no result, and the driver ends the run without rows.
-    if (analysis.exit_status != 0) {
+    if (analysis.failure != Tavrin::Failure::kNone) {
         if (analysis.target != nullptr || analysis.sister_count != 0) {
             return "a stopped analysis still has a result";
         }
@@ -404,17 +365,7 @@ inline std::string run_analysis(const AnalysisInput& in, const std::string& grou
 
     // The rows, as the driver writes them.
     std::ostringstream rows;
-    for (int32_t i = 0; i < analysis.sister_count; ++i) {
-        const double value = analysis.bootstrap();
-        const bool not_applicable = analysis.bootstrapIsNull();
-        rows << in.prefix << '\t' << analysis.sisters[static_cast<size_t>(i)] << '\t';
-        if (not_applicable) {
-            rows << "n/a";
-        } else {
-            rows << value;
-        }
-        rows << '\n';
-    }
+    write_rows(rows, analysis, in.prefix);
     outcome.rows = rows.str();
     return "";
 }
@@ -436,7 +387,7 @@ inline std::string check_analysis_input(const uint8_t* data, size_t size) {
     if (!verdict.empty()) return verdict;
     verdict = run_analysis(in, group_path, second);
     if (!verdict.empty()) return "second run: " + verdict;
-    if (first.exit_status != second.exit_status || first.rows != second.rows ||
+    if (first.failure != second.failure || first.rows != second.rows ||
         first.messages != second.messages || first.final_tree != second.final_tree) {
         return "a second analysis of the same input came out differently";
     }
@@ -445,4 +396,4 @@ inline std::string check_analysis_input(const uint8_t* data, size_t size) {
 
 }  // namespace tavrin_fuzz
 
-#endif  // TAVRIN_FUZZ_FUZZ_BODIES_H
+#endif  // TAVRIN_TESTS_SUPPORT_INPUT_CHECKS_H

@@ -1,9 +1,8 @@
+#include "analysis/leaf_matching.h"
+
 #include <regex>
 #include <string>
 
-#include "analysis/group_index.h"
-#include "analysis/leaf_matching.h"
-#include "analysis/messages.h"
 #include "analysis/tavrin.h"
 
 namespace {
@@ -92,13 +91,4 @@ bool LeafMatcher::matches(std::string_view name) const {
 bool is_prefix(std::string name, std::string prefix, bool use_regex) {
     const LeafMatcher matcher(prefix, use_regex);
     return matcher.valid() && matcher.matches(name);
-}
-
-bool Tavrin::is_target_leaf(const Phylogeny_Node* leaf) const {
-    if (matcher_->matches(leaf->name)) return true;
-    return index().same_group(leaf_prefix(leaf->name), prefix_);
-}
-
-bool Tavrin::passes_group_test(const std::string& leaf_name, const std::string& group) const {
-    return index().same_group(leaf_prefix(leaf_name), group);
 }

@@ -1,0 +1,319 @@
+#include "analysis/group_relations.h"
+
+#include <cstdint>
+#include <deque>
+#include <fstream>
+#include <iterator>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+
+#if defined(__has_include)
+#if __has_include(<sys/stat.h>)
+#include <sys/stat.h>
+#define TAVRIN_HAVE_STAT 1
+#endif
+#endif
+
+// Names are interned to small ids; pair positions are chained per group and per member in list
+// order, and a flat set holds every (member, group) pair.
+struct GroupRelations::Index {
+    static constexpr uint32_t kNone = UINT32_MAX;
+
+    std::vector<GroupPair> pairs;   // the list as the file gave it, with its closure
+    std::deque<std::string> names;  // stable storage for the views in ids
+    std::unordered_map<std::string_view, uint32_t> ids;
+    // Per pair, in list order: its ids, and the next pair with the same group / member.
+    std::vector<uint32_t> group, member, next_same_group, next_same_member;
+    // Per name id: first and last pair with that group / member.
+    std::vector<uint32_t> group_head, group_tail, member_head, member_tail;
+    // Per name id: the closure pass that last recorded it as a derived member.
+    std::vector<uint64_t> seen_in_pass;
+    uint64_t pass = 0;
+
+    // Open-addressing set of (member, group) keys: a flat table, since a whole taxonomy closes
+    // into millions of pairs.
+    std::vector<uint64_t> slots;
+    std::size_t slot_count = 0;
+    static constexpr uint64_t kEmpty = UINT64_MAX;  // no pair of two real ids
+
+    Index() = default;
+    // The views in `ids` point into `names`: a copy would point into the original.
+    Index(const Index&) = delete;
+    Index& operator=(const Index&) = delete;
+
+    uint32_t id(std::string_view name) const {
+        auto it = ids.find(name);
+        return it == ids.end() ? kNone : it->second;
+    }
+
+    uint32_t intern(const std::string& name) {
+        auto it = ids.find(name);
+        if (it != ids.end()) return it->second;
+        const uint32_t fresh = static_cast<uint32_t>(names.size());
+        names.push_back(name);
+        ids.emplace(names.back(), fresh);
+        group_head.push_back(kNone);
+        group_tail.push_back(kNone);
+        member_head.push_back(kNone);
+        member_tail.push_back(kNone);
+        seen_in_pass.push_back(0);
+        return fresh;
+    }
+
+    static void chain(std::vector<uint32_t>& head, std::vector<uint32_t>& tail,
+                      std::vector<uint32_t>& next, uint32_t name, uint32_t position) {
+        if (tail[name] == kNone) {
+            head[name] = position;
+        } else {
+            next[tail[name]] = position;
+        }
+        tail[name] = position;
+    }
+
+    void add_pair(uint32_t g, uint32_t m) {
+        const uint32_t position = static_cast<uint32_t>(group.size());
+        group.push_back(g);
+        member.push_back(m);
+        next_same_group.push_back(kNone);
+        next_same_member.push_back(kNone);
+        chain(group_head, group_tail, next_same_group, g, position);
+        chain(member_head, member_tail, next_same_member, m, position);
+    }
+
+    // Records (g, m), then closes the list: for every pair recorded so far (the new one
+    // included) whose group is m, records (g, that pair's member). Pairs recorded by the pass
+    // are not revisited by it. False once the list has grown past kMaxPairs.
+    bool add_with_closure(const std::string& group_name, const std::string& member_name) {
+        const uint32_t g = intern(group_name);
+        const uint32_t m = intern(member_name);
+        add_pair(g, m);
+        // The pass covers the chain of pairs with group m up to its present last link (pairs
+        // added below only extend chains at their ends).
+        //
+        // A member met twice in one pass (the list may hold a pair more than once) is recorded
+        // once: the repeat could never be the first match of any query, and recording it would
+        // let repeated lines such as "X X" double the list at every line.
+        ++pass;
+        const uint32_t last = group_tail[m];
+        for (uint32_t p = group_head[m]; p != kNone; p = next_same_group[p]) {
+            const uint32_t derived = member[p];
+            if (seen_in_pass[derived] != pass) {
+                seen_in_pass[derived] = pass;
+                add_pair(g, derived);
+            }
+            if (p == last) break;
+        }
+        return group.size() <= kMaxPairs;
+    }
+
+    // Brings the pair list and the pair set up to the recorded pairs.
+    void publish() {
+        // Sized once: a closed taxonomy can hold millions of pairs, and growing step by step
+        // would copy them again and again.
+        pairs.reserve(group.size());
+        reserve_slots(group.size());
+        for (std::size_t p = pairs.size(); p < group.size(); ++p) {
+            pairs.push_back(GroupPair{names[group[p]], names[member[p]]});
+            insert(key(member[p], group[p]));
+        }
+    }
+
+    static uint64_t key(uint32_t m, uint32_t g) { return (static_cast<uint64_t>(m) << 32) | g; }
+
+    std::size_t slot(uint64_t k) const {
+        // splitmix64's finaliser: every key bit reaches the low bits used as the slot.
+        uint64_t h = k;
+        h = (h ^ (h >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        h = (h ^ (h >> 27)) * 0x94D049BB133111EBULL;
+        h ^= h >> 31;
+        return static_cast<std::size_t>(h) & (slots.size() - 1);
+    }
+
+    void reserve_slots(std::size_t count) {
+        std::size_t capacity = 64;
+        while (capacity < 2 * count)
+            capacity *= 2;
+        if (capacity <= slots.size()) return;
+        std::vector<uint64_t> old(capacity, kEmpty);
+        old.swap(slots);
+        slot_count = 0;
+        for (uint64_t k : old) {
+            if (k != kEmpty) insert(k);
+        }
+    }
+
+    void insert(uint64_t k) {
+        if (2 * (slot_count + 1) > slots.size()) reserve_slots(2 * (slot_count + 1));
+        for (std::size_t i = slot(k);; i = (i + 1) & (slots.size() - 1)) {
+            if (slots[i] == k) return;
+            if (slots[i] == kEmpty) {
+                slots[i] = k;
+                ++slot_count;
+                return;
+            }
+        }
+    }
+
+    bool has_pair(uint32_t m, uint32_t g) const {
+        if (m == kNone || g == kNone || slots.empty()) return false;
+        const uint64_t k = key(m, g);
+        for (std::size_t i = slot(k);; i = (i + 1) & (slots.size() - 1)) {
+            if (slots[i] == k) return true;
+            if (slots[i] == kEmpty) return false;
+        }
+    }
+};
+
+namespace {
+
+bool is_separator(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// What identifies one state of a file: where it lives, its size and when it last changed.
+struct FileStamp {
+    bool known = false;
+    bool is_directory = false;
+    uint64_t device = 0, inode = 0, size = 0;
+    int64_t seconds = 0, nanoseconds = 0;
+
+    bool same_file_state(const FileStamp& other) const {
+        return known && other.known && device == other.device && inode == other.inode &&
+               size == other.size && seconds == other.seconds && nanoseconds == other.nanoseconds;
+    }
+};
+
+FileStamp stamp_of(const std::string& path) {
+    FileStamp stamp;
+#if defined(TAVRIN_HAVE_STAT)
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) return stamp;
+    stamp.known = true;
+    stamp.is_directory = S_ISDIR(info.st_mode);
+    stamp.device = static_cast<uint64_t>(info.st_dev);
+    stamp.inode = static_cast<uint64_t>(info.st_ino);
+    stamp.size = static_cast<uint64_t>(info.st_size);
+#if defined(__APPLE__)
+    stamp.seconds = static_cast<int64_t>(info.st_mtimespec.tv_sec);
+    stamp.nanoseconds = static_cast<int64_t>(info.st_mtimespec.tv_nsec);
+#else
+    stamp.seconds = static_cast<int64_t>(info.st_mtim.tv_sec);
+    stamp.nanoseconds = static_cast<int64_t>(info.st_mtim.tv_nsec);
+#endif
+#endif
+    return stamp;
+}
+
+// The relations of the group file loaded last into an empty list, with the state of the file
+// they were read from. The driver reads the group file again for every tree file; an unchanged
+// file gives the same relations, so they are shared instead of read and closed again.
+struct LastLoad {
+    std::string path;
+    FileStamp stamp;
+    std::shared_ptr<const GroupRelations::Index> index;
+};
+
+LastLoad& last_load() {
+    static LastLoad last;
+    return last;
+}
+
+}  // namespace
+
+GroupRelations::LoadResult GroupRelations::load(const std::string& path) {
+    const FileStamp stamp = stamp_of(path);
+    LastLoad& last = last_load();
+    const bool into_empty = index_ == nullptr;
+    if (into_empty && last.index != nullptr && last.path == path &&
+        stamp.same_file_state(last.stamp)) {
+        index_ = last.index;
+        return LoadResult::kLoaded;
+    }
+
+    // A directory opens on some systems but yields nothing: it is a file that cannot be read.
+    std::ifstream file(path, std::ios::binary);
+    if (!file.is_open() || stamp.is_directory) return LoadResult::kUnreadable;
+    const std::string text((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
+
+    // Appending works on a fresh index holding the pairs so far: other holders of the current
+    // relations keep them unchanged.
+    auto index = std::make_shared<Index>();
+    for (const GroupPair& pair : pairs())
+        index->add_pair(index->intern(pair.group), index->intern(pair.member));
+    // Tokens two at a time: a group, then its member (empty for a final unpaired token).
+    std::size_t p = 0;
+    const std::size_t n = text.size();
+    auto next_token = [&](std::string& token) {
+        while (p < n && is_separator(text[p]))
+            ++p;
+        if (p >= n) return false;
+        const std::size_t start = p;
+        while (p < n && !is_separator(text[p]))
+            ++p;
+        token.assign(text, start, p - start);
+        return true;
+    };
+    std::string group, member;
+    while (next_token(group)) {
+        const bool paired = next_token(member);
+        if (!paired) member.clear();
+        if (!index->add_with_closure(group, member)) return LoadResult::kTooLarge;
+        if (!paired) break;
+    }
+    index->publish();
+    index_ = std::move(index);
+    if (into_empty) last = LastLoad{path, stamp, index_};
+    return LoadResult::kLoaded;
+}
+
+const std::vector<GroupPair>& GroupRelations::pairs() const {
+    static const std::vector<GroupPair> none;
+    return index_ ? index_->pairs : none;
+}
+
+bool GroupRelations::same_group(std::string_view a, std::string_view b) const {
+    if (a == b) return true;
+    if (!index_) return false;
+    return index_->has_pair(index_->id(a), index_->id(b));
+}
+
+std::string GroupRelations::lowest_common_group(std::string_view a, std::string_view b) const {
+    if (!index_) return std::string();
+    const Index& idx = *index_;
+    const uint32_t ida = idx.id(a);
+    const uint32_t idb = idx.id(b);
+    if (ida == Index::kNone || idb == Index::kNone) return std::string();
+    for (uint32_t p = idx.member_head[ida]; p != Index::kNone; p = idx.next_same_member[p]) {
+        if (idx.has_pair(idb, idx.group[p])) return idx.names[idx.group[p]];
+    }
+    return std::string();
+}
+
+std::string GroupRelations::first_group_holding_all(
+    std::string_view first, const std::vector<std::string_view>& names) const {
+    static const Index empty;
+    const Index& idx = index_ ? *index_ : empty;
+    std::vector<uint32_t> name_ids;  // each name's id, looked up once
+    name_ids.reserve(names.size());
+    for (std::string_view name : names)
+        name_ids.push_back(idx.id(name));
+    auto holds_all = [&](std::string_view group) {
+        const uint32_t group_id = idx.id(group);
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (names[i] != group && !idx.has_pair(name_ids[i], group_id)) return false;
+        }
+        return true;
+    };
+
+    if (holds_all(first)) return std::string(first);
+    const uint32_t first_id = idx.id(first);
+    if (first_id == Index::kNone) return std::string();
+    std::unordered_set<uint32_t> tried;
+    for (uint32_t p = idx.member_head[first_id]; p != Index::kNone; p = idx.next_same_member[p]) {
+        const uint32_t g = idx.group[p];
+        if (tried.insert(g).second && holds_all(idx.names[g])) return idx.names[g];
+    }
+    return std::string();
+}

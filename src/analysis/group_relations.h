@@ -1,0 +1,64 @@
+// The group relations of a group file: the ordered list of group/member pairs, closed under
+// membership while the file is read, and the indexes that answer the list's first-match queries
+// in O(1) or O(matches) instead of scans.
+//
+// A GroupRelations value is read-only once loaded, and copies share one set of relations, so a
+// taxonomy of millions of pairs is loaded once and handed to every analysis that reads the same
+// unchanged file. Loading a second file into a value that already holds pairs appends to a
+// private copy; other holders keep what they had.
+#ifndef TAVRIN_ANALYSIS_GROUP_RELATIONS_H
+#define TAVRIN_ANALYSIS_GROUP_RELATIONS_H
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One relation of the group file: `member` (a leaf prefix or a subgroup) belongs to `group`.
+struct GroupPair {
+    std::string group;
+    std::string member;
+};
+
+class GroupRelations {
+public:
+    // Largest closed list accepted from one group file: about 5 GB of pairs and indexes.
+    static constexpr std::size_t kMaxPairs = 50000000;
+
+    enum class LoadResult { kLoaded, kUnreadable, kTooLarge };
+
+    // Appends the pairs of the group file at `path`: whitespace-separated tokens taken two at a
+    // time (a final unpaired token pairs with the empty member), each pair followed by its
+    // closure: for every pair already recorded whose group is the new member, the new group
+    // gains that pair's member. On failure nothing changes.
+    //
+    // A file read before into an empty list, and unchanged since (same path, device, inode,
+    // size and modification time), is not read again: its relations are shared.
+    LoadResult load(const std::string& path);
+
+    // The list, in file order with the derived pairs after the line that made them.
+    const std::vector<GroupPair>& pairs() const;
+    std::size_t size() const { return pairs().size(); }
+    bool empty() const { return pairs().empty(); }
+    const GroupPair& operator[](std::size_t i) const { return pairs()[i]; }
+    std::vector<GroupPair>::const_iterator begin() const { return pairs().begin(); }
+    std::vector<GroupPair>::const_iterator end() const { return pairs().end(); }
+
+    // Is `a` equal to `b`, or recorded as a member of group `b`?
+    bool same_group(std::string_view a, std::string_view b) const;
+    // The group of the first pair (list order) with member `a` whose group also has member `b`;
+    // empty when there is none.
+    std::string lowest_common_group(std::string_view a, std::string_view b) const;
+    // The first name that holds every name of `names` (each equal to it or one of its
+    // members): `first` itself, else the groups of `first` in list order. Empty when none does.
+    std::string first_group_holding_all(std::string_view first,
+                                        const std::vector<std::string_view>& names) const;
+
+    struct Index;  // the list with its indexes, shared by copies
+
+private:
+    std::shared_ptr<const Index> index_;  // absent while no pair was loaded
+};
+
+#endif  // TAVRIN_ANALYSIS_GROUP_RELATIONS_H
