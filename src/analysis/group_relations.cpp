@@ -8,6 +8,8 @@
 #include <unordered_set>
 #include <utility>
 
+#include "tree/huge_pages.h"
+
 #if defined(__has_include)
 #if __has_include(<sys/stat.h>)
 #include <sys/stat.h>
@@ -19,21 +21,24 @@
 // order, and a flat set holds every (member, group) pair.
 struct GroupRelations::Index {
     static constexpr uint32_t kNone = UINT32_MAX;
+    // A whole taxonomy closes into millions of pairs: the per-pair arrays are large buffers.
+    template <typename T>
+    using Array = std::vector<T, tavrin::HugePageAllocator<T>>;
 
     std::vector<GroupPair> pairs;   // the list as the file gave it, with its closure
     std::deque<std::string> names;  // stable storage for the views in ids
     std::unordered_map<std::string_view, uint32_t> ids;
     // Per pair, in list order: its ids, and the next pair with the same group / member.
-    std::vector<uint32_t> group, member, next_same_group, next_same_member;
+    Array<uint32_t> group, member, next_same_group, next_same_member;
     // Per name id: first and last pair with that group / member.
-    std::vector<uint32_t> group_head, group_tail, member_head, member_tail;
+    Array<uint32_t> group_head, group_tail, member_head, member_tail;
     // Per name id: the closure pass that last recorded it as a derived member.
-    std::vector<uint64_t> seen_in_pass;
+    Array<uint64_t> seen_in_pass;
     uint64_t pass = 0;
 
     // Open-addressing set of (member, group) keys: a flat table, since a whole taxonomy closes
     // into millions of pairs.
-    std::vector<uint64_t> slots;
+    Array<uint64_t> slots;
     std::size_t slot_count = 0;
     static constexpr uint64_t kEmpty = UINT64_MAX;  // no pair of two real ids
 
@@ -61,8 +66,8 @@ struct GroupRelations::Index {
         return fresh;
     }
 
-    static void chain(std::vector<uint32_t>& head, std::vector<uint32_t>& tail,
-                      std::vector<uint32_t>& next, uint32_t name, uint32_t position) {
+    static void chain(Array<uint32_t>& head, Array<uint32_t>& tail, Array<uint32_t>& next,
+                      uint32_t name, uint32_t position) {
         if (tail[name] == kNone) {
             head[name] = position;
         } else {
@@ -112,6 +117,7 @@ struct GroupRelations::Index {
         // Sized once: a closed taxonomy can hold millions of pairs, and growing step by step
         // would copy them again and again.
         pairs.reserve(group.size());
+        tavrin::advise_huge_pages(pairs.data(), pairs.capacity() * sizeof(GroupPair));
         reserve_slots(group.size());
         for (std::size_t p = pairs.size(); p < group.size(); ++p) {
             pairs.push_back(GroupPair{names[group[p]], names[member[p]]});
@@ -135,7 +141,7 @@ struct GroupRelations::Index {
         while (capacity < 2 * count)
             capacity *= 2;
         if (capacity <= slots.size()) return;
-        std::vector<uint64_t> old(capacity, kEmpty);
+        Array<uint64_t> old(capacity, kEmpty);
         old.swap(slots);
         slot_count = 0;
         for (uint64_t k : old) {

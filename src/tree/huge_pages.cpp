@@ -19,6 +19,36 @@
 
 namespace tavrin {
 
+namespace {
+
+std::size_t round_up_to_huge_page(std::size_t size) {
+    return (size + kHugePageSize - 1) & ~(kHugePageSize - 1);
+}
+
+}  // namespace
+
+void* allocate_buffer(std::size_t size) {
+    if (!huge_pages_supported() || size < kHugeBufferMin) return ::operator new(size);
+    // Room to start on a boundary, with the heap block's own address stored just before it.
+    const std::size_t whole = round_up_to_huge_page(size);
+    void* block = ::operator new(whole + kHugePageSize);
+    const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(block);
+    const std::uintptr_t aligned =
+        (begin + sizeof(void*) + kHugePageSize - 1) & ~(kHugePageSize - 1);
+    reinterpret_cast<void**>(aligned)[-1] = block;
+    advise_huge_pages(reinterpret_cast<void*>(aligned), whole);
+    return reinterpret_cast<void*>(aligned);
+}
+
+void release_buffer(void* data, std::size_t size) noexcept {
+    if (data == nullptr) return;
+    if (!huge_pages_supported() || size < kHugeBufferMin) {
+        ::operator delete(data);
+        return;
+    }
+    ::operator delete(static_cast<void**>(data)[-1]);
+}
+
 #if defined(TAVRIN_HAVE_HUGE_PAGES)
 
 bool huge_pages_supported() {
@@ -26,7 +56,7 @@ bool huge_pages_supported() {
 }
 
 void advise_huge_pages(void* data, std::size_t size) {
-    if (data == nullptr || size < kHugeBufferMin) return;
+    if (data == nullptr || size < kHugePageSize) return;
     const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(data);
     const std::uintptr_t first = (begin + kHugePageSize - 1) & ~(kHugePageSize - 1);
     const std::uintptr_t last = (begin + size) & ~(kHugePageSize - 1);

@@ -17,16 +17,16 @@ namespace tavrin {
 // The huge page size this code aims at (x86-64 and arm64 with 4 KiB base pages).
 constexpr std::size_t kHugePageSize = std::size_t{2} << 20;
 
-// Buffers from this size on are worth advising: they always hold at least one whole aligned
-// huge page, and their first touch is long enough to matter.
-constexpr std::size_t kHugeBufferMin = 2 * kHugePageSize;
+// Buffers from this size on are given whole huge pages (allocate_buffer, the node pool): below
+// it, the few 4 KiB faults cost less than clearing a huge page.
+constexpr std::size_t kHugeBufferMin = kHugePageSize / 2;
 
 // True when this build asks the system for huge pages at all.
 bool huge_pages_supported();
 
 // Asks that the whole aligned huge pages inside [data, data + size) be backed by huge pages when
-// first touched. Call it before the memory is written. Does nothing for buffers under
-// kHugeBufferMin or where unsupported; failures are ignored.
+// first touched. Call it before the memory is written. Does nothing where no whole aligned huge
+// page lies inside, or where unsupported; failures are ignored.
 void advise_huge_pages(void* data, std::size_t size);
 
 // A fresh mapping of `size` bytes (a multiple of kHugePageSize), aligned to kHugePageSize and
@@ -35,8 +35,16 @@ void advise_huge_pages(void* data, std::size_t size);
 void* map_huge(std::size_t size);
 void unmap_huge(void* data, std::size_t size);
 
-// A standard allocator for the large buffers of hot loops (explicit stacks, position lists): a
-// buffer of kHugeBufferMin bytes or more is advised for huge pages before its first use.
+// Memory for a buffer of `size` bytes that is about to be filled. From kHugeBufferMin on, the
+// buffer starts on a huge-page boundary and its pages are advised for huge pages, so that all
+// of it can be backed by them (the heap block holding it is up to two huge pages larger, most
+// of which is never touched). Smaller buffers are plain heap memory. Release it with
+// release_buffer and the same size.
+void* allocate_buffer(std::size_t size);
+void release_buffer(void* data, std::size_t size) noexcept;
+
+// A standard allocator for the large buffers of hot loops (explicit stacks, position lists,
+// per-pair arrays), through allocate_buffer.
 template <typename T>
 struct HugePageAllocator {
     using value_type = T;
@@ -46,12 +54,10 @@ struct HugePageAllocator {
     HugePageAllocator(const HugePageAllocator<U>&) noexcept {}
 
     T* allocate(std::size_t n) {
-        if (n > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
-        void* p = ::operator new(n * sizeof(T));
-        advise_huge_pages(p, n * sizeof(T));
-        return static_cast<T*>(p);
+        if (n > static_cast<std::size_t>(-1) / sizeof(T) / 2) throw std::bad_array_new_length();
+        return static_cast<T*>(allocate_buffer(n * sizeof(T)));
     }
-    void deallocate(T* p, std::size_t) noexcept { ::operator delete(p); }
+    void deallocate(T* p, std::size_t n) noexcept { release_buffer(p, n * sizeof(T)); }
 
     template <typename U>
     bool operator==(const HugePageAllocator<U>&) const noexcept {

@@ -5,9 +5,9 @@
 // joins that thread's list. Builds with sanitizers allocate every node on its own, so that the
 // sanitizers see each node's lifetime.
 //
-// Blocks grow geometrically, so a small tree takes a few small blocks from the heap; blocks of a
-// huge page or more are mappings backed by huge pages where the system allows it (the first
-// touch of fresh memory is most of the cost of building a big tree).
+// Blocks grow geometrically, so a small tree takes a few small blocks from the heap; blocks from
+// half a huge page on are whole huge pages, mappings backed by huge pages where the system allows
+// it (the first touch of fresh memory is most of the cost of building a big tree).
 #include <algorithm>
 #include <cstddef>
 #include <new>
@@ -46,8 +46,9 @@ struct Pool {
     void new_block() {
         std::size_t bytes = block_bytes;
         void* block = nullptr;
-        if (bytes >= tavrin::kHugePageSize) {
-            bytes = bytes / tavrin::kHugePageSize * tavrin::kHugePageSize;
+        if (bytes >= tavrin::kHugeBufferMin) {
+            bytes =
+                (bytes + tavrin::kHugePageSize - 1) / tavrin::kHugePageSize * tavrin::kHugePageSize;
             block = tavrin::map_huge(bytes);
         }
         if (block == nullptr) block = ::operator new(bytes);

@@ -36,7 +36,7 @@ TEST(HugePages, AdviceOnAnyBufferIsHarmless) {
     std::vector<char> small(100, 'x');
     tavrin::advise_huge_pages(small.data(), small.size());
     // Unaligned on both ends, advised before and after its first touch.
-    std::vector<char> big(tavrin::kHugeBufferMin + 12345);
+    std::vector<char> big(2 * tavrin::kHugePageSize + 12345);
     tavrin::advise_huge_pages(big.data() + 1, big.size() - 1);
     std::memset(big.data(), 'y', big.size());
     tavrin::advise_huge_pages(big.data(), big.size());
@@ -45,10 +45,25 @@ TEST(HugePages, AdviceOnAnyBufferIsHarmless) {
     EXPECT_EQ(small.back(), 'x');
 }
 
+TEST(HugePages, LargeBuffersStartOnAHugePage) {
+    for (std::size_t size : {std::size_t{1}, std::size_t{4096}, tavrin::kHugeBufferMin - 1,
+                             tavrin::kHugeBufferMin, 3 * tavrin::kHugePageSize + 5}) {
+        auto* bytes = static_cast<unsigned char*>(tavrin::allocate_buffer(size));
+        ASSERT_NE(bytes, nullptr);
+        if (tavrin::huge_pages_supported() && size >= tavrin::kHugeBufferMin) {
+            EXPECT_EQ(reinterpret_cast<std::uintptr_t>(bytes) % tavrin::kHugePageSize, 0u);
+        }
+        std::memset(bytes, 0x5A, size);
+        EXPECT_EQ(bytes[size - 1], 0x5A);
+        tavrin::release_buffer(bytes, size);
+    }
+    tavrin::release_buffer(nullptr, tavrin::kHugePageSize);
+}
+
 TEST(HugePages, AllocatorKeepsContentsAcrossGrowth) {
     // Grows from a few bytes to well past the size that is advised, copying on the way.
     std::vector<std::uint64_t, tavrin::HugePageAllocator<std::uint64_t>> values;
-    const std::uint64_t count = 3 * tavrin::kHugeBufferMin / sizeof(std::uint64_t);
+    const std::uint64_t count = 6 * tavrin::kHugePageSize / sizeof(std::uint64_t);
     for (std::uint64_t i = 0; i < count; ++i)
         values.push_back(i * 2654435761u);
     ASSERT_EQ(values.size(), count);
