@@ -5,6 +5,7 @@
 
 #include "analysis/leaf_matching.h"
 #include "analysis/tavrin.h"
+#include "tree/huge_pages.h"
 
 bool Tavrin::is_target_leaf(const Phylogeny_Node* leaf) const {
     if (matcher_->matches(leaf->name)) return true;
@@ -30,7 +31,7 @@ Phylogeny_Node* Tavrin::all_match(Phylogeny_Node* start, std::string prefix) {
         Stage stage;
         Phylogeny_Node* left_answer;
     };
-    std::vector<Frame> stack{{start, kEnter, nullptr}};
+    std::vector<Frame, tavrin::HugePageAllocator<Frame>> stack{{start, kEnter, nullptr}};
     Phylogeny_Node* answer = nullptr;
 
     // Only called where the partial match lies strictly inside a child of the node being

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tree/huge_pages.h"
+#include "tree/node_pool.h"
 #include "tree/numbers.h"
 
 namespace tavrin {
@@ -317,6 +318,8 @@ Phylogeny::Phylogeny(std::string text) {
         std::cerr << "'" << std::endl;
         return;
     }
+    // Newick text with lengths and supports takes about 16 bytes per node.
+    tavrin::expect_nodes(text.size() / 16);
     root = new Phylogeny_Node();
     tavrin::read_node_text(root, text, 0, text.size() - 1);
 }

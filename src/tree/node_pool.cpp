@@ -13,6 +13,7 @@
 #include <new>
 
 #include "tree/huge_pages.h"
+#include "tree/node_pool.h"
 #include "tree/phylogeny.h"
 
 #if defined(TAVRIN_NODE_POOL) && TAVRIN_NODE_POOL
@@ -57,6 +58,17 @@ struct Pool {
         block_bytes = std::min(2 * block_bytes, kMaxBlockBytes);
     }
 
+    void expect(std::size_t count) {
+        if (released != nullptr) return;  // a tree released before: its slots come first
+        const std::size_t at_hand = static_cast<std::size_t>(block_end - block_next);
+        if (count <= at_hand) return;
+        const std::size_t bytes = (count - at_hand) * sizeof(Slot);
+        if (bytes < tavrin::kHugeBufferMin) return;
+        // The rest of the current block stays unused; none of it has been touched.
+        block_bytes = std::max(block_bytes, std::min(bytes, kMaxBlockBytes));
+        new_block();
+    }
+
     void give(void* p) {
         Slot* slot = static_cast<Slot*>(p);
         slot->next = released;
@@ -70,6 +82,10 @@ Pool& pool() {
 }
 
 }  // namespace
+
+void tavrin::expect_nodes(std::size_t count) {
+    pool().expect(count);
+}
 
 void* Phylogeny_Node::operator new(std::size_t size) {
     if (size != sizeof(Phylogeny_Node)) return ::operator new(size);
@@ -86,6 +102,8 @@ void Phylogeny_Node::operator delete(void* node, std::size_t size) noexcept {
 }
 
 #else
+
+void tavrin::expect_nodes(std::size_t) {}
 
 void* Phylogeny_Node::operator new(std::size_t size) {
     return ::operator new(size);

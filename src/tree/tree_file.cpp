@@ -90,16 +90,19 @@ bool read_whole(const std::string& path, std::string& text) {
     if (S_ISREG(info.st_mode) && info.st_size >= 0) {
         capacity = static_cast<std::size_t>(info.st_size) + 1;
     }
-    text.reserve(capacity);
+    // A big buffer gets a huge page of slack, never touched, so that its aligned interior
+    // reaches past the end of the text.
+    const std::size_t slack = capacity >= kHugeBufferMin ? kHugePageSize : 0;
+    text.reserve(capacity + slack);
     advise_huge_pages(&text[0], text.capacity());
     std::size_t size = 0;
     for (;;) {
-        if (text.size() < text.capacity()) text.resize(text.capacity());
-        if (size == text.size()) text.resize(2 * text.size());
+        text.resize(capacity);
         const long long got = read_into(fd, text, size);
         if (got < 0) return false;
         size += static_cast<std::size_t>(got);
-        if (size < text.size()) break;  // the file ended before the buffer was full
+        if (size < capacity) break;  // the file ended before the buffer was full
+        capacity *= 2;
     }
     text.resize(size);
     return true;
