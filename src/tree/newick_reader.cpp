@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "tree/huge_pages.h"
+#include "tree/chunked_stack.h"
 #include "tree/node_pool.h"
 #include "tree/numbers.h"
 
@@ -72,7 +72,7 @@ bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t firs
         Phylogeny_Node* pending;
     };
     // A ladder's frames reach the depth of the tree: millions of them.
-    std::vector<Frame, HugePageAllocator<Frame>> stack;
+    ChunkedStack<Frame> stack;
     const char* s = text.data();
     size_t p = first;
     Phylogeny_Node* current = node;  // the node whose text starts at p
@@ -80,11 +80,11 @@ bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t firs
     // An abandoned reading releases what it made: every node is held by exactly one frame
     // (its own node, or the subtrees in acc and pending), or lies below `node`.
     auto fail = [&]() {
-        for (Frame& f : stack) {
+        stack.for_each([&](Frame& f) {
             if (f.node != node) delete f.node;
             delete f.acc;
             delete f.pending;
-        }
+        });
         delete node->left;
         delete node->right;
         node->left = node->right = nullptr;

@@ -1,0 +1,97 @@
+// A stack for walks as deep as the tree: it grows by chunks and never moves what it holds.
+//
+// A ladder of a million levels needs a million frames. A vector would copy them at every
+// doubling and keep each abandoned copy's memory touched; here a full chunk is followed by a
+// new, twice larger one (large chunks on huge pages), so the memory touched is about what the
+// deepest point needs. Chunks are kept until the stack is destroyed.
+#ifndef TAVRIN_TREE_CHUNKED_STACK_H
+#define TAVRIN_TREE_CHUNKED_STACK_H
+
+#include <algorithm>
+#include <cstddef>
+#include <new>
+#include <type_traits>
+#include <vector>
+
+#include "tree/huge_pages.h"
+
+namespace tavrin {
+
+template <typename T>
+class ChunkedStack {
+    static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>,
+                  "frames are plain values");
+
+public:
+    ChunkedStack() = default;
+    ~ChunkedStack() {
+        for (const Chunk& chunk : chunks_)
+            release_buffer(chunk.data, chunk.capacity * sizeof(T));
+    }
+    ChunkedStack(const ChunkedStack&) = delete;
+    ChunkedStack& operator=(const ChunkedStack&) = delete;
+
+    bool empty() const { return size_ == 0; }
+    std::size_t size() const { return size_; }
+
+    T& back() { return top_[-1]; }
+
+    void push_back(const T& value) {
+        if (top_ == end_) next_chunk();
+        new (top_) T(value);
+        ++top_;
+        ++size_;
+    }
+
+    void pop_back() {
+        --top_;
+        --size_;
+        // Keep the top inside a chunk that holds it: back() then needs no test.
+        if (top_ == chunks_[current_].data && current_ > 0) {
+            --current_;
+            top_ = end_ = chunks_[current_].data + chunks_[current_].capacity;
+        }
+    }
+
+    // Calls visit(element) for every element, bottom first.
+    template <typename Visit>
+    void for_each(Visit visit) {
+        if (chunks_.empty()) return;
+        for (std::size_t c = 0; c <= current_; ++c) {
+            T* const last = c == current_ ? top_ : chunks_[c].data + chunks_[c].capacity;
+            for (T* p = chunks_[c].data; p != last; ++p)
+                visit(*p);
+        }
+    }
+
+private:
+    struct Chunk {
+        T* data;
+        std::size_t capacity;
+    };
+    static constexpr std::size_t kFirstCapacity = std::max<std::size_t>(4096 / sizeof(T), 16);
+    static constexpr std::size_t kMaxCapacity = (std::size_t{16} << 20) / sizeof(T);
+
+    void next_chunk() {
+        const std::size_t next = chunks_.empty() ? 0 : current_ + 1;
+        if (next == chunks_.size()) {
+            const std::size_t capacity = chunks_.empty()
+                                             ? kFirstCapacity
+                                             : std::min(2 * chunks_.back().capacity, kMaxCapacity);
+            chunks_.push_back({static_cast<T*>(allocate_buffer(capacity * sizeof(T))), capacity});
+        }
+        current_ = next;
+        top_ = chunks_[next].data;
+        end_ = top_ + chunks_[next].capacity;
+    }
+
+    std::vector<Chunk> chunks_;
+    std::size_t current_ = 0;  // the chunk that holds the top element
+    T* top_ = nullptr;         // one past the top element
+    T* end_ = nullptr;         // end of the current chunk
+    std::size_t size_ = 0;
+};
+
+}  // namespace tavrin
+
+#endif  // TAVRIN_TREE_CHUNKED_STACK_H
