@@ -193,6 +193,7 @@ peak_rss_kb() {
 
 fmt() { awk -v v="$1" -v f="$2" 'BEGIN { printf f, v }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.1f", a / b; else print "-" }'; }
+ratio2() { awk -v a="$1" -v b="$2" 'BEGIN { if (a != "" && b > 0) printf "%.2f", a / b; else print "" }'; }
 
 rows_table=()
 declare -A tavrin_time  # "shape-n" -> median seconds; "shape-n/k" for compared binary k
@@ -317,6 +318,29 @@ for shape in balanced caterpillar; do
         "over $ete3_max_leaves leaves" --groupFile groups.txt Choano "$(basename "$file")"
 done
 
+# The same big trees with every run of a program right after the previous run of that program.
+# Memory a process frees is reused by the next one only while the system still holds it: on a
+# virtual machine that hands free memory back to its host, a run that follows other programs
+# starts on memory the host must provide again.
+declare -a back_to_back_rows
+for shape in balanced caterpillar; do
+    file=$data/$shape-$big.nwk
+    echo "  $shape $big, back to back" >&2
+    pushd "$data" >/dev/null
+    rm -f "$work"/b.*
+    for ((i = 0; i < 5; i++)); do time_once "$tavrin" "${prefix_of[$file]}" "$(basename "$file")" >>"$work/b.main"; done
+    for ((i = 0; i < 5; i++)); do
+        time_stdout=/dev/null run_err=$work/ref.err time_once "$floor" "$(basename "$file")" >>"$work/b.floor"
+    done
+    take_status >/dev/null
+    popd >/dev/null
+    b_t=$(median <"$work/b.main")
+    b_floor=$(median <"$work/b.floor")
+    case_value[$shape-$big.b2b]=$b_t
+    case_value[$shape-$big.b2b_floor]=$b_floor
+    back_to_back_rows+=("| $shape $big | $(fmt "$b_floor" %.4f) | $(fmt "$b_t" %.4f) | $(ratio2 "$b_t" "$b_floor") |")
+done
+
 genes_bytes=$(cat "${gene_files[@]/#/$genes_dir/}" | wc -c)
 genes_leaves=$(cat "${gene_files[@]/#/$genes_dir/}" | tr -cd ',' | wc -c)
 genes_leaves=$((genes_leaves + gene_count))
@@ -350,7 +374,6 @@ thp=$(cat /sys/kernel/mm/transparent_hugepage/enabled 2>/dev/null || echo "not a
 thp_defrag=$(cat /sys/kernel/mm/transparent_hugepage/defrag 2>/dev/null || echo "not available")
 # "met" or "NOT met" for value <= limit (or >= with "min").
 verdict() { awk -v v="$1" -v l="$2" -v m="${3:-max}" 'BEGIN { if (v == "") print "not measured"; else if ((m == "max" && v <= l) || (m == "min" && v >= l)) print "met"; else print "NOT met" }'; }
-ratio2() { awk -v a="$1" -v b="$2" 'BEGIN { if (a != "" && b > 0) printf "%.2f", a / b; else print "" }'; }
 {
     echo "# Tavrin benchmark"
     echo
@@ -396,6 +419,12 @@ ratio2() { awk -v a="$1" -v b="$2" 'BEGIN { if (a != "" && b > 0) printf "%.2f",
         done
         echo "$line"
     done
+    echo
+    echo "Back to back: 5 runs of Tavrin in a row, then 5 of the floor (medians):"
+    echo
+    echo "| case | floor s | Tavrin s | x floor |"
+    echo "|---|---:|---:|---:|"
+    printf '%s\n' "${back_to_back_rows[@]}"
     if [[ $quick -eq 0 ]]; then
         echo
         echo "Targets:"
@@ -405,6 +434,8 @@ ratio2() { awk -v a="$1" -v b="$2" 'BEGIN { if (a != "" && b > 0) printf "%.2f",
         for shape in balanced caterpillar; do
             r=$(ratio2 "${case_value[$shape-$big.t]}" "${case_value[$shape-$big.floor]}")
             echo "| $shape $big, time / floor | 2.00 | $r | $(verdict "$r" 2) |"
+            r=$(ratio2 "${case_value[$shape-$big.b2b]}" "${case_value[$shape-$big.b2b_floor]}")
+            echo "| $shape $big, time / floor, back to back | 2.00 | $r | $(verdict "$r" 2) |"
             m=$(awk -v k="${case_value[$shape-$big.rss]}" 'BEGIN { printf "%.1f", k / 1024 }')
             echo "| $shape $big, peak memory MiB | 280 | $m | $(verdict "$m" 280) |"
         done
