@@ -24,11 +24,20 @@ std::string format_share(std::size_t trees, std::size_t total) {
 }
 
 void write_table(std::ostream& out, const std::vector<PairSummary>& rows, std::size_t tree_count) {
-    out << "target\tsister\ttrees\tshare\tsupported\tmedian_support\n";
+    // One formatting stream for all lines, in the classic locale, with default settings.
+    std::ostringstream line;
+    line.imbue(std::locale::classic());
+    line << "target\tsister\ttrees\tshare\tsupported\tmedian_support\n";
+    out << line.str();
     for (const PairSummary& row : rows) {
-        out << row.target << '\t' << row.sister << '\t' << row.trees << '\t'
-            << format_share(row.trees, tree_count) << '\t' << row.supported << '\t'
-            << (row.has_median ? format_double(row.median) : std::string("n/a")) << '\n';
+        line.str(std::string());
+        line << row.target << '\t' << row.sister << '\t' << row.trees << '\t'
+             << format_share(row.trees, tree_count) << '\t' << row.supported << '\t';
+        if (row.has_median)
+            line << row.median << '\n';
+        else
+            line << "n/a\n";
+        out << line.str();
     }
 }
 

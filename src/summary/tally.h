@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace summary {
@@ -42,16 +41,32 @@ public:
 
 private:
     struct Pair {
-        std::string target;
-        std::string sister;
+        std::string key;  // target, a tab, sister (the fields hold no tab, so keys are unique)
+        std::size_t target_length = 0;
+        std::size_t hash = 0;
         std::size_t trees = 0;
         std::size_t last_tree = 0;  // 1-based number of the last tree counted; 0 for none
-        std::vector<double> supports;
+        std::string_view target() const { return std::string_view(key).substr(0, target_length); }
+        std::string_view sister() const { return std::string_view(key).substr(target_length + 1); }
+    };
+    struct Reading {  // one numeric support of one pair in one tree
+        std::size_t pair;
+        double value;
     };
 
+    // The index of the pair with this key, made when it is new.
+    std::size_t find_or_add(std::size_t target_length);
+    void grow_slots();
+
     std::vector<Pair> pairs_;
-    // target, a tab, sister -> index in pairs_ (the fields hold no tab, so keys are unique)
-    std::unordered_map<std::string, std::size_t> index_;
+    // Open addressing with linear probing over a power-of-two table. A slot holds a pair's hash
+    // and index + 1 (0 when free), so most probes need not touch the pair itself.
+    struct Slot {
+        std::size_t hash = 0;
+        std::size_t pair = 0;
+    };
+    std::vector<Slot> slots_;
+    std::vector<Reading> readings_;
     std::string key_;  // reused lookup buffer
     std::size_t tree_count_ = 0;
     std::size_t trees_with_sister_ = 0;
@@ -59,8 +74,8 @@ private:
 };
 
 // The median of the values (the mean of the two middle ones for an even count); reorders them.
-// The values must not be empty.
-double median_of(std::vector<double>& values);
+// The range must not be empty.
+double median_of(std::vector<double>::iterator begin, std::vector<double>::iterator end);
 
 }  // namespace summary
 
