@@ -19,11 +19,13 @@ std::size_t Tally::find_or_add(std::size_t target_length) {
     for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
         Slot& slot = slots_[at];
         if (slot.pair == 0) {
-            pairs_.push_back(Pair{key_, target_length, hash, 0, 0});
+            pairs_.push_back(
+                Pair{keys_.size(), target_length, key_.size() - target_length - 1, hash, 0, 0});
+            keys_.append(key_);
             slot = Slot{hash, pairs_.size()};
             return pairs_.size() - 1;
         }
-        if (slot.hash == hash && pairs_[slot.pair - 1].key == key_) return slot.pair - 1;
+        if (slot.hash == hash && key(pairs_[slot.pair - 1]) == key_) return slot.pair - 1;
     }
 }
 
@@ -94,8 +96,8 @@ std::vector<PairSummary> Tally::summarise(double min_support) const {
         const Pair& x = pairs_[a];
         const Pair& y = pairs_[b];
         if (x.trees != y.trees) return x.trees > y.trees;
-        if (x.target() != y.target()) return x.target() < y.target();
-        return x.sister() < y.sister();
+        if (target(x) != target(y)) return target(x) < target(y);
+        return sister(x) < sister(y);
     });
 
     std::vector<PairSummary> rows;
@@ -105,8 +107,8 @@ std::vector<PairSummary> Tally::summarise(double min_support) const {
         const auto begin = values.begin() + static_cast<std::ptrdiff_t>(first[index]);
         const auto end = values.begin() + static_cast<std::ptrdiff_t>(first[index + 1]);
         PairSummary row;
-        row.target = std::string(pair.target());
-        row.sister = std::string(pair.sister());
+        row.target = std::string(target(pair));
+        row.sister = std::string(sister(pair));
         row.trees = pair.trees;
         row.supported = static_cast<std::size_t>(std::count_if(
             begin, end, [min_support](double value) { return value >= min_support; }));

@@ -41,13 +41,12 @@ public:
 
 private:
     struct Pair {
-        std::string key;  // target, a tab, sister (the fields hold no tab, so keys are unique)
+        std::size_t key_offset = 0;  // in keys_
         std::size_t target_length = 0;
+        std::size_t sister_length = 0;
         std::size_t hash = 0;
         std::size_t trees = 0;
         std::size_t last_tree = 0;  // 1-based number of the last tree counted; 0 for none
-        std::string_view target() const { return std::string_view(key).substr(0, target_length); }
-        std::string_view sister() const { return std::string_view(key).substr(target_length + 1); }
     };
     struct Reading {  // one numeric support of one pair in one tree
         std::size_t pair;
@@ -58,7 +57,22 @@ private:
     std::size_t find_or_add(std::size_t target_length);
     void grow_slots();
 
+    std::string_view key(const Pair& pair) const {
+        return std::string_view(keys_).substr(pair.key_offset,
+                                              pair.target_length + 1 + pair.sister_length);
+    }
+    std::string_view target(const Pair& pair) const {
+        return std::string_view(keys_).substr(pair.key_offset, pair.target_length);
+    }
+    std::string_view sister(const Pair& pair) const {
+        return std::string_view(keys_).substr(pair.key_offset + pair.target_length + 1,
+                                              pair.sister_length);
+    }
+
     std::vector<Pair> pairs_;
+    // The key of every pair, back to back: target, a tab, sister (the fields hold no tab, so
+    // keys are unique). One block rather than one string per pair.
+    std::string keys_;
     // Open addressing with linear probing over a power-of-two table. A slot holds a pair's hash
     // and index + 1 (0 when free), so most probes need not touch the pair itself.
     struct Slot {
