@@ -37,6 +37,11 @@ while [[ $# -gt 0 ]]; do
     shift
 done
 
+if [[ ! -x /usr/bin/time ]]; then
+    echo "/usr/bin/time is missing: apt-get install time" >&2
+    exit 1
+fi
+
 echo "building Release in $build" >&2
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j2 --target Tavrin-summary >/dev/null
@@ -67,19 +72,20 @@ generate() {
     mv "$file.tmp" "$file"
 }
 
-# Wall time of "$@" in seconds, output to /dev/null; a failing run stops the benchmark.
+# "wall cpu" of one run of "$@" in seconds (cpu: user + system, less disturbed by other work on
+# the machine), output to /dev/null; a failing run stops the benchmark.
 time_once() {
     local t0 t1
     t0=$EPOCHREALTIME
-    "$@" >/dev/null 2>"$work/stderr" || {
+    /usr/bin/time -f '%U %S' -o "$work/cpu" "$@" >/dev/null 2>"$work/stderr" || {
         echo "failed: $* ($(cat "$work/stderr"))" >&2
         exit 1
     }
     t1=$EPOCHREALTIME
-    awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f\n", b - a }'
+    awk -v a="$t0" -v b="$t1" '{ printf "%.4f %.2f\n", b - a, $1 + $2 }' "$work/cpu"
 }
 
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+median() { cut -d' ' -f"${1:-1}" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 rows=()
 declare -A seconds
@@ -95,12 +101,13 @@ for kind in typical distinct; do
             time_once wc -l "$file" >>"$work/t_wc"
         done
         t=$(median <"$work/t_summary")
+        cpu=$(median 2 <"$work/t_summary")
         c=$(median <"$work/t_cat")
         w=$(median <"$work/t_wc")
         seconds[$kind-$trees]=$t
         mb=$(awk -v b="$(stat -c %s "$file")" 'BEGIN { printf "%.1f", b / 1e6 }')
         pairs=$(("$($summary "$file" 2>/dev/null | wc -l)" - 1))
-        rows+=("| $kind | $trees | $mb | $pairs | $t | $c | $w | $(awk -v t="$t" -v w="$w" 'BEGIN { printf "%.1f", t / w }') |")
+        rows+=("| $kind | $trees | $mb | $pairs | $t | $cpu | $c | $w | $(awk -v t="$t" -v w="$w" 'BEGIN { printf "%.1f", t / w }') |")
     done
 done
 
@@ -113,10 +120,10 @@ compiler=$("$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$build/CMakeCache.txt")
     echo "- date: $(date -u '+%Y-%m-%d %H:%M UTC')"
     echo "- machine: $cpu, $(nproc) cores, $mem, Linux $(uname -r)"
     echo "- build: $compiler, CMAKE_BUILD_TYPE=Release (build-bench)"
-    echo "- time: median wall time of $runs runs of \`Tavrin-summary --svg chart.svg REPORT\`, table to /dev/null; cat and wc -l timed in the same rounds on the same file"
+    echo "- time: median wall time (and median CPU time, user + system) of $runs runs of \`Tavrin-summary --svg chart.svg REPORT\`, table to /dev/null; cat and wc -l timed in the same rounds on the same file"
     echo
-    echo "| report | trees | MB | table lines | Tavrin-summary s | cat s | wc -l s | x wc -l |"
-    echo "|---|---:|---:|---:|---:|---:|---:|---:|"
+    echo "| report | trees | MB | table lines | Tavrin-summary s | its CPU s | cat s | wc -l s | x wc -l |"
+    echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|"
     printf '%s\n' "${rows[@]}"
     echo
     for kind in typical distinct; do

@@ -24,21 +24,36 @@ std::string format_share(std::size_t trees, std::size_t total) {
 }
 
 void write_table(std::ostream& out, const std::vector<PairSummary>& rows, std::size_t tree_count) {
-    // One formatting stream for all lines, in the classic locale, with default settings.
-    std::ostringstream line;
-    line.imbue(std::locale::classic());
-    line << "target\tsister\ttrees\tshare\tsupported\tmedian_support\n";
-    out << line.str();
+    // Lines are put together in one buffer and written in large blocks. Only the median goes
+    // through a stream (its format is the stream's), one stream in the classic locale for all.
+    std::ostringstream number;
+    number.imbue(std::locale::classic());
+    std::string block = "target\tsister\ttrees\tshare\tsupported\tmedian_support\n";
     for (const PairSummary& row : rows) {
-        line.str(std::string());
-        line << row.target << '\t' << row.sister << '\t' << row.trees << '\t'
-             << format_share(row.trees, tree_count) << '\t' << row.supported << '\t';
-        if (row.has_median)
-            line << row.median << '\n';
-        else
-            line << "n/a\n";
-        out << line.str();
+        block += row.target;
+        block += '\t';
+        block += row.sister;
+        block += '\t';
+        block += std::to_string(row.trees);
+        block += '\t';
+        block += format_share(row.trees, tree_count);
+        block += '\t';
+        block += std::to_string(row.supported);
+        block += '\t';
+        if (row.has_median) {
+            number.str(std::string());
+            number << row.median;
+            block += number.str();
+        } else {
+            block += "n/a";
+        }
+        block += '\n';
+        if (block.size() >= (1u << 16)) {
+            out << block;
+            block.clear();
+        }
     }
+    out << block;
 }
 
 }  // namespace summary
