@@ -88,7 +88,7 @@ time_once() {
 median() { cut -d' ' -f"${1:-1}" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 rows=()
-declare -A seconds
+declare -A seconds cpu_seconds
 for kind in typical distinct; do
     for trees in 100000 1000000; do
         file=$data/summary-$kind-$trees.tsv
@@ -105,6 +105,7 @@ for kind in typical distinct; do
         c=$(median <"$work/t_cat")
         w=$(median <"$work/t_wc")
         seconds[$kind-$trees]=$t
+        cpu_seconds[$kind-$trees]=$cpu
         mb=$(awk -v b="$(stat -c %s "$file")" 'BEGIN { printf "%.1f", b / 1e6 }')
         pairs=$(("$($summary "$file" 2>/dev/null | wc -l)" - 1))
         rows+=("| $kind | $trees | $mb | $pairs | $t | $cpu | $c | $w | $(awk -v t="$t" -v w="$w" 'BEGIN { printf "%.1f", t / w }') |")
@@ -127,6 +128,6 @@ compiler=$("$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$build/CMakeCache.txt")
     printf '%s\n' "${rows[@]}"
     echo
     for kind in typical distinct; do
-        echo "Growth from 10^5 to 10^6 trees, $kind: x$(awk -v a="${seconds[$kind-100000]}" -v b="${seconds[$kind-1000000]}" 'BEGIN { printf "%.1f", b / a }') (linear: 10)."
+        echo "Growth from 10^5 to 10^6 trees, $kind: wall x$(awk -v a="${seconds[$kind-100000]}" -v b="${seconds[$kind-1000000]}" 'BEGIN { printf "%.1f", b / a }'), CPU x$(awk -v a="${cpu_seconds[$kind-100000]}" -v b="${cpu_seconds[$kind-1000000]}" 'BEGIN { printf "%.1f", b / a }') (linear: 10)."
     done
 } | tee "$out_dir/summary.md"
