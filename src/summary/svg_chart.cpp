@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <locale>
 #include <sstream>
+#include <unordered_set>
 
 #include "summary/table.h"
 
@@ -76,17 +77,19 @@ std::string count_text(std::size_t trees, std::size_t supported, double min_supp
     return text;
 }
 
-// "A", "A and B", "A, B and C", "A, B, C and 4 more"
-std::string target_list(const std::vector<std::string>& targets) {
-    constexpr std::size_t kNamed = 3;
+// Targets named in the title: at most this many, then "and N more targets".
+constexpr std::size_t kNamedTargets = 3;
+
+// "A", "A and B", "A, B and C", "A, B, C and D", "A, B, C and 4 more targets", from the first
+// targets (at least kNamedTargets + 1 of them when there are more) and their total count.
+std::string target_list(const std::vector<std::string_view>& first, std::size_t count) {
     std::string text;
-    const std::size_t shown = targets.size() <= kNamed + 1 ? targets.size() : kNamed;
+    const std::size_t shown = count <= kNamedTargets + 1 ? count : kNamedTargets;
     for (std::size_t i = 0; i < shown; ++i) {
-        if (i > 0) text += (i + 1 == targets.size()) ? " and " : ", ";
-        text += xml_text(targets[i], 40);
+        if (i > 0) text += (i + 1 == count) ? " and " : ", ";
+        text += xml_text(first[i], 40);
     }
-    if (shown < targets.size())
-        text += " and " + std::to_string(targets.size() - shown) + " more targets";
+    if (shown < count) text += " and " + std::to_string(count - shown) + " more targets";
     return text;
 }
 
@@ -150,12 +153,14 @@ namespace {
 
 void write_chart(std::ostream& out, const std::vector<PairSummary>& rows, const ChartFacts& facts) {
     constexpr std::size_t kLabelChars = 40;
-    std::vector<std::string> targets;
+    // The distinct targets, in table order: the first few by name, all of them counted.
+    std::unordered_set<std::string_view> seen;
+    std::vector<std::string_view> targets;
     for (const PairSummary& row : rows) {
-        if (std::find(targets.begin(), targets.end(), row.target) == targets.end())
+        if (seen.insert(row.target).second && targets.size() <= kNamedTargets)
             targets.push_back(row.target);
     }
-    const bool one_target = targets.size() <= 1;
+    const bool one_target = seen.size() <= 1;
 
     std::vector<Bar> bars;
     const std::size_t drawn = std::min(rows.size(), kChartBars);
@@ -217,8 +222,9 @@ void write_chart(std::ostream& out, const std::vector<PairSummary>& rows, const 
 
     const std::string threshold = format_double(facts.min_support);
     const std::string title =
-        "Sisters of " + (targets.empty() ? std::string("the target") : target_list(targets)) +
-        " in " + std::to_string(facts.tree_count) + (facts.tree_count == 1 ? " tree" : " trees");
+        "Sisters of " +
+        (targets.empty() ? std::string("the target") : target_list(targets, seen.size())) + " in " +
+        std::to_string(facts.tree_count) + (facts.tree_count == 1 ? " tree" : " trees");
     const std::size_t without = facts.tree_count - facts.trees_with_sister;
     const std::string subtitle = std::to_string(facts.trees_with_sister) + " with a sister, " +
                                  std::to_string(without) +
