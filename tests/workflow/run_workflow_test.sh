@@ -2,7 +2,8 @@
 # Runs workflow/Snakefile over a generated set of tree files in small batches with two jobs and
 # checks that its joined report and diagnostics are byte for byte those of one sequential Tavrin
 # call over the same list, that an edited tree file is picked up, and that a tree file that cannot
-# be opened fails the workflow.
+# be opened fails the workflow. The summary table and chart written beside the joined report
+# must be those of Tavrin-summary (found beside Tavrin) over the sequential report.
 #
 #   bash tests/workflow/run_workflow_test.sh [path/to/Tavrin]     (default: build/Tavrin)
 set -euo pipefail
@@ -12,6 +13,12 @@ tavrin=${1:-build/Tavrin}
 case $tavrin in /*) ;; *) tavrin=$PWD/$tavrin ;; esac
 if [ ! -x "$tavrin" ]; then
     echo "no Tavrin binary at $tavrin (build it first)" >&2
+    exit 2
+fi
+
+summary=$(dirname "$tavrin")/Tavrin-summary
+if [ ! -x "$summary" ]; then
+    echo "no Tavrin-summary binary at $summary (build it first)" >&2
     exit 2
 fi
 
@@ -146,15 +153,40 @@ else
     fail "generated set lacks:$missing_kinds"
 fi
 
+# compare_summary NAME ARGS...: the summary table, chart and log beside run-NAME/report.tsv against
+# Tavrin-summary with ARGS over the sequential report.
+compare_summary() {
+    local name=$1
+    shift
+    "$summary" "$@" --svg "run-$name/seq.summary.svg" "run-$name/seq.tsv" \
+        > "run-$name/seq.summary.tsv" 2> "run-$name/seq.summary.log" || true
+    local part
+    for part in tsv svg log; do
+        if ! cmp "run-$name/seq.summary.$part" "run-$name/report.summary.$part"; then
+            fail "$name: report.summary.$part differs from Tavrin-summary over the sequential report"
+            return
+        fi
+    done
+    if [ "$(wc -l < "run-$name/report.summary.tsv")" -lt 3 ]; then
+        fail "$name: the summary table has fewer than two pairs"
+    else
+        pass "$name: summary table, chart and log beside the report"
+    fi
+}
+compare_summary groups
+
 # ---- 2. --E with a pattern the shell would split, no group file, one batch, a blank line. ----
 { head -n 30 trees.txt; echo; tail -n +31 trees.txt; } > trees-blank.txt
-run_workflow regex "tree_list: trees-blank.txt" "prefix: '^Cho|^Zzz'" "regex: true" "batch_size: 100"
+run_workflow regex "tree_list: trees-blank.txt" "prefix: '^Cho|^Zzz'" "regex: true" "batch_size: 100" \
+    "min_support: 45.5"
 compare_with_sequential regex --E '^Cho|^Zzz'
+compare_summary regex --min-support 45.5
 
 # ---- 3. An edited tree file: only its batch runs again, and the report follows the edit. ----
 echo "((Choano-a:0.1,Fungi-f:0.2)33:0.1,Metazoa-m:0.3);" > trees/t10.nwk
 run_workflow groups "tree_list: trees.txt" "prefix: Choano" "group_file: groups.txt" "batch_size: 7"
 label=edit compare_with_sequential groups --groupFile groups.txt Choano
+compare_summary groups  # the summary follows the edited report
 rerun=$(grep -c "^rule run_batch:" run-groups/snakemake.out || true)
 if [ "$rerun" -eq 1 ]; then
     pass "edit: only the edited tree's batch ran again"
@@ -169,8 +201,8 @@ run_workflow unopenable "tree_list: trees-unopenable.txt" "prefix: Choano" "grou
     "batch_size: 7"
 if [ "$wf_status" -eq 0 ]; then
     fail "unopenable: the workflow succeeded although Tavrin stops there with status 15"
-elif [ -e run-unopenable/report.tsv ]; then
-    fail "unopenable: a joined report was written for a failed run"
+elif [ -e run-unopenable/report.tsv ] || [ -e run-unopenable/report.summary.tsv ]; then
+    fail "unopenable: a joined report or summary was written for a failed run"
 elif ! grep -q "status 15" run-unopenable/snakemake.out ||
     ! grep -q "The file trees/subdir is not opened" run-unopenable/snakemake.out; then
     fail "unopenable: the failing batch's status and diagnostics are not shown"

@@ -1,0 +1,214 @@
+#include "summary/app.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <locale>
+#include <system_error>
+
+#include "summary/report_reader.h"
+#include "summary/svg_chart.h"
+#include "summary/table.h"
+#include "summary/tally.h"
+
+#ifndef TAVRIN_SUMMARY_VERSION
+#define TAVRIN_SUMMARY_VERSION "unknown"
+#endif
+
+namespace summary {
+
+namespace {
+
+constexpr const char* kProgram = "Tavrin-summary";
+constexpr const char* kUsageLine =
+    "usage: Tavrin-summary [--min-support X] [--svg FILE] [REPORT ...]\n";
+constexpr const char* kHelp =
+    "Tallies the sister clades in Tavrin reports: for every (target, sister) pair, the trees\n"
+    "in which it appears, their share of all trees, how many of them are supported, and the\n"
+    "median support.\n"
+    "\n"
+    "  REPORT             Tavrin report files, read in order as one report; '-' or none:\n"
+    "                     standard input\n"
+    "  --min-support X    threshold of the 'supported' column (default 70)\n"
+    "  --svg FILE         also draw the table as a bar chart in FILE (SVG)\n"
+    "  -h, --help         print this help and exit\n"
+    "  --version          print the version and exit\n"
+    "\n"
+    "The table goes to standard output, one closing count of trees to standard error.\n";
+// How standard input is named in messages.
+constexpr const char* kStdinName = "<stdin>";
+
+struct Options {
+    double min_support = 70;
+    std::string svg_path;
+    bool svg = false;
+    std::vector<std::string> reports;
+    bool help = false;
+    bool version = false;
+};
+
+// Fills `options`; false with `problem` set for a usage error.
+bool parse_arguments(const std::vector<std::string>& args, Options& options, std::string& problem) {
+    bool options_ended = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (options_ended || arg == "-" || arg.empty() || arg[0] != '-') {
+            options.reports.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            options_ended = true;
+            continue;
+        }
+        if (arg == "-h" || arg == "--help") {
+            options.help = true;
+            continue;
+        }
+        if (arg == "--version") {
+            options.version = true;
+            continue;
+        }
+        // --name VALUE or --name=VALUE
+        std::string name = arg;
+        std::string value;
+        bool has_value = false;
+        const std::size_t equals = arg.find('=');
+        if (arg.compare(0, 2, "--") == 0 && equals != std::string::npos) {
+            name = arg.substr(0, equals);
+            value = arg.substr(equals + 1);
+            has_value = true;
+        }
+        if (name != "--min-support" && name != "--svg") {
+            problem = "unknown option '" + arg + "'";
+            return false;
+        }
+        if (!has_value) {
+            if (i + 1 == args.size()) {
+                problem = "option '" + name + "' needs a value";
+                return false;
+            }
+            value = args[++i];
+        }
+        if (name == "--min-support") {
+            if (!parse_number(value, options.min_support) || !std::isfinite(options.min_support)) {
+                problem = "--min-support: '" + value + "' is not a finite decimal number";
+                return false;
+            }
+        } else {
+            if (value.empty()) {
+                problem = "--svg: the file name is empty";
+                return false;
+            }
+            options.svg = true;
+            options.svg_path = value;
+        }
+    }
+    return true;
+}
+
+std::string system_reason(int error_number) {
+    return error_number != 0 ? std::string(" (") + std::strerror(error_number) + ")" : "";
+}
+
+// Reads every report into the tally; false with `message` set at the first failure.
+bool read_reports(const Options& options, std::istream& in, Tally& tally, std::string& message) {
+    ReportReader reader(tally);
+    std::vector<std::string> reports = options.reports;
+    if (reports.empty()) reports.push_back("-");
+    for (const std::string& path : reports) {
+        if (path == "-") {
+            if (!reader.read(in, kStdinName)) {
+                message = reader.error();
+                return false;
+            }
+            continue;
+        }
+        std::error_code ignored;
+        if (std::filesystem::is_directory(path, ignored)) {
+            message = path + ": cannot be read (it is a directory)";
+            return false;
+        }
+        errno = 0;
+        std::ifstream file(path, std::ios::binary);
+        if (!file.is_open()) {
+            message = path + ": cannot be opened" + system_reason(errno);
+            return false;
+        }
+        if (!reader.read(file, path)) {
+            message = reader.error();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool write_chart_file(const std::string& path, const std::vector<PairSummary>& rows,
+                      const ChartFacts& facts, std::string& message) {
+    errno = 0;
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (!file.is_open()) {
+        message = "cannot write the chart to " + path + system_reason(errno);
+        return false;
+    }
+    write_svg(file, rows, facts);
+    errno = 0;
+    file.close();  // flushes; a full disk shows here
+    if (file.fail()) {
+        message = "cannot write the chart to " + path + system_reason(errno);
+        return false;
+    }
+    return true;
+}
+
+// Flushes `out`; false when anything written to it was lost.
+bool flushed(std::ostream& out) {
+    out.flush();
+    return static_cast<bool>(out);
+}
+
+int fail(std::ostream& err, const std::string& message) {
+    err << kProgram << ": " << message << '\n';
+    return kFailure;
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+        std::ostream& err) {
+    out.imbue(std::locale::classic());
+    err.imbue(std::locale::classic());
+
+    Options options;
+    std::string problem;
+    if (!parse_arguments(args, options, problem)) {
+        err << kProgram << ": " << problem << '\n' << kUsageLine;
+        return kFailure;
+    }
+    if (options.help || options.version) {
+        if (options.help)
+            out << kUsageLine << '\n' << kHelp;
+        else
+            out << kProgram << ' ' << TAVRIN_SUMMARY_VERSION << '\n';
+        if (!flushed(out)) return fail(err, "cannot write to standard output");
+        return kSuccess;
+    }
+
+    Tally tally;
+    if (!read_reports(options, in, tally, problem)) return fail(err, problem);
+    const std::vector<PairSummary> rows = tally.summarise(options.min_support);
+
+    if (options.svg) {
+        const ChartFacts facts{tally.tree_count(), tally.trees_with_sister(), options.min_support};
+        if (!write_chart_file(options.svg_path, rows, facts, problem)) return fail(err, problem);
+    }
+    write_table(out, rows, tally.tree_count());
+    if (!flushed(out)) return fail(err, "cannot write the table to standard output");
+
+    err << tally.tree_count() << " trees, " << tally.trees_with_sister() << " with a sister, "
+        << tally.tree_count() - tally.trees_with_sister() << " without\n";
+    return kSuccess;
+}
+
+}  // namespace summary

@@ -1,0 +1,25 @@
+// The whole Tavrin-summary program behind its command line, with its streams passed in so that
+// it can be run in-process.
+#ifndef TAVRIN_SUMMARY_APP_H
+#define TAVRIN_SUMMARY_APP_H
+
+#include <istream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace summary {
+
+// Exit statuses: 0 for success, 2 for any failure (bad arguments, unreadable or malformed
+// report, a table or chart that could not be written).
+constexpr int kSuccess = 0;
+constexpr int kFailure = 2;
+
+// `args` are the arguments after the program name; `in` is read for `-` or when no report is
+// named. The table goes to `out`, the closing count and every message to `err`.
+int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+        std::ostream& err);
+
+}  // namespace summary
+
+#endif

@@ -1,0 +1,194 @@
+#include "summary/report_reader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace summary {
+
+namespace {
+
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Length of the run of digits starting at `at`.
+std::size_t digits_at(std::string_view text, std::size_t at) {
+    std::size_t end = at;
+    while (end < text.size() && is_digit(text[end]))
+        ++end;
+    return end - at;
+}
+
+// True when `text` is [+-]? (digits [. digits?] | . digits) ([eE] [+-]? digits)?
+bool is_decimal(std::string_view text) {
+    std::size_t at = 0;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+    const std::size_t whole = digits_at(text, at);
+    at += whole;
+    std::size_t fraction = 0;
+    if (at < text.size() && text[at] == '.') {
+        ++at;
+        fraction = digits_at(text, at);
+        at += fraction;
+    }
+    if (whole == 0 && fraction == 0) return false;
+    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+        ++at;
+        if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+        const std::size_t exponent = digits_at(text, at);
+        if (exponent == 0) return false;
+        at += exponent;
+    }
+    return at == text.size();
+}
+
+std::string_view unsigned_part(std::string_view text) {
+    if (!text.empty() && (text[0] == '+' || text[0] == '-')) text.remove_prefix(1);
+    return text;
+}
+
+// A field shown in a message: quoted, and cut when it is long.
+std::string shown(std::string_view text) {
+    constexpr std::size_t kLongest = 40;
+    std::string out = "'";
+    out.append(text.substr(0, kLongest));
+    if (text.size() > kLongest) out.append("...");
+    out.push_back('\'');
+    return out;
+}
+
+enum class Parsed { kNumber, kNotANumber, kInvalid, kOutOfRange };
+
+Parsed parse_decimal(std::string_view text, double& value) {
+    const std::string_view magnitude = unsigned_part(text);
+    if (magnitude == "nan") return Parsed::kNotANumber;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (magnitude == "inf") {
+        value = negative ? -HUGE_VAL : HUGE_VAL;
+        return Parsed::kNumber;
+    }
+    if (!is_decimal(text)) return Parsed::kInvalid;
+    // The grammar is checked above, so strtod reads exactly these bytes. The program never sets
+    // a locale, so its decimal point is '.'.
+    const std::string copy(text);
+    errno = 0;
+    value = std::strtod(copy.c_str(), nullptr);
+    if (errno == ERANGE && std::isinf(value)) return Parsed::kOutOfRange;
+    return Parsed::kNumber;  // an underflow reads as the nearest double, 0 at worst
+}
+
+}  // namespace
+
+bool parse_support(std::string_view text, Support& support, std::string& problem) {
+    support = Support{};
+    if (text == "n/a") return true;
+    if (text.empty()) {
+        problem = "empty support (a number or n/a expected)";
+        return false;
+    }
+    double value = 0;
+    switch (parse_decimal(text, value)) {
+        case Parsed::kNumber:
+            support.numeric = true;
+            support.value = value;
+            return true;
+        case Parsed::kNotANumber:
+            return true;
+        case Parsed::kOutOfRange:
+            problem = "support " + shown(text) + " is out of range";
+            return false;
+        case Parsed::kInvalid:
+            break;
+    }
+    problem = "support " + shown(text) + " is neither a number nor n/a";
+    return false;
+}
+
+bool parse_number(std::string_view text, double& value) {
+    return parse_decimal(text, value) == Parsed::kNumber;
+}
+
+bool ReportReader::fail(const std::string& name, std::size_t line_number, const std::string& what) {
+    error_ = name + ":" + std::to_string(line_number) + ": " + what;
+    return false;
+}
+
+bool ReportReader::read_line(std::string_view line, const std::string& name,
+                             std::size_t line_number) {
+    if (!line.empty() && line.back() == '\r')
+        return fail(name, line_number,
+                    "line ends with a carriage return (convert CRLF line ends first)");
+    const std::size_t first_tab = line.find('\t');
+    if (first_tab == std::string_view::npos) {
+        if (!line.empty() && line.back() == ':') {
+            tally_.start_tree();
+            in_tree_ = true;
+            return true;
+        }
+        if (line.empty()) return fail(name, line_number, "empty line");
+        return fail(name, line_number,
+                    "neither a tree line '<File>:' nor a row 'target<TAB>sister<TAB>support'");
+    }
+    const std::size_t second_tab = line.find('\t', first_tab + 1);
+    if (second_tab == std::string_view::npos)
+        return fail(name, line_number,
+                    "row with 2 fields, 3 expected (target<TAB>sister<TAB>support)");
+    if (line.find('\t', second_tab + 1) != std::string_view::npos) {
+        const auto fields = std::count(line.begin(), line.end(), '\t') + 1;
+        return fail(name, line_number,
+                    "row with " + std::to_string(fields) +
+                        " fields, 3 expected (target<TAB>sister<TAB>support)");
+    }
+    if (!in_tree_) return fail(name, line_number, "row before the first tree line '<File>:'");
+    Support support;
+    if (!parse_support(line.substr(second_tab + 1), support, problem_))
+        return fail(name, line_number, problem_);
+    tally_.add_row(line.substr(0, first_tab),
+                   line.substr(first_tab + 1, second_tab - first_tab - 1), support.numeric,
+                   support.value);
+    return true;
+}
+
+bool ReportReader::read(std::istream& in, const std::string& name) {
+    constexpr std::size_t kChunk = 1 << 20;
+    std::vector<char> chunk(kChunk);
+    std::string partial;  // the start of a line that continues in the next chunk
+    std::size_t line_number = 0;
+    while (in) {
+        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        const std::size_t got = static_cast<std::size_t>(in.gcount());
+        const char* at = chunk.data();
+        const char* const end = at + got;
+        while (at < end) {
+            const char* newline = static_cast<const char*>(std::memchr(at, '\n', end - at));
+            if (newline == nullptr) {
+                partial.append(at, end);
+                break;
+            }
+            ++line_number;
+            bool ok;
+            if (partial.empty()) {
+                ok = read_line(std::string_view(at, newline - at), name, line_number);
+            } else {
+                partial.append(at, newline);
+                ok = read_line(partial, name, line_number);
+                partial.clear();
+            }
+            if (!ok) return false;
+            at = newline + 1;
+        }
+    }
+    if (in.bad()) {
+        error_ = name + ": cannot be read";
+        return false;
+    }
+    // A last line without a line break is a line all the same.
+    if (!partial.empty() && !read_line(partial, name, line_number + 1)) return false;
+    return true;
+}
+
+}  // namespace summary

@@ -1,0 +1,56 @@
+// Reading Tavrin reports: a line `<File>:` per tree, then rows `target<TAB>sister<TAB>support`.
+#ifndef TAVRIN_SUMMARY_REPORT_READER_H
+#define TAVRIN_SUMMARY_REPORT_READER_H
+
+#include <cstddef>
+#include <istream>
+#include <string>
+#include <string_view>
+
+#include "summary/tally.h"
+
+namespace summary {
+
+// A support field read as Tavrin writes it.
+struct Support {
+    bool numeric = false;  // false for n/a, and for nan, which no comparison or median can use
+    double value = 0;
+};
+
+// Reads a support field: `n/a`, or a decimal number as a C++ stream writes a double (`95`,
+// `87.5`, `1e-07`, `-3`, `2.5e+06`, `inf`, `nan`). A leading `+`, a fraction without integer
+// digits (`.5`) and lower- or upper-case exponent letters are accepted too. Anything else (empty,
+// blanks, trailing text, hexadecimal, a value beyond the range of a double) is refused with a
+// description in `problem`.
+bool parse_support(std::string_view text, Support& support, std::string& problem);
+
+// The same grammar for a number given on the command line: n/a and nan are refused.
+bool parse_number(std::string_view text, double& value);
+
+class ReportReader {
+public:
+    explicit ReportReader(Tally& tally) : tally_(tally) {}
+
+    // Reads one source to its end, its lines numbered from 1, and adds its trees and rows to the
+    // tally. Several sources read one after another form one report: rows at the top of a source
+    // continue the last tree of the source before. False at the first error, which error() then
+    // describes as `<name>:<line>: <what>` (or `<name>: <what>` when the source cannot be read).
+    bool read(std::istream& in, const std::string& name);
+
+    // One line of a source, without its line break.
+    bool read_line(std::string_view line, const std::string& name, std::size_t line_number);
+
+    const std::string& error() const { return error_; }
+
+private:
+    bool fail(const std::string& name, std::size_t line_number, const std::string& what);
+
+    Tally& tally_;
+    bool in_tree_ = false;
+    std::string error_;
+    std::string problem_;
+};
+
+}  // namespace summary
+
+#endif

@@ -1,0 +1,312 @@
+#include "summary/svg_chart.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <locale>
+#include <sstream>
+#include <unordered_set>
+
+#include "summary/table.h"
+
+namespace summary {
+
+namespace {
+
+constexpr const char* kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+constexpr const char* kEllipsis = "\xE2\x80\xA6";     // U+2026
+constexpr const char* kAtLeast = "\xE2\x89\xA5";      // U+2265
+
+// Length of the well-formed UTF-8 sequence at the start of `text` and its code point, or 0 when
+// the bytes there are not one (overlong forms and surrogates included).
+std::size_t utf8_sequence(std::string_view text, std::uint32_t& code) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length;
+    std::uint32_t min;
+    if (lead < 0x80) {
+        code = lead;
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, code = lead & 0x1F, min = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, code = lead & 0x0F, min = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, code = lead & 0x07, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (text.size() < length) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80) return 0;
+        code = (code << 6) | (byte(i) & 0x3F);
+    }
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+    return length;
+}
+
+bool allowed_in_xml(std::uint32_t code) {
+    if (code < 0x20) return code == 0x09 || code == 0x0A || code == 0x0D;
+    return code != 0xFFFE && code != 0xFFFF;
+}
+
+// A coordinate with at most one decimal, in the classic locale.
+std::string num(double value) {
+    const long long tenths = std::llround(std::fabs(value) * 10);
+    std::string text = (value < 0 && tenths != 0) ? "-" : "";
+    text += std::to_string(tenths / 10);
+    if (tenths % 10 != 0) text += "." + std::to_string(tenths % 10);
+    return text;
+}
+
+// The first of 1, 2, 5, 10, 20, 50, ... at least a fifth of `largest`: about five grid lines.
+std::size_t tick_step(std::size_t largest) {
+    std::size_t step = 1;
+    for (;;) {
+        for (std::size_t factor : {1, 2, 5}) {
+            if (step * factor * 5 >= largest) return step * factor;
+        }
+        step *= 10;
+    }
+}
+
+std::string count_text(std::size_t trees, std::size_t supported, double min_support) {
+    std::string text = std::to_string(trees) + (trees == 1 ? " tree" : " trees");
+    text += ", " + std::to_string(supported) + " with support " + kAtLeast + " " +
+            format_double(min_support);
+    return text;
+}
+
+// Targets named in the title: at most this many, then "and N more targets".
+constexpr std::size_t kNamedTargets = 3;
+
+// "A", "A and B", "A, B and C", "A, B, C and D", "A, B, C and 4 more targets", from the first
+// targets (at least kNamedTargets + 1 of them when there are more) and their total count.
+std::string target_list(const std::vector<std::string_view>& first, std::size_t count) {
+    std::string text;
+    const std::size_t shown = count <= kNamedTargets + 1 ? count : kNamedTargets;
+    for (std::size_t i = 0; i < shown; ++i) {
+        if (i > 0) text += (i + 1 == count) ? " and " : ", ";
+        text += xml_text(first[i], 40);
+    }
+    if (shown < count) text += " and " + std::to_string(count - shown) + " more targets";
+    return text;
+}
+
+struct Bar {
+    std::string label;    // escaped
+    std::string tooltip;  // escaped
+    std::size_t trees;
+    std::size_t supported;
+    std::string counts;  // escaped
+};
+
+void write_chart(std::ostream& out, const std::vector<PairSummary>& rows, const ChartFacts& facts);
+
+}  // namespace
+
+std::string xml_text(std::string_view text, std::size_t max_chars) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t chars = 0;
+    while (!text.empty()) {
+        if (chars == max_chars) {
+            out += kEllipsis;
+            break;
+        }
+        std::uint32_t code = 0;
+        std::size_t length = utf8_sequence(text, code);
+        if (length == 0) {
+            out += kReplacement;
+            length = 1;
+        } else if (!allowed_in_xml(code) || code == 0x09 || code == 0x0A || code == 0x0D) {
+            out += kReplacement;  // a line break or tab inside a name would be lost anyway
+        } else if (code == '&') {
+            out += "&amp;";
+        } else if (code == '<') {
+            out += "&lt;";
+        } else if (code == '>') {
+            out += "&gt;";
+        } else if (code == '"') {
+            out += "&quot;";
+        } else if (code == '\'') {
+            out += "&apos;";
+        } else {
+            out.append(text.substr(0, length));
+        }
+        text.remove_prefix(length);
+        ++chars;
+    }
+    return out;
+}
+
+void write_svg(std::ostream& destination, const std::vector<PairSummary>& rows,
+               const ChartFacts& facts) {
+    // Built apart and in the classic locale, so that the caller's stream settings do not matter.
+    std::ostringstream out;
+    out.imbue(std::locale::classic());
+    write_chart(out, rows, facts);
+    destination << out.str();
+}
+
+namespace {
+
+void write_chart(std::ostream& out, const std::vector<PairSummary>& rows, const ChartFacts& facts) {
+    constexpr std::size_t kLabelChars = 40;
+    // The distinct targets, in table order: the first few by name, all of them counted.
+    std::unordered_set<std::string_view> seen;
+    std::vector<std::string_view> targets;
+    for (const PairSummary& row : rows) {
+        if (seen.insert(row.target).second && targets.size() <= kNamedTargets)
+            targets.push_back(row.target);
+    }
+    const bool one_target = seen.size() <= 1;
+
+    std::vector<Bar> bars;
+    const std::size_t drawn = std::min(rows.size(), kChartBars);
+    std::size_t longest_label = 0;  // in characters, roughly
+    for (std::size_t i = 0; i < drawn; ++i) {
+        const PairSummary& row = rows[i];
+        const std::string name = one_target ? row.sister : row.sister + " (" + row.target + ")";
+        Bar bar;
+        bar.label = xml_text(name, kLabelChars);
+        bar.trees = row.trees;
+        bar.supported = row.supported;
+        bar.counts = count_text(row.trees, row.supported, facts.min_support) + ", median " +
+                     (row.has_median ? format_double(row.median) : std::string("n/a"));
+        bar.tooltip = xml_text(row.target + " / " + row.sister) + ": " + std::to_string(row.trees) +
+                      " of " + std::to_string(facts.tree_count) + " trees (share " +
+                      format_share(row.trees, facts.tree_count) + ")";
+        longest_label = std::max(longest_label, std::min(name.size(), kLabelChars + 1));
+        bars.push_back(std::move(bar));
+    }
+    if (rows.size() > drawn) {
+        Bar other;
+        const std::size_t pairs = rows.size() - drawn;
+        other.label = "other (" + std::to_string(pairs) + (pairs == 1 ? " pair)" : " pairs)");
+        other.trees = 0;
+        other.supported = 0;
+        for (std::size_t i = drawn; i < rows.size(); ++i) {
+            other.trees += rows[i].trees;
+            other.supported += rows[i].supported;
+        }
+        other.counts = count_text(other.trees, other.supported, facts.min_support);
+        other.tooltip = other.label + ": the pairs past the first " + std::to_string(drawn) +
+                        ", a tree counted once per pair";
+        longest_label = std::max(longest_label, other.label.size());
+        bars.push_back(std::move(other));
+    }
+
+    std::size_t largest = 1;
+    for (const Bar& bar : bars)
+        largest = std::max(largest, bar.trees);
+    const std::size_t step = tick_step(largest);
+    const std::size_t scale_max = (largest + step - 1) / step * step;
+
+    // Layout, in pixels. Text widths are estimated for a 12 px sans-serif font.
+    const double margin = 20;
+    const double label_width =
+        std::clamp(static_cast<double>(longest_label) * 7.0 + 8, 90.0, 300.0);
+    const double x0 = margin + label_width;
+    const double bar_span = 420;
+    const double counts_width = 290;
+    const double width = x0 + bar_span + counts_width + margin;
+    const double top = 104;
+    const double pitch = 24;
+    const double bar_height = 17;
+    const double axis_y = top + pitch * static_cast<double>(bars.size()) + 2;
+    const double height = bars.empty() ? top + 20 : axis_y + 44;
+    const auto x_of = [&](std::size_t trees) {
+        return bar_span * static_cast<double>(trees) / static_cast<double>(scale_max);
+    };
+
+    const std::string threshold = format_double(facts.min_support);
+    const std::string title =
+        "Sisters of " +
+        (targets.empty() ? std::string("the target") : target_list(targets, seen.size())) + " in " +
+        std::to_string(facts.tree_count) + (facts.tree_count == 1 ? " tree" : " trees");
+    const std::size_t without = facts.tree_count - facts.trees_with_sister;
+    const std::string subtitle = std::to_string(facts.trees_with_sister) + " with a sister, " +
+                                 std::to_string(without) +
+                                 " without. Bar length: trees with the pair.";
+
+    const char* const strong = "#1f5fa8";
+    const char* const light = "#a8c8ea";
+    const char* const ink = "#222222";
+    const char* const grid = "#e4e4e4";
+
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        << "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" << num(width)
+        << "\" height=\"" << num(height) << "\" viewBox=\"0 0 " << num(width) << ' ' << num(height)
+        << "\" font-family=\"sans-serif\" font-size=\"12\" fill=\"" << ink << "\">\n"
+        << "<title>" << title << "</title>\n"
+        << "<desc>" << subtitle << " Stronger shade: trees whose support is at least " << threshold
+        << ".</desc>\n"
+        << "<rect x=\"0\" y=\"0\" width=\"" << num(width) << "\" height=\"" << num(height)
+        << "\" fill=\"#ffffff\"/>\n"
+        << "<text x=\"" << num(margin) << "\" y=\"30\" font-size=\"16\" font-weight=\"bold\">"
+        << title << "</text>\n"
+        << "<text x=\"" << num(margin) << "\" y=\"50\">" << subtitle << "</text>\n";
+
+    // Legend: the two shades and the threshold.
+    out << "<g>\n"
+        << "<rect x=\"" << num(margin) << "\" y=\"62\" width=\"12\" height=\"12\" fill=\"" << strong
+        << "\"/>\n"
+        << "<text x=\"" << num(margin + 18) << "\" y=\"72\">support " << kAtLeast << ' '
+        << threshold << "</text>\n"
+        << "<rect x=\"" << num(margin + 150) << "\" y=\"62\" width=\"12\" height=\"12\" fill=\""
+        << light << "\"/>\n"
+        << "<text x=\"" << num(margin + 168) << "\" y=\"72\">support below " << threshold
+        << " or n/a</text>\n"
+        << "</g>\n";
+
+    if (bars.empty()) {
+        out << "<text x=\"" << num(margin) << "\" y=\"" << num(top) << "\">"
+            << "No tree has a sister.</text>\n</svg>\n";
+        return;
+    }
+
+    // Grid and axis, under the bars.
+    out << "<g stroke=\"" << grid << "\" stroke-width=\"1\">\n";
+    for (std::size_t tick = 0; tick <= scale_max; tick += step) {
+        const double x = x0 + x_of(tick);
+        out << "<line x1=\"" << num(x) << "\" y1=\"" << num(top - 6) << "\" x2=\"" << num(x)
+            << "\" y2=\"" << num(axis_y) << "\"/>\n";
+    }
+    out << "</g>\n"
+        << "<line x1=\"" << num(x0) << "\" y1=\"" << num(axis_y) << "\" x2=\"" << num(x0 + bar_span)
+        << "\" y2=\"" << num(axis_y) << "\" stroke=\"" << ink << "\" stroke-width=\"1\"/>\n"
+        << "<g text-anchor=\"middle\">\n";
+    for (std::size_t tick = 0; tick <= scale_max; tick += step) {
+        out << "<text x=\"" << num(x0 + x_of(tick)) << "\" y=\"" << num(axis_y + 16) << "\">"
+            << tick << "</text>\n";
+    }
+    out << "<text x=\"" << num(x0 + bar_span / 2) << "\" y=\"" << num(axis_y + 34)
+        << "\">trees</text>\n"
+        << "</g>\n";
+
+    for (std::size_t i = 0; i < bars.size(); ++i) {
+        const Bar& bar = bars[i];
+        const double y = top + pitch * static_cast<double>(i);
+        // A bar of at least one tree stays visible however long the others are.
+        const double full = std::max(x_of(bar.trees), 1.0);
+        const double supported = bar.supported == 0 ? 0.0 : std::max(x_of(bar.supported), 1.0);
+        const double text_y = y + bar_height - 4.5;
+        out << "<g>\n<title>" << bar.tooltip << "</title>\n"
+            << "<text x=\"" << num(x0 - 6) << "\" y=\"" << num(text_y) << "\" text-anchor=\"end\">"
+            << bar.label << "</text>\n"
+            << "<rect x=\"" << num(x0) << "\" y=\"" << num(y) << "\" width=\"" << num(full)
+            << "\" height=\"" << num(bar_height) << "\" fill=\"" << light << "\"/>\n";
+        if (supported > 0) {
+            out << "<rect x=\"" << num(x0) << "\" y=\"" << num(y) << "\" width=\"" << num(supported)
+                << "\" height=\"" << num(bar_height) << "\" fill=\"" << strong << "\"/>\n";
+        }
+        out << "<text x=\"" << num(x0 + full + 6) << "\" y=\"" << num(text_y) << "\">" << bar.counts
+            << "</text>\n</g>\n";
+    }
+    out << "</svg>\n";
+}
+
+}  // namespace
+
+}  // namespace summary

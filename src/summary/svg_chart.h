@@ -1,0 +1,36 @@
+// The summary as a horizontal bar chart in SVG 1.1: one bar per (target, sister) pair, its
+// length the number of trees, the supported part in a stronger shade.
+#ifndef TAVRIN_SUMMARY_SVG_CHART_H
+#define TAVRIN_SUMMARY_SVG_CHART_H
+
+#include <cstddef>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "summary/tally.h"
+
+namespace summary {
+
+struct ChartFacts {
+    std::size_t tree_count = 0;
+    std::size_t trees_with_sister = 0;
+    double min_support = 70;
+};
+
+// Bars drawn one per pair; the pairs past them are summed into one more bar.
+constexpr std::size_t kChartBars = 30;
+
+// Writes a self-contained chart (no script, no external font, image or style sheet) of the
+// table rows, in their order.
+void write_svg(std::ostream& out, const std::vector<PairSummary>& rows, const ChartFacts& facts);
+
+// Text made safe for XML character data and attribute values: bytes that are not UTF-8 and
+// characters XML 1.0 forbids become U+FFFD, and & < > " ' become entity references. At most
+// `max_chars` characters are kept; a longer text ends with an ellipsis.
+std::string xml_text(std::string_view text, std::size_t max_chars = std::string_view::npos);
+
+}  // namespace summary
+
+#endif

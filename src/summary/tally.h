@@ -1,0 +1,96 @@
+// Counting (target, sister) pairs over the trees of a report: in how many trees each pair
+// appears, and the support it had in each of them.
+#ifndef TAVRIN_SUMMARY_TALLY_H
+#define TAVRIN_SUMMARY_TALLY_H
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace summary {
+
+// One line of the summary table.
+struct PairSummary {
+    std::string target;
+    std::string sister;
+    std::size_t trees = 0;      // trees with at least one row of the pair
+    std::size_t supported = 0;  // of those, trees whose support is at least the threshold
+    bool has_median = false;    // false when no tree gave a numeric support
+    double median = 0;          // median of the numeric supports, one per tree
+};
+
+class Tally {
+public:
+    // A new tree begins; the rows that follow belong to it.
+    void start_tree();
+
+    // A row of the current tree. A pair counts once per tree: a repeated row of the same pair
+    // in one tree is ignored, so the first row's support stands. `numeric` is false for a
+    // support that is not a usable number (n/a). Rows before the first tree are the reader's
+    // error to report; here they are ignored.
+    void add_row(std::string_view target, std::string_view sister, bool numeric, double support);
+
+    std::size_t tree_count() const { return tree_count_; }
+    std::size_t trees_with_sister() const { return trees_with_sister_; }
+    std::size_t pair_count() const { return pairs_.size(); }
+
+    // The table: one entry per pair, by trees (most first), then target, then sister, comparing
+    // bytes. Linear in the number of supports on average (the medians are selections).
+    std::vector<PairSummary> summarise(double min_support) const;
+
+private:
+    struct Pair {
+        std::size_t key_offset = 0;  // in keys_
+        std::size_t target_length = 0;
+        std::size_t sister_length = 0;
+        std::size_t hash = 0;
+        std::size_t trees = 0;
+        std::size_t last_tree = 0;  // 1-based number of the last tree counted; 0 for none
+    };
+    struct Reading {  // one numeric support of one pair in one tree
+        std::size_t pair;
+        double value;
+    };
+
+    // The index of the pair with this key, made when it is new.
+    std::size_t find_or_add(std::size_t target_length);
+    void grow_slots();
+
+    std::string_view key(const Pair& pair) const {
+        return std::string_view(keys_).substr(pair.key_offset,
+                                              pair.target_length + 1 + pair.sister_length);
+    }
+    std::string_view target(const Pair& pair) const {
+        return std::string_view(keys_).substr(pair.key_offset, pair.target_length);
+    }
+    std::string_view sister(const Pair& pair) const {
+        return std::string_view(keys_).substr(pair.key_offset + pair.target_length + 1,
+                                              pair.sister_length);
+    }
+
+    std::vector<Pair> pairs_;
+    // The key of every pair, back to back: target, a tab, sister (the fields hold no tab, so
+    // keys are unique). One block rather than one string per pair.
+    std::string keys_;
+    // Open addressing with linear probing over a power-of-two table. A slot holds a pair's hash
+    // and index + 1 (0 when free), so most probes need not touch the pair itself.
+    struct Slot {
+        std::size_t hash = 0;
+        std::size_t pair = 0;
+    };
+    std::vector<Slot> slots_;
+    std::vector<Reading> readings_;
+    std::string key_;  // reused lookup buffer
+    std::size_t tree_count_ = 0;
+    std::size_t trees_with_sister_ = 0;
+    bool current_has_row_ = false;
+};
+
+// The median of the values (the mean of the two middle ones for an even count); reorders them.
+// The range must not be empty.
+double median_of(std::vector<double>::iterator begin, std::vector<double>::iterator end);
+
+}  // namespace summary
+
+#endif

@@ -1,0 +1,116 @@
+// Reading reports: support values, the line kinds, and where the errors are reported.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <string>
+
+#include "summary/report_reader.h"
+#include "summary/tally.h"
+
+namespace {
+
+using summary::parse_support;
+using summary::ReportReader;
+using summary::Support;
+using summary::Tally;
+
+TEST(Support, AcceptsWhatTavrinWrites) {
+    const struct {
+        const char* text;
+        double value;
+    } numbers[] = {{"95", 95},         {"87.5", 87.5}, {"0.95", 0.95}, {"1e-07", 1e-07},
+                   {"2.5e+06", 2.5e6}, {"-3", -3},     {"+4", 4},      {".5", 0.5},
+                   {"7.", 7},          {"1E3", 1000},  {"1e-400", 0}};
+    for (const auto& number : numbers) {
+        SCOPED_TRACE(number.text);
+        Support support;
+        std::string problem;
+        ASSERT_TRUE(parse_support(number.text, support, problem)) << problem;
+        EXPECT_TRUE(support.numeric);
+        EXPECT_EQ(support.value, number.value);
+    }
+    Support support;
+    std::string problem;
+    ASSERT_TRUE(parse_support("-inf", support, problem));
+    EXPECT_TRUE(support.numeric && std::isinf(support.value) && support.value < 0);
+    for (const char* not_numeric : {"n/a", "nan", "-nan"}) {
+        ASSERT_TRUE(parse_support(not_numeric, support, problem)) << not_numeric;
+        EXPECT_FALSE(support.numeric) << not_numeric;
+    }
+}
+
+TEST(Support, RefusesAnythingElseSayingWhy) {
+    for (const char* text : {"abc", "95 ", " 95", "95abc", "0x1A", "1e", "1e+", ".", "-", "N/A",
+                             "NaN", "Inf", "infinity", "9,5", "1..2"}) {
+        Support support;
+        std::string problem;
+        EXPECT_FALSE(parse_support(text, support, problem)) << text;
+        EXPECT_EQ(problem, std::string("support '") + text + "' is neither a number nor n/a");
+    }
+    Support support;
+    std::string problem;
+    EXPECT_FALSE(parse_support("", support, problem));
+    EXPECT_EQ(problem, "empty support (a number or n/a expected)");
+    EXPECT_FALSE(parse_support("1e999", support, problem));
+    EXPECT_EQ(problem, "support '1e999' is out of range");
+}
+
+// The error of reading `text` as one source named "r.tsv", or "" when it is read.
+std::string read_error(const std::string& text, Tally* tally = nullptr) {
+    Tally own;
+    ReportReader reader(tally ? *tally : own);
+    std::istringstream in(text);
+    return reader.read(in, "r.tsv") ? "" : reader.error();
+}
+
+TEST(Reader, ReportsEachMalformedLineWithItsNumber) {
+    const std::string tree = "t.nwk:\nC\tM\t80\n";
+    const struct {
+        std::string text;
+        const char* error;
+    } cases[] = {
+        {"C\tM\t80\n", "r.tsv:1: row before the first tree line '<File>:'"},
+        {tree + "C\tM\n", "r.tsv:3: row with 2 fields, 3 expected (target<TAB>sister<TAB>support)"},
+        {tree + "C\tM\t80\tx\n",
+         "r.tsv:3: row with 4 fields, 3 expected (target<TAB>sister<TAB>support)"},
+        {tree + "C\tM\t\n", "r.tsv:3: empty support (a number or n/a expected)"},
+        {tree + "C\tM\t8O\n", "r.tsv:3: support '8O' is neither a number nor n/a"},
+        {tree + "\n", "r.tsv:3: empty line"},
+        {tree + "t2.nwk\n",
+         "r.tsv:3: neither a tree line '<File>:' nor a row 'target<TAB>sister<TAB>support'"},
+        {"t.nwk:\r\n", "r.tsv:1: line ends with a carriage return (convert CRLF line ends first)"},
+        {tree + "C\tM\tn/a", ""},  // a last line without a line break
+        {tree + "t2.nwk:\nt3:\n", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(read_error(c.text), c.error);
+    }
+}
+
+TEST(Reader, LinesLongerThanOneReadBlock) {
+    Tally tally;
+    const std::string sister(3 << 20, 'S');
+    EXPECT_EQ(read_error("t.nwk:\nC\t" + sister + "\t80\nu.nwk:\nC\tM\tx\n", &tally),
+              "r.tsv:4: support 'x' is neither a number nor n/a");
+    ASSERT_EQ(tally.pair_count(), 1u);
+    EXPECT_EQ(tally.summarise(70)[0].sister, sister);
+}
+
+TEST(Reader, SourcesReadInOrderFormOneReportNumberedEachFromOne) {
+    Tally tally;
+    ReportReader reader(tally);
+    std::istringstream first("t1.nwk:\nC\tM\t80\n"), second("C\tF\t80\nt2.nwk:\n"),
+        third("C\tM\tbad\n");
+    EXPECT_TRUE(reader.read(first, "a"));
+    EXPECT_TRUE(reader.read(second, "b"));  // its first row belongs to t1.nwk
+    EXPECT_FALSE(reader.read(third, "c"));
+    EXPECT_EQ(reader.error(), "c:1: support 'bad' is neither a number nor n/a");
+    EXPECT_EQ(tally.tree_count(), 2u);
+    EXPECT_EQ(tally.trees_with_sister(), 1u);
+    EXPECT_EQ(tally.pair_count(), 2u);
+}
+
+}  // namespace

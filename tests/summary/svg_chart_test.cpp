@@ -1,0 +1,94 @@
+// The chart: escaping of names, the bars drawn, the "other" bar, title and legend.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "summary/svg_chart.h"
+#include "summary/tally.h"
+
+namespace {
+
+using summary::PairSummary;
+using summary::xml_text;
+
+std::size_t occurrences(const std::string& text, const std::string& what) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++count;
+    return count;
+}
+
+TEST(XmlText, EscapesMarkupAndReplacesWhatXmlCannotHold) {
+    EXPECT_EQ(xml_text("A&B <C> \"D\" 'E'"), "A&amp;B &lt;C&gt; &quot;D&quot; &apos;E&apos;");
+    EXPECT_EQ(xml_text("caf\xC3\xA9 \xE2\x89\xA5 \xF0\x9F\x8C\xB3"),
+              "caf\xC3\xA9 \xE2\x89\xA5 \xF0\x9F\x8C\xB3");  // UTF-8 is kept
+    const std::string fffd = "\xEF\xBF\xBD";
+    EXPECT_EQ(xml_text("a\xFF"
+                       "b"),
+              "a" + fffd + "b");                              // not UTF-8
+    EXPECT_EQ(xml_text("\xC3"), fffd);                        // cut sequence
+    EXPECT_EQ(xml_text("\xC0\xAF"), fffd + fffd);             // overlong '/'
+    EXPECT_EQ(xml_text("\xED\xA0\x80"), fffd + fffd + fffd);  // a surrogate
+    EXPECT_EQ(xml_text(std::string("a\x01\x1B\r", 4) + std::string(1, '\0')),
+              "a" + fffd + fffd + fffd + fffd);
+    EXPECT_EQ(xml_text("\xEF\xBF\xBE"), fffd);  // U+FFFE
+}
+
+TEST(XmlText, CutsLongTextByCharactersNotBytes) {
+    EXPECT_EQ(xml_text("\xC3\xA9\xC3\xA9\xC3\xA9", 2), "\xC3\xA9\xC3\xA9\xE2\x80\xA6");
+    EXPECT_EQ(xml_text("&&", 2), "&amp;&amp;");
+    EXPECT_EQ(xml_text("&&&", 2), "&amp;&amp;\xE2\x80\xA6");
+}
+
+std::string chart(const std::vector<PairSummary>& rows, std::size_t trees, double threshold = 70) {
+    std::ostringstream out;
+    summary::write_svg(out, rows, summary::ChartFacts{trees, trees - 1, threshold});
+    return out.str();
+}
+
+PairSummary pair(const std::string& target, const std::string& sister, std::size_t trees,
+                 std::size_t supported) {
+    return PairSummary{target, sister, trees, supported, true, 80};
+}
+
+TEST(Chart, ThirtyBarsThenOneForTheRestAndTheShadesOfSupport) {
+    std::vector<PairSummary> rows;
+    for (int i = 0; i < 34; ++i)
+        rows.push_back(pair("Choano", "S" + std::to_string(i), 40 - i, 3));
+    const std::string svg = chart(rows, 100, 87.5);
+    EXPECT_EQ(svg.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg ", 0), 0u);
+    EXPECT_NE(svg.find("version=\"1.1\""), std::string::npos);
+    EXPECT_NE(svg.find(">S29</text>"), std::string::npos);
+    EXPECT_EQ(svg.find(">S30</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">other (4 pairs)</text>"), std::string::npos);
+    // 10 + 9 + 8 + 7 trees, 4 x 3 supported
+    EXPECT_NE(svg.find("34 trees, 12 with support \xE2\x89\xA5 87.5"), std::string::npos);
+    EXPECT_EQ(occurrences(svg, "fill=\"#1f5fa8\""), 31u + 1u);  // bars and legend swatch
+    EXPECT_NE(svg.find("Sisters of Choano in 100 trees"), std::string::npos);
+    EXPECT_NE(svg.find("support below 87.5 or n/a"), std::string::npos);
+    EXPECT_EQ(svg.find("<script"), std::string::npos);
+    EXPECT_EQ(svg.find("href"), std::string::npos);
+}
+
+TEST(Chart, NamesTheTargetsAndEscapesEveryName) {
+    const std::string svg =
+        chart({pair("A&B", "<x>", 5, 0), pair("C", "y\"'", 4, 4), pair("D", "z", 3, 1),
+               pair("E", "w", 2, 1), pair("F", "v", 1, 1)},
+              6);
+    EXPECT_NE(svg.find("Sisters of A&amp;B, C, D and 2 more targets in 6 trees"),
+              std::string::npos);
+    EXPECT_NE(svg.find(">&lt;x&gt; (A&amp;B)</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">y&quot;&apos; (C)</text>"), std::string::npos);
+    EXPECT_EQ(svg.find("<x>"), std::string::npos);
+}
+
+TEST(Chart, WithoutAnyPairSaysSo) {
+    const std::string svg = chart({}, 1);
+    EXPECT_NE(svg.find("No tree has a sister."), std::string::npos);
+    EXPECT_NE(svg.find("in 1 tree<"), std::string::npos);
+    EXPECT_EQ(svg.substr(svg.size() - 7), "</svg>\n");
+}
+
+}  // namespace

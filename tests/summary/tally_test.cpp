@@ -1,0 +1,107 @@
+// Counting pairs per tree, medians, the order of the table and its number formats.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "summary/table.h"
+#include "summary/tally.h"
+
+namespace {
+
+using summary::PairSummary;
+using summary::Tally;
+
+constexpr double kNA = std::numeric_limits<double>::quiet_NaN();
+
+// Rows of one tree: {sister, support}, NaN standing for n/a; the target is "T".
+void tree(Tally& tally, const std::vector<std::pair<const char*, double>>& rows) {
+    tally.start_tree();
+    for (const auto& row : rows)
+        tally.add_row("T", row.first, !std::isnan(row.second), row.second);
+}
+
+TEST(Tally, CountsEachPairOncePerTreeAndTreesWithoutRows) {
+    Tally tally;
+    tree(tally, {{"A", 90}, {"A", 10}, {"B", 90}});  // a repeated pair: the first row stands
+    tree(tally, {});
+    tree(tally, {{"A", kNA}});
+    ASSERT_EQ(tally.tree_count(), 3u);
+    EXPECT_EQ(tally.trees_with_sister(), 2u);
+    const auto rows = tally.summarise(70);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].sister, "A");
+    EXPECT_EQ(rows[0].trees, 2u);
+    EXPECT_EQ(rows[0].supported, 1u);
+    EXPECT_TRUE(rows[0].has_median);
+    EXPECT_EQ(rows[0].median, 90);  // n/a takes no part in the median
+}
+
+TEST(Tally, MediansOfOddAndEvenCountsAndNone) {
+    Tally tally;
+    for (double support : {50.0, 95.0, 60.0})
+        tree(tally, {{"Odd", support}});
+    for (double support : {80.0, 20.0, 99.0, 70.0})
+        tree(tally, {{"Even", support}});
+    tree(tally, {{"None", kNA}});
+    tree(tally, {{"None", kNA}});
+    for (const PairSummary& row : tally.summarise(70)) {
+        if (row.sister == "Odd") {
+            EXPECT_EQ(row.median, 60);
+            EXPECT_EQ(row.supported, 1u);
+        } else if (row.sister == "Even") {
+            EXPECT_EQ(row.median, 75);     // (70 + 80) / 2
+            EXPECT_EQ(row.supported, 3u);  // 70 itself counts
+        } else {
+            EXPECT_FALSE(row.has_median);
+            EXPECT_EQ(row.supported, 0u);
+        }
+    }
+}
+
+TEST(Tally, MedianOfExtremeValuesDoesNotOverflow) {
+    std::vector<double> values{1e308, 1.5e308};
+    EXPECT_EQ(summary::median_of(values.begin(), values.end()), 1.25e308);
+    values = {7, -std::numeric_limits<double>::infinity(), 5};
+    EXPECT_EQ(summary::median_of(values.begin(), values.end()), 5);
+}
+
+TEST(Tally, OrdersByTreesThenTargetThenSisterAsBytes) {
+    Tally tally;
+    const std::vector<std::pair<std::string, std::string>> pairs{
+        {"b", "x"}, {"a", "z"}, {"a", "\xC3\xA9"}, {"a", "Z"}, {"a", "y"}, {"B", "x"}};
+    for (const auto& pair : pairs) {
+        tally.start_tree();
+        tally.add_row(pair.first, pair.second, true, 1);
+    }
+    tally.start_tree();
+    tally.add_row("b", "x", true, 1);  // the one pair seen twice comes first
+    std::vector<std::string> order;
+    for (const PairSummary& row : tally.summarise(70))
+        order.push_back(row.target + "/" + row.sister);
+    // Upper case before lower case, bytes above 0x7F after ASCII.
+    EXPECT_EQ(order, (std::vector<std::string>{"b/x", "B/x", "a/Z", "a/y", "a/z", "a/\xC3\xA9"}));
+}
+
+TEST(Table, SharesAreRoundedHalfUpWithThreeDecimals) {
+    EXPECT_EQ(summary::format_share(1, 8), "0.125");
+    EXPECT_EQ(summary::format_share(1, 16), "0.063");
+    EXPECT_EQ(summary::format_share(1, 3), "0.333");
+    EXPECT_EQ(summary::format_share(2, 3), "0.667");
+    EXPECT_EQ(summary::format_share(1, 2001), "0.000");
+    EXPECT_EQ(summary::format_share(7, 7), "1.000");
+    EXPECT_EQ(summary::format_share(0, 0), "0.000");
+}
+
+TEST(Table, SupportValuesAsTavrinWritesThem) {
+    EXPECT_EQ(summary::format_double(95), "95");
+    EXPECT_EQ(summary::format_double(87.5), "87.5");
+    EXPECT_EQ(summary::format_double(87.123456), "87.1235");
+    EXPECT_EQ(summary::format_double(1e-07), "1e-07");
+    EXPECT_EQ(summary::format_double(2.5e6), "2.5e+06");
+    EXPECT_EQ(summary::format_double(-3), "-3");
+}
+
+}  // namespace
