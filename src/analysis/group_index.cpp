@@ -54,7 +54,7 @@ bool GroupIndex::add_with_closure(const std::string& group, const std::string& m
         }
         if (p == last) break;
     }
-    return group_.size() <= kMaxPairs;
+    return group_.size() <= max_pairs_;
 }
 
 void GroupIndex::publish(std::vector<GroupPair>& groups) {
@@ -70,7 +70,7 @@ void GroupIndex::publish(std::vector<GroupPair>& groups) {
 
 void GroupIndex::sync(const std::vector<GroupPair>& groups) {
     if (groups.size() == group_.size()) return;
-    *this = GroupIndex();
+    *this = GroupIndex(max_pairs_);
     for (const GroupPair& pair : groups)
         add_pair(intern(pair.group), intern(pair.member));
     pairs_.reserve(group_.size());

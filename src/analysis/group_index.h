@@ -19,11 +19,14 @@ public:
     // Largest closed list accepted from one group file: about 5 GB of pairs and indexes.
     static constexpr size_t kMaxPairs = 50000000;
 
+    // `max_pairs` other than kMaxPairs serves tests of the limit on small files.
+    explicit GroupIndex(size_t max_pairs = kMaxPairs) : max_pairs_(max_pairs) {}
+
     // Records the pair (group, member), then closes the list under membership: for every pair
     // already recorded (the new one included) whose group is `member`, records
     // (group, that pair's member). Pairs recorded by the pass are not revisited by it.
     // Only the index grows; `publish` appends the recorded pairs to the list.
-    // False once the list has grown past kMaxPairs (the file must then be refused).
+    // False once the list has grown past the limit (the file must then be refused).
     bool add_with_closure(const std::string& group, const std::string& member);
     // Appends to `groups` every pair recorded since the list was last in step with the index.
     void publish(std::vector<GroupPair>& groups);
@@ -82,6 +85,7 @@ private:
     // Per name id: first and last pair with that group / member.
     std::vector<uint32_t> group_head_, group_tail_, member_head_, member_tail_;
     PairSet pairs_;
+    size_t max_pairs_;
     // Per name id: the closure pass that last recorded it as a derived member.
     std::vector<uint64_t> seen_in_pass_;
     uint64_t pass_ = 0;

@@ -1,3 +1,4 @@
+#include <cctype>
 #include <regex>
 #include <string>
 
@@ -23,21 +24,82 @@ bool is_digit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Does the pattern hold a number the compiler would read (digits after a backslash, or a count
-// inside braces) longer than it can safely read?
+// Does the pattern hold a number that the compiler reads (a back-reference `\N` or a repeat
+// count in braces, both outside bracket expressions) longer than it can safely read? The scan
+// follows the compiler's ECMAScript tokens: inside `[...]` braces and digits are plain
+// characters, `]` right after `[` or `[^` closes the class, and `[:`, `[.` and `[=` open a name
+// that ends at the next `:`, `.` or `=` followed by `]`. `\0` is a character, `\cX` takes one
+// more character, `\xHH` and `\uHHHH` their hex digits. An invalid pattern may end the scan
+// early: the compiler refuses it anyway.
 bool has_oversized_number(const std::string& pattern) {
-    bool in_braces = false;
-    for (size_t i = 0; i < pattern.size(); ++i) {
+    const size_t n = pattern.size();
+    size_t i = 0;
+    const auto digit_run = [&](size_t from) {
+        size_t end = from;
+        while (end < n && is_digit(pattern[end]))
+            ++end;
+        return end - from;
+    };
+    // Skips the escape whose backslash is at i; returns the length of the back-reference number
+    // it holds (0 for none). Leaves i after the escape.
+    const auto skip_escape = [&](bool in_bracket) -> size_t {
+        ++i;  // the backslash
+        if (i >= n) return 0;
         const char c = pattern[i];
-        const bool opens_number = (c == '\\' || c == '{' || (c == ',' && in_braces));
-        if (c == '{') in_braces = true;
-        if (c == '}') in_braces = false;
-        if (!opens_number) continue;
-        size_t digits = 0;
-        while (i + 1 + digits < pattern.size() && is_digit(pattern[i + 1 + digits]))
-            ++digits;
-        if (digits > kMaxPatternNumberDigits) return true;
-        if (c == '\\') ++i;  // the escaped character is not itself an opener
+        if (c >= '1' && c <= '9') {
+            const size_t digits = digit_run(i);
+            i += digits;
+            return in_bracket ? 0 : digits;  // in a class the compiler refuses it unread
+        }
+        ++i;
+        if (c == 'c' && i < n) {
+            ++i;
+        } else if (c == 'x' || c == 'u') {
+            for (int k = c == 'x' ? 2 : 4;
+                 k > 0 && i < n && std::isxdigit(static_cast<unsigned char>(pattern[i])); --k)
+                ++i;
+        }
+        return 0;
+    };
+    while (i < n) {
+        const char c = pattern[i];
+        if (c == '\\') {
+            if (skip_escape(false) > kMaxPatternNumberDigits) return true;
+        } else if (c == '[') {
+            ++i;
+            if (i < n && pattern[i] == '^') ++i;
+            while (i < n && pattern[i] != ']') {
+                if (pattern[i] == '\\') {
+                    skip_escape(true);
+                } else if (pattern[i] == '[' && i + 1 < n &&
+                           (pattern[i + 1] == ':' || pattern[i + 1] == '.' ||
+                            pattern[i + 1] == '=')) {
+                    const size_t end = pattern.find(pattern[i + 1], i + 2);
+                    if (end == std::string::npos || end + 1 >= n || pattern[end + 1] != ']')
+                        return false;
+                    i = end + 2;
+                } else {
+                    ++i;
+                }
+            }
+            ++i;  // the closing ']'
+        } else if (c == '{') {
+            ++i;
+            while (i < n && pattern[i] != '}') {
+                if (is_digit(pattern[i])) {
+                    const size_t digits = digit_run(i);
+                    if (digits > kMaxPatternNumberDigits) return true;
+                    i += digits;
+                } else if (pattern[i] == ',') {
+                    ++i;
+                } else {
+                    return false;  // not a count: the compiler refuses the brace
+                }
+            }
+            ++i;
+        } else {
+            ++i;
+        }
     }
     return false;
 }

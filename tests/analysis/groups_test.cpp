@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "analysis/group_index.h"
 #include "analysis/tavrin.h"
 #include "support/analysis_fixtures.h"
 #include "support/tree_check.h"
@@ -236,6 +237,24 @@ TEST(GroupFile, RepeatedLinesGrowTheListLinearly) {
     // A pass that meets the same member twice records it once: (C, B) is not listed twice.
     const Pairs expected = {{"A", "B"}, {"A", "B"}, {"C", "A"}, {"C", "B"}};
     EXPECT_EQ(load("A B\nA B\nC A\n"), expected);
+}
+
+// The closure limit counts derived pairs as they are recorded: a group with k members placed
+// in another adds k + 1 pairs. The file is refused on the first line that takes the list past
+// the limit, not before. (The command-line case groupfile_closure_limit reaches the real limit.)
+TEST(GroupFile, ClosureLimitRefusesTheLineThatPassesIt) {
+    GroupIndex index(/*max_pairs=*/30);
+    for (int i = 0; i < 9; ++i)
+        ASSERT_TRUE(index.add_with_closure("A", "m" + std::to_string(i)));
+    ASSERT_TRUE(index.add_with_closure("B", "A"));   // 9 + 10 = 19 pairs
+    ASSERT_TRUE(index.add_with_closure("C", "X"));   // 20
+    EXPECT_FALSE(index.add_with_closure("D", "B"));  // 20 + 11 = 31
+    GroupIndex exact(/*max_pairs=*/30);
+    for (int i = 0; i < 9; ++i)
+        ASSERT_TRUE(exact.add_with_closure("A", "m" + std::to_string(i)));
+    ASSERT_TRUE(exact.add_with_closure("B", "A"));
+    EXPECT_TRUE(exact.add_with_closure("D", "B"));  // 19 + 11 = 30: exactly at the limit
+    EXPECT_FALSE(exact.add_with_closure("E", "Y"));
 }
 
 }  // namespace
