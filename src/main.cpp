@@ -1,6 +1,12 @@
 // Tavrin: for each tree file, the sister clades of the target group and their support.
-#include <malloc.h>
+#if __has_include(<malloc.h>)
+#include <malloc.h>  // mallopt, where the C library has it
+#endif
+#if __has_include(<sys/stat.h>)
 #include <sys/stat.h>
+#else
+#include <filesystem>
+#endif
 
 #include <fstream>
 #include <iostream>
@@ -65,8 +71,13 @@ bool parse_options(const std::vector<std::string>& arg, Options& options) {
 }
 
 bool is_directory(const std::string& path) {
+#if __has_include(<sys/stat.h>)
     struct stat info;
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+#else
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+#endif
 }
 
 // The file's lines joined without their line breaks (a carriage return stays). False when the
@@ -121,8 +132,10 @@ int analyse(Phylogeny& tree, const Options& options) {
 int main(int argc, char** argv) {
     // Memory once obtained stays with the process: tree after tree reuses the same pages
     // instead of asking the kernel for fresh ones, which is most of the cost of a big tree.
+#if defined(M_MMAP_MAX) && defined(M_TRIM_THRESHOLD)
     mallopt(M_MMAP_MAX, 0);
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
+#endif
     std::ios::sync_with_stdio(false);
     const std::vector<std::string> arg(argv, argv + argc);
     Options options;

@@ -1,5 +1,9 @@
 // The group file and the group relations.
+#if __has_include(<sys/stat.h>)
 #include <sys/stat.h>
+#else
+#include <filesystem>
+#endif
 
 #include <fstream>
 #include <iostream>
@@ -17,8 +21,13 @@ bool is_separator(char c) {
 }
 
 bool is_directory(const std::string& path) {
+#if __has_include(<sys/stat.h>)
     struct stat info;
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+#else
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+#endif
 }
 
 }  // namespace

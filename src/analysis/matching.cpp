@@ -104,6 +104,41 @@ bool has_oversized_number(const std::string& pattern) {
     return false;
 }
 
+// Why a pattern was refused, in the same words whichever engine compiled it.
+std::string pattern_error_text(std::regex_constants::error_type code) {
+    namespace rc = std::regex_constants;
+    switch (code) {
+        case rc::error_collate:
+            return "invalid name in a bracket expression";
+        case rc::error_ctype:
+            return "unterminated character class name";
+        case rc::error_escape:
+            return "invalid escape";
+        case rc::error_backref:
+            return "invalid back-reference";
+        case rc::error_brack:
+            return "invalid or unterminated bracket expression";
+        case rc::error_paren:
+            return "unbalanced parentheses";
+        case rc::error_brace:
+            return "unterminated repeat count";
+        case rc::error_badbrace:
+            return "invalid repeat count";
+        case rc::error_range:
+            return "invalid character range";
+        case rc::error_space:
+            return "pattern too large once its repeats are expanded";
+        case rc::error_badrepeat:
+            return "nothing to repeat";
+        case rc::error_complexity:
+            return "back-references are not supported";
+        case rc::error_stack:
+            return "pattern too complex";
+        default:
+            return "invalid pattern";
+    }
+}
+
 }  // namespace
 
 LeafMatcher::LeafMatcher(const std::string& prefix, bool use_regex)
@@ -118,27 +153,43 @@ LeafMatcher::LeafMatcher(const std::string& prefix, bool use_regex)
                  std::to_string(kMaxPatternNumberDigits) + " digits";
         return;
     }
-    // Patterns run on the standard library's breadth-first engine, whose work per character is
-    // bounded by the size of the pattern (the default engine backtracks: exponential time on
-    // some patterns, and one stack frame per character of the name). That engine cannot follow
-    // back-references, so a pattern that uses them is refused.
+    // Patterns run breadth-first: the work per character is bounded by the size of the
+    // pattern (a backtracking engine takes exponential time on some patterns, and one stack
+    // frame per character of the name). Breadth-first matching cannot follow back-references,
+    // so a pattern that uses them is refused.
+    //
+    // A search tries every start position, each a pass over the rest of the name: quadratic on
+    // long names without a match. An any-prefix wrapper matched from the start only is one
+    // linear pass with the same answer. The pattern alone decides validity ("a)|(b" is
+    // invalid, though valid once wrapped).
+    const std::string wrapped = "[\\s\\S]*?(?:" + prefix_ + ")";
+#if defined(TAVRIN_REGEX_POLYNOMIAL)
+    // The standard library's own breadth-first mode (a GCC extension).
     const auto syntax = std::regex::ECMAScript | std::regex_constants::__polynomial;
     try {
-        // The pattern alone decides validity ("a)|(b" is invalid, though valid once wrapped).
         std::regex(prefix_, syntax);
-        // A search tries every start position, each a pass over the rest of the name: quadratic
-        // on long names without a match. An any-prefix wrapper matched from the start only is
-        // one linear pass with the same answer.
-        regex_ = std::make_unique<std::regex>("[\\s\\S]*?(?:" + prefix_ + ")", syntax);
+        regex_ = std::make_unique<std::regex>(wrapped, syntax);
     } catch (const std::regex_error& e) {
-        error_ = e.code() == std::regex_constants::error_complexity
-                     ? std::string("back-references are not supported")
-                     : std::string(e.what());
+        error_ = pattern_error_text(e.code());
     }
+#else
+    // Elsewhere the automaton, which reads patterns exactly as that mode does.
+    const PatternAutomaton alone(prefix_);
+    if (!alone.valid()) {
+        error_ = pattern_error_text(alone.error());
+        return;
+    }
+    automaton_ = std::make_unique<PatternAutomaton>(wrapped);
+    if (!automaton_->valid()) {
+        error_ = pattern_error_text(automaton_->error());
+        automaton_.reset();
+    }
+#endif
 }
 
 bool LeafMatcher::matches(std::string_view name) const {
     if (!use_regex_) return plain_prefix(name, prefix_);
+    if (automaton_) return automaton_->matches_prefix(name);
     if (!regex_) return false;
     try {
         return std::regex_search(
