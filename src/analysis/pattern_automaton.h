@@ -31,6 +31,8 @@ public:
     bool valid() const { return valid_; }
     // Why the pattern was refused, as std::regex_error would say; meaningful when !valid().
     std::regex_constants::error_type error() const { return error_; }
+    // Number of states of a valid automaton.
+    size_t size() const { return states_.size(); }
 
     // Does the pattern match at the start of `text`, with any end (std::regex_search with
     // match_continuous)? `^` holds only at the start of the text. False for an invalid pattern.
