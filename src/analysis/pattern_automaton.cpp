@@ -275,7 +275,6 @@ public:
         Seq whole{0, 0};
         append(whole, insert(Op::subexpr_begin));
         disjunction();
-        if (!match(Tok::eof)) fail(rc::error_paren);
         append(whole, pop());
         append(whole, insert(Op::subexpr_end));
         append(whole, insert(Op::accept));
@@ -354,58 +353,97 @@ private:
     void push(Seq seq) { stack_.push_back(seq); }
     void push(int32_t id) { stack_.push_back(Seq{id, id}); }
 
+    // An open group: the pattern itself, a lookahead, or a parenthesised subexpression.
+    enum class Group { top, lookahead, no_capture, capture };
+    struct Frame {
+        Group kind;
+        bool neg;           // lookahead: (?!...)
+        int32_t open;       // no_capture / capture: the state opening the group
+        size_t terms;       // terms of the current alternative so far
+        bool alternatives;  // an earlier alternative of this group waits on the stack
+    };
+
+    // The pattern's disjunction, with every nested group, in one loop over an explicit stack
+    // of open groups (nesting costs heap, not call stack). States are inserted in the order
+    // GCC's recursive compiler inserts them: each term's states, a placeholder ending each
+    // alternative, then the join and the branch of each '|'; a group's closing states after
+    // its contents, its repeats after those.
     void disjunction() {
-        alternative();
-        while (match(Tok::alternation)) {
-            Seq first = pop();
-            alternative();
-            Seq second = pop();
-            const int32_t end = insert(Op::dummy);
-            append(first, end);
-            append(second, end);
-            push(Seq{insert(Op::alternative, second.start, first.start), end});
-        }
-    }
-
-    // A run of terms, ended by an empty placeholder; GCC's compiler recurses once per term,
-    // this loop inserts the same states in the same order.
-    void alternative() {
-        size_t terms = 0;
-        while (term())
-            ++terms;
-        push(insert(Op::dummy));
-        for (; terms > 0; --terms) {
-            const Seq tail = pop();
-            Seq head = pop();
-            append(head, tail);
-            push(head);
-        }
-    }
-
-    bool term() {
-        if (assertion()) return true;
-        if (atom()) {
-            while (quantifier()) {
+        std::vector<Frame> groups;
+        groups.push_back(Frame{Group::top, false, -1, 0, false});
+        for (;;) {
+            Frame& group = groups.back();
+            if (simple_term()) {
+                ++group.terms;
+                continue;
             }
-            return true;
+            if (match(Tok::lookahead_begin)) {
+                groups.push_back(Frame{Group::lookahead, value_[0] == 'n', -1, 0, false});
+                continue;
+            }
+            if (match(Tok::subexpr_no_group_begin)) {
+                groups.push_back(Frame{Group::no_capture, false, insert(Op::dummy), 0, false});
+                continue;
+            }
+            if (match(Tok::subexpr_begin)) {
+                groups.push_back(Frame{Group::capture, false, insert(Op::subexpr_begin), 0, false});
+                continue;
+            }
+            // No further term: the alternative ends with a placeholder.
+            push(insert(Op::dummy));
+            for (; group.terms > 0; --group.terms) {
+                const Seq tail = pop();
+                Seq head = pop();
+                append(head, tail);
+                push(head);
+            }
+            if (group.alternatives) {
+                Seq second = pop();
+                Seq first = pop();
+                const int32_t end = insert(Op::dummy);
+                append(first, end);
+                append(second, end);
+                push(Seq{insert(Op::alternative, second.start, first.start), end});
+            }
+            if (match(Tok::alternation)) {
+                group.alternatives = true;
+                continue;
+            }
+            // The group ends.
+            const Frame closed = group;
+            groups.pop_back();
+            if (closed.kind == Group::top) {
+                if (!match(Tok::eof)) fail(rc::error_paren);
+                return;
+            }
+            if (!match(Tok::subexpr_end)) fail(rc::error_paren);
+            if (closed.kind == Group::lookahead) {
+                Seq body = pop();
+                append(body, insert(Op::accept));
+                push(insert(Op::lookahead, -1, body.start, closed.neg));  // takes no repeat
+            } else {
+                Seq r{closed.open, closed.open};
+                append(r, pop());
+                if (closed.kind == Group::capture) append(r, insert(Op::subexpr_end));
+                push(r);
+                while (quantifier()) {
+                }
+            }
+            ++groups.back().terms;
         }
-        return false;
     }
 
-    bool assertion() {
+    // A term that opens no group: an anchor or word boundary, or an atom with its repeats.
+    bool simple_term() {
         if (match(Tok::line_begin)) {
             push(insert(Op::line_begin));
         } else if (match(Tok::line_end)) {
             push(insert(Op::line_end));
         } else if (match(Tok::word_bound)) {
             push(insert(Op::word_bound, -1, -1, value_[0] == 'n'));
-        } else if (match(Tok::lookahead_begin)) {
-            const bool neg = value_[0] == 'n';
-            disjunction();
-            if (!match(Tok::subexpr_end)) fail(rc::error_paren);
-            Seq body = pop();
-            append(body, insert(Op::accept));
-            push(insert(Op::lookahead, -1, body.start, neg));
+        } else if (atom()) {
+            while (quantifier()) {
+            }
         } else {
             return false;
         }
@@ -513,21 +551,6 @@ private:
             bracket.non_matching = ctype_.is(std::ctype_base::upper, value_[0]);
             add_class(bracket, value_, false);
             push(insert_match(resolve(bracket)));
-        } else if (match(Tok::subexpr_no_group_begin)) {
-            const int32_t open = insert(Op::dummy);
-            Seq r{open, open};
-            disjunction();
-            if (!match(Tok::subexpr_end)) fail(rc::error_paren);
-            append(r, pop());
-            push(r);
-        } else if (match(Tok::subexpr_begin)) {
-            const int32_t open = insert(Op::subexpr_begin);
-            Seq r{open, open};
-            disjunction();
-            if (!match(Tok::subexpr_end)) fail(rc::error_paren);
-            append(r, pop());
-            append(r, insert(Op::subexpr_end));
-            push(r);
         } else {
             return bracket_expression();
         }
@@ -930,8 +953,8 @@ bool PatternAutomaton::matches_prefix(std::string_view text) const {
     // Per body: the states from which its accept state is reachable reading on from the
     // position after the current one (`later`), and from the current one (`now`).
     std::vector<std::vector<int32_t>> later(body_count), now(body_count);
-    std::vector<uint32_t> stamp(m, 0), begin_stamp(m, 0);
-    uint32_t generation = 0;
+    std::vector<uint64_t> stamp(m, 0), begin_stamp(m, 0);
+    uint64_t generation = 0;
     std::vector<int32_t> begin_set;
     std::vector<char> lookahead_holds(m, 0);  // per lookahead state, at the current position
     bool answer = false;
@@ -955,8 +978,8 @@ bool PatternAutomaton::matches_prefix(std::string_view text) const {
                     return true;
             }
         };
-        const auto close = [&](std::vector<int32_t>& set, std::vector<uint32_t>& marks,
-                               uint32_t mark, bool at_begin) {
+        const auto close = [&](std::vector<int32_t>& set, std::vector<uint64_t>& marks,
+                               uint64_t mark, bool at_begin) {
             for (size_t i = 0; i < set.size(); ++i) {
                 const size_t t = static_cast<size_t>(set[i]);
                 for (int32_t k = eps_row_[t]; k < eps_row_[t + 1]; ++k) {
@@ -968,7 +991,7 @@ bool PatternAutomaton::matches_prefix(std::string_view text) const {
                 }
             }
         };
-        const uint32_t mark = ++generation;
+        const uint64_t mark = ++generation;
         for (size_t b = 0; b < body_count; ++b) {
             const Body& body = bodies_[b];
             std::vector<int32_t>& set = now[b];
@@ -1002,7 +1025,7 @@ bool PatternAutomaton::matches_prefix(std::string_view text) const {
             if (!body.begin_sensitive) {
                 holds = stamp[static_cast<size_t>(body.start)] == mark;
             } else {
-                const uint32_t begin_mark = ++generation;
+                const uint64_t begin_mark = ++generation;
                 begin_set.assign(set.begin(), set.begin() + static_cast<std::ptrdiff_t>(seeds));
                 for (const int32_t s : begin_set)
                     begin_stamp[static_cast<size_t>(s)] = begin_mark;

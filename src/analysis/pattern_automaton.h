@@ -8,8 +8,8 @@
 // through the automaton reaches its accept state; it is found by one sweep over the text from
 // its end, keeping for every position the set of states from which the accept state can be
 // reached. Lookaheads are answered in the same sweep, so the work per character is bounded by
-// the size of the automaton: linear time in the text for a fixed pattern, no recursion that
-// grows with the text, memory proportional to the automaton.
+// the size of the automaton: linear time in the text for a fixed pattern, no recursion (neither
+// with the text nor with the pattern's nesting), memory proportional to the automaton.
 #ifndef TAVRIN_ANALYSIS_PATTERN_AUTOMATON_H
 #define TAVRIN_ANALYSIS_PATTERN_AUTOMATON_H
 
@@ -24,8 +24,7 @@ public:
     // Largest automaton built, in states (the limit GCC's std::regex applies).
     static constexpr size_t kMaxStates = 100000;
 
-    // Compiles `pattern`. Parsing recurses once per level of parenthesis nesting: callers bound
-    // the pattern's length.
+    // Compiles `pattern`; groups nest on the heap, not the call stack.
     explicit PatternAutomaton(std::string_view pattern);
 
     bool valid() const { return valid_; }

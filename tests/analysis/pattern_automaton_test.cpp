@@ -79,6 +79,20 @@ TEST(PatternAutomaton, VeryLongNamesGetAnAnswer) {
     EXPECT_FALSE(automaton_search("(y+)+z", ys));
 }
 
+// Groups nest on the heap: 10,000 levels (the longest pattern the matcher accepts) compile and
+// match, in sanitizer builds too.
+TEST(PatternAutomaton, DeepNestingNeedsNoCallStack) {
+    const std::string groups = std::string(10000, '(') + "a" + std::string(10000, ')');
+    EXPECT_TRUE(automaton_search(groups, "xa"));
+    EXPECT_FALSE(automaton_search(groups, "x"));
+    std::string lookaheads;
+    for (int i = 0; i < 5000; ++i)
+        lookaheads += "(?=";
+    lookaheads += "b" + std::string(5000, ')') + "b";
+    EXPECT_TRUE(automaton_search(lookaheads, "ab"));
+    EXPECT_FALSE(automaton_search(lookaheads, "aa"));
+}
+
 #if defined(TAVRIN_HAVE_REGEX_POLYNOMIAL)
 
 const auto kLinear = std::regex::ECMAScript | std::regex_constants::__polynomial;
