@@ -4,9 +4,9 @@
 
 #include <memory>
 #include <regex>
-
 #include <string>
 #include <string_view>
+
 #include "analysis/pattern_automaton.h"
 
 // The bytes of a leaf name before its first '-' (the whole name when it has none).
