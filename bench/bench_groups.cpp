@@ -4,7 +4,7 @@
 //   tavrin_bench_groups GROUP_FILE TREE_FILE [ROUNDS]
 //
 // Prints one line per measurement with the median over the rounds.
-#if __has_include(<malloc.h>)
+#if defined(__linux__) && __has_include(<malloc.h>)
 #include <malloc.h>
 #endif
 

@@ -1,5 +1,5 @@
 // Tavrin: for each tree file, the sister clades of the target group and their support.
-#if __has_include(<malloc.h>)
+#if defined(__linux__) && __has_include(<malloc.h>)
 #include <malloc.h>  // mallopt, where the C library has it
 #endif
 #if __has_include(<sys/stat.h>)
