@@ -4,7 +4,9 @@
 //   tavrin_bench_groups GROUP_FILE TREE_FILE [ROUNDS]
 //
 // Prints one line per measurement with the median over the rounds.
+#if defined(__linux__) && __has_include(<malloc.h>)
 #include <malloc.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -54,8 +56,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     // As the driver does: freed memory stays with the process for the next round.
+#if defined(M_MMAP_MAX) && defined(M_TRIM_THRESHOLD)
     mallopt(M_MMAP_MAX, 0);
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
+#endif
     const std::string group_file = argv[1];
     const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
     std::ifstream in(argv[2], std::ios::binary);

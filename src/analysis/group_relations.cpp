@@ -10,11 +10,11 @@
 
 #include "tree/huge_pages.h"
 
-#if defined(__has_include)
 #if __has_include(<sys/stat.h>)
 #include <sys/stat.h>
 #define TAVRIN_HAVE_STAT 1
-#endif
+#else
+#include <filesystem>
 #endif
 
 // Names are interned to small ids; pair positions are chained per group and per member in list
@@ -89,7 +89,8 @@ struct GroupRelations::Index {
     // Records (g, m), then closes the list: for every pair recorded so far (the new one
     // included) whose group is m, records (g, that pair's member). Pairs recorded by the pass
     // are not revisited by it. False once the list has grown past kMaxPairs.
-    bool add_with_closure(const std::string& group_name, const std::string& member_name) {
+    bool add_with_closure(const std::string& group_name, const std::string& member_name,
+                          std::size_t max_pairs) {
         const uint32_t g = intern(group_name);
         const uint32_t m = intern(member_name);
         add_pair(g, m);
@@ -109,7 +110,7 @@ struct GroupRelations::Index {
             }
             if (p == last) break;
         }
-        return group.size() <= kMaxPairs;
+        return group.size() <= max_pairs;
     }
 
     // Brings the pair list and the pair set up to the recorded pairs.
@@ -207,6 +208,9 @@ FileStamp stamp_of(const std::string& path) {
     stamp.seconds = static_cast<int64_t>(info.st_mtim.tv_sec);
     stamp.nanoseconds = static_cast<int64_t>(info.st_mtim.tv_nsec);
 #endif
+#else
+    std::error_code error;
+    stamp.is_directory = std::filesystem::is_directory(path, error);
 #endif
     return stamp;
 }
@@ -227,11 +231,11 @@ LastLoad& last_load() {
 
 }  // namespace
 
-GroupRelations::LoadResult GroupRelations::load(const std::string& path) {
+GroupRelations::LoadResult GroupRelations::load(const std::string& path, std::size_t max_pairs) {
     const FileStamp stamp = stamp_of(path);
     LastLoad& last = last_load();
     const bool into_empty = index_ == nullptr;
-    if (into_empty && last.index != nullptr && last.path == path &&
+    if (into_empty && max_pairs == kMaxPairs && last.index != nullptr && last.path == path &&
         stamp.same_file_state(last.stamp)) {
         index_ = last.index;
         return LoadResult::kLoaded;
@@ -265,12 +269,12 @@ GroupRelations::LoadResult GroupRelations::load(const std::string& path) {
     while (next_token(group)) {
         const bool paired = next_token(member);
         if (!paired) member.clear();
-        if (!index->add_with_closure(group, member)) return LoadResult::kTooLarge;
+        if (!index->add_with_closure(group, member, max_pairs)) return LoadResult::kTooLarge;
         if (!paired) break;
     }
     index->publish();
     index_ = std::move(index);
-    if (into_empty) last = LastLoad{path, stamp, index_};
+    if (into_empty && max_pairs == kMaxPairs) last = LastLoad{path, stamp, index_};
     return LoadResult::kLoaded;
 }
 

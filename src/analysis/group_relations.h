@@ -35,7 +35,8 @@ public:
     //
     // A file read before into an empty list, and unchanged since (same path, device, inode,
     // size and modification time), is not read again: its relations are shared.
-    LoadResult load(const std::string& path);
+    // `max_pairs` other than kMaxPairs serves tests of the limit on small files.
+    LoadResult load(const std::string& path, std::size_t max_pairs = kMaxPairs);
 
     // The list, in file order with the derived pairs after the line that made them.
     const std::vector<GroupPair>& pairs() const;

@@ -1,5 +1,6 @@
 #include "analysis/leaf_matching.h"
 
+#include <cctype>
 #include <regex>
 #include <string>
 
@@ -22,24 +23,122 @@ bool is_digit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Does the pattern hold a number the compiler would read (digits after a backslash, or a count
-// inside braces) longer than it can safely read?
+// Does the pattern hold a number that the compiler reads (a back-reference `\N` or a repeat
+// count in braces, both outside bracket expressions) longer than it can safely read? The scan
+// follows the compiler's ECMAScript tokens: inside `[...]` braces and digits are plain
+// characters, `]` right after `[` or `[^` closes the class, and `[:`, `[.` and `[=` open a name
+// that ends at the next `:`, `.` or `=` followed by `]`. `\0` is a character, `\cX` takes one
+// more character, `\xHH` and `\uHHHH` their hex digits. An invalid pattern may end the scan
+// early: the compiler refuses it anyway.
 bool has_oversized_number(const std::string& pattern) {
-    bool in_braces = false;
-    for (size_t i = 0; i < pattern.size(); ++i) {
+    const size_t n = pattern.size();
+    size_t i = 0;
+    const auto digit_run = [&](size_t from) {
+        size_t end = from;
+        while (end < n && is_digit(pattern[end]))
+            ++end;
+        return end - from;
+    };
+    // Skips the escape whose backslash is at i; returns the length of the back-reference number
+    // it holds (0 for none). Leaves i after the escape.
+    const auto skip_escape = [&](bool in_bracket) -> size_t {
+        ++i;  // the backslash
+        if (i >= n) return 0;
         const char c = pattern[i];
-        const bool opens_number = (c == '\\' || c == '{' || (c == ',' && in_braces));
-        if (c == '{') in_braces = true;
-        if (c == '}') in_braces = false;
-        if (!opens_number) continue;
-        size_t digits = 0;
-        while (i + 1 + digits < pattern.size() && is_digit(pattern[i + 1 + digits]))
-            ++digits;
-        if (digits > kMaxPatternNumberDigits) return true;
-        if (c == '\\') ++i;  // the escaped character is not itself an opener
+        if (c >= '1' && c <= '9') {
+            const size_t digits = digit_run(i);
+            i += digits;
+            return in_bracket ? 0 : digits;  // in a class the compiler refuses it unread
+        }
+        ++i;
+        if (c == 'c' && i < n) {
+            ++i;
+        } else if (c == 'x' || c == 'u') {
+            for (int k = c == 'x' ? 2 : 4;
+                 k > 0 && i < n && std::isxdigit(static_cast<unsigned char>(pattern[i])); --k)
+                ++i;
+        }
+        return 0;
+    };
+    while (i < n) {
+        const char c = pattern[i];
+        if (c == '\\') {
+            if (skip_escape(false) > kMaxPatternNumberDigits) return true;
+        } else if (c == '[') {
+            ++i;
+            if (i < n && pattern[i] == '^') ++i;
+            while (i < n && pattern[i] != ']') {
+                if (pattern[i] == '\\') {
+                    skip_escape(true);
+                } else if (pattern[i] == '[' && i + 1 < n &&
+                           (pattern[i + 1] == ':' || pattern[i + 1] == '.' ||
+                            pattern[i + 1] == '=')) {
+                    const size_t end = pattern.find(pattern[i + 1], i + 2);
+                    if (end == std::string::npos || end + 1 >= n || pattern[end + 1] != ']')
+                        return false;
+                    i = end + 2;
+                } else {
+                    ++i;
+                }
+            }
+            ++i;  // the closing ']'
+        } else if (c == '{') {
+            ++i;
+            while (i < n && pattern[i] != '}') {
+                if (is_digit(pattern[i])) {
+                    const size_t digits = digit_run(i);
+                    if (digits > kMaxPatternNumberDigits) return true;
+                    i += digits;
+                } else if (pattern[i] == ',') {
+                    ++i;
+                } else {
+                    return false;  // not a count: the compiler refuses the brace
+                }
+            }
+            ++i;
+        } else {
+            ++i;
+        }
     }
     return false;
 }
+
+#if !defined(TAVRIN_REGEX_POLYNOMIAL)
+// Why the automaton refused a pattern. (The standard library's engine says it in its own words.)
+std::string pattern_error_text(std::regex_constants::error_type code) {
+    namespace rc = std::regex_constants;
+    switch (code) {
+        case rc::error_collate:
+            return "invalid name in a bracket expression";
+        case rc::error_ctype:
+            return "unterminated character class name";
+        case rc::error_escape:
+            return "invalid escape";
+        case rc::error_backref:
+            return "invalid back-reference";
+        case rc::error_brack:
+            return "invalid or unterminated bracket expression";
+        case rc::error_paren:
+            return "unbalanced parentheses";
+        case rc::error_brace:
+            return "unterminated repeat count";
+        case rc::error_badbrace:
+            return "invalid repeat count";
+        case rc::error_range:
+            return "invalid character range";
+        case rc::error_space:
+            return "pattern too large once its repeats are expanded";
+        case rc::error_badrepeat:
+            return "nothing to repeat";
+        case rc::error_complexity:
+            return "back-references are not supported";
+        case rc::error_stack:
+            return "pattern too complex";
+        default:
+            return "invalid pattern";
+    }
+}
+#endif
 
 }  // namespace
 
@@ -55,27 +154,45 @@ LeafMatcher::LeafMatcher(const std::string& prefix, bool use_regex)
                  std::to_string(kMaxPatternNumberDigits) + " digits";
         return;
     }
-    // Patterns run on the standard library's breadth-first engine, whose work per character is
-    // bounded by the size of the pattern (the default engine backtracks: exponential time on
-    // some patterns, and one stack frame per character of the name). That engine cannot follow
-    // back-references, so a pattern that uses them is refused.
+    // Patterns run breadth-first: the work per character is bounded by the size of the
+    // pattern (a backtracking engine takes exponential time on some patterns, and one stack
+    // frame per character of the name). Breadth-first matching cannot follow back-references,
+    // so a pattern that uses them is refused.
+    //
+    // A search tries every start position, each a pass over the rest of the name: quadratic on
+    // long names without a match. An any-prefix wrapper matched from the start only is one
+    // linear pass with the same answer. The pattern alone decides validity ("a)|(b" is
+    // invalid, though valid once wrapped).
+    const std::string wrapped = "[\\s\\S]*?(?:" + prefix_ + ")";
+#if defined(TAVRIN_REGEX_POLYNOMIAL)
+    // The standard library's own breadth-first mode (a GCC extension).
     const auto syntax = std::regex::ECMAScript | std::regex_constants::__polynomial;
     try {
-        // The pattern alone decides validity ("a)|(b" is invalid, though valid once wrapped).
         std::regex(prefix_, syntax);
-        // A search tries every start position, each a pass over the rest of the name: quadratic
-        // on long names without a match. An any-prefix wrapper matched from the start only is
-        // one linear pass with the same answer.
-        regex_ = std::make_unique<std::regex>("[\\s\\S]*?(?:" + prefix_ + ")", syntax);
+        regex_ = std::make_unique<std::regex>(wrapped, syntax);
     } catch (const std::regex_error& e) {
         error_ = e.code() == std::regex_constants::error_complexity
                      ? std::string("back-references are not supported")
                      : std::string(e.what());
     }
+#else
+    // Elsewhere the automaton, which reads patterns exactly as that mode does.
+    const PatternAutomaton alone(prefix_);
+    if (!alone.valid()) {
+        error_ = pattern_error_text(alone.error());
+        return;
+    }
+    automaton_ = std::make_unique<PatternAutomaton>(wrapped);
+    if (!automaton_->valid()) {
+        error_ = pattern_error_text(automaton_->error());
+        automaton_.reset();
+    }
+#endif
 }
 
 bool LeafMatcher::matches(std::string_view name) const {
     if (!use_regex_) return plain_prefix(name, prefix_);
+    if (automaton_) return automaton_->matches_prefix(name);
     if (!regex_) return false;
     try {
         return std::regex_search(

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "analysis/pattern_automaton.h"
+
 // The bytes of a leaf name before its first '-' (the whole name when it has none).
 inline std::string_view leaf_prefix(std::string_view name) {
     const size_t dash = name.find('-');
@@ -32,7 +34,10 @@ public:
 private:
     std::string prefix_;
     bool use_regex_;
-    std::unique_ptr<std::regex> regex_;  // the pattern behind an any-prefix, matched at the start
+    // The pattern behind an any-prefix, matched at the start: with the standard library's
+    // linear mode where it has one, else with the automaton.
+    std::unique_ptr<std::regex> regex_;
+    std::unique_ptr<PatternAutomaton> automaton_;
     std::string error_;
     mutable std::string failure_;
 };

@@ -1,21 +1,43 @@
 #include "tree/numbers.h"
 
-#include <locale.h>
-
 #include <charconv>
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <system_error>
+
+// Correctly rounded decimal-to-double conversion: the standard library's where it has one for
+// double (the build checks), else the header-only library that several standard libraries use
+// for theirs, else strtod.
+#if defined(TAVRIN_HAVE_FROM_CHARS_DOUBLE)
+#define TAVRIN_READ_WITH_STD 1
+#elif __has_include(<fast_float/fast_float.h>)
+#include <fast_float/fast_float.h>
+#define TAVRIN_READ_WITH_FAST_FLOAT 1
+#endif
 
 namespace tavrin {
 namespace {
 
-// The C locale, created once: numbers use '.' whatever locale the host program selected.
-locale_t c_locale() {
-    static const locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    return loc;
+// The decimal point of the C library's current locale ("." in the C locale). strtod and printf
+// follow it; numbers in trees always use '.'.
+const char* locale_decimal_point() {
+    const char* point = std::localeconv()->decimal_point;
+    return point != nullptr && point[0] != '\0' ? point : ".";
+}
+
+// strtod of a text made only of digits, at most one '.', and an exponent, whatever the locale.
+double strtod_with_point(const char* first, const char* last) {
+    std::string text(first, last);
+    const char* point = locale_decimal_point();
+    if (std::strcmp(point, ".") != 0) {
+        const size_t dot = text.find('.');
+        if (dot != std::string::npos) text.replace(dot, 1, point);
+    }
+    return std::strtod(text.c_str(), nullptr);
 }
 
 bool is_c_space(char c) {
@@ -57,16 +79,24 @@ double read_number(const char* first, const char* last) {
         }
     }
     double value = 0;
+#if defined(TAVRIN_READ_WITH_STD) || defined(TAVRIN_READ_WITH_FAST_FLOAT)
+#if defined(TAVRIN_READ_WITH_STD)
     const auto result = std::from_chars(mantissa, p, value);
-    if (result.ec != std::errc()) {
+#else
+    const auto result = fast_float::from_chars(mantissa, p, value);
+#endif
+    if (result.ec != std::errc() || result.ptr != p) {
         // Out of range: strtod gives what atof gives (infinity, or zero and subnormals).
-        const std::string text(mantissa, p);
-        value = strtod_l(text.c_str(), nullptr, c_locale());
+        value = strtod_with_point(mantissa, p);
     }
+#else
+    value = strtod_with_point(mantissa, p);
+#endif
     return negative ? -value : value;
 }
 
 void append_fixed(std::string& out, double value) {
+#if defined(TAVRIN_HAVE_TO_CHARS_DOUBLE)
     if (std::isfinite(value)) {
         // to_chars rounds exactly like printf's "%f" (to nearest, ties to even), much faster.
         char buffer[400];  // the widest finite double in fixed notation with six decimals
@@ -77,19 +107,24 @@ void append_fixed(std::string& out, double value) {
             return;
         }
     }
-    locale_t previous = uselocale(c_locale());
+#endif
+    const size_t start = out.size();
     char small[64];
     const int n = std::snprintf(small, sizeof small, "%f", value);
     if (n >= 0 && static_cast<size_t>(n) < sizeof small) {
         out.append(small, static_cast<size_t>(n));
     } else if (n > 0) {
         // Large magnitudes need up to a few hundred characters.
-        const size_t start = out.size();
         out.resize(start + static_cast<size_t>(n) + 1);
         std::snprintf(&out[start], static_cast<size_t>(n) + 1, "%f", value);
         out.resize(start + static_cast<size_t>(n));
     }
-    uselocale(previous);
+    // printf writes the locale's decimal point; trees and reports use '.'.
+    const char* point = locale_decimal_point();
+    if (std::strcmp(point, ".") != 0) {
+        const size_t at = out.find(point, start);
+        if (at != std::string::npos) out.replace(at, std::strlen(point), ".");
+    }
 }
 
 }  // namespace tavrin

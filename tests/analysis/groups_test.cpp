@@ -245,6 +245,28 @@ TEST(GroupFile, RepeatedLinesGrowTheListLinearly) {
     EXPECT_EQ(load("A B\nA B\nC A\n"), expected);
 }
 
+// The closure limit counts derived pairs as they are recorded: a group with k members placed
+// in another adds k + 1 pairs. The file is refused on the first line that takes the list past
+// the limit, not before. (The command-line case groupfile_closure_limit reaches the real limit.)
+TEST(GroupFile, ClosureLimitRefusesTheLineThatPassesIt) {
+    std::string nine;
+    for (int i = 0; i < 9; ++i)
+        nine += "A m" + std::to_string(i) + "\n";
+    const auto load_with_limit = [](const std::string& content, GroupRelations& relations) {
+        TempFile file(content);
+        return relations.load(file.path(), /*max_pairs=*/30);
+    };
+    GroupRelations over;  // 9, then 9 + 10 = 19, 20, then 20 + 11 = 31 pairs
+    EXPECT_EQ(load_with_limit(nine + "B A\nC X\nD B\n", over),
+              GroupRelations::LoadResult::kTooLarge);
+    EXPECT_TRUE(over.empty());
+    GroupRelations exact;  // 19 + 11 = 30: exactly at the limit
+    EXPECT_EQ(load_with_limit(nine + "B A\nD B\n", exact), GroupRelations::LoadResult::kLoaded);
+    EXPECT_EQ(exact.size(), 30u);
+    EXPECT_EQ(load_with_limit("E Y\n", exact), GroupRelations::LoadResult::kTooLarge);
+    EXPECT_EQ(exact.size(), 30u);
+}
+
 }  // namespace
 
 namespace {

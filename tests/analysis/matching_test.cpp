@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "analysis/leaf_matching.h"
 #include "analysis/tavrin.h"
 #include "support/analysis_fixtures.h"
 
@@ -115,6 +117,42 @@ TEST(Matching, InvalidPatternStopsTheAnalysisWithOneDiagnostic) {
     EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
     EXPECT_EQ(run.err.find("CLADE NOT FOUND"), std::string::npos);
     EXPECT_EQ(run.err.find("TARGET IS ROOT"), std::string::npos);
+}
+
+// Only numbers the pattern compiler reads count against the digit limit: repeat counts in
+// braces and back-references, outside bracket expressions.
+TEST(Matching, DigitLimitCoversOnlyCountsAndBackReferences) {
+    const std::string too_long = "a back-reference or repeat count with more than 6 digits";
+    for (const char* pattern :
+         {"a{1234567}", "a{1,1234567}", "a{1234567,}", "(a)\\1234567", "[a]{1234567}",
+          "[]{1234567}", "[^]]{1234567}", "[[:alpha:]]\\1234567", "\\[{1234567}"}) {
+        SCOPED_TRACE(pattern);
+        const LeafMatcher matcher(pattern, kRegex);
+        EXPECT_EQ(matcher.error(), too_long);
+    }
+    EXPECT_TRUE(LeafMatcher("a{000012}", kRegex).valid());
+    // Literal digits: in a class, after an escaped brace or NUL, as a control letter, or plain.
+    const std::vector<std::pair<std::string, std::string>> accepted = {
+        {"[{],1234567|Choano", "Choano-a"},
+        {"[{],1234567", "{,1234567-x"},
+        {"[\\{]1234567}", "{1234567}"},
+        {"\\{1234567\\}", "x{1234567}"},
+        {"\\01234567", std::string("\0001234567", 8)},
+        {"\\c12345678", "12345678"},  // the engine takes \cX as the letter X
+        {"\\\\1234567", "\\1234567"},
+        {"\\x311234567", "11234567"},
+        {"[[:digit:]]1234567", "01234567"},
+        {"a1234567", "a1234567"}};
+    for (const auto& [pattern, name] : accepted) {
+        SCOPED_TRACE(pattern);
+        const LeafMatcher matcher(pattern, kRegex);
+        EXPECT_TRUE(matcher.valid()) << matcher.error();
+        EXPECT_TRUE(matcher.matches(name));
+    }
+    // A back-reference inside a class is refused by the compiler itself, not by the limit.
+    const LeafMatcher in_class("[\\1234567]", kRegex);
+    EXPECT_FALSE(in_class.valid());
+    EXPECT_NE(in_class.error(), too_long);
 }
 
 // A leaf whose leaf prefix (the name up to its first '-') belongs to the search prefix taken as a

@@ -2,6 +2,7 @@
 // message and how numbers are read.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -284,6 +285,13 @@ TEST(ReaderNumbers, DecimalPointIsAlwaysAPoint) {
     EXPECT_DOUBLE_EQ(tree.root->left->length, 0.75);
     EXPECT_DOUBLE_EQ(tree.root->left->support, 9.5);
     EXPECT_DOUBLE_EQ(tree.root->left->left->length, 0.25);
+    // Numbers out of double's range take another path, which must not follow the locale
+    // either: 1.5e400 is infinity, not 1 (a reading that stops at the '.').
+    Phylogeny far("((A:1.5e400,B:2.5e-400)1.8e308:4.9e-324,C);");
+    EXPECT_EQ(far.root->left->left->length, HUGE_VAL);
+    EXPECT_EQ(far.root->left->right->length, 0.0);
+    EXPECT_EQ(far.root->left->support, HUGE_VAL);
+    EXPECT_EQ(far.root->left->length, 4.9e-324);
 }
 
 }  // namespace

@@ -1,0 +1,1044 @@
+#include "analysis/pattern_automaton.h"
+
+#include <algorithm>
+#include <cstring>
+#include <locale>
+#include <map>
+#include <stack>
+#include <string>
+#include <utility>
+
+namespace rc = std::regex_constants;
+
+namespace {
+
+// Thrown inside the compiler only; the constructor turns it into error().
+struct PatternError {
+    rc::error_type code;
+};
+
+[[noreturn]] void fail(rc::error_type code) {
+    throw PatternError{code};
+}
+
+enum class Tok {
+    eof,
+    ord_char,
+    hex_num,
+    backref,
+    subexpr_begin,
+    subexpr_no_group_begin,
+    lookahead_begin,
+    subexpr_end,
+    bracket_begin,
+    bracket_neg_begin,
+    bracket_end,
+    bracket_dash,
+    interval_begin,
+    interval_end,
+    quoted_class,
+    char_class_name,
+    collsymbol,
+    equiv_class_name,
+    opt,
+    alternation,
+    closure0,
+    closure1,
+    line_begin,
+    line_end,
+    word_bound,
+    comma,
+    dup_count,
+    anychar,
+};
+
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool is_xdigit(char c) {
+    return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// Splits the pattern into tokens, one token ahead of the compiler.
+class Scanner {
+public:
+    Scanner(const char* first, const char* last) : cur_(first), end_(last) { advance(); }
+
+    Tok token() const { return token_; }
+    const std::string& value() const { return value_; }
+
+    void advance() {
+        if (cur_ == end_) {
+            token_ = Tok::eof;
+            return;
+        }
+        if (state_ == State::normal) {
+            scan_normal();
+        } else if (state_ == State::in_bracket) {
+            scan_in_bracket();
+        } else {
+            scan_in_brace();
+        }
+    }
+
+private:
+    enum class State { normal, in_bracket, in_brace };
+
+    void set(Tok token, char c) {
+        token_ = token;
+        value_.assign(1, c);
+    }
+
+    void scan_normal() {
+        const char c = *cur_++;
+        if (c != '\0' && std::strchr("^$\\.*+?()[]{}|", c) == nullptr) {
+            set(Tok::ord_char, c);
+            return;
+        }
+        switch (c) {
+            case '\\':
+                if (cur_ == end_) fail(rc::error_escape);
+                eat_escape();
+                return;
+            case '(':
+                if (cur_ != end_ && *cur_ == '?') {
+                    if (++cur_ == end_) fail(rc::error_paren);
+                    const char kind = *cur_++;
+                    if (kind == ':') {
+                        token_ = Tok::subexpr_no_group_begin;
+                    } else if (kind == '=' || kind == '!') {
+                        set(Tok::lookahead_begin, kind == '=' ? 'p' : 'n');
+                    } else {
+                        fail(rc::error_paren);
+                    }
+                } else {
+                    token_ = Tok::subexpr_begin;
+                }
+                return;
+            case ')':
+                token_ = Tok::subexpr_end;
+                return;
+            case '[':
+                state_ = State::in_bracket;
+                if (cur_ != end_ && *cur_ == '^') {
+                    token_ = Tok::bracket_neg_begin;
+                    ++cur_;
+                } else {
+                    token_ = Tok::bracket_begin;
+                }
+                return;
+            case '{':
+                state_ = State::in_brace;
+                token_ = Tok::interval_begin;
+                return;
+            case '^':
+                token_ = Tok::line_begin;
+                return;
+            case '$':
+                token_ = Tok::line_end;
+                return;
+            case '.':
+                token_ = Tok::anychar;
+                return;
+            case '*':
+                token_ = Tok::closure0;
+                return;
+            case '+':
+                token_ = Tok::closure1;
+                return;
+            case '?':
+                token_ = Tok::opt;
+                return;
+            case '|':
+                token_ = Tok::alternation;
+                return;
+            default:  // NUL, ']' and '}' stand for themselves
+                set(Tok::ord_char, c);
+                return;
+        }
+    }
+
+    void scan_in_bracket() {
+        const char c = *cur_++;
+        if (c == '-') {
+            token_ = Tok::bracket_dash;
+        } else if (c == '[') {
+            if (cur_ == end_) fail(rc::error_brack);
+            if (*cur_ == '.') {
+                token_ = Tok::collsymbol;
+                eat_class(*cur_++);
+            } else if (*cur_ == ':') {
+                token_ = Tok::char_class_name;
+                eat_class(*cur_++);
+            } else if (*cur_ == '=') {
+                token_ = Tok::equiv_class_name;
+                eat_class(*cur_++);
+            } else {
+                set(Tok::ord_char, c);
+            }
+        } else if (c == ']') {
+            // In ECMAScript `]` closes the class even right after `[` or `[^`.
+            token_ = Tok::bracket_end;
+            state_ = State::normal;
+        } else if (c == '\\') {
+            eat_escape();
+        } else {
+            set(Tok::ord_char, c);
+        }
+    }
+
+    void scan_in_brace() {
+        const char c = *cur_++;
+        if (is_digit(c)) {
+            set(Tok::dup_count, c);
+            while (cur_ != end_ && is_digit(*cur_))
+                value_ += *cur_++;
+        } else if (c == ',') {
+            token_ = Tok::comma;
+        } else if (c == '}') {
+            state_ = State::normal;
+            token_ = Tok::interval_end;
+        } else {
+            fail(rc::error_badbrace);
+        }
+    }
+
+    // The name of [:name:], [.name.] or [=name=], up to the first `ch`, which `]` must follow.
+    void eat_class(char ch) {
+        value_.clear();
+        while (cur_ != end_ && *cur_ != ch)
+            value_ += *cur_++;
+        if (cur_ == end_ || *cur_++ != ch || cur_ == end_ || *cur_++ != ']')
+            fail(ch == ':' ? rc::error_ctype : rc::error_collate);
+    }
+
+    void eat_escape() {
+        if (cur_ == end_) fail(rc::error_escape);
+        const char c = *cur_++;
+        static const char kEscapes[][2] = {{'0', '\0'}, {'b', '\b'}, {'f', '\f'}, {'n', '\n'},
+                                           {'r', '\r'}, {'t', '\t'}, {'v', '\v'}};
+        for (const auto& escape : kEscapes) {
+            if (escape[0] == c && (c != 'b' || state_ == State::in_bracket)) {
+                set(Tok::ord_char, escape[1]);
+                return;
+            }
+        }
+        if (c == 'b' || c == 'B') {
+            set(Tok::word_bound, c == 'b' ? 'p' : 'n');
+        } else if (c == 'd' || c == 'D' || c == 's' || c == 'S' || c == 'w' || c == 'W') {
+            set(Tok::quoted_class, c);
+        } else if (c == 'c') {
+            if (cur_ == end_) fail(rc::error_escape);
+            set(Tok::ord_char, *cur_++);  // the letter itself, as GCC's reader takes it
+        } else if (c == 'x' || c == 'u') {
+            value_.clear();
+            for (int i = c == 'x' ? 2 : 4; i > 0; --i) {
+                if (cur_ == end_ || !is_xdigit(*cur_)) fail(rc::error_escape);
+                value_ += *cur_++;
+            }
+            token_ = Tok::hex_num;
+        } else if (is_digit(c)) {
+            set(Tok::backref, c);
+            while (cur_ != end_ && is_digit(*cur_))
+                value_ += *cur_++;
+        } else {
+            set(Tok::ord_char, c);
+        }
+    }
+
+    const char* cur_;
+    const char* end_;
+    State state_ = State::normal;
+    Tok token_ = Tok::eof;
+    std::string value_;
+};
+
+// A character class as the regex traits describe one: ctype bits, plus '_' for [:w:].
+struct ClassMask {
+    std::ctype_base::mask base = 0;
+    bool underscore = false;
+};
+
+}  // namespace
+
+// Builds the automaton state by state in the order, and with the shapes, GCC's compiler uses.
+class PatternCompiler {
+public:
+    PatternCompiler(std::string_view pattern, PatternAutomaton& out)
+        : out_(out),
+          states_(out.states_),
+          ctype_(std::use_facet<std::ctype<char>>(std::locale())),
+          scanner_(pattern.data(), pattern.data() + pattern.size()) {}
+
+    void compile() {
+        Seq whole{0, 0};
+        append(whole, insert(Op::subexpr_begin));
+        disjunction();
+        append(whole, pop());
+        append(whole, insert(Op::subexpr_end));
+        append(whole, insert(Op::accept));
+    }
+
+private:
+    using Op = PatternAutomaton::Op;
+    using State = PatternAutomaton::State;
+    struct Seq {
+        int32_t start, end;
+    };
+
+    int32_t insert(Op op, int32_t next = -1, int32_t alt = -1, bool neg = false) {
+        State state;
+        state.op = op;
+        state.next = next;
+        state.alt = alt;
+        state.neg = neg;
+        states_.push_back(state);
+        if (states_.size() > PatternAutomaton::kMaxStates) fail(rc::error_space);
+        return static_cast<int32_t>(states_.size() - 1);
+    }
+    int32_t insert_match(const std::bitset<256>& set) {
+        const int32_t id = insert(Op::match);
+        states_[static_cast<size_t>(id)].set = static_cast<int32_t>(out_.sets_.size());
+        out_.sets_.push_back(set);
+        return id;
+    }
+    void append(Seq& seq, int32_t id) {
+        states_[static_cast<size_t>(seq.end)].next = id;
+        seq.end = id;
+    }
+    void append(Seq& seq, Seq tail) {
+        states_[static_cast<size_t>(seq.end)].next = tail.start;
+        seq.end = tail.end;
+    }
+    static bool has_alt(Op op) {
+        return op == Op::alternative || op == Op::repeat || op == Op::lookahead;
+    }
+    // Copies the states of `seq`, found depth-first from its start (not past its end). A state
+    // met twice before it is copied is copied twice, as GCC's compiler does.
+    Seq clone(Seq seq) {
+        std::map<int32_t, int32_t> copy;
+        std::stack<int32_t> pending;
+        pending.push(seq.start);
+        while (!pending.empty()) {
+            const int32_t u = pending.top();
+            pending.pop();
+            const State dup = states_[static_cast<size_t>(u)];
+            states_.push_back(dup);
+            if (states_.size() > PatternAutomaton::kMaxStates) fail(rc::error_space);
+            copy[u] = static_cast<int32_t>(states_.size() - 1);
+            if (has_alt(dup.op) && dup.alt != -1 && copy.count(dup.alt) == 0) pending.push(dup.alt);
+            if (u == seq.end) continue;
+            if (dup.next != -1 && copy.count(dup.next) == 0) pending.push(dup.next);
+        }
+        for (const auto& entry : copy) {
+            State& state = states_[static_cast<size_t>(entry.second)];
+            if (state.next != -1) state.next = copy.at(state.next);
+            if (has_alt(state.op) && state.alt != -1) state.alt = copy.at(state.alt);
+        }
+        return Seq{copy[seq.start], copy[seq.end]};
+    }
+
+    bool match(Tok token) {
+        if (scanner_.token() != token) return false;
+        value_ = scanner_.value();
+        scanner_.advance();
+        return true;
+    }
+    Seq pop() {
+        const Seq top = stack_.back();
+        stack_.pop_back();
+        return top;
+    }
+    void push(Seq seq) { stack_.push_back(seq); }
+    void push(int32_t id) { stack_.push_back(Seq{id, id}); }
+
+    // An open group: the pattern itself, a lookahead, or a parenthesised subexpression.
+    enum class Group { top, lookahead, no_capture, capture };
+    struct Frame {
+        Group kind;
+        bool neg;           // lookahead: (?!...)
+        int32_t open;       // no_capture / capture: the state opening the group
+        size_t terms;       // terms of the current alternative so far
+        bool alternatives;  // an earlier alternative of this group waits on the stack
+    };
+
+    // The pattern's disjunction, with every nested group, in one loop over an explicit stack
+    // of open groups (nesting costs heap, not call stack). States are inserted in the order
+    // GCC's recursive compiler inserts them: each term's states, a placeholder ending each
+    // alternative, then the join and the branch of each '|'; a group's closing states after
+    // its contents, its repeats after those.
+    void disjunction() {
+        std::vector<Frame> groups;
+        groups.push_back(Frame{Group::top, false, -1, 0, false});
+        for (;;) {
+            Frame& group = groups.back();
+            if (simple_term()) {
+                ++group.terms;
+                continue;
+            }
+            if (match(Tok::lookahead_begin)) {
+                groups.push_back(Frame{Group::lookahead, value_[0] == 'n', -1, 0, false});
+                continue;
+            }
+            if (match(Tok::subexpr_no_group_begin)) {
+                groups.push_back(Frame{Group::no_capture, false, insert(Op::dummy), 0, false});
+                continue;
+            }
+            if (match(Tok::subexpr_begin)) {
+                groups.push_back(Frame{Group::capture, false, insert(Op::subexpr_begin), 0, false});
+                continue;
+            }
+            // No further term: the alternative ends with a placeholder.
+            push(insert(Op::dummy));
+            for (; group.terms > 0; --group.terms) {
+                const Seq tail = pop();
+                Seq head = pop();
+                append(head, tail);
+                push(head);
+            }
+            if (group.alternatives) {
+                Seq second = pop();
+                Seq first = pop();
+                const int32_t end = insert(Op::dummy);
+                append(first, end);
+                append(second, end);
+                push(Seq{insert(Op::alternative, second.start, first.start), end});
+            }
+            if (match(Tok::alternation)) {
+                group.alternatives = true;
+                continue;
+            }
+            // The group ends.
+            const Frame closed = group;
+            groups.pop_back();
+            if (closed.kind == Group::top) {
+                if (!match(Tok::eof)) fail(rc::error_paren);
+                return;
+            }
+            if (!match(Tok::subexpr_end)) fail(rc::error_paren);
+            if (closed.kind == Group::lookahead) {
+                Seq body = pop();
+                append(body, insert(Op::accept));
+                push(insert(Op::lookahead, -1, body.start, closed.neg));  // takes no repeat
+            } else {
+                Seq r{closed.open, closed.open};
+                append(r, pop());
+                if (closed.kind == Group::capture) append(r, insert(Op::subexpr_end));
+                push(r);
+                while (quantifier()) {
+                }
+            }
+            ++groups.back().terms;
+        }
+    }
+
+    // A term that opens no group: an anchor or word boundary, or an atom with its repeats.
+    bool simple_term() {
+        if (match(Tok::line_begin)) {
+            push(insert(Op::line_begin));
+        } else if (match(Tok::line_end)) {
+            push(insert(Op::line_end));
+        } else if (match(Tok::word_bound)) {
+            push(insert(Op::word_bound, -1, -1, value_[0] == 'n'));
+        } else if (atom()) {
+            while (quantifier()) {
+            }
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    long int_value(int radix) const {
+        long v = 0;
+        for (const char c : value_) {
+            const int d = is_digit(c) ? c - '0' : (c | 0x20) - 'a' + 10;
+            v = std::min(v * radix + d, 1L << 40);  // far past any state limit, no overflow
+        }
+        return v;
+    }
+
+    bool quantifier() {
+        bool lazy = true;
+        const auto init = [&] {
+            if (stack_.empty()) fail(rc::error_badrepeat);
+            lazy = match(Tok::opt);
+        };
+        if (match(Tok::closure0)) {
+            init();
+            Seq body = pop();
+            const int32_t rep = insert(Op::repeat, -1, body.start, lazy);
+            append(body, rep);
+            push(rep);
+        } else if (match(Tok::closure1)) {
+            init();
+            Seq body = pop();
+            append(body, insert(Op::repeat, -1, body.start, lazy));
+            push(body);
+        } else if (match(Tok::opt)) {
+            init();
+            Seq body = pop();
+            const int32_t end = insert(Op::dummy);
+            Seq r{insert(Op::repeat, -1, body.start, lazy), 0};
+            r.end = r.start;
+            append(body, end);
+            append(r, end);
+            push(r);
+        } else if (match(Tok::interval_begin)) {
+            if (stack_.empty()) fail(rc::error_badrepeat);
+            if (!match(Tok::dup_count)) fail(rc::error_badbrace);
+            const Seq r = pop();
+            const int32_t first = insert(Op::dummy);
+            Seq e{first, first};
+            const long min_rep = int_value(10);
+            bool infinite = false;
+            long extra = 0;
+            if (match(Tok::comma)) {
+                if (match(Tok::dup_count)) {
+                    extra = int_value(10) - min_rep;
+                } else {
+                    infinite = true;
+                }
+            }
+            if (!match(Tok::interval_end)) fail(rc::error_brace);
+            lazy = match(Tok::opt);
+            for (long i = 0; i < min_rep; ++i)
+                append(e, clone(r));
+            if (infinite) {
+                Seq copy = clone(r);
+                const int32_t rep = insert(Op::repeat, -1, copy.start, lazy);
+                append(copy, rep);
+                append(e, rep);
+            } else {
+                if (extra < 0) fail(rc::error_badbrace);
+                const int32_t end = insert(Op::dummy);
+                std::vector<int32_t> optional;
+                for (long i = 0; i < extra; ++i) {
+                    const Seq copy = clone(r);
+                    const int32_t rep = insert(Op::repeat, copy.start, end, lazy);
+                    optional.push_back(rep);
+                    append(e, Seq{rep, copy.end});
+                }
+                append(e, end);
+                for (const int32_t rep : optional) {
+                    State& state = states_[static_cast<size_t>(rep)];
+                    std::swap(state.next, state.alt);
+                }
+            }
+            push(e);
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    bool atom() {
+        if (match(Tok::anychar)) {
+            std::bitset<256> any;
+            any.set();
+            any.reset(static_cast<unsigned char>('\n'));
+            any.reset(static_cast<unsigned char>('\r'));
+            push(insert_match(any));
+        } else if (try_char()) {
+            std::bitset<256> one;
+            one.set(static_cast<unsigned char>(value_[0]));
+            push(insert_match(one));
+        } else if (match(Tok::backref)) {
+            fail(rc::error_complexity);  // a back-reference needs backtracking
+        } else if (match(Tok::quoted_class)) {
+            Bracket bracket;
+            bracket.non_matching = ctype_.is(std::ctype_base::upper, value_[0]);
+            add_class(bracket, value_, false);
+            push(insert_match(resolve(bracket)));
+        } else {
+            return bracket_expression();
+        }
+        return true;
+    }
+
+    bool try_char() {
+        if (match(Tok::hex_num)) {
+            value_.assign(1, static_cast<char>(static_cast<unsigned char>(int_value(16) & 0xFF)));
+            return true;
+        }
+        return match(Tok::ord_char);
+    }
+
+    // The parts of a bracket expression; resolve() turns them into the set of bytes matched.
+    struct Bracket {
+        bool non_matching = false;
+        std::vector<char> chars;
+        std::vector<std::pair<char, char>> ranges;
+        ClassMask classes;
+        std::vector<ClassMask> negated_classes;  // \D, \S, \W inside brackets
+        std::vector<char> equivalents;           // lowered
+    };
+
+    bool is_class(char c, ClassMask mask) const {
+        return ctype_.is(mask.base, c) || (mask.underscore && c == '_');
+    }
+
+    ClassMask lookup_classname(const std::string& name) const {
+        static const struct {
+            const char* name;
+            std::ctype_base::mask mask;
+            bool underscore;
+        } kClasses[] = {
+            {"d", std::ctype_base::digit, false},       {"w", std::ctype_base::alnum, true},
+            {"s", std::ctype_base::space, false},       {"alnum", std::ctype_base::alnum, false},
+            {"alpha", std::ctype_base::alpha, false},   {"blank", std::ctype_base::blank, false},
+            {"cntrl", std::ctype_base::cntrl, false},   {"digit", std::ctype_base::digit, false},
+            {"graph", std::ctype_base::graph, false},   {"lower", std::ctype_base::lower, false},
+            {"print", std::ctype_base::print, false},   {"punct", std::ctype_base::punct, false},
+            {"space", std::ctype_base::space, false},   {"upper", std::ctype_base::upper, false},
+            {"xdigit", std::ctype_base::xdigit, false},
+        };
+        std::string lowered;
+        for (const char c : name)
+            lowered += ctype_.narrow(ctype_.tolower(c), '\0');
+        for (const auto& entry : kClasses) {
+            if (lowered == entry.name) return ClassMask{entry.mask, entry.underscore};
+        }
+        return ClassMask{};
+    }
+
+    void add_class(Bracket& bracket, const std::string& name, bool negated) const {
+        const ClassMask mask = lookup_classname(name);
+        if (mask.base == 0 && !mask.underscore) fail(rc::error_collate);
+        if (negated) {
+            bracket.negated_classes.push_back(mask);
+        } else {
+            bracket.classes.base =
+                static_cast<std::ctype_base::mask>(bracket.classes.base | mask.base);
+            bracket.classes.underscore = bracket.classes.underscore || mask.underscore;
+        }
+    }
+
+    // The character named by a POSIX collating name (or a one-letter name), -1 when none.
+    static int lookup_collatename(const std::string& name) {
+        static const char* const kNames[128] = {"NUL",
+                                                "SOH",
+                                                "STX",
+                                                "ETX",
+                                                "EOT",
+                                                "ENQ",
+                                                "ACK",
+                                                "alert",
+                                                "backspace",
+                                                "tab",
+                                                "newline",
+                                                "vertical-tab",
+                                                "form-feed",
+                                                "carriage-return",
+                                                "SO",
+                                                "SI",
+                                                "DLE",
+                                                "DC1",
+                                                "DC2",
+                                                "DC3",
+                                                "DC4",
+                                                "NAK",
+                                                "SYN",
+                                                "ETB",
+                                                "CAN",
+                                                "EM",
+                                                "SUB",
+                                                "ESC",
+                                                "IS4",
+                                                "IS3",
+                                                "IS2",
+                                                "IS1",
+                                                "space",
+                                                "exclamation-mark",
+                                                "quotation-mark",
+                                                "number-sign",
+                                                "dollar-sign",
+                                                "percent-sign",
+                                                "ampersand",
+                                                "apostrophe",
+                                                "left-parenthesis",
+                                                "right-parenthesis",
+                                                "asterisk",
+                                                "plus-sign",
+                                                "comma",
+                                                "hyphen",
+                                                "period",
+                                                "slash",
+                                                "zero",
+                                                "one",
+                                                "two",
+                                                "three",
+                                                "four",
+                                                "five",
+                                                "six",
+                                                "seven",
+                                                "eight",
+                                                "nine",
+                                                "colon",
+                                                "semicolon",
+                                                "less-than-sign",
+                                                "equals-sign",
+                                                "greater-than-sign",
+                                                "question-mark",
+                                                "commercial-at",
+                                                "A",
+                                                "B",
+                                                "C",
+                                                "D",
+                                                "E",
+                                                "F",
+                                                "G",
+                                                "H",
+                                                "I",
+                                                "J",
+                                                "K",
+                                                "L",
+                                                "M",
+                                                "N",
+                                                "O",
+                                                "P",
+                                                "Q",
+                                                "R",
+                                                "S",
+                                                "T",
+                                                "U",
+                                                "V",
+                                                "W",
+                                                "X",
+                                                "Y",
+                                                "Z",
+                                                "left-square-bracket",
+                                                "backslash",
+                                                "right-square-bracket",
+                                                "circumflex",
+                                                "underscore",
+                                                "grave-accent",
+                                                "a",
+                                                "b",
+                                                "c",
+                                                "d",
+                                                "e",
+                                                "f",
+                                                "g",
+                                                "h",
+                                                "i",
+                                                "j",
+                                                "k",
+                                                "l",
+                                                "m",
+                                                "n",
+                                                "o",
+                                                "p",
+                                                "q",
+                                                "r",
+                                                "s",
+                                                "t",
+                                                "u",
+                                                "v",
+                                                "w",
+                                                "x",
+                                                "y",
+                                                "z",
+                                                "left-curly-bracket",
+                                                "vertical-line",
+                                                "right-curly-bracket",
+                                                "tilde",
+                                                "DEL"};
+        for (int c = 0; c < 128; ++c) {
+            if (name == kNames[c]) return c;
+        }
+        return -1;
+    }
+
+    bool bracket_expression() {
+        const bool negated = match(Tok::bracket_neg_begin);
+        if (!negated && !match(Tok::bracket_begin)) return false;
+        Bracket bracket;
+        bracket.non_matching = negated;
+        // The last single character seen, which a following '-' may turn into a range start.
+        enum class Last { none, character, klass } last = Last::none;
+        char last_char = 0;
+        const auto push_char = [&](char c) {
+            if (last == Last::character) bracket.chars.push_back(last_char);
+            last = Last::character;
+            last_char = c;
+        };
+        const auto push_class = [&] {
+            if (last == Last::character) bracket.chars.push_back(last_char);
+            last = Last::klass;
+        };
+        if (try_char()) {
+            push_char(value_[0]);
+        } else if (match(Tok::bracket_dash)) {
+            push_char('-');
+        }
+        for (;;) {
+            if (match(Tok::bracket_end)) break;
+            if (match(Tok::collsymbol)) {
+                const int c = lookup_collatename(value_);
+                if (c < 0) fail(rc::error_collate);
+                bracket.chars.push_back(static_cast<char>(c));
+                push_char(static_cast<char>(c));
+            } else if (match(Tok::equiv_class_name)) {
+                push_class();
+                const int c = lookup_collatename(value_);
+                if (c < 0) fail(rc::error_collate);
+                bracket.equivalents.push_back(ctype_.tolower(static_cast<char>(c)));
+            } else if (match(Tok::char_class_name)) {
+                push_class();
+                add_class(bracket, value_, false);
+            } else if (try_char()) {
+                push_char(value_[0]);
+            } else if (match(Tok::bracket_dash)) {
+                if (match(Tok::bracket_end)) {
+                    push_char('-');  // "-]": a literal dash
+                    break;
+                }
+                if (last == Last::klass) fail(rc::error_range);  // "\w-": no range start
+                if (last == Last::character) {
+                    char high;
+                    if (try_char()) {
+                        high = value_[0];
+                    } else if (match(Tok::bracket_dash)) {
+                        high = '-';
+                    } else {
+                        fail(rc::error_range);
+                    }
+                    if (last_char > high) fail(rc::error_range);  // compared as char
+                    bracket.ranges.emplace_back(last_char, high);
+                    last = Last::none;
+                } else {
+                    push_char('-');  // a dash after a range is a literal
+                }
+            } else if (match(Tok::quoted_class)) {
+                push_class();
+                add_class(bracket, value_, ctype_.is(std::ctype_base::upper, value_[0]));
+            } else {
+                fail(rc::error_brack);
+            }
+        }
+        if (last == Last::character) bracket.chars.push_back(last_char);
+        push(insert_match(resolve(bracket)));
+        return true;
+    }
+
+    std::bitset<256> resolve(const Bracket& bracket) const {
+        std::bitset<256> set;
+        for (int byte = 0; byte < 256; ++byte) {
+            const char c = static_cast<char>(byte);
+            bool in =
+                std::find(bracket.chars.begin(), bracket.chars.end(), c) != bracket.chars.end();
+            for (const auto& range : bracket.ranges)
+                in = in || (range.first <= c && c <= range.second);
+            in = in || is_class(c, bracket.classes);
+            in = in || std::find(bracket.equivalents.begin(), bracket.equivalents.end(),
+                                 ctype_.tolower(c)) != bracket.equivalents.end();
+            for (const ClassMask& mask : bracket.negated_classes)
+                in = in || !is_class(c, mask);
+            set[static_cast<size_t>(byte)] = in != bracket.non_matching;
+        }
+        return set;
+    }
+
+    PatternAutomaton& out_;
+    std::vector<State>& states_;
+    const std::ctype<char>& ctype_;
+    Scanner scanner_;
+    std::vector<Seq> stack_;
+    std::string value_;
+};
+
+PatternAutomaton::PatternAutomaton(std::string_view pattern) {
+    const auto& ctype = std::use_facet<std::ctype<char>>(std::locale());
+    for (int byte = 0; byte < 256; ++byte) {
+        const char c = static_cast<char>(byte);
+        word_char_[byte] = ctype.is(std::ctype_base::alnum, c) || c == '_';
+    }
+    try {
+        PatternCompiler compiler(pattern, *this);
+        compiler.compile();
+        valid_ = true;
+    } catch (const PatternError& e) {
+        error_ = e.code;
+    }
+    if (!valid_) {
+        states_.clear();
+        sets_.clear();
+        return;
+    }
+    prepare_sweep();
+}
+
+void PatternAutomaton::prepare_sweep() {
+    const size_t m = states_.size();
+    body_of_.assign(m, -1);
+    // Bodies in discovery order (an inner lookahead after the body holding it), then reversed.
+    std::vector<Body> found;
+    found.push_back(Body{0, -1, {}, false});
+    for (size_t b = 0; b < found.size(); ++b) {
+        const int32_t id = static_cast<int32_t>(b);
+        std::vector<int32_t> pending{found[b].start};
+        body_of_[static_cast<size_t>(found[b].start)] = id;
+        while (!pending.empty()) {
+            const int32_t s = pending.back();
+            pending.pop_back();
+            const State& state = states_[static_cast<size_t>(s)];
+            if (state.op == Op::accept) found[b].accepts.push_back(s);
+            if (state.op == Op::line_begin || state.op == Op::word_bound)
+                found[b].begin_sensitive = true;
+            std::vector<int32_t> targets{state.next};
+            if (state.op == Op::alternative || state.op == Op::repeat) targets.push_back(state.alt);
+            if (state.op == Op::lookahead && state.alt != -1 &&
+                body_of_[static_cast<size_t>(state.alt)] == -1) {
+                body_of_[static_cast<size_t>(state.alt)] = static_cast<int32_t>(found.size());
+                found.push_back(Body{state.alt, s, {}, false});
+            }
+            for (const int32_t t : targets) {
+                if (t != -1 && body_of_[static_cast<size_t>(t)] == -1) {
+                    body_of_[static_cast<size_t>(t)] = id;
+                    pending.push_back(t);
+                }
+            }
+        }
+    }
+    bodies_.assign(found.rbegin(), found.rend());
+    const int32_t count = static_cast<int32_t>(bodies_.size());
+    for (int32_t& b : body_of_) {
+        if (b != -1) b = count - 1 - b;
+    }
+
+    // Predecessor rows, counted then filled.
+    eps_row_.assign(m + 1, 0);
+    match_row_.assign(m + 1, 0);
+    const auto for_each_edge = [&](auto visit) {
+        for (size_t p = 0; p < m; ++p) {
+            const State& state = states_[p];
+            if (body_of_[p] == -1 || state.op == Op::accept) continue;
+            const auto edge = [&](int32_t t) {
+                if (t != -1 && body_of_[static_cast<size_t>(t)] == body_of_[p])
+                    visit(static_cast<int32_t>(p), t, state.op == Op::match);
+            };
+            edge(state.next);
+            if (state.op == Op::alternative || state.op == Op::repeat) edge(state.alt);
+        }
+    };
+    for_each_edge([&](int32_t, int32_t t, bool consumes) {
+        ++(consumes ? match_row_ : eps_row_)[static_cast<size_t>(t) + 1];
+    });
+    for (size_t i = 0; i < m; ++i) {
+        eps_row_[i + 1] += eps_row_[i];
+        match_row_[i + 1] += match_row_[i];
+    }
+    eps_pred_.assign(static_cast<size_t>(eps_row_[m]), 0);
+    match_pred_.assign(static_cast<size_t>(match_row_[m]), 0);
+    std::vector<int32_t> eps_fill(eps_row_.begin(), eps_row_.end() - 1);
+    std::vector<int32_t> match_fill(match_row_.begin(), match_row_.end() - 1);
+    for_each_edge([&](int32_t p, int32_t t, bool consumes) {
+        if (consumes) {
+            match_pred_[static_cast<size_t>(match_fill[static_cast<size_t>(t)]++)] = p;
+        } else {
+            eps_pred_[static_cast<size_t>(eps_fill[static_cast<size_t>(t)]++)] = p;
+        }
+    });
+}
+
+bool PatternAutomaton::matches_prefix(std::string_view text) const {
+    if (!valid_) return false;
+    const size_t m = states_.size();
+    const size_t n = text.size();
+    const size_t body_count = bodies_.size();
+    const auto byte = [&](size_t q) { return static_cast<unsigned char>(text[q]); };
+
+    // Per body: the states from which its accept state is reachable reading on from the
+    // position after the current one (`later`), and from the current one (`now`).
+    std::vector<std::vector<int32_t>> later(body_count), now(body_count);
+    std::vector<uint64_t> stamp(m, 0), begin_stamp(m, 0);
+    uint64_t generation = 0;
+    std::vector<int32_t> begin_set;
+    std::vector<char> lookahead_holds(m, 0);  // per lookahead state, at the current position
+    bool answer = false;
+
+    for (size_t q = n + 1; q-- > 0;) {
+        const bool left_word = q > 0 && word_char_[byte(q - 1)];
+        const bool right_word = q < n && word_char_[byte(q)];
+        // Can the edge out of `p` be taken at q without reading a character?
+        const auto passable = [&](int32_t p, bool at_begin) {
+            const State& state = states_[static_cast<size_t>(p)];
+            switch (state.op) {
+                case Op::line_begin:
+                    return at_begin;
+                case Op::line_end:
+                    return q == n;
+                case Op::word_bound:
+                    return ((left_word && !at_begin) != right_word) != state.neg;
+                case Op::lookahead:
+                    return (lookahead_holds[static_cast<size_t>(p)] != 0) != state.neg;
+                default:
+                    return true;
+            }
+        };
+        const auto close = [&](std::vector<int32_t>& set, std::vector<uint64_t>& marks,
+                               uint64_t mark, bool at_begin) {
+            for (size_t i = 0; i < set.size(); ++i) {
+                const size_t t = static_cast<size_t>(set[i]);
+                for (int32_t k = eps_row_[t]; k < eps_row_[t + 1]; ++k) {
+                    const int32_t p = eps_pred_[static_cast<size_t>(k)];
+                    if (marks[static_cast<size_t>(p)] != mark && passable(p, at_begin)) {
+                        marks[static_cast<size_t>(p)] = mark;
+                        set.push_back(p);
+                    }
+                }
+            }
+        };
+        const uint64_t mark = ++generation;
+        for (size_t b = 0; b < body_count; ++b) {
+            const Body& body = bodies_[b];
+            std::vector<int32_t>& set = now[b];
+            set.clear();
+            const auto add = [&](int32_t s) {
+                if (stamp[static_cast<size_t>(s)] != mark) {
+                    stamp[static_cast<size_t>(s)] = mark;
+                    set.push_back(s);
+                }
+            };
+            for (const int32_t a : body.accepts)
+                add(a);
+            if (q < n) {
+                for (const int32_t t : later[b]) {
+                    const size_t ti = static_cast<size_t>(t);
+                    for (int32_t k = match_row_[ti]; k < match_row_[ti + 1]; ++k) {
+                        const int32_t p = match_pred_[static_cast<size_t>(k)];
+                        if (sets_[static_cast<size_t>(states_[static_cast<size_t>(p)].set)]
+                                 [byte(q)])
+                            add(p);
+                    }
+                }
+            }
+            const size_t seeds = set.size();
+            close(set, stamp, mark, false);
+
+            const bool top = body.lookahead == -1;
+            if (top && q != 0) continue;
+            // The body is entered here: ^ holds and \b sees no character before.
+            bool holds;
+            if (!body.begin_sensitive) {
+                holds = stamp[static_cast<size_t>(body.start)] == mark;
+            } else {
+                const uint64_t begin_mark = ++generation;
+                begin_set.assign(set.begin(), set.begin() + static_cast<std::ptrdiff_t>(seeds));
+                for (const int32_t s : begin_set)
+                    begin_stamp[static_cast<size_t>(s)] = begin_mark;
+                close(begin_set, begin_stamp, begin_mark, true);
+                holds = begin_stamp[static_cast<size_t>(body.start)] == begin_mark;
+            }
+            if (top) {
+                answer = holds;
+            } else {
+                lookahead_holds[static_cast<size_t>(body.lookahead)] = holds ? 1 : 0;
+            }
+        }
+        std::swap(later, now);
+    }
+    return answer;
+}

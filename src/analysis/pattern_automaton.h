@@ -1,0 +1,87 @@
+// ECMAScript patterns matched in time linear in the text, for standard libraries whose
+// std::regex has no such mode.
+//
+// The pattern is read exactly as the breadth-first ("polynomial") mode of GCC's std::regex reads
+// it: the same tokens, the same automaton state by state (so the same state limit is met at
+// the same point), the same errors, the same character classes in the global C++ locale. Back-
+// references are refused, as that mode refuses them. The answer for a text is whether some path
+// through the automaton reaches its accept state; it is found by one sweep over the text from
+// its end, keeping for every position the set of states from which the accept state can be
+// reached. Lookaheads are answered in the same sweep, so the work per character is bounded by
+// the size of the automaton: linear time in the text for a fixed pattern, no recursion (neither
+// with the text nor with the pattern's nesting), memory proportional to the automaton.
+#ifndef TAVRIN_ANALYSIS_PATTERN_AUTOMATON_H
+#define TAVRIN_ANALYSIS_PATTERN_AUTOMATON_H
+
+#include <bitset>
+#include <cstdint>
+#include <regex>
+#include <string_view>
+#include <vector>
+
+class PatternAutomaton {
+public:
+    // Largest automaton built, in states (the limit GCC's std::regex applies).
+    static constexpr size_t kMaxStates = 100000;
+
+    // Compiles `pattern`; groups nest on the heap, not the call stack.
+    explicit PatternAutomaton(std::string_view pattern);
+
+    bool valid() const { return valid_; }
+    // Why the pattern was refused, as std::regex_error would say; meaningful when !valid().
+    std::regex_constants::error_type error() const { return error_; }
+    // Number of states of a valid automaton.
+    size_t size() const { return states_.size(); }
+
+    // Does the pattern match at the start of `text`, with any end (std::regex_search with
+    // match_continuous)? `^` holds only at the start of the text. False for an invalid pattern.
+    bool matches_prefix(std::string_view text) const;
+
+    enum class Op : uint8_t {
+        alternative,
+        repeat,
+        subexpr_begin,
+        subexpr_end,
+        dummy,
+        line_begin,
+        line_end,
+        word_bound,
+        lookahead,
+        match,
+        accept,
+    };
+    struct State {
+        Op op = Op::dummy;
+        bool neg = false;   // word_bound: \B; lookahead: (?!...); repeat: lazy
+        int32_t next = -1;  // the following state
+        int32_t alt = -1;   // alternative / repeat: the other branch; lookahead: its body
+        int32_t set = -1;   // match: index into sets_
+    };
+
+private:
+    friend class PatternCompiler;
+
+    struct Body {  // the top-level automaton or one lookahead's
+        int32_t start = -1;
+        int32_t lookahead = -1;  // the lookahead state whose body this is; -1 for the top level
+        std::vector<int32_t> accepts;
+        bool begin_sensitive = false;  // holds ^ or \b, which read differently at its start
+    };
+
+    void prepare_sweep();
+
+    bool valid_ = false;
+    std::regex_constants::error_type error_ = std::regex_constants::error_space;
+    std::vector<State> states_;
+    std::vector<std::bitset<256>> sets_;
+    bool word_char_[256] = {};
+
+    // Derived once for the sweep. Bodies are ordered inner lookaheads first, the top level last.
+    std::vector<Body> bodies_;
+    std::vector<int32_t> body_of_;  // -1: a state no path reaches
+    // Predecessors within the same body, in compressed rows: through an edge that consumes no
+    // character (possibly conditional), and through a character match.
+    std::vector<int32_t> eps_row_, eps_pred_, match_row_, match_pred_;
+};
+
+#endif  // TAVRIN_ANALYSIS_PATTERN_AUTOMATON_H
