@@ -96,6 +96,19 @@ private:
             set(Tok::ord_char, c);
             return;
         }
+        // Tokens of one character.
+        static constexpr struct {
+            char c;
+            Tok token;
+        } kSingle[] = {{')', Tok::subexpr_end}, {'^', Tok::line_begin}, {'$', Tok::line_end},
+                       {'.', Tok::anychar},     {'*', Tok::closure0},   {'+', Tok::closure1},
+                       {'?', Tok::opt},         {'|', Tok::alternation}};
+        for (const auto& single : kSingle) {
+            if (c == single.c) {
+                token_ = single.token;
+                return;
+            }
+        }
         switch (c) {
             case '\\':
                 if (cur_ == end_) fail(rc::error_escape);
@@ -116,9 +129,6 @@ private:
                     token_ = Tok::subexpr_begin;
                 }
                 return;
-            case ')':
-                token_ = Tok::subexpr_end;
-                return;
             case '[':
                 state_ = State::in_bracket;
                 if (cur_ != end_ && *cur_ == '^') {
@@ -131,27 +141,6 @@ private:
             case '{':
                 state_ = State::in_brace;
                 token_ = Tok::interval_begin;
-                return;
-            case '^':
-                token_ = Tok::line_begin;
-                return;
-            case '$':
-                token_ = Tok::line_end;
-                return;
-            case '.':
-                token_ = Tok::anychar;
-                return;
-            case '*':
-                token_ = Tok::closure0;
-                return;
-            case '+':
-                token_ = Tok::closure1;
-                return;
-            case '?':
-                token_ = Tok::opt;
-                return;
-            case '|':
-                token_ = Tok::alternation;
                 return;
             default:  // NUL, ']' and '}' stand for themselves
                 set(Tok::ord_char, c);
