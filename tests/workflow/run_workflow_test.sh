@@ -194,9 +194,10 @@ else
     fail "edit: $rerun batches ran again, expected 1"
 fi
 
-# ---- 4. A listed path Tavrin cannot open (a directory), in the fifth of nine batches. ----
-mkdir trees/subdir
-{ head -n 30 trees.txt; echo trees/subdir; tail -n +31 trees.txt; } > trees-unopenable.txt
+# ---- 4. A listed path Tavrin cannot open, in the fifth of nine batches: a socket, which no
+# one can open as a file, not even root. ----
+python3 -c 'import socket, sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])' trees/unopenable
+{ head -n 30 trees.txt; echo trees/unopenable; tail -n +31 trees.txt; } > trees-unopenable.txt
 run_workflow unopenable "tree_list: trees-unopenable.txt" "prefix: Choano" "group_file: groups.txt" \
     "batch_size: 7"
 if [ "$wf_status" -eq 0 ]; then
@@ -204,7 +205,7 @@ if [ "$wf_status" -eq 0 ]; then
 elif [ -e run-unopenable/report.tsv ] || [ -e run-unopenable/report.summary.tsv ]; then
     fail "unopenable: a joined report or summary was written for a failed run"
 elif ! grep -q "status 15" run-unopenable/snakemake.out ||
-    ! grep -q "The file trees/subdir is not opened" run-unopenable/snakemake.out; then
+    ! grep -q "The file trees/unopenable is not opened" run-unopenable/snakemake.out; then
     fail "unopenable: the failing batch's status and diagnostics are not shown"
     show_snakemake unopenable
 else
