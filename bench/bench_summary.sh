@@ -15,6 +15,8 @@ set -euo pipefail
 export LC_ALL=C
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=bench/common.sh
+source "$root/bench/common.sh"
 build=$root/build-bench
 data=$root/bench/data
 out_dir=$root/bench/out
@@ -25,14 +27,7 @@ while [[ $# -gt 0 ]]; do
             runs=${2:?--runs needs a number}
             shift
             ;;
-        -h | --help)
-            awk 'NR > 1 && !/^#/ { exit } NR > 1 { sub(/^# ?/, ""); print }' "${BASH_SOURCE[0]}"
-            exit 0
-            ;;
-        *)
-            echo "unknown option: $1" >&2
-            exit 2
-            ;;
+        *) bench_other_option "$1" "${BASH_SOURCE[0]}" ;;
     esac
     shift
 done
@@ -85,7 +80,6 @@ time_once() {
     awk -v a="$t0" -v b="$t1" '{ printf "%.4f %.2f\n", b - a, $1 + $2 }' "$work/cpu"
 }
 
-median() { cut -d' ' -f"${1:-1}" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 rows=()
 declare -A seconds cpu_seconds

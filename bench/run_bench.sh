@@ -22,6 +22,8 @@ set -euo pipefail
 export LC_ALL=C
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=bench/common.sh
+source "$root/bench/common.sh"
 build=$root/build-bench
 data=$root/bench/data
 out_dir=$root/bench/out
@@ -38,21 +40,14 @@ while [[ $# -gt 0 ]]; do
             shift
             ;;
         --compare)
-            spec=${2:?--compare needs LABEL=BINARY}
-            [[ $spec == *=* ]] || { echo "--compare needs LABEL=BINARY" >&2; exit 2; }
-            compare_labels+=("${spec%%=*}")
-            compare_bins+=("$(cd "$(dirname "${spec#*=}")" && pwd)/$(basename "${spec#*=}")")
-            [[ -x ${compare_bins[-1]} ]] || { echo "not an executable: ${spec#*=}" >&2; exit 2; }
+            pair=${2:?--compare needs LABEL=BINARY}
+            [[ $pair == *=* ]] || { echo "--compare needs LABEL=BINARY" >&2; exit 2; }
+            compare_labels+=("${pair%%=*}")
+            compare_bins+=("$(cd "$(dirname "${pair#*=}")" && pwd)/$(basename "${pair#*=}")")
+            [[ -x ${compare_bins[-1]} ]] || { echo "not an executable: ${pair#*=}" >&2; exit 2; }
             shift
             ;;
-        -h | --help)
-            awk 'NR > 1 && !/^#/ { exit } NR > 1 { sub(/^# ?/, ""); print }' "${BASH_SOURCE[0]}"
-            exit 0
-            ;;
-        *)
-            echo "unknown option: $1" >&2
-            exit 2
-            ;;
+        *) bench_other_option "$1" "${BASH_SOURCE[0]}" ;;
     esac
     shift
 done
@@ -164,7 +159,6 @@ take_status() {
     echo "${status:-0}"
 }
 
-median() { sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.6f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 runs_for() { # bytes
     if [[ -n ${force_runs:-} ]]; then
