@@ -2,13 +2,12 @@
 
 #include <cstdint>
 #include <deque>
-#include <fstream>
-#include <iterator>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
 #include "tree/huge_pages.h"
+#include "tree/tree_file.h"
 
 #if __has_include(<sys/stat.h>)
 #include <sys/stat.h>
@@ -242,10 +241,8 @@ GroupRelations::LoadResult GroupRelations::load(const std::string& path, std::si
     }
 
     // A directory opens on some systems but yields nothing: it is a file that cannot be read.
-    std::ifstream file(path, std::ios::binary);
-    if (!file.is_open() || stamp.is_directory) return LoadResult::kUnreadable;
-    const std::string text((std::istreambuf_iterator<char>(file)),
-                           std::istreambuf_iterator<char>());
+    std::string text;
+    if (stamp.is_directory || !tavrin::read_file(path, text)) return LoadResult::kUnreadable;
 
     // Appending works on a fresh index holding the pairs so far: other holders of the current
     // relations keep them unchanged.

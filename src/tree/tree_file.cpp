@@ -41,7 +41,11 @@ void drop_line_breaks(std::string& text) {
     text.resize(kept);
 }
 
+}  // namespace
+
 #if defined(TAVRIN_POSIX_FILES)
+
+namespace {
 
 class Descriptor {
 public:
@@ -72,7 +76,9 @@ long long read_into(int fd, std::string& text, std::size_t at) {
     return static_cast<long long>(done - at);
 }
 
-bool read_whole(const std::string& path, std::string& text) {
+}  // namespace
+
+bool read_file(const std::string& path, std::string& text) {
     int fd;
     do {
         fd = open(path.c_str(), O_RDONLY);
@@ -110,7 +116,7 @@ bool read_whole(const std::string& path, std::string& text) {
 
 #else
 
-bool read_whole(const std::string& path, std::string& text) {
+bool read_file(const std::string& path, std::string& text) {
     std::ifstream file(path, std::ios::binary);
     if (!file.is_open()) return false;
     text.clear();
@@ -132,10 +138,8 @@ bool read_whole(const std::string& path, std::string& text) {
 
 #endif
 
-}  // namespace
-
 bool read_tree_file(const std::string& path, std::string& text) {
-    if (!read_whole(path, text)) return false;
+    if (!read_file(path, text)) return false;
     drop_line_breaks(text);
     return true;
 }

@@ -1,4 +1,4 @@
-// Reading the text of a tree file.
+// Reading whole files: a tree file's text, and any file's bytes.
 #ifndef TAVRIN_TREE_TREE_FILE_H
 #define TAVRIN_TREE_TREE_FILE_H
 
@@ -13,6 +13,10 @@ namespace tavrin {
 // The text is read once, straight into its final buffer (sized from the file for regular files),
 // and the line breaks are removed in place: hand it on with std::move to keep it the only copy.
 bool read_tree_file(const std::string& path, std::string& text);
+
+// Replaces `text` with the file's bytes, read the same way. False when the file cannot be opened
+// or read; a directory reads as empty.
+bool read_file(const std::string& path, std::string& text);
 
 }  // namespace tavrin
 
