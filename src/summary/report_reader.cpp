@@ -1,11 +1,11 @@
 #include "summary/report_reader.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include "tree/numbers.h"
 
 namespace summary {
 
@@ -72,13 +72,11 @@ Parsed parse_decimal(std::string_view text, double& value) {
         return Parsed::kNumber;
     }
     if (!is_decimal(text)) return Parsed::kInvalid;
-    // The grammar is checked above, so strtod reads exactly these bytes. The program never sets
-    // a locale, so its decimal point is '.'.
-    const std::string copy(text);
-    errno = 0;
-    value = std::strtod(copy.c_str(), nullptr);
-    if (errno == ERANGE && std::isinf(value)) return Parsed::kOutOfRange;
-    return Parsed::kNumber;  // an underflow reads as the nearest double, 0 at worst
+    // The grammar is checked above, so the number read is the whole text, with '.' as its
+    // decimal point whatever the locale. Only an overflow reads as infinity here; an underflow
+    // reads as the nearest double, 0 at worst.
+    value = tavrin::read_number(text.data(), text.data() + text.size());
+    return std::isinf(value) ? Parsed::kOutOfRange : Parsed::kNumber;
 }
 
 }  // namespace
