@@ -153,13 +153,13 @@ bool ReportReader::read_line(std::string_view line, const std::string& name,
 
 bool ReportReader::read(std::istream& in, const std::string& name) {
     constexpr std::size_t kChunk = 1 << 20;
-    std::vector<char> chunk(kChunk);
+    chunk_.resize(kChunk);
     std::string partial;  // the start of a line that continues in the next chunk
     std::size_t line_number = 0;
     while (in) {
-        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        in.read(chunk_.data(), static_cast<std::streamsize>(chunk_.size()));
         const std::size_t got = static_cast<std::size_t>(in.gcount());
-        const char* at = chunk.data();
+        const char* at = chunk_.data();
         const char* const end = at + got;
         while (at < end) {
             const char* newline = static_cast<const char*>(std::memchr(at, '\n', end - at));
