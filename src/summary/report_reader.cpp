@@ -1,11 +1,11 @@
 #include "summary/report_reader.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include "tree/numbers.h"
 
 namespace summary {
 
@@ -72,13 +72,11 @@ Parsed parse_decimal(std::string_view text, double& value) {
         return Parsed::kNumber;
     }
     if (!is_decimal(text)) return Parsed::kInvalid;
-    // The grammar is checked above, so strtod reads exactly these bytes. The program never sets
-    // a locale, so its decimal point is '.'.
-    const std::string copy(text);
-    errno = 0;
-    value = std::strtod(copy.c_str(), nullptr);
-    if (errno == ERANGE && std::isinf(value)) return Parsed::kOutOfRange;
-    return Parsed::kNumber;  // an underflow reads as the nearest double, 0 at worst
+    // The grammar is checked above, so the number read is the whole text, with '.' as its
+    // decimal point whatever the locale. Only an overflow reads as infinity here; an underflow
+    // reads as the nearest double, 0 at worst.
+    value = tavrin::read_number(text.data(), text.data() + text.size());
+    return std::isinf(value) ? Parsed::kOutOfRange : Parsed::kNumber;
 }
 
 }  // namespace
@@ -155,13 +153,13 @@ bool ReportReader::read_line(std::string_view line, const std::string& name,
 
 bool ReportReader::read(std::istream& in, const std::string& name) {
     constexpr std::size_t kChunk = 1 << 20;
-    std::vector<char> chunk(kChunk);
+    chunk_.resize(kChunk);
     std::string partial;  // the start of a line that continues in the next chunk
     std::size_t line_number = 0;
     while (in) {
-        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        in.read(chunk_.data(), static_cast<std::streamsize>(chunk_.size()));
         const std::size_t got = static_cast<std::size_t>(in.gcount());
-        const char* at = chunk.data();
+        const char* at = chunk_.data();
         const char* const end = at + got;
         while (at < end) {
             const char* newline = static_cast<const char*>(std::memchr(at, '\n', end - at));

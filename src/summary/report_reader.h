@@ -6,6 +6,7 @@
 #include <istream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "summary/tally.h"
 
@@ -49,6 +50,7 @@ private:
     bool in_tree_ = false;
     std::string error_;
     std::string problem_;
+    std::vector<char> chunk_;  // the block read, kept from one source to the next
 };
 
 }  // namespace summary

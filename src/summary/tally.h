@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tree/chunked_stack.h"
+
 namespace summary {
 
 // One line of the summary table.
@@ -80,7 +82,8 @@ private:
         std::size_t pair = 0;
     };
     std::vector<Slot> slots_;
-    std::vector<Reading> readings_;
+    // One per tree and pair, as many as the report has rows: stored by chunks, never moved.
+    tavrin::ChunkedStack<Reading> readings_;
     std::string key_;  // reused lookup buffer
     std::size_t tree_count_ = 0;
     std::size_t trees_with_sister_ = 0;

@@ -63,6 +63,11 @@ public:
                 visit(*p);
         }
     }
+    template <typename Visit>
+    void for_each(Visit visit) const {
+        // Nothing is written: the visit sees every element as const.
+        const_cast<ChunkedStack*>(this)->for_each([&](const T& value) { visit(value); });
+    }
 
 private:
     struct Chunk {

@@ -7,6 +7,7 @@
 
 #include "summary/report_reader.h"
 #include "summary/tally.h"
+#include "support/tree_check.h"
 
 namespace {
 
@@ -54,6 +55,20 @@ TEST(Support, RefusesAnythingElseSayingWhy) {
     EXPECT_EQ(problem, "empty support (a number or n/a expected)");
     EXPECT_FALSE(parse_support("1e999", support, problem));
     EXPECT_EQ(problem, "support '1e999' is out of range");
+}
+
+TEST(Support, DecimalPointIsAPointWhateverTheLocale) {
+    tree_check::CommaDecimalLocale comma;
+    if (!comma.active()) GTEST_SKIP() << "no locale with a decimal comma is installed";
+    Support support;
+    std::string problem;
+    ASSERT_TRUE(parse_support("87.5", support, problem)) << problem;
+    EXPECT_EQ(support.value, 87.5);
+    ASSERT_TRUE(parse_support("2.5e-3", support, problem)) << problem;
+    EXPECT_EQ(support.value, 2.5e-3);
+    double threshold = 0;
+    ASSERT_TRUE(summary::parse_number("0.95", threshold));
+    EXPECT_EQ(threshold, 0.95);
 }
 
 // The error of reading `text` as one source named "r.tsv", or "" when it is read.
