@@ -930,22 +930,27 @@ void PatternAutomaton::prepare_sweep() {
             eps_pred_[static_cast<size_t>(eps_fill[static_cast<size_t>(t)]++)] = p;
         }
     });
+
+    sweep_.later.assign(bodies_.size(), {});
+    sweep_.now.assign(bodies_.size(), {});
+    sweep_.stamp.assign(m, 0);
+    sweep_.begin_stamp.assign(m, 0);
+    sweep_.lookahead_holds.assign(m, 0);
 }
 
 bool PatternAutomaton::matches_prefix(std::string_view text) const {
     if (!valid_) return false;
-    const size_t m = states_.size();
     const size_t n = text.size();
     const size_t body_count = bodies_.size();
     const auto byte = [&](size_t q) { return static_cast<unsigned char>(text[q]); };
 
-    // Per body: the states from which its accept state is reachable reading on from the
-    // position after the current one (`later`), and from the current one (`now`).
-    std::vector<std::vector<int32_t>> later(body_count), now(body_count);
-    std::vector<uint64_t> stamp(m, 0), begin_stamp(m, 0);
-    uint64_t generation = 0;
-    std::vector<int32_t> begin_set;
-    std::vector<char> lookahead_holds(m, 0);  // per lookahead state, at the current position
+    auto& later = sweep_.later;
+    auto& now = sweep_.now;
+    auto& stamp = sweep_.stamp;
+    auto& begin_stamp = sweep_.begin_stamp;
+    uint64_t& generation = sweep_.generation;
+    auto& begin_set = sweep_.begin_set;
+    auto& lookahead_holds = sweep_.lookahead_holds;
     bool answer = false;
 
     for (size_t q = n + 1; q-- > 0;) {

@@ -35,6 +35,8 @@ public:
 
     // Does the pattern match at the start of `text`, with any end (std::regex_search with
     // match_continuous)? `^` holds only at the start of the text. False for an invalid pattern.
+    // The sweep's working sets are kept in the automaton and reused, so a text costs no
+    // allocation: one automaton must not be used from two threads at once.
     bool matches_prefix(std::string_view text) const;
 
     enum class Op : uint8_t {
@@ -82,6 +84,19 @@ private:
     // Predecessors within the same body, in compressed rows: through an edge that consumes no
     // character (possibly conditional), and through a character match.
     std::vector<int32_t> eps_row_, eps_pred_, match_row_, match_pred_;
+
+    // Working sets of matches_prefix, sized once; every call overwrites what it reads.
+    struct Sweep {
+        // Per body: the states from which its accept state is reachable reading on from the
+        // position after the current one (`later`), and from the current one (`now`).
+        std::vector<std::vector<int32_t>> later, now;
+        // A state is in the current set when its stamp equals the current generation.
+        std::vector<uint64_t> stamp, begin_stamp;
+        uint64_t generation = 0;
+        std::vector<int32_t> begin_set;
+        std::vector<char> lookahead_holds;  // per lookahead state, at the current position
+    };
+    mutable Sweep sweep_;
 };
 
 #endif  // TAVRIN_ANALYSIS_PATTERN_AUTOMATON_H

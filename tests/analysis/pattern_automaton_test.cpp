@@ -88,6 +88,19 @@ TEST(PatternAutomaton, VeryLongNamesGetAnAnswer) {
     EXPECT_FALSE(automaton_search("(y+)+z", ys));
 }
 
+// One automaton answers name after name (its working sets are reused): each answer is the one a
+// fresh automaton gives, whatever came before, long or short, lookaheads included.
+TEST(PatternAutomaton, AnswersDoNotDependOnEarlierNames) {
+    const std::vector<std::string> names = {
+        std::string(5000, 'y') + "x", "", "x", "yx-", "Fungi-Sc1", "yy", "-x", "x"};
+    for (const std::string pattern : {"(?=.*x)y", "^(?!.*-)\\w*x", "\\bx(?=-|$)"}) {
+        const PatternAutomaton reused(wrapped(pattern));
+        for (const std::string& name : names)
+            EXPECT_EQ(reused.matches_prefix(name), automaton_search(pattern, name))
+                << pattern << " in " << name.substr(0, 20);
+    }
+}
+
 // Groups nest on the heap: 10,000 levels (the longest pattern the matcher accepts) compile and
 // match, in sanitizer builds too.
 TEST(PatternAutomaton, DeepNestingNeedsNoCallStack) {
