@@ -44,10 +44,6 @@ bool is_c_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-bool is_digit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 }  // namespace
 
 double read_number(const char* first, const char* last) {

@@ -6,6 +6,11 @@
 
 namespace tavrin {
 
+// An ASCII decimal digit, whatever the user's locale.
+inline bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 // Reads a number from the start of [first, last) as atof does in the C locale: leading white
 // space skipped, the longest prefix that forms a number taken, 0 when there is none. Never reads
 // outside the range.
