@@ -34,9 +34,17 @@ AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings) {
     }
     const TargetTest test(*matcher, settings.groups, settings.prefix);
 
-    // Counted on the tree as read: the search may reroot it and the fold may cut a subtree out.
-    result.target_leaves = count_target_leaves(tree.root, test);
-    Phylogeny_Node* target = find_target(tree, test);
+    // A search that reroots answers for the old rooting; the rerooted tree is searched again
+    // and that answer stands.
+    std::size_t tested = 0;
+    Phylogeny_Node* target = search_target(&tree, tree.root, test, &tested);
+    const bool every_leaf_tested = !rerooted && !null_in_error;
+    if (rerooted) {
+        null_in_error = false;
+        target = search_target(&tree, tree.root, test);
+    }
+    // A reroot keeps the leaves; the fold below may cut a subtree out, so count before it.
+    result.target_leaves = every_leaf_tested ? tested : count_target_leaves(tree.root, test);
     result.rerooted = rerooted;
     result.target = target;
     if (target == nullptr) {

@@ -24,7 +24,8 @@ std::size_t count_target_leaves(const Phylogeny_Node* top, const TargetTest& tes
     return count;
 }
 
-Phylogeny_Node* search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetTest& test) {
+Phylogeny_Node* search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetTest& test,
+                              std::size_t* tested) {
     // The search is the recursion "left subtree, right subtree, then the node", kept on an
     // explicit stack so that a ladder of any depth can be searched. A frame's stage says where
     // its node stands; `answer` carries the result of the frame that finished last.
@@ -64,6 +65,7 @@ Phylogeny_Node* search_target(Phylogeny* tree, Phylogeny_Node* start, const Targ
                     stack.pop_back();
                 } else if (x->is_leaf) {
                     answer = test(x) ? x : nullptr;
+                    if (answer != nullptr && tested != nullptr) ++*tested;
                     stack.pop_back();
                 } else {
                     stack[top].stage = kAfterLeft;
@@ -106,19 +108,6 @@ Phylogeny_Node* search_target(Phylogeny* tree, Phylogeny_Node* start, const Targ
         }
     }
     return answer;
-}
-
-}  // namespace tavrin
-
-namespace tavrin {
-
-Phylogeny_Node* find_target(Phylogeny& tree, const TargetTest& test) {
-    Phylogeny_Node* target = search_target(&tree, tree.root, test);
-    if (rerooted) {
-        null_in_error = false;
-        target = search_target(&tree, tree.root, test);
-    }
-    return target;
 }
 
 }  // namespace tavrin

@@ -30,19 +30,16 @@ private:
     std::string_view prefix_;
 };
 
-// The number of leaves below `top` that pass `test`.
+// The number of leaves below `top` that pass `test`, for a search that did not test them all.
 std::size_t count_target_leaves(const Phylogeny_Node* top, const TargetTest& test);
 
 // The target search from `start`: none, `start` itself when every leaf below it is a target
 // leaf, or the node strictly inside it whose leaves are exactly its target leaves. Sets the
 // search flags and, at most once while `rerooted` is clear, reroots `tree` (which may be absent:
-// no reroot is made then).
-Phylogeny_Node* search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetTest& test);
-
-// The target of the whole tree: the search from its root and, when that search rerooted the
-// tree, a second search of the rerooted tree, whose answer stands. The caller clears the search
-// flags first.
-Phylogeny_Node* find_target(Phylogeny& tree, const TargetTest& test);
+// no reroot is made then). Adds the target leaves it tests to `*tested` when given: all of them
+// when the search ends with both flags clear, since it then tests every leaf once.
+Phylogeny_Node* search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetTest& test,
+                              std::size_t* tested = nullptr);
 
 // The sister names of `target` (absent: none), folding its parent out of `tree` when both
 // names agree.
