@@ -24,6 +24,22 @@ std::size_t count_target_leaves(const Phylogeny_Node* top, const TargetTest& tes
     return count;
 }
 
+namespace {
+
+// Moves the root of `tree` onto the edge above `partial`, a partial match that lies strictly
+// inside a child of the node being examined, so it has a parent that is not the root.
+void reroot_above(Phylogeny& tree, Phylogeny_Node* partial) {
+    Phylogeny_Node* a = partial->parent;
+    Phylogeny_Node* b = other_child(a, partial);
+    Phylogeny_Node* old_root = tree.root;
+    tree.root = Phylogeny::reroot(a, b, old_root);
+    // The old root is out of the tree but stays readable until the tree is released.
+    tree.retire_node(old_root);
+    rerooted = true;
+}
+
+}  // namespace
+
 Phylogeny_Node* search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetTest& test,
                               std::size_t* tested) {
     // The search is the recursion "left subtree, right subtree, then the node", kept on an
@@ -42,18 +58,6 @@ Phylogeny_Node* search_target(Phylogeny* tree, Phylogeny_Node* start, const Targ
     };
     std::vector<Frame, tavrin::HugePageAllocator<Frame>> stack{{start, kEnter, nullptr}};
     Phylogeny_Node* answer = nullptr;
-
-    // Only called where the partial match lies strictly inside a child of the node being
-    // examined, so it has a parent that is not the root.
-    auto reroot_above = [&](Phylogeny_Node* partial) {
-        Phylogeny_Node* a = partial->parent;
-        Phylogeny_Node* b = other_child(a, partial);
-        Phylogeny_Node* old_root = tree->root;
-        tree->root = Phylogeny::reroot(a, b, old_root);
-        // The old root is out of the tree but stays readable until the tree is released.
-        tree->retire_node(old_root);
-        rerooted = true;
-    };
 
     while (!stack.empty()) {
         const size_t top = stack.size() - 1;
@@ -91,7 +95,7 @@ Phylogeny_Node* search_target(Phylogeny* tree, Phylogeny_Node* start, const Targ
                 } else if ((r == x->right || l == x->left) && !rerooted && tree != nullptr) {
                     // One side is wholly target, the other only partly: reroot above the
                     // partial match (the left one when both sides qualify) and search again.
-                    reroot_above(r == x->right ? l : r);
+                    reroot_above(*tree, r == x->right ? l : r);
                     stack[top].stage = kAfterRestart;
                     stack.push_back({tree->root, kEnter, nullptr});
                     break;
