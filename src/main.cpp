@@ -6,42 +6,24 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "analysis/report.h"
-#include "analysis/tavrin.h"
+#include "analysis/result.h"
+#include "messages.h"
 #include "tree/phylogeny.h"
 #include "tree/tree_file.h"
 
 namespace {
 
+namespace messages = tavrin::messages;
+
 // Status of every fatal input error: a tree or group file that cannot be read, an unusable
-// pattern. The run ends at once; rows already written stay written.
+// pattern, memory that ran out. The run ends at once; rows already written stay written.
 constexpr int kFatalInputStatus = 15;
-
-constexpr const char* kFileNotOpenedBefore = "The file ";
-constexpr const char* kFileNotOpenedAfter = " is not opened";
-constexpr const char* kCannotWriteOutput = "Couldnt write output: ";
-
-constexpr const char* kHelp =
-    "You can run the program in the following way:\n"
-    "\n"
-    "./Tavrin [-h?] [--groupFile <groupFile>] [--E] <SearchPrefix> <File1> <File2> .....\n"
-    "\n"
-    "\n"
-    "Required Arguments:\n"
-    "<SearchPrefix> \t\t the prefix of the target family or group for which Tavrin will find "
-    "sisters.\n"
-    "<FileX> \t\t file with a single phylogenetic tree in Newik format.\n"
-    "\n"
-    "Optional Arguments:\n"
-    "-h, -? \t\t\t Prints this help message.\n"
-    "--groupFile <groupFile>  Tavrin will use a hierarical clustering of leaf prefixes found in "
-    "<GroupFile>  \n"
-    "\t\t\t to group non-monophyletic sister clades. The format is shown in the included README\n"
-    "--E \t\t\t Tavrin will uses regular expression searching rather than strict exact prefix\n"
-    "\t\t\t matching to find the target group.\n";
 
 struct Options {
     std::string prefix;
@@ -73,17 +55,6 @@ bool parse_options(const std::vector<std::string>& arg, Options& options) {
     return true;
 }
 
-// Analyses one tree and writes its rows. False when a fatal input error ends the run.
-bool analyse(Phylogeny& tree, const Options& options) {
-    const Tavrin analysis =
-        options.group_file.empty()
-            ? Tavrin(&tree, options.prefix, options.use_regex)
-            : Tavrin(&tree, options.prefix, options.group_file, options.use_regex);
-    if (analysis.failure != Tavrin::Failure::kNone) return false;
-    write_rows(std::cout, analysis, options.prefix);
-    return true;
-}
-
 // The reason the report could not be written (an errno value), or 0 while all went out.
 int output_error = 0;
 
@@ -102,8 +73,101 @@ bool flush_report() {
 int finish(int status) {
     if (flush_report()) return status;
     if (output_error != EPIPE) {
-        std::cerr << kCannotWriteOutput << std::strerror(output_error) << std::endl;
+        std::cerr << messages::kCannotWriteOutput << std::strerror(output_error) << std::endl;
     }
+    return kFatalInputStatus;
+}
+
+// The report on standard output: a header line per tree file, then the rows of its tree; the
+// reason a tree has no row goes to standard error.
+class ReportWriter {
+public:
+    explicit ReportWriter(const Options& options) : prefix_(options.prefix) {}
+    void begin_file(const std::string& path) { std::cout << path << ":\n"; }
+    void tree(const tavrin::AnalysisResult& result) {
+        tavrin::write_outcome_message(std::cerr, result);
+        tavrin::write_rows(std::cout, result, prefix_);
+    }
+
+private:
+    std::string prefix_;
+};
+
+// The file loop. `reading` names the file being read or analysed, for a run that ends because
+// memory ran out.
+class FileLoop {
+public:
+    explicit FileLoop(const Options& options) : options_(options) {
+        settings_.prefix = options.prefix;
+        settings_.use_regex = options.use_regex;
+    }
+
+    // Processes the files; the exit status, before the report is flushed.
+    template <typename Writer>
+    int run(const std::vector<std::string>& arg, Writer& writer) {
+        for (size_t i = static_cast<size_t>(options_.first_file); i < arg.size(); ++i) {
+            const std::string& path = arg[i];
+            reading_ = &path;
+            writer.begin_file(path);
+            std::string text;
+            if (!tavrin::read_tree_file(path, text)) {
+                flush_report();
+                std::cerr << messages::kFileNotOpenedBefore << path << messages::kFileNotOpenedAfter
+                          << std::endl;
+                return kFatalInputStatus;
+            }
+            Phylogeny tree(std::move(text));
+            if (tree.root == nullptr) continue;
+            // Rows and diagnostics keep their order on a shared terminal; a report that can no
+            // longer be written ends the run.
+            if (!flush_report()) break;
+            if (!prepare_analysis()) return kFatalInputStatus;
+            reading_ = &path;
+            writer.tree(tavrin::analyse_tree(tree, settings_));
+        }
+        return 0;
+    }
+
+    const std::string& reading() const { return *reading_; }
+
+private:
+    // Loads the group file again (an unchanged one is reused) and compiles the pattern once.
+    // False, with its message written, when either cannot be used.
+    bool prepare_analysis() {
+        if (!options_.group_file.empty()) {
+            reading_ = &options_.group_file;
+            const GroupRelations::LoadResult load =
+                tavrin::load_group_relations(options_.group_file, settings_.groups);
+            tavrin::write_group_file_error(std::cerr, load, options_.group_file);
+            if (load != GroupRelations::LoadResult::kLoaded) return false;
+        }
+        if (settings_.matcher == nullptr) {
+            const std::string error = tavrin::compile_target_test(settings_);
+            if (!error.empty()) {
+                tavrin::write_pattern_error(std::cerr, options_.prefix, error);
+                return false;
+            }
+        }
+        return true;
+    }
+
+    const Options& options_;
+    tavrin::AnalysisSettings settings_;
+    const std::string* reading_ = &options_.prefix;  // replaced before anything is read
+};
+
+// Runs the file loop; memory that runs out ends the run like any fatal input error, after the
+// rows already made.
+template <typename Writer>
+int run_files(const std::vector<std::string>& arg, const Options& options, Writer& writer) {
+    FileLoop loop(options);
+    try {
+        return loop.run(arg, writer);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {  // a string asked to grow past its largest size
+    }
+    flush_report();
+    std::cerr << messages::kOutOfMemory << loop.reading() << std::endl;
     return kFatalInputStatus;
 }
 
@@ -124,24 +188,9 @@ int main(int argc, char** argv) {
     }
     Options options;
     if (!parse_options(arg, options)) {
-        std::cerr << kHelp;
+        std::cerr << messages::kHelp;
         return 0;
     }
-    for (size_t i = static_cast<size_t>(options.first_file); i < arg.size(); ++i) {
-        const std::string& path = arg[i];
-        std::cout << path << ":\n";
-        std::string text;
-        if (!tavrin::read_tree_file(path, text)) {
-            flush_report();
-            std::cerr << kFileNotOpenedBefore << path << kFileNotOpenedAfter << std::endl;
-            return finish(kFatalInputStatus);
-        }
-        Phylogeny tree(std::move(text));
-        if (tree.root == nullptr) continue;
-        // Rows and diagnostics keep their order on a shared terminal; a report that can no
-        // longer be written ends the run.
-        if (!flush_report()) break;
-        if (!analyse(tree, options)) return finish(kFatalInputStatus);
-    }
-    return finish(0);
+    ReportWriter report(options);
+    return finish(run_files(arg, options, report));
 }

@@ -5,9 +5,10 @@
 #include <vector>
 
 #include "analysis/leaf_matching.h"
-#include "analysis/tavrin.h"
+#include "analysis/steps.h"
 #include "tree/walk.h"
 
+namespace tavrin {
 namespace {
 
 // A leaf's rendered text ("%s:%f" of name and length) cut before its first '-'.
@@ -26,7 +27,7 @@ bool distinct_leaf_prefixes(const Phylogeny_Node* top, std::vector<std::string_v
     std::unordered_set<std::string_view> seen;
     std::string_view last;
     bool have_last = false;
-    return tavrin::preorder(top, [&](const Phylogeny_Node* n) {
+    return preorder(top, [&](const Phylogeny_Node* n) {
         if (!n->is_leaf) return n->left != nullptr && n->right != nullptr;
         const std::string_view p = leaf_prefix(n->name);
         // Neighbouring leaves mostly share their prefix: skip the hash for repeats.
@@ -41,16 +42,15 @@ bool distinct_leaf_prefixes(const Phylogeny_Node* top, std::vector<std::string_v
 
 }  // namespace
 
-Phylogeny_Node* Tavrin::whole_tree_by_name(Phylogeny_Node* n, std::string group) const {
-    const bool whole =
-        tavrin::preorder(static_cast<const Phylogeny_Node*>(n), [&](const Phylogeny_Node* x) {
-            if (!x->is_leaf) return x->left != nullptr && x->right != nullptr;
-            return groups.same_group(leaf_prefix(x->name), group);
-        });
-    return n != nullptr && whole ? n : nullptr;
+bool wholly_in_group(const GroupRelations& groups, const Phylogeny_Node* n,
+                     std::string_view group) {
+    return n != nullptr && preorder(n, [&](const Phylogeny_Node* x) {
+               if (!x->is_leaf) return x->left != nullptr && x->right != nullptr;
+               return groups.same_group(leaf_prefix(x->name), group);
+           });
 }
 
-std::string Tavrin::print_name_if_same(Phylogeny_Node* n) const {
+std::string clade_name(const GroupRelations& groups, const Phylogeny_Node* n) {
     if (n == nullptr) return std::string();
     if (n->is_leaf) return rendered_prefix(n);
 
@@ -65,3 +65,5 @@ std::string Tavrin::print_name_if_same(Phylogeny_Node* n) const {
     if (!distinct_leaf_prefixes(n, prefixes)) return std::string();
     return groups.first_group_holding_all(rendered_prefix(leftmost), prefixes);
 }
+
+}  // namespace tavrin

@@ -1,14 +1,34 @@
-// The report rows of one analysed tree.
+// The report: one tab-separated row per sister of an analysed tree, and the messages that say
+// why a tree has no row or why the analysis could not run.
 #ifndef TAVRIN_ANALYSIS_REPORT_H
 #define TAVRIN_ANALYSIS_REPORT_H
 
 #include <ostream>
 #include <string>
 
+#include "analysis/group_relations.h"
+#include "analysis/result.h"
 #include "analysis/tavrin.h"
+
+namespace tavrin {
 
 // One row per sister: `prefix`, tab, sister name, tab, the support value (a double as a default
 // stream writes it: 95, 0.87, 1e-07) or "n/a", line break.
+void write_rows(std::ostream& out, const AnalysisResult& result, const std::string& prefix);
+
+// "TARGET IS ROOT" or "CLADE NOT FOUND" when the result is either; nothing otherwise.
+void write_outcome_message(std::ostream& err, const AnalysisResult& result);
+
+// Why the group file at `path` could not be loaded; nothing when it was.
+void write_group_file_error(std::ostream& err, GroupRelations::LoadResult load,
+                            const std::string& path);
+
+// Why `pattern` cannot be used as a --E pattern.
+void write_pattern_error(std::ostream& err, const std::string& pattern, const std::string& reason);
+
+}  // namespace tavrin
+
+// The rows of a Tavrin analysis, which must have finished without failure.
 void write_rows(std::ostream& out, const Tavrin& analysis, const std::string& prefix);
 
 #endif  // TAVRIN_ANALYSIS_REPORT_H

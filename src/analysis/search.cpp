@@ -4,15 +4,44 @@
 #include <vector>
 
 #include "analysis/leaf_matching.h"
+#include "analysis/steps.h"
 #include "analysis/tavrin.h"
 #include "tree/huge_pages.h"
+#include "tree/walk.h"
 
-bool Tavrin::is_target_leaf(const Phylogeny_Node* leaf) const {
-    if (matcher_->matches(leaf->name)) return true;
-    return groups.same_group(leaf_prefix(leaf->name), prefix_);
+namespace tavrin {
+
+bool TargetTest::operator()(const Phylogeny_Node* leaf) const {
+    if (matcher_.matches(leaf->name)) return true;
+    return groups_.same_group(leaf_prefix(leaf->name), prefix_);
 }
 
-Phylogeny_Node* Tavrin::all_match(Phylogeny_Node* start, std::string prefix) {
+std::size_t count_target_leaves(const Phylogeny_Node* top, const TargetTest& test) {
+    std::size_t count = 0;
+    preorder(top, [&](const Phylogeny_Node* n) {
+        if (n->is_leaf && test(n)) ++count;
+    });
+    return count;
+}
+
+namespace {
+
+// Moves the root of `tree` onto the edge above `partial`, a partial match that lies strictly
+// inside a child of the node being examined, so it has a parent that is not the root.
+void reroot_above(Phylogeny& tree, Phylogeny_Node* partial) {
+    Phylogeny_Node* a = partial->parent;
+    Phylogeny_Node* b = other_child(a, partial);
+    Phylogeny_Node* old_root = tree.root;
+    tree.root = Phylogeny::reroot(a, b, old_root);
+    // The old root is out of the tree but stays readable until the tree is released.
+    tree.retire_node(old_root);
+    rerooted = true;
+}
+
+}  // namespace
+
+Phylogeny_Node* search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetTest& test,
+                              std::size_t* tested) {
     // The search is the recursion "left subtree, right subtree, then the node", kept on an
     // explicit stack so that a ladder of any depth can be searched. A frame's stage says where
     // its node stands; `answer` carries the result of the frame that finished last.
@@ -21,10 +50,6 @@ Phylogeny_Node* Tavrin::all_match(Phylogeny_Node* start, std::string prefix) {
     // search of the new root (the restart) and answers what that answers, and the frames below
     // it on the stack then finish on the rewired tree, reading their nodes' children as these
     // stand now.
-    if (!matcher_ || prefix != prefix_) {
-        prefix_ = prefix;
-        matcher_ = std::make_unique<LeafMatcher>(prefix_, use_regex);
-    }
     enum Stage { kEnter, kAfterLeft, kAfterRight, kAfterRestart };
     struct Frame {
         Phylogeny_Node* node;
@@ -33,18 +58,6 @@ Phylogeny_Node* Tavrin::all_match(Phylogeny_Node* start, std::string prefix) {
     };
     std::vector<Frame, tavrin::HugePageAllocator<Frame>> stack{{start, kEnter, nullptr}};
     Phylogeny_Node* answer = nullptr;
-
-    // Only called where the partial match lies strictly inside a child of the node being
-    // examined, so it has a parent that is not the root.
-    auto reroot_above = [&](Phylogeny_Node* partial) {
-        Phylogeny_Node* a = partial->parent;
-        Phylogeny_Node* b = a->left == partial ? a->right : a->left;
-        Phylogeny_Node* old_root = tree->root;
-        tree->root = Phylogeny::reroot(a, b, old_root);
-        // The old root is out of the tree but stays readable until the tree is released.
-        tree->retire_node(old_root);
-        rerooted = true;
-    };
 
     while (!stack.empty()) {
         const size_t top = stack.size() - 1;
@@ -55,7 +68,8 @@ Phylogeny_Node* Tavrin::all_match(Phylogeny_Node* start, std::string prefix) {
                     answer = nullptr;
                     stack.pop_back();
                 } else if (x->is_leaf) {
-                    answer = is_target_leaf(x) ? x : nullptr;
+                    answer = test(x) ? x : nullptr;
+                    if (answer != nullptr && tested != nullptr) ++*tested;
                     stack.pop_back();
                 } else {
                     stack[top].stage = kAfterLeft;
@@ -81,7 +95,7 @@ Phylogeny_Node* Tavrin::all_match(Phylogeny_Node* start, std::string prefix) {
                 } else if ((r == x->right || l == x->left) && !rerooted && tree != nullptr) {
                     // One side is wholly target, the other only partly: reroot above the
                     // partial match (the left one when both sides qualify) and search again.
-                    reroot_above(r == x->right ? l : r);
+                    reroot_above(*tree, r == x->right ? l : r);
                     stack[top].stage = kAfterRestart;
                     stack.push_back({tree->root, kEnter, nullptr});
                     break;
@@ -99,3 +113,5 @@ Phylogeny_Node* Tavrin::all_match(Phylogeny_Node* start, std::string prefix) {
     }
     return answer;
 }
+
+}  // namespace tavrin

@@ -1,19 +1,16 @@
 // Sister collection: the clade next to the target, and the rest of the tree merged into one name
 // on the way up to the root.
 #include <string>
+#include <vector>
 
-#include "analysis/tavrin.h"
+#include "analysis/steps.h"
 
+namespace tavrin {
 namespace {
 
 // The upward walk takes at most this many steps before the root step; clades further out are
 // left unread.
 constexpr int kMaxWalkSteps = 11;
-
-Phylogeny_Node* sibling_of(const Phylogeny_Node* node) {
-    const Phylogeny_Node* p = node->parent;
-    return p->left == node ? p->right : p->left;
-}
 
 // One step of the upward walk: the name gathered so far meets the name of the next clade out.
 // The wider of the two wins (the gathered name when each holds the other); when neither holds
@@ -42,39 +39,41 @@ void fold_parent(Phylogeny& tree, Phylogeny_Node* target) {
 
 }  // namespace
 
-void Tavrin::get_sisters() {
+std::vector<std::string> collect_sisters(Phylogeny& tree, Phylogeny_Node* target,
+                                         const GroupRelations& groups) {
     std::string first, second;
     Phylogeny_Node* t = target;
     Phylogeny_Node* p = t ? t->parent : nullptr;
     Phylogeny_Node* g = p ? p->parent : nullptr;
-    Phylogeny_Node* root = tree != nullptr ? tree->root : nullptr;
+    Phylogeny_Node* root = tree.root;
+    auto name_of = [&groups](const Phylogeny_Node* n) { return clade_name(groups, n); };
 
     if (p != nullptr && p == root) {
         // Across the root: the halves of the sibling, not the sibling's own name.
         Phylogeny_Node* s = sibling_of(t);
         if (s->is_leaf) {
-            first = print_name_if_same(s);
+            first = name_of(s);
         } else {
-            first = print_name_if_same(s->left);
-            second = print_name_if_same(s->right);
+            first = name_of(s->left);
+            second = name_of(s->right);
         }
     } else if (p != nullptr) {
-        first = print_name_if_same(sibling_of(t));
+        first = name_of(sibling_of(t));
         Phylogeny_Node* current = sibling_of(p);  // the uncle
         if (g == root) {
             // The uncle's stored name: the whole leaf name, or empty for an internal node.
             second = current->name;
         } else {
-            second = print_name_if_same(current);
+            second = name_of(current);
             // A name that no group joins (empty) ends the walk early.
             for (int steps = 0; steps < kMaxWalkSteps && !second.empty(); ++steps) {
                 if (current->parent->parent == root) break;
                 current = sibling_of(current->parent);
-                second = merge_outward(groups, second, print_name_if_same(current), false);
+                second = merge_outward(groups, second, name_of(current), false);
             }
             if (current->parent->parent == root) {
                 current = sibling_of(current->parent);
-                second = merge_outward(groups, second, print_name_if_same(current), true);
+                second = merge_outward(groups, second, name_of(current), true);
             }
         }
     }
@@ -84,15 +83,13 @@ void Tavrin::get_sisters() {
         second.clear();
     }
     if (p != nullptr && first == second) {
-        if (g != nullptr) fold_parent(*tree, t);
+        if (g != nullptr) fold_parent(tree, t);
         second.clear();
     }
 
-    sisters.clear();
-    if (!second.empty()) {
-        sisters = {first, second};
-    } else if (!first.empty()) {
-        sisters = {first};
-    }
-    sister_count = static_cast<int32_t>(sisters.size());
+    if (!second.empty()) return {first, second};
+    if (!first.empty()) return {first};
+    return {};
 }
+
+}  // namespace tavrin

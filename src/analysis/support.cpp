@@ -1,20 +1,24 @@
 // The support value printed on every row of a tree, or "n/a".
-#include "analysis/tavrin.h"
+#include "analysis/steps.h"
 
-double Tavrin::bootstrap() const {
+namespace tavrin {
+
+double support_value(const Phylogeny& tree, const Phylogeny_Node* target) {
     if (target == nullptr || target->parent == nullptr) return 0;
     const Phylogeny_Node* p = target->parent;
-    if (p != tree->root) return p->support;
+    if (p != tree.root) return p->support;
     // Across the root the target's own parent carries no split: report the sibling's support.
-    const Phylogeny_Node* sibling = p->left == target ? p->right : p->left;
+    const Phylogeny_Node* sibling = sibling_of(target);
     return sibling ? sibling->support : 0;
 }
 
-bool Tavrin::bootstrapIsNull() const {
-    if (sister_count > 1) return false;
+bool support_not_applicable(const Phylogeny& tree, const Phylogeny_Node* target,
+                            const std::vector<std::string>& sisters, const GroupRelations& groups) {
+    if (sisters.size() > 1) return false;
     if (target == nullptr || target->parent == nullptr || sisters.empty()) return false;
     const Phylogeny_Node* p = target->parent;
-    if (p != tree->root) return p->is_leaf;
-    Phylogeny_Node* sibling = p->left == target ? p->right : p->left;
-    return sibling != nullptr && whole_tree_by_name(sibling, sisters[0]) == sibling;
+    if (p != tree.root) return p->is_leaf;
+    return wholly_in_group(groups, sibling_of(target), sisters[0]);
 }
+
+}  // namespace tavrin

@@ -6,7 +6,9 @@
 #include <utility>
 
 #include "analysis/leaf_matching.h"
-#include "analysis/messages.h"
+#include "analysis/report.h"
+#include "analysis/result.h"
+#include "analysis/steps.h"
 
 bool rerooted = false;
 bool null_in_error = false;
@@ -32,50 +34,28 @@ void Tavrin::run(bool with_group_file, const std::string& group_file) {
     }
     // The pattern is compiled once, before the search, so an unusable one is reported before
     // any leaf is tested.
-    matcher_ = std::make_unique<LeafMatcher>(prefix_, use_regex);
-    if (!matcher_->valid()) {
-        std::cerr << tavrin::messages::kInvalidPattern << prefix_ << " (" << matcher_->error()
-                  << ")" << std::endl;
+    tavrin::AnalysisSettings settings{prefix_, use_regex, groups, nullptr};
+    const std::string error = tavrin::compile_target_test(settings);
+    if (!error.empty()) {
+        tavrin::write_pattern_error(std::cerr, prefix_, error);
         failure = Failure::kInvalidPattern;
         return;
     }
+    matcher_ = settings.matcher;
     if (tree == nullptr || tree->root == nullptr) return;
 
-    // A search that reroots answers for the old rooting; the rerooted tree is searched again
-    // and that answer stands.
-    target = all_match(tree->root, prefix_);
-    if (rerooted) {
-        null_in_error = false;
-        target = all_match(tree->root, prefix_);
-    }
-    sister_count = 0;
-    if (!matcher_->failure().empty()) {
-        std::cerr << matcher_->failure() << std::endl;
-        failure = Failure::kPatternSearchFailed;
-        target = nullptr;
-    } else if (target == nullptr) {
-        std::cerr << tavrin::messages::kCladeNotFound << std::endl;
-    } else if (target == tree->root) {
-        std::cerr << tavrin::messages::kTargetIsRoot << std::endl;
-    } else {
-        get_sisters();
-    }
+    const tavrin::AnalysisResult result = tavrin::analyse_tree(*tree, settings);
+    target = result.target;
+    sisters = result.sisters;
+    sister_count = static_cast<int32_t>(sisters.size());
+    tavrin::write_outcome_message(std::cerr, result);
 }
 
 void Tavrin::groupConfig(std::string path) {
-    switch (groups.load(path)) {
-        case GroupRelations::LoadResult::kLoaded:
-            return;
-        case GroupRelations::LoadResult::kUnreadable:
-            std::cerr << tavrin::messages::kCannotOpenGroupFile << path << std::endl;
-            failure = Failure::kGroupFileUnreadable;
-            return;
-        case GroupRelations::LoadResult::kTooLarge:
-            std::cerr << tavrin::messages::kGroupFileTooLarge << path << " ("
-                      << GroupRelations::kMaxPairs << " pairs)" << std::endl;
-            failure = Failure::kGroupFileTooLarge;
-            return;
-    }
+    const GroupRelations::LoadResult load = groups.load(path);
+    tavrin::write_group_file_error(std::cerr, load, path);
+    if (load == GroupRelations::LoadResult::kUnreadable) failure = Failure::kGroupFileUnreadable;
+    if (load == GroupRelations::LoadResult::kTooLarge) failure = Failure::kGroupFileTooLarge;
 }
 
 bool Tavrin::sameGroup(std::string a, std::string b) const {
@@ -84,4 +64,34 @@ bool Tavrin::sameGroup(std::string a, std::string b) const {
 
 std::string Tavrin::lowest_common_group(std::string a, std::string b) const {
     return groups.lowest_common_group(a, b);
+}
+
+Phylogeny_Node* Tavrin::all_match(Phylogeny_Node* x, std::string prefix) {
+    if (!matcher_ || prefix != prefix_) {
+        prefix_ = std::move(prefix);
+        matcher_ = std::make_shared<const LeafMatcher>(prefix_, use_regex);
+    }
+    return tavrin::search_target(tree, x, tavrin::TargetTest(*matcher_, groups, prefix_));
+}
+
+Phylogeny_Node* Tavrin::whole_tree_by_name(Phylogeny_Node* n, std::string group) const {
+    return tavrin::wholly_in_group(groups, n, group) ? n : nullptr;
+}
+
+std::string Tavrin::print_name_if_same(Phylogeny_Node* n) const {
+    return tavrin::clade_name(groups, n);
+}
+
+void Tavrin::get_sisters() {
+    sisters.clear();
+    if (tree != nullptr) sisters = tavrin::collect_sisters(*tree, target, groups);
+    sister_count = static_cast<int32_t>(sisters.size());
+}
+
+double Tavrin::bootstrap() const {
+    return tree != nullptr ? tavrin::support_value(*tree, target) : 0;
+}
+
+bool Tavrin::bootstrapIsNull() const {
+    return tree != nullptr && tavrin::support_not_applicable(*tree, target, sisters, groups);
 }

@@ -5,7 +5,9 @@
 // one or two sister clades into `sisters`. `bootstrap` / `bootstrapIsNull` then give the support
 // value printed on every row.
 //
-// The analysis writes its own diagnostics ("CLADE NOT FOUND", an unreadable group file...) on
+// Tavrin runs the steps of analysis/steps.h one by one and keeps their answers in its fields; the
+// driver uses analyse_tree (analysis/result.h) instead, which gives the same answers as a value.
+// The constructor writes its own diagnostics ("CLADE NOT FOUND", an unreadable group file...) on
 // standard error and says in `failure` what stopped it; the caller decides what that means for
 // the run.
 #ifndef TAVRIN_ANALYSIS_TAVRIN_H
@@ -38,7 +40,6 @@ public:
         kGroupFileUnreadable,  // the group file cannot be opened or read
         kGroupFileTooLarge,    // its closure would exceed GroupRelations::kMaxPairs
         kInvalidPattern,       // the --E pattern cannot be used
-        kPatternSearchFailed,  // the pattern engine gave up on a leaf name
     };
 
     Phylogeny* tree = nullptr;         // not owning; a reroot replaces its root
@@ -88,10 +89,9 @@ public:
 
 private:
     void run(bool with_group_file, const std::string& group_file);
-    bool is_target_leaf(const Phylogeny_Node* leaf) const;
 
     std::string prefix_;
-    std::unique_ptr<LeafMatcher> matcher_;
+    std::shared_ptr<const LeafMatcher> matcher_;
 };
 
 #endif  // TAVRIN_ANALYSIS_TAVRIN_H

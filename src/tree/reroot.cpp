@@ -43,8 +43,9 @@ Phylogeny_Node* Phylogeny::reroot(Phylogeny_Node* a, Phylogeny_Node* b, Phylogen
         node = above;
     }
 
-    // Take r out: its remaining child W replaces it under P(k-1).
-    Phylogeny_Node* w = r->left ? r->left : r->right;
+    // Take r out: its remaining child W (the one beside the slot just emptied) replaces it
+    // under P(k-1).
+    Phylogeny_Node* w = other_child(r, nullptr);
     Phylogeny_Node* before_root = r->parent;  // P(k-1)
     slot_of(before_root, r) = w;
     if (w) w->parent = before_root;

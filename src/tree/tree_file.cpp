@@ -1,6 +1,9 @@
 #include "tree/tree_file.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <new>
 
 #include "tree/huge_pages.h"
 
@@ -12,6 +15,9 @@
 
 #include <cerrno>
 #define TAVRIN_POSIX_FILES 1
+#if __has_include(<sys/resource.h>)
+#include <sys/resource.h>
+#endif
 #endif
 #endif
 
@@ -76,6 +82,38 @@ long long read_into(int fd, std::string& text, std::size_t at) {
     return static_cast<long long>(done - at);
 }
 
+// The most memory the process can hope to hold: the smaller of its address-space and data
+// limits and the machine's physical memory. What the system does not say counts as unlimited.
+std::size_t memory_ceiling() {
+    std::size_t ceiling = SIZE_MAX;
+#if defined(RLIMIT_AS) && defined(RLIMIT_DATA)
+    for (const int resource : {RLIMIT_AS, RLIMIT_DATA}) {
+        struct rlimit limit;
+        if (getrlimit(resource, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+            limit.rlim_cur < ceiling) {
+            ceiling = static_cast<std::size_t>(limit.rlim_cur);
+        }
+    }
+#endif
+#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGESIZE)
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long page_size = sysconf(_SC_PAGESIZE);
+    if (pages > 0 && page_size > 0 &&
+        static_cast<std::size_t>(pages) < ceiling / static_cast<std::size_t>(page_size)) {
+        ceiling = static_cast<std::size_t>(pages) * static_cast<std::size_t>(page_size);
+    }
+#endif
+    return ceiling;
+}
+
+// The next size of a full buffer of `capacity` bytes: twice as much, while the old and the new
+// buffer fit in memory together. A stream that never ends (a character device) would grow until
+// the system stops it: past that point the text is refused as memory run out.
+std::size_t grown_capacity(std::size_t capacity) {
+    if (capacity > memory_ceiling() / 3) throw std::bad_alloc();
+    return capacity * 2;
+}
+
 }  // namespace
 
 bool read_file(const std::string& path, std::string& text) {
@@ -108,7 +146,7 @@ bool read_file(const std::string& path, std::string& text) {
         if (got < 0) return false;
         size += static_cast<std::size_t>(got);
         if (size < capacity) break;  // the file ended before the buffer was full
-        capacity *= 2;
+        capacity = grown_capacity(capacity);
     }
     text.resize(size);
     return true;

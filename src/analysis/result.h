@@ -1,0 +1,64 @@
+// The analysis of one tree as a plain value: what the search found, the sister names and the
+// support, computed once and written by whichever writer the driver chose.
+//
+// analyse_tree writes nothing. Beyond the tree it analyses (which a reroot or a parent fold
+// changes in place) it touches only the two process-wide search flags, `rerooted` and
+// `null_in_error`, which it clears when it begins.
+#ifndef TAVRIN_ANALYSIS_RESULT_H
+#define TAVRIN_ANALYSIS_RESULT_H
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analysis/group_relations.h"
+#include "tree/phylogeny.h"
+
+class LeafMatcher;
+
+namespace tavrin {
+
+// How the analysis of one tree ended.
+enum class Outcome {
+    kSisters,       // at least one sister is named
+    kUnnamed,       // the target clade was found, but no sister could be named
+    kNotAClade,     // some leaves are target leaves, but they form no clade, rerooted or not
+    kNoTargetLeaf,  // no leaf is a target leaf
+    kWholeTree,     // every leaf is a target leaf: the target is the root
+};
+
+// The target test of an analysis: the search prefix (or pattern) and the group relations.
+// Compile it once with `compile_target_test`; load the groups with `load_group_relations`.
+struct AnalysisSettings {
+    std::string prefix;
+    bool use_regex = false;
+    GroupRelations groups;
+    std::shared_ptr<const LeafMatcher> matcher;  // compiled from `prefix` and `use_regex`
+};
+
+// Compiles the target test of `settings`. Returns what is wrong with the pattern, or an empty
+// string when it can be used.
+std::string compile_target_test(AnalysisSettings& settings);
+
+// Loads the group file at `path` into `groups` (replacing what they held). An unchanged file
+// read before is not read again.
+GroupRelations::LoadResult load_group_relations(const std::string& path, GroupRelations& groups);
+
+struct AnalysisResult {
+    Outcome outcome = Outcome::kNoTargetLeaf;
+    Phylogeny_Node* target = nullptr;  // in the analysed tree; absent unless a clade was found
+    std::vector<std::string> sisters;  // 0, 1 or 2 names, none empty, two of them different
+    double support = 0;                // meaningful only with sisters
+    bool support_applies = false;      // false: the rows show "n/a" instead of `support`
+    bool rerooted = false;             // the search rerooted the tree
+    std::size_t target_leaves = 0;     // leaves of the tree as read that pass the target test
+};
+
+// Analyses `tree`, whose root must be present, with compiled `settings`. The tree may be
+// rerooted and have the target's parent folded out, as the result describes it.
+AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings);
+
+}  // namespace tavrin
+
+#endif  // TAVRIN_ANALYSIS_RESULT_H

@@ -1,0 +1,248 @@
+// The analysis as a value: each outcome with its target, sisters, support, reroot and count of
+// target leaves; the same rows and messages as the Tavrin class gives; the settings the driver
+// prepares once (the pattern) and per tree (the group relations).
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "analysis/report.h"
+#include "analysis/result.h"
+#include "analysis/tavrin.h"
+#include "support/analysis_fixtures.h"
+
+namespace {
+
+using analysis_fixtures::kNestedGroups;
+using analysis_fixtures::left_ladder;
+using analysis_fixtures::TempFile;
+using tavrin::AnalysisResult;
+using tavrin::AnalysisSettings;
+using tavrin::Outcome;
+using Names = std::vector<std::string>;
+
+struct Case {
+    const char* tree;
+    const char* prefix;
+    bool use_regex;
+    Outcome outcome;
+    Names sisters;
+    const char* rows;
+    std::size_t target_leaves;
+    bool rerooted;
+};
+
+// Trees of the worked examples, with the nested group list.
+const std::vector<Case>& cases() {
+    static const std::vector<Case> all = {
+        {"((((Choano-a:0.1,Choano-b:0.2)95:0.05,Metazoa-m:0.3)80:0.1,Fungi-f:0.4)70:0.2,"
+         "Fungi-g:0.5);",
+         "Choano",
+         false,
+         Outcome::kSisters,
+         {"Metazoa", "Fungi"},
+         "Choano\tMetazoa\t80\nChoano\tFungi\t80\n",
+         2,
+         false},
+        {"((Choano-a:0.1,Metazoa-m:0.2)60:0.1,(Choano-b:0.1,Choano-c:0.1)85:0.1);",
+         "Choano",
+         false,
+         Outcome::kSisters,
+         {"Metazoa"},
+         "Choano\tMetazoa\tn/a\n",
+         3,
+         true},
+        {"((Choano-a,Choano-b)90,(Fungi-f,Metazoa-m)75);",
+         "Cho.*",
+         true,
+         Outcome::kSisters,
+         {"Fungi", "Metazoa"},
+         "Cho.*\tFungi\t75\nCho.*\tMetazoa\t75\n",
+         2,
+         false},
+        {"((((Choano-a,Choano-b)90,Fungi-f)80,Fungi-g)70,Fungi-h);",
+         "Choano",
+         false,
+         Outcome::kSisters,
+         {"Fungi"},
+         "Choano\tFungi\t80\n",
+         2,
+         false},
+        {"(((Choano-a,Choano-b),Fungi-f),Metazoa-m);",
+         "Choano",
+         false,
+         Outcome::kSisters,
+         {"Fungi", "Metazoa-m"},
+         "Choano\tFungi\t0\nChoano\tMetazoa-m\t0\n",
+         2,
+         false},
+        {"((((Choano-a,Choano-b)90,(Fungi-f,Rhodo-r)40)80,Fungi-g)70,Metazoa-h);",
+         "Choano",
+         false,
+         Outcome::kUnnamed,
+         {},
+         "",
+         2,
+         false},
+        {"(((Choano-1,Metazoa-1),Plantae-1),(Choano-2,Choano-3));",
+         "Choano",
+         false,
+         Outcome::kNotAClade,
+         {},
+         "",
+         3,
+         true},
+        {"((Choano-1,Metazoa-1),(Choano-2,Plantae-1));",
+         "Choano",
+         false,
+         Outcome::kNotAClade,
+         {},
+         "",
+         2,
+         false},
+        {"((Fungi-1,Metazoa-1),Plantae-1);",
+         "Choano",
+         false,
+         Outcome::kNoTargetLeaf,
+         {},
+         "",
+         0,
+         false},
+        {"((Choano-1,Choano-2),Choano-3);", "Choano", false, Outcome::kWholeTree, {}, "", 3, false},
+        // Fungi and Metazoa leaves are Opisthokonta leaves through the group list.
+        {"((Fungi-1,Metazoa-1),Amoebozoa-1);",
+         "Opisthokonta",
+         false,
+         Outcome::kSisters,
+         {"Amoebozoa"},
+         "Opisthokonta\tAmoebozoa\tn/a\n",
+         2,
+         false},
+    };
+    return all;
+}
+
+AnalysisSettings settings_for(const Case& c, const std::string& group_file) {
+    AnalysisSettings settings;
+    settings.prefix = c.prefix;
+    settings.use_regex = c.use_regex;
+    EXPECT_EQ(tavrin::load_group_relations(group_file, settings.groups),
+              GroupRelations::LoadResult::kLoaded);
+    EXPECT_EQ(tavrin::compile_target_test(settings), "");
+    return settings;
+}
+
+std::string rows_of(const AnalysisResult& result, const std::string& prefix) {
+    std::ostringstream out;
+    tavrin::write_rows(out, result, prefix);
+    return out.str();
+}
+
+TEST(AnalysisResult, EveryOutcomeWithWhatItCarries) {
+    const TempFile groups(kNestedGroups);
+    for (const Case& c : cases()) {
+        SCOPED_TRACE(c.tree);
+        const AnalysisSettings settings = settings_for(c, groups.path());
+        Phylogeny tree(c.tree);
+        testing::internal::CaptureStderr();
+        const AnalysisResult result = tavrin::analyse_tree(tree, settings);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // it writes nothing
+        EXPECT_EQ(result.outcome, c.outcome);
+        EXPECT_EQ(result.sisters, c.sisters);
+        EXPECT_EQ(rows_of(result, c.prefix), c.rows);
+        EXPECT_EQ(result.target_leaves, c.target_leaves);
+        EXPECT_EQ(result.rerooted, c.rerooted);
+        EXPECT_EQ(rerooted, c.rerooted);
+        const bool has_target = c.outcome == Outcome::kSisters || c.outcome == Outcome::kUnnamed ||
+                                c.outcome == Outcome::kWholeTree;
+        EXPECT_EQ(result.target != nullptr, has_target);
+        if (c.outcome == Outcome::kWholeTree) {
+            EXPECT_EQ(result.target, tree.root);
+        }
+        if (c.rerooted && has_target) {
+            EXPECT_EQ(result.target, tree.root->right);
+        }
+    }
+}
+
+// The driver's rows and messages come from the result; the Tavrin class keeps giving the same.
+TEST(AnalysisResult, SameRowsAndMessagesAsTheTavrinClass) {
+    const TempFile groups(kNestedGroups);
+    for (const Case& c : cases()) {
+        SCOPED_TRACE(c.tree);
+        Phylogeny by_value(c.tree);
+        const AnalysisResult result =
+            tavrin::analyse_tree(by_value, settings_for(c, groups.path()));
+        std::ostringstream message;
+        tavrin::write_outcome_message(message, result);
+
+        Phylogeny by_class(c.tree);
+        testing::internal::CaptureStderr();
+        const Tavrin analysis(&by_class, c.prefix, groups.path(), c.use_regex);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), message.str());
+        std::ostringstream rows;
+        write_rows(rows, analysis, c.prefix);
+        EXPECT_EQ(rows.str(), rows_of(result, c.prefix));
+        EXPECT_EQ(analysis.sister_count, static_cast<int32_t>(result.sisters.size()));
+        EXPECT_EQ(by_class.root->print(), by_value.root->print());  // same reroot and fold
+    }
+}
+
+TEST(AnalysisResult, EachTreeStartsWithTheSearchFlagsClear) {
+    AnalysisSettings settings;
+    settings.prefix = "Fungi";
+    ASSERT_EQ(tavrin::compile_target_test(settings), "");
+    Phylogeny reroots("((Fungi-1,Metazoa-1),(Fungi-2,Fungi-3));");
+    EXPECT_TRUE(tavrin::analyse_tree(reroots, settings).rerooted);
+    Phylogeny split("((Fungi-1,Metazoa-1),(Fungi-2,Plantae-1));");
+    EXPECT_EQ(tavrin::analyse_tree(split, settings).outcome, Outcome::kNotAClade);
+    EXPECT_TRUE(null_in_error);
+    Phylogeny clade("((Fungi-1,Fungi-2),Metazoa-1);");
+    const AnalysisResult result = tavrin::analyse_tree(clade, settings);
+    EXPECT_EQ(result.outcome, Outcome::kSisters);
+    EXPECT_FALSE(result.rerooted);
+    EXPECT_FALSE(rerooted);
+}
+
+TEST(AnalysisSettings, PatternCompiledOnceAndGroupsReplacedOnlyWhenLoaded) {
+    AnalysisSettings settings;
+    settings.prefix = "(";
+    settings.use_regex = true;
+    EXPECT_NE(tavrin::compile_target_test(settings), "");
+    EXPECT_EQ(settings.matcher, nullptr);
+    settings.prefix = "Fung(?=i)";
+    EXPECT_EQ(tavrin::compile_target_test(settings), "");
+    ASSERT_NE(settings.matcher, nullptr);
+
+    const TempFile groups(kNestedGroups);
+    ASSERT_EQ(tavrin::load_group_relations(groups.path(), settings.groups),
+              GroupRelations::LoadResult::kLoaded);
+    EXPECT_EQ(settings.groups.size(), 6u);
+    // Loaded again for the next tree: replaced, not appended to.
+    ASSERT_EQ(tavrin::load_group_relations(groups.path(), settings.groups),
+              GroupRelations::LoadResult::kLoaded);
+    EXPECT_EQ(settings.groups.size(), 6u);
+    EXPECT_EQ(tavrin::load_group_relations(groups.path() + ".absent", settings.groups),
+              GroupRelations::LoadResult::kUnreadable);
+    EXPECT_EQ(settings.groups.size(), 6u);
+
+    Phylogeny tree("((Fungi-1,Fungi-2),(Metazoa-1,Amoebozoa-1));");
+    const AnalysisResult result = tavrin::analyse_tree(tree, settings);
+    EXPECT_EQ(result.sisters, (Names{"Metazoa", "Amoebozoa"}));
+}
+
+// A million-deep ladder is counted, searched and named without deep recursion.
+TEST(AnalysisResult, MillionDeepLadder) {
+    AnalysisSettings settings;
+    settings.prefix = "Choano";
+    ASSERT_EQ(tavrin::compile_target_test(settings), "");
+    Phylogeny tree(left_ladder("Choano-a", "Choano-b", "Fungi-", 999998));
+    const AnalysisResult result = tavrin::analyse_tree(tree, settings);
+    EXPECT_EQ(result.outcome, Outcome::kSisters);
+    EXPECT_EQ(result.sisters, Names{"Fungi"});
+    EXPECT_EQ(result.target_leaves, 2u);
+    EXPECT_FALSE(result.rerooted);
+}
+
+}  // namespace
