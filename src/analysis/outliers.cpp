@@ -1,137 +1,180 @@
-// The outliers of a tree in three passes over a flat copy of its shape, and their removal.
+// The outliers of a tree in one walk and a pass over its leaves, and their removal.
+//
+// Every edge gives two sides; for a side with `a` target leaves and `b` other leaves in it, out
+// of T target leaves and O others in all:
+//   the leaves below a node   remove T - a + b leaves, T - a of them target leaves, and are
+//                             valid when a >= 1 and b < O (a leaf that is not a target beyond);
+//   all the other leaves      remove O - b + a leaves, a of them target leaves, and are valid
+//                             when b >= 1 and a < T.
+// T and O are known only when the walk ends, but within each kind of side they only shift
+// every cost by the same amount: the walk ranks the sides of a kind by (b - a, -a) and (a - b,
+// a). Validity is settled at the end too: an invalid side of the first kind is one with b = O,
+// the largest b of all, so the walk keeps the best sides with the largest b met so far apart
+// from the best of the others (and likewise for a with the second kind).
 #include "analysis/outliers.h"
 
 #include <cstdint>
 #include <utility>
 
+#include "tree/huge_pages.h"
+
 namespace {
 
-// One node of the tree in preorder. The leaves below a node are the leaves whose rank (their
-// place among the leaves from left to right) lies in [first_leaf, first_leaf + leaves).
-struct FlatNode {
-    uint32_t parent;      // index of the parent; the root names itself
-    uint32_t first_leaf;  // leaves met before this node in preorder
-    uint32_t leaves;      // leaves below the node (1 for a leaf)
-    uint32_t targets;     // target leaves below the node
-};
+template <typename T>
+using BigVector = std::vector<T, tavrin::HugePageAllocator<T>>;
 
-// The tree in preorder, with the leaves from left to right and their target flags.
-struct FlatTree {
-    std::vector<FlatNode> nodes;
-    std::vector<Phylogeny_Node*> leaves;
-    std::vector<char> is_target;
-    uint32_t targets = 0;
-};
-
-// First pass: flattens the tree and asks the test once per leaf. The counts of the leaves hold
-// their own flag; internal nodes are summed up by the second pass.
-FlatTree flatten(Phylogeny_Node* root, const LeafTest& is_target) {
-    FlatTree flat;
-    std::vector<std::pair<Phylogeny_Node*, uint32_t>> stack;
-    if (root != nullptr) stack.emplace_back(root, 0);
-    while (!stack.empty()) {
-        auto [node, parent] = stack.back();
-        stack.pop_back();
-        const auto index = static_cast<uint32_t>(flat.nodes.size());
-        const auto rank = static_cast<uint32_t>(flat.leaves.size());
-        if (node->is_leaf) {
-            const bool target = is_target(node);
-            flat.nodes.push_back({parent, rank, 1, target ? 1u : 0u});
-            flat.leaves.push_back(node);
-            flat.is_target.push_back(target ? 1 : 0);
-            flat.targets += target ? 1 : 0;
-            continue;
-        }
-        flat.nodes.push_back({parent, rank, 0, 0});
-        if (node->right != nullptr) stack.emplace_back(node->right, index);
-        if (node->left != nullptr) stack.emplace_back(node->left, index);
-    }
-    return flat;
-}
-
-// A side of an edge: the leaves below `node`, or with `outside` all the other leaves.
+// A side of an edge: the leaves from rank `first_leaf` on (their place among the leaves from
+// left to right), `leaves` of them, which are the leaves below a node; or with `outside`, all
+// the other leaves.
 struct Side {
-    uint32_t node = 0;
+    uint64_t first_leaf = 0;
+    uint64_t leaves = 0;
     bool outside = false;
 };
 
-// The best sides met so far: the fewest leaves removed, then the fewest target leaves removed,
-// and how many distinct sides reach that.
-class BestSide {
-public:
-    // Offers a side that removes `cost` leaves, `targets_removed` of them target leaves.
-    void offer(Side side, uint64_t cost, uint64_t targets_removed) {
-        const std::pair<uint64_t, uint64_t> key{cost, targets_removed};
-        if (ties_ == 0 || key < key_) {
-            key_ = key;
-            side_ = side;
-            ties_ = 1;
-        } else if (key == key_) {
-            ++ties_;
+// The best sides among some: the least key, one of the sides with it, and how many have it.
+struct Best {
+    std::pair<int64_t, int64_t> key{0, 0};
+    Side side;
+    uint64_t ties = 0;
+
+    // Takes in one side with `key`.
+    void consider(std::pair<int64_t, int64_t> side_key, const Side& one) {
+        if (ties == 0 || side_key < key) {
+            key = side_key;
+            side = one;
+            ties = 1;
+        } else if (side_key == key) {
+            ++ties;
         }
     }
 
-    bool found() const { return ties_ > 0; }
-    bool unique() const { return ties_ == 1; }
-    uint64_t cost() const { return key_.first; }
-    Side side() const { return side_; }
-
-private:
-    std::pair<uint64_t, uint64_t> key_{0, 0};
-    Side side_;
-    uint64_t ties_ = 0;
+    void merge(const Best& other) {
+        if (other.ties == 0) return;
+        if (ties == 0 || other.key < key) {
+            *this = other;
+        } else if (other.key == key) {
+            ties += other.ties;
+        }
+    }
 };
 
-// Offers both sides of the edge above node `v`. A side is valid when it keeps a target leaf and
-// the other side a leaf that is not one.
-void offer_edge(BestSide& best, uint32_t v, const FlatNode& node, uint64_t all_leaves,
-                uint64_t all_targets) {
-    const uint64_t in_targets = node.targets;
-    const uint64_t in_others = node.leaves - node.targets;
-    const uint64_t out_targets = all_targets - in_targets;
-    const uint64_t out_others = (all_leaves - node.leaves) - out_targets;
-    if (in_targets > 0 && out_others > 0) {
-        best.offer({v, false}, out_targets + in_others, out_targets);
-    }
-    if (out_targets > 0 && in_others > 0) {
-        best.offer({v, true}, in_targets + out_others, in_targets);
-    }
-}
-
-// Second pass, children before parents: completes the counts of every node and offers the
-// sides of the edge above it. Of the root's two edges, which split the leaves alike, only the
-// first child's is offered; an edge to an only child splits them as the edge above its parent.
-BestSide best_side(FlatTree& flat) {
-    BestSide best;
-    const uint64_t all_leaves = flat.leaves.size();
-    std::vector<FlatNode>& nodes = flat.nodes;
-    std::vector<uint32_t> children(nodes.size(), 0);
-    for (std::size_t i = 1; i < nodes.size(); ++i)
-        ++children[nodes[i].parent];
-    for (std::size_t i = nodes.size(); i-- > 1;) {
-        const auto v = static_cast<uint32_t>(i);
-        FlatNode& node = nodes[v];
-        FlatNode& parent = nodes[node.parent];
-        // Preorder puts the first child right after its parent.
-        const bool first_child = node.parent + 1 == v;
-        const bool root_edge = node.parent == 0 && !first_child;
-        if (!root_edge && children[node.parent] == 2) {
-            offer_edge(best, v, node, all_leaves, flat.targets);
+// The best sides of one kind, kept apart by whether their `level` (b or a above) is the largest
+// met so far: those are the invalid ones when it is also the total.
+class SideRanking {
+public:
+    void offer(uint64_t level, std::pair<int64_t, int64_t> key, const Side& side) {
+        if (at_max_.ties == 0 || level > max_level_) {
+            below_max_.merge(at_max_);
+            at_max_ = Best{key, side, 1};
+            max_level_ = level;
+        } else if (level == max_level_) {
+            at_max_.consider(key, side);
+        } else {
+            below_max_.consider(key, side);
         }
-        parent.leaves += node.leaves;
-        parent.targets += node.targets;
     }
-    return best;
+
+    // The best valid sides, when the level of an invalid side is `total`.
+    Best valid(uint64_t total) const {
+        Best best = below_max_;
+        if (max_level_ < total) best.merge(at_max_);
+        return best;
+    }
+
+private:
+    Best below_max_;
+    Best at_max_;
+    uint64_t max_level_ = 0;
+};
+
+// What the walk learns: the leaves in file order with the answer of the target test, and the
+// best sides of both kinds.
+struct Census {
+    BigVector<Phylogeny_Node*> leaves;
+    BigVector<unsigned char> is_target;
+    uint64_t targets = 0;
+    SideRanking inside;
+    SideRanking outside;
+};
+
+// An entry of the walk's stack: a node still to visit, or, once its children are on the stack
+// above it, the mark that closes its subtree. Between the two the leaves of the subtree are
+// met, so their counts are the growth of the running counts. Marks are made only for nodes
+// whose edge to their parent is an edge of its own: not the root, not the root's second child
+// (the root's two edges are one edge of the unrooted tree) and not an only child (its edge and
+// its parent's split the leaves alike). Counts are 32-bit here: a tree of 2^32 leaves would
+// take hundreds of GiB as nodes.
+struct Entry {
+    Phylogeny_Node* node;     // absent for a closing mark
+    uint32_t first_leaf;      // a mark: leaves met when the subtree was opened; a node: whether
+                              // its edge is one of its own
+    uint32_t targets_before;  // a mark: target leaves met then
+};
+
+// Ranks both sides of the edge above a node with `a` target leaves and `b` other leaves below,
+// the first of them at rank `first_leaf`.
+void rank_sides(Census& census, uint64_t first_leaf, uint64_t a, uint64_t b) {
+    const Side below{first_leaf, a + b, false};
+    const Side rest{first_leaf, a + b, true};
+    const auto sa = static_cast<int64_t>(a);
+    const auto sb = static_cast<int64_t>(b);
+    if (a > 0) census.inside.offer(b, {sb - sa, -sa}, below);
+    if (b > 0) census.outside.offer(a, {sa - sb, sa}, rest);
 }
 
-// Third pass: the leaves that the winning side removes, from left to right.
-std::vector<Phylogeny_Node*> removed_leaves(const FlatTree& flat, Side side) {
+// The walk, in preorder on its own stack: asks the test once of each leaf and ranks the sides
+// of every edge when the subtree below it closes.
+Census take_census(Phylogeny_Node* root, const LeafTest& is_target) {
+    Census census;
+    BigVector<Entry> stack;
+    if (root != nullptr) stack.push_back({root, 0, 0});
+    while (!stack.empty()) {
+        const Entry entry = stack.back();
+        stack.pop_back();
+        Phylogeny_Node* node = entry.node;
+        const uint64_t met = census.leaves.size();
+        if (node == nullptr) {
+            const uint64_t targets = census.targets - entry.targets_before;
+            rank_sides(census, entry.first_leaf, targets, met - entry.first_leaf - targets);
+        } else if (node->is_leaf) {
+            const bool target = is_target(node);
+            census.leaves.push_back(node);
+            census.is_target.push_back(target ? 1 : 0);
+            census.targets += target ? 1 : 0;
+            if (entry.first_leaf != 0) rank_sides(census, met, target ? 1 : 0, target ? 0 : 1);
+        } else {
+            const uint32_t both = node->left != nullptr && node->right != nullptr ? 1 : 0;
+            if (entry.first_leaf != 0) {
+                stack.push_back(
+                    {nullptr, static_cast<uint32_t>(met), static_cast<uint32_t>(census.targets)});
+            }
+            if (node->right != nullptr) stack.push_back({node->right, node != root ? both : 0, 0});
+            if (node->left != nullptr) stack.push_back({node->left, both, 0});
+        }
+    }
+    return census;
+}
+
+// The best valid sides of both kinds, keyed by leaves removed, then target leaves removed.
+Best best_side(const Census& census) {
+    const auto all_targets = static_cast<int64_t>(census.targets);
+    const auto all_others = static_cast<int64_t>(census.leaves.size()) - all_targets;
+    Best inside = census.inside.valid(static_cast<uint64_t>(all_others));
+    Best outside = census.outside.valid(static_cast<uint64_t>(all_targets));
+    inside.key = {all_targets + inside.key.first, all_targets + inside.key.second};
+    outside.key = {all_others + outside.key.first, outside.key.second};
+    inside.merge(outside);
+    return inside;
+}
+
+// The leaves that the winning side removes, from left to right.
+std::vector<Phylogeny_Node*> removed_leaves(const Census& all, const Side& side) {
     std::vector<Phylogeny_Node*> removed;
-    const FlatNode& node = flat.nodes[side.node];
-    for (std::size_t rank = 0; rank < flat.leaves.size(); ++rank) {
-        const bool below = rank >= node.first_leaf && rank - node.first_leaf < node.leaves;
+    for (uint64_t rank = 0; rank < all.leaves.size(); ++rank) {
+        const bool below = rank >= side.first_leaf && rank - side.first_leaf < side.leaves;
         const bool in_side = below != side.outside;
-        if (in_side != (flat.is_target[rank] != 0)) removed.push_back(flat.leaves[rank]);
+        if (in_side != (all.is_target[rank] != 0)) removed.push_back(all.leaves[rank]);
     }
     return removed;
 }
@@ -139,14 +182,14 @@ std::vector<Phylogeny_Node*> removed_leaves(const FlatTree& flat, Side side) {
 }  // namespace
 
 OutlierSet find_outliers(const Phylogeny& tree, const LeafTest& is_target) {
-    FlatTree flat = flatten(tree.root, is_target);
+    const Census census = take_census(tree.root, is_target);
     OutlierSet result;
-    result.target_leaves = flat.targets;
-    const BestSide best = best_side(flat);
-    if (!best.found()) return result;
-    result.outliers = best.cost();
-    result.ambiguous = !best.unique();
-    if (best.unique() && best.cost() > 0) result.leaves = removed_leaves(flat, best.side());
+    result.target_leaves = census.targets;
+    const Best best = best_side(census);
+    if (best.ties == 0) return result;
+    result.outliers = static_cast<std::size_t>(best.key.first);
+    result.ambiguous = best.ties > 1;
+    if (best.ties == 1 && best.key.first > 0) result.leaves = removed_leaves(census, best.side);
     return result;
 }
 

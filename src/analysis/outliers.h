@@ -39,8 +39,9 @@ struct OutlierSet {
 // Tells whether a leaf is a target leaf.
 using LeafTest = std::function<bool(const Phylogeny_Node*)>;
 
-// Finds the outliers of `tree` (any rooting), asking `is_target` once for each leaf. Three passes
-// over the nodes, in time and memory linear in the tree and without recursion.
+// Finds the outliers of `tree` (any rooting), asking `is_target` once for each leaf: one walk over
+// the nodes and one pass over the leaves, in time and memory linear in the tree and without
+// recursion. `target_leaves` of the answer spares the caller a count of its own.
 OutlierSet find_outliers(const Phylogeny& tree, const LeafTest& is_target);
 
 // Takes each of `leaves` out of `tree`, one after another: the leaf's parent node leaves the tree
