@@ -214,6 +214,19 @@ TEST(Outliers, FewerTargetLeavesRemovedWinsATie) {
     expect_case({"(((F-1,F-2),M-1),(F-3,(M-2,M-3)));", 3, 1, false, {"M-1"}});
 }
 
+TEST(Outliers, AnOnlyChildSplitsTheLeavesAsItsParentDoes) {
+    // Not a shape the reader makes; the edges above a node with one child and above that child
+    // are one split, which must not tie with itself.
+    Phylogeny tree("(((F-1,F-2),M-1),M-2);");
+    Phylogeny_Node* m1 = tree.root->left->right;
+    tree.root->left->right = nullptr;
+    m1->parent = nullptr;
+    tree.retire_subtree(m1);
+    const OutlierSet found = find_outliers(tree, starts_with_f);
+    EXPECT_EQ(found.outliers, std::optional<std::size_t>(0));
+    EXPECT_FALSE(found.ambiguous);
+}
+
 // ---------------------------------------------------------------- setting leaves aside
 
 // The node with `name` among the leaves of `tree`.
