@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Times the search for the leaves that break the target clade (find_outliers) and their removal
+# (set_aside of the three found) against the plain run on the same tree, on the 10^6-leaf
+# balanced tree and the 10^6-deep ladder, and prints a markdown report (also written to
+# bench/out/outliers.md).
+#
+# usage: bench/bench_outliers.sh [--runs N] [--build DIR]
+#   --runs N     rounds per case (default 9); medians are shown
+#   --build DIR  a Release build directory to use instead of building build-bench
+#
+# Two views of the plain run, both in processor time (user + system), which a machine shared
+# with other work disturbs far less than wall time:
+#   in process   tavrin_bench_outliers: reading the file into a tree, the analysis and releasing
+#                both, then, on a freshly read tree, the target test alone, find_outliers and
+#                set_aside (see bench/bench_outliers.cpp);
+#   the program  Tavrin on the same file, timed by /usr/bin/time (10 ms resolution), with its
+#                wall time beside it.
+set -euo pipefail
+export LC_ALL=C
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=bench/common.sh
+source "$root/bench/common.sh"
+build=$root/build-bench
+data=$root/bench/data
+out_dir=$root/bench/out
+runs=9
+own_build=1
+while [[ $# -gt 0 ]]; do
+    case $1 in
+        --runs)
+            runs=${2:?--runs needs a number}
+            shift
+            ;;
+        --build)
+            build=$(cd "${2:?--build needs a directory}" && pwd)
+            own_build=0
+            shift
+            ;;
+        *) bench_other_option "$1" "${BASH_SOURCE[0]}" ;;
+    esac
+    shift
+done
+
+if [[ ! -x /usr/bin/time ]]; then
+    echo "/usr/bin/time is missing: apt-get install time" >&2
+    exit 1
+fi
+if [[ $own_build -eq 1 ]]; then
+    echo "building Release in $build" >&2
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+cmake --build "$build" -j2 --target Tavrin tavrin_gen tavrin_bench_outliers >/dev/null
+mkdir -p "$data" "$out_dir"
+
+report=$out_dir/outliers.md
+{
+    echo "| input | plain run, in process | find_outliers | set_aside (3 leaves) | find + set aside / plain | target test alone | Tavrin: processor, wall |"
+    echo "|---|---:|---:|---:|---:|---:|---:|"
+    for shape in balanced caterpillar; do
+        file=$data/$shape-1000000.nwk
+        # The same file run_bench.sh generates (tavrin_gen is deterministic).
+        [[ -s $file ]] || "$build/bench/tavrin_gen" "$shape" 1000000 "$file" >/dev/null
+        result=$("$build/bench/tavrin_bench_outliers" "$file" Choano "$runs")
+        echo "$result" >&2
+        read -r plain test find aside < <(echo "$result" |
+            sed -n 's/^plain run \([0-9.]*\) ms, read [0-9.]* ms, test \([0-9.]*\) ms, find \([0-9.]*\) ms, set aside \([0-9.]*\) ms$/\1 \2 \3 \4/p')
+        times=$(for _ in $(seq "$runs"); do
+            /usr/bin/time -f '%U %S %e' "$build/Tavrin" Choano "$file" 2>&1 >/dev/null | tail -1
+        done)
+        cpu=$(echo "$times" | awk '{ print $1 + $2 }' | median)
+        wall=$(echo "$times" | median 3)
+        awk -v s="$shape" -v p="$plain" -v t="$test" -v f="$find" -v a="$aside" -v c="$cpu" -v w="$wall" 'BEGIN {
+            printf "| %s, 10^6 leaves | %.0f ms | %.1f ms | %.3f ms | %.1f%% | %.1f ms | %.2f s, %.2f s |\n",
+                s, p, f, a, 100 * (f + a) / p, t, c, w }'
+    done
+} | tee "$report"

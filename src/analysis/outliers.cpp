@@ -1,0 +1,222 @@
+// The outliers of a tree in one walk and a pass over its leaves, and their removal.
+//
+// Every edge gives two sides; for a side with `a` target leaves and `b` other leaves in it, out
+// of T target leaves and O others in all:
+//   the leaves below a node   remove T - a + b leaves, T - a of them target leaves, and are
+//                             valid when a >= 1 and b < O (a leaf that is not a target beyond);
+//   all the other leaves      remove O - b + a leaves, a of them target leaves, and are valid
+//                             when b >= 1 and a < T.
+// T and O are known only when the walk ends, but within each kind of side they only shift
+// every cost by the same amount: the walk ranks the sides of a kind by (b - a, -a) and (a - b,
+// a). Validity is settled at the end too: an invalid side of the first kind is one with b = O,
+// the largest b of all, so the walk keeps the best sides with the largest b met so far apart
+// from the best of the others (and likewise for a with the second kind).
+#include "analysis/outliers.h"
+
+#include <cstdint>
+#include <utility>
+
+#include "tree/huge_pages.h"
+
+namespace {
+
+template <typename T>
+using BigVector = std::vector<T, tavrin::HugePageAllocator<T>>;
+
+// A side of an edge: the leaves from rank `first_leaf` on (their place among the leaves from
+// left to right), `leaves` of them, which are the leaves below a node; or with `outside`, all
+// the other leaves.
+struct Side {
+    uint64_t first_leaf = 0;
+    uint64_t leaves = 0;
+    bool outside = false;
+};
+
+// The best sides among some: the least key, one of the sides with it, and how many have it.
+struct Best {
+    std::pair<int64_t, int64_t> key{0, 0};
+    Side side;
+    uint64_t ties = 0;
+
+    // Takes in one side with `key`.
+    void consider(std::pair<int64_t, int64_t> side_key, const Side& one) {
+        if (ties == 0 || side_key < key) {
+            key = side_key;
+            side = one;
+            ties = 1;
+        } else if (side_key == key) {
+            ++ties;
+        }
+    }
+
+    void merge(const Best& other) {
+        if (other.ties == 0) return;
+        if (ties == 0 || other.key < key) {
+            *this = other;
+        } else if (other.key == key) {
+            ties += other.ties;
+        }
+    }
+};
+
+// The best sides of one kind, kept apart by whether their `level` (b or a above) is the largest
+// met so far: those are the invalid ones when it is also the total.
+class SideRanking {
+public:
+    void offer(uint64_t level, std::pair<int64_t, int64_t> key, const Side& side) {
+        if (at_max_.ties == 0 || level > max_level_) {
+            below_max_.merge(at_max_);
+            at_max_ = Best{key, side, 1};
+            max_level_ = level;
+        } else if (level == max_level_) {
+            at_max_.consider(key, side);
+        } else {
+            below_max_.consider(key, side);
+        }
+    }
+
+    // The best valid sides, when the level of an invalid side is `total`.
+    Best valid(uint64_t total) const {
+        Best best = below_max_;
+        if (max_level_ < total) best.merge(at_max_);
+        return best;
+    }
+
+private:
+    Best below_max_;
+    Best at_max_;
+    uint64_t max_level_ = 0;
+};
+
+// What the walk learns: the leaves in file order with the answer of the target test, and the
+// best sides of both kinds.
+struct Census {
+    BigVector<Phylogeny_Node*> leaves;
+    BigVector<unsigned char> is_target;
+    uint64_t targets = 0;
+    SideRanking inside;
+    SideRanking outside;
+};
+
+// An entry of the walk's stack: a node still to visit, or, once its children are on the stack
+// above it, the mark that closes its subtree. Between the two the leaves of the subtree are
+// met, so their counts are the growth of the running counts. Marks are made only for nodes
+// whose edge to their parent is an edge of its own: not the root, not the root's second child
+// (the root's two edges are one edge of the unrooted tree) and not an only child (its edge and
+// its parent's split the leaves alike). Counts are 32-bit here: a tree of 2^32 leaves would
+// take hundreds of GiB as nodes.
+struct Entry {
+    Phylogeny_Node* node;     // absent for a closing mark
+    uint32_t first_leaf;      // a mark: leaves met when the subtree was opened; a node: whether
+                              // its edge is one of its own
+    uint32_t targets_before;  // a mark: target leaves met then
+};
+
+// Ranks both sides of the edge above a node with `a` target leaves and `b` other leaves below,
+// the first of them at rank `first_leaf`.
+void rank_sides(Census& census, uint64_t first_leaf, uint64_t a, uint64_t b) {
+    const Side below{first_leaf, a + b, false};
+    const Side rest{first_leaf, a + b, true};
+    const auto sa = static_cast<int64_t>(a);
+    const auto sb = static_cast<int64_t>(b);
+    if (a > 0) census.inside.offer(b, {sb - sa, -sa}, below);
+    if (b > 0) census.outside.offer(a, {sa - sb, sa}, rest);
+}
+
+// The walk, in preorder on its own stack: asks the test once of each leaf and ranks the sides
+// of every edge when the subtree below it closes.
+Census take_census(Phylogeny_Node* root, const LeafTest& is_target) {
+    Census census;
+    BigVector<Entry> stack;
+    if (root != nullptr) stack.push_back({root, 0, 0});
+    while (!stack.empty()) {
+        const Entry entry = stack.back();
+        stack.pop_back();
+        Phylogeny_Node* node = entry.node;
+        const uint64_t met = census.leaves.size();
+        if (node == nullptr) {
+            const uint64_t targets = census.targets - entry.targets_before;
+            rank_sides(census, entry.first_leaf, targets, met - entry.first_leaf - targets);
+        } else if (node->is_leaf) {
+            const bool target = is_target(node);
+            census.leaves.push_back(node);
+            census.is_target.push_back(target ? 1 : 0);
+            census.targets += target ? 1 : 0;
+            if (entry.first_leaf != 0) rank_sides(census, met, target ? 1 : 0, target ? 0 : 1);
+        } else {
+            const uint32_t both = node->left != nullptr && node->right != nullptr ? 1 : 0;
+            if (entry.first_leaf != 0) {
+                stack.push_back(
+                    {nullptr, static_cast<uint32_t>(met), static_cast<uint32_t>(census.targets)});
+            }
+            if (node->right != nullptr) stack.push_back({node->right, node != root ? both : 0, 0});
+            if (node->left != nullptr) stack.push_back({node->left, both, 0});
+        }
+    }
+    return census;
+}
+
+// The best valid sides of both kinds, keyed by leaves removed, then target leaves removed.
+Best best_side(const Census& census) {
+    const auto all_targets = static_cast<int64_t>(census.targets);
+    const auto all_others = static_cast<int64_t>(census.leaves.size()) - all_targets;
+    Best inside = census.inside.valid(static_cast<uint64_t>(all_others));
+    Best outside = census.outside.valid(static_cast<uint64_t>(all_targets));
+    inside.key = {all_targets + inside.key.first, all_targets + inside.key.second};
+    outside.key = {all_others + outside.key.first, outside.key.second};
+    inside.merge(outside);
+    return inside;
+}
+
+// The leaves that the winning side removes, from left to right.
+std::vector<Phylogeny_Node*> removed_leaves(const Census& all, const Side& side) {
+    std::vector<Phylogeny_Node*> removed;
+    for (uint64_t rank = 0; rank < all.leaves.size(); ++rank) {
+        const bool below = rank >= side.first_leaf && rank - side.first_leaf < side.leaves;
+        const bool in_side = below != side.outside;
+        if (in_side != (all.is_target[rank] != 0)) removed.push_back(all.leaves[rank]);
+    }
+    return removed;
+}
+
+}  // namespace
+
+OutlierSet find_outliers(const Phylogeny& tree, const LeafTest& is_target) {
+    const Census census = take_census(tree.root, is_target);
+    OutlierSet result;
+    result.target_leaves = census.targets;
+    const Best best = best_side(census);
+    if (best.ties == 0) return result;
+    result.outliers = static_cast<std::size_t>(best.key.first);
+    result.ambiguous = best.ties > 1;
+    if (best.ties == 1 && best.key.first > 0) result.leaves = removed_leaves(census, best.side);
+    return result;
+}
+
+std::size_t set_aside(Phylogeny& tree, const std::vector<Phylogeny_Node*>& leaves) {
+    std::size_t removed = 0;
+    for (Phylogeny_Node* leaf : leaves) {
+        // A removed leaf has no parent left, and neither has a leaf that is the whole tree.
+        if (leaf == nullptr || leaf->parent == nullptr) continue;
+        Phylogeny_Node* parent = leaf->parent;
+        Phylogeny_Node* sibling = parent->left == leaf ? parent->right : parent->left;
+        if (sibling == nullptr) continue;  // not a tree the reader makes
+        Phylogeny_Node* grandparent = parent->parent;
+        sibling->length += parent->length;
+        sibling->parent = grandparent;
+        if (grandparent == nullptr) {
+            tree.root = sibling;
+        } else if (grandparent->left == parent) {
+            grandparent->left = sibling;
+        } else {
+            grandparent->right = sibling;
+        }
+        parent->left = parent->right = nullptr;
+        parent->parent = nullptr;
+        leaf->parent = nullptr;
+        tree.retire_node(parent);
+        tree.retire_subtree(leaf);
+        ++removed;
+    }
+    return removed;
+}

@@ -1,0 +1,361 @@
+// The leaves that break the target clade: the smallest set against an exhaustive search on small
+// random trees, the hand-made cases of each outcome, the removal of leaves, and trees too deep
+// or too large for anything but linear walks.
+#include <gtest/gtest.h>
+
+#include <bitset>
+#include <cstdint>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "analysis/outliers.h"
+#include "support/tree_check.h"
+#include "tree/walk.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+bool starts_with_f(const Phylogeny_Node* leaf) {
+    return leaf->name.rfind("F-", 0) == 0;
+}
+
+Names names_of(const std::vector<Phylogeny_Node*>& leaves) {
+    Names names;
+    for (const Phylogeny_Node* leaf : leaves)
+        names.push_back(leaf->name);
+    return names;
+}
+
+// ---------------------------------------------------------------- exhaustive reference
+
+// The answer worked out from every split of the leaves, as sets: each non-root node gives the
+// leaves below it and the others, and equal splits count once.
+struct Reference {
+    bool found = false;
+    std::size_t outliers = 0;
+    bool ambiguous = false;
+    Names leaves;
+};
+
+Reference exhaustive(const Phylogeny& tree, const std::vector<bool>& target_by_rank) {
+    const Names order = tree_check::leaf_names(tree.root);
+    std::map<std::string, std::size_t> rank;
+    for (std::size_t i = 0; i < order.size(); ++i)
+        rank[order[i]] = i;
+    const uint32_t all = (1u << order.size()) - 1;
+    uint32_t targets = 0;
+    for (std::size_t i = 0; i < order.size(); ++i)
+        targets |= target_by_rank[i] ? 1u << i : 0u;
+
+    std::set<uint32_t> sides;
+    for (const Phylogeny_Node* node : tree_check::preorder<const Phylogeny_Node>(tree.root)) {
+        if (node == tree.root) continue;
+        uint32_t below = 0;
+        for (const std::string& name : tree_check::leaf_names(node))
+            below |= 1u << rank[name];
+        sides.insert(below);
+        sides.insert(all & ~below);
+    }
+    std::map<std::pair<int, int>, std::vector<uint32_t>> sets_by_cost;
+    for (uint32_t side : sides) {
+        if ((side & targets) == 0 || (all & ~side & ~targets) == 0) continue;
+        const uint32_t removed = side ^ targets;
+        const int cost = static_cast<int>(std::bitset<32>(removed).count());
+        const int targets_removed = static_cast<int>(std::bitset<32>(removed & targets).count());
+        sets_by_cost[{cost, targets_removed}].push_back(removed);
+    }
+    Reference ref;
+    if (sets_by_cost.empty()) return ref;
+    const auto& [key, sets] = *sets_by_cost.begin();
+    ref.found = true;
+    ref.outliers = static_cast<std::size_t>(key.first);
+    ref.ambiguous = sets.size() > 1;
+    if (!ref.ambiguous) {
+        for (std::size_t i = 0; i < order.size(); ++i)
+            if (sets[0] & (1u << i)) ref.leaves.push_back(order[i]);
+    }
+    return ref;
+}
+
+// A random rooted tree over the leaves L0 ... L(n-1), joined two at a time in random order.
+std::string random_tree(std::size_t n, std::mt19937& random) {
+    std::vector<std::string> parts;
+    for (std::size_t i = 0; i < n; ++i)
+        parts.push_back("L" + std::to_string(i));
+    while (parts.size() > 1) {
+        std::swap(parts[random() % parts.size()], parts.back());
+        std::string right = parts.back();
+        parts.pop_back();
+        std::swap(parts[random() % parts.size()], parts.back());
+        parts.back() = "(" + parts.back() + "," + right + ")";
+    }
+    return parts[0] + ";";
+}
+
+TEST(Outliers, AgreeWithAnExhaustiveSearchOnSmallRandomTrees) {
+    std::mt19937 random(20261207);
+    std::map<std::string, int> outcomes;
+    for (int round = 0; round < 4000; ++round) {
+        const std::size_t n = 1 + random() % 10;
+        Phylogeny tree(random_tree(n, random));
+        std::vector<bool> target(n);
+        const unsigned percent = 10 + random() % 80;
+        for (std::size_t i = 0; i < n; ++i)
+            target[i] = random() % 100 < percent;
+        const Names order = tree_check::leaf_names(tree.root);
+        std::map<std::string, bool> target_by_name;
+        std::vector<bool> target_by_rank(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            target_by_name[order[i]] = target[i];
+            target_by_rank[i] = target[i];
+        }
+        const OutlierSet found = find_outliers(
+            tree, [&](const Phylogeny_Node* leaf) { return target_by_name[leaf->name]; });
+        const Reference expected = exhaustive(tree, target_by_rank);
+        const std::string trace = tree_check::shape(tree.root);
+
+        std::size_t target_count = 0;
+        for (bool t : target)
+            target_count += t ? 1 : 0;
+        EXPECT_EQ(found.target_leaves, target_count) << trace;
+        ASSERT_EQ(found.outliers.has_value(), expected.found) << trace;
+        if (!expected.found) {
+            ++outcomes["absent"];
+            continue;
+        }
+        EXPECT_EQ(*found.outliers, expected.outliers) << trace;
+        EXPECT_EQ(found.ambiguous, expected.ambiguous) << trace;
+        EXPECT_EQ(names_of(found.leaves), expected.leaves) << trace;
+        ++outcomes[expected.ambiguous ? "ambiguous" : expected.outliers == 0 ? "clade" : "set"];
+
+        // Setting the one set aside leaves a tree whose target leaves are a clade.
+        if (expected.ambiguous || expected.outliers == 0) continue;
+        ASSERT_EQ(set_aside(tree, found.leaves), found.leaves.size());
+        EXPECT_EQ(tree_check::check_links(tree.root), "") << trace;
+        EXPECT_EQ(tree_check::leaf_count(tree.root), n - found.leaves.size());
+        const OutlierSet again = find_outliers(
+            tree, [&](const Phylogeny_Node* leaf) { return target_by_name[leaf->name]; });
+        EXPECT_EQ(again.outliers, std::optional<std::size_t>(0)) << trace;
+    }
+    // Every outcome came up often enough to mean something.
+    for (const char* outcome : {"absent", "ambiguous", "clade", "set"})
+        EXPECT_GT(outcomes[outcome], 100) << outcome;
+}
+
+// ---------------------------------------------------------------- hand-made trees
+
+struct Case {
+    const char* text;
+    std::size_t target_leaves;
+    std::optional<std::size_t> outliers;
+    bool ambiguous;
+    Names leaves;
+};
+
+void expect_case(const Case& c) {
+    Phylogeny tree(c.text);
+    std::size_t asked = 0;
+    const OutlierSet found = find_outliers(tree, [&](const Phylogeny_Node* leaf) {
+        ++asked;
+        return starts_with_f(leaf);
+    });
+    EXPECT_EQ(asked, tree_check::leaf_count(tree.root)) << c.text;  // once per leaf
+    EXPECT_EQ(found.target_leaves, c.target_leaves) << c.text;
+    EXPECT_EQ(found.outliers, c.outliers) << c.text;
+    EXPECT_EQ(found.ambiguous, c.ambiguous) << c.text;
+    EXPECT_EQ(names_of(found.leaves), c.leaves) << c.text;
+}
+
+TEST(Outliers, TargetAlreadyOneSideOfAnEdge) {
+    // Under the given rooting, and across the root (the unrooted tree has the split).
+    expect_case({"((F-1,F-2),(M-1,M-2));", 2, 0, false, {}});
+    expect_case({"(F-1,(F-2,(M-1,M-2)));", 2, 0, false, {}});
+    expect_case({"(M-1,(F-1,M-2));", 1, 0, false, {}});
+}
+
+TEST(Outliers, ContaminantInsideTheClade) {
+    // {M-1}, {F-1} and {F-2} all have one leaf; only {M-1} keeps every target leaf. The winning
+    // side lies below the root's left child: counting the root's two edges apart would tie it
+    // with itself.
+    expect_case({"((F-1,(F-2,M-1)),(M-2,M-3));", 2, 1, false, {"M-1"}});
+    expect_case({"((F-1,(M-1,(F-2,(M-2,F-3)))),(M-3,M-4));", 3, 2, false, {"M-1", "M-2"}});
+}
+
+TEST(Outliers, TargetLeafOutsideTheClade) {
+    expect_case({"((F-1,F-2),((M-1,M-2),(F-3,(M-3,M-4))));", 3, 1, false, {"F-3"}});
+}
+
+TEST(Outliers, LeavesComeInFileOrder) {
+    expect_case({"(M-3,(M-4,((F-1,M-9),((F-2,M-1),(F-3,F-4)))));", 4, 2, false, {"M-9", "M-1"}});
+}
+
+TEST(Outliers, AbsentWithoutATargetOrWithoutAnythingElse) {
+    expect_case({"((M-1,M-2),M-3);", 0, std::nullopt, false, {}});
+    expect_case({"((F-1,F-2),F-3);", 3, std::nullopt, false, {}});
+    expect_case({"F-1;", 1, std::nullopt, false, {}});
+    expect_case({"M-1;", 0, std::nullopt, false, {}});
+    Phylogeny malformed("(F-1,M-1)");
+    const OutlierSet none = find_outliers(malformed, starts_with_f);
+    EXPECT_EQ(none.target_leaves, 0u);
+    EXPECT_FALSE(none.outliers.has_value());
+}
+
+TEST(Outliers, TiesThatNoRuleBreakAreAmbiguous) {
+    // {M-1} and {M-2} remove one leaf each and no target leaf.
+    expect_case({"((F-1,M-1),(F-2,M-2));", 2, 1, true, {}});
+}
+
+TEST(Outliers, FewerTargetLeavesRemovedWinsATie) {
+    // {F-3} and {M-1} both make a clade; setting the non-target leaf aside wins.
+    expect_case({"(((F-1,F-2),M-1),(F-3,(M-2,M-3)));", 3, 1, false, {"M-1"}});
+}
+
+TEST(Outliers, AnOnlyChildSplitsTheLeavesAsItsParentDoes) {
+    // Not a shape the reader makes; the edges above a node with one child and above that child
+    // are one split, which must not tie with itself.
+    Phylogeny tree("(((F-1,F-2),M-1),M-2);");
+    Phylogeny_Node* m1 = tree.root->left->right;
+    tree.root->left->right = nullptr;
+    m1->parent = nullptr;
+    tree.retire_subtree(m1);
+    const OutlierSet found = find_outliers(tree, starts_with_f);
+    EXPECT_EQ(found.outliers, std::optional<std::size_t>(0));
+    EXPECT_FALSE(found.ambiguous);
+}
+
+// ---------------------------------------------------------------- setting leaves aside
+
+// The node with `name` among the leaves of `tree`.
+Phylogeny_Node* leaf_named(const Phylogeny& tree, const std::string& name) {
+    Phylogeny_Node* found = nullptr;
+    tavrin::preorder(tree.root, [&](Phylogeny_Node* node) {
+        if (node->is_leaf && node->name == name) found = node;
+    });
+    return found;
+}
+
+TEST(SetAside, SiblingKeepsItsSupportAndAddsTheParentsLength) {
+    Phylogeny tree("((F-1:1,(F-2:2,M-1:3)80:4)90:5,(M-2:1,M-3:1)70:6);");
+    Phylogeny_Node* f2 = leaf_named(tree, "F-2");
+    Phylogeny_Node* m1 = leaf_named(tree, "M-1");
+    Phylogeny_Node* upper = tree.root->left;
+    EXPECT_EQ(set_aside(tree, {m1}), 1u);
+    EXPECT_EQ(tree_check::check_links(tree.root), "");
+    EXPECT_EQ(tree_check::shape(tree.root), "((F-1,F-2),(M-2,M-3))");
+    EXPECT_EQ(f2->parent, upper);
+    EXPECT_DOUBLE_EQ(f2->length, 6);
+    EXPECT_EQ(f2->support, 0);
+    EXPECT_EQ(m1->name, "M-1");  // still readable after its removal
+
+    // An internal sibling keeps its support too.
+    Phylogeny second("((F-1:1,(F-2:2,M-1:3)80:4)90:5,(M-2:1,M-3:1)70:6);");
+    Phylogeny_Node* inner = second.root->left->right;
+    EXPECT_EQ(set_aside(second, {leaf_named(second, "F-1")}), 1u);
+    EXPECT_EQ(tree_check::check_links(second.root), "");
+    EXPECT_EQ(second.root->left, inner);
+    EXPECT_EQ(inner->support, 80);
+    EXPECT_DOUBLE_EQ(inner->length, 9);
+}
+
+TEST(SetAside, SiblingOfARootParentBecomesTheRoot) {
+    Phylogeny tree("(M-1:1,(F-1:1,F-2:2)90:3)100:0.5;");
+    Phylogeny_Node* clade = tree.root->right;
+    EXPECT_EQ(set_aside(tree, {tree.root->left}), 1u);
+    EXPECT_EQ(tree.root, clade);
+    EXPECT_EQ(clade->parent, nullptr);
+    EXPECT_EQ(clade->support, 90);
+    EXPECT_DOUBLE_EQ(clade->length, 3.5);
+    EXPECT_EQ(tree_check::check_links(tree.root), "");
+}
+
+TEST(SetAside, RemovalsOneAfterAnother) {
+    Phylogeny tree("((A:1,B:2):3,(C:4,D:5):6);");
+    Phylogeny_Node* a = leaf_named(tree, "A");
+    Phylogeny_Node* b = leaf_named(tree, "B");
+    Phylogeny_Node* c = leaf_named(tree, "C");
+    Phylogeny_Node* d = leaf_named(tree, "D");
+    // B is A's sibling when A goes, and goes next; then C's parent is the root.
+    EXPECT_EQ(set_aside(tree, {a, b, c}), 3u);
+    EXPECT_EQ(tree.root, d);
+    EXPECT_DOUBLE_EQ(d->length, 11);
+    EXPECT_EQ(tree_check::check_links(tree.root), "");
+    // A leaf already removed, and a leaf that is the whole tree, stay as they are.
+    EXPECT_EQ(set_aside(tree, {a, d, nullptr}), 0u);
+    EXPECT_EQ(tree.root, d);
+    EXPECT_EQ(names_of({a, b, c}), (Names{"A", "B", "C"}));
+}
+
+// ---------------------------------------------------------------- trees of 10^6 leaves
+
+// "(L1,L2,...)" split in halves down to the leaves, without the final ';'.
+std::string balanced(std::size_t n) {
+    std::string text;
+    struct Item {
+        std::size_t lo, hi;
+        char literal;
+    };
+    std::vector<Item> stack{{0, n, 0}};
+    while (!stack.empty()) {
+        const Item item = stack.back();
+        stack.pop_back();
+        if (item.literal != 0) {
+            text += item.literal;
+        } else if (item.hi - item.lo == 1) {
+            text += "L" + std::to_string(item.lo + 1);
+        } else {
+            const std::size_t mid = item.lo + (item.hi - item.lo) / 2;
+            stack.push_back({0, 0, ')'});
+            stack.push_back({mid, item.hi, 0});
+            stack.push_back({0, 0, ','});
+            stack.push_back({item.lo, mid, 0});
+            stack.push_back({0, 0, '('});
+        }
+    }
+    return text;
+}
+
+std::size_t number_of(const Phylogeny_Node* leaf) {
+    return std::stoul(leaf->name.substr(1));
+}
+
+// Finds the set, sets it aside and finds a clade in what is left.
+void expect_linear(Phylogeny& tree, const LeafTest& is_target, std::size_t targets,
+                   const Names& leaves) {
+    const OutlierSet found = find_outliers(tree, is_target);
+    EXPECT_EQ(found.target_leaves, targets);
+    EXPECT_EQ(found.outliers, std::optional<std::size_t>(leaves.size()));
+    EXPECT_FALSE(found.ambiguous);
+    ASSERT_EQ(names_of(found.leaves), leaves);
+    EXPECT_EQ(set_aside(tree, found.leaves), leaves.size());
+    EXPECT_EQ(tree_check::check_links(tree.root), "");
+    EXPECT_EQ(find_outliers(tree, is_target).outliers, std::optional<std::size_t>(0));
+}
+
+TEST(OutliersDeep, MillionDeepLadder) {
+    Phylogeny tree(tree_check::caterpillar(1000000) + ";");
+    // L1 ... L500000 and L700000, far up the ladder.
+    expect_linear(tree,
+                  [](const Phylogeny_Node* leaf) {
+                      const std::size_t i = number_of(leaf);
+                      return i <= 500000 || i == 700000;
+                  },
+                  500001, {"L700000"});
+}
+
+TEST(OutliersDeep, MillionLeafBalancedTree) {
+    const std::size_t n = 1 << 20;
+    Phylogeny tree(balanced(n) + ";");
+    // The left half but L5, and L(n/2 + 7) from the right half.
+    expect_linear(tree,
+                  [&](const Phylogeny_Node* leaf) {
+                      const std::size_t i = number_of(leaf);
+                      return (i <= n / 2 && i != 5) || i == n / 2 + 7;
+                  },
+                  n / 2, {"L5", "L" + std::to_string(n / 2 + 7)});
+}
+
+}  // namespace
