@@ -5,7 +5,7 @@
 
 #include "analysis/leaf_matching.h"
 #include "analysis/tavrin.h"
-#include "tree/huge_pages.h"
+#include "tree/chunked_stack.h"
 
 bool Tavrin::is_target_leaf(const Phylogeny_Node* leaf) const {
     if (matcher_->matches(leaf->name)) return true;
@@ -31,7 +31,7 @@ Phylogeny_Node* Tavrin::all_match(Phylogeny_Node* start, std::string prefix) {
         Stage stage;
         Phylogeny_Node* left_answer;
     };
-    std::vector<Frame, tavrin::HugePageAllocator<Frame>> stack{{start, kEnter, nullptr}};
+    tavrin::ChunkedStack<Frame> stack{{start, kEnter, nullptr}};
     Phylogeny_Node* answer = nullptr;
 
     // Only called where the partial match lies strictly inside a child of the node being
