@@ -4,10 +4,6 @@
 //   tavrin_bench_groups GROUP_FILE TREE_FILE [ROUNDS]
 //
 // Prints one line per measurement with the median over the rounds.
-#if defined(__linux__) && __has_include(<malloc.h>)
-#include <malloc.h>
-#endif
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -17,6 +13,7 @@
 #include <vector>
 
 #include "analysis/tavrin.h"
+#include "tree/huge_pages.h"
 #include "tree/phylogeny.h"
 #include "tree/walk.h"
 
@@ -47,10 +44,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     // As the driver does: freed memory stays with the process for the next round.
-#if defined(M_MMAP_MAX) && defined(M_TRIM_THRESHOLD)
-    mallopt(M_MMAP_MAX, 0);
-    mallopt(M_TRIM_THRESHOLD, 1 << 30);
-#endif
+    tavrin::keep_freed_memory();
     const std::string group_file = argv[1];
     const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
     std::ifstream in(argv[2], std::ios::binary);

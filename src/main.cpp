@@ -1,8 +1,4 @@
 // Tavrin: for each tree file, the sister clades of the target group and their support.
-#if defined(__linux__) && __has_include(<malloc.h>)
-#include <malloc.h>  // mallopt, where the C library has it
-#endif
-
 #include <cerrno>
 #include <cstring>
 #include <iostream>
@@ -14,6 +10,7 @@
 #include "analysis/report.h"
 #include "analysis/result.h"
 #include "messages.h"
+#include "tree/huge_pages.h"
 #include "tree/phylogeny.h"
 #include "tree/tree_file.h"
 
@@ -176,10 +173,7 @@ int run_files(const std::vector<std::string>& arg, const Options& options, Write
 int main(int argc, char** argv) {
     // Memory once obtained stays with the process: tree after tree reuses the same pages
     // instead of asking the kernel for fresh ones, which is most of the cost of a big tree.
-#if defined(M_MMAP_MAX) && defined(M_TRIM_THRESHOLD)
-    mallopt(M_MMAP_MAX, 0);
-    mallopt(M_TRIM_THRESHOLD, 1 << 30);
-#endif
+    tavrin::keep_freed_memory();
     std::ios::sync_with_stdio(false);
     const std::vector<std::string> arg(argv, argv + argc);
     if (arg.size() == 2 && arg[1] == "--version") {

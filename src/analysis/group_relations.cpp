@@ -116,8 +116,7 @@ struct GroupRelations::Index {
     void publish() {
         // Sized once: a closed taxonomy can hold millions of pairs, and growing step by step
         // would copy them again and again.
-        pairs.reserve(group.size());
-        tavrin::advise_huge_pages(pairs.data(), pairs.capacity() * sizeof(GroupPair));
+        tavrin::reserve_large(pairs, group.size());
         reserve_slots(group.size());
         for (std::size_t p = pairs.size(); p < group.size(); ++p) {
             pairs.push_back(GroupPair{names[group[p]], names[member[p]]});

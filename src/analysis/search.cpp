@@ -6,7 +6,7 @@
 #include "analysis/leaf_matching.h"
 #include "analysis/steps.h"
 #include "analysis/tavrin.h"
-#include "tree/huge_pages.h"
+#include "tree/chunked_stack.h"
 #include "tree/walk.h"
 
 namespace tavrin {
@@ -56,7 +56,7 @@ Phylogeny_Node* search_target(Phylogeny* tree, Phylogeny_Node* start, const Targ
         Stage stage;
         Phylogeny_Node* left_answer;
     };
-    std::vector<Frame, tavrin::HugePageAllocator<Frame>> stack{{start, kEnter, nullptr}};
+    tavrin::ChunkedStack<Frame> stack{{start, kEnter, nullptr}};
     Phylogeny_Node* answer = nullptr;
 
     while (!stack.empty()) {

@@ -4,19 +4,12 @@
 #include <vector>
 
 #include "summary/app.h"
-
-#if defined(__GLIBC__) && __has_include(<malloc.h>)
-#include <malloc.h>
-#define TAVRIN_SUMMARY_KEEP_MEMORY 1
-#endif
+#include "tree/huge_pages.h"
 
 int main(int argc, char** argv) {
-#if defined(TAVRIN_SUMMARY_KEEP_MEMORY)
     // Freed memory stays with the process, so the tables that double as they grow reuse pages
     // instead of asking the kernel for fresh ones (a large part of the time on big reports).
-    mallopt(M_MMAP_MAX, 0);
-    mallopt(M_TRIM_THRESHOLD, 1 << 30);
-#endif
+    tavrin::keep_freed_memory();
     // Standard input is read in large blocks; unsynchronised streams do that directly.
     std::ios::sync_with_stdio(false);
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));

@@ -78,14 +78,15 @@ double median_of(std::vector<double>::iterator begin, std::vector<double>::itera
 std::vector<PairSummary> Tally::summarise(double min_support) const {
     // The supports grouped by pair (a counting sort): pair i owns values[first[i], first[i + 1]).
     std::vector<std::size_t> first(pairs_.size() + 1, 0);
-    readings_.for_each([&first](const Reading& reading) { ++first[reading.pair + 1]; });
+    for (const Reading& reading : readings_)
+        ++first[reading.pair + 1];
     for (std::size_t i = 0; i < pairs_.size(); ++i)
         first[i + 1] += first[i];
     std::vector<double> values(readings_.size());
     {
         std::vector<std::size_t> next(first.begin(), first.end() - 1);
-        readings_.for_each(
-            [&](const Reading& reading) { values[next[reading.pair]++] = reading.value; });
+        for (const Reading& reading : readings_)
+            values[next[reading.pair]++] = reading.value;
     }
 
     std::vector<std::size_t> order(pairs_.size());

@@ -4,11 +4,10 @@
 #define TAVRIN_SUMMARY_TALLY_H
 
 #include <cstddef>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "tree/chunked_stack.h"
 
 namespace summary {
 
@@ -82,8 +81,9 @@ private:
         std::size_t pair = 0;
     };
     std::vector<Slot> slots_;
-    // One per tree and pair, as many as the report has rows: stored by chunks, never moved.
-    tavrin::ChunkedStack<Reading> readings_;
+    // One per tree and pair, as many as the report has rows: stored in blocks, never copied as
+    // they grow.
+    std::deque<Reading> readings_;
     std::string key_;  // reused lookup buffer
     std::size_t tree_count_ = 0;
     std::size_t trees_with_sister_ = 0;

@@ -1,4 +1,5 @@
-// A stack for walks as deep as the tree: it grows by chunks and never moves what it holds.
+// The stack of every walk as deep as the tree (reading, searching, the preorder and postorder
+// walks): it grows by chunks and never moves what it holds.
 //
 // A ladder of a million levels needs a million frames. A vector would copy them at every
 // doubling and keep each abandoned copy's memory touched; here a full chunk is followed by a
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <initializer_list>
 #include <new>
 #include <type_traits>
 #include <vector>
@@ -24,6 +26,11 @@ class ChunkedStack {
 
 public:
     ChunkedStack() = default;
+    // A stack holding `values`, the last one on top.
+    ChunkedStack(std::initializer_list<T> values) {
+        for (const T& value : values)
+            push_back(value);
+    }
     ~ChunkedStack() {
         for (const Chunk& chunk : chunks_)
             release_buffer(chunk.data, chunk.capacity * sizeof(T));
@@ -35,6 +42,20 @@ public:
     std::size_t size() const { return size_; }
 
     T& back() { return top_[-1]; }
+
+    // The element at `index` from the bottom (below size()). Counted down from the top: constant
+    // time for the elements of the top chunk, where a walk reads.
+    T& operator[](std::size_t index) {
+        std::size_t below = size_ - index;
+        std::size_t chunk = current_;
+        T* top = top_;
+        while (below > static_cast<std::size_t>(top - chunks_[chunk].data)) {
+            below -= static_cast<std::size_t>(top - chunks_[chunk].data);
+            --chunk;
+            top = chunks_[chunk].data + chunks_[chunk].capacity;
+        }
+        return *(top - below);
+    }
 
     void push_back(const T& value) {
         if (top_ == end_) next_chunk();
@@ -62,11 +83,6 @@ public:
             for (T* p = chunks_[c].data; p != last; ++p)
                 visit(*p);
         }
-    }
-    template <typename Visit>
-    void for_each(Visit visit) const {
-        // Nothing is written: the visit sees every element as const.
-        const_cast<ChunkedStack*>(this)->for_each([&](const T& value) { visit(value); });
     }
 
 private:

@@ -17,6 +17,12 @@
 #endif
 #endif
 
+#if defined(__linux__) && defined(__has_include)
+#if __has_include(<malloc.h>)
+#include <malloc.h>  // mallopt, where the C library has it
+#endif
+#endif
+
 namespace tavrin {
 
 namespace {
@@ -27,6 +33,15 @@ std::size_t round_up_to_huge_page(std::size_t size) {
 
 }  // namespace
 
+void keep_freed_memory() {
+#if defined(M_MMAP_MAX) && defined(M_TRIM_THRESHOLD)
+    // Large blocks come from the heap rather than from mappings of their own, and the top of the
+    // heap is only given back past 1 GiB free.
+    mallopt(M_MMAP_MAX, 0);
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+#endif
+}
+
 void* allocate_buffer(std::size_t size) {
     if (!huge_pages_supported() || size < kHugeBufferMin) return ::operator new(size);
     // Room to start on a boundary, with the heap block's own address stored just before it.
@@ -36,7 +51,7 @@ void* allocate_buffer(std::size_t size) {
     const std::uintptr_t aligned =
         (begin + sizeof(void*) + kHugePageSize - 1) & ~(kHugePageSize - 1);
     reinterpret_cast<void**>(aligned)[-1] = block;
-    advise_huge_pages(reinterpret_cast<void*>(aligned), whole);
+    detail::advise_buffer(reinterpret_cast<void*>(aligned), whole);
     return reinterpret_cast<void*>(aligned);
 }
 
@@ -55,7 +70,7 @@ bool huge_pages_supported() {
     return true;
 }
 
-void advise_huge_pages(void* data, std::size_t size) {
+void detail::advise_buffer(void* data, std::size_t size) {
     if (data == nullptr || size < kHugePageSize) return;
     const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(data);
     const std::uintptr_t first = (begin + kHugePageSize - 1) & ~(kHugePageSize - 1);
@@ -84,23 +99,17 @@ void* map_huge(std::size_t size) {
     return data;
 }
 
-void unmap_huge(void* data, std::size_t size) {
-    if (data != nullptr) (void)munmap(data, size);
-}
-
 #else
 
 bool huge_pages_supported() {
     return false;
 }
 
-void advise_huge_pages(void*, std::size_t) {}
+void detail::advise_buffer(void*, std::size_t) {}
 
 void* map_huge(std::size_t) {
     return nullptr;
 }
-
-void unmap_huge(void*, std::size_t) {}
 
 #endif
 

@@ -1,4 +1,5 @@
-// Large memory backed by huge pages where the system offers them.
+// Memory for big inputs: large buffers backed by huge pages where the system offers them, and
+// freed memory kept by the process.
 //
 // A big tree needs hundreds of MiB, and on many machines the first touch of each fresh 4 KiB page
 // costs more than everything done with it afterwards. Linux can back memory with 2 MiB pages when
@@ -11,6 +12,7 @@
 
 #include <cstddef>
 #include <new>
+#include <string>
 
 namespace tavrin {
 
@@ -24,16 +26,10 @@ constexpr std::size_t kHugeBufferMin = kHugePageSize / 2;
 // True when this build asks the system for huge pages at all.
 bool huge_pages_supported();
 
-// Asks that the whole aligned huge pages inside [data, data + size) be backed by huge pages when
-// first touched. Call it before the memory is written. Does nothing where no whole aligned huge
-// page lies inside, or where unsupported; failures are ignored.
-void advise_huge_pages(void* data, std::size_t size);
-
 // A fresh mapping of `size` bytes (a multiple of kHugePageSize), aligned to kHugePageSize and
-// advised for huge pages, or nullptr when it cannot be had (the caller then uses the heap).
-// It is returned with unmap_huge.
+// advised for huge pages, or nullptr when it cannot be had (the caller then uses the heap). It
+// stays with the process: the node pool's blocks are never returned.
 void* map_huge(std::size_t size);
-void unmap_huge(void* data, std::size_t size);
 
 // Memory for a buffer of `size` bytes that is about to be filled. From kHugeBufferMin on, the
 // buffer starts on a huge-page boundary and its pages are advised for huge pages, so that all
@@ -68,6 +64,28 @@ struct HugePageAllocator {
         return false;
     }
 };
+
+namespace detail {
+// Advises the whole aligned huge pages inside [data, data + size); see reserve_large.
+void advise_buffer(void* data, std::size_t size);
+}  // namespace detail
+
+// Reserves room for `count` elements in a vector or string that is about to be filled. From
+// kHugeBufferMin bytes on, the room is advised for huge pages before its first touch, with a huge
+// page of slack that is never touched, so that the aligned interior reaches past the last element.
+template <typename Container>
+void reserve_large(Container& container, std::size_t count) {
+    using Element = typename Container::value_type;
+    const std::size_t bytes = count * sizeof(Element);
+    const std::size_t slack = bytes >= kHugeBufferMin ? kHugePageSize / sizeof(Element) : 0;
+    container.reserve(count + slack);
+    detail::advise_buffer(container.data(), container.capacity() * sizeof(Element));
+}
+
+// Lets freed memory stay with the process instead of going back to the system, so that tree
+// after tree (or table after table) reuses pages already touched rather than fresh ones, whose
+// first touch is most of the cost. Does nothing where the C library offers no such setting.
+void keep_freed_memory();
 
 }  // namespace tavrin
 

@@ -128,17 +128,12 @@ bool read_file(const std::string& path, std::string& text) {
     text.clear();
     if (S_ISDIR(info.st_mode)) return true;  // opens, but holds no text
     // A regular file gets one byte more than its size, so that its end is seen without growing
-    // the buffer; a stream starts with 64 KiB and doubles. The buffer is advised for huge pages
-    // before its first touch.
+    // the buffer; a stream starts with 64 KiB and doubles.
     std::size_t capacity = 65536;
     if (S_ISREG(info.st_mode) && info.st_size >= 0) {
         capacity = static_cast<std::size_t>(info.st_size) + 1;
     }
-    // A big buffer gets a huge page of slack, never touched, so that its aligned interior
-    // reaches past the end of the text.
-    const std::size_t slack = capacity >= kHugeBufferMin ? kHugePageSize : 0;
-    text.reserve(capacity + slack);
-    advise_huge_pages(&text[0], text.capacity());
+    reserve_large(text, capacity);
     std::size_t size = 0;
     for (;;) {
         text.resize(capacity);

@@ -4,7 +4,8 @@
 #define TAVRIN_TREE_WALK_H
 
 #include <type_traits>
-#include <vector>
+
+#include "tree/chunked_stack.h"
 
 namespace tavrin {
 
@@ -14,7 +15,7 @@ namespace tavrin {
 // answering false; `preorder` then answers false too.
 template <typename Node, typename Visit>
 bool preorder(Node* top, Visit visit) {
-    std::vector<Node*> stack;
+    ChunkedStack<Node*> stack;
     if (top != nullptr) stack.push_back(top);
     while (!stack.empty()) {
         Node* node = stack.back();
@@ -33,10 +34,12 @@ bool preorder(Node* top, Visit visit) {
 // Visits every node below and including `top`, each after its children.
 template <typename Node, typename Visit>
 void postorder(Node* top, Visit visit) {
-    std::vector<Node*> order;
+    ChunkedStack<Node*> order;
     preorder(top, [&](Node* node) { order.push_back(node); });
-    for (auto it = order.rbegin(); it != order.rend(); ++it)
-        visit(*it);
+    while (!order.empty()) {
+        visit(order.back());
+        order.pop_back();
+    }
 }
 
 }  // namespace tavrin

@@ -12,6 +12,9 @@
 #                     a fixed string: standard error must then be exactly one line containing it
 #                     (for diagnostics whose wording is not pinned down)
 #   expected_status   the exit status, a number on one line
+#   generate          optional: a bash script that writes input files too big to keep in the
+#                     repository; the case then runs in a scratch copy of its directory, where the
+#                     script runs first
 # plus the input files the arguments name. Tavrin runs inside the case directory, so relative file
 # names resolve there; it only reads them.
 set -u
@@ -33,6 +36,13 @@ fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+
+if [[ -f generate ]]; then
+    cp -R . "$work/case" && cd "$work/case" && bash generate || {
+        echo "--- $case_name: its generate script failed" >&2
+        exit 1
+    }
+fi
 
 status=0
 "$tavrin" "${args[@]}" >"$work/stdout" 2>"$work/stderr" </dev/null || status=$?

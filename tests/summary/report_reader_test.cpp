@@ -43,7 +43,7 @@ TEST(Support, AcceptsWhatTavrinWrites) {
 
 TEST(Support, RefusesAnythingElseSayingWhy) {
     for (const char* text : {"abc", "95 ", " 95", "95abc", "0x1A", "1e", "1e+", ".", "-", "N/A",
-                             "NaN", "Inf", "infinity", "9,5", "1..2"}) {
+                             "NaN", "Inf", "infinity", "9,5", "1..2", "80 (bootstrap)"}) {
         Support support;
         std::string problem;
         EXPECT_FALSE(parse_support(text, support, problem)) << text;

@@ -1,5 +1,6 @@
-// The reader's deep stack: last in, first out across chunk boundaries, whatever the path of
-// pushes and pops, with every element still there for a final sweep.
+// The deep-walk stack: last in, first out across chunk boundaries, whatever the path of pushes
+// and pops, every element reachable by its index, and every element still there for a final
+// sweep.
 #include "tree/chunked_stack.h"
 
 #include <gtest/gtest.h>
@@ -43,6 +44,9 @@ TEST(ChunkedStack, AgreesWithAVectorAcrossChunkBoundaries) {
             ASSERT_EQ(stack.empty(), model.empty());
             if (!model.empty()) {
                 ASSERT_EQ(stack.back().b, model.back().b);
+                ASSERT_EQ(stack[model.size() - 1].a, model.back().a);
+                const std::size_t deep = (state >> 20) % model.size();
+                ASSERT_EQ(stack[deep].a, model[deep].a);
             }
         }
     }
@@ -61,6 +65,15 @@ TEST(ChunkedStack, AgreesWithAVectorAcrossChunkBoundaries) {
     std::size_t left = 0;
     stack.for_each([&](Frame&) { ++left; });
     EXPECT_EQ(left, 0u);
+}
+
+TEST(ChunkedStack, StartsWithTheGivenElementsLastOnTop) {
+    tavrin::ChunkedStack<Frame> stack{{1, 2, nullptr}, {3, 4, nullptr}};
+    ASSERT_EQ(stack.size(), 2u);
+    EXPECT_EQ(stack.back().a, 3u);
+    stack[0].b = 5;  // a reference into the stack
+    stack.pop_back();
+    EXPECT_EQ(stack.back().b, 5u);
 }
 
 TEST(ChunkedStack, EmptyStackSweepsNothing) {

@@ -6,12 +6,14 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
 
 TEST(HugePages, MappingIsAlignedAndUsableOrAbsent) {
-    const std::size_t size = 3 * tavrin::kHugePageSize;
+    // Kept for the rest of the process, as the node pool keeps its blocks.
+    const std::size_t size = tavrin::kHugePageSize;
     void* data = tavrin::map_huge(size);
     if (!tavrin::huge_pages_supported()) {
         EXPECT_EQ(data, nullptr);
@@ -23,7 +25,6 @@ TEST(HugePages, MappingIsAlignedAndUsableOrAbsent) {
     std::memset(bytes, 0xAB, size);
     EXPECT_EQ(bytes[0], 0xAB);
     EXPECT_EQ(bytes[size - 1], 0xAB);
-    tavrin::unmap_huge(data, size);
 }
 
 TEST(HugePages, OnlyWholeHugePagesAreMapped) {
@@ -31,18 +32,26 @@ TEST(HugePages, OnlyWholeHugePagesAreMapped) {
     EXPECT_EQ(tavrin::map_huge(tavrin::kHugePageSize + 4096), nullptr);
 }
 
-TEST(HugePages, AdviceOnAnyBufferIsHarmless) {
-    tavrin::advise_huge_pages(nullptr, 1 << 30);
-    std::vector<char> small(100, 'x');
-    tavrin::advise_huge_pages(small.data(), small.size());
-    // Unaligned on both ends, advised before and after its first touch.
-    std::vector<char> big(2 * tavrin::kHugePageSize + 12345);
-    tavrin::advise_huge_pages(big.data() + 1, big.size() - 1);
-    std::memset(big.data(), 'y', big.size());
-    tavrin::advise_huge_pages(big.data(), big.size());
-    EXPECT_EQ(big[0], 'y');
-    EXPECT_EQ(big.back(), 'y');
-    EXPECT_EQ(small.back(), 'x');
+TEST(HugePages, ReservedBuffersHoldWhatIsWrittenIntoThem) {
+    for (std::size_t count : {std::size_t{0}, std::size_t{100}, tavrin::kHugeBufferMin - 1,
+                              2 * tavrin::kHugePageSize + 12345}) {
+        std::string text;
+        tavrin::reserve_large(text, count);
+        ASSERT_GE(text.capacity(), count);
+        const char* const before = text.data();
+        text.resize(count, 'y');
+        EXPECT_EQ(text.data(), before);  // filled without moving
+        EXPECT_EQ(std::string::npos, text.find_first_not_of('y'));
+    }
+    // Appends to what a vector already holds.
+    std::vector<std::uint64_t> values{1, 2, 3};
+    const std::size_t count = tavrin::kHugePageSize / sizeof(std::uint64_t);
+    tavrin::reserve_large(values, count);
+    ASSERT_GE(values.capacity(), count);
+    for (std::uint64_t i = values.size(); i < count; ++i)
+        values.push_back(i * 3);
+    EXPECT_EQ(values[1], 2u);
+    EXPECT_EQ(values.back(), (count - 1) * 3);
 }
 
 TEST(HugePages, LargeBuffersStartOnAHugePage) {

@@ -6,19 +6,21 @@
 # must be those of Tavrin-summary (found beside Tavrin) over the sequential report.
 #
 #   bash tests/workflow/run_workflow_test.sh [path/to/Tavrin]     (default: build/Tavrin)
+#
+# The README's first command builds both programs, so the test can start right after it.
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 tavrin=${1:-build/Tavrin}
 case $tavrin in /*) ;; *) tavrin=$PWD/$tavrin ;; esac
 if [ ! -x "$tavrin" ]; then
-    echo "no Tavrin binary at $tavrin (build it first)" >&2
+    echo "no Tavrin binary at $tavrin (the README's first command builds it)" >&2
     exit 2
 fi
 
 summary=$(dirname "$tavrin")/Tavrin-summary
 if [ ! -x "$summary" ]; then
-    echo "no Tavrin-summary binary at $summary (build it first)" >&2
+    echo "no Tavrin-summary binary at $summary (the README's first command builds it)" >&2
     exit 2
 fi
 
