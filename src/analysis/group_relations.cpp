@@ -29,14 +29,13 @@ struct GroupRelations::Index {
     std::unordered_map<std::string_view, uint32_t> ids;
     // Per pair, in list order: its ids, and the next pair with the same group / member.
     Array<uint32_t> group, member, next_same_group, next_same_member;
-    // Per name id: first and last pair with that group / member.
+    // Per name id: first and last pair with that group / member. Only the first copy of a pair
+    // is chained: a later copy can never be the first match of a query, nor add a member to a
+    // closure pass that the first copy does not already add.
     Array<uint32_t> group_head, group_tail, member_head, member_tail;
-    // Per name id: the closure pass that last recorded it as a derived member.
-    Array<uint64_t> seen_in_pass;
-    uint64_t pass = 0;
 
-    // Open-addressing set of (member, group) keys: a flat table, since a whole taxonomy closes
-    // into millions of pairs.
+    // Open-addressing set of the (member, group) keys recorded so far: a flat table, since a
+    // whole taxonomy closes into millions of pairs.
     Array<uint64_t> slots;
     std::size_t slot_count = 0;
     static constexpr uint64_t kEmpty = UINT64_MAX;  // no pair of two real ids
@@ -61,7 +60,6 @@ struct GroupRelations::Index {
         group_tail.push_back(kNone);
         member_head.push_back(kNone);
         member_tail.push_back(kNone);
-        seen_in_pass.push_back(0);
         return fresh;
     }
 
@@ -81,6 +79,7 @@ struct GroupRelations::Index {
         member.push_back(m);
         next_same_group.push_back(kNone);
         next_same_member.push_back(kNone);
+        if (!insert(key(m, g))) return;  // a repeat: listed, not chained
         chain(group_head, group_tail, next_same_group, g, position);
         chain(member_head, member_tail, next_same_member, m, position);
     }
@@ -94,35 +93,26 @@ struct GroupRelations::Index {
         const uint32_t m = intern(member_name);
         add_pair(g, m);
         // The pass covers the chain of pairs with group m up to its present last link (pairs
-        // added below only extend chains at their ends).
-        //
-        // A member met twice in one pass (the list may hold a pair more than once) is recorded
-        // once: the repeat could never be the first match of any query, and recording it would
-        // let repeated lines such as "X X" double the list at every line.
-        ++pass;
+        // added below only extend chains at their ends). The chain holds each member of m once,
+        // in the order of its first pair, so a pass costs one step per pair it appends, and a
+        // member the list holds twice is appended once: recording it again would let repeated
+        // lines such as "X X" double the list at every line.
         const uint32_t last = group_tail[m];
         for (uint32_t p = group_head[m]; p != kNone; p = next_same_group[p]) {
-            const uint32_t derived = member[p];
-            if (seen_in_pass[derived] != pass) {
-                seen_in_pass[derived] = pass;
-                add_pair(g, derived);
-            }
+            add_pair(g, member[p]);
             if (p == last) break;
         }
         return group.size() <= max_pairs;
     }
 
-    // Brings the pair list and the pair set up to the recorded pairs.
+    // Brings the pair list up to the recorded pairs.
     void publish() {
         // Sized once: a closed taxonomy can hold millions of pairs, and growing step by step
         // would copy them again and again.
         pairs.reserve(group.size());
         tavrin::advise_huge_pages(pairs.data(), pairs.capacity() * sizeof(GroupPair));
-        reserve_slots(group.size());
-        for (std::size_t p = pairs.size(); p < group.size(); ++p) {
+        for (std::size_t p = pairs.size(); p < group.size(); ++p)
             pairs.push_back(GroupPair{names[group[p]], names[member[p]]});
-            insert(key(member[p], group[p]));
-        }
     }
 
     static uint64_t key(uint32_t m, uint32_t g) { return (static_cast<uint64_t>(m) << 32) | g; }
@@ -149,14 +139,15 @@ struct GroupRelations::Index {
         }
     }
 
-    void insert(uint64_t k) {
+    // Adds `k` to the set; false when it was there already.
+    bool insert(uint64_t k) {
         if (2 * (slot_count + 1) > slots.size()) reserve_slots(2 * (slot_count + 1));
         for (std::size_t i = slot(k);; i = (i + 1) & (slots.size() - 1)) {
-            if (slots[i] == k) return;
+            if (slots[i] == k) return false;
             if (slots[i] == kEmpty) {
                 slots[i] = k;
                 ++slot_count;
-                return;
+                return true;
             }
         }
     }
@@ -177,18 +168,35 @@ bool is_separator(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// What identifies one state of a file: where it lives, its size and when it last changed.
+// When a file's content (modification time) or its inode (change time) last changed.
+struct FileTime {
+    int64_t seconds = 0, nanoseconds = 0;
+
+    bool operator==(const FileTime& other) const {
+        return seconds == other.seconds && nanoseconds == other.nanoseconds;
+    }
+};
+
+// What identifies one state of a file: where it lives, its size and when it last changed. The
+// modification time can be set back (touch -d, cp -p, archive tools) after a rewrite of the same
+// size; the change time cannot, so it is part of the state too.
 struct FileStamp {
     bool known = false;
     bool is_directory = false;
     uint64_t device = 0, inode = 0, size = 0;
-    int64_t seconds = 0, nanoseconds = 0;
+    FileTime modified, changed;
 
     bool same_file_state(const FileStamp& other) const {
         return known && other.known && device == other.device && inode == other.inode &&
-               size == other.size && seconds == other.seconds && nanoseconds == other.nanoseconds;
+               size == other.size && modified == other.modified && changed == other.changed;
     }
 };
+
+#if defined(TAVRIN_HAVE_STAT)
+FileTime time_of(const struct timespec& time) {
+    return FileTime{static_cast<int64_t>(time.tv_sec), static_cast<int64_t>(time.tv_nsec)};
+}
+#endif
 
 FileStamp stamp_of(const std::string& path) {
     FileStamp stamp;
@@ -201,11 +209,11 @@ FileStamp stamp_of(const std::string& path) {
     stamp.inode = static_cast<uint64_t>(info.st_ino);
     stamp.size = static_cast<uint64_t>(info.st_size);
 #if defined(__APPLE__)
-    stamp.seconds = static_cast<int64_t>(info.st_mtimespec.tv_sec);
-    stamp.nanoseconds = static_cast<int64_t>(info.st_mtimespec.tv_nsec);
+    stamp.modified = time_of(info.st_mtimespec);
+    stamp.changed = time_of(info.st_ctimespec);
 #else
-    stamp.seconds = static_cast<int64_t>(info.st_mtim.tv_sec);
-    stamp.nanoseconds = static_cast<int64_t>(info.st_mtim.tv_nsec);
+    stamp.modified = time_of(info.st_mtim);
+    stamp.changed = time_of(info.st_ctim);
 #endif
 #else
     std::error_code error;
