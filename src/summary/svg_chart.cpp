@@ -107,7 +107,7 @@ void write_chart(std::ostream& out, const std::vector<PairSummary>& rows, const 
 
 std::string xml_text(std::string_view text, std::size_t max_chars) {
     std::string out;
-    out.reserve(text.size());
+    out.reserve(std::min(text.size(), max_chars) + 3);
     std::size_t chars = 0;
     while (!text.empty()) {
         if (chars == max_chars) {
@@ -153,6 +153,8 @@ namespace {
 
 void write_chart(std::ostream& out, const std::vector<PairSummary>& rows, const ChartFacts& facts) {
     constexpr std::size_t kLabelChars = 40;
+    // Tooltips show more of a name, not all of it: a name can be as long as the report.
+    constexpr std::size_t kTooltipChars = 300;
     // The distinct targets, in table order: the first few by name, all of them counted.
     std::unordered_set<std::string_view> seen;
     std::vector<std::string_view> targets;
@@ -174,7 +176,8 @@ void write_chart(std::ostream& out, const std::vector<PairSummary>& rows, const 
         bar.supported = row.supported;
         bar.counts = count_text(row.trees, row.supported, facts.min_support) + ", median " +
                      (row.has_median ? format_double(row.median) : std::string("n/a"));
-        bar.tooltip = xml_text(row.target + " / " + row.sister) + ": " + std::to_string(row.trees) +
+        bar.tooltip = xml_text(row.target, kTooltipChars) + " / " +
+                      xml_text(row.sister, kTooltipChars) + ": " + std::to_string(row.trees) +
                       " of " + std::to_string(facts.tree_count) + " trees (share " +
                       format_share(row.trees, facts.tree_count) + ")";
         longest_label = std::max(longest_label, std::min(name.size(), kLabelChars + 1));

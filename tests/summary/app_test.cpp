@@ -53,6 +53,7 @@ TEST(Program, StandardInputAsDashOrWhenNoReportIsNamed) {
     const std::string report = "a.nwk:\nC\tM\t80\n";
     const Outcome piped = run_program({}, report);
     EXPECT_EQ(piped.status, 0);
+    EXPECT_EQ(piped.err, "1 tree, 1 with a sister, 0 without\n");
     EXPECT_EQ(run_program({"-"}, report).out, piped.out);
     EXPECT_EQ(run_program({"--", "-"}, report).out, piped.out);
     EXPECT_EQ(run_program({}, "").out, "target\tsister\ttrees\tshare\tsupported\tmedian_support\n");
@@ -80,6 +81,9 @@ TEST(Program, UsageErrors) {
         {{"--min-support=nan"}, "--min-support: 'nan' is not a finite decimal number"},
         {{"--min-support", "inf"}, "--min-support: 'inf' is not a finite decimal number"},
         {{"--svg="}, "--svg: the file name is empty"},
+        {{"--svg", "-", "r.tsv"},
+         "--svg: '-' is not a file name here (the table goes to standard output; write ./- for a "
+         "file named -)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
