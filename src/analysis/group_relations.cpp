@@ -33,9 +33,12 @@ struct GroupRelations::Index {
     // is chained: a later copy can never be the first match of a query, nor add a member to a
     // closure pass that the first copy does not already add.
     Array<uint32_t> group_head, group_tail, member_head, member_tail;
+    // Per name id: whether the pairs of that group are in the set below while loading (see
+    // first_copy). After loading, every pair is.
+    Array<uint8_t> group_in_set;
 
-    // Open-addressing set of the (member, group) keys recorded so far: a flat table, since a
-    // whole taxonomy closes into millions of pairs.
+    // Open-addressing set of (member, group) keys: a flat table, since a whole taxonomy closes
+    // into millions of pairs.
     Array<uint64_t> slots;
     std::size_t slot_count = 0;
     static constexpr uint64_t kEmpty = UINT64_MAX;  // no pair of two real ids
@@ -60,6 +63,7 @@ struct GroupRelations::Index {
         group_tail.push_back(kNone);
         member_head.push_back(kNone);
         member_tail.push_back(kNone);
+        group_in_set.push_back(0);
         return fresh;
     }
 
@@ -73,16 +77,32 @@ struct GroupRelations::Index {
         tail[name] = position;
     }
 
-    void add_pair(uint32_t g, uint32_t m) {
+    // Appends (g, m) to the list; only a first copy is chained.
+    void add_pair(uint32_t g, uint32_t m, bool first) {
         const uint32_t position = static_cast<uint32_t>(group.size());
         group.push_back(g);
         member.push_back(m);
         next_same_group.push_back(kNone);
         next_same_member.push_back(kNone);
-        if (!insert(key(m, g))) return;  // a repeat: listed, not chained
+        if (!first) return;
         chain(group_head, group_tail, next_same_group, g, position);
         chain(member_head, member_tail, next_same_member, m, position);
     }
+
+    // Is (g, m) not recorded yet? A group's pairs go into the set when the group comes back
+    // after the line that gave it its first pairs; from then on each of its pairs is looked up.
+    // A group seen on one line only (most groups of a taxonomy) costs no lookups at all.
+    bool first_copy(uint32_t g, uint32_t m) {
+        if (group_head[g] == kNone) return true;
+        if (!group_in_set[g]) {
+            group_in_set[g] = 1;
+            for (uint32_t p = group_head[g]; p != kNone; p = next_same_group[p])
+                insert(key(member[p], g));
+        }
+        return insert(key(m, g));
+    }
+
+    void add_checked(uint32_t g, uint32_t m) { add_pair(g, m, first_copy(g, m)); }
 
     // Records (g, m), then closes the list: for every pair recorded so far (the new one
     // included) whose group is m, records (g, that pair's member). Pairs recorded by the pass
@@ -91,7 +111,10 @@ struct GroupRelations::Index {
                           std::size_t max_pairs) {
         const uint32_t g = intern(group_name);
         const uint32_t m = intern(member_name);
-        add_pair(g, m);
+        // A group on its first line holds no pair yet, so the pass can only meet the line's own
+        // member again.
+        const bool new_group = group_head[g] == kNone;
+        add_checked(g, m);
         // The pass covers the chain of pairs with group m up to its present last link (pairs
         // added below only extend chains at their ends). The chain holds each member of m once,
         // in the order of its first pair, so a pass costs one step per pair it appends, and a
@@ -99,20 +122,28 @@ struct GroupRelations::Index {
         // lines such as "X X" double the list at every line.
         const uint32_t last = group_tail[m];
         for (uint32_t p = group_head[m]; p != kNone; p = next_same_group[p]) {
-            add_pair(g, member[p]);
+            const uint32_t derived = member[p];
+            if (new_group) {
+                add_pair(g, derived, derived != m);
+            } else {
+                add_checked(g, derived);
+            }
             if (p == last) break;
         }
         return group.size() <= max_pairs;
     }
 
-    // Brings the pair list up to the recorded pairs.
+    // Brings the pair list and the pair set up to the recorded pairs.
     void publish() {
         // Sized once: a closed taxonomy can hold millions of pairs, and growing step by step
         // would copy them again and again.
         pairs.reserve(group.size());
         tavrin::advise_huge_pages(pairs.data(), pairs.capacity() * sizeof(GroupPair));
-        for (std::size_t p = pairs.size(); p < group.size(); ++p)
+        reserve_slots(group.size());
+        for (std::size_t p = pairs.size(); p < group.size(); ++p) {
             pairs.push_back(GroupPair{names[group[p]], names[member[p]]});
+            insert(key(member[p], group[p]));
+        }
     }
 
     static uint64_t key(uint32_t m, uint32_t g) { return (static_cast<uint64_t>(m) << 32) | g; }
@@ -256,7 +287,7 @@ GroupRelations::LoadResult GroupRelations::load(const std::string& path, std::si
     // relations keep them unchanged.
     auto index = std::make_shared<Index>();
     for (const GroupPair& pair : pairs())
-        index->add_pair(index->intern(pair.group), index->intern(pair.member));
+        index->add_checked(index->intern(pair.group), index->intern(pair.member));
     // Tokens two at a time: a group, then its member (empty for a final unpaired token).
     std::size_t p = 0;
     const std::size_t n = text.size();
