@@ -10,15 +10,15 @@ set -u
 summary=$1
 memory_limit=1
 [[ ${2:-} == --no-memory-limit ]] && memory_limit=0
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 2
+
 failed=0
 fail() {
     echo "FAIL: $*" >&2
     failed=1
 }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work" || exit 2
 
 # Runs the summary with the remaining arguments; expects status 2 and exactly the message $1.
 expect_failure() {
