@@ -19,9 +19,9 @@ std::string system_reason(int error_number) {
 
 namespace {
 
+#if defined(TAVRIN_SUMMARY_HAVE_RESOURCES)
 constexpr std::uint64_t kUnknown = std::numeric_limits<std::uint64_t>::max();
 
-#if defined(TAVRIN_SUMMARY_HAVE_RESOURCES)
 std::uint64_t soft_limit(int resource) {
     rlimit limit;
     if (getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return kUnknown;
