@@ -1,12 +1,16 @@
 // Times the group relations on their own: loading a group file (the closure and the indexes),
-// naming clades against it, and the membership and common-group queries.
+// naming clades against it, and the membership and common-group queries; then the loading of two
+// files of repeated lines (100,000 lines "X X", and "X X" / "Y X" alternating), which a closure
+// that scanned every copy of a pair made quadratic.
 //
 //   tavrin_bench_groups GROUP_FILE TREE_FILE [ROUNDS]
 //
-// Prints one line per measurement with the median over the rounds.
+// Prints one line per measurement with the median over the rounds (one round for the
+// repeated lines).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -34,6 +38,25 @@ size_t count_leaves(const Phylogeny_Node* top) {
     size_t leaves = 0;
     tavrin::preorder(top, [&](const Phylogeny_Node* n) { leaves += n->is_leaf ? 1 : 0; });
     return leaves;
+}
+
+// Writes `lines` lines, `first` and `second` alternating, to a file beside the group file, and
+// times one load of it.
+void time_repeated_lines(const std::string& beside, const char* first, const char* second) {
+    const std::string path = beside + ".repeated";
+    constexpr int lines = 100000;
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        for (int i = 0; i < lines; ++i)
+            out << (i % 2 == 0 ? first : second) << '\n';
+    }
+    Phylogeny one_leaf("Nothing-1;");
+    const Clock::time_point t = Clock::now();
+    Tavrin analysis(&one_leaf, "Nothing", path, false);
+    const double ms = since(t);
+    std::printf("load %d lines \"%s\" / \"%s\" alternating (%zu pairs): %.1f ms\n", lines, first,
+                second, analysis.groups.size(), ms);
+    std::remove(path.c_str());
 }
 
 }  // namespace
@@ -94,5 +117,7 @@ int main(int argc, char** argv) {
     std::printf("name the %zu-leaf tree (%s): %.2f ms\n", count_leaves(tree.root),
                 root_name.empty() ? "no name" : root_name.c_str(), median(name_root));
     std::printf("100000 sameGroup + lowest_common_group queries: %.1f ms\n", median(queries));
+    time_repeated_lines(group_file, "X X", "X X");
+    time_repeated_lines(group_file, "X X", "Y X");
     return 0;
 }

@@ -29,11 +29,13 @@ struct GroupRelations::Index {
     std::unordered_map<std::string_view, uint32_t> ids;
     // Per pair, in list order: its ids, and the next pair with the same group / member.
     Array<uint32_t> group, member, next_same_group, next_same_member;
-    // Per name id: first and last pair with that group / member.
+    // Per name id: first and last pair with that group / member. Only the first copy of a pair
+    // is chained: a later copy can never be the first match of a query, nor add a member to a
+    // closure pass that the first copy does not already add.
     Array<uint32_t> group_head, group_tail, member_head, member_tail;
-    // Per name id: the closure pass that last recorded it as a derived member.
-    Array<uint64_t> seen_in_pass;
-    uint64_t pass = 0;
+    // Per name id: whether the pairs of that group are in the set below while loading (see
+    // first_copy). After loading, every pair is.
+    Array<uint8_t> group_in_set;
 
     // Open-addressing set of (member, group) keys: a flat table, since a whole taxonomy closes
     // into millions of pairs.
@@ -61,7 +63,7 @@ struct GroupRelations::Index {
         group_tail.push_back(kNone);
         member_head.push_back(kNone);
         member_tail.push_back(kNone);
-        seen_in_pass.push_back(0);
+        group_in_set.push_back(0);
         return fresh;
     }
 
@@ -75,15 +77,32 @@ struct GroupRelations::Index {
         tail[name] = position;
     }
 
-    void add_pair(uint32_t g, uint32_t m) {
+    // Appends (g, m) to the list; only a first copy is chained.
+    void add_pair(uint32_t g, uint32_t m, bool first) {
         const uint32_t position = static_cast<uint32_t>(group.size());
         group.push_back(g);
         member.push_back(m);
         next_same_group.push_back(kNone);
         next_same_member.push_back(kNone);
+        if (!first) return;
         chain(group_head, group_tail, next_same_group, g, position);
         chain(member_head, member_tail, next_same_member, m, position);
     }
+
+    // Is (g, m) not recorded yet? A group's pairs go into the set when the group comes back
+    // after the line that gave it its first pairs; from then on each of its pairs is looked up.
+    // A group seen on one line only (most groups of a taxonomy) costs no lookups at all.
+    bool first_copy(uint32_t g, uint32_t m) {
+        if (group_head[g] == kNone) return true;
+        if (!group_in_set[g]) {
+            group_in_set[g] = 1;
+            for (uint32_t p = group_head[g]; p != kNone; p = next_same_group[p])
+                insert(key(member[p], g));
+        }
+        return insert(key(m, g));
+    }
+
+    void add_checked(uint32_t g, uint32_t m) { add_pair(g, m, first_copy(g, m)); }
 
     // Records (g, m), then closes the list: for every pair recorded so far (the new one
     // included) whose group is m, records (g, that pair's member). Pairs recorded by the pass
@@ -92,20 +111,22 @@ struct GroupRelations::Index {
                           std::size_t max_pairs) {
         const uint32_t g = intern(group_name);
         const uint32_t m = intern(member_name);
-        add_pair(g, m);
+        // A group on its first line holds no pair yet, so the pass can only meet the line's own
+        // member again.
+        const bool new_group = group_head[g] == kNone;
+        add_checked(g, m);
         // The pass covers the chain of pairs with group m up to its present last link (pairs
-        // added below only extend chains at their ends).
-        //
-        // A member met twice in one pass (the list may hold a pair more than once) is recorded
-        // once: the repeat could never be the first match of any query, and recording it would
-        // let repeated lines such as "X X" double the list at every line.
-        ++pass;
+        // added below only extend chains at their ends). The chain holds each member of m once,
+        // in the order of its first pair, so a pass costs one step per pair it appends, and a
+        // member the list holds twice is appended once: recording it again would let repeated
+        // lines such as "X X" double the list at every line.
         const uint32_t last = group_tail[m];
         for (uint32_t p = group_head[m]; p != kNone; p = next_same_group[p]) {
             const uint32_t derived = member[p];
-            if (seen_in_pass[derived] != pass) {
-                seen_in_pass[derived] = pass;
-                add_pair(g, derived);
+            if (new_group) {
+                add_pair(g, derived, derived != m);
+            } else {
+                add_checked(g, derived);
             }
             if (p == last) break;
         }
@@ -148,14 +169,15 @@ struct GroupRelations::Index {
         }
     }
 
-    void insert(uint64_t k) {
+    // Adds `k` to the set; false when it was there already.
+    bool insert(uint64_t k) {
         if (2 * (slot_count + 1) > slots.size()) reserve_slots(2 * (slot_count + 1));
         for (std::size_t i = slot(k);; i = (i + 1) & (slots.size() - 1)) {
-            if (slots[i] == k) return;
+            if (slots[i] == k) return false;
             if (slots[i] == kEmpty) {
                 slots[i] = k;
                 ++slot_count;
-                return;
+                return true;
             }
         }
     }
@@ -176,18 +198,35 @@ bool is_separator(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// What identifies one state of a file: where it lives, its size and when it last changed.
+// When a file's content (modification time) or its inode (change time) last changed.
+struct FileTime {
+    int64_t seconds = 0, nanoseconds = 0;
+
+    bool operator==(const FileTime& other) const {
+        return seconds == other.seconds && nanoseconds == other.nanoseconds;
+    }
+};
+
+// What identifies one state of a file: where it lives, its size and when it last changed. The
+// modification time can be set back (touch -d, cp -p, archive tools) after a rewrite of the same
+// size; the change time cannot, so it is part of the state too.
 struct FileStamp {
     bool known = false;
     bool is_directory = false;
     uint64_t device = 0, inode = 0, size = 0;
-    int64_t seconds = 0, nanoseconds = 0;
+    FileTime modified, changed;
 
     bool same_file_state(const FileStamp& other) const {
         return known && other.known && device == other.device && inode == other.inode &&
-               size == other.size && seconds == other.seconds && nanoseconds == other.nanoseconds;
+               size == other.size && modified == other.modified && changed == other.changed;
     }
 };
+
+#if defined(TAVRIN_HAVE_STAT)
+FileTime time_of(const struct timespec& time) {
+    return FileTime{static_cast<int64_t>(time.tv_sec), static_cast<int64_t>(time.tv_nsec)};
+}
+#endif
 
 FileStamp stamp_of(const std::string& path) {
     FileStamp stamp;
@@ -200,11 +239,11 @@ FileStamp stamp_of(const std::string& path) {
     stamp.inode = static_cast<uint64_t>(info.st_ino);
     stamp.size = static_cast<uint64_t>(info.st_size);
 #if defined(__APPLE__)
-    stamp.seconds = static_cast<int64_t>(info.st_mtimespec.tv_sec);
-    stamp.nanoseconds = static_cast<int64_t>(info.st_mtimespec.tv_nsec);
+    stamp.modified = time_of(info.st_mtimespec);
+    stamp.changed = time_of(info.st_ctimespec);
 #else
-    stamp.seconds = static_cast<int64_t>(info.st_mtim.tv_sec);
-    stamp.nanoseconds = static_cast<int64_t>(info.st_mtim.tv_nsec);
+    stamp.modified = time_of(info.st_mtim);
+    stamp.changed = time_of(info.st_ctim);
 #endif
 #else
     std::error_code error;
@@ -247,7 +286,7 @@ GroupRelations::LoadResult GroupRelations::load(const std::string& path, std::si
     // relations keep them unchanged.
     auto index = std::make_shared<Index>();
     for (const GroupPair& pair : pairs())
-        index->add_pair(index->intern(pair.group), index->intern(pair.member));
+        index->add_checked(index->intern(pair.group), index->intern(pair.member));
     // Tokens two at a time: a group, then its member (empty for a final unpaired token).
     std::size_t p = 0;
     const std::size_t n = text.size();

@@ -34,7 +34,7 @@ public:
     // gains that pair's member. On failure nothing changes.
     //
     // A file read before into an empty list, and unchanged since (same path, device, inode,
-    // size and modification time), is not read again: its relations are shared.
+    // size, modification time and change time), is not read again: its relations are shared.
     // `max_pairs` other than kMaxPairs serves tests of the limit on small files.
     LoadResult load(const std::string& path, std::size_t max_pairs = kMaxPairs);
 

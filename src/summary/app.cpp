@@ -6,10 +6,12 @@
 #include <filesystem>
 #include <fstream>
 #include <locale>
+#include <new>
 #include <system_error>
 
 #include "summary/report_reader.h"
 #include "summary/svg_chart.h"
+#include "summary/system.h"
 #include "summary/table.h"
 #include "summary/tally.h"
 
@@ -101,6 +103,13 @@ bool parse_arguments(const std::vector<std::string>& args, Options& options, std
                 problem = "--svg: the file name is empty";
                 return false;
             }
+            // '-' is standard input everywhere else, and standard output holds the table.
+            if (value == "-") {
+                problem =
+                    "--svg: '-' is not a file name here (the table goes to standard "
+                    "output; write ./- for a file named -)";
+                return false;
+            }
             options.svg = true;
             options.svg_path = value;
         }
@@ -108,8 +117,18 @@ bool parse_arguments(const std::vector<std::string>& args, Options& options, std
     return true;
 }
 
-std::string system_reason(int error_number) {
-    return error_number != 0 ? std::string(" (") + std::strerror(error_number) + ")" : "";
+// The report that `path` names, by device and inode, or empty when none does.
+std::string report_at(const Options& options, const std::string& path) {
+    std::vector<std::string> reports = options.reports;
+    if (reports.empty()) reports.push_back("-");
+    for (const std::string& report : reports) {
+        // Standard input, when it is a file, is that file under /dev/stdin.
+        const std::string& opened = report == "-" ? std::string("/dev/stdin") : report;
+        std::error_code error;
+        if (std::filesystem::equivalent(opened, path, error) && !error)
+            return report == "-" ? kStdinName : report;
+    }
+    return std::string();
 }
 
 // Reads every report into the tally; false with `message` set at the first failure.
@@ -148,21 +167,20 @@ bool write_chart_file(const std::string& path, const std::vector<PairSummary>& r
                       const ChartFacts& facts, std::string& message) {
     errno = 0;
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file.is_open()) {
-        message = "cannot write the chart to " + path + system_reason(errno);
-        return false;
+    if (file.is_open()) {
+        write_svg(file, rows, facts);
+        file.flush();  // a full disk shows here at the latest
+        const int write_error = errno;
+        file.close();
+        if (!file.fail()) return true;
+        if (write_error != 0) errno = write_error;
     }
-    write_svg(file, rows, facts);
-    errno = 0;
-    file.close();  // flushes; a full disk shows here
-    if (file.fail()) {
-        message = "cannot write the chart to " + path + system_reason(errno);
-        return false;
-    }
-    return true;
+    message = "cannot write the chart to " + path + system_reason(errno);
+    return false;
 }
 
-// Flushes `out`; false when anything written to it was lost.
+// Flushes `out`; false when anything written to it was lost. Call with errno cleared before
+// the writing began: the reason of the first failed write stays in it.
 bool flushed(std::ostream& out) {
     out.flush();
     return static_cast<bool>(out);
@@ -171,6 +189,28 @@ bool flushed(std::ostream& out) {
 int fail(std::ostream& err, const std::string& message) {
     err << kProgram << ": " << message << '\n';
     return kFailure;
+}
+
+// Reads the reports, then writes the chart and the table.
+int summarise(const Options& options, std::istream& in, std::ostream& out, std::ostream& err) {
+    Tally tally;
+    std::string problem;
+    if (!read_reports(options, in, tally, problem)) return fail(err, problem);
+    const std::vector<PairSummary> rows = tally.summarise(options.min_support);
+
+    if (options.svg) {
+        const ChartFacts facts{tally.tree_count(), tally.trees_with_sister(), options.min_support};
+        if (!write_chart_file(options.svg_path, rows, facts, problem)) return fail(err, problem);
+    }
+    errno = 0;
+    write_table(out, rows, tally.tree_count());
+    if (!flushed(out))
+        return fail(err, "cannot write the table to standard output" + system_reason(errno));
+
+    const std::size_t trees = tally.tree_count();
+    err << trees << (trees == 1 ? " tree, " : " trees, ") << tally.trees_with_sister()
+        << " with a sister, " << trees - tally.trees_with_sister() << " without\n";
+    return kSuccess;
 }
 
 }  // namespace
@@ -187,28 +227,28 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
         return kFailure;
     }
     if (options.help || options.version) {
+        errno = 0;
         if (options.help)
             out << kUsageLine << '\n' << kHelp;
         else
             out << kProgram << ' ' << TAVRIN_SUMMARY_VERSION << '\n';
-        if (!flushed(out)) return fail(err, "cannot write to standard output");
+        if (!flushed(out))
+            return fail(err, "cannot write to standard output" + system_reason(errno));
         return kSuccess;
     }
-
-    Tally tally;
-    if (!read_reports(options, in, tally, problem)) return fail(err, problem);
-    const std::vector<PairSummary> rows = tally.summarise(options.min_support);
-
     if (options.svg) {
-        const ChartFacts facts{tally.tree_count(), tally.trees_with_sister(), options.min_support};
-        if (!write_chart_file(options.svg_path, rows, facts, problem)) return fail(err, problem);
+        const std::string report = report_at(options, options.svg_path);
+        if (!report.empty())
+            return fail(err, "--svg " + options.svg_path + ": the chart would replace the report " +
+                                 report);
     }
-    write_table(out, rows, tally.tree_count());
-    if (!flushed(out)) return fail(err, "cannot write the table to standard output");
-
-    err << tally.tree_count() << " trees, " << tally.trees_with_sister() << " with a sister, "
-        << tally.tree_count() - tally.trees_with_sister() << " without\n";
-    return kSuccess;
+    try {
+        return summarise(options, in, out, err);
+    } catch (const std::bad_alloc&) {
+        // Reading reports its own shortage with the name of the source; this is what is left.
+        err << kProgram << ": memory ran out\n";
+        return kFailure;
+    }
 }
 
 }  // namespace summary

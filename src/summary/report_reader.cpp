@@ -1,24 +1,23 @@
 #include "summary/report_reader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <vector>
 
+#include "summary/system.h"
 #include "tree/numbers.h"
 
 namespace summary {
 
 namespace {
 
-bool is_digit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 // Length of the run of digits starting at `at`.
 std::size_t digits_at(std::string_view text, std::size_t at) {
     std::size_t end = at;
-    while (end < text.size() && is_digit(text[end]))
+    while (end < text.size() && tavrin::is_digit(text[end]))
         ++end;
     return end - at;
 }
@@ -152,12 +151,26 @@ bool ReportReader::read_line(std::string_view line, const std::string& name,
 }
 
 bool ReportReader::read(std::istream& in, const std::string& name) {
+    // An allocation that fails unwinds out of read_lines, whose buffers are then released: the
+    // message has room.
+    try {
+        return read_lines(in, name);
+    } catch (const std::bad_alloc&) {
+        error_ = name + ": memory ran out";
+        return false;
+    }
+}
+
+bool ReportReader::read_lines(std::istream& in, const std::string& name) {
     constexpr std::size_t kChunk = 1 << 20;
     chunk_.resize(kChunk);
     std::string partial;  // the start of a line that continues in the next chunk
     std::size_t line_number = 0;
+    int read_error = 0;
     while (in) {
+        errno = 0;
         in.read(chunk_.data(), static_cast<std::streamsize>(chunk_.size()));
+        if (in.bad()) read_error = errno;
         const std::size_t got = static_cast<std::size_t>(in.gcount());
         const char* at = chunk_.data();
         const char* const end = at + got;
@@ -179,9 +192,12 @@ bool ReportReader::read(std::istream& in, const std::string& name) {
             if (!ok) return false;
             at = newline + 1;
         }
+        // A source that never ends (a device, an endless line) stops here, as a failed
+        // allocation would, rather than take the memory of the whole system.
+        if (memory_exhausted()) throw std::bad_alloc();
     }
     if (in.bad()) {
-        error_ = name + ": cannot be read";
+        error_ = name + ": cannot be read" + system_reason(read_error);
         return false;
     }
     // A last line without a line break is a line all the same.

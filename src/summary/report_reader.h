@@ -35,7 +35,8 @@ public:
     // Reads one source to its end, its lines numbered from 1, and adds its trees and rows to the
     // tally. Several sources read one after another form one report: rows at the top of a source
     // continue the last tree of the source before. False at the first error, which error() then
-    // describes as `<name>:<line>: <what>` (or `<name>: <what>` when the source cannot be read).
+    // describes as `<name>:<line>: <what>` (or `<name>: <what>` when the source cannot be read,
+    // with the system's reason, or when memory runs out while it is read).
     bool read(std::istream& in, const std::string& name);
 
     // One line of a source, without its line break.
@@ -44,6 +45,7 @@ public:
     const std::string& error() const { return error_; }
 
 private:
+    bool read_lines(std::istream& in, const std::string& name);
     bool fail(const std::string& name, std::size_t line_number, const std::string& what);
 
     Tally& tally_;

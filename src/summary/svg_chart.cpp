@@ -98,8 +98,14 @@ struct Bar {
     std::string tooltip;  // escaped
     std::size_t trees;
     std::size_t supported;
-    std::string counts;  // escaped
+    std::string counts;       // escaped
+    std::size_t label_chars;  // the label's width in characters, roughly
 };
+
+constexpr const char* kStrong = "#1f5fa8";
+constexpr const char* kLight = "#a8c8ea";
+constexpr const char* kInk = "#222222";
+constexpr const char* kGrid = "#e4e4e4";
 
 void write_chart(std::ostream& out, const std::vector<PairSummary>& rows, const ChartFacts& facts);
 
@@ -107,7 +113,7 @@ void write_chart(std::ostream& out, const std::vector<PairSummary>& rows, const 
 
 std::string xml_text(std::string_view text, std::size_t max_chars) {
     std::string out;
-    out.reserve(text.size());
+    out.reserve(std::min(text.size(), max_chars) + 3);
     std::size_t chars = 0;
     while (!text.empty()) {
         if (chars == max_chars) {
@@ -151,20 +157,14 @@ void write_svg(std::ostream& destination, const std::vector<PairSummary>& rows,
 
 namespace {
 
-void write_chart(std::ostream& out, const std::vector<PairSummary>& rows, const ChartFacts& facts) {
+// One bar per row, the first kChartBars rows, then one for the rest.
+std::vector<Bar> make_bars(const std::vector<PairSummary>& rows, const ChartFacts& facts,
+                           bool one_target) {
     constexpr std::size_t kLabelChars = 40;
-    // The distinct targets, in table order: the first few by name, all of them counted.
-    std::unordered_set<std::string_view> seen;
-    std::vector<std::string_view> targets;
-    for (const PairSummary& row : rows) {
-        if (seen.insert(row.target).second && targets.size() <= kNamedTargets)
-            targets.push_back(row.target);
-    }
-    const bool one_target = seen.size() <= 1;
-
+    // Tooltips show more of a name, not all of it: a name can be as long as the report.
+    constexpr std::size_t kTooltipChars = 300;
     std::vector<Bar> bars;
     const std::size_t drawn = std::min(rows.size(), kChartBars);
-    std::size_t longest_label = 0;  // in characters, roughly
     for (std::size_t i = 0; i < drawn; ++i) {
         const PairSummary& row = rows[i];
         const std::string name = one_target ? row.sister : row.sister + " (" + row.target + ")";
@@ -174,10 +174,11 @@ void write_chart(std::ostream& out, const std::vector<PairSummary>& rows, const 
         bar.supported = row.supported;
         bar.counts = count_text(row.trees, row.supported, facts.min_support) + ", median " +
                      (row.has_median ? format_double(row.median) : std::string("n/a"));
-        bar.tooltip = xml_text(row.target + " / " + row.sister) + ": " + std::to_string(row.trees) +
+        bar.tooltip = xml_text(row.target, kTooltipChars) + " / " +
+                      xml_text(row.sister, kTooltipChars) + ": " + std::to_string(row.trees) +
                       " of " + std::to_string(facts.tree_count) + " trees (share " +
                       format_share(row.trees, facts.tree_count) + ")";
-        longest_label = std::max(longest_label, std::min(name.size(), kLabelChars + 1));
+        bar.label_chars = std::min(name.size(), kLabelChars + 1);
         bars.push_back(std::move(bar));
     }
     if (rows.size() > drawn) {
@@ -193,32 +194,99 @@ void write_chart(std::ostream& out, const std::vector<PairSummary>& rows, const 
         other.counts = count_text(other.trees, other.supported, facts.min_support);
         other.tooltip = other.label + ": the pairs past the first " + std::to_string(drawn) +
                         ", a tree counted once per pair";
-        longest_label = std::max(longest_label, other.label.size());
+        other.label_chars = other.label.size();
         bars.push_back(std::move(other));
     }
+    return bars;
+}
 
-    std::size_t largest = 1;
-    for (const Bar& bar : bars)
-        largest = std::max(largest, bar.trees);
-    const std::size_t step = tick_step(largest);
-    const std::size_t scale_max = (largest + step - 1) / step * step;
+// Where the bars go, in pixels. Text widths are estimated for a 12 px sans-serif font.
+struct Layout {
+    static constexpr double margin = 20;
+    static constexpr double bar_span = 420;
+    static constexpr double counts_width = 290;
+    static constexpr double top = 104;
+    static constexpr double pitch = 24;
+    static constexpr double bar_height = 17;
+    double x0 = 0;  // where the bars start
+    double width = 0, height = 0, axis_y = 0;
+    std::size_t step = 1, scale_max = 1;  // grid lines, and the number of trees at the end
 
-    // Layout, in pixels. Text widths are estimated for a 12 px sans-serif font.
-    const double margin = 20;
-    const double label_width =
-        std::clamp(static_cast<double>(longest_label) * 7.0 + 8, 90.0, 300.0);
-    const double x0 = margin + label_width;
-    const double bar_span = 420;
-    const double counts_width = 290;
-    const double width = x0 + bar_span + counts_width + margin;
-    const double top = 104;
-    const double pitch = 24;
-    const double bar_height = 17;
-    const double axis_y = top + pitch * static_cast<double>(bars.size()) + 2;
-    const double height = bars.empty() ? top + 20 : axis_y + 44;
-    const auto x_of = [&](std::size_t trees) {
+    explicit Layout(const std::vector<Bar>& bars) {
+        std::size_t largest = 1, longest_label = 0;
+        for (const Bar& bar : bars) {
+            largest = std::max(largest, bar.trees);
+            longest_label = std::max(longest_label, bar.label_chars);
+        }
+        step = tick_step(largest);
+        scale_max = (largest + step - 1) / step * step;
+        x0 = margin + std::clamp(static_cast<double>(longest_label) * 7.0 + 8, 90.0, 300.0);
+        width = x0 + bar_span + counts_width + margin;
+        axis_y = top + pitch * static_cast<double>(bars.size()) + 2;
+        height = bars.empty() ? top + 20 : axis_y + 44;
+    }
+
+    double x_of(std::size_t trees) const {
         return bar_span * static_cast<double>(trees) / static_cast<double>(scale_max);
-    };
+    }
+};
+
+// Grid and axis, under the bars.
+void write_axis(std::ostream& out, const Layout& at) {
+    out << "<g stroke=\"" << kGrid << "\" stroke-width=\"1\">\n";
+    for (std::size_t tick = 0; tick <= at.scale_max; tick += at.step) {
+        const double x = at.x0 + at.x_of(tick);
+        out << "<line x1=\"" << num(x) << "\" y1=\"" << num(at.top - 6) << "\" x2=\"" << num(x)
+            << "\" y2=\"" << num(at.axis_y) << "\"/>\n";
+    }
+    out << "</g>\n"
+        << "<line x1=\"" << num(at.x0) << "\" y1=\"" << num(at.axis_y) << "\" x2=\""
+        << num(at.x0 + at.bar_span) << "\" y2=\"" << num(at.axis_y) << "\" stroke=\"" << kInk
+        << "\" stroke-width=\"1\"/>\n"
+        << "<g text-anchor=\"middle\">\n";
+    for (std::size_t tick = 0; tick <= at.scale_max; tick += at.step) {
+        out << "<text x=\"" << num(at.x0 + at.x_of(tick)) << "\" y=\"" << num(at.axis_y + 16)
+            << "\">" << tick << "</text>\n";
+    }
+    out << "<text x=\"" << num(at.x0 + at.bar_span / 2) << "\" y=\"" << num(at.axis_y + 34)
+        << "\">trees</text>\n"
+        << "</g>\n";
+}
+
+void write_bars(std::ostream& out, const std::vector<Bar>& bars, const Layout& at) {
+    for (std::size_t i = 0; i < bars.size(); ++i) {
+        const Bar& bar = bars[i];
+        const double y = at.top + at.pitch * static_cast<double>(i);
+        // A bar of at least one tree stays visible however long the others are.
+        const double full = std::max(at.x_of(bar.trees), 1.0);
+        const double supported = bar.supported == 0 ? 0.0 : std::max(at.x_of(bar.supported), 1.0);
+        const double text_y = y + at.bar_height - 4.5;
+        out << "<g>\n<title>" << bar.tooltip << "</title>\n"
+            << "<text x=\"" << num(at.x0 - 6) << "\" y=\"" << num(text_y)
+            << "\" text-anchor=\"end\">" << bar.label << "</text>\n"
+            << "<rect x=\"" << num(at.x0) << "\" y=\"" << num(y) << "\" width=\"" << num(full)
+            << "\" height=\"" << num(at.bar_height) << "\" fill=\"" << kLight << "\"/>\n";
+        if (supported > 0) {
+            out << "<rect x=\"" << num(at.x0) << "\" y=\"" << num(y) << "\" width=\""
+                << num(supported) << "\" height=\"" << num(at.bar_height) << "\" fill=\"" << kStrong
+                << "\"/>\n";
+        }
+        out << "<text x=\"" << num(at.x0 + full + 6) << "\" y=\"" << num(text_y) << "\">"
+            << bar.counts << "</text>\n</g>\n";
+    }
+}
+
+void write_chart(std::ostream& out, const std::vector<PairSummary>& rows, const ChartFacts& facts) {
+    // The distinct targets, in table order: the first few by name, all of them counted.
+    std::unordered_set<std::string_view> seen;
+    std::vector<std::string_view> targets;
+    for (const PairSummary& row : rows) {
+        if (seen.insert(row.target).second && targets.size() <= kNamedTargets)
+            targets.push_back(row.target);
+    }
+    const std::vector<Bar> bars = make_bars(rows, facts, seen.size() <= 1);
+    const Layout at(bars);
+    const double margin = Layout::margin;
 
     const std::string threshold = format_double(facts.min_support);
     const std::string title =
@@ -230,19 +298,15 @@ void write_chart(std::ostream& out, const std::vector<PairSummary>& rows, const 
                                  std::to_string(without) +
                                  " without. Bar length: trees with the pair.";
 
-    const char* const strong = "#1f5fa8";
-    const char* const light = "#a8c8ea";
-    const char* const ink = "#222222";
-    const char* const grid = "#e4e4e4";
-
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        << "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" << num(width)
-        << "\" height=\"" << num(height) << "\" viewBox=\"0 0 " << num(width) << ' ' << num(height)
-        << "\" font-family=\"sans-serif\" font-size=\"12\" fill=\"" << ink << "\">\n"
+        << "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" << num(at.width)
+        << "\" height=\"" << num(at.height) << "\" viewBox=\"0 0 " << num(at.width) << ' '
+        << num(at.height) << "\" font-family=\"sans-serif\" font-size=\"12\" fill=\"" << kInk
+        << "\">\n"
         << "<title>" << title << "</title>\n"
         << "<desc>" << subtitle << " Stronger shade: trees whose support is at least " << threshold
         << ".</desc>\n"
-        << "<rect x=\"0\" y=\"0\" width=\"" << num(width) << "\" height=\"" << num(height)
+        << "<rect x=\"0\" y=\"0\" width=\"" << num(at.width) << "\" height=\"" << num(at.height)
         << "\" fill=\"#ffffff\"/>\n"
         << "<text x=\"" << num(margin) << "\" y=\"30\" font-size=\"16\" font-weight=\"bold\">"
         << title << "</text>\n"
@@ -250,60 +314,23 @@ void write_chart(std::ostream& out, const std::vector<PairSummary>& rows, const 
 
     // Legend: the two shades and the threshold.
     out << "<g>\n"
-        << "<rect x=\"" << num(margin) << "\" y=\"62\" width=\"12\" height=\"12\" fill=\"" << strong
-        << "\"/>\n"
+        << "<rect x=\"" << num(margin) << "\" y=\"62\" width=\"12\" height=\"12\" fill=\""
+        << kStrong << "\"/>\n"
         << "<text x=\"" << num(margin + 18) << "\" y=\"72\">support " << kAtLeast << ' '
         << threshold << "</text>\n"
         << "<rect x=\"" << num(margin + 150) << "\" y=\"62\" width=\"12\" height=\"12\" fill=\""
-        << light << "\"/>\n"
+        << kLight << "\"/>\n"
         << "<text x=\"" << num(margin + 168) << "\" y=\"72\">support below " << threshold
         << " or n/a</text>\n"
         << "</g>\n";
 
     if (bars.empty()) {
-        out << "<text x=\"" << num(margin) << "\" y=\"" << num(top) << "\">"
+        out << "<text x=\"" << num(margin) << "\" y=\"" << num(Layout::top) << "\">"
             << "No tree has a sister.</text>\n</svg>\n";
         return;
     }
-
-    // Grid and axis, under the bars.
-    out << "<g stroke=\"" << grid << "\" stroke-width=\"1\">\n";
-    for (std::size_t tick = 0; tick <= scale_max; tick += step) {
-        const double x = x0 + x_of(tick);
-        out << "<line x1=\"" << num(x) << "\" y1=\"" << num(top - 6) << "\" x2=\"" << num(x)
-            << "\" y2=\"" << num(axis_y) << "\"/>\n";
-    }
-    out << "</g>\n"
-        << "<line x1=\"" << num(x0) << "\" y1=\"" << num(axis_y) << "\" x2=\"" << num(x0 + bar_span)
-        << "\" y2=\"" << num(axis_y) << "\" stroke=\"" << ink << "\" stroke-width=\"1\"/>\n"
-        << "<g text-anchor=\"middle\">\n";
-    for (std::size_t tick = 0; tick <= scale_max; tick += step) {
-        out << "<text x=\"" << num(x0 + x_of(tick)) << "\" y=\"" << num(axis_y + 16) << "\">"
-            << tick << "</text>\n";
-    }
-    out << "<text x=\"" << num(x0 + bar_span / 2) << "\" y=\"" << num(axis_y + 34)
-        << "\">trees</text>\n"
-        << "</g>\n";
-
-    for (std::size_t i = 0; i < bars.size(); ++i) {
-        const Bar& bar = bars[i];
-        const double y = top + pitch * static_cast<double>(i);
-        // A bar of at least one tree stays visible however long the others are.
-        const double full = std::max(x_of(bar.trees), 1.0);
-        const double supported = bar.supported == 0 ? 0.0 : std::max(x_of(bar.supported), 1.0);
-        const double text_y = y + bar_height - 4.5;
-        out << "<g>\n<title>" << bar.tooltip << "</title>\n"
-            << "<text x=\"" << num(x0 - 6) << "\" y=\"" << num(text_y) << "\" text-anchor=\"end\">"
-            << bar.label << "</text>\n"
-            << "<rect x=\"" << num(x0) << "\" y=\"" << num(y) << "\" width=\"" << num(full)
-            << "\" height=\"" << num(bar_height) << "\" fill=\"" << light << "\"/>\n";
-        if (supported > 0) {
-            out << "<rect x=\"" << num(x0) << "\" y=\"" << num(y) << "\" width=\"" << num(supported)
-                << "\" height=\"" << num(bar_height) << "\" fill=\"" << strong << "\"/>\n";
-        }
-        out << "<text x=\"" << num(x0 + full + 6) << "\" y=\"" << num(text_y) << "\">" << bar.counts
-            << "</text>\n</g>\n";
-    }
+    write_axis(out, at);
+    write_bars(out, bars, at);
     out << "</svg>\n";
 }
 

@@ -113,8 +113,9 @@ std::vector<PairSummary> Tally::summarise(double min_support) const {
         row.supported = static_cast<std::size_t>(std::count_if(
             begin, end, [min_support](double value) { return value >= min_support; }));
         if (begin != end) {
-            row.has_median = true;
             row.median = median_of(begin, end);
+            // The mean of inf and -inf is not a number: no median, as when none is numeric.
+            row.has_median = !std::isnan(row.median);
         }
         rows.push_back(std::move(row));
     }

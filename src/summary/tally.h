@@ -17,7 +17,8 @@ struct PairSummary {
     std::string sister;
     std::size_t trees = 0;      // trees with at least one row of the pair
     std::size_t supported = 0;  // of those, trees whose support is at least the threshold
-    bool has_median = false;    // false when no tree gave a numeric support
+    bool has_median = false;    // false when no tree gave a numeric support, or the median is
+                                // not a number (the middle supports inf and -inf)
     double median = 0;          // median of the numeric supports, one per tree
 };
 

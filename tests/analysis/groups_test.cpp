@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -320,6 +321,78 @@ TEST(GroupFile, EachTreeSeesTheGroupFileAsItIsThen) {
     auto gone = analyse(text, "Choano", &path);
     EXPECT_EQ(gone->failure, Tavrin::Failure::kGroupFileUnreadable);
     EXPECT_TRUE(gone->groups.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The closure as a plain list: every pass scans the whole list as it stood when the line was
+// read, and appends each member it finds once.
+Pairs reference_closure(const std::vector<std::string>& tokens) {
+    Pairs list;
+    for (std::size_t t = 0; t < tokens.size(); t += 2) {
+        const std::string group = tokens[t];
+        const std::string member = t + 1 < tokens.size() ? tokens[t + 1] : "";
+        list.emplace_back(group, member);
+        const std::size_t n = list.size();
+        std::vector<std::string> appended;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (list[i].first != member) continue;
+            bool repeat = false;
+            for (const std::string& done : appended)
+                repeat = repeat || done == list[i].second;
+            if (repeat) continue;
+            appended.push_back(list[i].second);
+            list.emplace_back(group, list[i].second);
+        }
+    }
+    return list;
+}
+
+bool reference_same_group(const Pairs& list, const std::string& a, const std::string& b) {
+    if (a == b) return true;
+    for (const auto& pair : list) {
+        if (pair.second == a && pair.first == b) return true;
+    }
+    return false;
+}
+
+std::string reference_common_group(const Pairs& list, const std::string& a, const std::string& b) {
+    for (const auto& i : list) {
+        for (const auto& j : list) {
+            if (i.second == a && j.second == b && i.first == j.first) return i.first;
+        }
+    }
+    return "";
+}
+
+// Small random files over a few names, so that repeats, self pairs and cycles are common.
+TEST(GroupFile, ClosureAndQueriesMatchAPlainListOnRandomFiles) {
+    const std::vector<std::string> names = {"A", "B", "C", "D", "E"};
+    std::mt19937 random(20261207);
+    for (int round = 0; round < 300; ++round) {
+        std::vector<std::string> tokens(random() % 17);
+        std::string content;
+        for (std::string& token : tokens) {
+            token = names[random() % names.size()];
+            content += token + (random() % 3 == 0 ? "\n" : " ");
+        }
+        SCOPED_TRACE(content);
+        const Pairs expected = reference_closure(tokens);
+        Bare bare;
+        bare.load(content);
+        ASSERT_EQ(pairs_of(bare->groups), expected);
+        std::vector<std::string> asked = names;
+        asked.push_back("");
+        for (const std::string& a : asked) {
+            for (const std::string& b : asked) {
+                EXPECT_EQ(bare->sameGroup(a, b), reference_same_group(expected, a, b)) << a << b;
+                EXPECT_EQ(bare->lowest_common_group(a, b), reference_common_group(expected, a, b))
+                    << a << " " << b;
+            }
+        }
+    }
 }
 
 }  // namespace

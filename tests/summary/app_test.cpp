@@ -43,6 +43,9 @@ TEST(Program, UsageErrors) {
         {{"--min-support=nan"}, "--min-support: 'nan' is not a finite decimal number"},
         {{"--min-support", "inf"}, "--min-support: 'inf' is not a finite decimal number"},
         {{"--svg="}, "--svg: the file name is empty"},
+        {{"--svg", "-", "r.tsv"},
+         "--svg: '-' is not a file name here (the table goes to standard output; write ./- for a "
+         "file named -)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);

@@ -84,6 +84,24 @@ TEST(Chart, NamesTheTargetsAndEscapesEveryName) {
     EXPECT_EQ(svg.find("<x>"), std::string::npos);
 }
 
+// A name can be as long as the report: labels and tooltips show its start only, so the chart
+// stays small whatever the names (invalid bytes would triple them).
+TEST(Chart, LongNamesAreCutInLabelsAndTooltips) {
+    const std::string huge(1 << 20, '\xFF');
+    const std::string svg = chart({pair("T" + huge, "S" + huge, 3, 2), pair("U", "V", 1, 1)}, 3);
+    EXPECT_LT(svg.size(), 20000u);
+    const std::string fffd = "\xEF\xBF\xBD";
+    std::string cut_target = "T", cut_sister = "S";
+    for (int i = 0; i < 299; ++i) {
+        cut_target += fffd;
+        cut_sister += fffd;
+    }
+    EXPECT_NE(svg.find("<title>" + cut_target + "\xE2\x80\xA6 / " + cut_sister +
+                       "\xE2\x80\xA6: 3 of 3 trees"),
+              std::string::npos);
+    EXPECT_NE(svg.find("<title>U / V: 1 of 3 trees (share 0.333)</title>"), std::string::npos);
+}
+
 TEST(Chart, WithoutAnyPairSaysSo) {
     const std::string svg = chart({}, 1);
     EXPECT_NE(svg.find("No tree has a sister."), std::string::npos);

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <limits>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,24 @@ TEST(Tally, MediansOfOddAndEvenCountsAndNone) {
             EXPECT_EQ(row.supported, 0u);
         }
     }
+}
+
+// The mean of the middle supports inf and -inf is not a number: no median, written n/a.
+TEST(Tally, MedianThatIsNotANumberIsNone) {
+    Tally tally;
+    const double inf = std::numeric_limits<double>::infinity();
+    tree(tally, {{"Split", inf}, {"High", inf}});
+    tree(tally, {{"Split", -inf}, {"High", 80}});
+    const std::vector<PairSummary> rows = tally.summarise(70);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].sister, "Split");
+    EXPECT_FALSE(rows[1].has_median);
+    EXPECT_EQ(rows[1].supported, 1u);
+    EXPECT_TRUE(rows[0].has_median);
+    EXPECT_EQ(rows[0].median, inf);
+    std::ostringstream table;
+    summary::write_table(table, rows, 2);
+    EXPECT_NE(table.str().find("T\tSplit\t2\t1.000\t1\tn/a\n"), std::string::npos);
 }
 
 TEST(Tally, MedianOfExtremeValuesDoesNotOverflow) {

@@ -1,0 +1,20 @@
+// What the system says about a failure, and how much memory it gives the process.
+#ifndef TAVRIN_SUMMARY_SYSTEM_H
+#define TAVRIN_SUMMARY_SYSTEM_H
+
+#include <string>
+
+namespace summary {
+
+// " (<the system's description of error_number>)", or nothing for 0.
+std::string system_reason(int error_number);
+
+// True once the process holds more memory than it can count on: half the smaller of physical
+// memory and its address-space and data-size limits (the other half is room for the copy that a
+// growing buffer makes). Where the system does not tell, always false: a failed allocation is
+// then the only sign.
+bool memory_exhausted();
+
+}  // namespace summary
+
+#endif

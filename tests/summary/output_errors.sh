@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Failures of Tavrin-summary that need the system: a chart that would replace a report being
+# read, a full disk, a closed standard input, and a source that never ends. Each is status 2
+# with one message that says why, and nothing is overwritten.
+#
+# usage: output_errors.sh <path to Tavrin-summary> [--no-memory-limit]
+#   --no-memory-limit  skip the runs under a memory limit (a sanitizer reserves more address
+#                      space than any useful limit)
+set -u
+summary=$1
+memory_limit=1
+[[ ${2:-} == --no-memory-limit ]] && memory_limit=0
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 2
+
+failed=0
+fail() {
+    echo "FAIL: $*" >&2
+    failed=1
+}
+
+# Runs the summary with the remaining arguments; expects status 2 and exactly the message $1.
+expect_failure() {
+    local message=$1
+    shift
+    local status=0
+    "$summary" "$@" >out.txt 2>err.txt || status=$?
+    [[ $status -eq 2 ]] || fail "$*: status $status, expected 2"
+    [[ "$(cat err.txt)" == "$message" ]] || fail "$*: message '$(cat err.txt)', expected '$message'"
+}
+
+report=$'one.nwk:\nChoano\tMetazoa\t95\n'
+printf '%s' "$report" >report.tsv
+ln -s report.tsv link.tsv
+
+# The chart would replace a report: by its name, through a link, or as standard input.
+expect_failure "Tavrin-summary: --svg report.tsv: the chart would replace the report report.tsv" \
+    --svg report.tsv report.tsv
+expect_failure "Tavrin-summary: --svg link.tsv: the chart would replace the report report.tsv" \
+    --svg link.tsv report.tsv
+expect_failure "Tavrin-summary: --svg report.tsv: the chart would replace the report <stdin>" \
+    --svg report.tsv <report.tsv
+[[ "$(cat report.tsv)" == "${report%$'\n'}" ]] || fail "the report was overwritten"
+[[ ! -s out.txt ]] || fail "a table was written although the chart was refused"
+
+# Output that cannot be written, and input that cannot be read, with the system's reason.
+if [[ -w /dev/full ]]; then
+    expect_failure "Tavrin-summary: cannot write the chart to /dev/full (No space left on device)" \
+        --svg /dev/full report.tsv
+    status=0
+    "$summary" report.tsv >/dev/full 2>err.txt || status=$?
+    [[ $status -eq 2 && "$(cat err.txt)" == \
+        "Tavrin-summary: cannot write the table to standard output (No space left on device)" ]] ||
+        fail "table to /dev/full: status $status, message '$(cat err.txt)'"
+else
+    echo "no /dev/full here: the full-disk checks are skipped"
+fi
+expect_failure "Tavrin-summary: <stdin>: cannot be read (Bad file descriptor)" <&-
+
+# A source that never ends stops when memory runs out, naming it.
+if [[ $memory_limit -eq 1 && -r /dev/zero ]]; then
+    status=0
+    (
+        ulimit -v 400000
+        exec "$summary" /dev/zero
+    ) >out.txt 2>err.txt || status=$?
+    [[ $status -eq 2 && "$(cat err.txt)" == "Tavrin-summary: /dev/zero: memory ran out" ]] ||
+        fail "/dev/zero: status $status, message '$(cat err.txt)'"
+    status=0
+    (
+        ulimit -v 400000
+        yes "${report%$'\n'}" | "$summary" -
+    ) >out.txt 2>err.txt || status=$?
+    [[ $status -eq 2 && "$(cat err.txt)" == "Tavrin-summary: <stdin>: memory ran out" ]] ||
+        fail "endless report: status $status, message '$(cat err.txt)'"
+fi
+
+exit $failed
