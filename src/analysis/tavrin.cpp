@@ -49,11 +49,7 @@ void Tavrin::run(bool with_group_file, const std::string& group_file) {
         target = all_match(tree->root, prefix_);
     }
     sister_count = 0;
-    if (!matcher_->failure().empty()) {
-        std::cerr << matcher_->failure() << std::endl;
-        failure = Failure::kPatternSearchFailed;
-        target = nullptr;
-    } else if (target == nullptr) {
+    if (target == nullptr) {
         std::cerr << tavrin::messages::kCladeNotFound << std::endl;
     } else if (target == tree->root) {
         std::cerr << tavrin::messages::kTargetIsRoot << std::endl;

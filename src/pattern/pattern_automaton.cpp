@@ -1,4 +1,4 @@
-#include "analysis/pattern_automaton.h"
+#include "pattern/pattern_automaton.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,17 +8,55 @@
 #include <string>
 #include <utility>
 
-namespace rc = std::regex_constants;
+#include "tree/numbers.h"
+
+using Error = PatternAutomaton::Error;
+using tavrin::is_digit;
 
 namespace {
 
-// Thrown inside the compiler only; the constructor turns it into error().
-struct PatternError {
-    rc::error_type code;
+// Thrown inside the compiler only; the constructor turns it into error() and error_text().
+struct Refusal {
+    Error kind;
+    size_t offset;  // where in the pattern the problem was found
 };
 
-[[noreturn]] void fail(rc::error_type code) {
-    throw PatternError{code};
+[[noreturn]] void fail(Error kind, size_t offset) {
+    throw Refusal{kind, offset};
+}
+
+// Why, in words, and where. A parenthesis error is named by what stands where it was found; a
+// pattern too large has no one place to blame.
+std::string describe(const Refusal& refusal, std::string_view pattern) {
+    static const char* const kReasons[] = {
+        "no error",
+        "invalid escape",
+        "back-references are not supported",
+        "invalid or unterminated bracket expression",
+        "unbalanced parentheses",
+        "unterminated repeat count",
+        "invalid repeat count",
+        "invalid character range",
+        "pattern too large once its repeats are expanded",
+        "nothing to repeat",
+        "unknown name in a bracket expression",
+        "unterminated character class name",
+    };
+    std::string reason = kReasons[static_cast<size_t>(refusal.kind)];
+    if (refusal.kind == Error::parenthesis) {
+        const size_t at = refusal.offset;
+        if (at >= pattern.size()) {
+            reason = "missing ')'";
+        } else if (pattern[at] == ')') {
+            reason = "unmatched ')'";
+        } else if (pattern[at] == '(') {
+            reason = "unknown group after \"(?\"";
+        } else {
+            reason = "nothing to repeat";
+        }
+    }
+    if (refusal.kind == Error::too_large) return reason;
+    return reason + " at offset " + std::to_string(refusal.offset);
 }
 
 enum class Tok {
@@ -52,10 +90,6 @@ enum class Tok {
     anychar,
 };
 
-bool is_digit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 bool is_xdigit(char c) {
     return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
@@ -63,12 +97,17 @@ bool is_xdigit(char c) {
 // Splits the pattern into tokens, one token ahead of the compiler.
 class Scanner {
 public:
-    Scanner(const char* first, const char* last) : cur_(first), end_(last) { advance(); }
+    Scanner(const char* first, const char* last) : begin_(first), cur_(first), end_(last) {
+        advance();
+    }
 
     Tok token() const { return token_; }
     const std::string& value() const { return value_; }
+    // Offset in the pattern of the current token (the pattern's length at its end).
+    size_t start() const { return start_; }
 
     void advance() {
+        start_ = static_cast<size_t>(cur_ - begin_);
         if (cur_ == end_) {
             token_ = Tok::eof;
             return;
@@ -111,19 +150,19 @@ private:
         }
         switch (c) {
             case '\\':
-                if (cur_ == end_) fail(rc::error_escape);
+                if (cur_ == end_) refuse(Error::escape);
                 eat_escape();
                 return;
             case '(':
                 if (cur_ != end_ && *cur_ == '?') {
-                    if (++cur_ == end_) fail(rc::error_paren);
+                    if (++cur_ == end_) refuse(Error::parenthesis);
                     const char kind = *cur_++;
                     if (kind == ':') {
                         token_ = Tok::subexpr_no_group_begin;
                     } else if (kind == '=' || kind == '!') {
                         set(Tok::lookahead_begin, kind == '=' ? 'p' : 'n');
                     } else {
-                        fail(rc::error_paren);
+                        refuse(Error::parenthesis);
                     }
                 } else {
                     token_ = Tok::subexpr_begin;
@@ -153,7 +192,7 @@ private:
         if (c == '-') {
             token_ = Tok::bracket_dash;
         } else if (c == '[') {
-            if (cur_ == end_) fail(rc::error_brack);
+            if (cur_ == end_) refuse(Error::bracket);
             if (*cur_ == '.') {
                 token_ = Tok::collsymbol;
                 eat_class(*cur_++);
@@ -189,7 +228,7 @@ private:
             state_ = State::normal;
             token_ = Tok::interval_end;
         } else {
-            fail(rc::error_badbrace);
+            refuse(Error::repeat_count);
         }
     }
 
@@ -199,11 +238,11 @@ private:
         while (cur_ != end_ && *cur_ != ch)
             value_ += *cur_++;
         if (cur_ == end_ || *cur_++ != ch || cur_ == end_ || *cur_++ != ']')
-            fail(ch == ':' ? rc::error_ctype : rc::error_collate);
+            refuse(ch == ':' ? Error::class_name_end : Error::class_name);
     }
 
     void eat_escape() {
-        if (cur_ == end_) fail(rc::error_escape);
+        if (cur_ == end_) refuse(Error::escape);
         const char c = *cur_++;
         static const char kEscapes[][2] = {{'0', '\0'}, {'b', '\b'}, {'f', '\f'}, {'n', '\n'},
                                            {'r', '\r'}, {'t', '\t'}, {'v', '\v'}};
@@ -218,12 +257,12 @@ private:
         } else if (c == 'd' || c == 'D' || c == 's' || c == 'S' || c == 'w' || c == 'W') {
             set(Tok::quoted_class, c);
         } else if (c == 'c') {
-            if (cur_ == end_) fail(rc::error_escape);
+            if (cur_ == end_) refuse(Error::escape);
             set(Tok::ord_char, *cur_++);  // the letter itself, as GCC's reader takes it
         } else if (c == 'x' || c == 'u') {
             value_.clear();
             for (int i = c == 'x' ? 2 : 4; i > 0; --i) {
-                if (cur_ == end_ || !is_xdigit(*cur_)) fail(rc::error_escape);
+                if (cur_ == end_ || !is_xdigit(*cur_)) refuse(Error::escape);
                 value_ += *cur_++;
             }
             token_ = Tok::hex_num;
@@ -236,8 +275,12 @@ private:
         }
     }
 
+    [[noreturn]] void refuse(Error kind) const { fail(kind, start_); }
+
+    const char* begin_;
     const char* cur_;
     const char* end_;
+    size_t start_ = 0;
     State state_ = State::normal;
     Tok token_ = Tok::eof;
     std::string value_;
@@ -283,7 +326,7 @@ private:
         state.alt = alt;
         state.neg = neg;
         states_.push_back(state);
-        if (states_.size() > PatternAutomaton::kMaxStates) fail(rc::error_space);
+        if (states_.size() > PatternAutomaton::kMaxStates) refuse(Error::too_large);
         return static_cast<int32_t>(states_.size() - 1);
     }
     int32_t insert_match(const std::bitset<256>& set) {
@@ -314,7 +357,7 @@ private:
             pending.pop();
             const State dup = states_[static_cast<size_t>(u)];
             states_.push_back(dup);
-            if (states_.size() > PatternAutomaton::kMaxStates) fail(rc::error_space);
+            if (states_.size() > PatternAutomaton::kMaxStates) refuse(Error::too_large);
             copy[u] = static_cast<int32_t>(states_.size() - 1);
             if (has_alt(dup.op) && dup.alt != -1 && copy.count(dup.alt) == 0) pending.push(dup.alt);
             if (u == seq.end) continue;
@@ -328,8 +371,14 @@ private:
         return Seq{copy[seq.start], copy[seq.end]};
     }
 
+    // The current token cannot be taken here.
+    [[noreturn]] void refuse(Error kind) const { fail(kind, scanner_.start()); }
+    // The token matched last is wrong.
+    [[noreturn]] void fail_at_last(Error kind) const { fail(kind, matched_at_); }
+
     bool match(Tok token) {
         if (scanner_.token() != token) return false;
+        matched_at_ = scanner_.start();
         value_ = scanner_.value();
         scanner_.advance();
         return true;
@@ -402,10 +451,10 @@ private:
             const Frame closed = group;
             groups.pop_back();
             if (closed.kind == Group::top) {
-                if (!match(Tok::eof)) fail(rc::error_paren);
+                if (!match(Tok::eof)) refuse(Error::parenthesis);
                 return;
             }
-            if (!match(Tok::subexpr_end)) fail(rc::error_paren);
+            if (!match(Tok::subexpr_end)) refuse(Error::parenthesis);
             if (closed.kind == Group::lookahead) {
                 Seq body = pop();
                 append(body, insert(Op::accept));
@@ -451,7 +500,7 @@ private:
     bool quantifier() {
         bool lazy = true;
         const auto init = [&] {
-            if (stack_.empty()) fail(rc::error_badrepeat);
+            if (stack_.empty()) fail_at_last(Error::nothing_to_repeat);
             lazy = match(Tok::opt);
         };
         if (match(Tok::closure0)) {
@@ -475,8 +524,9 @@ private:
             append(r, end);
             push(r);
         } else if (match(Tok::interval_begin)) {
-            if (stack_.empty()) fail(rc::error_badrepeat);
-            if (!match(Tok::dup_count)) fail(rc::error_badbrace);
+            const size_t brace = matched_at_;
+            if (stack_.empty()) fail(Error::nothing_to_repeat, brace);
+            if (!match(Tok::dup_count)) fail(Error::repeat_count, brace);
             const Seq r = pop();
             const int32_t first = insert(Op::dummy);
             Seq e{first, first};
@@ -490,7 +540,7 @@ private:
                     infinite = true;
                 }
             }
-            if (!match(Tok::interval_end)) fail(rc::error_brace);
+            if (!match(Tok::interval_end)) fail(Error::brace, brace);
             lazy = match(Tok::opt);
             for (long i = 0; i < min_rep; ++i)
                 append(e, clone(r));
@@ -500,7 +550,7 @@ private:
                 append(copy, rep);
                 append(e, rep);
             } else {
-                if (extra < 0) fail(rc::error_badbrace);
+                if (extra < 0) fail(Error::repeat_count, brace);
                 const int32_t end = insert(Op::dummy);
                 std::vector<int32_t> optional;
                 for (long i = 0; i < extra; ++i) {
@@ -534,7 +584,7 @@ private:
             one.set(static_cast<unsigned char>(value_[0]));
             push(insert_match(one));
         } else if (match(Tok::backref)) {
-            fail(rc::error_complexity);  // a back-reference needs backtracking
+            fail_at_last(Error::back_reference);  // a back-reference needs backtracking
         } else if (match(Tok::quoted_class)) {
             Bracket bracket;
             bracket.non_matching = ctype_.is(std::ctype_base::upper, value_[0]);
@@ -594,7 +644,7 @@ private:
 
     void add_class(Bracket& bracket, const std::string& name, bool negated) const {
         const ClassMask mask = lookup_classname(name);
-        if (mask.base == 0 && !mask.underscore) fail(rc::error_collate);
+        if (mask.base == 0 && !mask.underscore) fail_at_last(Error::class_name);
         if (negated) {
             bracket.negated_classes.push_back(mask);
         } else {
@@ -766,13 +816,13 @@ private:
             if (match(Tok::bracket_end)) break;
             if (match(Tok::collsymbol)) {
                 const int c = lookup_collatename(value_);
-                if (c < 0) fail(rc::error_collate);
+                if (c < 0) fail_at_last(Error::class_name);
                 bracket.chars.push_back(static_cast<char>(c));
                 push_char(static_cast<char>(c));
             } else if (match(Tok::equiv_class_name)) {
                 push_class();
                 const int c = lookup_collatename(value_);
-                if (c < 0) fail(rc::error_collate);
+                if (c < 0) fail_at_last(Error::class_name);
                 bracket.equivalents.push_back(ctype_.tolower(static_cast<char>(c)));
             } else if (match(Tok::char_class_name)) {
                 push_class();
@@ -784,7 +834,7 @@ private:
                     push_char('-');  // "-]": a literal dash
                     break;
                 }
-                if (last == Last::klass) fail(rc::error_range);  // "\w-": no range start
+                if (last == Last::klass) fail_at_last(Error::range);  // "\w-": no range start
                 if (last == Last::character) {
                     char high;
                     if (try_char()) {
@@ -792,9 +842,9 @@ private:
                     } else if (match(Tok::bracket_dash)) {
                         high = '-';
                     } else {
-                        fail(rc::error_range);
+                        fail_at_last(Error::range);
                     }
-                    if (last_char > high) fail(rc::error_range);  // compared as char
+                    if (last_char > high) fail_at_last(Error::range);  // compared as char
                     bracket.ranges.emplace_back(last_char, high);
                     last = Last::none;
                 } else {
@@ -804,7 +854,7 @@ private:
                 push_class();
                 add_class(bracket, value_, ctype_.is(std::ctype_base::upper, value_[0]));
             } else {
-                fail(rc::error_brack);
+                refuse(Error::bracket);
             }
         }
         if (last == Last::character) bracket.chars.push_back(last_char);
@@ -836,6 +886,7 @@ private:
     Scanner scanner_;
     std::vector<Seq> stack_;
     std::string value_;
+    size_t matched_at_ = 0;
 };
 
 PatternAutomaton::PatternAutomaton(std::string_view pattern) {
@@ -847,11 +898,9 @@ PatternAutomaton::PatternAutomaton(std::string_view pattern) {
     try {
         PatternCompiler compiler(pattern, *this);
         compiler.compile();
-        valid_ = true;
-    } catch (const PatternError& e) {
-        error_ = e.code;
-    }
-    if (!valid_) {
+    } catch (const Refusal& refusal) {
+        error_ = refusal.kind;
+        error_text_ = describe(refusal, pattern);
         states_.clear();
         sets_.clear();
         return;
@@ -939,7 +988,7 @@ void PatternAutomaton::prepare_sweep() {
 }
 
 bool PatternAutomaton::matches_prefix(std::string_view text) const {
-    if (!valid_) return false;
+    if (!valid()) return false;
     const size_t n = text.size();
     const size_t body_count = bodies_.size();
     const auto byte = [&](size_t q) { return static_cast<unsigned char>(text[q]); };
