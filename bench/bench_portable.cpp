@@ -128,6 +128,7 @@ int main(int argc, char** argv) {
                                     static_cast<double>(rng() % 1000000) / 997.0);
         numbers.emplace_back(buffer, static_cast<size_t>(n));
     }
+#if defined(BENCH_FAST_FLOAT)
     const auto read_all = [&](auto reader) {
         double sum = 0;
         for (const std::string& text : numbers) {
@@ -137,7 +138,6 @@ int main(int argc, char** argv) {
         }
         sink_double = sum;
     };
-#if defined(BENCH_FAST_FLOAT)
     const double fast = median_seconds(rounds, [&] {
         read_all([](const char* f, const char* l, double& v) { fast_float::from_chars(f, l, v); });
     });

@@ -286,6 +286,24 @@ private:
     std::string value_;
 };
 
+// The POSIX names of the 128 ASCII characters, as [.name.] and [=name=] take them.
+// clang-format off
+const char* const kCollatingNames[128] = {
+    "NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "alert", "backspace", "tab", "newline",
+    "vertical-tab", "form-feed", "carriage-return", "SO", "SI", "DLE", "DC1", "DC2", "DC3", "DC4",
+    "NAK", "SYN", "ETB", "CAN", "EM", "SUB", "ESC", "IS4", "IS3", "IS2", "IS1", "space",
+    "exclamation-mark", "quotation-mark", "number-sign", "dollar-sign", "percent-sign",
+    "ampersand", "apostrophe", "left-parenthesis", "right-parenthesis", "asterisk", "plus-sign",
+    "comma", "hyphen", "period", "slash", "zero", "one", "two", "three", "four", "five", "six",
+    "seven", "eight", "nine", "colon", "semicolon", "less-than-sign", "equals-sign",
+    "greater-than-sign", "question-mark", "commercial-at", "A", "B", "C", "D", "E", "F", "G", "H",
+    "I", "J", "K", "L", "M", "N", "O", "P", "Q", "R", "S", "T", "U", "V", "W", "X", "Y", "Z",
+    "left-square-bracket", "backslash", "right-square-bracket", "circumflex", "underscore",
+    "grave-accent", "a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m", "n", "o", "p",
+    "q", "r", "s", "t", "u", "v", "w", "x", "y", "z", "left-curly-bracket", "vertical-line",
+    "right-curly-bracket", "tilde", "DEL"};
+// clang-format on
+
 // A character class as the regex traits describe one: ctype bits, plus '_' for [:w:].
 struct ClassMask {
     std::ctype_base::mask base = 0;
@@ -656,136 +674,8 @@ private:
 
     // The character named by a POSIX collating name (or a one-letter name), -1 when none.
     static int lookup_collatename(const std::string& name) {
-        static const char* const kNames[128] = {"NUL",
-                                                "SOH",
-                                                "STX",
-                                                "ETX",
-                                                "EOT",
-                                                "ENQ",
-                                                "ACK",
-                                                "alert",
-                                                "backspace",
-                                                "tab",
-                                                "newline",
-                                                "vertical-tab",
-                                                "form-feed",
-                                                "carriage-return",
-                                                "SO",
-                                                "SI",
-                                                "DLE",
-                                                "DC1",
-                                                "DC2",
-                                                "DC3",
-                                                "DC4",
-                                                "NAK",
-                                                "SYN",
-                                                "ETB",
-                                                "CAN",
-                                                "EM",
-                                                "SUB",
-                                                "ESC",
-                                                "IS4",
-                                                "IS3",
-                                                "IS2",
-                                                "IS1",
-                                                "space",
-                                                "exclamation-mark",
-                                                "quotation-mark",
-                                                "number-sign",
-                                                "dollar-sign",
-                                                "percent-sign",
-                                                "ampersand",
-                                                "apostrophe",
-                                                "left-parenthesis",
-                                                "right-parenthesis",
-                                                "asterisk",
-                                                "plus-sign",
-                                                "comma",
-                                                "hyphen",
-                                                "period",
-                                                "slash",
-                                                "zero",
-                                                "one",
-                                                "two",
-                                                "three",
-                                                "four",
-                                                "five",
-                                                "six",
-                                                "seven",
-                                                "eight",
-                                                "nine",
-                                                "colon",
-                                                "semicolon",
-                                                "less-than-sign",
-                                                "equals-sign",
-                                                "greater-than-sign",
-                                                "question-mark",
-                                                "commercial-at",
-                                                "A",
-                                                "B",
-                                                "C",
-                                                "D",
-                                                "E",
-                                                "F",
-                                                "G",
-                                                "H",
-                                                "I",
-                                                "J",
-                                                "K",
-                                                "L",
-                                                "M",
-                                                "N",
-                                                "O",
-                                                "P",
-                                                "Q",
-                                                "R",
-                                                "S",
-                                                "T",
-                                                "U",
-                                                "V",
-                                                "W",
-                                                "X",
-                                                "Y",
-                                                "Z",
-                                                "left-square-bracket",
-                                                "backslash",
-                                                "right-square-bracket",
-                                                "circumflex",
-                                                "underscore",
-                                                "grave-accent",
-                                                "a",
-                                                "b",
-                                                "c",
-                                                "d",
-                                                "e",
-                                                "f",
-                                                "g",
-                                                "h",
-                                                "i",
-                                                "j",
-                                                "k",
-                                                "l",
-                                                "m",
-                                                "n",
-                                                "o",
-                                                "p",
-                                                "q",
-                                                "r",
-                                                "s",
-                                                "t",
-                                                "u",
-                                                "v",
-                                                "w",
-                                                "x",
-                                                "y",
-                                                "z",
-                                                "left-curly-bracket",
-                                                "vertical-line",
-                                                "right-curly-bracket",
-                                                "tilde",
-                                                "DEL"};
         for (int c = 0; c < 128; ++c) {
-            if (name == kNames[c]) return c;
+            if (name == kCollatingNames[c]) return c;
         }
         return -1;
     }
@@ -987,6 +877,36 @@ void PatternAutomaton::prepare_sweep() {
     sweep_.lookahead_holds.assign(m, 0);
 }
 
+bool PatternAutomaton::passable(int32_t p, const Position& at, bool at_begin) const {
+    const State& state = states_[static_cast<size_t>(p)];
+    switch (state.op) {
+        case Op::line_begin:
+            return at_begin;
+        case Op::line_end:
+            return at.at_end;
+        case Op::word_bound:
+            return ((at.left_word && !at_begin) != at.right_word) != state.neg;
+        case Op::lookahead:
+            return (sweep_.lookahead_holds[static_cast<size_t>(p)] != 0) != state.neg;
+        default:
+            return true;
+    }
+}
+
+void PatternAutomaton::close_backwards(std::vector<int32_t>& set, std::vector<uint64_t>& marks,
+                                       uint64_t mark, const Position& at, bool at_begin) const {
+    for (size_t i = 0; i < set.size(); ++i) {
+        const size_t t = static_cast<size_t>(set[i]);
+        for (int32_t k = eps_row_[t]; k < eps_row_[t + 1]; ++k) {
+            const int32_t p = eps_pred_[static_cast<size_t>(k)];
+            if (marks[static_cast<size_t>(p)] != mark && passable(p, at, at_begin)) {
+                marks[static_cast<size_t>(p)] = mark;
+                set.push_back(p);
+            }
+        }
+    }
+}
+
 bool PatternAutomaton::matches_prefix(std::string_view text) const {
     if (!valid()) return false;
     const size_t n = text.size();
@@ -1003,37 +923,7 @@ bool PatternAutomaton::matches_prefix(std::string_view text) const {
     bool answer = false;
 
     for (size_t q = n + 1; q-- > 0;) {
-        const bool left_word = q > 0 && word_char_[byte(q - 1)];
-        const bool right_word = q < n && word_char_[byte(q)];
-        // Can the edge out of `p` be taken at q without reading a character?
-        const auto passable = [&](int32_t p, bool at_begin) {
-            const State& state = states_[static_cast<size_t>(p)];
-            switch (state.op) {
-                case Op::line_begin:
-                    return at_begin;
-                case Op::line_end:
-                    return q == n;
-                case Op::word_bound:
-                    return ((left_word && !at_begin) != right_word) != state.neg;
-                case Op::lookahead:
-                    return (lookahead_holds[static_cast<size_t>(p)] != 0) != state.neg;
-                default:
-                    return true;
-            }
-        };
-        const auto close = [&](std::vector<int32_t>& set, std::vector<uint64_t>& marks,
-                               uint64_t mark, bool at_begin) {
-            for (size_t i = 0; i < set.size(); ++i) {
-                const size_t t = static_cast<size_t>(set[i]);
-                for (int32_t k = eps_row_[t]; k < eps_row_[t + 1]; ++k) {
-                    const int32_t p = eps_pred_[static_cast<size_t>(k)];
-                    if (marks[static_cast<size_t>(p)] != mark && passable(p, at_begin)) {
-                        marks[static_cast<size_t>(p)] = mark;
-                        set.push_back(p);
-                    }
-                }
-            }
-        };
+        const Position at{q == n, q > 0 && word_char_[byte(q - 1)], q < n && word_char_[byte(q)]};
         const uint64_t mark = ++generation;
         for (size_t b = 0; b < body_count; ++b) {
             const Body& body = bodies_[b];
@@ -1059,7 +949,7 @@ bool PatternAutomaton::matches_prefix(std::string_view text) const {
                 }
             }
             const size_t seeds = set.size();
-            close(set, stamp, mark, false);
+            close_backwards(set, stamp, mark, at, false);
 
             const bool top = body.lookahead == -1;
             if (top && q != 0) continue;
@@ -1072,7 +962,7 @@ bool PatternAutomaton::matches_prefix(std::string_view text) const {
                 begin_set.assign(set.begin(), set.begin() + static_cast<std::ptrdiff_t>(seeds));
                 for (const int32_t s : begin_set)
                     begin_stamp[static_cast<size_t>(s)] = begin_mark;
-                close(begin_set, begin_stamp, begin_mark, true);
+                close_backwards(begin_set, begin_stamp, begin_mark, at, true);
                 holds = begin_stamp[static_cast<size_t>(body.start)] == begin_mark;
             }
             if (top) {

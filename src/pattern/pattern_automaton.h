@@ -88,7 +88,22 @@ private:
         bool begin_sensitive = false;  // holds ^ or \b, which read differently at its start
     };
 
+    // Where the sweep stands: at the end of the text, and whether the characters on either
+    // side are word characters.
+    struct Position {
+        bool at_end;
+        bool left_word;
+        bool right_word;
+    };
+
     void prepare_sweep();
+    // Can the edge out of `p` be taken at `at` without reading a character? `at_begin`: the
+    // body being tested is entered here.
+    bool passable(int32_t p, const Position& at, bool at_begin) const;
+    // Adds to `set` every state that reaches one of its states without reading a character,
+    // marking each added state with `mark`.
+    void close_backwards(std::vector<int32_t>& set, std::vector<uint64_t>& marks, uint64_t mark,
+                         const Position& at, bool at_begin) const;
 
     Error error_ = Error::none;
     std::string error_text_;
