@@ -42,6 +42,8 @@ std::string describe(const Refusal& refusal, std::string_view pattern) {
         "unknown name in a bracket expression",
         "unterminated character class name",
     };
+    static_assert(sizeof kReasons / sizeof kReasons[0] == size_t(Error::class_name_end) + 1,
+                  "one reason for every kind of refusal");
     std::string reason = kReasons[static_cast<size_t>(refusal.kind)];
     if (refusal.kind == Error::parenthesis) {
         const size_t at = refusal.offset;

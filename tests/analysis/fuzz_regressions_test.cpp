@@ -60,6 +60,10 @@ TEST(FuzzRegressions, AnalysisInputsPassTheAnalysisChecks) {
     replay(kSource / "tests/fuzz_regressions/analysis", tavrin_fuzz::check_analysis_input);
 }
 
+TEST(FuzzRegressions, PatternInputsPassThePatternChecks) {
+    replay(kSource / "tests/fuzz_regressions/pattern", tavrin_fuzz::check_pattern_input);
+}
+
 TEST(FuzzRegressions, SeedCorpusPassesTheChecks) {
     EXPECT_GE(replay(kSource / "fuzz/corpus/reader", tavrin_fuzz::check_reader_input), 10u);
     EXPECT_GE(replay(kSource / "fuzz/corpus/analysis", tavrin_fuzz::check_analysis_input), 10u);
