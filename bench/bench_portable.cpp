@@ -1,7 +1,7 @@
 // Times the portable paths against the standard library's own, side by side in one run:
-// --E patterns on long names and on many short ones (the pattern automaton against std::regex in
-// its linear mode, where that mode exists), and decimal number reading (fast_float against
-// std::from_chars, where both exist).
+// --E patterns on long names and on many short ones (the pattern automaton, which every build
+// uses, against std::regex in GCC's linear mode, where that mode exists), and decimal number
+// reading (fast_float against std::from_chars, where both exist).
 //
 //   tavrin_bench_portable [ROUNDS]
 //
@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/pattern_automaton.h"
+#include "pattern/pattern_automaton.h"
 
 #if __has_include(<fast_float/fast_float.h>)
 #include <fast_float/fast_float.h>
@@ -47,7 +47,7 @@ void bench_pattern(const std::string& pattern, const std::string& name, const ch
     const PatternAutomaton automaton(wrapped);
     const double mine = median_seconds(rounds, [&] { sink_bool = automaton.matches_prefix(name); });
     std::printf("pattern %-12s name %-26s automaton %9.4f s", pattern.c_str(), label, mine);
-#if defined(TAVRIN_HAVE_REGEX_POLYNOMIAL)
+#if defined(__GLIBCXX__)
     if (!with_std) {
         std::printf("\n");
         return;
@@ -76,7 +76,7 @@ void bench_leaf_names(const std::string& pattern, const std::vector<std::string>
     });
     std::printf("pattern %-12s %zu leaf names          automaton %9.4f s", pattern.c_str(),
                 names.size(), mine);
-#if defined(TAVRIN_HAVE_REGEX_POLYNOMIAL)
+#if defined(__GLIBCXX__)
     const std::regex re(wrapped, std::regex::ECMAScript | std::regex_constants::__polynomial);
     const double theirs = median_seconds(rounds, [&] {
         for (const std::string& name : names)
@@ -128,6 +128,7 @@ int main(int argc, char** argv) {
                                     static_cast<double>(rng() % 1000000) / 997.0);
         numbers.emplace_back(buffer, static_cast<size_t>(n));
     }
+#if defined(BENCH_FAST_FLOAT)
     const auto read_all = [&](auto reader) {
         double sum = 0;
         for (const std::string& text : numbers) {
@@ -137,7 +138,6 @@ int main(int argc, char** argv) {
         }
         sink_double = sum;
     };
-#if defined(BENCH_FAST_FLOAT)
     const double fast = median_seconds(rounds, [&] {
         read_all([](const char* f, const char* l, double& v) { fast_float::from_chars(f, l, v); });
     });

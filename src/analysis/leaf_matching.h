@@ -3,11 +3,10 @@
 #define TAVRIN_ANALYSIS_LEAF_MATCHING_H
 
 #include <memory>
-#include <regex>
 #include <string>
 #include <string_view>
 
-#include "analysis/pattern_automaton.h"
+#include "pattern/pattern_automaton.h"
 
 // The bytes of a leaf name before its first '-' (the whole name when it has none).
 inline std::string_view leaf_prefix(std::string_view name) {
@@ -22,24 +21,22 @@ class LeafMatcher {
 public:
     LeafMatcher(const std::string& prefix, bool use_regex);
 
-    // False when the pattern could not be compiled; `error()` then says why.
+    // False when the pattern could not be compiled; `error()` then says why and where.
     bool valid() const { return error_.empty(); }
     const std::string& error() const { return error_; }
 
     bool matches(std::string_view name) const;
 
-    // Set when a name could not be tested safely; the answer for it was "no match".
-    const std::string& failure() const { return failure_; }
-
 private:
     std::string prefix_;
     bool use_regex_;
-    // The pattern behind an any-prefix, matched at the start: with the standard library's
-    // linear mode where it has one, else with the automaton.
-    std::unique_ptr<std::regex> regex_;
+    // The pattern behind an any-prefix, matched at the start of the name.
     std::unique_ptr<PatternAutomaton> automaton_;
     std::string error_;
-    mutable std::string failure_;
 };
+
+// Does `name` start with `prefix` (byte-exact)? With `use_regex`, `prefix` is an ECMAScript
+// pattern searched for anywhere in `name`; an invalid pattern matches nothing.
+bool is_prefix(std::string name, std::string prefix, bool use_regex);
 
 #endif  // TAVRIN_ANALYSIS_LEAF_MATCHING_H

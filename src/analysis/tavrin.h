@@ -19,11 +19,8 @@
 #include <vector>
 
 #include "analysis/group_relations.h"
+#include "analysis/leaf_matching.h"  // is_prefix, beside the matcher it calls
 #include "tree/phylogeny.h"
-
-// Does `name` start with `prefix` (byte-exact)? With `use_regex`, `prefix` is an ECMAScript
-// pattern searched for anywhere in `name`; an invalid pattern matches nothing.
-bool is_prefix(std::string name, std::string prefix, bool use_regex);
 
 // Search flags shared by every level of the target search. Each analysis clears both when it
 // begins, so only one analysis may run at a time.

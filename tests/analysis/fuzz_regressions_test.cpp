@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/input_checks.h"
+#include "support/pattern_checks.h"
 
 namespace {
 
@@ -59,9 +60,14 @@ TEST(FuzzRegressions, AnalysisInputsPassTheAnalysisChecks) {
     replay(kSource / "tests/fuzz_regressions/analysis", tavrin_fuzz::check_analysis_input);
 }
 
+TEST(FuzzRegressions, PatternInputsPassThePatternChecks) {
+    replay(kSource / "tests/fuzz_regressions/pattern", tavrin_fuzz::check_pattern_input);
+}
+
 TEST(FuzzRegressions, SeedCorpusPassesTheChecks) {
     EXPECT_GE(replay(kSource / "fuzz/corpus/reader", tavrin_fuzz::check_reader_input), 10u);
     EXPECT_GE(replay(kSource / "fuzz/corpus/analysis", tavrin_fuzz::check_analysis_input), 10u);
+    EXPECT_GE(replay(kSource / "fuzz/corpus/pattern", tavrin_fuzz::check_pattern_input), 10u);
 }
 
 // The checks themselves must notice a broken tree, or a clean replay proves nothing.

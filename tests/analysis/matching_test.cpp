@@ -112,24 +112,19 @@ TEST(Matching, InvalidPatternStopsTheAnalysisWithOneDiagnostic) {
     EXPECT_EQ(run->failure, Tavrin::Failure::kInvalidPattern);
     EXPECT_EQ(run->sister_count, 0);
     EXPECT_TRUE(run->sisters.empty());
-    EXPECT_NE(run.err.find("Fungi("), std::string::npos) << run.err;
-    ASSERT_FALSE(run.err.empty());
-    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
-    EXPECT_EQ(run.err.find("CLADE NOT FOUND"), std::string::npos);
-    EXPECT_EQ(run.err.find("TARGET IS ROOT"), std::string::npos);
+    EXPECT_EQ(run.err, "Invalid regular expression for --E: Fungi( (missing ')' at offset 6)\n");
 }
 
-// Only numbers the pattern compiler reads count against the digit limit: repeat counts in
-// braces and back-references, outside bracket expressions.
-TEST(Matching, DigitLimitCoversOnlyCountsAndBackReferences) {
-    const std::string too_long = "a back-reference or repeat count with more than 6 digits";
-    for (const char* pattern :
-         {"a{1234567}", "a{1,1234567}", "a{1234567,}", "(a)\\1234567", "[a]{1234567}",
-          "[]{1234567}", "[^]]{1234567}", "[[:alpha:]]\\1234567", "\\[{1234567}"}) {
+// Long numbers reach the engine as they are: a huge repeat count is too large, a back-reference
+// is refused as such, and digits that are plain characters are matched.
+TEST(Matching, LongNumbersInPatterns) {
+    for (const char* pattern : {"a{1234567}", "a{1,1234567}", "a{1234567,}", "[a]{99999999999}"}) {
         SCOPED_TRACE(pattern);
-        const LeafMatcher matcher(pattern, kRegex);
-        EXPECT_EQ(matcher.error(), too_long);
+        EXPECT_EQ(LeafMatcher(pattern, kRegex).error(),
+                  "pattern too large once its repeats are expanded");
     }
+    EXPECT_EQ(LeafMatcher("(a)\\1234567", kRegex).error(),
+              "back-references are not supported at offset 3");
     EXPECT_TRUE(LeafMatcher("a{000012}", kRegex).valid());
     // Literal digits: in a class, after an escaped brace or NUL, as a control letter, or plain.
     const std::vector<std::pair<std::string, std::string>> accepted = {
@@ -149,10 +144,7 @@ TEST(Matching, DigitLimitCoversOnlyCountsAndBackReferences) {
         EXPECT_TRUE(matcher.valid()) << matcher.error();
         EXPECT_TRUE(matcher.matches(name));
     }
-    // A back-reference inside a class is refused by the compiler itself, not by the limit.
-    const LeafMatcher in_class("[\\1234567]", kRegex);
-    EXPECT_FALSE(in_class.valid());
-    EXPECT_NE(in_class.error(), too_long);
+    EXPECT_FALSE(LeafMatcher("[\\1234567]", kRegex).valid());
 }
 
 // A leaf whose leaf prefix (the name up to its first '-') belongs to the search prefix taken as a

@@ -1,5 +1,5 @@
-// The pattern automaton: answers on long names, and, where GCC's std::regex with its linear mode
-// is available, the same validity, error codes and answers as that mode on many patterns.
+// The pattern automaton: answers on long names, refusals, and, with GCC's standard library, the
+// same validity, kinds of refusal and answers as std::regex in its linear mode on many patterns.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -7,14 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "analysis/pattern_automaton.h"
+#include "pattern/pattern_automaton.h"
+#include "support/pattern_checks.h"
 
 namespace {
 
-// The wrapper the leaf matcher puts around a pattern: a search anywhere, as one prefix match.
-std::string wrapped(const std::string& pattern) {
-    return "[\\s\\S]*?(?:" + pattern + ")";
-}
+using tavrin_fuzz::wrapped;
 
 bool automaton_search(const std::string& pattern, const std::string& name) {
     const PatternAutomaton automaton(wrapped(pattern));
@@ -47,26 +45,45 @@ TEST(PatternAutomaton, AnswersOnSmallCases) {
         EXPECT_EQ(automaton_search(c.pattern, c.name), c.found) << c.pattern << " in " << c.name;
 }
 
-TEST(PatternAutomaton, RefusesLikeTheLinearMode) {
-    namespace rc = std::regex_constants;
-    const std::vector<std::pair<std::string, rc::error_type>> refused = {
-        {"(a)\\1", rc::error_complexity},  {"(", rc::error_paren},
-        {"a)", rc::error_paren},           {"[a", rc::error_brack},
-        {"*a", rc::error_paren},           {"a{2", rc::error_brace},
-        {"a{x}", rc::error_badbrace},      {"a{3,2}", rc::error_badbrace},
-        {"[z-a]", rc::error_range},        {"[\\w-z]", rc::error_range},
-        {"[[:nope:]]", rc::error_collate}, {"[[:alpha]", rc::error_ctype},
-        {"[[.0.]]", rc::error_collate},    {"\\", rc::error_escape},
-        {"\\x4", rc::error_escape},        {"a{100000}", rc::error_space},
-        {"(?<a)", rc::error_paren},        {"[\\1]", rc::error_brack},
+// Each refusal says what is wrong and where (a byte offset in the pattern as given).
+TEST(PatternAutomaton, RefusalsSayWhatAndWhere) {
+    using E = PatternAutomaton::Error;
+    const struct {
+        const char* pattern;
+        E kind;
+        const char* text;
+    } refused[] = {
+        {"(a)\\1", E::back_reference, "back-references are not supported at offset 3"},
+        {"Choano(", E::parenthesis, "missing ')' at offset 7"},
+        {"a)", E::parenthesis, "unmatched ')' at offset 1"},
+        {"*a", E::parenthesis, "nothing to repeat at offset 0"},
+        {"a|(+)", E::parenthesis, "nothing to repeat at offset 3"},
+        {"(?<a)", E::parenthesis, "unknown group after \"(?\" at offset 0"},
+        {"[a", E::bracket, "invalid or unterminated bracket expression at offset 2"},
+        {"[\\1]", E::bracket, "invalid or unterminated bracket expression at offset 1"},
+        {"ab{2", E::brace, "unterminated repeat count at offset 2"},
+        {"a{x}", E::repeat_count, "invalid repeat count at offset 2"},
+        {"a{3,2}", E::repeat_count, "invalid repeat count at offset 1"},
+        {"[z-a]", E::range, "invalid character range at offset 3"},
+        {"[\\w-z]", E::range, "invalid character range at offset 3"},
+        {"[[:nope:]]", E::class_name, "unknown name in a bracket expression at offset 1"},
+        {"[[.0.]]", E::class_name, "unknown name in a bracket expression at offset 1"},
+        {"[[:alpha]", E::class_name_end, "unterminated character class name at offset 1"},
+        {"\\", E::escape, "invalid escape at offset 0"},
+        {"x\\x4", E::escape, "invalid escape at offset 1"},
+        {"a{100000}", E::too_large, "pattern too large once its repeats are expanded"},
     };
-    for (const auto& [pattern, code] : refused) {
-        SCOPED_TRACE(pattern);
-        const PatternAutomaton automaton(pattern);
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.pattern);
+        const PatternAutomaton automaton(r.pattern);
         EXPECT_FALSE(automaton.valid());
-        EXPECT_EQ(automaton.error(), code);
+        EXPECT_EQ(automaton.error(), r.kind);
+        EXPECT_EQ(automaton.error_text(), r.text);
         EXPECT_FALSE(automaton.matches_prefix("a"));
     }
+    const PatternAutomaton fine("a{2}");
+    EXPECT_EQ(fine.error(), PatternAutomaton::Error::none);
+    EXPECT_EQ(fine.error_text(), "");
 }
 
 // Every answer comes from one sweep over the name: no stack growth, no give-up, on names of
@@ -101,8 +118,8 @@ TEST(PatternAutomaton, AnswersDoNotDependOnEarlierNames) {
     }
 }
 
-// Groups nest on the heap: 10,000 levels (the longest pattern the matcher accepts) compile and
-// match, in sanitizer builds too.
+// Groups nest on the heap: 10,000 levels compile and match, in sanitizer builds too, and length
+// alone never refuses a pattern.
 TEST(PatternAutomaton, DeepNestingNeedsNoCallStack) {
     const std::string groups = std::string(10000, '(') + "a" + std::string(10000, ')');
     EXPECT_TRUE(automaton_search(groups, "xa"));
@@ -113,47 +130,15 @@ TEST(PatternAutomaton, DeepNestingNeedsNoCallStack) {
     lookaheads += "b" + std::string(5000, ')') + "b";
     EXPECT_TRUE(automaton_search(lookaheads, "ab"));
     EXPECT_FALSE(automaton_search(lookaheads, "aa"));
+    const std::string long_pattern = std::string(30000, 'q') + "|x";
+    EXPECT_TRUE(automaton_search(long_pattern, "ax"));
+    EXPECT_FALSE(automaton_search(long_pattern, "qqq"));
 }
 
-#if defined(TAVRIN_HAVE_REGEX_POLYNOMIAL)
-
-const auto kLinear = std::regex::ECMAScript | std::regex_constants::__polynomial;
-
-// Compiles with the standard library; false (and the code) when it refuses the pattern.
-bool reference_compile(const std::string& pattern, std::regex& out,
-                       std::regex_constants::error_type& code) {
-    try {
-        out = std::regex(pattern, kLinear);
-        return true;
-    } catch (const std::regex_error& e) {
-        code = e.code();
-        return false;
-    }
-}
-
-bool reference_search(const std::regex& re, const std::string& name) {
-    return std::regex_search(
-        name.begin(), name.end(), re,
-        std::regex_constants::match_any | std::regex_constants::match_continuous);
-}
-
-// Compares validity, error code and the answer for every name, bare and wrapped.
+// Compares validity and the answers for every name, as a prefix match and as the leaf matcher's
+// search anywhere.
 void expect_same(const std::string& pattern, const std::vector<std::string>& names) {
-    SCOPED_TRACE("pattern: " + pattern);
-    for (const std::string& text : {pattern, wrapped(pattern)}) {
-        std::regex re;
-        std::regex_constants::error_type code{};
-        const bool valid = reference_compile(text, re, code);
-        const PatternAutomaton automaton(text);
-        ASSERT_EQ(automaton.valid(), valid) << text;
-        if (!valid) {
-            EXPECT_EQ(automaton.error(), code) << text;
-            return;
-        }
-        for (const std::string& name : names)
-            EXPECT_EQ(automaton.matches_prefix(name), reference_search(re, name))
-                << text << " on \"" << name << "\"";
-    }
+    EXPECT_EQ(tavrin_fuzz::compare_pattern(pattern, names), "");
 }
 
 const std::vector<std::string> kNames = {
@@ -164,7 +149,8 @@ const std::vector<std::string> kNames = {
     "x9y",       "aaaaaaa",  "a-b-c",     "Sc1",         "%$#",      "^a$",
 };
 
-TEST(PatternAutomaton, SameAnswersAsTheLinearModeOnChosenPatterns) {
+TEST(PatternAutomaton, SameAnswersAsStdRegexOnChosenPatterns) {
+    if (!tavrin_fuzz::kReferenceIsLinear) GTEST_SKIP() << "needs GCC's linear mode as reference";
     const std::vector<std::string> patterns = {
         // The leaf matcher's own tests and the command-line cases.
         "",
@@ -332,7 +318,8 @@ TEST(PatternAutomaton, SameAnswersAsTheLinearModeOnChosenPatterns) {
 }
 
 // Random patterns over the grammar's pieces, against random names.
-TEST(PatternAutomaton, SameAnswersAsTheLinearModeOnRandomPatterns) {
+TEST(PatternAutomaton, SameAnswersAsStdRegexOnRandomPatterns) {
+    if (!tavrin_fuzz::kReferenceIsLinear) GTEST_SKIP() << "needs GCC's linear mode as reference";
     const std::vector<std::string> pieces = {
         "a",         "b",   "-",   ".",   "*",     "+",   "?",    "|",    "(",   ")",
         "(?:",       "(?=", "(?!", "[",   "]",     "[^",  "^",    "$",    "\\b", "\\B",
@@ -355,7 +342,7 @@ TEST(PatternAutomaton, SameAnswersAsTheLinearModeOnRandomPatterns) {
         expect_same(pattern, names);
         std::regex re;
         std::regex_constants::error_type code{};
-        valid += reference_compile(pattern, re, code) ? 1 : 0;
+        valid += tavrin_fuzz::reference_compile(pattern, re, code) ? 1 : 0;
         if (HasFailure()) break;
     }
     EXPECT_GT(valid, 750);  // the sample exercises matching, not only refusals
@@ -363,6 +350,7 @@ TEST(PatternAutomaton, SameAnswersAsTheLinearModeOnRandomPatterns) {
 
 // The state limit is met at the same point: the largest count accepted is the same.
 TEST(PatternAutomaton, StateLimitMetAtTheSamePoint) {
+    if (!tavrin_fuzz::kReferenceIsLinear) GTEST_SKIP() << "needs GCC's linear mode as reference";
     for (const std::string base : {"a", "(?=q)b?", "(a{2}){3,}"}) {
         SCOPED_TRACE(base);
         const auto counted = [&](size_t count) { return base + "{" + std::to_string(count) + "}"; };
@@ -375,12 +363,11 @@ TEST(PatternAutomaton, StateLimitMetAtTheSamePoint) {
         EXPECT_FALSE(too_many.valid());
         std::regex re;
         std::regex_constants::error_type code{};
-        EXPECT_TRUE(reference_compile(counted(last), re, code)) << counted(last);
-        EXPECT_FALSE(reference_compile(counted(last + 1), re, code)) << counted(last + 1);
-        EXPECT_EQ(code, too_many.error());
+        EXPECT_TRUE(tavrin_fuzz::reference_compile(counted(last), re, code)) << counted(last);
+        EXPECT_FALSE(tavrin_fuzz::reference_compile(counted(last + 1), re, code))
+            << counted(last + 1);
+        EXPECT_EQ(tavrin_fuzz::error_kind(code), too_many.error());
     }
 }
-
-#endif  // TAVRIN_HAVE_REGEX_POLYNOMIAL
 
 }  // namespace

@@ -1,21 +1,20 @@
-// ECMAScript patterns matched in time linear in the text, for standard libraries whose
-// std::regex has no such mode.
+// ECMAScript patterns matched in time linear in the text.
 //
-// The pattern is read exactly as the breadth-first ("polynomial") mode of GCC's std::regex reads
-// it: the same tokens, the same automaton state by state (so the same state limit is met at
-// the same point), the same errors, the same character classes in the global C++ locale. Back-
-// references are refused, as that mode refuses them. The answer for a text is whether some path
-// through the automaton reaches its accept state; it is found by one sweep over the text from
+// The pattern is read as the breadth-first ("polynomial") mode of GCC's std::regex reads it: the
+// same tokens, the same automaton state by state (so the same state limit is met at the same
+// point), the same refusals, the same character classes in the global C++ locale. Back-
+// references are refused: following them needs backtracking. The answer for a text is whether some
+// path through the automaton reaches its accept state; it is found by one sweep over the text from
 // its end, keeping for every position the set of states from which the accept state can be
 // reached. Lookaheads are answered in the same sweep, so the work per character is bounded by
 // the size of the automaton: linear time in the text for a fixed pattern, no recursion (neither
 // with the text nor with the pattern's nesting), memory proportional to the automaton.
-#ifndef TAVRIN_ANALYSIS_PATTERN_AUTOMATON_H
-#define TAVRIN_ANALYSIS_PATTERN_AUTOMATON_H
+#ifndef TAVRIN_PATTERN_PATTERN_AUTOMATON_H
+#define TAVRIN_PATTERN_PATTERN_AUTOMATON_H
 
 #include <bitset>
 #include <cstdint>
-#include <regex>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,12 +23,31 @@ public:
     // Largest automaton built, in states (the limit GCC's std::regex applies).
     static constexpr size_t kMaxStates = 100000;
 
+    // Why a pattern is refused.
+    enum class Error : uint8_t {
+        none,
+        escape,             // a backslash escape that is cut short or malformed
+        back_reference,     // \1 and the like (following one needs backtracking)
+        bracket,            // a bracket expression that is malformed or never closed
+        parenthesis,        // a group never closed, a ')' never opened, "(?" with no known kind,
+                            // or a quantifier with nothing before it
+        brace,              // a repeat count never closed
+        repeat_count,       // a malformed repeat count, or one with a minimum over its maximum
+        range,              // a character range that is reversed or has a class at one end
+        too_large,          // more than kMaxStates states once repeats are expanded
+        nothing_to_repeat,  // a quantifier with nothing on the stack to repeat
+        class_name,         // an unknown name in [:name:], [.name.] or [=name=]
+        class_name_end,     // [:name with no ":]"
+    };
+
     // Compiles `pattern`; groups nest on the heap, not the call stack.
     explicit PatternAutomaton(std::string_view pattern);
 
-    bool valid() const { return valid_; }
-    // Why the pattern was refused, as std::regex_error would say; meaningful when !valid().
-    std::regex_constants::error_type error() const { return error_; }
+    bool valid() const { return error_ == Error::none; }
+    Error error() const { return error_; }
+    // Why the pattern was refused and where, for people ("unmatched ')' at offset 3"); empty for
+    // a valid pattern.
+    const std::string& error_text() const { return error_text_; }
     // Number of states of a valid automaton.
     size_t size() const { return states_.size(); }
 
@@ -70,10 +88,25 @@ private:
         bool begin_sensitive = false;  // holds ^ or \b, which read differently at its start
     };
 
-    void prepare_sweep();
+    // Where the sweep stands: at the end of the text, and whether the characters on either
+    // side are word characters.
+    struct Position {
+        bool at_end;
+        bool left_word;
+        bool right_word;
+    };
 
-    bool valid_ = false;
-    std::regex_constants::error_type error_ = std::regex_constants::error_space;
+    void prepare_sweep();
+    // Can the edge out of `p` be taken at `at` without reading a character? `at_begin`: the
+    // body being tested is entered here.
+    bool passable(int32_t p, const Position& at, bool at_begin) const;
+    // Adds to `set` every state that reaches one of its states without reading a character,
+    // marking each added state with `mark`.
+    void close_backwards(std::vector<int32_t>& set, std::vector<uint64_t>& marks, uint64_t mark,
+                         const Position& at, bool at_begin) const;
+
+    Error error_ = Error::none;
+    std::string error_text_;
     std::vector<State> states_;
     std::vector<std::bitset<256>> sets_;
     bool word_char_[256] = {};
@@ -99,4 +132,4 @@ private:
     mutable Sweep sweep_;
 };
 
-#endif  // TAVRIN_ANALYSIS_PATTERN_AUTOMATON_H
+#endif  // TAVRIN_PATTERN_PATTERN_AUTOMATON_H

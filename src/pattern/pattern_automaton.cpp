@@ -1,4 +1,4 @@
-#include "analysis/pattern_automaton.h"
+#include "pattern/pattern_automaton.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,17 +8,57 @@
 #include <string>
 #include <utility>
 
-namespace rc = std::regex_constants;
+#include "tree/numbers.h"
+
+using Error = PatternAutomaton::Error;
+using tavrin::is_digit;
 
 namespace {
 
-// Thrown inside the compiler only; the constructor turns it into error().
-struct PatternError {
-    rc::error_type code;
+// Thrown inside the compiler only; the constructor turns it into error() and error_text().
+struct Refusal {
+    Error kind;
+    size_t offset;  // where in the pattern the problem was found
 };
 
-[[noreturn]] void fail(rc::error_type code) {
-    throw PatternError{code};
+[[noreturn]] void fail(Error kind, size_t offset) {
+    throw Refusal{kind, offset};
+}
+
+// Why, in words, and where. A parenthesis error is named by what stands where it was found; a
+// pattern too large has no one place to blame.
+std::string describe(const Refusal& refusal, std::string_view pattern) {
+    static const char* const kReasons[] = {
+        "no error",
+        "invalid escape",
+        "back-references are not supported",
+        "invalid or unterminated bracket expression",
+        "unbalanced parentheses",
+        "unterminated repeat count",
+        "invalid repeat count",
+        "invalid character range",
+        "pattern too large once its repeats are expanded",
+        "nothing to repeat",
+        "unknown name in a bracket expression",
+        "unterminated character class name",
+    };
+    static_assert(sizeof kReasons / sizeof kReasons[0] == size_t(Error::class_name_end) + 1,
+                  "one reason for every kind of refusal");
+    std::string reason = kReasons[static_cast<size_t>(refusal.kind)];
+    if (refusal.kind == Error::parenthesis) {
+        const size_t at = refusal.offset;
+        if (at >= pattern.size()) {
+            reason = "missing ')'";
+        } else if (pattern[at] == ')') {
+            reason = "unmatched ')'";
+        } else if (pattern[at] == '(') {
+            reason = "unknown group after \"(?\"";
+        } else {
+            reason = "nothing to repeat";
+        }
+    }
+    if (refusal.kind == Error::too_large) return reason;
+    return reason + " at offset " + std::to_string(refusal.offset);
 }
 
 enum class Tok {
@@ -52,10 +92,6 @@ enum class Tok {
     anychar,
 };
 
-bool is_digit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 bool is_xdigit(char c) {
     return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
@@ -63,12 +99,17 @@ bool is_xdigit(char c) {
 // Splits the pattern into tokens, one token ahead of the compiler.
 class Scanner {
 public:
-    Scanner(const char* first, const char* last) : cur_(first), end_(last) { advance(); }
+    Scanner(const char* first, const char* last) : begin_(first), cur_(first), end_(last) {
+        advance();
+    }
 
     Tok token() const { return token_; }
     const std::string& value() const { return value_; }
+    // Offset in the pattern of the current token (the pattern's length at its end).
+    size_t start() const { return start_; }
 
     void advance() {
+        start_ = static_cast<size_t>(cur_ - begin_);
         if (cur_ == end_) {
             token_ = Tok::eof;
             return;
@@ -111,19 +152,19 @@ private:
         }
         switch (c) {
             case '\\':
-                if (cur_ == end_) fail(rc::error_escape);
+                if (cur_ == end_) refuse(Error::escape);
                 eat_escape();
                 return;
             case '(':
                 if (cur_ != end_ && *cur_ == '?') {
-                    if (++cur_ == end_) fail(rc::error_paren);
+                    if (++cur_ == end_) refuse(Error::parenthesis);
                     const char kind = *cur_++;
                     if (kind == ':') {
                         token_ = Tok::subexpr_no_group_begin;
                     } else if (kind == '=' || kind == '!') {
                         set(Tok::lookahead_begin, kind == '=' ? 'p' : 'n');
                     } else {
-                        fail(rc::error_paren);
+                        refuse(Error::parenthesis);
                     }
                 } else {
                     token_ = Tok::subexpr_begin;
@@ -153,7 +194,7 @@ private:
         if (c == '-') {
             token_ = Tok::bracket_dash;
         } else if (c == '[') {
-            if (cur_ == end_) fail(rc::error_brack);
+            if (cur_ == end_) refuse(Error::bracket);
             if (*cur_ == '.') {
                 token_ = Tok::collsymbol;
                 eat_class(*cur_++);
@@ -189,7 +230,7 @@ private:
             state_ = State::normal;
             token_ = Tok::interval_end;
         } else {
-            fail(rc::error_badbrace);
+            refuse(Error::repeat_count);
         }
     }
 
@@ -199,11 +240,11 @@ private:
         while (cur_ != end_ && *cur_ != ch)
             value_ += *cur_++;
         if (cur_ == end_ || *cur_++ != ch || cur_ == end_ || *cur_++ != ']')
-            fail(ch == ':' ? rc::error_ctype : rc::error_collate);
+            refuse(ch == ':' ? Error::class_name_end : Error::class_name);
     }
 
     void eat_escape() {
-        if (cur_ == end_) fail(rc::error_escape);
+        if (cur_ == end_) refuse(Error::escape);
         const char c = *cur_++;
         static const char kEscapes[][2] = {{'0', '\0'}, {'b', '\b'}, {'f', '\f'}, {'n', '\n'},
                                            {'r', '\r'}, {'t', '\t'}, {'v', '\v'}};
@@ -218,12 +259,12 @@ private:
         } else if (c == 'd' || c == 'D' || c == 's' || c == 'S' || c == 'w' || c == 'W') {
             set(Tok::quoted_class, c);
         } else if (c == 'c') {
-            if (cur_ == end_) fail(rc::error_escape);
+            if (cur_ == end_) refuse(Error::escape);
             set(Tok::ord_char, *cur_++);  // the letter itself, as GCC's reader takes it
         } else if (c == 'x' || c == 'u') {
             value_.clear();
             for (int i = c == 'x' ? 2 : 4; i > 0; --i) {
-                if (cur_ == end_ || !is_xdigit(*cur_)) fail(rc::error_escape);
+                if (cur_ == end_ || !is_xdigit(*cur_)) refuse(Error::escape);
                 value_ += *cur_++;
             }
             token_ = Tok::hex_num;
@@ -236,12 +277,34 @@ private:
         }
     }
 
+    [[noreturn]] void refuse(Error kind) const { fail(kind, start_); }
+
+    const char* begin_;
     const char* cur_;
     const char* end_;
+    size_t start_ = 0;
     State state_ = State::normal;
     Tok token_ = Tok::eof;
     std::string value_;
 };
+
+// The POSIX names of the 128 ASCII characters, as [.name.] and [=name=] take them.
+// clang-format off
+const char* const kCollatingNames[128] = {
+    "NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "alert", "backspace", "tab", "newline",
+    "vertical-tab", "form-feed", "carriage-return", "SO", "SI", "DLE", "DC1", "DC2", "DC3", "DC4",
+    "NAK", "SYN", "ETB", "CAN", "EM", "SUB", "ESC", "IS4", "IS3", "IS2", "IS1", "space",
+    "exclamation-mark", "quotation-mark", "number-sign", "dollar-sign", "percent-sign",
+    "ampersand", "apostrophe", "left-parenthesis", "right-parenthesis", "asterisk", "plus-sign",
+    "comma", "hyphen", "period", "slash", "zero", "one", "two", "three", "four", "five", "six",
+    "seven", "eight", "nine", "colon", "semicolon", "less-than-sign", "equals-sign",
+    "greater-than-sign", "question-mark", "commercial-at", "A", "B", "C", "D", "E", "F", "G", "H",
+    "I", "J", "K", "L", "M", "N", "O", "P", "Q", "R", "S", "T", "U", "V", "W", "X", "Y", "Z",
+    "left-square-bracket", "backslash", "right-square-bracket", "circumflex", "underscore",
+    "grave-accent", "a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m", "n", "o", "p",
+    "q", "r", "s", "t", "u", "v", "w", "x", "y", "z", "left-curly-bracket", "vertical-line",
+    "right-curly-bracket", "tilde", "DEL"};
+// clang-format on
 
 // A character class as the regex traits describe one: ctype bits, plus '_' for [:w:].
 struct ClassMask {
@@ -283,7 +346,7 @@ private:
         state.alt = alt;
         state.neg = neg;
         states_.push_back(state);
-        if (states_.size() > PatternAutomaton::kMaxStates) fail(rc::error_space);
+        if (states_.size() > PatternAutomaton::kMaxStates) refuse(Error::too_large);
         return static_cast<int32_t>(states_.size() - 1);
     }
     int32_t insert_match(const std::bitset<256>& set) {
@@ -314,7 +377,7 @@ private:
             pending.pop();
             const State dup = states_[static_cast<size_t>(u)];
             states_.push_back(dup);
-            if (states_.size() > PatternAutomaton::kMaxStates) fail(rc::error_space);
+            if (states_.size() > PatternAutomaton::kMaxStates) refuse(Error::too_large);
             copy[u] = static_cast<int32_t>(states_.size() - 1);
             if (has_alt(dup.op) && dup.alt != -1 && copy.count(dup.alt) == 0) pending.push(dup.alt);
             if (u == seq.end) continue;
@@ -328,8 +391,14 @@ private:
         return Seq{copy[seq.start], copy[seq.end]};
     }
 
+    // The current token cannot be taken here.
+    [[noreturn]] void refuse(Error kind) const { fail(kind, scanner_.start()); }
+    // The token matched last is wrong.
+    [[noreturn]] void fail_at_last(Error kind) const { fail(kind, matched_at_); }
+
     bool match(Tok token) {
         if (scanner_.token() != token) return false;
+        matched_at_ = scanner_.start();
         value_ = scanner_.value();
         scanner_.advance();
         return true;
@@ -402,10 +471,10 @@ private:
             const Frame closed = group;
             groups.pop_back();
             if (closed.kind == Group::top) {
-                if (!match(Tok::eof)) fail(rc::error_paren);
+                if (!match(Tok::eof)) refuse(Error::parenthesis);
                 return;
             }
-            if (!match(Tok::subexpr_end)) fail(rc::error_paren);
+            if (!match(Tok::subexpr_end)) refuse(Error::parenthesis);
             if (closed.kind == Group::lookahead) {
                 Seq body = pop();
                 append(body, insert(Op::accept));
@@ -451,7 +520,7 @@ private:
     bool quantifier() {
         bool lazy = true;
         const auto init = [&] {
-            if (stack_.empty()) fail(rc::error_badrepeat);
+            if (stack_.empty()) fail_at_last(Error::nothing_to_repeat);
             lazy = match(Tok::opt);
         };
         if (match(Tok::closure0)) {
@@ -475,8 +544,9 @@ private:
             append(r, end);
             push(r);
         } else if (match(Tok::interval_begin)) {
-            if (stack_.empty()) fail(rc::error_badrepeat);
-            if (!match(Tok::dup_count)) fail(rc::error_badbrace);
+            const size_t brace = matched_at_;
+            if (stack_.empty()) fail(Error::nothing_to_repeat, brace);
+            if (!match(Tok::dup_count)) fail(Error::repeat_count, brace);
             const Seq r = pop();
             const int32_t first = insert(Op::dummy);
             Seq e{first, first};
@@ -490,7 +560,7 @@ private:
                     infinite = true;
                 }
             }
-            if (!match(Tok::interval_end)) fail(rc::error_brace);
+            if (!match(Tok::interval_end)) fail(Error::brace, brace);
             lazy = match(Tok::opt);
             for (long i = 0; i < min_rep; ++i)
                 append(e, clone(r));
@@ -500,7 +570,7 @@ private:
                 append(copy, rep);
                 append(e, rep);
             } else {
-                if (extra < 0) fail(rc::error_badbrace);
+                if (extra < 0) fail(Error::repeat_count, brace);
                 const int32_t end = insert(Op::dummy);
                 std::vector<int32_t> optional;
                 for (long i = 0; i < extra; ++i) {
@@ -534,7 +604,7 @@ private:
             one.set(static_cast<unsigned char>(value_[0]));
             push(insert_match(one));
         } else if (match(Tok::backref)) {
-            fail(rc::error_complexity);  // a back-reference needs backtracking
+            fail_at_last(Error::back_reference);  // a back-reference needs backtracking
         } else if (match(Tok::quoted_class)) {
             Bracket bracket;
             bracket.non_matching = ctype_.is(std::ctype_base::upper, value_[0]);
@@ -594,7 +664,7 @@ private:
 
     void add_class(Bracket& bracket, const std::string& name, bool negated) const {
         const ClassMask mask = lookup_classname(name);
-        if (mask.base == 0 && !mask.underscore) fail(rc::error_collate);
+        if (mask.base == 0 && !mask.underscore) fail_at_last(Error::class_name);
         if (negated) {
             bracket.negated_classes.push_back(mask);
         } else {
@@ -606,136 +676,8 @@ private:
 
     // The character named by a POSIX collating name (or a one-letter name), -1 when none.
     static int lookup_collatename(const std::string& name) {
-        static const char* const kNames[128] = {"NUL",
-                                                "SOH",
-                                                "STX",
-                                                "ETX",
-                                                "EOT",
-                                                "ENQ",
-                                                "ACK",
-                                                "alert",
-                                                "backspace",
-                                                "tab",
-                                                "newline",
-                                                "vertical-tab",
-                                                "form-feed",
-                                                "carriage-return",
-                                                "SO",
-                                                "SI",
-                                                "DLE",
-                                                "DC1",
-                                                "DC2",
-                                                "DC3",
-                                                "DC4",
-                                                "NAK",
-                                                "SYN",
-                                                "ETB",
-                                                "CAN",
-                                                "EM",
-                                                "SUB",
-                                                "ESC",
-                                                "IS4",
-                                                "IS3",
-                                                "IS2",
-                                                "IS1",
-                                                "space",
-                                                "exclamation-mark",
-                                                "quotation-mark",
-                                                "number-sign",
-                                                "dollar-sign",
-                                                "percent-sign",
-                                                "ampersand",
-                                                "apostrophe",
-                                                "left-parenthesis",
-                                                "right-parenthesis",
-                                                "asterisk",
-                                                "plus-sign",
-                                                "comma",
-                                                "hyphen",
-                                                "period",
-                                                "slash",
-                                                "zero",
-                                                "one",
-                                                "two",
-                                                "three",
-                                                "four",
-                                                "five",
-                                                "six",
-                                                "seven",
-                                                "eight",
-                                                "nine",
-                                                "colon",
-                                                "semicolon",
-                                                "less-than-sign",
-                                                "equals-sign",
-                                                "greater-than-sign",
-                                                "question-mark",
-                                                "commercial-at",
-                                                "A",
-                                                "B",
-                                                "C",
-                                                "D",
-                                                "E",
-                                                "F",
-                                                "G",
-                                                "H",
-                                                "I",
-                                                "J",
-                                                "K",
-                                                "L",
-                                                "M",
-                                                "N",
-                                                "O",
-                                                "P",
-                                                "Q",
-                                                "R",
-                                                "S",
-                                                "T",
-                                                "U",
-                                                "V",
-                                                "W",
-                                                "X",
-                                                "Y",
-                                                "Z",
-                                                "left-square-bracket",
-                                                "backslash",
-                                                "right-square-bracket",
-                                                "circumflex",
-                                                "underscore",
-                                                "grave-accent",
-                                                "a",
-                                                "b",
-                                                "c",
-                                                "d",
-                                                "e",
-                                                "f",
-                                                "g",
-                                                "h",
-                                                "i",
-                                                "j",
-                                                "k",
-                                                "l",
-                                                "m",
-                                                "n",
-                                                "o",
-                                                "p",
-                                                "q",
-                                                "r",
-                                                "s",
-                                                "t",
-                                                "u",
-                                                "v",
-                                                "w",
-                                                "x",
-                                                "y",
-                                                "z",
-                                                "left-curly-bracket",
-                                                "vertical-line",
-                                                "right-curly-bracket",
-                                                "tilde",
-                                                "DEL"};
         for (int c = 0; c < 128; ++c) {
-            if (name == kNames[c]) return c;
+            if (name == kCollatingNames[c]) return c;
         }
         return -1;
     }
@@ -766,13 +708,13 @@ private:
             if (match(Tok::bracket_end)) break;
             if (match(Tok::collsymbol)) {
                 const int c = lookup_collatename(value_);
-                if (c < 0) fail(rc::error_collate);
+                if (c < 0) fail_at_last(Error::class_name);
                 bracket.chars.push_back(static_cast<char>(c));
                 push_char(static_cast<char>(c));
             } else if (match(Tok::equiv_class_name)) {
                 push_class();
                 const int c = lookup_collatename(value_);
-                if (c < 0) fail(rc::error_collate);
+                if (c < 0) fail_at_last(Error::class_name);
                 bracket.equivalents.push_back(ctype_.tolower(static_cast<char>(c)));
             } else if (match(Tok::char_class_name)) {
                 push_class();
@@ -784,7 +726,7 @@ private:
                     push_char('-');  // "-]": a literal dash
                     break;
                 }
-                if (last == Last::klass) fail(rc::error_range);  // "\w-": no range start
+                if (last == Last::klass) fail_at_last(Error::range);  // "\w-": no range start
                 if (last == Last::character) {
                     char high;
                     if (try_char()) {
@@ -792,9 +734,9 @@ private:
                     } else if (match(Tok::bracket_dash)) {
                         high = '-';
                     } else {
-                        fail(rc::error_range);
+                        fail_at_last(Error::range);
                     }
-                    if (last_char > high) fail(rc::error_range);  // compared as char
+                    if (last_char > high) fail_at_last(Error::range);  // compared as char
                     bracket.ranges.emplace_back(last_char, high);
                     last = Last::none;
                 } else {
@@ -804,7 +746,7 @@ private:
                 push_class();
                 add_class(bracket, value_, ctype_.is(std::ctype_base::upper, value_[0]));
             } else {
-                fail(rc::error_brack);
+                refuse(Error::bracket);
             }
         }
         if (last == Last::character) bracket.chars.push_back(last_char);
@@ -836,6 +778,7 @@ private:
     Scanner scanner_;
     std::vector<Seq> stack_;
     std::string value_;
+    size_t matched_at_ = 0;
 };
 
 PatternAutomaton::PatternAutomaton(std::string_view pattern) {
@@ -847,11 +790,9 @@ PatternAutomaton::PatternAutomaton(std::string_view pattern) {
     try {
         PatternCompiler compiler(pattern, *this);
         compiler.compile();
-        valid_ = true;
-    } catch (const PatternError& e) {
-        error_ = e.code;
-    }
-    if (!valid_) {
+    } catch (const Refusal& refusal) {
+        error_ = refusal.kind;
+        error_text_ = describe(refusal, pattern);
         states_.clear();
         sets_.clear();
         return;
@@ -938,8 +879,38 @@ void PatternAutomaton::prepare_sweep() {
     sweep_.lookahead_holds.assign(m, 0);
 }
 
+bool PatternAutomaton::passable(int32_t p, const Position& at, bool at_begin) const {
+    const State& state = states_[static_cast<size_t>(p)];
+    switch (state.op) {
+        case Op::line_begin:
+            return at_begin;
+        case Op::line_end:
+            return at.at_end;
+        case Op::word_bound:
+            return ((at.left_word && !at_begin) != at.right_word) != state.neg;
+        case Op::lookahead:
+            return (sweep_.lookahead_holds[static_cast<size_t>(p)] != 0) != state.neg;
+        default:
+            return true;
+    }
+}
+
+void PatternAutomaton::close_backwards(std::vector<int32_t>& set, std::vector<uint64_t>& marks,
+                                       uint64_t mark, const Position& at, bool at_begin) const {
+    for (size_t i = 0; i < set.size(); ++i) {
+        const size_t t = static_cast<size_t>(set[i]);
+        for (int32_t k = eps_row_[t]; k < eps_row_[t + 1]; ++k) {
+            const int32_t p = eps_pred_[static_cast<size_t>(k)];
+            if (marks[static_cast<size_t>(p)] != mark && passable(p, at, at_begin)) {
+                marks[static_cast<size_t>(p)] = mark;
+                set.push_back(p);
+            }
+        }
+    }
+}
+
 bool PatternAutomaton::matches_prefix(std::string_view text) const {
-    if (!valid_) return false;
+    if (!valid()) return false;
     const size_t n = text.size();
     const size_t body_count = bodies_.size();
     const auto byte = [&](size_t q) { return static_cast<unsigned char>(text[q]); };
@@ -954,37 +925,7 @@ bool PatternAutomaton::matches_prefix(std::string_view text) const {
     bool answer = false;
 
     for (size_t q = n + 1; q-- > 0;) {
-        const bool left_word = q > 0 && word_char_[byte(q - 1)];
-        const bool right_word = q < n && word_char_[byte(q)];
-        // Can the edge out of `p` be taken at q without reading a character?
-        const auto passable = [&](int32_t p, bool at_begin) {
-            const State& state = states_[static_cast<size_t>(p)];
-            switch (state.op) {
-                case Op::line_begin:
-                    return at_begin;
-                case Op::line_end:
-                    return q == n;
-                case Op::word_bound:
-                    return ((left_word && !at_begin) != right_word) != state.neg;
-                case Op::lookahead:
-                    return (lookahead_holds[static_cast<size_t>(p)] != 0) != state.neg;
-                default:
-                    return true;
-            }
-        };
-        const auto close = [&](std::vector<int32_t>& set, std::vector<uint64_t>& marks,
-                               uint64_t mark, bool at_begin) {
-            for (size_t i = 0; i < set.size(); ++i) {
-                const size_t t = static_cast<size_t>(set[i]);
-                for (int32_t k = eps_row_[t]; k < eps_row_[t + 1]; ++k) {
-                    const int32_t p = eps_pred_[static_cast<size_t>(k)];
-                    if (marks[static_cast<size_t>(p)] != mark && passable(p, at_begin)) {
-                        marks[static_cast<size_t>(p)] = mark;
-                        set.push_back(p);
-                    }
-                }
-            }
-        };
+        const Position at{q == n, q > 0 && word_char_[byte(q - 1)], q < n && word_char_[byte(q)]};
         const uint64_t mark = ++generation;
         for (size_t b = 0; b < body_count; ++b) {
             const Body& body = bodies_[b];
@@ -1010,7 +951,7 @@ bool PatternAutomaton::matches_prefix(std::string_view text) const {
                 }
             }
             const size_t seeds = set.size();
-            close(set, stamp, mark, false);
+            close_backwards(set, stamp, mark, at, false);
 
             const bool top = body.lookahead == -1;
             if (top && q != 0) continue;
@@ -1023,7 +964,7 @@ bool PatternAutomaton::matches_prefix(std::string_view text) const {
                 begin_set.assign(set.begin(), set.begin() + static_cast<std::ptrdiff_t>(seeds));
                 for (const int32_t s : begin_set)
                     begin_stamp[static_cast<size_t>(s)] = begin_mark;
-                close(begin_set, begin_stamp, begin_mark, true);
+                close_backwards(begin_set, begin_stamp, begin_mark, at, true);
                 holds = begin_stamp[static_cast<size_t>(body.start)] == begin_mark;
             }
             if (top) {
