@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -77,9 +78,9 @@ std::string check_outlier_analysis(const uint8_t* data, size_t size) {
         return "";
     }
     const tavrin_fuzz::CaptureStderr quiet;
-    Phylogeny tree(in.tree_text);
+    auto tree = std::make_unique<Phylogeny>(in.tree_text);
     std::ostringstream out;
-    if (tree.root == nullptr) {
+    if (tree->root == nullptr) {
         tavrin::write_malformed_row(out, tavrin::TableRowKey{"f", 1, in.prefix});
         return table ? check_table_row(out.str()) : "";
     }

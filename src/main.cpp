@@ -133,7 +133,7 @@ public:
             }
             // The outliers describe the tree as read, which a reroot changes: keep its text.
             if (describe_outliers()) kept_text_ = text;
-            const std::unique_ptr<Phylogeny> tree =
+            std::unique_ptr<Phylogeny> tree =
                 read_tree(std::move(text), !Writer::kTellsWhyOnStandardError);
             if (tree->root == nullptr) {
                 writer.malformed();
@@ -144,7 +144,7 @@ public:
             if (!flush_report()) break;
             if (!prepare_analysis()) return kFatalInputStatus;
             reading_ = &path;
-            writer.tree(analyse(*tree));
+            writer.tree(analyse(tree));
         }
         return 0;
     }
@@ -155,8 +155,8 @@ private:
     // The table accounts for every tree, and --outliers needs them to choose the tree analysed.
     bool describe_outliers() const { return options_.table || options_.max_outliers > 0; }
 
-    tavrin::AnalysisResult analyse(Phylogeny& tree) {
-        if (!describe_outliers()) return tavrin::analyse_tree(tree, settings_);
+    tavrin::AnalysisResult analyse(std::unique_ptr<Phylogeny>& tree) {
+        if (!describe_outliers()) return tavrin::analyse_tree(*tree, settings_);
         return tavrin::analyse_tree_with_outliers(tree, kept_text_, settings_,
                                                   options_.max_outliers);
     }

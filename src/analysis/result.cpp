@@ -1,7 +1,6 @@
 // One tree analysed into a plain value.
 #include "analysis/result.h"
 
-#include <optional>
 #include <utility>
 
 #include "analysis/leaf_matching.h"
@@ -90,10 +89,10 @@ AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings) {
     return result;
 }
 
-AnalysisResult analyse_tree_with_outliers(Phylogeny& tree, const std::string& text,
+AnalysisResult analyse_tree_with_outliers(std::unique_ptr<Phylogeny>& tree, const std::string& text,
                                           const AnalysisSettings& settings,
                                           std::size_t max_outliers) {
-    AnalysisResult result = analyse_tree(tree, settings);
+    AnalysisResult result = analyse_tree(*tree, settings);
     if (result.outcome == Outcome::kSisters || result.outcome == Outcome::kUnnamed) {
         // The target clade's leaves are one side of the edge above it, and every leaf beyond
         // that edge is not a target leaf.
@@ -104,23 +103,24 @@ AnalysisResult analyse_tree_with_outliers(Phylogeny& tree, const std::string& te
     // that is not a clade needs the walk.
     if (result.outcome != Outcome::kNotAClade) return result;
     // A reroot moves the leaves and the edges: the outliers describe the tree as read, and are
-    // taken out of it.
-    std::optional<Phylogeny> reread;
-    Phylogeny* as_read = &tree;
-    if (result.rerooted) as_read = &reread.emplace(text);
-    const OutlierSet set = describe_outliers(*as_read, settings, result.outliers);
+    // taken out of it. The rerooted tree goes first, so that the second reading reuses its
+    // memory.
+    if (result.rerooted) {
+        tree.reset();
+        tree = std::make_unique<Phylogeny>(text);
+    }
+    const OutlierSet set = describe_outliers(*tree, settings, result.outliers);
     const std::size_t count = result.outliers.count.value_or(0);
     if (count == 0 || count > max_outliers) return result;
     if (set.ambiguous) {
         result.outcome = Outcome::kAmbiguous;
         return result;
     }
-    set_aside(*as_read, set.leaves);
-    AnalysisResult reduced = analyse_tree(*as_read, settings);
+    set_aside(*tree, set.leaves);
+    AnalysisResult reduced = analyse_tree(*tree, settings);
     reduced.target_leaves = result.target_leaves;
     reduced.outliers = std::move(result.outliers);
     reduced.set_aside = true;
-    if (as_read != &tree) reduced.target = nullptr;
     return reduced;
 }
 

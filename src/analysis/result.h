@@ -73,9 +73,9 @@ AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings);
 // Analyses `tree`, read from `text`, as analyse_tree does, and describes the leaves that break
 // the target clade of the tree as read. When those are one set of 1 to `max_outliers` leaves,
 // the answer is that of the tree without them (`set_aside`); when several sets tie, the outcome
-// is kAmbiguous. A tree that is not a clade and was rerooted is read again from `text` first,
-// so `target` is absent whenever the answer does not come from `tree` itself.
-AnalysisResult analyse_tree_with_outliers(Phylogeny& tree, const std::string& text,
+// is kAmbiguous. A tree that is not a clade and was rerooted is released and read again from
+// `text` first, so `tree` may be replaced; the answer refers to the tree it then holds.
+AnalysisResult analyse_tree_with_outliers(std::unique_ptr<Phylogeny>& tree, const std::string& text,
                                           const AnalysisSettings& settings,
                                           std::size_t max_outliers);
 
