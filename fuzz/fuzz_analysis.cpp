@@ -1,20 +1,123 @@
 // libFuzzer target: the whole sister-clade analysis on a fuzzed tree, search prefix, flags and
-// group file, run the way the driver runs it.
+// group file, run the way the driver runs it; then the same tree with its outliers described,
+// as --table and --outliers K run it.
+//
+// Byte 0 carries, beside the flags of the analysis input (bits 0 to 2), the writer and the
+// bound: bit 3 asks for the table instead of the report, bits 6 and 7 give K (0 to 3). The seeds
+// ('0' to '7') run the report with K = 0.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <sstream>
 #include <string>
 
+#include "analysis/report.h"
+#include "analysis/result.h"
+#include "analysis/table.h"
 #include "support/input_checks.h"
+
+namespace {
+
+using tavrin::AnalysisResult;
+using tavrin::Outcome;
+
+bool same_answer(const AnalysisResult& a, const AnalysisResult& b) {
+    return a.outcome == b.outcome && a.sisters == b.sisters && a.rerooted == b.rerooted &&
+           a.support_applies == b.support_applies &&
+           (a.sisters.empty() || a.support == b.support ||
+            (std::isnan(a.support) && std::isnan(b.support))) &&
+           a.target_leaves == b.target_leaves;
+}
+
+// What the outliers must satisfy, whatever the tree.
+std::string check_outliers(const AnalysisResult& result, std::size_t bound) {
+    const tavrin::OutlierSummary& outliers = result.outliers;
+    const std::size_t count = outliers.count.value_or(0);
+    if (!outliers.count.has_value() && (outliers.ambiguous || !outliers.names.empty())) {
+        return "a set described where none exists";
+    }
+    if (!outliers.ambiguous && outliers.names.size() != count) return "set size is not its count";
+    if (outliers.ambiguous && !outliers.names.empty()) return "an ambiguous set is named";
+    if (result.set_aside && (count == 0 || count > bound || outliers.ambiguous)) {
+        return "leaves set aside outside the bound";
+    }
+    if (result.outcome == Outcome::kAmbiguous &&
+        (!outliers.ambiguous || count == 0 || count > bound)) {
+        return "ambiguous outside the bound";
+    }
+    return "";
+}
+
+// One row of the table: eleven fields and one line break, at its end.
+std::string check_table_row(const std::string& row) {
+    std::size_t tabs = 0;
+    for (const char c : row)
+        tabs += c == '\t' ? 1 : 0;
+    if (tabs != 10) return "a table row without eleven fields: " + row;
+    if (row.find('\n') != row.size() - 1) return "a table row that is not one line: " + row;
+    return "";
+}
+
+std::string check_outlier_analysis(const uint8_t* data, size_t size) {
+    if (size == 0) return "";
+    const auto byte = static_cast<unsigned>(data[0]);
+    const bool table = (byte & 8u) != 0;
+    const std::size_t bound = (byte >> 6) & 3u;
+    const tavrin_fuzz::AnalysisInput in = tavrin_fuzz::split_analysis_input(data, size);
+    tavrin::AnalysisSettings settings;
+    settings.prefix = in.prefix;
+    settings.use_regex = in.use_regex;
+    if (!tavrin::compile_target_test(settings).empty()) return "";
+    if (in.with_group_file && !in.unreadable_group_file &&
+        tavrin::load_group_relations(tavrin_fuzz::ScratchGroupFile::get().path(),
+                                     settings.groups) != GroupRelations::LoadResult::kLoaded) {
+        return "";
+    }
+    const tavrin_fuzz::CaptureStderr quiet;
+    auto tree = std::make_unique<Phylogeny>(in.tree_text);
+    std::ostringstream out;
+    if (tree->root == nullptr) {
+        tavrin::write_malformed_row(out, tavrin::TableRowKey{"f", 1, in.prefix});
+        return table ? check_table_row(out.str()) : "";
+    }
+    const AnalysisResult result =
+        tavrin::analyse_tree_with_outliers(tree, in.tree_text, settings, bound);
+    std::string verdict = check_outliers(result, bound);
+    if (!verdict.empty()) return verdict;
+    if (bound == 0 || !result.set_aside) {
+        Phylogeny again(in.tree_text);
+        if (result.outcome != Outcome::kAmbiguous &&
+            !same_answer(result, tavrin::analyse_tree(again, settings))) {
+            return "describing the outliers changed the answer";
+        }
+    }
+    if (!table) {
+        tavrin::write_set_aside(out, result);
+        tavrin::write_outcome_message(out, result);
+        tavrin::write_rows(out, result, in.prefix);
+        return "";
+    }
+    tavrin::write_table_row(out, tavrin::TableRowKey{"f", 1, in.prefix}, result);
+    return check_table_row(out.str());
+}
+
+[[noreturn]] void fail(const char* what, const std::string& verdict) {
+    // Standard error is closed while fuzzing (-close_fd_mask=2); standard output is not.
+    std::fprintf(stdout, "fuzz_analysis: %s%s\n", what, verdict.c_str());
+    std::fflush(stdout);
+    std::abort();
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string verdict = tavrin_fuzz::check_analysis_input(data, size);
-    if (!verdict.empty()) {
-        // Standard error is closed while fuzzing (-close_fd_mask=2); standard output is not.
-        std::fprintf(stdout, "fuzz_analysis: %s\n", verdict.c_str());
-        std::fflush(stdout);
-        std::abort();
-    }
+    if (!verdict.empty()) fail("", verdict);
+    const std::string outliers = check_outlier_analysis(data, size);
+    if (!outliers.empty()) fail("outliers: ", outliers);
     return 0;
 }

@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -9,6 +10,8 @@
 
 #include "analysis/report.h"
 #include "analysis/result.h"
+#include "analysis/table.h"
+#include "driver/options.h"
 #include "messages.h"
 #include "tree/huge_pages.h"
 #include "tree/phylogeny.h"
@@ -18,39 +21,13 @@ namespace {
 
 namespace messages = tavrin::messages;
 
+using tavrin::Options;
+
 // Status of every fatal input error: a tree or group file that cannot be read, an unusable
 // pattern, memory that ran out. The run ends at once; rows already written stay written.
 constexpr int kFatalInputStatus = 15;
-
-struct Options {
-    std::string prefix;
-    std::string group_file;
-    bool use_regex = false;
-    int first_file = 2;
-};
-
-// Options are recognised by position only: [--groupFile FILE] [--E] PREFIX FILES...
-// Returns false when the arguments are a request for help or too few to run.
-bool parse_options(const std::vector<std::string>& arg, Options& options) {
-    const size_t count = arg.size();  // arg[0] is the program name
-    if (count < 3 || arg[1] == "-h" || arg[1] == "-?") return false;
-    options.prefix = arg[1];
-    options.first_file = 2;
-    if (options.prefix == "--groupFile") {
-        if (count < 4) return false;
-        options.group_file = arg[2];
-        options.prefix = arg[3];
-        options.first_file = 4;
-    }
-    if (options.prefix == "--E") {
-        options.use_regex = true;
-        const size_t at = options.group_file.empty() ? 2 : 4;
-        if (count <= at) return false;
-        options.prefix = arg[at];
-        options.first_file = static_cast<int>(at) + 1;
-    }
-    return true;
-}
+// Status of a command line that cannot be run, before any file is read.
+constexpr int kUsageErrorStatus = 2;
 
 // The reason the report could not be written (an errno value), or 0 while all went out.
 int output_error = 0;
@@ -76,18 +53,56 @@ int finish(int status) {
 }
 
 // The report on standard output: a header line per tree file, then the rows of its tree; the
-// reason a tree has no row goes to standard error.
+// reason a tree has no row goes to standard error, after the leaves it was analysed without.
 class ReportWriter {
 public:
     explicit ReportWriter(const Options& options) : prefix_(options.prefix) {}
+    static constexpr bool kTellsWhyOnStandardError = true;
     void begin_file(const std::string& path) { std::cout << path << ":\n"; }
+    void malformed() {}  // the reader has said why
     void tree(const tavrin::AnalysisResult& result) {
+        tavrin::write_set_aside(std::cerr, result);
         tavrin::write_outcome_message(std::cerr, result);
         tavrin::write_rows(std::cout, result, prefix_);
     }
 
 private:
     std::string prefix_;
+};
+
+// The table on standard output: its header line first, then one row per tree, which holds
+// what the report would say on standard error.
+class TableWriter {
+public:
+    explicit TableWriter(const Options& options) : prefix_(options.prefix) {
+        tavrin::write_table_header(std::cout);
+    }
+    static constexpr bool kTellsWhyOnStandardError = false;
+    void begin_file(const std::string& path) { path_ = path; }
+    void malformed() { tavrin::write_malformed_row(std::cout, key()); }
+    void tree(const tavrin::AnalysisResult& result) {
+        tavrin::write_table_row(std::cout, key(), result);
+    }
+
+private:
+    tavrin::TableRowKey key() const { return tavrin::TableRowKey{path_, 1, prefix_}; }
+
+    std::string prefix_;
+    std::string path_;
+};
+
+// Standard error says nothing while this lives, when `mute` is set.
+class MutedStandardError {
+public:
+    explicit MutedStandardError(bool mute) : saved_(mute ? std::cerr.rdbuf(nullptr) : nullptr) {}
+    ~MutedStandardError() {
+        if (saved_ != nullptr) std::cerr.rdbuf(saved_);
+    }
+    MutedStandardError(const MutedStandardError&) = delete;
+    MutedStandardError& operator=(const MutedStandardError&) = delete;
+
+private:
+    std::streambuf* saved_;
 };
 
 // The file loop. `reading` names the file being read or analysed, for a run that ends because
@@ -102,7 +117,7 @@ public:
     // Processes the files; the exit status, before the report is flushed.
     template <typename Writer>
     int run(const std::vector<std::string>& arg, Writer& writer) {
-        for (size_t i = static_cast<size_t>(options_.first_file); i < arg.size(); ++i) {
+        for (size_t i = options_.first_file; i < arg.size(); ++i) {
             const std::string& path = arg[i];
             reading_ = &path;
             writer.begin_file(path);
@@ -113,14 +128,20 @@ public:
                           << std::endl;
                 return kFatalInputStatus;
             }
-            Phylogeny tree(std::move(text));
-            if (tree.root == nullptr) continue;
+            // The outliers describe the tree as read, which a reroot changes: keep its text.
+            if (describe_outliers()) kept_text_ = text;
+            std::unique_ptr<Phylogeny> tree =
+                read_tree(std::move(text), !Writer::kTellsWhyOnStandardError);
+            if (tree->root == nullptr) {
+                writer.malformed();
+                continue;
+            }
             // Rows and diagnostics keep their order on a shared terminal; a report that can no
             // longer be written ends the run.
             if (!flush_report()) break;
             if (!prepare_analysis()) return kFatalInputStatus;
             reading_ = &path;
-            writer.tree(tavrin::analyse_tree(tree, settings_));
+            writer.tree(analyse(tree));
         }
         return 0;
     }
@@ -128,6 +149,22 @@ public:
     const std::string& reading() const { return *reading_; }
 
 private:
+    // The table accounts for every tree, and --outliers needs them to choose the tree analysed.
+    bool describe_outliers() const { return options_.table || options_.max_outliers > 0; }
+
+    tavrin::AnalysisResult analyse(std::unique_ptr<Phylogeny>& tree) {
+        if (!describe_outliers()) return tavrin::analyse_tree(*tree, settings_);
+        return tavrin::analyse_tree_with_outliers(tree, kept_text_, settings_,
+                                                  options_.max_outliers);
+    }
+
+    // The tree of `text`; when `quiet`, the reader's complaint about a malformed text is not
+    // written (the table holds it).
+    static std::unique_ptr<Phylogeny> read_tree(std::string text, bool quiet) {
+        const MutedStandardError mute(quiet);
+        return std::make_unique<Phylogeny>(std::move(text));
+    }
+
     // Loads the group file again (an unchanged one is reused) and compiles the pattern once.
     // False, with its message written, when either cannot be used.
     bool prepare_analysis() {
@@ -150,6 +187,7 @@ private:
 
     const Options& options_;
     tavrin::AnalysisSettings settings_;
+    std::string kept_text_;
     const std::string* reading_ = &options_.prefix;  // replaced before anything is read
 };
 
@@ -181,9 +219,23 @@ int main(int argc, char** argv) {
         return finish(0);
     }
     Options options;
-    if (!parse_options(arg, options)) {
-        std::cerr << messages::kHelp;
-        return 0;
+    const tavrin::ParsedCommandLine parsed = tavrin::parse_command_line(arg, options);
+    switch (parsed.request) {
+        case tavrin::Request::kShortHelp:
+            std::cerr << messages::kHelp;
+            return 0;
+        case tavrin::Request::kUsage:
+            std::cout << messages::kUsage;
+            return finish(0);
+        case tavrin::Request::kError:
+            std::cerr << parsed.error << std::endl;
+            return kUsageErrorStatus;
+        case tavrin::Request::kRun:
+            break;
+    }
+    if (options.table) {
+        TableWriter table(options);
+        return finish(run_files(arg, options, table));
     }
     ReportWriter report(options);
     return finish(run_files(arg, options, report));

@@ -24,6 +24,39 @@ constexpr const char* kHelp =
     "--E \t\t\t Tavrin will uses regular expression searching rather than strict exact prefix\n"
     "\t\t\t matching to find the target group.\n";
 
+// The full usage, written on standard output for `Tavrin --help`.
+constexpr const char* kUsage =
+    "Usage: Tavrin [--table] [--outliers K] [--groupFile <groupFile>] [--E] <SearchPrefix> "
+    "<File1> <File2> ...\n"
+    "\n"
+    "For each tree file, the sister clades of the target group and their support.\n"
+    "\n"
+    "Arguments:\n"
+    "  <SearchPrefix>           the target group: leaf names starting with it (a pattern with "
+    "--E)\n"
+    "  <File1> <File2> ...      files with a single phylogenetic tree each, in Newick format\n"
+    "\n"
+    "Options (--table and --outliers first, in any order, each at most once):\n"
+    "  --table                  one tab-separated row per tree, with its status, instead of the "
+    "report\n"
+    "  --outliers K             analyse a tree without the 1 to K leaves that break the target "
+    "clade\n"
+    "  --groupFile <groupFile>  name and join clades through the groups of <groupFile>\n"
+    "  --E                      find the target leaves by regular expression search\n"
+    "  -h, -?                   print the short help text on standard error\n"
+    "  --help                   print this usage\n"
+    "  --version                print the version\n";
+
+// Command-line errors, each followed by the option's name and, for a value, the value.
+constexpr const char* kOptionTwice = "Option given twice: ";
+constexpr const char* kMissingValue = "Missing value for ";
+constexpr const char* kNotAWholeNumber = "Not a whole number for ";
+constexpr const char* kNegativeValue = "Negative value for ";
+constexpr const char* kValueTooLarge = "Value too large for ";
+
+// Followed by the names of the leaves a tree was analysed without, joined by commas.
+constexpr const char* kSetAside = "Set aside: ";
+
 // "The file <path> is not opened"
 constexpr const char* kFileNotOpenedBefore = "The file ";
 constexpr const char* kFileNotOpenedAfter = " is not opened";

@@ -7,16 +7,20 @@
 namespace tavrin {
 namespace {
 
+void write_support_value(std::ostream& out, double support, bool support_applies) {
+    if (support_applies) {
+        out << support;
+    } else {
+        out << "n/a";
+    }
+}
+
 void write_sister_rows(std::ostream& out, const std::string& prefix,
                        const std::vector<std::string>& sisters, double support,
                        bool support_applies) {
     for (const std::string& sister : sisters) {
         out << prefix << '\t' << sister << '\t';
-        if (support_applies) {
-            out << support;
-        } else {
-            out << "n/a";
-        }
+        write_support_value(out, support, support_applies);
         out << '\n';
     }
 }
@@ -27,11 +31,34 @@ void write_rows(std::ostream& out, const AnalysisResult& result, const std::stri
     write_sister_rows(out, prefix, result.sisters, result.support, result.support_applies);
 }
 
+void write_support(std::ostream& out, const AnalysisResult& result) {
+    write_support_value(out, result.support, result.support_applies);
+}
+
+void write_set_aside(std::ostream& err, const AnalysisResult& result) {
+    if (!result.set_aside) return;
+    err << messages::kSetAside;
+    const char* separator = "";
+    for (const std::string& name : result.outliers.names) {
+        err << separator << name;
+        separator = ",";
+    }
+    err << std::endl;
+}
+
 void write_outcome_message(std::ostream& err, const AnalysisResult& result) {
-    if (result.outcome == Outcome::kWholeTree) {
-        err << messages::kTargetIsRoot << std::endl;
-    } else if (result.outcome == Outcome::kNotAClade || result.outcome == Outcome::kNoTargetLeaf) {
-        err << messages::kCladeNotFound << std::endl;
+    switch (result.outcome) {
+        case Outcome::kWholeTree:
+            err << messages::kTargetIsRoot << std::endl;
+            return;
+        case Outcome::kNotAClade:
+        case Outcome::kNoTargetLeaf:
+        case Outcome::kAmbiguous:
+            err << messages::kCladeNotFound << std::endl;
+            return;
+        case Outcome::kSisters:
+        case Outcome::kUnnamed:
+            return;
     }
 }
 

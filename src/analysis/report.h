@@ -16,7 +16,15 @@ namespace tavrin {
 // stream writes it: 95, 0.87, 1e-07) or "n/a", line break.
 void write_rows(std::ostream& out, const AnalysisResult& result, const std::string& prefix);
 
-// "TARGET IS ROOT" or "CLADE NOT FOUND" when the result is either; nothing otherwise.
+// The support column of the rows: the value as a default stream writes it, or "n/a".
+void write_support(std::ostream& out, const AnalysisResult& result);
+
+// "Set aside: " and the names of the leaves the result was analysed without, joined by commas;
+// nothing when it was analysed whole.
+void write_set_aside(std::ostream& err, const AnalysisResult& result);
+
+// "TARGET IS ROOT" or "CLADE NOT FOUND" when the result is either (an ambiguous set of
+// outliers leaves the target not found); nothing otherwise.
 void write_outcome_message(std::ostream& err, const AnalysisResult& result);
 
 // Why the group file at `path` could not be loaded; nothing when it was.

@@ -1,11 +1,39 @@
 // One tree analysed into a plain value.
 #include "analysis/result.h"
 
+#include <utility>
+
 #include "analysis/leaf_matching.h"
+#include "analysis/outliers.h"
 #include "analysis/steps.h"
 #include "analysis/tavrin.h"
 
 namespace tavrin {
+namespace {
+
+// The matcher of `settings`, compiled here when it never was; an unusable pattern matches no
+// name.
+std::shared_ptr<const LeafMatcher> matcher_of(const AnalysisSettings& settings) {
+    if (settings.matcher != nullptr) return settings.matcher;
+    return std::make_shared<const LeafMatcher>(settings.prefix, settings.use_regex);
+}
+
+// Finds the outliers of `tree` and writes what the answer says into `summary`.
+OutlierSet describe_outliers(const Phylogeny& tree, const AnalysisSettings& settings,
+                             OutlierSummary& summary) {
+    const std::shared_ptr<const LeafMatcher> matcher = matcher_of(settings);
+    const TargetTest test(*matcher, settings.groups, settings.prefix);
+    OutlierSet set =
+        find_outliers(tree, [&test](const Phylogeny_Node* leaf) { return test(leaf); });
+    summary.count = set.outliers;
+    summary.ambiguous = set.ambiguous;
+    summary.names.reserve(set.leaves.size());
+    for (const Phylogeny_Node* leaf : set.leaves)
+        summary.names.push_back(leaf->name);
+    return set;
+}
+
+}  // namespace
 
 std::string compile_target_test(AnalysisSettings& settings) {
     auto matcher = std::make_shared<const LeafMatcher>(settings.prefix, settings.use_regex);
@@ -26,12 +54,7 @@ AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings) {
     null_in_error = false;
     AnalysisResult result;
     if (tree.root == nullptr) return result;
-    // Settings that were never compiled get their matcher here; an unusable pattern matches
-    // no name.
-    std::shared_ptr<const LeafMatcher> matcher = settings.matcher;
-    if (matcher == nullptr) {
-        matcher = std::make_shared<const LeafMatcher>(settings.prefix, settings.use_regex);
-    }
+    const std::shared_ptr<const LeafMatcher> matcher = matcher_of(settings);
     const TargetTest test(*matcher, settings.groups, settings.prefix);
 
     // A search that reroots answers for the old rooting; the rerooted tree is searched again
@@ -64,6 +87,41 @@ AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings) {
     result.support = support_value(tree, target);
     result.support_applies = !support_not_applicable(tree, target, result.sisters, settings.groups);
     return result;
+}
+
+AnalysisResult analyse_tree_with_outliers(std::unique_ptr<Phylogeny>& tree, const std::string& text,
+                                          const AnalysisSettings& settings,
+                                          std::size_t max_outliers) {
+    AnalysisResult result = analyse_tree(*tree, settings);
+    if (result.outcome == Outcome::kSisters || result.outcome == Outcome::kUnnamed) {
+        // The target clade's leaves are one side of the edge above it, and every leaf beyond
+        // that edge is not a target leaf.
+        result.outliers.count = 0;
+        return result;
+    }
+    // Without a target leaf, or with nothing but target leaves, no set exists: only a tree
+    // that is not a clade needs the walk.
+    if (result.outcome != Outcome::kNotAClade) return result;
+    // A reroot moves the leaves and the edges: the outliers describe the tree as read, and are
+    // taken out of it. The rerooted tree goes first, so that the second reading reuses its
+    // memory.
+    if (result.rerooted) {
+        tree.reset();
+        tree = std::make_unique<Phylogeny>(text);
+    }
+    const OutlierSet set = describe_outliers(*tree, settings, result.outliers);
+    const std::size_t count = result.outliers.count.value_or(0);
+    if (count == 0 || count > max_outliers) return result;
+    if (set.ambiguous) {
+        result.outcome = Outcome::kAmbiguous;
+        return result;
+    }
+    set_aside(*tree, set.leaves);
+    AnalysisResult reduced = analyse_tree(*tree, settings);
+    reduced.target_leaves = result.target_leaves;
+    reduced.outliers = std::move(result.outliers);
+    reduced.set_aside = true;
+    return reduced;
 }
 
 }  // namespace tavrin

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,14 @@ enum class Outcome {
     kNotAClade,     // some leaves are target leaves, but they form no clade, rerooted or not
     kNoTargetLeaf,  // no leaf is a target leaf
     kWholeTree,     // every leaf is a target leaf: the target is the root
+    kAmbiguous,     // not a clade, and several sets of outliers of the smallest size explain it
+};
+
+// The leaves that break the target clade of the tree as read (see analysis/outliers.h).
+struct OutlierSummary {
+    std::optional<std::size_t> count;  // absent when no set exists
+    bool ambiguous = false;            // several sets tie, so none is named
+    std::vector<std::string> names;    // the one set's leaf names, in file order
 };
 
 // The target test of an analysis: the search prefix (or pattern) and the group relations.
@@ -53,11 +62,22 @@ struct AnalysisResult {
     bool support_applies = false;      // false: the rows show "n/a" instead of `support`
     bool rerooted = false;             // the search rerooted the tree
     std::size_t target_leaves = 0;     // leaves of the tree as read that pass the target test
+    OutlierSummary outliers;           // filled by analyse_tree_with_outliers only
+    bool set_aside = false;            // the result is that of the tree without `outliers.names`
 };
 
 // Analyses `tree`, whose root must be present, with compiled `settings`. The tree may be
 // rerooted and have the target's parent folded out, as the result describes it.
 AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings);
+
+// Analyses `tree`, read from `text`, as analyse_tree does, and describes the leaves that break
+// the target clade of the tree as read. When those are one set of 1 to `max_outliers` leaves,
+// the answer is that of the tree without them (`set_aside`); when several sets tie, the outcome
+// is kAmbiguous. A tree that is not a clade and was rerooted is released and read again from
+// `text` first, so `tree` may be replaced; the answer refers to the tree it then holds.
+AnalysisResult analyse_tree_with_outliers(std::unique_ptr<Phylogeny>& tree, const std::string& text,
+                                          const AnalysisSettings& settings,
+                                          std::size_t max_outliers);
 
 }  // namespace tavrin
 

@@ -1,0 +1,42 @@
+// The table: one tab-separated row per tree, saying what became of it, for a run over many trees
+// that must account for every one of them.
+//
+//   file  tree  target  status  sister1  sister2  support  rerooted  target_leaves  outliers
+//   outlier_leaves
+//
+// A field holding a tab, a line break or a backslash is written with the escapes \t, \n and \\;
+// a comma inside an outlier leaf's name is written \, so that the list stays a list.
+#ifndef TAVRIN_ANALYSIS_TABLE_H
+#define TAVRIN_ANALYSIS_TABLE_H
+
+#include <cstddef>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "analysis/result.h"
+
+namespace tavrin {
+
+// Where a row's tree comes from and what was searched in it.
+struct TableRowKey {
+    std::string_view file;    // the path as given
+    std::size_t tree = 1;     // the tree's number within its file, from 1
+    std::string_view target;  // the search prefix as given
+};
+
+// `text` with tabs, line breaks and backslashes escaped.
+std::string escape_field(std::string_view text);
+
+// The header line.
+void write_table_header(std::ostream& out);
+
+// The row of an analysed tree.
+void write_table_row(std::ostream& out, const TableRowKey& key, const AnalysisResult& result);
+
+// The row of a file whose text is not a tree.
+void write_malformed_row(std::ostream& out, const TableRowKey& key);
+
+}  // namespace tavrin
+
+#endif  // TAVRIN_ANALYSIS_TABLE_H

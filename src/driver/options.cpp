@@ -1,0 +1,133 @@
+#include "driver/options.h"
+
+#include <iterator>
+
+#include "analysis/table.h"
+#include "messages.h"
+
+namespace tavrin {
+namespace {
+
+// An option that may stand before the positional arguments, and what it sets. `apply` answers
+// an error message, or an empty string when the value was taken.
+struct LeadingOption {
+    const char* name;
+    bool takes_value;
+    std::string (*apply)(const char* name, const std::string& value, Options& options);
+};
+
+// "<what><name>: '<value>'", the value escaped so that the message stays one line.
+std::string value_error(const char* what, const char* name, const std::string& value) {
+    return std::string(what) + name + ": '" + escape_field(value) + "'";
+}
+
+// Reads a whole number from 0 to `max` written in decimal digits alone.
+std::string read_count(const char* name, const std::string& value, std::size_t max,
+                       std::size_t& count) {
+    const bool negative = value.size() > 1 && value[0] == '-';
+    const std::size_t first_digit = negative ? 1 : 0;
+    std::size_t read = 0;
+    bool too_large = false;
+    if (value.size() == first_digit) return value_error(messages::kNotAWholeNumber, name, value);
+    for (std::size_t i = first_digit; i < value.size(); ++i) {
+        const char c = value[i];
+        if (c < '0' || c > '9') return value_error(messages::kNotAWholeNumber, name, value);
+        const auto digit = static_cast<std::size_t>(c - '0');
+        if (too_large || read > (max - digit) / 10) {
+            too_large = true;
+        } else {
+            read = read * 10 + digit;
+        }
+    }
+    if (negative) return value_error(messages::kNegativeValue, name, value);
+    if (too_large) {
+        return value_error(messages::kValueTooLarge, name, value) + " (at most " +
+               std::to_string(max) + ")";
+    }
+    count = read;
+    return std::string();
+}
+
+const LeadingOption kLeadingOptions[] = {
+    {"--table", false,
+     [](const char*, const std::string&, Options& options) {
+         options.table = true;
+         return std::string();
+     }},
+    {"--outliers", true,
+     [](const char* name, const std::string& value, Options& options) {
+         return read_count(name, value, kMaxOutliers, options.max_outliers);
+     }},
+};
+
+const LeadingOption* find_leading_option(const std::string& argument) {
+    for (const LeadingOption& option : kLeadingOptions) {
+        if (argument == option.name) return &option;
+    }
+    return nullptr;
+}
+
+// The classic positional shapes, from `arg[start]` on. False when they ask for the short help
+// or are too few to run.
+bool parse_positional(const std::vector<std::string>& arg, std::size_t start, Options& options) {
+    const std::size_t count = arg.size() - start + 1;  // as if arg[start] came first
+    const auto at = [&arg, start](std::size_t k) -> const std::string& {
+        return arg[start + k - 1];
+    };
+    if (count < 3 || at(1) == "-h" || at(1) == "-?") return false;
+    options.prefix = at(1);
+    std::size_t first_file = 2;
+    if (options.prefix == "--groupFile") {
+        if (count < 4) return false;
+        options.group_file = at(2);
+        options.prefix = at(3);
+        first_file = 4;
+    }
+    if (options.prefix == "--E") {
+        options.use_regex = true;
+        const std::size_t prefix_at = options.group_file.empty() ? 2 : 4;
+        if (count <= prefix_at) return false;
+        options.prefix = at(prefix_at);
+        first_file = prefix_at + 1;
+    }
+    options.first_file = start + first_file - 1;
+    return true;
+}
+
+}  // namespace
+
+ParsedCommandLine parse_command_line(const std::vector<std::string>& arg, Options& options) {
+    ParsedCommandLine parsed;
+    if (arg.size() == 2 && arg[1] == "--help") {
+        parsed.request = Request::kUsage;
+        return parsed;
+    }
+    bool given[std::size(kLeadingOptions)] = {};
+    std::size_t next = 1;
+    while (next < arg.size()) {
+        const LeadingOption* option = find_leading_option(arg[next]);
+        if (option == nullptr) break;
+        parsed.request = Request::kError;
+        bool& seen = given[static_cast<std::size_t>(option - kLeadingOptions)];
+        if (seen) {
+            parsed.error = std::string(messages::kOptionTwice) + option->name;
+            return parsed;
+        }
+        seen = true;
+        std::string value;
+        if (option->takes_value) {
+            if (next + 1 >= arg.size()) {
+                parsed.error = std::string(messages::kMissingValue) + option->name;
+                return parsed;
+            }
+            value = arg[++next];
+        }
+        parsed.error = option->apply(option->name, value, options);
+        if (!parsed.error.empty()) return parsed;
+        ++next;
+    }
+    parsed.request = parse_positional(arg, next, options) ? Request::kRun : Request::kShortHelp;
+    return parsed;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,49 @@
+// The command line of Tavrin: leading options, then the positional shape of the classic tool.
+//
+//   Tavrin [--table] [--outliers K] [--groupFile <groupFile>] [--E] <SearchPrefix> <File1> ...
+//
+// The leading options come first, in any order, each at most once; they are recognised by name
+// until the first argument that is not one of them. From there the arguments are examined by
+// position exactly as the classic tool does it: `-h` or `-?` first, or too few arguments, asks
+// for the short help; `--groupFile <file>` only first, `--E` first or right after the group
+// file's path; then the search prefix and the tree files.
+#ifndef TAVRIN_DRIVER_OPTIONS_H
+#define TAVRIN_DRIVER_OPTIONS_H
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace tavrin {
+
+struct Options {
+    std::string prefix;
+    std::string group_file;  // empty: no group file
+    bool use_regex = false;
+    std::size_t first_file = 2;    // index of the first tree file in the arguments
+    bool table = false;            // --table: the table instead of the report
+    std::size_t max_outliers = 0;  // --outliers K
+};
+
+// What the command line asks for.
+enum class Request {
+    kRun,        // process the tree files
+    kShortHelp,  // the classic help text on standard error, status 0
+    kUsage,      // the full usage on standard output, status 0
+    kError,      // a one-line message on standard error, status 2
+};
+
+struct ParsedCommandLine {
+    Request request = Request::kRun;
+    std::string error;  // the message of kError, without its line break
+};
+
+// Largest value of --outliers.
+constexpr std::size_t kMaxOutliers = 1000000000;
+
+// Reads `arg` (arg[0] being the program's name) into `options`.
+ParsedCommandLine parse_command_line(const std::vector<std::string>& arg, Options& options);
+
+}  // namespace tavrin
+
+#endif  // TAVRIN_DRIVER_OPTIONS_H

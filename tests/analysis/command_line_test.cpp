@@ -1,0 +1,104 @@
+// The command line: leading options in any order, then the classic positional shapes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/options.h"
+
+namespace {
+
+using tavrin::Options;
+using tavrin::Request;
+
+struct Parsed {
+    tavrin::ParsedCommandLine result;
+    Options options;
+};
+
+Parsed parse(std::vector<std::string> arg) {
+    arg.insert(arg.begin(), "Tavrin");
+    Parsed parsed;
+    parsed.result = tavrin::parse_command_line(arg, parsed.options);
+    return parsed;
+}
+
+TEST(CommandLine, LeadingOptionsInAnyOrderThenTheClassicShapes) {
+    const Parsed plain = parse({"Choano", "a.nwk"});
+    EXPECT_EQ(plain.result.request, Request::kRun);
+    EXPECT_FALSE(plain.options.table);
+    EXPECT_EQ(plain.options.max_outliers, 0u);
+    EXPECT_EQ(plain.options.first_file, 2u);
+
+    const Parsed both =
+        parse({"--outliers", "3", "--table", "--groupFile", "g.txt", "--E", "Ch", "a.nwk"});
+    ASSERT_EQ(both.result.request, Request::kRun);
+    EXPECT_TRUE(both.options.table);
+    EXPECT_EQ(both.options.max_outliers, 3u);
+    EXPECT_EQ(both.options.group_file, "g.txt");
+    EXPECT_TRUE(both.options.use_regex);
+    EXPECT_EQ(both.options.prefix, "Ch");
+    EXPECT_EQ(both.options.first_file, 8u);
+
+    // Once the classic arguments begin, an option's name is a prefix or a file like any other.
+    const Parsed late = parse({"--table", "Choano", "--outliers", "x"});
+    ASSERT_EQ(late.result.request, Request::kRun);
+    EXPECT_EQ(late.options.prefix, "Choano");
+    EXPECT_EQ(late.options.first_file, 3u);
+    EXPECT_EQ(late.options.max_outliers, 0u);
+
+    // --E before --groupFile stays what it always was: "--groupFile" becomes the prefix.
+    const Parsed swapped = parse({"--table", "--E", "--groupFile", "g.txt"});
+    ASSERT_EQ(swapped.result.request, Request::kRun);
+    EXPECT_EQ(swapped.options.prefix, "--groupFile");
+    EXPECT_TRUE(swapped.options.group_file.empty());
+}
+
+TEST(CommandLine, HelpRequests) {
+    EXPECT_EQ(parse({"--help"}).result.request, Request::kUsage);
+    EXPECT_EQ(parse({}).result.request, Request::kShortHelp);
+    EXPECT_EQ(parse({"--table"}).result.request, Request::kShortHelp);
+    EXPECT_EQ(parse({"--table", "--outliers", "1", "Choano"}).result.request, Request::kShortHelp);
+    EXPECT_EQ(parse({"--outliers", "1", "-?", "Choano", "a.nwk"}).result.request,
+              Request::kShortHelp);
+    EXPECT_EQ(parse({"--table", "--groupFile", "g.txt", "--E"}).result.request,
+              Request::kShortHelp);
+    EXPECT_EQ(parse({"--table", "--groupFile", "g.txt", "--E", "Ch"}).result.request,
+              Request::kRun);  // no file: nothing to do, as before
+    // Not alone, --help is a search prefix, as it always was.
+    const Parsed prefix = parse({"--help", "a.nwk"});
+    EXPECT_EQ(prefix.result.request, Request::kRun);
+    EXPECT_EQ(prefix.options.prefix, "--help");
+}
+
+TEST(CommandLine, ErrorsNameTheProblem) {
+    const auto error_of = [](std::vector<std::string> arg) {
+        const Parsed parsed = parse(std::move(arg));
+        EXPECT_EQ(parsed.result.request, Request::kError);
+        return parsed.result.error;
+    };
+    EXPECT_EQ(error_of({"--outliers"}), "Missing value for --outliers");
+    EXPECT_EQ(error_of({"--outliers", "", "F", "a"}), "Not a whole number for --outliers: ''");
+    EXPECT_EQ(error_of({"--outliers", "+1", "F", "a"}), "Not a whole number for --outliers: '+1'");
+    EXPECT_EQ(error_of({"--outliers", "1e3", "F", "a"}),
+              "Not a whole number for --outliers: '1e3'");
+    EXPECT_EQ(error_of({"--outliers", "-", "F", "a"}), "Not a whole number for --outliers: '-'");
+    EXPECT_EQ(error_of({"--outliers", "-2", "F", "a"}), "Negative value for --outliers: '-2'");
+    EXPECT_EQ(error_of({"--outliers", "a\tb\n", "F", "a"}),
+              "Not a whole number for --outliers: 'a\\tb\\n'");
+    EXPECT_EQ(error_of({"--outliers", "1000000001", "F", "a"}),
+              "Value too large for --outliers: '1000000001' (at most 1000000000)");
+    EXPECT_EQ(error_of({"--outliers", "99999999999999999999999", "F", "a"}),
+              "Value too large for --outliers: '99999999999999999999999' (at most 1000000000)");
+    EXPECT_EQ(error_of({"--table", "--table", "F", "a"}), "Option given twice: --table");
+    EXPECT_EQ(error_of({"--outliers", "1", "--outliers", "1", "F", "a"}),
+              "Option given twice: --outliers");
+
+    Parsed largest = parse({"--outliers", "1000000000", "F", "a"});
+    EXPECT_EQ(largest.result.request, Request::kRun);
+    EXPECT_EQ(largest.options.max_outliers, tavrin::kMaxOutliers);
+    Parsed zeros = parse({"--outliers", "007", "F", "a"});
+    EXPECT_EQ(zeros.options.max_outliers, 7u);
+}
+
+}  // namespace
