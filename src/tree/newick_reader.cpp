@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "tree/child_fold.h"
 #include "tree/chunked_stack.h"
 #include "tree/numbers.h"
 
@@ -87,25 +88,15 @@ NodeText scan_node_text(const std::string& text, size_t p, size_t last) {
     return {p, end, first_colon, last_colon};
 }
 
-void link(Phylogeny_Node* parent, Phylogeny_Node* left, Phylogeny_Node* right) {
-    parent->is_leaf = false;
-    parent->left = left;
-    parent->right = right;
-    left->parent = parent;
-    right->parent = parent;
-}
-
 }  // namespace
 
 bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t first, size_t last,
                       const ReadOptions& options) {
-    // One frame per open '(' : the wrapped node being built (not yet linked to anything), the
-    // children folded so far ((c1,c2),c3)... in `acc`, and the latest child, which becomes the
-    // right child at the closing ')'.
+    // One frame per open '(' : the wrapped node being built (not yet linked to anything) and
+    // its children so far.
     struct Frame {
         Phylogeny_Node* node;
-        Phylogeny_Node* acc;
-        Phylogeny_Node* pending;
+        ChildFold children;
     };
     // A ladder's frames reach the depth of the tree: millions of them.
     ChunkedStack<Frame> stack;
@@ -114,12 +105,11 @@ bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t firs
     Phylogeny_Node* current = node;  // the node whose text starts at p
 
     // An abandoned reading releases what it made: every node is held by exactly one frame
-    // (its own node, or the subtrees in acc and pending), or lies below `node`.
+    // (its own node, or the subtrees of its children), or lies below `node`.
     auto fail = [&]() {
         stack.for_each([&](Frame& f) {
             if (f.node != node) delete f.node;
-            delete f.acc;
-            delete f.pending;
+            f.children.release();
         });
         delete node->left;
         delete node->right;
@@ -133,7 +123,7 @@ bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t firs
     for (;;) {
         // Read the node starting at p into `current`.
         if (p < last && s[p] == '(') {
-            stack.push_back({current, nullptr, nullptr});
+            stack.push_back({current, ChildFold()});
             ++p;
             current = new Phylogeny_Node();
             continue;
@@ -147,29 +137,19 @@ bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t firs
         for (;;) {
             if (stack.empty()) return p == last ? true : fail();
             Frame& f = stack.back();
-            if (f.pending == nullptr) {
-                f.pending = done;
-            } else if (f.acc == nullptr) {
-                f.acc = f.pending;
-                f.pending = done;
-            } else {
-                Phylogeny_Node* chain = new Phylogeny_Node();
-                link(chain, f.acc, f.pending);
-                f.acc = chain;
-                f.pending = done;
-            }
+            f.children.add(done);
             if (p < last && s[p] == ',') {
                 ++p;
                 current = new Phylogeny_Node();
                 break;
             }
-            if (p >= last || s[p] != ')' || f.acc == nullptr) {
+            if (p >= last || s[p] != ')' || !f.children.has_two()) {
                 return fail();
             }
             // Close the wrapped node: its tail runs to the next structural character.
             const NodeText tail = scan_node_text(text, p + 1, last);
             Phylogeny_Node* wrapped = f.node;
-            link(wrapped, f.acc, f.pending);
+            f.children.close(wrapped);
             fill_tail(wrapped, text, tail, options);
             p = tail.last;
             stack.pop_back();
@@ -318,7 +298,7 @@ void read_general(Phylogeny_Node* node, const std::string& text, size_t first, s
         }
         Phylogeny_Node* left = new Phylogeny_Node();
         Phylogeny_Node* right = new Phylogeny_Node();
-        link(t.node, left, right);
+        link_children(t.node, left, right);
         todo.push_back({right, split + 1, right_last});
         todo.push_back({left, children_first, split});
     }

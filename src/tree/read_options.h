@@ -4,6 +4,8 @@
 #ifndef TAVRIN_TREE_READ_OPTIONS_H
 #define TAVRIN_TREE_READ_OPTIONS_H
 
+#include <cstring>
+
 #include "tree/numbers.h"
 
 namespace tavrin {
@@ -12,16 +14,28 @@ enum class Dialect {
     // The tool's own Newick: the whole text is one tree ended by its last character ';'; no
     // quoting, no comments, and every character other than "(),:" belongs to a name or number.
     kClassic,
+    // Standard Newick, several trees per text (see standard_newick.h).
+    kStandard,
 };
 
 struct ReadOptions {
     Dialect dialect = Dialect::kClassic;
+    // Which '/'-separated part of an internal node's label holds the support, from 1 (IQ-TREE
+    // writes "SH-aLRT/UFBoot", so 2 picks the bootstrap). Values below 1 count as 1.
+    int support_field = 1;
 };
 
-// The support written in an internal node's label [first, last): the number at its start, 0
-// when it does not start with one (an internal node's name).
-inline double support_from_label(const char* first, const char* last, const ReadOptions&) {
-    return read_number(first, last);
+// The support written in an internal node's label [first, last): the number at the start of its
+// support field, 0 when the field does not start with one (an internal node's name) or the label
+// has fewer fields.
+inline double support_from_label(const char* first, const char* last, const ReadOptions& options) {
+    for (int field = 1; field < options.support_field; ++field) {
+        const void* slash = std::memchr(first, '/', static_cast<std::size_t>(last - first));
+        if (slash == nullptr) return 0;
+        first = static_cast<const char*>(slash) + 1;
+    }
+    const void* slash = std::memchr(first, '/', static_cast<std::size_t>(last - first));
+    return read_number(first, slash != nullptr ? static_cast<const char*>(slash) : last);
 }
 
 }  // namespace tavrin

@@ -4,6 +4,7 @@
 
 #include "tree/newick_reader.h"
 #include "tree/node_pool.h"
+#include "tree/standard_newick.h"
 
 namespace tavrin {
 namespace {
@@ -35,12 +36,41 @@ TreeReader::TreeReader(std::string text, ReadOptions options)
 
 std::optional<TreeRead> TreeReader::next() {
     if (done_) return std::nullopt;
+    if (options_.dialect == Dialect::kStandard) return next_standard();
     done_ = true;
     return read_classic(text_, options_);
 }
 
-std::string malformed_message(const Malformed& malformed, const std::string& /*file*/) {
-    return kMalformedClassic + malformed.found + "'";
+TreeRead TreeReader::next_standard() {
+    TreeRead read;
+    read.malformed.dialect = Dialect::kStandard;
+    read.malformed.tree = ++trees_;
+    if (trees_ == 1) {
+        if (only_blanks_from(text_, 0)) {
+            done_ = true;
+            read.malformed.offset = text_.size();
+            read.malformed.what = "no tree in the text";
+            return read;
+        }
+        expect_nodes(text_.size() / 16);
+    }
+    NewickProblem problem;
+    Phylogeny_Node* root = read_standard_tree(text_, pos_, options_, problem);
+    done_ = only_blanks_from(text_, pos_);
+    if (root != nullptr) {
+        read.tree = std::make_unique<Phylogeny>();
+        read.tree->root = root;
+    } else {
+        read.malformed.offset = problem.offset;
+        read.malformed.what = std::move(problem.what);
+    }
+    return read;
+}
+
+std::string malformed_message(const Malformed& malformed, const std::string& file) {
+    if (malformed.dialect == Dialect::kClassic) return kMalformedClassic + malformed.found + "'";
+    return "Malformed Newick in " + file + ", tree " + std::to_string(malformed.tree) +
+           ", at byte " + std::to_string(malformed.offset) + ": " + malformed.what;
 }
 
 }  // namespace tavrin

@@ -9,7 +9,14 @@
 //     }
 //
 // The classic dialect gives exactly one result per text: the tree, or the text's last
-// character when it is not ';'.
+// character when it is not ';'. Standard Newick gives one result per tree, in order; a malformed
+// tree is followed by the trees after its next ';' (outside quotes and comments), and nothing
+// follows a quote or comment left open. A text with no tree at all gives one malformed result.
+// Standard Newick offsets count the bytes of the text as given: hand it the file's bytes as they
+// are (line breaks included).
+//
+// A caller that heads each tree's output by whether the text holds one tree or several can ask
+// at_end() after the first tree: it is true then when the text holds one tree.
 #ifndef TAVRIN_TREE_TREE_READER_H
 #define TAVRIN_TREE_TREE_READER_H
 
@@ -29,6 +36,7 @@ struct Malformed {
     std::size_t tree = 1;    // which tree of the text, counted from 1
     std::size_t offset = 0;  // byte offset of the problem in the text
     std::string found;       // classic: the text's last character; empty for an empty text
+    std::string what;        // standard: what is wrong at `offset`
 };
 
 // One tree of a text, or why there is none.
@@ -47,13 +55,18 @@ public:
     bool at_end() const { return done_; }
 
 private:
+    TreeRead next_standard();
+
     std::string text_;
     ReadOptions options_;
     bool done_ = false;
+    std::size_t pos_ = 0;    // standard: where the next tree starts
+    std::size_t trees_ = 0;  // standard: trees given so far
 };
 
 // The line that reports a malformed tree of `file`, without its line break. The classic
-// dialect's message does not name the file.
+// dialect's message does not name the file; the standard one reads
+// "Malformed Newick in <file>, tree <k>, at byte <offset>: <what>".
 std::string malformed_message(const Malformed& malformed, const std::string& file);
 
 }  // namespace tavrin
