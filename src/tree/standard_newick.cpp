@@ -11,25 +11,29 @@
 namespace tavrin {
 namespace {
 
-bool is_blank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
+// What a byte is outside quotes and comments: part of a label or length, a blank, or one of the
+// bytes that end a label ("(),:;[]'").
+enum ByteClass : unsigned char { kWord, kBlank, kPunctuation };
 
-// Bytes that end an unquoted label or length: the punctuation of the format and blanks.
-bool ends_word(char c) {
-    switch (c) {
-        case '(':
-        case ')':
-        case ',':
-        case ':':
-        case ';':
-        case '[':
-        case ']':
-        case '\'':
-            return true;
-        default:
-            return is_blank(c);
+struct ByteClasses {
+    unsigned char of[256] = {};
+    constexpr ByteClasses() {
+        for (const char c : {' ', '\t', '\r', '\n'})
+            of[static_cast<unsigned char>(c)] = kBlank;
+        for (const char c : {'(', ')', ',', ':', ';', '[', ']', '\''})
+            of[static_cast<unsigned char>(c)] = kPunctuation;
     }
+};
+constexpr ByteClasses kClasses;
+
+ByteClass class_of(char c) {
+    return static_cast<ByteClass>(kClasses.of[static_cast<unsigned char>(c)]);
+}
+bool is_blank(char c) {
+    return class_of(c) == kBlank;
+}
+bool ends_word(char c) {
+    return class_of(c) != kWord;
 }
 
 // A byte as a message shows it.
@@ -73,8 +77,29 @@ private:
         ChildFold children;
     };
 
-    bool skip_blanks();
-    bool read_word(std::string_view& word);
+    // Blanks or a comment may join what follows to the word before them.
+    static bool may_join(char c) { return is_blank(c) || c == '[' || c == '\''; }
+
+    // Skips blanks and comments.
+    bool skip_blanks() {
+        if (p_ < n_ && !is_blank(s_[p_]) && s_[p_] != '[') return true;
+        return skip_blanks_and_comments();
+    }
+    // A label or a length. Most are one unquoted run, or nothing, followed by punctuation: the
+    // word then views the text itself.
+    bool read_word(std::string_view& word) {
+        const size_t first = p_;
+        while (p_ < n_ && !ends_word(s_[p_]))
+            ++p_;
+        if (p_ >= n_ || !may_join(s_[p_])) {
+            word = std::string_view(s_ + first, p_ - first);
+            return true;
+        }
+        p_ = first;
+        return read_pieces(word);
+    }
+    bool skip_blanks_and_comments();
+    bool read_pieces(std::string_view& word);
     bool read_label_and_length(Phylogeny_Node* node);
     bool close_node();
     bool after_node(Phylogeny_Node*& root);
@@ -94,8 +119,7 @@ private:
     bool lost_ = false;  // an unclosed quote or comment: no later tree can be found
 };
 
-// Skips blanks and comments.
-bool StandardReader::skip_blanks() {
+bool StandardReader::skip_blanks_and_comments() {
     while (p_ < n_) {
         if (is_blank(s_[p_])) {
             ++p_;
@@ -113,9 +137,9 @@ bool StandardReader::skip_blanks() {
     return true;
 }
 
-// A label or a length: unquoted runs and quoted labels, joined across blanks and comments.
-// `word` views the text itself when it is one unquoted run, else the scratch buffer.
-bool StandardReader::read_word(std::string_view& word) {
+// A label or a length made of unquoted runs and quoted labels, joined across blanks and
+// comments. `word` views the text itself when it is one piece, else the scratch buffer.
+bool StandardReader::read_pieces(std::string_view& word) {
     size_t pieces = 0;
     auto add = [&](size_t first, size_t last) {
         if (pieces == 1) scratch_.assign(word.data(), word.size());
