@@ -150,7 +150,7 @@ bool StandardReader::read_pieces(std::string_view& word) {
         }
         ++pieces;
     };
-    word = std::string_view();
+    word = std::string_view(s_ + p_, 0);
     for (;;) {
         if (!skip_blanks()) return false;
         if (p_ >= n_) break;
