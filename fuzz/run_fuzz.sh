@@ -2,6 +2,7 @@
 # Builds the libFuzzer targets and runs each for a given time.
 #
 #   bash fuzz/run_fuzz.sh DURATION_SECONDS [fuzz_reader|fuzz_analysis]
+#   bash fuzz/run_fuzz.sh DURATION_SECONDS fuzz_standard_reader   # standard Newick only
 #
 # Build directory: build-fuzz (clang, AddressSanitizer + UndefinedBehaviorSanitizer + libFuzzer).
 # Each target starts from its seed corpus (fuzz/corpus/KIND, KIND being reader or analysis) and
@@ -18,8 +19,10 @@ if [ $# -lt 1 ] || ! [[ $1 =~ ^[0-9]+$ ]]; then
 fi
 duration=$1
 targets=(fuzz_reader fuzz_analysis)
+targets+=(fuzz_standard_reader)
 if [ $# -ge 2 ]; then
   case $2 in
+    fuzz_standard_reader | standard_reader) targets=(fuzz_standard_reader) ;;
     fuzz_reader | reader) targets=(fuzz_reader) ;;
     fuzz_analysis | analysis) targets=(fuzz_analysis) ;;
     *) echo "unknown target: $2" >&2; exit 2 ;;
