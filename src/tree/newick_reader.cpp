@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "tree/byte_classes.h"
 #include "tree/child_fold.h"
 #include "tree/chunked_stack.h"
 #include "tree/numbers.h"
@@ -18,19 +19,7 @@ namespace {
 // What a byte is to the node texts: part of a name or number, a ':', or one of "(),".
 enum ByteClass : unsigned char { kPlain, kColon, kStructural };
 
-struct ByteClasses {
-    unsigned char of[256] = {};
-    constexpr ByteClasses() {
-        of[static_cast<unsigned char>(':')] = kColon;
-        for (const char c : {'(', ')', ','})
-            of[static_cast<unsigned char>(c)] = kStructural;
-    }
-};
-constexpr ByteClasses kClasses;
-
-ByteClass class_of(char c) {
-    return static_cast<ByteClass>(kClasses.of[static_cast<unsigned char>(c)]);
-}
+constexpr ByteClasses<ByteClass> kClasses{{kColon, ":"}, {kStructural, "(),"}};
 
 double number_at(const std::string& text, size_t first, size_t last) {
     return read_number(text.data() + first, text.data() + last);
@@ -78,7 +67,7 @@ NodeText scan_node_text(const std::string& text, size_t p, size_t last) {
     const char* s = text.data();
     size_t end = p, first_colon = SIZE_MAX, last_colon = SIZE_MAX;
     for (; end < last; ++end) {
-        const ByteClass c = class_of(s[end]);
+        const ByteClass c = kClasses[s[end]];
         if (c == kPlain) continue;
         if (c == kStructural) break;
         if (first_colon == SIZE_MAX) first_colon = end;

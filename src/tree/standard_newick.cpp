@@ -4,6 +4,7 @@
 #include <string_view>
 #include <utility>
 
+#include "tree/byte_classes.h"
 #include "tree/child_fold.h"
 #include "tree/chunked_stack.h"
 #include "tree/numbers.h"
@@ -15,25 +16,13 @@ namespace {
 // bytes that end a label ("(),:;[]'").
 enum ByteClass : unsigned char { kWord, kBlank, kPunctuation };
 
-struct ByteClasses {
-    unsigned char of[256] = {};
-    constexpr ByteClasses() {
-        for (const char c : {' ', '\t', '\r', '\n'})
-            of[static_cast<unsigned char>(c)] = kBlank;
-        for (const char c : {'(', ')', ',', ':', ';', '[', ']', '\''})
-            of[static_cast<unsigned char>(c)] = kPunctuation;
-    }
-};
-constexpr ByteClasses kClasses;
+constexpr ByteClasses<ByteClass> kClasses{{kBlank, " \t\r\n"}, {kPunctuation, "(),:;[]'"}};
 
-ByteClass class_of(char c) {
-    return static_cast<ByteClass>(kClasses.of[static_cast<unsigned char>(c)]);
-}
 bool is_blank(char c) {
-    return class_of(c) == kBlank;
+    return kClasses[c] == kBlank;
 }
 bool ends_word(char c) {
-    return class_of(c) != kWord;
+    return kClasses[c] != kWord;
 }
 
 // A byte as a message shows it.
