@@ -9,8 +9,10 @@
 #   --build DIR  where this checkout is built, Release (default build-bench)
 #
 # Each run is one whole Tavrin call on one file (reading, searching, one row), which for these
-# trees is mostly reading. Run i times this Tavrin, then the other, then the floor (the file read
-# whole and its parentheses counted), so that the load of a shared machine falls on all alike.
+# trees is mostly reading. Run i times this Tavrin and the other, the first of the two
+# alternating from run to run (a run right after another program pays more for fresh memory on
+# a virtual machine), then the floor (the file read whole and its parentheses counted), so that
+# the load of a shared machine falls on all alike.
 set -euo pipefail
 export LC_ALL=C
 
@@ -56,9 +58,10 @@ for shape in balanced caterpillar; do
     prefix=$(sed -n 's/^prefix=\([^ ]*\).*/\1/p' "$file.info")
     : >"$work/this" && : >"$work/base" && : >"$work/floor"
     for ((i = 0; i < runs; i++)); do
+        ((i % 2 == 0)) || seconds "$base" "$prefix" "$file" >>"$work/base"
         seconds "$build/Tavrin" "$prefix" "$file" >>"$work/this"
         cp "$work/out" "$work/this.out"
-        seconds "$base" "$prefix" "$file" >>"$work/base"
+        ((i % 2 == 1)) || seconds "$base" "$prefix" "$file" >>"$work/base"
         cmp -s "$work/out" "$work/this.out" || { echo "the outputs differ on $file" >&2; exit 1; }
         seconds "$build/bench/tavrin_floor" "$file" >>"$work/floor"
     done

@@ -22,22 +22,21 @@ inline void link_children(Phylogeny_Node* parent, Phylogeny_Node* left, Phylogen
 struct ChildFold {
     Phylogeny_Node* acc = nullptr;
     Phylogeny_Node* pending = nullptr;
-    bool folded = false;  // acc is a node the fold made
 
-    void add(Phylogeny_Node* child) {
-        if (pending == nullptr) {
-            pending = child;
-            return;
-        }
-        if (acc == nullptr) {
-            acc = pending;
-        } else {
+    // Adds the next child; answers whether the fold made a node for it. Two pointers and no
+    // more: a ladder's readers hold one of these per level, millions of them.
+    bool add(Phylogeny_Node* child) {
+        bool folded = false;
+        if (acc != nullptr) {
             Phylogeny_Node* fold = new Phylogeny_Node();
             link_children(fold, acc, pending);
             acc = fold;
             folded = true;
+        } else if (pending != nullptr) {
+            acc = pending;
         }
         pending = child;
+        return folded;
     }
     bool has_two() const { return acc != nullptr; }
     // Makes `node` the parent of the last two; needs two children.

@@ -105,7 +105,8 @@ private:
     Phylogeny_Node* loose_ = nullptr;  // the node being read, held by no frame yet
     std::string scratch_;              // a label made of several pieces
     NewickProblem* problem_ = nullptr;
-    bool lost_ = false;  // an unclosed quote or comment: no later tree can be found
+    bool lost_ = false;         // an unclosed quote or comment: no later tree can be found
+    bool root_folded_ = false;  // the root has three or more children
 };
 
 bool StandardReader::skip_blanks_and_comments() {
@@ -197,7 +198,7 @@ bool StandardReader::close_node() {
     f.children.close(f.node);
     // The root of an unrooted tree with three or more children: the fold under it is the split
     // of its last child.
-    if (stack_.empty() && f.children.folded) f.node->left->support = f.node->right->support;
+    if (stack_.empty() && root_folded_) f.node->left->support = f.node->right->support;
     loose_ = f.node;
     return read_label_and_length(f.node);
 }
@@ -219,7 +220,8 @@ bool StandardReader::after_node(Phylogeny_Node*& root) {
         }
         Phylogeny_Node* done = loose_;
         loose_ = nullptr;
-        stack_.back().children.add(done);
+        // Only the root's fold is mended: note whether the root's children were folded.
+        if (stack_.back().children.add(done) && stack_.size() == 1) root_folded_ = true;
         if (p_ >= n_) return fail(p_, "the text ends inside parentheses");
         if (c == ',') {
             ++p_;
