@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets and runs each for a given time.
 #
-#   bash fuzz/run_fuzz.sh DURATION_SECONDS [fuzz_reader|fuzz_analysis|fuzz_pattern]
+#   bash fuzz/run_fuzz.sh DURATION_SECONDS [fuzz_reader|fuzz_analysis|fuzz_pattern|fuzz_standard_reader]
 #
 # Build directory: build-fuzz (clang, AddressSanitizer + UndefinedBehaviorSanitizer + libFuzzer).
-# Each target starts from its seed corpus (fuzz/corpus/KIND, KIND being reader, analysis or
-# pattern) and the stored regression inputs (tests/fuzz_regressions/KIND). The seeds are copied
-# into fuzz/corpus-work/KIND, which grows from run to run and is not versioned. Crash, leak, timeout
-# and out-of-memory inputs are written to fuzz/artifacts/KIND/. The exit status is non-zero when
-# any target found something.
+# Each target starts from its seed corpus (fuzz/corpus/KIND, KIND being reader, analysis,
+# pattern or standard_reader) and the stored regression inputs (tests/fuzz_regressions/KIND).
+# The seeds are copied into fuzz/corpus-work/KIND, which grows from run to run and is not
+# versioned. Crash, leak, timeout and out-of-memory inputs are written to fuzz/artifacts/KIND/.
+# The exit status is non-zero when any target found something.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,9 +17,10 @@ if [ $# -lt 1 ] || ! [[ $1 =~ ^[0-9]+$ ]]; then
   exit 2
 fi
 duration=$1
-targets=(fuzz_reader fuzz_analysis fuzz_pattern)
+targets=(fuzz_reader fuzz_analysis fuzz_pattern fuzz_standard_reader)
 if [ $# -ge 2 ]; then
   case $2 in
+    fuzz_standard_reader | standard_reader) targets=(fuzz_standard_reader) ;;
     fuzz_reader | reader) targets=(fuzz_reader) ;;
     fuzz_analysis | analysis) targets=(fuzz_analysis) ;;
     fuzz_pattern | pattern) targets=(fuzz_pattern) ;;

@@ -1,75 +1,91 @@
-// Reading Newick text into a tree: the two constructors that take text, and the two readers
-// behind them.
+// Reading the classic Newick dialect into a tree: the rules for the text of a leaf and the tail
+// of a wrapped node, and the two readers that find those texts.
 #include "tree/newick_reader.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <iostream>
 #include <limits>
 #include <utility>
 #include <vector>
 
+#include "tree/byte_classes.h"
+#include "tree/child_fold.h"
 #include "tree/chunked_stack.h"
-#include "tree/node_pool.h"
 #include "tree/numbers.h"
 
 namespace tavrin {
 namespace {
 
-bool is_structural(char c) {
-    return c == '(' || c == ')' || c == ',';
-}
+// What a byte is to the node texts: part of a name or number, a ':', or one of "(),".
+enum ByteClass : unsigned char { kPlain, kColon, kStructural };
+
+constexpr ByteClasses<ByteClass> kClasses{{kColon, ":"}, {kStructural, "(),"}};
 
 double number_at(const std::string& text, size_t first, size_t last) {
     return read_number(text.data() + first, text.data() + last);
 }
 
+// The text of a leaf, or the tail of a wrapped node after its ')': text[first, last), with the
+// positions of its first and last ':' (`last` when it has none). The readers find these texts;
+// what they mean is decided below, once for both readers.
+struct NodeText {
+    size_t first, last;
+    size_t first_colon, last_colon;
+};
+
 // A leaf text splits at its first ':'; without one, the whole text is the name and the length is
 // read from its start (so a name such as "12" also gives the length 12).
-void fill_leaf(Phylogeny_Node* node, const std::string& text, size_t first, size_t last,
-               size_t colon) {
+void fill_leaf(Phylogeny_Node* node, const std::string& text, const NodeText& t) {
     node->is_leaf = true;
     node->support = 0;
-    if (colon < last) {
-        node->name.assign(text, first, colon - first);
-        node->length = number_at(text, colon + 1, last);
+    if (t.first_colon < t.last) {
+        node->name.assign(text, t.first, t.first_colon - t.first);
+        node->length = number_at(text, t.first_colon + 1, t.last);
     } else {
-        node->name.assign(text, first, last - first);
-        node->length = number_at(text, first, last);
+        node->name.assign(text, t.first, t.last - t.first);
+        node->length = number_at(text, t.first, t.last);
     }
 }
 
-// The tail of a wrapped node splits at its last ':'; without one, support and length are both
-// read from the whole tail.
-void fill_tail(Phylogeny_Node* node, const std::string& text, size_t first, size_t last,
-               size_t colon) {
-    if (colon < last) {
-        node->support = number_at(text, first, colon);
-        node->length = number_at(text, colon + 1, last);
+// The tail of a wrapped node splits at its last ':' into the label and the length; without one,
+// the whole tail is the label and the length is read from it too (a tail "80" gives support 80
+// and length 80).
+void fill_tail(Phylogeny_Node* node, const std::string& text, const NodeText& t,
+               const ReadOptions& options) {
+    const char* s = text.data();
+    if (t.last_colon < t.last) {
+        node->support = support_from_label(s + t.first, s + t.last_colon, options);
+        node->length = number_at(text, t.last_colon + 1, t.last);
     } else {
-        node->support = number_at(text, first, last);
-        node->length = node->support;
+        node->support = support_from_label(s + t.first, s + t.last, options);
+        node->length = number_at(text, t.first, t.last);
     }
 }
 
-void link(Phylogeny_Node* parent, Phylogeny_Node* left, Phylogeny_Node* right) {
-    parent->is_leaf = false;
-    parent->left = left;
-    parent->right = right;
-    left->parent = parent;
-    right->parent = parent;
+// The text from `p` up to the next of "(),", or to `last`.
+NodeText scan_node_text(const std::string& text, size_t p, size_t last) {
+    const char* s = text.data();
+    size_t end = p, first_colon = SIZE_MAX, last_colon = SIZE_MAX;
+    for (; end < last; ++end) {
+        const ByteClass c = kClasses[s[end]];
+        if (c == kPlain) continue;
+        if (c == kStructural) break;
+        if (first_colon == SIZE_MAX) first_colon = end;
+        last_colon = end;
+    }
+    if (first_colon == SIZE_MAX) first_colon = last_colon = end;
+    return {p, end, first_colon, last_colon};
 }
 
 }  // namespace
 
-bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t first, size_t last) {
-    // One frame per open '(' : the wrapped node being built (not yet linked to anything), the
-    // children folded so far ((c1,c2),c3)... in `acc`, and the latest child, which becomes the
-    // right child at the closing ')'.
+bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t first, size_t last,
+                      const ReadOptions& options) {
+    // One frame per open '(' : the wrapped node being built (not yet linked to anything) and
+    // its children so far.
     struct Frame {
         Phylogeny_Node* node;
-        Phylogeny_Node* acc;
-        Phylogeny_Node* pending;
+        ChildFold children;
     };
     // A ladder's frames reach the depth of the tree: millions of them.
     ChunkedStack<Frame> stack;
@@ -78,12 +94,11 @@ bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t firs
     Phylogeny_Node* current = node;  // the node whose text starts at p
 
     // An abandoned reading releases what it made: every node is held by exactly one frame
-    // (its own node, or the subtrees in acc and pending), or lies below `node`.
+    // (its own node, or the subtrees of its children), or lies below `node`.
     auto fail = [&]() {
         stack.for_each([&](Frame& f) {
             if (f.node != node) delete f.node;
-            delete f.acc;
-            delete f.pending;
+            f.children.release();
         });
         delete node->left;
         delete node->right;
@@ -97,56 +112,35 @@ bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t firs
     for (;;) {
         // Read the node starting at p into `current`.
         if (p < last && s[p] == '(') {
-            stack.push_back({current, nullptr, nullptr});
+            stack.push_back({current, ChildFold()});
             ++p;
             current = new Phylogeny_Node();
             continue;
         }
-        size_t colon = last;
-        size_t q = p;
-        while (q < last && !is_structural(s[q])) {
-            if (s[q] == ':' && colon == last) colon = q;
-            ++q;
-        }
-        fill_leaf(current, text, p, q, colon);
-        p = q;
+        const NodeText leaf = scan_node_text(text, p, last);
+        fill_leaf(current, text, leaf);
+        p = leaf.last;
         Phylogeny_Node* done = current;
 
         // Attach the finished node and close every ')' that follows.
         for (;;) {
             if (stack.empty()) return p == last ? true : fail();
             Frame& f = stack.back();
-            if (f.pending == nullptr) {
-                f.pending = done;
-            } else if (f.acc == nullptr) {
-                f.acc = f.pending;
-                f.pending = done;
-            } else {
-                Phylogeny_Node* chain = new Phylogeny_Node();
-                link(chain, f.acc, f.pending);
-                f.acc = chain;
-                f.pending = done;
-            }
+            f.children.add(done);
             if (p < last && s[p] == ',') {
                 ++p;
                 current = new Phylogeny_Node();
                 break;
             }
-            if (p >= last || s[p] != ')' || f.acc == nullptr) {
+            if (p >= last || s[p] != ')' || !f.children.has_two()) {
                 return fail();
             }
             // Close the wrapped node: its tail runs to the next structural character.
-            ++p;
-            size_t tail_colon = last;
-            q = p;
-            while (q < last && !is_structural(s[q])) {
-                if (s[q] == ':') tail_colon = q;
-                ++q;
-            }
+            const NodeText tail = scan_node_text(text, p + 1, last);
             Phylogeny_Node* wrapped = f.node;
-            link(wrapped, f.acc, f.pending);
-            fill_tail(wrapped, text, p, q, tail_colon);
-            p = q;
+            f.children.close(wrapped);
+            fill_tail(wrapped, text, tail, options);
+            p = tail.last;
             stack.pop_back();
             done = wrapped;
         }
@@ -230,7 +224,12 @@ public:
 
     const std::vector<size_t>& opens() const { return opens_; }
     const std::vector<size_t>& closes() const { return closes_; }
-    const std::vector<size_t>& colons() const { return colons_; }
+    // The text [first, last) with its first and last ':'.
+    NodeText node_text(size_t first, size_t last) const {
+        const size_t last_colon = last_of(colons_, first, last);
+        if (last_colon == SIZE_MAX) return {first, last, last, last};
+        return {first, last, first_of(colons_, first, last), last_colon};
+    }
 
 private:
     struct Key {
@@ -254,7 +253,8 @@ private:
 
 }  // namespace
 
-void read_general(Phylogeny_Node* node, const std::string& text, size_t first, size_t last) {
+void read_general(Phylogeny_Node* node, const std::string& text, size_t first, size_t last,
+                  const ReadOptions& options) {
     const TextIndex index(text, first, last);
     struct Task {
         Phylogeny_Node* node;
@@ -266,8 +266,7 @@ void read_general(Phylogeny_Node* node, const std::string& text, size_t first, s
         todo.pop_back();
         const auto [lo, hi] = index.commas_in(t.first, t.last);
         if (lo == hi) {
-            fill_leaf(t.node, text, t.first, t.last,
-                      index.first_of(index.colons(), t.first, t.last));
+            fill_leaf(t.node, text, index.node_text(t.first, t.last));
             continue;
         }
         auto [split, split_depth] = index.split_comma(lo, hi);
@@ -283,43 +282,22 @@ void read_general(Phylogeny_Node* node, const std::string& text, size_t first, s
             children_first = std::min(index.first_of(index.opens(), t.first, t.last) + 1, split);
             const size_t close = index.last_of(index.closes(), t.first, t.last);
             const size_t tail_first = close == SIZE_MAX ? t.first : close + 1;
-            const size_t colon = index.last_of(index.colons(), tail_first, t.last);
-            fill_tail(t.node, text, tail_first, t.last, colon == SIZE_MAX ? t.last : colon);
+            fill_tail(t.node, text, index.node_text(tail_first, t.last), options);
             if (close != SIZE_MAX && close > split) right_last = close;
         }
         Phylogeny_Node* left = new Phylogeny_Node();
         Phylogeny_Node* right = new Phylogeny_Node();
-        link(t.node, left, right);
+        link_children(t.node, left, right);
         todo.push_back({right, split + 1, right_last});
         todo.push_back({left, children_first, split});
     }
 }
 
-void read_node_text(Phylogeny_Node* node, const std::string& text, size_t first, size_t last) {
-    if (!read_well_formed(node, text, first, last)) read_general(node, text, first, last);
+void read_node_text(Phylogeny_Node* node, const std::string& text, size_t first, size_t last,
+                    const ReadOptions& options) {
+    if (!read_well_formed(node, text, first, last, options)) {
+        read_general(node, text, first, last, options);
+    }
 }
 
 }  // namespace tavrin
-
-namespace {
-constexpr const char* kMalformed =
-    "Malformed Newik Format file, the last character should be a ';', it's '";
-}  // namespace
-
-Phylogeny_Node::Phylogeny_Node(std::string text, Phylogeny_Node* parent_node) {
-    parent = parent_node;
-    tavrin::read_node_text(this, text, 0, text.size());
-}
-
-Phylogeny::Phylogeny(std::string text) {
-    if (text.empty() || text.back() != ';') {
-        std::cerr << kMalformed;
-        if (!text.empty()) std::cerr << text.back();
-        std::cerr << "'" << std::endl;
-        return;
-    }
-    // Newick text with lengths and supports takes about 16 bytes per node.
-    tavrin::expect_nodes(text.size() / 16);
-    root = new Phylogeny_Node();
-    tavrin::read_node_text(root, text, 0, text.size() - 1);
-}

@@ -1,5 +1,5 @@
-// Newick reading, shared by the two constructors and exposed for the tests that compare the two
-// reading paths.
+// Reading the classic Newick dialect, behind TreeReader and the node constructor, and exposed
+// for the tests that compare the two reading paths.
 //
 // The dialect splits a node text on its last comma of lowest parenthesis depth and removes only
 // the first '(' and the last ')' of a wrapped text, so odd texts (redundant parentheses, stray
@@ -16,16 +16,22 @@
 #include <string>
 
 #include "tree/phylogeny.h"
+#include "tree/read_options.h"
 
 namespace tavrin {
 
 // Each reader fills `node` (a fresh default node whose `parent` is already set) with the node
-// written in text[first, last) and builds its subtree below it.
-bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t first, size_t last);
-void read_general(Phylogeny_Node* node, const std::string& text, size_t first, size_t last);
+// written in text[first, last) and builds its subtree below it. Both take a leaf's name and
+// length and a wrapped node's support and length from the same rules; the support goes through
+// support_from_label.
+bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t first, size_t last,
+                      const ReadOptions& options = {});
+void read_general(Phylogeny_Node* node, const std::string& text, size_t first, size_t last,
+                  const ReadOptions& options = {});
 
 // The well-formed reader when it applies, else the general one.
-void read_node_text(Phylogeny_Node* node, const std::string& text, size_t first, size_t last);
+void read_node_text(Phylogeny_Node* node, const std::string& text, size_t first, size_t last,
+                    const ReadOptions& options = {});
 
 }  // namespace tavrin
 

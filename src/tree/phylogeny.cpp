@@ -1,7 +1,29 @@
-// Releasing a tree: the nodes it holds and the nodes taken out of it while it was analysed.
+// Making a tree from text, and releasing it: the nodes it holds and the nodes taken out of it
+// while it was analysed.
 #include "tree/phylogeny.h"
 
+#include <iostream>
+#include <optional>
+#include <utility>
+
+#include "tree/newick_reader.h"
+#include "tree/tree_reader.h"
 #include "tree/walk.h"
+
+Phylogeny_Node::Phylogeny_Node(std::string text, Phylogeny_Node* parent_node) {
+    parent = parent_node;
+    tavrin::read_node_text(this, text, 0, text.size());
+}
+
+Phylogeny::Phylogeny(std::string text) {
+    tavrin::TreeReader reader(std::move(text));
+    std::optional<tavrin::TreeRead> read = reader.next();
+    if (read->tree) {
+        std::swap(root, read->tree->root);
+        return;
+    }
+    std::cerr << tavrin::malformed_message(read->malformed, "") << std::endl;
+}
 
 Phylogeny_Node::~Phylogeny_Node() {
     // Every node below is cut from its children before it is deleted, so no destructor call

@@ -1,0 +1,52 @@
+// How both Newick readers turn the children of one parenthesised node into two-child nodes: the
+// children are folded from the left, (A,B,C,D) becoming (((A,B),C),D), each node the fold makes
+// having support 0 and length 0.
+#ifndef TAVRIN_TREE_CHILD_FOLD_H
+#define TAVRIN_TREE_CHILD_FOLD_H
+
+#include "tree/phylogeny.h"
+
+namespace tavrin {
+
+inline void link_children(Phylogeny_Node* parent, Phylogeny_Node* left, Phylogeny_Node* right) {
+    parent->is_leaf = false;
+    parent->left = left;
+    parent->right = right;
+    left->parent = parent;
+    right->parent = parent;
+}
+
+// The children of one open node so far: those folded together in `acc`, and the latest, which
+// becomes the right child when the node closes. Plain data, so that a reader's stack of frames
+// can hold it; it owns the subtrees it holds until they are linked.
+struct ChildFold {
+    Phylogeny_Node* acc = nullptr;
+    Phylogeny_Node* pending = nullptr;
+
+    // Adds the next child; answers whether the fold made a node for it. Two pointers and no
+    // more: a ladder's readers hold one of these per level, millions of them.
+    bool add(Phylogeny_Node* child) {
+        bool folded = false;
+        if (acc != nullptr) {
+            Phylogeny_Node* fold = new Phylogeny_Node();
+            link_children(fold, acc, pending);
+            acc = fold;
+            folded = true;
+        } else if (pending != nullptr) {
+            acc = pending;
+        }
+        pending = child;
+        return folded;
+    }
+    bool has_two() const { return acc != nullptr; }
+    // Makes `node` the parent of the last two; needs two children.
+    void close(Phylogeny_Node* node) const { link_children(node, acc, pending); }
+    void release() const {
+        delete acc;
+        delete pending;
+    }
+};
+
+}  // namespace tavrin
+
+#endif  // TAVRIN_TREE_CHILD_FOLD_H

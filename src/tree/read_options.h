@@ -1,0 +1,46 @@
+// What a caller chooses about reading tree text, and how an internal node's label becomes its
+// support. Every reader applies `support_from_label` to the label it finds when it closes an
+// internal node; no reader interprets a label any other way.
+#ifndef TAVRIN_TREE_READ_OPTIONS_H
+#define TAVRIN_TREE_READ_OPTIONS_H
+
+#include "tree/numbers.h"
+
+namespace tavrin {
+
+enum class Dialect {
+    // The tool's own Newick: the whole text is one tree ended by its last character ';'; no
+    // quoting, no comments, and every character other than "(),:" belongs to a name or number.
+    kClassic,
+    // Standard Newick, several trees per text (see standard_newick.h).
+    kStandard,
+};
+
+struct ReadOptions {
+    Dialect dialect = Dialect::kClassic;
+    // Which '/'-separated part of an internal node's label holds the support, from 1 (IQ-TREE
+    // writes "SH-aLRT/UFBoot", so 2 picks the bootstrap). Values below 1 count as 1.
+    int support_field = 1;
+};
+
+// The support written in an internal node's label [first, last): the number at the start of its
+// support field, 0 when the field does not start with one (an internal node's name) or the label
+// has fewer fields.
+inline double support_from_label(const char* first, const char* last, const ReadOptions& options) {
+    // Labels are short: a plain loop, which also takes the empty label as it comes.
+    auto field_end = [last](const char* p) {
+        while (p < last && *p != '/')
+            ++p;
+        return p;
+    };
+    for (int field = 1; field < options.support_field; ++field) {
+        first = field_end(first);
+        if (first == last) return 0;
+        ++first;
+    }
+    return read_number(first, field_end(first));
+}
+
+}  // namespace tavrin
+
+#endif  // TAVRIN_TREE_READ_OPTIONS_H

@@ -1,0 +1,319 @@
+#include "tree/standard_newick.h"
+
+#include <cstdio>
+#include <string_view>
+#include <utility>
+
+#include "tree/byte_classes.h"
+#include "tree/child_fold.h"
+#include "tree/chunked_stack.h"
+#include "tree/numbers.h"
+
+namespace tavrin {
+namespace {
+
+// What a byte is outside quotes and comments: part of a label or length, a blank, or one of the
+// bytes that end a label ("(),:;[]'").
+enum ByteClass : unsigned char { kWord, kBlank, kPunctuation };
+
+constexpr ByteClasses<ByteClass> kClasses{{kBlank, " \t\r\n"}, {kPunctuation, "(),:;[]'"}};
+
+bool is_blank(char c) {
+    return kClasses[c] == kBlank;
+}
+bool ends_word(char c) {
+    return kClasses[c] != kWord;
+}
+
+// A byte as a message shows it.
+std::string shown(char c) {
+    if (c >= 0x20 && c < 0x7f) return std::string("'") + c + "'";
+    char code[16];
+    std::snprintf(code, sizeof code, "byte 0x%02x", static_cast<unsigned char>(c));
+    return code;
+}
+
+// The end of the comment that opens at `pos`, just past its ']', or npos when it is not closed.
+size_t comment_end(const std::string& text, size_t pos) {
+    const size_t close = text.find(']', pos + 1);
+    return close == std::string::npos ? close : close + 1;
+}
+
+// The end of the quoted label that opens at `pos`, just past its closing quote, or npos.
+size_t quote_end(const std::string& text, size_t pos) {
+    for (size_t q = pos + 1;; q += 2) {
+        q = text.find('\'', q);
+        if (q == std::string::npos) return q;
+        if (q + 1 >= text.size() || text[q + 1] != '\'') return q + 1;
+    }
+}
+
+class StandardReader {
+public:
+    StandardReader(const std::string& text, size_t pos, const ReadOptions& options)
+        : text_(text), s_(text.data()), n_(text.size()), p_(pos), options_(options) {}
+    ~StandardReader() { release(); }
+    StandardReader(const StandardReader&) = delete;
+    StandardReader& operator=(const StandardReader&) = delete;
+
+    Phylogeny_Node* read(NewickProblem& problem);
+    size_t position() const { return p_; }
+
+private:
+    // One frame per open '(': the node it will be and its children so far.
+    struct Frame {
+        Phylogeny_Node* node;
+        ChildFold children;
+    };
+
+    // Blanks or a comment may join what follows to the word before them.
+    static bool may_join(char c) { return is_blank(c) || c == '[' || c == '\''; }
+
+    // Skips blanks and comments.
+    bool skip_blanks() {
+        if (p_ < n_ && !is_blank(s_[p_]) && s_[p_] != '[') return true;
+        return skip_blanks_and_comments();
+    }
+    // A label or a length. Most are one unquoted run, or nothing, followed by punctuation: the
+    // word then views the text itself.
+    bool read_word(std::string_view& word) {
+        const size_t first = p_;
+        while (p_ < n_ && !ends_word(s_[p_]))
+            ++p_;
+        if (p_ >= n_ || !may_join(s_[p_])) {
+            word = std::string_view(s_ + first, p_ - first);
+            return true;
+        }
+        p_ = first;
+        return read_pieces(word);
+    }
+    bool skip_blanks_and_comments();
+    bool read_pieces(std::string_view& word);
+    bool read_label_and_length(Phylogeny_Node* node);
+    bool close_node();
+    bool after_node(Phylogeny_Node*& root);
+    bool fail(size_t offset, std::string what);
+    void release();
+    void skip_to_next_tree();
+
+    const std::string& text_;
+    const char* s_;
+    size_t n_;
+    size_t p_;
+    const ReadOptions& options_;
+    ChunkedStack<Frame> stack_;
+    Phylogeny_Node* loose_ = nullptr;  // the node being read, held by no frame yet
+    std::string scratch_;              // a label made of several pieces
+    NewickProblem* problem_ = nullptr;
+    bool lost_ = false;         // an unclosed quote or comment: no later tree can be found
+    bool root_folded_ = false;  // the root has three or more children
+};
+
+bool StandardReader::skip_blanks_and_comments() {
+    while (p_ < n_) {
+        if (is_blank(s_[p_])) {
+            ++p_;
+        } else if (s_[p_] == '[') {
+            const size_t end = comment_end(text_, p_);
+            if (end == std::string::npos) {
+                lost_ = true;
+                return fail(p_, "a comment that is not closed");
+            }
+            p_ = end;
+        } else {
+            return true;
+        }
+    }
+    return true;
+}
+
+// A label or a length made of unquoted runs and quoted labels, joined across blanks and
+// comments. `word` views the text itself when it is one piece, else the scratch buffer.
+bool StandardReader::read_pieces(std::string_view& word) {
+    size_t pieces = 0;
+    auto add = [&](size_t first, size_t last) {
+        if (pieces == 1) scratch_.assign(word.data(), word.size());
+        if (pieces == 0) {
+            word = std::string_view(s_ + first, last - first);
+        } else {
+            scratch_.append(s_ + first, last - first);
+        }
+        ++pieces;
+    };
+    word = std::string_view(s_ + p_, 0);
+    for (;;) {
+        if (!skip_blanks()) return false;
+        if (p_ >= n_) break;
+        if (s_[p_] == '\'') {
+            const size_t end = quote_end(text_, p_);
+            if (end == std::string::npos) {
+                lost_ = true;
+                return fail(p_, "a quote that is not closed");
+            }
+            // Each '' inside stands for one quote: the pieces run up to and including it.
+            for (size_t first = p_ + 1; first < end - 1;) {
+                const size_t q = text_.find('\'', first);
+                add(first, q < end - 1 ? q + 1 : end - 1);
+                first = q < end - 1 ? q + 2 : end - 1;
+            }
+            p_ = end;
+        } else if (!ends_word(s_[p_])) {
+            const size_t first = p_;
+            while (p_ < n_ && !ends_word(s_[p_]))
+                ++p_;
+            add(first, p_);
+        } else {
+            break;
+        }
+    }
+    if (pieces > 1) word = scratch_;
+    return true;
+}
+
+// What follows a leaf's start or an internal node's ')': a label, then ':' and a length.
+bool StandardReader::read_label_and_length(Phylogeny_Node* node) {
+    std::string_view label;
+    if (!read_word(label)) return false;
+    if (node->is_leaf) {
+        node->name.assign(label.data(), label.size());
+    } else {
+        node->support = support_from_label(label.data(), label.data() + label.size(), options_);
+    }
+    if (!skip_blanks()) return false;
+    if (p_ < n_ && s_[p_] == ':') {
+        ++p_;
+        std::string_view length;
+        if (!read_word(length)) return false;
+        node->length = read_number(length.data(), length.data() + length.size());
+    }
+    return true;
+}
+
+// At a ')': the node of the top frame is complete; it becomes the loose node.
+bool StandardReader::close_node() {
+    const Frame f = stack_.back();
+    if (!f.children.has_two()) return fail(p_, "a node with only one child");
+    ++p_;
+    stack_.pop_back();
+    f.children.close(f.node);
+    // The root of an unrooted tree with three or more children: the fold under it is the split
+    // of its last child.
+    if (stack_.empty() && root_folded_) f.node->left->support = f.node->right->support;
+    loose_ = f.node;
+    return read_label_and_length(f.node);
+}
+
+// The loose node is complete: attach it, closing every ')' that follows. Answers true with the
+// next node loose after a ',', or with `root` set at the tree's ';'.
+bool StandardReader::after_node(Phylogeny_Node*& root) {
+    for (;;) {
+        if (!skip_blanks()) return false;
+        const char c = p_ < n_ ? s_[p_] : '\0';
+        if (stack_.empty()) {
+            if (p_ >= n_) return fail(p_, "the tree does not end with ';'");
+            if (c == ')') return fail(p_, "')' without a matching '('");
+            if (c != ';') return fail(p_, "expected ';' after the tree, found " + shown(c));
+            ++p_;
+            root = loose_;
+            loose_ = nullptr;
+            return true;
+        }
+        Phylogeny_Node* done = loose_;
+        loose_ = nullptr;
+        // Only the root's fold is mended: note whether the root's children were folded.
+        if (stack_.back().children.add(done) && stack_.size() == 1) root_folded_ = true;
+        if (p_ >= n_) return fail(p_, "the text ends inside parentheses");
+        if (c == ',') {
+            ++p_;
+            loose_ = new Phylogeny_Node();
+            return true;
+        }
+        if (c == ';') return fail(p_, "';' before every '(' is closed");
+        if (c != ')') return fail(p_, "expected ',' or ')', found " + shown(c));
+        if (!close_node()) return false;
+    }
+}
+
+Phylogeny_Node* StandardReader::read(NewickProblem& problem) {
+    problem_ = &problem;
+    if (!skip_blanks()) return nullptr;
+    if (p_ < n_ && s_[p_] == ';') {
+        fail(p_, "an empty tree");
+        return nullptr;
+    }
+    loose_ = new Phylogeny_Node();
+    Phylogeny_Node* root = nullptr;
+    while (root == nullptr) {
+        if (!skip_blanks()) return nullptr;
+        if (p_ < n_ && s_[p_] == '(') {
+            stack_.push_back({loose_, ChildFold()});
+            loose_ = new Phylogeny_Node();
+            ++p_;
+            continue;
+        }
+        loose_->is_leaf = true;
+        if (!read_label_and_length(loose_) || !after_node(root)) return nullptr;
+    }
+    return root;
+}
+
+bool StandardReader::fail(size_t offset, std::string what) {
+    problem_->offset = offset;
+    problem_->what = std::move(what);
+    release();
+    skip_to_next_tree();
+    return false;
+}
+
+// Every node made is held by exactly one frame (its own node, or the subtrees of
+// its children) or is the loose node.
+void StandardReader::release() {
+    stack_.for_each([](Frame& f) {
+        delete f.node;
+        f.children.release();
+    });
+    while (!stack_.empty())
+        stack_.pop_back();
+    delete loose_;
+    loose_ = nullptr;
+}
+
+void StandardReader::skip_to_next_tree() {
+    if (lost_) {
+        p_ = n_;
+        return;
+    }
+    while (p_ < n_ && s_[p_] != ';') {
+        size_t next = p_ + 1;
+        if (s_[p_] == '[') next = comment_end(text_, p_);
+        if (s_[p_] == '\'') next = quote_end(text_, p_);
+        p_ = next == std::string::npos ? n_ : next;
+    }
+    if (p_ < n_) ++p_;
+}
+
+}  // namespace
+
+Phylogeny_Node* read_standard_tree(const std::string& text, size_t& pos, const ReadOptions& options,
+                                   NewickProblem& problem) {
+    StandardReader reader(text, pos, options);
+    Phylogeny_Node* root = reader.read(problem);
+    pos = reader.position();
+    return root;
+}
+
+bool only_blanks_from(const std::string& text, size_t pos) {
+    while (pos < text.size()) {
+        if (is_blank(text[pos])) {
+            ++pos;
+        } else if (text[pos] == '[') {
+            pos = comment_end(text, pos);
+            if (pos == std::string::npos) return false;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,44 @@
+// Reading standard Newick: blanks, tabs and line breaks outside quotes ignored, quoted labels
+// ('' for one quote), comments in square brackets skipped wherever they stand, several trees per
+// text, each ended by ';'.
+//
+// The tree built is the classic reader's for the same tree: every node with more than two
+// children is folded from the left into two-child nodes (support 0, length 0), so (A,B,C,D)
+// becomes (((A,B),C),D). One mend: the fold node directly under the root (the last one the
+// fold makes) takes the support of the root's last child, because for the unrooted trees that
+// inference programs write with a root of three children it stands for the same split as that
+// child. An internal node's label is read by support_from_label; a length follows ':', and a
+// node without one has length 0.
+//
+// One pass over the text, no recursion: a ladder of any depth is read on a stack of frames.
+#ifndef TAVRIN_TREE_STANDARD_NEWICK_H
+#define TAVRIN_TREE_STANDARD_NEWICK_H
+
+#include <cstddef>
+#include <string>
+
+#include "tree/phylogeny.h"
+#include "tree/read_options.h"
+
+namespace tavrin {
+
+// Where a text stops being standard Newick, and how.
+struct NewickProblem {
+    std::size_t offset = 0;  // byte offset in the text
+    std::string what;
+};
+
+// Reads the tree that starts at `pos`, up to and including its ';', and answers its root (the
+// caller owns it), `pos` moved past the ';'. On a text that is not standard Newick it answers
+// null with the problem, having released whatever it built, and `pos` moved past the next ';'
+// outside quotes and comments (the end of the text after an unclosed quote or comment), where the
+// next tree may begin.
+Phylogeny_Node* read_standard_tree(const std::string& text, std::size_t& pos,
+                                   const ReadOptions& options, NewickProblem& problem);
+
+// Does the text hold nothing from `pos` on but blanks and closed comments?
+bool only_blanks_from(const std::string& text, std::size_t pos);
+
+}  // namespace tavrin
+
+#endif  // TAVRIN_TREE_STANDARD_NEWICK_H

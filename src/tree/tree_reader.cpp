@@ -1,0 +1,76 @@
+#include "tree/tree_reader.h"
+
+#include <utility>
+
+#include "tree/newick_reader.h"
+#include "tree/node_pool.h"
+#include "tree/standard_newick.h"
+
+namespace tavrin {
+namespace {
+
+constexpr const char* kMalformedClassic =
+    "Malformed Newik Format file, the last character should be a ';', it's '";
+
+// The classic dialect: the whole text is one tree, which its last character ';' ends.
+TreeRead read_classic(const std::string& text, const ReadOptions& options) {
+    TreeRead read;
+    if (text.empty() || text.back() != ';') {
+        read.malformed.dialect = Dialect::kClassic;
+        read.malformed.offset = text.empty() ? 0 : text.size() - 1;
+        if (!text.empty()) read.malformed.found = text.substr(text.size() - 1);
+        return read;
+    }
+    // Newick text with lengths and supports takes about 16 bytes per node.
+    expect_nodes(text.size() / 16);
+    read.tree = std::make_unique<Phylogeny>();
+    read.tree->root = new Phylogeny_Node();
+    read_node_text(read.tree->root, text, 0, text.size() - 1, options);
+    return read;
+}
+
+}  // namespace
+
+TreeReader::TreeReader(std::string text, ReadOptions options)
+    : text_(std::move(text)), options_(options) {}
+
+std::optional<TreeRead> TreeReader::next() {
+    if (done_) return std::nullopt;
+    if (options_.dialect == Dialect::kStandard) return next_standard();
+    done_ = true;
+    return read_classic(text_, options_);
+}
+
+TreeRead TreeReader::next_standard() {
+    TreeRead read;
+    read.malformed.dialect = Dialect::kStandard;
+    read.malformed.tree = ++trees_;
+    if (trees_ == 1) {
+        if (only_blanks_from(text_, 0)) {
+            done_ = true;
+            read.malformed.offset = text_.size();
+            read.malformed.what = "no tree in the text";
+            return read;
+        }
+        expect_nodes(text_.size() / 16);
+    }
+    NewickProblem problem;
+    Phylogeny_Node* root = read_standard_tree(text_, pos_, options_, problem);
+    done_ = only_blanks_from(text_, pos_);
+    if (root != nullptr) {
+        read.tree = std::make_unique<Phylogeny>();
+        read.tree->root = root;
+    } else {
+        read.malformed.offset = problem.offset;
+        read.malformed.what = std::move(problem.what);
+    }
+    return read;
+}
+
+std::string malformed_message(const Malformed& malformed, const std::string& file) {
+    if (malformed.dialect == Dialect::kClassic) return kMalformedClassic + malformed.found + "'";
+    return "Malformed Newick in " + file + ", tree " + std::to_string(malformed.tree) +
+           ", at byte " + std::to_string(malformed.offset) + ": " + malformed.what;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,74 @@
+// The way from the text of a tree file to trees: every caller builds its trees through
+// TreeReader, with the reading options it was given. Reading writes nothing; a text that gives
+// no tree comes back as a Malformed value, and the caller decides what to write.
+//
+//     tavrin::TreeReader reader(std::move(text), options);
+//     while (std::optional<tavrin::TreeRead> read = reader.next()) {
+//         if (read->tree) analyse(*read->tree);
+//         else std::cerr << tavrin::malformed_message(read->malformed, file) << std::endl;
+//     }
+//
+// The classic dialect gives exactly one result per text: the tree, or the text's last
+// character when it is not ';'. Standard Newick gives one result per tree, in order; a malformed
+// tree is followed by the trees after its next ';' (outside quotes and comments), and nothing
+// follows a quote or comment left open. A text with no tree at all gives one malformed result.
+// Standard Newick offsets count the bytes of the text as given: hand it the file's bytes as they
+// are (line breaks included).
+//
+// A caller that heads each tree's output by whether the text holds one tree or several can ask
+// at_end() after the first tree: it is true then when the text holds one tree.
+#ifndef TAVRIN_TREE_TREE_READER_H
+#define TAVRIN_TREE_TREE_READER_H
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "tree/phylogeny.h"
+#include "tree/read_options.h"
+
+namespace tavrin {
+
+// Why a tree could not be read, with what its message shows.
+struct Malformed {
+    Dialect dialect = Dialect::kClassic;
+    std::size_t tree = 1;    // which tree of the text, counted from 1
+    std::size_t offset = 0;  // byte offset of the problem in the text
+    std::string found;       // classic: the text's last character; empty for an empty text
+    std::string what;        // standard: what is wrong at `offset`
+};
+
+// One tree of a text, or why there is none.
+struct TreeRead {
+    std::unique_ptr<Phylogeny> tree;  // absent when the text is malformed
+    Malformed malformed;              // set when `tree` is absent
+};
+
+class TreeReader {
+public:
+    explicit TreeReader(std::string text, ReadOptions options = {});
+
+    // The next tree of the text, in order; nothing once every tree has been given.
+    std::optional<TreeRead> next();
+    // Has every tree of the text been given?
+    bool at_end() const { return done_; }
+
+private:
+    TreeRead next_standard();
+
+    std::string text_;
+    ReadOptions options_;
+    bool done_ = false;
+    std::size_t pos_ = 0;    // standard: where the next tree starts
+    std::size_t trees_ = 0;  // standard: trees given so far
+};
+
+// The line that reports a malformed tree of `file`, without its line break. The classic
+// dialect's message does not name the file; the standard one reads
+// "Malformed Newick in <file>, tree <k>, at byte <offset>: <what>".
+std::string malformed_message(const Malformed& malformed, const std::string& file);
+
+}  // namespace tavrin
+
+#endif  // TAVRIN_TREE_TREE_READER_H

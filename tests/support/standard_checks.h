@@ -1,0 +1,113 @@
+// Checks on standard Newick reading, shared by the libFuzzer target fuzz_standard_reader and
+// the replay of its seeds in the ordinary build. A check answers "" when every expectation
+// holds, or a description of the first one that failed.
+#ifndef TAVRIN_TESTS_SUPPORT_STANDARD_CHECKS_H
+#define TAVRIN_TESTS_SUPPORT_STANDARD_CHECKS_H
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/reference_reader.h"
+#include "support/tree_check.h"
+#include "tree/phylogeny.h"
+#include "tree/tree_reader.h"
+#include "tree/walk.h"
+
+namespace standard_checks {
+
+inline std::string number_text(double value) {
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%.17g", value);
+    return buffer;
+}
+
+// The tree as standard Newick, every name quoted and every value written in full, so that it
+// reads back to the same tree. Walks with its own stack.
+inline std::string write_standard(const Phylogeny_Node* root) {
+    std::string out;
+    std::vector<std::pair<const Phylogeny_Node*, int>> stack{{root, 0}};
+    while (!stack.empty()) {
+        auto& [node, step] = stack.back();
+        if (node->is_leaf || step == 2) {
+            if (node->is_leaf) {
+                out += '\'';
+                for (const char c : node->name)
+                    out += c == '\'' ? std::string("''") : std::string(1, c);
+                out += '\'';
+            } else {
+                out += ")" + number_text(node->support);
+            }
+            out += ":" + number_text(node->length);
+            stack.pop_back();
+            continue;
+        }
+        out += step == 0 ? "(" : ",";
+        const Phylogeny_Node* child = step == 0 ? node->left : node->right;
+        ++step;
+        stack.push_back({child, 0});
+    }
+    return out + ";";
+}
+
+inline bool values_are_finite(const Phylogeny_Node* root) {
+    return tavrin::preorder(root, [](const Phylogeny_Node* n) {
+        return std::isfinite(n->support) && std::isfinite(n->length);
+    });
+}
+
+// Every tree of `text` in standard Newick: sound links, sensible problems, and each tree written
+// back (names quoted) reads as the same tree.
+inline std::string check_standard_text(const std::string& text, int support_field) {
+    tavrin::ReadOptions options;
+    options.dialect = tavrin::Dialect::kStandard;
+    options.support_field = support_field;
+    const size_t most = static_cast<size_t>(std::count(text.begin(), text.end(), ';')) + 1;
+    tavrin::TreeReader reader(text, options);
+    size_t count = 0;
+    while (std::optional<tavrin::TreeRead> read = reader.next()) {
+        if (++count > most) return "more results than the text has ';' plus one";
+        if (read->tree == nullptr) {
+            const tavrin::Malformed& m = read->malformed;
+            if (m.tree != count) return "a problem names tree " + std::to_string(m.tree);
+            if (m.offset > text.size()) return "a problem lies past the end of the text";
+            if (m.what.empty()) return "a problem without a description";
+            continue;
+        }
+        const Phylogeny_Node* root = read->tree->root;
+        const std::string links = tree_check::check_links(root, 2 * text.size() + 2);
+        if (!links.empty()) return "tree " + std::to_string(count) + ": " + links;
+        if (!values_are_finite(root)) continue;
+        // The supports are written as plain numbers: read back from the first field.
+        tavrin::ReadOptions plain = options;
+        plain.support_field = 1;
+        tavrin::TreeReader again(write_standard(root), plain);
+        std::optional<tavrin::TreeRead> back = again.next();
+        if (!back || back->tree == nullptr || !again.at_end()) {
+            return "tree " + std::to_string(count) + " written back does not read as one tree";
+        }
+        if (dump(back->tree->root, bits) != dump(root, bits)) {
+            return "tree " + std::to_string(count) + " written back reads as another tree";
+        }
+    }
+    if (!reader.at_end()) return "the reader stopped before the end";
+    if (count == 0) return "no result at all";
+    return "";
+}
+
+inline std::string check_standard_input(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    std::string verdict = check_standard_text(text, 1);
+    if (verdict.empty()) verdict = check_standard_text(text, 2);
+    return verdict;
+}
+
+}  // namespace standard_checks
+
+#endif  // TAVRIN_TESTS_SUPPORT_STANDARD_CHECKS_H
