@@ -32,7 +32,7 @@ AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings) {
     if (matcher == nullptr) {
         matcher = std::make_shared<const LeafMatcher>(settings.prefix, settings.use_regex);
     }
-    const TargetTest test(*matcher, settings.groups, settings.prefix);
+    const TargetTest test(*matcher, settings.groups, settings.prefix, settings.separator);
 
     // A search that reroots answers for the old rooting; the rerooted tree is searched again
     // and that answer stands.
@@ -55,14 +55,15 @@ AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings) {
         result.outcome = Outcome::kWholeTree;
         return result;
     }
-    result.sisters = collect_sisters(tree, target, settings.groups);
+    result.sisters = collect_sisters(tree, target, settings.groups, settings.separator);
     if (result.sisters.empty()) {
         result.outcome = Outcome::kUnnamed;
         return result;
     }
     result.outcome = Outcome::kSisters;
     result.support = support_value(tree, target);
-    result.support_applies = !support_not_applicable(tree, target, result.sisters, settings.groups);
+    result.support_applies =
+        !support_not_applicable(tree, target, result.sisters, settings.groups, settings.separator);
     return result;
 }
 
