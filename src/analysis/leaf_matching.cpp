@@ -40,6 +40,29 @@ bool LeafMatcher::matches(std::string_view name) const {
     return automaton_ && automaton_->matches_prefix(name);
 }
 
+bool is_valid_separator(char c) {
+    switch (c) {
+        case '\0':
+        case ' ':
+        case '\t':
+        case '\n':
+        case '\v':
+        case '\f':
+        case '\r':
+        case '(':
+        case ')':
+        case ',':
+        case ':':
+        case ';':
+        case '\'':
+        case '[':
+        case ']':
+            return false;
+        default:
+            return true;
+    }
+}
+
 bool is_prefix(std::string name, std::string prefix, bool use_regex) {
     const LeafMatcher matcher(prefix, use_regex);
     return matcher.valid() && matcher.matches(name);

@@ -8,11 +8,18 @@
 
 #include "pattern/pattern_automaton.h"
 
-// The bytes of a leaf name before its first '-' (the whole name when it has none).
-inline std::string_view leaf_prefix(std::string_view name) {
-    const size_t dash = name.find('-');
-    return dash == std::string_view::npos ? name : name.substr(0, dash);
+// The byte that ends the group part of a leaf name unless another one is chosen.
+constexpr char kDefaultSeparator = '-';
+
+// The bytes of a leaf name before its first `separator` (the whole name when it has none).
+inline std::string_view leaf_prefix(std::string_view name, char separator) {
+    const size_t cut = name.find(separator);
+    return cut == std::string_view::npos ? name : name.substr(0, cut);
 }
+
+// Can `c` separate the group from the rest of a leaf name? Any byte but NUL, blanks (space, tab,
+// line breaks, vertical tab, form feed) and the bytes Newick gives a meaning to: ( ) , : ; ' [ ]
+bool is_valid_separator(char c);
 
 // Tests leaf names against the search prefix: a byte-exact prefix test, or with a pattern, an
 // ECMAScript search anywhere in the name. The pattern is compiled once, and every name is

@@ -22,7 +22,7 @@ std::shared_ptr<const LeafMatcher> matcher_of(const AnalysisSettings& settings) 
 OutlierSet describe_outliers(const Phylogeny& tree, const AnalysisSettings& settings,
                              OutlierSummary& summary) {
     const std::shared_ptr<const LeafMatcher> matcher = matcher_of(settings);
-    const TargetTest test(*matcher, settings.groups, settings.prefix);
+    const TargetTest test(*matcher, settings.groups, settings.prefix, settings.separator);
     OutlierSet set =
         find_outliers(tree, [&test](const Phylogeny_Node* leaf) { return test(leaf); });
     summary.count = set.outliers;
@@ -55,7 +55,7 @@ AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings) {
     AnalysisResult result;
     if (tree.root == nullptr) return result;
     const std::shared_ptr<const LeafMatcher> matcher = matcher_of(settings);
-    const TargetTest test(*matcher, settings.groups, settings.prefix);
+    const TargetTest test(*matcher, settings.groups, settings.prefix, settings.separator);
 
     // A search that reroots answers for the old rooting; the rerooted tree is searched again
     // and that answer stands.
@@ -78,14 +78,15 @@ AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings) {
         result.outcome = Outcome::kWholeTree;
         return result;
     }
-    result.sisters = collect_sisters(tree, target, settings.groups);
+    result.sisters = collect_sisters(tree, target, settings.groups, settings.separator);
     if (result.sisters.empty()) {
         result.outcome = Outcome::kUnnamed;
         return result;
     }
     result.outcome = Outcome::kSisters;
     result.support = support_value(tree, target);
-    result.support_applies = !support_not_applicable(tree, target, result.sisters, settings.groups);
+    result.support_applies =
+        !support_not_applicable(tree, target, result.sisters, settings.groups, settings.separator);
     return result;
 }
 

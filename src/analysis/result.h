@@ -44,6 +44,9 @@ struct AnalysisSettings {
     bool use_regex = false;
     GroupRelations groups;
     std::shared_ptr<const LeafMatcher> matcher;  // compiled from `prefix` and `use_regex`
+    // The leaf prefix, used by the group test and by clade naming, ends at the first separator;
+    // see is_valid_separator (analysis/leaf_matching.h) for the bytes a user may choose.
+    char separator = '-';
 };
 
 // Compiles the target test of `settings`. Returns what is wrong with the pattern, or an empty

@@ -13,7 +13,7 @@ namespace tavrin {
 
 bool TargetTest::operator()(const Phylogeny_Node* leaf) const {
     if (matcher_.matches(leaf->name)) return true;
-    return groups_.same_group(leaf_prefix(leaf->name), prefix_);
+    return groups_.same_group(leaf_prefix(leaf->name, separator_), prefix_);
 }
 
 std::size_t count_target_leaves(const Phylogeny_Node* top, const TargetTest& test) {

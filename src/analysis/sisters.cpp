@@ -40,13 +40,15 @@ void fold_parent(Phylogeny& tree, Phylogeny_Node* target) {
 }  // namespace
 
 std::vector<std::string> collect_sisters(Phylogeny& tree, Phylogeny_Node* target,
-                                         const GroupRelations& groups) {
+                                         const GroupRelations& groups, char separator) {
     std::string first, second;
     Phylogeny_Node* t = target;
     Phylogeny_Node* p = t ? t->parent : nullptr;
     Phylogeny_Node* g = p ? p->parent : nullptr;
     Phylogeny_Node* root = tree.root;
-    auto name_of = [&groups](const Phylogeny_Node* n) { return clade_name(groups, n); };
+    auto name_of = [&groups, separator](const Phylogeny_Node* n) {
+        return clade_name(groups, n, separator);
+    };
 
     if (p != nullptr && p == root) {
         // Across the root: the halves of the sibling, not the sibling's own name.

@@ -13,12 +13,13 @@ double support_value(const Phylogeny& tree, const Phylogeny_Node* target) {
 }
 
 bool support_not_applicable(const Phylogeny& tree, const Phylogeny_Node* target,
-                            const std::vector<std::string>& sisters, const GroupRelations& groups) {
+                            const std::vector<std::string>& sisters, const GroupRelations& groups,
+                            char separator) {
     if (sisters.size() > 1) return false;
     if (target == nullptr || target->parent == nullptr || sisters.empty()) return false;
     const Phylogeny_Node* p = target->parent;
     if (p != tree.root) return p->is_leaf;
-    return wholly_in_group(groups, sibling_of(target), sisters[0]);
+    return wholly_in_group(groups, sibling_of(target), sisters[0], separator);
 }
 
 }  // namespace tavrin

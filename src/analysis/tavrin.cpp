@@ -71,20 +71,22 @@ Phylogeny_Node* Tavrin::all_match(Phylogeny_Node* x, std::string prefix) {
         prefix_ = std::move(prefix);
         matcher_ = std::make_shared<const LeafMatcher>(prefix_, use_regex);
     }
-    return tavrin::search_target(tree, x, tavrin::TargetTest(*matcher_, groups, prefix_));
+    return tavrin::search_target(tree, x,
+                                 tavrin::TargetTest(*matcher_, groups, prefix_, kDefaultSeparator));
 }
 
 Phylogeny_Node* Tavrin::whole_tree_by_name(Phylogeny_Node* n, std::string group) const {
-    return tavrin::wholly_in_group(groups, n, group) ? n : nullptr;
+    return tavrin::wholly_in_group(groups, n, group, kDefaultSeparator) ? n : nullptr;
 }
 
 std::string Tavrin::print_name_if_same(Phylogeny_Node* n) const {
-    return tavrin::clade_name(groups, n);
+    return tavrin::clade_name(groups, n, kDefaultSeparator);
 }
 
 void Tavrin::get_sisters() {
     sisters.clear();
-    if (tree != nullptr) sisters = tavrin::collect_sisters(*tree, target, groups);
+    if (tree != nullptr)
+        sisters = tavrin::collect_sisters(*tree, target, groups, kDefaultSeparator);
     sister_count = static_cast<int32_t>(sisters.size());
 }
 
@@ -93,5 +95,6 @@ double Tavrin::bootstrap() const {
 }
 
 bool Tavrin::bootstrapIsNull() const {
-    return tree != nullptr && tavrin::support_not_applicable(*tree, target, sisters, groups);
+    return tree != nullptr &&
+           tavrin::support_not_applicable(*tree, target, sisters, groups, kDefaultSeparator);
 }
