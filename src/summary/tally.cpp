@@ -8,21 +8,9 @@
 namespace summary {
 
 const char* status_name(TreeStatus status) {
-    switch (status) {
-        case TreeStatus::kUnnamed:
-            return "unnamed";
-        case TreeStatus::kNotAClade:
-            return "not-a-clade";
-        case TreeStatus::kAmbiguous:
-            return "ambiguous";
-        case TreeStatus::kNoTarget:
-            return "no-target";
-        case TreeStatus::kWholeTree:
-            return "whole-tree";
-        case TreeStatus::kMalformed:
-            return "malformed";
-    }
-    return "";
+    static constexpr const char* kNames[kTreeStatusCount] = {
+        "unnamed", "not-a-clade", "ambiguous", "no-target", "whole-tree", "malformed"};
+    return kNames[static_cast<std::size_t>(status)];
 }
 
 void Tally::start_tree() {
