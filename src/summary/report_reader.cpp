@@ -142,9 +142,7 @@ bool ReportReader::read_line(std::string_view line, const std::string& name,
     const std::size_t first_tab = line.find('\t');
     const bool tree_line =
         first_tab == std::string_view::npos && !line.empty() && line.back() == ':';
-    if (in_table_ && !tree_line)
-        return line.empty() ? fail(name, line_number, "empty line")
-                            : read_table_row(line, name, line_number);
+    if (in_table_ && !tree_line && !line.empty()) return read_table_row(line, name, line_number);
     if (first_tab == std::string_view::npos) {
         if (tree_line) {
             tally_.start_tree();

@@ -148,11 +148,11 @@ TEST(Tally, NamesWithTabsAndLineBreaks) {
     tally.add_row("a", "b\nc", true, 1);
     EXPECT_EQ(tally.pair_count(), 3u);
     std::ostringstream out;
-    summary::write_table(out, tally.summarise(70), tally.tree_count());
+    summary::write_table(out, tally.summarise(1), tally.tree_count());
     EXPECT_EQ(out.str(),
               "target\tsister\ttrees\tshare\tsupported\tmedian_support\n"
-              "a\tb\\nc\t1\t1.000\t1\t1\n"
               "a\tb\\tc\t1\t1.000\t1\t1\n"
+              "a\tb\\nc\t1\t1.000\t1\t1\n"
               "a\\tb\tc\t1\t1.000\t1\t1\n");
 }
 
