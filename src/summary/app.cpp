@@ -31,14 +31,16 @@ constexpr const char* kHelp =
     "in which it appears, their share of all trees, how many of them are supported, and the\n"
     "median support.\n"
     "\n"
-    "  REPORT             Tavrin report files, read in order as one report; '-' or none:\n"
-    "                     standard input\n"
+    "  REPORT             Tavrin report files or per-tree tables (Tavrin --table), read in\n"
+    "                     order as one input; '-' or none: standard input\n"
+    "  --first            count only the first sister of each tree\n"
     "  --min-support X    threshold of the 'supported' column (default 70)\n"
     "  --svg FILE         also draw the table as a bar chart in FILE (SVG)\n"
     "  -h, --help         print this help and exit\n"
     "  --version          print the version and exit\n"
     "\n"
-    "The table goes to standard output, one closing count of trees to standard error.\n";
+    "The table goes to standard output, one closing count of trees to standard error (with the\n"
+    "reasons of the trees without a sister when a per-tree table was read).\n";
 // How standard input is named in messages.
 constexpr const char* kStdinName = "<stdin>";
 
@@ -46,6 +48,7 @@ struct Options {
     double min_support = 70;
     std::string svg_path;
     bool svg = false;
+    bool first_sister_only = false;
     std::vector<std::string> reports;
     bool help = false;
     bool version = false;
@@ -70,6 +73,10 @@ bool parse_arguments(const std::vector<std::string>& args, Options& options, std
         }
         if (arg == "--version") {
             options.version = true;
+            continue;
+        }
+        if (arg == "--first") {
+            options.first_sister_only = true;
             continue;
         }
         // --name VALUE or --name=VALUE
@@ -191,9 +198,33 @@ int fail(std::ostream& err, const std::string& message) {
     return kFailure;
 }
 
+// `N trees, K with a sister, M without`, then, once a per-tree table was read, the reasons of
+// the trees without a sister that the tables give: ` (unnamed 2, no-target 1)`.
+void write_closing_count(std::ostream& err, const Tally& tally) {
+    const std::size_t trees = tally.tree_count();
+    err << trees << (trees == 1 ? " tree, " : " trees, ") << tally.trees_with_sister()
+        << " with a sister, " << trees - tally.trees_with_sister() << " without";
+    const char* separator = " (";
+    for (std::size_t i = 0; tally.table_read() && i < kTreeStatusCount; ++i) {
+        const auto status = static_cast<TreeStatus>(i);
+        if (tally.status_count(status) == 0) continue;
+        err << separator << status_name(status) << ' ' << tally.status_count(status);
+        separator = ", ";
+    }
+    err << (*separator == ',' ? ")\n" : "\n");
+}
+
+// Supports written as fractions (0 to 1) never reach a threshold above 1: says which to use.
+void warn_of_fractions(std::ostream& err, const Tally& tally, double min_support) {
+    if (min_support <= 1 || !tally.supports_are_fractions()) return;
+    err << kProgram << ": warning: every support lies between 0 and 1 but --min-support is "
+        << format_double(min_support) << ", which none reaches; for supports written as fractions "
+        << "use --min-support " << format_double(min_support / 100) << '\n';
+}
+
 // Reads the reports, then writes the chart and the table.
 int summarise(const Options& options, std::istream& in, std::ostream& out, std::ostream& err) {
-    Tally tally;
+    Tally tally(options.first_sister_only);
     std::string problem;
     if (!read_reports(options, in, tally, problem)) return fail(err, problem);
     const std::vector<PairSummary> rows = tally.summarise(options.min_support);
@@ -207,9 +238,8 @@ int summarise(const Options& options, std::istream& in, std::ostream& out, std::
     if (!flushed(out))
         return fail(err, "cannot write the table to standard output" + system_reason(errno));
 
-    const std::size_t trees = tally.tree_count();
-    err << trees << (trees == 1 ? " tree, " : " trees, ") << tally.trees_with_sister()
-        << " with a sister, " << trees - tally.trees_with_sister() << " without\n";
+    warn_of_fractions(err, tally, options.min_support);
+    write_closing_count(err, tally);
     return kSuccess;
 }
 

@@ -114,16 +114,40 @@ bool ReportReader::fail(const std::string& name, std::size_t line_number, const 
     return false;
 }
 
+bool ReportReader::read_table_row(std::string_view line, const std::string& name,
+                                  std::size_t line_number) {
+    TreeTableRow& row = table_row_;
+    if (!parse_tree_table_row(line, row, problem_)) return fail(name, line_number, problem_);
+    tally_.start_tree();
+    if (!row.has_sister) {
+        tally_.note_status(row.status);
+        return true;
+    }
+    tally_.add_row(row.target, row.sister1, row.support_numeric, row.support);
+    if (!row.sister2.empty())
+        tally_.add_row(row.target, row.sister2, row.support_numeric, row.support);
+    return true;
+}
+
 bool ReportReader::read_line(std::string_view line, const std::string& name,
                              std::size_t line_number) {
     if (!line.empty() && line.back() == '\r')
         return fail(name, line_number,
                     "line ends with a carriage return (convert CRLF line ends first)");
+    if (line == kTreeTableHeader) {
+        tally_.note_table();
+        in_table_ = true;
+        return true;
+    }
     const std::size_t first_tab = line.find('\t');
+    const bool tree_line =
+        first_tab == std::string_view::npos && !line.empty() && line.back() == ':';
+    if (in_table_ && !tree_line && !line.empty()) return read_table_row(line, name, line_number);
     if (first_tab == std::string_view::npos) {
-        if (!line.empty() && line.back() == ':') {
+        if (tree_line) {
             tally_.start_tree();
             in_tree_ = true;
+            in_table_ = false;
             return true;
         }
         if (line.empty()) return fail(name, line_number, "empty line");

@@ -1,4 +1,5 @@
-// Reading Tavrin reports: a line `<File>:` per tree, then rows `target<TAB>sister<TAB>support`.
+// Reading Tavrin reports: a line `<File>:` per tree, then rows `target<TAB>sister<TAB>support`;
+// and Tavrin's per-tree tables, one row per tree after their header line.
 #ifndef TAVRIN_SUMMARY_REPORT_READER_H
 #define TAVRIN_SUMMARY_REPORT_READER_H
 
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "summary/tally.h"
+#include "summary/tree_table.h"
 
 namespace summary {
 
@@ -37,6 +39,10 @@ public:
     // continue the last tree of the source before. False at the first error, which error() then
     // describes as `<name>:<line>: <what>` (or `<name>: <what>` when the source cannot be read,
     // with the system's reason, or when memory runs out while it is read).
+    //
+    // A table's header line may stand anywhere a tree line may: the lines after it are table
+    // rows, each one tree, up to the next tree line `<File>:`, which a table row (it holds tabs)
+    // never is. A table too continues into the next source.
     bool read(std::istream& in, const std::string& name);
 
     // One line of a source, without its line break.
@@ -46,12 +52,15 @@ public:
 
 private:
     bool read_lines(std::istream& in, const std::string& name);
+    bool read_table_row(std::string_view line, const std::string& name, std::size_t line_number);
     bool fail(const std::string& name, std::size_t line_number, const std::string& what);
 
     Tally& tally_;
     bool in_tree_ = false;
+    bool in_table_ = false;  // the lines read are rows of a per-tree table
     std::string error_;
     std::string problem_;
+    TreeTableRow table_row_;   // reused from row to row
     std::vector<char> chunk_;  // the block read, kept from one source to the next
 };
 

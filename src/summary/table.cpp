@@ -23,6 +23,27 @@ std::string format_share(std::size_t trees, std::size_t total) {
     return std::to_string(thousandths / 1000) + "." + fraction;
 }
 
+namespace {
+
+// A name as a field of the table: a tab or line break in it (a table read by the summary can hold
+// one) is written \t or \n, so that the line keeps its columns.
+void append_name(std::string& block, const std::string& name) {
+    if (name.find_first_of("\t\n") == std::string::npos) {
+        block += name;
+        return;
+    }
+    for (const char c : name) {
+        if (c == '\t')
+            block += "\\t";
+        else if (c == '\n')
+            block += "\\n";
+        else
+            block += c;
+    }
+}
+
+}  // namespace
+
 void write_table(std::ostream& out, const std::vector<PairSummary>& rows, std::size_t tree_count) {
     // Lines are put together in one buffer and written in large blocks. Only the median goes
     // through a stream (its format is the stream's), one stream in the classic locale for all.
@@ -30,9 +51,9 @@ void write_table(std::ostream& out, const std::vector<PairSummary>& rows, std::s
     number.imbue(std::locale::classic());
     std::string block = "target\tsister\ttrees\tshare\tsupported\tmedian_support\n";
     for (const PairSummary& row : rows) {
-        block += row.target;
+        append_name(block, row.target);
         block += '\t';
-        block += row.sister;
+        append_name(block, row.sister);
         block += '\t';
         block += std::to_string(row.trees);
         block += '\t';

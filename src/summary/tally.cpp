@@ -7,6 +7,12 @@
 
 namespace summary {
 
+const char* status_name(TreeStatus status) {
+    static constexpr const char* kNames[kTreeStatusCount] = {
+        "unnamed", "not-a-clade", "ambiguous", "no-target", "whole-tree", "malformed"};
+    return kNames[static_cast<std::size_t>(status)];
+}
+
 void Tally::start_tree() {
     ++tree_count_;
     current_has_row_ = false;
@@ -25,7 +31,10 @@ std::size_t Tally::find_or_add(std::size_t target_length) {
             slot = Slot{hash, pairs_.size()};
             return pairs_.size() - 1;
         }
-        if (slot.hash == hash && key(pairs_[slot.pair - 1]) == key_) return slot.pair - 1;
+        // A name read from a table may hold a tab: the target's length tells such keys apart.
+        const Pair& pair = pairs_[slot.pair - 1];
+        if (slot.hash == hash && pair.target_length == target_length && key(pair) == key_)
+            return slot.pair - 1;
     }
 }
 
@@ -45,6 +54,13 @@ void Tally::grow_slots() {
 void Tally::add_row(std::string_view target, std::string_view sister, bool numeric,
                     double support) {
     if (tree_count_ == 0) return;
+    if (numeric) {
+        if (support >= 0 && support <= 1)
+            ++fraction_supports_;
+        else
+            non_fraction_support_ = true;
+    }
+    if (first_sister_only_ && current_has_row_) return;
     if (!current_has_row_) {
         current_has_row_ = true;
         ++trees_with_sister_;

@@ -3,6 +3,7 @@
 #ifndef TAVRIN_SUMMARY_TALLY_H
 #define TAVRIN_SUMMARY_TALLY_H
 
+#include <array>
 #include <cstddef>
 #include <deque>
 #include <string>
@@ -22,20 +23,44 @@ struct PairSummary {
     double median = 0;          // median of the numeric supports, one per tree
 };
 
+// What a per-tree table says of a tree without a sister, in the order the closing count lists
+// them.
+enum class TreeStatus { kUnnamed, kNotAClade, kAmbiguous, kNoTarget, kWholeTree, kMalformed };
+constexpr std::size_t kTreeStatusCount = 6;
+
+// The status as the table writes it: "unnamed", "not-a-clade", ...
+const char* status_name(TreeStatus status);
+
 class Tally {
 public:
+    // With `first_sister_only`, only the first row of each tree counts (the clade next to the
+    // target); the rows after it are ignored.
+    explicit Tally(bool first_sister_only = false) : first_sister_only_(first_sister_only) {}
+
     // A new tree begins; the rows that follow belong to it.
     void start_tree();
 
+    // The current tree has no sister, for the reason a per-tree table gives.
+    void note_status(TreeStatus status) { ++status_counts_[static_cast<std::size_t>(status)]; }
+    // A per-tree table was read (its trees have statuses to count).
+    void note_table() { table_read_ = true; }
+
     // A row of the current tree. A pair counts once per tree: a repeated row of the same pair
     // in one tree is ignored, so the first row's support stands. `numeric` is false for a
-    // support that is not a usable number (n/a). Rows before the first tree are the reader's
-    // error to report; here they are ignored.
+    // support that is not a usable number (n/a). Every numeric support counts towards
+    // supports_are_fractions(), that of an ignored row too. Rows before the first tree are the
+    // reader's error to report; here they are ignored.
     void add_row(std::string_view target, std::string_view sister, bool numeric, double support);
 
     std::size_t tree_count() const { return tree_count_; }
     std::size_t trees_with_sister() const { return trees_with_sister_; }
     std::size_t pair_count() const { return pairs_.size(); }
+    bool table_read() const { return table_read_; }
+    std::size_t status_count(TreeStatus status) const {
+        return status_counts_[static_cast<std::size_t>(status)];
+    }
+    // True when at least one support was a number and every one lay in [0, 1]: fractions.
+    bool supports_are_fractions() const { return fraction_supports_ > 0 && !non_fraction_support_; }
 
     // The table: one entry per pair, by trees (most first), then target, then sister, comparing
     // bytes. Linear in the number of supports on average (the medians are selections).
@@ -89,6 +114,11 @@ private:
     std::size_t tree_count_ = 0;
     std::size_t trees_with_sister_ = 0;
     bool current_has_row_ = false;
+    bool first_sister_only_ = false;
+    bool table_read_ = false;
+    std::array<std::size_t, kTreeStatusCount> status_counts_{};
+    std::size_t fraction_supports_ = 0;  // numeric supports read, all of them in [0, 1] so far
+    bool non_fraction_support_ = false;  // a numeric support outside [0, 1] was read
 };
 
 // The median of the values (the mean of the two middle ones for an even count); reorders them.

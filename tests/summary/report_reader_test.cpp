@@ -7,6 +7,7 @@
 
 #include "summary/report_reader.h"
 #include "summary/tally.h"
+#include "summary/tree_table.h"
 #include "support/tree_check.h"
 
 namespace {
@@ -126,6 +127,26 @@ TEST(Reader, SourcesReadInOrderFormOneReportNumberedEachFromOne) {
     EXPECT_EQ(tally.tree_count(), 2u);
     EXPECT_EQ(tally.trees_with_sister(), 1u);
     EXPECT_EQ(tally.pair_count(), 2u);
+}
+
+// A table starts at its header line wherever it stands, runs to the next tree line and, like a
+// report, into the next source.
+TEST(Reader, TablesAmongReportsAcrossSources) {
+    const std::string header(summary::kTreeTableHeader);
+    const std::string row = "g.nwk\t1\tC\tsisters\tM\t\t80\t0\t2\t0\t\n";
+    Tally tally;
+    ReportReader reader(tally);
+    std::istringstream first("t1.nwk:\nC\tF\t80\n" + header + "\n" + row),
+        second(row + "t2.nwk:\nC\tF\t90\n" + header + "\n"), third("\n");
+    EXPECT_TRUE(reader.read(first, "a"));
+    EXPECT_TRUE(reader.read(second, "b"));
+    EXPECT_EQ(tally.tree_count(), 4u);
+    EXPECT_EQ(tally.trees_with_sister(), 4u);
+    EXPECT_TRUE(tally.table_read());
+    EXPECT_FALSE(reader.read(third, "c"));
+    EXPECT_EQ(reader.error(), "c:1: empty line");
+    EXPECT_EQ(read_error(header + "\nt.nwk:\n" + header + "\nt2.nwk\n"),
+              "r.tsv:4: table row with 1 field, 11 expected");
 }
 
 }  // namespace

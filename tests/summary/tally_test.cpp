@@ -104,6 +104,58 @@ TEST(Tally, OrdersByTreesThenTargetThenSisterAsBytes) {
     EXPECT_EQ(order, (std::vector<std::string>{"b/x", "B/x", "a/Z", "a/y", "a/z", "a/\xC3\xA9"}));
 }
 
+TEST(Tally, FirstSisterOnly) {
+    Tally tally(true);
+    tree(tally, {{"A", 90}, {"Rest", 90}});
+    tree(tally, {{"Rest", 80}, {"A", 80}});
+    tree(tally, {});
+    EXPECT_EQ(tally.tree_count(), 3u);
+    EXPECT_EQ(tally.trees_with_sister(), 2u);
+    const auto rows = tally.summarise(70);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].sister + rows[1].sister, "ARest");
+    EXPECT_EQ(rows[0].median + rows[1].median, 170);
+}
+
+TEST(Tally, SupportsAreFractionsOnlyWhenEveryNumberLiesInZeroToOne) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        std::vector<double> supports;
+        bool fractions;
+    } cases[] = {
+        {{}, false},         {{kNA, kNA}, false},  {{0, 1, kNA, 0.5}, true},
+        {{0.5, 1.5}, false}, {{-0.1, 0.5}, false}, {{0.5, inf}, false},
+    };
+    for (const auto& c : cases) {
+        // With one tree of all the rows, the first sister alone counts; the others are read all
+        // the same.
+        Tally tally(true);
+        tally.start_tree();
+        for (double support : c.supports)
+            tally.add_row("T", "S", !std::isnan(support), support);
+        EXPECT_EQ(tally.supports_are_fractions(), c.fractions)
+            << ::testing::PrintToString(c.supports);
+    }
+}
+
+// Names read from a table may hold tabs and line breaks: pairs stay apart, and the table written
+// keeps its columns.
+TEST(Tally, NamesWithTabsAndLineBreaks) {
+    Tally tally;
+    tally.start_tree();
+    tally.add_row("a\tb", "c", true, 1);
+    tally.add_row("a", "b\tc", true, 1);
+    tally.add_row("a", "b\nc", true, 1);
+    EXPECT_EQ(tally.pair_count(), 3u);
+    std::ostringstream out;
+    summary::write_table(out, tally.summarise(1), tally.tree_count());
+    EXPECT_EQ(out.str(),
+              "target\tsister\ttrees\tshare\tsupported\tmedian_support\n"
+              "a\tb\\tc\t1\t1.000\t1\t1\n"
+              "a\tb\\nc\t1\t1.000\t1\t1\n"
+              "a\\tb\tc\t1\t1.000\t1\t1\n");
+}
+
 TEST(Table, SharesAreRoundedHalfUpWithThreeDecimals) {
     EXPECT_EQ(summary::format_share(1, 8), "0.125");
     EXPECT_EQ(summary::format_share(1, 16), "0.063");

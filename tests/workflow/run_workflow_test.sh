@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs workflow/Snakefile over a generated set of tree files in small batches with two jobs and
 # checks that its joined report and diagnostics are byte for byte those of one sequential Tavrin
-# call over the same list, that an edited tree file is picked up, and that a tree file that cannot
-# be opened fails the workflow. The summary table and chart written beside the joined report
-# must be those of Tavrin-summary (found beside Tavrin) over the sequential report.
+# call over the same list, that an edited tree file is picked up, that a tree file that cannot be
+# opened fails the workflow, and that the outliers key is checked and passed on. The summary table
+# and chart written beside the joined report must be those of Tavrin-summary (found beside Tavrin)
+# over the sequential report.
 #
 #   bash tests/workflow/run_workflow_test.sh [path/to/Tavrin]     (default: build/Tavrin)
 #
@@ -180,7 +181,7 @@ compare_summary groups
 # ---- 2. --E with a pattern the shell would split, no group file, one batch, a blank line. ----
 { head -n 30 trees.txt; echo; tail -n +31 trees.txt; } > trees-blank.txt
 run_workflow regex "tree_list: trees-blank.txt" "prefix: '^Cho|^Zzz'" "regex: true" "batch_size: 100" \
-    "min_support: 45.5"
+    "min_support: 45.5" "outliers: 0"
 compare_with_sequential regex --E '^Cho|^Zzz'
 compare_summary regex --min-support 45.5
 
@@ -226,7 +227,29 @@ else
     show_snakemake missing
 fi
 
-# ---- 6. The GNU parallel recipe from workflow/README.md, when parallel is installed. ----
+# ---- 6. outliers: a whole number, refused otherwise before any batch runs; above 0 it is passed
+# on as --outliers K, when this Tavrin has that option. ----
+for bad in -1 1.5 "'two'" true; do
+    run_workflow "outliers-bad" "tree_list: trees.txt" "prefix: Choano" "outliers: $bad"
+    if [ "$wf_status" -ne 0 ] && grep -q "config key 'outliers' must be a whole number" \
+        run-outliers-bad/snakemake.out && [ ! -e run-outliers-bad/batches ]; then
+        pass "outliers: $bad refused before any batch runs"
+    else
+        fail "outliers: $bad not refused as it should be (status $wf_status)"
+        show_snakemake outliers-bad
+    fi
+    rm -rf run-outliers-bad
+done
+if "$tavrin" --help 2>/dev/null | grep -q -- --outliers; then
+    run_workflow outliers "tree_list: trees.txt" "prefix: Choano" "group_file: groups.txt" \
+        "batch_size: 7" "outliers: 2"
+    compare_with_sequential outliers --outliers 2 --groupFile groups.txt Choano
+    compare_summary outliers
+else
+    echo "skip - outliers: this Tavrin has no --outliers option"
+fi
+
+# ---- 7. The GNU parallel recipe from workflow/README.md, when parallel is installed. ----
 if command -v parallel >/dev/null; then
     mkdir -p run-parallel
     par_status=0

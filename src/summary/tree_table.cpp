@@ -1,0 +1,114 @@
+#include "summary/tree_table.h"
+
+#include <array>
+#include <cstddef>
+
+#include "summary/report_reader.h"
+
+namespace summary {
+
+namespace {
+
+constexpr std::size_t kColumns = 11;
+enum Column { kTarget = 2, kStatus = 3, kSister1 = 4, kSister2 = 5, kSupport = 6 };
+
+// Splits `line` at its tabs; false when it does not hold exactly kColumns fields, with their
+// number in `count`.
+bool split_columns(std::string_view line, std::array<std::string_view, kColumns>& fields,
+                   std::size_t& count) {
+    count = 0;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t tab = line.find('\t', start);
+        const std::string_view field = line.substr(start, tab - start);
+        if (count < kColumns) fields[count] = field;
+        ++count;
+        if (tab == std::string_view::npos) break;
+        start = tab + 1;
+    }
+    return count == kColumns;
+}
+
+// The status named `text`; false when it names none.
+bool read_status(std::string_view text, TreeTableRow& row) {
+    row.has_sister = text == "sisters";
+    if (row.has_sister) return true;
+    for (std::size_t i = 0; i < kTreeStatusCount; ++i) {
+        const auto status = static_cast<TreeStatus>(i);
+        if (text == status_name(status)) {
+            row.status = status;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool unescape_column(std::string_view field, const char* column, std::string& out,
+                     std::string& problem) {
+    if (unescape_field(field, out)) return true;
+    problem = std::string("a backslash in the ") + column +
+              " column starts none of the escapes \\t \\n \\\\ \\,";
+    return false;
+}
+
+}  // namespace
+
+bool unescape_field(std::string_view field, std::string& out) {
+    out.clear();
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] != '\\') {
+            out.push_back(field[i]);
+            continue;
+        }
+        if (++i == field.size()) return false;
+        switch (field[i]) {
+            case 't':
+                out.push_back('\t');
+                break;
+            case 'n':
+                out.push_back('\n');
+                break;
+            case '\\':
+            case ',':
+                out.push_back(field[i]);
+                break;
+            default:
+                return false;
+        }
+    }
+    return true;
+}
+
+bool parse_tree_table_row(std::string_view line, TreeTableRow& row, std::string& problem) {
+    std::array<std::string_view, kColumns> fields;
+    std::size_t count = 0;
+    if (!split_columns(line, fields, count)) {
+        problem = "table row with " + std::to_string(count) + (count == 1 ? " field" : " fields") +
+                  ", 11 expected";
+        return false;
+    }
+    if (!read_status(fields[kStatus], row)) {
+        problem = "unknown status '" + std::string(fields[kStatus].substr(0, 40)) +
+                  "' (sisters, unnamed, not-a-clade, no-target, whole-tree, malformed or "
+                  "ambiguous expected)";
+        return false;
+    }
+    const bool sister_given = !fields[kSister1].empty() || !fields[kSister2].empty();
+    if (row.has_sister && fields[kSister1].empty()) {
+        problem = "status 'sisters' with an empty sister1";
+        return false;
+    }
+    if (!row.has_sister && sister_given) {
+        problem = "status '" + std::string(status_name(row.status)) + "' with a sister";
+        return false;
+    }
+    Support support;
+    if (row.has_sister && !parse_support(fields[kSupport], support, problem)) return false;
+    row.support_numeric = support.numeric;
+    row.support = support.value;
+    return unescape_column(fields[kTarget], "target", row.target, problem) &&
+           unescape_column(fields[kSister1], "sister1", row.sister1, problem) &&
+           unescape_column(fields[kSister2], "sister2", row.sister2, problem);
+}
+
+}  // namespace summary

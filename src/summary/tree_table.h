@@ -1,0 +1,42 @@
+// Reading the rows of Tavrin's per-tree table: a header line, then one row per tree,
+// `file tree target status sister1 sister2 support rerooted target_leaves outliers
+// outlier_leaves`, tab-separated, with \t, \n, \\ (and \, in a list of names) standing for a
+// tab, a line break, a backslash and a comma.
+#ifndef TAVRIN_SUMMARY_TREE_TABLE_H
+#define TAVRIN_SUMMARY_TREE_TABLE_H
+
+#include <string>
+#include <string_view>
+
+#include "summary/tally.h"
+
+namespace summary {
+
+// The header line that starts a table.
+constexpr std::string_view kTreeTableHeader =
+    "file\ttree\ttarget\tstatus\tsister1\tsister2\tsupport\trerooted\ttarget_leaves\toutliers\t"
+    "outlier_leaves";
+
+// What the summary takes from one row; the other columns are not read.
+struct TreeTableRow {
+    bool has_sister = false;                   // status `sisters`
+    TreeStatus status = TreeStatus::kUnnamed;  // the reason when there is no sister
+    std::string target;                        // the fields with their escapes undone
+    std::string sister1;
+    std::string sister2;           // empty when the tree has one sister
+    bool support_numeric = false;  // false for n/a and nan, as in a report
+    double support = 0;
+};
+
+// Reads one row (without its line break) into `row`, whose strings are reused. False with
+// `problem` set for a row of the wrong number of columns, an unknown status, a sister where the
+// status says there is none (or none where it says there is), a support that is neither a
+// number nor n/a, or a backslash that starts none of the escapes.
+bool parse_tree_table_row(std::string_view line, TreeTableRow& row, std::string& problem);
+
+// `field` with its escapes undone, into `out`; false for a backslash that starts none of them.
+bool unescape_field(std::string_view field, std::string& out);
+
+}  // namespace summary
+
+#endif

@@ -1,0 +1,89 @@
+// Rows of the per-tree table: their escapes, and the rows refused before they reach the tally.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "summary/tally.h"
+#include "summary/tree_table.h"
+
+namespace {
+
+using summary::TreeStatus;
+using summary::TreeTableRow;
+
+// A row whose target, status, sisters and support are given; the other columns are plausible.
+std::string row(const std::string& target, const std::string& status, const std::string& sister1,
+                const std::string& sister2, const std::string& support) {
+    return "g.nwk\t1\t" + target + "\t" + status + "\t" + sister1 + "\t" + sister2 + "\t" +
+           support + "\t0\t3\t1\tA\\,b,C";
+}
+
+TEST(TreeTable, EscapesAreUndone) {
+    std::string out;
+    ASSERT_TRUE(summary::unescape_field("a\\tb\\nc\\\\d\\,e", out));
+    EXPECT_EQ(out, "a\tb\nc\\d,e");
+    ASSERT_TRUE(summary::unescape_field("\\\\t", out));  // an escaped backslash, then a t
+    EXPECT_EQ(out, "\\t");
+    for (const char* bad : {"a\\", "\\x", "a\\ b", "\\\\\\"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_FALSE(summary::unescape_field(bad, out));
+    }
+}
+
+TEST(TreeTable, RowsWithAndWithoutSisters) {
+    TreeTableRow parsed;
+    std::string problem;
+    ASSERT_TRUE(summary::parse_tree_table_row(
+        row("Cho\\\\ano", "sisters", "Meta\\tzoa", "Fungi", "87.5"), parsed, problem))
+        << problem;
+    EXPECT_TRUE(parsed.has_sister);
+    EXPECT_EQ(parsed.target, "Cho\\ano");
+    EXPECT_EQ(parsed.sister1, "Meta\tzoa");
+    EXPECT_EQ(parsed.sister2, "Fungi");
+    EXPECT_TRUE(parsed.support_numeric);
+    EXPECT_EQ(parsed.support, 87.5);
+
+    // The strings are reused: nothing of the row before stays.
+    ASSERT_TRUE(
+        summary::parse_tree_table_row(row("C", "sisters", "M", "", "n/a"), parsed, problem));
+    EXPECT_EQ(parsed.sister2, "");
+    EXPECT_FALSE(parsed.support_numeric);
+
+    ASSERT_TRUE(summary::parse_tree_table_row(row("C", "whole-tree", "", "", ""), parsed, problem));
+    EXPECT_FALSE(parsed.has_sister);
+    EXPECT_EQ(parsed.status, TreeStatus::kWholeTree);
+}
+
+TEST(TreeTable, RefusedRowsSayWhy) {
+    const struct {
+        std::string line;
+        std::string problem;
+    } cases[] = {
+        {"", "table row with 1 field, 11 expected"},
+        {row("C", "sisters", "M", "", "90") + "\t", "table row with 12 fields, 11 expected"},
+        {"a.nwk\t1\tC\tsisters\tM\t\t90", "table row with 7 fields, 11 expected"},
+        {row("C", "Sisters", "M", "", "90"),
+         "unknown status 'Sisters' (sisters, unnamed, not-a-clade, no-target, whole-tree, "
+         "malformed or ambiguous expected)"},
+        {row("C", "", "", "", ""),
+         "unknown status '' (sisters, unnamed, not-a-clade, no-target, whole-tree, malformed or "
+         "ambiguous expected)"},
+        {row("C", "sisters", "", "F", "90"), "status 'sisters' with an empty sister1"},
+        {row("C", "unnamed", "", "F", ""), "status 'unnamed' with a sister"},
+        {row("C", "sisters", "M", "", ""), "empty support (a number or n/a expected)"},
+        {row("C", "sisters", "M", "", "high"), "support 'high' is neither a number nor n/a"},
+        {row("C\\", "sisters", "M", "", "90"),
+         "a backslash in the target column starts none of the escapes \\t \\n \\\\ \\,"},
+        {row("C", "sisters", "M", "F\\q", "90"),
+         "a backslash in the sister2 column starts none of the escapes \\t \\n \\\\ \\,"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        TreeTableRow parsed;
+        std::string problem;
+        EXPECT_FALSE(summary::parse_tree_table_row(c.line, parsed, problem));
+        EXPECT_EQ(problem, c.problem);
+    }
+}
+
+}  // namespace
