@@ -78,14 +78,15 @@ std::string check_outlier_analysis(const uint8_t* data, size_t size) {
         return "";
     }
     const tavrin_fuzz::CaptureStderr quiet;
-    auto tree = std::make_unique<Phylogeny>(in.tree_text);
+    tavrin::TreeReader reader(in.tree_text);
+    std::unique_ptr<Phylogeny> tree = std::move(reader.next()->tree);
     std::ostringstream out;
-    if (tree->root == nullptr) {
+    if (tree == nullptr) {
         tavrin::write_malformed_row(out, tavrin::TableRowKey{"f", 1, in.prefix});
         return table ? check_table_row(out.str()) : "";
     }
     const AnalysisResult result =
-        tavrin::analyse_tree_with_outliers(tree, in.tree_text, settings, bound);
+        tavrin::analyse_tree_with_outliers(tree, reader, settings, bound);
     std::string verdict = check_outliers(result, bound);
     if (!verdict.empty()) return verdict;
     if (bound == 0 || !result.set_aside) {

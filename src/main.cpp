@@ -4,6 +4,7 @@
 #include <iostream>
 #include <memory>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "tree/huge_pages.h"
 #include "tree/phylogeny.h"
 #include "tree/tree_file.h"
+#include "tree/tree_reader.h"
 
 namespace {
 
@@ -52,15 +54,29 @@ int finish(int status) {
     return kFatalInputStatus;
 }
 
-// The report on standard output: a header line per tree file, then the rows of its tree; the
-// reason a tree has no row goes to standard error, after the leaves it was analysed without.
+// Where a tree stands among the arguments: its file, and its number there when the file holds
+// several.
+struct TreePlace {
+    const std::string& path;
+    std::size_t tree;  // from 1
+    bool several;      // the file holds more than one tree
+};
+
+// The report on standard output: a header line per tree (`<File>:`, or `<File>:<k>:` for the
+// k-th tree of a file of several), then its rows; the reason a tree has no row goes to standard
+// error, after the leaves it was analysed without.
 class ReportWriter {
 public:
     explicit ReportWriter(const Options& options) : prefix_(options.prefix) {}
-    static constexpr bool kTellsWhyOnStandardError = true;
-    void begin_file(const std::string& path) { std::cout << path << ":\n"; }
-    void malformed() {}  // the reader has said why
-    void tree(const tavrin::AnalysisResult& result) {
+    void begin_tree(const TreePlace& place) {
+        std::cout << place.path << ':';
+        if (place.several) std::cout << place.tree << ':';
+        std::cout << '\n';
+    }
+    void malformed(const TreePlace& place, const tavrin::Malformed& malformed) {
+        std::cerr << tavrin::malformed_message(malformed, place.path) << std::endl;
+    }
+    void tree(const TreePlace&, const tavrin::AnalysisResult& result) {
         tavrin::write_set_aside(std::cerr, result);
         tavrin::write_outcome_message(std::cerr, result);
         tavrin::write_rows(std::cout, result, prefix_);
@@ -77,32 +93,20 @@ public:
     explicit TableWriter(const Options& options) : prefix_(options.prefix) {
         tavrin::write_table_header(std::cout);
     }
-    static constexpr bool kTellsWhyOnStandardError = false;
-    void begin_file(const std::string& path) { path_ = path; }
-    void malformed() { tavrin::write_malformed_row(std::cout, key()); }
-    void tree(const tavrin::AnalysisResult& result) {
-        tavrin::write_table_row(std::cout, key(), result);
+    void begin_tree(const TreePlace&) {}
+    void malformed(const TreePlace& place, const tavrin::Malformed&) {
+        tavrin::write_malformed_row(std::cout, key(place));
+    }
+    void tree(const TreePlace& place, const tavrin::AnalysisResult& result) {
+        tavrin::write_table_row(std::cout, key(place), result);
     }
 
 private:
-    tavrin::TableRowKey key() const { return tavrin::TableRowKey{path_, 1, prefix_}; }
+    tavrin::TableRowKey key(const TreePlace& place) const {
+        return tavrin::TableRowKey{place.path, place.tree, prefix_};
+    }
 
     std::string prefix_;
-    std::string path_;
-};
-
-// Standard error says nothing while this lives, when `mute` is set.
-class MutedStandardError {
-public:
-    explicit MutedStandardError(bool mute) : saved_(mute ? std::cerr.rdbuf(nullptr) : nullptr) {}
-    ~MutedStandardError() {
-        if (saved_ != nullptr) std::cerr.rdbuf(saved_);
-    }
-    MutedStandardError(const MutedStandardError&) = delete;
-    MutedStandardError& operator=(const MutedStandardError&) = delete;
-
-private:
-    std::streambuf* saved_;
 };
 
 // The file loop. `reading` names the file being read or analysed, for a run that ends because
@@ -112,6 +116,10 @@ public:
     explicit FileLoop(const Options& options) : options_(options) {
         settings_.prefix = options.prefix;
         settings_.use_regex = options.use_regex;
+        settings_.separator = options.separator;
+        read_options_.dialect =
+            options.standard_newick ? tavrin::Dialect::kStandard : tavrin::Dialect::kClassic;
+        read_options_.support_field = static_cast<int>(options.support_field);
     }
 
     // Processes the files; the exit status, before the report is flushed.
@@ -120,28 +128,21 @@ public:
         for (size_t i = options_.first_file; i < arg.size(); ++i) {
             const std::string& path = arg[i];
             reading_ = &path;
-            writer.begin_file(path);
+            // A file of the classic dialect holds one tree: its header goes out before the file
+            // is read, as it always has. A standard Newick file's header waits for its first tree.
+            const bool one_tree = read_options_.dialect == tavrin::Dialect::kClassic;
+            if (one_tree) writer.begin_tree(TreePlace{path, 1, false});
             std::string text;
-            if (!tavrin::read_tree_file(path, text)) {
+            if (!read_text(path, text)) {
+                if (!one_tree) writer.begin_tree(TreePlace{path, 1, false});
                 flush_report();
                 std::cerr << messages::kFileNotOpenedBefore << path << messages::kFileNotOpenedAfter
                           << std::endl;
                 return kFatalInputStatus;
             }
-            // The outliers describe the tree as read, which a reroot changes: keep its text.
-            if (describe_outliers()) kept_text_ = text;
-            std::unique_ptr<Phylogeny> tree =
-                read_tree(std::move(text), !Writer::kTellsWhyOnStandardError);
-            if (tree->root == nullptr) {
-                writer.malformed();
-                continue;
-            }
-            // Rows and diagnostics keep their order on a shared terminal; a report that can no
-            // longer be written ends the run.
-            if (!flush_report()) break;
-            if (!prepare_analysis()) return kFatalInputStatus;
-            reading_ = &path;
-            writer.tree(analyse(tree));
+            tavrin::TreeReader reader(std::move(text), read_options_);
+            const int status = run_trees(path, reader, writer, !one_tree);
+            if (status != kGoOn) return status;
         }
         return 0;
     }
@@ -149,20 +150,46 @@ public:
     const std::string& reading() const { return *reading_; }
 
 private:
+    static constexpr int kGoOn = -1;
+
+    // The trees of one file, in order, each headed when `headers`: kGoOn, or the exit status
+    // that ends the run.
+    template <typename Writer>
+    int run_trees(const std::string& path, tavrin::TreeReader& reader, Writer& writer,
+                  bool headers) {
+        for (std::size_t k = 1; std::optional<tavrin::TreeRead> read = reader.next(); ++k) {
+            const TreePlace place{path, k, k > 1 || !reader.at_end()};
+            if (headers) writer.begin_tree(place);
+            if (read->tree == nullptr) {
+                writer.malformed(place, read->malformed);
+                continue;
+            }
+            // Rows and diagnostics keep their order on a shared terminal; a report that can no
+            // longer be written ends the run.
+            if (!flush_report()) return 0;
+            if (!prepare_analysis()) return kFatalInputStatus;
+            reading_ = &path;
+            writer.tree(place, analyse(read->tree, reader));
+        }
+        return kGoOn;
+    }
+
+    // The classic dialect reads a file's lines joined; standard Newick reads its bytes as they
+    // are, so that the offsets in its messages are offsets in the file.
+    bool read_text(const std::string& path, std::string& text) const {
+        if (read_options_.dialect == tavrin::Dialect::kStandard) {
+            return tavrin::read_file(path, text);
+        }
+        return tavrin::read_tree_file(path, text);
+    }
+
     // The table accounts for every tree, and --outliers needs them to choose the tree analysed.
     bool describe_outliers() const { return options_.table || options_.max_outliers > 0; }
 
-    tavrin::AnalysisResult analyse(std::unique_ptr<Phylogeny>& tree) {
+    tavrin::AnalysisResult analyse(std::unique_ptr<Phylogeny>& tree,
+                                   const tavrin::TreeReader& reader) {
         if (!describe_outliers()) return tavrin::analyse_tree(*tree, settings_);
-        return tavrin::analyse_tree_with_outliers(tree, kept_text_, settings_,
-                                                  options_.max_outliers);
-    }
-
-    // The tree of `text`; when `quiet`, the reader's complaint about a malformed text is not
-    // written (the table holds it).
-    static std::unique_ptr<Phylogeny> read_tree(std::string text, bool quiet) {
-        const MutedStandardError mute(quiet);
-        return std::make_unique<Phylogeny>(std::move(text));
+        return tavrin::analyse_tree_with_outliers(tree, reader, settings_, options_.max_outliers);
     }
 
     // Loads the group file again (an unchanged one is reused) and compiles the pattern once.
@@ -187,7 +214,7 @@ private:
 
     const Options& options_;
     tavrin::AnalysisSettings settings_;
-    std::string kept_text_;
+    tavrin::ReadOptions read_options_;
     const std::string* reading_ = &options_.prefix;  // replaced before anything is read
 };
 

@@ -26,21 +26,28 @@ constexpr const char* kHelp =
 
 // The full usage, written on standard output for `Tavrin --help`.
 constexpr const char* kUsage =
-    "Usage: Tavrin [--table] [--outliers K] [--groupFile <groupFile>] [--E] <SearchPrefix> "
-    "<File1> <File2> ...\n"
+    "Usage: Tavrin [--table] [--outliers K] [--standard-newick] [--support-field N]\n"
+    "              [--separator C] [--groupFile <groupFile>] [--E] <SearchPrefix> <File1> "
+    "<File2> ...\n"
     "\n"
     "For each tree file, the sister clades of the target group and their support.\n"
     "\n"
     "Arguments:\n"
     "  <SearchPrefix>           the target group: leaf names starting with it (a pattern with "
     "--E)\n"
-    "  <File1> <File2> ...      files with a single phylogenetic tree each, in Newick format\n"
+    "  <File1> <File2> ...      tree files in Newick format: one tree each, or several with\n"
+    "                           --standard-newick\n"
     "\n"
-    "Options (--table and --outliers first, in any order, each at most once):\n"
+    "Options (the first five before --groupFile, in any order, each at most once):\n"
     "  --table                  one tab-separated row per tree, with its status, instead of the "
     "report\n"
     "  --outliers K             analyse a tree without the 1 to K leaves that break the target "
     "clade\n"
+    "  --standard-newick        read standard Newick: quoted names, comments, blanks and line\n"
+    "                           breaks, several trees per file (headers <File>:<k>:)\n"
+    "  --support-field N        read the support from the N-th '/'-separated part of a label\n"
+    "                           (2 for IQ-TREE's SH-aLRT/UFBoot bootstrap)\n"
+    "  --separator C            the leaf prefix ends at the first byte C instead of the first '-'\n"
     "  --groupFile <groupFile>  name and join clades through the groups of <groupFile>\n"
     "  --E                      find the target leaves by regular expression search\n"
     "  -h, -?                   print the short help text on standard error\n"
@@ -53,6 +60,19 @@ constexpr const char* kMissingValue = "Missing value for ";
 constexpr const char* kNotAWholeNumber = "Not a whole number for ";
 constexpr const char* kNegativeValue = "Negative value for ";
 constexpr const char* kValueTooLarge = "Value too large for ";
+constexpr const char* kValueBelowOne = "Value below 1 for ";
+constexpr const char* kNotOneByte = "Not a single byte for ";
+constexpr const char* kNotASeparator = "Not a usable separator for ";
+// Follows kNotASeparator's message.
+constexpr const char* kSeparatorsAllowed =
+    " (any byte but blanks and ( ) , : ; ' [ ])";
+
+// A tree file's text that is not a tree. The classic dialect: followed by the text's last
+// character and a closing quote. Standard Newick: "Malformed Newick in <file>, tree <k>, at byte
+// <offset>: <what>".
+constexpr const char* kMalformedClassic =
+    "Malformed Newik Format file, the last character should be a ';', it's '";
+constexpr const char* kMalformedStandard = "Malformed Newick in ";
 
 // Followed by the names of the leaves a tree was analysed without, joined by commas.
 constexpr const char* kSetAside = "Set aside: ";

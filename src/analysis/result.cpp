@@ -90,7 +90,7 @@ AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings) {
     return result;
 }
 
-AnalysisResult analyse_tree_with_outliers(std::unique_ptr<Phylogeny>& tree, const std::string& text,
+AnalysisResult analyse_tree_with_outliers(std::unique_ptr<Phylogeny>& tree, const TreeReader& reader,
                                           const AnalysisSettings& settings,
                                           std::size_t max_outliers) {
     AnalysisResult result = analyse_tree(*tree, settings);
@@ -108,7 +108,7 @@ AnalysisResult analyse_tree_with_outliers(std::unique_ptr<Phylogeny>& tree, cons
     // memory.
     if (result.rerooted) {
         tree.reset();
-        tree = std::make_unique<Phylogeny>(text);
+        tree = reader.read_again();
     }
     const OutlierSet set = describe_outliers(*tree, settings, result.outliers);
     const std::size_t count = result.outliers.count.value_or(0);

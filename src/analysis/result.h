@@ -15,6 +15,7 @@
 
 #include "analysis/group_relations.h"
 #include "tree/phylogeny.h"
+#include "tree/tree_reader.h"
 
 class LeafMatcher;
 
@@ -73,12 +74,12 @@ struct AnalysisResult {
 // rerooted and have the target's parent folded out, as the result describes it.
 AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings);
 
-// Analyses `tree`, read from `text`, as analyse_tree does, and describes the leaves that break
-// the target clade of the tree as read. When those are one set of 1 to `max_outliers` leaves,
-// the answer is that of the tree without them (`set_aside`); when several sets tie, the outcome
-// is kAmbiguous. A tree that is not a clade and was rerooted is released and read again from
-// `text` first, so `tree` may be replaced; the answer refers to the tree it then holds.
-AnalysisResult analyse_tree_with_outliers(std::unique_ptr<Phylogeny>& tree, const std::string& text,
+// Analyses `tree`, the tree `reader` gave last, as analyse_tree does, and describes the leaves
+// that break the target clade of the tree as read. When those are one set of 1 to `max_outliers`
+// leaves, the answer is that of the tree without them (`set_aside`); when several sets tie, the
+// outcome is kAmbiguous. A tree that is not a clade and was rerooted is released and read again
+// by `reader` first, so `tree` may be replaced; the answer refers to the tree it then holds.
+AnalysisResult analyse_tree_with_outliers(std::unique_ptr<Phylogeny>& tree, const TreeReader& reader,
                                           const AnalysisSettings& settings,
                                           std::size_t max_outliers);
 

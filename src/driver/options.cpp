@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "analysis/leaf_matching.h"
 #include "analysis/table.h"
 #include "messages.h"
 
@@ -48,6 +49,16 @@ std::string read_count(const char* name, const std::string& value, std::size_t m
     return std::string();
 }
 
+// The separator byte of `value`: one byte that may end a leaf prefix.
+std::string read_separator(const char* name, const std::string& value, char& separator) {
+    if (value.size() != 1) return value_error(messages::kNotOneByte, name, value);
+    if (!is_valid_separator(value[0])) {
+        return value_error(messages::kNotASeparator, name, value) + messages::kSeparatorsAllowed;
+    }
+    separator = value[0];
+    return std::string();
+}
+
 const LeadingOption kLeadingOptions[] = {
     {"--table", false,
      [](const char*, const std::string&, Options& options) {
@@ -57,6 +68,23 @@ const LeadingOption kLeadingOptions[] = {
     {"--outliers", true,
      [](const char* name, const std::string& value, Options& options) {
          return read_count(name, value, kMaxOutliers, options.max_outliers);
+     }},
+    {"--standard-newick", false,
+     [](const char*, const std::string&, Options& options) {
+         options.standard_newick = true;
+         return std::string();
+     }},
+    {"--support-field", true,
+     [](const char* name, const std::string& value, Options& options) {
+         std::string error = read_count(name, value, kMaxSupportField, options.support_field);
+         if (error.empty() && options.support_field == 0) {
+             error = value_error(messages::kValueBelowOne, name, value);
+         }
+         return error;
+     }},
+    {"--separator", true,
+     [](const char* name, const std::string& value, Options& options) {
+         return read_separator(name, value, options.separator);
      }},
 };
 

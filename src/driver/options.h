@@ -1,6 +1,7 @@
 // The command line of Tavrin: leading options, then the positional shape of the classic tool.
 //
-//   Tavrin [--table] [--outliers K] [--groupFile <groupFile>] [--E] <SearchPrefix> <File1> ...
+//   Tavrin [--table] [--outliers K] [--standard-newick] [--support-field N] [--separator C]
+//          [--groupFile <groupFile>] [--E] <SearchPrefix> <File1> ...
 //
 // The leading options come first, in any order, each at most once; they are recognised by name
 // until the first argument that is not one of them. From there the arguments are examined by
@@ -23,6 +24,9 @@ struct Options {
     std::size_t first_file = 2;    // index of the first tree file in the arguments
     bool table = false;            // --table: the table instead of the report
     std::size_t max_outliers = 0;  // --outliers K
+    bool standard_newick = false;  // --standard-newick: tree files read as standard Newick
+    std::size_t support_field = 1; // --support-field N
+    char separator = '-';          // --separator C: where a leaf prefix ends
 };
 
 // What the command line asks for.
@@ -40,6 +44,8 @@ struct ParsedCommandLine {
 
 // Largest value of --outliers.
 constexpr std::size_t kMaxOutliers = 1000000000;
+// Largest value of --support-field (no label holds that many fields).
+constexpr std::size_t kMaxSupportField = 1000000;
 
 // Reads `arg` (arg[0] being the program's name) into `options`.
 ParsedCommandLine parse_command_line(const std::vector<std::string>& arg, Options& options);

@@ -2,15 +2,13 @@
 
 #include <utility>
 
+#include "messages.h"
 #include "tree/newick_reader.h"
 #include "tree/node_pool.h"
 #include "tree/standard_newick.h"
 
 namespace tavrin {
 namespace {
-
-constexpr const char* kMalformedClassic =
-    "Malformed Newik Format file, the last character should be a ';', it's '";
 
 // The classic dialect: the whole text is one tree, which its last character ';' ends.
 TreeRead read_classic(const std::string& text, const ReadOptions& options) {
@@ -55,6 +53,7 @@ TreeRead TreeReader::next_standard() {
         expect_nodes(text_.size() / 16);
     }
     NewickProblem problem;
+    last_ = pos_;
     Phylogeny_Node* root = read_standard_tree(text_, pos_, options_, problem);
     done_ = only_blanks_from(text_, pos_);
     if (root != nullptr) {
@@ -67,9 +66,23 @@ TreeRead TreeReader::next_standard() {
     return read;
 }
 
+std::unique_ptr<Phylogeny> TreeReader::read_again() const {
+    if (!done_ && trees_ == 0) return nullptr;
+    if (options_.dialect == Dialect::kClassic) return read_classic(text_, options_).tree;
+    std::size_t pos = last_;
+    NewickProblem problem;
+    Phylogeny_Node* root = read_standard_tree(text_, pos, options_, problem);
+    if (root == nullptr) return nullptr;
+    auto tree = std::make_unique<Phylogeny>();
+    tree->root = root;
+    return tree;
+}
+
 std::string malformed_message(const Malformed& malformed, const std::string& file) {
-    if (malformed.dialect == Dialect::kClassic) return kMalformedClassic + malformed.found + "'";
-    return "Malformed Newick in " + file + ", tree " + std::to_string(malformed.tree) +
+    if (malformed.dialect == Dialect::kClassic) {
+        return messages::kMalformedClassic + malformed.found + "'";
+    }
+    return messages::kMalformedStandard + file + ", tree " + std::to_string(malformed.tree) +
            ", at byte " + std::to_string(malformed.offset) + ": " + malformed.what;
 }
 

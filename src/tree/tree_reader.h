@@ -53,6 +53,10 @@ public:
     std::optional<TreeRead> next();
     // Has every tree of the text been given?
     bool at_end() const { return done_; }
+    // The tree next() gave last, read again from the text as it was read then (a caller that
+    // changed the first reading, by a reroot say, gets the tree as the text has it); null when
+    // that tree was malformed or no tree was given yet.
+    std::unique_ptr<Phylogeny> read_again() const;
 
 private:
     TreeRead next_standard();
@@ -61,6 +65,7 @@ private:
     ReadOptions options_;
     bool done_ = false;
     std::size_t pos_ = 0;    // standard: where the next tree starts
+    std::size_t last_ = 0;   // standard: where the tree given last started
     std::size_t trees_ = 0;  // standard: trees given so far
 };
 

@@ -39,8 +39,9 @@ struct TreeRun {
 TreeRun with_outliers(const std::string& text, const AnalysisSettings& settings,
                       std::size_t bound) {
     TreeRun run;
-    run.tree = std::make_unique<Phylogeny>(text);
-    run.result = tavrin::analyse_tree_with_outliers(run.tree, text, settings, bound);
+    tavrin::TreeReader reader(text);
+    run.tree = std::move(reader.next()->tree);
+    run.result = tavrin::analyse_tree_with_outliers(run.tree, reader, settings, bound);
     return run;
 }
 
