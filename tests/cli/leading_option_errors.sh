@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# The values of the leading options. A missing or malformed value, or an option given twice, is
+# one line on standard error and status 2 before any file is read: nothing on standard output,
+# not even the table's header, whatever other leading options stand around it and in whatever
+# order. The first fault from the left is the one reported. The values at the edges are taken,
+# and the leading options end where the positional arguments begin.
+#
+# usage: leading_option_errors.sh <path to Tavrin>
+set -u
+tavrin=$(realpath "$1")
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 2
+echo '((Choano-a,Choano-b)90,(Fungi-f,Metazoa-m)80);' >t.nwk
+printf 'Opisthokonta Fungi\nOpisthokonta Metazoa\n' >groups.txt
+failed=0
+
+# expect <status> <stdout> <stderr> <argument>...: the run's status and exact output.
+expect() {
+    local status=$1 out=$2 err=$3
+    shift 3
+    local got=0 got_out got_err
+    "$tavrin" "$@" >out.txt 2>err.txt </dev/null || got=$?
+    IFS= read -r -d '' got_out <out.txt
+    IFS= read -r -d '' got_err <err.txt
+    if [[ $got != "$status" || $got_out != "$out" || $got_err != "$err" ]]; then
+        echo "--- Tavrin$(printf " '%s'" "$@")"
+        echo "status $got (expected $status); stdout, then stderr (cat -A notation):"
+        cat -A out.txt
+        echo "..."
+        cat -A err.txt
+        echo "expected stderr:"
+        printf '%s' "$err" | cat -A
+        failed=1
+    fi
+}
+
+# refused <message> <argument>...: status 2, the message alone on standard error.
+refused() {
+    local message=$1
+    shift
+    expect 2 "" "$message"$'\n' "$@"
+}
+
+# refused_like <start> <argument>...: status 2, one line on standard error that starts so.
+refused_like() {
+    local start=$1
+    shift
+    local got=0 got_err
+    "$tavrin" "$@" >out.txt 2>err.txt </dev/null || got=$?
+    IFS= read -r -d '' got_err <err.txt
+    if [[ $got != 2 || -s out.txt || $got_err != "$start"*$'\n' ||
+        ${got_err%$'\n'} == *$'\n'* ]]; then
+        echo "--- Tavrin$(printf " '%s'" "$@")"
+        echo "status $got (expected 2); stdout, then stderr (cat -A notation):"
+        cat -A out.txt
+        echo "..."
+        cat -A err.txt
+        failed=1
+    fi
+}
+
+# The missing value, at the end of the command line after other options.
+refused 'Missing value for --support-field' --support-field
+refused 'Missing value for --support-field' --table --outliers 1 --support-field
+refused 'Missing value for --separator' --separator
+refused 'Missing value for --separator' --standard-newick --support-field 2 --separator
+
+# --support-field N: a whole number from 1 to 1000000, in decimal digits alone. The argument
+# after the option is its value, even when it looks like an option.
+refused "Value below 1 for --support-field: '0'" --support-field 0 Choano t.nwk
+refused "Value below 1 for --support-field: '000'" --table --support-field 000 Choano t.nwk
+refused "Negative value for --support-field: '-2'" --support-field -2 Choano t.nwk
+for value in '' 1.5 +2 ' 2' 2x 0x2 --table; do
+    refused "Not a whole number for --support-field: '$value'" --support-field "$value" Choano t.nwk
+done
+refused "Value too large for --support-field: '1000001' (at most 1000000)" \
+    --support-field 1000001 Choano t.nwk
+refused "Value too large for --support-field: '99999999999999999999999' (at most 1000000)" \
+    --outliers 2 --support-field 99999999999999999999999 Choano t.nwk
+
+# --separator C: one byte, not one that Newick or the standard reader gives a meaning to. The
+# value is escaped as a table field is, so that the message stays one line.
+for value in '' ab -- é; do
+    refused "Not a single byte for --separator: '$value'" --separator "$value" Choano t.nwk
+done
+refused "Not a single byte for --separator: '\\t\\n\\\\'" --separator $'\t\n\\' Choano t.nwk
+allowed=" (any byte but blanks and ( ) , : ; ' [ ])"
+for value in '(' ')' ',' ':' ';' "'" '[' ']' ' '; do
+    refused "Not a usable separator for --separator: '$value'$allowed" \
+        --separator "$value" Choano t.nwk
+done
+refused "Not a usable separator for --separator: '\\t'$allowed" --separator $'\t' Choano t.nwk
+refused "Not a usable separator for --separator: '\\n'$allowed" \
+    --table --separator $'\n' Choano t.nwk
+# (How the other blanks are shown is not pinned down: one line, refused.)
+for value in $'\r' $'\v' $'\f'; do
+    refused_like "Not a usable separator for --separator: '" --separator "$value" Choano t.nwk
+done
+
+# Each option at most once, wherever the second stands among the others.
+refused 'Option given twice: --standard-newick' --standard-newick --standard-newick Choano t.nwk
+refused 'Option given twice: --standard-newick' \
+    --standard-newick --table --outliers 2 --standard-newick Choano t.nwk
+refused 'Option given twice: --support-field' --support-field 2 --support-field 2 Choano t.nwk
+refused 'Option given twice: --support-field' \
+    --outliers 1 --support-field 2 --table --support-field 3 Choano t.nwk
+refused 'Option given twice: --separator' \
+    --separator @ --standard-newick --separator '|' Choano t.nwk
+refused 'Option given twice: --table' --table --separator @ --table Choano t.nwk
+refused 'Option given twice: --outliers' --outliers 1 --support-field 2 --outliers 1 Choano t.nwk
+
+# The first fault from the left, whatever follows it.
+refused "Value below 1 for --support-field: '0'" --support-field 0 --support-field 2 Choano t.nwk
+refused 'Option given twice: --support-field' --support-field 2 --support-field 0 Choano t.nwk
+refused "Not a single byte for --separator: 'ab'" --table --separator ab --table Choano t.nwk
+refused 'Option given twice: --table' --table --separator @ --table --separator ab Choano t.nwk
+refused "Not a whole number for --outliers: 'x'" --separator '|' --outliers x --support-field 0 \
+    Choano t.nwk
+refused "Value below 1 for --support-field: '0'" --outliers 3 --support-field 0 --outliers x \
+    Choano t.nwk
+refused "Not a whole number for --support-field: '0x'" \
+    --standard-newick --support-field 0x --separator
+
+# The values at the edges are taken: 1000000 (no label has that many parts, so every support
+# reads 0), leading zeros, a backslash or a byte above 127 as the separator.
+report=$'t.nwk:\nChoano\tFungi\t80\nChoano\tMetazoa\t80\n'
+expect 0 "$report" "" --support-field 01 Choano t.nwk
+expect 0 "${report//80/0}" "" --support-field 1000000 Choano t.nwk
+expect 0 "$report" "" \
+    --separator - --support-field 1 --standard-newick --groupFile groups.txt Choano t.nwk
+tree=$(<t.nwk)
+for separator in '\' $'\xff'; do
+    printf '%s\n' "${tree//-/"$separator"}" >renamed.nwk
+    expect 0 "${report//t.nwk/renamed.nwk}" "" --separator "$separator" Choano renamed.nwk
+done
+
+# The leading options come first: after the search prefix, or after --groupFile, they are
+# positional arguments like any other (here, tree files that do not exist).
+expect 15 $'--standard-newick:\n' $'The file --standard-newick is not opened\n' \
+    Choano --standard-newick t.nwk
+expect 15 $'Choano:\n' $'The file Choano is not opened\n' \
+    --groupFile groups.txt --support-field Choano t.nwk
+# Too few positional arguments after them asks for the short help, as without them.
+help=$("$tavrin" 2>&1)
+expect 0 "" "$help"$'\n' --standard-newick --support-field 2 --separator @ Choano
+expect 0 "" "$help"$'\n' --separator @ -h Choano t.nwk
+exit "$failed"
