@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <locale>
 #include <new>
 #include <system_error>
@@ -145,6 +146,11 @@ bool read_reports(const Options& options, std::istream& in, Tally& tally, std::s
     if (reports.empty()) reports.push_back("-");
     for (const std::string& path : reports) {
         if (path == "-") {
+            const int closed = &in == &std::cin ? standard_input_closed() : 0;
+            if (closed != 0) {
+                message = std::string(kStdinName) + ": cannot be read" + system_reason(closed);
+                return false;
+            }
             if (!reader.read(in, kStdinName)) {
                 message = reader.error();
                 return false;

@@ -1,9 +1,15 @@
 #include "summary/system.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <limits>
+
+#if __has_include(<fcntl.h>)
+#include <fcntl.h>
+#define TAVRIN_SUMMARY_HAVE_FCNTL 1
+#endif
 
 #if __has_include(<sys/resource.h>) && __has_include(<unistd.h>)
 #include <sys/resource.h>
@@ -15,6 +21,13 @@ namespace summary {
 
 std::string system_reason(int error_number) {
     return error_number != 0 ? std::string(" (") + std::strerror(error_number) + ")" : "";
+}
+
+int standard_input_closed() {
+#if defined(TAVRIN_SUMMARY_HAVE_FCNTL)
+    if (fcntl(0, F_GETFD) == -1 && errno == EBADF) return EBADF;
+#endif
+    return 0;
 }
 
 namespace {

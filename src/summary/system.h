@@ -15,6 +15,11 @@ std::string system_reason(int error_number);
 // then the only sign.
 bool memory_exhausted();
 
+// The system's error for standard input's descriptor when it is not open (`<&-`), else 0. Some
+// standard libraries (libc++) take a failed read of standard input for its end, so a closed
+// descriptor is asked of the system before the stream is read. 0 where the system does not tell.
+int standard_input_closed();
+
 }  // namespace summary
 
 #endif
