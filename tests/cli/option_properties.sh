@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Properties of the reading options, on every tree file of the command-line cases and of the
-# program outputs under data/pipelines, for three searches (a group file, --outliers 2, --E),
+# Properties of the reading options, on every tree file of the command-line cases, of the
+# program outputs under data/pipelines and of the 105 gene trees under bench/genes (FastTree,
+# IQ-TREE and RAxML, as the programs wrote them), for three searches (a group file, --outliers 2, --E),
 # each in the report and in the table:
 #
 #   several trees  A file of N trees read with --standard-newick gives the rows of the N files
@@ -24,7 +25,7 @@ groups=$(realpath "$3")/groups.txt
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$tests" || exit 2
-mapfile -t all < <(find cli/cases data/pipelines -name '*.nwk' -type f | sort)
+mapfile -t all < <(find cli/cases data/pipelines ../bench/genes -name '*.nwk' -type f | sort)
 failed=0
 
 # The searches: `lead` holds the leading options, `shape` the arguments before the files.
