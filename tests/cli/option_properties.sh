@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Properties of the reading options, on every tree file of the command-line cases, of the
 # program outputs under data/pipelines and of the 105 gene trees under bench/genes (FastTree,
-# IQ-TREE and RAxML, as the programs wrote them), for three searches (a group file, --outliers 2, --E),
-# each in the report and in the table:
+# IQ-TREE and RAxML, as the programs wrote them), for three searches (a group file,
+# --outliers 2, --E), each in the report and in the table:
 #
 #   several trees  A file of N trees read with --standard-newick gives the rows of the N files
 #                  read one by one (headers <File>:<k>: for <File>:, and in the table the same
