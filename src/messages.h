@@ -64,8 +64,7 @@ constexpr const char* kValueBelowOne = "Value below 1 for ";
 constexpr const char* kNotOneByte = "Not a single byte for ";
 constexpr const char* kNotASeparator = "Not a usable separator for ";
 // Follows kNotASeparator's message.
-constexpr const char* kSeparatorsAllowed =
-    " (any byte but blanks and ( ) , : ; ' [ ])";
+constexpr const char* kSeparatorsAllowed = " (any byte but blanks and ( ) , : ; ' [ ])";
 
 // A tree file's text that is not a tree. The classic dialect: followed by the text's last
 // character and a closing quote. Standard Newick: "Malformed Newick in <file>, tree <k>, at byte

@@ -90,7 +90,8 @@ AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings) {
     return result;
 }
 
-AnalysisResult analyse_tree_with_outliers(std::unique_ptr<Phylogeny>& tree, const TreeReader& reader,
+AnalysisResult analyse_tree_with_outliers(std::unique_ptr<Phylogeny>& tree,
+                                          const TreeReader& reader,
                                           const AnalysisSettings& settings,
                                           std::size_t max_outliers) {
     AnalysisResult result = analyse_tree(*tree, settings);

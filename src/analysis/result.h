@@ -79,7 +79,8 @@ AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings);
 // leaves, the answer is that of the tree without them (`set_aside`); when several sets tie, the
 // outcome is kAmbiguous. A tree that is not a clade and was rerooted is released and read again
 // by `reader` first, so `tree` may be replaced; the answer refers to the tree it then holds.
-AnalysisResult analyse_tree_with_outliers(std::unique_ptr<Phylogeny>& tree, const TreeReader& reader,
+AnalysisResult analyse_tree_with_outliers(std::unique_ptr<Phylogeny>& tree,
+                                          const TreeReader& reader,
                                           const AnalysisSettings& settings,
                                           std::size_t max_outliers);
 

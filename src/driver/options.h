@@ -21,12 +21,12 @@ struct Options {
     std::string prefix;
     std::string group_file;  // empty: no group file
     bool use_regex = false;
-    std::size_t first_file = 2;    // index of the first tree file in the arguments
-    bool table = false;            // --table: the table instead of the report
-    std::size_t max_outliers = 0;  // --outliers K
-    bool standard_newick = false;  // --standard-newick: tree files read as standard Newick
-    std::size_t support_field = 1; // --support-field N
-    char separator = '-';          // --separator C: where a leaf prefix ends
+    std::size_t first_file = 2;     // index of the first tree file in the arguments
+    bool table = false;             // --table: the table instead of the report
+    std::size_t max_outliers = 0;   // --outliers K
+    bool standard_newick = false;   // --standard-newick: tree files read as standard Newick
+    std::size_t support_field = 1;  // --support-field N
+    char separator = '-';           // --separator C: where a leaf prefix ends
 };
 
 // What the command line asks for.
