@@ -84,8 +84,7 @@ std::string escape_field(std::string_view text) {
 }
 
 void write_table_header(std::ostream& out) {
-    out << "file\ttree\ttarget\tstatus\tsister1\tsister2\tsupport\trerooted\ttarget_leaves\t"
-           "outliers\toutlier_leaves\n";
+    out << kTableHeader << '\n';
 }
 
 void write_table_row(std::ostream& out, const TableRowKey& key, const AnalysisResult& result) {

@@ -28,6 +28,12 @@ struct TableRowKey {
 // `text` with tabs, line breaks and backslashes escaped.
 std::string escape_field(std::string_view text);
 
+// The header line, without its line break: Tavrin writes it and Tavrin-summary recognises a
+// table by it.
+constexpr std::string_view kTableHeader =
+    "file\ttree\ttarget\tstatus\tsister1\tsister2\tsupport\trerooted\ttarget_leaves\toutliers\t"
+    "outlier_leaves";
+
 // The header line.
 void write_table_header(std::ostream& out);
 

@@ -8,14 +8,13 @@
 #include <string>
 #include <string_view>
 
+#include "analysis/table.h"
 #include "summary/tally.h"
 
 namespace summary {
 
-// The header line that starts a table.
-constexpr std::string_view kTreeTableHeader =
-    "file\ttree\ttarget\tstatus\tsister1\tsister2\tsupport\trerooted\ttarget_leaves\toutliers\t"
-    "outlier_leaves";
+// The header line that starts a table: the one Tavrin writes.
+constexpr std::string_view kTreeTableHeader = tavrin::kTableHeader;
 
 // What the summary takes from one row; the other columns are not read.
 struct TreeTableRow {
