@@ -141,8 +141,9 @@ public:
                 return kFatalInputStatus;
             }
             tavrin::TreeReader reader(std::move(text), read_options_);
-            const int status = run_trees(path, reader, writer, !one_tree);
-            if (status != kGoOn) return status;
+            if (const std::optional<int> status = run_trees(path, reader, writer, !one_tree)) {
+                return *status;
+            }
         }
         return 0;
     }
@@ -150,13 +151,11 @@ public:
     const std::string& reading() const { return *reading_; }
 
 private:
-    static constexpr int kGoOn = -1;
-
-    // The trees of one file, in order, each headed when `headers`: kGoOn, or the exit status
-    // that ends the run.
+    // The trees of one file, in order, each headed when `headers`; the exit status when the run
+    // ends here (0 too: a report that can no longer be written is finish()'s to report).
     template <typename Writer>
-    int run_trees(const std::string& path, tavrin::TreeReader& reader, Writer& writer,
-                  bool headers) {
+    std::optional<int> run_trees(const std::string& path, tavrin::TreeReader& reader,
+                                 Writer& writer, bool headers) {
         for (std::size_t k = 1; std::optional<tavrin::TreeRead> read = reader.next(); ++k) {
             const TreePlace place{path, k, k > 1 || !reader.at_end()};
             if (headers) writer.begin_tree(place);
@@ -171,7 +170,7 @@ private:
             reading_ = &path;
             writer.tree(place, analyse(read->tree, reader));
         }
-        return kGoOn;
+        return std::nullopt;
     }
 
     // The classic dialect reads a file's lines joined; standard Newick reads its bytes as they
