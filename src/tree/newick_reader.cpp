@@ -57,8 +57,11 @@ void fill_tail(Phylogeny_Node* node, const std::string& text, const NodeText& t,
         node->support = support_from_label(s + t.first, s + t.last_colon, options);
         node->length = number_at(text, t.last_colon + 1, t.last);
     } else {
-        node->support = support_from_label(s + t.first, s + t.last, options);
         node->length = number_at(text, t.first, t.last);
+        // The first field's number is the number at the start of the whole tail: read it once.
+        node->support = options.support_field <= 1
+                            ? node->length
+                            : support_from_label(s + t.first, s + t.last, options);
     }
 }
 
