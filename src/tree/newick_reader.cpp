@@ -10,7 +10,6 @@
 
 #include "tree/byte_classes.h"
 #include "tree/child_fold.h"
-#include "tree/chunked_stack.h"
 #include "tree/numbers.h"
 
 namespace tavrin {
@@ -84,25 +83,16 @@ NodeText scan_node_text(const std::string& text, size_t p, size_t last) {
 
 bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t first, size_t last,
                       const ReadOptions& options) {
-    // One frame per open '(' : the wrapped node being built (not yet linked to anything) and
-    // its children so far.
-    struct Frame {
-        Phylogeny_Node* node;
-        ChildFold children;
-    };
     // A ladder's frames reach the depth of the tree: millions of them.
-    ChunkedStack<Frame> stack;
+    ChunkedStack<OpenNode> stack;
     const char* s = text.data();
     size_t p = first;
     Phylogeny_Node* current = node;  // the node whose text starts at p
 
-    // An abandoned reading releases what it made: every node is held by exactly one frame
-    // (its own node, or the subtrees of its children), or lies below `node`.
+    // An abandoned reading releases what it made: what its frames hold, and what lies below
+    // `node`.
     auto fail = [&]() {
-        stack.for_each([&](Frame& f) {
-            if (f.node != node) delete f.node;
-            f.children.release();
-        });
+        release_frames(stack, node);
         delete node->left;
         delete node->right;
         node->left = node->right = nullptr;
@@ -128,7 +118,7 @@ bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t firs
         // Attach the finished node and close every ')' that follows.
         for (;;) {
             if (stack.empty()) return p == last ? true : fail();
-            Frame& f = stack.back();
+            OpenNode& f = stack.back();
             f.children.add(done);
             if (p < last && s[p] == ',') {
                 ++p;
@@ -198,19 +188,11 @@ public:
     }
     // The last comma of least depth among commas [lo, hi), lo < hi: its position and depth.
     std::pair<size_t, int64_t> split_comma(size_t lo, size_t hi) const {
+        // No comma is that deep: any comma beats the starting key.
         Key best{std::numeric_limits<int64_t>::max(), 0};
-        bool any = false;
         for (size_t l = lo + size_, r = hi + size_; l < r; l >>= 1, r >>= 1) {
-            if (l & 1) {
-                best = any ? better(best, tree_[l]) : tree_[l];
-                any = true;
-                ++l;
-            }
-            if (r & 1) {
-                --r;
-                best = any ? better(best, tree_[r]) : tree_[r];
-                any = true;
-            }
+            if (l & 1) best = better(best, tree_[l++]);
+            if (r & 1) best = better(best, tree_[--r]);
         }
         return {commas_[best.index], best.depth};
     }

@@ -54,12 +54,9 @@ TreeRead TreeReader::next_standard() {
     }
     NewickProblem problem;
     last_ = pos_;
-    Phylogeny_Node* root = read_standard_tree(text_, pos_, options_, problem);
+    read.tree = read_standard_tree(text_, pos_, options_, problem);
     done_ = only_blanks_from(text_, pos_);
-    if (root != nullptr) {
-        read.tree = std::make_unique<Phylogeny>();
-        read.tree->root = root;
-    } else {
+    if (!read.tree) {
         read.malformed.offset = problem.offset;
         read.malformed.what = std::move(problem.what);
     }
@@ -71,11 +68,7 @@ std::unique_ptr<Phylogeny> TreeReader::read_again() const {
     if (options_.dialect == Dialect::kClassic) return read_classic(text_, options_).tree;
     std::size_t pos = last_;
     NewickProblem problem;
-    Phylogeny_Node* root = read_standard_tree(text_, pos, options_, problem);
-    if (root == nullptr) return nullptr;
-    auto tree = std::make_unique<Phylogeny>();
-    tree->root = root;
-    return tree;
+    return read_standard_tree(text_, pos, options_, problem);
 }
 
 std::string malformed_message(const Malformed& malformed, const std::string& file) {
