@@ -19,6 +19,11 @@ namespace tavrin {
 // The huge page size this code aims at (x86-64 and arm64 with 4 KiB base pages).
 constexpr std::size_t kHugePageSize = std::size_t{2} << 20;
 
+// `size` rounded up to whole huge pages (also an address, to the next huge-page boundary).
+constexpr std::size_t round_up_to_huge_page(std::size_t size) {
+    return (size + kHugePageSize - 1) & ~(kHugePageSize - 1);
+}
+
 // Buffers from this size on are given whole huge pages (allocate_buffer, the node pool): below
 // it, the few 4 KiB faults cost less than clearing a huge page.
 constexpr std::size_t kHugeBufferMin = kHugePageSize / 2;

@@ -48,8 +48,7 @@ struct Pool {
         std::size_t bytes = block_bytes;
         void* block = nullptr;
         if (bytes >= tavrin::kHugeBufferMin) {
-            bytes =
-                (bytes + tavrin::kHugePageSize - 1) / tavrin::kHugePageSize * tavrin::kHugePageSize;
+            bytes = tavrin::round_up_to_huge_page(bytes);
             block = tavrin::map_huge(bytes);
         }
         if (block == nullptr) block = ::operator new(bytes);
