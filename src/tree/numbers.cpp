@@ -13,10 +13,10 @@
 // double (the build checks), else the header-only library that several standard libraries use
 // for theirs, else strtod.
 #if defined(TAVRIN_HAVE_FROM_CHARS_DOUBLE)
-#define TAVRIN_READ_WITH_STD 1
+#define TAVRIN_FROM_CHARS std::from_chars
 #elif __has_include(<fast_float/fast_float.h>)
 #include <fast_float/fast_float.h>
-#define TAVRIN_READ_WITH_FAST_FLOAT 1
+#define TAVRIN_FROM_CHARS fast_float::from_chars
 #endif
 
 namespace tavrin {
@@ -75,12 +75,8 @@ double read_number(const char* first, const char* last) {
         }
     }
     double value = 0;
-#if defined(TAVRIN_READ_WITH_STD) || defined(TAVRIN_READ_WITH_FAST_FLOAT)
-#if defined(TAVRIN_READ_WITH_STD)
-    const auto result = std::from_chars(mantissa, p, value);
-#else
-    const auto result = fast_float::from_chars(mantissa, p, value);
-#endif
+#if defined(TAVRIN_FROM_CHARS)
+    const auto result = TAVRIN_FROM_CHARS(mantissa, p, value);
     if (result.ec != std::errc() || result.ptr != p) {
         // Out of range: strtod gives what atof gives (infinity, or zero and subnormals).
         value = strtod_with_point(mantissa, p);

@@ -1,5 +1,6 @@
 #include "tree/tree_file.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -29,25 +30,6 @@
 #endif
 
 namespace tavrin {
-namespace {
-
-// Removes every '\n' in place.
-void drop_line_breaks(std::string& text) {
-    std::size_t kept = 0;
-    const std::size_t size = text.size();
-    char* s = &text[0];
-    std::size_t i = 0;
-    // Tree files are mostly one long line: skip the prefix that needs no moving.
-    while (i < size && s[i] != '\n')
-        ++i;
-    kept = i;
-    for (; i < size; ++i) {
-        if (s[i] != '\n') s[kept++] = s[i];
-    }
-    text.resize(kept);
-}
-
-}  // namespace
 
 #if defined(TAVRIN_POSIX_FILES)
 
@@ -173,7 +155,7 @@ bool read_file(const std::string& path, std::string& text) {
 
 bool read_tree_file(const std::string& path, std::string& text) {
     if (!read_file(path, text)) return false;
-    drop_line_breaks(text);
+    text.erase(std::remove(text.begin(), text.end(), '\n'), text.end());
     return true;
 }
 
