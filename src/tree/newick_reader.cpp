@@ -1,5 +1,3 @@
-// Reading the classic Newick dialect into a tree: the rules for the text of a leaf and the tail
-// of a wrapped node, and the two readers that find those texts.
 #include "tree/newick_reader.h"
 
 #include <algorithm>
@@ -159,8 +157,8 @@ public:
                     --depth;
                     break;
                 case ',':
+                    tree_.push_back(Key{depth, commas_.size()});
                     commas_.push_back(i);
-                    comma_depth_.push_back(depth);
                     break;
                 case ':':
                     colons_.push_back(i);
@@ -169,10 +167,10 @@ public:
                     break;
             }
         }
+        // The commas are the leaves, tree_[size_, 2 * size_); each node above holds the better of
+        // its two children.
         size_ = commas_.size();
-        tree_.assign(2 * size_, Key{0, 0});
-        for (size_t i = 0; i < size_; ++i)
-            tree_[size_ + i] = Key{comma_depth_[i], i};
+        tree_.insert(tree_.begin(), size_, Key{0, 0});
         for (size_t i = size_; i-- > 1;)
             tree_[i] = better(tree_[2 * i], tree_[2 * i + 1]);
     }
@@ -231,7 +229,6 @@ private:
     }
 
     std::vector<size_t> opens_, closes_, commas_, colons_;
-    std::vector<int64_t> comma_depth_;
     size_t size_ = 0;
     std::vector<Key> tree_;
 };

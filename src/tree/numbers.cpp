@@ -88,10 +88,10 @@ double read_number(const char* first, const char* last) {
 }
 
 void append_fixed(std::string& out, double value) {
+    char buffer[400];  // the widest double takes 317 bytes in "%f"
 #if defined(TAVRIN_HAVE_TO_CHARS_DOUBLE)
     if (std::isfinite(value)) {
         // to_chars rounds exactly like printf's "%f" (to nearest, ties to even), much faster.
-        char buffer[400];  // the widest finite double in fixed notation with six decimals
         const auto result =
             std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
         if (result.ec == std::errc()) {
@@ -101,16 +101,8 @@ void append_fixed(std::string& out, double value) {
     }
 #endif
     const size_t start = out.size();
-    char small[64];
-    const int n = std::snprintf(small, sizeof small, "%f", value);
-    if (n >= 0 && static_cast<size_t>(n) < sizeof small) {
-        out.append(small, static_cast<size_t>(n));
-    } else if (n > 0) {
-        // Large magnitudes need up to a few hundred characters.
-        out.resize(start + static_cast<size_t>(n) + 1);
-        std::snprintf(&out[start], static_cast<size_t>(n) + 1, "%f", value);
-        out.resize(start + static_cast<size_t>(n));
-    }
+    const int n = std::snprintf(buffer, sizeof buffer, "%f", value);
+    if (n > 0 && static_cast<size_t>(n) < sizeof buffer) out.append(buffer, static_cast<size_t>(n));
     // printf writes the locale's decimal point; trees and reports use '.'.
     const char* point = locale_decimal_point();
     if (std::strcmp(point, ".") != 0) {

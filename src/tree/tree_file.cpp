@@ -88,14 +88,6 @@ std::size_t memory_ceiling() {
     return ceiling;
 }
 
-// The next size of a full buffer of `capacity` bytes: twice as much, while the old and the new
-// buffer fit in memory together. A stream that never ends (a character device) would grow until
-// the system stops it: past that point the text is refused as memory run out.
-std::size_t grown_capacity(std::size_t capacity) {
-    if (capacity > memory_ceiling() / 3) throw std::bad_alloc();
-    return capacity * 2;
-}
-
 }  // namespace
 
 bool read_file(const std::string& path, std::string& text) {
@@ -123,7 +115,11 @@ bool read_file(const std::string& path, std::string& text) {
         if (got < 0) return false;
         size += static_cast<std::size_t>(got);
         if (size < capacity) break;  // the file ended before the buffer was full
-        capacity = grown_capacity(capacity);
+        // A full buffer doubles while the old and the new one fit in memory together. A stream
+        // that never ends (a character device) would grow until the system stops it: past that
+        // point the text is refused as memory run out.
+        if (capacity > memory_ceiling() / 3) throw std::bad_alloc();
+        capacity *= 2;
     }
     text.resize(size);
     return true;
