@@ -18,10 +18,6 @@ enum ByteClass : unsigned char { kPlain, kColon, kStructural };
 
 constexpr ByteClasses<ByteClass> kClasses{{kColon, ":"}, {kStructural, "(),"}};
 
-double number_at(const std::string& text, size_t first, size_t last) {
-    return read_number(text.data() + first, text.data() + last);
-}
-
 // The text of a leaf, or the tail of a wrapped node after its ')': text[first, last), with the
 // positions of its first and last ':' (`last` when it has none). The readers find these texts;
 // what they mean is decided below, once for both readers.
@@ -33,14 +29,15 @@ struct NodeText {
 // A leaf text splits at its first ':'; without one, the whole text is the name and the length is
 // read from its start (so a name such as "12" also gives the length 12).
 void fill_leaf(Phylogeny_Node* node, const std::string& text, const NodeText& t) {
+    const char* s = text.data();
     node->is_leaf = true;
     node->support = 0;
     if (t.first_colon < t.last) {
         node->name.assign(text, t.first, t.first_colon - t.first);
-        node->length = number_at(text, t.first_colon + 1, t.last);
+        node->length = read_number(s + t.first_colon + 1, s + t.last);
     } else {
         node->name.assign(text, t.first, t.last - t.first);
-        node->length = number_at(text, t.first, t.last);
+        node->length = read_number(s + t.first, s + t.last);
     }
 }
 
@@ -52,9 +49,9 @@ void fill_tail(Phylogeny_Node* node, const std::string& text, const NodeText& t,
     const char* s = text.data();
     if (t.last_colon < t.last) {
         node->support = support_from_label(s + t.first, s + t.last_colon, options);
-        node->length = number_at(text, t.last_colon + 1, t.last);
+        node->length = read_number(s + t.last_colon + 1, s + t.last);
     } else {
-        node->length = number_at(text, t.first, t.last);
+        node->length = read_number(s + t.first, s + t.last);
         // The first field's number is the number at the start of the whole tail: read it once.
         node->support = options.support_field <= 1
                             ? node->length

@@ -14,7 +14,6 @@ namespace {
 TreeRead read_classic(const std::string& text, const ReadOptions& options) {
     TreeRead read;
     if (text.empty() || text.back() != ';') {
-        read.malformed.dialect = Dialect::kClassic;
         read.malformed.offset = text.empty() ? 0 : text.size() - 1;
         if (!text.empty()) read.malformed.found = text.substr(text.size() - 1);
         return read;
