@@ -43,26 +43,10 @@ public:
     }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
 
 private:
     int fd_;
 };
-
-// Reads into text[at, text.size()) until it is full or the file ends; the count read, or -1.
-long long read_into(int fd, std::string& text, std::size_t at) {
-    std::size_t done = at;
-    while (done < text.size()) {
-        const ssize_t got = read(fd, &text[done], text.size() - done);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
-        if (got == 0) break;
-        done += static_cast<std::size_t>(got);
-    }
-    return static_cast<long long>(done - at);
-}
 
 // The most memory the process can hope to hold: the smaller of its address-space and data
 // limits and the machine's physical memory. What the system does not say counts as unlimited.
@@ -109,17 +93,20 @@ bool read_file(const std::string& path, std::string& text) {
     }
     reserve_large(text, capacity);
     std::size_t size = 0;
+    text.resize(capacity);
     for (;;) {
-        text.resize(capacity);
-        const long long got = read_into(fd, text, size);
+        const ssize_t got = read(fd, &text[size], capacity - size);
+        if (got < 0 && errno == EINTR) continue;
         if (got < 0) return false;
+        if (got == 0) break;  // the end of the file
         size += static_cast<std::size_t>(got);
-        if (size < capacity) break;  // the file ended before the buffer was full
+        if (size < capacity) continue;
         // A full buffer doubles while the old and the new one fit in memory together. A stream
         // that never ends (a character device) would grow until the system stops it: past that
         // point the text is refused as memory run out.
         if (capacity > memory_ceiling() / 3) throw std::bad_alloc();
         capacity *= 2;
+        text.resize(capacity);
     }
     text.resize(size);
     return true;
