@@ -32,13 +32,9 @@ void fill_leaf(Phylogeny_Node* node, const std::string& text, const NodeText& t)
     const char* s = text.data();
     node->is_leaf = true;
     node->support = 0;
-    if (t.first_colon < t.last) {
-        node->name.assign(text, t.first, t.first_colon - t.first);
-        node->length = read_number(s + t.first_colon + 1, s + t.last);
-    } else {
-        node->name.assign(text, t.first, t.last - t.first);
-        node->length = read_number(s + t.first, s + t.last);
-    }
+    node->name.assign(text, t.first, t.first_colon - t.first);
+    const size_t number = t.first_colon < t.last ? t.first_colon + 1 : t.first;
+    node->length = read_number(s + number, s + t.last);
 }
 
 // The tail of a wrapped node splits at its last ':' into the label and the length; without one,

@@ -115,16 +115,12 @@ private:
     Phylogeny_Node* loose_ = nullptr;  // the node being read, held by no frame yet
     std::string scratch_;              // a label made of several pieces
     NewickProblem* problem_ = nullptr;
-    bool lost_ = false;         // an unclosed quote or comment: no later tree can be found
     bool root_folded_ = false;  // the root has three or more children
 };
 
 bool StandardReader::skip_blanks_and_comments() {
     p_ = skip_blanks_from(text_, p_);
-    if (p_ < n_ && s_[p_] == '[') {
-        lost_ = true;
-        return fail(p_, "a comment that is not closed");
-    }
+    if (p_ < n_ && s_[p_] == '[') return fail(p_, "a comment that is not closed");
     return true;
 }
 
@@ -147,10 +143,7 @@ bool StandardReader::read_pieces(std::string_view& word) {
         if (p_ >= n_) break;
         if (s_[p_] == '\'') {
             const size_t end = quote_end(text_, p_);
-            if (end == std::string::npos) {
-                lost_ = true;
-                return fail(p_, "a quote that is not closed");
-            }
+            if (end == std::string::npos) return fail(p_, "a quote that is not closed");
             // Each '' inside stands for one quote: the pieces run up to and including it.
             for (size_t first = p_ + 1; first < end - 1;) {
                 const size_t q = text_.find('\'', first);
@@ -273,11 +266,8 @@ void StandardReader::release() {
     loose_ = nullptr;
 }
 
+// From a quote or comment that is not closed, this is the end of the text.
 void StandardReader::skip_to_next_tree() {
-    if (lost_) {
-        p_ = n_;
-        return;
-    }
     while (p_ < n_ && s_[p_] != ';') {
         size_t next = p_ + 1;
         if (s_[p_] == '[') next = comment_end(text_, p_);
