@@ -72,7 +72,7 @@ public:
     StandardReader(const StandardReader&) = delete;
     StandardReader& operator=(const StandardReader&) = delete;
 
-    Phylogeny_Node* read(NewickProblem& problem);
+    Phylogeny_Node* read(Malformed& problem);
     size_t position() const { return p_; }
 
 private:
@@ -114,7 +114,7 @@ private:
     ChunkedStack<OpenNode> stack_;
     Phylogeny_Node* loose_ = nullptr;  // the node being read, held by no frame yet
     std::string scratch_;              // a label made of several pieces
-    NewickProblem* problem_ = nullptr;
+    Malformed* problem_ = nullptr;
     bool root_folded_ = false;  // the root has three or more children
 };
 
@@ -228,7 +228,7 @@ bool StandardReader::after_node(Phylogeny_Node*& root) {
     }
 }
 
-Phylogeny_Node* StandardReader::read(NewickProblem& problem) {
+Phylogeny_Node* StandardReader::read(Malformed& problem) {
     problem_ = &problem;
     if (!skip_blanks()) return nullptr;
     if (p_ < n_ && s_[p_] == ';') {
@@ -280,7 +280,7 @@ void StandardReader::skip_to_next_tree() {
 }  // namespace
 
 std::unique_ptr<Phylogeny> read_standard_tree(const std::string& text, size_t& pos,
-                                              const ReadOptions& options, NewickProblem& problem) {
+                                              const ReadOptions& options, Malformed& problem) {
     StandardReader reader(text, pos, options);
     Phylogeny_Node* root = reader.read(problem);
     pos = reader.position();

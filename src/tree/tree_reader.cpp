@@ -51,14 +51,9 @@ TreeRead TreeReader::next_standard() {
         }
         expect_nodes(text_.size() / 16);
     }
-    NewickProblem problem;
     last_ = pos_;
-    read.tree = read_standard_tree(text_, pos_, options_, problem);
+    read.tree = read_standard_tree(text_, pos_, options_, read.malformed);
     done_ = only_blanks_from(text_, pos_);
-    if (!read.tree) {
-        read.malformed.offset = problem.offset;
-        read.malformed.what = std::move(problem.what);
-    }
     return read;
 }
 
@@ -66,7 +61,7 @@ std::unique_ptr<Phylogeny> TreeReader::read_again() const {
     if (!done_ && trees_ == 0) return nullptr;
     if (options_.dialect == Dialect::kClassic) return read_classic(text_, options_).tree;
     std::size_t pos = last_;
-    NewickProblem problem;
+    Malformed problem;
     return read_standard_tree(text_, pos, options_, problem);
 }
 
