@@ -48,11 +48,8 @@ void* allocate_buffer(std::size_t size) {
 
 void release_buffer(void* data, std::size_t size) noexcept {
     if (data == nullptr) return;
-    if (!huge_pages_supported() || size < kHugeBufferMin) {
-        ::operator delete(data);
-        return;
-    }
-    ::operator delete(static_cast<void**>(data)[-1]);
+    const bool aligned = huge_pages_supported() && size >= kHugeBufferMin;
+    ::operator delete(aligned ? static_cast<void**>(data)[-1] : data);
 }
 
 #if defined(TAVRIN_HAVE_HUGE_PAGES)

@@ -31,7 +31,6 @@ struct NodeText {
 void fill_leaf(Phylogeny_Node* node, const std::string& text, const NodeText& t) {
     const char* s = text.data();
     node->is_leaf = true;
-    node->support = 0;
     node->name.assign(text, t.first, t.first_colon - t.first);
     const size_t number = t.first_colon < t.last ? t.first_colon + 1 : t.first;
     node->length = read_number(s + number, s + t.last);
@@ -248,9 +247,6 @@ void read_general(Phylogeny_Node* node, const std::string& text, size_t first, s
         const int64_t min_depth = split_depth - index.depth_before(t.first);
         size_t children_first = t.first;
         size_t right_last = t.last;
-        t.node->is_leaf = false;
-        t.node->support = 0;
-        t.node->length = 0;
         if (min_depth > 0) {
             // Wrapped: drop everything up to the first '(' and from the last ')' on.
             // Some comma lies at depth 1 or more, so a '(' precedes the split comma.
