@@ -35,17 +35,12 @@ namespace tavrin {
 
 namespace {
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
+// Closes the descriptor it holds when it goes out of scope.
+struct Descriptor {
+    int fd;
     ~Descriptor() {
-        if (fd_ >= 0) (void)close(fd_);
+        if (fd >= 0) (void)close(fd);
     }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-private:
-    int fd_;
 };
 
 // The most memory the process can hope to hold: the smaller of its address-space and data
@@ -79,7 +74,7 @@ bool read_file(const std::string& path, std::string& text) {
     do {
         fd = open(path.c_str(), O_RDONLY);
     } while (fd < 0 && errno == EINTR);
-    const Descriptor file(fd);
+    const Descriptor file{fd};
     if (fd < 0) return false;
     struct stat info;
     if (fstat(fd, &info) != 0) return false;
