@@ -4,6 +4,7 @@
 #ifndef TAVRIN_TREE_CHILD_FOLD_H
 #define TAVRIN_TREE_CHILD_FOLD_H
 
+#include "tree/chunked_stack.h"
 #include "tree/phylogeny.h"
 
 namespace tavrin {
@@ -46,6 +47,24 @@ struct ChildFold {
         delete pending;
     }
 };
+
+// A reader's frame for one open '(': the node it will be and its children so far.
+struct OpenNode {
+    Phylogeny_Node* node;
+    ChildFold children;
+};
+
+// Empties the frames of an abandoned reading, releasing every node they hold: each node made is
+// held by exactly one frame (its own node, or the subtrees of its children). `keep`, a node the
+// caller owns, is not released.
+inline void release_frames(ChunkedStack<OpenNode>& stack, const Phylogeny_Node* keep = nullptr) {
+    stack.for_each([keep](OpenNode& f) {
+        if (f.node != keep) delete f.node;
+        f.children.release();
+    });
+    while (!stack.empty())
+        stack.pop_back();
+}
 
 }  // namespace tavrin
 

@@ -25,14 +25,6 @@
 
 namespace tavrin {
 
-namespace {
-
-std::size_t round_up_to_huge_page(std::size_t size) {
-    return (size + kHugePageSize - 1) & ~(kHugePageSize - 1);
-}
-
-}  // namespace
-
 void keep_freed_memory() {
 #if defined(M_MMAP_MAX) && defined(M_TRIM_THRESHOLD)
     // Large blocks come from the heap rather than from mappings of their own, and the top of the
@@ -48,8 +40,7 @@ void* allocate_buffer(std::size_t size) {
     const std::size_t whole = round_up_to_huge_page(size);
     void* block = ::operator new(whole + kHugePageSize);
     const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(block);
-    const std::uintptr_t aligned =
-        (begin + sizeof(void*) + kHugePageSize - 1) & ~(kHugePageSize - 1);
+    const std::uintptr_t aligned = round_up_to_huge_page(begin + sizeof(void*));
     reinterpret_cast<void**>(aligned)[-1] = block;
     detail::advise_buffer(reinterpret_cast<void*>(aligned), whole);
     return reinterpret_cast<void*>(aligned);
@@ -57,11 +48,8 @@ void* allocate_buffer(std::size_t size) {
 
 void release_buffer(void* data, std::size_t size) noexcept {
     if (data == nullptr) return;
-    if (!huge_pages_supported() || size < kHugeBufferMin) {
-        ::operator delete(data);
-        return;
-    }
-    ::operator delete(static_cast<void**>(data)[-1]);
+    const bool aligned = huge_pages_supported() && size >= kHugeBufferMin;
+    ::operator delete(aligned ? static_cast<void**>(data)[-1] : data);
 }
 
 #if defined(TAVRIN_HAVE_HUGE_PAGES)
@@ -73,7 +61,7 @@ bool huge_pages_supported() {
 void detail::advise_buffer(void* data, std::size_t size) {
     if (data == nullptr || size < kHugePageSize) return;
     const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(data);
-    const std::uintptr_t first = (begin + kHugePageSize - 1) & ~(kHugePageSize - 1);
+    const std::uintptr_t first = round_up_to_huge_page(begin);
     const std::uintptr_t last = (begin + size) & ~(kHugePageSize - 1);
     if (first >= last) return;
     // Refusal (no transparent huge pages in this kernel) leaves ordinary pages: nothing to do.
@@ -89,7 +77,7 @@ void* map_huge(std::size_t size) {
     void* raw = mmap(nullptr, padded, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (raw == MAP_FAILED) return nullptr;
     const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(raw);
-    const std::uintptr_t aligned = (begin + kHugePageSize - 1) & ~(kHugePageSize - 1);
+    const std::uintptr_t aligned = round_up_to_huge_page(begin);
     const std::size_t head = aligned - begin;
     const std::size_t tail = padded - head - size;
     if (head != 0) (void)munmap(raw, head);

@@ -1,12 +1,11 @@
 // Memory for big inputs: large buffers backed by huge pages where the system offers them, and
 // freed memory kept by the process.
 //
-// A big tree needs hundreds of MiB, and on many machines the first touch of each fresh 4 KiB page
-// costs more than everything done with it afterwards. Linux can back memory with 2 MiB pages when
-// asked (transparent huge pages in `madvise` mode, the default of many distributions): one fault
-// per 2 MiB instead of 512. Everything here degrades silently to ordinary memory when the
-// platform has no such call, the system refuses it, or huge pages are switched off; small
-// requests never take this path, so a small run pays nothing.
+// A big tree needs hundreds of MiB, and the first touch of each fresh 4 KiB page often costs more
+// than everything done with it afterwards. Linux backs memory advised with MADV_HUGEPAGE with
+// 2 MiB pages (transparent huge pages in `madvise` mode): one fault per 2 MiB instead of 512.
+// Without that call, or when the system refuses it, ordinary memory is used; small requests never
+// take this path, so a small run pays nothing.
 #ifndef TAVRIN_TREE_HUGE_PAGES_H
 #define TAVRIN_TREE_HUGE_PAGES_H
 
@@ -18,6 +17,11 @@ namespace tavrin {
 
 // The huge page size this code aims at (x86-64 and arm64 with 4 KiB base pages).
 constexpr std::size_t kHugePageSize = std::size_t{2} << 20;
+
+// `size` rounded up to whole huge pages (also an address, to the next huge-page boundary).
+constexpr std::size_t round_up_to_huge_page(std::size_t size) {
+    return (size + kHugePageSize - 1) & ~(kHugePageSize - 1);
+}
 
 // Buffers from this size on are given whole huge pages (allocate_buffer, the node pool): below
 // it, the few 4 KiB faults cost less than clearing a huge page.

@@ -1,5 +1,3 @@
-// Reading the classic Newick dialect into a tree: the rules for the text of a leaf and the tail
-// of a wrapped node, and the two readers that find those texts.
 #include "tree/newick_reader.h"
 
 #include <algorithm>
@@ -10,7 +8,6 @@
 
 #include "tree/byte_classes.h"
 #include "tree/child_fold.h"
-#include "tree/chunked_stack.h"
 #include "tree/numbers.h"
 
 namespace tavrin {
@@ -20,10 +17,6 @@ namespace {
 enum ByteClass : unsigned char { kPlain, kColon, kStructural };
 
 constexpr ByteClasses<ByteClass> kClasses{{kColon, ":"}, {kStructural, "(),"}};
-
-double number_at(const std::string& text, size_t first, size_t last) {
-    return read_number(text.data() + first, text.data() + last);
-}
 
 // The text of a leaf, or the tail of a wrapped node after its ')': text[first, last), with the
 // positions of its first and last ':' (`last` when it has none). The readers find these texts;
@@ -36,15 +29,11 @@ struct NodeText {
 // A leaf text splits at its first ':'; without one, the whole text is the name and the length is
 // read from its start (so a name such as "12" also gives the length 12).
 void fill_leaf(Phylogeny_Node* node, const std::string& text, const NodeText& t) {
+    const char* s = text.data();
     node->is_leaf = true;
-    node->support = 0;
-    if (t.first_colon < t.last) {
-        node->name.assign(text, t.first, t.first_colon - t.first);
-        node->length = number_at(text, t.first_colon + 1, t.last);
-    } else {
-        node->name.assign(text, t.first, t.last - t.first);
-        node->length = number_at(text, t.first, t.last);
-    }
+    node->name.assign(text, t.first, t.first_colon - t.first);
+    const size_t number = t.first_colon < t.last ? t.first_colon + 1 : t.first;
+    node->length = read_number(s + number, s + t.last);
 }
 
 // The tail of a wrapped node splits at its last ':' into the label and the length; without one,
@@ -55,9 +44,9 @@ void fill_tail(Phylogeny_Node* node, const std::string& text, const NodeText& t,
     const char* s = text.data();
     if (t.last_colon < t.last) {
         node->support = support_from_label(s + t.first, s + t.last_colon, options);
-        node->length = number_at(text, t.last_colon + 1, t.last);
+        node->length = read_number(s + t.last_colon + 1, s + t.last);
     } else {
-        node->length = number_at(text, t.first, t.last);
+        node->length = read_number(s + t.first, s + t.last);
         // The first field's number is the number at the start of the whole tail: read it once.
         node->support = options.support_field <= 1
                             ? node->length
@@ -84,25 +73,16 @@ NodeText scan_node_text(const std::string& text, size_t p, size_t last) {
 
 bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t first, size_t last,
                       const ReadOptions& options) {
-    // One frame per open '(' : the wrapped node being built (not yet linked to anything) and
-    // its children so far.
-    struct Frame {
-        Phylogeny_Node* node;
-        ChildFold children;
-    };
     // A ladder's frames reach the depth of the tree: millions of them.
-    ChunkedStack<Frame> stack;
+    ChunkedStack<OpenNode> stack;
     const char* s = text.data();
     size_t p = first;
     Phylogeny_Node* current = node;  // the node whose text starts at p
 
-    // An abandoned reading releases what it made: every node is held by exactly one frame
-    // (its own node, or the subtrees of its children), or lies below `node`.
+    // An abandoned reading releases what it made: what its frames hold, and what lies below
+    // `node`.
     auto fail = [&]() {
-        stack.for_each([&](Frame& f) {
-            if (f.node != node) delete f.node;
-            f.children.release();
-        });
+        release_frames(stack, node);
         delete node->left;
         delete node->right;
         node->left = node->right = nullptr;
@@ -128,7 +108,7 @@ bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t firs
         // Attach the finished node and close every ')' that follows.
         for (;;) {
             if (stack.empty()) return p == last ? true : fail();
-            Frame& f = stack.back();
+            OpenNode& f = stack.back();
             f.children.add(done);
             if (p < last && s[p] == ',') {
                 ++p;
@@ -169,8 +149,8 @@ public:
                     --depth;
                     break;
                 case ',':
+                    tree_.push_back(Key{depth, commas_.size()});
                     commas_.push_back(i);
-                    comma_depth_.push_back(depth);
                     break;
                 case ':':
                     colons_.push_back(i);
@@ -179,10 +159,10 @@ public:
                     break;
             }
         }
+        // The commas are the leaves, tree_[size_, 2 * size_); each node above holds the better of
+        // its two children.
         size_ = commas_.size();
-        tree_.assign(2 * size_, Key{0, 0});
-        for (size_t i = 0; i < size_; ++i)
-            tree_[size_ + i] = Key{comma_depth_[i], i};
+        tree_.insert(tree_.begin(), size_, Key{0, 0});
         for (size_t i = size_; i-- > 1;)
             tree_[i] = better(tree_[2 * i], tree_[2 * i + 1]);
     }
@@ -198,19 +178,11 @@ public:
     }
     // The last comma of least depth among commas [lo, hi), lo < hi: its position and depth.
     std::pair<size_t, int64_t> split_comma(size_t lo, size_t hi) const {
+        // No comma is that deep: any comma beats the starting key.
         Key best{std::numeric_limits<int64_t>::max(), 0};
-        bool any = false;
         for (size_t l = lo + size_, r = hi + size_; l < r; l >>= 1, r >>= 1) {
-            if (l & 1) {
-                best = any ? better(best, tree_[l]) : tree_[l];
-                any = true;
-                ++l;
-            }
-            if (r & 1) {
-                --r;
-                best = any ? better(best, tree_[r]) : tree_[r];
-                any = true;
-            }
+            if (l & 1) best = better(best, tree_[l++]);
+            if (r & 1) best = better(best, tree_[--r]);
         }
         return {commas_[best.index], best.depth};
     }
@@ -249,7 +221,6 @@ private:
     }
 
     std::vector<size_t> opens_, closes_, commas_, colons_;
-    std::vector<int64_t> comma_depth_;
     size_t size_ = 0;
     std::vector<Key> tree_;
 };
@@ -276,9 +247,6 @@ void read_general(Phylogeny_Node* node, const std::string& text, size_t first, s
         const int64_t min_depth = split_depth - index.depth_before(t.first);
         size_t children_first = t.first;
         size_t right_last = t.last;
-        t.node->is_leaf = false;
-        t.node->support = 0;
-        t.node->length = 0;
         if (min_depth > 0) {
             // Wrapped: drop everything up to the first '(' and from the last ')' on.
             // Some comma lies at depth 1 or more, so a '(' precedes the split comma.

@@ -1,13 +1,10 @@
 // Allocation of tree nodes from large blocks.
 //
 // Each thread keeps a list of released node slots and a block it carves new slots from. Blocks
-// are never returned, so a slot released on another thread than the one that made it simply
-// joins that thread's list. Builds with sanitizers allocate every node on its own, so that the
+// are never returned, so a slot released on another thread simply joins that thread's list.
+// Blocks grow geometrically; from half a huge page on they are mappings backed by huge pages
+// where the system allows it. Builds with sanitizers allocate every node on its own, so that the
 // sanitizers see each node's lifetime.
-//
-// Blocks grow geometrically, so a small tree takes a few small blocks from the heap; blocks from
-// half a huge page on are whole huge pages, mappings backed by huge pages where the system allows
-// it (the first touch of fresh memory is most of the cost of building a big tree).
 #include <algorithm>
 #include <cstddef>
 #include <new>
@@ -48,8 +45,7 @@ struct Pool {
         std::size_t bytes = block_bytes;
         void* block = nullptr;
         if (bytes >= tavrin::kHugeBufferMin) {
-            bytes =
-                (bytes + tavrin::kHugePageSize - 1) / tavrin::kHugePageSize * tavrin::kHugePageSize;
+            bytes = tavrin::round_up_to_huge_page(bytes);
             block = tavrin::map_huge(bytes);
         }
         if (block == nullptr) block = ::operator new(bytes);

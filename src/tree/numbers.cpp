@@ -13,10 +13,10 @@
 // double (the build checks), else the header-only library that several standard libraries use
 // for theirs, else strtod.
 #if defined(TAVRIN_HAVE_FROM_CHARS_DOUBLE)
-#define TAVRIN_READ_WITH_STD 1
+#define TAVRIN_FROM_CHARS std::from_chars
 #elif __has_include(<fast_float/fast_float.h>)
 #include <fast_float/fast_float.h>
-#define TAVRIN_READ_WITH_FAST_FLOAT 1
+#define TAVRIN_FROM_CHARS fast_float::from_chars
 #endif
 
 namespace tavrin {
@@ -75,12 +75,8 @@ double read_number(const char* first, const char* last) {
         }
     }
     double value = 0;
-#if defined(TAVRIN_READ_WITH_STD) || defined(TAVRIN_READ_WITH_FAST_FLOAT)
-#if defined(TAVRIN_READ_WITH_STD)
-    const auto result = std::from_chars(mantissa, p, value);
-#else
-    const auto result = fast_float::from_chars(mantissa, p, value);
-#endif
+#if defined(TAVRIN_FROM_CHARS)
+    const auto result = TAVRIN_FROM_CHARS(mantissa, p, value);
     if (result.ec != std::errc() || result.ptr != p) {
         // Out of range: strtod gives what atof gives (infinity, or zero and subnormals).
         value = strtod_with_point(mantissa, p);
@@ -92,10 +88,10 @@ double read_number(const char* first, const char* last) {
 }
 
 void append_fixed(std::string& out, double value) {
+    char buffer[400];  // the widest double takes 317 bytes in "%f"
 #if defined(TAVRIN_HAVE_TO_CHARS_DOUBLE)
     if (std::isfinite(value)) {
         // to_chars rounds exactly like printf's "%f" (to nearest, ties to even), much faster.
-        char buffer[400];  // the widest finite double in fixed notation with six decimals
         const auto result =
             std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
         if (result.ec == std::errc()) {
@@ -105,16 +101,8 @@ void append_fixed(std::string& out, double value) {
     }
 #endif
     const size_t start = out.size();
-    char small[64];
-    const int n = std::snprintf(small, sizeof small, "%f", value);
-    if (n >= 0 && static_cast<size_t>(n) < sizeof small) {
-        out.append(small, static_cast<size_t>(n));
-    } else if (n > 0) {
-        // Large magnitudes need up to a few hundred characters.
-        out.resize(start + static_cast<size_t>(n) + 1);
-        std::snprintf(&out[start], static_cast<size_t>(n) + 1, "%f", value);
-        out.resize(start + static_cast<size_t>(n));
-    }
+    const int n = std::snprintf(buffer, sizeof buffer, "%f", value);
+    if (n > 0 && static_cast<size_t>(n) < sizeof buffer) out.append(buffer, static_cast<size_t>(n));
     // printf writes the locale's decimal point; trees and reports use '.'.
     const char* point = locale_decimal_point();
     if (std::strcmp(point, ".") != 0) {

@@ -12,7 +12,6 @@ Phylogeny_Node*& slot_of(Phylogeny_Node* holder, const Phylogeny_Node* child) {
 Phylogeny_Node* Phylogeny::reroot(Phylogeny_Node* a, Phylogeny_Node* b, Phylogeny_Node* r) {
     // The new root M sits on the edge a-b: b on its left, a on its right, with a's values.
     Phylogeny_Node* m = new Phylogeny_Node();
-    m->is_leaf = false;
     m->left = b;
     m->support = a->support;
     m->length = a->length;

@@ -6,7 +6,6 @@
 
 #include "tree/byte_classes.h"
 #include "tree/child_fold.h"
-#include "tree/chunked_stack.h"
 #include "tree/numbers.h"
 
 namespace tavrin {
@@ -39,6 +38,23 @@ size_t comment_end(const std::string& text, size_t pos) {
     return close == std::string::npos ? close : close + 1;
 }
 
+// The first position from `pos` on that is neither a blank nor in a closed comment: the '[' of a
+// comment that is not closed, or the end of the text.
+size_t skip_blanks_from(const std::string& text, size_t pos) {
+    while (pos < text.size()) {
+        if (is_blank(text[pos])) {
+            ++pos;
+        } else if (text[pos] != '[') {
+            break;
+        } else {
+            const size_t end = comment_end(text, pos);
+            if (end == std::string::npos) break;
+            pos = end;
+        }
+    }
+    return pos;
+}
+
 // The end of the quoted label that opens at `pos`, just past its closing quote, or npos.
 size_t quote_end(const std::string& text, size_t pos) {
     for (size_t q = pos + 1;; q += 2) {
@@ -56,16 +72,10 @@ public:
     StandardReader(const StandardReader&) = delete;
     StandardReader& operator=(const StandardReader&) = delete;
 
-    Phylogeny_Node* read(NewickProblem& problem);
+    Phylogeny_Node* read(Malformed& problem);
     size_t position() const { return p_; }
 
 private:
-    // One frame per open '(': the node it will be and its children so far.
-    struct Frame {
-        Phylogeny_Node* node;
-        ChildFold children;
-    };
-
     // Blanks or a comment may join what follows to the word before them.
     static bool may_join(char c) { return is_blank(c) || c == '[' || c == '\''; }
 
@@ -101,29 +111,16 @@ private:
     size_t n_;
     size_t p_;
     const ReadOptions& options_;
-    ChunkedStack<Frame> stack_;
+    ChunkedStack<OpenNode> stack_;
     Phylogeny_Node* loose_ = nullptr;  // the node being read, held by no frame yet
     std::string scratch_;              // a label made of several pieces
-    NewickProblem* problem_ = nullptr;
-    bool lost_ = false;         // an unclosed quote or comment: no later tree can be found
+    Malformed* problem_ = nullptr;
     bool root_folded_ = false;  // the root has three or more children
 };
 
 bool StandardReader::skip_blanks_and_comments() {
-    while (p_ < n_) {
-        if (is_blank(s_[p_])) {
-            ++p_;
-        } else if (s_[p_] == '[') {
-            const size_t end = comment_end(text_, p_);
-            if (end == std::string::npos) {
-                lost_ = true;
-                return fail(p_, "a comment that is not closed");
-            }
-            p_ = end;
-        } else {
-            return true;
-        }
-    }
+    p_ = skip_blanks_from(text_, p_);
+    if (p_ < n_ && s_[p_] == '[') return fail(p_, "a comment that is not closed");
     return true;
 }
 
@@ -146,10 +143,7 @@ bool StandardReader::read_pieces(std::string_view& word) {
         if (p_ >= n_) break;
         if (s_[p_] == '\'') {
             const size_t end = quote_end(text_, p_);
-            if (end == std::string::npos) {
-                lost_ = true;
-                return fail(p_, "a quote that is not closed");
-            }
+            if (end == std::string::npos) return fail(p_, "a quote that is not closed");
             // Each '' inside stands for one quote: the pieces run up to and including it.
             for (size_t first = p_ + 1; first < end - 1;) {
                 const size_t q = text_.find('\'', first);
@@ -191,7 +185,7 @@ bool StandardReader::read_label_and_length(Phylogeny_Node* node) {
 
 // At a ')': the node of the top frame is complete; it becomes the loose node.
 bool StandardReader::close_node() {
-    const Frame f = stack_.back();
+    const OpenNode f = stack_.back();
     if (!f.children.has_two()) return fail(p_, "a node with only one child");
     ++p_;
     stack_.pop_back();
@@ -234,7 +228,7 @@ bool StandardReader::after_node(Phylogeny_Node*& root) {
     }
 }
 
-Phylogeny_Node* StandardReader::read(NewickProblem& problem) {
+Phylogeny_Node* StandardReader::read(Malformed& problem) {
     problem_ = &problem;
     if (!skip_blanks()) return nullptr;
     if (p_ < n_ && s_[p_] == ';') {
@@ -265,24 +259,15 @@ bool StandardReader::fail(size_t offset, std::string what) {
     return false;
 }
 
-// Every node made is held by exactly one frame (its own node, or the subtrees of
-// its children) or is the loose node.
+// Every node made is held by a frame or is the loose node.
 void StandardReader::release() {
-    stack_.for_each([](Frame& f) {
-        delete f.node;
-        f.children.release();
-    });
-    while (!stack_.empty())
-        stack_.pop_back();
+    release_frames(stack_);
     delete loose_;
     loose_ = nullptr;
 }
 
+// From a quote or comment that is not closed, this is the end of the text.
 void StandardReader::skip_to_next_tree() {
-    if (lost_) {
-        p_ = n_;
-        return;
-    }
     while (p_ < n_ && s_[p_] != ';') {
         size_t next = p_ + 1;
         if (s_[p_] == '[') next = comment_end(text_, p_);
@@ -294,26 +279,19 @@ void StandardReader::skip_to_next_tree() {
 
 }  // namespace
 
-Phylogeny_Node* read_standard_tree(const std::string& text, size_t& pos, const ReadOptions& options,
-                                   NewickProblem& problem) {
+std::unique_ptr<Phylogeny> read_standard_tree(const std::string& text, size_t& pos,
+                                              const ReadOptions& options, Malformed& problem) {
     StandardReader reader(text, pos, options);
     Phylogeny_Node* root = reader.read(problem);
     pos = reader.position();
-    return root;
+    if (root == nullptr) return nullptr;
+    auto tree = std::make_unique<Phylogeny>();
+    tree->root = root;
+    return tree;
 }
 
 bool only_blanks_from(const std::string& text, size_t pos) {
-    while (pos < text.size()) {
-        if (is_blank(text[pos])) {
-            ++pos;
-        } else if (text[pos] == '[') {
-            pos = comment_end(text, pos);
-            if (pos == std::string::npos) return false;
-        } else {
-            return false;
-        }
-    }
-    return true;
+    return skip_blanks_from(text, pos) == text.size();
 }
 
 }  // namespace tavrin

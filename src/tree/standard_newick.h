@@ -15,26 +15,22 @@
 #define TAVRIN_TREE_STANDARD_NEWICK_H
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "tree/phylogeny.h"
 #include "tree/read_options.h"
+#include "tree/tree_reader.h"
 
 namespace tavrin {
 
-// Where a text stops being standard Newick, and how.
-struct NewickProblem {
-    std::size_t offset = 0;  // byte offset in the text
-    std::string what;
-};
-
-// Reads the tree that starts at `pos`, up to and including its ';', and answers its root (the
-// caller owns it), `pos` moved past the ';'. On a text that is not standard Newick it answers
-// null with the problem, having released whatever it built, and `pos` moved past the next ';'
-// outside quotes and comments (the end of the text after an unclosed quote or comment), where the
-// next tree may begin.
-Phylogeny_Node* read_standard_tree(const std::string& text, std::size_t& pos,
-                                   const ReadOptions& options, NewickProblem& problem);
+// Reads the tree that starts at `pos`, up to and including its ';', and answers it, `pos` moved
+// past the ';'. On a text that is not standard Newick it answers null, having released whatever
+// it built, with the problem's offset and what in `problem` (nothing else of it is touched), and
+// `pos` moved past the next ';' outside quotes and comments (the end of the text after an
+// unclosed quote or comment), where the next tree may begin.
+std::unique_ptr<Phylogeny> read_standard_tree(const std::string& text, std::size_t& pos,
+                                              const ReadOptions& options, Malformed& problem);
 
 // Does the text hold nothing from `pos` on but blanks and closed comments?
 bool only_blanks_from(const std::string& text, std::size_t pos);

@@ -1,5 +1,6 @@
 #include "tree/tree_file.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -29,58 +30,18 @@
 #endif
 
 namespace tavrin {
-namespace {
-
-// Removes every '\n' in place.
-void drop_line_breaks(std::string& text) {
-    std::size_t kept = 0;
-    const std::size_t size = text.size();
-    char* s = &text[0];
-    std::size_t i = 0;
-    // Tree files are mostly one long line: skip the prefix that needs no moving.
-    while (i < size && s[i] != '\n')
-        ++i;
-    kept = i;
-    for (; i < size; ++i) {
-        if (s[i] != '\n') s[kept++] = s[i];
-    }
-    text.resize(kept);
-}
-
-}  // namespace
 
 #if defined(TAVRIN_POSIX_FILES)
 
 namespace {
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
+// Closes the descriptor it holds when it goes out of scope.
+struct Descriptor {
+    int fd;
     ~Descriptor() {
-        if (fd_ >= 0) (void)close(fd_);
+        if (fd >= 0) (void)close(fd);
     }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
 };
-
-// Reads into text[at, text.size()) until it is full or the file ends; the count read, or -1.
-long long read_into(int fd, std::string& text, std::size_t at) {
-    std::size_t done = at;
-    while (done < text.size()) {
-        const ssize_t got = read(fd, &text[done], text.size() - done);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
-        if (got == 0) break;
-        done += static_cast<std::size_t>(got);
-    }
-    return static_cast<long long>(done - at);
-}
 
 // The most memory the process can hope to hold: the smaller of its address-space and data
 // limits and the machine's physical memory. What the system does not say counts as unlimited.
@@ -106,14 +67,6 @@ std::size_t memory_ceiling() {
     return ceiling;
 }
 
-// The next size of a full buffer of `capacity` bytes: twice as much, while the old and the new
-// buffer fit in memory together. A stream that never ends (a character device) would grow until
-// the system stops it: past that point the text is refused as memory run out.
-std::size_t grown_capacity(std::size_t capacity) {
-    if (capacity > memory_ceiling() / 3) throw std::bad_alloc();
-    return capacity * 2;
-}
-
 }  // namespace
 
 bool read_file(const std::string& path, std::string& text) {
@@ -121,7 +74,7 @@ bool read_file(const std::string& path, std::string& text) {
     do {
         fd = open(path.c_str(), O_RDONLY);
     } while (fd < 0 && errno == EINTR);
-    const Descriptor file(fd);
+    const Descriptor file{fd};
     if (fd < 0) return false;
     struct stat info;
     if (fstat(fd, &info) != 0) return false;
@@ -135,13 +88,20 @@ bool read_file(const std::string& path, std::string& text) {
     }
     reserve_large(text, capacity);
     std::size_t size = 0;
+    text.resize(capacity);
     for (;;) {
-        text.resize(capacity);
-        const long long got = read_into(fd, text, size);
+        const ssize_t got = read(fd, &text[size], capacity - size);
+        if (got < 0 && errno == EINTR) continue;
         if (got < 0) return false;
+        if (got == 0) break;  // the end of the file
         size += static_cast<std::size_t>(got);
-        if (size < capacity) break;  // the file ended before the buffer was full
-        capacity = grown_capacity(capacity);
+        if (size < capacity) continue;
+        // A full buffer doubles while the old and the new one fit in memory together. A stream
+        // that never ends (a character device) would grow until the system stops it: past that
+        // point the text is refused as memory run out.
+        if (capacity > memory_ceiling() / 3) throw std::bad_alloc();
+        capacity *= 2;
+        text.resize(capacity);
     }
     text.resize(size);
     return true;
@@ -173,7 +133,7 @@ bool read_file(const std::string& path, std::string& text) {
 
 bool read_tree_file(const std::string& path, std::string& text) {
     if (!read_file(path, text)) return false;
-    drop_line_breaks(text);
+    text.erase(std::remove(text.begin(), text.end(), '\n'), text.end());
     return true;
 }
 

@@ -14,7 +14,6 @@ namespace {
 TreeRead read_classic(const std::string& text, const ReadOptions& options) {
     TreeRead read;
     if (text.empty() || text.back() != ';') {
-        read.malformed.dialect = Dialect::kClassic;
         read.malformed.offset = text.empty() ? 0 : text.size() - 1;
         if (!text.empty()) read.malformed.found = text.substr(text.size() - 1);
         return read;
@@ -52,17 +51,9 @@ TreeRead TreeReader::next_standard() {
         }
         expect_nodes(text_.size() / 16);
     }
-    NewickProblem problem;
     last_ = pos_;
-    Phylogeny_Node* root = read_standard_tree(text_, pos_, options_, problem);
+    read.tree = read_standard_tree(text_, pos_, options_, read.malformed);
     done_ = only_blanks_from(text_, pos_);
-    if (root != nullptr) {
-        read.tree = std::make_unique<Phylogeny>();
-        read.tree->root = root;
-    } else {
-        read.malformed.offset = problem.offset;
-        read.malformed.what = std::move(problem.what);
-    }
     return read;
 }
 
@@ -70,12 +61,8 @@ std::unique_ptr<Phylogeny> TreeReader::read_again() const {
     if (!done_ && trees_ == 0) return nullptr;
     if (options_.dialect == Dialect::kClassic) return read_classic(text_, options_).tree;
     std::size_t pos = last_;
-    NewickProblem problem;
-    Phylogeny_Node* root = read_standard_tree(text_, pos, options_, problem);
-    if (root == nullptr) return nullptr;
-    auto tree = std::make_unique<Phylogeny>();
-    tree->root = root;
-    return tree;
+    Malformed problem;
+    return read_standard_tree(text_, pos, options_, problem);
 }
 
 std::string malformed_message(const Malformed& malformed, const std::string& file) {
