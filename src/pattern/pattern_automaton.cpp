@@ -38,7 +38,6 @@ std::string describe(const Refusal& refusal, std::string_view pattern) {
         "invalid repeat count",
         "invalid character range",
         "pattern too large once its repeats are expanded",
-        "nothing to repeat",
         "unknown name in a bracket expression",
         "unterminated character class name",
     };
@@ -152,7 +151,6 @@ private:
         }
         switch (c) {
             case '\\':
-                if (cur_ == end_) refuse(Error::escape);
                 eat_escape();
                 return;
             case '(':
@@ -518,34 +516,26 @@ private:
     }
 
     bool quantifier() {
-        bool lazy = true;
-        const auto init = [&] {
-            if (stack_.empty()) fail_at_last(Error::nothing_to_repeat);
-            lazy = match(Tok::opt);
-        };
+        // Every quantifier follows a term, whose states are on the stack.
         if (match(Tok::closure0)) {
-            init();
+            const bool lazy = match(Tok::opt);
             Seq body = pop();
             const int32_t rep = insert(Op::repeat, -1, body.start, lazy);
             append(body, rep);
             push(rep);
         } else if (match(Tok::closure1)) {
-            init();
+            const bool lazy = match(Tok::opt);
             Seq body = pop();
             append(body, insert(Op::repeat, -1, body.start, lazy));
             push(body);
         } else if (match(Tok::opt)) {
-            init();
+            const bool lazy = match(Tok::opt);
             Seq body = pop();
             const int32_t end = insert(Op::dummy);
-            Seq r{insert(Op::repeat, -1, body.start, lazy), 0};
-            r.end = r.start;
+            push(Seq{insert(Op::repeat, end, body.start, lazy), end});
             append(body, end);
-            append(r, end);
-            push(r);
         } else if (match(Tok::interval_begin)) {
             const size_t brace = matched_at_;
-            if (stack_.empty()) fail(Error::nothing_to_repeat, brace);
             if (!match(Tok::dup_count)) fail(Error::repeat_count, brace);
             const Seq r = pop();
             const int32_t first = insert(Op::dummy);
@@ -561,7 +551,7 @@ private:
                 }
             }
             if (!match(Tok::interval_end)) fail(Error::brace, brace);
-            lazy = match(Tok::opt);
+            const bool lazy = match(Tok::opt);
             for (long i = 0; i < min_rep; ++i)
                 append(e, clone(r));
             if (infinite) {

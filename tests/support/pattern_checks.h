@@ -90,7 +90,6 @@ inline PatternAutomaton::Error error_kind(std::regex_constants::error_type code)
         {rc::error_badbrace, E::repeat_count},
         {rc::error_range, E::range},
         {rc::error_space, E::too_large},
-        {rc::error_badrepeat, E::nothing_to_repeat},
         {rc::error_collate, E::class_name},
         {rc::error_ctype, E::class_name_end},
     };
