@@ -1,43 +1,26 @@
 #include "analysis/report.h"
 
-#include <vector>
-
-#include "messages.h"
-
 namespace tavrin {
-namespace {
 
-void write_support_value(std::ostream& out, double support, bool support_applies) {
-    if (support_applies) {
-        out << support;
+void write_rows(std::ostream& out, const AnalysisResult& result, const std::string& prefix) {
+    for (const std::string& sister : result.sisters) {
+        out << prefix << '\t' << sister << '\t';
+        write_support(out, result);
+        out << '\n';
+    }
+}
+
+void write_support(std::ostream& out, const AnalysisResult& result) {
+    if (result.support_applies) {
+        out << result.support;
     } else {
         out << "n/a";
     }
 }
 
-void write_sister_rows(std::ostream& out, const std::string& prefix,
-                       const std::vector<std::string>& sisters, double support,
-                       bool support_applies) {
-    for (const std::string& sister : sisters) {
-        out << prefix << '\t' << sister << '\t';
-        write_support_value(out, support, support_applies);
-        out << '\n';
-    }
-}
-
-}  // namespace
-
-void write_rows(std::ostream& out, const AnalysisResult& result, const std::string& prefix) {
-    write_sister_rows(out, prefix, result.sisters, result.support, result.support_applies);
-}
-
-void write_support(std::ostream& out, const AnalysisResult& result) {
-    write_support_value(out, result.support, result.support_applies);
-}
-
 void write_set_aside(std::ostream& err, const AnalysisResult& result) {
     if (!result.set_aside) return;
-    err << messages::kSetAside;
+    err << "Set aside: ";
     const char* separator = "";
     for (const std::string& name : result.outliers.names) {
         err << separator << name;
@@ -49,12 +32,12 @@ void write_set_aside(std::ostream& err, const AnalysisResult& result) {
 void write_outcome_message(std::ostream& err, const AnalysisResult& result) {
     switch (result.outcome) {
         case Outcome::kWholeTree:
-            err << messages::kTargetIsRoot << std::endl;
+            err << "TARGET IS ROOT" << std::endl;
             return;
         case Outcome::kNotAClade:
         case Outcome::kNoTargetLeaf:
         case Outcome::kAmbiguous:
-            err << messages::kCladeNotFound << std::endl;
+            err << "CLADE NOT FOUND" << std::endl;
             return;
         case Outcome::kSisters:
         case Outcome::kUnnamed:
@@ -68,24 +51,26 @@ void write_group_file_error(std::ostream& err, GroupRelations::LoadResult load,
         case GroupRelations::LoadResult::kLoaded:
             return;
         case GroupRelations::LoadResult::kUnreadable:
-            err << messages::kCannotOpenGroupFile << path << std::endl;
+            err << "Couldnt open file: " << path << std::endl;
             return;
         case GroupRelations::LoadResult::kTooLarge:
-            err << messages::kGroupFileTooLarge << path << " (" << GroupRelations::kMaxPairs
-                << " pairs)" << std::endl;
+            err << "Group file closes into too many pairs: " << path << " ("
+                << GroupRelations::kMaxPairs << " pairs)" << std::endl;
             return;
     }
 }
 
 void write_pattern_error(std::ostream& err, const std::string& pattern, const std::string& reason) {
-    err << messages::kInvalidPattern << pattern << " (" << reason << ")" << std::endl;
+    err << "Invalid regular expression for --E: " << pattern << " (" << reason << ")" << std::endl;
 }
 
 }  // namespace tavrin
 
 void write_rows(std::ostream& out, const Tavrin& analysis, const std::string& prefix) {
     if (analysis.sister_count <= 0) return;
-    const double value = analysis.bootstrap();
-    const bool not_applicable = analysis.bootstrapIsNull();
-    tavrin::write_sister_rows(out, prefix, analysis.sisters, value, !not_applicable);
+    tavrin::AnalysisResult result;
+    result.sisters = analysis.sisters;
+    result.support = analysis.bootstrap();
+    result.support_applies = !analysis.bootstrapIsNull();
+    tavrin::write_rows(out, result, prefix);
 }
