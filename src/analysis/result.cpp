@@ -7,6 +7,7 @@
 #include "analysis/outliers.h"
 #include "analysis/steps.h"
 #include "analysis/tavrin.h"
+#include "tree/walk.h"
 
 namespace tavrin {
 namespace {
@@ -16,6 +17,15 @@ namespace {
 std::shared_ptr<const LeafMatcher> matcher_of(const AnalysisSettings& settings) {
     if (settings.matcher != nullptr) return settings.matcher;
     return std::make_shared<const LeafMatcher>(settings.prefix, settings.use_regex);
+}
+
+// The number of leaves below `top` that pass `test`, for a search that did not test them all.
+std::size_t count_target_leaves(const Phylogeny_Node* top, const TargetTest& test) {
+    std::size_t count = 0;
+    preorder(top, [&](const Phylogeny_Node* n) {
+        if (n->is_leaf && test(n)) ++count;
+    });
+    return count;
 }
 
 // Finds the outliers of `tree` and writes what the answer says into `summary`.
