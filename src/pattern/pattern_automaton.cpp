@@ -337,21 +337,17 @@ private:
         int32_t start, end;
     };
 
-    int32_t insert(Op op, int32_t next = -1, int32_t alt = -1, bool neg = false) {
-        State state;
-        state.op = op;
-        state.next = next;
-        state.alt = alt;
-        state.neg = neg;
+    int32_t add(const State& state) {
         states_.push_back(state);
         if (states_.size() > PatternAutomaton::kMaxStates) refuse(Error::too_large);
         return static_cast<int32_t>(states_.size() - 1);
     }
+    int32_t insert(Op op, int32_t next = -1, int32_t alt = -1, bool neg = false) {
+        return add(State{op, neg, next, alt, -1});
+    }
     int32_t insert_match(const std::bitset<256>& set) {
-        const int32_t id = insert(Op::match);
-        states_[static_cast<size_t>(id)].set = static_cast<int32_t>(out_.sets_.size());
         out_.sets_.push_back(set);
-        return id;
+        return add(State{Op::match, false, -1, -1, static_cast<int32_t>(out_.sets_.size() - 1)});
     }
     void append(Seq& seq, int32_t id) {
         states_[static_cast<size_t>(seq.end)].next = id;
@@ -374,9 +370,7 @@ private:
             const int32_t u = pending.top();
             pending.pop();
             const State dup = states_[static_cast<size_t>(u)];
-            states_.push_back(dup);
-            if (states_.size() > PatternAutomaton::kMaxStates) refuse(Error::too_large);
-            copy[u] = static_cast<int32_t>(states_.size() - 1);
+            copy[u] = add(dup);
             if (has_alt(dup.op) && dup.alt != -1 && copy.count(dup.alt) == 0) pending.push(dup.alt);
             if (u == seq.end) continue;
             if (dup.next != -1 && copy.count(dup.next) == 0) pending.push(dup.next);
