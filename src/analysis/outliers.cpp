@@ -195,10 +195,8 @@ std::size_t set_aside(Phylogeny& tree, const std::vector<Phylogeny_Node*>& leave
         sibling->parent = grandparent;
         if (grandparent == nullptr) {
             tree.root = sibling;
-        } else if (grandparent->left == parent) {
-            grandparent->left = sibling;
         } else {
-            grandparent->right = sibling;
+            (grandparent->left == parent ? grandparent->left : grandparent->right) = sibling;
         }
         parent->left = parent->right = nullptr;
         parent->parent = nullptr;

@@ -1,6 +1,7 @@
 // One tree analysed into a plain value.
 #include "analysis/result.h"
 
+#include <functional>
 #include <utility>
 
 #include "analysis/leaf_matching.h"
@@ -33,8 +34,7 @@ OutlierSet describe_outliers(const Phylogeny& tree, const AnalysisSettings& sett
                              OutlierSummary& summary) {
     const std::shared_ptr<const LeafMatcher> matcher = matcher_of(settings);
     const TargetTest test(*matcher, settings.groups, settings.prefix, settings.separator);
-    OutlierSet set =
-        find_outliers(tree, [&test](const Phylogeny_Node* leaf) { return test(leaf); });
+    OutlierSet set = find_outliers(tree, std::cref(test));
     summary.count = set.outliers;
     summary.ambiguous = set.ambiguous;
     summary.names.reserve(set.leaves.size());
