@@ -47,7 +47,8 @@ bool flush_report() {
 int finish(int status) {
     if (flush_report()) return status;
     if (output_error != EPIPE) {
-        std::cerr << "Couldnt write output: " << std::strerror(output_error) << std::endl;
+        std::cerr << tavrin::messages::kCannotWriteOutput << std::strerror(output_error)
+                  << std::endl;
     }
     return kFatalInputStatus;
 }
@@ -89,7 +90,8 @@ public:
             if (!(one_tree ? tavrin::read_tree_file(path, text) : tavrin::read_file(path, text))) {
                 if (!one_tree) begin_tree(TreePlace{path, 1, false});
                 flush_report();
-                std::cerr << "The file " << path << " is not opened" << std::endl;
+                std::cerr << tavrin::messages::kFileNotOpenedBefore << path
+                          << tavrin::messages::kFileNotOpenedAfter << std::endl;
                 return kFatalInputStatus;
             }
             tavrin::TreeReader reader(std::move(text), read_options_);
@@ -198,7 +200,7 @@ int run_files(const std::vector<std::string>& arg, const Options& options) {
     } catch (const std::length_error&) {  // a string asked to grow past its largest size
     }
     flush_report();
-    std::cerr << "Out of memory while reading " << loop.reading() << std::endl;
+    std::cerr << tavrin::messages::kOutOfMemory << loop.reading() << std::endl;
     return kFatalInputStatus;
 }
 

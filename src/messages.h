@@ -1,5 +1,5 @@
-// The help and usage texts of Tavrin, and the openings of the messages on a tree file's text that
-// is not a tree. Other diagnostics are written where they arise.
+// Every text Tavrin writes for its user: the help text and the diagnostics of the driver and of
+// the analysis. Rows and header lines are data, not texts, and are written where they are made.
 #ifndef TAVRIN_MESSAGES_H
 #define TAVRIN_MESSAGES_H
 
@@ -54,12 +54,44 @@ constexpr const char* kUsage =
     "  --help                   print this usage\n"
     "  --version                print the version\n";
 
+// Command-line errors, each followed by the option's name and, for a value, the value.
+constexpr const char* kOptionTwice = "Option given twice: ";
+constexpr const char* kMissingValue = "Missing value for ";
+constexpr const char* kNotAWholeNumber = "Not a whole number for ";
+constexpr const char* kNegativeValue = "Negative value for ";
+constexpr const char* kValueTooLarge = "Value too large for ";
+constexpr const char* kValueBelowOne = "Value below 1 for ";
+constexpr const char* kNotOneByte = "Not a single byte for ";
+constexpr const char* kNotASeparator = "Not a usable separator for ";
+// Follows kNotASeparator's message.
+constexpr const char* kSeparatorsAllowed = " (any byte but blanks and ( ) , : ; ' [ ])";
+
 // A tree file's text that is not a tree. The classic dialect: followed by the text's last
 // character and a closing quote. Standard Newick: "Malformed Newick in <file>, tree <k>, at byte
 // <offset>: <what>".
 constexpr const char* kMalformedClassic =
     "Malformed Newik Format file, the last character should be a ';', it's '";
 constexpr const char* kMalformedStandard = "Malformed Newick in ";
+
+// Followed by the names of the leaves a tree was analysed without, joined by commas.
+constexpr const char* kSetAside = "Set aside: ";
+
+// "The file <path> is not opened"
+constexpr const char* kFileNotOpenedBefore = "The file ";
+constexpr const char* kFileNotOpenedAfter = " is not opened";
+// Followed by the system's reason.
+constexpr const char* kCannotWriteOutput = "Couldnt write output: ";
+// Followed by the path of the tree file or group file being read.
+constexpr const char* kOutOfMemory = "Out of memory while reading ";
+
+// Followed by the group file's path.
+constexpr const char* kCannotOpenGroupFile = "Couldnt open file: ";
+constexpr const char* kGroupFileTooLarge = "Group file closes into too many pairs: ";
+
+constexpr const char* kCladeNotFound = "CLADE NOT FOUND";
+constexpr const char* kTargetIsRoot = "TARGET IS ROOT";
+// Followed by the pattern and, in parentheses, what is wrong with it.
+constexpr const char* kInvalidPattern = "Invalid regular expression for --E: ";
 
 }  // namespace tavrin::messages
 

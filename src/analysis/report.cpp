@@ -1,5 +1,7 @@
 #include "analysis/report.h"
 
+#include "messages.h"
+
 namespace tavrin {
 
 void write_rows(std::ostream& out, const AnalysisResult& result, const std::string& prefix) {
@@ -20,7 +22,7 @@ void write_support(std::ostream& out, const AnalysisResult& result) {
 
 void write_set_aside(std::ostream& err, const AnalysisResult& result) {
     if (!result.set_aside) return;
-    err << "Set aside: ";
+    err << messages::kSetAside;
     const char* separator = "";
     for (const std::string& name : result.outliers.names) {
         err << separator << name;
@@ -32,12 +34,12 @@ void write_set_aside(std::ostream& err, const AnalysisResult& result) {
 void write_outcome_message(std::ostream& err, const AnalysisResult& result) {
     switch (result.outcome) {
         case Outcome::kWholeTree:
-            err << "TARGET IS ROOT" << std::endl;
+            err << messages::kTargetIsRoot << std::endl;
             return;
         case Outcome::kNotAClade:
         case Outcome::kNoTargetLeaf:
         case Outcome::kAmbiguous:
-            err << "CLADE NOT FOUND" << std::endl;
+            err << messages::kCladeNotFound << std::endl;
             return;
         case Outcome::kSisters:
         case Outcome::kUnnamed:
@@ -51,17 +53,17 @@ void write_group_file_error(std::ostream& err, GroupRelations::LoadResult load,
         case GroupRelations::LoadResult::kLoaded:
             return;
         case GroupRelations::LoadResult::kUnreadable:
-            err << "Couldnt open file: " << path << std::endl;
+            err << messages::kCannotOpenGroupFile << path << std::endl;
             return;
         case GroupRelations::LoadResult::kTooLarge:
-            err << "Group file closes into too many pairs: " << path << " ("
-                << GroupRelations::kMaxPairs << " pairs)" << std::endl;
+            err << messages::kGroupFileTooLarge << path << " (" << GroupRelations::kMaxPairs
+                << " pairs)" << std::endl;
             return;
     }
 }
 
 void write_pattern_error(std::ostream& err, const std::string& pattern, const std::string& reason) {
-    err << "Invalid regular expression for --E: " << pattern << " (" << reason << ")" << std::endl;
+    err << messages::kInvalidPattern << pattern << " (" << reason << ")" << std::endl;
 }
 
 }  // namespace tavrin

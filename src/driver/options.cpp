@@ -5,6 +5,7 @@
 
 #include "analysis/leaf_matching.h"
 #include "analysis/table.h"
+#include "messages.h"
 #include "tree/numbers.h"
 
 namespace tavrin {
@@ -54,14 +55,14 @@ std::string read_count(const char* name, const std::string& value, std::size_t m
     const bool negative = value.size() > 1 && value[0] == '-';
     const auto digits = value.begin() + (negative ? 1 : 0);
     if (digits == value.end() || !std::all_of(digits, value.end(), is_digit)) {
-        return value_error("Not a whole number for ", name, value);
+        return value_error(messages::kNotAWholeNumber, name, value);
     }
-    if (negative) return value_error("Negative value for ", name, value);
+    if (negative) return value_error(messages::kNegativeValue, name, value);
     std::size_t read = 0;
     for (auto c = digits; c != value.end(); ++c) {
         const auto digit = static_cast<std::size_t>(*c - '0');
         if (read > (max - digit) / 10) {
-            return value_error("Value too large for ", name, value) + " (at most " +
+            return value_error(messages::kValueTooLarge, name, value) + " (at most " +
                    std::to_string(max) + ")";
         }
         read = read * 10 + digit;
@@ -81,17 +82,17 @@ const LeadingOption kLeadingOptions[] = {
      [](const char* name, const std::string& value, Options& options) {
          std::string error = read_count(name, value, kMaxSupportField, options.support_field);
          if (error.empty() && options.support_field == 0) {
-             error = value_error("Value below 1 for ", name, value);
+             error = value_error(messages::kValueBelowOne, name, value);
          }
          return error;
      }},
     {"--separator", nullptr,
      [](const char* name, const std::string& value, Options& options) {
          // One byte that may end a leaf prefix.
-         if (value.size() != 1) return value_error("Not a single byte for ", name, value);
+         if (value.size() != 1) return value_error(messages::kNotOneByte, name, value);
          if (!is_valid_separator(value[0])) {
-             return value_error("Not a usable separator for ", name, value) +
-                    " (any byte but blanks and ( ) , : ; ' [ ])";
+             return value_error(messages::kNotASeparator, name, value) +
+                    messages::kSeparatorsAllowed;
          }
          options.separator = value[0];
          return std::string();
@@ -148,14 +149,14 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arg, Option
         parsed.request = Request::kError;
         bool& seen = given[static_cast<std::size_t>(option - kLeadingOptions)];
         if (seen) {
-            parsed.error = std::string("Option given twice: ") + option->name;
+            parsed.error = std::string(messages::kOptionTwice) + option->name;
             return parsed;
         }
         seen = true;
         if (option->flag != nullptr) {
             options.*option->flag = true;
         } else if (next + 1 >= arg.size()) {
-            parsed.error = std::string("Missing value for ") + option->name;
+            parsed.error = std::string(messages::kMissingValue) + option->name;
             return parsed;
         } else {
             parsed.error = option->read(option->name, arg[++next], options);
