@@ -21,8 +21,6 @@
 
 namespace {
 
-namespace messages = tavrin::messages;
-
 using tavrin::Options;
 
 // Status of every fatal input error: a tree or group file that cannot be read, an unusable
@@ -49,7 +47,8 @@ bool flush_report() {
 int finish(int status) {
     if (flush_report()) return status;
     if (output_error != EPIPE) {
-        std::cerr << messages::kCannotWriteOutput << std::strerror(output_error) << std::endl;
+        std::cerr << tavrin::messages::kCannotWriteOutput << std::strerror(output_error)
+                  << std::endl;
     }
     return kFatalInputStatus;
 }
@@ -62,55 +61,8 @@ struct TreePlace {
     bool several;      // the file holds more than one tree
 };
 
-// The report on standard output: a header line per tree (`<File>:`, or `<File>:<k>:` for the
-// k-th tree of a file of several), then its rows; the reason a tree has no row goes to standard
-// error, after the leaves it was analysed without.
-class ReportWriter {
-public:
-    explicit ReportWriter(const Options& options) : prefix_(options.prefix) {}
-    void begin_tree(const TreePlace& place) {
-        std::cout << place.path << ':';
-        if (place.several) std::cout << place.tree << ':';
-        std::cout << '\n';
-    }
-    void malformed(const TreePlace& place, const tavrin::Malformed& malformed) {
-        std::cerr << tavrin::malformed_message(malformed, place.path) << std::endl;
-    }
-    void tree(const TreePlace&, const tavrin::AnalysisResult& result) {
-        tavrin::write_set_aside(std::cerr, result);
-        tavrin::write_outcome_message(std::cerr, result);
-        tavrin::write_rows(std::cout, result, prefix_);
-    }
-
-private:
-    std::string prefix_;
-};
-
-// The table on standard output: its header line first, then one row per tree, which holds
-// what the report would say on standard error.
-class TableWriter {
-public:
-    explicit TableWriter(const Options& options) : prefix_(options.prefix) {
-        tavrin::write_table_header(std::cout);
-    }
-    void begin_tree(const TreePlace&) {}
-    void malformed(const TreePlace& place, const tavrin::Malformed&) {
-        tavrin::write_malformed_row(std::cout, key(place));
-    }
-    void tree(const TreePlace& place, const tavrin::AnalysisResult& result) {
-        tavrin::write_table_row(std::cout, key(place), result);
-    }
-
-private:
-    tavrin::TableRowKey key(const TreePlace& place) const {
-        return tavrin::TableRowKey{place.path, place.tree, prefix_};
-    }
-
-    std::string prefix_;
-};
-
-// The file loop. `reading` names the file being read or analysed, for a run that ends because
-// memory ran out.
+// The file loop, and what it writes: the report, or with --table the table. `reading` names the
+// file being read or analysed, for a run that ends because memory ran out.
 class FileLoop {
 public:
     explicit FileLoop(const Options& options) : options_(options) {
@@ -123,25 +75,27 @@ public:
     }
 
     // Processes the files; the exit status, before the report is flushed.
-    template <typename Writer>
-    int run(const std::vector<std::string>& arg, Writer& writer) {
+    int run(const std::vector<std::string>& arg) {
+        if (options_.table) tavrin::write_table_header(std::cout);
         for (size_t i = options_.first_file; i < arg.size(); ++i) {
             const std::string& path = arg[i];
             reading_ = &path;
             // A file of the classic dialect holds one tree: its header goes out before the file
             // is read, as it always has. A standard Newick file's header waits for its first tree.
             const bool one_tree = read_options_.dialect == tavrin::Dialect::kClassic;
-            if (one_tree) writer.begin_tree(TreePlace{path, 1, false});
+            if (one_tree) begin_tree(TreePlace{path, 1, false});
+            // The classic dialect reads a file's lines joined; standard Newick reads its bytes as
+            // they are, so that the offsets in its messages are offsets in the file.
             std::string text;
-            if (!read_text(path, text)) {
-                if (!one_tree) writer.begin_tree(TreePlace{path, 1, false});
+            if (!(one_tree ? tavrin::read_tree_file(path, text) : tavrin::read_file(path, text))) {
+                if (!one_tree) begin_tree(TreePlace{path, 1, false});
                 flush_report();
-                std::cerr << messages::kFileNotOpenedBefore << path << messages::kFileNotOpenedAfter
-                          << std::endl;
+                std::cerr << tavrin::messages::kFileNotOpenedBefore << path
+                          << tavrin::messages::kFileNotOpenedAfter << std::endl;
                 return kFatalInputStatus;
             }
             tavrin::TreeReader reader(std::move(text), read_options_);
-            if (const std::optional<int> status = run_trees(path, reader, writer, !one_tree)) {
+            if (const std::optional<int> status = run_trees(path, reader, !one_tree)) {
                 return *status;
             }
         }
@@ -153,14 +107,17 @@ public:
 private:
     // The trees of one file, in order, each headed when `headers`; the exit status when the run
     // ends here (0 too: a report that can no longer be written is finish()'s to report).
-    template <typename Writer>
     std::optional<int> run_trees(const std::string& path, tavrin::TreeReader& reader,
-                                 Writer& writer, bool headers) {
+                                 bool headers) {
         for (std::size_t k = 1; std::optional<tavrin::TreeRead> read = reader.next(); ++k) {
             const TreePlace place{path, k, k > 1 || !reader.at_end()};
-            if (headers) writer.begin_tree(place);
+            if (headers) begin_tree(place);
             if (read->tree == nullptr) {
-                writer.malformed(place, read->malformed);
+                if (options_.table) {
+                    tavrin::write_malformed_row(std::cout, key(place));
+                } else {
+                    std::cerr << tavrin::malformed_message(read->malformed, path) << std::endl;
+                }
                 continue;
             }
             // Rows and diagnostics keep their order on a shared terminal; a report that can no
@@ -168,26 +125,42 @@ private:
             if (!flush_report()) return 0;
             if (!prepare_analysis()) return kFatalInputStatus;
             reading_ = &path;
-            writer.tree(place, analyse(read->tree, reader));
+            write_tree(place, analyse(read->tree, reader));
         }
         return std::nullopt;
     }
 
-    // The classic dialect reads a file's lines joined; standard Newick reads its bytes as they
-    // are, so that the offsets in its messages are offsets in the file.
-    bool read_text(const std::string& path, std::string& text) const {
-        if (read_options_.dialect == tavrin::Dialect::kStandard) {
-            return tavrin::read_file(path, text);
+    // The report's header line of a tree: `<File>:`, or `<File>:<k>:` for the k-th tree of a
+    // file of several. The table has none.
+    void begin_tree(const TreePlace& place) const {
+        if (options_.table) return;
+        std::cout << place.path << ':';
+        if (place.several) std::cout << place.tree << ':';
+        std::cout << '\n';
+    }
+
+    // The tree's row in the table, which holds what the report says on standard error: the
+    // leaves it was analysed without and the reason a tree has no row.
+    void write_tree(const TreePlace& place, const tavrin::AnalysisResult& result) const {
+        if (options_.table) {
+            tavrin::write_table_row(std::cout, key(place), result);
+            return;
         }
-        return tavrin::read_tree_file(path, text);
+        tavrin::write_set_aside(std::cerr, result);
+        tavrin::write_outcome_message(std::cerr, result);
+        tavrin::write_rows(std::cout, result, options_.prefix);
+    }
+
+    tavrin::TableRowKey key(const TreePlace& place) const {
+        return tavrin::TableRowKey{place.path, place.tree, options_.prefix};
     }
 
     // The table accounts for every tree, and --outliers needs them to choose the tree analysed.
-    bool describe_outliers() const { return options_.table || options_.max_outliers > 0; }
-
     tavrin::AnalysisResult analyse(std::unique_ptr<Phylogeny>& tree,
                                    const tavrin::TreeReader& reader) {
-        if (!describe_outliers()) return tavrin::analyse_tree(*tree, settings_);
+        if (!options_.table && options_.max_outliers == 0) {
+            return tavrin::analyse_tree(*tree, settings_);
+        }
         return tavrin::analyse_tree_with_outliers(tree, reader, settings_, options_.max_outliers);
     }
 
@@ -219,16 +192,15 @@ private:
 
 // Runs the file loop; memory that runs out ends the run like any fatal input error, after the
 // rows already made.
-template <typename Writer>
-int run_files(const std::vector<std::string>& arg, const Options& options, Writer& writer) {
+int run_files(const std::vector<std::string>& arg, const Options& options) {
     FileLoop loop(options);
     try {
-        return loop.run(arg, writer);
+        return loop.run(arg);
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {  // a string asked to grow past its largest size
     }
     flush_report();
-    std::cerr << messages::kOutOfMemory << loop.reading() << std::endl;
+    std::cerr << tavrin::messages::kOutOfMemory << loop.reading() << std::endl;
     return kFatalInputStatus;
 }
 
@@ -248,10 +220,10 @@ int main(int argc, char** argv) {
     const tavrin::ParsedCommandLine parsed = tavrin::parse_command_line(arg, options);
     switch (parsed.request) {
         case tavrin::Request::kShortHelp:
-            std::cerr << messages::kHelp;
+            std::cerr << tavrin::messages::kHelp;
             return 0;
         case tavrin::Request::kUsage:
-            std::cout << messages::kUsage;
+            std::cout << tavrin::messages::kUsage;
             return finish(0);
         case tavrin::Request::kError:
             std::cerr << parsed.error << std::endl;
@@ -259,10 +231,5 @@ int main(int argc, char** argv) {
         case tavrin::Request::kRun:
             break;
     }
-    if (options.table) {
-        TableWriter table(options);
-        return finish(run_files(arg, options, table));
-    }
-    ReportWriter report(options);
-    return finish(run_files(arg, options, report));
+    return finish(run_files(arg, options));
 }

@@ -198,14 +198,9 @@ bool is_separator(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// When a file's content (modification time) or its inode (change time) last changed.
-struct FileTime {
-    int64_t seconds = 0, nanoseconds = 0;
-
-    bool operator==(const FileTime& other) const {
-        return seconds == other.seconds && nanoseconds == other.nanoseconds;
-    }
-};
+// When a file's content (modification time) or its inode (change time) last changed: seconds
+// and nanoseconds.
+using FileTime = std::pair<int64_t, int64_t>;
 
 // What identifies one state of a file: where it lives, its size and when it last changed. The
 // modification time can be set back (touch -d, cp -p, archive tools) after a rewrite of the same

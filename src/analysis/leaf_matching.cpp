@@ -1,14 +1,7 @@
 #include "analysis/leaf_matching.h"
 
+#include <cstring>
 #include <string>
-
-namespace {
-
-bool plain_prefix(std::string_view name, std::string_view prefix) {
-    return prefix.size() <= name.size() && name.compare(0, prefix.size(), prefix) == 0;
-}
-
-}  // namespace
 
 LeafMatcher::LeafMatcher(const std::string& prefix, bool use_regex)
     : prefix_(prefix), use_regex_(use_regex) {
@@ -36,31 +29,12 @@ LeafMatcher::LeafMatcher(const std::string& prefix, bool use_regex)
 }
 
 bool LeafMatcher::matches(std::string_view name) const {
-    if (!use_regex_) return plain_prefix(name, prefix_);
+    if (!use_regex_) return name.compare(0, prefix_.size(), prefix_) == 0;
     return automaton_ && automaton_->matches_prefix(name);
 }
 
 bool is_valid_separator(char c) {
-    switch (c) {
-        case '\0':
-        case ' ':
-        case '\t':
-        case '\n':
-        case '\v':
-        case '\f':
-        case '\r':
-        case '(':
-        case ')':
-        case ',':
-        case ':':
-        case ';':
-        case '\'':
-        case '[':
-        case ']':
-            return false;
-        default:
-            return true;
-    }
+    return c != '\0' && std::strchr(" \t\n\v\f\r(),:;'[]", c) == nullptr;
 }
 
 bool is_prefix(std::string name, std::string prefix, bool use_regex) {

@@ -38,17 +38,6 @@ struct Best {
     Side side;
     uint64_t ties = 0;
 
-    // Takes in one side with `key`.
-    void consider(std::pair<int64_t, int64_t> side_key, const Side& one) {
-        if (ties == 0 || side_key < key) {
-            key = side_key;
-            side = one;
-            ties = 1;
-        } else if (side_key == key) {
-            ++ties;
-        }
-    }
-
     void merge(const Best& other) {
         if (other.ties == 0) return;
         if (ties == 0 || other.key < key) {
@@ -69,9 +58,9 @@ public:
             at_max_ = Best{key, side, 1};
             max_level_ = level;
         } else if (level == max_level_) {
-            at_max_.consider(key, side);
+            at_max_.merge(Best{key, side, 1});
         } else {
-            below_max_.consider(key, side);
+            below_max_.merge(Best{key, side, 1});
         }
     }
 
@@ -206,10 +195,8 @@ std::size_t set_aside(Phylogeny& tree, const std::vector<Phylogeny_Node*>& leave
         sibling->parent = grandparent;
         if (grandparent == nullptr) {
             tree.root = sibling;
-        } else if (grandparent->left == parent) {
-            grandparent->left = sibling;
         } else {
-            grandparent->right = sibling;
+            (grandparent->left == parent ? grandparent->left : grandparent->right) = sibling;
         }
         parent->left = parent->right = nullptr;
         parent->parent = nullptr;

@@ -1,38 +1,23 @@
 #include "analysis/report.h"
 
-#include <vector>
-
 #include "messages.h"
 
 namespace tavrin {
-namespace {
 
-void write_support_value(std::ostream& out, double support, bool support_applies) {
-    if (support_applies) {
-        out << support;
-    } else {
-        out << "n/a";
-    }
-}
-
-void write_sister_rows(std::ostream& out, const std::string& prefix,
-                       const std::vector<std::string>& sisters, double support,
-                       bool support_applies) {
-    for (const std::string& sister : sisters) {
+void write_rows(std::ostream& out, const AnalysisResult& result, const std::string& prefix) {
+    for (const std::string& sister : result.sisters) {
         out << prefix << '\t' << sister << '\t';
-        write_support_value(out, support, support_applies);
+        write_support(out, result);
         out << '\n';
     }
 }
 
-}  // namespace
-
-void write_rows(std::ostream& out, const AnalysisResult& result, const std::string& prefix) {
-    write_sister_rows(out, prefix, result.sisters, result.support, result.support_applies);
-}
-
 void write_support(std::ostream& out, const AnalysisResult& result) {
-    write_support_value(out, result.support, result.support_applies);
+    if (result.support_applies) {
+        out << result.support;
+    } else {
+        out << "n/a";
+    }
 }
 
 void write_set_aside(std::ostream& err, const AnalysisResult& result) {
@@ -85,7 +70,9 @@ void write_pattern_error(std::ostream& err, const std::string& pattern, const st
 
 void write_rows(std::ostream& out, const Tavrin& analysis, const std::string& prefix) {
     if (analysis.sister_count <= 0) return;
-    const double value = analysis.bootstrap();
-    const bool not_applicable = analysis.bootstrapIsNull();
-    tavrin::write_sister_rows(out, prefix, analysis.sisters, value, !not_applicable);
+    tavrin::AnalysisResult result;
+    result.sisters = analysis.sisters;
+    result.support = analysis.bootstrap();
+    result.support_applies = !analysis.bootstrapIsNull();
+    tavrin::write_rows(out, result, prefix);
 }

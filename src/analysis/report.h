@@ -12,11 +12,11 @@
 
 namespace tavrin {
 
-// One row per sister: `prefix`, tab, sister name, tab, the support value (a double as a default
-// stream writes it: 95, 0.87, 1e-07) or "n/a", line break.
+// One row per sister: `prefix`, tab, sister name, tab, the support column, line break.
 void write_rows(std::ostream& out, const AnalysisResult& result, const std::string& prefix);
 
-// The support column of the rows: the value as a default stream writes it, or "n/a".
+// The support column of the rows: the value as a default stream writes it (95, 0.87, 1e-07), or
+// "n/a".
 void write_support(std::ostream& out, const AnalysisResult& result);
 
 // "Set aside: " and the names of the leaves the result was analysed without, joined by commas;

@@ -1,12 +1,14 @@
 // One tree analysed into a plain value.
 #include "analysis/result.h"
 
+#include <functional>
 #include <utility>
 
 #include "analysis/leaf_matching.h"
 #include "analysis/outliers.h"
 #include "analysis/steps.h"
 #include "analysis/tavrin.h"
+#include "tree/walk.h"
 
 namespace tavrin {
 namespace {
@@ -18,13 +20,21 @@ std::shared_ptr<const LeafMatcher> matcher_of(const AnalysisSettings& settings) 
     return std::make_shared<const LeafMatcher>(settings.prefix, settings.use_regex);
 }
 
+// The number of leaves below `top` that pass `test`, for a search that did not test them all.
+std::size_t count_target_leaves(const Phylogeny_Node* top, const TargetTest& test) {
+    std::size_t count = 0;
+    preorder(top, [&](const Phylogeny_Node* n) {
+        if (n->is_leaf && test(n)) ++count;
+    });
+    return count;
+}
+
 // Finds the outliers of `tree` and writes what the answer says into `summary`.
 OutlierSet describe_outliers(const Phylogeny& tree, const AnalysisSettings& settings,
                              OutlierSummary& summary) {
     const std::shared_ptr<const LeafMatcher> matcher = matcher_of(settings);
     const TargetTest test(*matcher, settings.groups, settings.prefix, settings.separator);
-    OutlierSet set =
-        find_outliers(tree, [&test](const Phylogeny_Node* leaf) { return test(leaf); });
+    OutlierSet set = find_outliers(tree, std::cref(test));
     summary.count = set.outliers;
     summary.ambiguous = set.ambiguous;
     summary.names.reserve(set.leaves.size());

@@ -1,27 +1,15 @@
 // The target clade search: the smallest subtree whose leaves are exactly the target leaves,
 // rerooting the tree once when that makes the target group a clade.
-#include <string>
-#include <vector>
-
 #include "analysis/leaf_matching.h"
 #include "analysis/steps.h"
 #include "analysis/tavrin.h"
 #include "tree/chunked_stack.h"
-#include "tree/walk.h"
 
 namespace tavrin {
 
 bool TargetTest::operator()(const Phylogeny_Node* leaf) const {
     if (matcher_.matches(leaf->name)) return true;
     return groups_.same_group(leaf_prefix(leaf->name, separator_), prefix_);
-}
-
-std::size_t count_target_leaves(const Phylogeny_Node* top, const TargetTest& test) {
-    std::size_t count = 0;
-    preorder(top, [&](const Phylogeny_Node* n) {
-        if (n->is_leaf && test(n)) ++count;
-    });
-    return count;
 }
 
 namespace {

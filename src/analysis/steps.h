@@ -32,9 +32,6 @@ private:
     char separator_;
 };
 
-// The number of leaves below `top` that pass `test`, for a search that did not test them all.
-std::size_t count_target_leaves(const Phylogeny_Node* top, const TargetTest& test);
-
 // The target search from `start`: none, `start` itself when every leaf below it is a target
 // leaf, or the node strictly inside it whose leaves are exactly its target leaves. Sets the
 // search flags and, at most once while `rerooted` is clear, reroots `tree` (which may be absent:

@@ -5,7 +5,6 @@
 #include <string>
 #include <utility>
 
-#include "analysis/leaf_matching.h"
 #include "analysis/report.h"
 #include "analysis/result.h"
 #include "analysis/steps.h"
@@ -22,8 +21,6 @@ Tavrin::Tavrin(Phylogeny* t, std::string prefix, bool regex)
     : tree(t), use_regex(regex), prefix_(std::move(prefix)) {
     run(false, std::string());
 }
-
-Tavrin::~Tavrin() = default;
 
 void Tavrin::run(bool with_group_file, const std::string& group_file) {
     rerooted = false;

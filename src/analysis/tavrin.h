@@ -1,15 +1,11 @@
 // The sister-clade analysis: one Tavrin object analyses one tree.
 //
-// The constructor does the whole job: it loads the group file (when given), finds the target
-// clade (rerooting the tree once when that turns the target group into a clade), and names the
-// one or two sister clades into `sisters`. `bootstrap` / `bootstrapIsNull` then give the support
-// value printed on every row.
-//
-// Tavrin runs the steps of analysis/steps.h one by one and keeps their answers in its fields; the
-// driver uses analyse_tree (analysis/result.h) instead, which gives the same answers as a value.
-// The constructor writes its own diagnostics ("CLADE NOT FOUND", an unreadable group file...) on
-// standard error and says in `failure` what stopped it; the caller decides what that means for
-// the run.
+// The constructor does the whole job: it loads the group file (when given), then runs
+// analyse_tree (analysis/result.h) and keeps its answers in the fields: the target clade and
+// the one or two sister clades. `bootstrap` / `bootstrapIsNull` give the support value printed on
+// every row; the other operations expose the steps of analysis/steps.h one by one. The
+// constructor writes its own diagnostics ("CLADE NOT FOUND", an unreadable group file...) on
+// standard error and says in `failure` what stopped it.
 #ifndef TAVRIN_ANALYSIS_TAVRIN_H
 #define TAVRIN_ANALYSIS_TAVRIN_H
 
@@ -26,8 +22,6 @@
 // begins, so only one analysis may run at a time.
 extern bool rerooted;       // the search has rerooted the tree
 extern bool null_in_error;  // the search has found that the target group is not a clade
-
-class LeafMatcher;
 
 class Tavrin {
 public:
@@ -54,7 +48,6 @@ public:
     Tavrin(Phylogeny* tree, std::string prefix, bool use_regex);
     // A group file path given without the flag would otherwise turn silently into `true`.
     Tavrin(Phylogeny* tree, std::string prefix, const char* group_file) = delete;
-    ~Tavrin();
 
     Tavrin(const Tavrin&) = delete;
     Tavrin& operator=(const Tavrin&) = delete;

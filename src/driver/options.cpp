@@ -1,20 +1,23 @@
 #include "driver/options.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include "analysis/leaf_matching.h"
 #include "analysis/table.h"
 #include "messages.h"
+#include "tree/numbers.h"
 
 namespace tavrin {
 namespace {
 
-// An option that may stand before the positional arguments, and what it sets. `apply` answers
-// an error message, or an empty string when the value was taken.
+// An option that may stand before the positional arguments, and what it sets: a flag, or what
+// `read` makes of its value. `read` answers an error message, or an empty string when the value
+// was taken.
 struct LeadingOption {
     const char* name;
-    bool takes_value;
-    std::string (*apply)(const char* name, const std::string& value, Options& options);
+    bool Options::*flag;
+    std::string (*read)(const char* name, const std::string& value, Options& options);
 };
 
 // `value` as a message shows it: escaped as in the table, and every other control byte (a
@@ -50,55 +53,32 @@ std::string value_error(const char* what, const char* name, const std::string& v
 std::string read_count(const char* name, const std::string& value, std::size_t max,
                        std::size_t& count) {
     const bool negative = value.size() > 1 && value[0] == '-';
-    const std::size_t first_digit = negative ? 1 : 0;
-    std::size_t read = 0;
-    bool too_large = false;
-    if (value.size() == first_digit) return value_error(messages::kNotAWholeNumber, name, value);
-    for (std::size_t i = first_digit; i < value.size(); ++i) {
-        const char c = value[i];
-        if (c < '0' || c > '9') return value_error(messages::kNotAWholeNumber, name, value);
-        const auto digit = static_cast<std::size_t>(c - '0');
-        if (too_large || read > (max - digit) / 10) {
-            too_large = true;
-        } else {
-            read = read * 10 + digit;
-        }
+    const auto digits = value.begin() + (negative ? 1 : 0);
+    if (digits == value.end() || !std::all_of(digits, value.end(), is_digit)) {
+        return value_error(messages::kNotAWholeNumber, name, value);
     }
     if (negative) return value_error(messages::kNegativeValue, name, value);
-    if (too_large) {
-        return value_error(messages::kValueTooLarge, name, value) + " (at most " +
-               std::to_string(max) + ")";
+    std::size_t read = 0;
+    for (auto c = digits; c != value.end(); ++c) {
+        const auto digit = static_cast<std::size_t>(*c - '0');
+        if (read > (max - digit) / 10) {
+            return value_error(messages::kValueTooLarge, name, value) + " (at most " +
+                   std::to_string(max) + ")";
+        }
+        read = read * 10 + digit;
     }
     count = read;
     return std::string();
 }
 
-// The separator byte of `value`: one byte that may end a leaf prefix.
-std::string read_separator(const char* name, const std::string& value, char& separator) {
-    if (value.size() != 1) return value_error(messages::kNotOneByte, name, value);
-    if (!is_valid_separator(value[0])) {
-        return value_error(messages::kNotASeparator, name, value) + messages::kSeparatorsAllowed;
-    }
-    separator = value[0];
-    return std::string();
-}
-
 const LeadingOption kLeadingOptions[] = {
-    {"--table", false,
-     [](const char*, const std::string&, Options& options) {
-         options.table = true;
-         return std::string();
-     }},
-    {"--outliers", true,
+    {"--table", &Options::table, nullptr},
+    {"--outliers", nullptr,
      [](const char* name, const std::string& value, Options& options) {
          return read_count(name, value, kMaxOutliers, options.max_outliers);
      }},
-    {"--standard-newick", false,
-     [](const char*, const std::string&, Options& options) {
-         options.standard_newick = true;
-         return std::string();
-     }},
-    {"--support-field", true,
+    {"--standard-newick", &Options::standard_newick, nullptr},
+    {"--support-field", nullptr,
      [](const char* name, const std::string& value, Options& options) {
          std::string error = read_count(name, value, kMaxSupportField, options.support_field);
          if (error.empty() && options.support_field == 0) {
@@ -106,9 +86,16 @@ const LeadingOption kLeadingOptions[] = {
          }
          return error;
      }},
-    {"--separator", true,
+    {"--separator", nullptr,
      [](const char* name, const std::string& value, Options& options) {
-         return read_separator(name, value, options.separator);
+         // One byte that may end a leaf prefix.
+         if (value.size() != 1) return value_error(messages::kNotOneByte, name, value);
+         if (!is_valid_separator(value[0])) {
+             return value_error(messages::kNotASeparator, name, value) +
+                    messages::kSeparatorsAllowed;
+         }
+         options.separator = value[0];
+         return std::string();
      }},
 };
 
@@ -166,16 +153,15 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arg, Option
             return parsed;
         }
         seen = true;
-        std::string value;
-        if (option->takes_value) {
-            if (next + 1 >= arg.size()) {
-                parsed.error = std::string(messages::kMissingValue) + option->name;
-                return parsed;
-            }
-            value = arg[++next];
+        if (option->flag != nullptr) {
+            options.*option->flag = true;
+        } else if (next + 1 >= arg.size()) {
+            parsed.error = std::string(messages::kMissingValue) + option->name;
+            return parsed;
+        } else {
+            parsed.error = option->read(option->name, arg[++next], options);
+            if (!parsed.error.empty()) return parsed;
         }
-        parsed.error = option->apply(option->name, value, options);
-        if (!parsed.error.empty()) return parsed;
         ++next;
     }
     parsed.request = parse_positional(arg, next, options) ? Request::kRun : Request::kShortHelp;

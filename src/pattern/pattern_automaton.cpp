@@ -38,7 +38,6 @@ std::string describe(const Refusal& refusal, std::string_view pattern) {
         "invalid repeat count",
         "invalid character range",
         "pattern too large once its repeats are expanded",
-        "nothing to repeat",
         "unknown name in a bracket expression",
         "unterminated character class name",
     };
@@ -152,7 +151,6 @@ private:
         }
         switch (c) {
             case '\\':
-                if (cur_ == end_) refuse(Error::escape);
                 eat_escape();
                 return;
             case '(':
@@ -339,21 +337,17 @@ private:
         int32_t start, end;
     };
 
-    int32_t insert(Op op, int32_t next = -1, int32_t alt = -1, bool neg = false) {
-        State state;
-        state.op = op;
-        state.next = next;
-        state.alt = alt;
-        state.neg = neg;
+    int32_t add(const State& state) {
         states_.push_back(state);
         if (states_.size() > PatternAutomaton::kMaxStates) refuse(Error::too_large);
         return static_cast<int32_t>(states_.size() - 1);
     }
+    int32_t insert(Op op, int32_t next = -1, int32_t alt = -1, bool neg = false) {
+        return add(State{op, neg, next, alt, -1});
+    }
     int32_t insert_match(const std::bitset<256>& set) {
-        const int32_t id = insert(Op::match);
-        states_[static_cast<size_t>(id)].set = static_cast<int32_t>(out_.sets_.size());
         out_.sets_.push_back(set);
-        return id;
+        return add(State{Op::match, false, -1, -1, static_cast<int32_t>(out_.sets_.size() - 1)});
     }
     void append(Seq& seq, int32_t id) {
         states_[static_cast<size_t>(seq.end)].next = id;
@@ -376,9 +370,7 @@ private:
             const int32_t u = pending.top();
             pending.pop();
             const State dup = states_[static_cast<size_t>(u)];
-            states_.push_back(dup);
-            if (states_.size() > PatternAutomaton::kMaxStates) refuse(Error::too_large);
-            copy[u] = static_cast<int32_t>(states_.size() - 1);
+            copy[u] = add(dup);
             if (has_alt(dup.op) && dup.alt != -1 && copy.count(dup.alt) == 0) pending.push(dup.alt);
             if (u == seq.end) continue;
             if (dup.next != -1 && copy.count(dup.next) == 0) pending.push(dup.next);
@@ -518,34 +510,26 @@ private:
     }
 
     bool quantifier() {
-        bool lazy = true;
-        const auto init = [&] {
-            if (stack_.empty()) fail_at_last(Error::nothing_to_repeat);
-            lazy = match(Tok::opt);
-        };
+        // Every quantifier follows a term, whose states are on the stack.
         if (match(Tok::closure0)) {
-            init();
+            const bool lazy = match(Tok::opt);
             Seq body = pop();
             const int32_t rep = insert(Op::repeat, -1, body.start, lazy);
             append(body, rep);
             push(rep);
         } else if (match(Tok::closure1)) {
-            init();
+            const bool lazy = match(Tok::opt);
             Seq body = pop();
             append(body, insert(Op::repeat, -1, body.start, lazy));
             push(body);
         } else if (match(Tok::opt)) {
-            init();
+            const bool lazy = match(Tok::opt);
             Seq body = pop();
             const int32_t end = insert(Op::dummy);
-            Seq r{insert(Op::repeat, -1, body.start, lazy), 0};
-            r.end = r.start;
+            push(Seq{insert(Op::repeat, end, body.start, lazy), end});
             append(body, end);
-            append(r, end);
-            push(r);
         } else if (match(Tok::interval_begin)) {
             const size_t brace = matched_at_;
-            if (stack_.empty()) fail(Error::nothing_to_repeat, brace);
             if (!match(Tok::dup_count)) fail(Error::repeat_count, brace);
             const Seq r = pop();
             const int32_t first = insert(Op::dummy);
@@ -561,7 +545,7 @@ private:
                 }
             }
             if (!match(Tok::interval_end)) fail(Error::brace, brace);
-            lazy = match(Tok::opt);
+            const bool lazy = match(Tok::opt);
             for (long i = 0; i < min_rep; ++i)
                 append(e, clone(r));
             if (infinite) {

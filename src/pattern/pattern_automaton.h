@@ -26,18 +26,17 @@ public:
     // Why a pattern is refused.
     enum class Error : uint8_t {
         none,
-        escape,             // a backslash escape that is cut short or malformed
-        back_reference,     // \1 and the like (following one needs backtracking)
-        bracket,            // a bracket expression that is malformed or never closed
-        parenthesis,        // a group never closed, a ')' never opened, "(?" with no known kind,
-                            // or a quantifier with nothing before it
-        brace,              // a repeat count never closed
-        repeat_count,       // a malformed repeat count, or one with a minimum over its maximum
-        range,              // a character range that is reversed or has a class at one end
-        too_large,          // more than kMaxStates states once repeats are expanded
-        nothing_to_repeat,  // a quantifier with nothing on the stack to repeat
-        class_name,         // an unknown name in [:name:], [.name.] or [=name=]
-        class_name_end,     // [:name with no ":]"
+        escape,          // a backslash escape that is cut short or malformed
+        back_reference,  // \1 and the like (following one needs backtracking)
+        bracket,         // a bracket expression that is malformed or never closed
+        parenthesis,     // a group never closed, a ')' never opened, "(?" with no known kind,
+                         // or a quantifier with nothing before it
+        brace,           // a repeat count never closed
+        repeat_count,    // a malformed repeat count, or one with a minimum over its maximum
+        range,           // a character range that is reversed or has a class at one end
+        too_large,       // more than kMaxStates states once repeats are expanded
+        class_name,      // an unknown name in [:name:], [.name.] or [=name=]
+        class_name_end,  // [:name with no ":]"
     };
 
     // Compiles `pattern`; groups nest on the heap, not the call stack.

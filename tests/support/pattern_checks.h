@@ -82,17 +82,11 @@ inline PatternAutomaton::Error error_kind(std::regex_constants::error_type code)
         rc::error_type code;
         E kind;
     } kKinds[] = {
-        {rc::error_escape, E::escape},
-        {rc::error_complexity, E::back_reference},
-        {rc::error_brack, E::bracket},
-        {rc::error_paren, E::parenthesis},
-        {rc::error_brace, E::brace},
-        {rc::error_badbrace, E::repeat_count},
-        {rc::error_range, E::range},
-        {rc::error_space, E::too_large},
-        {rc::error_badrepeat, E::nothing_to_repeat},
-        {rc::error_collate, E::class_name},
-        {rc::error_ctype, E::class_name_end},
+        {rc::error_escape, E::escape},      {rc::error_complexity, E::back_reference},
+        {rc::error_brack, E::bracket},      {rc::error_paren, E::parenthesis},
+        {rc::error_brace, E::brace},        {rc::error_badbrace, E::repeat_count},
+        {rc::error_range, E::range},        {rc::error_space, E::too_large},
+        {rc::error_collate, E::class_name}, {rc::error_ctype, E::class_name_end},
     };
     for (const auto& entry : kKinds) {
         if (entry.code == code) return entry.kind;
