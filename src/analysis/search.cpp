@@ -48,9 +48,9 @@ Phylogeny_Node* search_target(Phylogeny* tree, Phylogeny_Node* start, const Targ
     Phylogeny_Node* answer = nullptr;
 
     while (!stack.empty()) {
-        const size_t top = stack.size() - 1;
-        Phylogeny_Node* x = stack[top].node;
-        switch (stack[top].stage) {
+        Frame& frame = stack.back();
+        Phylogeny_Node* x = frame.node;
+        switch (frame.stage) {
             case kEnter:
                 if (x == nullptr || null_in_error) {
                     answer = nullptr;
@@ -60,17 +60,17 @@ Phylogeny_Node* search_target(Phylogeny* tree, Phylogeny_Node* start, const Targ
                     if (answer != nullptr && tested != nullptr) ++*tested;
                     stack.pop_back();
                 } else {
-                    stack[top].stage = kAfterLeft;
+                    frame.stage = kAfterLeft;
                     stack.push_back({x->left, kEnter, nullptr});
                 }
                 break;
             case kAfterLeft:
-                stack[top].left_answer = answer;
-                stack[top].stage = kAfterRight;
+                frame.left_answer = answer;
+                frame.stage = kAfterRight;
                 stack.push_back({x->right, kEnter, nullptr});
                 break;
             case kAfterRight: {
-                Phylogeny_Node* l = stack[top].left_answer;
+                Phylogeny_Node* l = frame.left_answer;
                 Phylogeny_Node* r = answer;
                 if (null_in_error) {
                     answer = nullptr;
@@ -84,7 +84,7 @@ Phylogeny_Node* search_target(Phylogeny* tree, Phylogeny_Node* start, const Targ
                     // One side is wholly target, the other only partly: reroot above the
                     // partial match (the left one when both sides qualify) and search again.
                     reroot_above(*tree, r == x->right ? l : r);
-                    stack[top].stage = kAfterRestart;
+                    frame.stage = kAfterRestart;
                     stack.push_back({tree->root, kEnter, nullptr});
                     break;
                 } else {

@@ -43,20 +43,6 @@ public:
 
     T& back() { return top_[-1]; }
 
-    // The element at `index` from the bottom (below size()). Counted down from the top: constant
-    // time for the elements of the top chunk, where a walk reads.
-    T& operator[](std::size_t index) {
-        std::size_t below = size_ - index;
-        std::size_t chunk = current_;
-        T* top = top_;
-        while (below > static_cast<std::size_t>(top - chunks_[chunk].data)) {
-            below -= static_cast<std::size_t>(top - chunks_[chunk].data);
-            --chunk;
-            top = chunks_[chunk].data + chunks_[chunk].capacity;
-        }
-        return *(top - below);
-    }
-
     void push_back(const T& value) {
         if (top_ == end_) next_chunk();
         new (top_) T(value);

@@ -44,9 +44,7 @@ TEST(ChunkedStack, AgreesWithAVectorAcrossChunkBoundaries) {
             ASSERT_EQ(stack.empty(), model.empty());
             if (!model.empty()) {
                 ASSERT_EQ(stack.back().b, model.back().b);
-                ASSERT_EQ(stack[model.size() - 1].a, model.back().a);
-                const std::size_t deep = (state >> 20) % model.size();
-                ASSERT_EQ(stack[deep].a, model[deep].a);
+                ASSERT_EQ(stack.back().a, model.back().a);
             }
         }
     }
@@ -71,9 +69,9 @@ TEST(ChunkedStack, StartsWithTheGivenElementsLastOnTop) {
     tavrin::ChunkedStack<Frame> stack{{1, 2, nullptr}, {3, 4, nullptr}};
     ASSERT_EQ(stack.size(), 2u);
     EXPECT_EQ(stack.back().a, 3u);
-    stack[0].b = 5;  // a reference into the stack
     stack.pop_back();
-    EXPECT_EQ(stack.back().b, 5u);
+    EXPECT_EQ(stack.back().a, 1u);
+    EXPECT_EQ(stack.back().b, 2u);
 }
 
 TEST(ChunkedStack, EmptyStackSweepsNothing) {
