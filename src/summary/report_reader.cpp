@@ -45,11 +45,6 @@ bool is_decimal(std::string_view text) {
     return at == text.size();
 }
 
-std::string_view unsigned_part(std::string_view text) {
-    if (!text.empty() && (text[0] == '+' || text[0] == '-')) text.remove_prefix(1);
-    return text;
-}
-
 // A field shown in a message: quoted, and cut when it is long.
 std::string shown(std::string_view text) {
     constexpr std::size_t kLongest = 40;
@@ -63,11 +58,11 @@ std::string shown(std::string_view text) {
 enum class Parsed { kNumber, kNotANumber, kInvalid, kOutOfRange };
 
 Parsed parse_decimal(std::string_view text, double& value) {
-    const std::string_view magnitude = unsigned_part(text);
+    const bool signed_text = !text.empty() && (text[0] == '+' || text[0] == '-');
+    const std::string_view magnitude = text.substr(signed_text ? 1 : 0);
     if (magnitude == "nan") return Parsed::kNotANumber;
-    const bool negative = !text.empty() && text[0] == '-';
     if (magnitude == "inf") {
-        value = negative ? -HUGE_VAL : HUGE_VAL;
+        value = text[0] == '-' ? -HUGE_VAL : HUGE_VAL;
         return Parsed::kNumber;
     }
     if (!is_decimal(text)) return Parsed::kInvalid;
@@ -87,21 +82,11 @@ bool parse_support(std::string_view text, Support& support, std::string& problem
         problem = "empty support (a number or n/a expected)";
         return false;
     }
-    double value = 0;
-    switch (parse_decimal(text, value)) {
-        case Parsed::kNumber:
-            support.numeric = true;
-            support.value = value;
-            return true;
-        case Parsed::kNotANumber:
-            return true;
-        case Parsed::kOutOfRange:
-            problem = "support " + shown(text) + " is out of range";
-            return false;
-        case Parsed::kInvalid:
-            break;
-    }
-    problem = "support " + shown(text) + " is neither a number nor n/a";
+    const Parsed parsed = parse_decimal(text, support.value);
+    support.numeric = parsed == Parsed::kNumber;
+    if (parsed == Parsed::kNumber || parsed == Parsed::kNotANumber) return true;
+    problem = "support " + shown(text) +
+              (parsed == Parsed::kOutOfRange ? " is out of range" : " is neither a number nor n/a");
     return false;
 }
 
@@ -123,9 +108,8 @@ bool ReportReader::read_table_row(std::string_view line, const std::string& name
         tally_.note_status(row.status);
         return true;
     }
-    tally_.add_row(row.target, row.sister1, row.support_numeric, row.support);
-    if (!row.sister2.empty())
-        tally_.add_row(row.target, row.sister2, row.support_numeric, row.support);
+    tally_.add_row(row.target, row.sister1, row.support);
+    if (!row.sister2.empty()) tally_.add_row(row.target, row.sister2, row.support);
     return true;
 }
 
@@ -140,25 +124,20 @@ bool ReportReader::read_line(std::string_view line, const std::string& name,
         return true;
     }
     const std::size_t first_tab = line.find('\t');
-    const bool tree_line =
-        first_tab == std::string_view::npos && !line.empty() && line.back() == ':';
-    if (in_table_ && !tree_line && !line.empty()) return read_table_row(line, name, line_number);
-    if (first_tab == std::string_view::npos) {
-        if (tree_line) {
-            tally_.start_tree();
-            in_tree_ = true;
-            in_table_ = false;
-            return true;
-        }
-        if (line.empty()) return fail(name, line_number, "empty line");
+    if (first_tab == std::string_view::npos && !line.empty() && line.back() == ':') {
+        tally_.start_tree();
+        in_tree_ = true;
+        in_table_ = false;
+        return true;
+    }
+    if (line.empty()) return fail(name, line_number, "empty line");
+    if (in_table_) return read_table_row(line, name, line_number);
+    if (first_tab == std::string_view::npos)
         return fail(name, line_number,
                     "neither a tree line '<File>:' nor a row 'target<TAB>sister<TAB>support'");
-    }
     const std::size_t second_tab = line.find('\t', first_tab + 1);
-    if (second_tab == std::string_view::npos)
-        return fail(name, line_number,
-                    "row with 2 fields, 3 expected (target<TAB>sister<TAB>support)");
-    if (line.find('\t', second_tab + 1) != std::string_view::npos) {
+    if (second_tab == std::string_view::npos ||
+        line.find('\t', second_tab + 1) != std::string_view::npos) {
         const auto fields = std::count(line.begin(), line.end(), '\t') + 1;
         return fail(name, line_number,
                     "row with " + std::to_string(fields) +
@@ -169,8 +148,7 @@ bool ReportReader::read_line(std::string_view line, const std::string& name,
     if (!parse_support(line.substr(second_tab + 1), support, problem_))
         return fail(name, line_number, problem_);
     tally_.add_row(line.substr(0, first_tab),
-                   line.substr(first_tab + 1, second_tab - first_tab - 1), support.numeric,
-                   support.value);
+                   line.substr(first_tab + 1, second_tab - first_tab - 1), support);
     return true;
 }
 

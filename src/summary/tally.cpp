@@ -51,11 +51,10 @@ void Tally::grow_slots() {
     slots_.swap(slots);
 }
 
-void Tally::add_row(std::string_view target, std::string_view sister, bool numeric,
-                    double support) {
+void Tally::add_row(std::string_view target, std::string_view sister, Support support) {
     if (tree_count_ == 0) return;
-    if (numeric) {
-        if (support >= 0 && support <= 1)
+    if (support.numeric) {
+        if (support.value >= 0 && support.value <= 1)
             ++fraction_supports_;
         else
             non_fraction_support_ = true;
@@ -73,7 +72,7 @@ void Tally::add_row(std::string_view target, std::string_view sister, bool numer
     if (pair.last_tree == tree_count_) return;
     pair.last_tree = tree_count_;
     ++pair.trees;
-    if (numeric) readings_.push_back(Reading{index, support});
+    if (support.numeric) readings_.push_back(Reading{index, support.value});
 }
 
 double median_of(std::vector<double>::iterator begin, std::vector<double>::iterator end) {

@@ -102,10 +102,8 @@ bool parse_tree_table_row(std::string_view line, TreeTableRow& row, std::string&
         problem = "status '" + std::string(status_name(row.status)) + "' with a sister";
         return false;
     }
-    Support support;
-    if (row.has_sister && !parse_support(fields[kSupport], support, problem)) return false;
-    row.support_numeric = support.numeric;
-    row.support = support.value;
+    row.support = Support{};
+    if (row.has_sister && !parse_support(fields[kSupport], row.support, problem)) return false;
     return unescape_column(fields[kTarget], "target", row.target, problem) &&
            unescape_column(fields[kSister1], "sister1", row.sister1, problem) &&
            unescape_column(fields[kSister2], "sister2", row.sister2, problem);
