@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <new>
-#include <vector>
 
 #include "summary/system.h"
 #include "tree/numbers.h"
