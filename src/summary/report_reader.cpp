@@ -13,33 +13,29 @@ namespace summary {
 
 namespace {
 
-// Length of the run of digits starting at `at`.
-std::size_t digits_at(std::string_view text, std::size_t at) {
-    std::size_t end = at;
-    while (end < text.size() && tavrin::is_digit(text[end]))
-        ++end;
-    return end - at;
-}
-
 // True when `text` is [+-]? (digits [. digits?] | . digits) ([eE] [+-]? digits)?
 bool is_decimal(std::string_view text) {
     std::size_t at = 0;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
-    const std::size_t whole = digits_at(text, at);
-    at += whole;
-    std::size_t fraction = 0;
+    const auto skip_sign = [&] {
+        if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+    };
+    const auto skip_digits = [&] {
+        const std::size_t from = at;
+        while (at < text.size() && tavrin::is_digit(text[at]))
+            ++at;
+        return at - from;
+    };
+    skip_sign();
+    std::size_t digits = skip_digits();
     if (at < text.size() && text[at] == '.') {
         ++at;
-        fraction = digits_at(text, at);
-        at += fraction;
+        digits += skip_digits();
     }
-    if (whole == 0 && fraction == 0) return false;
+    if (digits == 0) return false;
     if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
         ++at;
-        if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
-        const std::size_t exponent = digits_at(text, at);
-        if (exponent == 0) return false;
-        at += exponent;
+        skip_sign();
+        if (skip_digits() == 0) return false;
     }
     return at == text.size();
 }

@@ -12,21 +12,14 @@ namespace {
 constexpr std::size_t kColumns = 11;
 enum Column { kTarget = 2, kStatus = 3, kSister1 = 4, kSister2 = 5, kSupport = 6 };
 
-// Splits `line` at its tabs; false when it does not hold exactly kColumns fields, with their
-// number in `count`.
-bool split_columns(std::string_view line, std::array<std::string_view, kColumns>& fields,
-                   std::size_t& count) {
-    count = 0;
-    std::size_t start = 0;
-    for (;;) {
+// Splits `line` at its tabs into the first kColumns fields; the number of fields it holds.
+std::size_t split_columns(std::string_view line, std::array<std::string_view, kColumns>& fields) {
+    for (std::size_t count = 0, start = 0;; ++count) {
         const std::size_t tab = line.find('\t', start);
-        const std::string_view field = line.substr(start, tab - start);
-        if (count < kColumns) fields[count] = field;
-        ++count;
-        if (tab == std::string_view::npos) break;
+        if (count < kColumns) fields[count] = line.substr(start, tab - start);
+        if (tab == std::string_view::npos) return count + 1;
         start = tab + 1;
     }
-    return count == kColumns;
 }
 
 // The status named `text`; false when it names none.
@@ -81,8 +74,8 @@ bool unescape_field(std::string_view field, std::string& out) {
 
 bool parse_tree_table_row(std::string_view line, TreeTableRow& row, std::string& problem) {
     std::array<std::string_view, kColumns> fields;
-    std::size_t count = 0;
-    if (!split_columns(line, fields, count)) {
+    const std::size_t count = split_columns(line, fields);
+    if (count != kColumns) {
         problem = "table row with " + std::to_string(count) + (count == 1 ? " field" : " fields") +
                   ", 11 expected";
         return false;
