@@ -198,8 +198,7 @@ bool ReportReader::read_lines(std::istream& in, const std::string& name) {
         return false;
     }
     // A last line without a line break is a line all the same.
-    if (!partial.empty() && !read_line(partial, name, line_number + 1)) return false;
-    return true;
+    return partial.empty() || read_line(partial, name, line_number + 1);
 }
 
 }  // namespace summary

@@ -226,7 +226,43 @@ void write_bars(std::ostream& out, const std::vector<Bar>& bars, const Layout& a
     }
 }
 
-void write_chart(std::ostream& out, const std::vector<PairSummary>& rows, const ChartFacts& facts) {
+}  // namespace
+
+std::string xml_text(std::string_view text, std::size_t max_chars) {
+    std::string out;
+    out.reserve(std::min(text.size(), max_chars) + 3);
+    std::size_t chars = 0;
+    while (!text.empty()) {
+        if (chars == max_chars) {
+            out += kEllipsis;
+            break;
+        }
+        std::uint32_t code = 0;
+        std::size_t length = utf8_sequence(text, code);
+        const std::size_t markup =
+            code < 0x80 ? kMarkup.find(static_cast<char>(code)) : kMarkup.npos;
+        if (length == 0) {
+            out += kReplacement;
+            length = 1;
+        } else if (code < 0x20 || code == 0xFFFE || code == 0xFFFF) {
+            // Controls XML forbids; a line break or tab inside a name would be lost anyway.
+            out += kReplacement;
+        } else if (markup != kMarkup.npos) {
+            out += kEntities[markup];
+        } else {
+            out.append(text.substr(0, length));
+        }
+        text.remove_prefix(length);
+        ++chars;
+    }
+    return out;
+}
+
+void write_svg(std::ostream& destination, const std::vector<PairSummary>& rows,
+               const ChartFacts& facts) {
+    // Built apart and in the classic locale, so that the caller's stream settings do not matter.
+    std::ostringstream out;
+    out.imbue(std::locale::classic());
     // The distinct targets, in table order: the first few by name, all of them counted.
     std::unordered_set<std::string_view> seen;
     std::vector<std::string_view> targets;
@@ -275,46 +311,6 @@ void write_chart(std::ostream& out, const std::vector<PairSummary>& rows, const 
         write_bars(out, bars, at);
     }
     out << "</svg>\n";
-}
-
-}  // namespace
-
-std::string xml_text(std::string_view text, std::size_t max_chars) {
-    std::string out;
-    out.reserve(std::min(text.size(), max_chars) + 3);
-    std::size_t chars = 0;
-    while (!text.empty()) {
-        if (chars == max_chars) {
-            out += kEllipsis;
-            break;
-        }
-        std::uint32_t code = 0;
-        std::size_t length = utf8_sequence(text, code);
-        const std::size_t markup =
-            code < 0x80 ? kMarkup.find(static_cast<char>(code)) : kMarkup.npos;
-        if (length == 0) {
-            out += kReplacement;
-            length = 1;
-        } else if (code < 0x20 || code == 0xFFFE || code == 0xFFFF) {
-            // Controls XML forbids; a line break or tab inside a name would be lost anyway.
-            out += kReplacement;
-        } else if (markup != kMarkup.npos) {
-            out += kEntities[markup];
-        } else {
-            out.append(text.substr(0, length));
-        }
-        text.remove_prefix(length);
-        ++chars;
-    }
-    return out;
-}
-
-void write_svg(std::ostream& destination, const std::vector<PairSummary>& rows,
-               const ChartFacts& facts) {
-    // Built apart and in the classic locale, so that the caller's stream settings do not matter.
-    std::ostringstream out;
-    out.imbue(std::locale::classic());
-    write_chart(out, rows, facts);
     destination << out.str();
 }
 
