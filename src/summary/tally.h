@@ -102,8 +102,8 @@ private:
     }
 
     std::vector<Pair> pairs_;
-    // The key of every pair, back to back: target, a tab, sister (the fields hold no tab, so
-    // keys are unique). One block rather than one string per pair.
+    // The key of every pair, back to back: target, a tab, sister (with the target's length, unique
+    // even when a name holds a tab). One block rather than one string per pair.
     std::string keys_;
     // Open addressing with linear probing over a power-of-two table. A slot holds a pair's hash
     // and index + 1 (0 when free), so most probes need not touch the pair itself.

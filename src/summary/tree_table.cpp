@@ -54,20 +54,9 @@ bool unescape_field(std::string_view field, std::string& out) {
             continue;
         }
         if (++i == field.size()) return false;
-        switch (field[i]) {
-            case 't':
-                out.push_back('\t');
-                break;
-            case 'n':
-                out.push_back('\n');
-                break;
-            case '\\':
-            case ',':
-                out.push_back(field[i]);
-                break;
-            default:
-                return false;
-        }
+        const char escaped = field[i];
+        if (escaped != 't' && escaped != 'n' && escaped != '\\' && escaped != ',') return false;
+        out.push_back(escaped == 't' ? '\t' : escaped == 'n' ? '\n' : escaped);
     }
     return true;
 }
@@ -86,12 +75,11 @@ bool parse_tree_table_row(std::string_view line, TreeTableRow& row, std::string&
                   "ambiguous expected)";
         return false;
     }
-    const bool sister_given = !fields[kSister1].empty() || !fields[kSister2].empty();
     if (row.has_sister && fields[kSister1].empty()) {
         problem = "status 'sisters' with an empty sister1";
         return false;
     }
-    if (!row.has_sister && sister_given) {
+    if (!row.has_sister && (!fields[kSister1].empty() || !fields[kSister2].empty())) {
         problem = "status '" + std::string(status_name(row.status)) + "' with a sister";
         return false;
     }
