@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -47,89 +46,67 @@ constexpr const char* kStdinName = "<stdin>";
 
 struct Options {
     double min_support = 70;
-    std::string svg_path;
-    bool svg = false;
+    std::string svg_path;  // empty for no chart
     bool first_sister_only = false;
-    std::vector<std::string> reports;
+    std::vector<std::string> reports;  // at least one: "-" when none is named
     bool help = false;
     bool version = false;
 };
 
-// Fills `options`; false with `problem` set for a usage error.
-bool parse_arguments(const std::vector<std::string>& args, Options& options, std::string& problem) {
+// --min-support or --svg, as --name VALUE or --name=VALUE at args[i], which is left at the
+// last argument used; the usage error, or an empty string.
+std::string parse_valued_option(const std::vector<std::string>& args, std::size_t& i,
+                                Options& options) {
+    const std::string& arg = args[i];
+    const std::size_t equals = arg.compare(0, 2, "--") == 0 ? arg.find('=') : std::string::npos;
+    const std::string name = arg.substr(0, equals);
+    std::string value = equals == std::string::npos ? "" : arg.substr(equals + 1);
+    if (name != "--min-support" && name != "--svg") return "unknown option '" + arg + "'";
+    if (equals == std::string::npos) {
+        if (i + 1 == args.size()) return "option '" + name + "' needs a value";
+        value = args[++i];
+    }
+    if (name == "--min-support") {
+        if (!parse_number(value, options.min_support) || !std::isfinite(options.min_support))
+            return "--min-support: '" + value + "' is not a finite decimal number";
+    } else if (value.empty()) {
+        return "--svg: the file name is empty";
+    } else if (value == "-") {
+        // '-' is standard input everywhere else, and standard output holds the table.
+        return "--svg: '-' is not a file name here (the table goes to standard output; write ./- "
+               "for a file named -)";
+    } else {
+        options.svg_path = value;
+    }
+    return "";
+}
+
+// Fills `options`; the usage error, or an empty string.
+std::string parse_arguments(const std::vector<std::string>& args, Options& options) {
     bool options_ended = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (options_ended || arg == "-" || arg.empty() || arg[0] != '-') {
             options.reports.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
+        } else if (arg == "--") {
             options_ended = true;
-            continue;
-        }
-        if (arg == "-h" || arg == "--help") {
+        } else if (arg == "-h" || arg == "--help") {
             options.help = true;
-            continue;
-        }
-        if (arg == "--version") {
+        } else if (arg == "--version") {
             options.version = true;
-            continue;
-        }
-        if (arg == "--first") {
+        } else if (arg == "--first") {
             options.first_sister_only = true;
-            continue;
-        }
-        // --name VALUE or --name=VALUE
-        std::string name = arg;
-        std::string value;
-        bool has_value = false;
-        const std::size_t equals = arg.find('=');
-        if (arg.compare(0, 2, "--") == 0 && equals != std::string::npos) {
-            name = arg.substr(0, equals);
-            value = arg.substr(equals + 1);
-            has_value = true;
-        }
-        if (name != "--min-support" && name != "--svg") {
-            problem = "unknown option '" + arg + "'";
-            return false;
-        }
-        if (!has_value) {
-            if (i + 1 == args.size()) {
-                problem = "option '" + name + "' needs a value";
-                return false;
-            }
-            value = args[++i];
-        }
-        if (name == "--min-support") {
-            if (!parse_number(value, options.min_support) || !std::isfinite(options.min_support)) {
-                problem = "--min-support: '" + value + "' is not a finite decimal number";
-                return false;
-            }
-        } else {
-            if (value.empty()) {
-                problem = "--svg: the file name is empty";
-                return false;
-            }
-            // '-' is standard input everywhere else, and standard output holds the table.
-            if (value == "-") {
-                problem =
-                    "--svg: '-' is not a file name here (the table goes to standard "
-                    "output; write ./- for a file named -)";
-                return false;
-            }
-            options.svg = true;
-            options.svg_path = value;
+        } else if (std::string problem = parse_valued_option(args, i, options); !problem.empty()) {
+            return problem;
         }
     }
-    return true;
+    if (options.reports.empty()) options.reports.push_back("-");
+    return "";
 }
 
 // The report that `path` names, by device and inode, or empty when none does.
 std::string report_at(const Options& options, const std::string& path) {
-    std::vector<std::string> reports = options.reports;
-    if (reports.empty()) reports.push_back("-");
-    for (const std::string& report : reports) {
+    for (const std::string& report : options.reports) {
         // Standard input, when it is a file, is that file under /dev/stdin.
         const std::string& opened = report == "-" ? std::string("/dev/stdin") : report;
         std::error_code error;
@@ -139,45 +116,31 @@ std::string report_at(const Options& options, const std::string& path) {
     return std::string();
 }
 
-// Reads every report into the tally; false with `message` set at the first failure.
-bool read_reports(const Options& options, std::istream& in, Tally& tally, std::string& message) {
+// Reads every report into the tally; the message of the first failure, or an empty string.
+std::string read_reports(const Options& options, std::istream& in, Tally& tally) {
     ReportReader reader(tally);
-    std::vector<std::string> reports = options.reports;
-    if (reports.empty()) reports.push_back("-");
-    for (const std::string& path : reports) {
+    for (const std::string& path : options.reports) {
         if (path == "-") {
             const int closed = &in == &std::cin ? standard_input_closed() : 0;
-            if (closed != 0) {
-                message = std::string(kStdinName) + ": cannot be read" + system_reason(closed);
-                return false;
-            }
-            if (!reader.read(in, kStdinName)) {
-                message = reader.error();
-                return false;
-            }
+            if (closed != 0)
+                return std::string(kStdinName) + ": cannot be read" + system_reason(closed);
+            if (!reader.read(in, kStdinName)) return reader.error();
             continue;
         }
         std::error_code ignored;
-        if (std::filesystem::is_directory(path, ignored)) {
-            message = path + ": cannot be read (it is a directory)";
-            return false;
-        }
+        if (std::filesystem::is_directory(path, ignored))
+            return path + ": cannot be read (it is a directory)";
         errno = 0;
         std::ifstream file(path, std::ios::binary);
-        if (!file.is_open()) {
-            message = path + ": cannot be opened" + system_reason(errno);
-            return false;
-        }
-        if (!reader.read(file, path)) {
-            message = reader.error();
-            return false;
-        }
+        if (!file.is_open()) return path + ": cannot be opened" + system_reason(errno);
+        if (!reader.read(file, path)) return reader.error();
     }
-    return true;
+    return std::string();
 }
 
-bool write_chart_file(const std::string& path, const std::vector<PairSummary>& rows,
-                      const ChartFacts& facts, std::string& message) {
+// Writes the chart to `path`; the message of a failure, or an empty string.
+std::string write_chart_file(const std::string& path, const std::vector<PairSummary>& rows,
+                             const ChartFacts& facts) {
     errno = 0;
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     if (file.is_open()) {
@@ -185,11 +148,10 @@ bool write_chart_file(const std::string& path, const std::vector<PairSummary>& r
         file.flush();  // a full disk shows here at the latest
         const int write_error = errno;
         file.close();
-        if (!file.fail()) return true;
+        if (!file.fail()) return std::string();
         if (write_error != 0) errno = write_error;
     }
-    message = "cannot write the chart to " + path + system_reason(errno);
-    return false;
+    return "cannot write the chart to " + path + system_reason(errno);
 }
 
 // Flushes `out`; false when anything written to it was lost. Call with errno cleared before
@@ -231,13 +193,14 @@ void warn_of_fractions(std::ostream& err, const Tally& tally, double min_support
 // Reads the reports, then writes the chart and the table.
 int summarise(const Options& options, std::istream& in, std::ostream& out, std::ostream& err) {
     Tally tally(options.first_sister_only);
-    std::string problem;
-    if (!read_reports(options, in, tally, problem)) return fail(err, problem);
+    std::string problem = read_reports(options, in, tally);
+    if (!problem.empty()) return fail(err, problem);
     const std::vector<PairSummary> rows = tally.summarise(options.min_support);
 
-    if (options.svg) {
+    if (!options.svg_path.empty()) {
         const ChartFacts facts{tally.tree_count(), tally.trees_with_sister(), options.min_support};
-        if (!write_chart_file(options.svg_path, rows, facts, problem)) return fail(err, problem);
+        problem = write_chart_file(options.svg_path, rows, facts);
+        if (!problem.empty()) return fail(err, problem);
     }
     errno = 0;
     write_table(out, rows, tally.tree_count());
@@ -257,8 +220,8 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     err.imbue(std::locale::classic());
 
     Options options;
-    std::string problem;
-    if (!parse_arguments(args, options, problem)) {
+    const std::string problem = parse_arguments(args, options);
+    if (!problem.empty()) {
         err << kProgram << ": " << problem << '\n' << kUsageLine;
         return kFailure;
     }
@@ -272,7 +235,7 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
             return fail(err, "cannot write to standard output" + system_reason(errno));
         return kSuccess;
     }
-    if (options.svg) {
+    if (!options.svg_path.empty()) {
         const std::string report = report_at(options, options.svg_path);
         if (!report.empty())
             return fail(err, "--svg " + options.svg_path + ": the chart would replace the report " +

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <new>
-#include <vector>
 
 #include "summary/system.h"
 #include "tree/numbers.h"
@@ -14,40 +13,31 @@ namespace summary {
 
 namespace {
 
-// Length of the run of digits starting at `at`.
-std::size_t digits_at(std::string_view text, std::size_t at) {
-    std::size_t end = at;
-    while (end < text.size() && tavrin::is_digit(text[end]))
-        ++end;
-    return end - at;
-}
-
 // True when `text` is [+-]? (digits [. digits?] | . digits) ([eE] [+-]? digits)?
 bool is_decimal(std::string_view text) {
     std::size_t at = 0;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
-    const std::size_t whole = digits_at(text, at);
-    at += whole;
-    std::size_t fraction = 0;
+    const auto skip_sign = [&] {
+        if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+    };
+    const auto skip_digits = [&] {
+        const std::size_t from = at;
+        while (at < text.size() && tavrin::is_digit(text[at]))
+            ++at;
+        return at - from;
+    };
+    skip_sign();
+    std::size_t digits = skip_digits();
     if (at < text.size() && text[at] == '.') {
         ++at;
-        fraction = digits_at(text, at);
-        at += fraction;
+        digits += skip_digits();
     }
-    if (whole == 0 && fraction == 0) return false;
+    if (digits == 0) return false;
     if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
         ++at;
-        if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
-        const std::size_t exponent = digits_at(text, at);
-        if (exponent == 0) return false;
-        at += exponent;
+        skip_sign();
+        if (skip_digits() == 0) return false;
     }
     return at == text.size();
-}
-
-std::string_view unsigned_part(std::string_view text) {
-    if (!text.empty() && (text[0] == '+' || text[0] == '-')) text.remove_prefix(1);
-    return text;
 }
 
 // A field shown in a message: quoted, and cut when it is long.
@@ -63,11 +53,11 @@ std::string shown(std::string_view text) {
 enum class Parsed { kNumber, kNotANumber, kInvalid, kOutOfRange };
 
 Parsed parse_decimal(std::string_view text, double& value) {
-    const std::string_view magnitude = unsigned_part(text);
+    const bool signed_text = !text.empty() && (text[0] == '+' || text[0] == '-');
+    const std::string_view magnitude = text.substr(signed_text ? 1 : 0);
     if (magnitude == "nan") return Parsed::kNotANumber;
-    const bool negative = !text.empty() && text[0] == '-';
     if (magnitude == "inf") {
-        value = negative ? -HUGE_VAL : HUGE_VAL;
+        value = text[0] == '-' ? -HUGE_VAL : HUGE_VAL;
         return Parsed::kNumber;
     }
     if (!is_decimal(text)) return Parsed::kInvalid;
@@ -87,21 +77,11 @@ bool parse_support(std::string_view text, Support& support, std::string& problem
         problem = "empty support (a number or n/a expected)";
         return false;
     }
-    double value = 0;
-    switch (parse_decimal(text, value)) {
-        case Parsed::kNumber:
-            support.numeric = true;
-            support.value = value;
-            return true;
-        case Parsed::kNotANumber:
-            return true;
-        case Parsed::kOutOfRange:
-            problem = "support " + shown(text) + " is out of range";
-            return false;
-        case Parsed::kInvalid:
-            break;
-    }
-    problem = "support " + shown(text) + " is neither a number nor n/a";
+    const Parsed parsed = parse_decimal(text, support.value);
+    support.numeric = parsed == Parsed::kNumber;
+    if (parsed == Parsed::kNumber || parsed == Parsed::kNotANumber) return true;
+    problem = "support " + shown(text) +
+              (parsed == Parsed::kOutOfRange ? " is out of range" : " is neither a number nor n/a");
     return false;
 }
 
@@ -123,9 +103,8 @@ bool ReportReader::read_table_row(std::string_view line, const std::string& name
         tally_.note_status(row.status);
         return true;
     }
-    tally_.add_row(row.target, row.sister1, row.support_numeric, row.support);
-    if (!row.sister2.empty())
-        tally_.add_row(row.target, row.sister2, row.support_numeric, row.support);
+    tally_.add_row(row.target, row.sister1, row.support);
+    if (!row.sister2.empty()) tally_.add_row(row.target, row.sister2, row.support);
     return true;
 }
 
@@ -140,25 +119,20 @@ bool ReportReader::read_line(std::string_view line, const std::string& name,
         return true;
     }
     const std::size_t first_tab = line.find('\t');
-    const bool tree_line =
-        first_tab == std::string_view::npos && !line.empty() && line.back() == ':';
-    if (in_table_ && !tree_line && !line.empty()) return read_table_row(line, name, line_number);
-    if (first_tab == std::string_view::npos) {
-        if (tree_line) {
-            tally_.start_tree();
-            in_tree_ = true;
-            in_table_ = false;
-            return true;
-        }
-        if (line.empty()) return fail(name, line_number, "empty line");
+    if (first_tab == std::string_view::npos && !line.empty() && line.back() == ':') {
+        tally_.start_tree();
+        in_tree_ = true;
+        in_table_ = false;
+        return true;
+    }
+    if (line.empty()) return fail(name, line_number, "empty line");
+    if (in_table_) return read_table_row(line, name, line_number);
+    if (first_tab == std::string_view::npos)
         return fail(name, line_number,
                     "neither a tree line '<File>:' nor a row 'target<TAB>sister<TAB>support'");
-    }
     const std::size_t second_tab = line.find('\t', first_tab + 1);
-    if (second_tab == std::string_view::npos)
-        return fail(name, line_number,
-                    "row with 2 fields, 3 expected (target<TAB>sister<TAB>support)");
-    if (line.find('\t', second_tab + 1) != std::string_view::npos) {
+    if (second_tab == std::string_view::npos ||
+        line.find('\t', second_tab + 1) != std::string_view::npos) {
         const auto fields = std::count(line.begin(), line.end(), '\t') + 1;
         return fail(name, line_number,
                     "row with " + std::to_string(fields) +
@@ -169,8 +143,7 @@ bool ReportReader::read_line(std::string_view line, const std::string& name,
     if (!parse_support(line.substr(second_tab + 1), support, problem_))
         return fail(name, line_number, problem_);
     tally_.add_row(line.substr(0, first_tab),
-                   line.substr(first_tab + 1, second_tab - first_tab - 1), support.numeric,
-                   support.value);
+                   line.substr(first_tab + 1, second_tab - first_tab - 1), support);
     return true;
 }
 
@@ -225,8 +198,7 @@ bool ReportReader::read_lines(std::istream& in, const std::string& name) {
         return false;
     }
     // A last line without a line break is a line all the same.
-    if (!partial.empty() && !read_line(partial, name, line_number + 1)) return false;
-    return true;
+    return partial.empty() || read_line(partial, name, line_number + 1);
 }
 
 }  // namespace summary

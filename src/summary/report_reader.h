@@ -14,12 +14,6 @@
 
 namespace summary {
 
-// A support field read as Tavrin writes it.
-struct Support {
-    bool numeric = false;  // false for n/a, and for nan, which no comparison or median can use
-    double value = 0;
-};
-
 // Reads a support field: `n/a`, or a decimal number as a C++ stream writes a double (`95`,
 // `87.5`, `1e-07`, `-3`, `2.5e+06`, `inf`, `nan`). A leading `+`, a fraction without integer
 // digits (`.5`) and lower- or upper-case exponent letters are accepted too. Anything else (empty,

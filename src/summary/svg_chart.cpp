@@ -45,10 +45,9 @@ std::size_t utf8_sequence(std::string_view text, std::uint32_t& code) {
     return length;
 }
 
-bool allowed_in_xml(std::uint32_t code) {
-    if (code < 0x20) return code == 0x09 || code == 0x0A || code == 0x0D;
-    return code != 0xFFFE && code != 0xFFFF;
-}
+// The characters with an entity reference, and their references.
+constexpr std::string_view kMarkup = "&<>\"'";
+constexpr const char* kEntities[] = {"&amp;", "&lt;", "&gt;", "&quot;", "&apos;"};
 
 // A coordinate with at most one decimal, in the classic locale.
 std::string num(double value) {
@@ -71,10 +70,9 @@ std::size_t tick_step(std::size_t largest) {
 }
 
 std::string count_text(std::size_t trees, std::size_t supported, double min_support) {
-    std::string text = std::to_string(trees) + (trees == 1 ? " tree" : " trees");
-    text += ", " + std::to_string(supported) + " with support " + kAtLeast + " " +
-            format_double(min_support);
-    return text;
+    return std::to_string(trees) + (trees == 1 ? " tree" : " trees") + ", " +
+           std::to_string(supported) + " with support " + kAtLeast + " " +
+           format_double(min_support);
 }
 
 // Targets named in the title: at most this many, then "and N more targets".
@@ -96,66 +94,16 @@ std::string target_list(const std::vector<std::string_view>& first, std::size_t 
 struct Bar {
     std::string label;    // escaped
     std::string tooltip;  // escaped
-    std::size_t trees;
-    std::size_t supported;
-    std::string counts;       // escaped
-    std::size_t label_chars;  // the label's width in characters, roughly
+    std::size_t trees = 0;
+    std::size_t supported = 0;
+    std::string counts;           // escaped
+    std::size_t label_chars = 0;  // the label's width in characters, roughly
 };
 
 constexpr const char* kStrong = "#1f5fa8";
 constexpr const char* kLight = "#a8c8ea";
 constexpr const char* kInk = "#222222";
 constexpr const char* kGrid = "#e4e4e4";
-
-void write_chart(std::ostream& out, const std::vector<PairSummary>& rows, const ChartFacts& facts);
-
-}  // namespace
-
-std::string xml_text(std::string_view text, std::size_t max_chars) {
-    std::string out;
-    out.reserve(std::min(text.size(), max_chars) + 3);
-    std::size_t chars = 0;
-    while (!text.empty()) {
-        if (chars == max_chars) {
-            out += kEllipsis;
-            break;
-        }
-        std::uint32_t code = 0;
-        std::size_t length = utf8_sequence(text, code);
-        if (length == 0) {
-            out += kReplacement;
-            length = 1;
-        } else if (!allowed_in_xml(code) || code == 0x09 || code == 0x0A || code == 0x0D) {
-            out += kReplacement;  // a line break or tab inside a name would be lost anyway
-        } else if (code == '&') {
-            out += "&amp;";
-        } else if (code == '<') {
-            out += "&lt;";
-        } else if (code == '>') {
-            out += "&gt;";
-        } else if (code == '"') {
-            out += "&quot;";
-        } else if (code == '\'') {
-            out += "&apos;";
-        } else {
-            out.append(text.substr(0, length));
-        }
-        text.remove_prefix(length);
-        ++chars;
-    }
-    return out;
-}
-
-void write_svg(std::ostream& destination, const std::vector<PairSummary>& rows,
-               const ChartFacts& facts) {
-    // Built apart and in the classic locale, so that the caller's stream settings do not matter.
-    std::ostringstream out;
-    out.imbue(std::locale::classic());
-    write_chart(out, rows, facts);
-    destination << out.str();
-}
-
-namespace {
 
 // One bar per row, the first kChartBars rows, then one for the rest.
 std::vector<Bar> make_bars(const std::vector<PairSummary>& rows, const ChartFacts& facts,
@@ -185,8 +133,6 @@ std::vector<Bar> make_bars(const std::vector<PairSummary>& rows, const ChartFact
         Bar other;
         const std::size_t pairs = rows.size() - drawn;
         other.label = "other (" + std::to_string(pairs) + (pairs == 1 ? " pair)" : " pairs)");
-        other.trees = 0;
-        other.supported = 0;
         for (std::size_t i = drawn; i < rows.size(); ++i) {
             other.trees += rows[i].trees;
             other.supported += rows[i].supported;
@@ -231,6 +177,19 @@ struct Layout {
     }
 };
 
+// <text x y{attributes}>{content}</text>, content escaped already.
+void write_text(std::ostream& out, double x, double y, std::string_view content,
+                std::string_view attributes = {}) {
+    out << "<text x=\"" << num(x) << "\" y=\"" << num(y) << '"' << attributes << '>' << content
+        << "</text>\n";
+}
+
+void write_rect(std::ostream& out, double x, double y, double width, double height,
+                const char* fill) {
+    out << "<rect x=\"" << num(x) << "\" y=\"" << num(y) << "\" width=\"" << num(width)
+        << "\" height=\"" << num(height) << "\" fill=\"" << fill << "\"/>\n";
+}
+
 // Grid and axis, under the bars.
 void write_axis(std::ostream& out, const Layout& at) {
     out << "<g stroke=\"" << kGrid << "\" stroke-width=\"1\">\n";
@@ -244,13 +203,10 @@ void write_axis(std::ostream& out, const Layout& at) {
         << num(at.x0 + at.bar_span) << "\" y2=\"" << num(at.axis_y) << "\" stroke=\"" << kInk
         << "\" stroke-width=\"1\"/>\n"
         << "<g text-anchor=\"middle\">\n";
-    for (std::size_t tick = 0; tick <= at.scale_max; tick += at.step) {
-        out << "<text x=\"" << num(at.x0 + at.x_of(tick)) << "\" y=\"" << num(at.axis_y + 16)
-            << "\">" << tick << "</text>\n";
-    }
-    out << "<text x=\"" << num(at.x0 + at.bar_span / 2) << "\" y=\"" << num(at.axis_y + 34)
-        << "\">trees</text>\n"
-        << "</g>\n";
+    for (std::size_t tick = 0; tick <= at.scale_max; tick += at.step)
+        write_text(out, at.x0 + at.x_of(tick), at.axis_y + 16, std::to_string(tick));
+    write_text(out, at.x0 + at.bar_span / 2, at.axis_y + 34, "trees");
+    out << "</g>\n";
 }
 
 void write_bars(std::ostream& out, const std::vector<Bar>& bars, const Layout& at) {
@@ -261,22 +217,52 @@ void write_bars(std::ostream& out, const std::vector<Bar>& bars, const Layout& a
         const double full = std::max(at.x_of(bar.trees), 1.0);
         const double supported = bar.supported == 0 ? 0.0 : std::max(at.x_of(bar.supported), 1.0);
         const double text_y = y + at.bar_height - 4.5;
-        out << "<g>\n<title>" << bar.tooltip << "</title>\n"
-            << "<text x=\"" << num(at.x0 - 6) << "\" y=\"" << num(text_y)
-            << "\" text-anchor=\"end\">" << bar.label << "</text>\n"
-            << "<rect x=\"" << num(at.x0) << "\" y=\"" << num(y) << "\" width=\"" << num(full)
-            << "\" height=\"" << num(at.bar_height) << "\" fill=\"" << kLight << "\"/>\n";
-        if (supported > 0) {
-            out << "<rect x=\"" << num(at.x0) << "\" y=\"" << num(y) << "\" width=\""
-                << num(supported) << "\" height=\"" << num(at.bar_height) << "\" fill=\"" << kStrong
-                << "\"/>\n";
-        }
-        out << "<text x=\"" << num(at.x0 + full + 6) << "\" y=\"" << num(text_y) << "\">"
-            << bar.counts << "</text>\n</g>\n";
+        out << "<g>\n<title>" << bar.tooltip << "</title>\n";
+        write_text(out, at.x0 - 6, text_y, bar.label, " text-anchor=\"end\"");
+        write_rect(out, at.x0, y, full, at.bar_height, kLight);
+        if (supported > 0) write_rect(out, at.x0, y, supported, at.bar_height, kStrong);
+        write_text(out, at.x0 + full + 6, text_y, bar.counts);
+        out << "</g>\n";
     }
 }
 
-void write_chart(std::ostream& out, const std::vector<PairSummary>& rows, const ChartFacts& facts) {
+}  // namespace
+
+std::string xml_text(std::string_view text, std::size_t max_chars) {
+    std::string out;
+    out.reserve(std::min(text.size(), max_chars) + 3);
+    std::size_t chars = 0;
+    while (!text.empty()) {
+        if (chars == max_chars) {
+            out += kEllipsis;
+            break;
+        }
+        std::uint32_t code = 0;
+        std::size_t length = utf8_sequence(text, code);
+        const std::size_t markup =
+            code < 0x80 ? kMarkup.find(static_cast<char>(code)) : kMarkup.npos;
+        if (length == 0) {
+            out += kReplacement;
+            length = 1;
+        } else if (code < 0x20 || code == 0xFFFE || code == 0xFFFF) {
+            // Controls XML forbids; a line break or tab inside a name would be lost anyway.
+            out += kReplacement;
+        } else if (markup != kMarkup.npos) {
+            out += kEntities[markup];
+        } else {
+            out.append(text.substr(0, length));
+        }
+        text.remove_prefix(length);
+        ++chars;
+    }
+    return out;
+}
+
+void write_svg(std::ostream& destination, const std::vector<PairSummary>& rows,
+               const ChartFacts& facts) {
+    // Built apart and in the classic locale, so that the caller's stream settings do not matter.
+    std::ostringstream out;
+    out.imbue(std::locale::classic());
     // The distinct targets, in table order: the first few by name, all of them counted.
     std::unordered_set<std::string_view> seen;
     std::vector<std::string_view> targets;
@@ -305,35 +291,27 @@ void write_chart(std::ostream& out, const std::vector<PairSummary>& rows, const 
         << "\">\n"
         << "<title>" << title << "</title>\n"
         << "<desc>" << subtitle << " Stronger shade: trees whose support is at least " << threshold
-        << ".</desc>\n"
-        << "<rect x=\"0\" y=\"0\" width=\"" << num(at.width) << "\" height=\"" << num(at.height)
-        << "\" fill=\"#ffffff\"/>\n"
-        << "<text x=\"" << num(margin) << "\" y=\"30\" font-size=\"16\" font-weight=\"bold\">"
-        << title << "</text>\n"
-        << "<text x=\"" << num(margin) << "\" y=\"50\">" << subtitle << "</text>\n";
+        << ".</desc>\n";
+    write_rect(out, 0, 0, at.width, at.height, "#ffffff");
+    write_text(out, margin, 30, title, " font-size=\"16\" font-weight=\"bold\"");
+    write_text(out, margin, 50, subtitle);
 
     // Legend: the two shades and the threshold.
-    out << "<g>\n"
-        << "<rect x=\"" << num(margin) << "\" y=\"62\" width=\"12\" height=\"12\" fill=\""
-        << kStrong << "\"/>\n"
-        << "<text x=\"" << num(margin + 18) << "\" y=\"72\">support " << kAtLeast << ' '
-        << threshold << "</text>\n"
-        << "<rect x=\"" << num(margin + 150) << "\" y=\"62\" width=\"12\" height=\"12\" fill=\""
-        << kLight << "\"/>\n"
-        << "<text x=\"" << num(margin + 168) << "\" y=\"72\">support below " << threshold
-        << " or n/a</text>\n"
-        << "</g>\n";
+    out << "<g>\n";
+    write_rect(out, margin, 62, 12, 12, kStrong);
+    write_text(out, margin + 18, 72, std::string("support ") + kAtLeast + ' ' + threshold);
+    write_rect(out, margin + 150, 62, 12, 12, kLight);
+    write_text(out, margin + 168, 72, "support below " + threshold + " or n/a");
+    out << "</g>\n";
 
     if (bars.empty()) {
-        out << "<text x=\"" << num(margin) << "\" y=\"" << num(Layout::top) << "\">"
-            << "No tree has a sister.</text>\n</svg>\n";
-        return;
+        write_text(out, margin, Layout::top, "No tree has a sister.");
+    } else {
+        write_axis(out, at);
+        write_bars(out, bars, at);
     }
-    write_axis(out, at);
-    write_bars(out, bars, at);
     out << "</svg>\n";
+    destination << out.str();
 }
-
-}  // namespace
 
 }  // namespace summary

@@ -54,13 +54,8 @@ void write_table(std::ostream& out, const std::vector<PairSummary>& rows, std::s
         append_name(block, row.target);
         block += '\t';
         append_name(block, row.sister);
-        block += '\t';
-        block += std::to_string(row.trees);
-        block += '\t';
-        block += format_share(row.trees, tree_count);
-        block += '\t';
-        block += std::to_string(row.supported);
-        block += '\t';
+        block += '\t' + std::to_string(row.trees) + '\t' + format_share(row.trees, tree_count) +
+                 '\t' + std::to_string(row.supported) + '\t';
         if (row.has_median) {
             number.str(std::string());
             number << row.median;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <numeric>
 #include <utility>
 
 namespace summary {
@@ -51,11 +52,10 @@ void Tally::grow_slots() {
     slots_.swap(slots);
 }
 
-void Tally::add_row(std::string_view target, std::string_view sister, bool numeric,
-                    double support) {
+void Tally::add_row(std::string_view target, std::string_view sister, Support support) {
     if (tree_count_ == 0) return;
-    if (numeric) {
-        if (support >= 0 && support <= 1)
+    if (support.numeric) {
+        if (support.value >= 0 && support.value <= 1)
             ++fraction_supports_;
         else
             non_fraction_support_ = true;
@@ -73,7 +73,7 @@ void Tally::add_row(std::string_view target, std::string_view sister, bool numer
     if (pair.last_tree == tree_count_) return;
     pair.last_tree = tree_count_;
     ++pair.trees;
-    if (numeric) readings_.push_back(Reading{index, support});
+    if (support.numeric) readings_.push_back(Reading{index, support.value});
 }
 
 double median_of(std::vector<double>::iterator begin, std::vector<double>::iterator end) {
@@ -106,8 +106,7 @@ std::vector<PairSummary> Tally::summarise(double min_support) const {
     }
 
     std::vector<std::size_t> order(pairs_.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
+    std::iota(order.begin(), order.end(), std::size_t{0});
     std::sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
         const Pair& x = pairs_[a];
         const Pair& y = pairs_[b];
@@ -122,12 +121,10 @@ std::vector<PairSummary> Tally::summarise(double min_support) const {
         const Pair& pair = pairs_[index];
         const auto begin = values.begin() + static_cast<std::ptrdiff_t>(first[index]);
         const auto end = values.begin() + static_cast<std::ptrdiff_t>(first[index + 1]);
-        PairSummary row;
-        row.target = std::string(target(pair));
-        row.sister = std::string(sister(pair));
-        row.trees = pair.trees;
-        row.supported = static_cast<std::size_t>(std::count_if(
-            begin, end, [min_support](double value) { return value >= min_support; }));
+        const auto supported =
+            std::count_if(begin, end, [min_support](double value) { return value >= min_support; });
+        PairSummary row{std::string(target(pair)), std::string(sister(pair)), pair.trees,
+                        static_cast<std::size_t>(supported)};
         if (begin != end) {
             row.median = median_of(begin, end);
             // The mean of inf and -inf is not a number: no median, as when none is numeric.

@@ -23,6 +23,12 @@ struct PairSummary {
     double median = 0;          // median of the numeric supports, one per tree
 };
 
+// A support field as Tavrin writes it.
+struct Support {
+    bool numeric = false;  // false for n/a, and for nan, which no comparison or median can use
+    double value = 0;
+};
+
 // What a per-tree table says of a tree without a sister, in the order the closing count lists
 // them.
 enum class TreeStatus { kUnnamed, kNotAClade, kAmbiguous, kNoTarget, kWholeTree, kMalformed };
@@ -46,11 +52,10 @@ public:
     void note_table() { table_read_ = true; }
 
     // A row of the current tree. A pair counts once per tree: a repeated row of the same pair
-    // in one tree is ignored, so the first row's support stands. `numeric` is false for a
-    // support that is not a usable number (n/a). Every numeric support counts towards
-    // supports_are_fractions(), that of an ignored row too. Rows before the first tree are the
-    // reader's error to report; here they are ignored.
-    void add_row(std::string_view target, std::string_view sister, bool numeric, double support);
+    // in one tree is ignored, so the first row's support stands. Every numeric support counts
+    // towards supports_are_fractions(), that of an ignored row too. Rows before the first tree
+    // are the reader's error to report; here they are ignored.
+    void add_row(std::string_view target, std::string_view sister, Support support);
 
     std::size_t tree_count() const { return tree_count_; }
     std::size_t trees_with_sister() const { return trees_with_sister_; }
@@ -97,8 +102,8 @@ private:
     }
 
     std::vector<Pair> pairs_;
-    // The key of every pair, back to back: target, a tab, sister (the fields hold no tab, so
-    // keys are unique). One block rather than one string per pair.
+    // The key of every pair, back to back: target, a tab, sister (with the target's length, unique
+    // even when a name holds a tab). One block rather than one string per pair.
     std::string keys_;
     // Open addressing with linear probing over a power-of-two table. A slot holds a pair's hash
     // and index + 1 (0 when free), so most probes need not touch the pair itself.

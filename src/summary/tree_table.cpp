@@ -12,21 +12,14 @@ namespace {
 constexpr std::size_t kColumns = 11;
 enum Column { kTarget = 2, kStatus = 3, kSister1 = 4, kSister2 = 5, kSupport = 6 };
 
-// Splits `line` at its tabs; false when it does not hold exactly kColumns fields, with their
-// number in `count`.
-bool split_columns(std::string_view line, std::array<std::string_view, kColumns>& fields,
-                   std::size_t& count) {
-    count = 0;
-    std::size_t start = 0;
-    for (;;) {
+// Splits `line` at its tabs into the first kColumns fields; the number of fields it holds.
+std::size_t split_columns(std::string_view line, std::array<std::string_view, kColumns>& fields) {
+    for (std::size_t count = 0, start = 0;; ++count) {
         const std::size_t tab = line.find('\t', start);
-        const std::string_view field = line.substr(start, tab - start);
-        if (count < kColumns) fields[count] = field;
-        ++count;
-        if (tab == std::string_view::npos) break;
+        if (count < kColumns) fields[count] = line.substr(start, tab - start);
+        if (tab == std::string_view::npos) return count + 1;
         start = tab + 1;
     }
-    return count == kColumns;
 }
 
 // The status named `text`; false when it names none.
@@ -61,28 +54,17 @@ bool unescape_field(std::string_view field, std::string& out) {
             continue;
         }
         if (++i == field.size()) return false;
-        switch (field[i]) {
-            case 't':
-                out.push_back('\t');
-                break;
-            case 'n':
-                out.push_back('\n');
-                break;
-            case '\\':
-            case ',':
-                out.push_back(field[i]);
-                break;
-            default:
-                return false;
-        }
+        const char escaped = field[i];
+        if (escaped != 't' && escaped != 'n' && escaped != '\\' && escaped != ',') return false;
+        out.push_back(escaped == 't' ? '\t' : escaped == 'n' ? '\n' : escaped);
     }
     return true;
 }
 
 bool parse_tree_table_row(std::string_view line, TreeTableRow& row, std::string& problem) {
     std::array<std::string_view, kColumns> fields;
-    std::size_t count = 0;
-    if (!split_columns(line, fields, count)) {
+    const std::size_t count = split_columns(line, fields);
+    if (count != kColumns) {
         problem = "table row with " + std::to_string(count) + (count == 1 ? " field" : " fields") +
                   ", 11 expected";
         return false;
@@ -93,19 +75,16 @@ bool parse_tree_table_row(std::string_view line, TreeTableRow& row, std::string&
                   "ambiguous expected)";
         return false;
     }
-    const bool sister_given = !fields[kSister1].empty() || !fields[kSister2].empty();
     if (row.has_sister && fields[kSister1].empty()) {
         problem = "status 'sisters' with an empty sister1";
         return false;
     }
-    if (!row.has_sister && sister_given) {
+    if (!row.has_sister && (!fields[kSister1].empty() || !fields[kSister2].empty())) {
         problem = "status '" + std::string(status_name(row.status)) + "' with a sister";
         return false;
     }
-    Support support;
-    if (row.has_sister && !parse_support(fields[kSupport], support, problem)) return false;
-    row.support_numeric = support.numeric;
-    row.support = support.value;
+    row.support = Support{};
+    if (row.has_sister && !parse_support(fields[kSupport], row.support, problem)) return false;
     return unescape_column(fields[kTarget], "target", row.target, problem) &&
            unescape_column(fields[kSister1], "sister1", row.sister1, problem) &&
            unescape_column(fields[kSister2], "sister2", row.sister2, problem);

@@ -22,9 +22,8 @@ struct TreeTableRow {
     TreeStatus status = TreeStatus::kUnnamed;  // the reason when there is no sister
     std::string target;                        // the fields with their escapes undone
     std::string sister1;
-    std::string sister2;           // empty when the tree has one sister
-    bool support_numeric = false;  // false for n/a and nan, as in a report
-    double support = 0;
+    std::string sister2;  // empty when the tree has one sister
+    Support support;      // n/a when the tree has no sister
 };
 
 // Reads one row (without its line break) into `row`, whose strings are reused. False with

@@ -21,7 +21,7 @@ constexpr double kNA = std::numeric_limits<double>::quiet_NaN();
 void tree(Tally& tally, const std::vector<std::pair<const char*, double>>& rows) {
     tally.start_tree();
     for (const auto& row : rows)
-        tally.add_row("T", row.first, !std::isnan(row.second), row.second);
+        tally.add_row("T", row.first, {!std::isnan(row.second), row.second});
 }
 
 TEST(Tally, CountsEachPairOncePerTreeAndTreesWithoutRows) {
@@ -93,10 +93,10 @@ TEST(Tally, OrdersByTreesThenTargetThenSisterAsBytes) {
         {"b", "x"}, {"a", "z"}, {"a", "\xC3\xA9"}, {"a", "Z"}, {"a", "y"}, {"B", "x"}};
     for (const auto& pair : pairs) {
         tally.start_tree();
-        tally.add_row(pair.first, pair.second, true, 1);
+        tally.add_row(pair.first, pair.second, {true, 1});
     }
     tally.start_tree();
-    tally.add_row("b", "x", true, 1);  // the one pair seen twice comes first
+    tally.add_row("b", "x", {true, 1});  // the one pair seen twice comes first
     std::vector<std::string> order;
     for (const PairSummary& row : tally.summarise(70))
         order.push_back(row.target + "/" + row.sister);
@@ -132,7 +132,7 @@ TEST(Tally, SupportsAreFractionsOnlyWhenEveryNumberLiesInZeroToOne) {
         Tally tally(true);
         tally.start_tree();
         for (double support : c.supports)
-            tally.add_row("T", "S", !std::isnan(support), support);
+            tally.add_row("T", "S", {!std::isnan(support), support});
         EXPECT_EQ(tally.supports_are_fractions(), c.fractions)
             << ::testing::PrintToString(c.supports);
     }
@@ -143,9 +143,9 @@ TEST(Tally, SupportsAreFractionsOnlyWhenEveryNumberLiesInZeroToOne) {
 TEST(Tally, NamesWithTabsAndLineBreaks) {
     Tally tally;
     tally.start_tree();
-    tally.add_row("a\tb", "c", true, 1);
-    tally.add_row("a", "b\tc", true, 1);
-    tally.add_row("a", "b\nc", true, 1);
+    tally.add_row("a\tb", "c", {true, 1});
+    tally.add_row("a", "b\tc", {true, 1});
+    tally.add_row("a", "b\nc", {true, 1});
     EXPECT_EQ(tally.pair_count(), 3u);
     std::ostringstream out;
     summary::write_table(out, tally.summarise(1), tally.tree_count());

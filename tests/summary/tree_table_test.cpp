@@ -40,14 +40,14 @@ TEST(TreeTable, RowsWithAndWithoutSisters) {
     EXPECT_EQ(parsed.target, "Cho\\ano");
     EXPECT_EQ(parsed.sister1, "Meta\tzoa");
     EXPECT_EQ(parsed.sister2, "Fungi");
-    EXPECT_TRUE(parsed.support_numeric);
-    EXPECT_EQ(parsed.support, 87.5);
+    EXPECT_TRUE(parsed.support.numeric);
+    EXPECT_EQ(parsed.support.value, 87.5);
 
     // The strings are reused: nothing of the row before stays.
     ASSERT_TRUE(
         summary::parse_tree_table_row(row("C", "sisters", "M", "", "n/a"), parsed, problem));
     EXPECT_EQ(parsed.sister2, "");
-    EXPECT_FALSE(parsed.support_numeric);
+    EXPECT_FALSE(parsed.support.numeric);
 
     ASSERT_TRUE(summary::parse_tree_table_row(row("C", "whole-tree", "", "", ""), parsed, problem));
     EXPECT_FALSE(parsed.has_sister);
