@@ -1,10 +1,11 @@
 #include "summary/system.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <limits>
+
+#include "tree/tree_file.h"
 
 #if __has_include(<fcntl.h>) && __has_include(<sys/resource.h>) && __has_include(<unistd.h>)
 #include <fcntl.h>
@@ -32,24 +33,8 @@ namespace {
 constexpr std::uint64_t kUnknown = std::numeric_limits<std::uint64_t>::max();
 
 std::uint64_t memory_budget() {
-    std::uint64_t smallest = kUnknown;
-#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGESIZE)
-    const long pages = sysconf(_SC_PHYS_PAGES);
-    const long page_size = sysconf(_SC_PAGESIZE);
-    if (pages > 0 && page_size > 0) {
-        const auto count = static_cast<std::uint64_t>(pages);
-        const auto size = static_cast<std::uint64_t>(page_size);
-        if (count <= kUnknown / size) smallest = count * size;
-    }
-#endif
-#if defined(RLIMIT_AS) && defined(RLIMIT_DATA)
-    for (const int resource : {RLIMIT_AS, RLIMIT_DATA}) {
-        rlimit limit;
-        if (getrlimit(resource, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
-            smallest = std::min(smallest, static_cast<std::uint64_t>(limit.rlim_cur));
-    }
-#endif
-    return smallest == kUnknown ? kUnknown : smallest / 2;
+    const std::size_t ceiling = tavrin::memory_ceiling();
+    return ceiling == SIZE_MAX ? kUnknown : ceiling / 2;
 }
 
 // The most memory the process has held in physical pages so far.

@@ -43,8 +43,8 @@ struct Descriptor {
     }
 };
 
-// The most memory the process can hope to hold: the smaller of its address-space and data
-// limits and the machine's physical memory. What the system does not say counts as unlimited.
+}  // namespace
+
 std::size_t memory_ceiling() {
     std::size_t ceiling = SIZE_MAX;
 #if defined(RLIMIT_AS) && defined(RLIMIT_DATA)
@@ -66,8 +66,6 @@ std::size_t memory_ceiling() {
 #endif
     return ceiling;
 }
-
-}  // namespace
 
 bool read_file(const std::string& path, std::string& text) {
     int fd;
@@ -108,6 +106,10 @@ bool read_file(const std::string& path, std::string& text) {
 }
 
 #else
+
+std::size_t memory_ceiling() {
+    return SIZE_MAX;
+}
 
 bool read_file(const std::string& path, std::string& text) {
     std::ifstream file(path, std::ios::binary);

@@ -2,6 +2,7 @@
 #ifndef TAVRIN_TREE_TREE_FILE_H
 #define TAVRIN_TREE_TREE_FILE_H
 
+#include <cstddef>
 #include <string>
 
 namespace tavrin {
@@ -15,6 +16,10 @@ bool read_tree_file(const std::string& path, std::string& text);
 // holds no text: it reads as empty. Throws std::bad_alloc when the text does not fit in
 // memory, and when a file that never ends (a character device) outgrows what memory can hold.
 bool read_file(const std::string& path, std::string& text);
+
+// The most memory the process can hope to hold: the smaller of its address-space and data
+// limits and the machine's physical memory. SIZE_MAX where the system does not say.
+std::size_t memory_ceiling();
 
 }  // namespace tavrin
 
