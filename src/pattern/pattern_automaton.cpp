@@ -165,12 +165,8 @@ private:
                 return;
             case '[':
                 state_ = State::in_bracket;
-                if (cur_ != end_ && *cur_ == '^') {
-                    token_ = Tok::bracket_neg_begin;
-                    ++cur_;
-                } else {
-                    token_ = Tok::bracket_begin;
-                }
+                token_ = cur_ != end_ && *cur_ == '^' ? Tok::bracket_neg_begin : Tok::bracket_begin;
+                if (token_ == Tok::bracket_neg_begin) ++cur_;
                 return;
             case '{':
                 state_ = State::in_brace;
@@ -185,7 +181,7 @@ private:
     void scan_in_bracket() {
         const char c = *cur_++;
         if (c == '-') {
-            token_ = Tok::bracket_dash;
+            set(Tok::bracket_dash, c);
         } else if (c == '[') {
             if (cur_ == end_) refuse(Error::bracket);
             const char kind = *cur_;
@@ -530,13 +526,10 @@ private:
             Seq e{first, first};
             const long min_rep = int_value(10);
             bool infinite = false;
-            long extra = 0;
+            long extra = 0;  // optional copies after the required ones
             if (match(Tok::comma)) {
-                if (match(Tok::dup_count)) {
-                    extra = int_value(10) - min_rep;
-                } else {
-                    infinite = true;
-                }
+                infinite = !match(Tok::dup_count);
+                if (!infinite) extra = int_value(10) - min_rep;
             }
             if (!match(Tok::interval_end)) fail(Error::brace, brace);
             const bool lazy = match(Tok::opt);
@@ -630,12 +623,12 @@ private:
         (negated ? bracket.negated_classes : bracket.classes).push_back(mask);
     }
 
-    // The character named by a POSIX collating name (or a one-letter name), -1 when none.
-    static int lookup_collatename(const std::string& name) {
+    // The character named by a POSIX collating name (or a one-letter name).
+    char collating_char(const std::string& name) const {
         for (int c = 0; c < 128; ++c) {
-            if (name == kCollatingNames[c]) return c;
+            if (name == kCollatingNames[c]) return static_cast<char>(c);
         }
-        return -1;
+        fail_at_last(Error::class_name);
     }
 
     bool bracket_expression() {
@@ -655,18 +648,12 @@ private:
             if (last == Last::character) bracket.chars.push_back(last_char);
             last = Last::klass;
         };
-        for (;;) {
-            if (match(Tok::bracket_end)) break;
+        while (!match(Tok::bracket_end)) {
             if (match(Tok::collsymbol)) {
-                const int c = lookup_collatename(value_);
-                if (c < 0) fail_at_last(Error::class_name);
-                bracket.chars.push_back(static_cast<char>(c));
-                push_char(static_cast<char>(c));
+                push_char(collating_char(value_));
             } else if (match(Tok::equiv_class_name)) {
                 push_class();
-                const int c = lookup_collatename(value_);
-                if (c < 0) fail_at_last(Error::class_name);
-                bracket.equivalents.push_back(ctype_.tolower(static_cast<char>(c)));
+                bracket.equivalents.push_back(ctype_.tolower(collating_char(value_)));
             } else if (match(Tok::char_class_name)) {
                 push_class();
                 add_class(bracket, value_, false);
@@ -679,14 +666,8 @@ private:
                 }
                 if (last == Last::klass) fail_at_last(Error::range);  // "\w-": no range start
                 if (last == Last::character) {
-                    char high;
-                    if (try_char()) {
-                        high = value_[0];
-                    } else if (match(Tok::bracket_dash)) {
-                        high = '-';
-                    } else {
-                        fail_at_last(Error::range);
-                    }
+                    if (!try_char() && !match(Tok::bracket_dash)) fail_at_last(Error::range);
+                    const char high = value_[0];
                     if (last_char > high) fail_at_last(Error::range);  // compared as char
                     bracket.ranges.emplace_back(last_char, high);
                     last = Last::none;
@@ -767,19 +748,19 @@ void PatternAutomaton::prepare_sweep() {
             if (state.op == Op::accept) bodies_[b].accepts.push_back(s);
             if (state.op == Op::line_begin || state.op == Op::word_bound)
                 bodies_[b].begin_sensitive = true;
-            std::vector<int32_t> targets{state.next};
-            if (state.op == Op::alternative || state.op == Op::repeat) targets.push_back(state.alt);
             if (state.op == Op::lookahead && state.alt != -1 &&
                 body_of[static_cast<size_t>(state.alt)] == -1) {
                 body_of[static_cast<size_t>(state.alt)] = static_cast<int32_t>(bodies_.size());
                 bodies_.push_back(Body{state.alt, s, {}, false});
             }
-            for (const int32_t t : targets) {
+            const auto reach = [&](int32_t t) {
                 if (t != -1 && body_of[static_cast<size_t>(t)] == -1) {
                     body_of[static_cast<size_t>(t)] = id;
                     pending.push_back(t);
                 }
-            }
+            };
+            reach(state.next);
+            if (state.op == Op::alternative || state.op == Op::repeat) reach(state.alt);
         }
     }
 
