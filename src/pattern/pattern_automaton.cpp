@@ -593,34 +593,29 @@ private:
         return ctype_.is(mask.base, c) || (mask.underscore && c == '_');
     }
 
-    ClassMask lookup_classname(const std::string& name) const {
+    // Adds the class named `name` ("alpha", or "d" for \d...), refusing an unknown name.
+    void add_class(Bracket& bracket, const std::string& name, bool negated) const {
+        using Ctype = std::ctype_base;
         static const struct {
             const char* name;
-            std::ctype_base::mask mask;
-            bool underscore;
+            ClassMask mask;
         } kClasses[] = {
-            {"d", std::ctype_base::digit, false},       {"w", std::ctype_base::alnum, true},
-            {"s", std::ctype_base::space, false},       {"alnum", std::ctype_base::alnum, false},
-            {"alpha", std::ctype_base::alpha, false},   {"blank", std::ctype_base::blank, false},
-            {"cntrl", std::ctype_base::cntrl, false},   {"digit", std::ctype_base::digit, false},
-            {"graph", std::ctype_base::graph, false},   {"lower", std::ctype_base::lower, false},
-            {"print", std::ctype_base::print, false},   {"punct", std::ctype_base::punct, false},
-            {"space", std::ctype_base::space, false},   {"upper", std::ctype_base::upper, false},
-            {"xdigit", std::ctype_base::xdigit, false},
+            {"d", {Ctype::digit}},     {"w", {Ctype::alnum, true}}, {"s", {Ctype::space}},
+            {"alnum", {Ctype::alnum}}, {"alpha", {Ctype::alpha}},   {"blank", {Ctype::blank}},
+            {"cntrl", {Ctype::cntrl}}, {"digit", {Ctype::digit}},   {"graph", {Ctype::graph}},
+            {"lower", {Ctype::lower}}, {"print", {Ctype::print}},   {"punct", {Ctype::punct}},
+            {"space", {Ctype::space}}, {"upper", {Ctype::upper}},   {"xdigit", {Ctype::xdigit}},
         };
         std::string lowered;
         for (const char c : name)
             lowered += ctype_.narrow(ctype_.tolower(c), '\0');
         for (const auto& entry : kClasses) {
-            if (lowered == entry.name) return ClassMask{entry.mask, entry.underscore};
+            if (lowered == entry.name) {
+                (negated ? bracket.negated_classes : bracket.classes).push_back(entry.mask);
+                return;
+            }
         }
-        return ClassMask{};
-    }
-
-    void add_class(Bracket& bracket, const std::string& name, bool negated) const {
-        const ClassMask mask = lookup_classname(name);
-        if (mask.base == 0 && !mask.underscore) fail_at_last(Error::class_name);
-        (negated ? bracket.negated_classes : bracket.classes).push_back(mask);
+        fail_at_last(Error::class_name);
     }
 
     // The character named by a POSIX collating name (or a one-letter name).
