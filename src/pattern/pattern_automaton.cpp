@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <locale>
 #include <map>
-#include <stack>
 #include <string>
 #include <utility>
 
@@ -352,16 +351,16 @@ private:
     // met twice before it is copied is copied twice, as GCC's compiler does.
     Seq clone(Seq seq) {
         std::map<int32_t, int32_t> copy;
-        std::stack<int32_t> pending;
-        pending.push(seq.start);
+        std::vector<int32_t> pending{seq.start};
         while (!pending.empty()) {
-            const int32_t u = pending.top();
-            pending.pop();
+            const int32_t u = pending.back();
+            pending.pop_back();
             const State dup = states_[static_cast<size_t>(u)];
             copy[u] = add(dup);
-            if (has_alt(dup.op) && dup.alt != -1 && copy.count(dup.alt) == 0) pending.push(dup.alt);
+            if (has_alt(dup.op) && dup.alt != -1 && copy.count(dup.alt) == 0)
+                pending.push_back(dup.alt);
             if (u == seq.end) continue;
-            if (dup.next != -1 && copy.count(dup.next) == 0) pending.push(dup.next);
+            if (dup.next != -1 && copy.count(dup.next) == 0) pending.push_back(dup.next);
         }
         for (const auto& entry : copy) {
             State& state = states_[static_cast<size_t>(entry.second)];
