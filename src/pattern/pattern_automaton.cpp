@@ -1,10 +1,8 @@
 #include "pattern/pattern_automaton.h"
 
 #include <algorithm>
-#include <cstring>
 #include <locale>
 #include <map>
-#include <stack>
 #include <string>
 #include <utility>
 
@@ -132,10 +130,6 @@ private:
 
     void scan_normal() {
         const char c = *cur_++;
-        if (c != '\0' && std::strchr("^$\\.*+?()[]{}|", c) == nullptr) {
-            set(Tok::ord_char, c);
-            return;
-        }
         // Tokens of one character.
         static constexpr struct {
             char c;
@@ -170,18 +164,14 @@ private:
                 return;
             case '[':
                 state_ = State::in_bracket;
-                if (cur_ != end_ && *cur_ == '^') {
-                    token_ = Tok::bracket_neg_begin;
-                    ++cur_;
-                } else {
-                    token_ = Tok::bracket_begin;
-                }
+                token_ = cur_ != end_ && *cur_ == '^' ? Tok::bracket_neg_begin : Tok::bracket_begin;
+                if (token_ == Tok::bracket_neg_begin) ++cur_;
                 return;
             case '{':
                 state_ = State::in_brace;
                 token_ = Tok::interval_begin;
                 return;
-            default:  // NUL, ']' and '}' stand for themselves
+            default:  // every other character, ']' and '}' among them, stands for itself
                 set(Tok::ord_char, c);
                 return;
         }
@@ -190,17 +180,14 @@ private:
     void scan_in_bracket() {
         const char c = *cur_++;
         if (c == '-') {
-            token_ = Tok::bracket_dash;
+            set(Tok::bracket_dash, c);
         } else if (c == '[') {
             if (cur_ == end_) refuse(Error::bracket);
-            if (*cur_ == '.') {
-                token_ = Tok::collsymbol;
-                eat_class(*cur_++);
-            } else if (*cur_ == ':') {
-                token_ = Tok::char_class_name;
-                eat_class(*cur_++);
-            } else if (*cur_ == '=') {
-                token_ = Tok::equiv_class_name;
+            const char kind = *cur_;
+            if (kind == '.' || kind == ':' || kind == '=') {
+                token_ = kind == '.'   ? Tok::collsymbol
+                         : kind == ':' ? Tok::char_class_name
+                                       : Tok::equiv_class_name;
                 eat_class(*cur_++);
             } else {
                 set(Tok::ord_char, c);
@@ -364,16 +351,16 @@ private:
     // met twice before it is copied is copied twice, as GCC's compiler does.
     Seq clone(Seq seq) {
         std::map<int32_t, int32_t> copy;
-        std::stack<int32_t> pending;
-        pending.push(seq.start);
+        std::vector<int32_t> pending{seq.start};
         while (!pending.empty()) {
-            const int32_t u = pending.top();
-            pending.pop();
+            const int32_t u = pending.back();
+            pending.pop_back();
             const State dup = states_[static_cast<size_t>(u)];
             copy[u] = add(dup);
-            if (has_alt(dup.op) && dup.alt != -1 && copy.count(dup.alt) == 0) pending.push(dup.alt);
+            if (has_alt(dup.op) && dup.alt != -1 && copy.count(dup.alt) == 0)
+                pending.push_back(dup.alt);
             if (u == seq.end) continue;
-            if (dup.next != -1 && copy.count(dup.next) == 0) pending.push(dup.next);
+            if (dup.next != -1 && copy.count(dup.next) == 0) pending.push_back(dup.next);
         }
         for (const auto& entry : copy) {
             State& state = states_[static_cast<size_t>(entry.second)];
@@ -509,25 +496,27 @@ private:
         return v;
     }
 
+    // A repeat state after `body` that loops back to its start; returns the repeat state.
+    int32_t loop(Seq body, bool lazy) {
+        const int32_t rep = insert(Op::repeat, -1, body.start, lazy);
+        append(body, rep);
+        return rep;
+    }
+
     bool quantifier() {
         // Every quantifier follows a term, whose states are on the stack.
-        if (match(Tok::closure0)) {
+        const Tok kind = scanner_.token();
+        if (match(Tok::closure0) || match(Tok::closure1) || match(Tok::opt)) {
             const bool lazy = match(Tok::opt);
             Seq body = pop();
-            const int32_t rep = insert(Op::repeat, -1, body.start, lazy);
-            append(body, rep);
-            push(rep);
-        } else if (match(Tok::closure1)) {
-            const bool lazy = match(Tok::opt);
-            Seq body = pop();
-            append(body, insert(Op::repeat, -1, body.start, lazy));
-            push(body);
-        } else if (match(Tok::opt)) {
-            const bool lazy = match(Tok::opt);
-            Seq body = pop();
-            const int32_t end = insert(Op::dummy);
-            push(Seq{insert(Op::repeat, end, body.start, lazy), end});
-            append(body, end);
+            if (kind == Tok::opt) {
+                const int32_t end = insert(Op::dummy);
+                push(Seq{insert(Op::repeat, end, body.start, lazy), end});
+                append(body, end);
+            } else {
+                const int32_t rep = loop(body, lazy);
+                push(kind == Tok::closure0 ? Seq{rep, rep} : Seq{body.start, rep});
+            }
         } else if (match(Tok::interval_begin)) {
             const size_t brace = matched_at_;
             if (!match(Tok::dup_count)) fail(Error::repeat_count, brace);
@@ -536,38 +525,25 @@ private:
             Seq e{first, first};
             const long min_rep = int_value(10);
             bool infinite = false;
-            long extra = 0;
+            long extra = 0;  // optional copies after the required ones
             if (match(Tok::comma)) {
-                if (match(Tok::dup_count)) {
-                    extra = int_value(10) - min_rep;
-                } else {
-                    infinite = true;
-                }
+                infinite = !match(Tok::dup_count);
+                if (!infinite) extra = int_value(10) - min_rep;
             }
             if (!match(Tok::interval_end)) fail(Error::brace, brace);
             const bool lazy = match(Tok::opt);
             for (long i = 0; i < min_rep; ++i)
                 append(e, clone(r));
             if (infinite) {
-                Seq copy = clone(r);
-                const int32_t rep = insert(Op::repeat, -1, copy.start, lazy);
-                append(copy, rep);
-                append(e, rep);
+                append(e, loop(clone(r), lazy));
             } else {
                 if (extra < 0) fail(Error::repeat_count, brace);
                 const int32_t end = insert(Op::dummy);
-                std::vector<int32_t> optional;
                 for (long i = 0; i < extra; ++i) {
                     const Seq copy = clone(r);
-                    const int32_t rep = insert(Op::repeat, copy.start, end, lazy);
-                    optional.push_back(rep);
-                    append(e, Seq{rep, copy.end});
+                    append(e, Seq{insert(Op::repeat, end, copy.start, lazy), copy.end});
                 }
                 append(e, end);
-                for (const int32_t rep : optional) {
-                    State& state = states_[static_cast<size_t>(rep)];
-                    std::swap(state.next, state.alt);
-                }
             }
             push(e);
         } else {
@@ -578,15 +554,9 @@ private:
 
     bool atom() {
         if (match(Tok::anychar)) {
-            std::bitset<256> any;
-            any.set();
-            any.reset(static_cast<unsigned char>('\n'));
-            any.reset(static_cast<unsigned char>('\r'));
-            push(insert_match(any));
+            push(insert_match(std::bitset<256>().set().reset('\n').reset('\r')));
         } else if (try_char()) {
-            std::bitset<256> one;
-            one.set(static_cast<unsigned char>(value_[0]));
-            push(insert_match(one));
+            push(insert_match(std::bitset<256>().set(static_cast<unsigned char>(value_[0]))));
         } else if (match(Tok::backref)) {
             fail_at_last(Error::back_reference);  // a back-reference needs backtracking
         } else if (match(Tok::quoted_class)) {
@@ -613,7 +583,7 @@ private:
         bool non_matching = false;
         std::vector<char> chars;
         std::vector<std::pair<char, char>> ranges;
-        ClassMask classes;
+        std::vector<ClassMask> classes;
         std::vector<ClassMask> negated_classes;  // \D, \S, \W inside brackets
         std::vector<char> equivalents;           // lowered
     };
@@ -622,48 +592,37 @@ private:
         return ctype_.is(mask.base, c) || (mask.underscore && c == '_');
     }
 
-    ClassMask lookup_classname(const std::string& name) const {
+    // Adds the class named `name` ("alpha", or "d" for \d...), refusing an unknown name.
+    void add_class(Bracket& bracket, const std::string& name, bool negated) const {
+        using Ctype = std::ctype_base;
         static const struct {
             const char* name;
-            std::ctype_base::mask mask;
-            bool underscore;
+            ClassMask mask;
         } kClasses[] = {
-            {"d", std::ctype_base::digit, false},       {"w", std::ctype_base::alnum, true},
-            {"s", std::ctype_base::space, false},       {"alnum", std::ctype_base::alnum, false},
-            {"alpha", std::ctype_base::alpha, false},   {"blank", std::ctype_base::blank, false},
-            {"cntrl", std::ctype_base::cntrl, false},   {"digit", std::ctype_base::digit, false},
-            {"graph", std::ctype_base::graph, false},   {"lower", std::ctype_base::lower, false},
-            {"print", std::ctype_base::print, false},   {"punct", std::ctype_base::punct, false},
-            {"space", std::ctype_base::space, false},   {"upper", std::ctype_base::upper, false},
-            {"xdigit", std::ctype_base::xdigit, false},
+            {"d", {Ctype::digit}},     {"w", {Ctype::alnum, true}}, {"s", {Ctype::space}},
+            {"alnum", {Ctype::alnum}}, {"alpha", {Ctype::alpha}},   {"blank", {Ctype::blank}},
+            {"cntrl", {Ctype::cntrl}}, {"digit", {Ctype::digit}},   {"graph", {Ctype::graph}},
+            {"lower", {Ctype::lower}}, {"print", {Ctype::print}},   {"punct", {Ctype::punct}},
+            {"space", {Ctype::space}}, {"upper", {Ctype::upper}},   {"xdigit", {Ctype::xdigit}},
         };
         std::string lowered;
         for (const char c : name)
             lowered += ctype_.narrow(ctype_.tolower(c), '\0');
         for (const auto& entry : kClasses) {
-            if (lowered == entry.name) return ClassMask{entry.mask, entry.underscore};
+            if (lowered == entry.name) {
+                (negated ? bracket.negated_classes : bracket.classes).push_back(entry.mask);
+                return;
+            }
         }
-        return ClassMask{};
+        fail_at_last(Error::class_name);
     }
 
-    void add_class(Bracket& bracket, const std::string& name, bool negated) const {
-        const ClassMask mask = lookup_classname(name);
-        if (mask.base == 0 && !mask.underscore) fail_at_last(Error::class_name);
-        if (negated) {
-            bracket.negated_classes.push_back(mask);
-        } else {
-            bracket.classes.base =
-                static_cast<std::ctype_base::mask>(bracket.classes.base | mask.base);
-            bracket.classes.underscore = bracket.classes.underscore || mask.underscore;
-        }
-    }
-
-    // The character named by a POSIX collating name (or a one-letter name), -1 when none.
-    static int lookup_collatename(const std::string& name) {
+    // The character named by a POSIX collating name (or a one-letter name).
+    char collating_char(const std::string& name) const {
         for (int c = 0; c < 128; ++c) {
-            if (name == kCollatingNames[c]) return c;
+            if (name == kCollatingNames[c]) return static_cast<char>(c);
         }
-        return -1;
+        fail_at_last(Error::class_name);
     }
 
     bool bracket_expression() {
@@ -683,23 +642,12 @@ private:
             if (last == Last::character) bracket.chars.push_back(last_char);
             last = Last::klass;
         };
-        if (try_char()) {
-            push_char(value_[0]);
-        } else if (match(Tok::bracket_dash)) {
-            push_char('-');
-        }
-        for (;;) {
-            if (match(Tok::bracket_end)) break;
+        while (!match(Tok::bracket_end)) {
             if (match(Tok::collsymbol)) {
-                const int c = lookup_collatename(value_);
-                if (c < 0) fail_at_last(Error::class_name);
-                bracket.chars.push_back(static_cast<char>(c));
-                push_char(static_cast<char>(c));
+                push_char(collating_char(value_));
             } else if (match(Tok::equiv_class_name)) {
                 push_class();
-                const int c = lookup_collatename(value_);
-                if (c < 0) fail_at_last(Error::class_name);
-                bracket.equivalents.push_back(ctype_.tolower(static_cast<char>(c)));
+                bracket.equivalents.push_back(ctype_.tolower(collating_char(value_)));
             } else if (match(Tok::char_class_name)) {
                 push_class();
                 add_class(bracket, value_, false);
@@ -712,14 +660,8 @@ private:
                 }
                 if (last == Last::klass) fail_at_last(Error::range);  // "\w-": no range start
                 if (last == Last::character) {
-                    char high;
-                    if (try_char()) {
-                        high = value_[0];
-                    } else if (match(Tok::bracket_dash)) {
-                        high = '-';
-                    } else {
-                        fail_at_last(Error::range);
-                    }
+                    if (!try_char() && !match(Tok::bracket_dash)) fail_at_last(Error::range);
+                    const char high = value_[0];
                     if (last_char > high) fail_at_last(Error::range);  // compared as char
                     bracket.ranges.emplace_back(last_char, high);
                     last = Last::none;
@@ -746,7 +688,8 @@ private:
                 std::find(bracket.chars.begin(), bracket.chars.end(), c) != bracket.chars.end();
             for (const auto& range : bracket.ranges)
                 in = in || (range.first <= c && c <= range.second);
-            in = in || is_class(c, bracket.classes);
+            for (const ClassMask& mask : bracket.classes)
+                in = in || is_class(c, mask);
             in = in || std::find(bracket.equivalents.begin(), bracket.equivalents.end(),
                                  ctype_.tolower(c)) != bracket.equivalents.end();
             for (const ClassMask& mask : bracket.negated_classes)
@@ -786,74 +729,60 @@ PatternAutomaton::PatternAutomaton(std::string_view pattern) {
 
 void PatternAutomaton::prepare_sweep() {
     const size_t m = states_.size();
-    body_of_.assign(m, -1);
-    // Bodies in discovery order (an inner lookahead after the body holding it), then reversed.
-    std::vector<Body> found;
-    found.push_back(Body{0, -1, {}, false});
-    for (size_t b = 0; b < found.size(); ++b) {
+    std::vector<int32_t> body_of(m, -1);  // -1: a state no path reaches
+    bodies_.push_back(Body{0, -1, {}, false});
+    for (size_t b = 0; b < bodies_.size(); ++b) {
         const int32_t id = static_cast<int32_t>(b);
-        std::vector<int32_t> pending{found[b].start};
-        body_of_[static_cast<size_t>(found[b].start)] = id;
+        std::vector<int32_t> pending{bodies_[b].start};
+        body_of[static_cast<size_t>(bodies_[b].start)] = id;
         while (!pending.empty()) {
             const int32_t s = pending.back();
             pending.pop_back();
             const State& state = states_[static_cast<size_t>(s)];
-            if (state.op == Op::accept) found[b].accepts.push_back(s);
+            if (state.op == Op::accept) bodies_[b].accepts.push_back(s);
             if (state.op == Op::line_begin || state.op == Op::word_bound)
-                found[b].begin_sensitive = true;
-            std::vector<int32_t> targets{state.next};
-            if (state.op == Op::alternative || state.op == Op::repeat) targets.push_back(state.alt);
+                bodies_[b].begin_sensitive = true;
             if (state.op == Op::lookahead && state.alt != -1 &&
-                body_of_[static_cast<size_t>(state.alt)] == -1) {
-                body_of_[static_cast<size_t>(state.alt)] = static_cast<int32_t>(found.size());
-                found.push_back(Body{state.alt, s, {}, false});
+                body_of[static_cast<size_t>(state.alt)] == -1) {
+                body_of[static_cast<size_t>(state.alt)] = static_cast<int32_t>(bodies_.size());
+                bodies_.push_back(Body{state.alt, s, {}, false});
             }
-            for (const int32_t t : targets) {
-                if (t != -1 && body_of_[static_cast<size_t>(t)] == -1) {
-                    body_of_[static_cast<size_t>(t)] = id;
+            const auto reach = [&](int32_t t) {
+                if (t != -1 && body_of[static_cast<size_t>(t)] == -1) {
+                    body_of[static_cast<size_t>(t)] = id;
                     pending.push_back(t);
                 }
-            }
+            };
+            reach(state.next);
+            if (state.op == Op::alternative || state.op == Op::repeat) reach(state.alt);
         }
     }
-    bodies_.assign(found.rbegin(), found.rend());
-    const int32_t count = static_cast<int32_t>(bodies_.size());
-    for (int32_t& b : body_of_) {
-        if (b != -1) b = count - 1 - b;
-    }
 
-    // Predecessor rows, counted then filled.
-    eps_row_.assign(m + 1, 0);
-    match_row_.assign(m + 1, 0);
     const auto for_each_edge = [&](auto visit) {
         for (size_t p = 0; p < m; ++p) {
             const State& state = states_[p];
-            if (body_of_[p] == -1 || state.op == Op::accept) continue;
+            if (body_of[p] == -1 || state.op == Op::accept) continue;
             const auto edge = [&](int32_t t) {
-                if (t != -1 && body_of_[static_cast<size_t>(t)] == body_of_[p])
-                    visit(static_cast<int32_t>(p), t, state.op == Op::match);
+                if (t != -1 && body_of[static_cast<size_t>(t)] == body_of[p])
+                    visit(static_cast<int32_t>(p), static_cast<size_t>(t), state.op == Op::match);
             };
             edge(state.next);
             if (state.op == Op::alternative || state.op == Op::repeat) edge(state.alt);
         }
     };
-    for_each_edge([&](int32_t, int32_t t, bool consumes) {
-        ++(consumes ? match_row_ : eps_row_)[static_cast<size_t>(t) + 1];
-    });
-    for (size_t i = 0; i < m; ++i) {
-        eps_row_[i + 1] += eps_row_[i];
-        match_row_[i + 1] += match_row_[i];
+    // Each row is counted at its own index and summed up to its end; filling it backwards then
+    // leaves the index at its start.
+    for (Rows* rows : {&eps_, &match_})
+        rows->row.assign(m + 1, 0);
+    for_each_edge([&](int32_t, size_t t, bool consumes) { ++(consumes ? match_ : eps_).row[t]; });
+    for (Rows* rows : {&eps_, &match_}) {
+        for (size_t i = 1; i <= m; ++i)
+            rows->row[i] += rows->row[i - 1];
+        rows->pred.assign(static_cast<size_t>(rows->row[m]), 0);
     }
-    eps_pred_.assign(static_cast<size_t>(eps_row_[m]), 0);
-    match_pred_.assign(static_cast<size_t>(match_row_[m]), 0);
-    std::vector<int32_t> eps_fill(eps_row_.begin(), eps_row_.end() - 1);
-    std::vector<int32_t> match_fill(match_row_.begin(), match_row_.end() - 1);
-    for_each_edge([&](int32_t p, int32_t t, bool consumes) {
-        if (consumes) {
-            match_pred_[static_cast<size_t>(match_fill[static_cast<size_t>(t)]++)] = p;
-        } else {
-            eps_pred_[static_cast<size_t>(eps_fill[static_cast<size_t>(t)]++)] = p;
-        }
+    for_each_edge([&](int32_t p, size_t t, bool consumes) {
+        Rows& rows = consumes ? match_ : eps_;
+        rows.pred[static_cast<size_t>(--rows.row[t])] = p;
     });
 
     sweep_.later.assign(bodies_.size(), {});
@@ -883,8 +812,8 @@ void PatternAutomaton::close_backwards(std::vector<int32_t>& set, std::vector<ui
                                        uint64_t mark, const Position& at, bool at_begin) const {
     for (size_t i = 0; i < set.size(); ++i) {
         const size_t t = static_cast<size_t>(set[i]);
-        for (int32_t k = eps_row_[t]; k < eps_row_[t + 1]; ++k) {
-            const int32_t p = eps_pred_[static_cast<size_t>(k)];
+        for (int32_t k = eps_.row[t]; k < eps_.row[t + 1]; ++k) {
+            const int32_t p = eps_.pred[static_cast<size_t>(k)];
             if (marks[static_cast<size_t>(p)] != mark && passable(p, at, at_begin)) {
                 marks[static_cast<size_t>(p)] = mark;
                 set.push_back(p);
@@ -896,24 +825,16 @@ void PatternAutomaton::close_backwards(std::vector<int32_t>& set, std::vector<ui
 bool PatternAutomaton::matches_prefix(std::string_view text) const {
     if (!valid()) return false;
     const size_t n = text.size();
-    const size_t body_count = bodies_.size();
     const auto byte = [&](size_t q) { return static_cast<unsigned char>(text[q]); };
-
-    auto& later = sweep_.later;
-    auto& now = sweep_.now;
     auto& stamp = sweep_.stamp;
-    auto& begin_stamp = sweep_.begin_stamp;
-    uint64_t& generation = sweep_.generation;
-    auto& begin_set = sweep_.begin_set;
-    auto& lookahead_holds = sweep_.lookahead_holds;
-    bool answer = false;
 
     for (size_t q = n + 1; q-- > 0;) {
         const Position at{q == n, q > 0 && word_char_[byte(q - 1)], q < n && word_char_[byte(q)]};
-        const uint64_t mark = ++generation;
-        for (size_t b = 0; b < body_count; ++b) {
+        const uint64_t mark = ++sweep_.generation;
+        // Inner lookaheads first: the bodies holding them read their answers at this position.
+        for (size_t b = bodies_.size(); b-- > 0;) {
             const Body& body = bodies_[b];
-            std::vector<int32_t>& set = now[b];
+            std::vector<int32_t>& set = sweep_.now[b];
             set.clear();
             const auto add = [&](int32_t s) {
                 if (stamp[static_cast<size_t>(s)] != mark) {
@@ -924,10 +845,10 @@ bool PatternAutomaton::matches_prefix(std::string_view text) const {
             for (const int32_t a : body.accepts)
                 add(a);
             if (q < n) {
-                for (const int32_t t : later[b]) {
+                for (const int32_t t : sweep_.later[b]) {
                     const size_t ti = static_cast<size_t>(t);
-                    for (int32_t k = match_row_[ti]; k < match_row_[ti + 1]; ++k) {
-                        const int32_t p = match_pred_[static_cast<size_t>(k)];
+                    for (int32_t k = match_.row[ti]; k < match_.row[ti + 1]; ++k) {
+                        const int32_t p = match_.pred[static_cast<size_t>(k)];
                         if (sets_[static_cast<size_t>(states_[static_cast<size_t>(p)].set)]
                                  [byte(q)])
                             add(p);
@@ -944,20 +865,18 @@ bool PatternAutomaton::matches_prefix(std::string_view text) const {
             if (!body.begin_sensitive) {
                 holds = stamp[static_cast<size_t>(body.start)] == mark;
             } else {
-                const uint64_t begin_mark = ++generation;
+                const uint64_t begin_mark = ++sweep_.generation;
+                auto& begin_set = sweep_.begin_set;
                 begin_set.assign(set.begin(), set.begin() + static_cast<std::ptrdiff_t>(seeds));
                 for (const int32_t s : begin_set)
-                    begin_stamp[static_cast<size_t>(s)] = begin_mark;
-                close_backwards(begin_set, begin_stamp, begin_mark, at, true);
-                holds = begin_stamp[static_cast<size_t>(body.start)] == begin_mark;
+                    sweep_.begin_stamp[static_cast<size_t>(s)] = begin_mark;
+                close_backwards(begin_set, sweep_.begin_stamp, begin_mark, at, true);
+                holds = sweep_.begin_stamp[static_cast<size_t>(body.start)] == begin_mark;
             }
-            if (top) {
-                answer = holds;
-            } else {
-                lookahead_holds[static_cast<size_t>(body.lookahead)] = holds ? 1 : 0;
-            }
+            if (top) return holds;  // the top level comes last, at the start of the text
+            sweep_.lookahead_holds[static_cast<size_t>(body.lookahead)] = holds ? 1 : 0;
         }
-        std::swap(later, now);
+        std::swap(sweep_.later, sweep_.now);
     }
-    return answer;
+    return false;  // not reached: the top level answers at the start of the text
 }

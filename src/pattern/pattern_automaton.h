@@ -110,12 +110,15 @@ private:
     std::vector<std::bitset<256>> sets_;
     bool word_char_[256] = {};
 
-    // Derived once for the sweep. Bodies are ordered inner lookaheads first, the top level last.
+    // Derived once for the sweep; a lookahead's body comes after the body holding it.
     std::vector<Body> bodies_;
-    std::vector<int32_t> body_of_;  // -1: a state no path reaches
-    // Predecessors within the same body, in compressed rows: through an edge that consumes no
-    // character (possibly conditional), and through a character match.
-    std::vector<int32_t> eps_row_, eps_pred_, match_row_, match_pred_;
+    // Predecessors within the same body, in compressed rows (those of state t are pred[row[t]]
+    // up to pred[row[t + 1]]): through an edge that consumes no character (possibly
+    // conditional), and through a character match.
+    struct Rows {
+        std::vector<int32_t> row, pred;
+    };
+    Rows eps_, match_;
 
     // Working sets of matches_prefix, sized once; every call overwrites what it reads.
     struct Sweep {
