@@ -50,8 +50,7 @@ public:
 
     // Newick-like rendering of the subtree with every number written as "%f". The argument
     // does not affect the result.
-    std::string print(std::string unused) const;
-    std::string print() const;
+    std::string print(std::string unused = {}) const;
 
     // Parsimony count of one discrete character over the subtree (unit cost per change).
     void label_by_name(std::string leaf_name, int state);
