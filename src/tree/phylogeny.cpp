@@ -3,7 +3,6 @@
 #include "tree/phylogeny.h"
 
 #include <iostream>
-#include <optional>
 #include <utility>
 
 #include "tree/newick_reader.h"
@@ -16,13 +15,12 @@ Phylogeny_Node::Phylogeny_Node(std::string text, Phylogeny_Node* parent_node) {
 }
 
 Phylogeny::Phylogeny(std::string text) {
-    tavrin::TreeReader reader(std::move(text));
-    std::optional<tavrin::TreeRead> read = reader.next();
-    if (read->tree) {
-        std::swap(root, read->tree->root);
+    tavrin::TreeRead read = *tavrin::TreeReader(std::move(text)).next();
+    if (read.tree) {
+        std::swap(root, read.tree->root);
         return;
     }
-    std::cerr << tavrin::malformed_message(read->malformed, "") << std::endl;
+    std::cerr << tavrin::malformed_message(read.malformed, "") << std::endl;
 }
 
 Phylogeny_Node::~Phylogeny_Node() {

@@ -33,12 +33,10 @@ TreeReader::TreeReader(std::string text, ReadOptions options)
 
 std::optional<TreeRead> TreeReader::next() {
     if (done_) return std::nullopt;
-    if (options_.dialect == Dialect::kStandard) return next_standard();
-    done_ = true;
-    return read_classic(text_, options_);
-}
-
-TreeRead TreeReader::next_standard() {
+    if (options_.dialect == Dialect::kClassic) {
+        done_ = true;
+        return read_classic(text_, options_);
+    }
     TreeRead read;
     read.malformed.dialect = Dialect::kStandard;
     read.malformed.tree = ++trees_;
