@@ -11,7 +11,6 @@
 
 #include <cstddef>
 #include <new>
-#include <string>
 
 namespace tavrin {
 
