@@ -60,6 +60,15 @@ public:
     int32_t min_changes();
 };
 
+namespace tavrin {
+
+// Tells this thread's node pool that about `count` nodes are about to be made, so that a big
+// tree starts on large blocks at once instead of growing into them. Only a hint: more or fewer
+// nodes may follow. Does nothing for small counts, or where nodes are allocated one by one.
+void expect_nodes(std::size_t count);
+
+}  // namespace tavrin
+
 // The child of `parent` that is not `child`: its right child when `child` is its left one,
 // else its left one.
 inline Phylogeny_Node* other_child(const Phylogeny_Node* parent, const Phylogeny_Node* child) {

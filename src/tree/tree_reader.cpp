@@ -4,7 +4,6 @@
 
 #include "messages.h"
 #include "tree/newick_reader.h"
-#include "tree/node_pool.h"
 #include "tree/standard_newick.h"
 
 namespace tavrin {
