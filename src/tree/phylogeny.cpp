@@ -2,6 +2,7 @@
 // while it was analysed.
 #include "tree/phylogeny.h"
 
+#include <initializer_list>
 #include <iostream>
 #include <utility>
 
@@ -26,9 +27,7 @@ Phylogeny::Phylogeny(std::string text) {
 Phylogeny_Node::~Phylogeny_Node() {
     // Every node below is cut from its children before it is deleted, so no destructor call
     // ever reaches below one level, however deep the subtree.
-    Phylogeny_Node* const children[] = {left, right};
-    left = right = nullptr;
-    for (Phylogeny_Node* child : children) {
+    for (Phylogeny_Node* child : {left, right}) {
         tavrin::preorder(child, [](Phylogeny_Node* n) {
             n->left = n->right = nullptr;
             delete n;
