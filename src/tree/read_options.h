@@ -4,8 +4,6 @@
 #ifndef TAVRIN_TREE_READ_OPTIONS_H
 #define TAVRIN_TREE_READ_OPTIONS_H
 
-#include <algorithm>
-
 #include "tree/numbers.h"
 
 namespace tavrin {
@@ -29,12 +27,18 @@ struct ReadOptions {
 // support field, 0 when the field does not start with one (an internal node's name) or the label
 // has fewer fields.
 inline double support_from_label(const char* first, const char* last, const ReadOptions& options) {
+    // Labels are short: a plain loop, which also takes the empty label as it comes.
+    auto field_end = [last](const char* p) {
+        while (p < last && *p != '/')
+            ++p;
+        return p;
+    };
     for (int field = 1; field < options.support_field; ++field) {
-        first = std::find(first, last, '/');
+        first = field_end(first);
         if (first == last) return 0;
         ++first;
     }
-    return read_number(first, std::find(first, last, '/'));
+    return read_number(first, field_end(first));
 }
 
 }  // namespace tavrin
