@@ -42,7 +42,7 @@ void* allocate_buffer(std::size_t size) {
     const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(block);
     const std::uintptr_t aligned = round_up_to_huge_page(begin + sizeof(void*));
     reinterpret_cast<void**>(aligned)[-1] = block;
-    detail::advise_buffer(reinterpret_cast<void*>(aligned), whole);
+    advise_buffer(reinterpret_cast<void*>(aligned), whole);
     return reinterpret_cast<void*>(aligned);
 }
 
@@ -58,7 +58,7 @@ bool huge_pages_supported() {
     return true;
 }
 
-void detail::advise_buffer(void* data, std::size_t size) {
+void advise_buffer(void* data, std::size_t size) {
     if (data == nullptr || size < kHugePageSize) return;
     const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(data);
     const std::uintptr_t first = round_up_to_huge_page(begin);
@@ -93,7 +93,7 @@ bool huge_pages_supported() {
     return false;
 }
 
-void detail::advise_buffer(void*, std::size_t) {}
+void advise_buffer(void*, std::size_t) {}
 
 void* map_huge(std::size_t) {
     return nullptr;

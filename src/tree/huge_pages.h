@@ -11,7 +11,6 @@
 
 #include <cstddef>
 #include <new>
-#include <string>
 
 namespace tavrin {
 
@@ -35,11 +34,9 @@ bool huge_pages_supported();
 // stays with the process: the node pool's blocks are never returned.
 void* map_huge(std::size_t size);
 
-// Memory for a buffer of `size` bytes that is about to be filled. From kHugeBufferMin on, the
-// buffer starts on a huge-page boundary and its pages are advised for huge pages, so that all
-// of it can be backed by them (the heap block holding it is up to two huge pages larger, most
-// of which is never touched). Smaller buffers are plain heap memory. Release it with
-// release_buffer and the same size.
+// Memory for a buffer of `size` bytes that is about to be filled, released by release_buffer
+// with the same size. From kHugeBufferMin on, it starts on a huge-page boundary and is advised
+// for huge pages (its heap block is up to two huge pages larger, mostly never touched).
 void* allocate_buffer(std::size_t size);
 void release_buffer(void* data, std::size_t size) noexcept;
 
@@ -69,10 +66,8 @@ struct HugePageAllocator {
     }
 };
 
-namespace detail {
-// Advises the whole aligned huge pages inside [data, data + size); see reserve_large.
+// Advises the whole aligned huge pages inside [data, data + size) for huge pages.
 void advise_buffer(void* data, std::size_t size);
-}  // namespace detail
 
 // Reserves room for `count` elements in a vector or string that is about to be filled. From
 // kHugeBufferMin bytes on, the room is advised for huge pages before its first touch, with a huge
@@ -83,7 +78,7 @@ void reserve_large(Container& container, std::size_t count) {
     const std::size_t bytes = count * sizeof(Element);
     const std::size_t slack = bytes >= kHugeBufferMin ? kHugePageSize / sizeof(Element) : 0;
     container.reserve(count + slack);
-    detail::advise_buffer(container.data(), container.capacity() * sizeof(Element));
+    advise_buffer(container.data(), container.capacity() * sizeof(Element));
 }
 
 // Lets freed memory stay with the process instead of going back to the system, so that tree

@@ -19,8 +19,7 @@ enum ByteClass : unsigned char { kPlain, kColon, kStructural };
 constexpr ByteClasses<ByteClass> kClasses{{kColon, ":"}, {kStructural, "(),"}};
 
 // The text of a leaf, or the tail of a wrapped node after its ')': text[first, last), with the
-// positions of its first and last ':' (`last` when it has none). The readers find these texts;
-// what they mean is decided below, once for both readers.
+// positions of its first and last ':' (`last` when it has none). Both readers fill nodes from it.
 struct NodeText {
     size_t first, last;
     size_t first_colon, last_colon;
@@ -79,8 +78,7 @@ bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t firs
     size_t p = first;
     Phylogeny_Node* current = node;  // the node whose text starts at p
 
-    // An abandoned reading releases what it made: what its frames hold, and what lies below
-    // `node`.
+    // An abandoned reading releases what its frames hold and what lies below `node`.
     auto fail = [&]() {
         release_frames(stack, node);
         delete node->left;
@@ -93,7 +91,6 @@ bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t firs
     };
 
     for (;;) {
-        // Read the node starting at p into `current`.
         if (p < last && s[p] == '(') {
             stack.push_back({current, ChildFold()});
             ++p;

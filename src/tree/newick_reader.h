@@ -21,9 +21,7 @@
 namespace tavrin {
 
 // Each reader fills `node` (a fresh default node whose `parent` is already set) with the node
-// written in text[first, last) and builds its subtree below it. Both take a leaf's name and
-// length and a wrapped node's support and length from the same rules; the support goes through
-// support_from_label.
+// written in text[first, last) and builds its subtree below it.
 bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t first, size_t last,
                       const ReadOptions& options = {});
 void read_general(Phylogeny_Node* node, const std::string& text, size_t first, size_t last,

@@ -10,7 +10,6 @@
 #include <new>
 
 #include "tree/huge_pages.h"
-#include "tree/node_pool.h"
 #include "tree/phylogeny.h"
 
 #if defined(TAVRIN_NODE_POOL) && TAVRIN_NODE_POOL

@@ -1,7 +1,6 @@
 // Unit-cost small parsimony (every change of state costs 1) over the states 0..k.
 #include <algorithm>
 #include <memory>
-#include <vector>
 
 #include "tree/phylogeny.h"
 #include "tree/walk.h"

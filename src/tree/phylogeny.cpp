@@ -2,8 +2,8 @@
 // while it was analysed.
 #include "tree/phylogeny.h"
 
+#include <initializer_list>
 #include <iostream>
-#include <optional>
 #include <utility>
 
 #include "tree/newick_reader.h"
@@ -16,21 +16,18 @@ Phylogeny_Node::Phylogeny_Node(std::string text, Phylogeny_Node* parent_node) {
 }
 
 Phylogeny::Phylogeny(std::string text) {
-    tavrin::TreeReader reader(std::move(text));
-    std::optional<tavrin::TreeRead> read = reader.next();
-    if (read->tree) {
-        std::swap(root, read->tree->root);
+    tavrin::TreeRead read = *tavrin::TreeReader(std::move(text)).next();
+    if (read.tree) {
+        std::swap(root, read.tree->root);
         return;
     }
-    std::cerr << tavrin::malformed_message(read->malformed, "") << std::endl;
+    std::cerr << tavrin::malformed_message(read.malformed, "") << std::endl;
 }
 
 Phylogeny_Node::~Phylogeny_Node() {
     // Every node below is cut from its children before it is deleted, so no destructor call
     // ever reaches below one level, however deep the subtree.
-    Phylogeny_Node* const children[] = {left, right};
-    left = right = nullptr;
-    for (Phylogeny_Node* child : children) {
+    for (Phylogeny_Node* child : {left, right}) {
         tavrin::preorder(child, [](Phylogeny_Node* n) {
             n->left = n->right = nullptr;
             delete n;

@@ -50,8 +50,7 @@ public:
 
     // Newick-like rendering of the subtree with every number written as "%f". The argument
     // does not affect the result.
-    std::string print(std::string unused) const;
-    std::string print() const;
+    std::string print(std::string unused = {}) const;
 
     // Parsimony count of one discrete character over the subtree (unit cost per change).
     void label_by_name(std::string leaf_name, int state);
@@ -60,6 +59,15 @@ public:
     void compute_changes(int highest_state);
     int32_t min_changes();
 };
+
+namespace tavrin {
+
+// Tells this thread's node pool that about `count` nodes are about to be made, so that a big
+// tree starts on large blocks at once instead of growing into them. Only a hint: more or fewer
+// nodes may follow. Does nothing for small counts, or where nodes are allocated one by one.
+void expect_nodes(std::size_t count);
+
+}  // namespace tavrin
 
 // The child of `parent` that is not `child`: its right child when `child` is its left one,
 // else its left one.

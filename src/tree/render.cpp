@@ -6,10 +6,6 @@
 #include "tree/phylogeny.h"
 
 std::string Phylogeny_Node::print(std::string) const {
-    return print();
-}
-
-std::string Phylogeny_Node::print() const {
     // A leaf is "name:length"; an internal node is "(L,R)support:length", with NULL in place of
     // a missing child. The stack holds what is still to be written, the next piece on top.
     enum Piece { kNode, kComma, kClose };

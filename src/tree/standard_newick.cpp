@@ -82,7 +82,9 @@ private:
     // Skips blanks and comments.
     bool skip_blanks() {
         if (p_ < n_ && !is_blank(s_[p_]) && s_[p_] != '[') return true;
-        return skip_blanks_and_comments();
+        p_ = skip_blanks_from(text_, p_);
+        if (p_ < n_ && s_[p_] == '[') return fail(p_, "a comment that is not closed");
+        return true;
     }
     // A label or a length. Most are one unquoted run, or nothing, followed by punctuation: the
     // word then views the text itself.
@@ -97,7 +99,6 @@ private:
         p_ = first;
         return read_pieces(word);
     }
-    bool skip_blanks_and_comments();
     bool read_pieces(std::string_view& word);
     bool read_label_and_length(Phylogeny_Node* node);
     bool close_node();
@@ -117,12 +118,6 @@ private:
     Malformed* problem_ = nullptr;
     bool root_folded_ = false;  // the root has three or more children
 };
-
-bool StandardReader::skip_blanks_and_comments() {
-    p_ = skip_blanks_from(text_, p_);
-    if (p_ < n_ && s_[p_] == '[') return fail(p_, "a comment that is not closed");
-    return true;
-}
 
 // A label or a length made of unquoted runs and quoted labels, joined across blanks and
 // comments. `word` views the text itself when it is one piece, else the scratch buffer.

@@ -2,13 +2,11 @@
 // ('' for one quote), comments in square brackets skipped wherever they stand, several trees per
 // text, each ended by ';'.
 //
-// The tree built is the classic reader's for the same tree: every node with more than two
-// children is folded from the left into two-child nodes (support 0, length 0), so (A,B,C,D)
-// becomes (((A,B),C),D). One mend: the fold node directly under the root (the last one the
-// fold makes) takes the support of the root's last child, because for the unrooted trees that
+// The tree built is the classic reader's for the same tree (children folded from the left, see
+// child_fold.h), with one mend: the fold node directly under the root (the last one the fold
+// makes) takes the support of the root's last child, because for the unrooted trees that
 // inference programs write with a root of three children it stands for the same split as that
-// child. An internal node's label is read by support_from_label; a length follows ':', and a
-// node without one has length 0.
+// child. A length follows ':'; a node without one has length 0.
 //
 // One pass over the text, no recursion: a ladder of any depth is read on a stack of frames.
 #ifndef TAVRIN_TREE_STANDARD_NEWICK_H

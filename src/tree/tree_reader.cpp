@@ -4,7 +4,6 @@
 
 #include "messages.h"
 #include "tree/newick_reader.h"
-#include "tree/node_pool.h"
 #include "tree/standard_newick.h"
 
 namespace tavrin {
@@ -33,12 +32,10 @@ TreeReader::TreeReader(std::string text, ReadOptions options)
 
 std::optional<TreeRead> TreeReader::next() {
     if (done_) return std::nullopt;
-    if (options_.dialect == Dialect::kStandard) return next_standard();
-    done_ = true;
-    return read_classic(text_, options_);
-}
-
-TreeRead TreeReader::next_standard() {
+    if (options_.dialect == Dialect::kClassic) {
+        done_ = true;
+        return read_classic(text_, options_);
+    }
     TreeRead read;
     read.malformed.dialect = Dialect::kStandard;
     read.malformed.tree = ++trees_;

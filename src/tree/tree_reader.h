@@ -1,12 +1,7 @@
 // The way from the text of a tree file to trees: every caller builds its trees through
 // TreeReader, with the reading options it was given. Reading writes nothing; a text that gives
-// no tree comes back as a Malformed value, and the caller decides what to write.
-//
-//     tavrin::TreeReader reader(std::move(text), options);
-//     while (std::optional<tavrin::TreeRead> read = reader.next()) {
-//         if (read->tree) analyse(*read->tree);
-//         else std::cerr << tavrin::malformed_message(read->malformed, file) << std::endl;
-//     }
+// no tree comes back as a Malformed value, and the caller decides what to write (see
+// malformed_message).
 //
 // The classic dialect gives exactly one result per text: the tree, or the text's last
 // character when it is not ';'. Standard Newick gives one result per tree, in order; a malformed
@@ -14,9 +9,6 @@
 // follows a quote or comment left open. A text with no tree at all gives one malformed result.
 // Standard Newick offsets count the bytes of the text as given: hand it the file's bytes as they
 // are (line breaks included).
-//
-// A caller that heads each tree's output by whether the text holds one tree or several can ask
-// at_end() after the first tree: it is true then when the text holds one tree.
 #ifndef TAVRIN_TREE_TREE_READER_H
 #define TAVRIN_TREE_TREE_READER_H
 
@@ -51,7 +43,7 @@ public:
 
     // The next tree of the text, in order; nothing once every tree has been given.
     std::optional<TreeRead> next();
-    // Has every tree of the text been given?
+    // Has every tree of the text been given? Asked after the first tree: does the text hold one?
     bool at_end() const { return done_; }
     // The tree next() gave last, read again from the text as it was read then (a caller that
     // changed the first reading, by a reroot say, gets the tree as the text has it); null when
@@ -59,8 +51,6 @@ public:
     std::unique_ptr<Phylogeny> read_again() const;
 
 private:
-    TreeRead next_standard();
-
     std::string text_;
     ReadOptions options_;
     bool done_ = false;
