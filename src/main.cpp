@@ -21,6 +21,7 @@
 
 namespace {
 
+namespace messages = tavrin::messages;
 using tavrin::Options;
 
 // Status of every fatal input error: a tree or group file that cannot be read, an unusable
@@ -47,8 +48,7 @@ bool flush_report() {
 int finish(int status) {
     if (flush_report()) return status;
     if (output_error != EPIPE) {
-        std::cerr << tavrin::messages::kCannotWriteOutput << std::strerror(output_error)
-                  << std::endl;
+        std::cerr << messages::kCannotWriteOutput << std::strerror(output_error) << std::endl;
     }
     return kFatalInputStatus;
 }
@@ -90,8 +90,8 @@ public:
             if (!(one_tree ? tavrin::read_tree_file(path, text) : tavrin::read_file(path, text))) {
                 if (!one_tree) begin_tree(TreePlace{path, 1, false});
                 flush_report();
-                std::cerr << tavrin::messages::kFileNotOpenedBefore << path
-                          << tavrin::messages::kFileNotOpenedAfter << std::endl;
+                std::cerr << messages::kFileNotOpenedBefore << path << messages::kFileNotOpenedAfter
+                          << std::endl;
                 return kFatalInputStatus;
             }
             tavrin::TreeReader reader(std::move(text), read_options_);
@@ -139,8 +139,9 @@ private:
         std::cout << '\n';
     }
 
-    // The tree's row in the table, which holds what the report says on standard error: the
-    // leaves it was analysed without and the reason a tree has no row.
+    // What the analysis of a tree gives: with --table its row, which holds what the report says
+    // on standard error (the leaves it was analysed without, the reason a tree has no row);
+    // otherwise those messages and the report's rows.
     void write_tree(const TreePlace& place, const tavrin::AnalysisResult& result) const {
         if (options_.table) {
             tavrin::write_table_row(std::cout, key(place), result);
@@ -200,7 +201,7 @@ int run_files(const std::vector<std::string>& arg, const Options& options) {
     } catch (const std::length_error&) {  // a string asked to grow past its largest size
     }
     flush_report();
-    std::cerr << tavrin::messages::kOutOfMemory << loop.reading() << std::endl;
+    std::cerr << messages::kOutOfMemory << loop.reading() << std::endl;
     return kFatalInputStatus;
 }
 
@@ -220,10 +221,10 @@ int main(int argc, char** argv) {
     const tavrin::ParsedCommandLine parsed = tavrin::parse_command_line(arg, options);
     switch (parsed.request) {
         case tavrin::Request::kShortHelp:
-            std::cerr << tavrin::messages::kHelp;
+            std::cerr << messages::kHelp;
             return 0;
         case tavrin::Request::kUsage:
-            std::cout << tavrin::messages::kUsage;
+            std::cout << messages::kUsage;
             return finish(0);
         case tavrin::Request::kError:
             std::cerr << parsed.error << std::endl;
