@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "tree/chunked_stack.h"
 #include "tree/huge_pages.h"
 
 namespace {
@@ -116,7 +117,7 @@ void rank_sides(Census& census, uint64_t first_leaf, uint64_t a, uint64_t b) {
 // of every edge when the subtree below it closes.
 Census take_census(Phylogeny_Node* root, const LeafTest& is_target) {
     Census census;
-    BigVector<Entry> stack;
+    tavrin::ChunkedStack<Entry> stack;
     if (root != nullptr) stack.push_back({root, 0, 0});
     while (!stack.empty()) {
         const Entry entry = stack.back();

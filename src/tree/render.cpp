@@ -1,7 +1,7 @@
+#include <initializer_list>
 #include <string>
-#include <utility>
-#include <vector>
 
+#include "tree/chunked_stack.h"
 #include "tree/numbers.h"
 #include "tree/phylogeny.h"
 
@@ -9,7 +9,11 @@ std::string Phylogeny_Node::print(std::string) const {
     // A leaf is "name:length"; an internal node is "(L,R)support:length", with NULL in place of
     // a missing child. The stack holds what is still to be written, the next piece on top.
     enum Piece { kNode, kComma, kClose };
-    std::vector<std::pair<const Phylogeny_Node*, Piece>> stack{{this, kNode}};
+    struct Step {
+        const Phylogeny_Node* node;
+        Piece piece;
+    };
+    tavrin::ChunkedStack<Step> stack{{this, kNode}};
     std::string out;
     while (!stack.empty()) {
         const auto [n, piece] = stack.back();
@@ -20,8 +24,9 @@ std::string Phylogeny_Node::print(std::string) const {
             out += "NULL";
         } else if (piece == kNode && !n->is_leaf) {
             out += '(';
-            stack.insert(stack.end(),
-                         {{n, kClose}, {n->right, kNode}, {n, kComma}, {n->left, kNode}});
+            for (const Step step :
+                 {Step{n, kClose}, {n->right, kNode}, {n, kComma}, {n->left, kNode}})
+                stack.push_back(step);
         } else {
             if (piece == kClose) {
                 out += ')';
