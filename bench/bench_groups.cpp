@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "analysis/tavrin.h"
-#include "tree/huge_pages.h"
+#include "platform/huge_pages.h"
 #include "tree/phylogeny.h"
 #include "tree/walk.h"
 

@@ -28,8 +28,8 @@
 #include "analysis/leaf_matching.h"
 #include "analysis/outliers.h"
 #include "analysis/tavrin.h"
+#include "platform/files.h"
 #include "tree/phylogeny.h"
-#include "tree/tree_file.h"
 #include "tree/walk.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "tree/tree_file.h"
+#include "platform/files.h"
 #include "tree/tree_reader.h"
 
 namespace {

@@ -15,8 +15,8 @@
 #include <sstream>
 #include <string>
 
+#include "analysis/pipeline.h"
 #include "analysis/report.h"
-#include "analysis/result.h"
 #include "analysis/table.h"
 #include "support/input_checks.h"
 
@@ -85,7 +85,7 @@ std::string check_outlier_analysis(const uint8_t* data, size_t size) {
         tavrin::write_malformed_row(out, tavrin::TableRowKey{"f", 1, in.prefix});
         return table ? check_table_row(out.str()) : "";
     }
-    const AnalysisResult result = tavrin::analyse_tree_with_outliers(tree, reader, settings, bound);
+    const AnalysisResult result = tavrin::analyse_tree_with_outliers(tree, settings, bound);
     std::string verdict = check_outliers(result, bound);
     if (!verdict.empty()) return verdict;
     if (bound == 0 || !result.set_aside) {

@@ -1,211 +1,15 @@
 // Tavrin: for each tree file, the sister clades of the target group and their support.
-#include <cerrno>
-#include <cstring>
 #include <iostream>
-#include <memory>
-#include <new>
-#include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "analysis/report.h"
-#include "analysis/result.h"
-#include "analysis/table.h"
+#include "driver/file_loop.h"
 #include "driver/options.h"
+#include "driver/output.h"
 #include "messages.h"
-#include "tree/huge_pages.h"
-#include "tree/phylogeny.h"
-#include "tree/tree_file.h"
-#include "tree/tree_reader.h"
-
-namespace {
+#include "platform/huge_pages.h"
 
 namespace messages = tavrin::messages;
-using tavrin::Options;
-
-// Status of every fatal input error: a tree or group file that cannot be read, an unusable
-// pattern, memory that ran out. The run ends at once; rows already written stay written.
-constexpr int kFatalInputStatus = 15;
-// Status of a command line that cannot be run, before any file is read.
-constexpr int kUsageErrorStatus = 2;
-
-// The reason the report could not be written (an errno value), or 0 while all went out.
-int output_error = 0;
-
-// Writes out what the report holds so far; false once any of it could not be written.
-bool flush_report() {
-    if (output_error == 0) {
-        if (std::cout) errno = 0;  // else keep the cause of the write that failed
-        if (!std::cout.flush()) output_error = errno != 0 ? errno : EIO;
-    }
-    return output_error == 0;
-}
-
-// Ends the run with `status` once the report is safely out. Output that could not be written
-// (a full disk, a closed descriptor) is a failure, never a success; a reader that stopped
-// early (`| head`) ends the run quietly, as it does any command-line tool.
-int finish(int status) {
-    if (flush_report()) return status;
-    if (output_error != EPIPE) {
-        std::cerr << messages::kCannotWriteOutput << std::strerror(output_error) << std::endl;
-    }
-    return kFatalInputStatus;
-}
-
-// Where a tree stands among the arguments: its file, and its number there when the file holds
-// several.
-struct TreePlace {
-    const std::string& path;
-    std::size_t tree;  // from 1
-    bool several;      // the file holds more than one tree
-};
-
-// The file loop, and what it writes: the report, or with --table the table. `reading` names the
-// file being read or analysed, for a run that ends because memory ran out.
-class FileLoop {
-public:
-    explicit FileLoop(const Options& options) : options_(options) {
-        settings_.prefix = options.prefix;
-        settings_.use_regex = options.use_regex;
-        settings_.separator = options.separator;
-        read_options_.dialect =
-            options.standard_newick ? tavrin::Dialect::kStandard : tavrin::Dialect::kClassic;
-        read_options_.support_field = static_cast<int>(options.support_field);
-    }
-
-    // Processes the files; the exit status, before the report is flushed.
-    int run(const std::vector<std::string>& arg) {
-        if (options_.table) tavrin::write_table_header(std::cout);
-        for (size_t i = options_.first_file; i < arg.size(); ++i) {
-            const std::string& path = arg[i];
-            reading_ = &path;
-            // A file of the classic dialect holds one tree: its header goes out before the file
-            // is read, as it always has. A standard Newick file's header waits for its first tree.
-            const bool one_tree = read_options_.dialect == tavrin::Dialect::kClassic;
-            if (one_tree) begin_tree(TreePlace{path, 1, false});
-            // The classic dialect reads a file's lines joined; standard Newick reads its bytes as
-            // they are, so that the offsets in its messages are offsets in the file.
-            std::string text;
-            if (!(one_tree ? tavrin::read_tree_file(path, text) : tavrin::read_file(path, text))) {
-                if (!one_tree) begin_tree(TreePlace{path, 1, false});
-                flush_report();
-                std::cerr << messages::kFileNotOpenedBefore << path << messages::kFileNotOpenedAfter
-                          << std::endl;
-                return kFatalInputStatus;
-            }
-            tavrin::TreeReader reader(std::move(text), read_options_);
-            if (const std::optional<int> status = run_trees(path, reader, !one_tree)) {
-                return *status;
-            }
-        }
-        return 0;
-    }
-
-    const std::string& reading() const { return *reading_; }
-
-private:
-    // The trees of one file, in order, each headed when `headers`; the exit status when the run
-    // ends here (0 too: a report that can no longer be written is finish()'s to report).
-    std::optional<int> run_trees(const std::string& path, tavrin::TreeReader& reader,
-                                 bool headers) {
-        for (std::size_t k = 1; std::optional<tavrin::TreeRead> read = reader.next(); ++k) {
-            const TreePlace place{path, k, k > 1 || !reader.at_end()};
-            if (headers) begin_tree(place);
-            if (read->tree == nullptr) {
-                if (options_.table) {
-                    tavrin::write_malformed_row(std::cout, key(place));
-                } else {
-                    std::cerr << tavrin::malformed_message(read->malformed, path) << std::endl;
-                }
-                continue;
-            }
-            // Rows and diagnostics keep their order on a shared terminal; a report that can no
-            // longer be written ends the run.
-            if (!flush_report()) return 0;
-            if (!prepare_analysis()) return kFatalInputStatus;
-            reading_ = &path;
-            write_tree(place, analyse(read->tree, reader));
-        }
-        return std::nullopt;
-    }
-
-    // The report's header line of a tree: `<File>:`, or `<File>:<k>:` for the k-th tree of a
-    // file of several. The table has none.
-    void begin_tree(const TreePlace& place) const {
-        if (options_.table) return;
-        std::cout << place.path << ':';
-        if (place.several) std::cout << place.tree << ':';
-        std::cout << '\n';
-    }
-
-    // What the analysis of a tree gives: with --table its row, which holds what the report says
-    // on standard error (the leaves it was analysed without, the reason a tree has no row);
-    // otherwise those messages and the report's rows.
-    void write_tree(const TreePlace& place, const tavrin::AnalysisResult& result) const {
-        if (options_.table) {
-            tavrin::write_table_row(std::cout, key(place), result);
-            return;
-        }
-        tavrin::write_set_aside(std::cerr, result);
-        tavrin::write_outcome_message(std::cerr, result);
-        tavrin::write_rows(std::cout, result, options_.prefix);
-    }
-
-    tavrin::TableRowKey key(const TreePlace& place) const {
-        return tavrin::TableRowKey{place.path, place.tree, options_.prefix};
-    }
-
-    // The table accounts for every tree, and --outliers needs them to choose the tree analysed.
-    tavrin::AnalysisResult analyse(std::unique_ptr<Phylogeny>& tree,
-                                   const tavrin::TreeReader& reader) {
-        if (!options_.table && options_.max_outliers == 0) {
-            return tavrin::analyse_tree(*tree, settings_);
-        }
-        return tavrin::analyse_tree_with_outliers(tree, reader, settings_, options_.max_outliers);
-    }
-
-    // Loads the group file again (an unchanged one is reused) and compiles the pattern once.
-    // False, with its message written, when either cannot be used.
-    bool prepare_analysis() {
-        if (!options_.group_file.empty()) {
-            reading_ = &options_.group_file;
-            const GroupRelations::LoadResult load =
-                tavrin::load_group_relations(options_.group_file, settings_.groups);
-            tavrin::write_group_file_error(std::cerr, load, options_.group_file);
-            if (load != GroupRelations::LoadResult::kLoaded) return false;
-        }
-        if (settings_.matcher == nullptr) {
-            const std::string error = tavrin::compile_target_test(settings_);
-            if (!error.empty()) {
-                tavrin::write_pattern_error(std::cerr, options_.prefix, error);
-                return false;
-            }
-        }
-        return true;
-    }
-
-    const Options& options_;
-    tavrin::AnalysisSettings settings_;
-    tavrin::ReadOptions read_options_;
-    const std::string* reading_ = &options_.prefix;  // replaced before anything is read
-};
-
-// Runs the file loop; memory that runs out ends the run like any fatal input error, after the
-// rows already made.
-int run_files(const std::vector<std::string>& arg, const Options& options) {
-    FileLoop loop(options);
-    try {
-        return loop.run(arg);
-    } catch (const std::bad_alloc&) {
-    } catch (const std::length_error&) {  // a string asked to grow past its largest size
-    }
-    flush_report();
-    std::cerr << messages::kOutOfMemory << loop.reading() << std::endl;
-    return kFatalInputStatus;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     // Memory once obtained stays with the process: tree after tree reuses the same pages
@@ -215,9 +19,9 @@ int main(int argc, char** argv) {
     const std::vector<std::string> arg(argv, argv + argc);
     if (arg.size() == 2 && arg[1] == "--version") {
         std::cout << "Tavrin " << TAVRIN_VERSION << '\n';
-        return finish(0);
+        return tavrin::finish(0);
     }
-    Options options;
+    tavrin::Options options;
     const tavrin::ParsedCommandLine parsed = tavrin::parse_command_line(arg, options);
     switch (parsed.request) {
         case tavrin::Request::kShortHelp:
@@ -225,12 +29,12 @@ int main(int argc, char** argv) {
             return 0;
         case tavrin::Request::kUsage:
             std::cout << messages::kUsage;
-            return finish(0);
+            return tavrin::finish(0);
         case tavrin::Request::kError:
             std::cerr << parsed.error << std::endl;
-            return kUsageErrorStatus;
+            return tavrin::kUsageErrorStatus;
         case tavrin::Request::kRun:
             break;
     }
-    return finish(run_files(arg, options));
+    return tavrin::finish(tavrin::run_files(arg, options));
 }

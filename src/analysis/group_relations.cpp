@@ -6,15 +6,8 @@
 #include <unordered_set>
 #include <utility>
 
-#include "tree/huge_pages.h"
-#include "tree/tree_file.h"
-
-#if __has_include(<sys/stat.h>)
-#include <sys/stat.h>
-#define TAVRIN_HAVE_STAT 1
-#else
-#include <filesystem>
-#endif
+#include "platform/files.h"
+#include "platform/huge_pages.h"
 
 // Names are interned to small ids; pair positions are chained per group and per member in list
 // order, and a flat set holds every (member, group) pair.
@@ -198,61 +191,12 @@ bool is_separator(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// When a file's content (modification time) or its inode (change time) last changed: seconds
-// and nanoseconds.
-using FileTime = std::pair<int64_t, int64_t>;
-
-// What identifies one state of a file: where it lives, its size and when it last changed. The
-// modification time can be set back (touch -d, cp -p, archive tools) after a rewrite of the same
-// size; the change time cannot, so it is part of the state too.
-struct FileStamp {
-    bool known = false;
-    bool is_directory = false;
-    uint64_t device = 0, inode = 0, size = 0;
-    FileTime modified, changed;
-
-    bool same_file_state(const FileStamp& other) const {
-        return known && other.known && device == other.device && inode == other.inode &&
-               size == other.size && modified == other.modified && changed == other.changed;
-    }
-};
-
-#if defined(TAVRIN_HAVE_STAT)
-FileTime time_of(const struct timespec& time) {
-    return FileTime{static_cast<int64_t>(time.tv_sec), static_cast<int64_t>(time.tv_nsec)};
-}
-#endif
-
-FileStamp stamp_of(const std::string& path) {
-    FileStamp stamp;
-#if defined(TAVRIN_HAVE_STAT)
-    struct stat info;
-    if (stat(path.c_str(), &info) != 0) return stamp;
-    stamp.known = true;
-    stamp.is_directory = S_ISDIR(info.st_mode);
-    stamp.device = static_cast<uint64_t>(info.st_dev);
-    stamp.inode = static_cast<uint64_t>(info.st_ino);
-    stamp.size = static_cast<uint64_t>(info.st_size);
-#if defined(__APPLE__)
-    stamp.modified = time_of(info.st_mtimespec);
-    stamp.changed = time_of(info.st_ctimespec);
-#else
-    stamp.modified = time_of(info.st_mtim);
-    stamp.changed = time_of(info.st_ctim);
-#endif
-#else
-    std::error_code error;
-    stamp.is_directory = std::filesystem::is_directory(path, error);
-#endif
-    return stamp;
-}
-
 // The relations of the group file loaded last into an empty list, with the state of the file
 // they were read from. The driver reads the group file again for every tree file; an unchanged
 // file gives the same relations, so they are shared instead of read and closed again.
 struct LastLoad {
     std::string path;
-    FileStamp stamp;
+    tavrin::FileStamp stamp;
     std::shared_ptr<const GroupRelations::Index> index;
 };
 
@@ -264,7 +208,7 @@ LastLoad& last_load() {
 }  // namespace
 
 GroupRelations::LoadResult GroupRelations::load(const std::string& path, std::size_t max_pairs) {
-    const FileStamp stamp = stamp_of(path);
+    const tavrin::FileStamp stamp = tavrin::stamp_of(path);
     LastLoad& last = last_load();
     const bool into_empty = index_ == nullptr;
     if (into_empty && max_pairs == kMaxPairs && last.index != nullptr && last.path == path &&
@@ -357,3 +301,14 @@ std::string GroupRelations::first_group_holding_all(
     }
     return std::string();
 }
+
+namespace tavrin {
+
+GroupRelations::LoadResult load_group_relations(const std::string& path, GroupRelations& groups) {
+    GroupRelations loaded;
+    const GroupRelations::LoadResult result = loaded.load(path);
+    if (result == GroupRelations::LoadResult::kLoaded) groups = std::move(loaded);
+    return result;
+}
+
+}  // namespace tavrin

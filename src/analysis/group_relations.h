@@ -62,4 +62,12 @@ private:
     std::shared_ptr<const Index> index_;  // absent while no pair was loaded
 };
 
+namespace tavrin {
+
+// Loads the group file at `path` into `groups`, replacing what they held once it has loaded; on
+// failure `groups` keep what they held. An unchanged file read before is not read again.
+GroupRelations::LoadResult load_group_relations(const std::string& path, GroupRelations& groups);
+
+}  // namespace tavrin
+
 #endif  // TAVRIN_ANALYSIS_GROUP_RELATIONS_H

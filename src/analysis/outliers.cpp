@@ -16,8 +16,8 @@
 #include <cstdint>
 #include <utility>
 
-#include "tree/chunked_stack.h"
-#include "tree/huge_pages.h"
+#include "platform/chunked_stack.h"
+#include "platform/huge_pages.h"
 
 namespace {
 

@@ -67,12 +67,3 @@ void write_pattern_error(std::ostream& err, const std::string& pattern, const st
 }
 
 }  // namespace tavrin
-
-void write_rows(std::ostream& out, const Tavrin& analysis, const std::string& prefix) {
-    if (analysis.sister_count <= 0) return;
-    tavrin::AnalysisResult result;
-    result.sisters = analysis.sisters;
-    result.support = analysis.bootstrap();
-    result.support_applies = !analysis.bootstrapIsNull();
-    tavrin::write_rows(out, result, prefix);
-}

@@ -7,8 +7,7 @@
 #include <string>
 
 #include "analysis/group_relations.h"
-#include "analysis/result.h"
-#include "analysis/tavrin.h"
+#include "analysis/pipeline.h"
 
 namespace tavrin {
 
@@ -35,8 +34,5 @@ void write_group_file_error(std::ostream& err, GroupRelations::LoadResult load,
 void write_pattern_error(std::ostream& err, const std::string& pattern, const std::string& reason);
 
 }  // namespace tavrin
-
-// The rows of a Tavrin analysis, which must have finished without failure.
-void write_rows(std::ostream& out, const Tavrin& analysis, const std::string& prefix);
 
 #endif  // TAVRIN_ANALYSIS_REPORT_H

@@ -2,8 +2,7 @@
 // rerooting the tree once when that makes the target group a clade.
 #include "analysis/leaf_matching.h"
 #include "analysis/steps.h"
-#include "analysis/tavrin.h"
-#include "tree/chunked_stack.h"
+#include "platform/chunked_stack.h"
 
 namespace tavrin {
 
@@ -23,13 +22,12 @@ void reroot_above(Phylogeny& tree, Phylogeny_Node* partial) {
     tree.root = Phylogeny::reroot(a, b, old_root);
     // The old root is out of the tree but stays readable until the tree is released.
     tree.retire_node(old_root);
-    rerooted = true;
 }
 
 }  // namespace
 
-Phylogeny_Node* search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetTest& test,
-                              std::size_t* tested) {
+SearchResult search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetTest& test,
+                           SearchState state, bool keep_before_reroot) {
     // The search is the recursion "left subtree, right subtree, then the node", kept on an
     // explicit stack so that a ladder of any depth can be searched. A frame's stage says where
     // its node stands; `answer` carries the result of the frame that finished last.
@@ -44,20 +42,21 @@ Phylogeny_Node* search_target(Phylogeny* tree, Phylogeny_Node* start, const Targ
         Stage stage;
         Phylogeny_Node* left_answer;
     };
-    tavrin::ChunkedStack<Frame> stack{{start, kEnter, nullptr}};
-    Phylogeny_Node* answer = nullptr;
+    ChunkedStack<Frame> stack{{start, kEnter, nullptr}};
+    SearchResult result;
+    Phylogeny_Node*& answer = result.target;
 
     while (!stack.empty()) {
         Frame& frame = stack.back();
         Phylogeny_Node* x = frame.node;
         switch (frame.stage) {
             case kEnter:
-                if (x == nullptr || null_in_error) {
+                if (x == nullptr || state.not_a_clade) {
                     answer = nullptr;
                     stack.pop_back();
                 } else if (x->is_leaf) {
                     answer = test(x) ? x : nullptr;
-                    if (answer != nullptr && tested != nullptr) ++*tested;
+                    if (answer != nullptr) ++result.tested;
                     stack.pop_back();
                 } else {
                     frame.stage = kAfterLeft;
@@ -72,7 +71,7 @@ Phylogeny_Node* search_target(Phylogeny* tree, Phylogeny_Node* start, const Targ
             case kAfterRight: {
                 Phylogeny_Node* l = frame.left_answer;
                 Phylogeny_Node* r = answer;
-                if (null_in_error) {
+                if (state.not_a_clade) {
                     answer = nullptr;
                 } else if (l == nullptr) {
                     answer = r;
@@ -80,15 +79,17 @@ Phylogeny_Node* search_target(Phylogeny* tree, Phylogeny_Node* start, const Targ
                     answer = l;
                 } else if (l == x->left && r == x->right) {
                     answer = x;
-                } else if ((r == x->right || l == x->left) && !rerooted && tree != nullptr) {
+                } else if ((r == x->right || l == x->left) && !state.rerooted && tree != nullptr) {
                     // One side is wholly target, the other only partly: reroot above the
                     // partial match (the left one when both sides qualify) and search again.
+                    if (keep_before_reroot) result.before_reroot = tree->copy();
                     reroot_above(*tree, r == x->right ? l : r);
+                    state.rerooted = true;
                     frame.stage = kAfterRestart;
                     stack.push_back({tree->root, kEnter, nullptr});
                     break;
                 } else {
-                    null_in_error = true;
+                    state.not_a_clade = true;
                     answer = nullptr;
                 }
                 stack.pop_back();
@@ -99,7 +100,8 @@ Phylogeny_Node* search_target(Phylogeny* tree, Phylogeny_Node* start, const Targ
                 break;
         }
     }
-    return answer;
+    result.state = state;
+    return result;
 }
 
 }  // namespace tavrin

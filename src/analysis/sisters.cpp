@@ -24,8 +24,8 @@ std::string merge_outward(const GroupRelations& groups, const std::string& gathe
     return at_root ? std::string() : groups.lowest_common_group(next, gathered);
 }
 
-// Takes the target's parent out of the tree: the target hangs from its grandparent, which keeps
-// the larger of the two supports, and the target's former sibling leaves with the parent.
+}  // namespace
+
 void fold_parent(Phylogeny& tree, Phylogeny_Node* target) {
     Phylogeny_Node* parent = target->parent;
     Phylogeny_Node* grandparent = parent->parent;
@@ -37,22 +37,20 @@ void fold_parent(Phylogeny& tree, Phylogeny_Node* target) {
     tree.retire_subtree(former_sibling);
 }
 
-}  // namespace
-
-std::vector<std::string> collect_sisters(Phylogeny& tree, Phylogeny_Node* target,
-                                         const GroupRelations& groups, char separator) {
+Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target,
+                     const GroupRelations& groups, char separator) {
     std::string first, second;
-    Phylogeny_Node* t = target;
-    Phylogeny_Node* p = t ? t->parent : nullptr;
-    Phylogeny_Node* g = p ? p->parent : nullptr;
-    Phylogeny_Node* root = tree.root;
+    const Phylogeny_Node* t = target;
+    const Phylogeny_Node* p = t ? t->parent : nullptr;
+    const Phylogeny_Node* g = p ? p->parent : nullptr;
+    const Phylogeny_Node* root = tree.root;
     auto name_of = [&groups, separator](const Phylogeny_Node* n) {
         return clade_name(groups, n, separator);
     };
 
     if (p != nullptr && p == root) {
         // Across the root: the halves of the sibling, not the sibling's own name.
-        Phylogeny_Node* s = sibling_of(t);
+        const Phylogeny_Node* s = sibling_of(t);
         if (s->is_leaf) {
             first = name_of(s);
         } else {
@@ -61,7 +59,7 @@ std::vector<std::string> collect_sisters(Phylogeny& tree, Phylogeny_Node* target
         }
     } else if (p != nullptr) {
         first = name_of(sibling_of(t));
-        Phylogeny_Node* current = sibling_of(p);  // the uncle
+        const Phylogeny_Node* current = sibling_of(p);  // the uncle
         if (g == root) {
             // The uncle's stored name: the whole leaf name, or empty for an internal node.
             second = current->name;
@@ -84,14 +82,14 @@ std::vector<std::string> collect_sisters(Phylogeny& tree, Phylogeny_Node* target
         first = second;
         second.clear();
     }
+    Sisters sisters;
     if (p != nullptr && first == second) {
-        if (g != nullptr) fold_parent(tree, t);
+        sisters.fold_parent = g != nullptr;
         second.clear();
     }
-
-    if (!second.empty()) return {first, second};
-    if (!first.empty()) return {first};
-    return {};
+    if (!first.empty()) sisters.names.push_back(first);
+    if (!second.empty()) sisters.names.push_back(second);
+    return sisters;
 }
 
 }  // namespace tavrin

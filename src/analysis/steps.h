@@ -1,10 +1,11 @@
 // The steps of one analysis, in the order it takes them: the target test and search, sister
-// collection, the support. analyse_tree runs them for the driver; the Tavrin class exposes
-// them one by one.
+// naming, the parent fold, the support. analyse_tree (analysis/pipeline.h) runs them for the
+// driver; the Tavrin class exposes them one by one.
 #ifndef TAVRIN_ANALYSIS_STEPS_H
 #define TAVRIN_ANALYSIS_STEPS_H
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,18 +33,49 @@ private:
     char separator_;
 };
 
-// The target search from `start`: none, `start` itself when every leaf below it is a target
-// leaf, or the node strictly inside it whose leaves are exactly its target leaves. Sets the
-// search flags and, at most once while `rerooted` is clear, reroots `tree` (which may be absent:
-// no reroot is made then). Adds the target leaves it tests to `*tested` when given: all of them
-// when the search ends with both flags clear, since it then tests every leaf once.
-Phylogeny_Node* search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetTest& test,
-                              std::size_t* tested = nullptr);
+// Where the target search stands: a search that has rerooted the tree makes no other reroot,
+// and once the target group is found not to be a clade every level answers none.
+struct SearchState {
+    bool rerooted = false;     // the tree has been rerooted
+    bool not_a_clade = false;  // the target group is not a clade
+};
 
-// The sister names of `target` (absent: none), folding its parent out of `tree` when both
-// names agree. Leaf prefixes end at `separator`, here and in the operations below.
-std::vector<std::string> collect_sisters(Phylogeny& tree, Phylogeny_Node* target,
-                                         const GroupRelations& groups, char separator);
+// What a target search found, and the state it ends in.
+struct SearchResult {
+    Phylogeny_Node* target = nullptr;
+    SearchState state;
+    // The target leaves the search tested: all of them when the search ends with both flags
+    // clear, since it then tests every leaf once.
+    std::size_t tested = 0;
+    // The tree as it was before the search rerooted it, when asked for and a reroot was made.
+    std::unique_ptr<Phylogeny> before_reroot;
+};
+
+// The target search from `start`, beginning in `state`: none, `start` itself when every leaf
+// below it is a target leaf, or the node strictly inside it whose leaves are exactly its target
+// leaves. At most once, and only while `state.rerooted` is clear, it reroots `tree` (which may be
+// absent: no reroot is made then) and searches the new root in full, answering what that
+// answers. With `keep_before_reroot`, a copy of the tree made just before that reroot comes back
+// with the answer.
+SearchResult search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetTest& test,
+                           SearchState state = {}, bool keep_before_reroot = false);
+
+// The sister names of a target, and whether its parent is to be folded out of the tree.
+struct Sisters {
+    std::vector<std::string> names;  // 0, 1 or 2 names, none empty, two of them different
+    // The sibling and the rest of the tree got one name, and the parent is not the root.
+    bool fold_parent = false;
+};
+
+// The sister names of `target` (absent: none). Reads the tree only. Leaf prefixes end at
+// `separator`, here and in the operations below.
+Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target,
+                     const GroupRelations& groups, char separator);
+
+// Takes the target's parent out of `tree`: the target hangs from its grandparent, which keeps
+// the larger of the two supports, and the target's former sibling leaves with the parent. The
+// support read afterwards is the grandparent's.
+void fold_parent(Phylogeny& tree, Phylogeny_Node* target);
 
 // The support of the node joining `target` to its first sister (of the sibling across the
 // root).

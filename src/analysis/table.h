@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "analysis/result.h"
+#include "analysis/pipeline.h"
 
 namespace tavrin {
 

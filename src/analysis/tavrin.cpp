@@ -1,12 +1,13 @@
-// The analysis run: group file, target search, then the sisters or the search's verdict.
+// The analysis run: group file, target search, then the sisters or the search's verdict; the
+// search flags, written from what each search returns.
 #include "analysis/tavrin.h"
 
 #include <iostream>
 #include <string>
 #include <utility>
 
+#include "analysis/pipeline.h"
 #include "analysis/report.h"
-#include "analysis/result.h"
 #include "analysis/steps.h"
 
 bool rerooted = false;
@@ -42,6 +43,8 @@ void Tavrin::run(bool with_group_file, const std::string& group_file) {
     if (tree == nullptr || tree->root == nullptr) return;
 
     const tavrin::AnalysisResult result = tavrin::analyse_tree(*tree, settings);
+    rerooted = result.rerooted;
+    null_in_error = result.outcome == tavrin::Outcome::kNotAClade;
     target = result.target;
     sisters = result.sisters;
     sister_count = static_cast<int32_t>(sisters.size());
@@ -68,8 +71,12 @@ Phylogeny_Node* Tavrin::all_match(Phylogeny_Node* x, std::string prefix) {
         prefix_ = std::move(prefix);
         matcher_ = std::make_shared<const LeafMatcher>(prefix_, use_regex);
     }
-    return tavrin::search_target(tree, x,
-                                 tavrin::TargetTest(*matcher_, groups, prefix_, kDefaultSeparator));
+    const tavrin::SearchResult search = tavrin::search_target(
+        tree, x, tavrin::TargetTest(*matcher_, groups, prefix_, kDefaultSeparator),
+        tavrin::SearchState{rerooted, null_in_error});
+    rerooted = search.state.rerooted;
+    null_in_error = search.state.not_a_clade;
+    return search.target;
 }
 
 Phylogeny_Node* Tavrin::whole_tree_by_name(Phylogeny_Node* n, std::string group) const {
@@ -82,8 +89,11 @@ std::string Tavrin::print_name_if_same(Phylogeny_Node* n) const {
 
 void Tavrin::get_sisters() {
     sisters.clear();
-    if (tree != nullptr)
-        sisters = tavrin::collect_sisters(*tree, target, groups, kDefaultSeparator);
+    if (tree != nullptr) {
+        tavrin::Sisters found = tavrin::name_sisters(*tree, target, groups, kDefaultSeparator);
+        if (found.fold_parent) tavrin::fold_parent(*tree, target);
+        sisters = std::move(found.names);
+    }
     sister_count = static_cast<int32_t>(sisters.size());
 }
 
@@ -94,4 +104,13 @@ double Tavrin::bootstrap() const {
 bool Tavrin::bootstrapIsNull() const {
     return tree != nullptr &&
            tavrin::support_not_applicable(*tree, target, sisters, groups, kDefaultSeparator);
+}
+
+void write_rows(std::ostream& out, const Tavrin& analysis, const std::string& prefix) {
+    if (analysis.sister_count <= 0) return;
+    tavrin::AnalysisResult result;
+    result.sisters = analysis.sisters;
+    result.support = analysis.bootstrap();
+    result.support_applies = !analysis.bootstrapIsNull();
+    tavrin::write_rows(out, result, prefix);
 }

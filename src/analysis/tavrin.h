@@ -1,7 +1,7 @@
 // The sister-clade analysis: one Tavrin object analyses one tree.
 //
 // The constructor does the whole job: it loads the group file (when given), then runs
-// analyse_tree (analysis/result.h) and keeps its answers in the fields: the target clade and
+// analyse_tree (analysis/pipeline.h) and keeps its answers in the fields: the target clade and
 // the one or two sister clades. `bootstrap` / `bootstrapIsNull` give the support value printed on
 // every row; the other operations expose the steps of analysis/steps.h one by one. The
 // constructor writes its own diagnostics ("CLADE NOT FOUND", an unreadable group file...) on
@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,9 @@
 #include "analysis/leaf_matching.h"  // is_prefix, beside the matcher it calls
 #include "tree/phylogeny.h"
 
-// Search flags shared by every level of the target search. Each analysis clears both when it
-// begins, so only one analysis may run at a time.
+// Search flags of the Tavrin class: what its last search left them at. Each analysis clears both
+// when it begins; `all_match` starts from them and leaves them as its search ends. The analyses
+// of the driver do not use them.
 extern bool rerooted;       // the search has rerooted the tree
 extern bool null_in_error;  // the search has found that the target group is not a clade
 
@@ -83,5 +85,8 @@ private:
     std::string prefix_;
     std::shared_ptr<const LeafMatcher> matcher_;
 };
+
+// The rows of a Tavrin analysis, which must have finished without failure.
+void write_rows(std::ostream& out, const Tavrin& analysis, const std::string& prefix);
 
 #endif  // TAVRIN_ANALYSIS_TAVRIN_H

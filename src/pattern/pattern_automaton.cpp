@@ -1,6 +1,7 @@
 #include "pattern/pattern_automaton.h"
 
 #include <algorithm>
+#include <atomic>
 #include <locale>
 #include <map>
 #include <string>
@@ -785,14 +786,26 @@ void PatternAutomaton::prepare_sweep() {
         rows.pred[static_cast<size_t>(--rows.row[t])] = p;
     });
 
-    sweep_.later.assign(bodies_.size(), {});
-    sweep_.now.assign(bodies_.size(), {});
-    sweep_.stamp.assign(m, 0);
-    sweep_.begin_stamp.assign(m, 0);
-    sweep_.lookahead_holds.assign(m, 0);
+    static std::atomic<uint64_t> automata{0};
+    id_ = ++automata;
 }
 
-bool PatternAutomaton::passable(int32_t p, const Position& at, bool at_begin) const {
+PatternAutomaton::Sweep& PatternAutomaton::sweep() const {
+    thread_local Sweep local;
+    if (local.owner != id_) {
+        const size_t m = states_.size();
+        local.later.assign(bodies_.size(), {});
+        local.now.assign(bodies_.size(), {});
+        local.stamp.assign(m, 0);
+        local.begin_stamp.assign(m, 0);
+        local.lookahead_holds.assign(m, 0);
+        local.owner = id_;
+    }
+    return local;
+}
+
+bool PatternAutomaton::passable(const Sweep& work, int32_t p, const Position& at,
+                                bool at_begin) const {
     const State& state = states_[static_cast<size_t>(p)];
     switch (state.op) {
         case Op::line_begin:
@@ -802,19 +815,20 @@ bool PatternAutomaton::passable(int32_t p, const Position& at, bool at_begin) co
         case Op::word_bound:
             return ((at.left_word && !at_begin) != at.right_word) != state.neg;
         case Op::lookahead:
-            return (sweep_.lookahead_holds[static_cast<size_t>(p)] != 0) != state.neg;
+            return (work.lookahead_holds[static_cast<size_t>(p)] != 0) != state.neg;
         default:
             return true;
     }
 }
 
-void PatternAutomaton::close_backwards(std::vector<int32_t>& set, std::vector<uint64_t>& marks,
-                                       uint64_t mark, const Position& at, bool at_begin) const {
+void PatternAutomaton::close_backwards(const Sweep& work, std::vector<int32_t>& set,
+                                       std::vector<uint64_t>& marks, uint64_t mark,
+                                       const Position& at, bool at_begin) const {
     for (size_t i = 0; i < set.size(); ++i) {
         const size_t t = static_cast<size_t>(set[i]);
         for (int32_t k = eps_.row[t]; k < eps_.row[t + 1]; ++k) {
             const int32_t p = eps_.pred[static_cast<size_t>(k)];
-            if (marks[static_cast<size_t>(p)] != mark && passable(p, at, at_begin)) {
+            if (marks[static_cast<size_t>(p)] != mark && passable(work, p, at, at_begin)) {
                 marks[static_cast<size_t>(p)] = mark;
                 set.push_back(p);
             }
@@ -826,15 +840,16 @@ bool PatternAutomaton::matches_prefix(std::string_view text) const {
     if (!valid()) return false;
     const size_t n = text.size();
     const auto byte = [&](size_t q) { return static_cast<unsigned char>(text[q]); };
-    auto& stamp = sweep_.stamp;
+    Sweep& work = sweep();
+    auto& stamp = work.stamp;
 
     for (size_t q = n + 1; q-- > 0;) {
         const Position at{q == n, q > 0 && word_char_[byte(q - 1)], q < n && word_char_[byte(q)]};
-        const uint64_t mark = ++sweep_.generation;
+        const uint64_t mark = ++work.generation;
         // Inner lookaheads first: the bodies holding them read their answers at this position.
         for (size_t b = bodies_.size(); b-- > 0;) {
             const Body& body = bodies_[b];
-            std::vector<int32_t>& set = sweep_.now[b];
+            std::vector<int32_t>& set = work.now[b];
             set.clear();
             const auto add = [&](int32_t s) {
                 if (stamp[static_cast<size_t>(s)] != mark) {
@@ -845,7 +860,7 @@ bool PatternAutomaton::matches_prefix(std::string_view text) const {
             for (const int32_t a : body.accepts)
                 add(a);
             if (q < n) {
-                for (const int32_t t : sweep_.later[b]) {
+                for (const int32_t t : work.later[b]) {
                     const size_t ti = static_cast<size_t>(t);
                     for (int32_t k = match_.row[ti]; k < match_.row[ti + 1]; ++k) {
                         const int32_t p = match_.pred[static_cast<size_t>(k)];
@@ -856,7 +871,7 @@ bool PatternAutomaton::matches_prefix(std::string_view text) const {
                 }
             }
             const size_t seeds = set.size();
-            close_backwards(set, stamp, mark, at, false);
+            close_backwards(work, set, stamp, mark, at, false);
 
             const bool top = body.lookahead == -1;
             if (top && q != 0) continue;
@@ -865,18 +880,18 @@ bool PatternAutomaton::matches_prefix(std::string_view text) const {
             if (!body.begin_sensitive) {
                 holds = stamp[static_cast<size_t>(body.start)] == mark;
             } else {
-                const uint64_t begin_mark = ++sweep_.generation;
-                auto& begin_set = sweep_.begin_set;
+                const uint64_t begin_mark = ++work.generation;
+                auto& begin_set = work.begin_set;
                 begin_set.assign(set.begin(), set.begin() + static_cast<std::ptrdiff_t>(seeds));
                 for (const int32_t s : begin_set)
-                    sweep_.begin_stamp[static_cast<size_t>(s)] = begin_mark;
-                close_backwards(begin_set, sweep_.begin_stamp, begin_mark, at, true);
-                holds = sweep_.begin_stamp[static_cast<size_t>(body.start)] == begin_mark;
+                    work.begin_stamp[static_cast<size_t>(s)] = begin_mark;
+                close_backwards(work, begin_set, work.begin_stamp, begin_mark, at, true);
+                holds = work.begin_stamp[static_cast<size_t>(body.start)] == begin_mark;
             }
             if (top) return holds;  // the top level comes last, at the start of the text
-            sweep_.lookahead_holds[static_cast<size_t>(body.lookahead)] = holds ? 1 : 0;
+            work.lookahead_holds[static_cast<size_t>(body.lookahead)] = holds ? 1 : 0;
         }
-        std::swap(sweep_.later, sweep_.now);
+        std::swap(work.later, work.now);
     }
     return false;  // not reached: the top level answers at the start of the text
 }

@@ -52,8 +52,8 @@ public:
 
     // Does the pattern match at the start of `text`, with any end (std::regex_search with
     // match_continuous)? `^` holds only at the start of the text. False for an invalid pattern.
-    // The sweep's working sets are kept in the automaton and reused, so a text costs no
-    // allocation: one automaton must not be used from two threads at once.
+    // The sweep's working sets are kept per thread and reused, so a text costs no allocation,
+    // and one automaton may be used from several threads at once.
     bool matches_prefix(std::string_view text) const;
 
     enum class Op : uint8_t {
@@ -98,11 +98,14 @@ private:
     void prepare_sweep();
     // Can the edge out of `p` be taken at `at` without reading a character? `at_begin`: the
     // body being tested is entered here.
-    bool passable(int32_t p, const Position& at, bool at_begin) const;
+    struct Sweep;
+    bool passable(const Sweep& work, int32_t p, const Position& at, bool at_begin) const;
     // Adds to `set` every state that reaches one of its states without reading a character,
     // marking each added state with `mark`.
-    void close_backwards(std::vector<int32_t>& set, std::vector<uint64_t>& marks, uint64_t mark,
-                         const Position& at, bool at_begin) const;
+    void close_backwards(const Sweep& work, std::vector<int32_t>& set, std::vector<uint64_t>& marks,
+                         uint64_t mark, const Position& at, bool at_begin) const;
+    // This thread's working sets, sized for this automaton.
+    Sweep& sweep() const;
 
     Error error_ = Error::none;
     std::string error_text_;
@@ -120,7 +123,8 @@ private:
     };
     Rows eps_, match_;
 
-    // Working sets of matches_prefix, sized once; every call overwrites what it reads.
+    // Working sets of matches_prefix, one per thread, sized for the automaton that used them
+    // last; every call overwrites what it reads.
     struct Sweep {
         // Per body: the states from which its accept state is reachable reading on from the
         // position after the current one (`later`), and from the current one (`now`).
@@ -130,8 +134,9 @@ private:
         uint64_t generation = 0;
         std::vector<int32_t> begin_set;
         std::vector<char> lookahead_holds;  // per lookahead state, at the current position
+        uint64_t owner = 0;                 // the automaton they are sized for
     };
-    mutable Sweep sweep_;
+    uint64_t id_ = 0;  // tells this automaton's working sets from another's
 };
 
 #endif  // TAVRIN_PATTERN_PATTERN_AUTOMATON_H

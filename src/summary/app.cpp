@@ -9,9 +9,11 @@
 #include <new>
 #include <system_error>
 
+#include "platform/files.h"
+#include "platform/memory.h"
 #include "summary/report_reader.h"
+#include "summary/support_field.h"
 #include "summary/svg_chart.h"
-#include "summary/system.h"
 #include "summary/table.h"
 #include "summary/tally.h"
 
@@ -121,9 +123,9 @@ std::string read_reports(const Options& options, std::istream& in, Tally& tally)
     ReportReader reader(tally);
     for (const std::string& path : options.reports) {
         if (path == "-") {
-            const int closed = &in == &std::cin ? standard_input_closed() : 0;
+            const int closed = &in == &std::cin ? tavrin::standard_input_closed() : 0;
             if (closed != 0)
-                return std::string(kStdinName) + ": cannot be read" + system_reason(closed);
+                return std::string(kStdinName) + ": cannot be read" + tavrin::system_reason(closed);
             if (!reader.read(in, kStdinName)) return reader.error();
             continue;
         }
@@ -132,7 +134,7 @@ std::string read_reports(const Options& options, std::istream& in, Tally& tally)
             return path + ": cannot be read (it is a directory)";
         errno = 0;
         std::ifstream file(path, std::ios::binary);
-        if (!file.is_open()) return path + ": cannot be opened" + system_reason(errno);
+        if (!file.is_open()) return path + ": cannot be opened" + tavrin::system_reason(errno);
         if (!reader.read(file, path)) return reader.error();
     }
     return std::string();
@@ -151,7 +153,7 @@ std::string write_chart_file(const std::string& path, const std::vector<PairSumm
         if (!file.fail()) return std::string();
         if (write_error != 0) errno = write_error;
     }
-    return "cannot write the chart to " + path + system_reason(errno);
+    return "cannot write the chart to " + path + tavrin::system_reason(errno);
 }
 
 // Flushes `out`; false when anything written to it was lost. Call with errno cleared before
@@ -205,7 +207,8 @@ int summarise(const Options& options, std::istream& in, std::ostream& out, std::
     errno = 0;
     write_table(out, rows, tally.tree_count());
     if (!flushed(out))
-        return fail(err, "cannot write the table to standard output" + system_reason(errno));
+        return fail(err,
+                    "cannot write the table to standard output" + tavrin::system_reason(errno));
 
     warn_of_fractions(err, tally, options.min_support);
     write_closing_count(err, tally);
@@ -232,7 +235,7 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
         else
             out << kProgram << ' ' << TAVRIN_SUMMARY_VERSION << '\n';
         if (!flushed(out))
-            return fail(err, "cannot write to standard output" + system_reason(errno));
+            return fail(err, "cannot write to standard output" + tavrin::system_reason(errno));
         return kSuccess;
     }
     if (!options.svg_path.empty()) {

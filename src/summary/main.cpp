@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/huge_pages.h"
 #include "summary/app.h"
-#include "tree/huge_pages.h"
 
 int main(int argc, char** argv) {
     // Freed memory stays with the process, so the tables that double as they grow reuse pages

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstddef>
 
-#include "summary/report_reader.h"
+#include "summary/support_field.h"
 
 namespace summary {
 

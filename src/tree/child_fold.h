@@ -4,7 +4,7 @@
 #ifndef TAVRIN_TREE_CHILD_FOLD_H
 #define TAVRIN_TREE_CHILD_FOLD_H
 
-#include "tree/chunked_stack.h"
+#include "platform/chunked_stack.h"
 #include "tree/phylogeny.h"
 
 namespace tavrin {

@@ -269,3 +269,8 @@ void read_node_text(Phylogeny_Node* node, const std::string& text, size_t first,
 }
 
 }  // namespace tavrin
+
+Phylogeny_Node::Phylogeny_Node(std::string text, Phylogeny_Node* parent_node) {
+    parent = parent_node;
+    tavrin::read_node_text(this, text, 0, text.size());
+}

@@ -1,28 +1,12 @@
-// Making a tree from text, and releasing it: the nodes it holds and the nodes taken out of it
-// while it was analysed.
+// Releasing a tree: the nodes it holds and the nodes taken out of it while it was analysed. The
+// constructors that read a tree from text live beside the readers they call.
 #include "tree/phylogeny.h"
 
 #include <initializer_list>
-#include <iostream>
 #include <utility>
 
-#include "tree/newick_reader.h"
-#include "tree/tree_reader.h"
+#include "platform/chunked_stack.h"
 #include "tree/walk.h"
-
-Phylogeny_Node::Phylogeny_Node(std::string text, Phylogeny_Node* parent_node) {
-    parent = parent_node;
-    tavrin::read_node_text(this, text, 0, text.size());
-}
-
-Phylogeny::Phylogeny(std::string text) {
-    tavrin::TreeRead read = *tavrin::TreeReader(std::move(text)).next();
-    if (read.tree) {
-        std::swap(root, read.tree->root);
-        return;
-    }
-    std::cerr << tavrin::malformed_message(read.malformed, "") << std::endl;
-}
 
 Phylogeny_Node::~Phylogeny_Node() {
     // Every node below is cut from its children before it is deleted, so no destructor call
@@ -52,4 +36,31 @@ void Phylogeny::retire_node(Phylogeny_Node* node) {
 
 void Phylogeny::retire_subtree(Phylogeny_Node* node) {
     if (node) retired_.emplace_back(node, true);
+}
+
+std::unique_ptr<Phylogeny> Phylogeny::copy() const {
+    auto copied = std::make_unique<Phylogeny>();
+    // Each original node is visited after its parent, whose copy is then waiting for it on top
+    // of `open`: a left child takes the left slot of the copy on top, a right child the right
+    // one, which completes that copy.
+    tavrin::ChunkedStack<Phylogeny_Node*> open;
+    tavrin::preorder(static_cast<const Phylogeny_Node*>(root), [&](const Phylogeny_Node* n) {
+        auto* node = new Phylogeny_Node();
+        node->length = n->length;
+        node->support = n->support;
+        node->is_leaf = n->is_leaf;
+        node->name = n->name;
+        node->label = n->label;
+        if (open.empty()) {
+            copied->root = node;
+        } else {
+            Phylogeny_Node* parent = open.back();
+            node->parent = parent;
+            (n->parent->left == n ? parent->left : parent->right) = node;
+            // A parent is complete once the child it was waiting for last has come.
+            if (n->parent->right == n || n->parent->right == nullptr) open.pop_back();
+        }
+        if (n->left != nullptr || n->right != nullptr) open.push_back(node);
+    });
+    return copied;
 }

@@ -105,6 +105,10 @@ public:
     // Hands over a detached subtree, released whole with the tree.
     void retire_subtree(Phylogeny_Node* node);
 
+    // A tree of new nodes with the same shape, child order, names and values (the change counts
+    // of state-change counting are not copied). Absent root, absent copy's root.
+    std::unique_ptr<Phylogeny> copy() const;
+
 private:
     // Nodes cut out of the tree, with whether their subtree goes with them.
     std::vector<std::pair<Phylogeny_Node*, bool>> retired_;

@@ -1,7 +1,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "tree/chunked_stack.h"
+#include "platform/chunked_stack.h"
 #include "tree/numbers.h"
 #include "tree/phylogeny.h"
 

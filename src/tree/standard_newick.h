@@ -16,9 +16,9 @@
 #include <memory>
 #include <string>
 
+#include "tree/malformed.h"
 #include "tree/phylogeny.h"
 #include "tree/read_options.h"
-#include "tree/tree_reader.h"
 
 namespace tavrin {
 

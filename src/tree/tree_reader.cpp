@@ -1,8 +1,8 @@
 #include "tree/tree_reader.h"
 
+#include <iostream>
 #include <utility>
 
-#include "messages.h"
 #include "tree/newick_reader.h"
 #include "tree/standard_newick.h"
 
@@ -48,26 +48,18 @@ std::optional<TreeRead> TreeReader::next() {
         }
         expect_nodes(text_.size() / 16);
     }
-    last_ = pos_;
     read.tree = read_standard_tree(text_, pos_, options_, read.malformed);
     done_ = only_blanks_from(text_, pos_);
     return read;
 }
 
-std::unique_ptr<Phylogeny> TreeReader::read_again() const {
-    if (!done_ && trees_ == 0) return nullptr;
-    if (options_.dialect == Dialect::kClassic) return read_classic(text_, options_).tree;
-    std::size_t pos = last_;
-    Malformed problem;
-    return read_standard_tree(text_, pos, options_, problem);
-}
-
-std::string malformed_message(const Malformed& malformed, const std::string& file) {
-    if (malformed.dialect == Dialect::kClassic) {
-        return messages::kMalformedClassic + malformed.found + "'";
-    }
-    return messages::kMalformedStandard + file + ", tree " + std::to_string(malformed.tree) +
-           ", at byte " + std::to_string(malformed.offset) + ": " + malformed.what;
-}
-
 }  // namespace tavrin
+
+Phylogeny::Phylogeny(std::string text) {
+    tavrin::TreeRead read = *tavrin::TreeReader(std::move(text)).next();
+    if (read.tree) {
+        std::swap(root, read.tree->root);
+        return;
+    }
+    std::cerr << tavrin::malformed_message(read.malformed, "") << std::endl;
+}

@@ -17,19 +17,11 @@
 #include <optional>
 #include <string>
 
+#include "tree/malformed.h"
 #include "tree/phylogeny.h"
 #include "tree/read_options.h"
 
 namespace tavrin {
-
-// Why a tree could not be read, with what its message shows.
-struct Malformed {
-    Dialect dialect = Dialect::kClassic;
-    std::size_t tree = 1;    // which tree of the text, counted from 1
-    std::size_t offset = 0;  // byte offset of the problem in the text
-    std::string found;       // classic: the text's last character; empty for an empty text
-    std::string what;        // standard: what is wrong at `offset`
-};
 
 // One tree of a text, or why there is none.
 struct TreeRead {
@@ -45,24 +37,14 @@ public:
     std::optional<TreeRead> next();
     // Has every tree of the text been given? Asked after the first tree: does the text hold one?
     bool at_end() const { return done_; }
-    // The tree next() gave last, read again from the text as it was read then (a caller that
-    // changed the first reading, by a reroot say, gets the tree as the text has it); null when
-    // that tree was malformed or no tree was given yet.
-    std::unique_ptr<Phylogeny> read_again() const;
 
 private:
     std::string text_;
     ReadOptions options_;
     bool done_ = false;
     std::size_t pos_ = 0;    // standard: where the next tree starts
-    std::size_t last_ = 0;   // standard: where the tree given last started
     std::size_t trees_ = 0;  // standard: trees given so far
 };
-
-// The line that reports a malformed tree of `file`, without its line break. The classic
-// dialect's message does not name the file; the standard one reads
-// "Malformed Newick in <file>, tree <k>, at byte <offset>: <what>".
-std::string malformed_message(const Malformed& malformed, const std::string& file);
 
 }  // namespace tavrin
 

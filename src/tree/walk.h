@@ -5,7 +5,7 @@
 
 #include <type_traits>
 
-#include "tree/chunked_stack.h"
+#include "platform/chunked_stack.h"
 
 namespace tavrin {
 

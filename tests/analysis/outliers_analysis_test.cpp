@@ -10,11 +10,12 @@
 #include <vector>
 
 #include "analysis/outliers.h"
+#include "analysis/pipeline.h"
 #include "analysis/report.h"
-#include "analysis/result.h"
 #include "analysis/table.h"
 #include "support/tree_check.h"
 #include "tree/phylogeny.h"
+#include "tree/tree_reader.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ TreeRun with_outliers(const std::string& text, const AnalysisSettings& settings,
     TreeRun run;
     tavrin::TreeReader reader(text);
     run.tree = std::move(reader.next()->tree);
-    run.result = tavrin::analyse_tree_with_outliers(run.tree, reader, settings, bound);
+    run.result = tavrin::analyse_tree_with_outliers(run.tree, settings, bound);
     return run;
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/pipeline.h"
+#include "analysis/steps.h"
 #include "analysis/tavrin.h"
 #include "support/analysis_fixtures.h"
 #include "support/tree_check.h"
@@ -14,6 +16,7 @@ namespace {
 using analysis_fixtures::analyse;
 using analysis_fixtures::left_ladder;
 using Names = std::vector<std::string>;
+using tavrin::AnalysisSettings;
 
 TEST(TargetSearch, CladeUnderTheGivenRooting) {
     auto run = analyse("((Fungi-1,Fungi-2),(Metazoa-1,(Plantae-1,Plantae-2)));", "Fungi");
@@ -143,6 +146,37 @@ TEST(TargetSearch, FlagsStartClearForEachAnalysis) {
 
 // A million leaves in a ladder: the target is a million levels down, so neither the search nor
 // the sister walk may recurse per level.
+// The search takes its state and gives it back: a search told that the tree was rerooted makes
+// no reroot, one told that the target is not a clade finds none, and a reroot comes back with
+// the tree as it was before it when asked for.
+TEST(TargetSearch, StateIsTakenAndReturned) {
+    AnalysisSettings settings;
+    settings.prefix = "Fungi";
+    ASSERT_EQ(tavrin::compile_target_test(settings), "");
+    const tavrin::TargetTest test(*settings.matcher, settings.groups, settings.prefix, '-');
+    const char* const text = "((Fungi-1,Metazoa-1),(Fungi-2,Fungi-3));";
+
+    Phylogeny kept(text);
+    const tavrin::SearchResult no_reroot =
+        tavrin::search_target(&kept, kept.root, test, tavrin::SearchState{true, false});
+    EXPECT_EQ(no_reroot.target, nullptr);
+    EXPECT_TRUE(no_reroot.state.not_a_clade);
+    EXPECT_EQ(kept.root->print(), Phylogeny(text).root->print());
+
+    Phylogeny moved(text);
+    const tavrin::SearchResult found =
+        tavrin::search_target(&moved, moved.root, test, tavrin::SearchState{}, true);
+    EXPECT_TRUE(found.state.rerooted);
+    ASSERT_NE(found.before_reroot, nullptr);
+    EXPECT_EQ(found.before_reroot->root->print(), Phylogeny(text).root->print());
+    EXPECT_NE(moved.root->print(), Phylogeny(text).root->print());
+
+    Phylogeny given(text);
+    EXPECT_EQ(
+        tavrin::search_target(&given, given.root, test, tavrin::SearchState{false, true}).target,
+        nullptr);
+}
+
 TEST(TargetSearch, MillionLeafLadderIsSearched) {
     Phylogeny tree(left_ladder("Fungi-a", "Fungi-b", "Metazoa-", 999998));
     ASSERT_NE(tree.root, nullptr);

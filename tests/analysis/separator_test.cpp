@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "analysis/leaf_matching.h"
-#include "analysis/result.h"
+#include "analysis/pipeline.h"
 #include "analysis/steps.h"
 #include "support/analysis_fixtures.h"
 

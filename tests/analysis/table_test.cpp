@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "analysis/result.h"
+#include "analysis/pipeline.h"
 
 namespace {
 

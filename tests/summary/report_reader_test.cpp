@@ -6,6 +6,7 @@
 #include <string>
 
 #include "summary/report_reader.h"
+#include "summary/support_field.h"
 #include "summary/tally.h"
 #include "summary/tree_table.h"
 #include "support/tree_check.h"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "support/tree_check.h"
@@ -151,6 +152,22 @@ void reroot_at_the_bottom(bool left) {
     tree.root->label_by_name("L1", 3);
     EXPECT_EQ(tree.root->max_label(), 3);
     EXPECT_EQ(tree.root->min_changes(), 1);
+}
+
+// A copy has the shape, order and values of the tree, shares no node with it, and is made and
+// released without recursion however deep the tree.
+TEST(DeepTree, CopiesOfLaddersAndOfAnOrdinaryTree) {
+    for (const std::string& text :
+         {tree_check::caterpillar(kLeaves), tree_check::right_ladder(kLeaves),
+          std::string("((A:0.5,(B,C)90:0.25)70:1,D:2)")}) {
+        Phylogeny tree(text + ";");
+        const std::unique_ptr<Phylogeny> copy = tree.copy();
+        expect_whole_tree(copy->root);
+        EXPECT_NE(copy->root, tree.root);
+        EXPECT_EQ(copy->root->parent, nullptr);
+        EXPECT_TRUE(copy->root->print() == tree.root->print());
+    }
+    EXPECT_EQ(Phylogeny().copy()->root, nullptr);
 }
 
 TEST(DeepTree, RerootAtTheBottomOfTheLeftLadder) {

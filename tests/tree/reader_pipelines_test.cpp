@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "support/reference_reader.h"
 #include "support/tree_check.h"
-#include "tree/tree_file.h"
 #include "tree/tree_reader.h"
 #include "tree/walk.h"
 

@@ -1,6 +1,6 @@
 // Memory asked to be backed by huge pages behaves as ordinary memory, whether or not the system
 // grants the request.
-#include "tree/huge_pages.h"
+#include "platform/huge_pages.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,15 @@
-// The analysis as a value: each outcome with its target, sisters, support, reroot and count of
-// target leaves; the same rows and messages as the Tavrin class gives; the settings the driver
-// prepares once (the pattern) and per tree (the group relations).
+// The analysis pipeline as a value: each outcome with its target, sisters, support, reroot and
+// count of target leaves; the same rows and messages as the Tavrin class gives; the settings the
+// driver prepares once (the pattern) and per tree (the group relations).
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "analysis/pipeline.h"
 #include "analysis/report.h"
-#include "analysis/result.h"
+#include "analysis/steps.h"
 #include "analysis/tavrin.h"
 #include "support/analysis_fixtures.h"
 
@@ -153,7 +154,6 @@ TEST(AnalysisResult, EveryOutcomeWithWhatItCarries) {
         EXPECT_EQ(rows_of(result, c.prefix), c.rows);
         EXPECT_EQ(result.target_leaves, c.target_leaves);
         EXPECT_EQ(result.rerooted, c.rerooted);
-        EXPECT_EQ(rerooted, c.rerooted);
         const bool has_target = c.outcome == Outcome::kSisters || c.outcome == Outcome::kUnnamed ||
                                 c.outcome == Outcome::kWholeTree;
         EXPECT_EQ(result.target != nullptr, has_target);
@@ -189,20 +189,56 @@ TEST(AnalysisResult, SameRowsAndMessagesAsTheTavrinClass) {
     }
 }
 
-TEST(AnalysisResult, EachTreeStartsWithTheSearchFlagsClear) {
+// The pipeline keeps its search state to itself: the Tavrin class's flags neither steer it nor
+// change with it, and each tree starts afresh.
+TEST(AnalysisResult, SearchStateIsTheAnalysisOwn) {
     AnalysisSettings settings;
     settings.prefix = "Fungi";
     ASSERT_EQ(tavrin::compile_target_test(settings), "");
+    rerooted = true;
+    null_in_error = true;
     Phylogeny reroots("((Fungi-1,Metazoa-1),(Fungi-2,Fungi-3));");
     EXPECT_TRUE(tavrin::analyse_tree(reroots, settings).rerooted);
     Phylogeny split("((Fungi-1,Metazoa-1),(Fungi-2,Plantae-1));");
     EXPECT_EQ(tavrin::analyse_tree(split, settings).outcome, Outcome::kNotAClade);
-    EXPECT_TRUE(null_in_error);
     Phylogeny clade("((Fungi-1,Fungi-2),Metazoa-1);");
     const AnalysisResult result = tavrin::analyse_tree(clade, settings);
     EXPECT_EQ(result.outcome, Outcome::kSisters);
     EXPECT_FALSE(result.rerooted);
-    EXPECT_FALSE(rerooted);
+    EXPECT_TRUE(rerooted);
+    EXPECT_TRUE(null_in_error);
+    rerooted = false;
+    null_in_error = false;
+}
+
+// The steps' order shows in the answer: naming reads the tree only, and the parent fold, which
+// runs before the support is read, raises the support of the target's new parent.
+TEST(AnalysisResult, ParentFoldRunsBeforeTheSupportIsRead) {
+    const char* const text = "((((Choano-a,Choano-b)90,Fungi-f)40,Fungi-g)95,Fungi-h);";
+    AnalysisSettings settings;
+    settings.prefix = "Choano";
+    ASSERT_EQ(tavrin::compile_target_test(settings), "");
+
+    Phylogeny by_steps(text);
+    const tavrin::SearchResult search = tavrin::search_target(
+        &by_steps, by_steps.root,
+        tavrin::TargetTest(*settings.matcher, settings.groups, settings.prefix, '-'));
+    ASSERT_NE(search.target, nullptr);
+    const std::string before = by_steps.root->print();
+    const tavrin::Sisters sisters =
+        tavrin::name_sisters(by_steps, search.target, settings.groups, '-');
+    EXPECT_EQ(sisters.names, Names{"Fungi"});
+    EXPECT_TRUE(sisters.fold_parent);
+    EXPECT_EQ(by_steps.root->print(), before);  // naming changes nothing
+    EXPECT_EQ(tavrin::support_value(by_steps, search.target), 40);
+    tavrin::fold_parent(by_steps, search.target);
+    EXPECT_EQ(tavrin::support_value(by_steps, search.target), 95);
+
+    Phylogeny whole(text);
+    const AnalysisResult result = tavrin::analyse_tree(whole, settings);
+    EXPECT_EQ(result.sisters, Names{"Fungi"});
+    EXPECT_EQ(result.support, 95);
+    EXPECT_EQ(whole.root->print(), by_steps.root->print());
 }
 
 TEST(AnalysisSettings, PatternCompiledOnceAndGroupsReplacedOnlyWhenLoaded) {

@@ -1,11 +1,12 @@
-// The analysis of one tree as a plain value: what the search found, the sister names and the
-// support, computed once and written by whichever writer the driver chose.
+// The analysis pipeline: one tree analysed, step by step, into a plain value (what the search
+// found, the sister names and the support), computed once and written by whichever writer the
+// driver chose.
 //
-// analyse_tree writes nothing. Beyond the tree it analyses (which a reroot or a parent fold
-// changes in place) it touches only the two process-wide search flags, `rerooted` and
-// `null_in_error`, which it clears when it begins.
-#ifndef TAVRIN_ANALYSIS_RESULT_H
-#define TAVRIN_ANALYSIS_RESULT_H
+// analyse_tree writes nothing and shares no state: beyond the tree it analyses (which a reroot
+// or a parent fold changes in place) it reads only its settings, so trees may be analysed on
+// several threads at once, each with its own tree.
+#ifndef TAVRIN_ANALYSIS_PIPELINE_H
+#define TAVRIN_ANALYSIS_PIPELINE_H
 
 #include <cstddef>
 #include <memory>
@@ -15,7 +16,6 @@
 
 #include "analysis/group_relations.h"
 #include "tree/phylogeny.h"
-#include "tree/tree_reader.h"
 
 class LeafMatcher;
 
@@ -39,7 +39,8 @@ struct OutlierSummary {
 };
 
 // The target test of an analysis: the search prefix (or pattern) and the group relations.
-// Compile it once with `compile_target_test`; load the groups with `load_group_relations`.
+// Compile it once with `compile_target_test`; load the groups with `load_group_relations`
+// (analysis/group_relations.h).
 struct AnalysisSettings {
     std::string prefix;
     bool use_regex = false;
@@ -54,10 +55,6 @@ struct AnalysisSettings {
 // string when it can be used.
 std::string compile_target_test(AnalysisSettings& settings);
 
-// Loads the group file at `path` into `groups` (replacing what they held). An unchanged file
-// read before is not read again.
-GroupRelations::LoadResult load_group_relations(const std::string& path, GroupRelations& groups);
-
 struct AnalysisResult {
     Outcome outcome = Outcome::kNoTargetLeaf;
     Phylogeny_Node* target = nullptr;  // in the analysed tree; absent unless a clade was found
@@ -70,20 +67,19 @@ struct AnalysisResult {
     bool set_aside = false;            // the result is that of the tree without `outliers.names`
 };
 
-// Analyses `tree`, whose root must be present, with compiled `settings`. The tree may be
-// rerooted and have the target's parent folded out, as the result describes it.
+// Analyses `tree` with compiled `settings`. The tree may be rerooted and have the target's
+// parent folded out, as the result describes it.
 AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings);
 
-// Analyses `tree`, the tree `reader` gave last, as analyse_tree does, and describes the leaves
-// that break the target clade of the tree as read. When those are one set of 1 to `max_outliers`
-// leaves, the answer is that of the tree without them (`set_aside`); when several sets tie, the
-// outcome is kAmbiguous. A tree that is not a clade and was rerooted is released and read again
-// by `reader` first, so `tree` may be replaced; the answer refers to the tree it then holds.
+// Analyses `tree` as analyse_tree does, and describes the leaves that break the target clade of
+// the tree as read. When those are one set of 1 to `max_outliers` leaves, the answer is that of
+// the tree without them (`set_aside`); when several sets tie, the outcome is kAmbiguous. A tree
+// that the search rerooted and that is not a clade is replaced by its copy as read, so `tree`
+// may be replaced; the answer refers to the tree it then holds.
 AnalysisResult analyse_tree_with_outliers(std::unique_ptr<Phylogeny>& tree,
-                                          const TreeReader& reader,
                                           const AnalysisSettings& settings,
                                           std::size_t max_outliers);
 
 }  // namespace tavrin
 
-#endif  // TAVRIN_ANALYSIS_RESULT_H
+#endif  // TAVRIN_ANALYSIS_PIPELINE_H

@@ -1,7 +1,7 @@
 // The deep-walk stack: last in, first out across chunk boundaries, whatever the path of pushes
 // and pops, every element reachable by its index, and every element still there for a final
 // sweep.
-#include "tree/chunked_stack.h"
+#include "platform/chunked_stack.h"
 
 #include <gtest/gtest.h>
 

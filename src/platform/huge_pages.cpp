@@ -1,4 +1,4 @@
-#include "tree/huge_pages.h"
+#include "platform/huge_pages.h"
 
 #include <cstdint>
 

@@ -6,8 +6,8 @@
 // 2 MiB pages (transparent huge pages in `madvise` mode): one fault per 2 MiB instead of 512.
 // Without that call, or when the system refuses it, ordinary memory is used; small requests never
 // take this path, so a small run pays nothing.
-#ifndef TAVRIN_TREE_HUGE_PAGES_H
-#define TAVRIN_TREE_HUGE_PAGES_H
+#ifndef TAVRIN_PLATFORM_HUGE_PAGES_H
+#define TAVRIN_PLATFORM_HUGE_PAGES_H
 
 #include <cstddef>
 #include <new>
@@ -88,4 +88,4 @@ void keep_freed_memory();
 
 }  // namespace tavrin
 
-#endif  // TAVRIN_TREE_HUGE_PAGES_H
+#endif  // TAVRIN_PLATFORM_HUGE_PAGES_H

@@ -1,12 +1,14 @@
-#include "tree/tree_file.h"
+#include "platform/files.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <new>
 
-#include "tree/huge_pages.h"
+#include "platform/huge_pages.h"
+#include "platform/memory.h"
 
 #if defined(__has_include)
 #if __has_include(<fcntl.h>) && __has_include(<sys/stat.h>) && __has_include(<unistd.h>)
@@ -16,9 +18,6 @@
 
 #include <cerrno>
 #define TAVRIN_POSIX_FILES 1
-#if __has_include(<sys/resource.h>)
-#include <sys/resource.h>
-#endif
 #endif
 #endif
 
@@ -44,28 +43,6 @@ struct Descriptor {
 };
 
 }  // namespace
-
-std::size_t memory_ceiling() {
-    std::size_t ceiling = SIZE_MAX;
-#if defined(RLIMIT_AS) && defined(RLIMIT_DATA)
-    for (const int resource : {RLIMIT_AS, RLIMIT_DATA}) {
-        struct rlimit limit;
-        if (getrlimit(resource, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-            limit.rlim_cur < ceiling) {
-            ceiling = static_cast<std::size_t>(limit.rlim_cur);
-        }
-    }
-#endif
-#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGESIZE)
-    const long pages = sysconf(_SC_PHYS_PAGES);
-    const long page_size = sysconf(_SC_PAGESIZE);
-    if (pages > 0 && page_size > 0 &&
-        static_cast<std::size_t>(pages) < ceiling / static_cast<std::size_t>(page_size)) {
-        ceiling = static_cast<std::size_t>(pages) * static_cast<std::size_t>(page_size);
-    }
-#endif
-    return ceiling;
-}
 
 bool read_file(const std::string& path, std::string& text) {
     int fd;
@@ -107,10 +84,6 @@ bool read_file(const std::string& path, std::string& text) {
 
 #else
 
-std::size_t memory_ceiling() {
-    return SIZE_MAX;
-}
-
 bool read_file(const std::string& path, std::string& text) {
     std::ifstream file(path, std::ios::binary);
     if (!file.is_open()) return false;
@@ -137,6 +110,51 @@ bool read_tree_file(const std::string& path, std::string& text) {
     if (!read_file(path, text)) return false;
     text.erase(std::remove(text.begin(), text.end(), '\n'), text.end());
     return true;
+}
+
+#if defined(TAVRIN_POSIX_FILES)
+namespace {
+
+FileTime time_of(const struct timespec& time) {
+    return FileTime{static_cast<int64_t>(time.tv_sec), static_cast<int64_t>(time.tv_nsec)};
+}
+
+}  // namespace
+#endif
+
+FileStamp stamp_of(const std::string& path) {
+    FileStamp stamp;
+#if defined(TAVRIN_POSIX_FILES)
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) return stamp;
+    stamp.known = true;
+    stamp.is_directory = S_ISDIR(info.st_mode);
+    stamp.device = static_cast<uint64_t>(info.st_dev);
+    stamp.inode = static_cast<uint64_t>(info.st_ino);
+    stamp.size = static_cast<uint64_t>(info.st_size);
+#if defined(__APPLE__)
+    stamp.modified = time_of(info.st_mtimespec);
+    stamp.changed = time_of(info.st_ctimespec);
+#else
+    stamp.modified = time_of(info.st_mtim);
+    stamp.changed = time_of(info.st_ctim);
+#endif
+#else
+    std::error_code error;
+    stamp.is_directory = std::filesystem::is_directory(path, error);
+#endif
+    return stamp;
+}
+
+int standard_input_closed() {
+#if defined(TAVRIN_POSIX_FILES)
+    if (fcntl(0, F_GETFD) == -1 && errno == EBADF) return EBADF;
+#endif
+    return 0;
+}
+
+std::string system_reason(int error_number) {
+    return error_number != 0 ? std::string(" (") + std::strerror(error_number) + ")" : "";
 }
 
 }  // namespace tavrin

@@ -1,6 +1,6 @@
 // Reading a tree file's text: lines joined without their line breaks, every other byte kept,
 // and files that cannot be read refused.
-#include "tree/tree_file.h"
+#include "platform/files.h"
 
 #include <gtest/gtest.h>
 

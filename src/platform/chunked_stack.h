@@ -5,8 +5,8 @@
 // doubling and keep each abandoned copy's memory touched; here a full chunk is followed by a
 // new, twice larger one (large chunks on huge pages), so the memory touched is about what the
 // deepest point needs. Chunks are kept until the stack is destroyed.
-#ifndef TAVRIN_TREE_CHUNKED_STACK_H
-#define TAVRIN_TREE_CHUNKED_STACK_H
+#ifndef TAVRIN_PLATFORM_CHUNKED_STACK_H
+#define TAVRIN_PLATFORM_CHUNKED_STACK_H
 
 #include <algorithm>
 #include <cstddef>
@@ -15,7 +15,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "tree/huge_pages.h"
+#include "platform/huge_pages.h"
 
 namespace tavrin {
 
@@ -101,4 +101,4 @@ private:
 
 }  // namespace tavrin
 
-#endif  // TAVRIN_TREE_CHUNKED_STACK_H
+#endif  // TAVRIN_PLATFORM_CHUNKED_STACK_H

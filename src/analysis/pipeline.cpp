@@ -1,0 +1,155 @@
+// One tree analysed into a plain value, in the steps analyse_tree lists.
+#include "analysis/pipeline.h"
+
+#include <functional>
+#include <utility>
+
+#include "analysis/leaf_matching.h"
+#include "analysis/outliers.h"
+#include "analysis/steps.h"
+#include "tree/walk.h"
+
+namespace tavrin {
+namespace {
+
+// The matcher of `settings`, compiled here when it never was; an unusable pattern matches no
+// name.
+std::shared_ptr<const LeafMatcher> matcher_of(const AnalysisSettings& settings) {
+    if (settings.matcher != nullptr) return settings.matcher;
+    return std::make_shared<const LeafMatcher>(settings.prefix, settings.use_regex);
+}
+
+// The number of leaves below `top` that pass `test`, for a search that did not test them all.
+std::size_t count_target_leaves(const Phylogeny_Node* top, const TargetTest& test) {
+    std::size_t count = 0;
+    preorder(top, [&](const Phylogeny_Node* n) {
+        if (n->is_leaf && test(n)) ++count;
+    });
+    return count;
+}
+
+// The target search. A search that reroots answers for the old rooting; the rerooted tree is
+// searched again and that answer stands. Also counts the target leaves (a reroot keeps the
+// leaves; the parent fold may cut a subtree out, so they are counted before it). With
+// `keep_as_read`, the tree as it was before a reroot comes back too.
+SearchResult find_target(Phylogeny& tree, const TargetTest& test, AnalysisResult& result,
+                         bool keep_as_read) {
+    SearchResult search = search_target(&tree, tree.root, test, {}, keep_as_read);
+    const bool every_leaf_tested = !search.state.rerooted && !search.state.not_a_clade;
+    std::size_t tested = search.tested;
+    if (search.state.rerooted) {
+        std::unique_ptr<Phylogeny> as_read = std::move(search.before_reroot);
+        search = search_target(&tree, tree.root, test, SearchState{true, false});
+        search.before_reroot = std::move(as_read);
+    }
+    result.target_leaves = every_leaf_tested ? tested : count_target_leaves(tree.root, test);
+    result.rerooted = search.state.rerooted;
+    result.target = search.target;
+    return search;
+}
+
+// Names the outcome of the search; true when the target clade has sisters to look for.
+bool judge_target(const Phylogeny& tree, AnalysisResult& result) {
+    if (result.target == nullptr) {
+        result.outcome = result.target_leaves == 0 ? Outcome::kNoTargetLeaf : Outcome::kNotAClade;
+        return false;
+    }
+    if (result.target == tree.root) {
+        result.outcome = Outcome::kWholeTree;
+        return false;
+    }
+    return true;
+}
+
+// The support of the target's parent, read after the fold (which may raise it), and whether the
+// rows show it.
+void read_support(const Phylogeny& tree, const AnalysisSettings& settings, AnalysisResult& result) {
+    result.support = support_value(tree, result.target);
+    result.support_applies = !support_not_applicable(tree, result.target, result.sisters,
+                                                     settings.groups, settings.separator);
+}
+
+// The whole analysis of `tree`; `as_read`, when given, receives the tree as read when the search
+// rerooted it.
+AnalysisResult run_pipeline(Phylogeny& tree, const AnalysisSettings& settings,
+                            std::unique_ptr<Phylogeny>* as_read) {
+    AnalysisResult result;
+    if (tree.root == nullptr) return result;
+    const std::shared_ptr<const LeafMatcher> matcher = matcher_of(settings);
+    const TargetTest test(*matcher, settings.groups, settings.prefix, settings.separator);
+
+    SearchResult search = find_target(tree, test, result, as_read != nullptr);
+    if (as_read != nullptr) *as_read = std::move(search.before_reroot);
+    if (!judge_target(tree, result)) return result;
+    Sisters sisters = name_sisters(tree, result.target, settings.groups, settings.separator);
+    result.sisters = std::move(sisters.names);
+    if (sisters.fold_parent) fold_parent(tree, result.target);
+    if (result.sisters.empty()) {
+        result.outcome = Outcome::kUnnamed;
+        return result;
+    }
+    result.outcome = Outcome::kSisters;
+    read_support(tree, settings, result);
+    return result;
+}
+
+// Finds the outliers of `tree` and writes what the answer says into `summary`.
+OutlierSet describe_outliers(const Phylogeny& tree, const AnalysisSettings& settings,
+                             OutlierSummary& summary) {
+    const std::shared_ptr<const LeafMatcher> matcher = matcher_of(settings);
+    const TargetTest test(*matcher, settings.groups, settings.prefix, settings.separator);
+    OutlierSet set = find_outliers(tree, std::cref(test));
+    summary.count = set.outliers;
+    summary.ambiguous = set.ambiguous;
+    summary.names.reserve(set.leaves.size());
+    for (const Phylogeny_Node* leaf : set.leaves)
+        summary.names.push_back(leaf->name);
+    return set;
+}
+
+}  // namespace
+
+std::string compile_target_test(AnalysisSettings& settings) {
+    auto matcher = std::make_shared<const LeafMatcher>(settings.prefix, settings.use_regex);
+    if (!matcher->valid()) return matcher->error();
+    settings.matcher = std::move(matcher);
+    return std::string();
+}
+
+AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings) {
+    return run_pipeline(tree, settings, nullptr);
+}
+
+AnalysisResult analyse_tree_with_outliers(std::unique_ptr<Phylogeny>& tree,
+                                          const AnalysisSettings& settings,
+                                          std::size_t max_outliers) {
+    std::unique_ptr<Phylogeny> as_read;
+    AnalysisResult result = run_pipeline(*tree, settings, &as_read);
+    if (result.outcome == Outcome::kSisters || result.outcome == Outcome::kUnnamed) {
+        // The target clade's leaves are one side of the edge above it, and every leaf beyond
+        // that edge is not a target leaf.
+        result.outliers.count = 0;
+        return result;
+    }
+    // Without a target leaf, or with nothing but target leaves, no set exists: only a tree
+    // that is not a clade needs the walk.
+    if (result.outcome != Outcome::kNotAClade) return result;
+    // A reroot moves the leaves and the edges: the outliers describe the tree as read, and are
+    // taken out of it.
+    if (as_read != nullptr) tree = std::move(as_read);
+    const OutlierSet set = describe_outliers(*tree, settings, result.outliers);
+    const std::size_t count = result.outliers.count.value_or(0);
+    if (count == 0 || count > max_outliers) return result;
+    if (set.ambiguous) {
+        result.outcome = Outcome::kAmbiguous;
+        return result;
+    }
+    set_aside(*tree, set.leaves);
+    AnalysisResult reduced = analyse_tree(*tree, settings);
+    reduced.target_leaves = result.target_leaves;
+    reduced.outliers = std::move(result.outliers);
+    reduced.set_aside = true;
+    return reduced;
+}
+
+}  // namespace tavrin

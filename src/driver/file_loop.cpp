@@ -1,0 +1,173 @@
+#include "driver/file_loop.h"
+
+#include <iostream>
+#include <memory>
+#include <new>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "analysis/group_relations.h"
+#include "analysis/pipeline.h"
+#include "analysis/report.h"
+#include "analysis/table.h"
+#include "driver/output.h"
+#include "messages.h"
+#include "platform/files.h"
+#include "tree/phylogeny.h"
+#include "tree/tree_reader.h"
+
+namespace tavrin {
+namespace {
+
+// Where a tree stands among the arguments: its file, and its number there when the file holds
+// several.
+struct TreePlace {
+    const std::string& path;
+    std::size_t tree;  // from 1
+    bool several;      // the file holds more than one tree
+};
+
+// The file loop, and what it writes: the report, or with --table the table. `reading` names the
+// file being read or analysed, for a run that ends because memory ran out.
+class FileLoop {
+public:
+    explicit FileLoop(const Options& options) : options_(options) {
+        settings_.prefix = options.prefix;
+        settings_.use_regex = options.use_regex;
+        settings_.separator = options.separator;
+        read_options_.dialect = options.standard_newick ? Dialect::kStandard : Dialect::kClassic;
+        read_options_.support_field = static_cast<int>(options.support_field);
+    }
+
+    // Processes the files; the exit status, before the report is flushed.
+    int run(const std::vector<std::string>& arg) {
+        if (options_.table) write_table_header(std::cout);
+        for (size_t i = options_.first_file; i < arg.size(); ++i) {
+            const std::string& path = arg[i];
+            reading_ = &path;
+            // A file of the classic dialect holds one tree: its header goes out before the file
+            // is read, as it always has. A standard Newick file's header waits for its first tree.
+            const bool one_tree = read_options_.dialect == Dialect::kClassic;
+            if (one_tree) begin_tree(TreePlace{path, 1, false});
+            // The classic dialect reads a file's lines joined; standard Newick reads its bytes as
+            // they are, so that the offsets in its messages are offsets in the file.
+            std::string text;
+            if (!(one_tree ? read_tree_file(path, text) : read_file(path, text))) {
+                if (!one_tree) begin_tree(TreePlace{path, 1, false});
+                flush_report();
+                std::cerr << messages::kFileNotOpenedBefore << path << messages::kFileNotOpenedAfter
+                          << std::endl;
+                return kFatalInputStatus;
+            }
+            TreeReader reader(std::move(text), read_options_);
+            if (const std::optional<int> status = run_trees(path, reader, !one_tree)) {
+                return *status;
+            }
+        }
+        return 0;
+    }
+
+    const std::string& reading() const { return *reading_; }
+
+private:
+    // The trees of one file, in order, each headed when `headers`; the exit status when the run
+    // ends here (0 too: a report that can no longer be written is finish()'s to report).
+    std::optional<int> run_trees(const std::string& path, TreeReader& reader, bool headers) {
+        for (std::size_t k = 1; std::optional<TreeRead> read = reader.next(); ++k) {
+            const TreePlace place{path, k, k > 1 || !reader.at_end()};
+            if (headers) begin_tree(place);
+            if (read->tree == nullptr) {
+                if (options_.table) {
+                    write_malformed_row(std::cout, key(place));
+                } else {
+                    std::cerr << malformed_message(read->malformed, path) << std::endl;
+                }
+                continue;
+            }
+            // Rows and diagnostics keep their order on a shared terminal; a report that can no
+            // longer be written ends the run.
+            if (!flush_report()) return 0;
+            if (!prepare_analysis()) return kFatalInputStatus;
+            reading_ = &path;
+            write_tree(place, analyse(read->tree));
+        }
+        return std::nullopt;
+    }
+
+    // The report's header line of a tree: `<File>:`, or `<File>:<k>:` for the k-th tree of a
+    // file of several. The table has none.
+    void begin_tree(const TreePlace& place) const {
+        if (options_.table) return;
+        std::cout << place.path << ':';
+        if (place.several) std::cout << place.tree << ':';
+        std::cout << '\n';
+    }
+
+    // What the analysis of a tree gives: with --table its row, which holds what the report says
+    // on standard error (the leaves it was analysed without, the reason a tree has no row);
+    // otherwise those messages and the report's rows.
+    void write_tree(const TreePlace& place, const AnalysisResult& result) const {
+        if (options_.table) {
+            write_table_row(std::cout, key(place), result);
+            return;
+        }
+        write_set_aside(std::cerr, result);
+        write_outcome_message(std::cerr, result);
+        write_rows(std::cout, result, options_.prefix);
+    }
+
+    TableRowKey key(const TreePlace& place) const {
+        return TableRowKey{place.path, place.tree, options_.prefix};
+    }
+
+    // The table accounts for every tree, and --outliers needs them to choose the tree analysed.
+    AnalysisResult analyse(std::unique_ptr<Phylogeny>& tree) {
+        if (!options_.table && options_.max_outliers == 0) {
+            return analyse_tree(*tree, settings_);
+        }
+        return analyse_tree_with_outliers(tree, settings_, options_.max_outliers);
+    }
+
+    // Loads the group file again (an unchanged one is reused) and compiles the pattern once.
+    // False, with its message written, when either cannot be used.
+    bool prepare_analysis() {
+        if (!options_.group_file.empty()) {
+            reading_ = &options_.group_file;
+            const GroupRelations::LoadResult load =
+                load_group_relations(options_.group_file, settings_.groups);
+            write_group_file_error(std::cerr, load, options_.group_file);
+            if (load != GroupRelations::LoadResult::kLoaded) return false;
+        }
+        if (settings_.matcher == nullptr) {
+            const std::string error = compile_target_test(settings_);
+            if (!error.empty()) {
+                write_pattern_error(std::cerr, options_.prefix, error);
+                return false;
+            }
+        }
+        return true;
+    }
+
+    const Options& options_;
+    AnalysisSettings settings_;
+    ReadOptions read_options_;
+    const std::string* reading_ = &options_.prefix;  // replaced before anything is read
+};
+
+}  // namespace
+
+int run_files(const std::vector<std::string>& arg, const Options& options) {
+    FileLoop loop(options);
+    try {
+        return loop.run(arg);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {  // a string asked to grow past its largest size
+    }
+    flush_report();
+    std::cerr << messages::kOutOfMemory << loop.reading() << std::endl;
+    return kFatalInputStatus;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,55 @@
+// Files and descriptors as the system gives them: reading a file whole, what identifies one
+// state of a file, whether standard input is open, and the system's words for a failure.
+#ifndef TAVRIN_PLATFORM_FILES_H
+#define TAVRIN_PLATFORM_FILES_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+
+namespace tavrin {
+
+// Replaces `text` with the file's bytes as read_file reads them, every '\n' removed in place (a
+// carriage return is kept): hand it on with std::move to keep it the only copy.
+bool read_tree_file(const std::string& path, std::string& text);
+
+// Replaces `text` with the file's bytes, read once, straight into a buffer sized from the file
+// when it is a regular one. False when the file cannot be opened or read; a directory opens but
+// holds no text: it reads as empty. Throws std::bad_alloc when the text does not fit in
+// memory, and when a file that never ends (a character device) outgrows what memory can hold.
+bool read_file(const std::string& path, std::string& text);
+
+// When a file's content (modification time) or its inode (change time) last changed: seconds
+// and nanoseconds.
+using FileTime = std::pair<int64_t, int64_t>;
+
+// What identifies one state of a file: where it lives, its size and when it last changed. The
+// modification time can be set back (touch -d, cp -p, archive tools) after a rewrite of the same
+// size; the change time cannot, so it is part of the state too.
+struct FileStamp {
+    bool known = false;  // false where the system does not tell, or the file is not there
+    bool is_directory = false;
+    uint64_t device = 0, inode = 0, size = 0;
+    FileTime modified, changed;
+
+    bool same_file_state(const FileStamp& other) const {
+        return known && other.known && device == other.device && inode == other.inode &&
+               size == other.size && modified == other.modified && changed == other.changed;
+    }
+};
+
+// The state of the file at `path` now.
+FileStamp stamp_of(const std::string& path);
+
+// The system's error for standard input's descriptor when it is not open (`<&-`), else 0. Some
+// standard libraries (libc++) take a failed read of standard input for its end, so a closed
+// descriptor is asked of the system before the stream is read. 0 where the system does not tell.
+int standard_input_closed();
+
+// " (<the system's description of error_number>)", or nothing for 0.
+std::string system_reason(int error_number);
+
+}  // namespace tavrin
+
+#endif  // TAVRIN_PLATFORM_FILES_H
