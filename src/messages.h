@@ -88,6 +88,31 @@ constexpr const char* kOutOfMemory = "Out of memory while reading ";
 constexpr const char* kCannotOpenGroupFile = "Couldnt open file: ";
 constexpr const char* kGroupFileTooLarge = "Group file closes into too many pairs: ";
 
+// Warnings: what the run reads otherwise than its user most likely meant. Each begins with
+// kWarning; values in quotes are escaped as in the option messages, so each stays one line.
+constexpr const char* kWarning = "Warning: ";
+// Group file warnings, each after "Warning: <groupFile>:<line>: ".
+constexpr const char* kGroupFileByteOrderMark =
+    "a UTF-8 byte order mark begins the file; it becomes part of the first group's name";
+// "<N> tokens, not 2, the first '<token>': ..." (or "1 token, ...").
+constexpr const char* kGroupFileTokensPaired =
+    ": tokens are paired across lines, so the pairs after this line are shifted";
+// "'<X>' does not hold '<M>', a member of '<G>' given after this line (...)".
+constexpr const char* kGroupFileLostMember =
+    " given after this line (list the smaller groups first)";
+// "Warning: <groupFile>: <N> more", after the warnings shown.
+constexpr const char* kWarningsMore = " more";
+// "Warning: the search prefix '<prefix>' begins with '-': a misspelled option? (...)"
+constexpr const char* kPrefixLikeOptionBefore = "the search prefix '";
+constexpr const char* kPrefixLikeOptionAfter =
+    "' begins with '-': a misspelled option? (Tavrin --help lists them)";
+// "Warning: no leaf of any tree passes the target test for '<prefix>'", then, with a group
+// file, kWithGroupsOf and its path.
+constexpr const char* kNoTargetLeaf = "no leaf of any tree passes the target test for '";
+constexpr const char* kWithGroupsOf = " with the groups of ";
+// "Warning: <File> holds several trees; read it with --standard-newick"
+constexpr const char* kSeveralTrees = " holds several trees; read it with --standard-newick";
+
 constexpr const char* kCladeNotFound = "CLADE NOT FOUND";
 constexpr const char* kTargetIsRoot = "TARGET IS ROOT";
 // Followed by the pattern and, in parentheses, what is wrong with it.

@@ -6,6 +6,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "analysis/group_file_checks.h"
 #include "platform/files.h"
 #include "platform/huge_pages.h"
 
@@ -114,6 +115,7 @@ struct GroupRelations::Index {
         // member the list holds twice is appended once: recording it again would let repeated
         // lines such as "X X" double the list at every line.
         const uint32_t last = group_tail[m];
+        last_line = PairLine{0, g, m, last};
         for (uint32_t p = group_head[m]; p != kNone; p = next_same_group[p]) {
             const uint32_t derived = member[p];
             if (new_group) {
@@ -124,6 +126,39 @@ struct GroupRelations::Index {
             if (p == last) break;
         }
         return group.size() <= max_pairs;
+    }
+
+    // A line of the file that reads "group member", with the last member of that member's
+    // chain when the line was read: the members after it came later.
+    struct PairLine {
+        std::size_t line;
+        uint32_t group, member, last_member_seen;
+    };
+    PairLine last_line{0, kNone, kNone, kNone};  // the pair add_with_closure recorded last
+
+    PairLine last_pair_line(std::size_t line) const {
+        PairLine at = last_line;
+        at.line = line;
+        return at;
+    }
+
+    // Reports the members that each line "X G" left out of X: G's members that came after the
+    // line and that X never received. Only those after the line are looked at, since the line's
+    // closure pass gave X every member G had then: a file written from the smallest groups up
+    // costs one step per line. Once per (X, M); never M equal to X.
+    void check_lost_members(const std::vector<PairLine>& lines, tavrin::GroupFileChecks& checks) {
+        std::unordered_set<uint64_t> reported;
+        for (const PairLine& at : lines) {
+            uint32_t p = at.last_member_seen == kNone ? group_head[at.member]
+                                                      : next_same_group[at.last_member_seen];
+            if (p == kNone || checks.line_is_misshapen(at.line)) continue;
+            for (; p != kNone; p = next_same_group[p]) {
+                const uint32_t m = member[p];
+                if (m == at.group || has_pair(m, at.group)) continue;
+                if (!reported.insert(key(m, at.group)).second) continue;
+                checks.lost_member(at.line, names[at.group], names[at.member], names[m]);
+            }
+        }
     }
 
     // Brings the pair list and the pair set up to the recorded pairs.
@@ -187,10 +222,6 @@ struct GroupRelations::Index {
 
 namespace {
 
-bool is_separator(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // The relations of the group file loaded last into an empty list, with the state of the file
 // they were read from. The driver reads the group file again for every tree file; an unchanged
 // file gives the same relations, so they are shared instead of read and closed again.
@@ -207,7 +238,8 @@ LastLoad& last_load() {
 
 }  // namespace
 
-GroupRelations::LoadResult GroupRelations::load(const std::string& path, std::size_t max_pairs) {
+GroupRelations::LoadResult GroupRelations::load(const std::string& path, std::size_t max_pairs,
+                                                tavrin::GroupFileChecks* checks) {
     const tavrin::FileStamp stamp = tavrin::stamp_of(path);
     LastLoad& last = last_load();
     const bool into_empty = index_ == nullptr;
@@ -227,26 +259,22 @@ GroupRelations::LoadResult GroupRelations::load(const std::string& path, std::si
     for (const GroupPair& pair : pairs())
         index->add_checked(index->intern(pair.group), index->intern(pair.member));
     // Tokens two at a time: a group, then its member (empty for a final unpaired token).
-    std::size_t p = 0;
-    const std::size_t n = text.size();
-    auto next_token = [&](std::string& token) {
-        while (p < n && is_separator(text[p]))
-            ++p;
-        if (p >= n) return false;
-        const std::size_t start = p;
-        while (p < n && !is_separator(text[p]))
-            ++p;
-        token.assign(text, start, p - start);
-        return true;
-    };
+    tavrin::GroupFileChecks unused;
+    tavrin::GroupFileTokens tokens(text, checks != nullptr ? *checks : unused);
+    std::vector<Index::PairLine> lines;
     std::string group, member;
-    while (next_token(group)) {
-        const bool paired = next_token(member);
+    std::size_t group_line = 0, member_line = 0;
+    while (tokens.next(group, group_line)) {
+        const bool paired = tokens.next(member, member_line);
         if (!paired) member.clear();
         if (!index->add_with_closure(group, member, max_pairs)) return LoadResult::kTooLarge;
         if (!paired) break;
+        if (checks != nullptr && group_line == member_line) {
+            lines.push_back(index->last_pair_line(group_line));
+        }
     }
     index->publish();
+    if (checks != nullptr) index->check_lost_members(lines, *checks);
     index_ = std::move(index);
     if (into_empty && max_pairs == kMaxPairs) last = LastLoad{path, stamp, index_};
     return LoadResult::kLoaded;
@@ -304,9 +332,10 @@ std::string GroupRelations::first_group_holding_all(
 
 namespace tavrin {
 
-GroupRelations::LoadResult load_group_relations(const std::string& path, GroupRelations& groups) {
+GroupRelations::LoadResult load_group_relations(const std::string& path, GroupRelations& groups,
+                                                GroupFileChecks* checks) {
     GroupRelations loaded;
-    const GroupRelations::LoadResult result = loaded.load(path);
+    const GroupRelations::LoadResult result = loaded.load(path, GroupRelations::kMaxPairs, checks);
     if (result == GroupRelations::LoadResult::kLoaded) groups = std::move(loaded);
     return result;
 }

@@ -15,6 +15,10 @@
 #include <string_view>
 #include <vector>
 
+namespace tavrin {
+class GroupFileChecks;
+}
+
 // One relation of the group file: `member` (a leaf prefix or a subgroup) belongs to `group`.
 struct GroupPair {
     std::string group;
@@ -36,7 +40,12 @@ public:
     // A file read before into an empty list, and unchanged since (same path, device, inode,
     // size, modification time and change time), is not read again: its relations are shared.
     // `max_pairs` other than kMaxPairs serves tests of the limit on small files.
-    LoadResult load(const std::string& path, std::size_t max_pairs = kMaxPairs);
+    //
+    // With `checks`, what the file holds that its writer most likely did not mean is reported
+    // there (see analysis/group_file_checks.h), once: a file shared as above is not read, so it
+    // is not reported again.
+    LoadResult load(const std::string& path, std::size_t max_pairs = kMaxPairs,
+                    tavrin::GroupFileChecks* checks = nullptr);
 
     // The list, in file order with the derived pairs after the line that made them.
     const std::vector<GroupPair>& pairs() const;
@@ -65,8 +74,10 @@ private:
 namespace tavrin {
 
 // Loads the group file at `path` into `groups`, replacing what they held once it has loaded; on
-// failure `groups` keep what they held. An unchanged file read before is not read again.
-GroupRelations::LoadResult load_group_relations(const std::string& path, GroupRelations& groups);
+// failure `groups` keep what they held. An unchanged file read before is not read again. With
+// `checks`, the file's warnings are reported there when it is read.
+GroupRelations::LoadResult load_group_relations(const std::string& path, GroupRelations& groups,
+                                                GroupFileChecks* checks = nullptr);
 
 }  // namespace tavrin
 

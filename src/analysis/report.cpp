@@ -1,12 +1,25 @@
 #include "analysis/report.h"
 
+#include "analysis/table.h"
 #include "messages.h"
 
 namespace tavrin {
 
-void write_rows(std::ostream& out, const AnalysisResult& result, const std::string& prefix) {
+void write_name(std::ostream& out, const std::string& text, bool escape) {
+    if (escape) {
+        out << escape_field(text);
+    } else {
+        out << text;
+    }
+}
+
+void write_rows(std::ostream& out, const AnalysisResult& result, const std::string& prefix,
+                bool escape) {
     for (const std::string& sister : result.sisters) {
-        out << prefix << '\t' << sister << '\t';
+        write_name(out, prefix, escape);
+        out << '\t';
+        write_name(out, sister, escape);
+        out << '\t';
         write_support(out, result);
         out << '\n';
     }
@@ -20,12 +33,13 @@ void write_support(std::ostream& out, const AnalysisResult& result) {
     }
 }
 
-void write_set_aside(std::ostream& err, const AnalysisResult& result) {
+void write_set_aside(std::ostream& err, const AnalysisResult& result, bool escape) {
     if (!result.set_aside) return;
     err << messages::kSetAside;
     const char* separator = "";
     for (const std::string& name : result.outliers.names) {
-        err << separator << name;
+        err << separator;
+        write_name(err, name, escape);
         separator = ",";
     }
     err << std::endl;

@@ -11,16 +11,22 @@
 
 namespace tavrin {
 
-// One row per sister: `prefix`, tab, sister name, tab, the support column, line break.
-void write_rows(std::ostream& out, const AnalysisResult& result, const std::string& prefix);
+// One row per sister: `prefix`, tab, sister name, tab, the support column, line break. With
+// `escape`, the prefix and the names are written with the table's escapes (\t, \n, \\), so
+// that a name read from standard Newick quotes cannot split the row.
+void write_rows(std::ostream& out, const AnalysisResult& result, const std::string& prefix,
+                bool escape = false);
 
 // The support column of the rows: the value as a default stream writes it (95, 0.87, 1e-07), or
 // "n/a".
 void write_support(std::ostream& out, const AnalysisResult& result);
 
 // "Set aside: " and the names of the leaves the result was analysed without, joined by commas;
-// nothing when it was analysed whole.
-void write_set_aside(std::ostream& err, const AnalysisResult& result);
+// nothing when it was analysed whole. With `escape`, the names as write_rows escapes them.
+void write_set_aside(std::ostream& err, const AnalysisResult& result, bool escape = false);
+
+// `text`, with the table's escapes when `escape`.
+void write_name(std::ostream& out, const std::string& text, bool escape);
 
 // "TARGET IS ROOT" or "CLADE NOT FOUND" when the result is either (an ambiguous set of
 // outliers leaves the target not found); nothing otherwise.

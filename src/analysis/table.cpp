@@ -42,6 +42,9 @@ void write_escaped(std::ostream& out, std::string_view text, bool in_list) {
     }
 }
 
+// The columns after the status of a tree that was not analysed: all empty.
+constexpr const char* kEmptyAnswer = "\t\t\t\t\t\t\t\n";
+
 // The first three columns and the status.
 void write_key(std::ostream& out, const TableRowKey& key, const char* status) {
     write_escaped(out, key.file, false);
@@ -83,6 +86,28 @@ std::string escape_field(std::string_view text) {
     return escaped.str();
 }
 
+std::string shown_value(std::string_view text) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string shown;
+    for (const char c : escape_field(text)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7f) {
+            shown += c;
+        } else if (c == '\r') {
+            shown += "\\r";
+        } else if (c == '\v') {
+            shown += "\\v";
+        } else if (c == '\f') {
+            shown += "\\f";
+        } else {
+            shown += "\\x";
+            shown += kHex[byte >> 4];
+            shown += kHex[byte & 0xf];
+        }
+    }
+    return shown;
+}
+
 void write_table_header(std::ostream& out) {
     out << kTableHeader << '\n';
 }
@@ -97,7 +122,12 @@ void write_table_row(std::ostream& out, const TableRowKey& key, const AnalysisRe
 
 void write_malformed_row(std::ostream& out, const TableRowKey& key) {
     write_key(out, key, "malformed");
-    out << "\t\t\t\t\t\t\t\n";
+    out << kEmptyAnswer;
+}
+
+void write_unreadable_row(std::ostream& out, const TableRowKey& key) {
+    write_key(out, key, "unreadable");
+    out << kEmptyAnswer;
 }
 
 }  // namespace tavrin

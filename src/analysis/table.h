@@ -28,6 +28,11 @@ struct TableRowKey {
 // `text` with tabs, line breaks and backslashes escaped.
 std::string escape_field(std::string_view text);
 
+// `text` as a message shows it, so that the message stays one line: escaped as in the table,
+// and every other control byte (a carriage return would make the line overwrite itself) as \r,
+// \v, \f or \xHH.
+std::string shown_value(std::string_view text);
+
 // The header line, without its line break: Tavrin writes it and Tavrin-summary recognises a
 // table by it.
 constexpr std::string_view kTableHeader =
@@ -42,6 +47,9 @@ void write_table_row(std::ostream& out, const TableRowKey& key, const AnalysisRe
 
 // The row of a file whose text is not a tree.
 void write_malformed_row(std::ostream& out, const TableRowKey& key);
+
+// The row of a file that cannot be opened.
+void write_unreadable_row(std::ostream& out, const TableRowKey& key);
 
 }  // namespace tavrin
 

@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "analysis/group_file_checks.h"
 #include "analysis/group_relations.h"
 #include "analysis/pipeline.h"
 #include "analysis/report.h"
 #include "analysis/table.h"
 #include "driver/output.h"
+#include "driver/warnings.h"
 #include "messages.h"
 #include "platform/files.h"
 #include "tree/phylogeny.h"
@@ -43,7 +45,9 @@ public:
 
     // Processes the files; the exit status, before the report is flushed.
     int run(const std::vector<std::string>& arg) {
+        if (options_.first_file < arg.size()) warn_of_prefix_like_option(std::cerr, options_);
         if (options_.table) write_table_header(std::cout);
+        int status = 0;
         for (size_t i = options_.first_file; i < arg.size(); ++i) {
             const std::string& path = arg[i];
             reading_ = &path;
@@ -55,18 +59,23 @@ public:
             // they are, so that the offsets in its messages are offsets in the file.
             std::string text;
             if (!(one_tree ? read_tree_file(path, text) : read_file(path, text))) {
-                if (!one_tree) begin_tree(TreePlace{path, 1, false});
+                // The table accounts for the file and goes on; the report ends here.
+                status = kFatalInputStatus;
+                if (!unreadable(TreePlace{path, 1, false}, one_tree)) return status;
+                continue;
+            }
+            if (one_tree && holds_several_trees(text)) {
                 flush_report();
-                std::cerr << messages::kFileNotOpenedBefore << path << messages::kFileNotOpenedAfter
-                          << std::endl;
-                return kFatalInputStatus;
+                warn_of_several_trees(std::cerr, path);
             }
             TreeReader reader(std::move(text), read_options_);
-            if (const std::optional<int> status = run_trees(path, reader, !one_tree)) {
-                return *status;
+            if (const std::optional<int> ended = run_trees(path, reader, !one_tree)) {
+                return *ended;
             }
         }
-        return 0;
+        flush_report();
+        target_seen_.warn_if_never_seen(std::cerr, options_);
+        return status;
     }
 
     const std::string& reading() const { return *reading_; }
@@ -91,16 +100,30 @@ private:
             if (!flush_report()) return 0;
             if (!prepare_analysis()) return kFatalInputStatus;
             reading_ = &path;
-            write_tree(place, analyse(read->tree));
+            const AnalysisResult result = analyse(read->tree);
+            target_seen_.tree(result.target_leaves);
+            write_tree(place, result);
         }
         return std::nullopt;
+    }
+
+    // A tree file that cannot be opened: its header (once more when `headed`) and the message,
+    // with --table its row. Whether the run goes on: only with --table.
+    bool unreadable(const TreePlace& place, bool headed) {
+        if (!headed) begin_tree(place);
+        if (options_.table) write_unreadable_row(std::cout, key(place));
+        flush_report();
+        std::cerr << messages::kFileNotOpenedBefore << place.path << messages::kFileNotOpenedAfter
+                  << std::endl;
+        return options_.table;
     }
 
     // The report's header line of a tree: `<File>:`, or `<File>:<k>:` for the k-th tree of a
     // file of several. The table has none.
     void begin_tree(const TreePlace& place) const {
         if (options_.table) return;
-        std::cout << place.path << ':';
+        write_name(std::cout, place.path, options_.standard_newick);
+        std::cout << ':';
         if (place.several) std::cout << place.tree << ':';
         std::cout << '\n';
     }
@@ -113,9 +136,11 @@ private:
             write_table_row(std::cout, key(place), result);
             return;
         }
-        write_set_aside(std::cerr, result);
+        // Standard Newick quotes let a name hold a tab or a line break: escaped, rows stay rows.
+        const bool escape = options_.standard_newick;
+        write_set_aside(std::cerr, result, escape);
         write_outcome_message(std::cerr, result);
-        write_rows(std::cout, result, options_.prefix);
+        write_rows(std::cout, result, options_.prefix, escape);
     }
 
     TableRowKey key(const TreePlace& place) const {
@@ -135,8 +160,11 @@ private:
     bool prepare_analysis() {
         if (!options_.group_file.empty()) {
             reading_ = &options_.group_file;
+            GroupFileChecks checks;
             const GroupRelations::LoadResult load =
-                load_group_relations(options_.group_file, settings_.groups);
+                load_group_relations(options_.group_file, settings_.groups, &checks);
+            if (load == GroupRelations::LoadResult::kLoaded)
+                checks.write(std::cerr, options_.group_file);
             write_group_file_error(std::cerr, load, options_.group_file);
             if (load != GroupRelations::LoadResult::kLoaded) return false;
         }
@@ -154,6 +182,7 @@ private:
     AnalysisSettings settings_;
     ReadOptions read_options_;
     const std::string* reading_ = &options_.prefix;  // replaced before anything is read
+    TargetSeen target_seen_;
 };
 
 }  // namespace

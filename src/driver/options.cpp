@@ -20,30 +20,6 @@ struct LeadingOption {
     std::string (*read)(const char* name, const std::string& value, Options& options);
 };
 
-// `value` as a message shows it: escaped as in the table, and every other control byte (a
-// carriage return would make the line overwrite itself) as \r, \v, \f or \xHH.
-std::string shown_value(const std::string& value) {
-    static const char kHex[] = "0123456789abcdef";
-    std::string shown;
-    for (const char c : escape_field(value)) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte != 0x7f) {
-            shown += c;
-        } else if (c == '\r') {
-            shown += "\\r";
-        } else if (c == '\v') {
-            shown += "\\v";
-        } else if (c == '\f') {
-            shown += "\\f";
-        } else {
-            shown += "\\x";
-            shown += kHex[byte >> 4];
-            shown += kHex[byte & 0xf];
-        }
-    }
-    return shown;
-}
-
 // "<what><name>: '<value>'", the value escaped so that the message stays one line.
 std::string value_error(const char* what, const char* name, const std::string& value) {
     return std::string(what) + name + ": '" + shown_value(value) + "'";

@@ -27,7 +27,7 @@ namespace {
 
 constexpr const char* kProgram = "Tavrin-summary";
 constexpr const char* kUsageLine =
-    "usage: Tavrin-summary [--min-support X] [--svg FILE] [REPORT ...]\n";
+    "usage: Tavrin-summary [--first] [--min-support X] [--svg FILE] [REPORT ...]\n";
 constexpr const char* kHelp =
     "Tallies the sister clades in Tavrin reports: for every (target, sister) pair, the trees\n"
     "in which it appears, their share of all trees, how many of them are supported, and the\n"
@@ -200,7 +200,8 @@ int summarise(const Options& options, std::istream& in, std::ostream& out, std::
     const std::vector<PairSummary> rows = tally.summarise(options.min_support);
 
     if (!options.svg_path.empty()) {
-        const ChartFacts facts{tally.tree_count(), tally.trees_with_sister(), options.min_support};
+        const ChartFacts facts{tally.tree_count(), tally.trees_with_sister(), options.min_support,
+                               options.first_sister_only};
         problem = write_chart_file(options.svg_path, rows, facts);
         if (!problem.empty()) return fail(err, problem);
     }

@@ -119,8 +119,10 @@ bool ReportReader::read_lines(std::istream& in, const std::string& name) {
         error_ = name + ": cannot be read" + tavrin::system_reason(read_error);
         return false;
     }
-    // A last line without a line break is a line all the same.
-    return partial.empty() || read_line(partial, name, line_number + 1);
+    // Every line Tavrin writes ends with a line break: a last line without one was cut (a run
+    // killed, a disk full), and its last field may be cut too (80 read as 8).
+    if (!partial.empty()) return fail(name, line_number + 1, "ends inside a line (cut?)");
+    return true;
 }
 
 }  // namespace summary

@@ -275,10 +275,13 @@ void write_svg(std::ostream& destination, const std::vector<PairSummary>& rows,
     const double margin = Layout::margin;
 
     const std::string threshold = format_double(facts.min_support);
+    // The title says how the pairs were counted: every sister or the first only, and the
+    // threshold of the stronger shade.
     const std::string title =
-        "Sisters of " +
+        (facts.first_sister_only ? "First sisters of " : "Sisters of ") +
         (targets.empty() ? std::string("the target") : target_list(targets, seen.size())) + " in " +
-        std::to_string(facts.tree_count) + (facts.tree_count == 1 ? " tree" : " trees");
+        std::to_string(facts.tree_count) + (facts.tree_count == 1 ? " tree" : " trees") + " (" +
+        (facts.first_sister_only ? "--first, " : "") + "--min-support " + threshold + ")";
     const std::size_t without = facts.tree_count - facts.trees_with_sister;
     const std::string subtitle = std::to_string(facts.trees_with_sister) + " with a sister, " +
                                  std::to_string(without) +

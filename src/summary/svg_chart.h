@@ -17,6 +17,7 @@ struct ChartFacts {
     std::size_t tree_count = 0;
     std::size_t trees_with_sister = 0;
     double min_support = 70;
+    bool first_sister_only = false;  // --first: only the first sister of each tree counted
 };
 
 // Bars drawn one per pair; the pairs past them are summed into one more bar.

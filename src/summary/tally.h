@@ -31,8 +31,16 @@ struct Support {
 
 // What a per-tree table says of a tree without a sister, in the order the closing count lists
 // them.
-enum class TreeStatus { kUnnamed, kNotAClade, kAmbiguous, kNoTarget, kWholeTree, kMalformed };
-constexpr std::size_t kTreeStatusCount = 6;
+enum class TreeStatus {
+    kUnnamed,
+    kNotAClade,
+    kAmbiguous,
+    kNoTarget,
+    kWholeTree,
+    kMalformed,
+    kUnreadable,  // the tree file could not be opened
+};
+constexpr std::size_t kTreeStatusCount = 7;
 
 // The status as the table writes it: "unnamed", "not-a-clade", ...
 const char* status_name(TreeStatus status);

@@ -71,8 +71,8 @@ bool parse_tree_table_row(std::string_view line, TreeTableRow& row, std::string&
     }
     if (!read_status(fields[kStatus], row)) {
         problem = "unknown status '" + std::string(fields[kStatus].substr(0, 40)) +
-                  "' (sisters, unnamed, not-a-clade, no-target, whole-tree, malformed or "
-                  "ambiguous expected)";
+                  "' (sisters, unnamed, not-a-clade, no-target, whole-tree, malformed, "
+                  "ambiguous or unreadable expected)";
         return false;
     }
     if (row.has_sister && fields[kSister1].empty()) {

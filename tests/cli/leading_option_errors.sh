@@ -143,7 +143,8 @@ done
 # positional arguments like any other (here, tree files that do not exist).
 expect 15 $'--standard-newick:\n' $'The file --standard-newick is not opened\n' \
     Choano --standard-newick t.nwk
-expect 15 $'Choano:\n' $'The file Choano is not opened\n' \
+expect 15 $'Choano:\n' \
+    "Warning: the search prefix '--support-field' begins with '-': a misspelled option? (Tavrin --help lists them)"$'\nThe file Choano is not opened\n' \
     --groupFile groups.txt --support-field Choano t.nwk
 # Too few positional arguments after them asks for the short help, as without them.
 help=$("$tavrin" 2>&1)

@@ -28,7 +28,7 @@ Outcome run_program(const std::vector<std::string>& args, const std::string& inp
 }
 
 TEST(Program, UsageErrors) {
-    const std::string usage = "usage: Tavrin-summary [--min-support X] [--svg FILE] [REPORT ...]\n";
+    const std::string usage = "usage: Tavrin-summary [--first] [--min-support X] [--svg FILE] [REPORT ...]\n";
     const struct {
         std::vector<std::string> args;
         std::string message;

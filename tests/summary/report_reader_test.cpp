@@ -97,7 +97,11 @@ TEST(Reader, ReportsEachMalformedLineWithItsNumber) {
         {tree + "t2.nwk\n",
          "r.tsv:3: neither a tree line '<File>:' nor a row 'target<TAB>sister<TAB>support'"},
         {"t.nwk:\r\n", "r.tsv:1: line ends with a carriage return (convert CRLF line ends first)"},
-        {tree + "C\tM\tn/a", ""},  // a last line without a line break
+        // A last line without a line break was cut: its support may have lost digits.
+        {tree + "C\tM\t8", "r.tsv:3: ends inside a line (cut?)"},
+        {"t.nwk", "r.tsv:1: ends inside a line (cut?)"},
+        {std::string(summary::kTreeTableHeader) + "\nt.nwk\t1\tC\tsisters\tM\t\t8",
+         "r.tsv:2: ends inside a line (cut?)"},
         {tree + "t2.nwk:\nt3:\n", ""},
         {"", ""},
     };

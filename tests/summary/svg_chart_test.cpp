@@ -42,9 +42,11 @@ TEST(XmlText, CutsLongTextByCharactersNotBytes) {
     EXPECT_EQ(xml_text("&&&", 2), "&amp;&amp;\xE2\x80\xA6");
 }
 
-std::string chart(const std::vector<PairSummary>& rows, std::size_t trees, double threshold = 70) {
+std::string chart(const std::vector<PairSummary>& rows, std::size_t trees, double threshold = 70,
+                  bool first_sister_only = false) {
     std::ostringstream out;
-    summary::write_svg(out, rows, summary::ChartFacts{trees, trees - 1, threshold});
+    summary::write_svg(out, rows,
+                       summary::ChartFacts{trees, trees - 1, threshold, first_sister_only});
     return out.str();
 }
 
@@ -102,10 +104,19 @@ TEST(Chart, LongNamesAreCutInLabelsAndTooltips) {
     EXPECT_NE(svg.find("<title>U / V: 1 of 3 trees (share 0.333)</title>"), std::string::npos);
 }
 
+TEST(Chart, TitleSaysHowThePairsWereCounted) {
+    const std::vector<PairSummary> rows = {{"Choano", "Metazoa", 3, 2, true, 80}};
+    EXPECT_NE(chart(rows, 4, 50).find("<title>Sisters of Choano in 4 trees (--min-support 50)<"),
+              std::string::npos);
+    EXPECT_NE(chart(rows, 4, 0.7, true)
+                  .find("<title>First sisters of Choano in 4 trees (--first, --min-support 0.7)<"),
+              std::string::npos);
+}
+
 TEST(Chart, WithoutAnyPairSaysSo) {
     const std::string svg = chart({}, 1);
     EXPECT_NE(svg.find("No tree has a sister."), std::string::npos);
-    EXPECT_NE(svg.find("in 1 tree<"), std::string::npos);
+    EXPECT_NE(svg.find("in 1 tree (--min-support 70)<"), std::string::npos);
     EXPECT_EQ(svg.substr(svg.size() - 7), "</svg>\n");
 }
 

@@ -64,10 +64,10 @@ TEST(TreeTable, RefusedRowsSayWhy) {
         {"a.nwk\t1\tC\tsisters\tM\t\t90", "table row with 7 fields, 11 expected"},
         {row("C", "Sisters", "M", "", "90"),
          "unknown status 'Sisters' (sisters, unnamed, not-a-clade, no-target, whole-tree, "
-         "malformed or ambiguous expected)"},
+         "malformed, ambiguous or unreadable expected)"},
         {row("C", "", "", "", ""),
-         "unknown status '' (sisters, unnamed, not-a-clade, no-target, whole-tree, malformed or "
-         "ambiguous expected)"},
+         "unknown status '' (sisters, unnamed, not-a-clade, no-target, whole-tree, malformed, "
+         "ambiguous or unreadable expected)"},
         {row("C", "sisters", "", "F", "90"), "status 'sisters' with an empty sister1"},
         {row("C", "unnamed", "", "F", ""), "status 'unnamed' with a sister"},
         {row("C", "sisters", "M", "", ""), "empty support (a number or n/a expected)"},

@@ -1,0 +1,36 @@
+#include "driver/warnings.h"
+
+#include <cstring>
+
+#include "analysis/table.h"
+#include "messages.h"
+
+namespace tavrin {
+
+void warn_of_prefix_like_option(std::ostream& err, const Options& options) {
+    if (options.prefix.empty() || options.prefix[0] != '-') return;
+    err << messages::kWarning << messages::kPrefixLikeOptionBefore << shown_value(options.prefix)
+        << messages::kPrefixLikeOptionAfter << std::endl;
+}
+
+bool holds_several_trees(std::string_view text) {
+    const void* semicolon = std::memchr(text.data(), ';', text.size());
+    if (semicolon == nullptr) return false;
+    const std::size_t first =
+        static_cast<std::size_t>(static_cast<const char*>(semicolon) - text.data());
+    const std::size_t last = text.find_last_not_of(" \t\r\n");
+    return last != std::string_view::npos && last > first;
+}
+
+void warn_of_several_trees(std::ostream& err, const std::string& path) {
+    err << messages::kWarning << path << messages::kSeveralTrees << std::endl;
+}
+
+void TargetSeen::warn_if_never_seen(std::ostream& err, const Options& options) const {
+    if (trees_ == 0 || target_leaves_ != 0) return;
+    err << messages::kWarning << messages::kNoTargetLeaf << shown_value(options.prefix) << '\'';
+    if (!options.group_file.empty()) err << messages::kWithGroupsOf << options.group_file;
+    err << std::endl;
+}
+
+}  // namespace tavrin
