@@ -1,8 +1,5 @@
 #include "analysis/group_file_checks.h"
 
-#include <algorithm>
-#include <utility>
-
 #include "analysis/table.h"
 #include "messages.h"
 
@@ -25,36 +22,30 @@ bool is_separator(char c) {
 }  // namespace
 
 // Past the warnings that can be shown only the count matters: their text is not made.
-void GroupFileChecks::add(std::vector<Warning>& kept, std::size_t line, std::string what) {
+bool GroupFileChecks::counted(const std::vector<Warning>& kept) {
     ++count_;
-    kept.push_back(Warning{line, std::move(what)});
+    return kept.size() < kShown;
 }
 
 void GroupFileChecks::byte_order_mark() {
-    add(shape_, 1, messages::kGroupFileByteOrderMark);
+    if (counted(shape_)) shape_.push_back(Warning{1, messages::kGroupFileByteOrderMark});
 }
 
 void GroupFileChecks::token_count(std::size_t line, std::size_t count, std::string_view first) {
     misshapen_lines_.push_back(line);
-    if (shape_.size() >= kShown) {
-        ++count_;
-        return;
-    }
-    add(shape_, line,
-        count == 1 ? "1 token, not 2, " + quoted(first) + messages::kGroupFileTokensPaired
-                   : std::to_string(count) + " tokens, not 2, the first " + quoted(first) +
-                         messages::kGroupFileTokensPaired);
+    if (!counted(shape_)) return;
+    shape_.push_back(Warning{
+        line, count == 1 ? "1 token, not 2, " + quoted(first)
+                         : std::to_string(count) + " tokens, not 2, the first " + quoted(first)});
+    shape_.back().what += messages::kGroupFileTokensPaired;
 }
 
 void GroupFileChecks::lost_member(std::size_t line, std::string_view group,
                                   std::string_view subgroup, std::string_view member) {
-    if (members_.size() >= kShown) {
-        ++count_;
-        return;
-    }
-    add(members_, line,
-        quoted(group) + " does not hold " + quoted(member) + ", a member of " + quoted(subgroup) +
-            messages::kGroupFileLostMember);
+    if (!counted(members_)) return;
+    members_.push_back(Warning{line, quoted(group) + " does not hold " + quoted(member) +
+                                         ", a member of " + quoted(subgroup) +
+                                         messages::kGroupFileLostMember});
 }
 
 bool GroupFileChecks::line_is_misshapen(std::size_t line) {

@@ -48,7 +48,8 @@ private:
         std::size_t line;
         std::string what;
     };
-    void add(std::vector<Warning>& kept, std::size_t line, std::string what);
+    // Counts one more warning; whether it is among the first kShown of `kept`, its kind.
+    bool counted(const std::vector<Warning>& kept);
 
     std::vector<Warning> shape_;    // the first kShown of the byte order mark and token counts
     std::vector<Warning> members_;  // the first kShown lost members
