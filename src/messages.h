@@ -94,10 +94,15 @@ constexpr const char* kWarning = "Warning: ";
 // Group file warnings, each after "Warning: <groupFile>:<line>: ".
 constexpr const char* kGroupFileByteOrderMark =
     "a UTF-8 byte order mark begins the file; it becomes part of the first group's name";
-// "<N> tokens, not 2, the first '<token>': ..." (or "1 token, ...").
+// "<N> tokens, not 2, the first '<token>'", or "1 token, not 2, '<token>'", then
+// kGroupFileTokensPaired.
+constexpr const char* kGroupFileOneToken = "1 token, not 2, ";
+constexpr const char* kGroupFileTokens = " tokens, not 2, the first ";
 constexpr const char* kGroupFileTokensPaired =
     ": tokens are paired across lines, so the pairs after this line are shifted";
 // "'<X>' does not hold '<M>', a member of '<G>' given after this line (...)".
+constexpr const char* kGroupFileDoesNotHold = " does not hold ";
+constexpr const char* kGroupFileMemberOf = ", a member of ";
 constexpr const char* kGroupFileLostMember =
     " given after this line (list the smaller groups first)";
 // "Warning: <groupFile>: <N> more", after the warnings shown.

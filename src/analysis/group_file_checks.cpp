@@ -35,17 +35,17 @@ void GroupFileChecks::token_count(std::size_t line, std::size_t count, std::stri
     misshapen_lines_.push_back(line);
     if (!counted(shape_)) return;
     shape_.push_back(Warning{
-        line, count == 1 ? "1 token, not 2, " + quoted(first)
-                         : std::to_string(count) + " tokens, not 2, the first " + quoted(first)});
+        line, count == 1 ? messages::kGroupFileOneToken + quoted(first)
+                         : std::to_string(count) + messages::kGroupFileTokens + quoted(first)});
     shape_.back().what += messages::kGroupFileTokensPaired;
 }
 
 void GroupFileChecks::lost_member(std::size_t line, std::string_view group,
                                   std::string_view subgroup, std::string_view member) {
     if (!counted(members_)) return;
-    members_.push_back(Warning{line, quoted(group) + " does not hold " + quoted(member) +
-                                         ", a member of " + quoted(subgroup) +
-                                         messages::kGroupFileLostMember});
+    members_.push_back(Warning{line, quoted(group) + messages::kGroupFileDoesNotHold +
+                                         quoted(member) + messages::kGroupFileMemberOf +
+                                         quoted(subgroup) + messages::kGroupFileLostMember});
 }
 
 bool GroupFileChecks::line_is_misshapen(std::size_t line) {
