@@ -5,6 +5,7 @@
 // Byte 0 carries, beside the flags of the analysis input (bits 0 to 2), the writer and the
 // bound: bit 3 asks for the table instead of the report, bits 6 and 7 give K (0 to 3). The seeds
 // ('0' to '7') run the report with K = 0.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -15,10 +16,12 @@
 #include <sstream>
 #include <string>
 
+#include "analysis/group_file_checks.h"
 #include "analysis/pipeline.h"
 #include "analysis/report.h"
 #include "analysis/table.h"
 #include "support/input_checks.h"
+#include "tree/tree_reader.h"
 
 namespace {
 
@@ -52,6 +55,22 @@ std::string check_outliers(const AnalysisResult& result, std::size_t bound) {
     return "";
 }
 
+// The group file's warnings: one line each, at most the ones shown and the count of the rest.
+std::string check_group_file_warnings(const tavrin::GroupFileChecks& checks) {
+    std::ostringstream err;
+    checks.write(err, "g");
+    const std::string text = err.str();
+    if (!text.empty() && text.back() != '\n') return "a warning without its line break";
+    std::istringstream in(text);
+    std::size_t lines = 0;
+    for (std::string line; std::getline(in, line); ++lines) {
+        if (line.rfind("Warning: g:", 0) != 0) return "a group file warning that is not one line";
+    }
+    if (lines > tavrin::GroupFileChecks::kShown + 1) return "more group file warnings than shown";
+    if ((lines == 0) != (checks.count() == 0)) return "group file warnings counted but not shown";
+    return "";
+}
+
 // One row of the table: eleven fields and one line break, at its end.
 std::string check_table_row(const std::string& row) {
     std::size_t tabs = 0;
@@ -72,10 +91,15 @@ std::string check_outlier_analysis(const uint8_t* data, size_t size) {
     settings.prefix = in.prefix;
     settings.use_regex = in.use_regex;
     if (!tavrin::compile_target_test(settings).empty()) return "";
-    if (in.with_group_file && !in.unreadable_group_file &&
-        tavrin::load_group_relations(tavrin_fuzz::ScratchGroupFile::get().path(),
-                                     settings.groups) != GroupRelations::LoadResult::kLoaded) {
-        return "";
+    if (in.with_group_file && !in.unreadable_group_file) {
+        tavrin::GroupFileChecks checks;
+        if (tavrin::load_group_relations(tavrin_fuzz::ScratchGroupFile::get().path(),
+                                         settings.groups,
+                                         &checks) != GroupRelations::LoadResult::kLoaded) {
+            return "";
+        }
+        const std::string warnings = check_group_file_warnings(checks);
+        if (!warnings.empty()) return warnings;
     }
     const tavrin_fuzz::CaptureStderr quiet;
     tavrin::TreeReader reader(in.tree_text);
@@ -99,6 +123,14 @@ std::string check_outlier_analysis(const uint8_t* data, size_t size) {
         tavrin::write_set_aside(out, result);
         tavrin::write_outcome_message(out, result);
         tavrin::write_rows(out, result, in.prefix);
+        // Escaped, every row is one line whatever the names hold.
+        std::ostringstream escaped;
+        tavrin::write_rows(escaped, result, in.prefix, true);
+        const std::string rows = escaped.str();
+        if (static_cast<std::size_t>(std::count(rows.begin(), rows.end(), '\n')) !=
+            result.sisters.size()) {
+            return "an escaped row that is not one line: " + rows;
+        }
         return "";
     }
     tavrin::write_table_row(out, tavrin::TableRowKey{"f", 1, in.prefix}, result);
