@@ -35,8 +35,7 @@ while [[ $# -gt 0 ]]; do
 done
 [[ -x $reference ]] || { echo "--reference TAVRIN is required" >&2; exit 2; }
 [[ -x /usr/bin/time ]] || { echo "/usr/bin/time is missing: apt-get install time" >&2; exit 1; }
-[[ $own_build -eq 0 ]] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j2 --target Tavrin tavrin_gen >/dev/null
+bench_build Tavrin tavrin_gen
 data=$root/bench/data
 out_dir=$root/bench/out
 mkdir -p "$data" "$out_dir"
@@ -50,10 +49,9 @@ reversed=$data/taxonomy-groups-reversed.txt
 tree=$data/taxonomy-small.nwk
 echo '(((Taxon0-a,Taxon0-b)90,(Taxon1-a,Taxon1-b)80)70,((Taxon2-a,Taxon2-b)60,Taxon3-a)50);' >"$tree"
 
-# One run's "wall processor" seconds; the output must be the reference's.
-timed() { # program group_file
-    /usr/bin/time -f '%e %U %S' "$1" --groupFile "$2" Taxon0 "$tree" 2>&1 >/dev/null |
-        tail -1 | awk '{ print $1, $2 + $3 }'
+# One run's "wall processor" seconds.
+timed_load() { # program group_file
+    timed "$1" --groupFile "$2" Taxon0 "$tree"
 }
 
 {
@@ -69,8 +67,8 @@ timed() { # program group_file
             grep -c '^Warning: ' || true)
         work=$(mktemp -d)
         for ((round = 0; round < runs; round++)); do
-            timed "$reference" "$input" >>"$work/reference"
-            timed "$build/Tavrin" "$input" >>"$work/build"
+            timed_load "$reference" "$input" >>"$work/reference"
+            timed_load "$build/Tavrin" "$input" >>"$work/build"
         done
         rw=$(median 1 <"$work/reference")
         rc=$(median 2 <"$work/reference")

@@ -32,8 +32,7 @@ while [[ $# -gt 0 ]]; do
     shift
 done
 [[ -x /usr/bin/time ]] || { echo "/usr/bin/time is missing: apt-get install time" >&2; exit 1; }
-[[ $own_build -eq 0 ]] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j2 --target Tavrin tavrin_gen >/dev/null
+bench_build Tavrin tavrin_gen
 data=$root/bench/data
 out_dir=$root/bench/out
 mkdir -p "$data" "$out_dir"
@@ -42,11 +41,6 @@ generated() { # shape
     local file=$data/$1-1000000.nwk
     [[ -s $file ]] || "$build/bench/tavrin_gen" "$1" 1000000 "$file" >/dev/null
     echo "$file"
-}
-
-# One run's "wall processor" seconds.
-timed() {
-    /usr/bin/time -f '%e %U %S' "$@" 2>&1 >/dev/null | tail -1 | awk '{ print $1, $2 + $3 }'
 }
 
 options=("--standard-newick" "--standard-newick --support-field 2"

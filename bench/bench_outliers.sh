@@ -96,11 +96,6 @@ report=$out_dir/outliers.md
     done
 } | tee "$report"
 
-# Each run's "wall processor" times, from /usr/bin/time.
-timed() {
-    /usr/bin/time -f '%e %U %S' "$@" 2>&1 >/dev/null | tail -1 | awk '{ print $1, $2 + $3 }'
-}
-
 [[ $part == library ]] || {
     echo "| input | plain: wall, processor | --table --outliers 3: wall, processor | ratio (wall, processor) |"
     echo "|---|---:|---:|---:|"
