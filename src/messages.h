@@ -27,8 +27,8 @@ constexpr const char* kHelp =
 // The full usage, written on standard output for `Tavrin --help`.
 constexpr const char* kUsage =
     "Usage: Tavrin [--table] [--outliers K] [--standard-newick] [--support-field N]\n"
-    "              [--separator C] [--groupFile <groupFile>] [--E] <SearchPrefix> <File1> "
-    "<File2> ...\n"
+    "              [--separator C] [--draw DIR] [--groupFile <groupFile>] [--E] <SearchPrefix>\n"
+    "              <File1> <File2> ...\n"
     "\n"
     "For each tree file, the sister clades of the target group and their support.\n"
     "\n"
@@ -38,7 +38,7 @@ constexpr const char* kUsage =
     "  <File1> <File2> ...      tree files in Newick format: one tree each, or several with\n"
     "                           --standard-newick\n"
     "\n"
-    "Options (the first five before --groupFile, in any order, each at most once):\n"
+    "Options (the first six before --groupFile, in any order, each at most once):\n"
     "  --table                  one tab-separated row per tree, with its status, instead of the "
     "report\n"
     "  --outliers K             analyse a tree without the 1 to K leaves that break the target "
@@ -48,6 +48,7 @@ constexpr const char* kUsage =
     "  --support-field N        read the support from the N-th '/'-separated part of a label\n"
     "                           (2 for IQ-TREE's SH-aLRT/UFBoot bootstrap)\n"
     "  --separator C            the leaf prefix ends at the first byte C instead of the first '-'\n"
+    "  --draw DIR               draw every tree around its target: one SVG file per tree in DIR\n"
     "  --groupFile <groupFile>  name and join clades through the groups of <groupFile>\n"
     "  --E                      find the target leaves by regular expression search\n"
     "  -h, -?                   print the short help text on standard error\n"
@@ -63,6 +64,7 @@ constexpr const char* kValueTooLarge = "Value too large for ";
 constexpr const char* kValueBelowOne = "Value below 1 for ";
 constexpr const char* kNotOneByte = "Not a single byte for ";
 constexpr const char* kNotASeparator = "Not a usable separator for ";
+constexpr const char* kNotAFolder = "Not a folder for ";
 // Follows kNotASeparator's message.
 constexpr const char* kSeparatorsAllowed = " (any byte but blanks and ( ) , : ; ' [ ])";
 
@@ -81,6 +83,8 @@ constexpr const char* kFileNotOpenedBefore = "The file ";
 constexpr const char* kFileNotOpenedAfter = " is not opened";
 // Followed by the system's reason.
 constexpr const char* kCannotWriteOutput = "Couldnt write output: ";
+// "Couldnt write picture: <path>: <reason>", for a picture of --draw or its folder.
+constexpr const char* kCannotWritePicture = "Couldnt write picture: ";
 // Followed by the path of the tree file or group file being read.
 constexpr const char* kOutOfMemory = "Out of memory while reading ";
 

@@ -83,6 +83,7 @@ AnalysisResult run_pipeline(Phylogeny& tree, const AnalysisSettings& settings,
     if (!judge_target(tree, result)) return result;
     Sisters sisters = name_sisters(tree, result.target, settings.groups, settings.separator);
     result.sisters = std::move(sisters.names);
+    result.sister_clades = std::move(sisters.clades);
     if (sisters.fold_parent) fold_parent(tree, result.target);
     if (result.sisters.empty()) {
         result.outcome = Outcome::kUnnamed;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "analysis/group_relations.h"
+#include "analysis/steps.h"
 #include "tree/phylogeny.h"
 
 class LeafMatcher;
@@ -59,6 +60,7 @@ struct AnalysisResult {
     Outcome outcome = Outcome::kNoTargetLeaf;
     Phylogeny_Node* target = nullptr;  // in the analysed tree; absent unless a clade was found
     std::vector<std::string> sisters;  // 0, 1 or 2 names, none empty, two of them different
+    SisterClades sister_clades;        // the clades that gave each sister, for pictures
     double support = 0;                // meaningful only with sisters
     bool support_applies = false;      // false: the rows show "n/a" instead of `support`
     bool rerooted = false;             // the search rerooted the tree

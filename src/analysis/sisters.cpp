@@ -1,6 +1,7 @@
 // Sister collection: the clade next to the target, and the rest of the tree merged into one name
 // on the way up to the root.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis/steps.h"
@@ -40,6 +41,7 @@ void fold_parent(Phylogeny& tree, Phylogeny_Node* target) {
 Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target,
                      const GroupRelations& groups, char separator) {
     std::string first, second;
+    SisterClades gave;  // the clades each name was made of
     const Phylogeny_Node* t = target;
     const Phylogeny_Node* p = t ? t->parent : nullptr;
     const Phylogeny_Node* g = p ? p->parent : nullptr;
@@ -53,13 +55,16 @@ Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target,
         const Phylogeny_Node* s = sibling_of(t);
         if (s->is_leaf) {
             first = name_of(s);
+            gave[0] = {s};
         } else {
             first = name_of(s->left);
             second = name_of(s->right);
+            gave = {{{s->left}, {s->right}}};
         }
     } else if (p != nullptr) {
         first = name_of(sibling_of(t));
         const Phylogeny_Node* current = sibling_of(p);  // the uncle
+        gave = {{{sibling_of(t)}, {current}}};
         if (g == root) {
             // The uncle's stored name: the whole leaf name, or empty for an internal node.
             second = current->name;
@@ -70,10 +75,12 @@ Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target,
                 if (current->parent->parent == root) break;
                 current = sibling_of(current->parent);
                 second = merge_outward(groups, second, name_of(current), false);
+                gave[1].push_back(current);
             }
             if (current->parent->parent == root) {
                 current = sibling_of(current->parent);
                 second = merge_outward(groups, second, name_of(current), true);
+                gave[1].push_back(current);
             }
         }
     }
@@ -81,14 +88,23 @@ Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target,
     if (first.empty() && !second.empty()) {
         first = second;
         second.clear();
+        gave[0].swap(gave[1]);
+        gave[1].clear();
     }
     Sisters sisters;
     if (p != nullptr && first == second) {
         sisters.fold_parent = g != nullptr;
         second.clear();
+        gave[0].insert(gave[0].end(), gave[1].begin(), gave[1].end());
     }
-    if (!first.empty()) sisters.names.push_back(first);
-    if (!second.empty()) sisters.names.push_back(second);
+    if (!first.empty()) {
+        sisters.names.push_back(first);
+        sisters.clades[0] = std::move(gave[0]);
+    }
+    if (!second.empty()) {
+        sisters.names.push_back(second);
+        sisters.clades[1] = std::move(gave[1]);
+    }
     return sisters;
 }
 

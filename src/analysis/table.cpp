@@ -5,7 +5,6 @@
 #include "analysis/report.h"
 
 namespace tavrin {
-namespace {
 
 const char* status_name(Outcome outcome) {
     switch (outcome) {
@@ -24,6 +23,8 @@ const char* status_name(Outcome outcome) {
     }
     return "";
 }
+
+namespace {
 
 // Escapes `text` onto `out`; with `in_list`, a comma as well.
 void write_escaped(std::ostream& out, std::string_view text, bool in_list) {

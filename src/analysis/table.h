@@ -25,6 +25,9 @@ struct TableRowKey {
     std::string_view target;  // the search prefix as given
 };
 
+// The status column of an outcome: "sisters", "not-a-clade"...
+const char* status_name(Outcome outcome);
+
 // `text` with tabs, line breaks and backslashes escaped.
 std::string escape_field(std::string_view text);
 

@@ -1,5 +1,6 @@
 #include "driver/file_loop.h"
 
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <new>
@@ -13,6 +14,8 @@
 #include "analysis/pipeline.h"
 #include "analysis/report.h"
 #include "analysis/table.h"
+#include "draw/picture.h"
+#include "draw/picture_file.h"
 #include "driver/output.h"
 #include "driver/warnings.h"
 #include "messages.h"
@@ -45,6 +48,13 @@ public:
 
     // Processes the files; the exit status, before the report is flushed.
     int run(const std::vector<std::string>& arg) {
+        if (!options_.draw_dir.empty()) {
+            if (const int error = make_picture_folder(options_.draw_dir)) {
+                std::cerr << messages::kCannotWritePicture << options_.draw_dir << ": "
+                          << std::strerror(error) << std::endl;
+                return kFatalInputStatus;
+            }
+        }
         if (options_.first_file < arg.size()) warn_of_prefix_like_option(std::cerr, options_);
         if (options_.table) write_table_header(std::cout);
         int status = 0;
@@ -86,6 +96,7 @@ private:
     std::optional<int> run_trees(const std::string& path, TreeReader& reader, bool headers) {
         for (std::size_t k = 1; std::optional<TreeRead> read = reader.next(); ++k) {
             const TreePlace place{path, k, k > 1 || !reader.at_end()};
+            ++trees_seen_;
             if (headers) begin_tree(place);
             if (read->tree == nullptr) {
                 if (options_.table) {
@@ -103,6 +114,7 @@ private:
             const AnalysisResult result = analyse(read->tree);
             target_seen_.tree(result.target_leaves);
             write_tree(place, result);
+            if (!draw(place, *read->tree, result)) return kFatalInputStatus;
         }
         return std::nullopt;
     }
@@ -143,13 +155,30 @@ private:
         write_rows(std::cout, result, options_.prefix, escape);
     }
 
+    // With --draw, the tree's picture, after what the analysis wrote. False, with the message
+    // written, when it could not be written.
+    bool draw(const TreePlace& place, const Phylogeny& tree, const AnalysisResult& result) const {
+        if (options_.draw_dir.empty()) return true;
+        const PictureSource source{place.path, trees_seen_, place.tree, place.several};
+        std::string path = options_.draw_dir;
+        if (path.back() != '/') path += '/';
+        path += picture_name(place.path, trees_seen_, place.tree, place.several);
+        const int error = write_picture(path, draw_picture(tree, result, settings_, source));
+        if (error == 0) return true;
+        flush_report();
+        std::cerr << messages::kCannotWritePicture << path << ": " << std::strerror(error)
+                  << std::endl;
+        return false;
+    }
+
     TableRowKey key(const TreePlace& place) const {
         return TableRowKey{place.path, place.tree, options_.prefix};
     }
 
-    // The table accounts for every tree, and --outliers needs them to choose the tree analysed.
+    // The table accounts for every tree, and --outliers needs them to choose the tree analysed;
+    // a picture shows a tree that is not a clade as it was read, not as the search left it.
     AnalysisResult analyse(std::unique_ptr<Phylogeny>& tree) {
-        if (!options_.table && options_.max_outliers == 0) {
+        if (!options_.table && options_.max_outliers == 0 && options_.draw_dir.empty()) {
             return analyse_tree(*tree, settings_);
         }
         return analyse_tree_with_outliers(tree, settings_, options_.max_outliers);
@@ -183,6 +212,7 @@ private:
     ReadOptions read_options_;
     const std::string* reading_ = &options_.prefix;  // replaced before anything is read
     TargetSeen target_seen_;
+    std::size_t trees_seen_ = 0;  // trees met so far in the run, malformed ones included
 };
 
 }  // namespace

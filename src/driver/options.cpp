@@ -1,7 +1,9 @@
 #include "driver/options.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <iterator>
+#include <system_error>
 
 #include "analysis/leaf_matching.h"
 #include "analysis/table.h"
@@ -71,6 +73,18 @@ const LeadingOption kLeadingOptions[] = {
                     messages::kSeparatorsAllowed;
          }
          options.separator = value[0];
+         return std::string();
+     }},
+    {"--draw", nullptr,
+     [](const char* name, const std::string& value, Options& options) {
+         // A folder, or a path where one can be made; it is made when the run begins.
+         std::error_code error;
+         const auto status = std::filesystem::status(value, error);
+         if (value.empty() ||
+             (std::filesystem::exists(status) && !std::filesystem::is_directory(status))) {
+             return value_error(messages::kNotAFolder, name, value);
+         }
+         options.draw_dir = value;
          return std::string();
      }},
 };

@@ -7,10 +7,12 @@
 #include <iostream>
 #include <locale>
 #include <new>
+#include <sstream>
 #include <system_error>
 
 #include "platform/files.h"
 #include "platform/memory.h"
+#include "summary/html_page.h"
 #include "summary/report_reader.h"
 #include "summary/support_field.h"
 #include "summary/svg_chart.h"
@@ -38,6 +40,10 @@ constexpr const char* kHelp =
     "  --first            count only the first sister of each tree\n"
     "  --min-support X    threshold of the 'supported' column (default 70)\n"
     "  --svg FILE         also draw the table as a bar chart in FILE (SVG)\n"
+    "  --html FILE        also write the batch on one HTML page in FILE: the table, the chart,\n"
+    "                     the count and, for per-tree tables, one row per tree with a filter\n"
+    "  --pictures DIR     link each tree's row to its picture in DIR (the folder of\n"
+    "                     Tavrin --draw); with --html only\n"
     "  -h, --help         print this help and exit\n"
     "  --version          print the version and exit\n"
     "\n"
@@ -49,6 +55,8 @@ constexpr const char* kStdinName = "<stdin>";
 struct Options {
     double min_support = 70;
     std::string svg_path;  // empty for no chart
+    std::string html_path;      // empty for no page
+    std::string pictures_path;  // empty when the page links no pictures
     bool first_sister_only = false;
     std::vector<std::string> reports;  // at least one: "-" when none is named
     bool help = false;
@@ -63,7 +71,8 @@ std::string parse_valued_option(const std::vector<std::string>& args, std::size_
     const std::size_t equals = arg.compare(0, 2, "--") == 0 ? arg.find('=') : std::string::npos;
     const std::string name = arg.substr(0, equals);
     std::string value = equals == std::string::npos ? "" : arg.substr(equals + 1);
-    if (name != "--min-support" && name != "--svg") return "unknown option '" + arg + "'";
+    if (name != "--min-support" && name != "--svg" && name != "--html" && name != "--pictures")
+        return "unknown option '" + arg + "'";
     if (equals == std::string::npos) {
         if (i + 1 == args.size()) return "option '" + name + "' needs a value";
         value = args[++i];
@@ -72,7 +81,14 @@ std::string parse_valued_option(const std::vector<std::string>& args, std::size_
         if (!parse_number(value, options.min_support) || !std::isfinite(options.min_support))
             return "--min-support: '" + value + "' is not a finite decimal number";
     } else if (value.empty()) {
-        return "--svg: the file name is empty";
+        return name + ": the " + (name == "--pictures" ? "folder" : "file") + " name is empty";
+    } else if (name == "--pictures") {
+        options.pictures_path = value;
+    } else if (name == "--html") {
+        if (value == "-")
+            return "--html: '-' is not a file name here (the table goes to standard output; "
+                   "write ./- for a file named -)";
+        options.html_path = value;
     } else if (value == "-") {
         // '-' is standard input everywhere else, and standard output holds the table.
         return "--svg: '-' is not a file name here (the table goes to standard output; write ./- "
@@ -118,9 +134,32 @@ std::string report_at(const Options& options, const std::string& path) {
     return std::string();
 }
 
-// Reads every report into the tally; the message of the first failure, or an empty string.
-std::string read_reports(const Options& options, std::istream& in, Tally& tally) {
+// What stops --html and --pictures, or an empty string.
+std::string check_page_options(const Options& options) {
+    if (!options.pictures_path.empty() && options.html_path.empty())
+        return "--pictures: the pictures are linked from the page of --html, which is not asked "
+               "for";
+    if (options.html_path.empty()) return std::string();
+    const std::string report = report_at(options, options.html_path);
+    if (!report.empty())
+        return "--html " + options.html_path + ": the page would replace the report " + report;
+    std::error_code error;
+    if (!options.svg_path.empty() &&
+        (options.svg_path == options.html_path ||
+         std::filesystem::equivalent(options.svg_path, options.html_path, error)))
+        return "--html " + options.html_path + ": the page would replace the chart of --svg";
+    if (!options.pictures_path.empty() &&
+        !std::filesystem::is_directory(options.pictures_path, error))
+        return "--pictures " + options.pictures_path + ": not a folder";
+    return std::string();
+}
+
+// Reads every report into the tally, and the rows of per-tree tables into `records` when given;
+// the message of the first failure, or an empty string.
+std::string read_reports(const Options& options, std::istream& in, Tally& tally,
+                         std::vector<TreeRecord>* records) {
     ReportReader reader(tally);
+    reader.keep_records(records);
     for (const std::string& path : options.reports) {
         if (path == "-") {
             const int closed = &in == &std::cin ? tavrin::standard_input_closed() : 0;
@@ -140,20 +179,27 @@ std::string read_reports(const Options& options, std::istream& in, Tally& tally)
     return std::string();
 }
 
-// Writes the chart to `path`; the message of a failure, or an empty string.
-std::string write_chart_file(const std::string& path, const std::vector<PairSummary>& rows,
-                             const ChartFacts& facts) {
+// Writes `content` to `path`; the message of a failure, naming `what` was written, or an empty
+// string.
+std::string write_output_file(const std::string& path, const std::string& content,
+                              const char* what) {
     errno = 0;
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     if (file.is_open()) {
-        write_svg(file, rows, facts);
+        file << content;
         file.flush();  // a full disk shows here at the latest
         const int write_error = errno;
         file.close();
         if (!file.fail()) return std::string();
         if (write_error != 0) errno = write_error;
     }
-    return "cannot write the chart to " + path + tavrin::system_reason(errno);
+    return std::string("cannot write the ") + what + " to " + path + tavrin::system_reason(errno);
+}
+
+std::string chart_document(const std::vector<PairSummary>& rows, const ChartFacts& facts) {
+    std::ostringstream svg;
+    write_svg(svg, rows, facts);
+    return svg.str();
 }
 
 // Flushes `out`; false when anything written to it was lost. Call with errno cleared before
@@ -192,17 +238,44 @@ void warn_of_fractions(std::ostream& err, const Tally& tally, double min_support
         << "use --min-support " << format_double(min_support / 100) << '\n';
 }
 
-// Reads the reports, then writes the chart and the table.
+// Writes the page of --html; the message of a failure, or an empty string.
+std::string write_page(const Options& options, const Tally& tally,
+                       const std::vector<PairSummary>& rows, std::string chart,
+                       const std::vector<TreeRecord>& records) {
+    std::ostringstream closing;
+    write_closing_count(closing, tally);
+    PageContent content;
+    content.pairs = &rows;
+    content.tree_count = tally.tree_count();
+    content.chart_svg = std::move(chart);
+    content.closing = closing.str();
+    if (!content.closing.empty() && content.closing.back() == '\n') content.closing.pop_back();
+    content.table_read = tally.table_read();
+    content.trees = &records;
+    if (!options.pictures_path.empty()) {
+        content.pictures.path = options.pictures_path;
+        content.pictures.href = folder_href(options.pictures_path, options.html_path);
+    }
+    return write_output_file(options.html_path, html_page(content), "page");
+}
+
+// Reads the reports, then writes the chart, the page and the table.
 int summarise(const Options& options, std::istream& in, std::ostream& out, std::ostream& err) {
     Tally tally(options.first_sister_only);
-    std::string problem = read_reports(options, in, tally);
+    std::vector<TreeRecord> records;
+    std::string problem =
+        read_reports(options, in, tally, options.html_path.empty() ? nullptr : &records);
     if (!problem.empty()) return fail(err, problem);
     const std::vector<PairSummary> rows = tally.summarise(options.min_support);
 
+    const ChartFacts facts{tally.tree_count(), tally.trees_with_sister(), options.min_support,
+                           options.first_sister_only};
     if (!options.svg_path.empty()) {
-        const ChartFacts facts{tally.tree_count(), tally.trees_with_sister(), options.min_support,
-                               options.first_sister_only};
-        problem = write_chart_file(options.svg_path, rows, facts);
+        problem = write_output_file(options.svg_path, chart_document(rows, facts), "chart");
+        if (!problem.empty()) return fail(err, problem);
+    }
+    if (!options.html_path.empty()) {
+        problem = write_page(options, tally, rows, chart_document(rows, facts), records);
         if (!problem.empty()) return fail(err, problem);
     }
     errno = 0;
@@ -245,6 +318,8 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
             return fail(err, "--svg " + options.svg_path + ": the chart would replace the report " +
                                  report);
     }
+    if (const std::string refused = check_page_options(options); !refused.empty())
+        return fail(err, refused);
     try {
         return summarise(options, in, out, err);
     } catch (const std::bad_alloc&) {

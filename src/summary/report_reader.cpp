@@ -20,6 +20,8 @@ bool ReportReader::read_table_row(std::string_view line, const std::string& name
                                   std::size_t line_number) {
     TreeTableRow& row = table_row_;
     if (!parse_tree_table_row(line, row, problem_)) return fail(name, line_number, problem_);
+    ++table_rows_;
+    if (records_ != nullptr) records_->push_back(read_tree_record(line, table_rows_));
     tally_.start_tree();
     if (!row.has_sister) {
         tally_.note_status(row.status);
@@ -38,6 +40,7 @@ bool ReportReader::read_line(std::string_view line, const std::string& name,
     if (line == kTreeTableHeader) {
         tally_.note_table();
         in_table_ = true;
+        table_rows_ = 0;
         return true;
     }
     const std::size_t first_tab = line.find('\t');

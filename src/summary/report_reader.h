@@ -34,6 +34,9 @@ public:
 
     const std::string& error() const { return error_; }
 
+    // Keeps every table row read from now on in `records`, in order (none when null).
+    void keep_records(std::vector<TreeRecord>* records) { records_ = records; }
+
 private:
     bool read_lines(std::istream& in, const std::string& name);
     bool read_table_row(std::string_view line, const std::string& name, std::size_t line_number);
@@ -42,6 +45,8 @@ private:
     Tally& tally_;
     bool in_tree_ = false;
     bool in_table_ = false;  // the lines read are rows of a per-tree table
+    std::size_t table_rows_ = 0;  // rows read since the table's header line
+    std::vector<TreeRecord>* records_ = nullptr;
     std::string error_;
     std::string problem_;
     TreeTableRow table_row_;   // reused from row to row

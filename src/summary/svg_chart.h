@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "draw/xml_text.h"
 #include "summary/tally.h"
 
 namespace summary {
@@ -27,10 +28,7 @@ constexpr std::size_t kChartBars = 30;
 // table rows, in their order.
 void write_svg(std::ostream& out, const std::vector<PairSummary>& rows, const ChartFacts& facts);
 
-// Text made safe for XML character data and attribute values: bytes that are not UTF-8 and
-// characters XML 1.0 forbids become U+FFFD, and & < > " ' become entity references. At most
-// `max_chars` characters are kept; a longer text ends with an ellipsis.
-std::string xml_text(std::string_view text, std::size_t max_chars = std::string_view::npos);
+using tavrin::xml_text;
 
 }  // namespace summary
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <utility>
 
 #include "summary/support_field.h"
 
@@ -10,7 +11,16 @@ namespace summary {
 namespace {
 
 constexpr std::size_t kColumns = 11;
-enum Column { kTarget = 2, kStatus = 3, kSister1 = 4, kSister2 = 5, kSupport = 6 };
+enum Column {
+    kFile = 0,
+    kTree = 1,
+    kTarget = 2,
+    kStatus = 3,
+    kSister1 = 4,
+    kSister2 = 5,
+    kSupport = 6,
+    kOutliers = 9
+};
 
 // Splits `line` at its tabs into the first kColumns fields; the number of fields it holds.
 std::size_t split_columns(std::string_view line, std::array<std::string_view, kColumns>& fields) {
@@ -59,6 +69,21 @@ bool unescape_field(std::string_view field, std::string& out) {
         out.push_back(escaped == 't' ? '\t' : escaped == 'n' ? '\n' : escaped);
     }
     return true;
+}
+
+TreeRecord read_tree_record(std::string_view line, std::size_t row) {
+    std::array<std::string_view, kColumns> fields;
+    split_columns(line, fields);
+    TreeRecord record;
+    record.row = row;
+    const std::pair<Column, std::string*> wanted[] = {
+        {kFile, &record.file},        {kTree, &record.tree},       {kStatus, &record.status},
+        {kSister1, &record.sister1},  {kSister2, &record.sister2}, {kSupport, &record.support},
+        {kOutliers, &record.outliers}};
+    for (const auto& [column, out] : wanted) {
+        if (!unescape_field(fields[column], *out)) out->assign(fields[column]);
+    }
+    return record;
 }
 
 bool parse_tree_table_row(std::string_view line, TreeTableRow& row, std::string& problem) {

@@ -5,6 +5,7 @@
 #ifndef TAVRIN_SUMMARY_TREE_TABLE_H
 #define TAVRIN_SUMMARY_TREE_TABLE_H
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,16 @@ struct TreeTableRow {
     std::string sister2;  // empty when the tree has one sister
     Support support;      // n/a when the tree has no sister
 };
+
+// One tree of a table as the page lists it: the columns it shows, their escapes undone, and the
+// row's place in its table (from 1, counted from the header line before it).
+struct TreeRecord {
+    std::size_t row = 0;
+    std::string file, tree, status, sister1, sister2, support, outliers;
+};
+
+// The record of a row that parse_tree_table_row accepted.
+TreeRecord read_tree_record(std::string_view line, std::size_t row);
 
 // Reads one row (without its line break) into `row`, whose strings are reused. False with
 // `problem` set for a row of the wrong number of columns, an unknown status, a sister where the

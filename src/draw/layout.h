@@ -1,0 +1,81 @@
+// Where each part of a tree's picture goes: the tree reduced to what is drawn (every leaf of a
+// small tree; wedges for the large clades of a big one), each node with its place and its role
+// towards the target.
+//
+// Small trees (at most kAllLeaves leaves) are drawn leaf by leaf. In a bigger tree every largest
+// subtree of two or more leaves that holds no target leaf and whose leaves share one leaf prefix
+// becomes one wedge, and so does the target clade when one was found. When more than kMaxTips
+// tips (leaves and wedges) are left, the deepest subtrees are merged into `mixed` wedges, the
+// path down to the target last, until kMaxTips remain.
+//
+// Every walk keeps its own stack or runs over arrays in preorder: no recursion, in time linear in
+// the tree.
+#ifndef TAVRIN_DRAW_LAYOUT_H
+#define TAVRIN_DRAW_LAYOUT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "analysis/steps.h"
+#include "tree/phylogeny.h"
+
+namespace tavrin {
+
+constexpr std::size_t kAllLeaves = 200;
+constexpr std::size_t kMaxTips = 400;
+
+// What a leaf is to the answer; a wedge or an edge takes the role all its leaves share, else
+// kOther.
+enum class Role : std::uint8_t { kOther, kSister1, kSister2, kTarget };
+
+// The class attribute of a role's labels: "other", "sister1", "sister2", "target".
+const char* role_class(Role role);
+
+enum class Tip : std::uint8_t {
+    kNone,         // an internal node, drawn with its children
+    kLeaf,         // a leaf, labelled with its name
+    kWedge,        // a subtree of one leaf prefix, labelled "<prefix> (<leaves>)"
+    kTargetWedge,  // the target clade, labelled "<search prefix> (<leaves>)"
+    kMixed,        // merged subtrees, labelled "mixed (<leaves>)"
+};
+
+struct DrawnNode {
+    const Phylogeny_Node* node = nullptr;
+    std::uint32_t parent = 0;  // index in DrawnTree::nodes; the root is its own parent
+    Tip tip = Tip::kNone;
+    Role role = Role::kOther;
+    std::size_t leaves = 0;  // leaves below it in the tree drawn
+    double x = 0;            // from the root, in units of DrawnTree::width
+    double far_x = 0;        // a wedge's far end: its deepest leaf
+    double row = 0;          // tip rows are 0, 1, 2...; an internal node lies between its children
+    std::string label;       // a tip's text, unescaped
+};
+
+struct DrawnTree {
+    std::vector<DrawnNode> nodes;  // in preorder, the root first
+    std::size_t tips = 0;
+    double width = 1;          // the largest far end or leaf x
+    bool lengths = false;      // x comes from branch lengths; else every leaf lines up
+    std::size_t leaves = 0;    // leaves of the whole tree
+    std::size_t merged = 0;    // subtrees merged into `mixed` wedges
+    std::int64_t target = -1;  // index of the target's node (or of the tip holding it)
+};
+
+// What a layout needs from the analysis: the target test applies only without a target clade,
+// whose leaves are otherwise exactly the target leaves.
+struct LayoutInput {
+    const Phylogeny_Node* root = nullptr;
+    const Phylogeny_Node* target = nullptr;  // absent when no clade was found
+    const SisterClades* sisters = nullptr;
+    const TargetTest* is_target = nullptr;
+    std::string target_label;  // the search prefix, for the target wedge
+    char separator = '-';
+};
+
+DrawnTree lay_out(const LayoutInput& input);
+
+}  // namespace tavrin
+
+#endif  // TAVRIN_DRAW_LAYOUT_H

@@ -1,0 +1,54 @@
+#include "draw/picture_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace tavrin {
+namespace {
+
+bool is_name_byte(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '_' || c == '-';
+}
+
+}  // namespace
+
+std::string picture_name(std::string_view path, std::size_t number, std::size_t tree,
+                         bool several) {
+    std::string_view base = path.substr(path.find_last_of('/') + 1);
+    const std::size_t dot = base.find_last_of('.');
+    if (dot != std::string_view::npos && dot > 0) base = base.substr(0, dot);
+    std::string digits = std::to_string(number);
+    std::string name(digits.size() < 6 ? 6 - digits.size() : 0, '0');
+    name += digits;
+    name += '_';
+    for (const char c : base)
+        name += is_name_byte(c) ? c : '_';
+    if (several) name += '_' + std::to_string(tree);
+    return name + ".svg";
+}
+
+int make_picture_folder(const std::string& dir) {
+    std::error_code error;
+    if (std::filesystem::is_directory(dir, error)) return 0;
+    std::filesystem::create_directories(dir, error);
+    if (!error && std::filesystem::is_directory(dir, error)) return 0;
+    return error ? error.value() : ENOTDIR;
+}
+
+int write_picture(const std::string& path, const std::string& svg) {
+    errno = 0;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return errno != 0 ? errno : EIO;
+    int error = 0;
+    if (std::fwrite(svg.data(), 1, svg.size(), file) != svg.size() || std::fflush(file) != 0) {
+        error = errno != 0 ? errno : EIO;
+    }
+    if (std::fclose(file) != 0 && error == 0) error = errno != 0 ? errno : EIO;
+    if (error != 0) std::remove(path.c_str());
+    return error;
+}
+
+}  // namespace tavrin
