@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "analysis/result.h"
+#include "analysis/pipeline.h"
 #include "draw/layout.h"
 #include "draw/picture.h"
 #include "draw/picture_file.h"
 #include "tree/phylogeny.h"
-#include "tree/tree_file.h"
+#include "platform/files.h"
 #include "tree/tree_reader.h"
 #include "tree/walk.h"
 
@@ -283,7 +283,7 @@ TEST(Picture, GeneTreesDrawEveryLeafOnce) {
             std::optional<tavrin::TreeRead> read = reader.next();
             ASSERT_TRUE(read && read->tree) << path;
             const AnalysisResult result =
-                tavrin::analyse_tree_with_outliers(read->tree, reader, settings, 0);
+                tavrin::analyse_tree_with_outliers(read->tree, settings, 0);
             const std::string svg =
                 tavrin::draw_picture(*read->tree, result, settings, tavrin::PictureSource{path});
             std::map<std::string, int> leaves, texts;
