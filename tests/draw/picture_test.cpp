@@ -4,8 +4,8 @@
 
 #include <cstdio>
 #include <fstream>
-#include <optional>
 #include <map>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -15,8 +15,8 @@
 #include "draw/layout.h"
 #include "draw/picture.h"
 #include "draw/picture_file.h"
-#include "tree/phylogeny.h"
 #include "platform/files.h"
+#include "tree/phylogeny.h"
 #include "tree/tree_reader.h"
 #include "tree/walk.h"
 
@@ -144,8 +144,8 @@ TEST(Picture, TreesWithoutAnAnswerStillShowTheirTargetLeaves) {
 
 TEST(Picture, NamesAreEscapedAndNoOtherTextIsALeafName) {
     // A leaf named like a support value, and names with markup and control bytes.
-    const Drawn d = draw("((Choano-<a>&'b':1,Choano-c:1)95:1,(95:1,Fungi-\x01x\xFF:1)80:1);",
-                         "Choano");
+    const Drawn d =
+        draw("((Choano-<a>&'b':1,Choano-c:1)95:1,(95:1,Fungi-\x01x\xFF:1)80:1);", "Choano");
     EXPECT_EQ(d.svg.find('\x01'), std::string::npos);
     EXPECT_EQ(d.svg.find('\xFF'), std::string::npos);
     EXPECT_NE(d.svg.find(">Choano-&lt;a&gt;&amp;&apos;b&apos;</text>"), std::string::npos);
@@ -181,14 +181,15 @@ std::size_t count_tips(const std::vector<Label>& labels, const std::string& suff
 
 TEST(Picture, BigTreesDrawCladesOfOnePrefixAsWedges) {
     // 512 leaves in blocks of 32 of one group; the 7th block is the target.
-    const Drawn d = draw(balanced(512,
-                                  [](std::size_t i) {
-                                      const char* groups[] = {"Fungi", "Metazoa", "Plantae"};
-                                      const std::size_t block = i / 32;
-                                      return std::string(block == 6 ? "Choano" : groups[block % 3]) +
-                                             "-" + std::to_string(i);
-                                  }),
-                         "Choano");
+    const Drawn d =
+        draw(balanced(512,
+                      [](std::size_t i) {
+                          const char* groups[] = {"Fungi", "Metazoa", "Plantae"};
+                          const std::size_t block = i / 32;
+                          return std::string(block == 6 ? "Choano" : groups[block % 3]) + "-" +
+                                 std::to_string(i);
+                      }),
+             "Choano");
     const std::vector<Label> labels = text_elements(d.svg);
     EXPECT_EQ(count_tips(labels, "^(Fungi|Metazoa|Plantae) \\(32\\)$"), 15u);
     EXPECT_EQ(count_tips(labels, "^Choano \\(32\\)$"), 1u);
@@ -198,12 +199,12 @@ TEST(Picture, BigTreesDrawCladesOfOnePrefixAsWedges) {
 
 TEST(Picture, AtMost400TipsAndTheTargetKeptWhenItsPathIsShort) {
     // 1024 leaves of distinct prefixes: no wedge of one prefix, so the deepest clades merge.
-    const Drawn d = draw(balanced(1024,
-                                  [](std::size_t i) {
-                                      return (i == 700 ? std::string("Choano") : "G" + std::to_string(i)) +
-                                             "-x";
-                                  }),
-                         "Choano");
+    const Drawn d = draw(
+        balanced(1024,
+                 [](std::size_t i) {
+                     return (i == 700 ? std::string("Choano") : "G" + std::to_string(i)) + "-x";
+                 }),
+        "Choano");
     const std::vector<Label> labels = text_elements(d.svg);
     std::size_t tips = 0, leaves = 0;
     for (const Label& label : labels) {
@@ -267,9 +268,9 @@ TEST(Picture, GeneTreesDrawEveryLeafOnce) {
     AnalysisSettings settings;
     settings.prefix = "Choano";
     ASSERT_EQ(tavrin::compile_target_test(settings), "");
-    ASSERT_EQ(tavrin::load_group_relations(TAVRIN_SOURCE_DIR "/bench/genes/groups.txt",
-                                           settings.groups),
-              GroupRelations::LoadResult::kLoaded);
+    ASSERT_EQ(
+        tavrin::load_group_relations(TAVRIN_SOURCE_DIR "/bench/genes/groups.txt", settings.groups),
+        GroupRelations::LoadResult::kLoaded);
     for (const char* program : {"iqtree", "fasttree", "raxml"}) {
         for (int gene = 1; gene <= 12; ++gene) {
             char path[256];
