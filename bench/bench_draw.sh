@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Times whole Tavrin runs with --draw against the same runs without it, side by side in the same
+# rounds, on the 10^6-leaf balanced tree and ladder of run_bench.sh, and on the realistic gene
+# trees of bench/genes (the three inference programs' trees of all genes in one call). Prints the
+# medians, their ratios and the largest picture as a markdown table (also written to
+# bench/out/draw.md).
+#
+# usage: bench/bench_draw.sh [--runs N] [--build DIR]
+#   --runs N     rounds (default 9); each round runs every command line once, in turn
+#   --build DIR  a Release build of this checkout (default build-bench, configured here)
+#
+# The command lines: `Tavrin --groupFile GROUPS Choano FILE` against the same with
+# `--draw DIR` (a fresh folder each run), and for the gene trees both with --standard-newick.
+# Times are wall and processor (user + system) from /usr/bin/time, 10 ms resolution.
+set -euo pipefail
+export LC_ALL=C
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=bench/common.sh
+source "$root/bench/common.sh"
+runs=9
+build=$root/build-bench
+own_build=1
+while [[ $# -gt 0 ]]; do
+    case $1 in
+        --runs) runs=${2:?--runs needs a number}; shift ;;
+        --build) build=${2:?--build needs a directory}; own_build=0; shift ;;
+        *) bench_other_option "$1" "${BASH_SOURCE[0]}" ;;
+    esac
+    shift
+done
+[[ -x /usr/bin/time ]] || { echo "/usr/bin/time is missing: apt-get install time" >&2; exit 1; }
+[[ $own_build -eq 0 ]] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j2 --target Tavrin tavrin_gen >/dev/null
+data=$root/bench/data
+out_dir=$root/bench/out
+mkdir -p "$data" "$out_dir"
+
+generated() { # shape
+    local file=$data/$1-1000000.nwk
+    [[ -s $file ]] || "$build/bench/tavrin_gen" "$1" 1000000 "$file" >/dev/null
+    echo "$file"
+}
+[[ -s $data/groups.txt ]] || "$build/bench/tavrin_gen" groups "$data/groups.txt"
+
+# One run's "wall processor" seconds.
+timed() {
+    /usr/bin/time -f '%e %U %S' "$@" 2>&1 >/dev/null | tail -1 | awk '{ print $1, $2 + $3 }'
+}
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+largest=0
+{
+    echo "| input | without --draw: wall, processor | with --draw: wall, processor | ratio (wall, processor) | largest picture |"
+    echo "|---|---:|---:|---:|---:|"
+    for input in balanced caterpillar genes; do
+        if [[ $input == genes ]]; then
+            args=(--standard-newick --groupFile "$root/bench/genes/groups.txt" Choano
+                "$root"/bench/genes/{iqtree,fasttree,raxml}/*.nwk)
+        else
+            args=(--groupFile "$data/groups.txt" Choano "$(generated "$input")")
+        fi
+        rm -f "$work/plain" "$work/draw"
+        for ((round = 0; round < runs; round++)); do
+            timed "$build/Tavrin" "${args[@]}" >>"$work/plain"
+            rm -rf "$work/pictures"
+            timed "$build/Tavrin" --draw "$work/pictures" "${args[@]}" >>"$work/draw"
+        done
+        size=$(find "$work/pictures" -name '*.svg' -printf '%s\n' | sort -n | tail -1)
+        [[ $size -gt $largest ]] && largest=$size
+        awk -v s="$input" -v pw="$(median 1 <"$work/plain")" -v pc="$(median 2 <"$work/plain")" \
+            -v dw="$(median 1 <"$work/draw")" -v dc="$(median 2 <"$work/draw")" -v size="$size" \
+            'BEGIN { printf "| %s | %.2f s, %.2f s | %.2f s, %.2f s | %.2f, %.2f | %d bytes |\n",
+                     s, pw, pc, dw, dc, dw / pw, dc / pc, size }'
+    done
+} | tee "$out_dir/draw.md"
