@@ -18,35 +18,8 @@ export LC_ALL=C
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # shellcheck source=bench/common.sh
 source "$root/bench/common.sh"
-runs=9
-build=$root/build-bench
-own_build=1
-while [[ $# -gt 0 ]]; do
-    case $1 in
-        --runs) runs=${2:?--runs needs a number}; shift ;;
-        --build) build=${2:?--build needs a directory}; own_build=0; shift ;;
-        *) bench_other_option "$1" "${BASH_SOURCE[0]}" ;;
-    esac
-    shift
-done
-[[ -x /usr/bin/time ]] || { echo "/usr/bin/time is missing: apt-get install time" >&2; exit 1; }
-[[ $own_build -eq 0 ]] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j2 --target Tavrin tavrin_gen >/dev/null
-data=$root/bench/data
-out_dir=$root/bench/out
-mkdir -p "$data" "$out_dir"
-
-generated() { # shape
-    local file=$data/$1-1000000.nwk
-    [[ -s $file ]] || "$build/bench/tavrin_gen" "$1" 1000000 "$file" >/dev/null
-    echo "$file"
-}
+bench_prepare_runs "${BASH_SOURCE[0]}" "$@"
 [[ -s $data/groups.txt ]] || "$build/bench/tavrin_gen" groups "$data/groups.txt"
-
-# One run's "wall processor" seconds.
-timed() {
-    /usr/bin/time -f '%e %U %S' "$@" 2>&1 >/dev/null | tail -1 | awk '{ print $1, $2 + $3 }'
-}
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -74,4 +47,6 @@ largest=0
             'BEGIN { printf "| %s | %.2f s, %.2f s | %.2f s, %.2f s | %.2f, %.2f | %d bytes |\n",
                      s, pw, pc, dw, dc, dw / pw, dc / pc, size }'
     done
+    echo
+    echo "Largest picture: $largest bytes."
 } | tee "$out_dir/draw.md"

@@ -20,28 +20,7 @@ export LC_ALL=C
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # shellcheck source=bench/common.sh
 source "$root/bench/common.sh"
-runs=9
-build=$root/build-bench
-own_build=1
-while [[ $# -gt 0 ]]; do
-    case $1 in
-        --runs) runs=${2:?--runs needs a number}; shift ;;
-        --build) build=${2:?--build needs a directory}; own_build=0; shift ;;
-        *) bench_other_option "$1" "${BASH_SOURCE[0]}" ;;
-    esac
-    shift
-done
-[[ -x /usr/bin/time ]] || { echo "/usr/bin/time is missing: apt-get install time" >&2; exit 1; }
-bench_build Tavrin tavrin_gen
-data=$root/bench/data
-out_dir=$root/bench/out
-mkdir -p "$data" "$out_dir"
-
-generated() { # shape
-    local file=$data/$1-1000000.nwk
-    [[ -s $file ]] || "$build/bench/tavrin_gen" "$1" 1000000 "$file" >/dev/null
-    echo "$file"
-}
+bench_prepare_runs "${BASH_SOURCE[0]}" "$@"
 
 options=("--standard-newick" "--standard-newick --support-field 2"
     "--standard-newick --table --outliers 3")

@@ -32,3 +32,34 @@ bench_build() { # targets...
     [[ $own_build -eq 0 ]] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build "$build" -j2 --target "$@" >/dev/null
 }
+
+# For the scripts that time whole Tavrin runs: reads --runs N (into `runs`, default 9) and
+# --build DIR (into `build`, default build-bench under `root`, configured here), builds Tavrin
+# and the generator there, and makes the folders `data` and `out_dir`.
+bench_prepare_runs() { # script arguments...
+    local script=$1
+    shift
+    runs=9
+    build=$root/build-bench
+    own_build=1
+    while [[ $# -gt 0 ]]; do
+        case $1 in
+            --runs) runs=${2:?--runs needs a number}; shift ;;
+            --build) build=${2:?--build needs a directory}; own_build=0; shift ;;
+            *) bench_other_option "$1" "$script" ;;
+        esac
+        shift
+    done
+    [[ -x /usr/bin/time ]] || { echo "/usr/bin/time is missing: apt-get install time" >&2; exit 1; }
+    bench_build Tavrin tavrin_gen
+    data=$root/bench/data
+    out_dir=$root/bench/out
+    mkdir -p "$data" "$out_dir"
+}
+
+# The 10^6-leaf tree of that shape (balanced, caterpillar), generated once into `data`.
+generated() { # shape
+    local file=$data/$1-1000000.nwk
+    [[ -s $file ]] || "$build/bench/tavrin_gen" "$1" 1000000 "$file" >/dev/null
+    echo "$file"
+}

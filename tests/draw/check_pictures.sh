@@ -21,20 +21,10 @@ out=${4:-$(mktemp -d)}
 rm -rf "$out"
 mkdir -p "$out"
 
-missing=()
-command -v xmllint >/dev/null || missing+=("xmllint (Debian package libxml2-utils)")
-command -v rsvg-convert >/dev/null || missing+=("rsvg-convert (Debian package librsvg2-bin)")
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "cannot check the pictures without: ${missing[*]}"
-    [ -n "${CI:-}" ] && exit 1
-    exit 77
-fi
-
-failed=0
-fail() {
-    echo "FAIL: $*"
-    failed=1
-}
+# shellcheck source=tests/support/script_checks.sh
+source "$source_dir/tests/support/script_checks.sh"
+require_tools "check the pictures" "xmllint (Debian package libxml2-utils)" \
+    "rsvg-convert (Debian package librsvg2-bin)"
 
 count() { # xpath-expression file
     xmllint --xpath "$1" "$2"

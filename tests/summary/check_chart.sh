@@ -15,20 +15,10 @@ source_dir=$3
 out=${4:-$(mktemp -d)}
 mkdir -p "$out"
 
-missing=()
-command -v xmllint >/dev/null || missing+=("xmllint (Debian package libxml2-utils)")
-command -v rsvg-convert >/dev/null || missing+=("rsvg-convert (Debian package librsvg2-bin)")
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "cannot check the chart without: ${missing[*]}"
-    [ -n "${CI:-}" ] && exit 1
-    exit 77
-fi
-
-failed=0
-fail() {
-    echo "FAIL: $*"
-    failed=1
-}
+# shellcheck source=tests/support/script_checks.sh
+source "$source_dir/tests/support/script_checks.sh"
+require_tools "check the chart" "xmllint (Debian package libxml2-utils)" \
+    "rsvg-convert (Debian package librsvg2-bin)"
 
 # ---- 1. The bundled examples, run as the README shows them.
 (cd "$source_dir" && "$tavrin" --groupFile examples/groups.txt Choano examples/*.nwk 2>/dev/null |

@@ -15,18 +15,10 @@ out=${4:-$(mktemp -d)}
 rm -rf "$out"
 mkdir -p "$out"
 
-browser=$(command -v chromium || command -v chromium-browser || true)
-if [ -z "$browser" ]; then
-    echo "cannot load the page without chromium (Debian package chromium)"
-    [ -n "${CI:-}" ] && exit 1
-    exit 77
-fi
-
-failed=0
-fail() {
-    echo "FAIL: $*"
-    failed=1
-}
+# shellcheck source=tests/support/script_checks.sh
+source "$source_dir/tests/support/script_checks.sh"
+require_tools "load the page" "chromium (Debian package chromium)"
+browser=$(command -v chromium)
 
 # The DOM of the page at URL once its script has run.
 dom() { # url
