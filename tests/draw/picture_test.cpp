@@ -45,17 +45,28 @@ std::string unescape(std::string text) {
 }
 
 // The whole text of every <text> element, with its class when it is one of the four roles.
+// Read by hand: the standard regular expressions recurse as deep as the text is long.
 std::vector<Label> text_elements(const std::string& svg) {
-    static const std::regex element("<text([^>]*)>(.*?)</text>");
-    static const std::regex role(" class=\"(target|sister1|sister2|other)\"");
-    static const std::regex tags("<[^>]*>");
     std::vector<Label> labels;
-    for (auto it = std::sregex_iterator(svg.begin(), svg.end(), element);
-         it != std::sregex_iterator(); ++it) {
-        std::smatch klass;
-        const std::string attributes = (*it)[1];
-        Label label{unescape(std::regex_replace(std::string((*it)[2]), tags, "")), ""};
-        if (std::regex_search(attributes, klass, role)) label.role = klass[1];
+    for (std::size_t at = svg.find("<text"); at != std::string::npos;
+         at = svg.find("<text", at + 1)) {
+        const std::size_t open_end = svg.find('>', at);
+        const std::size_t close = svg.find("</text>", open_end);
+        const std::string attributes = svg.substr(at, open_end - at);
+        std::string content;
+        bool in_tag = false;
+        for (std::size_t i = open_end + 1; i < close; ++i) {
+            if (svg[i] == '<' || svg[i] == '>') {
+                in_tag = svg[i] == '<';
+            } else if (!in_tag) {
+                content += svg[i];
+            }
+        }
+        Label label{unescape(content), ""};
+        for (const char* role : {"target", "sister1", "sister2", "other"}) {
+            if (attributes.find(std::string(" class=\"") + role + "\"") != std::string::npos)
+                label.role = role;
+        }
         labels.push_back(label);
     }
     return labels;
