@@ -230,7 +230,14 @@ DrawnTree lay_out_result(const Phylogeny& tree, const AnalysisResult& result,
 std::string draw_picture(const Phylogeny& tree, const AnalysisResult& result,
                          const AnalysisSettings& settings, const PictureSource& source) {
     const DrawnTree drawn = lay_out_result(tree, result, settings);
-    const std::vector<std::string> lines = caption_lines(result, settings, source);
+    std::vector<std::string> lines = caption_lines(result, settings, source);
+    if (drawn.tips < drawn.leaves) {
+        lines.push_back("Drawn as " + std::to_string(drawn.tips) + " tips for " +
+                        std::to_string(drawn.leaves) +
+                        " leaves: a wedge stands for a subtree of one leaf prefix, its leaves in "
+                        "parentheses" +
+                        (drawn.merged > 0 ? "; mixed: the deepest subtrees, merged" : ""));
+    }
     Frame at;
     at.left = kMargin;
     at.top = kMargin + kLine * static_cast<double>(lines.size()) + 44;
