@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/chunked_stack.h"
+#include "platform/huge_pages.h"
 
 namespace tavrin {
 namespace {
@@ -36,22 +37,35 @@ struct Flat {
 };
 
 // An array grown by fixed chunks: nothing is copied as it grows, so a big tree's array never
-// needs a second, larger copy of itself.
+// needs a second, larger copy of itself. The nodes are plain values, written before they are
+// read.
 class Flats {
 public:
+    Flats() = default;
+    ~Flats() {
+        for (Flat* chunk : chunks_)
+            release_buffer(chunk, kChunkBytes);
+    }
+    Flats(const Flats&) = delete;
+    Flats& operator=(const Flats&) = delete;
+
     Flat& operator[](std::size_t i) { return chunks_[i >> kShift][i & kMask]; }
     const Flat& operator[](std::size_t i) const { return chunks_[i >> kShift][i & kMask]; }
     std::size_t size() const { return size_; }
     void push_back(const Flat& flat) {
-        if ((size_ >> kShift) == chunks_.size())
-            chunks_.push_back(std::unique_ptr<Flat[]>(new Flat[std::size_t{1} << kShift]));
+        if ((size_ >> kShift) == chunks_.size()) {
+            chunks_.push_back(nullptr);
+            chunks_.back() = static_cast<Flat*>(allocate_buffer(kChunkBytes));
+        }
         (*this)[size_++] = flat;
     }
 
 private:
     static constexpr std::size_t kShift = 16;
     static constexpr std::size_t kMask = (std::size_t{1} << kShift) - 1;
-    std::vector<std::unique_ptr<Flat[]>> chunks_;
+    // 2 MB with 32-byte nodes: one huge page each where the system gives them.
+    static constexpr std::size_t kChunkBytes = sizeof(Flat) << kShift;
+    std::vector<Flat*> chunks_;
     std::size_t size_ = 0;
 };
 
