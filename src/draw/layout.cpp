@@ -16,25 +16,36 @@ namespace {
 
 constexpr std::uint32_t kNil = std::numeric_limits<std::uint32_t>::max();
 
-// One node of the whole tree, in preorder: filled top-down (parent, depth, x, inherited role),
-// then bottom-up (size, leaves, reach, the role and leaf prefix its leaves share), then the tips
-// drawn.
+// One node of the whole tree, in the order of a walk from the root that visits a node before its
+// children (so that a subtree is the range of nodes after its root): filled top-down (parent,
+// depth, x, inherited role), then bottom-up (size, the role and leaf prefix its leaves share), then
+// the tips drawn. Small, since a big tree has millions: every internal node has two children (the
+// readers make them so), so a subtree of `size` nodes has (size + 1) / 2 leaves.
 struct Flat {
     std::uint32_t parent;  // kNil at the root
     std::uint32_t size;    // nodes in its subtree, itself included: 1 for a leaf
-    std::uint32_t leaves;  //
-    std::uint32_t prefix;  // the number of the leaf prefix all leaves below share, or kNil
-    float x;               // distance from the root
-    float reach;           // distance of its farthest leaf
+    // The number of the leaf prefix all leaves below share, or kNil; while the deepest subtrees
+    // are merged, a drawn internal node's next in its bucket instead.
+    std::uint32_t prefix;
+    std::uint32_t depth;  // edges from the root
+    float x;              // distance from the root
     Role role;
-    bool has_target;        // a target leaf lies below
-    bool seen;              // a child was folded in already
-    Tip tip;                // of a node drawn
-    bool drawn;             // no tip lies above it
-    bool kept;              // on the path to the target: merged last
-    std::uint8_t children;  // children drawn
-    std::uint8_t open;      // of them, those that are not tips
+    Tip tip;              // of a node drawn
+    std::uint8_t flags;   // kHasTarget, kSeen, kDrawn, kKept, kRightFirst
+    std::uint8_t counts;  // children drawn, and of them (high nibble) those that are not tips
+
+    bool has(std::uint8_t flag) const { return (flags & flag) != 0; }
+    std::uint32_t leaves() const { return (size + 1) / 2; }
+    unsigned children() const { return counts & 0xfu; }
+    unsigned open() const { return counts >> 4; }
 };
+constexpr std::uint8_t kHasTarget = 1;    // a target leaf lies below
+constexpr std::uint8_t kSeen = 2;         // a child was folded in already
+constexpr std::uint8_t kDrawn = 4;        // no tip lies above it
+constexpr std::uint8_t kKept = 8;         // on the path to the target: merged last
+constexpr std::uint8_t kRightFirst = 16;  // its right child comes first in the array
+constexpr std::uint8_t kOneChild = 1;     // added to `counts` for a child drawn
+constexpr std::uint8_t kOneOpen = 16;     // and for one that is not a tip
 
 // An array grown by fixed chunks: nothing is copied as it grows, so a big tree's array never
 // needs a second, larger copy of itself. The nodes are plain values, written before they are
@@ -61,9 +72,9 @@ public:
     }
 
 private:
-    static constexpr std::size_t kShift = 16;
+    static constexpr std::size_t kShift = 17;
     static constexpr std::size_t kMask = (std::size_t{1} << kShift) - 1;
-    // 2 MB with 32-byte nodes: one huge page each where the system gives them.
+    // Large enough for the huge pages the system gives to big buffers.
     static constexpr std::size_t kChunkBytes = sizeof(Flat) << kShift;
     std::vector<Flat*> chunks_;
     std::size_t size_ = 0;
@@ -116,11 +127,12 @@ bool flatten(const LayoutInput& in, Prefixes& prefixes, Flats& flats, std::uint3
     struct Frame {
         const Phylogeny_Node* node;
         std::uint32_t parent;
+        std::uint32_t depth;
         Role role;
         double x;
     };
     bool lengths = false;
-    ChunkedStack<Frame> stack{{in.root, kNil, Role::kOther, 0.0}};
+    ChunkedStack<Frame> stack{{in.root, kNil, 0, Role::kOther, 0.0}};
     while (!stack.empty()) {
         Frame f = stack.back();
         stack.pop_back();
@@ -143,30 +155,33 @@ bool flatten(const LayoutInput& in, Prefixes& prefixes, Flats& flats, std::uint3
         Flat flat{};
         flat.parent = f.parent;
         flat.size = 1;
-        flat.leaves = n->is_leaf ? 1 : 0;
         flat.prefix = n->is_leaf ? prefixes.number(n) : kNil;
-        flat.x = flat.reach = static_cast<float>(f.x);
+        flat.depth = f.depth;
+        flat.x = static_cast<float>(f.x);
         flat.role = f.role;
-        flat.has_target = n->is_leaf && f.role == Role::kTarget;
+        flat.flags = n->is_leaf && f.role == Role::kTarget ? kHasTarget : 0;
         flats.push_back(flat);
-        if (n->right != nullptr) stack.push_back({n->right, index, f.role, f.x});
-        if (n->left != nullptr) stack.push_back({n->left, index, f.role, f.x});
+        // A leaf child goes first, so that a ladder's leaves never wait on the stack.
+        const bool right_first =
+            n->left != nullptr && n->right != nullptr && n->right->is_leaf && !n->left->is_leaf;
+        if (right_first) flats[index].flags |= kRightFirst;
+        const Phylogeny_Node* later = right_first ? n->left : n->right;
+        const Phylogeny_Node* first = right_first ? n->right : n->left;
+        if (later != nullptr) stack.push_back({later, index, f.depth + 1, f.role, f.x});
+        if (first != nullptr) stack.push_back({first, index, f.depth + 1, f.role, f.x});
     }
     return lengths;
 }
 
-// Bottom-up: each node's subtree size, leaves, farthest leaf, and the role and prefix its leaves
-// share.
+// Bottom-up: each node's subtree size, and the role and prefix its leaves share.
 void gather(Flats& flats) {
     for (std::size_t i = flats.size(); i-- > 1;) {
         const Flat& f = flats[i];
         Flat& p = flats[f.parent];
         p.size += f.size;
-        p.leaves += f.leaves;
-        p.has_target = p.has_target || f.has_target;
-        p.reach = std::max(p.reach, f.reach);
-        if (!p.seen) {
-            p.seen = true;
+        p.flags |= f.flags & kHasTarget;
+        if (!p.has(kSeen)) {
+            p.flags |= kSeen;
             p.role = f.role;
             p.prefix = f.prefix;
             continue;
@@ -179,22 +194,20 @@ void gather(Flats& flats) {
 // The tips and the nodes above them: in a big tree, the target clade and every largest subtree
 // of one prefix without a target leaf become wedges. Answers the number of tips.
 std::size_t reduce(Flats& flats, std::uint32_t target_flat) {
-    const bool big = flats[0].leaves > kAllLeaves;
+    const bool big = flats[0].leaves() > kAllLeaves;
     std::size_t tips = 0;
     for (std::uint32_t i = 0; i < flats.size();) {
         Flat& f = flats[i];
-        f.drawn = true;
+        f.flags |= kDrawn;
         if (f.size == 1) {
             f.tip = Tip::kLeaf;
         } else if (big && i == target_flat) {
             f.tip = Tip::kTargetWedge;
-        } else if (big && !f.has_target && f.prefix != kNil) {
+        } else if (big && !f.has(kHasTarget) && f.prefix != kNil) {
             f.tip = Tip::kWedge;
         }
-        if (f.parent != kNil) {
-            ++flats[f.parent].children;
-            if (f.tip == Tip::kNone) ++flats[f.parent].open;
-        }
+        if (f.parent != kNil)
+            flats[f.parent].counts += f.tip == Tip::kNone ? kOneChild + kOneOpen : kOneChild;
         if (f.tip == Tip::kNone) {
             ++i;
         } else {
@@ -209,19 +222,18 @@ std::size_t reduce(Flats& flats, std::uint32_t target_flat) {
 // children are all tips becomes one, deepest first; the path down to the target waits until
 // nothing else is left. Linear: merging a node can only make its parent, one level up, ready.
 std::size_t merge_deepest(Flats& flats, std::size_t& tips) {
-    std::vector<std::uint32_t> depth(flats.size(), 0);
     std::uint32_t deepest = 0;
-    for (std::size_t k = 1; k < flats.size(); ++k) {
-        if (!flats[k].drawn) continue;
-        depth[k] = depth[flats[k].parent] + 1;
-        deepest = std::max(deepest, depth[k]);
+    for (std::size_t k = 0; k < flats.size(); ++k) {
+        if (flats[k].has(kDrawn)) deepest = std::max(deepest, flats[k].depth);
     }
-    std::vector<std::uint32_t> head(std::size_t{deepest} + 1), next(flats.size());
+    // Buckets by depth, linked through the nodes' `prefix`, which a node merged no longer needs.
+    std::vector<std::uint32_t> head(std::size_t{deepest} + 1);
     const auto ready = [&](std::uint32_t k, bool keep_path) {
-        const Flat& f = flats[k];
-        if (!f.drawn || f.tip != Tip::kNone || f.open != 0 || (keep_path && f.kept)) return;
-        next[k] = head[depth[k]];
-        head[depth[k]] = k;
+        Flat& f = flats[k];
+        if (!f.has(kDrawn) || f.tip != Tip::kNone || f.open() != 0) return;
+        if (keep_path && f.has(kKept)) return;
+        f.prefix = head[f.depth];
+        head[f.depth] = k;
     };
     std::size_t merged = 0;
     for (const bool keep_path : {true, false}) {
@@ -231,24 +243,34 @@ std::size_t merge_deepest(Flats& flats, std::size_t& tips) {
         for (std::uint32_t d = deepest + 1; d-- > 0 && tips > kMaxTips;) {
             while (head[d] != kNil && tips > kMaxTips) {
                 const std::uint32_t k = head[d];
-                head[d] = next[k];
-                flats[k].tip = Tip::kMixed;
-                tips -= flats[k].children - 1u;
+                Flat& f = flats[k];
+                head[d] = f.prefix;
+                f.tip = Tip::kMixed;
+                tips -= f.children() - 1u;
                 ++merged;
-                if (flats[k].parent == kNil) continue;
-                --flats[flats[k].parent].open;
-                ready(flats[k].parent, keep_path);
+                if (f.parent == kNil) continue;
+                flats[f.parent].counts -= kOneOpen;
+                ready(f.parent, keep_path);
             }
         }
     }
     return merged;
 }
 
+// The distance from the root of the farthest leaf below node `i`: its subtree is the range of
+// nodes that follows it.
+float reach(const Flats& flats, std::uint32_t i) {
+    float farthest = flats[i].x;
+    for (std::uint32_t k = i, end = i + flats[i].size; k < end; ++k)
+        farthest = std::max(farthest, flats[k].x);
+    return farthest;
+}
+
 // A tip's text: a leaf's name, or a wedge's name and its number of leaves.
 std::string tip_label(const Prefixes& prefixes, const Flat& f, const Phylogeny_Node* node,
                       const LayoutInput& in) {
     const Tip tip = f.tip;
-    const std::string count = " (" + std::to_string(f.leaves) + ")";
+    const std::string count = " (" + std::to_string(f.leaves()) + ")";
     switch (tip) {
         case Tip::kLeaf:
             return node->name;
@@ -268,41 +290,39 @@ std::string tip_label(const Prefixes& prefixes, const Flat& f, const Phylogeny_N
 // of the target's node, or -1 when it lies inside a tip.
 std::int64_t emit(const Flats& flats, const Prefixes& prefixes, std::uint32_t target_flat,
                   const LayoutInput& in, DrawnTree& out) {
+    struct Frame {
+        std::uint32_t flat;
+        std::uint32_t parent;  // in `out`; kNil for the root
+        const Phylogeny_Node* node;
+    };
     std::int64_t target = -1;
-    ChunkedStack<std::uint32_t> open;     // the drawn internal nodes around, by flat index
-    std::vector<std::uint32_t> drawn_at;  // their indexes in `out`, in step with `open`
-    for (std::uint32_t i = 0; i < flats.size();) {
-        const Flat& f = flats[i];
-        while (!open.empty() && open.back() + flats[open.back()].size <= i) {
-            open.pop_back();
-            drawn_at.pop_back();
-        }
+    ChunkedStack<Frame> stack{{0, kNil, in.root}};
+    while (!stack.empty()) {
+        const Frame at = stack.back();
+        stack.pop_back();
+        const Flat& f = flats[at.flat];
         const auto index = static_cast<std::uint32_t>(out.nodes.size());
-        if (i == target_flat) target = index;
+        if (at.flat == target_flat) target = index;
         DrawnNode d;
-        d.parent = drawn_at.empty() ? index : drawn_at.back();
-        if (drawn_at.empty()) {
-            d.node = in.root;
-        } else {
-            // A node's first child follows it in preorder.
-            const Phylogeny_Node* parent = out.nodes[d.parent].node;
-            const bool first = i == open.back() + 1 && parent->left != nullptr;
-            d.node = first ? parent->left : parent->right;
-        }
+        d.node = at.node;
+        d.parent = at.parent == kNil ? index : at.parent;
         d.tip = f.tip;
         d.role = f.role;
-        d.leaves = f.leaves;
+        d.leaves = f.leaves();
         d.x = f.x;
-        d.far_x = f.reach;
+        d.far_x = f.tip == Tip::kNone || f.tip == Tip::kLeaf ? f.x : reach(flats, at.flat);
         d.label = tip_label(prefixes, f, d.node, in);
         out.nodes.push_back(std::move(d));
-        if (f.tip == Tip::kNone) {
-            open.push_back(i);
-            drawn_at.push_back(index);
-            ++i;
-        } else {
-            i += f.size;
-        }
+        if (f.tip != Tip::kNone) continue;
+        // The children's places in the array: the first right after the node, the other after
+        // the first's subtree.
+        const std::uint32_t first = at.flat + 1;
+        const std::uint32_t second = first + flats[first].size;
+        const bool right_first = f.has(kRightFirst);
+        const Phylogeny_Node* n = at.node;
+        if (n->right != nullptr)
+            stack.push_back({n->left == nullptr || right_first ? first : second, index, n->right});
+        if (n->left != nullptr) stack.push_back({right_first ? second : first, index, n->left});
     }
     return target;
 }
@@ -372,10 +392,10 @@ DrawnTree lay_out(const LayoutInput& in) {
     std::uint32_t target_flat = kNil;
     out.lengths = flatten(in, prefixes, flats, target_flat);
     gather(flats);
-    out.leaves = flats[0].leaves;
+    out.leaves = flats[0].leaves();
     out.tips = reduce(flats, target_flat);
     for (std::uint32_t k = target_flat; k != kNil; k = flats[k].parent)
-        flats[k].kept = true;
+        flats[k].flags |= kKept;
     if (out.tips > kMaxTips) out.merged = merge_deepest(flats, out.tips);
     out.target = emit(flats, prefixes, target_flat, in, out);
     place(out);
