@@ -27,7 +27,7 @@ largest=0
 {
     echo "| input | without --draw: wall, processor | with --draw: wall, processor | ratio (wall, processor) | largest picture |"
     echo "|---|---:|---:|---:|---:|"
-    for input in balanced caterpillar genes; do
+    for input in ${BENCH_DRAW_INPUTS:-balanced caterpillar genes}; do
         if [[ $input == genes ]]; then
             args=(--standard-newick --groupFile "$root/bench/genes/groups.txt" Choano
                 "$root"/bench/genes/{iqtree,fasttree,raxml}/*.nwk)
