@@ -1,6 +1,7 @@
 #include "draw/layout.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -94,12 +95,13 @@ public:
     std::uint32_t number(const Phylogeny_Node* leaf) {
         const std::string_view name(leaf->name);
         const std::string_view prefix = name.substr(0, name.find(separator_));
-        // Neighbouring leaves mostly share their prefix.
-        if (!names_.empty() && prefix == names_[last_]) return last_;
+        // Neighbouring leaves mostly share their prefix, or one of a few.
+        std::uint32_t& recent = recent_[slot(prefix)];
+        if (recent != kNil && names_[recent] == prefix) return recent;
         const auto added = numbers_.emplace(prefix, static_cast<std::uint32_t>(names_.size()));
         if (added.second) names_.push_back(prefix);
-        last_ = added.first->second;
-        return last_;
+        recent = added.first->second;
+        return recent;
     }
     std::string_view name(std::uint32_t number) const { return names_[number]; }
 
@@ -107,18 +109,54 @@ private:
     char separator_;
     std::unordered_map<std::string_view, std::uint32_t> numbers_;
     std::vector<std::string_view> names_;
-    std::uint32_t last_ = 0;
+    std::array<std::uint32_t, 16> recent_ = make_recent();
+
+    static std::array<std::uint32_t, 16> make_recent() {
+        std::array<std::uint32_t, 16> recent;
+        recent.fill(kNil);
+        return recent;
+    }
+    static std::size_t slot(std::string_view prefix) {
+        if (prefix.empty()) return 0;
+        return (prefix.size() * 7 + static_cast<unsigned char>(prefix.front()) * 3 +
+                static_cast<unsigned char>(prefix.back())) &
+               15;
+    }
 };
 
-Role sister_role(const SisterClades* sisters, const Phylogeny_Node* node) {
-    if (sisters == nullptr) return Role::kOther;
-    for (std::size_t i = 0; i < 2; ++i) {
-        for (const Phylogeny_Node* clade : (*sisters)[i]) {
-            if (clade == node) return i == 0 ? Role::kSister1 : Role::kSister2;
+// The roots of the sister clades, told apart from the millions of other nodes mostly by one
+// test of a bit.
+class SisterRoots {
+public:
+    explicit SisterRoots(const SisterClades* sisters) {
+        for (std::size_t i = 0; sisters != nullptr && i < 2; ++i) {
+            for (const Phylogeny_Node* clade : (*sisters)[i]) {
+                roots_.push_back({clade, i == 0 ? Role::kSister1 : Role::kSister2});
+                mask_ |= bit(clade);
+            }
         }
     }
-    return Role::kOther;
-}
+
+    Role role_of(const Phylogeny_Node* node) const {
+        if ((mask_ & bit(node)) == 0) return Role::kOther;
+        for (const Root& root : roots_) {
+            if (root.node == node) return root.role;
+        }
+        return Role::kOther;
+    }
+
+private:
+    struct Root {
+        const Phylogeny_Node* node;
+        Role role;
+    };
+    static std::uint64_t bit(const Phylogeny_Node* node) {
+        const auto address = reinterpret_cast<std::uintptr_t>(node) >> 4;
+        return std::uint64_t{1} << ((address * 0x9E3779B97F4A7C15ull) >> 58);
+    }
+    std::vector<Root> roots_;
+    std::uint64_t mask_ = 0;
+};
 
 // Top-down: every node in preorder with its parent, its distance from the root and the role it
 // inherits (the target clade, a sister clade); a leaf outside them is tested when no target
@@ -132,6 +170,7 @@ bool flatten(const LayoutInput& in, Prefixes& prefixes, Flats& flats, std::uint3
         double x;
     };
     bool lengths = false;
+    const SisterRoots sisters(in.sisters);
     ChunkedStack<Frame> stack{{in.root, kNil, 0, Role::kOther, 0.0}};
     while (!stack.empty()) {
         Frame f = stack.back();
@@ -141,7 +180,7 @@ bool flatten(const LayoutInput& in, Prefixes& prefixes, Flats& flats, std::uint3
             f.role = Role::kTarget;
             target_flat = static_cast<std::uint32_t>(flats.size());
         } else if (f.role == Role::kOther) {
-            f.role = sister_role(in.sisters, n);
+            f.role = sisters.role_of(n);
         }
         if (n->is_leaf && in.target == nullptr && in.is_target != nullptr && (*in.is_target)(n)) {
             f.role = Role::kTarget;
