@@ -1,0 +1,87 @@
+// Rooting a tree read as unrooted: where a root goes (the midpoint, the side of an outgroup),
+// moving it there with every support and length kept on its branch, and leaves taken out of the
+// unrooted tree.
+//
+// The unrooted view of a rooted tree: the root goes, and its two branches become one, between
+// the root's two children, whose support is the larger of the two children's supports and
+// whose length is the sum of their lengths. Every other branch is named by its lower node and
+// carries that node's support and length. A leaf's branch splits off one leaf and carries no
+// support: a merged branch that ends in a leaf has support 0.
+//
+// Every walk here keeps its own stack or runs over arrays in preorder, so a ladder of any depth
+// is rooted without recursion, in time linear in the tree.
+#ifndef TAVRIN_TREE_ROOTING_H
+#define TAVRIN_TREE_ROOTING_H
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "tree/phylogeny.h"
+
+namespace tavrin {
+
+// A point on a branch of the unrooted tree, where a root can go. The branch is named by `below`,
+// its lower node in the tree (either child of the root for the merged branch); `below_part` is
+// the length from the point to `below`, `above_part` the length from the point to the branch's
+// other end.
+struct RootPlace {
+    Phylogeny_Node* below = nullptr;
+    double below_part = 0;
+    double above_part = 0;
+};
+
+// The support and length of the branch that merges the two branches at the root of `tree`, whose
+// root must have two children.
+double merged_root_support(const Phylogeny& tree);
+double merged_root_length(const Phylogeny& tree);
+
+// The places of a tree where a root can go, found on a copy of what they need of each node, made
+// once (one walk over the nodes) for as many questions as the tree stays unchanged.
+class UnrootedTree {
+public:
+    explicit UnrootedTree(const Phylogeny& tree);
+    ~UnrootedTree();
+    UnrootedTree(const UnrootedTree&) = delete;
+    UnrootedTree& operator=(const UnrootedTree&) = delete;
+
+    // The midpoint of the longest path between two leaves (lengths summed along it, a missing
+    // length counting 0; paths within a relative 1e-9 of the longest count as longest). With a
+    // the first leaf in preorder that ends a longest path and b the first leaf that far from a,
+    // the root goes on the first branch of the path from a to b whose far end lies strictly
+    // beyond half its length. None when the tree has fewer than two leaves or the longest path
+    // is not longer than 0. Two passes over the copy, the second stopping at b.
+    std::optional<RootPlace> midpoint_place() const;
+
+    // Halfway along the branch of the largest side (of any branch) whose leaves all pass
+    // `in_outgroup`. None when no leaf passes, when every leaf does, or when two different sides
+    // tie for the most leaves.
+    std::optional<RootPlace> outgroup_place(
+        const std::function<bool(const Phylogeny_Node*)>& in_outgroup) const;
+
+private:
+    struct Nodes;
+    const Phylogeny& tree_;
+    std::unique_ptr<Nodes> nodes_;
+};
+
+// Moves the root of `tree` to `place`, with the rewiring of Phylogeny::reroot (the new root holds
+// the branch's lower end on its left and its upper end on its right), so that every branch keeps
+// its support and length: both ends of the chosen branch take its support and the two parts as
+// lengths; the reversed path's nodes take the values of the node below them as read; the old
+// root's remaining child takes the merged root branch; the new root has support and length 0.
+// On the merged root branch itself the shape and child order stay and both children take the
+// merged support. Leaves keep support 0. The old root is released.
+void root_on_branch(Phylogeny& tree, const RootPlace& place);
+
+// Takes each of `leaves` out of the unrooted view of `tree`: the leaf's branch goes, and the two
+// branches that met it become one, with the larger of their supports (0 when it ends in a leaf)
+// and the sum of their lengths. When the leaf hung from the root, its sibling becomes the root.
+// Removed nodes are handed to the tree (leaves keep their names). A leaf that is the whole tree,
+// or was already removed, is left. Answers the number of leaves removed.
+std::size_t remove_leaves_unrooted(Phylogeny& tree, const std::vector<Phylogeny_Node*>& leaves);
+
+}  // namespace tavrin
+
+#endif  // TAVRIN_TREE_ROOTING_H

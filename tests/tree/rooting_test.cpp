@@ -1,0 +1,226 @@
+// Rooting a tree read as unrooted: the values every node takes when the root moves to a branch
+// (worked by hand, beside those of the contract's reroot, which differ), the merged root branch,
+// the midpoint and the outgroup side, leaves taken out of the unrooted tree, and ladders a million
+// levels deep.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <string>
+
+#include "support/tree_check.h"
+#include "tree/phylogeny.h"
+#include "tree/rooting.h"
+
+namespace {
+
+using tavrin::RootPlace;
+using tree_check::check_links;
+using tree_check::preorder;
+using tree_check::shape;
+
+Phylogeny_Node* leaf(const Phylogeny& tree, const std::string& name) {
+    for (Phylogeny_Node* node : preorder(tree.root)) {
+        if (node->is_leaf && node->name == name) return node;
+    }
+    return nullptr;
+}
+
+bool starts_with_o(const Phylogeny_Node* leaf) {
+    return leaf->name[0] == 'o';
+}
+
+// "((((dog,eel)X,cod)Q,bee)Y,ant)": the contract's second worked example, with lengths.
+const char kLadder[] = "((((dog:1,eel:2)70:0.3,cod:3)60:0.2,bee:4)50:0.1,ant:5);";
+
+TEST(RootOnBranch, DeepBranchKeepsEverySupportOnItsBranch) {
+    Phylogeny tree(kLadder);
+    tavrin::root_on_branch(tree, RootPlace{leaf(tree, "dog"), 0.25, 0.75});
+    ASSERT_EQ(check_links(tree.root), "");
+    EXPECT_EQ(shape(tree.root), "(dog,(((ant,bee),cod),eel))");
+    // The branch to dog is a leaf's: no support on either half. Q keeps X's 70 (the branch
+    // between them), Y keeps Q's 60, and ant's branch takes Y's length into its own.
+    EXPECT_EQ(tree.root->print(),
+              "(dog:0.250000,(((ant:5.100000,bee:4.000000)60.000000:0.200000,cod:3.000000)"
+              "70.000000:0.300000,eel:2.000000)0.000000:0.750000)0.000000:0.000000");
+}
+
+TEST(RootOnBranch, ContractRerootGivesThePathOneValueInstead) {
+    Phylogeny tree(kLadder);
+    Phylogeny_Node* dog = leaf(tree, "dog");
+    Phylogeny_Node* old_root = tree.root;
+    tree.root = Phylogeny::reroot(dog->parent, dog, old_root);
+    tree.retire_node(old_root);
+    EXPECT_EQ(tree.root->print(),
+              "(dog:1.000000,(((ant:5.000000,bee:4.000000)70.000000:0.300000,cod:3.000000)"
+              "70.000000:0.300000,eel:2.000000)70.000000:0.300000)70.000000:0.300000");
+}
+
+// P = ((a,b)90,(c,d)40)30 and W = (e,f)60 under the root: the merged root branch has support 60
+// and length 0.5.
+const char kTwoSides[] = "(((a:1,b:1)90:0.5,(c:1,d:1)40:0.5)30:0.2,(e:1,f:1)60:0.3);";
+
+TEST(RootOnBranch, OldRootsRemainingChildTakesTheMergedBranch) {
+    Phylogeny tree(kTwoSides);
+    EXPECT_EQ(tavrin::merged_root_support(tree), 60);
+    EXPECT_DOUBLE_EQ(tavrin::merged_root_length(tree), 0.5);
+    Phylogeny_Node* ab = leaf(tree, "a")->parent;
+    tavrin::root_on_branch(tree, RootPlace{ab, 0.125, 0.375});
+    ASSERT_EQ(check_links(tree.root), "");
+    EXPECT_EQ(shape(tree.root), "((a,b),((e,f),(c,d)))");
+    EXPECT_EQ(tree.root->print(),
+              "((a:1.000000,b:1.000000)90.000000:0.125000,((e:1.000000,f:1.000000)60.000000:"
+              "0.500000,(c:1.000000,d:1.000000)40.000000:0.500000)90.000000:0.375000)"
+              "0.000000:0.000000");
+}
+
+TEST(RootOnBranch, MergedRootBranchKeepsShapeAndOrder) {
+    Phylogeny tree(kTwoSides);
+    tavrin::root_on_branch(tree, RootPlace{tree.root->right, 0.1, 0.4});
+    EXPECT_EQ(shape(tree.root), "(((a,b),(c,d)),(e,f))");
+    EXPECT_EQ(tree.root->left->support, 60);
+    EXPECT_EQ(tree.root->right->support, 60);
+    EXPECT_DOUBLE_EQ(tree.root->left->length, 0.4);
+    EXPECT_DOUBLE_EQ(tree.root->right->length, 0.1);
+    // A leaf at the root: the merged branch is a leaf's, and carries no support.
+    Phylogeny small("(a:1,(b:1,c:1)75:2);");
+    EXPECT_EQ(tavrin::merged_root_support(small), 0);
+    tavrin::root_on_branch(small, RootPlace{small.root->left, 1.5, 1.5});
+    EXPECT_EQ(small.root->right->support, 0);
+}
+
+TEST(RootOnBranch, RootingTwiceOnTheSameBranchChangesNothing) {
+    Phylogeny tree(kTwoSides);
+    tavrin::root_on_branch(tree, RootPlace{leaf(tree, "c")->parent, 0.2, 0.3});
+    const std::string once = tree.root->print();
+    tavrin::root_on_branch(tree, RootPlace{tree.root->left, 0.2, 0.3});
+    EXPECT_EQ(tree.root->print(), once);
+}
+
+TEST(Midpoint, HalfwayAlongTheLongestPath) {
+    // a to c is 8: the root goes 2 into the branch above c, which is 6 long.
+    Phylogeny tree("(a:1,(b:2,c:6):1);");
+    const auto place = tavrin::UnrootedTree(tree).midpoint_place();
+    ASSERT_TRUE(place.has_value());
+    EXPECT_EQ(place->below, leaf(tree, "c"));
+    EXPECT_DOUBLE_EQ(place->below_part, 4);
+    EXPECT_DOUBLE_EQ(place->above_part, 2);
+}
+
+TEST(Midpoint, ExactlyOnANodeTakesTheBranchBeyondIt) {
+    // a to d is 6; halfway is the node (c,d): the root goes on the branch to d, at its top.
+    Phylogeny tree("((a:1,b:1):1,(c:1,d:3):1);");
+    const auto place = tavrin::UnrootedTree(tree).midpoint_place();
+    ASSERT_TRUE(place.has_value());
+    EXPECT_EQ(place->below, leaf(tree, "d"));
+    EXPECT_DOUBLE_EQ(place->below_part, 3);
+    EXPECT_DOUBLE_EQ(place->above_part, 0);
+}
+
+TEST(Midpoint, InsideTheMergedRootBranch) {
+    Phylogeny tree("((a:1,b:1):3,(c:1,d:1):1);");
+    const auto place = tavrin::UnrootedTree(tree).midpoint_place();
+    ASSERT_TRUE(place.has_value());
+    EXPECT_EQ(place->below, tree.root->left);
+    EXPECT_DOUBLE_EQ(place->below_part, 2);
+    EXPECT_DOUBLE_EQ(place->above_part, 2);
+}
+
+TEST(Midpoint, TiesGoToTheFirstLeavesInFileOrder) {
+    // Every pair across the root is 4 long: a and c end the path, whose middle is the root.
+    Phylogeny tree("((a:1,b:1):1,(c:1,d:1):1);");
+    const auto place = tavrin::UnrootedTree(tree).midpoint_place();
+    ASSERT_TRUE(place.has_value());
+    EXPECT_EQ(place->below, tree.root->left);
+    EXPECT_DOUBLE_EQ(place->below_part, 1);
+}
+
+TEST(Midpoint, NoneWithoutLengthsOrLeaves) {
+    EXPECT_FALSE(tavrin::UnrootedTree(Phylogeny("((a,b),(c,d));")).midpoint_place().has_value());
+    EXPECT_FALSE(tavrin::UnrootedTree(Phylogeny("a:3;")).midpoint_place().has_value());
+    EXPECT_FALSE(tavrin::UnrootedTree(Phylogeny("(a:-1,b:-2);")).midpoint_place().has_value());
+    // A negative length counts as read.
+    const auto place = tavrin::UnrootedTree(Phylogeny("(a:-1,(b:1,c:5):1);")).midpoint_place();
+    ASSERT_TRUE(place.has_value());
+    EXPECT_DOUBLE_EQ(place->below_part, 3);
+}
+
+TEST(Outgroup, OneSideOfABranch) {
+    Phylogeny tree("((x1,x2),(x3,(o1,o2):4));");
+    const auto place = tavrin::UnrootedTree(tree).outgroup_place(starts_with_o);
+    ASSERT_TRUE(place.has_value());
+    EXPECT_EQ(place->below, leaf(tree, "o1")->parent);
+    EXPECT_DOUBLE_EQ(place->below_part, 2);
+    EXPECT_DOUBLE_EQ(place->above_part, 2);
+}
+
+TEST(Outgroup, NotOneSideTheLargestWins) {
+    // o4 sits among the others; the side (o1,(o2,o3)) is the largest wholly outgroup side, and
+    // it is one side of the merged root branch.
+    Phylogeny tree("((o1,(o2,o3)):1,(x1,(x2,o4)):3);");
+    const auto place = tavrin::UnrootedTree(tree).outgroup_place(starts_with_o);
+    ASSERT_TRUE(place.has_value());
+    EXPECT_EQ(place->below, tree.root->left);
+    EXPECT_DOUBLE_EQ(place->below_part, 2);
+}
+
+TEST(Outgroup, NoneWhenSplitEvenlyNoneOrAll) {
+    EXPECT_FALSE(
+        tavrin::UnrootedTree(Phylogeny("((o1,x1),(o2,x2));")).outgroup_place(starts_with_o));
+    EXPECT_FALSE(tavrin::UnrootedTree(Phylogeny("(((o1,o2),x1),((o3,o4),x2));"))
+                     .outgroup_place(starts_with_o));
+    EXPECT_FALSE(tavrin::UnrootedTree(Phylogeny("((x1,x2),x3);")).outgroup_place(starts_with_o));
+    EXPECT_FALSE(tavrin::UnrootedTree(Phylogeny("((o1,o2),o3);")).outgroup_place(starts_with_o));
+    EXPECT_FALSE(tavrin::UnrootedTree(Phylogeny("o1;")).outgroup_place(starts_with_o));
+    // One outgroup leaf: its own branch.
+    Phylogeny one("((x1,x2),(x3,o1:2));");
+    const auto place = tavrin::UnrootedTree(one).outgroup_place(starts_with_o);
+    ASSERT_TRUE(place.has_value());
+    EXPECT_EQ(place->below, leaf(one, "o1"));
+}
+
+TEST(RemoveLeaves, BranchesThatMetTheLeafBecomeOne) {
+    Phylogeny tree("((a:1,b:1)80:1,(c:1,(d:1,e:1)70:2)60:3);");
+    std::vector<Phylogeny_Node*> gone{leaf(tree, "c"), leaf(tree, "a")};
+    EXPECT_EQ(tavrin::remove_leaves_unrooted(tree, gone), 2u);
+    ASSERT_EQ(check_links(tree.root), "");
+    // (d,e) takes the larger support, 70, and both lengths; b's branch stays a leaf's.
+    EXPECT_EQ(tree.root->print(),
+              "(b:2.000000,(d:1.000000,e:1.000000)70.000000:5.000000)0.000000:0.000000");
+    EXPECT_EQ(gone[0]->name, "c");  // kept readable until the tree goes
+}
+
+TEST(RemoveLeaves, LeafAtTheRootLeavesItsSiblingAsRoot) {
+    Phylogeny tree("(a:1,(b:1,(c:1,d:1)40:1)50:2);");
+    EXPECT_EQ(tavrin::remove_leaves_unrooted(tree, {leaf(tree, "a"), leaf(tree, "a")}), 1u);
+    ASSERT_EQ(check_links(tree.root), "");
+    EXPECT_EQ(shape(tree.root), "(b,(c,d))");
+    EXPECT_EQ(tree.root->support, 0);
+    EXPECT_EQ(tree.root->length, 0);
+}
+
+// A ladder of a million leaves with lengths, its deepest leaf far from the others.
+std::string long_ladder(std::size_t n) {
+    std::string text(n - 1, '(');
+    text += "L1:1000";
+    for (std::size_t i = 2; i <= n; ++i)
+        text += ",L" + std::to_string(i) + ":1):0.5";
+    return text.substr(0, text.size() - 4) + ";";
+}
+
+TEST(Rooting, MillionLevelLadderWithoutRecursion) {
+    constexpr std::size_t kLeaves = 1000000;
+    Phylogeny tree(long_ladder(kLeaves));
+    ASSERT_NE(tree.root, nullptr);
+    const auto midpoint = tavrin::UnrootedTree(tree).midpoint_place();
+    ASSERT_TRUE(midpoint.has_value());
+    tavrin::root_on_branch(tree, *midpoint);
+    EXPECT_EQ(check_links(tree.root), "");
+    const auto deepest = tavrin::UnrootedTree(tree).outgroup_place(
+        [](const Phylogeny_Node* node) { return node->name == "L1"; });
+    ASSERT_TRUE(deepest.has_value());
+    tavrin::root_on_branch(tree, *deepest);
+    EXPECT_EQ(check_links(tree.root), "");
+    EXPECT_TRUE(tree.root->left->name == "L1" || tree.root->right->name == "L1");
+}
+
+}  // namespace
