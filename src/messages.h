@@ -27,8 +27,8 @@ constexpr const char* kHelp =
 // The full usage, written on standard output for `Tavrin --help`.
 constexpr const char* kUsage =
     "Usage: Tavrin [--table] [--outliers K] [--standard-newick] [--support-field N]\n"
-    "              [--separator C] [--draw DIR] [--groupFile <groupFile>] [--E] <SearchPrefix>\n"
-    "              <File1> <File2> ...\n"
+    "              [--separator C] [--draw DIR] [--root LIST] [--groupFile <groupFile>]\n"
+    "              [--E] <SearchPrefix> <File1> <File2> ...\n"
     "\n"
     "For each tree file, the sister clades of the target group and their support.\n"
     "\n"
@@ -38,7 +38,7 @@ constexpr const char* kUsage =
     "  <File1> <File2> ...      tree files in Newick format: one tree each, or several with\n"
     "                           --standard-newick\n"
     "\n"
-    "Options (the first six before --groupFile, in any order, each at most once):\n"
+    "Options (the first seven before --groupFile, in any order, each at most once):\n"
     "  --table                  one tab-separated row per tree, with its status, instead of the "
     "report\n"
     "  --outliers K             analyse a tree without the 1 to K leaves that break the target "
@@ -49,6 +49,8 @@ constexpr const char* kUsage =
     "                           (2 for IQ-TREE's SH-aLRT/UFBoot bootstrap)\n"
     "  --separator C            the leaf prefix ends at the first byte C instead of the first '-'\n"
     "  --draw DIR               draw every tree around its target: one SVG file per tree in DIR\n"
+    "  --root LIST              root each tree by the first entry of LIST (comma-separated) that\n"
+    "                           applies: an outgroup's prefix, midpoint, or given (as read)\n"
     "  --groupFile <groupFile>  name and join clades through the groups of <groupFile>\n"
     "  --E                      find the target leaves by regular expression search\n"
     "  -h, -?                   print the short help text on standard error\n"
@@ -65,6 +67,8 @@ constexpr const char* kValueBelowOne = "Value below 1 for ";
 constexpr const char* kNotOneByte = "Not a single byte for ";
 constexpr const char* kNotASeparator = "Not a usable separator for ";
 constexpr const char* kNotAFolder = "Not a folder for ";
+constexpr const char* kEmptyList = "Empty list for ";
+constexpr const char* kEmptyListEntry = "Empty entry in the list for ";
 // Follows kNotASeparator's message.
 constexpr const char* kSeparatorsAllowed = " (any byte but blanks and ( ) , : ; ' [ ])";
 
@@ -74,6 +78,10 @@ constexpr const char* kSeparatorsAllowed = " (any byte but blanks and ( ) , : ; 
 constexpr const char* kMalformedClassic =
     "Malformed Newik Format file, the last character should be a ';', it's '";
 constexpr const char* kMalformedStandard = "Malformed Newick in ";
+
+// "No root from --root <LIST> for <File>" (<File>:<k> for the k-th tree of a file of several).
+constexpr const char* kNoRootBefore = "No root from --root ";
+constexpr const char* kNoRootFor = " for ";
 
 // Followed by the names of the leaves a tree was analysed without, joined by commas.
 constexpr const char* kSetAside = "Set aside: ";

@@ -7,6 +7,7 @@
 #include "analysis/leaf_matching.h"
 #include "analysis/outliers.h"
 #include "analysis/steps.h"
+#include "tree/rooting.h"
 #include "tree/walk.h"
 
 namespace tavrin {
@@ -26,6 +27,24 @@ std::size_t count_target_leaves(const Phylogeny_Node* top, const TargetTest& tes
         if (n->is_leaf && test(n)) ++count;
     });
     return count;
+}
+
+// Roots `tree` by the root list of `settings` and says so in `result`; false, with the outcome
+// kNoRoot, when no entry applies. `as_read`, when given, receives the tree as read when the root
+// moves.
+bool root_tree(Phylogeny& tree, const AnalysisSettings& settings, const TargetTest& test,
+               AnalysisResult& result, std::unique_ptr<Phylogeny>* as_read) {
+    if (settings.root.entries.empty()) return true;
+    const RootEntry* entry =
+        root_by_list(tree, settings.root, test, settings.groups, settings.separator, as_read);
+    if (entry == nullptr) {
+        result.outcome = Outcome::kNoRoot;
+        result.root.clear();
+        result.target_leaves = count_target_leaves(tree.root, test);
+        return false;
+    }
+    result.root = entry->text;
+    return true;
 }
 
 // The target search. A search that reroots answers for the old rooting; the rerooted tree is
@@ -78,8 +97,11 @@ AnalysisResult run_pipeline(Phylogeny& tree, const AnalysisSettings& settings,
     const std::shared_ptr<const LeafMatcher> matcher = matcher_of(settings);
     const TargetTest test(*matcher, settings.groups, settings.prefix, settings.separator);
 
-    SearchResult search = find_target(tree, test, result, as_read != nullptr);
-    if (as_read != nullptr) *as_read = std::move(search.before_reroot);
+    if (!root_tree(tree, settings, test, result, as_read)) return result;
+    // A tree the list rooted elsewhere is kept as read already.
+    const bool keep_as_read = as_read != nullptr && *as_read == nullptr;
+    SearchResult search = find_target(tree, test, result, keep_as_read);
+    if (keep_as_read) *as_read = std::move(search.before_reroot);
     if (!judge_target(tree, result)) return result;
     Sisters sisters = name_sisters(tree, result.target, settings.groups, settings.separator);
     result.sisters = std::move(sisters.names);
@@ -135,8 +157,8 @@ AnalysisResult analyse_tree_with_outliers(std::unique_ptr<Phylogeny>& tree,
     // Without a target leaf, or with nothing but target leaves, no set exists: only a tree
     // that is not a clade needs the walk.
     if (result.outcome != Outcome::kNotAClade) return result;
-    // A reroot moves the leaves and the edges: the outliers describe the tree as read, and are
-    // taken out of it.
+    // A reroot (or a root the list moved) moves the leaves and the edges: the outliers describe
+    // the tree as read, and are taken out of it.
     if (as_read != nullptr) tree = std::move(as_read);
     const OutlierSet set = describe_outliers(*tree, settings, result.outliers);
     const std::size_t count = result.outliers.count.value_or(0);
@@ -145,9 +167,14 @@ AnalysisResult analyse_tree_with_outliers(std::unique_ptr<Phylogeny>& tree,
         result.outcome = Outcome::kAmbiguous;
         return result;
     }
-    set_aside(*tree, set.leaves);
+    if (settings.root.entries.empty()) {
+        set_aside(*tree, set.leaves);
+    } else {
+        remove_leaves_unrooted(*tree, set.leaves);
+    }
     AnalysisResult reduced = analyse_tree(*tree, settings);
     reduced.target_leaves = result.target_leaves;
+    if (reduced.outcome == Outcome::kNoRoot) return reduced;
     reduced.outliers = std::move(result.outliers);
     reduced.set_aside = true;
     return reduced;

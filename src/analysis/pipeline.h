@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "analysis/group_relations.h"
+#include "analysis/root_list.h"
 #include "analysis/steps.h"
 #include "tree/phylogeny.h"
 
@@ -30,6 +31,7 @@ enum class Outcome {
     kNoTargetLeaf,  // no leaf is a target leaf
     kWholeTree,     // every leaf is a target leaf: the target is the root
     kAmbiguous,     // not a clade, and several sets of outliers of the smallest size explain it
+    kNoRoot,        // no entry of the root list applies: the tree is not analysed
 };
 
 // The leaves that break the target clade of the tree as read (see analysis/outliers.h).
@@ -50,6 +52,8 @@ struct AnalysisSettings {
     // The leaf prefix, used by the group test and by clade naming, ends at the first separator;
     // see is_valid_separator (analysis/leaf_matching.h) for the bytes a user may choose.
     char separator = '-';
+    // How each tree is rooted before it is analysed; an empty list takes it as given.
+    RootList root{};
 };
 
 // Compiles the target test of `settings`. Returns what is wrong with the pattern, or an empty
@@ -67,17 +71,23 @@ struct AnalysisResult {
     std::size_t target_leaves = 0;     // leaves of the tree as read that pass the target test
     OutlierSummary outliers;           // filled by analyse_tree_with_outliers only
     bool set_aside = false;            // the result is that of the tree without `outliers.names`
+    std::string root = kRootGiven;     // the root list's entry that rooted the tree; empty for
+                                       // kNoRoot
 };
 
-// Analyses `tree` with compiled `settings`. The tree may be rerooted and have the target's
-// parent folded out, as the result describes it.
+// Analyses `tree` with compiled `settings`: roots it by the root list first, when there is one.
+// The tree may be rooted elsewhere, rerooted and have the target's parent folded out, as the
+// result describes it.
 AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings);
 
 // Analyses `tree` as analyse_tree does, and describes the leaves that break the target clade of
 // the tree as read. When those are one set of 1 to `max_outliers` leaves, the answer is that of
 // the tree without them (`set_aside`); when several sets tie, the outcome is kAmbiguous. A tree
-// that the search rerooted and that is not a clade is replaced by its copy as read, so `tree`
-// may be replaced; the answer refers to the tree it then holds.
+// that the search rerooted (or the root list rooted elsewhere) and that is not a clade is
+// replaced by its copy as read, so `tree` may be replaced; the answer refers to the tree it then
+// holds. With a root list the leaves are taken out of the unrooted tree, their branches merged
+// (see tree/rooting.h), and the tree without them is rooted by the list; a tree that no entry
+// roots is not searched for outliers.
 AnalysisResult analyse_tree_with_outliers(std::unique_ptr<Phylogeny>& tree,
                                           const AnalysisSettings& settings,
                                           std::size_t max_outliers);

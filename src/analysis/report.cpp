@@ -57,8 +57,15 @@ void write_outcome_message(std::ostream& err, const AnalysisResult& result) {
             return;
         case Outcome::kSisters:
         case Outcome::kUnnamed:
+        case Outcome::kNoRoot:  // see write_no_root
             return;
     }
+}
+
+void write_no_root(std::ostream& err, const AnalysisResult& result, const std::string& list,
+                   const std::string& tree) {
+    if (result.outcome != Outcome::kNoRoot) return;
+    err << messages::kNoRootBefore << list << messages::kNoRootFor << tree << std::endl;
 }
 
 void write_group_file_error(std::ostream& err, GroupRelations::LoadResult load,

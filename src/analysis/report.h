@@ -32,6 +32,11 @@ void write_name(std::ostream& out, const std::string& text, bool escape);
 // outliers leaves the target not found); nothing otherwise.
 void write_outcome_message(std::ostream& err, const AnalysisResult& result);
 
+// "No root from --root <list> for <tree>" when no entry of the root list rooted the tree;
+// nothing otherwise. `tree` names it: its file, and ":<k>" for the k-th of several.
+void write_no_root(std::ostream& err, const AnalysisResult& result, const std::string& list,
+                   const std::string& tree);
+
 // Why the group file at `path` could not be loaded; nothing when it was.
 void write_group_file_error(std::ostream& err, GroupRelations::LoadResult load,
                             const std::string& path);

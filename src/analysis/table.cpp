@@ -20,6 +20,8 @@ const char* status_name(Outcome outcome) {
             return "whole-tree";
         case Outcome::kAmbiguous:
             return "ambiguous";
+        case Outcome::kNoRoot:
+            return "no-root";
     }
     return "";
 }
@@ -44,7 +46,7 @@ void write_escaped(std::ostream& out, std::string_view text, bool in_list) {
 }
 
 // The columns after the status of a tree that was not analysed: all empty.
-constexpr const char* kEmptyAnswer = "\t\t\t\t\t\t\t\n";
+constexpr const char* kEmptyAnswer = "\t\t\t\t\t\t\t\t\n";
 
 // The first three columns and the status.
 void write_key(std::ostream& out, const TableRowKey& key, const char* status) {
@@ -118,6 +120,8 @@ void write_table_row(std::ostream& out, const TableRowKey& key, const AnalysisRe
     write_answer(out, result);
     out << '\t' << result.target_leaves;
     write_outliers(out, result.outliers);
+    out << '\t';
+    write_escaped(out, result.root, false);
     out << '\n';
 }
 

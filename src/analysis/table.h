@@ -2,7 +2,7 @@
 // that must account for every one of them.
 //
 //   file  tree  target  status  sister1  sister2  support  rerooted  target_leaves  outliers
-//   outlier_leaves
+//   outlier_leaves  root
 //
 // A field holding a tab, a line break or a backslash is written with the escapes \t, \n and \\;
 // a comma inside an outlier leaf's name is written \, so that the list stays a list.
@@ -40,7 +40,10 @@ std::string shown_value(std::string_view text);
 // table by it.
 constexpr std::string_view kTableHeader =
     "file\ttree\ttarget\tstatus\tsister1\tsister2\tsupport\trerooted\ttarget_leaves\toutliers\t"
-    "outlier_leaves";
+    "outlier_leaves\troot";
+// The header of the tables written before the root column came; Tavrin-summary reads them too.
+constexpr std::string_view kTableHeaderWithoutRoot =
+    kTableHeader.substr(0, kTableHeader.size() - 5);
 
 // The header line.
 void write_table_header(std::ostream& out);

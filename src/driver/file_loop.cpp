@@ -42,6 +42,7 @@ public:
         settings_.prefix = options.prefix;
         settings_.use_regex = options.use_regex;
         settings_.separator = options.separator;
+        if (!options.root.empty()) settings_.root = make_root_list(options.root);
         read_options_.dialect = options.standard_newick ? Dialect::kStandard : Dialect::kClassic;
         read_options_.support_field = static_cast<int>(options.support_field);
     }
@@ -152,6 +153,8 @@ private:
         const bool escape = options_.standard_newick;
         write_set_aside(std::cerr, result, escape);
         write_outcome_message(std::cerr, result);
+        write_no_root(std::cerr, result, options_.root,
+                      place.several ? place.path + ':' + std::to_string(place.tree) : place.path);
         write_rows(std::cout, result, options_.prefix, escape);
     }
 

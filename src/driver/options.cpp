@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "analysis/leaf_matching.h"
+#include "analysis/root_list.h"
 #include "analysis/table.h"
 #include "messages.h"
 #include "tree/numbers.h"
@@ -85,6 +86,16 @@ const LeadingOption kLeadingOptions[] = {
              return value_error(messages::kNotAFolder, name, value);
          }
          options.draw_dir = value;
+         return std::string();
+     }},
+    {"--root", nullptr,
+     [](const char* name, const std::string& value, Options& options) {
+         std::vector<std::string> entries;
+         if (!split_root_list(value, entries)) {
+             return value_error(value.empty() ? messages::kEmptyList : messages::kEmptyListEntry,
+                                name, value);
+         }
+         options.root = value;
          return std::string();
      }},
 };

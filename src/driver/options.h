@@ -1,7 +1,7 @@
 // The command line of Tavrin: leading options, then the positional shape of the classic tool.
 //
 //   Tavrin [--table] [--outliers K] [--standard-newick] [--support-field N] [--separator C]
-//          [--draw DIR] [--groupFile <groupFile>] [--E] <SearchPrefix> <File1> ...
+//          [--draw DIR] [--root LIST] [--groupFile <groupFile>] [--E] <SearchPrefix> <File1> ...
 //
 // The leading options come first, in any order, each at most once; they are recognised by name
 // until the first argument that is not one of them. From there the arguments are examined by
@@ -28,6 +28,7 @@ struct Options {
     std::size_t support_field = 1;  // --support-field N
     char separator = '-';           // --separator C: where a leaf prefix ends
     std::string draw_dir;           // --draw DIR: one picture per tree there; empty: none
+    std::string root;               // --root LIST, as given; empty: every tree taken as given
 };
 
 // What the command line asks for.

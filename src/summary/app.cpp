@@ -54,7 +54,7 @@ constexpr const char* kStdinName = "<stdin>";
 
 struct Options {
     double min_support = 70;
-    std::string svg_path;  // empty for no chart
+    std::string svg_path;       // empty for no chart
     std::string html_path;      // empty for no page
     std::string pictures_path;  // empty when the page links no pictures
     bool first_sister_only = false;

@@ -14,7 +14,7 @@ namespace summary {
 
 namespace {
 
-constexpr const char* kAtLeast = "\xE2\x89\xA5";      // U+2265
+constexpr const char* kAtLeast = "\xE2\x89\xA5";  // U+2265
 
 using tavrin::xml_text;
 

@@ -10,8 +10,8 @@ namespace summary {
 
 const char* status_name(TreeStatus status) {
     static constexpr const char* kNames[kTreeStatusCount] = {
-        "unnamed",    "not-a-clade", "ambiguous", "no-target",
-        "whole-tree", "malformed",   "unreadable"};
+        "unnamed",   "not-a-clade", "ambiguous", "no-root",
+        "no-target", "whole-tree",  "malformed", "unreadable"};
     return kNames[static_cast<std::size_t>(status)];
 }
 

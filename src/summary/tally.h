@@ -35,12 +35,13 @@ enum class TreeStatus {
     kUnnamed,
     kNotAClade,
     kAmbiguous,
+    kNoRoot,
     kNoTarget,
     kWholeTree,
     kMalformed,
     kUnreadable,  // the tree file could not be opened
 };
-constexpr std::size_t kTreeStatusCount = 7;
+constexpr std::size_t kTreeStatusCount = 8;
 
 // The status as the table writes it: "unnamed", "not-a-clade", ...
 const char* status_name(TreeStatus status);

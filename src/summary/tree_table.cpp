@@ -10,7 +10,7 @@ namespace summary {
 
 namespace {
 
-constexpr std::size_t kColumns = 11;
+constexpr std::size_t kColumns = kTreeTableColumns;
 enum Column {
     kFile = 0,
     kTree = 1,
@@ -86,18 +86,19 @@ TreeRecord read_tree_record(std::string_view line, std::size_t row) {
     return record;
 }
 
-bool parse_tree_table_row(std::string_view line, TreeTableRow& row, std::string& problem) {
+bool parse_tree_table_row(std::string_view line, TreeTableRow& row, std::string& problem,
+                          std::size_t columns) {
     std::array<std::string_view, kColumns> fields;
     const std::size_t count = split_columns(line, fields);
-    if (count != kColumns) {
+    if (count != columns) {
         problem = "table row with " + std::to_string(count) + (count == 1 ? " field" : " fields") +
-                  ", 11 expected";
+                  ", " + std::to_string(columns) + " expected";
         return false;
     }
     if (!read_status(fields[kStatus], row)) {
         problem = "unknown status '" + std::string(fields[kStatus].substr(0, 40)) +
                   "' (sisters, unnamed, not-a-clade, no-target, whole-tree, malformed, "
-                  "ambiguous or unreadable expected)";
+                  "ambiguous, no-root or unreadable expected)";
         return false;
     }
     if (row.has_sister && fields[kSister1].empty()) {

@@ -1,6 +1,7 @@
 // Reading the rows of Tavrin's per-tree table: a header line, then one row per tree,
 // `file tree target status sister1 sister2 support rerooted target_leaves outliers
-// outlier_leaves`, tab-separated, with \t, \n, \\ (and \, in a list of names) standing for a
+// outlier_leaves root` (tables written before the root column end at outlier_leaves),
+// tab-separated, with \t, \n, \\ (and \, in a list of names) standing for a
 // tab, a line break, a backslash and a comma.
 #ifndef TAVRIN_SUMMARY_TREE_TABLE_H
 #define TAVRIN_SUMMARY_TREE_TABLE_H
@@ -14,8 +15,11 @@
 
 namespace summary {
 
-// The header line that starts a table: the one Tavrin writes.
+// The header lines that start a table: the one Tavrin writes, and the one it wrote before the
+// root column, whose rows have one column less.
 constexpr std::string_view kTreeTableHeader = tavrin::kTableHeader;
+constexpr std::string_view kTreeTableHeaderWithoutRoot = tavrin::kTableHeaderWithoutRoot;
+constexpr std::size_t kTreeTableColumns = 12;
 
 // What the summary takes from one row; the other columns are not read.
 struct TreeTableRow {
@@ -37,11 +41,13 @@ struct TreeRecord {
 // The record of a row that parse_tree_table_row accepted.
 TreeRecord read_tree_record(std::string_view line, std::size_t row);
 
-// Reads one row (without its line break) into `row`, whose strings are reused. False with
-// `problem` set for a row of the wrong number of columns, an unknown status, a sister where the
+// Reads one row (without its line break) of a table of `columns` columns (kTreeTableColumns, or
+// one less) into `row`, whose strings are reused. False with `problem` set for a row of the
+// wrong number of columns, an unknown status, a sister where the
 // status says there is none (or none where it says there is), a support that is neither a
 // number nor n/a, or a backslash that starts none of the escapes.
-bool parse_tree_table_row(std::string_view line, TreeTableRow& row, std::string& problem);
+bool parse_tree_table_row(std::string_view line, TreeTableRow& row, std::string& problem,
+                          std::size_t columns = kTreeTableColumns);
 
 // `field` with its escapes undone, into `out`; false for a backslash that starts none of them.
 bool unescape_field(std::string_view field, std::string& out);

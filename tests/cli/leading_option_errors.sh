@@ -126,6 +126,18 @@ refused "Value below 1 for --support-field: '0'" --outliers 3 --support-field 0 
 refused "Not a whole number for --support-field: '0x'" \
     --standard-newick --support-field 0x --separator
 
+# --root LIST: entries separated by commas, none of them empty.
+refused 'Missing value for --root' --table --root
+refused "Empty list for --root: ''" --root '' Choano t.nwk
+for value in midpoint, ,midpoint a,,b , ,,; do
+    refused "Empty entry in the list for --root: '$value'" --root "$value" Choano t.nwk
+done
+refused "Empty entry in the list for --root: 'a\\tb,'" --outliers 2 --root $'a\tb,' Choano t.nwk
+refused 'Option given twice: --root' --root midpoint --table --root given Choano t.nwk
+refused 'Option given twice: --root' --root midpoint --root 'a,,b' Choano t.nwk
+expect 0 "$(printf 't.nwk:\nChoano\tFungi\t80\nChoano\tMetazoa\t80')"$'\n' "" \
+    --root 'Plantae,given' Choano t.nwk
+
 # The values at the edges are taken: 1000000 (no label has that many parts, so every support
 # reads 0), leading zeros, a backslash or a byte above 127 as the separator.
 report=$'t.nwk:\nChoano\tFungi\t80\nChoano\tMetazoa\t80\n'

@@ -138,7 +138,7 @@ TEST(Reader, SourcesReadInOrderFormOneReportNumberedEachFromOne) {
 // report, into the next source.
 TEST(Reader, TablesAmongReportsAcrossSources) {
     const std::string header(summary::kTreeTableHeader);
-    const std::string row = "g.nwk\t1\tC\tsisters\tM\t\t80\t0\t2\t0\t\n";
+    const std::string row = "g.nwk\t1\tC\tsisters\tM\t\t80\t0\t2\t0\t\tgiven\n";
     Tally tally;
     ReportReader reader(tally);
     std::istringstream first("t1.nwk:\nC\tF\t80\n" + header + "\n" + row),
@@ -151,7 +151,24 @@ TEST(Reader, TablesAmongReportsAcrossSources) {
     EXPECT_FALSE(reader.read(third, "c"));
     EXPECT_EQ(reader.error(), "c:1: empty line");
     EXPECT_EQ(read_error(header + "\nt.nwk:\n" + header + "\nt2.nwk\n"),
-              "r.tsv:4: table row with 1 field, 11 expected");
+              "r.tsv:4: table row with 1 field, 12 expected");
+}
+
+// Tables written before the root column came are read with their eleven columns, beside new
+// ones.
+TEST(Reader, TablesWithAndWithoutTheRootColumn) {
+    const std::string old_header(summary::kTreeTableHeaderWithoutRoot);
+    const std::string header(summary::kTreeTableHeader);
+    Tally tally;
+    ReportReader reader(tally);
+    std::istringstream old_table(old_header + "\ng.nwk\t1\tC\tsisters\tM\t\t80\t0\t2\t0\t\n"),
+        new_table(header + "\ng.nwk\t1\tC\tno-root\t\t\t\t\t2\t\t\t\n");
+    EXPECT_TRUE(reader.read(old_table, "old"));
+    EXPECT_TRUE(reader.read(new_table, "new"));
+    EXPECT_EQ(tally.tree_count(), 2u);
+    EXPECT_EQ(tally.status_count(summary::TreeStatus::kNoRoot), 1u);
+    EXPECT_EQ(read_error(old_header + "\ng.nwk\t1\tC\tsisters\tM\t\t80\t0\t2\t0\t\tgiven\n"),
+              "r.tsv:2: table row with 12 fields, 11 expected");
 }
 
 }  // namespace

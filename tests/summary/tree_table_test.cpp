@@ -15,7 +15,7 @@ using summary::TreeTableRow;
 std::string row(const std::string& target, const std::string& status, const std::string& sister1,
                 const std::string& sister2, const std::string& support) {
     return "g.nwk\t1\t" + target + "\t" + status + "\t" + sister1 + "\t" + sister2 + "\t" +
-           support + "\t0\t3\t1\tA\\,b,C";
+           support + "\t0\t3\t1\tA\\,b,C\tgiven";
 }
 
 TEST(TreeTable, EscapesAreUndone) {
@@ -52,6 +52,24 @@ TEST(TreeTable, RowsWithAndWithoutSisters) {
     ASSERT_TRUE(summary::parse_tree_table_row(row("C", "whole-tree", "", "", ""), parsed, problem));
     EXPECT_FALSE(parsed.has_sister);
     EXPECT_EQ(parsed.status, TreeStatus::kWholeTree);
+
+    ASSERT_TRUE(
+        summary::parse_tree_table_row("g.nwk\t1\tC\tno-root\t\t\t\t\t3\t\t\t", parsed, problem));
+    EXPECT_EQ(parsed.status, TreeStatus::kNoRoot);
+}
+
+TEST(TreeTable, RowsOfTablesWrittenBeforeTheRootColumn) {
+    TreeTableRow parsed;
+    std::string problem;
+    const std::string line = "g.nwk\t1\tC\tsisters\tM\t\t80\t0\t2\t0\t";
+    ASSERT_TRUE(
+        summary::parse_tree_table_row(line, parsed, problem, summary::kTreeTableColumns - 1));
+    EXPECT_EQ(parsed.sister1, "M");
+    EXPECT_FALSE(summary::parse_tree_table_row(line, parsed, problem));
+    EXPECT_EQ(problem, "table row with 11 fields, 12 expected");
+    EXPECT_FALSE(summary::parse_tree_table_row(line + "\tgiven", parsed, problem,
+                                               summary::kTreeTableColumns - 1));
+    EXPECT_EQ(problem, "table row with 12 fields, 11 expected");
 }
 
 TEST(TreeTable, RefusedRowsSayWhy) {
@@ -59,15 +77,16 @@ TEST(TreeTable, RefusedRowsSayWhy) {
         std::string line;
         std::string problem;
     } cases[] = {
-        {"", "table row with 1 field, 11 expected"},
-        {row("C", "sisters", "M", "", "90") + "\t", "table row with 12 fields, 11 expected"},
-        {"a.nwk\t1\tC\tsisters\tM\t\t90", "table row with 7 fields, 11 expected"},
+        {"", "table row with 1 field, 12 expected"},
+        {row("C", "sisters", "M", "", "90") + "\t", "table row with 13 fields, 12 expected"},
+        {"a.nwk\t1\tC\tsisters\tM\t\t90", "table row with 7 fields, 12 expected"},
         {row("C", "Sisters", "M", "", "90"),
          "unknown status 'Sisters' (sisters, unnamed, not-a-clade, no-target, whole-tree, "
-         "malformed, ambiguous or unreadable expected)"},
+         "malformed, ambiguous, no-root or unreadable expected)"},
         {row("C", "", "", "", ""),
          "unknown status '' (sisters, unnamed, not-a-clade, no-target, whole-tree, malformed, "
-         "ambiguous or unreadable expected)"},
+         "ambiguous, no-root or unreadable expected)"},
+        {row("C", "no-root", "M", "", ""), "status 'no-root' with a sister"},
         {row("C", "sisters", "", "F", "90"), "status 'sisters' with an empty sister1"},
         {row("C", "unnamed", "", "F", ""), "status 'unnamed' with a sister"},
         {row("C", "sisters", "M", "", ""), "empty support (a number or n/a expected)"},

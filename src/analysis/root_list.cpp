@@ -1,0 +1,70 @@
+#include "analysis/root_list.h"
+
+#include <optional>
+
+#include "analysis/leaf_matching.h"
+#include "analysis/steps.h"
+#include "tree/rooting.h"
+
+namespace tavrin {
+namespace {
+
+// Where `entry`, midpoint or an outgroup, puts the root of the tree `view` shows; none when it
+// does not apply.
+std::optional<RootPlace> place_by(const UnrootedTree& view, const RootEntry& entry,
+                                  const TargetTest& target, const GroupRelations& groups,
+                                  char separator) {
+    if (entry.outgroup == nullptr) return view.midpoint_place();
+    const TargetTest in_outgroup(*entry.outgroup, groups, entry.text, separator);
+    return view.outgroup_place(
+        [&](const Phylogeny_Node* leaf) { return in_outgroup(leaf) && !target(leaf); });
+}
+
+}  // namespace
+
+bool split_root_list(const std::string& text, std::vector<std::string>& entries) {
+    entries.clear();
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = text.find(',', start);
+        entries.push_back(text.substr(start, comma - start));
+        if (entries.back().empty()) return false;
+        if (comma == std::string::npos) return true;
+        start = comma + 1;
+    }
+}
+
+RootList make_root_list(const std::string& text) {
+    RootList list;
+    list.text = text;
+    std::vector<std::string> entries;
+    split_root_list(text, entries);
+    for (std::string& entry : entries) {
+        std::shared_ptr<const LeafMatcher> outgroup;
+        if (entry != kRootGiven && entry != kRootMidpoint) {
+            outgroup = std::make_shared<const LeafMatcher>(entry, false);
+        }
+        list.entries.push_back(RootEntry{std::move(entry), std::move(outgroup)});
+    }
+    return list;
+}
+
+const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const TargetTest& target,
+                              const GroupRelations& groups, char separator,
+                              std::unique_ptr<Phylogeny>* before_moving) {
+    // Read once for every entry tried: the tree stays as it is until one applies.
+    std::unique_ptr<UnrootedTree> view;
+    for (const RootEntry& entry : list.entries) {
+        if (entry.text == kRootGiven) return &entry;
+        if (view == nullptr) view = std::make_unique<UnrootedTree>(tree);
+        const std::optional<RootPlace> place = place_by(*view, entry, target, groups, separator);
+        if (!place.has_value()) continue;
+        view.reset();
+        if (before_moving != nullptr) *before_moving = tree.copy();
+        root_on_branch(tree, *place);
+        return &entry;
+    }
+    return nullptr;
+}
+
+}  // namespace tavrin
