@@ -9,58 +9,21 @@
 #   --runs N     rounds (default 9); medians are shown
 #   --build DIR  a Release build directory to use instead of building build-bench
 #
-# On the balanced tree the Metazoa leaves lie scattered, one per side, so the outgroup does not
-# apply and the midpoint roots the tree: both walks are paid. On the ladder they are the two
-# leaves nearest the root, one side, which roots it.
+# In both trees the Metazoa leaves lie scattered, no side holds most of them, so the outgroup
+# does not apply and the midpoint roots the tree: both walks are paid, the dearest such list.
 set -euo pipefail
 export LC_ALL=C
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # shellcheck source=bench/common.sh
 source "$root/bench/common.sh"
-build=$root/build-bench
-data=$root/bench/data
-out_dir=$root/bench/out
-runs=9
-own_build=1
-while [[ $# -gt 0 ]]; do
-    case $1 in
-        --runs)
-            runs=${2:?--runs needs a number}
-            shift
-            ;;
-        --build)
-            build=$(cd "${2:?--build needs a directory}" && pwd)
-            own_build=0
-            shift
-            ;;
-        *) bench_other_option "$1" "${BASH_SOURCE[0]}" ;;
-    esac
-    shift
-done
-
-if [[ ! -x /usr/bin/time ]]; then
-    echo "/usr/bin/time is missing: apt-get install time" >&2
-    exit 1
-fi
-if [[ $own_build -eq 1 ]]; then
-    echo "building Release in $build" >&2
-    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build" -j2 --target Tavrin tavrin_gen >/dev/null
-mkdir -p "$data" "$out_dir"
-
-# Each run's "wall processor" times, from /usr/bin/time.
-timed() {
-    /usr/bin/time -f '%e %U %S' "$@" 2>&1 >/dev/null | tail -1 | awk '{ print $1, $2 + $3 }'
-}
+bench_prepare_runs "${BASH_SOURCE[0]}" "$@"
 
 {
     echo "| input | plain: wall, processor | --root midpoint: wall, processor (ratio) | --root Metazoa,midpoint: wall, processor (ratio) | root taken |"
     echo "|---|---:|---:|---:|---|"
     for shape in balanced caterpillar; do
-        file=$data/$shape-1000000.nwk
-        [[ -s $file ]] || "$build/bench/tavrin_gen" "$shape" 1000000 "$file" >/dev/null
+        file=$(generated "$shape")
         plain=() midpoint=() outgroup=()
         for _ in $(seq "$runs"); do
             plain+=("$(timed "$build/Tavrin" Choano "$file")")

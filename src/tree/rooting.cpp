@@ -97,30 +97,64 @@ double branch_support(const Phylogeny_Node* below) {
     return below->is_leaf ? 0 : below->support;
 }
 
-// The distance from leaf `from` to the nodes before the first leaf at least `least` away from
-// it in preorder, and to its own ancestors; which nodes are `from` and its ancestors.
-struct PathFrom {
-    std::size_t to = 0;  // that first leaf; the node count when there is none
-    BigVector<double> distance;
-    BigVector<unsigned char> above_from;
+// A node with a value: its distance to some leaf.
+struct Reached {
+    std::size_t index;
+    double value;
 };
 
-void distances_from(const PreorderNodes& all, std::size_t from, double least, PathFrom& path) {
-    const std::size_t n = all.entry.size();
-    path.above_from.assign(n, 0);
-    path.distance[from] = 0;
-    path.above_from[from] = 1;
+// The values of the nodes on the path from the root to the node a preorder pass is at: a node's
+// parent is on it, and the nodes beyond the parent are left behind for good.
+class PathValues {
+public:
+    explicit PathValues(Reached root) { path_.push_back(root); }
+    // The value of `parent`, which must be on the path, the nodes below it dropped.
+    double at(std::size_t parent) {
+        while (path_.back().index != parent)
+            path_.pop_back();
+        return path_.back().value;
+    }
+    void push(Reached node) { path_.push_back(node); }
+
+private:
+    ChunkedStack<Reached> path_;
+};
+
+// Leaf `from`'s ancestors with their distances from it, the root first.
+std::vector<Reached> ancestors_of(const PreorderNodes& all, std::size_t from) {
+    std::vector<Reached> ancestors;
+    std::size_t depth = 0;  // counted first: a ladder's leaf has a million ancestors
+    for (std::size_t i = from; i != 0; i = all.entry[i].parent)
+        ++depth;
+    ancestors.reserve(depth);
+    double distance = 0;
     for (std::size_t i = from; i != 0; i = all.entry[i].parent) {
-        path.distance[all.entry[i].parent] = path.distance[i] + all.entry[i].length;
-        path.above_from[all.entry[i].parent] = 1;
+        distance += all.entry[i].length;
+        ancestors.push_back({all.entry[i].parent, distance});
     }
-    for (path.to = 1; path.to < n; ++path.to) {
-        const Entry& e = all.entry[path.to];
-        if (path.above_from[path.to] == 0) {
-            path.distance[path.to] = path.distance[e.parent] + e.length;
+    std::reverse(ancestors.begin(), ancestors.end());
+    return ancestors;
+}
+
+// The first leaf in preorder at least `least` away from leaf `from`, and that distance; none
+// when there is none.
+std::optional<Reached> first_leaf_from(const PreorderNodes& all, std::size_t from,
+                                       const std::vector<Reached>& ancestors, double least) {
+    PathValues path(ancestors.front());
+    std::size_t next_ancestor = 1;
+    for (std::size_t i = 1; i < all.entry.size(); ++i) {
+        const Entry& e = all.entry[i];
+        const double above = path.at(e.parent);
+        double distance = above + e.length;
+        if (next_ancestor < ancestors.size() && ancestors[next_ancestor].index == i) {
+            distance = ancestors[next_ancestor++].value;
+        } else if (i == from) {
+            distance = 0;
         }
-        if (e.leaf() && path.distance[path.to] >= least) return;
+        if (e.leaf() && distance >= least) return Reached{i, distance};
+        path.push({i, distance});
     }
+    return std::nullopt;
 }
 
 // A branch of the path being walked from its near end to its far end, the point `into` it from
@@ -130,14 +164,20 @@ RootPlace place_in(Phylogeny_Node* below, bool below_is_near, double length, dou
     return RootPlace{below, length - into, into};
 }
 
-// Walks the path from leaf `a` to leaf `path.to` and places the root halfway along it.
-std::optional<RootPlace> halfway(const PreorderNodes& all, std::size_t a, const PathFrom& path) {
-    const double half = path.distance[path.to] / 2;
-    // b's side, from b up to the child of the lowest common ancestor.
+// Walks the path from leaf `a` to leaf `b` and places the root halfway along it.
+std::optional<RootPlace> halfway(const PreorderNodes& all, std::size_t a, Reached b,
+                                 const std::vector<Reached>& ancestors_of_a) {
+    const double half = b.value / 2;
+    // b's side, from b up to the child of the lowest common ancestor. The nodes met going up
+    // have falling indices, and so have a's ancestors read from the last.
     std::vector<uint32_t> down_side;
-    std::size_t meet = path.to;
-    for (; path.above_from[meet] == 0; meet = all.entry[meet].parent)
+    std::size_t meet = b.index;
+    for (auto ancestor = ancestors_of_a.rbegin();; meet = all.entry[meet].parent) {
+        while (ancestor->index > meet)
+            ++ancestor;
+        if (ancestor->index == meet) break;
         down_side.push_back(static_cast<uint32_t>(meet));
+    }
     double reached = 0;  // distance from a to the near end of the branch walked
     for (std::size_t i = a; i != meet; i = all.entry[i].parent) {
         double length = all.entry[i].length;
@@ -218,49 +258,62 @@ std::optional<RootPlace> UnrootedTree::midpoint_place() const {
     if (!(longest > 0)) return std::nullopt;  // fewer than two leaves, too
     const double least = longest - kLongestTolerance * longest;
     // a: the first leaf whose farthest leaf is that far. The farthest leaf from a node not below
-    // it is reached through its parent.
-    PathFrom path;
-    path.distance.assign(n, kMinusInfinity);
-    BigVector<double>& farthest = path.distance;
+    // it is reached through its parent: beyond the parent, or down its sibling.
+    PathValues farthest(Reached{0, kMinusInfinity});
     std::size_t a = 1;
     for (; a < n; ++a) {
         const Entry& e = all.entry[a];
         const std::size_t sibling =
             a == e.parent + std::size_t{1} ? all.entry[e.parent].right : e.parent + std::size_t{1};
-        farthest[a] = e.length + std::max(farthest[e.parent], reach(sibling));
-        if (e.leaf() && farthest[a] >= least) break;
+        const double far = e.length + std::max(farthest.at(e.parent), reach(sibling));
+        if (e.leaf() && far >= least) break;
+        farthest.push({a, far});
     }
     if (a >= n) return std::nullopt;
-    distances_from(all, a, least, path);
-    if (path.to >= n) return std::nullopt;
-    return halfway(all, a, path);
+    const std::vector<Reached> ancestors = ancestors_of(all, a);
+    const std::optional<Reached> b = first_leaf_from(all, a, ancestors, least);
+    if (!b.has_value()) return std::nullopt;
+    return halfway(all, a, *b, ancestors);
 }
 
 std::optional<RootPlace> UnrootedTree::outgroup_place(
     const std::function<bool(const Phylogeny_Node*)>& in_outgroup) const {
     const PreorderNodes& all = *nodes_;
-    // The outgroup leaves (high half) and the other leaves (low half) below each node.
+    const std::size_t n = all.entry.size();
+    // Which leaves are outgroup leaves, one bit each.
+    std::vector<uint64_t> is_outgroup((n + 63) / 64);
+    uint64_t all_outgroup = 0;
+    uint64_t all_others = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!all.entry[i].leaf()) continue;
+        if (in_outgroup(all.node[i])) {
+            is_outgroup[i / 64] |= uint64_t{1} << (i % 64);
+            ++all_outgroup;
+        } else {
+            ++all_others;
+        }
+    }
+    if (all_outgroup == 0 || all_others == 0) return std::nullopt;
+    // The outgroup leaves (high half) and the other leaves (low half) below each node, children
+    // before parents: a node's left subtree comes just before it, its right one before that, so
+    // their counts are the top two of a stack as deep as the tree.
     constexpr uint64_t kOutgroupLeaf = uint64_t{1} << 32;
     constexpr uint64_t kOthers = kOutgroupLeaf - 1;
-    BigVector<uint64_t> leaves(all.entry.size());
-    uint64_t total = 0;
-    for (std::size_t i = 0; i < leaves.size(); ++i) {
-        if (!all.entry[i].leaf()) continue;
-        leaves[i] = in_outgroup(all.node[i]) ? kOutgroupLeaf : 1;
-        total += leaves[i];
-    }
-    const uint64_t all_outgroup = total >> 32;
-    const uint64_t all_others = total & kOthers;
-    if (all_outgroup == 0 || all_others == 0) return std::nullopt;
+    ChunkedStack<uint64_t> counts;
     LargestSide largest;
-    // Children before parents.
-    for (std::size_t i = leaves.size(); i-- > 1;) {
-        const Entry& e = all.entry[i];
-        if (!e.leaf()) leaves[i] = leaves[i + 1] + leaves[e.right];
+    for (std::size_t i = n; i-- > 1;) {
+        uint64_t count = (is_outgroup[i / 64] >> (i % 64) & 1) != 0 ? kOutgroupLeaf : 1;
+        if (!all.entry[i].leaf()) {
+            count = counts.back();
+            counts.pop_back();
+            count += counts.back();
+            counts.pop_back();
+        }
+        counts.push_back(count);
         // The root's two branches are one: its left child, at 1, names both of its sides.
-        if (e.parent == 0 && i != 1) continue;
-        const uint64_t outgroup = leaves[i] >> 32;
-        const uint64_t others = leaves[i] & kOthers;
+        if (all.entry[i].parent == 0 && i != 1) continue;
+        const uint64_t outgroup = count >> 32;
+        const uint64_t others = count & kOthers;
         if (others == 0) largest.offer(outgroup, i);
         if (others == all_others && outgroup < all_outgroup) {
             largest.offer(all_outgroup - outgroup, i);
