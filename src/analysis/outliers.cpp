@@ -18,6 +18,7 @@
 
 #include "platform/chunked_stack.h"
 #include "platform/huge_pages.h"
+#include "tree/rooting.h"
 
 namespace {
 
@@ -184,27 +185,5 @@ OutlierSet find_outliers(const Phylogeny& tree, const LeafTest& is_target) {
 }
 
 std::size_t set_aside(Phylogeny& tree, const std::vector<Phylogeny_Node*>& leaves) {
-    std::size_t removed = 0;
-    for (Phylogeny_Node* leaf : leaves) {
-        // A removed leaf has no parent left, and neither has a leaf that is the whole tree.
-        if (leaf == nullptr || leaf->parent == nullptr) continue;
-        Phylogeny_Node* parent = leaf->parent;
-        Phylogeny_Node* sibling = parent->left == leaf ? parent->right : parent->left;
-        if (sibling == nullptr) continue;  // not a tree the reader makes
-        Phylogeny_Node* grandparent = parent->parent;
-        sibling->length += parent->length;
-        sibling->parent = grandparent;
-        if (grandparent == nullptr) {
-            tree.root = sibling;
-        } else {
-            (grandparent->left == parent ? grandparent->left : grandparent->right) = sibling;
-        }
-        parent->left = parent->right = nullptr;
-        parent->parent = nullptr;
-        leaf->parent = nullptr;
-        tree.retire_node(parent);
-        tree.retire_subtree(leaf);
-        ++removed;
-    }
-    return removed;
+    return tavrin::remove_leaves(tree, leaves, tavrin::BranchMerge::kRooted);
 }

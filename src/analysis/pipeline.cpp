@@ -167,11 +167,10 @@ AnalysisResult analyse_tree_with_outliers(std::unique_ptr<Phylogeny>& tree,
         result.outcome = Outcome::kAmbiguous;
         return result;
     }
-    if (settings.root.entries.empty()) {
-        set_aside(*tree, set.leaves);
-    } else {
-        remove_leaves_unrooted(*tree, set.leaves);
-    }
+    // Under a root list the tree is unrooted, and the merged branches must not depend on its
+    // root.
+    remove_leaves(*tree, set.leaves,
+                  settings.root.entries.empty() ? BranchMerge::kRooted : BranchMerge::kUnrooted);
     AnalysisResult reduced = analyse_tree(*tree, settings);
     reduced.target_leaves = result.target_leaves;
     if (reduced.outcome == Outcome::kNoRoot) return reduced;

@@ -376,24 +376,28 @@ void root_on_branch(Phylogeny& tree, const RootPlace& place) {
     delete r;
 }
 
-std::size_t remove_leaves_unrooted(Phylogeny& tree, const std::vector<Phylogeny_Node*>& leaves) {
+std::size_t remove_leaves(Phylogeny& tree, const std::vector<Phylogeny_Node*>& leaves,
+                          BranchMerge merge) {
+    const bool unrooted = merge == BranchMerge::kUnrooted;
     std::size_t removed = 0;
     for (Phylogeny_Node* leaf : leaves) {
+        // A removed leaf has no parent left, and neither has a leaf that is the whole tree.
         if (leaf == nullptr || leaf->parent == nullptr) continue;
         Phylogeny_Node* parent = leaf->parent;
         Phylogeny_Node* sibling = other_child(parent, leaf);
         if (sibling == nullptr) continue;  // not a tree the reader makes
         Phylogeny_Node* grandparent = parent->parent;
         sibling->parent = grandparent;
+        if (unrooted && !sibling->is_leaf && grandparent != nullptr) {
+            sibling->support = std::max(sibling->support, parent->support);
+        }
+        sibling->length += parent->length;
         if (grandparent == nullptr) {
-            // The sibling's own branch was half of the merged one, which goes with the leaf;
-            // its two children's branches now merge at the root.
             tree.root = sibling;
-            sibling->support = 0;
-            sibling->length = 0;
+            // Unrooted, the sibling's own branch was half of the merged one, which goes with the
+            // leaf; its two children's branches now merge at the root.
+            if (unrooted) sibling->support = sibling->length = 0;
         } else {
-            if (!sibling->is_leaf) sibling->support = std::max(sibling->support, parent->support);
-            sibling->length += parent->length;
             (grandparent->left == parent ? grandparent->left : grandparent->right) = sibling;
         }
         parent->left = parent->right = parent->parent = nullptr;

@@ -75,12 +75,21 @@ private:
 // merged support. Leaves keep support 0. The old root is released.
 void root_on_branch(Phylogeny& tree, const RootPlace& place);
 
-// Takes each of `leaves` out of the unrooted view of `tree`: the leaf's branch goes, and the two
-// branches that met it become one, with the larger of their supports (0 when it ends in a leaf)
-// and the sum of their lengths. When the leaf hung from the root, its sibling becomes the root.
-// Removed nodes are handed to the tree (leaves keep their names). A leaf that is the whole tree,
-// or was already removed, is left. Answers the number of leaves removed.
-std::size_t remove_leaves_unrooted(Phylogeny& tree, const std::vector<Phylogeny_Node*>& leaves);
+// How the two branches that met a removed leaf become one.
+enum class BranchMerge {
+    kRooted,    // the leaf's sibling keeps its own support and adds its parent's length
+    kUnrooted,  // the larger of the two supports (0 when it ends in a leaf), the summed length
+};
+
+// Takes each of `leaves` out of `tree`, one after another: the leaf's parent node leaves the tree
+// as well, and the leaf's sibling takes the parent's place, its branch merged with the parent's
+// as `merge` says; when the parent was the root, the sibling becomes the root (unrooted, with
+// support and length 0: its children's branches merge at the root). Removed nodes are handed to
+// the tree and stay readable (the leaves keep their names) until it is destroyed. A leaf that is
+// the whole tree, or that was already removed, is left as it is; a parent with one child is left
+// alone. Answers the number of leaves removed.
+std::size_t remove_leaves(Phylogeny& tree, const std::vector<Phylogeny_Node*>& leaves,
+                          BranchMerge merge);
 
 }  // namespace tavrin
 

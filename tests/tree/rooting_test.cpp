@@ -181,7 +181,7 @@ TEST(Outgroup, NoneWhenSplitEvenlyNoneOrAll) {
 TEST(RemoveLeaves, BranchesThatMetTheLeafBecomeOne) {
     Phylogeny tree("((a:1,b:1)80:1,(c:1,(d:1,e:1)70:2)60:3);");
     std::vector<Phylogeny_Node*> gone{leaf(tree, "c"), leaf(tree, "a")};
-    EXPECT_EQ(tavrin::remove_leaves_unrooted(tree, gone), 2u);
+    EXPECT_EQ(tavrin::remove_leaves(tree, gone, tavrin::BranchMerge::kUnrooted), 2u);
     ASSERT_EQ(check_links(tree.root), "");
     // (d,e) takes the larger support, 70, and both lengths; b's branch stays a leaf's.
     EXPECT_EQ(tree.root->print(),
@@ -191,7 +191,9 @@ TEST(RemoveLeaves, BranchesThatMetTheLeafBecomeOne) {
 
 TEST(RemoveLeaves, LeafAtTheRootLeavesItsSiblingAsRoot) {
     Phylogeny tree("(a:1,(b:1,(c:1,d:1)40:1)50:2);");
-    EXPECT_EQ(tavrin::remove_leaves_unrooted(tree, {leaf(tree, "a"), leaf(tree, "a")}), 1u);
+    EXPECT_EQ(tavrin::remove_leaves(tree, {leaf(tree, "a"), leaf(tree, "a")},
+                                    tavrin::BranchMerge::kUnrooted),
+              1u);
     ASSERT_EQ(check_links(tree.root), "");
     EXPECT_EQ(shape(tree.root), "(b,(c,d))");
     EXPECT_EQ(tree.root->support, 0);
