@@ -27,18 +27,20 @@ constexpr const char* kHelp =
 // The full usage, written on standard output for `Tavrin --help`.
 constexpr const char* kUsage =
     "Usage: Tavrin [--table] [--outliers K] [--standard-newick] [--support-field N]\n"
-    "              [--separator C] [--draw DIR] [--root LIST] [--groupFile <groupFile>]\n"
-    "              [--E] <SearchPrefix> <File1> <File2> ...\n"
+    "              [--separator C] [--draw DIR] [--root LIST] [--support-attribute NAME]\n"
+    "              [--burnin N] [--groupFile <groupFile>] [--E] <SearchPrefix> <File1>\n"
+    "              <File2> ...\n"
     "\n"
     "For each tree file, the sister clades of the target group and their support.\n"
     "\n"
     "Arguments:\n"
     "  <SearchPrefix>           the target group: leaf names starting with it (a pattern with "
     "--E)\n"
-    "  <File1> <File2> ...      tree files in Newick format: one tree each, or several with\n"
-    "                           --standard-newick\n"
+    "  <File1> <File2> ...      tree files in Newick format: one tree each, or with\n"
+    "                           --standard-newick several, NEXUS tree files, gzip-compressed\n"
+    "                           files, and - for standard input\n"
     "\n"
-    "Options (the first seven before --groupFile, in any order, each at most once):\n"
+    "Options (the first nine before --groupFile, in any order, each at most once):\n"
     "  --table                  one tab-separated row per tree, with its status, instead of the "
     "report\n"
     "  --outliers K             analyse a tree without the 1 to K leaves that break the target "
@@ -51,6 +53,10 @@ constexpr const char* kUsage =
     "  --draw DIR               draw every tree around its target: one SVG file per tree in DIR\n"
     "  --root LIST              root each tree by the first entry of LIST (comma-separated) that\n"
     "                           applies: an outgroup's prefix, midpoint, or given (as read)\n"
+    "  --support-attribute NAME with --standard-newick: the support is attribute NAME of a\n"
+    "                           node's comments, [&NAME=...] or [&&NHX:NAME=...] (MrBayes prob,\n"
+    "                           BEAST posterior, NHX B)\n"
+    "  --burnin N               with --standard-newick: skip the first N trees of each file\n"
     "  --groupFile <groupFile>  name and join clades through the groups of <groupFile>\n"
     "  --E                      find the target leaves by regular expression search\n"
     "  -h, -?                   print the short help text on standard error\n"
@@ -69,6 +75,11 @@ constexpr const char* kNotASeparator = "Not a usable separator for ";
 constexpr const char* kNotAFolder = "Not a folder for ";
 constexpr const char* kEmptyList = "Empty list for ";
 constexpr const char* kEmptyListEntry = "Empty entry in the list for ";
+constexpr const char* kEmptyName = "Empty name for ";
+// Follows the option's name.
+constexpr const char* kNeedsStandardNewick = " needs --standard-newick";
+constexpr const char* kAttributeOrField =
+    "--support-attribute and --support-field cannot be given together";
 // Follows kNotASeparator's message.
 constexpr const char* kSeparatorsAllowed = " (any byte but blanks and ( ) , : ; ' [ ])";
 
@@ -89,6 +100,12 @@ constexpr const char* kSetAside = "Set aside: ";
 // "The file <path> is not opened"
 constexpr const char* kFileNotOpenedBefore = "The file ";
 constexpr const char* kFileNotOpenedAfter = " is not opened";
+// "The file <path> is compressed with gzip, which this build of Tavrin cannot read (...)"
+constexpr const char* kNoGzipAfter =
+    " is compressed with gzip, which this build of Tavrin cannot read (it was built without "
+    "zlib)";
+// "The file <path> cannot be decompressed: <reason>"
+constexpr const char* kDamagedGzipAfter = " cannot be decompressed: ";
 // Followed by the system's reason.
 constexpr const char* kCannotWriteOutput = "Couldnt write output: ";
 // "Couldnt write picture: <path>: <reason>", for a picture of --draw or its folder.
@@ -119,6 +136,10 @@ constexpr const char* kGroupFileLostMember =
     " given after this line (list the smaller groups first)";
 // "Warning: <groupFile>: <N> more", after the warnings shown.
 constexpr const char* kWarningsMore = " more";
+// "Warning: <file>: every support reads 0; the comments hold <names>: use --support-attribute
+// NAME", once for a file whose supports all read 0 while its nodes' comments hold values.
+constexpr const char* kUnusedCommentsBefore = ": every support reads 0; the comments hold ";
+constexpr const char* kUnusedCommentsAfter = ": use --support-attribute NAME";
 // "Warning: the search prefix '<prefix>' begins with '-': a misspelled option? (...)"
 constexpr const char* kPrefixLikeOptionBefore = "the search prefix '";
 constexpr const char* kPrefixLikeOptionAfter =

@@ -22,6 +22,7 @@
 #include "platform/files.h"
 #include "tree/phylogeny.h"
 #include "tree/tree_reader.h"
+#include "tree/tree_source.h"
 
 namespace tavrin {
 namespace {
@@ -45,6 +46,7 @@ public:
         if (!options.root.empty()) settings_.root = make_root_list(options.root);
         read_options_.dialect = options.standard_newick ? Dialect::kStandard : Dialect::kClassic;
         read_options_.support_field = static_cast<int>(options.support_field);
+        read_options_.support_attribute = options.support_attribute;
     }
 
     // Processes the files; the exit status, before the report is flushed.
@@ -66,13 +68,12 @@ public:
             // is read, as it always has. A standard Newick file's header waits for its first tree.
             const bool one_tree = read_options_.dialect == Dialect::kClassic;
             if (one_tree) begin_tree(TreePlace{path, 1, false});
-            // The classic dialect reads a file's lines joined; standard Newick reads its bytes as
-            // they are, so that the offsets in its messages are offsets in the file.
-            std::string text;
-            if (!(one_tree ? read_tree_file(path, text) : read_file(path, text))) {
+            std::string text, reason;
+            const SourceRead got = read_text(path, one_tree, text, reason);
+            if (got != SourceRead::kRead) {
                 // The table accounts for the file and goes on; the report ends here.
                 status = kFatalInputStatus;
-                if (!unreadable(TreePlace{path, 1, false}, one_tree)) return status;
+                if (!unreadable(TreePlace{path, 1, false}, one_tree, got, reason)) return status;
                 continue;
             }
             if (one_tree && holds_several_trees(text)) {
@@ -80,9 +81,11 @@ public:
                 warn_of_several_trees(std::cerr, path);
             }
             TreeReader reader(std::move(text), read_options_);
-            if (const std::optional<int> ended = run_trees(path, reader, !one_tree)) {
+            const std::size_t skipped = reader.skip(options_.burnin);
+            if (const std::optional<int> ended = run_trees(path, reader, !one_tree, skipped)) {
                 return *ended;
             }
+            warn_unused_comments(path, reader);
         }
         flush_report();
         target_seen_.warn_if_never_seen(std::cerr, options_);
@@ -92,10 +95,30 @@ public:
     const std::string& reading() const { return *reading_; }
 
 private:
-    // The trees of one file, in order, each headed when `headers`; the exit status when the run
-    // ends here (0 too: a report that can no longer be written is finish()'s to report).
-    std::optional<int> run_trees(const std::string& path, TreeReader& reader, bool headers) {
-        for (std::size_t k = 1; std::optional<TreeRead> read = reader.next(); ++k) {
+    // The classic dialect reads a file's lines joined; standard Newick reads its bytes as they
+    // are (decompressed; "-" is standard input), so that the offsets in its messages are offsets
+    // in the file.
+    static SourceRead read_text(const std::string& path, bool one_tree, std::string& text,
+                                std::string& reason) {
+        if (!one_tree) return read_tree_source(path, text, reason);
+        return read_tree_file(path, text) ? SourceRead::kRead : SourceRead::kNotOpened;
+    }
+
+    // A file whose supports all read 0 while its nodes' comments hold values: one warning.
+    void warn_unused_comments(const std::string& path, const TreeReader& reader) const {
+        const std::string values = reader.unused_comment_values();
+        if (values.empty()) return;
+        flush_report();
+        std::cerr << messages::kWarning << path << messages::kUnusedCommentsBefore << values
+                  << messages::kUnusedCommentsAfter << std::endl;
+    }
+
+    // The trees of one file, in order after the `skipped` ones, each headed when `headers`; the
+    // exit status when the run ends here (0 too: a report that can no longer be written is
+    // finish()'s to report).
+    std::optional<int> run_trees(const std::string& path, TreeReader& reader, bool headers,
+                                 std::size_t skipped) {
+        for (std::size_t k = skipped + 1; std::optional<TreeRead> read = reader.next(); ++k) {
             const TreePlace place{path, k, k > 1 || !reader.at_end()};
             ++trees_seen_;
             if (headers) begin_tree(place);
@@ -120,14 +143,19 @@ private:
         return std::nullopt;
     }
 
-    // A tree file that cannot be opened: its header (once more when `headed`) and the message,
-    // with --table its row. Whether the run goes on: only with --table.
-    bool unreadable(const TreePlace& place, bool headed) {
+    // A tree file that cannot be opened, or whose compressed text cannot be had (`got`, and
+    // its `reason`): its header (once more when `headed`) and the message, with --table its
+    // row. Whether the run goes on: only with --table.
+    bool unreadable(const TreePlace& place, bool headed, SourceRead got,
+                    const std::string& reason) {
         if (!headed) begin_tree(place);
         if (options_.table) write_unreadable_row(std::cout, key(place));
         flush_report();
-        std::cerr << messages::kFileNotOpenedBefore << place.path << messages::kFileNotOpenedAfter
-                  << std::endl;
+        std::cerr << messages::kFileNotOpenedBefore << place.path;
+        if (got == SourceRead::kNotOpened) std::cerr << messages::kFileNotOpenedAfter;
+        if (got == SourceRead::kNoGzip) std::cerr << messages::kNoGzipAfter;
+        if (got == SourceRead::kDamagedGzip) std::cerr << messages::kDamagedGzipAfter << reason;
+        std::cerr << std::endl;
         return options_.table;
     }
 

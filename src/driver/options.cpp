@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <initializer_list>
 #include <iterator>
+#include <string>
 #include <system_error>
 
 #include "analysis/leaf_matching.h"
@@ -98,6 +100,16 @@ const LeadingOption kLeadingOptions[] = {
          options.root = value;
          return std::string();
      }},
+    {"--support-attribute", nullptr,
+     [](const char* name, const std::string& value, Options& options) {
+         if (value.empty()) return std::string(messages::kEmptyName) + name;
+         options.support_attribute = value;
+         return std::string();
+     }},
+    {"--burnin", nullptr,
+     [](const char* name, const std::string& value, Options& options) {
+         return read_count(name, value, kMaxBurnin, options.burnin);
+     }},
 };
 
 const LeadingOption* find_leading_option(const std::string& argument) {
@@ -105,6 +117,23 @@ const LeadingOption* find_leading_option(const std::string& argument) {
         if (argument == option.name) return &option;
     }
     return nullptr;
+}
+
+// Options that only make sense together with another, or not together: the message, or an
+// empty string.
+std::string check_combinations(const bool given[], const Options& options) {
+    const auto was_given = [given](const char* name) {
+        return given[static_cast<std::size_t>(find_leading_option(name) - kLeadingOptions)];
+    };
+    for (const char* needs_standard : {"--support-attribute", "--burnin"}) {
+        if (was_given(needs_standard) && !options.standard_newick) {
+            return needs_standard + std::string(messages::kNeedsStandardNewick);
+        }
+    }
+    if (was_given("--support-attribute") && was_given("--support-field")) {
+        return messages::kAttributeOrField;
+    }
+    return std::string();
 }
 
 // The classic positional shapes, from `arg[start]` on. False when they ask for the short help
@@ -164,6 +193,11 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arg, Option
             if (!parsed.error.empty()) return parsed;
         }
         ++next;
+    }
+    parsed.error = check_combinations(given, options);
+    if (!parsed.error.empty()) {
+        parsed.request = Request::kError;
+        return parsed;
     }
     parsed.request = parse_positional(arg, next, options) ? Request::kRun : Request::kShortHelp;
     return parsed;

@@ -1,13 +1,16 @@
 // The command line of Tavrin: leading options, then the positional shape of the classic tool.
 //
 //   Tavrin [--table] [--outliers K] [--standard-newick] [--support-field N] [--separator C]
-//          [--draw DIR] [--root LIST] [--groupFile <groupFile>] [--E] <SearchPrefix> <File1> ...
+//          [--draw DIR] [--root LIST] [--support-attribute NAME] [--burnin N]
+//          [--groupFile <groupFile>] [--E] <SearchPrefix> <File1> ...
 //
 // The leading options come first, in any order, each at most once; they are recognised by name
 // until the first argument that is not one of them. From there the arguments are examined by
 // position exactly as the classic tool does it: `-h` or `-?` first, or too few arguments, asks
 // for the short help; `--groupFile <file>` only first, `--E` first or right after the group
-// file's path; then the search prefix and the tree files.
+// file's path; then the search prefix and the tree files. `--support-attribute` and `--burnin`
+// read standard Newick and need `--standard-newick`; `--support-attribute` replaces
+// `--support-field`.
 #ifndef TAVRIN_DRIVER_OPTIONS_H
 #define TAVRIN_DRIVER_OPTIONS_H
 
@@ -29,6 +32,8 @@ struct Options {
     char separator = '-';           // --separator C: where a leaf prefix ends
     std::string draw_dir;           // --draw DIR: one picture per tree there; empty: none
     std::string root;               // --root LIST, as given; empty: every tree taken as given
+    std::string support_attribute;  // --support-attribute NAME; empty: supports from labels
+    std::size_t burnin = 0;         // --burnin N: trees skipped at the start of each file
 };
 
 // What the command line asks for.
@@ -48,6 +53,8 @@ struct ParsedCommandLine {
 constexpr std::size_t kMaxOutliers = 1000000000;
 // Largest value of --support-field (no label holds that many fields).
 constexpr std::size_t kMaxSupportField = 1000000;
+// Largest value of --burnin.
+constexpr std::size_t kMaxBurnin = 1000000000000;
 
 // Reads `arg` (arg[0] being the program's name) into `options`.
 ParsedCommandLine parse_command_line(const std::vector<std::string>& arg, Options& options);

@@ -24,6 +24,7 @@
 #if !defined(TAVRIN_POSIX_FILES)
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <system_error>
 #endif
@@ -42,15 +43,8 @@ struct Descriptor {
     }
 };
 
-}  // namespace
-
-bool read_file(const std::string& path, std::string& text) {
-    int fd;
-    do {
-        fd = open(path.c_str(), O_RDONLY);
-    } while (fd < 0 && errno == EINTR);
-    const Descriptor file{fd};
-    if (fd < 0) return false;
+// read_file on a descriptor already open.
+bool read_descriptor(int fd, std::string& text) {
     struct stat info;
     if (fstat(fd, &info) != 0) return false;
     text.clear();
@@ -82,6 +76,21 @@ bool read_file(const std::string& path, std::string& text) {
     return true;
 }
 
+}  // namespace
+
+bool read_file(const std::string& path, std::string& text) {
+    int fd;
+    do {
+        fd = open(path.c_str(), O_RDONLY);
+    } while (fd < 0 && errno == EINTR);
+    const Descriptor file{fd};
+    return fd >= 0 && read_descriptor(fd, text);
+}
+
+bool read_standard_input(std::string& text) {
+    return read_descriptor(STDIN_FILENO, text);
+}
+
 #else
 
 bool read_file(const std::string& path, std::string& text) {
@@ -102,6 +111,11 @@ bool read_file(const std::string& path, std::string& text) {
     }
     text.append(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     return !file.bad();
+}
+
+bool read_standard_input(std::string& text) {
+    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    return !std::cin.bad();
 }
 
 #endif

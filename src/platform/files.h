@@ -20,6 +20,9 @@ bool read_tree_file(const std::string& path, std::string& text);
 // memory, and when a file that never ends (a character device) outgrows what memory can hold.
 bool read_file(const std::string& path, std::string& text);
 
+// read_file on standard input, from where it stands to its end.
+bool read_standard_input(std::string& text);
+
 // When a file's content (modification time) or its inode (change time) last changed: seconds
 // and nanoseconds.
 using FileTime = std::pair<int64_t, int64_t>;

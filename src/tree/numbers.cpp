@@ -47,33 +47,12 @@ bool is_c_space(char c) {
 }  // namespace
 
 double read_number(const char* first, const char* last) {
-    // The number is the longest prefix of the form: optional sign, digits with at most one
-    // decimal point (at least one digit), optional exponent. Words such as "inf" or "nan" and
-    // hexadecimal forms are not numbers here: a leaf named Nanoarchaeum must not get a NaN length.
     while (first < last && is_c_space(*first))
         ++first;
-    const char* p = first;
-    bool negative = false;
-    if (p < last && (*p == '+' || *p == '-')) negative = *p++ == '-';
-    const char* mantissa = p;
-    size_t digits = 0;
-    while (p < last && is_digit(*p))
-        ++p, ++digits;
-    if (p < last && *p == '.') {
-        ++p;
-        while (p < last && is_digit(*p))
-            ++p, ++digits;
-    }
-    if (digits == 0) return 0.0;
-    if (p < last && (*p == 'e' || *p == 'E')) {
-        const char* e = p + 1;
-        if (e < last && (*e == '+' || *e == '-')) ++e;
-        if (e < last && is_digit(*e)) {
-            while (e < last && is_digit(*e))
-                ++e;
-            p = e;
-        }
-    }
+    const char* p = number_end(first, last);
+    if (p == first) return 0.0;
+    const bool negative = *first == '-';
+    const char* mantissa = first + (*first == '+' || *first == '-' ? 1 : 0);
     double value = 0;
 #if defined(TAVRIN_FROM_CHARS)
     const auto result = TAVRIN_FROM_CHARS(mantissa, p, value);

@@ -16,6 +16,35 @@ inline bool is_digit(char c) {
 // outside the range.
 double read_number(const char* first, const char* last);
 
+// The end of the number that starts exactly at `first` (no white space skipped), as read_number
+// takes it; `first` when none starts there. The number is the longest prefix of the form:
+// optional sign, digits with at most one decimal point (at least one digit), optional exponent.
+// Words such as "inf" or "nan" and hexadecimal forms are not numbers here: a leaf named
+// Nanoarchaeum must not get a NaN length.
+inline const char* number_end(const char* first, const char* last) {
+    const char* p = first;
+    if (p < last && (*p == '+' || *p == '-')) ++p;
+    bool digits = false;
+    while (p < last && is_digit(*p))
+        ++p, digits = true;
+    if (p < last && *p == '.') {
+        ++p;
+        while (p < last && is_digit(*p))
+            ++p, digits = true;
+    }
+    if (!digits) return first;
+    if (p < last && (*p == 'e' || *p == 'E')) {
+        const char* e = p + 1;
+        if (e < last && (*e == '+' || *e == '-')) ++e;
+        if (e < last && is_digit(*e)) {
+            while (e < last && is_digit(*e))
+                ++e;
+            p = e;
+        }
+    }
+    return p;
+}
+
 // Appends `value` formatted as printf's "%f" in the C locale (six digits after the point).
 void append_fixed(std::string& out, double value);
 

@@ -4,6 +4,9 @@
 #ifndef TAVRIN_TREE_READ_OPTIONS_H
 #define TAVRIN_TREE_READ_OPTIONS_H
 
+#include <string>
+
+#include "tree/leaf_names.h"
 #include "tree/numbers.h"
 
 namespace tavrin {
@@ -21,6 +24,12 @@ struct ReadOptions {
     // Which '/'-separated part of an internal node's label holds the support, from 1 (IQ-TREE
     // writes "SH-aLRT/UFBoot", so 2 picks the bootstrap). Values below 1 count as 1.
     int support_field = 1;
+    // Standard Newick: when not empty, the support of an internal node is the value of this
+    // attribute in its comments (see node_comments.h), and its label is not read.
+    std::string support_attribute{};
+    // Standard Newick: leaf names written as tokens of a NEXUS TRANSLATE table, and the names
+    // they stand for; a leaf whose name is no token keeps it.
+    const LeafNames* leaf_names = nullptr;
 };
 
 // The support written in an internal node's label [first, last): the number at the start of its

@@ -24,22 +24,20 @@ bool ends_word(char c) {
     return kClasses[c] != kWord;
 }
 
-// A byte as a message shows it.
-std::string shown(char c) {
+}  // namespace
+
+std::string shown_byte(char c) {
     if (c >= 0x20 && c < 0x7f) return std::string("'") + c + "'";
     char code[16];
     std::snprintf(code, sizeof code, "byte 0x%02x", static_cast<unsigned char>(c));
     return code;
 }
 
-// The end of the comment that opens at `pos`, just past its ']', or npos when it is not closed.
 size_t comment_end(const std::string& text, size_t pos) {
     const size_t close = text.find(']', pos + 1);
     return close == std::string::npos ? close : close + 1;
 }
 
-// The first position from `pos` on that is neither a blank nor in a closed comment: the '[' of a
-// comment that is not closed, or the end of the text.
 size_t skip_blanks_from(const std::string& text, size_t pos) {
     while (pos < text.size()) {
         if (is_blank(text[pos])) {
@@ -55,7 +53,6 @@ size_t skip_blanks_from(const std::string& text, size_t pos) {
     return pos;
 }
 
-// The end of the quoted label that opens at `pos`, just past its closing quote, or npos.
 size_t quote_end(const std::string& text, size_t pos) {
     for (size_t q = pos + 1;; q += 2) {
         q = text.find('\'', q);
@@ -64,10 +61,29 @@ size_t quote_end(const std::string& text, size_t pos) {
     }
 }
 
+size_t statement_end(const std::string& text, size_t pos) {
+    const size_t n = text.size();
+    while (pos < n && text[pos] != ';') {
+        size_t next = pos + 1;
+        if (text[pos] == '[') next = comment_end(text, pos);
+        if (text[pos] == '\'') next = quote_end(text, pos);
+        pos = next == std::string::npos ? n : next;
+    }
+    return pos < n ? pos + 1 : n;
+}
+
+namespace {
+
 class StandardReader {
 public:
-    StandardReader(const std::string& text, size_t pos, const ReadOptions& options)
-        : text_(text), s_(text.data()), n_(text.size()), p_(pos), options_(options) {}
+    StandardReader(const std::string& text, size_t pos, const ReadOptions& options,
+                   SupportNotes* notes)
+        : text_(text),
+          s_(text.data()),
+          n_(text.size()),
+          p_(pos),
+          options_(options),
+          notes_(notes) {}
     ~StandardReader() { release(); }
     StandardReader(const StandardReader&) = delete;
     StandardReader& operator=(const StandardReader&) = delete;
@@ -79,10 +95,10 @@ private:
     // Blanks or a comment may join what follows to the word before them.
     static bool may_join(char c) { return is_blank(c) || c == '[' || c == '\''; }
 
-    // Skips blanks and comments.
+    // Skips blanks and comments; those of the internal node just closed are heard.
     bool skip_blanks() {
         if (p_ < n_ && !is_blank(s_[p_]) && s_[p_] != '[') return true;
-        p_ = skip_blanks_from(text_, p_);
+        p_ = commented_ == nullptr ? skip_blanks_from(text_, p_) : skip_hearing_comments();
         if (p_ < n_ && s_[p_] == '[') return fail(p_, "a comment that is not closed");
         return true;
     }
@@ -100,6 +116,10 @@ private:
         return read_pieces(word);
     }
     bool read_pieces(std::string_view& word);
+    size_t skip_hearing_comments();
+    void hear_comment(size_t open, size_t end);
+    void settle_support();
+    void name_leaf(Phylogeny_Node* leaf, std::string_view label) const;
     bool read_label_and_length(Phylogeny_Node* node);
     bool close_node();
     bool after_node(Phylogeny_Node*& root);
@@ -117,7 +137,75 @@ private:
     std::string scratch_;              // a label made of several pieces
     Malformed* problem_ = nullptr;
     bool root_folded_ = false;  // the root has three or more children
+
+    // The comments of an internal node: those after its ')' up to the next ',', ')' or ';'.
+    struct Heard {
+        bool attribute = false;  // the support attribute, and its value
+        double value = 0;
+        bool bare = false;  // a bare number after the length, and its value
+        double bare_value = 0;
+    };
+    SupportNotes* notes_;
+    Phylogeny_Node* commented_ = nullptr;  // the internal node whose comments are heard
+    size_t colon_ = std::string::npos;     // where its ':' stands
+    Heard heard_;
 };
+
+// skip_blanks_from, hearing every comment on the way.
+size_t StandardReader::skip_hearing_comments() {
+    size_t pos = p_;
+    while (pos < n_) {
+        if (is_blank(s_[pos])) {
+            ++pos;
+            continue;
+        }
+        if (s_[pos] != '[') break;
+        const size_t end = comment_end(text_, pos);
+        if (end == std::string::npos) break;
+        hear_comment(pos, end);
+        pos = end;
+    }
+    return pos;
+}
+
+// A comment of the node `commented_`, from its '[' to just past its ']'.
+void StandardReader::hear_comment(size_t open, size_t end) {
+    const std::string_view comment(s_ + open + 1, end - open - 2);
+    double value = 0;
+    if (!options_.support_attribute.empty() && !heard_.attribute &&
+        attribute_value(comment, options_.support_attribute, value)) {
+        heard_.attribute = true;
+        heard_.value = value;
+    }
+    // RAxML's branch labels: a bare number after the length.
+    if (colon_ < open && !heard_.bare && bare_number(comment, value)) {
+        heard_.bare = true;
+        heard_.bare_value = value;
+    }
+    if (notes_ != nullptr && notes_->wanted()) notes_->note_comment(comment);
+}
+
+// The node `commented_` has all its comments: its support is final.
+void StandardReader::settle_support() {
+    if (commented_ == nullptr) return;
+    if (heard_.attribute) {
+        commented_->support = heard_.value;
+    } else if (commented_->support == 0 && heard_.bare) {
+        commented_->support = heard_.bare_value;
+    }
+    if (notes_ != nullptr) notes_->note_support(commented_->support);
+    commented_ = nullptr;
+}
+
+void StandardReader::name_leaf(Phylogeny_Node* leaf, std::string_view label) const {
+    if (options_.leaf_names != nullptr) {
+        if (const std::string* name = options_.leaf_names->find(label)) {
+            leaf->name = *name;
+            return;
+        }
+    }
+    leaf->name.assign(label.data(), label.size());
+}
 
 // A label or a length made of unquoted runs and quoted labels, joined across blanks and
 // comments. `word` views the text itself when it is one piece, else the scratch buffer.
@@ -164,12 +252,13 @@ bool StandardReader::read_label_and_length(Phylogeny_Node* node) {
     std::string_view label;
     if (!read_word(label)) return false;
     if (node->is_leaf) {
-        node->name.assign(label.data(), label.size());
-    } else {
+        name_leaf(node, label);
+    } else if (options_.support_attribute.empty()) {
         node->support = support_from_label(label.data(), label.data() + label.size(), options_);
     }
     if (!skip_blanks()) return false;
     if (p_ < n_ && s_[p_] == ':') {
+        colon_ = p_;
         ++p_;
         std::string_view length;
         if (!read_word(length)) return false;
@@ -189,6 +278,9 @@ bool StandardReader::close_node() {
     // of its last child.
     if (stack_.empty() && root_folded_) f.node->left->support = f.node->right->support;
     loose_ = f.node;
+    commented_ = f.node;
+    colon_ = std::string::npos;
+    heard_ = Heard();
     return read_label_and_length(f.node);
 }
 
@@ -197,11 +289,12 @@ bool StandardReader::close_node() {
 bool StandardReader::after_node(Phylogeny_Node*& root) {
     for (;;) {
         if (!skip_blanks()) return false;
+        settle_support();
         const char c = p_ < n_ ? s_[p_] : '\0';
         if (stack_.empty()) {
             if (p_ >= n_) return fail(p_, "the tree does not end with ';'");
             if (c == ')') return fail(p_, "')' without a matching '('");
-            if (c != ';') return fail(p_, "expected ';' after the tree, found " + shown(c));
+            if (c != ';') return fail(p_, "expected ';' after the tree, found " + shown_byte(c));
             ++p_;
             root = loose_;
             loose_ = nullptr;
@@ -218,7 +311,7 @@ bool StandardReader::after_node(Phylogeny_Node*& root) {
             return true;
         }
         if (c == ';') return fail(p_, "';' before every '(' is closed");
-        if (c != ')') return fail(p_, "expected ',' or ')', found " + shown(c));
+        if (c != ')') return fail(p_, "expected ',' or ')', found " + shown_byte(c));
         if (!close_node()) return false;
     }
 }
@@ -256,27 +349,22 @@ bool StandardReader::fail(size_t offset, std::string what) {
 
 // Every node made is held by a frame or is the loose node.
 void StandardReader::release() {
+    commented_ = nullptr;
     release_frames(stack_);
     delete loose_;
     loose_ = nullptr;
 }
 
-// From a quote or comment that is not closed, this is the end of the text.
 void StandardReader::skip_to_next_tree() {
-    while (p_ < n_ && s_[p_] != ';') {
-        size_t next = p_ + 1;
-        if (s_[p_] == '[') next = comment_end(text_, p_);
-        if (s_[p_] == '\'') next = quote_end(text_, p_);
-        p_ = next == std::string::npos ? n_ : next;
-    }
-    if (p_ < n_) ++p_;
+    p_ = statement_end(text_, p_);
 }
 
 }  // namespace
 
 std::unique_ptr<Phylogeny> read_standard_tree(const std::string& text, size_t& pos,
-                                              const ReadOptions& options, Malformed& problem) {
-    StandardReader reader(text, pos, options);
+                                              const ReadOptions& options, Malformed& problem,
+                                              SupportNotes* notes) {
+    StandardReader reader(text, pos, options, notes);
     Phylogeny_Node* root = reader.read(problem);
     pos = reader.position();
     if (root == nullptr) return nullptr;

@@ -8,6 +8,12 @@
 // inference programs write with a root of three children it stands for the same split as that
 // child. A length follows ':'; a node without one has length 0.
 //
+// An internal node's support is read from its label (read_options.h), or with a support
+// attribute from its comments, those after its ')' up to the next ',', ')' or ';' (the first
+// one holding the attribute counts). Either way, a node whose support so reads 0 and whose length
+// is followed by a comment of one bare number, as RAxML writes its branch labels, takes that
+// number.
+//
 // One pass over the text, no recursion: a ladder of any depth is read on a stack of frames.
 #ifndef TAVRIN_TREE_STANDARD_NEWICK_H
 #define TAVRIN_TREE_STANDARD_NEWICK_H
@@ -17,6 +23,7 @@
 #include <string>
 
 #include "tree/malformed.h"
+#include "tree/node_comments.h"
 #include "tree/phylogeny.h"
 #include "tree/read_options.h"
 
@@ -27,11 +34,32 @@ namespace tavrin {
 // it built, with the problem's offset and what in `problem` (nothing else of it is touched), and
 // `pos` moved past the next ';' outside quotes and comments (the end of the text after an
 // unclosed quote or comment), where the next tree may begin.
+// The comments of internal nodes give their supports as `options` says (node_comments.h), and
+// `notes`, when given, hears of every internal node's support and comment.
 std::unique_ptr<Phylogeny> read_standard_tree(const std::string& text, std::size_t& pos,
-                                              const ReadOptions& options, Malformed& problem);
+                                              const ReadOptions& options, Malformed& problem,
+                                              SupportNotes* notes = nullptr);
 
 // Does the text hold nothing from `pos` on but blanks and closed comments?
 bool only_blanks_from(const std::string& text, std::size_t pos);
+
+// The lexis that standard Newick shares with the NEXUS files that hold it. Blanks are ' ', tab,
+// carriage return and line feed; a comment runs from '[' to the next ']'; a quoted word from '\''
+// to the next '\'' not doubled.
+//
+// The first position from `pos` on that is neither a blank nor in a closed comment: the '[' of a
+// comment that is not closed, or the end of the text.
+std::size_t skip_blanks_from(const std::string& text, std::size_t pos);
+// The end of the comment that opens at `pos`, just past its ']', or npos when it is not closed.
+std::size_t comment_end(const std::string& text, std::size_t pos);
+// The end of the quoted word that opens at `pos`, just past its closing quote, or npos.
+std::size_t quote_end(const std::string& text, std::size_t pos);
+// Just past the next ';' from `pos` on outside quotes and comments: where the next tree or
+// statement may begin. The end of the text when there is none, or after an unclosed quote or
+// comment.
+std::size_t statement_end(const std::string& text, std::size_t pos);
+// A byte as a message shows it: 'x', or "byte 0x0d" for one that does not print.
+std::string shown_byte(char c);
 
 }  // namespace tavrin
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "tree/newick_reader.h"
+#include "tree/nexus.h"
 #include "tree/standard_newick.h"
 
 namespace tavrin {
@@ -28,7 +29,31 @@ TreeRead read_classic(const std::string& text, const ReadOptions& options) {
 }  // namespace
 
 TreeReader::TreeReader(std::string text, ReadOptions options)
-    : text_(std::move(text)), options_(options) {}
+    : text_(std::move(text)), options_(std::move(options)) {
+    if (options_.dialect == Dialect::kStandard && is_nexus(text_)) {
+        nexus_ = std::make_unique<NexusTrees>(text_);
+    }
+}
+
+TreeReader::~TreeReader() = default;
+
+std::size_t TreeReader::skip(std::size_t count) {
+    std::size_t skipped = 0;
+    if (options_.dialect == Dialect::kClassic) return skipped;
+    for (; skipped < count; ++skipped) {
+        if (nexus_ != nullptr) {
+            if (nexus_->at_end()) break;
+            nexus_->skip(text_);
+        } else {
+            if (only_blanks_from(text_, pos_)) break;
+            pos_ = statement_end(text_, pos_);
+        }
+        ++trees_;
+    }
+    // A text without any tree still gives its one malformed result.
+    if (trees_ > 0) done_ = nexus_ != nullptr ? nexus_->at_end() : only_blanks_from(text_, pos_);
+    return skipped;
+}
 
 std::optional<TreeRead> TreeReader::next() {
     if (done_) return std::nullopt;
@@ -39,6 +64,17 @@ std::optional<TreeRead> TreeReader::next() {
     TreeRead read;
     read.malformed.dialect = Dialect::kStandard;
     read.malformed.tree = ++trees_;
+    if (nexus_ != nullptr) {
+        if (nexus_->at_end()) {
+            read.malformed.offset = text_.size();
+            read.malformed.what = "no tree in the NEXUS file";
+        } else {
+            if (trees_ == 1) expect_nodes(text_.size() / 16);
+            read.tree = nexus_->read(text_, options_, read.malformed, &notes_);
+        }
+        done_ = nexus_->at_end();
+        return read;
+    }
     if (trees_ == 1) {
         if (only_blanks_from(text_, 0)) {
             done_ = true;
@@ -48,7 +84,7 @@ std::optional<TreeRead> TreeReader::next() {
         }
         expect_nodes(text_.size() / 16);
     }
-    read.tree = read_standard_tree(text_, pos_, options_, read.malformed);
+    read.tree = read_standard_tree(text_, pos_, options_, read.malformed, &notes_);
     done_ = only_blanks_from(text_, pos_);
     return read;
 }

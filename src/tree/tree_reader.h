@@ -8,7 +8,8 @@
 // tree is followed by the trees after its next ';' (outside quotes and comments), and nothing
 // follows a quote or comment left open. A text with no tree at all gives one malformed result.
 // Standard Newick offsets count the bytes of the text as given: hand it the file's bytes as they
-// are (line breaks included).
+// are (line breaks included). A standard text that is a NEXUS file (nexus.h) gives the trees of
+// its TREE statements; one without any gives one malformed result.
 #ifndef TAVRIN_TREE_TREE_READER_H
 #define TAVRIN_TREE_TREE_READER_H
 
@@ -18,6 +19,7 @@
 #include <string>
 
 #include "tree/malformed.h"
+#include "tree/node_comments.h"
 #include "tree/phylogeny.h"
 #include "tree/read_options.h"
 
@@ -29,21 +31,36 @@ struct TreeRead {
     Malformed malformed;              // set when `tree` is absent
 };
 
+class NexusTrees;
+
 class TreeReader {
 public:
     explicit TreeReader(std::string text, ReadOptions options = {});
+    ~TreeReader();
+    TreeReader(const TreeReader&) = delete;
+    TreeReader& operator=(const TreeReader&) = delete;
+
+    // Standard Newick: passes over the next `count` trees without reading them (no problem is
+    // reported for them), counting them as given; answers how many there were.
+    std::size_t skip(std::size_t count);
 
     // The next tree of the text, in order; nothing once every tree has been given.
     std::optional<TreeRead> next();
     // Has every tree of the text been given? Asked after the first tree: does the text hold one?
     bool at_end() const { return done_; }
+    // Standard Newick, once every tree was given: when no internal node read a support other
+    // than 0 while their comments hold values, what they hold (SupportNotes::unused_values);
+    // else empty.
+    std::string unused_comment_values() const { return notes_.unused_values(); }
 
 private:
     std::string text_;
     ReadOptions options_;
     bool done_ = false;
-    std::size_t pos_ = 0;    // standard: where the next tree starts
-    std::size_t trees_ = 0;  // standard: trees given so far
+    std::size_t pos_ = 0;                // standard: where the next tree starts
+    std::size_t trees_ = 0;              // standard: trees given so far
+    std::unique_ptr<NexusTrees> nexus_;  // a NEXUS text's tree statements
+    SupportNotes notes_;
 };
 
 }  // namespace tavrin

@@ -138,9 +138,37 @@ refused 'Option given twice: --root' --root midpoint --root 'a,,b' Choano t.nwk
 expect 0 "$(printf 't.nwk:\nChoano\tFungi\t80\nChoano\tMetazoa\t80')"$'\n' "" \
     --root 'Plantae,given' Choano t.nwk
 
+report=$'t.nwk:\nChoano\tFungi\t80\nChoano\tMetazoa\t80\n'
+
+# --burnin N: a whole number of trees; --support-attribute NAME: a name that is not empty. Both
+# read standard Newick; the attribute replaces the support field. Checked once every leading
+# option has been read, before the positional arguments (a run without files too).
+refused 'Missing value for --burnin' --standard-newick --burnin
+refused 'Missing value for --support-attribute' --support-attribute
+for value in x 1.5 '' ' 1' +1 1e3; do
+    refused "Not a whole number for --burnin: '$value'" --standard-newick --burnin "$value" Choano t.nwk
+done
+refused "Negative value for --burnin: '-1'" --standard-newick --burnin -1 Choano t.nwk
+refused "Value too large for --burnin: '1000000000001' (at most 1000000000000)" \
+    --standard-newick --burnin 1000000000001 Choano t.nwk
+refused 'Empty name for --support-attribute' --standard-newick --support-attribute '' Choano t.nwk
+refused '--burnin needs --standard-newick' --burnin 10 Choano t.nwk
+refused '--burnin needs --standard-newick' --table --burnin 0 --separator @ Choano
+refused '--support-attribute needs --standard-newick' --support-attribute prob Choano t.nwk
+refused '--support-attribute needs --standard-newick' --support-attribute prob --burnin 1 Choano
+refused '--support-attribute and --support-field cannot be given together' \
+    --support-field 2 --standard-newick --support-attribute prob Choano t.nwk
+refused '--support-attribute and --support-field cannot be given together' \
+    --standard-newick --support-attribute prob --support-field 1 Choano
+refused 'Option given twice: --burnin' --standard-newick --burnin 1 --burnin 1 Choano t.nwk
+refused 'Option given twice: --support-attribute' \
+    --support-attribute prob --standard-newick --support-attribute prob Choano t.nwk
+refused "Not a whole number for --burnin: 'x'" --burnin x --support-attribute prob Choano t.nwk
+expect 0 "$report" "" --burnin 0 --standard-newick --groupFile groups.txt Choano t.nwk
+expect 0 "" "" --burnin 1 --standard-newick --groupFile groups.txt Choano t.nwk
+
 # The values at the edges are taken: 1000000 (no label has that many parts, so every support
 # reads 0), leading zeros, a backslash or a byte above 127 as the separator.
-report=$'t.nwk:\nChoano\tFungi\t80\nChoano\tMetazoa\t80\n'
 expect 0 "$report" "" --support-field 01 Choano t.nwk
 expect 0 "${report//80/0}" "" --support-field 1000000 Choano t.nwk
 expect 0 "$report" "" \

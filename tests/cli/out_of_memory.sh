@@ -51,4 +51,15 @@ expect $'t1.nwk:\n' $'Out of memory while reading /dev/zero\n' \
 expect "$rows_t1"$'big.nwk:\n' $'Out of memory while reading big.nwk\n' \
     --groupFile groups.txt Choano t1.nwk big.nwk
 
+# Standard Newick: the bounds hold for the decompressed size of a gzip file (300 MB of blanks
+# in 300 KB), and for standard input.
+head -c 300000000 /dev/zero | tr '\0' ' ' | gzip -9 >blanks.gz
+expect "$rows_t1" $'Out of memory while reading blanks.gz\n' \
+    --standard-newick Choano t1.nwk blanks.gz t2.nwk
+(ulimit -v 150000 && exec "$tavrin" --standard-newick Choano t1.nwk - </dev/zero) >stdout 2>stderr
+status=$?
+[[ $status -eq 15 && "$(cat stdout)" == "${rows_t1%$'\n'}" &&
+    "$(cat stderr)" == 'Out of memory while reading -' ]] ||
+    fail "standard input that never ends: status $status, $(cat -A stdout stderr)"
+
 exit $failed

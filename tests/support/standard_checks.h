@@ -17,6 +17,7 @@
 #include "support/reference_reader.h"
 #include "support/tree_check.h"
 #include "tree/phylogeny.h"
+#include "tree/nexus.h"
 #include "tree/tree_reader.h"
 #include "tree/walk.h"
 
@@ -62,17 +63,49 @@ inline bool values_are_finite(const Phylogeny_Node* root) {
     });
 }
 
-// Every tree of `text` in standard Newick: sound links, sensible problems, and each tree written
-// back (names quoted) reads as the same tree.
-inline std::string check_standard_text(const std::string& text, int support_field) {
+// What one result of a text is, to compare two readings.
+inline std::string result_text(const tavrin::TreeRead& read) {
+    if (read.tree != nullptr) return dump(read.tree->root, bits);
+    return std::to_string(read.malformed.tree) + "@" + std::to_string(read.malformed.offset) +
+           ": " + read.malformed.what;
+}
+
+// Passing over the first `skip` trees gives the results after them, numbered as they were.
+inline std::string check_skipping(const std::string& text, const tavrin::ReadOptions& options,
+                                  const std::vector<std::string>& all, std::size_t skip) {
+    tavrin::TreeReader reader(text, options);
+    const std::size_t skipped = reader.skip(skip);
+    // A text without any tree gives its one result however many are passed over.
+    const bool none = all.size() == 1 && reader.at_end() == false && skipped == 0;
+    std::vector<std::string> rest;
+    while (std::optional<tavrin::TreeRead> read = reader.next()) {
+        rest.push_back(result_text(*read));
+        if (rest.size() > all.size()) break;
+    }
+    const std::size_t from = none ? 0 : std::min(skip, all.size());
+    if (skipped != from && !none) return "skip passed over " + std::to_string(skipped);
+    if (rest != std::vector<std::string>(all.begin() + static_cast<long>(from), all.end())) {
+        return "the results after passing over " + std::to_string(skip) + " trees differ";
+    }
+    return "";
+}
+
+// Every tree of `text` in standard Newick (or NEXUS): sound links, sensible problems, each tree
+// written back (names quoted) reads as the same tree, and passing over trees gives the results
+// after them.
+inline std::string check_standard_text(const std::string& text, int support_field,
+                                       const std::string& attribute = "") {
     tavrin::ReadOptions options;
     options.dialect = tavrin::Dialect::kStandard;
     options.support_field = support_field;
+    options.support_attribute = attribute;
     const size_t most = static_cast<size_t>(std::count(text.begin(), text.end(), ';')) + 1;
     tavrin::TreeReader reader(text, options);
     size_t count = 0;
+    std::vector<std::string> all;
     while (std::optional<tavrin::TreeRead> read = reader.next()) {
         if (++count > most) return "more results than the text has ';' plus one";
+        all.push_back(result_text(*read));
         if (read->tree == nullptr) {
             const tavrin::Malformed& m = read->malformed;
             if (m.tree != count) return "a problem names tree " + std::to_string(m.tree);
@@ -87,6 +120,7 @@ inline std::string check_standard_text(const std::string& text, int support_fiel
         // The supports are written as plain numbers: read back from the first field.
         tavrin::ReadOptions plain = options;
         plain.support_field = 1;
+        plain.support_attribute.clear();
         tavrin::TreeReader again(write_standard(root), plain);
         std::optional<tavrin::TreeRead> back = again.next();
         if (!back || back->tree == nullptr || !again.at_end()) {
@@ -98,13 +132,27 @@ inline std::string check_standard_text(const std::string& text, int support_fiel
     }
     if (!reader.at_end()) return "the reader stopped before the end";
     if (count == 0) return "no result at all";
+    for (const std::size_t skip : {std::size_t{1}, std::size_t{2}, count}) {
+        const std::string skipping = check_skipping(text, options, all, skip);
+        if (!skipping.empty()) return skipping;
+    }
     return "";
 }
 
+// The input as it is (standard Newick, or NEXUS when it starts so), read with supports from
+// labels (fields 1 and 2) and from the attribute "p"; and, when it is not NEXUS, as the tree
+// statements of a NEXUS file with a TRANSLATE table.
 inline std::string check_standard_input(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     std::string verdict = check_standard_text(text, 1);
     if (verdict.empty()) verdict = check_standard_text(text, 2);
+    if (verdict.empty()) verdict = check_standard_text(text, 1, "p");
+    if (verdict.empty() && !tavrin::is_nexus(text)) {
+        const std::string nexus = "#NEXUS\nbegin trees;\n translate 1 A, 2 'B c', C x;\n tree t = " +
+                                  text + "\nend;\n";
+        verdict = check_standard_text(nexus, 1, "p");
+        if (!verdict.empty()) verdict = "as NEXUS: " + verdict;
+    }
     return verdict;
 }
 

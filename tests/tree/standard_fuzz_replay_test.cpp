@@ -40,6 +40,8 @@ size_t replay(const fs::path& dir, const std::string& extension) {
 TEST(StandardReplay, SeedsAndProgramOutputsPassTheChecks) {
     EXPECT_GE(replay(kSource / "fuzz/corpus/standard_reader", ".nwk"), 5u);
     EXPECT_GE(replay(kSource / "tests/data/pipelines", ".nwk"), 9u);
+    EXPECT_EQ(replay(kSource / "tests/data/bayesian", ".tre"), 3u);
+    EXPECT_EQ(replay(kSource / "tests/data/bayesian", ".t"), 3u);
 }
 
 TEST(StandardReplay, RandomTextsPassTheChecks) {

@@ -1,0 +1,24 @@
+// gzip-compressed text, as pipelines keep their trees: recognised by its first two bytes and
+// decompressed with zlib where the build has it.
+#ifndef TAVRIN_PLATFORM_GZIP_H
+#define TAVRIN_PLATFORM_GZIP_H
+
+#include <string>
+
+namespace tavrin {
+
+// Does `bytes` start with the gzip magic bytes 1f 8b?
+bool is_gzip(const std::string& bytes);
+
+// Was this build made with zlib, so that gunzip can decompress?
+bool gzip_supported();
+
+// Replaces `bytes`, gzip-compressed (one member, or several one after the other as `cat a.gz
+// b.gz` makes them), with the text they hold. False, `bytes` unchanged and the reason in
+// `reason`, when they are damaged, cut short or followed by something else, or when the build
+// has no zlib. Throws std::bad_alloc when the text would not fit in memory (see memory_ceiling).
+bool gunzip(std::string& bytes, std::string& reason);
+
+}  // namespace tavrin
+
+#endif  // TAVRIN_PLATFORM_GZIP_H

@@ -1,0 +1,115 @@
+// Where a standard Newick file's text comes from: the file, decompressed when it is gzip data
+// (one member or several, damaged or cut short), and standard input.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/gzip.h"
+#include "tree/tree_source.h"
+
+#if defined(TAVRIN_HAVE_ZLIB)
+#include <zlib.h>
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A file in the temporary directory, removed at the end of the test.
+class TempFile {
+public:
+    TempFile(const std::string& name, const std::string& bytes)
+        : path_(fs::temp_directory_path() / ("tavrin_source_" + name)) {
+        std::ofstream(path_, std::ios::binary) << bytes;
+    }
+    ~TempFile() { fs::remove(path_); }
+    std::string path() const { return path_.string(); }
+
+private:
+    fs::path path_;
+};
+
+const std::string kTrees = "((Choano-a,Choano-b)95,Metazoa-m);\n((A,B),C);\n";
+
+TEST(TreeSource, PlainFilesAreReadAsTheyAre) {
+    const TempFile file("plain.nwk", kTrees);
+    std::string text = "left over", reason;
+    EXPECT_EQ(tavrin::read_tree_source(file.path(), text, reason), tavrin::SourceRead::kRead);
+    EXPECT_EQ(text, kTrees);
+    EXPECT_EQ(tavrin::read_tree_source(file.path() + ".missing", text, reason),
+              tavrin::SourceRead::kNotOpened);
+    EXPECT_FALSE(tavrin::is_gzip("\x1f"));
+    EXPECT_TRUE(tavrin::is_gzip("\x1f\x8b"));
+}
+
+#if defined(TAVRIN_HAVE_ZLIB)
+
+// `text` compressed as one gzip member.
+std::string gzip(const std::string& text, int level = 6) {
+    z_stream z{};
+    EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    std::string out(deflateBound(&z, text.size()) + 32, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    z.avail_in = static_cast<uInt>(text.size());
+    z.next_out = reinterpret_cast<Bytef*>(&out[0]);
+    z.avail_out = static_cast<uInt>(out.size());
+    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+std::string read_source(const std::string& bytes, tavrin::SourceRead expected,
+                        const std::string& name = "t.nwk.gz") {
+    const TempFile file(name, bytes);
+    std::string text, reason;
+    EXPECT_EQ(tavrin::read_tree_source(file.path(), text, reason), expected);
+    return expected == tavrin::SourceRead::kRead ? text : reason;
+}
+
+TEST(TreeSource, GzipDataIsDecompressed) {
+    EXPECT_TRUE(tavrin::gzip_supported());
+    EXPECT_EQ(read_source(gzip(kTrees), tavrin::SourceRead::kRead), kTrees);
+    EXPECT_EQ(read_source(gzip(""), tavrin::SourceRead::kRead), "");
+    // Members one after the other, as `cat a.gz b.gz` makes them.
+    EXPECT_EQ(read_source(gzip(kTrees) + gzip("(X,Y);", 1) + gzip(""), tavrin::SourceRead::kRead),
+              kTrees + "(X,Y);");
+    // Far larger than the compressed bytes, and than the first guess at its size.
+    std::string big;
+    for (int i = 0; big.size() < 1000000; ++i)
+        big += "(Choano-" + std::to_string(i) + ":0.1,Metazoa-m:0.2)95:0.3;\n";
+    std::string several = gzip(big, 1) + gzip(big, 1);
+    EXPECT_EQ(read_source(several, tavrin::SourceRead::kRead), big + big);
+}
+
+TEST(TreeSource, DamagedGzipDataIsRefusedWithItsReason) {
+    const std::string good = gzip(kTrees);
+    EXPECT_EQ(read_source(good.substr(0, good.size() - 6), tavrin::SourceRead::kDamagedGzip),
+              "the compressed data ends before its end");
+    EXPECT_EQ(read_source("\x1f\x8b", tavrin::SourceRead::kDamagedGzip),
+              "the compressed data ends before its end");
+    std::string flipped = good;
+    flipped[good.size() - 5] ^= 0x55;  // the trailer's check value
+    EXPECT_EQ(read_source(flipped, tavrin::SourceRead::kDamagedGzip), "incorrect data check");
+    EXPECT_EQ(read_source(good + "trailing", tavrin::SourceRead::kDamagedGzip),
+              "something other than gzip data follows the compressed data");
+    EXPECT_EQ(read_source(std::string("\x1f\x8b\x09", 3) + good.substr(3),
+                          tavrin::SourceRead::kDamagedGzip),
+              "unknown compression method");
+}
+
+#else
+
+TEST(TreeSource, ABuildWithoutZlibRefusesGzipData) {
+    EXPECT_FALSE(tavrin::gzip_supported());
+    const TempFile file("t.nwk.gz", std::string("\x1f\x8b\x08\x00", 4));
+    std::string text, reason;
+    EXPECT_EQ(tavrin::read_tree_source(file.path(), text, reason), tavrin::SourceRead::kNoGzip);
+}
+
+#endif
+
+}  // namespace
