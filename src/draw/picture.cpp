@@ -96,6 +96,13 @@ std::vector<std::string> caption_lines(const AnalysisResult& result,
     if (!result.sisters.empty()) answer += " \xC2\xB7 Support: " + reported_support(result);
     const bool found = result.outcome == Outcome::kSisters || result.outcome == Outcome::kUnnamed;
     if (found) answer += std::string(" \xC2\xB7 Rerooted: ") + (result.rerooted ? "yes" : "no");
+    // The entry of --root that rooted the tree, when a list was given.
+    if (!settings.root.entries.empty()) {
+        answer += " \xC2\xB7 Root: " +
+                  (result.outcome == Outcome::kNoRoot
+                       ? std::string("none of ") + xml_text(settings.root.text, kNameChars)
+                       : xml_text(result.root, kNameChars));
+    }
     lines.push_back(answer);
     if (result.set_aside) {
         std::string names;

@@ -78,9 +78,11 @@ struct Drawn {
     std::string svg;
 };
 
-Drawn draw(const std::string& text, const std::string& prefix, const std::string& groups = "") {
+Drawn draw(const std::string& text, const std::string& prefix, const std::string& groups = "",
+           const std::string& root = "") {
     AnalysisSettings settings;
     settings.prefix = prefix;
+    if (!root.empty()) settings.root = tavrin::make_root_list(root);
     EXPECT_EQ(tavrin::compile_target_test(settings), "");
     if (!groups.empty()) {
         const std::string path = ::testing::TempDir() + "picture_test_groups.txt";
@@ -139,6 +141,20 @@ TEST(Picture, RerootedTreeAcrossTheRootShowsNotApplicable) {
     EXPECT_EQ(roles.at("Choano-a"), "target");
     EXPECT_NE(d.svg.find("class=\"reported\">n/a</tspan>"), std::string::npos);
     EXPECT_NE(d.svg.find("Rerooted: yes"), std::string::npos);
+}
+
+// With --root the caption names the entry that rooted the tree, or the list none of whose
+// entries applied; without it, nothing.
+TEST(Picture, CaptionNamesTheRootEntry) {
+    const char* const text =
+        "((Choano-a:1,Choano-b:1)90:1,(Metazoa-m:1,(Fungi-f:3,Fungi-g:1)80:1)70:1);";
+    EXPECT_EQ(draw(text, "Choano").svg.find("Root:"), std::string::npos);
+    EXPECT_NE(
+        draw(text, "Choano", "", "Fungi,midpoint").svg.find("Rerooted: no \xC2\xB7 Root: Fungi"),
+        std::string::npos);
+    const Drawn none = draw(text, "Choano", "", "Plantae");
+    ASSERT_EQ(none.result.outcome, tavrin::Outcome::kNoRoot);
+    EXPECT_NE(none.svg.find("Sisters: none \xC2\xB7 Root: none of Plantae"), std::string::npos);
 }
 
 TEST(Picture, TreesWithoutAnAnswerStillShowTheirTargetLeaves) {
