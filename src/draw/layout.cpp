@@ -32,7 +32,7 @@ struct Flat {
     float x;              // distance from the root
     Role role;
     Tip tip;              // of a node drawn
-    std::uint8_t flags;   // kHasTarget, kSeen, kDrawn, kKept, kRightFirst
+    std::uint8_t flags;   // kHasTarget, kSeen, kKept, kRightFirst
     std::uint8_t counts;  // children drawn, and of them (high nibble) those that are not tips
 
     bool has(std::uint8_t flag) const { return (flags & flag) != 0; }
@@ -42,7 +42,6 @@ struct Flat {
 };
 constexpr std::uint8_t kHasTarget = 1;    // a target leaf lies below
 constexpr std::uint8_t kSeen = 2;         // a child was folded in already
-constexpr std::uint8_t kDrawn = 4;        // no tip lies above it
 constexpr std::uint8_t kKept = 8;         // on the path to the target: merged last
 constexpr std::uint8_t kRightFirst = 16;  // its right child comes first in the array
 constexpr std::uint8_t kOneChild = 1;     // added to `counts` for a child drawn
@@ -53,6 +52,9 @@ constexpr std::uint8_t kOneOpen = 16;     // and for one that is not a tip
 // read.
 class Flats {
 public:
+    static constexpr std::size_t kShift = 17;
+    static constexpr std::size_t kChunk = std::size_t{1} << kShift;
+
     Flats() = default;
     ~Flats() {
         for (Flat* chunk : chunks_)
@@ -65,19 +67,23 @@ public:
     const Flat& operator[](std::size_t i) const { return chunks_[i >> kShift][i & kMask]; }
     std::size_t size() const { return size_; }
     void push_back(const Flat& flat) {
-        if ((size_ >> kShift) == chunks_.size()) {
+        if (next_ == end_) {
             chunks_.push_back(nullptr);
             chunks_.back() = static_cast<Flat*>(allocate_buffer(kChunkBytes));
+            next_ = chunks_.back();
+            end_ = next_ + kChunk;
         }
-        (*this)[size_++] = flat;
+        *next_++ = flat;
+        ++size_;
     }
 
 private:
-    static constexpr std::size_t kShift = 17;
-    static constexpr std::size_t kMask = (std::size_t{1} << kShift) - 1;
+    static constexpr std::size_t kMask = kChunk - 1;
     // Large enough for the huge pages the system gives to big buffers.
     static constexpr std::size_t kChunkBytes = sizeof(Flat) << kShift;
     std::vector<Flat*> chunks_;
+    Flat* next_ = nullptr;
+    Flat* end_ = nullptr;
     std::size_t size_ = 0;
 };
 
@@ -125,20 +131,22 @@ private:
 };
 
 // The roots of the sister clades, told apart from the millions of other nodes mostly by one
-// test of a bit.
+// test of a bit in a small filter of their addresses.
 class SisterRoots {
 public:
     explicit SisterRoots(const SisterClades* sisters) {
         for (std::size_t i = 0; sisters != nullptr && i < 2; ++i) {
             for (const Phylogeny_Node* clade : (*sisters)[i]) {
                 roots_.push_back({clade, i == 0 ? Role::kSister1 : Role::kSister2});
-                mask_ |= bit(clade);
+                const std::uint32_t h = hash(clade);
+                filter_[h >> 6] |= std::uint64_t{1} << (h & 63);
             }
         }
     }
 
     Role role_of(const Phylogeny_Node* node) const {
-        if ((mask_ & bit(node)) == 0) return Role::kOther;
+        const std::uint32_t h = hash(node);
+        if ((filter_[h >> 6] & (std::uint64_t{1} << (h & 63))) == 0) return Role::kOther;
         for (const Root& root : roots_) {
             if (root.node == node) return root.role;
         }
@@ -150,12 +158,14 @@ private:
         const Phylogeny_Node* node;
         Role role;
     };
-    static std::uint64_t bit(const Phylogeny_Node* node) {
+    static constexpr unsigned kFilterBits = 12;
+    // One of the filter's bits, from the node's address.
+    static std::uint32_t hash(const Phylogeny_Node* node) {
         const auto address = reinterpret_cast<std::uintptr_t>(node) >> 4;
-        return std::uint64_t{1} << ((address * 0x9E3779B97F4A7C15ull) >> 58);
+        return static_cast<std::uint32_t>((address * 0x9E3779B97F4A7C15ull) >> (64 - kFilterBits));
     }
     std::vector<Root> roots_;
-    std::uint64_t mask_ = 0;
+    std::array<std::uint64_t, (std::size_t{1} << kFilterBits) / 64> filter_{};
 };
 
 // Top-down: every node in preorder with its parent, its distance from the root and the role it
@@ -171,10 +181,10 @@ bool flatten(const LayoutInput& in, Prefixes& prefixes, Flats& flats, std::uint3
     };
     bool lengths = false;
     const SisterRoots sisters(in.sisters);
-    ChunkedStack<Frame> stack{{in.root, kNil, 0, Role::kOther, 0.0}};
-    while (!stack.empty()) {
-        Frame f = stack.back();
-        stack.pop_back();
+    const bool test_leaves = in.target == nullptr && in.is_target != nullptr;
+    ChunkedStack<Frame> stack;
+    Frame f{in.root, kNil, 0, Role::kOther, 0.0};
+    for (;;) {
         const Phylogeny_Node* n = f.node;
         if (n == in.target) {
             f.role = Role::kTarget;
@@ -182,15 +192,16 @@ bool flatten(const LayoutInput& in, Prefixes& prefixes, Flats& flats, std::uint3
         } else if (f.role == Role::kOther) {
             f.role = sisters.role_of(n);
         }
-        if (n->is_leaf && in.target == nullptr && in.is_target != nullptr && (*in.is_target)(n)) {
-            f.role = Role::kTarget;
-        }
+        if (test_leaves && n->is_leaf && (*in.is_target)(n)) f.role = Role::kTarget;
         if (f.parent != kNil) {
             const double length = usable_length(n);
             lengths = lengths || length > 0;
             f.x += length;
         }
         const auto index = static_cast<std::uint32_t>(flats.size());
+        // A leaf child goes first, so that a ladder's leaves never wait on the stack.
+        const bool right_first =
+            n->left != nullptr && n->right != nullptr && n->right->is_leaf && !n->left->is_leaf;
         Flat flat{};
         flat.parent = f.parent;
         flat.size = 1;
@@ -198,46 +209,63 @@ bool flatten(const LayoutInput& in, Prefixes& prefixes, Flats& flats, std::uint3
         flat.depth = f.depth;
         flat.x = static_cast<float>(f.x);
         flat.role = f.role;
-        flat.flags = n->is_leaf && f.role == Role::kTarget ? kHasTarget : 0;
+        flat.flags =
+            static_cast<std::uint8_t>((n->is_leaf && f.role == Role::kTarget ? kHasTarget : 0) |
+                                      (right_first ? kRightFirst : 0));
         flats.push_back(flat);
-        // A leaf child goes first, so that a ladder's leaves never wait on the stack.
-        const bool right_first =
-            n->left != nullptr && n->right != nullptr && n->right->is_leaf && !n->left->is_leaf;
-        if (right_first) flats[index].flags |= kRightFirst;
         const Phylogeny_Node* later = right_first ? n->left : n->right;
         const Phylogeny_Node* first = right_first ? n->right : n->left;
-        if (later != nullptr) stack.push_back({later, index, f.depth + 1, f.role, f.x});
-        if (first != nullptr) stack.push_back({first, index, f.depth + 1, f.role, f.x});
+        // The first child is walked next, straight away; the other waits on the stack.
+        if (first != nullptr) {
+            if (later != nullptr) stack.push_back({later, index, f.depth + 1, f.role, f.x});
+            f = {first, index, f.depth + 1, f.role, f.x};
+            continue;
+        }
+        if (later != nullptr) {
+            f = {later, index, f.depth + 1, f.role, f.x};
+            continue;
+        }
+        if (stack.empty()) break;
+        f = stack.back();
+        stack.pop_back();
     }
     return lengths;
 }
 
-// Bottom-up: each node's subtree size, and the role and prefix its leaves share.
+// Bottom-up: each node's subtree size, and the role and prefix its leaves share. The nodes
+// are read a chunk at a time, from the last.
 void gather(Flats& flats) {
-    for (std::size_t i = flats.size(); i-- > 1;) {
-        const Flat& f = flats[i];
-        Flat& p = flats[f.parent];
-        p.size += f.size;
-        p.flags |= f.flags & kHasTarget;
-        if (!p.has(kSeen)) {
-            p.flags |= kSeen;
-            p.role = f.role;
-            p.prefix = f.prefix;
-            continue;
+    for (std::size_t end = flats.size(); end > 1;) {
+        const std::size_t first = std::max<std::size_t>((end - 1) & ~(Flats::kChunk - 1), 1);
+        const Flat* chunk = &flats[first];
+        for (std::size_t i = end; i-- > first;) {
+            const Flat& f = chunk[i - first];
+            Flat& p = flats[f.parent];
+            p.size += f.size;
+            p.flags |= f.flags & kHasTarget;
+            if (!p.has(kSeen)) {
+                p.flags |= kSeen;
+                p.role = f.role;
+                p.prefix = f.prefix;
+                continue;
+            }
+            if (p.role != f.role) p.role = Role::kOther;
+            if (p.prefix != f.prefix) p.prefix = kNil;
         }
-        if (p.role != f.role) p.role = Role::kOther;
-        if (p.prefix != f.prefix) p.prefix = kNil;
+        end = first;
     }
 }
 
 // The tips and the nodes above them: in a big tree, the target clade and every largest subtree
-// of one prefix without a target leaf become wedges. Answers the number of tips.
-std::size_t reduce(Flats& flats, std::uint32_t target_flat) {
+// of one prefix without a target leaf become wedges. Answers the number of tips; `deepest` is
+// the depth of the deepest node drawn.
+std::size_t reduce(Flats& flats, std::uint32_t target_flat, std::uint32_t& deepest) {
     const bool big = flats[0].leaves() > kAllLeaves;
     std::size_t tips = 0;
+    deepest = 0;
     for (std::uint32_t i = 0; i < flats.size();) {
         Flat& f = flats[i];
-        f.flags |= kDrawn;
+        deepest = std::max(deepest, f.depth);
         if (f.size == 1) {
             f.tip = Tip::kLeaf;
         } else if (big && i == target_flat) {
@@ -260,25 +288,29 @@ std::size_t reduce(Flats& flats, std::uint32_t target_flat) {
 // Merges the deepest subtrees into `mixed` tips until at most kMaxTips tips remain: a node whose
 // children are all tips becomes one, deepest first; the path down to the target waits until
 // nothing else is left. Linear: merging a node can only make its parent, one level up, ready.
-std::size_t merge_deepest(Flats& flats, std::size_t& tips) {
-    std::uint32_t deepest = 0;
-    for (std::size_t k = 0; k < flats.size(); ++k) {
-        if (flats[k].has(kDrawn)) deepest = std::max(deepest, flats[k].depth);
-    }
+std::size_t merge_deepest(Flats& flats, std::uint32_t deepest, std::size_t& tips) {
     // Buckets by depth, linked through the nodes' `prefix`, which a node merged no longer needs.
-    std::vector<std::uint32_t> head(std::size_t{deepest} + 1);
+    std::vector<std::uint32_t> head(std::size_t{deepest} + 1, kNil);
+    // Only nodes drawn are ever ready: the scans skip what lies inside a tip.
     const auto ready = [&](std::uint32_t k, bool keep_path) {
         Flat& f = flats[k];
-        if (!f.has(kDrawn) || f.tip != Tip::kNone || f.open() != 0) return;
+        if (f.tip != Tip::kNone || f.open() != 0) return;
         if (keep_path && f.has(kKept)) return;
         f.prefix = head[f.depth];
         head[f.depth] = k;
     };
     std::size_t merged = 0;
     for (const bool keep_path : {true, false}) {
-        std::fill(head.begin(), head.end(), kNil);
-        for (std::uint32_t k = 0; k < flats.size(); ++k)
+        if (tips <= kMaxTips) break;
+        if (!keep_path) std::fill(head.begin(), head.end(), kNil);
+        for (std::uint32_t k = 0; k < flats.size();) {
+            if (flats[k].tip != Tip::kNone) {
+                k += flats[k].size;
+                continue;
+            }
             ready(k, keep_path);
+            ++k;
+        }
         for (std::uint32_t d = deepest + 1; d-- > 0 && tips > kMaxTips;) {
             while (head[d] != kNil && tips > kMaxTips) {
                 const std::uint32_t k = head[d];
@@ -432,10 +464,11 @@ DrawnTree lay_out(const LayoutInput& in) {
     out.lengths = flatten(in, prefixes, flats, target_flat);
     gather(flats);
     out.leaves = flats[0].leaves();
-    out.tips = reduce(flats, target_flat);
+    std::uint32_t deepest = 0;
+    out.tips = reduce(flats, target_flat, deepest);
     for (std::uint32_t k = target_flat; k != kNil; k = flats[k].parent)
         flats[k].flags |= kKept;
-    if (out.tips > kMaxTips) out.merged = merge_deepest(flats, out.tips);
+    if (out.tips > kMaxTips) out.merged = merge_deepest(flats, deepest, out.tips);
     out.target = emit(flats, prefixes, target_flat, in, out);
     place(out);
     return out;
