@@ -100,7 +100,22 @@ public:
 
     std::uint32_t number(const Phylogeny_Node* leaf) {
         const std::string_view name(leaf->name);
-        const std::string_view prefix = name.substr(0, name.find(separator_));
+        // The last leaf's prefix first: when the name starts with it and then ends or has the
+        // separator, it is this name's prefix too (a prefix holds no separator).
+        if (last_ != kNil) {
+            const std::string_view last = names_[last_];
+            if (name.size() >= last.size() &&
+                (name.size() == last.size() || name[last.size()] == separator_) &&
+                name.compare(0, last.size(), last) == 0)
+                return last_;
+        }
+        last_ = number_of(name.substr(0, name.find(separator_)));
+        return last_;
+    }
+    std::string_view name(std::uint32_t number) const { return names_[number]; }
+
+private:
+    std::uint32_t number_of(std::string_view prefix) {
         // Neighbouring leaves mostly share their prefix, or one of a few.
         std::uint32_t& recent = recent_[slot(prefix)];
         if (recent != kNil && names_[recent] == prefix) return recent;
@@ -109,10 +124,9 @@ public:
         recent = added.first->second;
         return recent;
     }
-    std::string_view name(std::uint32_t number) const { return names_[number]; }
 
-private:
     char separator_;
+    std::uint32_t last_ = kNil;  // the number of the last leaf's prefix
     std::unordered_map<std::string_view, std::uint32_t> numbers_;
     std::vector<std::string_view> names_;
     std::array<std::uint32_t, 16> recent_ = make_recent();
@@ -292,8 +306,7 @@ std::size_t merge_deepest(Flats& flats, std::uint32_t deepest, std::size_t& tips
     // Buckets by depth, linked through the nodes' `prefix`, which a node merged no longer needs.
     std::vector<std::uint32_t> head(std::size_t{deepest} + 1, kNil);
     // Only nodes drawn are ever ready: the scans skip what lies inside a tip.
-    const auto ready = [&](std::uint32_t k, bool keep_path) {
-        Flat& f = flats[k];
+    const auto ready = [&](Flat& f, std::uint32_t k, bool keep_path) {
         if (f.tip != Tip::kNone || f.open() != 0) return;
         if (keep_path && f.has(kKept)) return;
         f.prefix = head[f.depth];
@@ -304,11 +317,12 @@ std::size_t merge_deepest(Flats& flats, std::uint32_t deepest, std::size_t& tips
         if (tips <= kMaxTips) break;
         if (!keep_path) std::fill(head.begin(), head.end(), kNil);
         for (std::uint32_t k = 0; k < flats.size();) {
-            if (flats[k].tip != Tip::kNone) {
-                k += flats[k].size;
+            Flat& f = flats[k];
+            if (f.tip != Tip::kNone) {
+                k += f.size;
                 continue;
             }
-            ready(k, keep_path);
+            ready(f, k, keep_path);
             ++k;
         }
         for (std::uint32_t d = deepest + 1; d-- > 0 && tips > kMaxTips;) {
@@ -320,8 +334,9 @@ std::size_t merge_deepest(Flats& flats, std::uint32_t deepest, std::size_t& tips
                 tips -= f.children() - 1u;
                 ++merged;
                 if (f.parent == kNil) continue;
-                flats[f.parent].counts -= kOneOpen;
-                ready(f.parent, keep_path);
+                Flat& parent = flats[f.parent];
+                parent.counts -= kOneOpen;
+                ready(parent, f.parent, keep_path);
             }
         }
     }
@@ -329,11 +344,17 @@ std::size_t merge_deepest(Flats& flats, std::uint32_t deepest, std::size_t& tips
 }
 
 // The distance from the root of the farthest leaf below node `i`: its subtree is the range of
-// nodes that follows it.
+// nodes that follows it, read a chunk at a time.
 float reach(const Flats& flats, std::uint32_t i) {
     float farthest = flats[i].x;
-    for (std::uint32_t k = i, end = i + flats[i].size; k < end; ++k)
-        farthest = std::max(farthest, flats[k].x);
+    const std::size_t end = std::size_t{i} + flats[i].size;
+    for (std::size_t first = i; first < end;) {
+        const std::size_t last = std::min(end, (first | (Flats::kChunk - 1)) + 1);
+        const Flat* chunk = &flats[first];
+        for (std::size_t k = 0; k < last - first; ++k)
+            farthest = std::max(farthest, chunk[k].x);
+        first = last;
+    }
     return farthest;
 }
 
