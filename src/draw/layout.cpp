@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <numeric>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -57,8 +58,8 @@ public:
 
     Flats() = default;
     ~Flats() {
-        for (Flat* chunk : chunks_)
-            release_buffer(chunk, kChunkBytes);
+        for (std::size_t c = 0; c < chunks_.size(); c += kPerBlock)
+            release_buffer(chunks_[c], kBlockBytes);
     }
     Flats(const Flats&) = delete;
     Flats& operator=(const Flats&) = delete;
@@ -67,21 +68,29 @@ public:
     const Flat& operator[](std::size_t i) const { return chunks_[i >> kShift][i & kMask]; }
     std::size_t size() const { return size_; }
     void push_back(const Flat& flat) {
-        if (next_ == end_) {
-            chunks_.push_back(nullptr);
-            chunks_.back() = static_cast<Flat*>(allocate_buffer(kChunkBytes));
-            next_ = chunks_.back();
-            end_ = next_ + kChunk;
-        }
+        if (next_ == end_) grow();
         *next_++ = flat;
         ++size_;
     }
 
 private:
     static constexpr std::size_t kMask = kChunk - 1;
-    // Large enough for the huge pages the system gives to big buffers.
+    // Chunks are allocated kPerBlock at a time, in a block of whole huge pages: every page the
+    // system clears for the array is filled.
     static constexpr std::size_t kChunkBytes = sizeof(Flat) << kShift;
+    static constexpr std::size_t kPerBlock = kHugePageSize / std::gcd(kChunkBytes, kHugePageSize);
+    static constexpr std::size_t kBlockBytes = kChunkBytes * kPerBlock;
+
+    void grow() {
+        const std::size_t in_block = chunks_.size() % kPerBlock;
+        if (in_block == 0) block_ = static_cast<Flat*>(allocate_buffer(kBlockBytes));
+        chunks_.push_back(block_ + in_block * kChunk);
+        next_ = chunks_.back();
+        end_ = next_ + kChunk;
+    }
+
     std::vector<Flat*> chunks_;
+    Flat* block_ = nullptr;  // the block of the last chunk
     Flat* next_ = nullptr;
     Flat* end_ = nullptr;
     std::size_t size_ = 0;
