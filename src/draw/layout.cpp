@@ -20,17 +20,22 @@ constexpr std::uint32_t kNil = std::numeric_limits<std::uint32_t>::max();
 
 // One node of the whole tree, in the order of a walk from the root that visits a node before its
 // children (so that a subtree is the range of nodes after its root): filled top-down (parent,
-// depth, x, inherited role), then bottom-up (size, the role and leaf prefix its leaves share), then
-// the tips drawn. Small, since a big tree has millions: every internal node has two children (the
-// readers make them so), so a subtree of `size` nodes has (size + 1) / 2 leaves.
+// depth or x, inherited role), then bottom-up (size, the role and leaf prefix its leaves share),
+// then the tips drawn. Small, since a big tree has millions: every internal node has two children
+// (the readers make them so), so a subtree of `size` nodes has (size + 1) / 2 leaves.
 struct Flat {
     std::uint32_t parent;  // kNil at the root
     std::uint32_t size;    // nodes in its subtree, itself included: 1 for a leaf
     // The number of the leaf prefix all leaves below share, or kNil; while the deepest subtrees
     // are merged, a drawn internal node's next in its bucket instead.
     std::uint32_t prefix;
-    std::uint32_t depth;  // edges from the root
-    float x;              // distance from the root
+    // A node with children keeps its depth (edges from the root), which the merge of the
+    // deepest subtrees needs; a leaf its distance from the root, which a wedge's reach needs (no
+    // node lies farther than its farthest leaf). The picture's walk finds x again for the rest.
+    union {
+        std::uint32_t depth;
+        float x;
+    };
     Role role;
     Tip tip;              // of a node drawn
     std::uint8_t flags;   // kHasTarget, kSeen, kKept, kRightFirst
@@ -41,6 +46,7 @@ struct Flat {
     unsigned children() const { return counts & 0xfu; }
     unsigned open() const { return counts >> 4; }
 };
+static_assert(sizeof(Flat) == 20, "a node of the layout stays small");
 constexpr std::uint8_t kHasTarget = 1;    // a target leaf lies below
 constexpr std::uint8_t kSeen = 2;         // a child was folded in already
 constexpr std::uint8_t kKept = 8;         // on the path to the target: merged last
@@ -229,8 +235,11 @@ bool flatten(const LayoutInput& in, Prefixes& prefixes, Flats& flats, std::uint3
         flat.parent = f.parent;
         flat.size = 1;
         flat.prefix = n->is_leaf ? prefixes.number(n) : kNil;
-        flat.depth = f.depth;
-        flat.x = static_cast<float>(f.x);
+        if (n->left != nullptr || n->right != nullptr) {
+            flat.depth = f.depth;
+        } else {
+            flat.x = static_cast<float>(f.x);
+        }
         flat.role = f.role;
         flat.flags =
             static_cast<std::uint8_t>((n->is_leaf && f.role == Role::kTarget ? kHasTarget : 0) |
@@ -288,7 +297,7 @@ std::size_t reduce(Flats& flats, std::uint32_t target_flat, std::uint32_t& deepe
     deepest = 0;
     for (std::uint32_t i = 0; i < flats.size();) {
         Flat& f = flats[i];
-        deepest = std::max(deepest, f.depth);
+        if (f.size > 1) deepest = std::max(deepest, f.depth);
         if (f.size == 1) {
             f.tip = Tip::kLeaf;
         } else if (big && i == target_flat) {
@@ -352,16 +361,17 @@ std::size_t merge_deepest(Flats& flats, std::uint32_t deepest, std::size_t& tips
     return merged;
 }
 
-// The distance from the root of the farthest leaf below node `i`: its subtree is the range of
-// nodes that follows it, read a chunk at a time.
-float reach(const Flats& flats, std::uint32_t i) {
-    float farthest = flats[i].x;
+// The distance from the root of the farthest leaf below node `i`, itself at `x`: its subtree is
+// the range of nodes that follows it, read a chunk at a time.
+float reach(const Flats& flats, std::uint32_t i, float x) {
+    float farthest = x;
     const std::size_t end = std::size_t{i} + flats[i].size;
     for (std::size_t first = i; first < end;) {
         const std::size_t last = std::min(end, (first | (Flats::kChunk - 1)) + 1);
         const Flat* chunk = &flats[first];
-        for (std::size_t k = 0; k < last - first; ++k)
-            farthest = std::max(farthest, chunk[k].x);
+        for (std::size_t k = 0; k < last - first; ++k) {
+            if (chunk[k].size == 1) farthest = std::max(farthest, chunk[k].x);
+        }
         first = last;
     }
     return farthest;
@@ -395,9 +405,10 @@ std::int64_t emit(const Flats& flats, const Prefixes& prefixes, std::uint32_t ta
         std::uint32_t flat;
         std::uint32_t parent;  // in `out`; kNil for the root
         const Phylogeny_Node* node;
+        double x;  // from the root, summed as the layout's first walk sums it
     };
     std::int64_t target = -1;
-    ChunkedStack<Frame> stack{{0, kNil, in.root}};
+    ChunkedStack<Frame> stack{{0, kNil, in.root, 0.0}};
     while (!stack.empty()) {
         const Frame at = stack.back();
         stack.pop_back();
@@ -410,8 +421,9 @@ std::int64_t emit(const Flats& flats, const Prefixes& prefixes, std::uint32_t ta
         d.tip = f.tip;
         d.role = f.role;
         d.leaves = f.leaves();
-        d.x = f.x;
-        d.far_x = f.tip == Tip::kNone || f.tip == Tip::kLeaf ? f.x : reach(flats, at.flat);
+        const float x = static_cast<float>(at.x);
+        d.x = x;
+        d.far_x = f.tip == Tip::kNone || f.tip == Tip::kLeaf ? x : reach(flats, at.flat, x);
         d.label = tip_label(prefixes, f, d.node, in);
         out.nodes.push_back(std::move(d));
         if (f.tip != Tip::kNone) continue;
@@ -421,9 +433,13 @@ std::int64_t emit(const Flats& flats, const Prefixes& prefixes, std::uint32_t ta
         const std::uint32_t second = first + flats[first].size;
         const bool right_first = f.has(kRightFirst);
         const Phylogeny_Node* n = at.node;
-        if (n->right != nullptr)
-            stack.push_back({n->left == nullptr || right_first ? first : second, index, n->right});
-        if (n->left != nullptr) stack.push_back({right_first ? second : first, index, n->left});
+        if (n->right != nullptr) {
+            stack.push_back({n->left == nullptr || right_first ? first : second, index, n->right,
+                             at.x + usable_length(n->right)});
+        }
+        if (n->left != nullptr)
+            stack.push_back(
+                {right_first ? second : first, index, n->left, at.x + usable_length(n->left)});
     }
     return target;
 }
