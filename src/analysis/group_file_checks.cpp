@@ -1,6 +1,6 @@
 #include "analysis/group_file_checks.h"
 
-#include "analysis/table.h"
+#include "analysis/escapes.h"
 #include "messages.h"
 
 namespace tavrin {

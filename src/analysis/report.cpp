@@ -1,6 +1,6 @@
 #include "analysis/report.h"
 
-#include "analysis/table.h"
+#include "analysis/escapes.h"
 #include "messages.h"
 
 namespace tavrin {

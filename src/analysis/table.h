@@ -28,14 +28,6 @@ struct TableRowKey {
 // The status column of an outcome: "sisters", "not-a-clade"...
 const char* status_name(Outcome outcome);
 
-// `text` with tabs, line breaks and backslashes escaped.
-std::string escape_field(std::string_view text);
-
-// `text` as a message shows it, so that the message stays one line: escaped as in the table,
-// and every other control byte (a carriage return would make the line overwrite itself) as \r,
-// \v, \f or \xHH.
-std::string shown_value(std::string_view text);
-
 // The header line, without its line break: Tavrin writes it and Tavrin-summary recognises a
 // table by it.
 constexpr std::string_view kTableHeader =

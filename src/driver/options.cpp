@@ -7,9 +7,9 @@
 #include <string>
 #include <system_error>
 
+#include "analysis/escapes.h"
 #include "analysis/leaf_matching.h"
 #include "analysis/root_list.h"
-#include "analysis/table.h"
 #include "messages.h"
 #include "tree/numbers.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "analysis/table.h"
+#include "analysis/escapes.h"
 #include "messages.h"
 
 namespace tavrin {

@@ -1,5 +1,6 @@
 // The table writer: its header, the columns each status fills, and the escapes.
 #include "analysis/table.h"
+#include "analysis/escapes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,51 @@
+#include "analysis/escapes.h"
+
+#include <sstream>
+
+namespace tavrin {
+
+void write_escaped(std::ostream& out, std::string_view text, bool in_list) {
+    for (const char c : text) {
+        if (c == '\t') {
+            out << "\\t";
+        } else if (c == '\n') {
+            out << "\\n";
+        } else if (c == '\\') {
+            out << "\\\\";
+        } else if (c == ',' && in_list) {
+            out << "\\,";
+        } else {
+            out << c;
+        }
+    }
+}
+
+std::string escape_field(std::string_view text) {
+    std::ostringstream escaped;
+    write_escaped(escaped, text, false);
+    return escaped.str();
+}
+
+std::string shown_value(std::string_view text) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string shown;
+    for (const char c : escape_field(text)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7f) {
+            shown += c;
+        } else if (c == '\r') {
+            shown += "\\r";
+        } else if (c == '\v') {
+            shown += "\\v";
+        } else if (c == '\f') {
+            shown += "\\f";
+        } else {
+            shown += "\\x";
+            shown += kHex[byte >> 4];
+            shown += kHex[byte & 0xf];
+        }
+    }
+    return shown;
+}
+
+}  // namespace tavrin
