@@ -5,91 +5,57 @@
 #include <limits>
 
 #include "platform/chunked_stack.h"
-#include "platform/huge_pages.h"
+#include "tree/walk.h"
 
 namespace tavrin {
 namespace {
-
-template <typename T>
-using BigVector = std::vector<T, HugePageAllocator<T>>;
 
 constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
 // Paths this close to the longest, relative to it, count as longest: sums of the same lengths
 // taken in another order differ in their last bits.
 constexpr double kLongestTolerance = 1e-9;
 
-// The nodes of a tree in preorder (a node before its children, the left subtree before the
-// right), with what the walks below read of them copied into one small entry each: the nodes
-// themselves are large, and a pass over them costs several passes over the entries. The root is
-// at 0; a pass forward meets parents before children, a pass backward children before parents.
-// Indices are 32-bit: a tree of 2^32 nodes would take hundreds of GiB.
-struct Entry {
-    double length;
-    uint32_t parent;
-    uint32_t right;  // the right child; 0 for a leaf. The left child follows its parent.
+// The walks below read the nodes where they are, never copying the tree: a copy would be fresh
+// memory, and clearing fresh pages costs more than the walks. What a walk keeps per node waits
+// on stacks, and only for inner nodes (a leaf's values are read from the leaf again), so that a
+// ladder of either hand keeps them shallow.
 
-    bool leaf() const { return right == 0; }
-};
+// A node without a right child is a leaf: the reader makes nodes of two children or none.
+bool ends_path(const Phylogeny_Node* node) {
+    return node->right == nullptr;
+}
 
-// An array that grows by chunks of one huge page each, never moving what it holds: the nodes
-// are collected without knowing their number, and without copying them as the array grows.
-template <typename T>
-class ChunkedArray {
-    static_assert((sizeof(T) & (sizeof(T) - 1)) == 0, "a chunk holds a power of two elements");
-    static constexpr std::size_t kPerChunk = kHugePageSize / sizeof(T);
+// The length from the top of `node`'s branch down to the farthest leaf below it, for a leaf.
+double leaf_reach(const Phylogeny_Node* leaf) {
+    return 0.0 + leaf->length;
+}
 
-public:
-    ChunkedArray() = default;
-    ChunkedArray(const ChunkedArray&) = delete;
-    ChunkedArray& operator=(const ChunkedArray&) = delete;
-    ChunkedArray(ChunkedArray&&) = default;
-    ~ChunkedArray() {
-        for (T* chunk : chunks_)
-            release_buffer(chunk, kHugePageSize);
-    }
+double pop(ChunkedStack<double>& stack) {
+    const double value = stack.back();
+    stack.pop_back();
+    return value;
+}
 
-    std::size_t size() const { return size_; }
-    const T& operator[](std::size_t i) const { return chunks_[i / kPerChunk][i % kPerChunk]; }
-    T& operator[](std::size_t i) { return chunks_[i / kPerChunk][i % kPerChunk]; }
-
-    void push_back(const T& value) {
-        if (size_ % kPerChunk == 0) {
-            chunks_.push_back(static_cast<T*>(allocate_buffer(kHugePageSize)));
+// Calls finish(node) for every node below and including `top`, in mirrored postorder (the right
+// subtree, the left subtree, then the node: the preorder read backwards), climbing the parent
+// links instead of keeping a stack.
+template <typename Node, typename Finish>
+void mirrored_postorder(Node* top, Finish finish) {
+    Node* node = top;
+    while (!ends_path(node))
+        node = node->right;
+    while (true) {
+        finish(node);
+        if (node == top) return;
+        Node* parent = node->parent;
+        if (node != parent->right) {
+            node = parent;
+            continue;
         }
-        chunks_.back()[size_ % kPerChunk] = value;
-        ++size_;
+        node = parent->left;
+        while (!ends_path(node))
+            node = node->right;
     }
-
-private:
-    std::vector<T*> chunks_;
-    std::size_t size_ = 0;
-};
-
-struct PreorderNodes {
-    ChunkedArray<Phylogeny_Node*> node;
-    ChunkedArray<Entry> entry;
-};
-
-PreorderNodes collect(Phylogeny_Node* root) {
-    struct Frame {
-        Phylogeny_Node* node;
-        uint32_t parent;
-        bool right;
-    };
-    PreorderNodes all;
-    ChunkedStack<Frame> stack;
-    if (root != nullptr) stack.push_back({root, 0, false});
-    for (uint32_t index = 0; !stack.empty(); ++index) {
-        const Frame frame = stack.back();
-        stack.pop_back();
-        Phylogeny_Node* node = frame.node;
-        all.node.push_back(node);
-        all.entry.push_back({node->length, frame.parent, 0});
-        if (frame.right) all.entry[frame.parent].right = index;
-        if (node->right != nullptr) stack.push_back({node->right, index, true});
-        if (node->left != nullptr) stack.push_back({node->left, index, false});
-    }
-    return all;
 }
 
 // The support a branch carries, named by its lower node: none for a leaf's.
@@ -97,64 +63,121 @@ double branch_support(const Phylogeny_Node* below) {
     return below->is_leaf ? 0 : below->support;
 }
 
-// A node with a value: its distance to some leaf.
+// A leaf with a value: its distance to some leaf.
 struct Reached {
-    std::size_t index;
+    Phylogeny_Node* node;
     double value;
 };
 
-// The values of the nodes on the path from the root to the node a preorder pass is at: a node's
-// parent is on it, and the nodes beyond the parent are left behind for good.
-class PathValues {
-public:
-    explicit PathValues(Reached root) { path_.push_back(root); }
-    // The value of `parent`, which must be on the path, the nodes below it dropped.
-    double at(std::size_t parent) {
-        while (path_.back().index != parent)
-            path_.pop_back();
-        return path_.back().value;
+// The first leaf in preorder below and including `node` whose value is at least `least`; values
+// go from a node to its children by split(node, value, left_value, right_value), `value` being
+// `node`'s. Right children wait on a stack while the left subtree is walked, but a right child
+// that is a leaf is judged at once: when it passes, it stands once its left sibling's subtree
+// holds no leaf that passes.
+template <typename Split>
+std::optional<Reached> first_leaf_reaching(Phylogeny_Node* node, double value, double least,
+                                           Split split) {
+    struct Waiting {
+        Phylogeny_Node* node;
+        double value;
+    };
+    ChunkedStack<Waiting> waiting;
+    std::optional<Reached> later;  // a right leaf that passes, after the left subtree it waits on
+    std::size_t later_level = 0;   // the waiting nodes that come after it
+    while (true) {
+        if (ends_path(node)) {
+            if (value >= least) return Reached{node, value};
+            if (later.has_value() && waiting.size() <= later_level) return later;
+            if (waiting.empty()) return std::nullopt;
+            node = waiting.back().node;
+            value = waiting.back().value;
+            waiting.pop_back();
+            continue;
+        }
+        double left_value = 0;
+        double right_value = 0;
+        split(node, value, left_value, right_value);
+        if (!ends_path(node->right)) {
+            waiting.push_back({node->right, right_value});
+        } else if (right_value >= least) {
+            later = Reached{node->right, right_value};
+            later_level = waiting.size();
+        }
+        node = node->left;
+        value = left_value;
     }
-    void push(Reached node) { path_.push_back(node); }
-
-private:
-    ChunkedStack<Reached> path_;
-};
-
-// Leaf `from`'s ancestors with their distances from it, the root first.
-std::vector<Reached> ancestors_of(const PreorderNodes& all, std::size_t from) {
-    std::vector<Reached> ancestors;
-    std::size_t depth = 0;  // counted first: a ladder's leaf has a million ancestors
-    for (std::size_t i = from; i != 0; i = all.entry[i].parent)
-        ++depth;
-    ancestors.reserve(depth);
-    double distance = 0;
-    for (std::size_t i = from; i != 0; i = all.entry[i].parent) {
-        distance += all.entry[i].length;
-        ancestors.push_back({all.entry[i].parent, distance});
-    }
-    std::reverse(ancestors.begin(), ancestors.end());
-    return ancestors;
 }
 
-// The first leaf in preorder at least `least` away from leaf `from`, and that distance; none
-// when there is none.
-std::optional<Reached> first_leaf_from(const PreorderNodes& all, std::size_t from,
-                                       const std::vector<Reached>& ancestors, double least) {
-    PathValues path(ancestors.front());
-    std::size_t next_ancestor = 1;
-    for (std::size_t i = 1; i < all.entry.size(); ++i) {
-        const Entry& e = all.entry[i];
-        const double above = path.at(e.parent);
-        double distance = above + e.length;
-        if (next_ancestor < ancestors.size() && ancestors[next_ancestor].index == i) {
-            distance = ancestors[next_ancestor++].value;
-        } else if (i == from) {
-            distance = 0;
-        }
-        if (e.leaf() && distance >= least) return Reached{i, distance};
-        path.push({i, distance});
+// Distances from a leaf, handed down away from it.
+void add_length(const Phylogeny_Node* node, double value, double& left, double& right) {
+    left = value + node->left->length;
+    right = value + node->right->length;
+}
+
+// The longest distance from each inner node's children down to a leaf below them, and the
+// longest path between two leaves: a path tops out at some node, through both of its children.
+struct DownReaches {
+    // The reaches of the inner children of every inner node (its left child's first), pushed in
+    // mirrored postorder: a preorder walk pops them in its own order, a node's right child's
+    // first.
+    ChunkedStack<double> kept;
+    double longest = kMinusInfinity;
+};
+
+void reach_down(Phylogeny_Node* root, DownReaches& out) {
+    ChunkedStack<double> waiting;  // the reaches of inner nodes whose parent is not finished
+    mirrored_postorder(root, [&](const Phylogeny_Node* node) {
+        if (ends_path(node)) return;
+        // The left subtree is finished last: its reach is on top.
+        const bool left_inner = !ends_path(node->left);
+        const bool right_inner = !ends_path(node->right);
+        const double left = left_inner ? pop(waiting) : leaf_reach(node->left);
+        const double right = right_inner ? pop(waiting) : leaf_reach(node->right);
+        if (left_inner) out.kept.push_back(left);
+        if (right_inner) out.kept.push_back(right);
+        out.longest = std::max(out.longest, left + right);
+        waiting.push_back(std::max(left, right) + node->length);
+    });
+}
+
+// a: the first leaf in preorder whose farthest leaf is at least `least` away. The farthest leaf
+// from a node not below it is reached through its parent: beyond the parent, or down its
+// sibling.
+std::optional<Reached> first_end(Phylogeny_Node* root, DownReaches& down, double least) {
+    return first_leaf_reaching(
+        root, kMinusInfinity, least,
+        [&](const Phylogeny_Node* node, double far, double& left_far, double& right_far) {
+            const double right = ends_path(node->right) ? leaf_reach(node->right) : pop(down.kept);
+            const double left = ends_path(node->left) ? leaf_reach(node->left) : pop(down.kept);
+            left_far = node->left->length + std::max(far, right);
+            right_far = node->right->length + std::max(far, left);
+        });
+}
+
+// The first leaf b in preorder at least `least` away from leaf `a`, and where the paths from a
+// and b to the root meet.
+struct FarEnd {
+    Reached b;
+    Phylogeny_Node* meet;
+};
+
+// Climbs from `a`, searching the subtree that hangs off each node met: those on the left come
+// before a in preorder (the highest first), those on the right after it (the lowest first).
+std::optional<FarEnd> far_end_from(Phylogeny_Node* a, double least) {
+    std::optional<FarEnd> before;
+    std::optional<FarEnd> after;
+    double distance = 0;
+    for (Phylogeny_Node* child = a; child->parent != nullptr; child = child->parent) {
+        Phylogeny_Node* node = child->parent;
+        distance += child->length;
+        const bool hangs_before = node->right == child;
+        if (!hangs_before && (before.has_value() || after.has_value())) continue;
+        Phylogeny_Node* side = hangs_before ? node->left : node->right;
+        const std::optional<Reached> found =
+            first_leaf_reaching(side, distance + side->length, least, add_length);
+        if (found.has_value()) (hangs_before ? before : after) = FarEnd{*found, node};
     }
-    return std::nullopt;
+    return before.has_value() ? before : after;
 }
 
 // A branch of the path being walked from its near end to its far end, the point `into` it from
@@ -164,39 +187,32 @@ RootPlace place_in(Phylogeny_Node* below, bool below_is_near, double length, dou
     return RootPlace{below, length - into, into};
 }
 
-// Walks the path from leaf `a` to leaf `b` and places the root halfway along it.
-std::optional<RootPlace> halfway(const PreorderNodes& all, std::size_t a, Reached b,
-                                 const std::vector<Reached>& ancestors_of_a) {
-    const double half = b.value / 2;
-    // b's side, from b up to the child of the lowest common ancestor. The nodes met going up
-    // have falling indices, and so have a's ancestors read from the last.
-    std::vector<uint32_t> down_side;
-    std::size_t meet = b.index;
-    for (auto ancestor = ancestors_of_a.rbegin();; meet = all.entry[meet].parent) {
-        while (ancestor->index > meet)
-            ++ancestor;
-        if (ancestor->index == meet) break;
-        down_side.push_back(static_cast<uint32_t>(meet));
-    }
+// Walks the path from leaf `a` to `far.b` and places the root halfway along it.
+std::optional<RootPlace> halfway(Phylogeny_Node* root, Phylogeny_Node* a, const FarEnd& far) {
+    const double half = far.b.value / 2;
+    // b's side, from b up to the child of the meeting node, read from the top.
+    ChunkedStack<Phylogeny_Node*> down_side;
+    for (Phylogeny_Node* node = far.b.node; node != far.meet; node = node->parent)
+        down_side.push_back(node);
     double reached = 0;  // distance from a to the near end of the branch walked
-    for (std::size_t i = a; i != meet; i = all.entry[i].parent) {
-        double length = all.entry[i].length;
-        double far = reached + length;
-        if (all.entry[i].parent == 0) {
+    for (Phylogeny_Node* node = a; node != far.meet; node = node->parent) {
+        double length = node->length;
+        double far_end = reached + length;
+        if (node->parent == root) {
             // Through the root: its two branches are one, ending at b's side's top node.
-            const double other = all.entry[down_side.back()].length;
-            far += other;
+            const double other = down_side.back()->length;
+            far_end += other;
             length += other;
             down_side.pop_back();
         }
-        if (far > half) return place_in(all.node[i], true, length, half - reached);
-        reached = far;
+        if (far_end > half) return place_in(node, true, length, half - reached);
+        reached = far_end;
     }
-    for (auto i = down_side.rbegin(); i != down_side.rend(); ++i) {
-        const double length = all.entry[*i].length;
-        const double far = reached + length;
-        if (far > half) return place_in(all.node[*i], false, length, half - reached);
-        reached = far;
+    for (; !down_side.empty(); down_side.pop_back()) {
+        Phylogeny_Node* node = down_side.back();
+        const double far_end = reached + node->length;
+        if (far_end > half) return place_in(node, false, node->length, half - reached);
+        reached = far_end;
     }
     return std::nullopt;  // only lengths that are not numbers lead here
 }
@@ -205,10 +221,10 @@ std::optional<RootPlace> halfway(const PreorderNodes& all, std::size_t a, Reache
 // largest, and how many sides have its size.
 struct LargestSide {
     uint64_t leaves = 0;
-    std::size_t below = 0;  // the index of the branch's lower node
+    Phylogeny_Node* below = nullptr;  // the branch's lower node
     std::size_t ties = 0;
 
-    void offer(uint64_t side_leaves, std::size_t branch) {
+    void offer(uint64_t side_leaves, Phylogeny_Node* branch) {
         if (side_leaves > leaves) {
             *this = LargestSide{side_leaves, branch, 1};
         } else if (side_leaves == leaves) {
@@ -217,14 +233,84 @@ struct LargestSide {
     }
 };
 
+// Which leaves are outgroup leaves, one bit each in preorder, and how many of each kind.
+struct OutgroupLeaves {
+    std::vector<uint64_t> bits;
+    uint64_t outgroup = 0;
+    uint64_t others = 0;
+
+    bool at(uint64_t leaf) const { return (bits[leaf / 64] >> (leaf % 64) & 1) != 0; }
+};
+
+OutgroupLeaves test_leaves(Phylogeny_Node* root,
+                           const std::function<bool(const Phylogeny_Node*)>& in_outgroup) {
+    OutgroupLeaves leaves;
+    preorder(root, [&](const Phylogeny_Node* node) {
+        if (!ends_path(node)) return;
+        const uint64_t k = leaves.outgroup + leaves.others;
+        if (k % 64 == 0) leaves.bits.push_back(0);
+        if (in_outgroup(node)) {
+            leaves.bits.back() |= uint64_t{1} << (k % 64);
+            ++leaves.outgroup;
+        } else {
+            ++leaves.others;
+        }
+    });
+    return leaves;
+}
+
+// The outgroup leaves (high half) and the other leaves (low half) of a side.
+constexpr uint64_t kOutgroupLeaf = uint64_t{1} << 32;
+constexpr uint64_t kOthers = kOutgroupLeaf - 1;
+
+uint64_t leaf_count(const OutgroupLeaves& leaves, uint64_t leaf) {
+    return leaves.at(leaf) ? kOutgroupLeaf : 1;
+}
+
+// Offers both sides of every branch, the root's two branches as one (named by its left child),
+// in mirrored postorder.
+LargestSide largest_side(Phylogeny_Node* root, const OutgroupLeaves& leaves) {
+    ChunkedStack<uint64_t> waiting;  // the counts of inner nodes whose parent is not finished
+    LargestSide largest;
+    uint64_t next_leaf = leaves.outgroup + leaves.others;  // leaves come last first
+    mirrored_postorder(root, [&](Phylogeny_Node* node) {
+        uint64_t count = 0;
+        if (ends_path(node)) {
+            count = leaf_count(leaves, --next_leaf);
+        } else {
+            // The left subtree is finished last: its count is on top, its first leaf is next_leaf.
+            uint64_t left = 0;
+            if (ends_path(node->left)) {
+                left = leaf_count(leaves, next_leaf);
+            } else {
+                left = waiting.back();
+                waiting.pop_back();
+            }
+            const uint64_t right_leaf = next_leaf + (left >> 32) + (left & kOthers);
+            uint64_t right = 0;
+            if (ends_path(node->right)) {
+                right = leaf_count(leaves, right_leaf);
+            } else {
+                right = waiting.back();
+                waiting.pop_back();
+            }
+            count = left + right;
+            waiting.push_back(count);
+        }
+        if (node == root || (node->parent == root && node == root->right)) return;
+        const uint64_t outgroup = count >> 32;
+        const uint64_t others = count & kOthers;
+        if (others == 0) largest.offer(outgroup, node);
+        if (others == leaves.others && outgroup < leaves.outgroup) {
+            largest.offer(leaves.outgroup - outgroup, node);
+        }
+    });
+    return largest;
+}
+
 }  // namespace
 
-struct UnrootedTree::Nodes : PreorderNodes {};
-
-UnrootedTree::UnrootedTree(const Phylogeny& tree)
-    : tree_(tree), nodes_(std::make_unique<Nodes>(Nodes{collect(tree.root)})) {}
-
-UnrootedTree::~UnrootedTree() = default;
+UnrootedTree::UnrootedTree(const Phylogeny& tree) : tree_(tree) {}
 
 double merged_root_support(const Phylogeny& tree) {
     const Phylogeny_Node* left = tree.root->left;
@@ -240,88 +326,31 @@ double merged_root_length(const Phylogeny& tree) {
 }
 
 std::optional<RootPlace> UnrootedTree::midpoint_place() const {
-    const PreorderNodes& all = *nodes_;
-    const std::size_t n = all.entry.size();
-    // The longest distance from each node down to a leaf below it (children before parents);
-    // the longest path tops out at some node, through both of its children.
-    BigVector<double> down(n);
-    const auto reach = [&](std::size_t child) { return down[child] + all.entry[child].length; };
-    double longest = kMinusInfinity;
-    for (std::size_t i = n; i-- > 0;) {
-        const Entry& e = all.entry[i];
-        if (e.leaf()) continue;
-        const double left = reach(i + 1);
-        const double right = reach(e.right);
-        down[i] = std::max(left, right);
-        longest = std::max(longest, left + right);
-    }
+    Phylogeny_Node* root = tree_.root;
+    if (root == nullptr) return std::nullopt;
+    DownReaches down;
+    reach_down(root, down);
+    const double longest = down.longest;
     if (!(longest > 0)) return std::nullopt;  // fewer than two leaves, too
     const double least = longest - kLongestTolerance * longest;
-    // a: the first leaf whose farthest leaf is that far. The farthest leaf from a node not below
-    // it is reached through its parent: beyond the parent, or down its sibling.
-    PathValues farthest(Reached{0, kMinusInfinity});
-    std::size_t a = 1;
-    for (; a < n; ++a) {
-        const Entry& e = all.entry[a];
-        const std::size_t sibling =
-            a == e.parent + std::size_t{1} ? all.entry[e.parent].right : e.parent + std::size_t{1};
-        const double far = e.length + std::max(farthest.at(e.parent), reach(sibling));
-        if (e.leaf() && far >= least) break;
-        farthest.push({a, far});
-    }
-    if (a >= n) return std::nullopt;
-    const std::vector<Reached> ancestors = ancestors_of(all, a);
-    const std::optional<Reached> b = first_leaf_from(all, a, ancestors, least);
+    const std::optional<Reached> a = first_end(root, down, least);
+    if (!a.has_value()) return std::nullopt;
+    const std::optional<FarEnd> b = far_end_from(a->node, least);
     if (!b.has_value()) return std::nullopt;
-    return halfway(all, a, *b, ancestors);
+    return halfway(root, a->node, *b);
 }
 
 std::optional<RootPlace> UnrootedTree::outgroup_place(
     const std::function<bool(const Phylogeny_Node*)>& in_outgroup) const {
-    const PreorderNodes& all = *nodes_;
-    const std::size_t n = all.entry.size();
-    // Which leaves are outgroup leaves, one bit each.
-    std::vector<uint64_t> is_outgroup((n + 63) / 64);
-    uint64_t all_outgroup = 0;
-    uint64_t all_others = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (!all.entry[i].leaf()) continue;
-        if (in_outgroup(all.node[i])) {
-            is_outgroup[i / 64] |= uint64_t{1} << (i % 64);
-            ++all_outgroup;
-        } else {
-            ++all_others;
-        }
-    }
-    if (all_outgroup == 0 || all_others == 0) return std::nullopt;
-    // The outgroup leaves (high half) and the other leaves (low half) below each node, children
-    // before parents: a node's left subtree comes just before it, its right one before that, so
-    // their counts are the top two of a stack as deep as the tree.
-    constexpr uint64_t kOutgroupLeaf = uint64_t{1} << 32;
-    constexpr uint64_t kOthers = kOutgroupLeaf - 1;
-    ChunkedStack<uint64_t> counts;
-    LargestSide largest;
-    for (std::size_t i = n; i-- > 1;) {
-        uint64_t count = (is_outgroup[i / 64] >> (i % 64) & 1) != 0 ? kOutgroupLeaf : 1;
-        if (!all.entry[i].leaf()) {
-            count = counts.back();
-            counts.pop_back();
-            count += counts.back();
-            counts.pop_back();
-        }
-        counts.push_back(count);
-        // The root's two branches are one: its left child, at 1, names both of its sides.
-        if (all.entry[i].parent == 0 && i != 1) continue;
-        const uint64_t outgroup = count >> 32;
-        const uint64_t others = count & kOthers;
-        if (others == 0) largest.offer(outgroup, i);
-        if (others == all_others && outgroup < all_outgroup) {
-            largest.offer(all_outgroup - outgroup, i);
-        }
-    }
+    Phylogeny_Node* root = tree_.root;
+    if (root == nullptr) return std::nullopt;
+    // Counted first: without an outgroup leaf, or with nothing else, no side is looked for.
+    const OutgroupLeaves leaves = test_leaves(root, in_outgroup);
+    if (leaves.outgroup == 0 || leaves.others == 0) return std::nullopt;
+    const LargestSide largest = largest_side(root, leaves);
     if (largest.ties != 1) return std::nullopt;
-    Phylogeny_Node* below = all.node[largest.below];
-    const double length = below->parent == tree_.root ? merged_root_length(tree_) : below->length;
+    Phylogeny_Node* below = largest.below;
+    const double length = below->parent == root ? merged_root_length(tree_) : below->length;
     return RootPlace{below, length / 2, length / 2};
 }
 

@@ -8,7 +8,7 @@
 // carries that node's support and length. A leaf's branch splits off one leaf and carries no
 // support: a merged branch that ends in a leaf has support 0.
 //
-// Every walk here keeps its own stack or runs over arrays in preorder, so a ladder of any depth
+// Every walk here keeps its own stack or climbs the parent links, so a ladder of any depth
 // is rooted without recursion, in time linear in the tree.
 #ifndef TAVRIN_TREE_ROOTING_H
 #define TAVRIN_TREE_ROOTING_H
@@ -37,12 +37,11 @@ struct RootPlace {
 double merged_root_support(const Phylogeny& tree);
 double merged_root_length(const Phylogeny& tree);
 
-// The places of a tree where a root can go, found on a copy of what they need of each node, made
-// once (one walk over the nodes) for as many questions as the tree stays unchanged.
+// The places of a tree where a root can go, found by walks over its nodes as they stand; the tree
+// must stay unchanged while they are asked for.
 class UnrootedTree {
 public:
     explicit UnrootedTree(const Phylogeny& tree);
-    ~UnrootedTree();
     UnrootedTree(const UnrootedTree&) = delete;
     UnrootedTree& operator=(const UnrootedTree&) = delete;
 
@@ -51,7 +50,7 @@ public:
     // the first leaf in preorder that ends a longest path and b the first leaf that far from a,
     // the root goes on the first branch of the path from a to b whose far end lies strictly
     // beyond half its length. None when the tree has fewer than two leaves or the longest path
-    // is not longer than 0. Two passes over the copy, the second stopping at b.
+    // is not longer than 0. Two passes over the tree, then a search for b that stops at it.
     std::optional<RootPlace> midpoint_place() const;
 
     // Halfway along the branch of the largest side (of any branch) whose leaves all pass
@@ -61,9 +60,7 @@ public:
         const std::function<bool(const Phylogeny_Node*)>& in_outgroup) const;
 
 private:
-    struct Nodes;
     const Phylogeny& tree_;
-    std::unique_ptr<Nodes> nodes_;
 };
 
 // Moves the root of `tree` to `place`, with the rewiring of Phylogeny::reroot (the new root holds
