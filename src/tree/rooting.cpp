@@ -5,7 +5,6 @@
 #include <limits>
 
 #include "platform/chunked_stack.h"
-#include "tree/walk.h"
 
 namespace tavrin {
 namespace {
@@ -233,79 +232,87 @@ struct LargestSide {
     }
 };
 
-// Which leaves are outgroup leaves, one bit each in preorder, and how many of each kind.
-struct OutgroupLeaves {
-    std::vector<uint64_t> bits;
-    uint64_t outgroup = 0;
-    uint64_t others = 0;
+// Bits on a stack, 64 to a word.
+class BitStack {
+public:
+    void push(bool bit) {
+        if (size_ % 64 == 0) words_.push_back(0);
+        if (bit) words_.back() |= uint64_t{1} << (size_ % 64);
+        ++size_;
+    }
+    bool pop() {
+        --size_;
+        const uint64_t mask = uint64_t{1} << (size_ % 64);
+        const bool bit = (words_.back() & mask) != 0;
+        words_.back() &= ~mask;
+        if (size_ % 64 == 0) words_.pop_back();
+        return bit;
+    }
 
-    bool at(uint64_t leaf) const { return (bits[leaf / 64] >> (leaf % 64) & 1) != 0; }
+private:
+    ChunkedStack<uint64_t> words_;
+    std::size_t size_ = 0;
 };
-
-OutgroupLeaves test_leaves(Phylogeny_Node* root,
-                           const std::function<bool(const Phylogeny_Node*)>& in_outgroup) {
-    OutgroupLeaves leaves;
-    preorder(root, [&](const Phylogeny_Node* node) {
-        if (!ends_path(node)) return;
-        const uint64_t k = leaves.outgroup + leaves.others;
-        if (k % 64 == 0) leaves.bits.push_back(0);
-        if (in_outgroup(node)) {
-            leaves.bits.back() |= uint64_t{1} << (k % 64);
-            ++leaves.outgroup;
-        } else {
-            ++leaves.others;
-        }
-    });
-    return leaves;
-}
 
 // The outgroup leaves (high half) and the other leaves (low half) of a side.
 constexpr uint64_t kOutgroupLeaf = uint64_t{1} << 32;
 constexpr uint64_t kOthers = kOutgroupLeaf - 1;
 
-uint64_t leaf_count(const OutgroupLeaves& leaves, uint64_t leaf) {
-    return leaves.at(leaf) ? kOutgroupLeaf : 1;
-}
+// The sides of the branches that hold outgroup leaves only, found in one walk that tests each
+// leaf once.
+struct OutgroupSides {
+    LargestSide largest;  // among the sides below a branch
+    uint64_t outgroup = 0;
+    uint64_t others = 0;
+    // The lowest node with every other leaf below it, and its outgroup leaves. Every branch
+    // above it has all the outgroup leaves it lacks, and only them, on its upper side: its own
+    // is the largest of these sides.
+    Phylogeny_Node* all_others_below = nullptr;
+    uint64_t its_others = 0;
+    uint64_t its_outgroup = 0;
+};
 
-// Offers both sides of every branch, the root's two branches as one (named by its left child),
-// in mirrored postorder.
-LargestSide largest_side(Phylogeny_Node* root, const OutgroupLeaves& leaves) {
+// Offers the side below every branch, the root's two branches as one (named by its left
+// child), in mirrored postorder.
+OutgroupSides outgroup_sides(Phylogeny_Node* root,
+                             const std::function<bool(const Phylogeny_Node*)>& in_outgroup) {
+    OutgroupSides sides;
     ChunkedStack<uint64_t> waiting;  // the counts of inner nodes whose parent is not finished
-    LargestSide largest;
-    uint64_t next_leaf = leaves.outgroup + leaves.others;  // leaves come last first
+    BitStack leaves;                 // the same for leaves: whether each is an outgroup leaf
+    const auto child_count = [&](const Phylogeny_Node* child) {
+        if (!ends_path(child)) {
+            const uint64_t count = waiting.back();
+            waiting.pop_back();
+            return count;
+        }
+        return leaves.pop() ? kOutgroupLeaf : uint64_t{1};
+    };
     mirrored_postorder(root, [&](Phylogeny_Node* node) {
         uint64_t count = 0;
         if (ends_path(node)) {
-            count = leaf_count(leaves, --next_leaf);
+            const bool outgroup = in_outgroup(node);
+            leaves.push(outgroup);
+            count = outgroup ? kOutgroupLeaf : 1;
         } else {
-            // The left subtree is finished last: its count is on top, its first leaf is next_leaf.
-            uint64_t left = 0;
-            if (ends_path(node->left)) {
-                left = leaf_count(leaves, next_leaf);
-            } else {
-                left = waiting.back();
-                waiting.pop_back();
-            }
-            const uint64_t right_leaf = next_leaf + (left >> 32) + (left & kOthers);
-            uint64_t right = 0;
-            if (ends_path(node->right)) {
-                right = leaf_count(leaves, right_leaf);
-            } else {
-                right = waiting.back();
-                waiting.pop_back();
-            }
-            count = left + right;
+            // The left subtree is finished last: its count is on top.
+            count = child_count(node->left);
+            count += child_count(node->right);
             waiting.push_back(count);
         }
-        if (node == root || (node->parent == root && node == root->right)) return;
         const uint64_t outgroup = count >> 32;
         const uint64_t others = count & kOthers;
-        if (others == 0) largest.offer(outgroup, node);
-        if (others == leaves.others && outgroup < leaves.outgroup) {
-            largest.offer(leaves.outgroup - outgroup, node);
+        if (ends_path(node)) ++(outgroup != 0 ? sides.outgroup : sides.others);
+        // The first node finished with the most other leaves so far: at the end, the lowest
+        // with all of them.
+        if (others > sides.its_others) {
+            sides.all_others_below = node;
+            sides.its_others = others;
+            sides.its_outgroup = outgroup;
         }
+        if (node == root || (node->parent == root && node == root->right)) return;
+        if (others == 0) sides.largest.offer(outgroup, node);
     });
-    return largest;
+    return sides;
 }
 
 }  // namespace
@@ -344,12 +351,18 @@ std::optional<RootPlace> UnrootedTree::outgroup_place(
     const std::function<bool(const Phylogeny_Node*)>& in_outgroup) const {
     Phylogeny_Node* root = tree_.root;
     if (root == nullptr) return std::nullopt;
-    // Counted first: without an outgroup leaf, or with nothing else, no side is looked for.
-    const OutgroupLeaves leaves = test_leaves(root, in_outgroup);
-    if (leaves.outgroup == 0 || leaves.others == 0) return std::nullopt;
-    const LargestSide largest = largest_side(root, leaves);
-    if (largest.ties != 1) return std::nullopt;
-    Phylogeny_Node* below = largest.below;
+    OutgroupSides sides = outgroup_sides(root, in_outgroup);
+    if (sides.outgroup == 0 || sides.others == 0) return std::nullopt;
+    // The side above the lowest node with every other leaf below it. The branches above that
+    // node have smaller such sides, which cannot be the largest. The root and its right child
+    // name no branch of their own.
+    Phylogeny_Node* top = sides.all_others_below;
+    const bool names_branch = top != root && !(top->parent == root && top == root->right);
+    if (names_branch && sides.its_outgroup < sides.outgroup) {
+        sides.largest.offer(sides.outgroup - sides.its_outgroup, top);
+    }
+    if (sides.largest.ties != 1) return std::nullopt;
+    Phylogeny_Node* below = sides.largest.below;
     const double length = below->parent == root ? merged_root_length(tree_) : below->length;
     return RootPlace{below, length / 2, length / 2};
 }
