@@ -15,6 +15,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 #include "analysis/group_file_checks.h"
 #include "analysis/pipeline.h"
@@ -71,12 +72,14 @@ std::string check_group_file_warnings(const tavrin::GroupFileChecks& checks) {
     return "";
 }
 
-// One row of the table: eleven fields and one line break, at its end.
+// One row of the table: as many fields as the header and one line break, at its end.
 std::string check_table_row(const std::string& row) {
-    std::size_t tabs = 0;
-    for (const char c : row)
-        tabs += c == '\t' ? 1 : 0;
-    if (tabs != 10) return "a table row without eleven fields: " + row;
+    const auto tabs_in = [](std::string_view text) {
+        return std::count(text.begin(), text.end(), '\t');
+    };
+    if (tabs_in(row) != tabs_in(tavrin::kTableHeader)) {
+        return "a table row without the header's fields: " + row;
+    }
     if (row.find('\n') != row.size() - 1) return "a table row that is not one line: " + row;
     return "";
 }
