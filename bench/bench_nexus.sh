@@ -16,18 +16,8 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # shellcheck source=bench/common.sh
 source "$root/bench/common.sh"
 runs=5
-build=$root/build-bench
-own_build=1
-while [[ $# -gt 0 ]]; do
-    case $1 in
-        --runs) runs=${2:?--runs needs a number}; shift ;;
-        --build) build=${2:?--build needs a directory}; own_build=0; shift ;;
-        *) bench_other_option "$1" "${BASH_SOURCE[0]}" ;;
-    esac
-    shift
-done
-[[ -x /usr/bin/time ]] || { echo "/usr/bin/time is missing: apt-get install time" >&2; exit 1; }
-bench_build Tavrin tavrin_bench_nexus
+bench_prepare_runs "${BASH_SOURCE[0]}" "$@"
+bench_build tavrin_bench_nexus
 data=$root/bench/data/nexus
 mkdir -p "$data"
 

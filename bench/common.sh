@@ -33,13 +33,14 @@ bench_build() { # targets...
     cmake --build "$build" -j2 --target "$@" >/dev/null
 }
 
-# For the scripts that time whole Tavrin runs: reads --runs N (into `runs`, default 9) and
+# For the scripts that time whole Tavrin runs: reads --runs N (into `runs`, default 9, or the
+# value `runs` holds when the script set one first) and
 # --build DIR (into `build`, default build-bench under `root`, configured here), builds Tavrin
 # and the generator there, and makes the folders `data` and `out_dir`.
 bench_prepare_runs() { # script arguments...
     local script=$1
     shift
-    runs=9
+    runs=${runs:-9}
     build=$root/build-bench
     own_build=1
     while [[ $# -gt 0 ]]; do
