@@ -1,5 +1,6 @@
 #include "analysis/root_list.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "analysis/leaf_matching.h"
@@ -54,9 +55,17 @@ const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const Targe
                               std::unique_ptr<Phylogeny>* before_moving) {
     // Read once for every entry tried: the tree stays as it is until one applies.
     std::unique_ptr<UnrootedTree> view;
-    for (const RootEntry& entry : list.entries) {
+    for (auto entry_at = list.entries.begin(); entry_at != list.entries.end(); ++entry_at) {
+        const RootEntry& entry = *entry_at;
         if (entry.text == kRootGiven) return &entry;
-        if (view == nullptr) view = std::make_unique<UnrootedTree>(tree);
+        if (view == nullptr) {
+            // A midpoint tried after this entry, before any `given`, shares its walk.
+            const auto later = std::find_if(entry_at, list.entries.end(), [](const RootEntry& e) {
+                return e.text == kRootGiven || e.text == kRootMidpoint;
+            });
+            const bool midpoint_later = later != list.entries.end() && later->text == kRootMidpoint;
+            view = std::make_unique<UnrootedTree>(tree, midpoint_later);
+        }
         const std::optional<RootPlace> place = place_by(*view, entry, target, groups, separator);
         if (!place.has_value()) continue;
         view.reset();

@@ -98,6 +98,11 @@ public:
     // is taken out of the tree, its slot that held the path emptied and the other one still
     // naming its remaining child. Returns the new root, which the caller stores.
     static Phylogeny_Node* reroot(Phylogeny_Node* a, Phylogeny_Node* b, Phylogeny_Node* r);
+    // The same rewiring, with the values moved the other way: each node of the reversed path
+    // takes the support and length its former child had as read, so that the old root ends with
+    // those of its child on the path. M takes a's values, as with reroot.
+    static Phylogeny_Node* reroot_keeping_values(Phylogeny_Node* a, Phylogeny_Node* b,
+                                                 Phylogeny_Node* r);
 
     // Hands over a node that is no longer part of the tree. It is released with the tree; its
     // child links are not followed (they may point into the tree).

@@ -7,9 +7,10 @@ Phylogeny_Node*& slot_of(Phylogeny_Node* holder, const Phylogeny_Node* child) {
     return holder->left == child ? holder->left : holder->right;
 }
 
-}  // namespace
-
-Phylogeny_Node* Phylogeny::reroot(Phylogeny_Node* a, Phylogeny_Node* b, Phylogeny_Node* r) {
+// The rewiring both reroots share. With `as_read`, each node of the reversed path takes the
+// values its former child had as read; without, the values its former child has just received,
+// so that all of them end with a's.
+Phylogeny_Node* reroot_path(Phylogeny_Node* a, Phylogeny_Node* b, Phylogeny_Node* r, bool as_read) {
     // The new root M sits on the edge a-b: b on its left, a on its right, with a's values.
     Phylogeny_Node* m = new Phylogeny_Node();
     m->left = b;
@@ -26,16 +27,23 @@ Phylogeny_Node* Phylogeny::reroot(Phylogeny_Node* a, Phylogeny_Node* b, Phylogen
     a->parent = m;
     b->parent = m;
 
-    // Reverse the path a = P0, P1, ..., Pk = r. Every Pi takes the values its former child has
-    // just received, so all of them end with a's support and length.
+    // Reverse the path a = P0, P1, ..., Pk = r; each Pi takes P(i-1)'s values.
+    double support = a->support;
+    double length = a->length;
     Phylogeny_Node* below = a;  // P(i-1)
     Phylogeny_Node* node = p1;  // Pi
     while (true) {
         Phylogeny_Node* above = node->parent;  // P(i+1), or r's parent at the top
         const bool at_old_root = node == r;
         slot_of(node, below) = at_old_root ? nullptr : above;
-        node->support = below->support;
-        node->length = below->length;
+        const double read_support = node->support;
+        const double read_length = node->length;
+        node->support = support;
+        node->length = length;
+        if (as_read) {
+            support = read_support;
+            length = read_length;
+        }
         node->parent = below;
         if (at_old_root) break;
         below = node;
@@ -49,4 +57,15 @@ Phylogeny_Node* Phylogeny::reroot(Phylogeny_Node* a, Phylogeny_Node* b, Phylogen
     slot_of(before_root, r) = w;
     if (w) w->parent = before_root;
     return m;
+}
+
+}  // namespace
+
+Phylogeny_Node* Phylogeny::reroot(Phylogeny_Node* a, Phylogeny_Node* b, Phylogeny_Node* r) {
+    return reroot_path(a, b, r, false);
+}
+
+Phylogeny_Node* Phylogeny::reroot_keeping_values(Phylogeny_Node* a, Phylogeny_Node* b,
+                                                 Phylogeny_Node* r) {
+    return reroot_path(a, b, r, true);
 }

@@ -1,9 +1,12 @@
 #include "tree/rooting.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
+#include <new>
 
+#include "platform/chunked_array.h"
 #include "platform/chunked_stack.h"
 
 namespace tavrin {
@@ -15,9 +18,10 @@ constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
 constexpr double kLongestTolerance = 1e-9;
 
 // The walks below read the nodes where they are, never copying the tree: a copy would be fresh
-// memory, and clearing fresh pages costs more than the walks. What a walk keeps per node waits
-// on stacks, and only for inner nodes (a leaf's values are read from the leaf again), so that a
-// ladder of either hand keeps them shallow.
+// memory, and clearing fresh pages costs more than the walks. They go down by left children,
+// in the order the nodes lie in memory, since a walk that chases right children waits on memory
+// at every step. What a walk keeps per node is kept only for inner nodes (a leaf's values are
+// read from the leaf again).
 
 // A node without a right child is a leaf: the reader makes nodes of two children or none.
 bool ends_path(const Phylogeny_Node* node) {
@@ -29,31 +33,27 @@ double leaf_reach(const Phylogeny_Node* leaf) {
     return 0.0 + leaf->length;
 }
 
-double pop(ChunkedStack<double>& stack) {
-    const double value = stack.back();
-    stack.pop_back();
-    return value;
-}
-
-// Calls finish(node) for every node below and including `top`, in mirrored postorder (the right
-// subtree, the left subtree, then the node: the preorder read backwards), climbing the parent
-// links instead of keeping a stack.
+// Calls finish(node) for every node below and including `top` in postorder (the left subtree,
+// the right subtree, then the node), climbing the parent links instead of keeping a stack. Going
+// down always goes to a left child, which the readers lay out right after its parent, and a right
+// child comes right after its left sibling's subtree: the walk reads the nodes mostly in the
+// order they lie in memory.
 template <typename Node, typename Finish>
-void mirrored_postorder(Node* top, Finish finish) {
+void climbing_postorder(Node* top, Finish finish) {
     Node* node = top;
     while (!ends_path(node))
-        node = node->right;
+        node = node->left;
     while (true) {
         finish(node);
         if (node == top) return;
         Node* parent = node->parent;
-        if (node != parent->right) {
+        if (node == parent->right) {
             node = parent;
             continue;
         }
-        node = parent->left;
+        node = parent->right;
         while (!ends_path(node))
-            node = node->right;
+            node = node->left;
     }
 }
 
@@ -62,94 +62,184 @@ double branch_support(const Phylogeny_Node* below) {
     return below->is_leaf ? 0 : below->support;
 }
 
-// A leaf with a value: its distance to some leaf.
-struct Reached {
+// What the midpoint search keeps of each inner node, in postorder: a node's record follows its
+// right child's, and its left child's follows the records of the left child's subtree.
+struct SubtreeRecord {
+    double down;      // the longest distance from the node down to a leaf below it
+    double longest;   // the longest path between two leaves below it
+    uint32_t inner;   // the inner nodes of its subtree, itself included
+    uint32_t parent;  // the index of its parent's record
+};
+
+// A node met by a search, with the value handed down to it: for an inner node the index of its
+// own record, for a leaf that of its parent's.
+struct Step {
     Phylogeny_Node* node;
+    std::size_t index;
     double value;
 };
 
-// The first leaf in preorder below and including `node` whose value is at least `least`; values
-// go from a node to its children by split(node, value, left_value, right_value), `value` being
-// `node`'s. Right children wait on a stack while the left subtree is walked, but a right child
-// that is a leaf is judged at once: when it passes, it stands once its left sibling's subtree
-// holds no leaf that passes.
-template <typename Split>
-std::optional<Reached> first_leaf_reaching(Phylogeny_Node* node, double value, double least,
-                                           Split split) {
-    struct Waiting {
-        Phylogeny_Node* node;
-        double value;
-    };
-    ChunkedStack<Waiting> waiting;
-    std::optional<Reached> later;  // a right leaf that passes, after the left subtree it waits on
-    std::size_t later_level = 0;   // the waiting nodes that come after it
-    while (true) {
-        if (ends_path(node)) {
-            if (value >= least) return Reached{node, value};
-            if (later.has_value() && waiting.size() <= later_level) return later;
-            if (waiting.empty()) return std::nullopt;
-            node = waiting.back().node;
-            value = waiting.back().value;
-            waiting.pop_back();
-            continue;
-        }
-        double left_value = 0;
-        double right_value = 0;
-        split(node, value, left_value, right_value);
-        if (!ends_path(node->right)) {
-            waiting.push_back({node->right, right_value});
-        } else if (right_value >= least) {
-            later = Reached{node->right, right_value};
-            later_level = waiting.size();
-        }
-        node = node->left;
-        value = left_value;
+}  // namespace
+
+// Every inner node's record, made by one walk in postorder.
+class SubtreeRecords {
+public:
+    // Takes in every node of the tree, each after its children, then closes.
+    void add(const Phylogeny_Node* node);
+    void close();
+
+    // The longest path between two leaves; minus infinity for a single leaf.
+    double longest() const { return longest_; }
+    // A bound on the rounding of any sum of lengths along a path: values that far below the
+    // longest cannot pass however the same lengths are summed.
+    double slack() const { return slack_; }
+
+    // The root, starting a search with `value`.
+    Step root_step(Phylogeny_Node* root, double value) const {
+        return Step{root, records_count_ - 1, value};
     }
-}
+    // The children of an inner node's step, without their values.
+    Step left_of(const Step& step) const {
+        const Phylogeny_Node* node = step.node;
+        if (ends_path(node->left)) return Step{node->left, step.index, 0};
+        const std::size_t right_inner = ends_path(node->right) ? 0 : at(step.index - 1).inner;
+        return Step{node->left, step.index - 1 - right_inner, 0};
+    }
+    Step right_of(const Step& step) const {
+        const Phylogeny_Node* node = step.node;
+        return Step{node->right, ends_path(node->right) ? step.index : step.index - 1, 0};
+    }
+    std::size_t parent_index(std::size_t index) const { return at(index).parent; }
 
-// Distances from a leaf, handed down away from it.
-void add_length(const Phylogeny_Node* node, double value, double& left, double& right) {
-    left = value + node->left->length;
-    right = value + node->right->length;
-}
+    double down(const Step& step) const { return ends_path(step.node) ? 0 : at(step.index).down; }
+    double longest_below(const Step& step) const {
+        return ends_path(step.node) ? kMinusInfinity : at(step.index).longest;
+    }
+    // From the top of the step's branch.
+    double reach(const Step& step) const { return step.node->length + down(step); }
 
-// The longest distance from each inner node's children down to a leaf below them, and the
-// longest path between two leaves: a path tops out at some node, through both of its children.
-struct DownReaches {
-    // The reaches of the inner children of every inner node (its left child's first), pushed in
-    // mirrored postorder: a preorder walk pops them in its own order, a node's right child's
-    // first.
-    ChunkedStack<double> kept;
-    double longest = kMinusInfinity;
+private:
+    const SubtreeRecord& at(std::size_t index) const { return records_[index]; }
+
+    ChunkedArray<SubtreeRecord> records_;
+    std::size_t records_count_ = 0;
+    double longest_ = kMinusInfinity;
+    double slack_ = 0;
+    std::size_t nodes_ = 0;
+    double total_length_ = 0;  // of every branch, taken positive
 };
 
-void reach_down(Phylogeny_Node* root, DownReaches& out) {
-    ChunkedStack<double> waiting;  // the reaches of inner nodes whose parent is not finished
-    mirrored_postorder(root, [&](const Phylogeny_Node* node) {
-        if (ends_path(node)) return;
-        // The left subtree is finished last: its reach is on top.
-        const bool left_inner = !ends_path(node->left);
-        const bool right_inner = !ends_path(node->right);
-        const double left = left_inner ? pop(waiting) : leaf_reach(node->left);
-        const double right = right_inner ? pop(waiting) : leaf_reach(node->right);
-        if (left_inner) out.kept.push_back(left);
-        if (right_inner) out.kept.push_back(right);
-        out.longest = std::max(out.longest, left + right);
-        waiting.push_back(std::max(left, right) + node->length);
-    });
+void SubtreeRecords::add(const Phylogeny_Node* node) {
+    ++nodes_;
+    total_length_ += std::fabs(node->length);
+    if (ends_path(node)) return;
+    // A child's down reach and longest path, from its record when it has one.
+    const auto child = [&](const Phylogeny_Node* c, std::size_t index, double& reach,
+                           double& longest) {
+        if (ends_path(c)) {
+            reach = leaf_reach(c);
+            longest = kMinusInfinity;
+            return;
+        }
+        const SubtreeRecord& record = records_[index];
+        reach = record.down + c->length;
+        longest = record.longest;
+    };
+    const std::size_t index = records_count_;
+    // More inner nodes than the records number cannot be held in memory anyway.
+    if (index >= std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
+    records_.grow_to(++records_count_);
+    // The right subtree is finished last: its record comes just before.
+    const bool right_inner = !ends_path(node->right);
+    const std::size_t right_index = index - 1;
+    const std::size_t left_index = index - 1 - (right_inner ? records_[right_index].inner : 0);
+    double right = 0, right_longest = 0, left = 0, left_longest = 0;
+    child(node->right, right_index, right, right_longest);
+    child(node->left, left_index, left, left_longest);
+    uint32_t inner = 1;
+    for (const auto& [inner_child, at_index] :
+         {std::pair{!ends_path(node->left), left_index}, std::pair{right_inner, right_index}}) {
+        if (!inner_child) continue;
+        records_[at_index].parent = static_cast<uint32_t>(index);
+        inner += records_[at_index].inner;
+    }
+    const double longest = std::max(std::max(left_longest, right_longest), left + right);
+    records_[index] = SubtreeRecord{std::max(left, right), longest, inner, 0};
+    longest_ = std::max(longest_, longest);
+}
+
+void SubtreeRecords::close() {
+    // Each sum of a path has at most `nodes_` terms, each rounded by at most half a unit of the
+    // last place of a total of at most `total_length_`; twice that, both sides of a comparison.
+    slack_ =
+        2.0 * static_cast<double>(nodes_) * std::numeric_limits<double>::epsilon() * total_length_;
+}
+
+namespace {
+
+// A leaf with a value: its distance to some leaf; and the index of its parent's record.
+struct Reached {
+    Phylogeny_Node* node;
+    double value;
+    std::size_t parent_index;
+};
+
+// The first leaf in preorder below and including `start` whose value is at least `least`.
+// split(step, left, right) gives the values of an inner node's children; open(step) says
+// whether the subtree of an inner child may hold a leaf that passes (a subtree closed by it is
+// not walked). Right children wait on a stack while the left subtree is walked, but a right child
+// that is a leaf is judged at once: when it passes, it stands once its left sibling's subtree
+// holds no leaf that passes.
+template <typename Split, typename Open>
+std::optional<Reached> first_leaf_reaching(const SubtreeRecords& records, Step step, double least,
+                                           Split split, Open open) {
+    ChunkedStack<Step> waiting;
+    std::optional<Step> later;    // a right leaf that passes, after the left subtree it waits on
+    std::size_t later_level = 0;  // the waiting nodes that come after it
+    while (true) {
+        if (ends_path(step.node)) {
+            if (step.value >= least) return Reached{step.node, step.value, step.index};
+        } else {
+            Step left = records.left_of(step);
+            Step right = records.right_of(step);
+            split(step, left, right);
+            if (!ends_path(right.node)) {
+                if (open(right)) waiting.push_back(right);
+            } else if (right.value >= least) {
+                later = right;
+                later_level = waiting.size();
+            }
+            if (ends_path(left.node) || open(left)) {
+                step = left;
+                continue;
+            }
+        }
+        // Nothing more below this step.
+        if (later.has_value() && waiting.size() <= later_level)
+            return Reached{later->node, later->value, later->index};
+        if (waiting.empty()) return std::nullopt;
+        step = waiting.back();
+        waiting.pop_back();
+    }
 }
 
 // a: the first leaf in preorder whose farthest leaf is at least `least` away. The farthest leaf
 // from a node not below it is reached through its parent: beyond the parent, or down its
-// sibling.
-std::optional<Reached> first_end(Phylogeny_Node* root, DownReaches& down, double least) {
+// sibling. A subtree holds such a leaf only when a path from it outwards, or one inside it, is
+// long enough.
+std::optional<Reached> first_end(Phylogeny_Node* root, const SubtreeRecords& records,
+                                 double least) {
+    const double open_from = least - records.slack();
     return first_leaf_reaching(
-        root, kMinusInfinity, least,
-        [&](const Phylogeny_Node* node, double far, double& left_far, double& right_far) {
-            const double right = ends_path(node->right) ? leaf_reach(node->right) : pop(down.kept);
-            const double left = ends_path(node->left) ? leaf_reach(node->left) : pop(down.kept);
-            left_far = node->left->length + std::max(far, right);
-            right_far = node->right->length + std::max(far, left);
+        records, records.root_step(root, kMinusInfinity), least,
+        [&](const Step& node, Step& left, Step& right) {
+            const double far = node.value;
+            left.value = left.node->length + std::max(far, records.reach(right));
+            right.value = right.node->length + std::max(far, records.reach(left));
+        },
+        [&](const Step& child) {
+            return std::max(child.value + records.down(child), records.longest_below(child)) >=
+                   open_from;
         });
 }
 
@@ -161,19 +251,33 @@ struct FarEnd {
 };
 
 // Climbs from `a`, searching the subtree that hangs off each node met: those on the left come
-// before a in preorder (the highest first), those on the right after it (the lowest first).
-std::optional<FarEnd> far_end_from(Phylogeny_Node* a, double least) {
+// before a in preorder (the highest first), those on the right after it (the lowest first). A
+// subtree is searched only when its farthest leaf from a may be far enough.
+std::optional<FarEnd> far_end_from(const Reached& a, const SubtreeRecords& records, double least) {
+    const double open_from = least - records.slack();
+    const auto split = [](const Step& node, Step& left, Step& right) {
+        left.value = node.value + left.node->length;
+        right.value = node.value + right.node->length;
+    };
+    const auto open = [&](const Step& side) {
+        return side.value + records.down(side) >= open_from;
+    };
     std::optional<FarEnd> before;
     std::optional<FarEnd> after;
     double distance = 0;
-    for (Phylogeny_Node* child = a; child->parent != nullptr; child = child->parent) {
+    std::size_t index = a.parent_index;  // the parent's record
+    for (Phylogeny_Node* child = a.node; child->parent != nullptr; child = child->parent) {
         Phylogeny_Node* node = child->parent;
         distance += child->length;
+        const std::size_t node_index = index;
+        if (node->parent != nullptr) index = records.parent_index(node_index);
         const bool hangs_before = node->right == child;
         if (!hangs_before && (before.has_value() || after.has_value())) continue;
-        Phylogeny_Node* side = hangs_before ? node->left : node->right;
-        const std::optional<Reached> found =
-            first_leaf_reaching(side, distance + side->length, least, add_length);
+        const Step at{node, node_index, 0};
+        Step side = hangs_before ? records.left_of(at) : records.right_of(at);
+        side.value = distance + side.node->length;
+        if (!ends_path(side.node) && !open(side)) continue;
+        const std::optional<Reached> found = first_leaf_reaching(records, side, least, split, open);
         if (found.has_value()) (hangs_before ? before : after) = FarEnd{*found, node};
     }
     return before.has_value() ? before : after;
@@ -273,9 +377,12 @@ struct OutgroupSides {
 };
 
 // Offers the side below every branch, the root's two branches as one (named by its left
-// child), in mirrored postorder.
+// child), in postorder.
+// `also(node)` is called for every node as well, in the same walk.
+template <typename Also>
 OutgroupSides outgroup_sides(Phylogeny_Node* root,
-                             const std::function<bool(const Phylogeny_Node*)>& in_outgroup) {
+                             const std::function<bool(const Phylogeny_Node*)>& in_outgroup,
+                             Also also) {
     OutgroupSides sides;
     ChunkedStack<uint64_t> waiting;  // the counts of inner nodes whose parent is not finished
     BitStack leaves;                 // the same for leaves: whether each is an outgroup leaf
@@ -287,16 +394,17 @@ OutgroupSides outgroup_sides(Phylogeny_Node* root,
         }
         return leaves.pop() ? kOutgroupLeaf : uint64_t{1};
     };
-    mirrored_postorder(root, [&](Phylogeny_Node* node) {
+    climbing_postorder(root, [&](Phylogeny_Node* node) {
+        also(node);
         uint64_t count = 0;
         if (ends_path(node)) {
             const bool outgroup = in_outgroup(node);
             leaves.push(outgroup);
             count = outgroup ? kOutgroupLeaf : 1;
         } else {
-            // The left subtree is finished last: its count is on top.
-            count = child_count(node->left);
-            count += child_count(node->right);
+            // The right subtree is finished last: its count is on top.
+            count = child_count(node->right);
+            count += child_count(node->left);
             waiting.push_back(count);
         }
         const uint64_t outgroup = count >> 32;
@@ -317,7 +425,10 @@ OutgroupSides outgroup_sides(Phylogeny_Node* root,
 
 }  // namespace
 
-UnrootedTree::UnrootedTree(const Phylogeny& tree) : tree_(tree) {}
+UnrootedTree::UnrootedTree(const Phylogeny& tree, bool midpoint_later)
+    : tree_(tree), midpoint_later_(midpoint_later) {}
+
+UnrootedTree::~UnrootedTree() = default;
 
 double merged_root_support(const Phylogeny& tree) {
     const Phylogeny_Node* left = tree.root->left;
@@ -335,14 +446,18 @@ double merged_root_length(const Phylogeny& tree) {
 std::optional<RootPlace> UnrootedTree::midpoint_place() const {
     Phylogeny_Node* root = tree_.root;
     if (root == nullptr) return std::nullopt;
-    DownReaches down;
-    reach_down(root, down);
-    const double longest = down.longest;
+    if (records_ == nullptr) {
+        records_ = std::make_unique<SubtreeRecords>();
+        climbing_postorder(root, [&](const Phylogeny_Node* node) { records_->add(node); });
+        records_->close();
+    }
+    const SubtreeRecords& records = *records_;
+    const double longest = records.longest();
     if (!(longest > 0)) return std::nullopt;  // fewer than two leaves, too
     const double least = longest - kLongestTolerance * longest;
-    const std::optional<Reached> a = first_end(root, down, least);
+    const std::optional<Reached> a = first_end(root, records, least);
     if (!a.has_value()) return std::nullopt;
-    const std::optional<FarEnd> b = far_end_from(a->node, least);
+    const std::optional<FarEnd> b = far_end_from(*a, records, least);
     if (!b.has_value()) return std::nullopt;
     return halfway(root, a->node, *b);
 }
@@ -351,7 +466,16 @@ std::optional<RootPlace> UnrootedTree::outgroup_place(
     const std::function<bool(const Phylogeny_Node*)>& in_outgroup) const {
     Phylogeny_Node* root = tree_.root;
     if (root == nullptr) return std::nullopt;
-    OutgroupSides sides = outgroup_sides(root, in_outgroup);
+    OutgroupSides sides;
+    if (midpoint_later_ && records_ == nullptr) {
+        // One walk for both: the tree is read once.
+        records_ = std::make_unique<SubtreeRecords>();
+        sides = outgroup_sides(root, in_outgroup,
+                               [&](const Phylogeny_Node* node) { records_->add(node); });
+        records_->close();
+    } else {
+        sides = outgroup_sides(root, in_outgroup, [](const Phylogeny_Node*) {});
+    }
     if (sides.outgroup == 0 || sides.others == 0) return std::nullopt;
     // The side above the lowest node with every other leaf below it. The branches above that
     // node have smaller such sides, which cannot be the largest. The root and its right child
@@ -381,38 +505,20 @@ void root_on_branch(Phylogeny& tree, const RootPlace& place) {
         }
         return;
     }
-    // The values as read of the path from a up to the child of the old root.
-    struct Values {
-        double support;
-        double length;
-    };
-    std::vector<Values> read;
-    Phylogeny_Node* top = a;
-    for (Phylogeny_Node* node = a; node != r; node = node->parent) {
-        read.push_back({node->support, node->length});
-        top = node;
-    }
-    Phylogeny_Node* remaining = other_child(r, top);
     const double chosen_support = branch_support(b);
-
-    tree.root = Phylogeny::reroot(a, b, r);
+    // Each node of the turned-over path takes the values of the node that was below it; the old
+    // root ends with those of its child on the path.
+    tree.root = Phylogeny::reroot_keeping_values(a, b, r);
     tree.root->support = 0;
     tree.root->length = 0;
     a->support = chosen_support;
     a->length = place.above_part;
     b->length = place.below_part;
-    // The turned-over path from the top down: each node's parent is now the node that was below
-    // it, whose values it takes.
-    Phylogeny_Node* node = top;
-    for (std::size_t i = read.size() - 1; i > 0; --i, node = node->parent) {
-        node->support = read[i - 1].support;
-        node->length = read[i - 1].length;
-    }
     // The old root's two branches, now one, end at its remaining child.
+    Phylogeny_Node* remaining = other_child(r, nullptr);
     if (remaining != nullptr) {
-        if (!remaining->is_leaf)
-            remaining->support = std::max(remaining->support, read.back().support);
-        remaining->length += read.back().length;
+        if (!remaining->is_leaf) remaining->support = std::max(remaining->support, r->support);
+        remaining->length += r->length;
     }
     r->left = r->right = r->parent = nullptr;
     delete r;

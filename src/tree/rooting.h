@@ -37,11 +37,16 @@ struct RootPlace {
 double merged_root_support(const Phylogeny& tree);
 double merged_root_length(const Phylogeny& tree);
 
+class SubtreeRecords;
+
 // The places of a tree where a root can go, found by walks over its nodes as they stand; the tree
-// must stay unchanged while they are asked for.
+// must stay unchanged while they are asked for. With `midpoint_later`, the midpoint will be asked
+// after outgroups: the first outgroup's walk also gathers what the midpoint needs, so that the
+// tree is walked once for both.
 class UnrootedTree {
 public:
-    explicit UnrootedTree(const Phylogeny& tree);
+    explicit UnrootedTree(const Phylogeny& tree, bool midpoint_later = false);
+    ~UnrootedTree();
     UnrootedTree(const UnrootedTree&) = delete;
     UnrootedTree& operator=(const UnrootedTree&) = delete;
 
@@ -50,7 +55,8 @@ public:
     // the first leaf in preorder that ends a longest path and b the first leaf that far from a,
     // the root goes on the first branch of the path from a to b whose far end lies strictly
     // beyond half its length. None when the tree has fewer than two leaves or the longest path
-    // is not longer than 0. Two passes over the tree, then a search for b that stops at it.
+    // is not longer than 0. One walk over the tree, then searches for a and b that go only
+    // where a path can be long enough.
     std::optional<RootPlace> midpoint_place() const;
 
     // Halfway along the branch of the largest side (of any branch) whose leaves all pass
@@ -61,6 +67,8 @@ public:
 
 private:
     const Phylogeny& tree_;
+    bool midpoint_later_;
+    mutable std::unique_ptr<SubtreeRecords> records_;  // made by the first walk that needs it
 };
 
 // Moves the root of `tree` to `place`, with the rewiring of Phylogeny::reroot (the new root holds
