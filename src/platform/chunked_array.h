@@ -52,7 +52,13 @@ private:
         return chunks_[c] + (index - kFirst * ((std::size_t{1} << c) - 1));
     }
 
-    static constexpr std::size_t kFirst = 4096 / sizeof(T) > 0 ? 4096 / sizeof(T) : 1;
+    // A power of two near 4 KiB of elements: the index is cut by shifts.
+    static constexpr std::size_t kFirst = [] {
+        std::size_t first = 1;
+        while (2 * first * sizeof(T) <= 4096)
+            first *= 2;
+        return first;
+    }();
 
     static std::size_t highest_bit(std::uint64_t q) {
         std::size_t bit = 0;

@@ -336,28 +336,6 @@ struct LargestSide {
     }
 };
 
-// Bits on a stack, 64 to a word.
-class BitStack {
-public:
-    void push(bool bit) {
-        if (size_ % 64 == 0) words_.push_back(0);
-        if (bit) words_.back() |= uint64_t{1} << (size_ % 64);
-        ++size_;
-    }
-    bool pop() {
-        --size_;
-        const uint64_t mask = uint64_t{1} << (size_ % 64);
-        const bool bit = (words_.back() & mask) != 0;
-        words_.back() &= ~mask;
-        if (size_ % 64 == 0) words_.pop_back();
-        return bit;
-    }
-
-private:
-    ChunkedStack<uint64_t> words_;
-    std::size_t size_ = 0;
-};
-
 // The outgroup leaves (high half) and the other leaves (low half) of a side.
 constexpr uint64_t kOutgroupLeaf = uint64_t{1} << 32;
 constexpr uint64_t kOthers = kOutgroupLeaf - 1;
@@ -385,33 +363,11 @@ OutgroupSides outgroup_sides(Phylogeny_Node* root,
                              Also also) {
     OutgroupSides sides;
     ChunkedStack<uint64_t> waiting;  // the counts of inner nodes whose parent is not finished
-    BitStack leaves;                 // the same for leaves: whether each is an outgroup leaf
-    const auto child_count = [&](const Phylogeny_Node* child) {
-        if (!ends_path(child)) {
-            const uint64_t count = waiting.back();
-            waiting.pop_back();
-            return count;
-        }
-        return leaves.pop() ? kOutgroupLeaf : uint64_t{1};
-    };
-    climbing_postorder(root, [&](Phylogeny_Node* node) {
-        also(node);
-        uint64_t count = 0;
-        if (ends_path(node)) {
-            const bool outgroup = in_outgroup(node);
-            leaves.push(outgroup);
-            count = outgroup ? kOutgroupLeaf : 1;
-        } else {
-            // The right subtree is finished last: its count is on top.
-            count = child_count(node->right);
-            count += child_count(node->left);
-            waiting.push_back(count);
-        }
+    const auto account = [&](Phylogeny_Node* node, uint64_t count) {
         const uint64_t outgroup = count >> 32;
         const uint64_t others = count & kOthers;
-        if (ends_path(node)) ++(outgroup != 0 ? sides.outgroup : sides.others);
         // The first node finished with the most other leaves so far: at the end, the lowest
-        // with all of them.
+        // with all of them (nodes with as many are above it, finished later).
         if (others > sides.its_others) {
             sides.all_others_below = node;
             sides.its_others = others;
@@ -419,6 +375,32 @@ OutgroupSides outgroup_sides(Phylogeny_Node* root,
         }
         if (node == root || (node->parent == root && node == root->right)) return;
         if (others == 0) sides.largest.offer(outgroup, node);
+    };
+    // A leaf is tested when its parent is finished: its answer never waits.
+    const auto leaf_count = [&](Phylogeny_Node* leaf) {
+        const bool outgroup = in_outgroup(leaf);
+        ++(outgroup ? sides.outgroup : sides.others);
+        const uint64_t count = outgroup ? kOutgroupLeaf : 1;
+        account(leaf, count);
+        return count;
+    };
+    const auto child_count = [&](Phylogeny_Node* child) {
+        if (ends_path(child)) return leaf_count(child);
+        const uint64_t count = waiting.back();
+        waiting.pop_back();
+        return count;
+    };
+    climbing_postorder(root, [&](Phylogeny_Node* node) {
+        also(node);
+        if (ends_path(node)) {
+            if (node == root) leaf_count(node);
+            return;
+        }
+        // The right subtree is finished last: its count is on top.
+        uint64_t count = child_count(node->right);
+        count += child_count(node->left);
+        waiting.push_back(count);
+        account(node, count);
     });
     return sides;
 }
