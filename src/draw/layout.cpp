@@ -5,102 +5,16 @@
 #include <cmath>
 #include <limits>
 #include <memory>
-#include <numeric>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
 
 #include "platform/chunked_stack.h"
-#include "platform/huge_pages.h"
 
 namespace tavrin {
 namespace {
 
 constexpr std::uint32_t kNil = std::numeric_limits<std::uint32_t>::max();
-
-// One node of the whole tree, in the order of a walk from the root that visits a node before its
-// children (so that a subtree is the range of nodes after its root): filled top-down (parent,
-// depth or x, inherited role), then bottom-up (size, the role and leaf prefix its leaves share),
-// then the tips drawn. Small, since a big tree has millions: every internal node has two children
-// (the readers make them so), so a subtree of `size` nodes has (size + 1) / 2 leaves.
-struct Flat {
-    std::uint32_t parent;  // kNil at the root
-    std::uint32_t size;    // nodes in its subtree, itself included: 1 for a leaf
-    // The number of the leaf prefix all leaves below share, or kNil; while the deepest subtrees
-    // are merged, a drawn internal node's next in its bucket instead.
-    std::uint32_t prefix;
-    // A node with children keeps its depth (edges from the root), which the merge of the
-    // deepest subtrees needs; a leaf its distance from the root, which a wedge's reach needs (no
-    // node lies farther than its farthest leaf). The picture's walk finds x again for the rest.
-    union {
-        std::uint32_t depth;
-        float x;
-    };
-    Role role;
-    Tip tip;              // of a node drawn
-    std::uint8_t flags;   // kHasTarget, kSeen, kKept, kRightFirst
-    std::uint8_t counts;  // children drawn, and of them (high nibble) those that are not tips
-
-    bool has(std::uint8_t flag) const { return (flags & flag) != 0; }
-    std::uint32_t leaves() const { return (size + 1) / 2; }
-    unsigned children() const { return counts & 0xfu; }
-    unsigned open() const { return counts >> 4; }
-};
-static_assert(sizeof(Flat) == 20, "a node of the layout stays small");
-constexpr std::uint8_t kHasTarget = 1;    // a target leaf lies below
-constexpr std::uint8_t kSeen = 2;         // a child was folded in already
-constexpr std::uint8_t kKept = 8;         // on the path to the target: merged last
-constexpr std::uint8_t kRightFirst = 16;  // its right child comes first in the array
-constexpr std::uint8_t kOneChild = 1;     // added to `counts` for a child drawn
-constexpr std::uint8_t kOneOpen = 16;     // and for one that is not a tip
-
-// An array grown by fixed chunks: nothing is copied as it grows, so a big tree's array never
-// needs a second, larger copy of itself. The nodes are plain values, written before they are
-// read.
-class Flats {
-public:
-    static constexpr std::size_t kShift = 17;
-    static constexpr std::size_t kChunk = std::size_t{1} << kShift;
-
-    Flats() = default;
-    ~Flats() {
-        for (std::size_t c = 0; c < chunks_.size(); c += kPerBlock)
-            release_buffer(chunks_[c], kBlockBytes);
-    }
-    Flats(const Flats&) = delete;
-    Flats& operator=(const Flats&) = delete;
-
-    Flat& operator[](std::size_t i) { return chunks_[i >> kShift][i & kMask]; }
-    const Flat& operator[](std::size_t i) const { return chunks_[i >> kShift][i & kMask]; }
-    std::size_t size() const { return size_; }
-    void push_back(const Flat& flat) {
-        if (next_ == end_) grow();
-        *next_++ = flat;
-        ++size_;
-    }
-
-private:
-    static constexpr std::size_t kMask = kChunk - 1;
-    // Chunks are allocated kPerBlock at a time, in a block of whole huge pages: every page the
-    // system clears for the array is filled.
-    static constexpr std::size_t kChunkBytes = sizeof(Flat) << kShift;
-    static constexpr std::size_t kPerBlock = kHugePageSize / std::gcd(kChunkBytes, kHugePageSize);
-    static constexpr std::size_t kBlockBytes = kChunkBytes * kPerBlock;
-
-    void grow() {
-        const std::size_t in_block = chunks_.size() % kPerBlock;
-        if (in_block == 0) block_ = static_cast<Flat*>(allocate_buffer(kBlockBytes));
-        chunks_.push_back(block_ + in_block * kChunk);
-        next_ = chunks_.back();
-        end_ = next_ + kChunk;
-    }
-
-    std::vector<Flat*> chunks_;
-    Flat* block_ = nullptr;  // the block of the last chunk
-    Flat* next_ = nullptr;
-    Flat* end_ = nullptr;
-    std::size_t size_ = 0;
-};
 
 double usable_length(const Phylogeny_Node* node) {
     const double length = node->length;
@@ -197,196 +111,471 @@ private:
     std::array<std::uint64_t, (std::size_t{1} << kFilterBits) / 64> filter_{};
 };
 
-// Top-down: every node in preorder with its parent, its distance from the root and the role it
-// inherits (the target clade, a sister clade); a leaf outside them is tested when no target
-// clade was found. Answers whether any branch has a length.
-bool flatten(const LayoutInput& in, Prefixes& prefixes, Flats& flats, std::uint32_t& target_flat) {
-    struct Frame {
-        const Phylogeny_Node* node;
-        std::uint32_t parent;
-        std::uint32_t depth;
-        Role role;
-        double x;
-    };
-    bool lengths = false;
-    const SisterRoots sisters(in.sisters);
-    const bool test_leaves = in.target == nullptr && in.is_target != nullptr;
-    ChunkedStack<Frame> stack;
-    Frame f{in.root, kNil, 0, Role::kOther, 0.0};
-    for (;;) {
-        const Phylogeny_Node* n = f.node;
-        if (n == in.target) {
-            f.role = Role::kTarget;
-            target_flat = static_cast<std::uint32_t>(flats.size());
-        } else if (f.role == Role::kOther) {
-            f.role = sisters.role_of(n);
-        }
-        if (test_leaves && n->is_leaf && (*in.is_target)(n)) f.role = Role::kTarget;
-        if (f.parent != kNil) {
-            const double length = usable_length(n);
-            lengths = lengths || length > 0;
-            f.x += length;
-        }
-        const auto index = static_cast<std::uint32_t>(flats.size());
-        // A leaf child goes first, so that a ladder's leaves never wait on the stack.
-        const bool right_first =
-            n->left != nullptr && n->right != nullptr && n->right->is_leaf && !n->left->is_leaf;
-        Flat flat{};
-        flat.parent = f.parent;
-        flat.size = 1;
-        flat.prefix = n->is_leaf ? prefixes.number(n) : kNil;
-        if (n->left != nullptr || n->right != nullptr) {
-            flat.depth = f.depth;
-        } else {
-            flat.x = static_cast<float>(f.x);
-        }
-        flat.role = f.role;
-        flat.flags =
-            static_cast<std::uint8_t>((n->is_leaf && f.role == Role::kTarget ? kHasTarget : 0) |
-                                      (right_first ? kRightFirst : 0));
-        flats.push_back(flat);
-        const Phylogeny_Node* later = right_first ? n->left : n->right;
-        const Phylogeny_Node* first = right_first ? n->right : n->left;
-        // The first child is walked next, straight away; the other waits on the stack.
-        if (first != nullptr) {
-            if (later != nullptr) stack.push_back({later, index, f.depth + 1, f.role, f.x});
-            f = {first, index, f.depth + 1, f.role, f.x};
-            continue;
-        }
-        if (later != nullptr) {
-            f = {later, index, f.depth + 1, f.role, f.x};
-            continue;
-        }
-        if (stack.empty()) break;
-        f = stack.back();
-        stack.pop_back();
-    }
-    return lengths;
+// Nodes are kept only this many edges from the root at most, edges out of a node with one child
+// not counted: beside each ancestor with two children of a node drawn lies at least one more tip
+// drawn, and at most kMaxTips tips are drawn.
+constexpr std::uint32_t kDrawnDepth = kMaxTips;
+
+bool childless(const Phylogeny_Node* node) {
+    return node->left == nullptr && node->right == nullptr;
 }
 
-// Bottom-up: each node's subtree size, and the role and prefix its leaves share. The nodes
-// are read a chunk at a time, from the last.
-void gather(Flats& flats) {
-    for (std::size_t end = flats.size(); end > 1;) {
-        const std::size_t first = std::max<std::size_t>((end - 1) & ~(Flats::kChunk - 1), 1);
-        const Flat* chunk = &flats[first];
-        for (std::size_t i = end; i-- > first;) {
-            const Flat& f = chunk[i - first];
-            Flat& p = flats[f.parent];
-            p.size += f.size;
-            p.flags |= f.flags & kHasTarget;
-            if (!p.has(kSeen)) {
-                p.flags |= kSeen;
-                p.role = f.role;
-                p.prefix = f.prefix;
-                continue;
+// Where a node drawn above tips comes in the merge of the deepest subtrees, among the nodes of
+// its depth. The merge takes a depth's nodes in this order: first those that became ready (all
+// children tips) by the merge one level down, the one whose last child was merged latest first;
+// then those ready from the start, last in preorder first. A node of the second kind has height
+// 0 and `first` its first leaf; one of the first kind has the key of its child merged last, one
+// level higher, so that two keys compare by walking down those chains together.
+struct MergeKey {
+    std::uint32_t height;
+    std::uint32_t first;  // the first leaf of the node at the chain's end
+};
+
+// Whether the node of key `x` is merged before that of `y`, both at the same depth.
+bool merged_before(const MergeKey& x, const MergeKey& y) {
+    // Where the chains first differ in kind, the node ready from the start comes later; between
+    // two such nodes, the one whose leaves come first. Each level of the chains turns it round.
+    const std::uint32_t common = std::min(x.height, y.height);
+    const bool x_later = x.height != y.height ? x.height < y.height : x.first < y.first;
+    return (common % 2 == 0) != x_later;
+}
+
+// A node that may be drawn: a tip (a leaf, a wedge, the target clade), or a node above tips.
+struct Record {
+    const Phylogeny_Node* node = nullptr;
+    std::uint32_t leaves = 0;
+    std::uint32_t prefix = kNil;  // the leaf prefix all its leaves share, or kNil
+    float reach = 0;              // the distance from the root of its farthest leaf
+    std::uint32_t depth = 0;
+    std::array<std::uint32_t, 2> children{kNil, kNil};  // the records of a node above tips
+    MergeKey key{0, 0};
+    Role role = Role::kOther;  // the role all its leaves share, else kOther
+    Tip tip = Tip::kNone;
+    std::uint8_t degree = 0;  // its children in the tree
+    bool kept = false;        // on the path to the target: merged last
+    bool merged = false;
+};
+
+// A child with children of a node on the walk's path, as it was completed: a tip when that
+// node is drawn above tips, unless it is one itself (then `record` names it).
+struct Part {
+    const Phylogeny_Node* node;
+    std::uint32_t first, end;  // its leaves, in the order of the walk
+    std::uint32_t prefix;
+    float reach;
+    std::uint32_t record;
+    Role role;
+};
+
+// A node on the walk's path that may be drawn, at its depth.
+struct Level {
+    const Phylogeny_Node* node;
+    double x;                    // its distance from the root
+    std::uint32_t binary_depth;  // its ancestors with two children
+    float reach;
+    std::uint8_t parts;
+    std::array<Part, 2> part;
+};
+
+// A node on the walk's path with children, at any depth: its leaves are those met from `first`
+// on, until it is completed.
+struct Frame {
+    std::uint32_t first;
+    std::uint8_t degree;
+    std::uint8_t tips;  // children that are tips unless it is one itself, leaves as met
+    std::uint8_t keys;  // merge keys its children left on the stack of keys
+    bool later;         // its second child waits on the stack of later children
+};
+
+struct Later {
+    const Phylogeny_Node* node;
+    double x;  // its parent's distance from the root
+    std::uint32_t binary_depth;
+};
+
+// One walk over the tree, a node's children before it is completed, that finds what each node
+// shares from its leaves by counting where the leaves change: the leaves of a subtree are a
+// run of the walk's leaves, so they share a prefix when the prefix last changed at its first
+// leaf or before. Keeps records only for the nodes that may be drawn, and counts, depth by
+// depth, what the merge of the deepest subtrees needs.
+class Walk {
+public:
+    Walk(const LayoutInput& in, bool big)
+        : in_(in),
+          big_(big),
+          prefixes_(in.separator),
+          sisters_(in.sisters),
+          test_leaves_(in.target == nullptr && in.is_target != nullptr) {}
+
+    void run();
+
+    const LayoutInput& in_;
+    const bool big_;
+    Prefixes prefixes_;
+    const SisterRoots sisters_;
+    const bool test_leaves_;
+    bool lengths_ = false;
+    std::uint32_t leaves_ = 0;
+    std::vector<Record> records_;
+    std::uint32_t root_ = kNil;
+    std::size_t tips_ = 0;  // tips before any merge
+    // Nodes above tips off the path to the target, and their children less one, by depth.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> by_depth_;
+    std::uint32_t path_ = 0;                  // nodes above tips on the path to the target
+    std::vector<std::uint32_t> path_single_;  // those of them with one child, from the bottom
+    std::uint32_t target_depth_ = 0;
+
+private:
+    const Phylogeny_Node* descend(const Phylogeny_Node* n, double& x, std::uint32_t& binary);
+    bool next(const Phylogeny_Node*& n, double& x, std::uint32_t& binary);
+    void enter(const Phylogeny_Node* n, std::uint32_t binary, double x, unsigned leaves);
+    Role leaf_role(const Phylogeny_Node* n) const;
+    void leaf(const Phylogeny_Node* n, double x);
+    void complete();
+    void completed(const Part& part, bool tip);
+    MergeKey take_keys(const Frame& frame);
+    std::uint32_t add_records(Level& level, std::uint32_t depth, const Frame& frame,
+                              const MergeKey& key, bool kept);
+    std::uint32_t add_leaf(const Phylogeny_Node* n, float x, std::uint32_t depth);
+    std::uint32_t add_tip(const Part& part, std::uint32_t depth);
+    double length_of(const Phylogeny_Node* child) {
+        const double length = usable_length(child);
+        lengths_ = lengths_ || length > 0;
+        return length;
+    }
+    Role role() const { return roles_.empty() ? Role::kOther : roles_.back().second; }
+
+    // Where the leaves met so far last changed prefix and role, and the last target leaf.
+    std::uint32_t last_prefix_ = kNil - 1, prefix_change_ = 0;
+    Role last_role_ = Role::kOther;
+    std::uint32_t role_change_ = 0;
+    std::uint32_t target_end_ = 0;  // one past the last target leaf, 0 before any
+    bool target_seen_ = false, target_open_ = false;
+    std::uint32_t target_first_ = 0;
+    std::vector<std::pair<std::uint32_t, Role>> roles_;  // roles given from a depth down
+    ChunkedStack<Frame> frames_;
+    ChunkedStack<Later> later_;
+    ChunkedStack<MergeKey> keys_;
+    std::vector<Level> levels_;
+    std::uint32_t valid_ = 0;  // the levels of the path's first `valid_` depths hold its nodes
+    bool peek_ = true;         // look at a second child before the first is walked
+};
+
+void Walk::run() {
+    const Phylogeny_Node* n = in_.root;
+    double x = 0;
+    std::uint32_t binary = 0;
+    do {
+        while (!childless(n))
+            n = descend(n, x, binary);
+        leaf(n, x);
+    } while (next(n, x, binary));
+}
+
+// Enters `n`, walks a leaf child at once when the other child has children (so that a ladder's
+// leaves never wait), and answers the child to walk next.
+const Phylogeny_Node* Walk::descend(const Phylogeny_Node* n, double& x, std::uint32_t& binary) {
+    const Phylogeny_Node* first = n->left != nullptr ? n->left : n->right;
+    const Phylogeny_Node* second = n->left != nullptr ? n->right : nullptr;
+    bool first_leaf = childless(first);
+    // When the first child has children, the second lies far off in memory: it is looked at at
+    // once only while such second children have lately been leaves (as in a ladder, whose
+    // leaves should not wait), and else waits unseen.
+    bool second_leaf = false;
+    if (second != nullptr && (first_leaf || peek_)) {
+        second_leaf = childless(second);
+        if (!first_leaf) peek_ = second_leaf;
+    }
+    enter(n, binary, x, first_leaf + second_leaf);
+    if (second != nullptr) {
+        ++binary;
+        if (second_leaf && !first_leaf) {
+            std::swap(first, second);
+            first_leaf = true;
+        }
+        if (first_leaf) {
+            leaf(first, x + length_of(first));
+            first = second;
+        } else {
+            later_.push_back({second, x, binary});
+            frames_.back().later = true;
+        }
+    }
+    x += length_of(first);
+    return first;
+}
+
+// After a subtree: the next child waiting, or the nodes completed on the way up.
+bool Walk::next(const Phylogeny_Node*& n, double& x, std::uint32_t& binary) {
+    while (!frames_.empty()) {
+        Frame& top = frames_.back();
+        if (top.later) {
+            top.later = false;
+            const Later later = later_.back();
+            later_.pop_back();
+            n = later.node;
+            if (childless(n)) {
+                ++top.tips;
+                peek_ = true;
             }
-            if (p.role != f.role) p.role = Role::kOther;
-            if (p.prefix != f.prefix) p.prefix = kNil;
+            x = later.x + length_of(n);
+            binary = later.binary_depth;
+            return true;
         }
-        end = first;
+        complete();
+    }
+    return false;
+}
+
+void Walk::enter(const Phylogeny_Node* n, std::uint32_t binary, double x, unsigned leaves) {
+    const auto depth = static_cast<std::uint32_t>(frames_.size());
+    if (n == in_.target) {
+        target_seen_ = target_open_ = true;
+        target_depth_ = depth;
+        target_first_ = leaves_;
+        roles_.push_back({depth, Role::kTarget});
+    } else if (role() == Role::kOther) {
+        const Role sister = sisters_.role_of(n);
+        if (sister != Role::kOther) roles_.push_back({depth, sister});
+    }
+    const auto degree = static_cast<std::uint8_t>((n->left != nullptr) + (n->right != nullptr));
+    frames_.push_back({leaves_, degree, static_cast<std::uint8_t>(leaves), 0, false});
+    if (depth == valid_ && binary <= kDrawnDepth) {
+        if (levels_.size() <= depth) levels_.resize(depth + 1);
+        Level& level = levels_[depth];
+        level.node = n;
+        level.x = x;
+        level.binary_depth = binary;
+        level.reach = std::numeric_limits<float>::lowest();
+        level.parts = 0;
+        valid_ = depth + 1;
     }
 }
 
-// The tips and the nodes above them: in a big tree, the target clade and every largest subtree
-// of one prefix without a target leaf become wedges. Answers the number of tips; `deepest` is
-// the depth of the deepest node drawn.
-std::size_t reduce(Flats& flats, std::uint32_t target_flat, std::uint32_t& deepest) {
-    const bool big = flats[0].leaves() > kAllLeaves;
-    std::size_t tips = 0;
-    deepest = 0;
-    for (std::uint32_t i = 0; i < flats.size();) {
-        Flat& f = flats[i];
-        if (f.size > 1) deepest = std::max(deepest, f.depth);
-        if (f.size == 1) {
-            f.tip = Tip::kLeaf;
-        } else if (big && i == target_flat) {
-            f.tip = Tip::kTargetWedge;
-        } else if (big && !f.has(kHasTarget) && f.prefix != kNil) {
-            f.tip = Tip::kWedge;
-        }
-        if (f.parent != kNil)
-            flats[f.parent].counts += f.tip == Tip::kNone ? kOneChild + kOneOpen : kOneChild;
-        if (f.tip == Tip::kNone) {
-            ++i;
-        } else {
-            ++tips;
-            i += f.size;
-        }
+// The role of a leaf below the node on top of the walk's path.
+Role Walk::leaf_role(const Phylogeny_Node* n) const {
+    Role role = this->role();
+    if (n == in_.target) {
+        role = Role::kTarget;
+    } else if (role == Role::kOther) {
+        role = sisters_.role_of(n);
     }
-    return tips;
+    if (test_leaves_ && n->is_leaf && (*in_.is_target)(n)) role = Role::kTarget;
+    return role;
+}
+
+// A leaf, a tip unless its parent is one: its parent's frame counted it already.
+void Walk::leaf(const Phylogeny_Node* n, double x) {
+    const Role role = leaf_role(n);
+    if (n == in_.target) {
+        target_seen_ = true;
+        target_depth_ = static_cast<std::uint32_t>(frames_.size());
+        target_first_ = leaves_;
+    }
+    const std::uint32_t prefix = n->is_leaf ? prefixes_.number(n) : kNil;
+    const std::uint32_t i = leaves_++;
+    if (prefix != last_prefix_) {
+        last_prefix_ = prefix;
+        prefix_change_ = i;
+    }
+    if (role != last_role_) {
+        last_role_ = role;
+        role_change_ = i;
+    }
+    if (n->is_leaf && role == Role::kTarget) target_end_ = i + 1;
+    const auto reach = static_cast<float>(x);
+    if (valid_ > 0) levels_[valid_ - 1].reach = std::max(levels_[valid_ - 1].reach, reach);
+    if (frames_.empty()) {
+        tips_ = 1;
+        root_ = add_leaf(n, reach, 0);
+    }
+}
+
+// The node of the top frame is complete: its leaves are all met.
+void Walk::complete() {
+    const Frame frame = frames_.back();
+    const auto depth = static_cast<std::uint32_t>(frames_.size() - 1);
+    const std::uint32_t first = frame.first;
+    const bool target = target_seen_ && target_depth_ == depth && target_first_ == first;
+    const bool kept = target_seen_ && target_first_ >= first && target_depth_ >= depth;
+    const bool inside = big_ && target_open_ && depth > target_depth_;
+    if (target) target_open_ = false;
+    const bool one_prefix = prefix_change_ <= first && last_prefix_ != kNil;
+    const bool tip = big_ && (target || (target_end_ <= first && one_prefix));
+    Level* level = depth < valid_ ? &levels_[depth] : nullptr;
+    std::uint32_t record = kNil;
+    const MergeKey key = take_keys(frame);
+    bool keyed = false;
+    if (!inside && !tip) {
+        tips_ += frame.tips;
+        if (kept) {
+            if (frame.degree == 1) path_single_.push_back(path_);
+            ++path_;
+        } else {
+            if (by_depth_.size() <= depth) by_depth_.resize(depth + 1);
+            ++by_depth_[depth].first;
+            by_depth_[depth].second += frame.degree - 1u;
+            keys_.push_back(key);
+            keyed = true;
+        }
+        if (level != nullptr) record = add_records(*level, depth, frame, key, kept);
+    }
+    if (!roles_.empty() && roles_.back().first == depth) roles_.pop_back();
+    frames_.pop_back();
+    if (keyed && depth > 0) ++frames_.back().keys;
+    valid_ = std::min(valid_, depth);
+    const float reach = level != nullptr ? level->reach : 0;
+    if (level != nullptr && depth > 0)
+        levels_[depth - 1].reach = std::max(levels_[depth - 1].reach, reach);
+    const Part part{level != nullptr ? level->node : nullptr,
+                    first,
+                    leaves_,
+                    one_prefix ? last_prefix_ : kNil,
+                    reach,
+                    record,
+                    role_change_ <= first ? last_role_ : Role::kOther};
+    if (depth > 0) return completed(part, tip);
+    tips_ = tip ? 1 : tips_;
+    root_ = tip ? add_tip(part, 0) : record;
+}
+
+// A child with children of the top frame's node is complete.
+void Walk::completed(const Part& part, bool tip) {
+    Frame& parent = frames_.back();
+    parent.tips = static_cast<std::uint8_t>(parent.tips + tip);
+    const std::size_t depth = frames_.size() - 1;
+    if (depth >= valid_) return;
+    Level& level = levels_[depth];
+    if (part.record != kNil || level.binary_depth + (parent.degree > 1) <= kDrawnDepth)
+        level.part[level.parts++] = part;
+}
+
+// The merge key of the top frame's node, from those its children left.
+MergeKey Walk::take_keys(const Frame& frame) {
+    MergeKey key{0, frame.first};
+    for (unsigned k = 0; k < frame.keys; ++k) {
+        const MergeKey child = keys_.back();
+        keys_.pop_back();
+        if (k == 0 || merged_before(key, child)) key = child;
+    }
+    if (frame.keys > 0) ++key.height;
+    return key;
+}
+
+// The records of a node drawn above tips: its children that are tips, then itself.
+std::uint32_t Walk::add_records(Level& level, std::uint32_t depth, const Frame& frame,
+                                const MergeKey& key, bool kept) {
+    Record own;
+    own.node = level.node;
+    for (std::uint8_t k = 0; k < level.parts; ++k) {
+        const Part& part = level.part[k];
+        own.children[k] = part.record != kNil ? part.record : add_tip(part, depth + 1);
+    }
+    // Leaf children, met again: their role and prefix are found as the walk found them.
+    std::uint8_t k = level.parts;
+    for (const Phylogeny_Node* child : {level.node->left, level.node->right}) {
+        if (child == nullptr || !childless(child)) continue;
+        const auto x = static_cast<float>(level.x + usable_length(child));
+        if (level.binary_depth + (frame.degree > 1) <= kDrawnDepth)
+            own.children[k++] = add_leaf(child, x, depth + 1);
+    }
+    own.leaves = leaves_ - frame.first;
+    own.reach = level.reach;
+    own.depth = depth;
+    own.key = key;
+    own.role = role_change_ <= frame.first ? last_role_ : Role::kOther;
+    own.degree = frame.degree;
+    own.kept = kept;
+    records_.push_back(own);
+    return static_cast<std::uint32_t>(records_.size() - 1);
+}
+
+std::uint32_t Walk::add_leaf(const Phylogeny_Node* n, float x, std::uint32_t depth) {
+    Record leaf;
+    leaf.node = n;
+    leaf.leaves = 1;
+    leaf.prefix = n->is_leaf ? prefixes_.number(n) : kNil;
+    leaf.reach = x;
+    leaf.depth = depth;
+    leaf.role = leaf_role(n);
+    leaf.tip = Tip::kLeaf;
+    records_.push_back(leaf);
+    return static_cast<std::uint32_t>(records_.size() - 1);
+}
+
+std::uint32_t Walk::add_tip(const Part& part, std::uint32_t depth) {
+    Record tip;
+    tip.node = part.node;
+    tip.leaves = part.end - part.first;
+    tip.prefix = part.prefix;
+    tip.reach = part.reach;
+    tip.depth = depth;
+    tip.role = part.role;
+    tip.tip = childless(part.node)      ? Tip::kLeaf
+              : part.node == in_.target ? Tip::kTargetWedge
+                                        : Tip::kWedge;
+    records_.push_back(tip);
+    return static_cast<std::uint32_t>(records_.size() - 1);
 }
 
 // Merges the deepest subtrees into `mixed` tips until at most kMaxTips tips remain: a node whose
 // children are all tips becomes one, deepest first; the path down to the target waits until
-// nothing else is left. Linear: merging a node can only make its parent, one level up, ready.
-std::size_t merge_deepest(Flats& flats, std::uint32_t deepest, std::size_t& tips) {
-    // Buckets by depth, linked through the nodes' `prefix`, which a node merged no longer needs.
-    std::vector<std::uint32_t> head(std::size_t{deepest} + 1, kNil);
-    // Only nodes drawn are ever ready: the scans skip what lies inside a tip.
-    const auto ready = [&](Flat& f, std::uint32_t k, bool keep_path) {
-        if (f.tip != Tip::kNone || f.open() != 0) return;
-        if (keep_path && f.has(kKept)) return;
-        f.prefix = head[f.depth];
-        head[f.depth] = k;
-    };
-    std::size_t merged = 0;
-    for (const bool keep_path : {true, false}) {
-        if (tips <= kMaxTips) break;
-        if (!keep_path) std::fill(head.begin(), head.end(), kNil);
-        for (std::uint32_t k = 0; k < flats.size();) {
-            Flat& f = flats[k];
-            if (f.tip != Tip::kNone) {
-                k += f.size;
-                continue;
-            }
-            ready(f, k, keep_path);
-            ++k;
+// nothing else is left. Whole depths are merged by their counts; the records of the depth where
+// it stops are taken in the merge's order. Answers the tips left and counts the merges.
+std::size_t merge_deepest(Walk& walk, std::size_t& merged) {
+    std::size_t tips = walk.tips_;
+    merged = 0;
+    std::uint32_t all_from = kNil;  // every node off the path from this depth down is merged
+    for (std::size_t d = walk.by_depth_.size(); d-- > 0 && tips > kMaxTips;) {
+        const auto [count, fewer] = walk.by_depth_[d];
+        if (count == 0) continue;
+        if (tips - fewer > kMaxTips) {
+            tips -= fewer;
+            merged += count;
+            all_from = static_cast<std::uint32_t>(d);
+            continue;
         }
-        for (std::uint32_t d = deepest + 1; d-- > 0 && tips > kMaxTips;) {
-            while (head[d] != kNil && tips > kMaxTips) {
-                const std::uint32_t k = head[d];
-                Flat& f = flats[k];
-                head[d] = f.prefix;
-                f.tip = Tip::kMixed;
-                tips -= f.children() - 1u;
-                ++merged;
-                if (f.parent == kNil) continue;
-                Flat& parent = flats[f.parent];
-                parent.counts -= kOneOpen;
-                ready(parent, f.parent, keep_path);
-            }
+        std::vector<Record*> level;
+        for (Record& r : walk.records_) {
+            if (r.depth == d && r.tip == Tip::kNone && !r.kept) level.push_back(&r);
         }
+        std::sort(level.begin(), level.end(),
+                  [](const Record* x, const Record* y) { return merged_before(x->key, y->key); });
+        for (std::size_t k = 0; k < level.size() && tips > kMaxTips; ++k) {
+            level[k]->merged = true;
+            tips -= level[k]->degree - 1u;
+            ++merged;
+        }
+        break;
     }
-    return merged;
-}
-
-// The distance from the root of the farthest leaf below node `i`, itself at `x`: its subtree is
-// the range of nodes that follows it, read a chunk at a time.
-float reach(const Flats& flats, std::uint32_t i, float x) {
-    float farthest = x;
-    const std::size_t end = std::size_t{i} + flats[i].size;
-    for (std::size_t first = i; first < end;) {
-        const std::size_t last = std::min(end, (first | (Flats::kChunk - 1)) + 1);
-        const Flat* chunk = &flats[first];
-        for (std::size_t k = 0; k < last - first; ++k) {
-            if (chunk[k].size == 1) farthest = std::max(farthest, chunk[k].x);
-        }
-        first = last;
+    // Then the path, from its deepest node up.
+    std::uint32_t path_merged = 0;
+    std::size_t single = 0;
+    while (tips > kMaxTips && path_merged < walk.path_) {
+        const bool one_child =
+            single < walk.path_single_.size() && walk.path_single_[single] == path_merged;
+        single += one_child;
+        tips -= one_child ? 0 : 1;
+        ++path_merged;
+        ++merged;
     }
-    return farthest;
+    for (Record& r : walk.records_) {
+        if (r.tip != Tip::kNone) continue;
+        if (!r.kept && r.depth >= all_from) r.merged = true;
+        if (r.kept && path_merged > 0 && r.depth + path_merged >= walk.target_depth_)
+            r.merged = true;
+    }
+    return tips;
 }
 
 // A tip's text: a leaf's name, or a wedge's name and its number of leaves.
-std::string tip_label(const Prefixes& prefixes, const Flat& f, const Phylogeny_Node* node,
-                      const LayoutInput& in) {
-    const Tip tip = f.tip;
-    const std::string count = " (" + std::to_string(f.leaves()) + ")";
+std::string tip_label(const Prefixes& prefixes, const Record& r, Tip tip, const LayoutInput& in) {
+    const std::string count = " (" + std::to_string(r.leaves) + ")";
     switch (tip) {
         case Tip::kLeaf:
-            return node->name;
+            return r.node->name;
         case Tip::kWedge:
-            return std::string(prefixes.name(f.prefix)) + count;
+            return std::string(prefixes.name(r.prefix)) + count;
         case Tip::kTargetWedge:
             return in.target_label + count;
         case Tip::kMixed:
@@ -397,49 +586,42 @@ std::string tip_label(const Prefixes& prefixes, const Flat& f, const Phylogeny_N
     return std::string();
 }
 
-// The nodes drawn, in preorder: the tree without what lies inside its tips. Answers the index
+// The nodes drawn, in preorder: the records from the root down to the tips. Answers the index
 // of the target's node, or -1 when it lies inside a tip.
-std::int64_t emit(const Flats& flats, const Prefixes& prefixes, std::uint32_t target_flat,
-                  const LayoutInput& in, DrawnTree& out) {
-    struct Frame {
-        std::uint32_t flat;
+std::int64_t emit(const Walk& walk, DrawnTree& out) {
+    struct Visit {
+        std::uint32_t record;
         std::uint32_t parent;  // in `out`; kNil for the root
-        const Phylogeny_Node* node;
-        double x;  // from the root, summed as the layout's first walk sums it
+        double x;              // from the root, summed as the walk sums it
     };
     std::int64_t target = -1;
-    ChunkedStack<Frame> stack{{0, kNil, in.root, 0.0}};
+    ChunkedStack<Visit> stack{{walk.root_, kNil, 0.0}};
     while (!stack.empty()) {
-        const Frame at = stack.back();
+        const Visit at = stack.back();
         stack.pop_back();
-        const Flat& f = flats[at.flat];
+        const Record& r = walk.records_[at.record];
         const auto index = static_cast<std::uint32_t>(out.nodes.size());
-        if (at.flat == target_flat) target = index;
+        if (r.node == walk.in_.target) target = index;
         DrawnNode d;
-        d.node = at.node;
+        d.node = r.node;
         d.parent = at.parent == kNil ? index : at.parent;
-        d.tip = f.tip;
-        d.role = f.role;
-        d.leaves = f.leaves();
-        const float x = static_cast<float>(at.x);
+        d.tip = r.merged ? Tip::kMixed : r.tip;
+        d.role = r.role;
+        d.leaves = r.leaves;
+        const auto x = static_cast<float>(at.x);
         d.x = x;
-        d.far_x = f.tip == Tip::kNone || f.tip == Tip::kLeaf ? x : reach(flats, at.flat, x);
-        d.label = tip_label(prefixes, f, d.node, in);
+        d.far_x = d.tip == Tip::kNone || d.tip == Tip::kLeaf ? x : std::max(x, r.reach);
+        d.label = tip_label(walk.prefixes_, r, d.tip, walk.in_);
         out.nodes.push_back(std::move(d));
-        if (f.tip != Tip::kNone) continue;
-        // The children's places in the array: the first right after the node, the other after
-        // the first's subtree.
-        const std::uint32_t first = at.flat + 1;
-        const std::uint32_t second = first + flats[first].size;
-        const bool right_first = f.has(kRightFirst);
-        const Phylogeny_Node* n = at.node;
-        if (n->right != nullptr) {
-            stack.push_back({n->left == nullptr || right_first ? first : second, index, n->right,
-                             at.x + usable_length(n->right)});
+        if (r.merged || r.tip != Tip::kNone) continue;
+        // The right child first on the stack, so that the left one is drawn first.
+        for (const bool right : {true, false}) {
+            for (const std::uint32_t c : r.children) {
+                if (c == kNil || (walk.records_[c].node == r.node->right) != right) continue;
+                const Phylogeny_Node* child = walk.records_[c].node;
+                stack.push_back({c, index, at.x + usable_length(child)});
+            }
         }
-        if (n->left != nullptr)
-            stack.push_back(
-                {right_first ? second : first, index, n->left, at.x + usable_length(n->left)});
     }
     return target;
 }
@@ -504,18 +686,17 @@ const char* role_class(Role role) {
 DrawnTree lay_out(const LayoutInput& in) {
     DrawnTree out;
     if (in.root == nullptr) return out;
-    Flats flats;
-    Prefixes prefixes(in.separator);
-    std::uint32_t target_flat = kNil;
-    out.lengths = flatten(in, prefixes, flats, target_flat);
-    gather(flats);
-    out.leaves = flats[0].leaves();
-    std::uint32_t deepest = 0;
-    out.tips = reduce(flats, target_flat, deepest);
-    for (std::uint32_t k = target_flat; k != kNil; k = flats[k].parent)
-        flats[k].flags |= kKept;
-    if (out.tips > kMaxTips) out.merged = merge_deepest(flats, deepest, out.tips);
-    out.target = emit(flats, prefixes, target_flat, in, out);
+    auto walk = std::make_unique<Walk>(in, true);
+    walk->run();
+    // A small tree is drawn leaf by leaf: walked again without wedges.
+    if (walk->leaves_ <= kAllLeaves) {
+        walk = std::make_unique<Walk>(in, false);
+        walk->run();
+    }
+    out.lengths = walk->lengths_;
+    out.leaves = walk->leaves_;
+    out.tips = merge_deepest(*walk, out.merged);
+    out.target = emit(*walk, out);
     place(out);
     return out;
 }
