@@ -157,7 +157,8 @@ struct Record {
 };
 
 // A child with children of a node on the walk's path, as it was completed: a tip when that
-// node is drawn above tips, unless it is one itself (then `record` names it).
+// node is drawn above tips, unless it is one itself (then `record` names it, or, when it was
+// too deep to be drawn but as a merged tip, `above_tips` says so).
 struct Part {
     const Phylogeny_Node* node;
     std::uint32_t first, end;  // its leaves, in the order of the walk
@@ -165,6 +166,7 @@ struct Part {
     float reach;
     std::uint32_t record;
     Role role;
+    bool above_tips;
 };
 
 // A node on the walk's path that may be drawn, at its depth.
@@ -259,6 +261,17 @@ private:
     std::vector<Level> levels_;
     std::uint32_t valid_ = 0;  // the levels of the path's first `valid_` depths hold its nodes
     bool peek_ = true;         // look at a second child before the first is walked
+    // Nodes that can be drawn, by depth, and the least depth where more than kMaxTips lie: the
+    // merge reaches above it, so below the next depth no node off the path to the target is
+    // drawn but as a merged child of the path.
+    std::vector<std::uint32_t> drawn_at_;
+    std::uint32_t seen_deep_ = kNil;
+
+    void count_deep(std::uint32_t depth, std::uint32_t nodes) {
+        if (drawn_at_.size() <= depth) drawn_at_.resize(depth + 1);
+        drawn_at_[depth] += nodes;
+        if (drawn_at_[depth] > kMaxTips) seen_deep_ = std::min(seen_deep_, depth);
+    }
 };
 
 void Walk::run() {
@@ -418,7 +431,9 @@ void Walk::complete() {
             keys_.push_back(key);
             keyed = true;
         }
-        if (level != nullptr) record = add_records(*level, depth, frame, key, kept);
+        if (level != nullptr && (kept || depth <= seen_deep_))
+            record = add_records(*level, depth, frame, key, kept);
+        if (level != nullptr) count_deep(depth + 1, frame.degree);
     }
     if (!roles_.empty() && roles_.back().first == depth) roles_.pop_back();
     frames_.pop_back();
@@ -433,7 +448,8 @@ void Walk::complete() {
                     one_prefix ? last_prefix_ : kNil,
                     reach,
                     record,
-                    role_change_ <= first ? last_role_ : Role::kOther};
+                    role_change_ <= first ? last_role_ : Role::kOther,
+                    !inside && !tip};
     if (depth > 0) return completed(part, tip);
     tips_ = tip ? 1 : tips_;
     root_ = tip ? add_tip(part, 0) : record;
@@ -511,7 +527,8 @@ std::uint32_t Walk::add_tip(const Part& part, std::uint32_t depth) {
     tip.reach = part.reach;
     tip.depth = depth;
     tip.role = part.role;
-    tip.tip = childless(part.node)      ? Tip::kLeaf
+    tip.tip = part.above_tips           ? Tip::kNone
+              : childless(part.node)    ? Tip::kLeaf
               : part.node == in_.target ? Tip::kTargetWedge
                                         : Tip::kWedge;
     records_.push_back(tip);
