@@ -248,7 +248,7 @@ private:
     Role role() const { return roles_.empty() ? Role::kOther : roles_.back().second; }
 
     // Where the leaves met so far last changed prefix and role, and the last target leaf.
-    std::uint32_t last_prefix_ = kNil - 1, prefix_change_ = 0;
+    std::uint32_t last_prefix_ = kNil - 1, prefix_change_ = 0;  // no prefix before the first
     Role last_role_ = Role::kOther;
     std::uint32_t role_change_ = 0;
     std::uint32_t target_end_ = 0;  // one past the last target leaf, 0 before any
@@ -262,8 +262,8 @@ private:
     std::uint32_t valid_ = 0;  // the levels of the path's first `valid_` depths hold its nodes
     bool peek_ = true;         // look at a second child before the first is walked
     // Nodes that can be drawn, by depth, and the least depth where more than kMaxTips lie: the
-    // merge reaches above it, so below the next depth no node off the path to the target is
-    // drawn but as a merged child of the path.
+    // merge takes every node off the path to the target at that depth and below, so that a node
+    // deeper than it is drawn at most as a merged child of the path.
     std::vector<std::uint32_t> drawn_at_;
     std::uint32_t seen_deep_ = kNil;
 

@@ -8,8 +8,8 @@
 // tips (leaves and wedges) are left, the deepest subtrees are merged into `mixed` wedges, the
 // path down to the target last, until kMaxTips remain.
 //
-// Every walk keeps its own stack or runs over arrays in preorder: no recursion, in time linear in
-// the tree.
+// One walk over the tree, with its own stacks (no recursion), in time linear in the tree; it
+// keeps records only for the nodes that can be drawn.
 #ifndef TAVRIN_DRAW_LAYOUT_H
 #define TAVRIN_DRAW_LAYOUT_H
 
