@@ -234,7 +234,6 @@ private:
     Role leaf_role(const Phylogeny_Node* n) const;
     void leaf(const Phylogeny_Node* n, double x);
     void complete();
-    void completed(const Part& part, bool tip);
     MergeKey take_keys(const Frame& frame);
     std::uint32_t add_records(Level& level, std::uint32_t depth, const Frame& frame,
                               const MergeKey& key, bool kept);
@@ -437,33 +436,30 @@ void Walk::complete() {
     }
     if (!roles_.empty() && roles_.back().first == depth) roles_.pop_back();
     frames_.pop_back();
-    if (keyed && depth > 0) ++frames_.back().keys;
     valid_ = std::min(valid_, depth);
-    const float reach = level != nullptr ? level->reach : 0;
-    if (level != nullptr && depth > 0)
-        levels_[depth - 1].reach = std::max(levels_[depth - 1].reach, reach);
-    const Part part{level != nullptr ? level->node : nullptr,
+    if (depth > 0) {
+        Frame& parent = frames_.back();
+        parent.tips = static_cast<std::uint8_t>(parent.tips + tip);
+        parent.keys = static_cast<std::uint8_t>(parent.keys + keyed);
+    }
+    // What the parent needs of a node that can be drawn (its level was kept).
+    if (level == nullptr) return;
+    const Part part{level->node,
                     first,
                     leaves_,
                     one_prefix ? last_prefix_ : kNil,
-                    reach,
+                    level->reach,
                     record,
                     role_change_ <= first ? last_role_ : Role::kOther,
                     !inside && !tip};
-    if (depth > 0) return completed(part, tip);
-    tips_ = tip ? 1 : tips_;
-    root_ = tip ? add_tip(part, 0) : record;
-}
-
-// A child with children of the top frame's node is complete.
-void Walk::completed(const Part& part, bool tip) {
-    Frame& parent = frames_.back();
-    parent.tips = static_cast<std::uint8_t>(parent.tips + tip);
-    const std::size_t depth = frames_.size() - 1;
-    if (depth >= valid_) return;
-    Level& level = levels_[depth];
-    if (part.record != kNil || level.binary_depth + (parent.degree > 1) <= kDrawnDepth)
-        level.part[level.parts++] = part;
+    if (depth == 0) {
+        tips_ = tip ? 1 : tips_;
+        root_ = tip ? add_tip(part, 0) : record;
+        return;
+    }
+    Level& up = levels_[depth - 1];
+    up.reach = std::max(up.reach, part.reach);
+    up.part[up.parts++] = part;
 }
 
 // The merge key of the top frame's node, from those its children left.
