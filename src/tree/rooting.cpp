@@ -90,9 +90,13 @@ public:
 
     // The longest path between two leaves; minus infinity for a single leaf.
     double longest() const { return longest_; }
-    // A bound on the rounding of any sum of lengths along a path: values that far below the
-    // longest cannot pass however the same lengths are summed.
-    double slack() const { return slack_; }
+    // Whether a subtree whose leaves' values are at most `bound` may hold one of at least
+    // `least`. Values are sums of lengths along paths, which round differently as their order
+    // changes: only a bound below `least` by more than any such rounding rules the subtree out,
+    // and with lengths that are not finite nothing is ruled out.
+    bool may_reach(double bound, double least) const {
+        return !std::isfinite(slack_) || bound >= least - slack_;
+    }
 
     // The root, starting a search with `value`.
     Step root_step(Phylogeny_Node* root, double value) const {
@@ -229,7 +233,6 @@ std::optional<Reached> first_leaf_reaching(const SubtreeRecords& records, Step s
 // long enough.
 std::optional<Reached> first_end(Phylogeny_Node* root, const SubtreeRecords& records,
                                  double least) {
-    const double open_from = least - records.slack();
     return first_leaf_reaching(
         records, records.root_step(root, kMinusInfinity), least,
         [&](const Step& node, Step& left, Step& right) {
@@ -238,8 +241,8 @@ std::optional<Reached> first_end(Phylogeny_Node* root, const SubtreeRecords& rec
             right.value = right.node->length + std::max(far, records.reach(left));
         },
         [&](const Step& child) {
-            return std::max(child.value + records.down(child), records.longest_below(child)) >=
-                   open_from;
+            return records.may_reach(
+                std::max(child.value + records.down(child), records.longest_below(child)), least);
         });
 }
 
@@ -254,13 +257,12 @@ struct FarEnd {
 // before a in preorder (the highest first), those on the right after it (the lowest first). A
 // subtree is searched only when its farthest leaf from a may be far enough.
 std::optional<FarEnd> far_end_from(const Reached& a, const SubtreeRecords& records, double least) {
-    const double open_from = least - records.slack();
     const auto split = [](const Step& node, Step& left, Step& right) {
         left.value = node.value + left.node->length;
         right.value = node.value + right.node->length;
     };
     const auto open = [&](const Step& side) {
-        return side.value + records.down(side) >= open_from;
+        return records.may_reach(side.value + records.down(side), least);
     };
     std::optional<FarEnd> before;
     std::optional<FarEnd> after;
