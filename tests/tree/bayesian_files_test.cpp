@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "support/reference_reader.h"
 #include "support/tree_check.h"
-#include "platform/files.h"
+#include "support/tree_reads.h"
 #include "tree/tree_reader.h"
 #include "tree/walk.h"
 
@@ -23,9 +24,7 @@ namespace fs = std::filesystem;
 const fs::path kData = fs::path(__FILE__).parent_path().parent_path() / "data" / "bayesian";
 
 std::string bytes_of(const std::string& name) {
-    std::string text;
-    EXPECT_TRUE(tavrin::read_file((kData / name).string(), text)) << name;
-    return text;
+    return tree_reads::file_bytes(kData / name);
 }
 
 std::vector<tavrin::TreeRead> read_all(const std::string& text, const std::string& attribute,
@@ -35,13 +34,7 @@ std::vector<tavrin::TreeRead> read_all(const std::string& text, const std::strin
     options.support_attribute = attribute;
     tavrin::TreeReader reader(text, options);
     reader.skip(skip);
-    std::vector<tavrin::TreeRead> reads;
-    while (std::optional<tavrin::TreeRead> read = reader.next()) {
-        EXPECT_NE(read->tree, nullptr) << read->malformed.what;
-        if (read->tree == nullptr) break;
-        EXPECT_EQ(tree_check::check_links(read->tree->root), "");
-        reads.push_back(std::move(*read));
-    }
+    std::vector<tavrin::TreeRead> reads = tree_reads::read_trees(reader);
     if (notes != nullptr) *notes = reader.unused_comment_values();
     return reads;
 }

@@ -14,6 +14,7 @@
 #include "platform/files.h"
 #include "support/reference_reader.h"
 #include "support/tree_check.h"
+#include "support/tree_reads.h"
 #include "tree/tree_reader.h"
 #include "tree/walk.h"
 
@@ -25,9 +26,7 @@ const fs::path kData = fs::path(__FILE__).parent_path().parent_path() / "data" /
 const char* const kPrograms[] = {"fasttree", "iqtree", "raxml"};
 
 std::string bytes_of(const std::string& name) {
-    std::string text;
-    EXPECT_TRUE(tavrin::read_file((kData / name).string(), text)) << name;
-    return text;
+    return tree_reads::file_bytes(kData / name);
 }
 
 std::vector<tavrin::TreeRead> read_standard(const std::string& text, int field = 1) {
@@ -35,14 +34,7 @@ std::vector<tavrin::TreeRead> read_standard(const std::string& text, int field =
     options.dialect = tavrin::Dialect::kStandard;
     options.support_field = field;
     tavrin::TreeReader reader(text, options);
-    std::vector<tavrin::TreeRead> reads;
-    while (std::optional<tavrin::TreeRead> read = reader.next()) {
-        EXPECT_NE(read->tree, nullptr) << read->malformed.what;
-        if (read->tree == nullptr) break;
-        EXPECT_EQ(tree_check::check_links(read->tree->root), "");
-        reads.push_back(std::move(*read));
-    }
-    return reads;
+    return tree_reads::read_trees(reader);
 }
 
 std::vector<double> supports(const Phylogeny_Node* root) {
