@@ -357,8 +357,7 @@ struct OutgroupSides {
 };
 
 // Offers the side below every branch, the root's two branches as one (named by its left
-// child), in postorder.
-// `also(node)` is called for every node as well, in the same walk.
+// child), in postorder, and calls also(node) for every node in the same walk.
 template <typename Also>
 OutgroupSides outgroup_sides(Phylogeny_Node* root,
                              const std::function<bool(const Phylogeny_Node*)>& in_outgroup,
@@ -450,16 +449,13 @@ std::optional<RootPlace> UnrootedTree::outgroup_place(
     const std::function<bool(const Phylogeny_Node*)>& in_outgroup) const {
     Phylogeny_Node* root = tree_.root;
     if (root == nullptr) return std::nullopt;
-    OutgroupSides sides;
-    if (midpoint_later_ && records_ == nullptr) {
-        // One walk for both: the tree is read once.
-        records_ = std::make_unique<SubtreeRecords>();
-        sides = outgroup_sides(root, in_outgroup,
-                               [&](const Phylogeny_Node* node) { records_->add(node); });
-        records_->close();
-    } else {
-        sides = outgroup_sides(root, in_outgroup, [](const Phylogeny_Node*) {});
-    }
+    // With a midpoint to come, one walk for both: the tree is read once.
+    const bool gather = midpoint_later_ && records_ == nullptr;
+    if (gather) records_ = std::make_unique<SubtreeRecords>();
+    OutgroupSides sides = outgroup_sides(root, in_outgroup, [&](const Phylogeny_Node* node) {
+        if (gather) records_->add(node);
+    });
+    if (gather) records_->close();
     if (sides.outgroup == 0 || sides.others == 0) return std::nullopt;
     // The side above the lowest node with every other leaf below it. The branches above that
     // node have smaller such sides, which cannot be the largest. The root and its right child
