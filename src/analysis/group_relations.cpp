@@ -147,6 +147,12 @@ struct GroupRelations::Index {
     // closure pass gave X every member G had then: a file written from the smallest groups up
     // costs one step per line. Once per (X, M); never M equal to X.
     void check_lost_members(const std::vector<PairLine>& lines, tavrin::GroupFileChecks& checks) {
+        // A group on one line meets each member of its member's chain once: only groups on
+        // several lines need the pairs already reported, which a whole taxonomy would make
+        // millions of.
+        std::vector<uint32_t> lines_of(names.size(), 0);
+        for (const PairLine& at : lines)
+            ++lines_of[at.group];
         std::unordered_set<uint64_t> reported;
         for (const PairLine& at : lines) {
             uint32_t p = at.last_member_seen == kNone ? group_head[at.member]
@@ -155,7 +161,7 @@ struct GroupRelations::Index {
             for (; p != kNone; p = next_same_group[p]) {
                 const uint32_t m = member[p];
                 if (m == at.group || has_pair(m, at.group)) continue;
-                if (!reported.insert(key(m, at.group)).second) continue;
+                if (lines_of[at.group] > 1 && !reported.insert(key(m, at.group)).second) continue;
                 checks.lost_member(at.line, names[at.group], names[at.member], names[m]);
             }
         }
