@@ -148,6 +148,9 @@ private:
     // row. Whether the run goes on: only with --table.
     bool unreadable(const TreePlace& place, bool headed, SourceRead got,
                     const std::string& reason) {
+        // Its row uses up a number, as a malformed tree's does: the pictures keep the numbers
+        // of their rows.
+        ++trees_seen_;
         if (!headed) begin_tree(place);
         if (options_.table) write_unreadable_row(std::cout, key(place));
         flush_report();
@@ -243,7 +246,7 @@ private:
     ReadOptions read_options_;
     const std::string* reading_ = &options_.prefix;  // replaced before anything is read
     TargetSeen target_seen_;
-    std::size_t trees_seen_ = 0;  // trees met so far in the run, malformed ones included
+    std::size_t trees_seen_ = 0;  // rows so far in the run: malformed and unreadable ones too
 };
 
 }  // namespace

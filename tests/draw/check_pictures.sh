@@ -38,8 +38,8 @@ check_run() { # name table dir
     while IFS=$'\037' read -r file tree target status sister1 sister2 support rerooted leaves outliers names; do
         n=$((n + 1))
         local pictures=("$dir"/$(printf '%06d' "$n")_*.svg)
-        if [ "$status" = malformed ]; then
-            [ -e "${pictures[0]}" ] && fail "$name: a picture for the malformed tree $n"
+        if [ "$status" = malformed ] || [ "$status" = unreadable ]; then
+            [ -e "${pictures[0]}" ] && fail "$name: a picture for the $status tree $n"
             continue
         fi
         if [ ${#pictures[@]} -ne 1 ] || [ ! -e "${pictures[0]}" ]; then
@@ -101,6 +101,11 @@ printf '((A-1,A-2),B-1);\n((A-1,B-1),B-2);\n' >"$out/two.nwk"
 "$tavrin" --standard-newick --draw "$out/several" A "$out/two.nwk" examples/t1.nwk >/dev/null 2>&1
 [ "$(cd "$out/several" && ls | tr '\n' ' ')" = "000001_two_1.svg 000002_two_2.svg 000003_t1.svg " ] ||
     fail "pictures of a file of several trees: $(ls "$out/several" | tr '\n' ' ')"
+# A file that cannot be read uses up its row's number, as a malformed tree does.
+"$tavrin" --table --standard-newick --draw "$out/unreadable" A "$out/two.nwk" "$out/missing.nwk" \
+    examples/t1.nwk >"$out/unreadable.tsv" 2>/dev/null || true
+[ "$(cd "$out/unreadable" && ls | tr '\n' ' ')" = "000001_two_1.svg 000002_two_2.svg 000004_t1.svg " ] ||
+    fail "pictures after a file that cannot be read: $(ls "$out/unreadable" | tr '\n' ' ')"
 
 # ---- Big trees: wedges, at most 400 tips.
 "$gen" balanced 20000 "$out/balanced.nwk" >/dev/null
