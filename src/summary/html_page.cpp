@@ -29,6 +29,8 @@ th{background:#f3f5f7}td.n{text-align:right}
 .st-whole-tree{color:#6034b8;background:#ece4ff}
 .st-malformed{color:#ffffff;background:#5c0a10}
 .st-ambiguous{color:#a33f00;background:#ffe6d1}
+.st-no-root{color:#005f66;background:#d6f3f5}
+.st-unreadable{color:#ffffff;background:#3d434a}
 form{margin:8px 0}select{margin-right:16px}
 )";
 
@@ -78,9 +80,6 @@ constexpr const char* kScript = R"((function () {
   apply(wanted());
 })();
 )";
-
-constexpr const char* kStatuses[] = {"sisters",    "unnamed",   "not-a-clade", "no-target",
-                                     "whole-tree", "malformed", "ambiguous"};
 
 std::string cell(const std::string& text, const char* attributes = "") {
     return std::string("<td") + attributes + ">" + xml_text(text) + "</td>";
@@ -132,8 +131,10 @@ std::string filter_form(const std::vector<TreeRecord>& records) {
     std::string html =
         "<form id=\"filter\"><label>Status <select id=\"status\">"
         "<option value=\"\">all</option>";
-    for (const char* status : kStatuses)
-        html += std::string("<option>") + status + "</option>";
+    // Every status a table can give: a tree with sisters, or the reason it has none.
+    html += "<option>sisters</option>";
+    for (std::size_t s = 0; s < kTreeStatusCount; ++s)
+        html += std::string("<option>") + status_name(static_cast<TreeStatus>(s)) + "</option>";
     html +=
         "</select></label><label>Sister <select id=\"sister\"><option value=\"\">all"
         "</option>";
