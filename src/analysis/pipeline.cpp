@@ -13,13 +13,6 @@
 namespace tavrin {
 namespace {
 
-// The matcher of `settings`, compiled here when it never was; an unusable pattern matches no
-// name.
-std::shared_ptr<const LeafMatcher> matcher_of(const AnalysisSettings& settings) {
-    if (settings.matcher != nullptr) return settings.matcher;
-    return std::make_shared<const LeafMatcher>(settings.prefix, settings.use_regex);
-}
-
 // The number of leaves below `top` that pass `test`, for a search that did not test them all.
 std::size_t count_target_leaves(const Phylogeny_Node* top, const TargetTest& test) {
     std::size_t count = 0;
@@ -131,6 +124,11 @@ OutlierSet describe_outliers(const Phylogeny& tree, const AnalysisSettings& sett
 }
 
 }  // namespace
+
+std::shared_ptr<const LeafMatcher> matcher_of(const AnalysisSettings& settings) {
+    if (settings.matcher != nullptr) return settings.matcher;
+    return std::make_shared<const LeafMatcher>(settings.prefix, settings.use_regex);
+}
 
 std::string compile_target_test(AnalysisSettings& settings) {
     auto matcher = std::make_shared<const LeafMatcher>(settings.prefix, settings.use_regex);

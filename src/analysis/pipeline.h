@@ -60,6 +60,10 @@ struct AnalysisSettings {
 // string when it can be used.
 std::string compile_target_test(AnalysisSettings& settings);
 
+// The compiled target test of `settings`, compiled here when it never was; an unusable pattern
+// matches no name.
+std::shared_ptr<const LeafMatcher> matcher_of(const AnalysisSettings& settings);
+
 struct AnalysisResult {
     Outcome outcome = Outcome::kNoTargetLeaf;
     Phylogeny_Node* target = nullptr;  // in the analysed tree; absent unless a clade was found

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "analysis/leaf_matching.h"
 #include "platform/chunked_stack.h"
 
 namespace tavrin {
@@ -38,7 +39,7 @@ public:
                 name.compare(0, last.size(), last) == 0)
                 return last_;
         }
-        last_ = number_of(name.substr(0, name.find(separator_)));
+        last_ = number_of(leaf_prefix(name, separator_));
         return last_;
     }
     std::string_view name(std::uint32_t number) const { return names_[number]; }
@@ -48,7 +49,7 @@ private:
         // Neighbouring leaves mostly share their prefix, or one of a few.
         std::uint32_t& recent = recent_[slot(prefix)];
         if (recent != kNil && names_[recent] == prefix) return recent;
-        const auto added = numbers_.emplace(prefix, static_cast<std::uint32_t>(names_.size()));
+        const auto added = numbers_.try_emplace(prefix, static_cast<std::uint32_t>(names_.size()));
         if (added.second) names_.push_back(prefix);
         recent = added.first->second;
         return recent;

@@ -2,17 +2,16 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <locale>
 #include <memory>
 #include <sstream>
-#include <unordered_set>
 
 #include "analysis/leaf_matching.h"
 #include "analysis/report.h"
 #include "analysis/steps.h"
 #include "analysis/table.h"
 #include "draw/layout.h"
+#include "draw/picture_file.h"
 #include "draw/xml_text.h"
 
 namespace tavrin {
@@ -62,13 +61,6 @@ double legend_step(const std::string& words) {
     return 34 + kCharWidth * static_cast<double>(std::min(words.size(), kLegendMeaningChars));
 }
 
-std::string format_value(double value) {
-    std::ostringstream text;
-    text.imbue(std::locale::classic());
-    text << value;
-    return text.str();
-}
-
 std::string reported_support(const AnalysisResult& result) {
     std::ostringstream text;
     text.imbue(std::locale::classic());
@@ -81,9 +73,8 @@ std::vector<std::string> caption_lines(const AnalysisResult& result,
                                        const AnalysisSettings& settings,
                                        const PictureSource& source) {
     std::vector<std::string> lines;
-    char number[32];
-    std::snprintf(number, sizeof number, "%06zu", source.number);
-    std::string first = std::string("Tree ") + number + ": " + xml_text(source.file, kNameChars);
+    std::string first =
+        "Tree " + tree_number(source.number) + ": " + xml_text(source.file, kNameChars);
     if (source.several) first += ", tree " + std::to_string(source.tree) + " of the file";
     lines.push_back(first);
     lines.push_back("Target: " + xml_text(settings.prefix, kNameChars) + " (" +
@@ -202,15 +193,21 @@ std::string support_spans(const DrawnTree& tree, const AnalysisResult& result, c
         tree.target > 0 && !result.sisters.empty()
             ? static_cast<std::int64_t>(tree.nodes[static_cast<std::size_t>(tree.target)].parent)
             : -1;
+    const std::string reported_text = reported_at >= 0 ? reported_support(result) : "";
+    std::ostringstream value;  // one stream for every value, written as the report writes them
+    value.imbue(std::locale::classic());
     std::string spans;
     for (std::size_t k = 0; k < tree.nodes.size(); ++k) {
         const DrawnNode& n = tree.nodes[k];
         const bool reported = static_cast<std::int64_t>(k) == reported_at;
         if (n.tip == Tip::kLeaf || (!reported && n.node->support == 0)) continue;
+        if (!reported) {
+            value.str("");
+            value << n.node->support;
+        }
         spans += "<tspan x=\"" + svg_number(at.px(n.x) - 3) + "\" y=\"" +
                  svg_number(at.py(n.row) - 3) + "\" text-anchor=\"end\"" +
-                 (reported ? " class=\"reported\">" + reported_support(result)
-                           : ">" + format_value(n.node->support)) +
+                 (reported ? " class=\"reported\">" + reported_text : ">" + value.str()) +
                  "</tspan>";
     }
     return spans;
@@ -218,9 +215,7 @@ std::string support_spans(const DrawnTree& tree, const AnalysisResult& result, c
 
 DrawnTree lay_out_result(const Phylogeny& tree, const AnalysisResult& result,
                          const AnalysisSettings& settings) {
-    std::shared_ptr<const LeafMatcher> matcher = settings.matcher;
-    if (matcher == nullptr)
-        matcher = std::make_shared<const LeafMatcher>(settings.prefix, settings.use_regex);
+    const std::shared_ptr<const LeafMatcher> matcher = matcher_of(settings);
     const TargetTest test(*matcher, settings.groups, settings.prefix, settings.separator);
     LayoutInput input;
     input.root = tree.root;

@@ -20,14 +20,17 @@ std::string picture_name(std::string_view path, std::size_t number, std::size_t 
     std::string_view base = path.substr(path.find_last_of('/') + 1);
     const std::size_t dot = base.find_last_of('.');
     if (dot != std::string_view::npos && dot > 0) base = base.substr(0, dot);
-    std::string digits = std::to_string(number);
-    std::string name(digits.size() < 6 ? 6 - digits.size() : 0, '0');
-    name += digits;
+    std::string name = tree_number(number);
     name += '_';
     for (const char c : base)
         name += is_name_byte(c) ? c : '_';
     if (several) name += '_' + std::to_string(tree);
     return name + ".svg";
+}
+
+std::string tree_number(std::size_t number) {
+    std::string digits = std::to_string(number);
+    return std::string(digits.size() < 6 ? 6 - digits.size() : 0, '0') + digits;
 }
 
 int make_picture_folder(const std::string& dir) {

@@ -15,6 +15,9 @@ namespace tavrin {
 // picture_name("data/g002.nwk", 12, 1, false) is "000012_g002.svg".
 std::string picture_name(std::string_view path, std::size_t number, std::size_t tree, bool several);
 
+// `number` zero-padded to six digits, as pictures are numbered: tree_number(12) is "000012".
+std::string tree_number(std::size_t number);
+
 // Makes the folder `dir`, and the folders above it, when missing. The system's error number,
 // or 0 when the folder is there.
 int make_picture_folder(const std::string& dir);

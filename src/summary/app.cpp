@@ -270,12 +270,16 @@ int summarise(const Options& options, std::istream& in, std::ostream& out, std::
 
     const ChartFacts facts{tally.tree_count(), tally.trees_with_sister(), options.min_support,
                            options.first_sister_only};
+    // The chart is one document, inline in the page too.
+    const std::string chart = options.svg_path.empty() && options.html_path.empty()
+                                  ? std::string()
+                                  : chart_document(rows, facts);
     if (!options.svg_path.empty()) {
-        problem = write_output_file(options.svg_path, chart_document(rows, facts), "chart");
+        problem = write_output_file(options.svg_path, chart, "chart");
         if (!problem.empty()) return fail(err, problem);
     }
     if (!options.html_path.empty()) {
-        problem = write_page(options, tally, rows, chart_document(rows, facts), records);
+        problem = write_page(options, tally, rows, chart, records);
         if (!problem.empty()) return fail(err, problem);
     }
     errno = 0;

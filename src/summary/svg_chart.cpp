@@ -1,8 +1,6 @@
 #include "summary/svg_chart.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdint>
 #include <locale>
 #include <sstream>
 #include <unordered_set>
