@@ -5,19 +5,31 @@
 namespace tavrin {
 
 void write_escaped(std::ostream& out, std::string_view text, bool in_list) {
-    for (const char c : text) {
-        if (c == '\t') {
-            out << "\\t";
-        } else if (c == '\n') {
-            out << "\\n";
-        } else if (c == '\\') {
-            out << "\\\\";
-        } else if (c == ',' && in_list) {
-            out << "\\,";
-        } else {
-            out << c;
+    std::size_t plain = 0;  // the first byte not written yet
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char* escaped = nullptr;
+        switch (text[i]) {
+            case '\t':
+                escaped = "\\t";
+                break;
+            case '\n':
+                escaped = "\\n";
+                break;
+            case '\\':
+                escaped = "\\\\";
+                break;
+            case ',':
+                escaped = in_list ? "\\," : nullptr;
+                break;
+            default:
+                break;
         }
+        if (escaped == nullptr) continue;
+        out.write(text.data() + plain, static_cast<std::streamsize>(i - plain));
+        out << escaped;
+        plain = i + 1;
     }
+    out.write(text.data() + plain, static_cast<std::streamsize>(text.size() - plain));
 }
 
 std::string escape_field(std::string_view text) {

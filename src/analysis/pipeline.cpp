@@ -141,11 +141,18 @@ AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings) {
     return run_pipeline(tree, settings, nullptr);
 }
 
+AnalysisResult analyse_tree_as_read(std::unique_ptr<Phylogeny>& tree,
+                                    const AnalysisSettings& settings) {
+    std::unique_ptr<Phylogeny> as_read;
+    AnalysisResult result = run_pipeline(*tree, settings, &as_read);
+    if (result.outcome == Outcome::kNotAClade && as_read != nullptr) tree = std::move(as_read);
+    return result;
+}
+
 AnalysisResult analyse_tree_with_outliers(std::unique_ptr<Phylogeny>& tree,
                                           const AnalysisSettings& settings,
                                           std::size_t max_outliers) {
-    std::unique_ptr<Phylogeny> as_read;
-    AnalysisResult result = run_pipeline(*tree, settings, &as_read);
+    AnalysisResult result = analyse_tree_as_read(tree, settings);
     if (result.outcome == Outcome::kSisters || result.outcome == Outcome::kUnnamed) {
         // The target clade's leaves are one side of the edge above it, and every leaf beyond
         // that edge is not a target leaf.
@@ -153,11 +160,10 @@ AnalysisResult analyse_tree_with_outliers(std::unique_ptr<Phylogeny>& tree,
         return result;
     }
     // Without a target leaf, or with nothing but target leaves, no set exists: only a tree
-    // that is not a clade needs the walk.
+    // that is not a clade needs the walk. A reroot (or a root the list moved) moves the leaves
+    // and the edges: the outliers describe the tree as read, which `tree` now holds, and are
+    // taken out of it.
     if (result.outcome != Outcome::kNotAClade) return result;
-    // A reroot (or a root the list moved) moves the leaves and the edges: the outliers describe
-    // the tree as read, and are taken out of it.
-    if (as_read != nullptr) tree = std::move(as_read);
     const OutlierSet set = describe_outliers(*tree, settings, result.outliers);
     const std::size_t count = result.outliers.count.value_or(0);
     if (count == 0 || count > max_outliers) return result;

@@ -84,6 +84,11 @@ struct AnalysisResult {
 // result describes it.
 AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings);
 
+// The same, except that a tree that is not a clade is left as it was read: a tree the search
+// rerooted (or the root list rooted elsewhere) is replaced by its copy as read.
+AnalysisResult analyse_tree_as_read(std::unique_ptr<Phylogeny>& tree,
+                                    const AnalysisSettings& settings);
+
 // Analyses `tree` as analyse_tree does, and describes the leaves that break the target clade of
 // the tree as read. When those are one set of 1 to `max_outliers` leaves, the answer is that of
 // the tree without them (`set_aside`); when several sets tie, the outcome is kAmbiguous. A tree

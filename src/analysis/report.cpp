@@ -7,7 +7,7 @@ namespace tavrin {
 
 void write_name(std::ostream& out, const std::string& text, bool escape) {
     if (escape) {
-        out << escape_field(text);
+        write_escaped(out, text, false);
     } else {
         out << text;
     }

@@ -209,13 +209,15 @@ private:
         return TableRowKey{place.path, place.tree, options_.prefix};
     }
 
-    // The table accounts for every tree, and --outliers needs them to choose the tree analysed;
-    // a picture shows a tree that is not a clade as it was read, not as the search left it.
+    // The table accounts for every tree's outliers, and --outliers needs them to choose the
+    // tree analysed; a picture shows a tree that is not a clade as it was read, not as the
+    // search left it.
     AnalysisResult analyse(std::unique_ptr<Phylogeny>& tree) {
-        if (!options_.table && options_.max_outliers == 0 && options_.draw_dir.empty()) {
-            return analyse_tree(*tree, settings_);
+        if (options_.table || options_.max_outliers > 0) {
+            return analyse_tree_with_outliers(tree, settings_, options_.max_outliers);
         }
-        return analyse_tree_with_outliers(tree, settings_, options_.max_outliers);
+        if (!options_.draw_dir.empty()) return analyse_tree_as_read(tree, settings_);
+        return analyse_tree(*tree, settings_);
     }
 
     // Loads the group file again (an unchanged one is reused) and compiles the pattern once.
