@@ -27,6 +27,14 @@ private:
     unsigned char of_[256] = {};
 };
 
+// The blanks of a tree text outside quotes and comments.
+constexpr char kBlanks[] = " \t\r\n";
+constexpr ByteClasses<bool> kBlankBytes{{true, kBlanks}};
+
+inline bool is_blank(char c) {
+    return kBlankBytes[c];
+}
+
 }  // namespace tavrin
 
 #endif  // TAVRIN_TREE_BYTE_CLASSES_H

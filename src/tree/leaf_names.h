@@ -5,6 +5,7 @@
 #define TAVRIN_TREE_LEAF_NAMES_H
 
 #include <cstddef>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -14,13 +15,19 @@ namespace tavrin {
 
 class LeafNames {
 public:
+    LeafNames() = default;
+    // The text keys view the tokens kept here: a copy would view the original's.
+    LeafNames(const LeafNames&) = delete;
+    LeafNames& operator=(const LeafNames&) = delete;
+
     // Adds `token` for `name`; false when the token has a name already.
     bool add(const std::string& token, std::string name) {
         if (find(token) != nullptr) return false;
         const std::size_t number = number_of(token);
         ++count_;
         if (number == 0 || number > 2 * count_ + 16) {
-            return by_text_.emplace(token, std::move(name)).second;
+            tokens_.push_back(token);
+            return by_text_.emplace(tokens_.back(), std::move(name)).second;
         }
         if (number > by_number_.size()) by_number_.resize(number);
         by_number_[number - 1] = Entry{true, std::move(name)};
@@ -33,7 +40,7 @@ public:
             return &by_number_[number - 1].name;
         }
         if (by_text_.empty()) return nullptr;
-        const auto found = by_text_.find(std::string(token));
+        const auto found = by_text_.find(token);
         return found == by_text_.end() ? nullptr : &found->second;
     }
 
@@ -59,7 +66,8 @@ private:
 
     std::size_t count_ = 0;  // tokens added
     std::vector<Entry> by_number_;
-    std::unordered_map<std::string, std::string> by_text_;
+    std::deque<std::string> tokens_;  // the tokens looked up by text, where they stay
+    std::unordered_map<std::string_view, std::string> by_text_;
 };
 
 }  // namespace tavrin

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <utility>
 
+#include "tree/byte_classes.h"
 #include "tree/standard_newick.h"
 
 namespace tavrin {
@@ -12,9 +13,8 @@ constexpr char kNexus[] = "#NEXUS";
 constexpr std::size_t kNexusSize = sizeof kNexus - 1;
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
-bool is_blank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
+// The bytes that end a word that is not quoted (a NUL too, as it ends a C string).
+constexpr ByteClasses<bool> kEndsWord{{true, " \t\r\n;=,[]'()"}};
 
 char upper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
@@ -53,8 +53,7 @@ bool read_word(const std::string& text, std::size_t& pos, std::string& word) {
         return true;
     }
     const std::size_t first = pos;
-    while (pos < text.size() && !is_blank(text[pos]) &&
-           std::strchr(";=,[]'()", text[pos]) == nullptr)
+    while (pos < text.size() && text[pos] != '\0' && !kEndsWord[text[pos]])
         ++pos;
     word.assign(text, first, pos - first);
     return pos > first;
@@ -112,12 +111,11 @@ bool NexusTrees::read_command(const std::string& text, std::size_t start) {
         std::string block;
         pos = skip_blanks_from(text, pos);
         read_word(text, pos, block);
-        in_block_ = true;
         in_trees_ = is_keyword(block, "TREES");
         names_.reset();
         table_failed_ = false;
     } else if (is_keyword(word, "END") || is_keyword(word, "ENDBLOCK")) {
-        in_block_ = in_trees_ = false;
+        in_trees_ = false;
     } else if (in_trees_ && (is_keyword(word, "TREE") || is_keyword(word, "UTREE"))) {
         return true;
     } else if (in_trees_ && is_keyword(word, "TRANSLATE")) {

@@ -57,7 +57,6 @@ private:
                                               Malformed& problem, SupportNotes* notes) const;
 
     std::size_t pos_ = 0;        // where the text is read next
-    bool in_block_ = false;      // within a block
     bool in_trees_ = false;      // within a TREES block
     bool found_ = false;         // a statement was found, and not yet read
     std::size_t statement_ = 0;  // where it starts

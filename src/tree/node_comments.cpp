@@ -2,16 +2,13 @@
 
 #include <algorithm>
 
+#include "tree/byte_classes.h"
 #include "tree/numbers.h"
 
 namespace tavrin {
 namespace {
 
 constexpr std::string_view kNhx = "&&NHX";
-
-bool is_blank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && is_blank(text.front()))

@@ -15,11 +15,8 @@ namespace {
 // bytes that end a label ("(),:;[]'").
 enum ByteClass : unsigned char { kWord, kBlank, kPunctuation };
 
-constexpr ByteClasses<ByteClass> kClasses{{kBlank, " \t\r\n"}, {kPunctuation, "(),:;[]'"}};
+constexpr ByteClasses<ByteClass> kClasses{{kBlank, kBlanks}, {kPunctuation, "(),:;[]'"}};
 
-bool is_blank(char c) {
-    return kClasses[c] == kBlank;
-}
 bool ends_word(char c) {
     return kClasses[c] != kWord;
 }

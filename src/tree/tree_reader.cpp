@@ -55,6 +55,12 @@ std::size_t TreeReader::skip(std::size_t count) {
     return skipped;
 }
 
+void TreeReader::expect_nodes_once() {
+    if (nodes_expected_) return;
+    nodes_expected_ = true;
+    expect_nodes(text_.size() / 16);
+}
+
 std::optional<TreeRead> TreeReader::next() {
     if (done_) return std::nullopt;
     if (options_.dialect == Dialect::kClassic) {
@@ -69,21 +75,19 @@ std::optional<TreeRead> TreeReader::next() {
             read.malformed.offset = text_.size();
             read.malformed.what = "no tree in the NEXUS file";
         } else {
-            if (trees_ == 1) expect_nodes(text_.size() / 16);
+            expect_nodes_once();
             read.tree = nexus_->read(text_, options_, read.malformed, &notes_);
         }
         done_ = nexus_->at_end();
         return read;
     }
-    if (trees_ == 1) {
-        if (only_blanks_from(text_, 0)) {
-            done_ = true;
-            read.malformed.offset = text_.size();
-            read.malformed.what = "no tree in the text";
-            return read;
-        }
-        expect_nodes(text_.size() / 16);
+    if (trees_ == 1 && only_blanks_from(text_, 0)) {
+        done_ = true;
+        read.malformed.offset = text_.size();
+        read.malformed.what = "no tree in the text";
+        return read;
     }
+    expect_nodes_once();
     read.tree = read_standard_tree(text_, pos_, options_, read.malformed, &notes_);
     done_ = only_blanks_from(text_, pos_);
     return read;

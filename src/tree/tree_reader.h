@@ -54,11 +54,15 @@ public:
     std::string unused_comment_values() const { return notes_.unused_values(); }
 
 private:
+    // Tells the node pool, before the first tree read (past any skipped), of the text's size.
+    void expect_nodes_once();
+
     std::string text_;
     ReadOptions options_;
     bool done_ = false;
     std::size_t pos_ = 0;                // standard: where the next tree starts
     std::size_t trees_ = 0;              // standard: trees given so far
+    bool nodes_expected_ = false;        // the node pool was told of the text's size
     std::unique_ptr<NexusTrees> nexus_;  // a NEXUS text's tree statements
     SupportNotes notes_;
 };
