@@ -21,6 +21,8 @@
 #include "tree/phylogeny.h"
 #include "tree/walk.h"
 
+namespace tavrin {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -61,7 +63,7 @@ void time_repeated_lines(const std::string& beside, const char* first, const cha
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int run_main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr, "usage: %s GROUP_FILE TREE_FILE [ROUNDS]\n", argv[0]);
         return 2;
@@ -120,4 +122,10 @@ int main(int argc, char** argv) {
     time_repeated_lines(group_file, "X X", "X X");
     time_repeated_lines(group_file, "X X", "Y X");
     return 0;
+}
+
+}  // namespace tavrin
+
+int main(int argc, char** argv) {
+    return tavrin::run_main(argc, argv);
 }

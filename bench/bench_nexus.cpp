@@ -25,6 +25,8 @@
 
 #include "tree/tree_reader.h"
 
+namespace tavrin {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -123,7 +125,7 @@ void write(const std::string& path, const std::string& text) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int run_main(int argc, char** argv) {
     const unsigned trees = argc > 1 ? static_cast<unsigned>(std::atoi(argv[1])) : 10000;
     const unsigned leaves = argc > 2 ? static_cast<unsigned>(std::atoi(argv[2])) : 100;
     const int rounds = argc > 3 ? std::atoi(argv[3]) : 7;
@@ -161,4 +163,10 @@ int main(int argc, char** argv) {
                     texts.nexus.size() / 1e6, texts.plain.size() / 1e6, a, b, a / b);
     }
     return 0;
+}
+
+}  // namespace tavrin
+
+int main(int argc, char** argv) {
+    return tavrin::run_main(argc, argv);
 }

@@ -32,6 +32,8 @@
 #include "tree/phylogeny.h"
 #include "tree/walk.h"
 
+namespace tavrin {
+
 namespace {
 
 // Processor time of the process (user and system): on a machine shared with other work, wall
@@ -64,7 +66,7 @@ std::vector<std::string> planted_outliers(const Phylogeny& tree, const LeafMatch
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int run_main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr, "usage: %s TREE_FILE PREFIX [ROUNDS]\n", argv[0]);
         return 2;
@@ -133,4 +135,10 @@ int main(int argc, char** argv) {
     std::printf("find + set aside: %.1f%% of the plain run (x%.3f)\n", 100 * extra / median(plain),
                 (median(plain) + extra) / median(plain));
     return 0;
+}
+
+}  // namespace tavrin
+
+int main(int argc, char** argv) {
+    return tavrin::run_main(argc, argv);
 }

@@ -23,6 +23,7 @@
 #define BENCH_FAST_FLOAT 1
 #endif
 
+namespace tavrin {
 namespace {
 
 template <typename Work>
@@ -91,7 +92,7 @@ void bench_leaf_names(const std::string& pattern, const std::vector<std::string>
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int run_main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
@@ -151,4 +152,10 @@ int main(int argc, char** argv) {
     std::printf("\n");
 #endif
     return 0;
+}
+
+}  // namespace tavrin
+
+int main(int argc, char** argv) {
+    return tavrin::run_main(argc, argv);
 }

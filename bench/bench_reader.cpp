@@ -17,6 +17,8 @@
 #include "platform/files.h"
 #include "tree/tree_reader.h"
 
+namespace tavrin {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -40,7 +42,7 @@ double time_reading(const std::string& text, tavrin::Dialect dialect, bool& ok) 
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int run_main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s TREE_FILE [ROUNDS]\n", argv[0]);
         return 2;
@@ -68,4 +70,10 @@ int main(int argc, char** argv) {
     std::printf("%s: classic %.4f s, standard %.4f s, standard / classic %.2f (medians of %d)\n",
                 argv[1], c, s, s / c, rounds);
     return 0;
+}
+
+}  // namespace tavrin
+
+int main(int argc, char** argv) {
+    return tavrin::run_main(argc, argv);
 }

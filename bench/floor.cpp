@@ -10,7 +10,9 @@
 #include <fstream>
 #include <string>
 
-int main(int argc, char** argv) {
+namespace tavrin {
+
+int run_main(int argc, char** argv) {
     unsigned long long count = 0;
     for (int i = 1; i < argc; ++i) {
         std::ifstream file(argv[i], std::ios::binary);
@@ -29,4 +31,10 @@ int main(int argc, char** argv) {
     }
     std::printf("%llu\n", count);
     return 0;
+}
+
+}  // namespace tavrin
+
+int main(int argc, char** argv) {
+    return tavrin::run_main(argc, argv);
 }

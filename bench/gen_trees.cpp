@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+namespace tavrin {
+
 namespace {
 
 class Random {
@@ -479,7 +481,7 @@ int usage() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int run_main(int argc, char** argv) {
     if (argc < 3) return usage();
     const std::string kind = argv[1];
     if (kind == "groups" && argc == 3) {
@@ -498,4 +500,10 @@ int main(int argc, char** argv) {
         return usage();
     }
     return 0;
+}
+
+}  // namespace tavrin
+
+int main(int argc, char** argv) {
+    return tavrin::run_main(argc, argv);
 }

@@ -24,6 +24,8 @@
 #include "support/input_checks.h"
 #include "tree/tree_reader.h"
 
+namespace tavrin {
+
 namespace {
 
 using tavrin::AnalysisResult;
@@ -156,3 +158,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!outliers.empty()) fail("outliers: ", outliers);
     return 0;
 }
+
+}  // namespace tavrin

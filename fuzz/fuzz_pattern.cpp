@@ -7,6 +7,8 @@
 
 #include "support/pattern_checks.h"
 
+namespace tavrin {
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string verdict = tavrin_fuzz::check_pattern_input(data, size);
     if (!verdict.empty()) {
@@ -17,3 +19,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     return 0;
 }
+
+}  // namespace tavrin

@@ -7,6 +7,8 @@
 
 #include "support/standard_checks.h"
 
+namespace tavrin {
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string verdict = standard_checks::check_standard_input(data, size);
     if (!verdict.empty()) {
@@ -16,3 +18,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     return 0;
 }
+
+}  // namespace tavrin

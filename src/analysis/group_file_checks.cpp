@@ -4,6 +4,7 @@
 #include "messages.h"
 
 namespace tavrin {
+
 namespace {
 
 // A name quoted in a warning: escaped to stay on one line, and cut when it is long (a binary

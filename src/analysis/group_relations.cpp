@@ -10,6 +10,8 @@
 #include "platform/files.h"
 #include "platform/huge_pages.h"
 
+namespace tavrin {
+
 // Names are interned to small ids; pair positions are chained per group and per member in list
 // order, and a flat set holds every (member, group) pair.
 struct GroupRelations::Index {
@@ -335,8 +337,6 @@ std::string GroupRelations::first_group_holding_all(
     }
     return std::string();
 }
-
-namespace tavrin {
 
 GroupRelations::LoadResult load_group_relations(const std::string& path, GroupRelations& groups,
                                                 GroupFileChecks* checks) {

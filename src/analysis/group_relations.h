@@ -16,8 +16,8 @@
 #include <vector>
 
 namespace tavrin {
+
 class GroupFileChecks;
-}
 
 // One relation of the group file: `member` (a leaf prefix or a subgroup) belongs to `group`.
 struct GroupPair {
@@ -70,8 +70,6 @@ public:
 private:
     std::shared_ptr<const Index> index_;  // absent while no pair was loaded
 };
-
-namespace tavrin {
 
 // Loads the group file at `path` into `groups`, replacing what they held once it has loaded; on
 // failure `groups` keep what they held. An unchanged file read before is not read again. With

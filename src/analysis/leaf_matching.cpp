@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string>
 
+namespace tavrin {
+
 LeafMatcher::LeafMatcher(const std::string& prefix, bool use_regex)
     : prefix_(prefix), use_regex_(use_regex) {
     if (!use_regex_) return;
@@ -41,3 +43,5 @@ bool is_prefix(std::string name, std::string prefix, bool use_regex) {
     const LeafMatcher matcher(prefix, use_regex);
     return matcher.valid() && matcher.matches(name);
 }
+
+}  // namespace tavrin

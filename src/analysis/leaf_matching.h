@@ -8,6 +8,8 @@
 
 #include "pattern/pattern_automaton.h"
 
+namespace tavrin {
+
 // The byte that ends the group part of a leaf name unless another one is chosen.
 constexpr char kDefaultSeparator = '-';
 
@@ -45,5 +47,7 @@ private:
 // Does `name` start with `prefix` (byte-exact)? With `use_regex`, `prefix` is an ECMAScript
 // pattern searched for anywhere in `name`; an invalid pattern matches nothing.
 bool is_prefix(std::string name, std::string prefix, bool use_regex);
+
+}  // namespace tavrin
 
 #endif  // TAVRIN_ANALYSIS_LEAF_MATCHING_H

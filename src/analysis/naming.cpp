@@ -9,6 +9,7 @@
 #include "tree/walk.h"
 
 namespace tavrin {
+
 namespace {
 
 // A leaf's rendered text ("%s:%f" of name and length) cut before its first `separator`: its

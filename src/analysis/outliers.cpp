@@ -20,6 +20,8 @@
 #include "platform/huge_pages.h"
 #include "tree/rooting.h"
 
+namespace tavrin {
+
 namespace {
 
 template <typename T>
@@ -187,3 +189,5 @@ OutlierSet find_outliers(const Phylogeny& tree, const LeafTest& is_target) {
 std::size_t set_aside(Phylogeny& tree, const std::vector<Phylogeny_Node*>& leaves) {
     return tavrin::remove_leaves(tree, leaves, tavrin::BranchMerge::kRooted);
 }
+
+}  // namespace tavrin

@@ -21,6 +21,8 @@
 
 #include "tree/phylogeny.h"
 
+namespace tavrin {
+
 // The leaves that break the target clade of one tree.
 struct OutlierSet {
     // Leaves of the tree that pass the target test.
@@ -52,5 +54,7 @@ OutlierSet find_outliers(const Phylogeny& tree, const LeafTest& is_target);
 // The leaves must belong to `tree`, whose internal nodes hold two children each, as the reader
 // makes them (a parent with one child is left alone). Answers the number of leaves removed.
 std::size_t set_aside(Phylogeny& tree, const std::vector<Phylogeny_Node*>& leaves);
+
+}  // namespace tavrin
 
 #endif  // TAVRIN_ANALYSIS_OUTLIERS_H

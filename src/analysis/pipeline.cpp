@@ -11,6 +11,7 @@
 #include "tree/walk.h"
 
 namespace tavrin {
+
 namespace {
 
 // The number of leaves below `top` that pass `test`, for a search that did not test them all.

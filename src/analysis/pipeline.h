@@ -19,9 +19,9 @@
 #include "analysis/steps.h"
 #include "tree/phylogeny.h"
 
-class LeafMatcher;
-
 namespace tavrin {
+
+class LeafMatcher;
 
 // How the analysis of one tree ended.
 enum class Outcome {

@@ -8,6 +8,7 @@
 #include "tree/rooting.h"
 
 namespace tavrin {
+
 namespace {
 
 // Where `entry`, midpoint or an outgroup, puts the root of the tree `view` shows; none when it

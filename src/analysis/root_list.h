@@ -18,9 +18,9 @@
 #include "analysis/group_relations.h"
 #include "tree/phylogeny.h"
 
-class LeafMatcher;
-
 namespace tavrin {
+
+class LeafMatcher;
 
 class TargetTest;
 

@@ -7,6 +7,7 @@
 #include "analysis/steps.h"
 
 namespace tavrin {
+
 namespace {
 
 // The upward walk takes at most this many steps before the root step; clades further out are

@@ -14,9 +14,9 @@
 #include "analysis/group_relations.h"
 #include "tree/phylogeny.h"
 
-class LeafMatcher;
-
 namespace tavrin {
+
+class LeafMatcher;
 
 // Is `leaf` a target leaf: does its name pass the matcher, or is its leaf prefix (the name up to
 // its first `separator`) the search prefix or a member of it taken as a group?

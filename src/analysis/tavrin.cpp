@@ -10,6 +10,8 @@
 #include "analysis/report.h"
 #include "analysis/steps.h"
 
+namespace tavrin {
+
 bool rerooted = false;
 bool null_in_error = false;
 
@@ -114,3 +116,5 @@ void write_rows(std::ostream& out, const Tavrin& analysis, const std::string& pr
     result.support_applies = !analysis.bootstrapIsNull();
     tavrin::write_rows(out, result, prefix);
 }
+
+}  // namespace tavrin

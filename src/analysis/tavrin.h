@@ -19,6 +19,8 @@
 #include "analysis/leaf_matching.h"  // is_prefix, beside the matcher it calls
 #include "tree/phylogeny.h"
 
+namespace tavrin {
+
 // Search flags of the Tavrin class: what its last search left them at. Each analysis clears both
 // when it begins; `all_match` starts from them and leaves them as its search ends. The analyses
 // of the driver do not use them.
@@ -88,5 +90,7 @@ private:
 
 // The rows of a Tavrin analysis, which must have finished without failure.
 void write_rows(std::ostream& out, const Tavrin& analysis, const std::string& prefix);
+
+}  // namespace tavrin
 
 #endif  // TAVRIN_ANALYSIS_TAVRIN_H

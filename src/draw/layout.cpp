@@ -13,6 +13,7 @@
 #include "platform/chunked_stack.h"
 
 namespace tavrin {
+
 namespace {
 
 constexpr std::uint32_t kNil = std::numeric_limits<std::uint32_t>::max();

@@ -15,6 +15,7 @@
 #include "draw/xml_text.h"
 
 namespace tavrin {
+
 namespace {
 
 // Pixels. Text widths are estimated for a 12 px sans-serif font.

@@ -6,6 +6,7 @@
 #include <system_error>
 
 namespace tavrin {
+
 namespace {
 
 bool is_name_byte(char c) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 namespace tavrin {
+
 namespace {
 
 constexpr const char* kReplacement = "\xEF\xBF\xBD";  // U+FFFD

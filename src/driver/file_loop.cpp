@@ -25,6 +25,7 @@
 #include "tree/tree_source.h"
 
 namespace tavrin {
+
 namespace {
 
 // Where a tree stands among the arguments: its file, and its number there when the file holds

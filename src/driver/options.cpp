@@ -14,6 +14,7 @@
 #include "tree/numbers.h"
 
 namespace tavrin {
+
 namespace {
 
 // An option that may stand before the positional arguments, and what it sets: a flag, or what

@@ -9,6 +9,8 @@
 
 #include "tree/numbers.h"
 
+namespace tavrin {
+
 using Error = PatternAutomaton::Error;
 using tavrin::is_digit;
 
@@ -895,3 +897,5 @@ bool PatternAutomaton::matches_prefix(std::string_view text) const {
     }
     return false;  // not reached: the top level answers at the start of the text
 }
+
+}  // namespace tavrin

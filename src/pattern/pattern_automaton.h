@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tavrin {
+
 class PatternAutomaton {
 public:
     // Largest automaton built, in states (the limit GCC's std::regex applies).
@@ -138,5 +140,7 @@ private:
     };
     uint64_t id_ = 0;  // tells this automaton's working sets from another's
 };
+
+}  // namespace tavrin
 
 #endif  // TAVRIN_PATTERN_PATTERN_AUTOMATON_H

@@ -19,11 +19,11 @@
 #include "summary/table.h"
 #include "summary/tally.h"
 
+namespace tavrin::summary {
+
 #ifndef TAVRIN_SUMMARY_VERSION
 #define TAVRIN_SUMMARY_VERSION "unknown"
 #endif
-
-namespace summary {
 
 namespace {
 
@@ -333,4 +333,4 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     }
 }
 
-}  // namespace summary
+}  // namespace tavrin::summary

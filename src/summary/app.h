@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace summary {
+namespace tavrin::summary {
 
 // Exit statuses: 0 for success, 2 for any failure (bad arguments, unreadable or malformed
 // report, a table or chart that could not be written).
@@ -20,6 +20,6 @@ constexpr int kFailure = 2;
 int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
         std::ostream& err);
 
-}  // namespace summary
+}  // namespace tavrin::summary
 
 #endif

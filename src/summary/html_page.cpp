@@ -9,7 +9,7 @@
 #include "draw/xml_text.h"
 #include "summary/table.h"
 
-namespace summary {
+namespace tavrin::summary {
 
 namespace {
 
@@ -239,4 +239,4 @@ std::string html_page(const PageContent& content) {
     return html + "</body>\n</html>\n";
 }
 
-}  // namespace summary
+}  // namespace tavrin::summary

@@ -14,7 +14,7 @@
 #include "summary/tally.h"
 #include "summary/tree_table.h"
 
-namespace summary {
+namespace tavrin::summary {
 
 // Where the pictures of Tavrin --draw are, for the page's links.
 struct PictureFolder {
@@ -39,6 +39,6 @@ struct PageContent {
 // The page's document.
 std::string html_page(const PageContent& content);
 
-}  // namespace summary
+}  // namespace tavrin::summary
 
 #endif

@@ -9,7 +9,7 @@
 #include "platform/memory.h"
 #include "summary/support_field.h"
 
-namespace summary {
+namespace tavrin::summary {
 
 bool ReportReader::fail(const std::string& name, std::size_t line_number, const std::string& what) {
     error_ = name + ":" + std::to_string(line_number) + ": " + what;
@@ -130,4 +130,4 @@ bool ReportReader::read_lines(std::istream& in, const std::string& name) {
     return true;
 }
 
-}  // namespace summary
+}  // namespace tavrin::summary

@@ -12,7 +12,7 @@
 #include "summary/tally.h"
 #include "summary/tree_table.h"
 
-namespace summary {
+namespace tavrin::summary {
 
 class ReportReader {
 public:
@@ -54,6 +54,6 @@ private:
     std::vector<char> chunk_;  // the block read, kept from one source to the next
 };
 
-}  // namespace summary
+}  // namespace tavrin::summary
 
 #endif

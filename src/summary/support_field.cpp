@@ -5,7 +5,7 @@
 
 #include "tree/numbers.h"
 
-namespace summary {
+namespace tavrin::summary {
 
 namespace {
 
@@ -85,4 +85,4 @@ bool parse_number(std::string_view text, double& value) {
     return parse_decimal(text, value) == Parsed::kNumber;
 }
 
-}  // namespace summary
+}  // namespace tavrin::summary

@@ -8,7 +8,7 @@
 
 #include "summary/tally.h"
 
-namespace summary {
+namespace tavrin::summary {
 
 // Reads a support field: `n/a`, or a decimal number as a C++ stream writes a double (`95`,
 // `87.5`, `1e-07`, `-3`, `2.5e+06`, `inf`, `nan`). A leading `+`, a fraction without integer
@@ -20,6 +20,6 @@ bool parse_support(std::string_view text, Support& support, std::string& problem
 // The same grammar for a number given on the command line: n/a and nan are refused.
 bool parse_number(std::string_view text, double& value);
 
-}  // namespace summary
+}  // namespace tavrin::summary
 
 #endif  // TAVRIN_SUMMARY_SUPPORT_FIELD_H

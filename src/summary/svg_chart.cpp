@@ -8,7 +8,7 @@
 #include "draw/xml_text.h"
 #include "summary/table.h"
 
-namespace summary {
+namespace tavrin::summary {
 
 namespace {
 
@@ -249,4 +249,4 @@ void write_svg(std::ostream& destination, const std::vector<PairSummary>& rows,
     destination << out.str();
 }
 
-}  // namespace summary
+}  // namespace tavrin::summary

@@ -12,7 +12,7 @@
 #include "draw/xml_text.h"
 #include "summary/tally.h"
 
-namespace summary {
+namespace tavrin::summary {
 
 struct ChartFacts {
     std::size_t tree_count = 0;
@@ -30,6 +30,6 @@ void write_svg(std::ostream& out, const std::vector<PairSummary>& rows, const Ch
 
 using tavrin::xml_text;
 
-}  // namespace summary
+}  // namespace tavrin::summary
 
 #endif

@@ -3,7 +3,7 @@
 #include <locale>
 #include <sstream>
 
-namespace summary {
+namespace tavrin::summary {
 
 std::string format_double(double value) {
     std::ostringstream text;
@@ -72,4 +72,4 @@ void write_table(std::ostream& out, const std::vector<PairSummary>& rows, std::s
     out << block;
 }
 
-}  // namespace summary
+}  // namespace tavrin::summary

@@ -9,7 +9,7 @@
 
 #include "summary/tally.h"
 
-namespace summary {
+namespace tavrin::summary {
 
 // A double as a default C++ stream writes it, whatever the global locale: 95, 87.5, 1e-07.
 std::string format_double(double value);
@@ -20,6 +20,6 @@ std::string format_share(std::size_t trees, std::size_t total);
 
 void write_table(std::ostream& out, const std::vector<PairSummary>& rows, std::size_t tree_count);
 
-}  // namespace summary
+}  // namespace tavrin::summary
 
 #endif

@@ -6,7 +6,7 @@
 #include <numeric>
 #include <utility>
 
-namespace summary {
+namespace tavrin::summary {
 
 const char* status_name(TreeStatus status) {
     static constexpr const char* kNames[kTreeStatusCount] = {
@@ -136,4 +136,4 @@ std::vector<PairSummary> Tally::summarise(double min_support) const {
     return rows;
 }
 
-}  // namespace summary
+}  // namespace tavrin::summary

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace summary {
+namespace tavrin::summary {
 
 // One line of the summary table.
 struct PairSummary {
@@ -139,6 +139,6 @@ private:
 // The range must not be empty.
 double median_of(std::vector<double>::iterator begin, std::vector<double>::iterator end);
 
-}  // namespace summary
+}  // namespace tavrin::summary
 
 #endif

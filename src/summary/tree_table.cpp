@@ -6,7 +6,7 @@
 
 #include "summary/support_field.h"
 
-namespace summary {
+namespace tavrin::summary {
 
 namespace {
 
@@ -116,4 +116,4 @@ bool parse_tree_table_row(std::string_view line, TreeTableRow& row, std::string&
            unescape_column(fields[kSister2], "sister2", row.sister2, problem);
 }
 
-}  // namespace summary
+}  // namespace tavrin::summary

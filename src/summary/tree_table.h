@@ -13,7 +13,7 @@
 #include "analysis/table.h"
 #include "summary/tally.h"
 
-namespace summary {
+namespace tavrin::summary {
 
 // The header lines that start a table: the one Tavrin writes, and the one it wrote before the
 // root column, whose rows have one column less.
@@ -52,6 +52,6 @@ bool parse_tree_table_row(std::string_view line, TreeTableRow& row, std::string&
 // `field` with its escapes undone, into `out`; false for a backslash that starts none of them.
 bool unescape_field(std::string_view field, std::string& out);
 
-}  // namespace summary
+}  // namespace tavrin::summary
 
 #endif

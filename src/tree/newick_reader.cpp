@@ -11,6 +11,7 @@
 #include "tree/numbers.h"
 
 namespace tavrin {
+
 namespace {
 
 // What a byte is to the node texts: part of a name or number, a ':', or one of "(),".
@@ -268,9 +269,9 @@ void read_node_text(Phylogeny_Node* node, const std::string& text, size_t first,
     }
 }
 
-}  // namespace tavrin
-
 Phylogeny_Node::Phylogeny_Node(std::string text, Phylogeny_Node* parent_node) {
     parent = parent_node;
     tavrin::read_node_text(this, text, 0, text.size());
 }
+
+}  // namespace tavrin

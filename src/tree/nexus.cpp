@@ -7,6 +7,7 @@
 #include "tree/standard_newick.h"
 
 namespace tavrin {
+
 namespace {
 
 constexpr char kNexus[] = "#NEXUS";

@@ -6,6 +6,7 @@
 #include "tree/numbers.h"
 
 namespace tavrin {
+
 namespace {
 
 constexpr std::string_view kNhx = "&&NHX";

@@ -6,6 +6,8 @@
 #include "platform/slot_pool.h"
 #include "tree/phylogeny.h"
 
+namespace tavrin {
+
 #if defined(TAVRIN_NODE_POOL) && TAVRIN_NODE_POOL
 
 namespace {
@@ -14,7 +16,7 @@ using NodePool = tavrin::SlotPool<sizeof(Phylogeny_Node), alignof(Phylogeny_Node
 
 }  // namespace
 
-void tavrin::expect_nodes(std::size_t count) {
+void expect_nodes(std::size_t count) {
     NodePool::local().expect(count);
 }
 
@@ -34,7 +36,7 @@ void Phylogeny_Node::operator delete(void* node, std::size_t size) noexcept {
 
 #else
 
-void tavrin::expect_nodes(std::size_t) {}
+void expect_nodes(std::size_t) {}
 
 void* Phylogeny_Node::operator new(std::size_t size) {
     return ::operator new(size);
@@ -45,3 +47,5 @@ void Phylogeny_Node::operator delete(void* node, std::size_t) noexcept {
 }
 
 #endif
+
+}  // namespace tavrin

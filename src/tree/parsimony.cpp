@@ -5,6 +5,8 @@
 #include "tree/phylogeny.h"
 #include "tree/walk.h"
 
+namespace tavrin {
+
 void Phylogeny_Node::label_by_name(std::string leaf_name, int state) {
     tavrin::preorder(this, [&](Phylogeny_Node* n) {
         if (n->is_leaf && n->name == leaf_name) n->label = state;
@@ -60,3 +62,5 @@ int32_t Phylogeny_Node::min_changes() {
     const int32_t* c = changes.get();
     return *std::min_element(c, c + static_cast<size_t>(k) + 1);
 }
+
+}  // namespace tavrin

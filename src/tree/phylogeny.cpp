@@ -8,6 +8,8 @@
 #include "platform/chunked_stack.h"
 #include "tree/walk.h"
 
+namespace tavrin {
+
 Phylogeny_Node::~Phylogeny_Node() {
     // Every node below is cut from its children before it is deleted, so no destructor call
     // ever reaches below one level, however deep the subtree.
@@ -64,3 +66,5 @@ std::unique_ptr<Phylogeny> Phylogeny::copy() const {
     });
     return copied;
 }
+
+}  // namespace tavrin

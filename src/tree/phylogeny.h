@@ -21,6 +21,8 @@
 #include <utility>
 #include <vector>
 
+namespace tavrin {
+
 class Phylogeny_Node {
 public:
     double length = 0;     // branch length of the edge to the parent
@@ -60,14 +62,10 @@ public:
     int32_t min_changes();
 };
 
-namespace tavrin {
-
 // Tells this thread's node pool that about `count` nodes are about to be made, so that a big
 // tree starts on large blocks at once instead of growing into them. Only a hint: more or fewer
 // nodes may follow. Does nothing for small counts, or where nodes are allocated one by one.
 void expect_nodes(std::size_t count);
-
-}  // namespace tavrin
 
 // The child of `parent` that is not `child`: its right child when `child` is its left one,
 // else its left one.
@@ -118,5 +116,7 @@ private:
     // Nodes cut out of the tree, with whether their subtree goes with them.
     std::vector<std::pair<Phylogeny_Node*, bool>> retired_;
 };
+
+}  // namespace tavrin
 
 #endif  // TAVRIN_TREE_PHYLOGENY_H

@@ -5,6 +5,8 @@
 #include "tree/numbers.h"
 #include "tree/phylogeny.h"
 
+namespace tavrin {
+
 std::string Phylogeny_Node::print(std::string) const {
     // A leaf is "name:length"; an internal node is "(L,R)support:length", with NULL in place of
     // a missing child. The stack holds what is still to be written, the next piece on top.
@@ -40,3 +42,5 @@ std::string Phylogeny_Node::print(std::string) const {
     }
     return out;
 }
+
+}  // namespace tavrin

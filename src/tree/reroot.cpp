@@ -1,5 +1,7 @@
 #include "tree/phylogeny.h"
 
+namespace tavrin {
+
 namespace {
 
 // The child slot of `holder` that holds `child`: left when it is the left child, else right.
@@ -69,3 +71,5 @@ Phylogeny_Node* Phylogeny::reroot_keeping_values(Phylogeny_Node* a, Phylogeny_No
                                                  Phylogeny_Node* r) {
     return reroot_path(a, b, r, true);
 }
+
+}  // namespace tavrin

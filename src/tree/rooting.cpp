@@ -10,6 +10,7 @@
 #include "platform/chunked_stack.h"
 
 namespace tavrin {
+
 namespace {
 
 constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();

@@ -9,6 +9,7 @@
 #include "tree/numbers.h"
 
 namespace tavrin {
+
 namespace {
 
 // What a byte is outside quotes and comments: part of a label or length, a blank, or one of the

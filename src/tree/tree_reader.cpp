@@ -8,6 +8,7 @@
 #include "tree/standard_newick.h"
 
 namespace tavrin {
+
 namespace {
 
 // The classic dialect: the whole text is one tree, which its last character ';' ends.
@@ -93,8 +94,6 @@ std::optional<TreeRead> TreeReader::next() {
     return read;
 }
 
-}  // namespace tavrin
-
 Phylogeny::Phylogeny(std::string text) {
     tavrin::TreeRead read = *tavrin::TreeReader(std::move(text)).next();
     if (read.tree) {
@@ -103,3 +102,5 @@ Phylogeny::Phylogeny(std::string text) {
     }
     std::cerr << tavrin::malformed_message(read.malformed, "") << std::endl;
 }
+
+}  // namespace tavrin

@@ -1,7 +1,7 @@
 #include "tree/tree_source.h"
 
-#include "platform/gzip.h"
 #include "platform/files.h"
+#include "platform/gzip.h"
 
 namespace tavrin {
 

@@ -17,6 +17,8 @@
 #include "support/random_newick.h"
 #include "tree/phylogeny.h"
 
+namespace tavrin {
+
 namespace {
 
 using tavrin::AnalysisSettings;
@@ -69,3 +71,5 @@ TEST(Concurrency, TwoThreadsGiveTheSerialAnswers) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

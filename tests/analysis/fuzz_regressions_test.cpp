@@ -13,6 +13,8 @@
 #include "support/input_checks.h"
 #include "support/pattern_checks.h"
 
+namespace tavrin {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -107,3 +109,5 @@ TEST(FuzzRegressions, AnalysisInputLayout) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

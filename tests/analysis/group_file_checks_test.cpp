@@ -9,6 +9,8 @@
 #include "analysis/group_relations.h"
 #include "support/analysis_fixtures.h"
 
+namespace tavrin {
+
 namespace {
 
 using analysis_fixtures::kLargerFirstGroups;
@@ -170,3 +172,5 @@ TEST(GroupFileChecks, SharedFileIsReadOnceAndWarnsOnce) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

@@ -15,6 +15,8 @@
 #include "support/analysis_fixtures.h"
 #include "support/tree_check.h"
 
+namespace tavrin {
+
 namespace {
 
 using analysis_fixtures::analyse;
@@ -396,3 +398,5 @@ TEST(GroupFile, ClosureAndQueriesMatchAPlainListOnRandomFiles) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

@@ -10,6 +10,8 @@
 #include "analysis/tavrin.h"
 #include "support/analysis_fixtures.h"
 
+namespace tavrin {
+
 namespace {
 
 using analysis_fixtures::analyse;
@@ -186,3 +188,5 @@ TEST(Matching, PatternFallbackUsesThePatternTextAsAGroupName) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

@@ -7,6 +7,8 @@
 #include "analysis/tavrin.h"
 #include "support/analysis_fixtures.h"
 
+namespace tavrin {
+
 namespace {
 
 using analysis_fixtures::Bare;
@@ -117,3 +119,5 @@ TEST(Naming, DeepSubtreeIsNamed) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

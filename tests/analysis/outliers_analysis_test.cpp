@@ -17,6 +17,8 @@
 #include "tree/phylogeny.h"
 #include "tree/tree_reader.h"
 
+namespace tavrin {
+
 namespace {
 
 using tavrin::AnalysisResult;
@@ -232,3 +234,5 @@ TEST(SettingAside, GeneTreesKeepTheirRowsWithBoundZeroAndInTheTable) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

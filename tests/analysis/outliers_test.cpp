@@ -15,6 +15,8 @@
 #include "support/tree_check.h"
 #include "tree/walk.h"
 
+namespace tavrin {
+
 namespace {
 
 using Names = std::vector<std::string>;
@@ -359,3 +361,5 @@ TEST(OutliersDeep, MillionLeafBalancedTree) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

@@ -13,6 +13,8 @@
 #include "analysis/tavrin.h"
 #include "support/analysis_fixtures.h"
 
+namespace tavrin {
+
 namespace {
 
 using analysis_fixtures::kNestedGroups;
@@ -282,3 +284,5 @@ TEST(AnalysisResult, MillionDeepLadder) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

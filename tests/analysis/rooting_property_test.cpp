@@ -12,12 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "analysis/report.h"
 #include "analysis/pipeline.h"
+#include "analysis/report.h"
+#include "platform/files.h"
 #include "support/rooted_rewrite.h"
 #include "tree/phylogeny.h"
-#include "platform/files.h"
 #include "tree/tree_reader.h"
+
+namespace tavrin {
 
 namespace {
 
@@ -146,3 +148,5 @@ TEST(RootingProperty, RandomTreesGiveOneRowWhereverTheirRootWasWritten) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

@@ -11,6 +11,8 @@
 #include "support/analysis_fixtures.h"
 #include "support/tree_check.h"
 
+namespace tavrin {
+
 namespace {
 
 using analysis_fixtures::analyse;
@@ -218,3 +220,5 @@ TEST(TargetSearch, MillionLeafLadderIsRerootedAndSearched) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

@@ -15,6 +15,8 @@
 #include "analysis/steps.h"
 #include "support/analysis_fixtures.h"
 
+namespace tavrin {
+
 namespace {
 
 using analysis_fixtures::TempFile;
@@ -263,3 +265,5 @@ TEST(Separator, RenamedTreesGiveTheSameAnswer) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

@@ -9,6 +9,8 @@
 #include "support/analysis_fixtures.h"
 #include "support/tree_check.h"
 
+namespace tavrin {
+
 namespace {
 
 using analysis_fixtures::analyse;
@@ -171,3 +173,5 @@ TEST(SisterWalk, EmptiedSecondSisterEndsTheWalk) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

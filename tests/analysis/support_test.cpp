@@ -8,6 +8,8 @@
 #include "analysis/tavrin.h"
 #include "support/analysis_fixtures.h"
 
+namespace tavrin {
+
 namespace {
 
 using analysis_fixtures::analyse;
@@ -110,3 +112,5 @@ TEST(SupportReporting, AfterARerootTheSiblingDecides) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

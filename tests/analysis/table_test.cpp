@@ -9,6 +9,8 @@
 
 #include "analysis/pipeline.h"
 
+namespace tavrin {
+
 namespace {
 
 using tavrin::AnalysisResult;
@@ -116,3 +118,5 @@ TEST(Table, FieldsEscapeTabsLineBreaksAndBackslashes) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

@@ -13,6 +13,8 @@
 #include "draw/layout.h"
 #include "tree/phylogeny.h"
 
+namespace tavrin {
+
 namespace {
 
 using tavrin::DrawnTree;
@@ -207,3 +209,5 @@ TEST(Layout, NodesWithOneChildAreCountedAsTheyAre) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

@@ -20,6 +20,8 @@
 #include "tree/tree_reader.h"
 #include "tree/walk.h"
 
+namespace tavrin {
+
 namespace {
 
 using tavrin::AnalysisResult;
@@ -340,3 +342,5 @@ TEST(PictureName, NumberBaseAndTree) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

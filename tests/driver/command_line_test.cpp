@@ -6,6 +6,8 @@
 
 #include "driver/options.h"
 
+namespace tavrin {
+
 namespace {
 
 using tavrin::Options;
@@ -102,3 +104,5 @@ TEST(CommandLine, ErrorsNameTheProblem) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

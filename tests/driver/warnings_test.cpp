@@ -7,6 +7,8 @@
 #include "driver/options.h"
 #include "driver/warnings.h"
 
+namespace tavrin {
+
 namespace {
 
 TEST(SeveralTrees, ASemicolonFollowedByMoreThanBlanks) {
@@ -59,3 +61,5 @@ TEST(TargetSeen, WarnsOnlyWhenTreesWereAnalysedAndNoneHadATargetLeaf) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

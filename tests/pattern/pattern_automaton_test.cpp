@@ -10,6 +10,8 @@
 #include "pattern/pattern_automaton.h"
 #include "support/pattern_checks.h"
 
+namespace tavrin {
+
 namespace {
 
 using tavrin_fuzz::wrapped;
@@ -371,3 +373,5 @@ TEST(PatternAutomaton, StateLimitMetAtTheSamePoint) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

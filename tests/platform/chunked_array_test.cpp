@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace tavrin {
+
 namespace {
 
 struct Record {
@@ -47,3 +49,5 @@ TEST(ChunkedArray, KeepsEveryIndexAcrossChunkBoundaries) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

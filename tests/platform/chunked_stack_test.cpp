@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace tavrin {
+
 namespace {
 
 struct Frame {
@@ -86,3 +88,5 @@ TEST(ChunkedStack, EmptyStackSweepsNothing) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

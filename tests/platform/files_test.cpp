@@ -15,6 +15,8 @@
 #include <unistd.h>
 #endif
 
+namespace tavrin {
+
 namespace {
 
 // A file in the test's temporary directory, removed when the test ends.
@@ -107,3 +109,5 @@ TEST(TreeFile, StreamOfUnknownSizeIsReadToItsEnd) {
 #endif
 
 }  // namespace
+
+}  // namespace tavrin

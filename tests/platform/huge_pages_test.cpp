@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace tavrin {
+
 namespace {
 
 TEST(HugePages, MappingIsAlignedAndUsableOrAbsent) {
@@ -82,3 +84,5 @@ TEST(HugePages, AllocatorKeepsContentsAcrossGrowth) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

@@ -10,6 +10,8 @@
 
 #include "summary/app.h"
 
+namespace tavrin::summary {
+
 namespace {
 
 constexpr const char* kReport = "g1.nwk:\nChoano\tMetazoa\t95\ng2.nwk:\n";
@@ -28,7 +30,8 @@ Outcome run_program(const std::vector<std::string>& args, const std::string& inp
 }
 
 TEST(Program, UsageErrors) {
-    const std::string usage = "usage: Tavrin-summary [--first] [--min-support X] [--svg FILE] [REPORT ...]\n";
+    const std::string usage =
+        "usage: Tavrin-summary [--first] [--min-support X] [--svg FILE] [REPORT ...]\n";
     const struct {
         std::vector<std::string> args;
         std::string message;
@@ -79,3 +82,5 @@ TEST(Program, OutputThatCannotBeWrittenIsAFailure) {
 }
 
 }  // namespace
+
+}  // namespace tavrin::summary

@@ -9,6 +9,8 @@
 
 #include "summary/html_page.h"
 
+namespace tavrin::summary {
+
 namespace {
 
 using summary::TreeRecord;
@@ -67,3 +69,5 @@ TEST(HtmlPage, AReportGetsTheTallyAlone) {
 }
 
 }  // namespace
+
+}  // namespace tavrin::summary

@@ -11,6 +11,8 @@
 #include "summary/tree_table.h"
 #include "support/tree_check.h"
 
+namespace tavrin::summary {
+
 namespace {
 
 using summary::parse_support;
@@ -172,3 +174,5 @@ TEST(Reader, TablesWithAndWithoutTheRootColumn) {
 }
 
 }  // namespace
+
+}  // namespace tavrin::summary

@@ -8,6 +8,8 @@
 #include "summary/svg_chart.h"
 #include "summary/tally.h"
 
+namespace tavrin::summary {
+
 namespace {
 
 using summary::PairSummary;
@@ -121,3 +123,5 @@ TEST(Chart, WithoutAnyPairSaysSo) {
 }
 
 }  // namespace
+
+}  // namespace tavrin::summary

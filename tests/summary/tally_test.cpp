@@ -10,6 +10,8 @@
 #include "summary/table.h"
 #include "summary/tally.h"
 
+namespace tavrin::summary {
+
 namespace {
 
 using summary::PairSummary;
@@ -176,3 +178,5 @@ TEST(Table, SupportValuesAsTavrinWritesThem) {
 }
 
 }  // namespace
+
+}  // namespace tavrin::summary

@@ -6,6 +6,8 @@
 #include "summary/tally.h"
 #include "summary/tree_table.h"
 
+namespace tavrin::summary {
+
 namespace {
 
 using summary::TreeStatus;
@@ -106,3 +108,5 @@ TEST(TreeTable, RefusedRowsSayWhy) {
 }
 
 }  // namespace
+
+}  // namespace tavrin::summary

@@ -18,6 +18,8 @@
 #include "analysis/tavrin.h"
 #include "tree/phylogeny.h"
 
+namespace tavrin {
+
 namespace analysis_fixtures {
 
 // The nested list, smallest groups first: Fungi and Metazoa in Opisthokonta, Opisthokonta and
@@ -135,5 +137,7 @@ struct Bare {
 };
 
 }  // namespace analysis_fixtures
+
+}  // namespace tavrin
 
 #endif  // TAVRIN_TESTS_SUPPORT_ANALYSIS_FIXTURES_H

@@ -41,6 +41,8 @@
 #include "tree/phylogeny.h"
 #include "tree/walk.h"
 
+namespace tavrin {
+
 namespace tavrin_fuzz {
 
 // Longest search prefix given to the pattern engine: short ones already reach every part of the
@@ -395,5 +397,7 @@ inline std::string check_analysis_input(const uint8_t* data, size_t size) {
 }
 
 }  // namespace tavrin_fuzz
+
+}  // namespace tavrin
 
 #endif  // TAVRIN_TESTS_SUPPORT_INPUT_CHECKS_H

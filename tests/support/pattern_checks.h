@@ -28,6 +28,8 @@
 #include "pattern/pattern_automaton.h"
 #include "tree/numbers.h"
 
+namespace tavrin {
+
 namespace tavrin_fuzz {
 
 #if defined(__GLIBCXX__)
@@ -161,5 +163,7 @@ inline std::string check_pattern_input(const uint8_t* data, size_t size) {
 }
 
 }  // namespace tavrin_fuzz
+
+}  // namespace tavrin
 
 #endif  // TAVRIN_TESTS_SUPPORT_PATTERN_CHECKS_H

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace tavrin {
+
 namespace random_newick {
 
 struct Written {
@@ -115,5 +117,7 @@ private:
 };
 
 }  // namespace random_newick
+
+}  // namespace tavrin
 
 #endif  // TAVRIN_TESTS_SUPPORT_RANDOM_NEWICK_H

@@ -15,6 +15,8 @@
 
 #include "tree/phylogeny.h"
 
+namespace tavrin {
+
 // An independent reading of one text, straight from the reading rules: every node scans its own
 // text for the comma depths, and children are read from substrings. Slow, and meant for short
 // texts only; it keeps a worklist instead of recursing.
@@ -171,5 +173,7 @@ inline std::string dump(const Phylogeny_Node* top, Format number) {
     }
     return out;
 }
+
+}  // namespace tavrin
 
 #endif  // TAVRIN_TESTS_SUPPORT_REFERENCE_READER_H

@@ -19,6 +19,8 @@
 #include "tree/phylogeny.h"
 #include "tree/walk.h"
 
+namespace tavrin {
+
 namespace rooted_rewrite {
 
 // The unrooted view of a tree: each node's neighbours with the branch to each.
@@ -123,5 +125,7 @@ private:
 };
 
 }  // namespace rooted_rewrite
+
+}  // namespace tavrin
 
 #endif  // TAVRIN_TESTS_SUPPORT_ROOTED_REWRITE_H

@@ -16,10 +16,12 @@
 
 #include "support/reference_reader.h"
 #include "support/tree_check.h"
-#include "tree/phylogeny.h"
 #include "tree/nexus.h"
+#include "tree/phylogeny.h"
 #include "tree/tree_reader.h"
 #include "tree/walk.h"
+
+namespace tavrin {
 
 namespace standard_checks {
 
@@ -148,8 +150,8 @@ inline std::string check_standard_input(const uint8_t* data, size_t size) {
     if (verdict.empty()) verdict = check_standard_text(text, 2);
     if (verdict.empty()) verdict = check_standard_text(text, 1, "p");
     if (verdict.empty() && !tavrin::is_nexus(text)) {
-        const std::string nexus = "#NEXUS\nbegin trees;\n translate 1 A, 2 'B c', C x;\n tree t = " +
-                                  text + "\nend;\n";
+        const std::string nexus =
+            "#NEXUS\nbegin trees;\n translate 1 A, 2 'B c', C x;\n tree t = " + text + "\nend;\n";
         verdict = check_standard_text(nexus, 1, "p");
         if (!verdict.empty()) verdict = "as NEXUS: " + verdict;
     }
@@ -157,5 +159,7 @@ inline std::string check_standard_input(const uint8_t* data, size_t size) {
 }
 
 }  // namespace standard_checks
+
+}  // namespace tavrin
 
 #endif  // TAVRIN_TESTS_SUPPORT_STANDARD_CHECKS_H

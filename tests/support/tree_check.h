@@ -14,6 +14,8 @@
 #include "tree/phylogeny.h"
 #include "tree/walk.h"
 
+namespace tavrin {
+
 namespace tree_check {
 
 // Describes the first broken link below `root`, or returns "" when the subtree is sound: the
@@ -177,5 +179,7 @@ private:
 };
 
 }  // namespace tree_check
+
+}  // namespace tavrin
 
 #endif  // TAVRIN_TESTS_SUPPORT_TREE_CHECK_H

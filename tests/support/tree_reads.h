@@ -14,6 +14,8 @@
 #include "support/tree_check.h"
 #include "tree/tree_reader.h"
 
+namespace tavrin {
+
 namespace tree_reads {
 
 // The bytes of a test data file; a file that cannot be read fails the test.
@@ -36,5 +38,7 @@ inline std::vector<tavrin::TreeRead> read_trees(tavrin::TreeReader& reader) {
 }
 
 }  // namespace tree_reads
+
+}  // namespace tavrin
 
 #endif  // TAVRIN_TESTS_SUPPORT_TREE_READS_H

@@ -17,6 +17,8 @@
 #include "tree/tree_reader.h"
 #include "tree/walk.h"
 
+namespace tavrin {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -134,3 +136,5 @@ TEST(BayesianFiles, RaxmlBranchLabelsReadAsItsLabelledTree) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

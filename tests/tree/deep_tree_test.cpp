@@ -9,6 +9,8 @@
 #include "support/tree_check.h"
 #include "tree/phylogeny.h"
 
+namespace tavrin {
+
 namespace {
 
 using tree_check::check_links;
@@ -200,3 +202,5 @@ TEST(DeepTree, DetachedSubtreesAndLooseNodesAreReleased) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

@@ -16,6 +16,8 @@
 #include "tree/phylogeny.h"
 #include "tree/rooting.h"
 
+namespace tavrin {
+
 namespace {
 
 using tavrin::RootPlace;
@@ -140,3 +142,5 @@ TEST(MidpointSearch, SameEndsAsEveryPairOnRandomTrees) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

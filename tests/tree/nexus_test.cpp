@@ -15,6 +15,8 @@
 #include "tree/nexus.h"
 #include "tree/tree_reader.h"
 
+namespace tavrin {
+
 namespace {
 
 tavrin::ReadOptions standard(const std::string& attribute = "") {
@@ -263,3 +265,5 @@ TEST(Nexus, ATranslatedFileWithAttributeSupportsReadsAsTheSameTreesWithLabels) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

@@ -11,6 +11,8 @@
 #include "tree/node_comments.h"
 #include "tree/tree_reader.h"
 
+namespace tavrin {
+
 namespace {
 
 std::optional<double> attribute(const std::string& comment, const std::string& name) {
@@ -157,3 +159,5 @@ TEST(NodeComments, TheNotesCoverEveryTreeOfTheText) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

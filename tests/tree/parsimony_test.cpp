@@ -9,6 +9,8 @@
 #include "support/tree_check.h"
 #include "tree/phylogeny.h"
 
+namespace tavrin {
+
 namespace {
 
 using tree_check::preorder;
@@ -174,3 +176,5 @@ TEST(Parsimony, NegativeHighestLabelMeansNoStates) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

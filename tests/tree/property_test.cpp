@@ -16,6 +16,8 @@
 #include "support/tree_check.h"
 #include "tree/phylogeny.h"
 
+namespace tavrin {
+
 namespace {
 
 using tree_check::check_links;
@@ -218,3 +220,5 @@ TEST(Property, RerootOnEveryEdge) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

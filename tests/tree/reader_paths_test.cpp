@@ -10,6 +10,8 @@
 #include "tree/newick_reader.h"
 #include "tree/phylogeny.h"
 
+namespace tavrin {
+
 namespace {
 
 std::string random_tree(std::mt19937& rng, int leaves) {
@@ -113,3 +115,5 @@ TEST(ReaderPaths, LargeOddTextIsReadWithoutQuadraticCost) {
     EXPECT_FALSE(tree.root->is_leaf);
     EXPECT_EQ(tree.root->right->name, "L199999)");
 }
+
+}  // namespace tavrin

@@ -18,6 +18,8 @@
 #include "tree/tree_reader.h"
 #include "tree/walk.h"
 
+namespace tavrin {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -127,3 +129,5 @@ TEST(ReaderPipelines, MultiTreeFilesGiveTheirTreesInOrder) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

@@ -9,6 +9,8 @@
 #include "support/tree_check.h"
 #include "tree/phylogeny.h"
 
+namespace tavrin {
+
 namespace {
 
 using tree_check::check_links;
@@ -295,3 +297,5 @@ TEST(ReaderNumbers, DecimalPointIsAlwaysAPoint) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

@@ -8,6 +8,8 @@
 #include "support/tree_check.h"
 #include "tree/phylogeny.h"
 
+namespace tavrin {
+
 namespace {
 
 using tree_check::check_links;
@@ -97,3 +99,5 @@ TEST(Render, DecimalPointIsAlwaysAPoint) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

@@ -9,6 +9,8 @@
 #include "support/tree_check.h"
 #include "tree/phylogeny.h"
 
+namespace tavrin {
+
 namespace {
 
 using tree_check::check_links;
@@ -239,3 +241,5 @@ TEST(Reroot, RerootingTwiceKeepsTheTreeSound) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

@@ -11,6 +11,8 @@
 #include "tree/phylogeny.h"
 #include "tree/rooting.h"
 
+namespace tavrin {
+
 namespace {
 
 using tavrin::RootPlace;
@@ -226,3 +228,5 @@ TEST(Rooting, MillionLevelLadderWithoutRecursion) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

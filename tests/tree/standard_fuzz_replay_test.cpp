@@ -12,6 +12,8 @@
 
 #include "support/standard_checks.h"
 
+namespace tavrin {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -58,3 +60,5 @@ TEST(StandardReplay, RandomTextsPassTheChecks) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

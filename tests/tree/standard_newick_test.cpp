@@ -11,6 +11,8 @@
 #include "tree/phylogeny.h"
 #include "tree/tree_reader.h"
 
+namespace tavrin {
+
 namespace {
 
 using tree_check::check_links;
@@ -186,3 +188,5 @@ TEST(StandardNewick, MillionDeepLaddersRead) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

@@ -17,6 +17,8 @@
 #include "tree/phylogeny.h"
 #include "tree/tree_reader.h"
 
+namespace tavrin {
+
 namespace {
 
 tavrin::ReadOptions standard(int field = 1) {
@@ -135,3 +137,5 @@ TEST(SupportField, FieldOneGivesTheClassicSupportsOnEveryPath) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

@@ -10,6 +10,8 @@
 #include "tree/phylogeny.h"
 #include "tree/tree_reader.h"
 
+namespace tavrin {
+
 namespace {
 
 // Reads `text` through the entry, checking that exactly one result comes and nothing is written.
@@ -64,3 +66,5 @@ TEST(TreeReader, MalformedClassicTextIsAValueWithTheConstructorsMessage) {
 }
 
 }  // namespace
+
+}  // namespace tavrin

@@ -14,6 +14,8 @@
 #include <zlib.h>
 #endif
 
+namespace tavrin {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -113,3 +115,5 @@ TEST(TreeSource, ABuildWithoutZlibRefusesGzipData) {
 #endif
 
 }  // namespace
+
+}  // namespace tavrin
