@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Remakes the README's figures from a build of this checkout: pictures of Tavrin --draw rendered
-# to PNG (rsvg-convert, Debian package librsvg2-bin) and a screenshot of the page of
+# Remakes the figures of doc/manual.md from a build of this checkout: pictures of Tavrin --draw
+# rendered to PNG (rsvg-convert, Debian package librsvg2-bin) and a screenshot of the page of
 # Tavrin-summary --html (headless chromium, Debian package chromium).
 #
 # usage: doc/make_figures.sh [BUILD_DIR]   (default: build)
