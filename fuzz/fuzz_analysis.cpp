@@ -19,8 +19,8 @@
 
 #include "analysis/group_file_checks.h"
 #include "analysis/pipeline.h"
-#include "analysis/report.h"
-#include "analysis/table.h"
+#include "output/report.h"
+#include "output/table_format.h"
 #include "support/input_checks.h"
 #include "tree/tree_reader.h"
 
@@ -29,13 +29,13 @@ namespace tavrin {
 namespace {
 
 using tavrin::AnalysisResult;
-using tavrin::Outcome;
+using tavrin::TreeStatus;
 
 bool same_answer(const AnalysisResult& a, const AnalysisResult& b) {
-    return a.outcome == b.outcome && a.sisters == b.sisters && a.rerooted == b.rerooted &&
-           a.support_applies == b.support_applies &&
-           (a.sisters.empty() || a.support == b.support ||
-            (std::isnan(a.support) && std::isnan(b.support))) &&
+    return a.status == b.status && a.sisters == b.sisters && a.rerooted == b.rerooted &&
+           a.support.applies == b.support.applies &&
+           (a.sisters.empty() || a.support.value == b.support.value ||
+            (std::isnan(a.support.value) && std::isnan(b.support.value))) &&
            a.target_leaves == b.target_leaves;
 }
 
@@ -51,7 +51,7 @@ std::string check_outliers(const AnalysisResult& result, std::size_t bound) {
     if (result.set_aside && (count == 0 || count > bound || outliers.ambiguous)) {
         return "leaves set aside outside the bound";
     }
-    if (result.outcome == Outcome::kAmbiguous &&
+    if (result.status == TreeStatus::kAmbiguous &&
         (!outliers.ambiguous || count == 0 || count > bound)) {
         return "ambiguous outside the bound";
     }
@@ -119,15 +119,15 @@ std::string check_outlier_analysis(const uint8_t* data, size_t size) {
     if (!verdict.empty()) return verdict;
     if (bound == 0 || !result.set_aside) {
         Phylogeny again(in.tree_text);
-        if (result.outcome != Outcome::kAmbiguous &&
+        if (result.status != TreeStatus::kAmbiguous &&
             !same_answer(result, tavrin::analyse_tree(again, settings))) {
             return "describing the outliers changed the answer";
         }
     }
     if (!table) {
         tavrin::write_set_aside(out, result);
-        tavrin::write_outcome_message(out, result);
-        tavrin::write_rows(out, result, in.prefix);
+        tavrin::write_status_message(out, result.status);
+        tavrin::write_rows(out, in.prefix, result.sisters, result.support);
         // Escaped, every row is one line whatever the names hold.
         std::ostringstream escaped;
         tavrin::write_rows(escaped, result, in.prefix, true);

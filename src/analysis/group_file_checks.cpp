@@ -1,7 +1,7 @@
 #include "analysis/group_file_checks.h"
 
-#include "analysis/escapes.h"
-#include "messages.h"
+#include "output/escapes.h"
+#include "output/messages.h"
 
 namespace tavrin {
 

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "analysis/group_file_checks.h"
+#include "output/messages.h"
 #include "platform/files.h"
 #include "platform/huge_pages.h"
 
@@ -228,38 +229,12 @@ struct GroupRelations::Index {
     }
 };
 
-namespace {
-
-// The relations of the group file loaded last into an empty list, with the state of the file
-// they were read from. The driver reads the group file again for every tree file; an unchanged
-// file gives the same relations, so they are shared instead of read and closed again.
-struct LastLoad {
-    std::string path;
-    tavrin::FileStamp stamp;
-    std::shared_ptr<const GroupRelations::Index> index;
-};
-
-LastLoad& last_load() {
-    static LastLoad last;
-    return last;
-}
-
-}  // namespace
-
 GroupRelations::LoadResult GroupRelations::load(const std::string& path, std::size_t max_pairs,
                                                 tavrin::GroupFileChecks* checks) {
-    const tavrin::FileStamp stamp = tavrin::stamp_of(path);
-    LastLoad& last = last_load();
-    const bool into_empty = index_ == nullptr;
-    if (into_empty && max_pairs == kMaxPairs && last.index != nullptr && last.path == path &&
-        stamp.same_file_state(last.stamp)) {
-        index_ = last.index;
-        return LoadResult::kLoaded;
-    }
-
     // A directory opens on some systems but yields nothing: it is a file that cannot be read.
     std::string text;
-    if (stamp.is_directory || !tavrin::read_file(path, text)) return LoadResult::kUnreadable;
+    if (tavrin::stamp_of(path).is_directory || !tavrin::read_file(path, text))
+        return LoadResult::kUnreadable;
 
     // Appending works on a fresh index holding the pairs so far: other holders of the current
     // relations keep them unchanged.
@@ -284,7 +259,6 @@ GroupRelations::LoadResult GroupRelations::load(const std::string& path, std::si
     index->publish();
     if (checks != nullptr) index->check_lost_members(lines, *checks);
     index_ = std::move(index);
-    if (into_empty && max_pairs == kMaxPairs) last = LastLoad{path, stamp, index_};
     return LoadResult::kLoaded;
 }
 
@@ -338,12 +312,31 @@ std::string GroupRelations::first_group_holding_all(
     return std::string();
 }
 
-GroupRelations::LoadResult load_group_relations(const std::string& path, GroupRelations& groups,
-                                                GroupFileChecks* checks) {
+GroupRelations::LoadResult GroupFile::refresh(GroupFileChecks* checks) {
+    const FileStamp stamp = stamp_of(path_);
+    if (loaded_ && stamp.same_file_state(stamp_)) return GroupRelations::LoadResult::kLoaded;
     GroupRelations loaded;
-    const GroupRelations::LoadResult result = loaded.load(path, GroupRelations::kMaxPairs, checks);
-    if (result == GroupRelations::LoadResult::kLoaded) groups = std::move(loaded);
+    const GroupRelations::LoadResult result = loaded.load(path_, GroupRelations::kMaxPairs, checks);
+    if (result != GroupRelations::LoadResult::kLoaded) return result;
+    relations_ = std::move(loaded);
+    stamp_ = stamp;
+    loaded_ = true;
     return result;
+}
+
+void write_group_file_error(std::ostream& err, GroupRelations::LoadResult load,
+                            const std::string& path) {
+    switch (load) {
+        case GroupRelations::LoadResult::kLoaded:
+            return;
+        case GroupRelations::LoadResult::kUnreadable:
+            err << messages::kCannotOpenGroupFile << path << std::endl;
+            return;
+        case GroupRelations::LoadResult::kTooLarge:
+            err << messages::kGroupFileTooLarge << path << " (" << GroupRelations::kMaxPairs
+                << " pairs)" << std::endl;
+            return;
+    }
 }
 
 }  // namespace tavrin

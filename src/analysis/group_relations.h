@@ -3,17 +3,20 @@
 // in O(1) or O(matches) instead of scans.
 //
 // A GroupRelations value is read-only once loaded, and copies share one set of relations, so a
-// taxonomy of millions of pairs is loaded once and handed to every analysis that reads the same
-// unchanged file. Loading a second file into a value that already holds pairs appends to a
-// private copy; other holders keep what they had.
+// taxonomy of millions of pairs is loaded once (see GroupFile) and handed to every analysis of a
+// run. Loading a second file into a value that already holds pairs appends to a private copy;
+// other holders keep what they had.
 #ifndef TAVRIN_ANALYSIS_GROUP_RELATIONS_H
 #define TAVRIN_ANALYSIS_GROUP_RELATIONS_H
 
 #include <cstddef>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/files.h"
 
 namespace tavrin {
 
@@ -35,15 +38,11 @@ public:
     // Appends the pairs of the group file at `path`: whitespace-separated tokens taken two at a
     // time (a final unpaired token pairs with the empty member), each pair followed by its
     // closure: for every pair already recorded whose group is the new member, the new group
-    // gains that pair's member. On failure nothing changes.
-    //
-    // A file read before into an empty list, and unchanged since (same path, device, inode,
-    // size, modification time and change time), is not read again: its relations are shared.
-    // `max_pairs` other than kMaxPairs serves tests of the limit on small files.
+    // gains that pair's member. On failure nothing changes. `max_pairs` other than kMaxPairs
+    // serves tests of the limit on small files.
     //
     // With `checks`, what the file holds that its writer most likely did not mean is reported
-    // there (see analysis/group_file_checks.h), once: a file shared as above is not read, so it
-    // is not reported again.
+    // there (see analysis/group_file_checks.h).
     LoadResult load(const std::string& path, std::size_t max_pairs = kMaxPairs,
                     tavrin::GroupFileChecks* checks = nullptr);
 
@@ -71,11 +70,31 @@ private:
     std::shared_ptr<const Index> index_;  // absent while no pair was loaded
 };
 
-// Loads the group file at `path` into `groups`, replacing what they held once it has loaded; on
-// failure `groups` keep what they held. An unchanged file read before is not read again. With
-// `checks`, the file's warnings are reported there when it is read.
-GroupRelations::LoadResult load_group_relations(const std::string& path, GroupRelations& groups,
-                                                GroupFileChecks* checks = nullptr);
+// The group file of a run, owned by it: loaded before the first tree is analysed, and loaded
+// again before a tree when the file changed since (an unchanged file keeps its path, device,
+// inode, size, modification time and change time), so that a file rewritten during a long run
+// is read anew while an unchanged one is read once.
+class GroupFile {
+public:
+    explicit GroupFile(std::string path) : path_(std::move(path)) {}
+
+    const std::string& path() const { return path_; }
+    // Loads the file when it was never loaded or has changed; kLoaded when the relations are
+    // current. With `checks`, the file's warnings are reported there when it is read. On
+    // failure the relations loaded before are kept.
+    GroupRelations::LoadResult refresh(GroupFileChecks* checks = nullptr);
+    const GroupRelations& relations() const { return relations_; }
+
+private:
+    std::string path_;
+    FileStamp stamp_;
+    GroupRelations relations_;
+    bool loaded_ = false;
+};
+
+// Why the group file at `path` could not be loaded; nothing when it was.
+void write_group_file_error(std::ostream& err, GroupRelations::LoadResult load,
+                            const std::string& path);
 
 }  // namespace tavrin
 

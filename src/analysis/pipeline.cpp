@@ -1,6 +1,7 @@
 // One tree analysed into a plain value, in the steps analyse_tree lists.
 #include "analysis/pipeline.h"
 
+#include <algorithm>
 #include <functional>
 #include <utility>
 
@@ -32,7 +33,7 @@ bool root_tree(Phylogeny& tree, const AnalysisSettings& settings, const TargetTe
     const RootEntry* entry =
         root_by_list(tree, settings.root, test, settings.groups, settings.separator, as_read);
     if (entry == nullptr) {
-        result.outcome = Outcome::kNoRoot;
+        result.status = TreeStatus::kNoRoot;
         result.root.clear();
         result.target_leaves = count_target_leaves(tree.root, test);
         return false;
@@ -64,11 +65,11 @@ SearchResult find_target(Phylogeny& tree, const TargetTest& test, AnalysisResult
 // Names the outcome of the search; true when the target clade has sisters to look for.
 bool judge_target(const Phylogeny& tree, AnalysisResult& result) {
     if (result.target == nullptr) {
-        result.outcome = result.target_leaves == 0 ? Outcome::kNoTargetLeaf : Outcome::kNotAClade;
+        result.status = result.target_leaves == 0 ? TreeStatus::kNoTarget : TreeStatus::kNotAClade;
         return false;
     }
     if (result.target == tree.root) {
-        result.outcome = Outcome::kWholeTree;
+        result.status = TreeStatus::kWholeTree;
         return false;
     }
     return true;
@@ -77,8 +78,8 @@ bool judge_target(const Phylogeny& tree, AnalysisResult& result) {
 // The support of the target's parent, read after the fold (which may raise it), and whether the
 // rows show it.
 void read_support(const Phylogeny& tree, const AnalysisSettings& settings, AnalysisResult& result) {
-    result.support = support_value(tree, result.target);
-    result.support_applies = !support_not_applicable(tree, result.target, result.sisters,
+    result.support.value = support_value(tree, result.target);
+    result.support.applies = !support_not_applicable(tree, result.target, result.sisters,
                                                      settings.groups, settings.separator);
 }
 
@@ -102,10 +103,10 @@ AnalysisResult run_pipeline(Phylogeny& tree, const AnalysisSettings& settings,
     result.sister_clades = std::move(sisters.clades);
     if (sisters.fold_parent) fold_parent(tree, result.target);
     if (result.sisters.empty()) {
-        result.outcome = Outcome::kUnnamed;
+        result.status = TreeStatus::kUnnamed;
         return result;
     }
-    result.outcome = Outcome::kSisters;
+    result.status = TreeStatus::kSisters;
     read_support(tree, settings, result);
     return result;
 }
@@ -122,6 +123,67 @@ OutlierSet describe_outliers(const Phylogeny& tree, const AnalysisSettings& sett
     for (const Phylogeny_Node* leaf : set.leaves)
         summary.names.push_back(leaf->name);
     return set;
+}
+
+// The analysis of `tree`, which is left as it was read when it is not a clade: a tree the search
+// rerooted (or the root list rooted elsewhere) is then replaced by its copy as read.
+AnalysisResult analyse_as_read(std::unique_ptr<Phylogeny>& tree, const AnalysisSettings& settings) {
+    std::unique_ptr<Phylogeny> as_read;
+    AnalysisResult result = run_pipeline(*tree, settings, &as_read);
+    if (result.status == TreeStatus::kNotAClade && as_read != nullptr) tree = std::move(as_read);
+    return result;
+}
+
+// The analysis as analyse_as_read gives it, with the leaves that break the target clade of the
+// tree as read. When those are one set of 1 to settings.max_outliers leaves, the answer is that
+// of the tree without them; when several sets tie, the status is kAmbiguous. With a root list
+// the leaves are taken out of the unrooted tree, their branches merged (see tree/rooting.h), and
+// the tree without them is rooted by the list; a tree that no entry roots is not searched for
+// outliers.
+AnalysisResult analyse_with_outliers(std::unique_ptr<Phylogeny>& tree,
+                                     const AnalysisSettings& settings) {
+    AnalysisResult result = analyse_as_read(tree, settings);
+    if (result.status == TreeStatus::kSisters || result.status == TreeStatus::kUnnamed) {
+        // The target clade's leaves are one side of the edge above it, and every leaf beyond
+        // that edge is not a target leaf.
+        result.outliers.count = 0;
+        return result;
+    }
+    // Without a target leaf, or with nothing but target leaves, no set exists: only a tree
+    // that is not a clade needs the walk. A reroot (or a root the list moved) moves the leaves
+    // and the edges: the outliers describe the tree as read, which `tree` now holds, and are
+    // taken out of it.
+    if (result.status != TreeStatus::kNotAClade) return result;
+    const OutlierSet set = describe_outliers(*tree, settings, result.outliers);
+    const std::size_t count = result.outliers.count.value_or(0);
+    if (count == 0 || count > settings.max_outliers) return result;
+    if (set.ambiguous) {
+        result.status = TreeStatus::kAmbiguous;
+        return result;
+    }
+    // Under a root list the tree is unrooted, and the merged branches must not depend on its
+    // root.
+    remove_leaves(*tree, set.leaves,
+                  settings.root.entries.empty() ? BranchMerge::kRooted : BranchMerge::kUnrooted);
+    AnalysisResult reduced = run_pipeline(*tree, settings, nullptr);
+    reduced.target_leaves = result.target_leaves;
+    if (reduced.status == TreeStatus::kNoRoot) return reduced;
+    reduced.outliers = std::move(result.outliers);
+    reduced.set_aside = true;
+    return reduced;
+}
+
+// Lists the target leaves of `tree` in `result`, for a picture of a tree without a target clade.
+void list_target_leaves(const Phylogeny& tree, const AnalysisSettings& settings,
+                        AnalysisResult& result) {
+    const std::shared_ptr<const LeafMatcher> matcher = matcher_of(settings);
+    const TargetTest test(*matcher, settings.groups, settings.prefix, settings.separator);
+    result.target_leaf_nodes.reserve(result.target_leaves);
+    preorder(tree.root, [&](const Phylogeny_Node* n) {
+        if (n->is_leaf && test(n)) result.target_leaf_nodes.push_back(n);
+    });
+    std::sort(result.target_leaf_nodes.begin(), result.target_leaf_nodes.end(),
+              std::less<const Phylogeny_Node*>());
 }
 
 }  // namespace
@@ -142,46 +204,37 @@ AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings) {
     return run_pipeline(tree, settings, nullptr);
 }
 
-AnalysisResult analyse_tree_as_read(std::unique_ptr<Phylogeny>& tree,
-                                    const AnalysisSettings& settings) {
-    std::unique_ptr<Phylogeny> as_read;
-    AnalysisResult result = run_pipeline(*tree, settings, &as_read);
-    if (result.outcome == Outcome::kNotAClade && as_read != nullptr) tree = std::move(as_read);
-    return result;
+TableRow table_row(const AnalysisResult& result, std::string_view file, std::size_t tree,
+                   std::string_view target) {
+    TableRow row;
+    row.file = file;
+    row.tree = tree;
+    row.target = target;
+    row.status = result.status;
+    row.sisters = &result.sisters;
+    row.support = result.support;
+    if (result.status == TreeStatus::kSisters || result.status == TreeStatus::kUnnamed)
+        row.rerooted = result.rerooted;
+    row.target_leaves = result.target_leaves;
+    row.outliers = result.outliers.count;
+    row.outlier_leaves = &result.outliers.names;
+    row.root = result.root;
+    return row;
 }
 
-AnalysisResult analyse_tree_with_outliers(std::unique_ptr<Phylogeny>& tree,
-                                          const AnalysisSettings& settings,
-                                          std::size_t max_outliers) {
-    AnalysisResult result = analyse_tree_as_read(tree, settings);
-    if (result.outcome == Outcome::kSisters || result.outcome == Outcome::kUnnamed) {
-        // The target clade's leaves are one side of the edge above it, and every leaf beyond
-        // that edge is not a target leaf.
-        result.outliers.count = 0;
-        return result;
+AnalysisResult analyse(std::unique_ptr<Phylogeny>& tree, const AnalysisSettings& settings,
+                       const AnalysisNeeds& needs) {
+    AnalysisResult result;
+    if (needs.outliers || settings.max_outliers > 0) {
+        result = analyse_with_outliers(tree, settings);
+    } else if (needs.picture) {
+        result = analyse_as_read(tree, settings);
+    } else {
+        result = analyse_tree(*tree, settings);
     }
-    // Without a target leaf, or with nothing but target leaves, no set exists: only a tree
-    // that is not a clade needs the walk. A reroot (or a root the list moved) moves the leaves
-    // and the edges: the outliers describe the tree as read, which `tree` now holds, and are
-    // taken out of it.
-    if (result.outcome != Outcome::kNotAClade) return result;
-    const OutlierSet set = describe_outliers(*tree, settings, result.outliers);
-    const std::size_t count = result.outliers.count.value_or(0);
-    if (count == 0 || count > max_outliers) return result;
-    if (set.ambiguous) {
-        result.outcome = Outcome::kAmbiguous;
-        return result;
-    }
-    // Under a root list the tree is unrooted, and the merged branches must not depend on its
-    // root.
-    remove_leaves(*tree, set.leaves,
-                  settings.root.entries.empty() ? BranchMerge::kRooted : BranchMerge::kUnrooted);
-    AnalysisResult reduced = analyse_tree(*tree, settings);
-    reduced.target_leaves = result.target_leaves;
-    if (reduced.outcome == Outcome::kNoRoot) return reduced;
-    reduced.outliers = std::move(result.outliers);
-    reduced.set_aside = true;
-    return reduced;
+    if (needs.picture && result.target == nullptr && result.target_leaves > 0)
+        list_target_leaves(*tree, settings, result);
+    return result;
 }
 
 }  // namespace tavrin

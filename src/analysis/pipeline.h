@@ -2,7 +2,7 @@
 // found, the sister names and the support), computed once and written by whichever writer the
 // driver chose.
 //
-// analyse_tree writes nothing and shares no state: beyond the tree it analyses (which a reroot
+// The analysis writes nothing and shares no state: beyond the tree it analyses (which a reroot
 // or a parent fold changes in place) it reads only its settings, so trees may be analysed on
 // several threads at once, each with its own tree.
 #ifndef TAVRIN_ANALYSIS_PIPELINE_H
@@ -12,27 +12,18 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analysis/group_relations.h"
 #include "analysis/root_list.h"
 #include "analysis/steps.h"
+#include "output/table_format.h"
 #include "tree/phylogeny.h"
 
 namespace tavrin {
 
 class LeafMatcher;
-
-// How the analysis of one tree ended.
-enum class Outcome {
-    kSisters,       // at least one sister is named
-    kUnnamed,       // the target clade was found, but no sister could be named
-    kNotAClade,     // some leaves are target leaves, but they form no clade, rerooted or not
-    kNoTargetLeaf,  // no leaf is a target leaf
-    kWholeTree,     // every leaf is a target leaf: the target is the root
-    kAmbiguous,     // not a clade, and several sets of outliers of the smallest size explain it
-    kNoRoot,        // no entry of the root list applies: the tree is not analysed
-};
 
 // The leaves that break the target clade of the tree as read (see analysis/outliers.h).
 struct OutlierSummary {
@@ -42,7 +33,7 @@ struct OutlierSummary {
 };
 
 // The target test of an analysis: the search prefix (or pattern) and the group relations.
-// Compile it once with `compile_target_test`; load the groups with `load_group_relations`
+// Compile it once with `compile_target_test`; the groups come from a GroupFile
 // (analysis/group_relations.h).
 struct AnalysisSettings {
     std::string prefix;
@@ -54,6 +45,17 @@ struct AnalysisSettings {
     char separator = '-';
     // How each tree is rooted before it is analysed; an empty list takes it as given.
     RootList root{};
+    // A tree that is not a clade is analysed without the 1 to `max_outliers` leaves that break
+    // its target clade, when one such set explains it (0: never).
+    std::size_t max_outliers = 0;
+};
+
+// What the outputs of a run need besides the answer.
+struct AnalysisNeeds {
+    // The outliers of every tree, even those analysed whole (the table's columns).
+    bool outliers = false;
+    // A picture: a tree that is not a clade left as it was read, and its target leaves listed.
+    bool picture = false;
 };
 
 // Compiles the target test of `settings`. Returns what is wrong with the pattern, or an empty
@@ -65,41 +67,40 @@ std::string compile_target_test(AnalysisSettings& settings);
 std::shared_ptr<const LeafMatcher> matcher_of(const AnalysisSettings& settings);
 
 struct AnalysisResult {
-    Outcome outcome = Outcome::kNoTargetLeaf;
+    TreeStatus status = TreeStatus::kNoTarget;
     Phylogeny_Node* target = nullptr;  // in the analysed tree; absent unless a clade was found
     std::vector<std::string> sisters;  // 0, 1 or 2 names, none empty, two of them different
     SisterClades sister_clades;        // the clades that gave each sister, for pictures
-    double support = 0;                // meaningful only with sisters
-    bool support_applies = false;      // false: the rows show "n/a" instead of `support`
+    SupportCell support;               // meaningful only with sisters
     bool rerooted = false;             // the search rerooted the tree
     std::size_t target_leaves = 0;     // leaves of the tree as read that pass the target test
     OutlierSummary outliers;           // filled by analyse_tree_with_outliers only
     bool set_aside = false;            // the result is that of the tree without `outliers.names`
     std::string root = kRootGiven;     // the root list's entry that rooted the tree; empty for
                                        // kNoRoot
+    // With AnalysisNeeds::picture, when no target clade was found: the leaves of the tree
+    // analysed that pass the target test, in address order (for a binary search).
+    std::vector<const Phylogeny_Node*> target_leaf_nodes;
 };
 
-// Analyses `tree` with compiled `settings`: roots it by the root list first, when there is one.
-// The tree may be rooted elsewhere, rerooted and have the target's parent folded out, as the
-// result describes it.
+// The analysis of one tree, with compiled `settings`, giving what `needs` asks for: the tree is
+// rooted by the root list first, when there is one, then searched; it may be rooted elsewhere,
+// rerooted and have the target's parent folded out, as the result describes it. A tree that is
+// not a clade is analysed without its outliers when settings.max_outliers allows (the answer
+// refers to the tree without them: `set_aside`), and when outliers or a picture are needed it is
+// left as it was read: `tree` may then be replaced by its copy as read, and the answer refers to
+// the tree it holds.
+AnalysisResult analyse(std::unique_ptr<Phylogeny>& tree, const AnalysisSettings& settings,
+                       const AnalysisNeeds& needs = {});
+
+// The table's row of `result`, for the `tree`-th tree of `file` searched for `target`. It refers
+// to `result`, which must outlive it.
+TableRow table_row(const AnalysisResult& result, std::string_view file, std::size_t tree,
+                   std::string_view target);
+
+// The same analysis in place, for a caller that owns the tree elsewhere and needs neither
+// outliers nor a picture.
 AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings);
-
-// The same, except that a tree that is not a clade is left as it was read: a tree the search
-// rerooted (or the root list rooted elsewhere) is replaced by its copy as read.
-AnalysisResult analyse_tree_as_read(std::unique_ptr<Phylogeny>& tree,
-                                    const AnalysisSettings& settings);
-
-// Analyses `tree` as analyse_tree does, and describes the leaves that break the target clade of
-// the tree as read. When those are one set of 1 to `max_outliers` leaves, the answer is that of
-// the tree without them (`set_aside`); when several sets tie, the outcome is kAmbiguous. A tree
-// that the search rerooted (or the root list rooted elsewhere) and that is not a clade is
-// replaced by its copy as read, so `tree` may be replaced; the answer refers to the tree it then
-// holds. With a root list the leaves are taken out of the unrooted tree, their branches merged
-// (see tree/rooting.h), and the tree without them is rooted by the list; a tree that no entry
-// roots is not searched for outliers.
-AnalysisResult analyse_tree_with_outliers(std::unique_ptr<Phylogeny>& tree,
-                                          const AnalysisSettings& settings,
-                                          std::size_t max_outliers);
 
 }  // namespace tavrin
 

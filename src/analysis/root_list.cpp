@@ -24,31 +24,23 @@ std::optional<RootPlace> place_by(const UnrootedTree& view, const RootEntry& ent
 
 }  // namespace
 
-bool split_root_list(const std::string& text, std::vector<std::string>& entries) {
-    entries.clear();
-    std::size_t start = 0;
-    while (true) {
+bool parse_root_list(const std::string& text, RootList& list) {
+    RootList parsed;
+    parsed.text = text;
+    for (std::size_t start = 0;;) {
         const std::size_t comma = text.find(',', start);
-        entries.push_back(text.substr(start, comma - start));
-        if (entries.back().empty()) return false;
-        if (comma == std::string::npos) return true;
-        start = comma + 1;
-    }
-}
-
-RootList make_root_list(const std::string& text) {
-    RootList list;
-    list.text = text;
-    std::vector<std::string> entries;
-    split_root_list(text, entries);
-    for (std::string& entry : entries) {
+        std::string entry = text.substr(start, comma - start);
+        if (entry.empty()) return false;
         std::shared_ptr<const LeafMatcher> outgroup;
         if (entry != kRootGiven && entry != kRootMidpoint) {
             outgroup = std::make_shared<const LeafMatcher>(entry, false);
         }
-        list.entries.push_back(RootEntry{std::move(entry), std::move(outgroup)});
+        parsed.entries.push_back(RootEntry{std::move(entry), std::move(outgroup)});
+        if (comma == std::string::npos) break;
+        start = comma + 1;
     }
-    return list;
+    list = std::move(parsed);
+    return true;
 }
 
 const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const TargetTest& target,

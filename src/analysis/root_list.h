@@ -37,12 +37,9 @@ struct RootList {
     std::vector<RootEntry> entries;  // empty: no list, every tree taken as given
 };
 
-// The entries of `text`, split at its commas; false when the list or one of its entries is
-// empty.
-bool split_root_list(const std::string& text, std::vector<std::string>& entries);
-
-// The list written `text`, which split_root_list accepts.
-RootList make_root_list(const std::string& text);
+// Reads the list written `text`, split at its commas, into `list`; false when the list or one of
+// its entries is empty.
+bool parse_root_list(const std::string& text, RootList& list);
 
 // Roots `tree`, whose root must be present, by the first entry of `list` that applies, and
 // answers that entry; none, leaving the tree as it was, when no entry applies. The outgroup tests

@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "analysis/pipeline.h"
-#include "analysis/report.h"
 #include "analysis/steps.h"
+#include "output/report.h"
 
 namespace tavrin {
 
@@ -34,28 +34,28 @@ void Tavrin::run(bool with_group_file, const std::string& group_file) {
     }
     // The pattern is compiled once, before the search, so an unusable one is reported before
     // any leaf is tested.
-    tavrin::AnalysisSettings settings{prefix_, use_regex, groups, nullptr};
-    const std::string error = tavrin::compile_target_test(settings);
+    AnalysisSettings settings{prefix_, use_regex, groups, nullptr};
+    const std::string error = compile_target_test(settings);
     if (!error.empty()) {
-        tavrin::write_pattern_error(std::cerr, prefix_, error);
+        write_pattern_error(std::cerr, prefix_, error);
         failure = Failure::kInvalidPattern;
         return;
     }
     matcher_ = settings.matcher;
     if (tree == nullptr || tree->root == nullptr) return;
 
-    const tavrin::AnalysisResult result = tavrin::analyse_tree(*tree, settings);
+    const AnalysisResult result = analyse_tree(*tree, settings);
     rerooted = result.rerooted;
-    null_in_error = result.outcome == tavrin::Outcome::kNotAClade;
+    null_in_error = result.status == TreeStatus::kNotAClade;
     target = result.target;
     sisters = result.sisters;
     sister_count = static_cast<int32_t>(sisters.size());
-    tavrin::write_outcome_message(std::cerr, result);
+    write_status_message(std::cerr, result.status);
 }
 
 void Tavrin::groupConfig(std::string path) {
     const GroupRelations::LoadResult load = groups.load(path);
-    tavrin::write_group_file_error(std::cerr, load, path);
+    write_group_file_error(std::cerr, load, path);
     if (load == GroupRelations::LoadResult::kUnreadable) failure = Failure::kGroupFileUnreadable;
     if (load == GroupRelations::LoadResult::kTooLarge) failure = Failure::kGroupFileTooLarge;
 }
@@ -73,48 +73,45 @@ Phylogeny_Node* Tavrin::all_match(Phylogeny_Node* x, std::string prefix) {
         prefix_ = std::move(prefix);
         matcher_ = std::make_shared<const LeafMatcher>(prefix_, use_regex);
     }
-    const tavrin::SearchResult search = tavrin::search_target(
-        tree, x, tavrin::TargetTest(*matcher_, groups, prefix_, kDefaultSeparator),
-        tavrin::SearchState{rerooted, null_in_error});
+    const SearchResult search =
+        search_target(tree, x, TargetTest(*matcher_, groups, prefix_, kDefaultSeparator),
+                      SearchState{rerooted, null_in_error});
     rerooted = search.state.rerooted;
     null_in_error = search.state.not_a_clade;
     return search.target;
 }
 
 Phylogeny_Node* Tavrin::whole_tree_by_name(Phylogeny_Node* n, std::string group) const {
-    return tavrin::wholly_in_group(groups, n, group, kDefaultSeparator) ? n : nullptr;
+    return wholly_in_group(groups, n, group, kDefaultSeparator) ? n : nullptr;
 }
 
 std::string Tavrin::print_name_if_same(Phylogeny_Node* n) const {
-    return tavrin::clade_name(groups, n, kDefaultSeparator);
+    return clade_name(groups, n, kDefaultSeparator);
 }
 
 void Tavrin::get_sisters() {
     sisters.clear();
     if (tree != nullptr) {
-        tavrin::Sisters found = tavrin::name_sisters(*tree, target, groups, kDefaultSeparator);
-        if (found.fold_parent) tavrin::fold_parent(*tree, target);
+        Sisters found = name_sisters(*tree, target, groups, kDefaultSeparator);
+        if (found.fold_parent) fold_parent(*tree, target);
         sisters = std::move(found.names);
     }
     sister_count = static_cast<int32_t>(sisters.size());
 }
 
 double Tavrin::bootstrap() const {
-    return tree != nullptr ? tavrin::support_value(*tree, target) : 0;
+    return tree != nullptr ? support_value(*tree, target) : 0;
 }
 
 bool Tavrin::bootstrapIsNull() const {
     return tree != nullptr &&
-           tavrin::support_not_applicable(*tree, target, sisters, groups, kDefaultSeparator);
+           support_not_applicable(*tree, target, sisters, groups, kDefaultSeparator);
 }
 
 void write_rows(std::ostream& out, const Tavrin& analysis, const std::string& prefix) {
     if (analysis.sister_count <= 0) return;
-    tavrin::AnalysisResult result;
-    result.sisters = analysis.sisters;
-    result.support = analysis.bootstrap();
-    result.support_applies = !analysis.bootstrapIsNull();
-    tavrin::write_rows(out, result, prefix);
+    const SupportCell support{analysis.bootstrap(), !analysis.bootstrapIsNull()};
+    write_rows(out, prefix, analysis.sisters, support);
 }
 
 }  // namespace tavrin

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <string_view>
@@ -209,7 +210,8 @@ public:
           big_(big),
           prefixes_(in.separator),
           sisters_(in.sisters),
-          test_leaves_(in.target == nullptr && in.is_target != nullptr) {}
+          test_leaves_(in.target == nullptr && in.target_leaves != nullptr &&
+                       !in.target_leaves->empty()) {}
 
     void run();
 
@@ -234,6 +236,11 @@ private:
     bool next(const Phylogeny_Node*& n, double& x, std::uint32_t& binary);
     void enter(const Phylogeny_Node* n, std::uint32_t binary, double x, unsigned leaves);
     Role leaf_role(const Phylogeny_Node* n) const;
+    // Whether the analysis listed `leaf` as a target leaf.
+    bool is_listed(const Phylogeny_Node* leaf) const {
+        return std::binary_search(in_.target_leaves->begin(), in_.target_leaves->end(), leaf,
+                                  std::less<const Phylogeny_Node*>());
+    }
     void leaf(const Phylogeny_Node* n, double x);
     void complete();
     MergeKey take_keys(const Frame& frame);
@@ -374,7 +381,7 @@ Role Walk::leaf_role(const Phylogeny_Node* n) const {
     } else if (role == Role::kOther) {
         role = sisters_.role_of(n);
     }
-    if (test_leaves_ && n->is_leaf && (*in_.is_target)(n)) role = Role::kTarget;
+    if (test_leaves_ && n->is_leaf && is_listed(n)) role = Role::kTarget;
     return role;
 }
 

@@ -63,13 +63,14 @@ struct DrawnTree {
     std::int64_t target = -1;  // index of the target's node (or of the tip holding it)
 };
 
-// What a layout needs from the analysis: the target test applies only without a target clade,
-// whose leaves are otherwise exactly the target leaves.
+// What a layout needs from the analysis. Without a target clade the target leaves are those the
+// analysis listed; with one they are exactly the leaves of the clade.
 struct LayoutInput {
     const Phylogeny_Node* root = nullptr;
     const Phylogeny_Node* target = nullptr;  // absent when no clade was found
     const SisterClades* sisters = nullptr;
-    const TargetTest* is_target = nullptr;
+    // The target leaves of a tree without a target clade, in address order; may be absent.
+    const std::vector<const Phylogeny_Node*>* target_leaves = nullptr;
     std::string target_label;  // the search prefix, for the target wedge
     char separator = '-';
 };

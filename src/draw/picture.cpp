@@ -6,13 +6,12 @@
 #include <memory>
 #include <sstream>
 
-#include "analysis/leaf_matching.h"
-#include "analysis/report.h"
 #include "analysis/steps.h"
-#include "analysis/table.h"
 #include "draw/layout.h"
 #include "draw/picture_file.h"
 #include "draw/xml_text.h"
+#include "output/report.h"
+#include "output/table_format.h"
 
 namespace tavrin {
 
@@ -65,7 +64,7 @@ double legend_step(const std::string& words) {
 std::string reported_support(const AnalysisResult& result) {
     std::ostringstream text;
     text.imbue(std::locale::classic());
-    write_support(text, result);
+    write_support(text, result.support);
     return text.str();
 }
 
@@ -80,18 +79,19 @@ std::vector<std::string> caption_lines(const AnalysisResult& result,
     lines.push_back(first);
     lines.push_back("Target: " + xml_text(settings.prefix, kNameChars) + " (" +
                     std::to_string(result.target_leaves) + " target leaves in the tree as read)" +
-                    " \xC2\xB7 Status: " + status_name(result.outcome));
+                    " \xC2\xB7 Status: " + status_name(result.status));
     std::string answer = "Sisters: ";
     for (std::size_t i = 0; i < result.sisters.size(); ++i)
         answer += (i > 0 ? ", " : "") + xml_text(result.sisters[i], kNameChars);
     if (result.sisters.empty()) answer += "none";
     if (!result.sisters.empty()) answer += " \xC2\xB7 Support: " + reported_support(result);
-    const bool found = result.outcome == Outcome::kSisters || result.outcome == Outcome::kUnnamed;
+    const bool found =
+        result.status == TreeStatus::kSisters || result.status == TreeStatus::kUnnamed;
     if (found) answer += std::string(" \xC2\xB7 Rerooted: ") + (result.rerooted ? "yes" : "no");
     // The entry of --root that rooted the tree, when a list was given.
     if (!settings.root.entries.empty()) {
         answer += " \xC2\xB7 Root: " +
-                  (result.outcome == Outcome::kNoRoot
+                  (result.status == TreeStatus::kNoRoot
                        ? std::string("none of ") + xml_text(settings.root.text, kNameChars)
                        : xml_text(result.root, kNameChars));
     }
@@ -216,13 +216,11 @@ std::string support_spans(const DrawnTree& tree, const AnalysisResult& result, c
 
 DrawnTree lay_out_result(const Phylogeny& tree, const AnalysisResult& result,
                          const AnalysisSettings& settings) {
-    const std::shared_ptr<const LeafMatcher> matcher = matcher_of(settings);
-    const TargetTest test(*matcher, settings.groups, settings.prefix, settings.separator);
     LayoutInput input;
     input.root = tree.root;
     input.target = result.target;
     input.sisters = &result.sister_clades;
-    input.is_target = &test;
+    input.target_leaves = &result.target_leaf_nodes;
     input.target_label = settings.prefix;
     input.separator = settings.separator;
     return lay_out(input);

@@ -30,7 +30,7 @@ struct PictureSource {
 };
 
 // The SVG document of `tree` as `result` describes it (after any reroot, parent fold or leaves
-// set aside), with the target test of `settings` for trees without a target clade.
+// set aside); `settings` say what was searched and how the tree was rooted.
 std::string draw_picture(const Phylogeny& tree, const AnalysisResult& result,
                          const AnalysisSettings& settings, const PictureSource& source);
 

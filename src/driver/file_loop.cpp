@@ -1,7 +1,6 @@
 #include "driver/file_loop.h"
 
 #include <cstring>
-#include <iostream>
 #include <memory>
 #include <new>
 #include <optional>
@@ -12,20 +11,19 @@
 #include "analysis/group_file_checks.h"
 #include "analysis/group_relations.h"
 #include "analysis/pipeline.h"
-#include "analysis/report.h"
-#include "analysis/table.h"
+#include "cli/exit_status.h"
 #include "draw/picture.h"
 #include "draw/picture_file.h"
-#include "driver/output.h"
 #include "driver/warnings.h"
-#include "messages.h"
+#include "output/messages.h"
+#include "output/report.h"
+#include "output/table_format.h"
 #include "platform/files.h"
 #include "tree/phylogeny.h"
 #include "tree/tree_reader.h"
 #include "tree/tree_source.h"
 
 namespace tavrin {
-
 namespace {
 
 // Where a tree stands among the arguments: its file, and its number there when the file holds
@@ -40,56 +38,57 @@ struct TreePlace {
 // file being read or analysed, for a run that ends because memory ran out.
 class FileLoop {
 public:
-    explicit FileLoop(const Options& options) : options_(options) {
-        settings_.prefix = options.prefix;
-        settings_.use_regex = options.use_regex;
-        settings_.separator = options.separator;
-        if (!options.root.empty()) settings_.root = make_root_list(options.root);
-        read_options_.dialect = options.standard_newick ? Dialect::kStandard : Dialect::kClassic;
-        read_options_.support_field = static_cast<int>(options.support_field);
-        read_options_.support_attribute = options.support_attribute;
+    FileLoop(const RunConfig& config, std::istream* input, RunOutput& output)
+        : config_(config),
+          settings_(config.analysis),
+          output_(output),
+          out_(output.out()),
+          err_(output.err()) {
+        input_.stream = input;
+        if (!config.group_file.empty()) group_file_.emplace(config.group_file);
+        needs_.outliers = config.table;
+        needs_.picture = !config.draw_dir.empty();
     }
 
     // Processes the files; the exit status, before the report is flushed.
-    int run(const std::vector<std::string>& arg) {
-        if (!options_.draw_dir.empty()) {
-            if (const int error = make_picture_folder(options_.draw_dir)) {
-                std::cerr << messages::kCannotWritePicture << options_.draw_dir << ": "
-                          << std::strerror(error) << std::endl;
-                return kFatalInputStatus;
+    int run() {
+        if (!config_.draw_dir.empty()) {
+            if (const int error = make_picture_folder(config_.draw_dir)) {
+                err_ << messages::kCannotWritePicture << config_.draw_dir << ": "
+                     << std::strerror(error) << std::endl;
+                return kExitFatal;
             }
         }
-        if (options_.first_file < arg.size()) warn_of_prefix_like_option(std::cerr, options_);
-        if (options_.table) write_table_header(std::cout);
-        int status = 0;
-        for (size_t i = options_.first_file; i < arg.size(); ++i) {
-            const std::string& path = arg[i];
+        if (!config_.files.empty()) warn_of_prefix_like_option(err_, config_.analysis.prefix);
+        if (config_.table) write_table_header(out_);
+        int status = kExitSuccess;
+        for (const std::string& path : config_.files) {
             reading_ = &path;
             // A file of the classic dialect holds one tree: its header goes out before the file
-            // is read, as it always has. A standard Newick file's header waits for its first tree.
-            const bool one_tree = read_options_.dialect == Dialect::kClassic;
+            // is read. A standard Newick file's header waits for its first tree.
+            const bool one_tree = config_.read.dialect == Dialect::kClassic;
             if (one_tree) begin_tree(TreePlace{path, 1, false});
             std::string text, reason;
             const SourceRead got = read_text(path, one_tree, text, reason);
             if (got != SourceRead::kRead) {
                 // The table accounts for the file and goes on; the report ends here.
-                status = kFatalInputStatus;
+                status = kExitFatal;
                 if (!unreadable(TreePlace{path, 1, false}, one_tree, got, reason)) return status;
                 continue;
             }
             if (one_tree && holds_several_trees(text)) {
-                flush_report();
-                warn_of_several_trees(std::cerr, path);
+                output_.flush_report();
+                warn_of_several_trees(err_, path);
             }
-            TreeReader reader(std::move(text), read_options_);
-            const std::size_t skipped = reader.skip(options_.burnin);
+            TreeReader reader(std::move(text), config_.read);
+            const std::size_t skipped = reader.skip(config_.burnin);
             if (const std::optional<int> ended = run_trees(path, reader, !one_tree, skipped)) {
                 return *ended;
             }
             warn_unused_comments(path, reader);
         }
-        flush_report();
-        target_seen_.warn_if_never_seen(std::cerr, options_);
+        output_.flush_report();
+        target_seen_.warn_if_never_seen(err_, config_);
         return status;
     }
 
@@ -99,19 +98,19 @@ private:
     // The classic dialect reads a file's lines joined; standard Newick reads its bytes as they
     // are (decompressed; "-" is standard input), so that the offsets in its messages are offsets
     // in the file.
-    static SourceRead read_text(const std::string& path, bool one_tree, std::string& text,
-                                std::string& reason) {
-        if (!one_tree) return read_tree_source(path, text, reason);
+    SourceRead read_text(const std::string& path, bool one_tree, std::string& text,
+                         std::string& reason) {
+        if (!one_tree) return read_tree_source(path, input_, text, reason);
         return read_tree_file(path, text) ? SourceRead::kRead : SourceRead::kNotOpened;
     }
 
     // A file whose supports all read 0 while its nodes' comments hold values: one warning.
-    void warn_unused_comments(const std::string& path, const TreeReader& reader) const {
+    void warn_unused_comments(const std::string& path, const TreeReader& reader) {
         const std::string values = reader.unused_comment_values();
         if (values.empty()) return;
-        flush_report();
-        std::cerr << messages::kWarning << path << messages::kUnusedCommentsBefore << values
-                  << messages::kUnusedCommentsAfter << std::endl;
+        output_.flush_report();
+        err_ << messages::kWarning << path << messages::kUnusedCommentsBefore << values
+             << messages::kUnusedCommentsAfter << std::endl;
     }
 
     // The trees of one file, in order after the `skipped` ones, each headed when `headers`; the
@@ -124,22 +123,22 @@ private:
             ++trees_seen_;
             if (headers) begin_tree(place);
             if (read->tree == nullptr) {
-                if (options_.table) {
-                    write_malformed_row(std::cout, key(place));
+                if (config_.table) {
+                    write_table_row(out_, key_row(place, TreeStatus::kMalformed));
                 } else {
-                    std::cerr << malformed_message(read->malformed, path) << std::endl;
+                    err_ << malformed_message(read->malformed, path) << std::endl;
                 }
                 continue;
             }
             // Rows and diagnostics keep their order on a shared terminal; a report that can no
             // longer be written ends the run.
-            if (!flush_report()) return 0;
-            if (!prepare_analysis()) return kFatalInputStatus;
+            if (!output_.flush_report()) return 0;
+            if (!prepare_analysis()) return kExitFatal;
             reading_ = &path;
-            const AnalysisResult result = analyse(read->tree);
+            const AnalysisResult result = analyse(read->tree, settings_, needs_);
             target_seen_.tree(result.target_leaves);
             write_tree(place, result);
-            if (!draw(place, *read->tree, result)) return kFatalInputStatus;
+            if (!draw(place, *read->tree, result)) return kExitFatal;
         }
         return std::nullopt;
     }
@@ -153,117 +152,116 @@ private:
         // of their rows.
         ++trees_seen_;
         if (!headed) begin_tree(place);
-        if (options_.table) write_unreadable_row(std::cout, key(place));
-        flush_report();
-        std::cerr << messages::kFileNotOpenedBefore << place.path;
-        if (got == SourceRead::kNotOpened) std::cerr << messages::kFileNotOpenedAfter;
-        if (got == SourceRead::kNoGzip) std::cerr << messages::kNoGzipAfter;
-        if (got == SourceRead::kDamagedGzip) std::cerr << messages::kDamagedGzipAfter << reason;
-        std::cerr << std::endl;
-        return options_.table;
+        if (config_.table) write_table_row(out_, key_row(place, TreeStatus::kUnreadable));
+        output_.flush_report();
+        err_ << messages::kFileNotOpenedBefore << place.path;
+        if (got == SourceRead::kNotOpened) err_ << messages::kFileNotOpenedAfter;
+        if (got == SourceRead::kNoGzip) err_ << messages::kNoGzipAfter;
+        if (got == SourceRead::kDamagedGzip) err_ << messages::kDamagedGzipAfter << reason;
+        err_ << std::endl;
+        return config_.table;
     }
 
-    // The report's header line of a tree: `<File>:`, or `<File>:<k>:` for the k-th tree of a
-    // file of several. The table has none.
-    void begin_tree(const TreePlace& place) const {
-        if (options_.table) return;
-        write_name(std::cout, place.path, options_.standard_newick);
-        std::cout << ':';
-        if (place.several) std::cout << place.tree << ':';
-        std::cout << '\n';
+    // The report's header line of a tree. The table has none.
+    void begin_tree(const TreePlace& place) {
+        if (config_.table) return;
+        write_tree_header(out_, place.path, place.tree, place.several, escape_names());
     }
+
+    // Standard Newick quotes let a name hold a tab or a line break: escaped, rows stay rows.
+    bool escape_names() const { return config_.read.dialect == Dialect::kStandard; }
 
     // What the analysis of a tree gives: with --table its row, which holds what the report says
     // on standard error (the leaves it was analysed without, the reason a tree has no row);
     // otherwise those messages and the report's rows.
-    void write_tree(const TreePlace& place, const AnalysisResult& result) const {
-        if (options_.table) {
-            write_table_row(std::cout, key(place), result);
+    void write_tree(const TreePlace& place, const AnalysisResult& result) {
+        if (config_.table) {
+            write_table_row(out_, table_row(result, place.path, place.tree, settings_.prefix));
             return;
         }
-        // Standard Newick quotes let a name hold a tab or a line break: escaped, rows stay rows.
-        const bool escape = options_.standard_newick;
-        write_set_aside(std::cerr, result, escape);
-        write_outcome_message(std::cerr, result);
-        write_no_root(std::cerr, result, options_.root,
-                      place.several ? place.path + ':' + std::to_string(place.tree) : place.path);
-        write_rows(std::cout, result, options_.prefix, escape);
+        const bool escape = escape_names();
+        if (result.set_aside) write_set_aside(err_, result.outliers.names, escape);
+        write_status_message(err_, result.status);
+        if (result.status == TreeStatus::kNoRoot) {
+            write_no_root(
+                err_, settings_.root.text,
+                place.several ? place.path + ':' + std::to_string(place.tree) : place.path);
+        }
+        write_rows(out_, settings_.prefix, result.sisters, result.support, escape);
+    }
+
+    // The row of a tree that was not analysed: its key and status.
+    TableRow key_row(const TreePlace& place, TreeStatus status) const {
+        TableRow row;
+        row.file = place.path;
+        row.tree = place.tree;
+        row.target = settings_.prefix;
+        row.status = status;
+        return row;
     }
 
     // With --draw, the tree's picture, after what the analysis wrote. False, with the message
     // written, when it could not be written.
-    bool draw(const TreePlace& place, const Phylogeny& tree, const AnalysisResult& result) const {
-        if (options_.draw_dir.empty()) return true;
+    bool draw(const TreePlace& place, const Phylogeny& tree, const AnalysisResult& result) {
+        if (config_.draw_dir.empty()) return true;
         const PictureSource source{place.path, trees_seen_, place.tree, place.several};
-        std::string path = options_.draw_dir;
+        std::string path = config_.draw_dir;
         if (path.back() != '/') path += '/';
         path += picture_name(place.path, trees_seen_, place.tree, place.several);
         const int error = write_picture(path, draw_picture(tree, result, settings_, source));
         if (error == 0) return true;
-        flush_report();
-        std::cerr << messages::kCannotWritePicture << path << ": " << std::strerror(error)
-                  << std::endl;
+        output_.flush_report();
+        err_ << messages::kCannotWritePicture << path << ": " << std::strerror(error) << std::endl;
         return false;
     }
 
-    TableRowKey key(const TreePlace& place) const {
-        return TableRowKey{place.path, place.tree, options_.prefix};
-    }
-
-    // The table accounts for every tree's outliers, and --outliers needs them to choose the
-    // tree analysed; a picture shows a tree that is not a clade as it was read, not as the
-    // search left it.
-    AnalysisResult analyse(std::unique_ptr<Phylogeny>& tree) {
-        if (options_.table || options_.max_outliers > 0) {
-            return analyse_tree_with_outliers(tree, settings_, options_.max_outliers);
-        }
-        if (!options_.draw_dir.empty()) return analyse_tree_as_read(tree, settings_);
-        return analyse_tree(*tree, settings_);
-    }
-
-    // Loads the group file again (an unchanged one is reused) and compiles the pattern once.
-    // False, with its message written, when either cannot be used.
+    // Loads the group file when it is new or changed, and compiles the pattern once. False,
+    // with its message written, when either cannot be used.
     bool prepare_analysis() {
-        if (!options_.group_file.empty()) {
-            reading_ = &options_.group_file;
+        if (group_file_.has_value()) {
+            reading_ = &config_.group_file;
             GroupFileChecks checks;
-            const GroupRelations::LoadResult load =
-                load_group_relations(options_.group_file, settings_.groups, &checks);
-            if (load == GroupRelations::LoadResult::kLoaded)
-                checks.write(std::cerr, options_.group_file);
-            write_group_file_error(std::cerr, load, options_.group_file);
+            const GroupRelations::LoadResult load = group_file_->refresh(&checks);
+            if (load == GroupRelations::LoadResult::kLoaded) checks.write(err_, config_.group_file);
+            write_group_file_error(err_, load, config_.group_file);
             if (load != GroupRelations::LoadResult::kLoaded) return false;
+            settings_.groups = group_file_->relations();
         }
         if (settings_.matcher == nullptr) {
             const std::string error = compile_target_test(settings_);
             if (!error.empty()) {
-                write_pattern_error(std::cerr, options_.prefix, error);
+                write_pattern_error(err_, settings_.prefix, error);
                 return false;
             }
         }
         return true;
     }
 
-    const Options& options_;
+    const RunConfig& config_;
     AnalysisSettings settings_;
-    ReadOptions read_options_;
-    const std::string* reading_ = &options_.prefix;  // replaced before anything is read
+    AnalysisNeeds needs_;
+    std::optional<GroupFile> group_file_;
+    StandardInput input_;
+    RunOutput& output_;
+    std::ostream& out_;
+    std::ostream& err_;
+    const std::string* reading_ = &config_.analysis.prefix;  // replaced before anything is read
     TargetSeen target_seen_;
     std::size_t trees_seen_ = 0;  // rows so far in the run: malformed and unreadable ones too
 };
 
 }  // namespace
 
-int run_files(const std::vector<std::string>& arg, const Options& options) {
-    FileLoop loop(options);
+int run_files(const RunConfig& config, std::istream* input, RunOutput& output) {
+    FileLoop loop(config, input, output);
     try {
-        return loop.run(arg);
+        return loop.run();
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {  // a string asked to grow past its largest size
     }
-    flush_report();
-    std::cerr << messages::kOutOfMemory << loop.reading() << std::endl;
-    return kFatalInputStatus;
+    output.flush_report();
+    output.err() << messages::kOutOfMemory << loop.reading() << std::endl;
+    return kExitFatal;
 }
 
 }  // namespace tavrin

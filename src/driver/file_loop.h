@@ -3,17 +3,17 @@
 #ifndef TAVRIN_DRIVER_FILE_LOOP_H
 #define TAVRIN_DRIVER_FILE_LOOP_H
 
-#include <string>
-#include <vector>
+#include <istream>
 
 #include "driver/options.h"
+#include "driver/output.h"
 
 namespace tavrin {
 
-// Processes the tree files of `arg` (arg[0] being the program's name) as `options` say; the exit
-// status, before the report is flushed. Memory that runs out ends the run like any fatal input
-// error, after the rows already made.
-int run_files(const std::vector<std::string>& arg, const Options& options);
+// Processes the tree files of `config`, writing to `output`; "-" reads `input` (null: the
+// process's standard input). The exit status, before the report is flushed. Memory that runs
+// out ends the run like any fatal input error, after the rows already made.
+int run_files(const RunConfig& config, std::istream* input, RunOutput& output);
 
 }  // namespace tavrin
 

@@ -2,29 +2,20 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <initializer_list>
-#include <iterator>
 #include <string>
 #include <system_error>
 
-#include "analysis/escapes.h"
 #include "analysis/leaf_matching.h"
 #include "analysis/root_list.h"
-#include "messages.h"
+#include "cli/option_table.h"
+#include "output/escapes.h"
+#include "output/messages.h"
 #include "tree/numbers.h"
 
 namespace tavrin {
-
 namespace {
 
-// An option that may stand before the positional arguments, and what it sets: a flag, or what
-// `read` makes of its value. `read` answers an error message, or an empty string when the value
-// was taken.
-struct LeadingOption {
-    const char* name;
-    bool Options::*flag;
-    std::string (*read)(const char* name, const std::string& value, Options& options);
-};
+using TavrinOption = Option<RunConfig>;
 
 // "<what><name>: '<value>'", the value escaped so that the message stays one line.
 std::string value_error(const char* what, const char* name, const std::string& value) {
@@ -53,81 +44,147 @@ std::string read_count(const char* name, const std::string& value, std::size_t m
     return std::string();
 }
 
-const LeadingOption kLeadingOptions[] = {
-    {"--table", &Options::table, nullptr},
-    {"--outliers", nullptr,
-     [](const char* name, const std::string& value, Options& options) {
-         return read_count(name, value, kMaxOutliers, options.max_outliers);
-     }},
-    {"--standard-newick", &Options::standard_newick, nullptr},
-    {"--support-field", nullptr,
-     [](const char* name, const std::string& value, Options& options) {
-         std::string error = read_count(name, value, kMaxSupportField, options.support_field);
-         if (error.empty() && options.support_field == 0) {
-             error = value_error(messages::kValueBelowOne, name, value);
-         }
-         return error;
-     }},
-    {"--separator", nullptr,
-     [](const char* name, const std::string& value, Options& options) {
-         // One byte that may end a leaf prefix.
-         if (value.size() != 1) return value_error(messages::kNotOneByte, name, value);
-         if (!is_valid_separator(value[0])) {
-             return value_error(messages::kNotASeparator, name, value) +
-                    messages::kSeparatorsAllowed;
-         }
-         options.separator = value[0];
-         return std::string();
-     }},
-    {"--draw", nullptr,
-     [](const char* name, const std::string& value, Options& options) {
-         // A folder, or a path where one can be made; it is made when the run begins.
-         std::error_code error;
-         const auto status = std::filesystem::status(value, error);
-         if (value.empty() ||
-             (std::filesystem::exists(status) && !std::filesystem::is_directory(status))) {
-             return value_error(messages::kNotAFolder, name, value);
-         }
-         options.draw_dir = value;
-         return std::string();
-     }},
-    {"--root", nullptr,
-     [](const char* name, const std::string& value, Options& options) {
-         std::vector<std::string> entries;
-         if (!split_root_list(value, entries)) {
-             return value_error(value.empty() ? messages::kEmptyList : messages::kEmptyListEntry,
-                                name, value);
-         }
-         options.root = value;
-         return std::string();
-     }},
-    {"--support-attribute", nullptr,
-     [](const char* name, const std::string& value, Options& options) {
-         if (value.empty()) return std::string(messages::kEmptyName) + name;
-         options.support_attribute = value;
-         return std::string();
-     }},
-    {"--burnin", nullptr,
-     [](const char* name, const std::string& value, Options& options) {
-         return read_count(name, value, kMaxBurnin, options.burnin);
-     }},
+std::string take_table(const char*, const std::string&, RunConfig& config) {
+    config.table = true;
+    return std::string();
+}
+
+std::string take_outliers(const char* name, const std::string& value, RunConfig& config) {
+    return read_count(name, value, kMaxOutliers, config.analysis.max_outliers);
+}
+
+std::string take_standard_newick(const char*, const std::string&, RunConfig& config) {
+    config.read.dialect = Dialect::kStandard;
+    return std::string();
+}
+
+std::string take_support_field(const char* name, const std::string& value, RunConfig& config) {
+    std::size_t field = 0;
+    std::string error = read_count(name, value, kMaxSupportField, field);
+    if (error.empty() && field == 0) error = value_error(messages::kValueBelowOne, name, value);
+    if (error.empty()) config.read.support_field = static_cast<int>(field);
+    return error;
+}
+
+// One byte that may end a leaf prefix.
+std::string take_separator(const char* name, const std::string& value, RunConfig& config) {
+    if (value.size() != 1) return value_error(messages::kNotOneByte, name, value);
+    if (!is_valid_separator(value[0])) {
+        return value_error(messages::kNotASeparator, name, value) + messages::kSeparatorsAllowed;
+    }
+    config.analysis.separator = value[0];
+    return std::string();
+}
+
+// A folder, or a path where one can be made; it is made when the run begins.
+std::string take_draw(const char* name, const std::string& value, RunConfig& config) {
+    std::error_code error;
+    const auto status = std::filesystem::status(value, error);
+    if (value.empty() ||
+        (std::filesystem::exists(status) && !std::filesystem::is_directory(status))) {
+        return value_error(messages::kNotAFolder, name, value);
+    }
+    config.draw_dir = value;
+    return std::string();
+}
+
+std::string take_root(const char* name, const std::string& value, RunConfig& config) {
+    if (!parse_root_list(value, config.analysis.root)) {
+        return value_error(value.empty() ? messages::kEmptyList : messages::kEmptyListEntry, name,
+                           value);
+    }
+    return std::string();
+}
+
+std::string take_support_attribute(const char* name, const std::string& value, RunConfig& config) {
+    if (value.empty()) return std::string(messages::kEmptyName) + name;
+    config.read.support_attribute = value;
+    return std::string();
+}
+
+std::string take_burnin(const char* name, const std::string& value, RunConfig& config) {
+    return read_count(name, value, kMaxBurnin, config.burnin);
+}
+
+std::string take_group_file(const char*, const std::string& value, RunConfig& config) {
+    config.group_file = value;
+    return std::string();
+}
+
+std::string take_regex(const char*, const std::string&, RunConfig& config) {
+    config.analysis.use_regex = true;
+    return std::string();
+}
+
+// Options that only ask for a text: nothing to take.
+std::string take_nothing(const char*, const std::string&, RunConfig&) {
+    return std::string();
+}
+
+constexpr Placement kLeading = Placement::kLeading;
+constexpr Placement kPositional = Placement::kPositional;
+constexpr Placement kAlone = Placement::kAlone;
+
+const TavrinOption kOptions[] = {
+    {"--table", nullptr, nullptr, kLeading,
+     "one tab-separated row per tree, with its status, instead of the report", take_table},
+    {"--outliers", nullptr, "K", kLeading,
+     "analyse a tree without the 1 to K leaves that break the target clade", take_outliers},
+    {"--standard-newick", nullptr, nullptr, kLeading,
+     "read standard Newick: quoted names, comments, blanks and line breaks, several trees per "
+     "file (headers <File>:<k>:)",
+     take_standard_newick},
+    {"--support-field", nullptr, "N", kLeading,
+     "read the support from the N-th '/'-separated part of a label (2 for IQ-TREE's "
+     "SH-aLRT/UFBoot bootstrap)",
+     take_support_field},
+    {"--separator", nullptr, "C", kLeading,
+     "the leaf prefix ends at the first byte C instead of the first '-'", take_separator},
+    {"--draw", nullptr, "DIR", kLeading,
+     "draw every tree around its target: one SVG file per tree in DIR", take_draw},
+    {"--root", nullptr, "LIST", kLeading,
+     "root each tree by the first entry of LIST (comma-separated) that applies: an outgroup's "
+     "prefix, midpoint, or given (as read)",
+     take_root},
+    {"--support-attribute", nullptr, "NAME", kLeading,
+     "with --standard-newick: the support is attribute NAME of a node's comments, [&NAME=...] "
+     "or [&&NHX:NAME=...] (MrBayes prob, BEAST posterior, NHX B)",
+     take_support_attribute},
+    {"--burnin", nullptr, "N", kLeading,
+     "with --standard-newick: skip the first N trees of each file", take_burnin},
+    {"-h", "-?", nullptr, kPositional, "print the short help text on standard error", take_nothing},
+    {"--groupFile", nullptr, "<groupFile>", kPositional,
+     "name and join clades through the groups of <groupFile>", take_group_file},
+    {"--E", nullptr, nullptr, kPositional, "find the target leaves by regular expression search",
+     take_regex},
+    {"--help", nullptr, nullptr, kAlone, "print this usage", take_nothing},
+    {"--version", nullptr, nullptr, kAlone, "print the version", take_nothing},
 };
 
-const LeadingOption* find_leading_option(const std::string& argument) {
-    for (const LeadingOption& option : kLeadingOptions) {
-        if (argument == option.name) return &option;
-    }
-    return nullptr;
+// The positional arguments, for the usage and the help.
+constexpr const char* kSearchPrefix = "<SearchPrefix>";
+constexpr const char* kFiles = "<File1> <File2> ...";
+const OptionHelp kArguments[] = {
+    {kSearchPrefix, "", "", "the target group: leaf names starting with it (a pattern with --E)"},
+    {kFiles, "", "",
+     "tree files in Newick format: one tree each, or with --standard-newick several, NEXUS tree "
+     "files, gzip-compressed files, and - for standard input"},
+};
+constexpr std::size_t kHelpColumn = 27;
+
+const TavrinOption& option_named(Placement placement, const char* name) {
+    return *find_option(kOptions, placement, name);
 }
 
 // Options that only make sense together with another, or not together: the message, or an
 // empty string.
-std::string check_combinations(const bool given[], const Options& options) {
-    const auto was_given = [given](const char* name) {
-        return given[static_cast<std::size_t>(find_leading_option(name) - kLeadingOptions)];
+std::string check_combinations(const std::vector<const TavrinOption*>& given,
+                               const RunConfig& config) {
+    const auto was_given = [&given](const char* name) {
+        return std::find(given.begin(), given.end(), &option_named(kLeading, name)) != given.end();
     };
     for (const char* needs_standard : {"--support-attribute", "--burnin"}) {
-        if (was_given(needs_standard) && !options.standard_newick) {
+        if (was_given(needs_standard) && config.read.dialect != Dialect::kStandard) {
             return needs_standard + std::string(messages::kNeedsStandardNewick);
         }
     }
@@ -137,71 +194,105 @@ std::string check_combinations(const bool given[], const Options& options) {
     return std::string();
 }
 
-// The classic positional shapes, from `arg[start]` on. False when they ask for the short help
-// or are too few to run.
-bool parse_positional(const std::vector<std::string>& arg, std::size_t start, Options& options) {
-    const std::size_t count = arg.size() - start + 1;  // as if arg[start] came first
-    const auto at = [&arg, start](std::size_t k) -> const std::string& {
-        return arg[start + k - 1];
+// The leading options from args[0] on, into `line`; the index of the first argument that is not
+// one of them. False, with the error set in `line`, when one cannot be taken.
+bool parse_leading(const std::vector<std::string>& args, CommandLine& line, std::size_t& next) {
+    std::vector<const TavrinOption*> given;
+    for (next = 0; next < args.size(); ++next) {
+        const TavrinOption* option = find_option(kOptions, kLeading, args[next]);
+        if (option == nullptr) break;
+        if (std::find(given.begin(), given.end(), option) != given.end()) {
+            line.error = std::string(messages::kOptionTwice) + option->name;
+            return false;
+        }
+        given.push_back(option);
+        std::string value;
+        if (option->value != nullptr) {
+            if (next + 1 >= args.size()) {
+                line.error = std::string(messages::kMissingValue) + option->name;
+                return false;
+            }
+            value = args[++next];
+        }
+        line.error = option->take(option->name, value, line.config);
+        if (!line.error.empty()) return false;
+    }
+    line.error = check_combinations(given, line.config);
+    return line.error.empty();
+}
+
+// The classic positional shapes, from args[start] on. False when they ask for the short help or
+// are too few to run.
+bool parse_positional(const std::vector<std::string>& args, std::size_t start, RunConfig& config) {
+    const std::size_t count = args.size() - start + 1;  // as if args[start] came first
+    const auto at = [&args, start](std::size_t k) -> const std::string& {
+        return args[start + k - 1];
     };
-    if (count < 3 || at(1) == "-h" || at(1) == "-?") return false;
-    options.prefix = at(1);
+    const TavrinOption& help = option_named(kPositional, "-h");
+    if (count < 3 || at(1) == help.name || at(1) == help.alias) return false;
+    std::string prefix = at(1);
     std::size_t first_file = 2;
-    if (options.prefix == "--groupFile") {
+    const TavrinOption& group_file = option_named(kPositional, "--groupFile");
+    if (prefix == group_file.name) {
         if (count < 4) return false;
-        options.group_file = at(2);
-        options.prefix = at(3);
+        group_file.take(group_file.name, at(2), config);
+        prefix = at(3);
         first_file = 4;
     }
-    if (options.prefix == "--E") {
-        options.use_regex = true;
-        const std::size_t prefix_at = options.group_file.empty() ? 2 : 4;
+    const TavrinOption& regex = option_named(kPositional, "--E");
+    if (prefix == regex.name) {
+        regex.take(regex.name, std::string(), config);
+        const std::size_t prefix_at = config.group_file.empty() ? 2 : 4;
         if (count <= prefix_at) return false;
-        options.prefix = at(prefix_at);
+        prefix = at(prefix_at);
         first_file = prefix_at + 1;
     }
-    options.first_file = start + first_file - 1;
+    config.analysis.prefix = std::move(prefix);
+    config.files.assign(args.begin() + static_cast<std::ptrdiff_t>(start + first_file - 1),
+                        args.end());
     return true;
 }
 
 }  // namespace
 
-ParsedCommandLine parse_command_line(const std::vector<std::string>& arg, Options& options) {
-    ParsedCommandLine parsed;
-    if (arg.size() == 2 && arg[1] == "--help") {
-        parsed.request = Request::kUsage;
-        return parsed;
+CommandLine parse_command_line(const std::vector<std::string>& args) {
+    CommandLine line;
+    if (args.size() == 1 && find_option(kOptions, kAlone, args[0]) != nullptr) {
+        line.request =
+            args[0] == option_named(kAlone, "--help").name ? Request::kUsage : Request::kVersion;
+        return line;
     }
-    bool given[std::size(kLeadingOptions)] = {};
-    std::size_t next = 1;
-    while (next < arg.size()) {
-        const LeadingOption* option = find_leading_option(arg[next]);
-        if (option == nullptr) break;
-        parsed.request = Request::kError;
-        bool& seen = given[static_cast<std::size_t>(option - kLeadingOptions)];
-        if (seen) {
-            parsed.error = std::string(messages::kOptionTwice) + option->name;
-            return parsed;
-        }
-        seen = true;
-        if (option->flag != nullptr) {
-            options.*option->flag = true;
-        } else if (next + 1 >= arg.size()) {
-            parsed.error = std::string(messages::kMissingValue) + option->name;
-            return parsed;
-        } else {
-            parsed.error = option->read(option->name, arg[++next], options);
-            if (!parsed.error.empty()) return parsed;
-        }
-        ++next;
+    std::size_t next = 0;
+    if (!parse_leading(args, line, next)) {
+        line.request = Request::kError;
+        return line;
     }
-    parsed.error = check_combinations(given, options);
-    if (!parsed.error.empty()) {
-        parsed.request = Request::kError;
-        return parsed;
+    line.request = parse_positional(args, next, line.config) ? Request::kRun : Request::kShortHelp;
+    return line;
+}
+
+void write_usage(std::ostream& out) {
+    std::vector<std::string> items;
+    for (const Placement placement : {kLeading, kPositional}) {
+        for (const OptionHelp& option : help_of(kOptions, placement))
+            items.push_back(usage_item(option));
     }
-    parsed.request = parse_positional(arg, next, options) ? Request::kRun : Request::kShortHelp;
-    return parsed;
+    items.push_back(kSearchPrefix);
+    items.push_back(kFiles);
+    out << usage_lines("Usage: Tavrin", items);
+    for (const OptionHelp& option : help_of(kOptions, kAlone))
+        out << "       Tavrin " << option.name << '\n';
+    out << "\nFor each tree file, the sister clades of the target group and their support.\n"
+        << "\nArguments:\n";
+    for (const OptionHelp& argument : kArguments)
+        write_help_entry(out, argument.name, argument.help, kHelpColumn);
+    out << "\nOptions before the positional arguments, in any order, each at most once:\n";
+    write_help_entries(out, help_of(kOptions, kLeading), kHelpColumn);
+    out << "\nOptions at their place among the positional arguments (-h or -? first;\n"
+           "--groupFile first; --E first or right after the group file):\n";
+    write_help_entries(out, help_of(kOptions, kPositional), kHelpColumn);
+    out << "\nAlone:\n";
+    write_help_entries(out, help_of(kOptions, kAlone), kHelpColumn);
 }
 
 }  // namespace tavrin

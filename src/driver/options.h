@@ -1,8 +1,8 @@
-// The command line of Tavrin: leading options, then the positional shape of the classic tool.
+// The command line of Tavrin, read once into a RunConfig: leading options, then the positional
+// shape of the classic tool.
 //
-//   Tavrin [--table] [--outliers K] [--standard-newick] [--support-field N] [--separator C]
-//          [--draw DIR] [--root LIST] [--support-attribute NAME] [--burnin N]
-//          [--groupFile <groupFile>] [--E] <SearchPrefix> <File1> ...
+//   Tavrin [--table] [--outliers K] [--standard-newick] ... [--groupFile <groupFile>] [--E]
+//          <SearchPrefix> <File1> ...
 //
 // The leading options come first, in any order, each at most once; they are recognised by name
 // until the first argument that is not one of them. From there the arguments are examined by
@@ -10,30 +10,35 @@
 // for the short help; `--groupFile <file>` only first, `--E` first or right after the group
 // file's path; then the search prefix and the tree files. `--support-attribute` and `--burnin`
 // read standard Newick and need `--standard-newick`; `--support-attribute` replaces
-// `--support-field`.
+// `--support-field`. The table of options in options.cpp is the one place an option is
+// declared: parsing, `--help` and its usage line come from it.
 #ifndef TAVRIN_DRIVER_OPTIONS_H
 #define TAVRIN_DRIVER_OPTIONS_H
 
 #include <cstddef>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "analysis/pipeline.h"
+#include "tree/read_options.h"
+
 namespace tavrin {
 
-struct Options {
-    std::string prefix;
-    std::string group_file;  // empty: no group file
-    bool use_regex = false;
-    std::size_t first_file = 2;     // index of the first tree file in the arguments
-    bool table = false;             // --table: the table instead of the report
-    std::size_t max_outliers = 0;   // --outliers K
-    bool standard_newick = false;   // --standard-newick: tree files read as standard Newick
-    std::size_t support_field = 1;  // --support-field N
-    char separator = '-';           // --separator C: where a leaf prefix ends
-    std::string draw_dir;           // --draw DIR: one picture per tree there; empty: none
-    std::string root;               // --root LIST, as given; empty: every tree taken as given
-    std::string support_attribute;  // --support-attribute NAME; empty: supports from labels
-    std::size_t burnin = 0;         // --burnin N: trees skipped at the start of each file
+// Everything a run does, as the command line says it.
+struct RunConfig {
+    std::vector<std::string> files;  // the tree files, in order
+    std::string group_file;          // empty: no group file
+    // How tree files are read.
+    ReadOptions read;
+    std::size_t burnin = 0;  // trees skipped at the start of each file
+    // The target test, the rooting and the outliers; the group relations and the compiled
+    // pattern are added when the run starts.
+    AnalysisSettings analysis;
+    // What is written: the table instead of the report, and pictures in `draw_dir` (empty:
+    // none).
+    bool table = false;
+    std::string draw_dir;
 };
 
 // What the command line asks for.
@@ -41,12 +46,14 @@ enum class Request {
     kRun,        // process the tree files
     kShortHelp,  // the classic help text on standard error, status 0
     kUsage,      // the full usage on standard output, status 0
+    kVersion,    // the version on standard output, status 0
     kError,      // a one-line message on standard error, status 2
 };
 
-struct ParsedCommandLine {
+struct CommandLine {
     Request request = Request::kRun;
     std::string error;  // the message of kError, without its line break
+    RunConfig config;
 };
 
 // Largest value of --outliers.
@@ -56,8 +63,11 @@ constexpr std::size_t kMaxSupportField = 1000000;
 // Largest value of --burnin.
 constexpr std::size_t kMaxBurnin = 1000000000000;
 
-// Reads `arg` (arg[0] being the program's name) into `options`.
-ParsedCommandLine parse_command_line(const std::vector<std::string>& arg, Options& options);
+// Reads `args`, the arguments after the program's name.
+CommandLine parse_command_line(const std::vector<std::string>& args);
+
+// The full usage of `Tavrin --help`, made from the table of options.
+void write_usage(std::ostream& out);
 
 }  // namespace tavrin
 

@@ -2,33 +2,26 @@
 
 #include <cerrno>
 #include <cstring>
-#include <iostream>
 
-#include "messages.h"
+#include "cli/exit_status.h"
+#include "output/messages.h"
 
 namespace tavrin {
 
-namespace {
-
-// The reason the report could not be written (an errno value), or 0 while all went out.
-int output_error = 0;
-
-}  // namespace
-
-bool flush_report() {
-    if (output_error == 0) {
-        if (std::cout) errno = 0;  // else keep the cause of the write that failed
-        if (!std::cout.flush()) output_error = errno != 0 ? errno : EIO;
+bool RunOutput::flush_report() {
+    if (error_ == 0) {
+        if (out_) errno = 0;  // else keep the cause of the write that failed
+        if (!out_.flush()) error_ = errno != 0 ? errno : EIO;
     }
-    return output_error == 0;
+    return error_ == 0;
 }
 
-int finish(int status) {
+int RunOutput::finish(int status) {
     if (flush_report()) return status;
-    if (output_error != EPIPE) {
-        std::cerr << messages::kCannotWriteOutput << std::strerror(output_error) << std::endl;
+    if (error_ != EPIPE) {
+        err_ << messages::kCannotWriteOutput << std::strerror(error_) << std::endl;
     }
-    return kFatalInputStatus;
+    return kExitFatal;
 }
 
 }  // namespace tavrin

@@ -2,14 +2,14 @@
 
 #include <cstring>
 
-#include "analysis/escapes.h"
-#include "messages.h"
+#include "output/escapes.h"
+#include "output/messages.h"
 
 namespace tavrin {
 
-void warn_of_prefix_like_option(std::ostream& err, const Options& options) {
-    if (options.prefix.empty() || options.prefix[0] != '-') return;
-    err << messages::kWarning << messages::kPrefixLikeOptionBefore << shown_value(options.prefix)
+void warn_of_prefix_like_option(std::ostream& err, const std::string& prefix) {
+    if (prefix.empty() || prefix[0] != '-') return;
+    err << messages::kWarning << messages::kPrefixLikeOptionBefore << shown_value(prefix)
         << messages::kPrefixLikeOptionAfter << std::endl;
 }
 
@@ -26,10 +26,11 @@ void warn_of_several_trees(std::ostream& err, const std::string& path) {
     err << messages::kWarning << path << messages::kSeveralTrees << std::endl;
 }
 
-void TargetSeen::warn_if_never_seen(std::ostream& err, const Options& options) const {
+void TargetSeen::warn_if_never_seen(std::ostream& err, const RunConfig& config) const {
     if (trees_ == 0 || target_leaves_ != 0) return;
-    err << messages::kWarning << messages::kNoTargetLeaf << shown_value(options.prefix) << '\'';
-    if (!options.group_file.empty()) err << messages::kWithGroupsOf << options.group_file;
+    err << messages::kWarning << messages::kNoTargetLeaf << shown_value(config.analysis.prefix)
+        << '\'';
+    if (!config.group_file.empty()) err << messages::kWithGroupsOf << config.group_file;
     err << std::endl;
 }
 

@@ -14,7 +14,7 @@ namespace tavrin {
 
 // A search prefix that begins with '-' is most likely an option misspelled, which the classic
 // shapes of the command line take as the target. Written before the first file is read.
-void warn_of_prefix_like_option(std::ostream& err, const Options& options);
+void warn_of_prefix_like_option(std::ostream& err, const std::string& prefix);
 
 // Whether a tree file's text, read in the classic dialect, holds a ';' followed by anything but
 // blanks (space, tab, carriage return, line feed): a file of several trees, which that dialect
@@ -35,7 +35,7 @@ public:
 
     // After the last file: when trees were analysed and none had a leaf that passes the target
     // test, the search prefix is most likely misspelled (or missing from the group file).
-    void warn_if_never_seen(std::ostream& err, const Options& options) const;
+    void warn_if_never_seen(std::ostream& err, const RunConfig& config) const;
 
 private:
     std::size_t trees_ = 0;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
 #include <new>
 
 #include "platform/huge_pages.h"
@@ -114,11 +115,15 @@ bool read_file(const std::string& path, std::string& text) {
 }
 
 bool read_standard_input(std::string& text) {
-    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    return !std::cin.bad();
+    return read_stream(std::cin, text);
 }
 
 #endif
+
+bool read_stream(std::istream& in, std::string& text) {
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
 
 bool read_tree_file(const std::string& path, std::string& text) {
     if (!read_file(path, text)) return false;

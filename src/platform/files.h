@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <istream>
 #include <string>
 #include <utility>
 
@@ -22,6 +23,9 @@ bool read_file(const std::string& path, std::string& text);
 
 // read_file on standard input, from where it stands to its end.
 bool read_standard_input(std::string& text);
+// Replaces `text` with what `in` holds from where it stands to its end; false when it cannot be
+// read.
+bool read_stream(std::istream& in, std::string& text);
 
 // When a file's content (modification time) or its inode (change time) last changed: seconds
 // and nanoseconds.

@@ -10,6 +10,8 @@
 #include <sstream>
 #include <system_error>
 
+#include "cli/exit_status.h"
+#include "cli/option_table.h"
 #include "platform/files.h"
 #include "platform/memory.h"
 #include "summary/html_page.h"
@@ -28,27 +30,6 @@ namespace tavrin::summary {
 namespace {
 
 constexpr const char* kProgram = "Tavrin-summary";
-constexpr const char* kUsageLine =
-    "usage: Tavrin-summary [--first] [--min-support X] [--svg FILE] [REPORT ...]\n";
-constexpr const char* kHelp =
-    "Tallies the sister clades in Tavrin reports: for every (target, sister) pair, the trees\n"
-    "in which it appears, their share of all trees, how many of them are supported, and the\n"
-    "median support.\n"
-    "\n"
-    "  REPORT             Tavrin report files or per-tree tables (Tavrin --table), read in\n"
-    "                     order as one input; '-' or none: standard input\n"
-    "  --first            count only the first sister of each tree\n"
-    "  --min-support X    threshold of the 'supported' column (default 70)\n"
-    "  --svg FILE         also draw the table as a bar chart in FILE (SVG)\n"
-    "  --html FILE        also write the batch on one HTML page in FILE: the table, the chart,\n"
-    "                     the count and, for per-tree tables, one row per tree with a filter\n"
-    "  --pictures DIR     link each tree's row to its picture in DIR (the folder of\n"
-    "                     Tavrin --draw); with --html only\n"
-    "  -h, --help         print this help and exit\n"
-    "  --version          print the version and exit\n"
-    "\n"
-    "The table goes to standard output, one closing count of trees to standard error (with the\n"
-    "reasons of the trees without a sister when a per-tree table was read).\n";
 // How standard input is named in messages.
 constexpr const char* kStdinName = "<stdin>";
 
@@ -63,40 +44,120 @@ struct Options {
     bool version = false;
 };
 
-// --min-support or --svg, as --name VALUE or --name=VALUE at args[i], which is left at the
-// last argument used; the usage error, or an empty string.
-std::string parse_valued_option(const std::vector<std::string>& args, std::size_t& i,
-                                Options& options) {
+std::string take_first(const char*, const std::string&, Options& options) {
+    options.first_sister_only = true;
+    return "";
+}
+
+std::string take_min_support(const char*, const std::string& value, Options& options) {
+    if (!parse_number(value, options.min_support) || !std::isfinite(options.min_support))
+        return "--min-support: '" + value + "' is not a finite decimal number";
+    return "";
+}
+
+// A file written besides the table: named, and not '-', which is standard input everywhere else
+// while standard output holds the table.
+std::string take_output_file(const char* name, const std::string& value, std::string& path) {
+    if (value.empty()) return std::string(name) + ": the file name is empty";
+    if (value == "-")
+        return std::string(name) +
+               ": '-' is not a file name here (the table goes to standard output; write ./- for "
+               "a file named -)";
+    path = value;
+    return "";
+}
+
+std::string take_svg(const char* name, const std::string& value, Options& options) {
+    return take_output_file(name, value, options.svg_path);
+}
+
+std::string take_html(const char* name, const std::string& value, Options& options) {
+    return take_output_file(name, value, options.html_path);
+}
+
+std::string take_pictures(const char* name, const std::string& value, Options& options) {
+    if (value.empty()) return std::string(name) + ": the folder name is empty";
+    options.pictures_path = value;
+    return "";
+}
+
+std::string take_help(const char*, const std::string&, Options& options) {
+    options.help = true;
+    return "";
+}
+
+std::string take_version(const char*, const std::string&, Options& options) {
+    options.version = true;
+    return "";
+}
+
+constexpr Placement kAnywhere = Placement::kAnywhere;
+
+const Option<Options> kOptions[] = {
+    {"--first", nullptr, nullptr, kAnywhere, "count only the first sister of each tree",
+     take_first},
+    {"--min-support", nullptr, "X", kAnywhere, "threshold of the 'supported' column (default 70)",
+     take_min_support},
+    {"--svg", nullptr, "FILE", kAnywhere, "also draw the table as a bar chart in FILE (SVG)",
+     take_svg},
+    {"--html", nullptr, "FILE", kAnywhere,
+     "also write the batch on one HTML page in FILE: the table, the chart, the count and, for "
+     "per-tree tables, one row per tree with a filter",
+     take_html},
+    {"--pictures", nullptr, "DIR", kAnywhere,
+     "link each tree's row to its picture in DIR (the folder of Tavrin --draw); with --html only",
+     take_pictures},
+    {"-h", "--help", nullptr, kAnywhere, "print this help and exit", take_help},
+    {"--version", nullptr, nullptr, kAnywhere, "print the version and exit", take_version},
+};
+
+constexpr const char* kReports = "REPORT ...";
+constexpr std::size_t kHelpColumn = 21;
+
+std::string usage_line() {
+    std::vector<std::string> items;
+    for (const OptionHelp& option : help_of(kOptions, kAnywhere))
+        items.push_back(usage_item(option));
+    items.push_back(std::string("[") + kReports + "]");
+    return usage_lines("usage: Tavrin-summary", items);
+}
+
+void write_help(std::ostream& out) {
+    out << usage_line() << '\n'
+        << "Tallies the sister clades in Tavrin reports: for every (target, sister) pair,\n"
+           "the trees in which it appears, their share of all trees, how many of them are\n"
+           "supported, and the median support.\n\n";
+    write_help_entry(out, "REPORT",
+                     "Tavrin report files or per-tree tables (Tavrin --table), read in order as "
+                     "one input; '-' or none: standard input",
+                     kHelpColumn);
+    write_help_entries(out, help_of(kOptions, kAnywhere), kHelpColumn);
+    out << "\nThe table goes to standard output, one closing count of trees to standard\n"
+           "error (with the reasons of the trees without a sister when a per-tree table was\n"
+           "read).\n";
+}
+
+// The option at args[i], as --name VALUE or --name=VALUE, taken into `options`; args[i] is left
+// at the last argument used. The usage error, or an empty string.
+std::string parse_option(const std::vector<std::string>& args, std::size_t& i, Options& options) {
     const std::string& arg = args[i];
     const std::size_t equals = arg.compare(0, 2, "--") == 0 ? arg.find('=') : std::string::npos;
     const std::string name = arg.substr(0, equals);
-    std::string value = equals == std::string::npos ? "" : arg.substr(equals + 1);
-    if (name != "--min-support" && name != "--svg" && name != "--html" && name != "--pictures")
+    const Option<Options>* option = find_option(kOptions, kAnywhere, name);
+    // A flag takes no value, not even after '='.
+    if (option == nullptr || (option->value == nullptr && equals != std::string::npos))
         return "unknown option '" + arg + "'";
-    if (equals == std::string::npos) {
-        if (i + 1 == args.size()) return "option '" + name + "' needs a value";
-        value = args[++i];
+    std::string value;
+    if (option->value != nullptr) {
+        if (equals != std::string::npos) {
+            value = arg.substr(equals + 1);
+        } else if (i + 1 == args.size()) {
+            return "option '" + name + "' needs a value";
+        } else {
+            value = args[++i];
+        }
     }
-    if (name == "--min-support") {
-        if (!parse_number(value, options.min_support) || !std::isfinite(options.min_support))
-            return "--min-support: '" + value + "' is not a finite decimal number";
-    } else if (value.empty()) {
-        return name + ": the " + (name == "--pictures" ? "folder" : "file") + " name is empty";
-    } else if (name == "--pictures") {
-        options.pictures_path = value;
-    } else if (name == "--html") {
-        if (value == "-")
-            return "--html: '-' is not a file name here (the table goes to standard output; "
-                   "write ./- for a file named -)";
-        options.html_path = value;
-    } else if (value == "-") {
-        // '-' is standard input everywhere else, and standard output holds the table.
-        return "--svg: '-' is not a file name here (the table goes to standard output; write ./- "
-               "for a file named -)";
-    } else {
-        options.svg_path = value;
-    }
-    return "";
+    return option->take(option->name, value, options);
 }
 
 // Fills `options`; the usage error, or an empty string.
@@ -108,13 +169,7 @@ std::string parse_arguments(const std::vector<std::string>& args, Options& optio
             options.reports.push_back(arg);
         } else if (arg == "--") {
             options_ended = true;
-        } else if (arg == "-h" || arg == "--help") {
-            options.help = true;
-        } else if (arg == "--version") {
-            options.version = true;
-        } else if (arg == "--first") {
-            options.first_sister_only = true;
-        } else if (std::string problem = parse_valued_option(args, i, options); !problem.empty()) {
+        } else if (std::string problem = parse_option(args, i, options); !problem.empty()) {
             return problem;
         }
     }
@@ -211,7 +266,7 @@ bool flushed(std::ostream& out) {
 
 int fail(std::ostream& err, const std::string& message) {
     err << kProgram << ": " << message << '\n';
-    return kFailure;
+    return kExitCommandLine;
 }
 
 // `N trees, K with a sister, M without`, then, once a per-tree table was read, the reasons of
@@ -221,9 +276,8 @@ void write_closing_count(std::ostream& err, const Tally& tally) {
     err << trees << (trees == 1 ? " tree, " : " trees, ") << tally.trees_with_sister()
         << " with a sister, " << trees - tally.trees_with_sister() << " without";
     const char* separator = " (";
-    for (std::size_t i = 0; tally.table_read() && i < kTreeStatusCount; ++i) {
-        const auto status = static_cast<TreeStatus>(i);
-        if (tally.status_count(status) == 0) continue;
+    for (const TreeStatus status : kReasonOrder) {
+        if (!tally.table_read() || tally.status_count(status) == 0) continue;
         err << separator << status_name(status) << ' ' << tally.status_count(status);
         separator = ", ";
     }
@@ -290,7 +344,7 @@ int summarise(const Options& options, std::istream& in, std::ostream& out, std::
 
     warn_of_fractions(err, tally, options.min_support);
     write_closing_count(err, tally);
-    return kSuccess;
+    return kExitSuccess;
 }
 
 }  // namespace
@@ -303,18 +357,18 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     Options options;
     const std::string problem = parse_arguments(args, options);
     if (!problem.empty()) {
-        err << kProgram << ": " << problem << '\n' << kUsageLine;
-        return kFailure;
+        err << kProgram << ": " << problem << '\n' << usage_line();
+        return kExitCommandLine;
     }
     if (options.help || options.version) {
         errno = 0;
         if (options.help)
-            out << kUsageLine << '\n' << kHelp;
+            write_help(out);
         else
             out << kProgram << ' ' << TAVRIN_SUMMARY_VERSION << '\n';
         if (!flushed(out))
             return fail(err, "cannot write to standard output" + tavrin::system_reason(errno));
-        return kSuccess;
+        return kExitSuccess;
     }
     if (!options.svg_path.empty()) {
         const std::string report = report_at(options, options.svg_path);
@@ -329,7 +383,7 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     } catch (const std::bad_alloc&) {
         // Reading reports its own shortage with the name of the source; this is what is left.
         err << kProgram << ": memory ran out\n";
-        return kFailure;
+        return kExitCommandLine;
     }
 }
 

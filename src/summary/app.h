@@ -10,13 +10,10 @@
 
 namespace tavrin::summary {
 
-// Exit statuses: 0 for success, 2 for any failure (bad arguments, unreadable or malformed
-// report, a table or chart that could not be written).
-constexpr int kSuccess = 0;
-constexpr int kFailure = 2;
-
 // `args` are the arguments after the program name; `in` is read for `-` or when no report is
-// named. The table goes to `out`, the closing count and every message to `err`.
+// named. The table goes to `out`, the closing count and every message to `err`. The exit
+// status: kExitSuccess, or kExitCommandLine for any failure (bad arguments, unreadable or
+// malformed report, a table or chart that could not be written); see cli/exit_status.h.
 int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
         std::ostream& err);
 

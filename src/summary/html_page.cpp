@@ -132,9 +132,9 @@ std::string filter_form(const std::vector<TreeRecord>& records) {
         "<form id=\"filter\"><label>Status <select id=\"status\">"
         "<option value=\"\">all</option>";
     // Every status a table can give: a tree with sisters, or the reason it has none.
-    html += "<option>sisters</option>";
-    for (std::size_t s = 0; s < kTreeStatusCount; ++s)
-        html += std::string("<option>") + status_name(static_cast<TreeStatus>(s)) + "</option>";
+    html += std::string("<option>") + status_name(TreeStatus::kSisters) + "</option>";
+    for (const TreeStatus status : kReasonOrder)
+        html += std::string("<option>") + status_name(status) + "</option>";
     html +=
         "</select></label><label>Sister <select id=\"sister\"><option value=\"\">all"
         "</option>";

@@ -19,7 +19,7 @@ bool ReportReader::fail(const std::string& name, std::size_t line_number, const 
 bool ReportReader::read_table_row(std::string_view line, const std::string& name,
                                   std::size_t line_number) {
     TreeTableRow& row = table_row_;
-    if (!parse_tree_table_row(line, row, problem_, table_columns_)) {
+    if (!parse_tree_table_row(line, *table_, row, problem_)) {
         return fail(name, line_number, problem_);
     }
     ++table_rows_;
@@ -39,9 +39,9 @@ bool ReportReader::read_line(std::string_view line, const std::string& name,
     if (!line.empty() && line.back() == '\r')
         return fail(name, line_number,
                     "line ends with a carriage return (convert CRLF line ends first)");
-    if (line == kTreeTableHeader || line == kTreeTableHeaderWithoutRoot) {
+    if (std::optional<TableLayout> layout = TableLayout::of_header(line)) {
         tally_.note_table();
-        table_columns_ = line == kTreeTableHeader ? kTreeTableColumns : kTreeTableColumns - 1;
+        table_ = layout;
         table_rows_ = 0;
         return true;
     }
@@ -49,11 +49,11 @@ bool ReportReader::read_line(std::string_view line, const std::string& name,
     if (first_tab == std::string_view::npos && !line.empty() && line.back() == ':') {
         tally_.start_tree();
         in_tree_ = true;
-        table_columns_ = 0;
+        table_.reset();
         return true;
     }
     if (line.empty()) return fail(name, line_number, "empty line");
-    if (table_columns_ != 0) return read_table_row(line, name, line_number);
+    if (table_.has_value()) return read_table_row(line, name, line_number);
     if (first_tab == std::string_view::npos)
         return fail(name, line_number,
                     "neither a tree line '<File>:' nor a row 'target<TAB>sister<TAB>support'");

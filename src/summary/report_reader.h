@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <istream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,9 +45,9 @@ private:
 
     Tally& tally_;
     bool in_tree_ = false;
-    std::size_t table_columns_ = 0;  // the lines read are rows of a per-tree table of so many
-                                     // columns; 0 outside a table
-    std::size_t table_rows_ = 0;     // rows read since the table's header line
+    std::optional<TableLayout> table_;  // the lines read are rows of a per-tree table laid out
+                                        // so; none outside a table
+    std::size_t table_rows_ = 0;        // rows read since the table's header line
     std::vector<TreeRecord>* records_ = nullptr;
     std::string error_;
     std::string problem_;

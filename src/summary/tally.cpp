@@ -8,13 +8,6 @@
 
 namespace tavrin::summary {
 
-const char* status_name(TreeStatus status) {
-    static constexpr const char* kNames[kTreeStatusCount] = {
-        "unnamed",   "not-a-clade", "ambiguous", "no-root",
-        "no-target", "whole-tree",  "malformed", "unreadable"};
-    return kNames[static_cast<std::size_t>(status)];
-}
-
 void Tally::start_tree() {
     ++tree_count_;
     current_has_row_ = false;

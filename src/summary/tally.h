@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "output/table_format.h"
+
 namespace tavrin::summary {
 
 // One line of the summary table.
@@ -29,22 +31,12 @@ struct Support {
     double value = 0;
 };
 
-// What a per-tree table says of a tree without a sister, in the order the closing count lists
-// them.
-enum class TreeStatus {
-    kUnnamed,
-    kNotAClade,
-    kAmbiguous,
-    kNoRoot,
-    kNoTarget,
-    kWholeTree,
-    kMalformed,
-    kUnreadable,  // the tree file could not be opened
+// The reasons a per-tree table gives for a tree without a sister, in the order the closing count
+// and the page list them.
+constexpr TreeStatus kReasonOrder[] = {
+    TreeStatus::kUnnamed,  TreeStatus::kNotAClade, TreeStatus::kAmbiguous, TreeStatus::kNoRoot,
+    TreeStatus::kNoTarget, TreeStatus::kWholeTree, TreeStatus::kMalformed, TreeStatus::kUnreadable,
 };
-constexpr std::size_t kTreeStatusCount = 8;
-
-// The status as the table writes it: "unnamed", "not-a-clade", ...
-const char* status_name(TreeStatus status);
 
 class Tally {
 public:

@@ -1,6 +1,6 @@
 #include "tree/malformed.h"
 
-#include "messages.h"
+#include "output/messages.h"
 
 namespace tavrin {
 

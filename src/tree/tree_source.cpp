@@ -5,14 +5,15 @@
 
 namespace tavrin {
 
-SourceRead read_tree_source(const std::string& path, std::string& text, std::string& reason) {
-    // Standard input can be read only once; read again, it holds nothing (even a terminal's).
-    static bool standard_input_read = false;
+SourceRead read_tree_source(const std::string& path, StandardInput& input, std::string& text,
+                            std::string& reason) {
     if (path == "-") {
         text.clear();
-        if (standard_input_read) return SourceRead::kRead;
-        standard_input_read = true;
-        if (!read_standard_input(text)) return SourceRead::kNotOpened;
+        if (input.read) return SourceRead::kRead;
+        input.read = true;
+        const bool got =
+            input.stream == nullptr ? read_standard_input(text) : read_stream(*input.stream, text);
+        if (!got) return SourceRead::kNotOpened;
     } else if (!read_file(path, text)) {
         return SourceRead::kNotOpened;
     }

@@ -3,6 +3,7 @@
 #ifndef TAVRIN_TREE_TREE_SOURCE_H
 #define TAVRIN_TREE_TREE_SOURCE_H
 
+#include <istream>
 #include <string>
 
 namespace tavrin {
@@ -14,11 +15,20 @@ enum class SourceRead {
     kDamagedGzip,  // gzip-compressed, but damaged or cut short (the reason given)
 };
 
+// The standard input of a run, named "-" among its tree files: the process's own, read through
+// its descriptor, or a stream handed to the run. It can be read only once; read again, it holds
+// nothing (even a terminal's).
+struct StandardInput {
+    std::istream* stream = nullptr;  // null: the process's standard input
+    bool read = false;               // it has been read already
+};
+
 // Replaces `text` with the text of the tree file `path`: its bytes as read_file reads them, or
-// with "-" those of standard input (read once: a second "-" finds it empty), decompressed when
-// they start with the gzip magic bytes. Offsets into the text are then offsets in the
-// decompressed text. Throws std::bad_alloc when the text does not fit in memory.
-SourceRead read_tree_source(const std::string& path, std::string& text, std::string& reason);
+// with "-" those of `input`, decompressed when they start with the gzip magic bytes. Offsets into
+// the text are then offsets in the decompressed text. Throws std::bad_alloc when the text does
+// not fit in memory.
+SourceRead read_tree_source(const std::string& path, StandardInput& input, std::string& text,
+                            std::string& reason);
 
 }  // namespace tavrin
 

@@ -12,7 +12,7 @@
 
 #include "analysis/group_relations.h"
 #include "analysis/pipeline.h"
-#include "analysis/table.h"
+#include "output/table_format.h"
 #include "support/analysis_fixtures.h"
 #include "support/random_newick.h"
 #include "tree/phylogeny.h"
@@ -40,9 +40,10 @@ std::vector<std::string> analyse_all(const std::vector<std::string>& texts,
     std::vector<std::string> answers;
     for (std::size_t i = 0; i < texts.size(); ++i) {
         auto tree = std::make_unique<Phylogeny>(texts[i]);
-        const tavrin::AnalysisResult result = tavrin::analyse_tree_with_outliers(tree, settings, 3);
+        const tavrin::AnalysisResult result =
+            analysis_fixtures::analyse_with_outliers(tree, settings, 3);
         std::ostringstream row;
-        tavrin::write_table_row(row, tavrin::TableRowKey{"t", i + 1, settings.prefix}, result);
+        row << analysis_fixtures::table_row_text(result, "t", i + 1, settings.prefix);
         answers.push_back(row.str() + tree->root->print());
     }
     return answers;
@@ -55,8 +56,7 @@ TEST(Concurrency, TwoThreadsGiveTheSerialAnswers) {
         settings.prefix = use_regex ? "^Fung[i]-S" : "Fungi";
         settings.use_regex = use_regex;
         ASSERT_EQ(tavrin::compile_target_test(settings), "");
-        ASSERT_EQ(tavrin::load_group_relations(groups.path(), settings.groups),
-                  GroupRelations::LoadResult::kLoaded);
+        ASSERT_EQ(settings.groups.load(groups.path()), GroupRelations::LoadResult::kLoaded);
         const std::vector<std::string> texts = gene_trees();
         const std::vector<std::string> serial = analyse_all(texts, settings);
 

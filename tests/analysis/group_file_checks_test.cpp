@@ -160,15 +160,16 @@ TEST(GroupFileChecks, TenShownInLineOrderThenTheCount) {
     EXPECT_EQ(last, "Warning: g.txt: 3 more");
 }
 
-TEST(GroupFileChecks, SharedFileIsReadOnceAndWarnsOnce) {
+TEST(GroupFileChecks, RunsGroupFileIsReadOnceAndWarnsOnce) {
     TempFile file("A B C\n");
     tavrin::GroupFileChecks first, second;
-    GroupRelations one, two;
-    one.load(file.path(), GroupRelations::kMaxPairs, &first);
-    two.load(file.path(), GroupRelations::kMaxPairs, &second);
+    tavrin::GroupFile group_file(file.path());
+    group_file.refresh(&first);
+    const GroupRelations one = group_file.relations();
+    group_file.refresh(&second);
     EXPECT_EQ(first.count(), 1u);
     EXPECT_EQ(second.count(), 0u);
-    EXPECT_EQ(pairs_of(one), pairs_of(two));
+    EXPECT_EQ(pairs_of(one), pairs_of(group_file.relations()));
 }
 
 }  // namespace

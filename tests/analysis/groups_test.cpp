@@ -285,40 +285,56 @@ void rewrite(const std::string& path, const std::string& content, long seconds) 
     ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
 }
 
-// The group file is read for every tree file; an unchanged file is not read again, and a
-// changed one (even of the same size) gives the new relations, as a fresh read would.
+// A run's group file is read before its first tree and again only when it changed: an unchanged
+// file is not read again, and a changed one (even of the same size) gives the new relations, as a
+// fresh read would, while the relations handed out before stay as they were.
 TEST(GroupFile, EachTreeSeesTheGroupFileAsItIsThen) {
     const std::string path = unique_temp_path("changing");
-    const std::string text = "((((Choano-a,Choano-b)90,Fungi-f)80,Metazoa-m)70,Metazoa-n);";
     const std::string both = "Holozoa Metazoa\nHolozoa Fungi\n";
     const std::string fungi_apart = "Holozoa Metazoa\nHolozoX Fungi\n";  // same size
 
     rewrite(path, both, 1000);
-    auto first = analyse(text, "Choano", &path);
-    EXPECT_EQ(first.sisters(), (std::vector<std::string>{"Fungi", "Metazoa"}));
-    EXPECT_EQ(first->groups.size(), 2u);
-    auto again = analyse(text, "Choano", &path);
-    EXPECT_EQ(&again->groups[0], &first->groups[0]) << "an unchanged file was read again";
+    GroupFile file(path);
+    ASSERT_EQ(file.refresh(), GroupRelations::LoadResult::kLoaded);
+    const GroupRelations first = file.relations();
+    EXPECT_EQ(first.size(), 2u);
+    ASSERT_EQ(file.refresh(), GroupRelations::LoadResult::kLoaded);
+    EXPECT_EQ(&file.relations()[0], &first[0]) << "an unchanged file was read again";
 
     rewrite(path, fungi_apart, 2000);
-    auto second = analyse(text, "Choano", &path);
+    ASSERT_EQ(file.refresh(), GroupRelations::LoadResult::kLoaded);
     TempFile fresh(fungi_apart);
-    auto fresh_run = analyse(text, "Choano", &fresh.path());
-    EXPECT_EQ(pairs_of(second->groups), pairs_of(fresh_run->groups));
-    EXPECT_EQ(second.sisters(), fresh_run.sisters());
-    EXPECT_TRUE(second->sameGroup("Fungi", "HolozoX"));
-    EXPECT_FALSE(second->sameGroup("Fungi", "Holozoa"));
-    // The earlier analysis keeps the relations it was built with.
-    EXPECT_TRUE(first->sameGroup("Fungi", "Holozoa"));
+    GroupRelations fresh_read;
+    ASSERT_EQ(fresh_read.load(fresh.path()), GroupRelations::LoadResult::kLoaded);
+    EXPECT_EQ(pairs_of(file.relations()), pairs_of(fresh_read));
+    EXPECT_TRUE(file.relations().same_group("Fungi", "HolozoX"));
+    EXPECT_TRUE(first.same_group("Fungi", "Holozoa")) << "relations handed out before changed";
 
     // A file replaced by another (a new inode) at the same path and time is read again.
     const std::string replacement = path + ".new";
     rewrite(replacement, "Fungi Metazoa\n", 2000);
     ASSERT_EQ(std::rename(replacement.c_str(), path.c_str()), 0);
-    auto third = analyse(text, "Choano", &path);
-    EXPECT_EQ(pairs_of(third->groups), (Pairs{{"Fungi", "Metazoa"}}));
+    ASSERT_EQ(file.refresh(), GroupRelations::LoadResult::kLoaded);
+    EXPECT_EQ(pairs_of(file.relations()), (Pairs{{"Fungi", "Metazoa"}}));
 
-    // Gone: the analysis stops as for any unreadable group file.
+    // Gone: unreadable, and the relations read last are kept.
+    std::remove(path.c_str());
+    EXPECT_EQ(file.refresh(), GroupRelations::LoadResult::kUnreadable);
+    EXPECT_EQ(pairs_of(file.relations()), (Pairs{{"Fungi", "Metazoa"}}));
+}
+
+// The analysis class reads its group file whenever it is built: each tree file's analysis sees
+// the file as it is then.
+TEST(GroupFile, EachAnalysisReadsItsGroupFile) {
+    const std::string path = unique_temp_path("analysis");
+    const std::string text = "((((Choano-a,Choano-b)90,Fungi-f)80,Metazoa-m)70,Metazoa-n);";
+    rewrite(path, "Holozoa Metazoa\nHolozoa Fungi\n", 1000);
+    auto first = analyse(text, "Choano", &path);
+    EXPECT_EQ(first.sisters(), (std::vector<std::string>{"Fungi", "Metazoa"}));
+    rewrite(path, "Holozoa Metazoa\nHolozoX Fungi\n", 2000);
+    auto second = analyse(text, "Choano", &path);
+    EXPECT_TRUE(second->sameGroup("Fungi", "HolozoX"));
+    EXPECT_TRUE(first->sameGroup("Fungi", "Holozoa"));
     std::remove(path.c_str());
     auto gone = analyse(text, "Choano", &path);
     EXPECT_EQ(gone->failure, Tavrin::Failure::kGroupFileUnreadable);

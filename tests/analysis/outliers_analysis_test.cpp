@@ -11,8 +11,9 @@
 
 #include "analysis/outliers.h"
 #include "analysis/pipeline.h"
-#include "analysis/report.h"
-#include "analysis/table.h"
+#include "output/report.h"
+#include "output/table_format.h"
+#include "support/analysis_fixtures.h"
 #include "support/tree_check.h"
 #include "tree/phylogeny.h"
 #include "tree/tree_reader.h"
@@ -23,7 +24,7 @@ namespace {
 
 using tavrin::AnalysisResult;
 using tavrin::AnalysisSettings;
-using tavrin::Outcome;
+using tavrin::TreeStatus;
 using Names = std::vector<std::string>;
 
 AnalysisSettings settings_for(const std::string& prefix) {
@@ -44,7 +45,7 @@ TreeRun with_outliers(const std::string& text, const AnalysisSettings& settings,
     TreeRun run;
     tavrin::TreeReader reader(text);
     run.tree = std::move(reader.next()->tree);
-    run.result = tavrin::analyse_tree_with_outliers(run.tree, settings, bound);
+    run.result = analysis_fixtures::analyse_with_outliers(run.tree, settings, bound);
     return run;
 }
 
@@ -56,14 +57,14 @@ AnalysisResult plain(const std::string& text, const AnalysisSettings& settings) 
 // The report's rows, or its message when there are none.
 std::string report_of(const AnalysisResult& result, const std::string& prefix) {
     std::ostringstream out;
-    tavrin::write_outcome_message(out, result);
-    tavrin::write_rows(out, result, prefix);
+    tavrin::write_status_message(out, result.status);
+    tavrin::write_rows(out, prefix, result.sisters, result.support);
     return out.str();
 }
 
 void expect_same_answer(const AnalysisResult& actual, const AnalysisResult& expected,
                         const std::string& context) {
-    EXPECT_EQ(actual.outcome, expected.outcome) << context;
+    EXPECT_EQ(actual.status, expected.status) << context;
     EXPECT_EQ(actual.sisters, expected.sisters) << context;
     EXPECT_EQ(actual.rerooted, expected.rerooted) << context;
     EXPECT_EQ(report_of(actual, "F"), report_of(expected, "F")) << context;
@@ -133,12 +134,12 @@ TEST(SettingAside, OnlyOneSetOfOneToKLeavesChangesTheAnswer) {
 
     const std::string tie = "((F-1,M-1)50,(F-2,M-2)60);";
     const TreeRun tied = with_outliers(tie, settings, 1);
-    EXPECT_EQ(tied.result.outcome, Outcome::kAmbiguous);
+    EXPECT_EQ(tied.result.status, TreeStatus::kAmbiguous);
     EXPECT_TRUE(tied.result.outliers.ambiguous);
     EXPECT_TRUE(tied.result.outliers.names.empty());
     EXPECT_TRUE(tied.result.sisters.empty());
     EXPECT_EQ(report_of(tied.result, "F"), "CLADE NOT FOUND\n");
-    EXPECT_EQ(with_outliers(tie, settings, 0).result.outcome, Outcome::kNotAClade);
+    EXPECT_EQ(with_outliers(tie, settings, 0).result.status, TreeStatus::kNotAClade);
 
     EXPECT_EQ(with_outliers("((F-1,F-2),(M-1,M-2));", settings, 3).result.outliers.count,
               std::optional<std::size_t>(0));
@@ -200,8 +201,8 @@ TEST(SettingAside, GeneTreesKeepTheirRowsWithBoundZeroAndInTheTable) {
 
         // The table's sister and support columns are the report's rows.
         std::ostringstream rows, table;
-        tavrin::write_rows(rows, expected, "Choano");
-        tavrin::write_table_row(table, tavrin::TableRowKey{"g", 1, "Choano"}, zero.result);
+        tavrin::write_rows(rows, "Choano", expected.sisters, expected.support);
+        table << analysis_fixtures::table_row_text(zero.result, "g", 1, "Choano");
         std::string from_table;
         std::istringstream fields(table.str());
         std::vector<std::string> column;

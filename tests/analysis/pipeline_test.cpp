@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "analysis/pipeline.h"
-#include "analysis/report.h"
 #include "analysis/steps.h"
 #include "analysis/tavrin.h"
+#include "output/report.h"
 #include "support/analysis_fixtures.h"
 
 namespace tavrin {
@@ -22,14 +22,14 @@ using analysis_fixtures::left_ladder;
 using analysis_fixtures::TempFile;
 using tavrin::AnalysisResult;
 using tavrin::AnalysisSettings;
-using tavrin::Outcome;
+using tavrin::TreeStatus;
 using Names = std::vector<std::string>;
 
 struct Case {
     const char* tree;
     const char* prefix;
     bool use_regex;
-    Outcome outcome;
+    TreeStatus status;
     Names sisters;
     const char* rows;
     std::size_t target_leaves;
@@ -43,7 +43,7 @@ const std::vector<Case>& cases() {
          "Fungi-g:0.5);",
          "Choano",
          false,
-         Outcome::kSisters,
+         TreeStatus::kSisters,
          {"Metazoa", "Fungi"},
          "Choano\tMetazoa\t80\nChoano\tFungi\t80\n",
          2,
@@ -51,7 +51,7 @@ const std::vector<Case>& cases() {
         {"((Choano-a:0.1,Metazoa-m:0.2)60:0.1,(Choano-b:0.1,Choano-c:0.1)85:0.1);",
          "Choano",
          false,
-         Outcome::kSisters,
+         TreeStatus::kSisters,
          {"Metazoa"},
          "Choano\tMetazoa\tn/a\n",
          3,
@@ -59,7 +59,7 @@ const std::vector<Case>& cases() {
         {"((Choano-a,Choano-b)90,(Fungi-f,Metazoa-m)75);",
          "Cho.*",
          true,
-         Outcome::kSisters,
+         TreeStatus::kSisters,
          {"Fungi", "Metazoa"},
          "Cho.*\tFungi\t75\nCho.*\tMetazoa\t75\n",
          2,
@@ -67,7 +67,7 @@ const std::vector<Case>& cases() {
         {"((((Choano-a,Choano-b)90,Fungi-f)80,Fungi-g)70,Fungi-h);",
          "Choano",
          false,
-         Outcome::kSisters,
+         TreeStatus::kSisters,
          {"Fungi"},
          "Choano\tFungi\t80\n",
          2,
@@ -75,7 +75,7 @@ const std::vector<Case>& cases() {
         {"(((Choano-a,Choano-b),Fungi-f),Metazoa-m);",
          "Choano",
          false,
-         Outcome::kSisters,
+         TreeStatus::kSisters,
          {"Fungi", "Metazoa-m"},
          "Choano\tFungi\t0\nChoano\tMetazoa-m\t0\n",
          2,
@@ -83,7 +83,7 @@ const std::vector<Case>& cases() {
         {"((((Choano-a,Choano-b)90,(Fungi-f,Rhodo-r)40)80,Fungi-g)70,Metazoa-h);",
          "Choano",
          false,
-         Outcome::kUnnamed,
+         TreeStatus::kUnnamed,
          {},
          "",
          2,
@@ -91,7 +91,7 @@ const std::vector<Case>& cases() {
         {"(((Choano-1,Metazoa-1),Plantae-1),(Choano-2,Choano-3));",
          "Choano",
          false,
-         Outcome::kNotAClade,
+         TreeStatus::kNotAClade,
          {},
          "",
          3,
@@ -99,7 +99,7 @@ const std::vector<Case>& cases() {
         {"((Choano-1,Metazoa-1),(Choano-2,Plantae-1));",
          "Choano",
          false,
-         Outcome::kNotAClade,
+         TreeStatus::kNotAClade,
          {},
          "",
          2,
@@ -107,17 +107,24 @@ const std::vector<Case>& cases() {
         {"((Fungi-1,Metazoa-1),Plantae-1);",
          "Choano",
          false,
-         Outcome::kNoTargetLeaf,
+         TreeStatus::kNoTarget,
          {},
          "",
          0,
          false},
-        {"((Choano-1,Choano-2),Choano-3);", "Choano", false, Outcome::kWholeTree, {}, "", 3, false},
+        {"((Choano-1,Choano-2),Choano-3);",
+         "Choano",
+         false,
+         TreeStatus::kWholeTree,
+         {},
+         "",
+         3,
+         false},
         // Fungi and Metazoa leaves are Opisthokonta leaves through the group list.
         {"((Fungi-1,Metazoa-1),Amoebozoa-1);",
          "Opisthokonta",
          false,
-         Outcome::kSisters,
+         TreeStatus::kSisters,
          {"Amoebozoa"},
          "Opisthokonta\tAmoebozoa\tn/a\n",
          2,
@@ -130,15 +137,14 @@ AnalysisSettings settings_for(const Case& c, const std::string& group_file) {
     AnalysisSettings settings;
     settings.prefix = c.prefix;
     settings.use_regex = c.use_regex;
-    EXPECT_EQ(tavrin::load_group_relations(group_file, settings.groups),
-              GroupRelations::LoadResult::kLoaded);
+    EXPECT_EQ(settings.groups.load(group_file), GroupRelations::LoadResult::kLoaded);
     EXPECT_EQ(tavrin::compile_target_test(settings), "");
     return settings;
 }
 
 std::string rows_of(const AnalysisResult& result, const std::string& prefix) {
     std::ostringstream out;
-    tavrin::write_rows(out, result, prefix);
+    tavrin::write_rows(out, prefix, result.sisters, result.support);
     return out.str();
 }
 
@@ -151,15 +157,16 @@ TEST(AnalysisResult, EveryOutcomeWithWhatItCarries) {
         testing::internal::CaptureStderr();
         const AnalysisResult result = tavrin::analyse_tree(tree, settings);
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // it writes nothing
-        EXPECT_EQ(result.outcome, c.outcome);
+        EXPECT_EQ(result.status, c.status);
         EXPECT_EQ(result.sisters, c.sisters);
         EXPECT_EQ(rows_of(result, c.prefix), c.rows);
         EXPECT_EQ(result.target_leaves, c.target_leaves);
         EXPECT_EQ(result.rerooted, c.rerooted);
-        const bool has_target = c.outcome == Outcome::kSisters || c.outcome == Outcome::kUnnamed ||
-                                c.outcome == Outcome::kWholeTree;
+        const bool has_target = c.status == TreeStatus::kSisters ||
+                                c.status == TreeStatus::kUnnamed ||
+                                c.status == TreeStatus::kWholeTree;
         EXPECT_EQ(result.target != nullptr, has_target);
-        if (c.outcome == Outcome::kWholeTree) {
+        if (c.status == TreeStatus::kWholeTree) {
             EXPECT_EQ(result.target, tree.root);
         }
         if (c.rerooted && has_target) {
@@ -177,7 +184,7 @@ TEST(AnalysisResult, SameRowsAndMessagesAsTheTavrinClass) {
         const AnalysisResult result =
             tavrin::analyse_tree(by_value, settings_for(c, groups.path()));
         std::ostringstream message;
-        tavrin::write_outcome_message(message, result);
+        tavrin::write_status_message(message, result.status);
 
         Phylogeny by_class(c.tree);
         testing::internal::CaptureStderr();
@@ -202,10 +209,10 @@ TEST(AnalysisResult, SearchStateIsTheAnalysisOwn) {
     Phylogeny reroots("((Fungi-1,Metazoa-1),(Fungi-2,Fungi-3));");
     EXPECT_TRUE(tavrin::analyse_tree(reroots, settings).rerooted);
     Phylogeny split("((Fungi-1,Metazoa-1),(Fungi-2,Plantae-1));");
-    EXPECT_EQ(tavrin::analyse_tree(split, settings).outcome, Outcome::kNotAClade);
+    EXPECT_EQ(tavrin::analyse_tree(split, settings).status, TreeStatus::kNotAClade);
     Phylogeny clade("((Fungi-1,Fungi-2),Metazoa-1);");
     const AnalysisResult result = tavrin::analyse_tree(clade, settings);
-    EXPECT_EQ(result.outcome, Outcome::kSisters);
+    EXPECT_EQ(result.status, TreeStatus::kSisters);
     EXPECT_FALSE(result.rerooted);
     EXPECT_TRUE(rerooted);
     EXPECT_TRUE(null_in_error);
@@ -239,11 +246,11 @@ TEST(AnalysisResult, ParentFoldRunsBeforeTheSupportIsRead) {
     Phylogeny whole(text);
     const AnalysisResult result = tavrin::analyse_tree(whole, settings);
     EXPECT_EQ(result.sisters, Names{"Fungi"});
-    EXPECT_EQ(result.support, 95);
+    EXPECT_EQ(result.support.value, 95);
     EXPECT_EQ(whole.root->print(), by_steps.root->print());
 }
 
-TEST(AnalysisSettings, PatternCompiledOnceAndGroupsReplacedOnlyWhenLoaded) {
+TEST(AnalysisSettings, PatternCompiledOnceAndGroupsKeptWhenAReloadFails) {
     AnalysisSettings settings;
     settings.prefix = "(";
     settings.use_regex = true;
@@ -254,14 +261,9 @@ TEST(AnalysisSettings, PatternCompiledOnceAndGroupsReplacedOnlyWhenLoaded) {
     ASSERT_NE(settings.matcher, nullptr);
 
     const TempFile groups(kNestedGroups);
-    ASSERT_EQ(tavrin::load_group_relations(groups.path(), settings.groups),
-              GroupRelations::LoadResult::kLoaded);
+    ASSERT_EQ(settings.groups.load(groups.path()), GroupRelations::LoadResult::kLoaded);
     EXPECT_EQ(settings.groups.size(), 6u);
-    // Loaded again for the next tree: replaced, not appended to.
-    ASSERT_EQ(tavrin::load_group_relations(groups.path(), settings.groups),
-              GroupRelations::LoadResult::kLoaded);
-    EXPECT_EQ(settings.groups.size(), 6u);
-    EXPECT_EQ(tavrin::load_group_relations(groups.path() + ".absent", settings.groups),
+    EXPECT_EQ(settings.groups.load(groups.path() + ".absent"),
               GroupRelations::LoadResult::kUnreadable);
     EXPECT_EQ(settings.groups.size(), 6u);
 
@@ -277,7 +279,7 @@ TEST(AnalysisResult, MillionDeepLadder) {
     ASSERT_EQ(tavrin::compile_target_test(settings), "");
     Phylogeny tree(left_ladder("Choano-a", "Choano-b", "Fungi-", 999998));
     const AnalysisResult result = tavrin::analyse_tree(tree, settings);
-    EXPECT_EQ(result.outcome, Outcome::kSisters);
+    EXPECT_EQ(result.status, TreeStatus::kSisters);
     EXPECT_EQ(result.sisters, Names{"Fungi"});
     EXPECT_EQ(result.target_leaves, 2u);
     EXPECT_FALSE(result.rerooted);

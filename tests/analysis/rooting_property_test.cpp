@@ -13,8 +13,9 @@
 #include <vector>
 
 #include "analysis/pipeline.h"
-#include "analysis/report.h"
+#include "output/report.h"
 #include "platform/files.h"
+#include "support/analysis_fixtures.h"
 #include "support/rooted_rewrite.h"
 #include "tree/phylogeny.h"
 #include "tree/tree_reader.h"
@@ -30,11 +31,10 @@ AnalysisSettings settings_for(const std::string& prefix, const std::string& root
                               const std::string& group_file = "") {
     AnalysisSettings settings;
     settings.prefix = prefix;
-    settings.root = tavrin::make_root_list(root);
+    settings.root = analysis_fixtures::root_list_of(root);
     EXPECT_EQ(tavrin::compile_target_test(settings), "");
     if (!group_file.empty()) {
-        EXPECT_EQ(tavrin::load_group_relations(group_file, settings.groups),
-                  GroupRelations::LoadResult::kLoaded);
+        EXPECT_EQ(settings.groups.load(group_file), GroupRelations::LoadResult::kLoaded);
     }
     return settings;
 }
@@ -51,14 +51,14 @@ std::string sorted_joined(std::vector<std::string> names) {
 std::string row_of(const std::string& text, const AnalysisSettings& settings, std::size_t bound) {
     tavrin::TreeReader reader(text);
     std::unique_ptr<Phylogeny> tree = std::move(reader.next()->tree);
-    const AnalysisResult result = tavrin::analyse_tree_with_outliers(tree, settings, bound);
+    const AnalysisResult result = analysis_fixtures::analyse_with_outliers(tree, settings, bound);
     std::ostringstream row;
-    row << static_cast<int>(result.outcome) << " sisters " << sorted_joined(result.sisters)
+    row << static_cast<int>(result.status) << " sisters " << sorted_joined(result.sisters)
         << " support ";
-    if (!result.sisters.empty()) tavrin::write_support(row, result);
+    if (!result.sisters.empty()) tavrin::write_support(row, result.support);
     // The table shows whether the search rerooted only for a tree whose clade it found.
-    const bool found =
-        result.outcome == tavrin::Outcome::kSisters || result.outcome == tavrin::Outcome::kUnnamed;
+    const bool found = result.status == tavrin::TreeStatus::kSisters ||
+                       result.status == tavrin::TreeStatus::kUnnamed;
     row << " rerooted " << (found && result.rerooted) << " target " << result.target_leaves
         << " outliers " << (result.outliers.count ? std::to_string(*result.outliers.count) : "-")
         << " " << sorted_joined(result.outliers.names) << " root " << result.root;

@@ -22,7 +22,7 @@ namespace {
 using analysis_fixtures::TempFile;
 using tavrin::AnalysisResult;
 using tavrin::AnalysisSettings;
-using tavrin::Outcome;
+using tavrin::TreeStatus;
 using Names = std::vector<std::string>;
 
 TEST(Separator, LeafPrefixEndsAtTheFirstSeparatorOnly) {
@@ -91,8 +91,7 @@ AnalysisResult analyse(const std::string& text, const std::string& prefix, char 
     settings.prefix = prefix;
     settings.separator = separator;
     if (!group_file.empty()) {
-        EXPECT_EQ(tavrin::load_group_relations(group_file, settings.groups),
-                  GroupRelations::LoadResult::kLoaded);
+        EXPECT_EQ(settings.groups.load(group_file), GroupRelations::LoadResult::kLoaded);
     }
     EXPECT_EQ(tavrin::compile_target_test(settings), "");
     Phylogeny tree(text);
@@ -106,17 +105,17 @@ TEST(Separator, TargetTestThroughTheGroupFileAndByThePlainPrefix) {
     const std::string tree = "(((Hsap|1,Mmus|2)90,Drer|3)80,(Drer|4,Drer|5)70);";
 
     const AnalysisResult by_group = analyse(tree, "Mammalia", '|', groups.path());
-    EXPECT_EQ(by_group.outcome, Outcome::kSisters);
+    EXPECT_EQ(by_group.status, TreeStatus::kSisters);
     EXPECT_EQ(by_group.sisters, Names{"Drer"});
     EXPECT_EQ(by_group.target_leaves, 2u);
-    EXPECT_EQ(by_group.support, 80);
+    EXPECT_EQ(by_group.support.value, 80);
 
     const AnalysisResult with_hyphen = analyse(tree, "Mammalia", '-', groups.path());
-    EXPECT_EQ(with_hyphen.outcome, Outcome::kNoTargetLeaf);
+    EXPECT_EQ(with_hyphen.status, TreeStatus::kNoTarget);
 
     for (char separator : {'|', '-'}) {
         const AnalysisResult by_prefix = analyse(tree, "Hsap|", separator);
-        EXPECT_EQ(by_prefix.outcome, Outcome::kSisters);
+        EXPECT_EQ(by_prefix.status, TreeStatus::kSisters);
         EXPECT_EQ(by_prefix.target_leaves, 1u);
         EXPECT_EQ(analyse(tree, "Drer", separator).target_leaves, 3u);
     }
@@ -222,7 +221,7 @@ TEST(Separator, RenamedTreesGiveTheSameAnswer) {
         {"Choano", false},           {"Fungi", false}, {"Holozoa", false}, {"Amorphea", false},
         {"^(Choano|Metazoa)", true}, {"Rhodo", true}};
     GeneTrees trees(20261207);
-    std::map<Outcome, int> outcomes;
+    std::map<TreeStatus, int> outcomes;
     int not_applicable = 0, rerooted_trees = 0;
     for (int i = 0; i < 400; ++i) {
         const std::string text = trees.next();
@@ -233,8 +232,7 @@ TEST(Separator, RenamedTreesGiveTheSameAnswer) {
         AnalysisSettings settings;
         settings.prefix = prefix;
         settings.use_regex = use_regex;
-        ASSERT_EQ(tavrin::load_group_relations(groups.path(), settings.groups),
-                  GroupRelations::LoadResult::kLoaded);
+        ASSERT_EQ(settings.groups.load(groups.path()), GroupRelations::LoadResult::kLoaded);
         ASSERT_EQ(tavrin::compile_target_test(settings), "");
         Phylogeny original(text);
         const AnalysisResult expected = tavrin::analyse_tree(original, settings);
@@ -243,19 +241,20 @@ TEST(Separator, RenamedTreesGiveTheSameAnswer) {
         Phylogeny other(renamed(text, separator));
         const AnalysisResult result = tavrin::analyse_tree(other, settings);
 
-        EXPECT_EQ(result.outcome, expected.outcome);
+        EXPECT_EQ(result.status, expected.status);
         Names expected_sisters;
         for (const std::string& name : expected.sisters)
             expected_sisters.push_back(renamed(name, separator));
         EXPECT_EQ(result.sisters, expected_sisters);
-        EXPECT_EQ(result.support, expected.support);
-        EXPECT_EQ(result.support_applies, expected.support_applies);
+        EXPECT_EQ(result.support.value, expected.support.value);
+        EXPECT_EQ(result.support.applies, expected.support.applies);
+        EXPECT_EQ(result.support.applies, expected.support.applies);
         EXPECT_EQ(result.rerooted, expected.rerooted);
         EXPECT_EQ(result.target_leaves, expected.target_leaves);
         EXPECT_EQ(other.root->print(), renamed(original.root->print(), separator));
 
-        ++outcomes[expected.outcome];
-        if (expected.outcome == Outcome::kSisters && !expected.support_applies) ++not_applicable;
+        ++outcomes[expected.status];
+        if (expected.status == TreeStatus::kSisters && !expected.support.applies) ++not_applicable;
         if (expected.rerooted) ++rerooted_trees;
     }
     // The trees reach every outcome, "n/a" and the reroot.

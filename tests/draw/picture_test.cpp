@@ -16,6 +16,7 @@
 #include "draw/picture.h"
 #include "draw/picture_file.h"
 #include "platform/files.h"
+#include "support/analysis_fixtures.h"
 #include "tree/phylogeny.h"
 #include "tree/tree_reader.h"
 #include "tree/walk.h"
@@ -84,17 +85,18 @@ Drawn draw(const std::string& text, const std::string& prefix, const std::string
            const std::string& root = "") {
     AnalysisSettings settings;
     settings.prefix = prefix;
-    if (!root.empty()) settings.root = tavrin::make_root_list(root);
+    if (!root.empty()) settings.root = analysis_fixtures::root_list_of(root);
     EXPECT_EQ(tavrin::compile_target_test(settings), "");
     if (!groups.empty()) {
         const std::string path = ::testing::TempDir() + "picture_test_groups.txt";
         std::ofstream(path) << groups;
-        EXPECT_EQ(tavrin::load_group_relations(path, settings.groups),
-                  GroupRelations::LoadResult::kLoaded);
+        EXPECT_EQ(settings.groups.load(path), GroupRelations::LoadResult::kLoaded);
     }
     Drawn drawn;
     drawn.tree = std::make_unique<Phylogeny>(text);
-    drawn.result = tavrin::analyse_tree(*drawn.tree, settings);
+    tavrin::AnalysisNeeds needs;
+    needs.picture = true;
+    drawn.result = tavrin::analyse(drawn.tree, settings, needs);
     drawn.svg = tavrin::draw_picture(*drawn.tree, drawn.result, settings,
                                      tavrin::PictureSource{"trees/t1.nwk", 12, 1, false});
     return drawn;
@@ -155,14 +157,14 @@ TEST(Picture, CaptionNamesTheRootEntry) {
         draw(text, "Choano", "", "Fungi,midpoint").svg.find("Rerooted: no \xC2\xB7 Root: Fungi"),
         std::string::npos);
     const Drawn none = draw(text, "Choano", "", "Plantae");
-    ASSERT_EQ(none.result.outcome, tavrin::Outcome::kNoRoot);
+    ASSERT_EQ(none.result.status, tavrin::TreeStatus::kNoRoot);
     EXPECT_NE(none.svg.find("Sisters: none \xC2\xB7 Root: none of Plantae"), std::string::npos);
 }
 
 TEST(Picture, TreesWithoutAnAnswerStillShowTheirTargetLeaves) {
     // Not a clade: the target leaves stand apart, and every one is highlighted.
     const Drawn d = draw("(((Choano-a,Fungi-f),Metazoa-m),(Choano-b,Fungi-g));", "Choano");
-    ASSERT_EQ(d.result.outcome, tavrin::Outcome::kNotAClade);
+    ASSERT_EQ(d.result.status, tavrin::TreeStatus::kNotAClade);
     const auto roles = roles_by_name(text_elements(d.svg));
     EXPECT_EQ(roles.at("Choano-a"), "target");
     EXPECT_EQ(roles.at("Choano-b"), "target");
@@ -297,9 +299,8 @@ TEST(Picture, GeneTreesDrawEveryLeafOnce) {
     AnalysisSettings settings;
     settings.prefix = "Choano";
     ASSERT_EQ(tavrin::compile_target_test(settings), "");
-    ASSERT_EQ(
-        tavrin::load_group_relations(TAVRIN_SOURCE_DIR "/bench/genes/groups.txt", settings.groups),
-        GroupRelations::LoadResult::kLoaded);
+    ASSERT_EQ(settings.groups.load(TAVRIN_SOURCE_DIR "/bench/genes/groups.txt"),
+              GroupRelations::LoadResult::kLoaded);
     for (const char* program : {"iqtree", "fasttree", "raxml"}) {
         for (int gene = 1; gene <= 12; ++gene) {
             char path[256];
@@ -312,8 +313,10 @@ TEST(Picture, GeneTreesDrawEveryLeafOnce) {
             tavrin::TreeReader reader(text, options);
             std::optional<tavrin::TreeRead> read = reader.next();
             ASSERT_TRUE(read && read->tree) << path;
-            const AnalysisResult result =
-                tavrin::analyse_tree_with_outliers(read->tree, settings, 0);
+            tavrin::AnalysisNeeds needs;
+            needs.outliers = true;
+            needs.picture = true;
+            const AnalysisResult result = tavrin::analyse(read->tree, settings, needs);
             const std::string svg =
                 tavrin::draw_picture(*read->tree, result, settings, tavrin::PictureSource{path});
             std::map<std::string, int> leaves, texts;

@@ -10,50 +10,60 @@ namespace tavrin {
 
 namespace {
 
-using tavrin::Options;
-using tavrin::Request;
-
+// The command line read, and the configuration flattened for the checks.
 struct Parsed {
-    tavrin::ParsedCommandLine result;
-    Options options;
+    CommandLine result;
+    bool table = false;
+    std::size_t max_outliers = 0;
+    std::string group_file, prefix;
+    bool use_regex = false;
+    std::vector<std::string> files;
 };
 
-Parsed parse(std::vector<std::string> arg) {
-    arg.insert(arg.begin(), "Tavrin");
+Parsed parse(const std::vector<std::string>& args) {
     Parsed parsed;
-    parsed.result = tavrin::parse_command_line(arg, parsed.options);
+    parsed.result = parse_command_line(args);
+    const RunConfig& config = parsed.result.config;
+    parsed.table = config.table;
+    parsed.max_outliers = config.analysis.max_outliers;
+    parsed.group_file = config.group_file;
+    parsed.prefix = config.analysis.prefix;
+    parsed.use_regex = config.analysis.use_regex;
+    parsed.files = config.files;
     return parsed;
 }
+
+using Files = std::vector<std::string>;
 
 TEST(CommandLine, LeadingOptionsInAnyOrderThenTheClassicShapes) {
     const Parsed plain = parse({"Choano", "a.nwk"});
     EXPECT_EQ(plain.result.request, Request::kRun);
-    EXPECT_FALSE(plain.options.table);
-    EXPECT_EQ(plain.options.max_outliers, 0u);
-    EXPECT_EQ(plain.options.first_file, 2u);
+    EXPECT_FALSE(plain.table);
+    EXPECT_EQ(plain.max_outliers, 0u);
+    EXPECT_EQ(plain.files, Files{"a.nwk"});
 
     const Parsed both =
         parse({"--outliers", "3", "--table", "--groupFile", "g.txt", "--E", "Ch", "a.nwk"});
     ASSERT_EQ(both.result.request, Request::kRun);
-    EXPECT_TRUE(both.options.table);
-    EXPECT_EQ(both.options.max_outliers, 3u);
-    EXPECT_EQ(both.options.group_file, "g.txt");
-    EXPECT_TRUE(both.options.use_regex);
-    EXPECT_EQ(both.options.prefix, "Ch");
-    EXPECT_EQ(both.options.first_file, 8u);
+    EXPECT_TRUE(both.table);
+    EXPECT_EQ(both.max_outliers, 3u);
+    EXPECT_EQ(both.group_file, "g.txt");
+    EXPECT_TRUE(both.use_regex);
+    EXPECT_EQ(both.prefix, "Ch");
+    EXPECT_EQ(both.files, Files{"a.nwk"});
 
     // Once the classic arguments begin, an option's name is a prefix or a file like any other.
     const Parsed late = parse({"--table", "Choano", "--outliers", "x"});
     ASSERT_EQ(late.result.request, Request::kRun);
-    EXPECT_EQ(late.options.prefix, "Choano");
-    EXPECT_EQ(late.options.first_file, 3u);
-    EXPECT_EQ(late.options.max_outliers, 0u);
+    EXPECT_EQ(late.prefix, "Choano");
+    EXPECT_EQ(late.files, (Files{"--outliers", "x"}));
+    EXPECT_EQ(late.max_outliers, 0u);
 
-    // --E before --groupFile stays what it always was: "--groupFile" becomes the prefix.
+    // --E before --groupFile: "--groupFile" becomes the prefix.
     const Parsed swapped = parse({"--table", "--E", "--groupFile", "g.txt"});
     ASSERT_EQ(swapped.result.request, Request::kRun);
-    EXPECT_EQ(swapped.options.prefix, "--groupFile");
-    EXPECT_TRUE(swapped.options.group_file.empty());
+    EXPECT_EQ(swapped.prefix, "--groupFile");
+    EXPECT_TRUE(swapped.group_file.empty());
 }
 
 TEST(CommandLine, HelpRequests) {
@@ -66,11 +76,12 @@ TEST(CommandLine, HelpRequests) {
     EXPECT_EQ(parse({"--table", "--groupFile", "g.txt", "--E"}).result.request,
               Request::kShortHelp);
     EXPECT_EQ(parse({"--table", "--groupFile", "g.txt", "--E", "Ch"}).result.request,
-              Request::kRun);  // no file: nothing to do, as before
-    // Not alone, --help is a search prefix, as it always was.
+              Request::kRun);  // no file: nothing to do
+    EXPECT_EQ(parse({"--version"}).result.request, Request::kVersion);
+    // Not alone, --help is a search prefix.
     const Parsed prefix = parse({"--help", "a.nwk"});
     EXPECT_EQ(prefix.result.request, Request::kRun);
-    EXPECT_EQ(prefix.options.prefix, "--help");
+    EXPECT_EQ(prefix.prefix, "--help");
 }
 
 TEST(CommandLine, ErrorsNameTheProblem) {
@@ -98,9 +109,9 @@ TEST(CommandLine, ErrorsNameTheProblem) {
 
     Parsed largest = parse({"--outliers", "1000000000", "F", "a"});
     EXPECT_EQ(largest.result.request, Request::kRun);
-    EXPECT_EQ(largest.options.max_outliers, tavrin::kMaxOutliers);
+    EXPECT_EQ(largest.max_outliers, tavrin::kMaxOutliers);
     Parsed zeros = parse({"--outliers", "007", "F", "a"});
-    EXPECT_EQ(zeros.options.max_outliers, 7u);
+    EXPECT_EQ(zeros.max_outliers, 7u);
 }
 
 }  // namespace

@@ -22,28 +22,25 @@ TEST(SeveralTrees, ASemicolonFollowedByMoreThanBlanks) {
 }
 
 TEST(PrefixLikeOption, OnlyALeadingDash) {
-    tavrin::Options options;
     for (const std::string prefix : {"--groupfile", "-", "-x\ty"}) {
-        options.prefix = prefix;
         std::ostringstream err;
-        tavrin::warn_of_prefix_like_option(err, options);
+        tavrin::warn_of_prefix_like_option(err, prefix);
         EXPECT_EQ(err.str().rfind("Warning: the search prefix '", 0), 0u) << prefix;
         EXPECT_EQ(err.str().find('\n'), err.str().size() - 1) << "one line";
     }
     for (const std::string prefix : {"Choano", "Cho-ano", ""}) {
-        options.prefix = prefix;
         std::ostringstream err;
-        tavrin::warn_of_prefix_like_option(err, options);
+        tavrin::warn_of_prefix_like_option(err, prefix);
         EXPECT_EQ(err.str(), "") << prefix;
     }
 }
 
 TEST(TargetSeen, WarnsOnlyWhenTreesWereAnalysedAndNoneHadATargetLeaf) {
-    tavrin::Options options;
-    options.prefix = "Choa\nnos";
-    const auto warning = [&options](const tavrin::TargetSeen& seen) {
+    tavrin::RunConfig config;
+    config.analysis.prefix = "Choa\nnos";
+    const auto warning = [&config](const tavrin::TargetSeen& seen) {
         std::ostringstream err;
-        seen.warn_if_never_seen(err, options);
+        seen.warn_if_never_seen(err, config);
         return err.str();
     };
     tavrin::TargetSeen seen;
@@ -52,7 +49,7 @@ TEST(TargetSeen, WarnsOnlyWhenTreesWereAnalysedAndNoneHadATargetLeaf) {
     seen.tree(0);
     EXPECT_EQ(warning(seen),
               "Warning: no leaf of any tree passes the target test for 'Choa\\nnos'\n");
-    options.group_file = "groups.txt";
+    config.group_file = "groups.txt";
     EXPECT_EQ(warning(seen),
               "Warning: no leaf of any tree passes the target test for 'Choa\\nnos' with the "
               "groups of groups.txt\n");

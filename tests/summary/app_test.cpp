@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/exit_status.h"
 #include "summary/app.h"
 
 namespace tavrin::summary {
@@ -31,7 +32,8 @@ Outcome run_program(const std::vector<std::string>& args, const std::string& inp
 
 TEST(Program, UsageErrors) {
     const std::string usage =
-        "usage: Tavrin-summary [--first] [--min-support X] [--svg FILE] [REPORT ...]\n";
+        "usage: Tavrin-summary [--first] [--min-support X] [--svg FILE] [--html FILE]\n"
+        "                      [--pictures DIR] [-h|--help] [--version] [REPORT ...]\n";
     const struct {
         std::vector<std::string> args;
         std::string message;
@@ -53,7 +55,7 @@ TEST(Program, UsageErrors) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
         const Outcome result = run_program(c.args);
-        EXPECT_EQ(result.status, summary::kFailure);
+        EXPECT_EQ(result.status, tavrin::kExitCommandLine);
         EXPECT_EQ(result.out, "");
         EXPECT_EQ(result.err, "Tavrin-summary: " + c.message + "\n" + usage);
     }
@@ -70,11 +72,11 @@ TEST(Program, OutputThatCannotBeWrittenIsAFailure) {
     FullBuffer full;
     std::ostream out(&full);
     std::ostringstream err;
-    EXPECT_EQ(summary::run({}, in, out, err), summary::kFailure);
+    EXPECT_EQ(summary::run({}, in, out, err), tavrin::kExitCommandLine);
     EXPECT_EQ(err.str(), "Tavrin-summary: cannot write the table to standard output\n");
 
     const Outcome chart = run_program({"--svg", "no/such/dir/chart.svg"});
-    EXPECT_EQ(chart.status, summary::kFailure);
+    EXPECT_EQ(chart.status, tavrin::kExitCommandLine);
     EXPECT_EQ(chart.out, "");
     EXPECT_EQ(chart.err,
               "Tavrin-summary: cannot write the chart to no/such/dir/chart.svg (No such file or "

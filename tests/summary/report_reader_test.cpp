@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 
+#include "output/table_format.h"
 #include "summary/report_reader.h"
 #include "summary/support_field.h"
 #include "summary/tally.h"
@@ -14,6 +15,12 @@
 namespace tavrin::summary {
 
 namespace {
+
+// The header of a table that ends before the root column.
+std::string header_without_root() {
+    const std::string& header = tavrin::table_header();
+    return header.substr(0, header.rfind('\t'));
+}
 
 using summary::parse_support;
 using summary::ReportReader;
@@ -102,7 +109,7 @@ TEST(Reader, ReportsEachMalformedLineWithItsNumber) {
         // A last line without a line break was cut: its support may have lost digits.
         {tree + "C\tM\t8", "r.tsv:3: ends inside a line (cut?)"},
         {"t.nwk", "r.tsv:1: ends inside a line (cut?)"},
-        {std::string(summary::kTreeTableHeader) + "\nt.nwk\t1\tC\tsisters\tM\t\t8",
+        {tavrin::table_header() + "\nt.nwk\t1\tC\tsisters\tM\t\t8",
          "r.tsv:2: ends inside a line (cut?)"},
         {tree + "t2.nwk:\nt3:\n", ""},
         {"", ""},
@@ -139,7 +146,7 @@ TEST(Reader, SourcesReadInOrderFormOneReportNumberedEachFromOne) {
 // A table starts at its header line wherever it stands, runs to the next tree line and, like a
 // report, into the next source.
 TEST(Reader, TablesAmongReportsAcrossSources) {
-    const std::string header(summary::kTreeTableHeader);
+    const std::string header(tavrin::table_header());
     const std::string row = "g.nwk\t1\tC\tsisters\tM\t\t80\t0\t2\t0\t\tgiven\n";
     Tally tally;
     ReportReader reader(tally);
@@ -156,11 +163,10 @@ TEST(Reader, TablesAmongReportsAcrossSources) {
               "r.tsv:4: table row with 1 field, 12 expected");
 }
 
-// Tables written before the root column came are read with their eleven columns, beside new
-// ones.
+// Tables that end before the root column are read with their eleven columns, beside whole ones.
 TEST(Reader, TablesWithAndWithoutTheRootColumn) {
-    const std::string old_header(summary::kTreeTableHeaderWithoutRoot);
-    const std::string header(summary::kTreeTableHeader);
+    const std::string old_header = header_without_root();
+    const std::string header(tavrin::table_header());
     Tally tally;
     ReportReader reader(tally);
     std::istringstream old_table(old_header + "\ng.nwk\t1\tC\tsisters\tM\t\t80\t0\t2\t0\t\n"),
@@ -168,7 +174,7 @@ TEST(Reader, TablesWithAndWithoutTheRootColumn) {
     EXPECT_TRUE(reader.read(old_table, "old"));
     EXPECT_TRUE(reader.read(new_table, "new"));
     EXPECT_EQ(tally.tree_count(), 2u);
-    EXPECT_EQ(tally.status_count(summary::TreeStatus::kNoRoot), 1u);
+    EXPECT_EQ(tally.status_count(tavrin::TreeStatus::kNoRoot), 1u);
     EXPECT_EQ(read_error(old_header + "\ng.nwk\t1\tC\tsisters\tM\t\t80\t0\t2\t0\t\tgiven\n"),
               "r.tsv:2: table row with 12 fields, 11 expected");
 }

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "output/table_format.h"
 #include "summary/tally.h"
 #include "summary/tree_table.h"
 
@@ -10,8 +11,16 @@ namespace tavrin::summary {
 
 namespace {
 
-using summary::TreeStatus;
 using summary::TreeTableRow;
+
+// The layouts of the whole table and of a table that ends before the root column.
+TableLayout full_layout() {
+    return *TableLayout::of_header(table_header());
+}
+TableLayout layout_without_root() {
+    const std::string& header = table_header();
+    return *TableLayout::of_header(std::string_view(header).substr(0, header.rfind('\t')));
+}
 
 // A row whose target, status, sisters and support are given; the other columns are plausible.
 std::string row(const std::string& target, const std::string& status, const std::string& sister1,
@@ -20,23 +29,12 @@ std::string row(const std::string& target, const std::string& status, const std:
            support + "\t0\t3\t1\tA\\,b,C\tgiven";
 }
 
-TEST(TreeTable, EscapesAreUndone) {
-    std::string out;
-    ASSERT_TRUE(summary::unescape_field("a\\tb\\nc\\\\d\\,e", out));
-    EXPECT_EQ(out, "a\tb\nc\\d,e");
-    ASSERT_TRUE(summary::unescape_field("\\\\t", out));  // an escaped backslash, then a t
-    EXPECT_EQ(out, "\\t");
-    for (const char* bad : {"a\\", "\\x", "a\\ b", "\\\\\\"}) {
-        SCOPED_TRACE(bad);
-        EXPECT_FALSE(summary::unescape_field(bad, out));
-    }
-}
-
 TEST(TreeTable, RowsWithAndWithoutSisters) {
     TreeTableRow parsed;
     std::string problem;
-    ASSERT_TRUE(summary::parse_tree_table_row(
-        row("Cho\\\\ano", "sisters", "Meta\\tzoa", "Fungi", "87.5"), parsed, problem))
+    ASSERT_TRUE(
+        summary::parse_tree_table_row(row("Cho\\\\ano", "sisters", "Meta\\tzoa", "Fungi", "87.5"),
+                                      full_layout(), parsed, problem))
         << problem;
     EXPECT_TRUE(parsed.has_sister);
     EXPECT_EQ(parsed.target, "Cho\\ano");
@@ -46,31 +44,31 @@ TEST(TreeTable, RowsWithAndWithoutSisters) {
     EXPECT_EQ(parsed.support.value, 87.5);
 
     // The strings are reused: nothing of the row before stays.
-    ASSERT_TRUE(
-        summary::parse_tree_table_row(row("C", "sisters", "M", "", "n/a"), parsed, problem));
+    ASSERT_TRUE(summary::parse_tree_table_row(row("C", "sisters", "M", "", "n/a"), full_layout(),
+                                              parsed, problem));
     EXPECT_EQ(parsed.sister2, "");
     EXPECT_FALSE(parsed.support.numeric);
 
-    ASSERT_TRUE(summary::parse_tree_table_row(row("C", "whole-tree", "", "", ""), parsed, problem));
+    ASSERT_TRUE(summary::parse_tree_table_row(row("C", "whole-tree", "", "", ""), full_layout(),
+                                              parsed, problem));
     EXPECT_FALSE(parsed.has_sister);
     EXPECT_EQ(parsed.status, TreeStatus::kWholeTree);
 
-    ASSERT_TRUE(
-        summary::parse_tree_table_row("g.nwk\t1\tC\tno-root\t\t\t\t\t3\t\t\t", parsed, problem));
+    ASSERT_TRUE(summary::parse_tree_table_row("g.nwk\t1\tC\tno-root\t\t\t\t\t3\t\t\t",
+                                              full_layout(), parsed, problem));
     EXPECT_EQ(parsed.status, TreeStatus::kNoRoot);
 }
 
-TEST(TreeTable, RowsOfTablesWrittenBeforeTheRootColumn) {
+TEST(TreeTable, RowsOfTablesWithoutTheRootColumn) {
     TreeTableRow parsed;
     std::string problem;
     const std::string line = "g.nwk\t1\tC\tsisters\tM\t\t80\t0\t2\t0\t";
-    ASSERT_TRUE(
-        summary::parse_tree_table_row(line, parsed, problem, summary::kTreeTableColumns - 1));
+    ASSERT_TRUE(summary::parse_tree_table_row(line, layout_without_root(), parsed, problem));
     EXPECT_EQ(parsed.sister1, "M");
-    EXPECT_FALSE(summary::parse_tree_table_row(line, parsed, problem));
+    EXPECT_FALSE(summary::parse_tree_table_row(line, full_layout(), parsed, problem));
     EXPECT_EQ(problem, "table row with 11 fields, 12 expected");
-    EXPECT_FALSE(summary::parse_tree_table_row(line + "\tgiven", parsed, problem,
-                                               summary::kTreeTableColumns - 1));
+    EXPECT_FALSE(
+        summary::parse_tree_table_row(line + "\tgiven", layout_without_root(), parsed, problem));
     EXPECT_EQ(problem, "table row with 12 fields, 11 expected");
 }
 
@@ -102,7 +100,7 @@ TEST(TreeTable, RefusedRowsSayWhy) {
         SCOPED_TRACE(c.line);
         TreeTableRow parsed;
         std::string problem;
-        EXPECT_FALSE(summary::parse_tree_table_row(c.line, parsed, problem));
+        EXPECT_FALSE(summary::parse_tree_table_row(c.line, full_layout(), parsed, problem));
         EXPECT_EQ(problem, c.problem);
     }
 }

@@ -15,7 +15,12 @@
 #include <utility>
 #include <vector>
 
+#include <sstream>
+
+#include "analysis/pipeline.h"
+#include "analysis/root_list.h"
 #include "analysis/tavrin.h"
+#include "output/table_format.h"
 #include "tree/phylogeny.h"
 
 namespace tavrin {
@@ -38,6 +43,32 @@ inline const char* const kLargerFirstGroups =
     "Opisthokonta Metazoa\n";
 
 using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+// The root list written `text`, which must be a valid one.
+inline RootList root_list_of(const std::string& text) {
+    RootList list;
+    EXPECT_TRUE(parse_root_list(text, list)) << text;
+    return list;
+}
+
+// The analysis the table gives: outliers described, and up to `max_outliers` set aside.
+inline AnalysisResult analyse_with_outliers(std::unique_ptr<Phylogeny>& tree,
+                                            const AnalysisSettings& settings,
+                                            std::size_t max_outliers) {
+    AnalysisSettings with = settings;
+    with.max_outliers = max_outliers;
+    AnalysisNeeds needs;
+    needs.outliers = true;
+    return analyse(tree, with, needs);
+}
+
+// The table row of `result` as written, line break included.
+inline std::string table_row_text(const AnalysisResult& result, const std::string& file,
+                                  std::size_t tree, const std::string& target) {
+    std::ostringstream row;
+    write_table_row(row, table_row(result, file, tree, target));
+    return row.str();
+}
 
 inline Pairs pairs_of(const GroupRelations& groups) {
     Pairs out;

@@ -33,8 +33,8 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/report.h"
 #include "analysis/tavrin.h"
+#include "output/report.h"
 #include "support/reference_reader.h"
 #include "support/tree_check.h"
 #include "tree/newick_reader.h"

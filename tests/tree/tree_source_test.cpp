@@ -39,9 +39,11 @@ const std::string kTrees = "((Choano-a,Choano-b)95,Metazoa-m);\n((A,B),C);\n";
 TEST(TreeSource, PlainFilesAreReadAsTheyAre) {
     const TempFile file("plain.nwk", kTrees);
     std::string text = "left over", reason;
-    EXPECT_EQ(tavrin::read_tree_source(file.path(), text, reason), tavrin::SourceRead::kRead);
+    tavrin::StandardInput input;
+    EXPECT_EQ(tavrin::read_tree_source(file.path(), input, text, reason),
+              tavrin::SourceRead::kRead);
     EXPECT_EQ(text, kTrees);
-    EXPECT_EQ(tavrin::read_tree_source(file.path() + ".missing", text, reason),
+    EXPECT_EQ(tavrin::read_tree_source(file.path() + ".missing", input, text, reason),
               tavrin::SourceRead::kNotOpened);
     EXPECT_FALSE(tavrin::is_gzip("\x1f"));
     EXPECT_TRUE(tavrin::is_gzip("\x1f\x8b"));
@@ -68,7 +70,8 @@ std::string read_source(const std::string& bytes, tavrin::SourceRead expected,
                         const std::string& name = "t.nwk.gz") {
     const TempFile file(name, bytes);
     std::string text, reason;
-    EXPECT_EQ(tavrin::read_tree_source(file.path(), text, reason), expected);
+    tavrin::StandardInput input;
+    EXPECT_EQ(tavrin::read_tree_source(file.path(), input, text, reason), expected);
     return expected == tavrin::SourceRead::kRead ? text : reason;
 }
 
@@ -109,7 +112,9 @@ TEST(TreeSource, ABuildWithoutZlibRefusesGzipData) {
     EXPECT_FALSE(tavrin::gzip_supported());
     const TempFile file("t.nwk.gz", std::string("\x1f\x8b\x08\x00", 4));
     std::string text, reason;
-    EXPECT_EQ(tavrin::read_tree_source(file.path(), text, reason), tavrin::SourceRead::kNoGzip);
+    tavrin::StandardInput input;
+    EXPECT_EQ(tavrin::read_tree_source(file.path(), input, text, reason),
+              tavrin::SourceRead::kNoGzip);
 }
 
 #endif

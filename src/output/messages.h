@@ -1,7 +1,7 @@
 // Every text Tavrin writes for its user: the help text and the diagnostics of the driver and of
 // the analysis. Rows and header lines are data, not texts, and are written where they are made.
-#ifndef TAVRIN_MESSAGES_H
-#define TAVRIN_MESSAGES_H
+#ifndef TAVRIN_OUTPUT_MESSAGES_H
+#define TAVRIN_OUTPUT_MESSAGES_H
 
 namespace tavrin::messages {
 
@@ -23,45 +23,6 @@ constexpr const char* kHelp =
     "\t\t\t to group non-monophyletic sister clades. The format is shown in the included README\n"
     "--E \t\t\t Tavrin will uses regular expression searching rather than strict exact prefix\n"
     "\t\t\t matching to find the target group.\n";
-
-// The full usage, written on standard output for `Tavrin --help`.
-constexpr const char* kUsage =
-    "Usage: Tavrin [--table] [--outliers K] [--standard-newick] [--support-field N]\n"
-    "              [--separator C] [--draw DIR] [--root LIST] [--support-attribute NAME]\n"
-    "              [--burnin N] [--groupFile <groupFile>] [--E] <SearchPrefix> <File1>\n"
-    "              <File2> ...\n"
-    "\n"
-    "For each tree file, the sister clades of the target group and their support.\n"
-    "\n"
-    "Arguments:\n"
-    "  <SearchPrefix>           the target group: leaf names starting with it (a pattern with "
-    "--E)\n"
-    "  <File1> <File2> ...      tree files in Newick format: one tree each, or with\n"
-    "                           --standard-newick several, NEXUS tree files, gzip-compressed\n"
-    "                           files, and - for standard input\n"
-    "\n"
-    "Options (the first nine before --groupFile, in any order, each at most once):\n"
-    "  --table                  one tab-separated row per tree, with its status, instead of the "
-    "report\n"
-    "  --outliers K             analyse a tree without the 1 to K leaves that break the target "
-    "clade\n"
-    "  --standard-newick        read standard Newick: quoted names, comments, blanks and line\n"
-    "                           breaks, several trees per file (headers <File>:<k>:)\n"
-    "  --support-field N        read the support from the N-th '/'-separated part of a label\n"
-    "                           (2 for IQ-TREE's SH-aLRT/UFBoot bootstrap)\n"
-    "  --separator C            the leaf prefix ends at the first byte C instead of the first '-'\n"
-    "  --draw DIR               draw every tree around its target: one SVG file per tree in DIR\n"
-    "  --root LIST              root each tree by the first entry of LIST (comma-separated) that\n"
-    "                           applies: an outgroup's prefix, midpoint, or given (as read)\n"
-    "  --support-attribute NAME with --standard-newick: the support is attribute NAME of a\n"
-    "                           node's comments, [&NAME=...] or [&&NHX:NAME=...] (MrBayes prob,\n"
-    "                           BEAST posterior, NHX B)\n"
-    "  --burnin N               with --standard-newick: skip the first N trees of each file\n"
-    "  --groupFile <groupFile>  name and join clades through the groups of <groupFile>\n"
-    "  --E                      find the target leaves by regular expression search\n"
-    "  -h, -?                   print the short help text on standard error\n"
-    "  --help                   print this usage\n"
-    "  --version                print the version\n";
 
 // Command-line errors, each followed by the option's name and, for a value, the value.
 constexpr const char* kOptionTwice = "Option given twice: ";
@@ -158,4 +119,4 @@ constexpr const char* kInvalidPattern = "Invalid regular expression for --E: ";
 
 }  // namespace tavrin::messages
 
-#endif  // TAVRIN_MESSAGES_H
+#endif  // TAVRIN_OUTPUT_MESSAGES_H

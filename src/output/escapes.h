@@ -1,0 +1,17 @@
+// Values shown inside messages: escaped as the table escapes its fields, and every other control
+// byte too, so that a message stays one line on a terminal.
+#ifndef TAVRIN_OUTPUT_ESCAPES_H
+#define TAVRIN_OUTPUT_ESCAPES_H
+
+#include <string>
+#include <string_view>
+
+namespace tavrin {
+
+// `text` as a message shows it: escaped as in the table (\t, \n, \\), and every other control
+// byte (a carriage return would make the line overwrite itself) as \r, \v, \f or \xHH.
+std::string shown_value(std::string_view text);
+
+}  // namespace tavrin
+
+#endif  // TAVRIN_OUTPUT_ESCAPES_H

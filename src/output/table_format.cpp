@@ -1,0 +1,180 @@
+#include "output/table_format.h"
+
+#include <sstream>
+
+namespace tavrin {
+namespace {
+
+constexpr const char* kStatusNames[kTreeStatusCount] = {
+    "sisters",   "unnamed",   "not-a-clade", "no-target",  "whole-tree",
+    "malformed", "ambiguous", "no-root",     "unreadable",
+};
+
+constexpr const char* kColumnNames[kColumnCount] = {
+    "file",    "tree",     "target",        "status",   "sister1",        "sister2",
+    "support", "rerooted", "target_leaves", "outliers", "outlier_leaves", "root",
+};
+
+// The tables readers accept end with one of these columns.
+constexpr Column kLastColumns[] = {Column::kOutlierLeaves, Column::kRoot};
+
+void write_names(std::ostream& out, const std::vector<std::string>* names) {
+    if (names == nullptr) return;
+    const char* separator = "";
+    for (const std::string& name : *names) {
+        out << separator;
+        write_escaped(out, name, true);
+        separator = ",";
+    }
+}
+
+template <typename T>
+void write_optional(std::ostream& out, const std::optional<T>& value) {
+    out << '\t';
+    if (value.has_value()) out << *value;
+}
+
+}  // namespace
+
+void write_escaped(std::ostream& out, std::string_view text, bool in_list) {
+    std::size_t plain = 0;  // the first byte not written yet
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char* escaped = nullptr;
+        switch (text[i]) {
+            case '\t':
+                escaped = "\\t";
+                break;
+            case '\n':
+                escaped = "\\n";
+                break;
+            case '\\':
+                escaped = "\\\\";
+                break;
+            case ',':
+                escaped = in_list ? "\\," : nullptr;
+                break;
+            default:
+                break;
+        }
+        if (escaped == nullptr) continue;
+        out.write(text.data() + plain, static_cast<std::streamsize>(i - plain));
+        out << escaped;
+        plain = i + 1;
+    }
+    out.write(text.data() + plain, static_cast<std::streamsize>(text.size() - plain));
+}
+
+std::string escape_field(std::string_view text) {
+    std::ostringstream escaped;
+    write_escaped(escaped, text, false);
+    return escaped.str();
+}
+
+const char* status_name(TreeStatus status) {
+    return kStatusNames[static_cast<std::size_t>(status)];
+}
+
+std::optional<TreeStatus> status_named(std::string_view text) {
+    for (std::size_t i = 0; i < kTreeStatusCount; ++i) {
+        if (text == kStatusNames[i]) return static_cast<TreeStatus>(i);
+    }
+    return std::nullopt;
+}
+
+std::string status_names_listed() {
+    std::string listed;
+    for (std::size_t i = 0; i < kTreeStatusCount; ++i) {
+        if (i > 0) listed += i + 1 == kTreeStatusCount ? " or " : ", ";
+        listed += kStatusNames[i];
+    }
+    return listed;
+}
+
+const char* column_name(Column column) {
+    return kColumnNames[static_cast<std::size_t>(column)];
+}
+
+const std::string& table_header() {
+    static const std::string header = [] {
+        std::string line;
+        for (std::size_t i = 0; i < kColumnCount; ++i) {
+            if (i > 0) line += '\t';
+            line += kColumnNames[i];
+        }
+        return line;
+    }();
+    return header;
+}
+
+std::optional<TableLayout> TableLayout::of_header(std::string_view line) {
+    for (const Column last : kLastColumns) {
+        const std::size_t width = static_cast<std::size_t>(last) + 1;
+        std::size_t length = width - 1;  // the tabs
+        for (std::size_t i = 0; i < width; ++i)
+            length += std::string_view(kColumnNames[i]).size();
+        if (line == std::string_view(table_header()).substr(0, length)) return TableLayout(width);
+    }
+    return std::nullopt;
+}
+
+std::size_t TableFields::split(std::string_view line) {
+    fields_.fill(std::string_view());
+    for (std::size_t count = 0, start = 0;; ++count) {
+        const std::size_t tab = line.find('\t', start);
+        if (count < kColumnCount) fields_[count] = line.substr(start, tab - start);
+        if (tab == std::string_view::npos) return count + 1;
+        start = tab + 1;
+    }
+}
+
+bool unescape_field(std::string_view field, std::string& out) {
+    out.clear();
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] != '\\') {
+            out.push_back(field[i]);
+            continue;
+        }
+        if (++i == field.size()) return false;
+        const char escaped = field[i];
+        if (escaped != 't' && escaped != 'n' && escaped != '\\' && escaped != ',') return false;
+        out.push_back(escaped == 't' ? '\t' : escaped == 'n' ? '\n' : escaped);
+    }
+    return true;
+}
+
+void write_support(std::ostream& out, const SupportCell& support) {
+    if (support.applies) {
+        out << support.value;
+    } else {
+        out << "n/a";
+    }
+}
+
+void write_table_header(std::ostream& out) {
+    out << table_header() << '\n';
+}
+
+void write_table_row(std::ostream& out, const TableRow& row) {
+    write_escaped(out, row.file, false);
+    out << '\t' << row.tree << '\t';
+    write_escaped(out, row.target, false);
+    out << '\t' << status_name(row.status);
+    const std::size_t sisters = row.sisters == nullptr ? 0 : row.sisters->size();
+    for (std::size_t i = 0; i < 2; ++i) {
+        out << '\t';
+        if (i < sisters) write_escaped(out, (*row.sisters)[i], false);
+    }
+    out << '\t';
+    if (sisters > 0) write_support(out, row.support);
+    out << '\t';
+    if (row.rerooted.has_value()) out << (*row.rerooted ? '1' : '0');
+    write_optional(out, row.target_leaves);
+    write_optional(out, row.outliers);
+    out << '\t';
+    write_names(out, row.outlier_leaves);
+    out << '\t';
+    write_escaped(out, row.root, false);
+    out << '\n';
+}
+
+}  // namespace tavrin
