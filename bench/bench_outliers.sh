@@ -62,7 +62,7 @@ if [[ ! -x /usr/bin/time ]]; then
 fi
 if [[ $own_build -eq 1 ]]; then
     echo "building Release in $build" >&2
-    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVRIN_BENCH=ON >/dev/null
 fi
 cmake --build "$build" -j2 --target Tavrin tavrin_gen tavrin_bench_outliers >/dev/null
 mkdir -p "$data" "$out_dir"

@@ -38,7 +38,7 @@ if [[ ! -x /usr/bin/time ]]; then
 fi
 
 echo "building Release in $build" >&2
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVRIN_BENCH=ON >/dev/null
 cmake --build "$build" -j2 --target Tavrin-summary >/dev/null
 summary=$build/Tavrin-summary
 mkdir -p "$data" "$out_dir"

@@ -29,7 +29,7 @@ timed() {
 
 # Builds `targets` in $build, configured first as a Release build when $own_build is 1.
 bench_build() { # targets...
-    [[ $own_build -eq 0 ]] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    [[ $own_build -eq 0 ]] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVRIN_BENCH=ON >/dev/null
     cmake --build "$build" -j2 --target "$@" >/dev/null
 }
 

@@ -34,7 +34,7 @@ while [[ $# -gt 0 ]]; do
 done
 [[ -x $base ]] || { echo "not an executable: $base" >&2; exit 2; }
 
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVRIN_BENCH=ON >/dev/null
 cmake --build "$build" -j2 --target Tavrin tavrin_gen tavrin_floor >/dev/null
 data=$root/bench/data
 mkdir -p "$data"

@@ -78,7 +78,7 @@ if [[ ! -x /usr/bin/time ]]; then
 fi
 
 echo "building Release in $build" >&2
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVRIN_BENCH=ON >/dev/null
 cmake --build "$build" -j2 --target Tavrin tavrin_gen tavrin_bench_groups tavrin_floor >/dev/null
 tavrin=$build/Tavrin
 gen=$build/bench/tavrin_gen

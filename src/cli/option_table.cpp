@@ -61,7 +61,7 @@ void write_help_entry(std::ostream& out, std::string_view term, std::string_view
                       std::size_t column) {
     out << "  " << term;
     std::size_t at = 2 + term.size();
-    if (at + 1 > column) {
+    if (at + 2 > column) {  // at least two blanks before the sentence
         out << '\n';
         at = 0;
     }

@@ -10,6 +10,8 @@
 
 #include "cli/exit_status.h"
 #include "summary/app.h"
+#include "support/golden_cases.h"
+#include "support/man_page.h"
 
 namespace tavrin::summary {
 
@@ -81,6 +83,18 @@ TEST(Program, OutputThatCannotBeWrittenIsAFailure) {
     EXPECT_EQ(chart.err,
               "Tavrin-summary: cannot write the chart to no/such/dir/chart.svg (No such file or "
               "directory)\n");
+}
+
+// The help and the man page list the same options, in the same order in the synopsis.
+TEST(Program, HelpAgreesWithTheManPage) {
+    const Outcome help = run_program({"--help"});
+    ASSERT_EQ(help.status, 0);
+    std::string page;
+    ASSERT_TRUE(golden_cases::read_whole(TAVRIN_SOURCE_DIR "/doc/Tavrin-summary.1", page));
+    EXPECT_EQ(man_page::options_named(man_page::plain(man_page::section(page, "SYNOPSIS"))),
+              man_page::options_named(man_page::usage_of(help.out)));
+    EXPECT_EQ(man_page::page_entries(page), man_page::help_entries(help.out));
+    EXPECT_EQ(man_page::help_entries(help.out).size(), 7u);
 }
 
 }  // namespace

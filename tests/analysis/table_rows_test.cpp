@@ -1,5 +1,4 @@
-// The table writer: its header, the columns each status fills, and the escapes.
-#include "output/escapes.h"
+// The table rows of analysis results: the columns each status fills.
 #include "output/table_format.h"
 
 #include <gtest/gtest.h>
@@ -31,15 +30,7 @@ AnalysisResult with(TreeStatus outcome, std::size_t target_leaves) {
     return result;
 }
 
-TEST(Table, HeaderNamesTwelveColumns) {
-    std::ostringstream out;
-    tavrin::write_table_header(out);
-    EXPECT_EQ(out.str(),
-              "file\ttree\ttarget\tstatus\tsister1\tsister2\tsupport\trerooted\ttarget_leaves\t"
-              "outliers\toutlier_leaves\troot\n");
-}
-
-TEST(Table, EachStatusFillsItsColumns) {
+TEST(TableRows, EachStatusFillsItsColumns) {
     AnalysisResult sisters = with(TreeStatus::kSisters, 2);
     sisters.sisters = {"Metazoa", "Fungi"};
     sisters.support.value = 1e-07;
@@ -91,7 +82,7 @@ TEST(Table, EachStatusFillsItsColumns) {
     EXPECT_EQ(out.str(), "t3.nwk\t1\tChoano\tmalformed\t\t\t\t\t\t\t\t\n");
 }
 
-TEST(Table, SetAsideTreeShowsTheReducedAnswerAndTheLeavesAsRead) {
+TEST(TableRows, SetAsideTreeShowsTheReducedAnswerAndTheLeavesAsRead) {
     AnalysisResult reduced = with(TreeStatus::kSisters, 5);
     reduced.sisters = {"Fungi"};
     reduced.support.value = 87.123456;
@@ -103,10 +94,7 @@ TEST(Table, SetAsideTreeShowsTheReducedAnswerAndTheLeavesAsRead) {
               "t.nwk\t1\tChoano\tsisters\tFungi\t\t87.1235\t0\t5\t1\tMetazoa-m\tgiven\n");
 }
 
-TEST(Table, FieldsEscapeTabsLineBreaksAndBackslashes) {
-    EXPECT_EQ(tavrin::escape_field("a\tb\nc\\d,e"), "a\\tb\\nc\\\\d,e");
-    EXPECT_EQ(tavrin::escape_field(""), "");
-
+TEST(TableRows, FieldsEscapeTabsLineBreaksAndBackslashes) {
     AnalysisResult result = with(TreeStatus::kNotAClade, 1);
     result.sisters = {};
     result.outliers.count = 2;

@@ -1,0 +1,122 @@
+// The table's own format: its header and the layouts readers accept, the status names, and
+// fields that come back as they were written whatever bytes they hold.
+#include "output/table_format.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace tavrin {
+
+namespace {
+
+TEST(TableFormat, HeaderAndTheLayoutsReadersAccept) {
+    EXPECT_EQ(table_header(),
+              "file\ttree\ttarget\tstatus\tsister1\tsister2\tsupport\trerooted\ttarget_leaves\t"
+              "outliers\toutlier_leaves\troot");
+    const std::optional<TableLayout> whole = TableLayout::of_header(table_header());
+    ASSERT_TRUE(whole.has_value());
+    EXPECT_EQ(whole->width(), kColumnCount);
+    EXPECT_TRUE(whole->has(Column::kRoot));
+
+    const std::string& header = table_header();
+    const std::optional<TableLayout> without_root =
+        TableLayout::of_header(std::string_view(header).substr(0, header.rfind('\t')));
+    ASSERT_TRUE(without_root.has_value());
+    EXPECT_EQ(without_root->width(), kColumnCount - 1);
+    EXPECT_FALSE(without_root->has(Column::kRoot));
+
+    const std::vector<std::string> not_headers = {
+        "", header + "\t", header.substr(0, 40), "file\ttree\ttarget\tstatus", "t.nwk:",
+        header + " "};
+    for (const std::string& line : not_headers) {
+        EXPECT_FALSE(TableLayout::of_header(line).has_value()) << line;
+    }
+}
+
+TEST(TableFormat, EveryStatusIsNamedAndReadBack) {
+    for (std::size_t i = 0; i < kTreeStatusCount; ++i) {
+        const auto status = static_cast<TreeStatus>(i);
+        EXPECT_EQ(status_named(status_name(status)), status);
+    }
+    EXPECT_FALSE(status_named("Sisters").has_value());
+    EXPECT_FALSE(status_named("").has_value());
+    EXPECT_EQ(status_names_listed(),
+              "sisters, unnamed, not-a-clade, no-target, whole-tree, malformed, ambiguous, "
+              "no-root or unreadable");
+}
+
+// Every byte a name may hold comes back from a row as it went in, lists included.
+TEST(TableFormat, FieldsComeBackAsWritten) {
+    const std::vector<std::string> names = {"a\tb", "c\nd", "e\\f", "g,h", "\\t", ",", ""};
+    const std::vector<std::string> sisters = {"Meta\\zoa\t1", "F,ungi"};
+    const std::vector<std::string> leaves = {"x,y", "tab\there\\", "z"};
+    TableRow row;
+    row.file = "dir\\x\ty.nwk";
+    row.tree = 3;
+    row.target = "Ch\\w\n";
+    row.status = TreeStatus::kSisters;
+    row.sisters = &sisters;
+    row.support = SupportCell{87.5, true};
+    row.rerooted = true;
+    row.target_leaves = 4;
+    row.outliers = 3;
+    row.outlier_leaves = &leaves;
+    row.root = "Bac\tteria";
+    std::ostringstream out;
+    write_table_row(out, row);
+    std::string line = out.str();
+    ASSERT_EQ(line.back(), '\n');
+    line.pop_back();
+    EXPECT_EQ(line.find('\n'), std::string::npos);
+
+    TableFields fields;
+    ASSERT_EQ(fields.split(line), kColumnCount);
+    const auto field = [&fields](Column column) {
+        std::string text;
+        EXPECT_TRUE(unescape_field(fields[column], text)) << fields[column];
+        return text;
+    };
+    EXPECT_EQ(field(Column::kFile), row.file);
+    EXPECT_EQ(field(Column::kTree), "3");
+    EXPECT_EQ(field(Column::kTarget), row.target);
+    EXPECT_EQ(field(Column::kStatus), "sisters");
+    EXPECT_EQ(field(Column::kSister1), sisters[0]);
+    EXPECT_EQ(field(Column::kSister2), sisters[1]);
+    EXPECT_EQ(field(Column::kSupport), "87.5");
+    EXPECT_EQ(field(Column::kRerooted), "1");
+    EXPECT_EQ(field(Column::kRoot), row.root);
+    EXPECT_EQ(fields[Column::kOutlierLeaves], "x\\,y,tab\\there\\\\,z");
+
+    for (const std::string& name : names) {
+        std::string back;
+        ASSERT_TRUE(unescape_field(escape_field(name), back)) << name;
+        EXPECT_EQ(back, name);
+    }
+}
+
+TEST(TableFormat, UnknownEscapesAreRefused) {
+    std::string out;
+    ASSERT_TRUE(unescape_field("\\\\t", out));  // an escaped backslash, then a t
+    EXPECT_EQ(out, "\\t");
+    for (const char* bad : {"a\\", "\\x", "a\\ b", "\\\\\\"}) {
+        EXPECT_FALSE(unescape_field(bad, out)) << bad;
+    }
+}
+
+// A row of a tree that was not read holds its key and status only.
+TEST(TableFormat, RowOfATreeNotRead) {
+    TableRow row;
+    row.file = "t3.nwk";
+    row.target = "Choano";
+    row.status = TreeStatus::kUnreadable;
+    std::ostringstream out;
+    write_table_row(out, row);
+    EXPECT_EQ(out.str(), "t3.nwk\t1\tChoano\tunreadable\t\t\t\t\t\t\t\t\n");
+}
+
+}  // namespace
+
+}  // namespace tavrin
