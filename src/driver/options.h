@@ -6,7 +6,7 @@
 //
 // The leading options come first, in any order, each at most once; they are recognised by name
 // until the first argument that is not one of them. From there the arguments are examined by
-// position exactly as the classic tool does it: `-h` or `-?` first, or too few arguments, asks
+// position, in the classic shapes: `-h` or `-?` first, or too few arguments, asks
 // for the short help; `--groupFile <file>` only first, `--E` first or right after the group
 // file's path; then the search prefix and the tree files. `--support-attribute` and `--burnin`
 // read standard Newick and need `--standard-newick`; `--support-attribute` replaces

@@ -22,8 +22,8 @@
 
 namespace tavrin {
 
-// What became of one tree: the analysis gives the first seven and kAmbiguous, kNoRoot; a tree
-// that could not be read is kMalformed, a file that could not be opened kUnreadable.
+// What became of one tree: the analysis gives all but kMalformed (a tree that could not be
+// read) and kUnreadable (a file that could not be opened or decompressed).
 enum class TreeStatus {
     kSisters,     // at least one sister is named
     kUnnamed,     // the target clade was found, but no sister could be named

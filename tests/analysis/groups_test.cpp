@@ -226,9 +226,9 @@ TEST(GroupRelations, FirstCommonGroupFollowsTheFirstName) {
 
 namespace {
 
-// Repeated lines used to double the list at every line (each pass re-appended every copy of a
-// pair). A pass now records each member once; the answers, which only ever depend on the first
-// copy of a pair, stay the same.
+// Repeated lines must not double the list at every line (a pass that re-appended every copy of
+// a pair would): a pass records each member once, and the answers, which only ever depend on the
+// first copy of a pair, are those of the plain list.
 TEST(GroupFile, RepeatedLinesGrowTheListLinearly) {
     std::string self_lines, cycle_lines;
     for (int i = 0; i < 60; ++i) {
