@@ -11,12 +11,13 @@ constexpr const char* kStatusNames[kTreeStatusCount] = {
 };
 
 constexpr const char* kColumnNames[kColumnCount] = {
-    "file",    "tree",     "target",        "status",   "sister1",        "sister2",
-    "support", "rerooted", "target_leaves", "outliers", "outlier_leaves", "root",
+    "file",     "tree",          "target",   "status",         "sister1", "sister2", "support",
+    "rerooted", "target_leaves", "outliers", "outlier_leaves", "root",    "strays",  "label",
 };
 
 // The tables readers accept end with one of these columns.
-constexpr Column kLastColumns[] = {Column::kOutlierLeaves, Column::kRoot};
+constexpr Column kLastColumns[] = {Column::kOutlierLeaves, Column::kRoot, Column::kStrays,
+                                   Column::kLabel};
 
 void write_names(std::ostream& out, const std::vector<std::string>* names) {
     if (names == nullptr) return;
@@ -174,6 +175,10 @@ void write_table_row(std::ostream& out, const TableRow& row) {
     write_names(out, row.outlier_leaves);
     out << '\t';
     write_escaped(out, row.root, false);
+    out << '\t';
+    write_names(out, row.strays);
+    out << '\t';
+    write_escaped(out, row.label, false);
     out << '\n';
 }
 

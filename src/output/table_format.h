@@ -3,12 +3,12 @@
 // through this unit: its columns, its status names and the escapes of its fields live here only.
 //
 //   file  tree  target  status  sister1  sister2  support  rerooted  target_leaves  outliers
-//   outlier_leaves  root
+//   outlier_leaves  root  strays  label
 //
 // A field holding a tab, a line break or a backslash is written with the escapes \t, \n and \\;
-// a comma inside a name of a list (outlier_leaves) is written \, so that the list stays a list.
-// Readers find the columns by the header line; tables that end at outlier_leaves (without the
-// root column) are read too.
+// a comma inside a name of a list (outlier_leaves, strays) is written \, so that the list stays
+// a list. Readers find the columns by the header line; tables that end at an earlier column
+// (outlier_leaves, root or strays) are read too.
 #ifndef TAVRIN_OUTPUT_TABLE_FORMAT_H
 #define TAVRIN_OUTPUT_TABLE_FORMAT_H
 
@@ -58,8 +58,10 @@ enum class Column {
     kOutliers,
     kOutlierLeaves,
     kRoot,
+    kStrays,
+    kLabel,
 };
-constexpr std::size_t kColumnCount = 12;
+constexpr std::size_t kColumnCount = 14;
 
 const char* column_name(Column column);
 
@@ -70,7 +72,7 @@ const std::string& table_header();
 class TableLayout {
 public:
     // The layout of `line` when it is the header of a table this unit can read: the columns in
-    // their order, ending with the root column or just before it. None otherwise.
+    // their order, ending with outlier_leaves, root, strays or label. None otherwise.
     static std::optional<TableLayout> of_header(std::string_view line);
 
     // How many fields each row holds.
@@ -125,6 +127,9 @@ struct TableRow {
     std::optional<std::size_t> outliers;                // for a tree whose outliers were sought
     const std::vector<std::string>* outlier_leaves = nullptr;
     std::string_view root;
+    const std::vector<std::string>* strays = nullptr;  // leaves the named sisters hold outside
+                                                       // their names
+    std::string_view label;                            // the run's label
 };
 
 void write_table_header(std::ostream& out);

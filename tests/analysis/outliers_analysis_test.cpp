@@ -208,7 +208,7 @@ TEST(SettingAside, GeneTreesKeepTheirRowsWithBoundZeroAndInTheTable) {
         std::vector<std::string> column;
         for (std::string field; std::getline(fields, field, '\t');)
             column.push_back(field);
-        ASSERT_EQ(column.size(), 12u) << table.str();
+        ASSERT_EQ(column.size(), tavrin::kColumnCount) << table.str();
         for (std::size_t i = 4; i < 6; ++i) {
             if (!column[i].empty()) from_table += "Choano\t" + column[i] + "\t" + column[6] + "\n";
         }

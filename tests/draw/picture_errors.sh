@@ -41,7 +41,7 @@ if [ -w /dev/full ]; then
     ln -s /dev/full "$work/full/000001_t1.svg"
     run --table --draw "$work/full" --groupFile groups.txt Choano t1.nwk
     expect "full disk" 15 "Couldnt write picture: $work/full/000001_t1.svg: No space left on device" \
-        "$(printf 'file\ttree\ttarget\tstatus\tsister1\tsister2\tsupport\trerooted\ttarget_leaves\toutliers\toutlier_leaves\troot\nt1.nwk\t1\tChoano\tsisters\tMetazoa\tFungi\t80\t0\t2\t0\t\tgiven')"
+        "$(printf 'file\ttree\ttarget\tstatus\tsister1\tsister2\tsupport\trerooted\ttarget_leaves\toutliers\toutlier_leaves\troot\tstrays\tlabel\nt1.nwk\t1\tChoano\tsisters\tMetazoa\tFungi\t80\t0\t2\t0\t\tgiven\t\t')"
     [ -e "$work/full/000001_t1.svg" ] && fail "full disk: the partial picture is left"
 fi
 

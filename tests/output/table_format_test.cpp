@@ -15,18 +15,23 @@ namespace {
 TEST(TableFormat, HeaderAndTheLayoutsReadersAccept) {
     EXPECT_EQ(table_header(),
               "file\ttree\ttarget\tstatus\tsister1\tsister2\tsupport\trerooted\ttarget_leaves\t"
-              "outliers\toutlier_leaves\troot");
+              "outliers\toutlier_leaves\troot\tstrays\tlabel");
     const std::optional<TableLayout> whole = TableLayout::of_header(table_header());
     ASSERT_TRUE(whole.has_value());
     EXPECT_EQ(whole->width(), kColumnCount);
-    EXPECT_TRUE(whole->has(Column::kRoot));
+    EXPECT_TRUE(whole->has(Column::kLabel));
 
+    // Tables that end earlier: at outlier_leaves, root or strays.
     const std::string& header = table_header();
-    const std::optional<TableLayout> without_root =
-        TableLayout::of_header(std::string_view(header).substr(0, header.rfind('\t')));
-    ASSERT_TRUE(without_root.has_value());
-    EXPECT_EQ(without_root->width(), kColumnCount - 1);
-    EXPECT_FALSE(without_root->has(Column::kRoot));
+    for (const Column last : {Column::kOutlierLeaves, Column::kRoot, Column::kStrays}) {
+        const std::size_t end = header.find(std::string("\t") + column_name(last)) + 1 +
+                                std::string(column_name(last)).size();
+        const std::optional<TableLayout> shorter = TableLayout::of_header(header.substr(0, end));
+        ASSERT_TRUE(shorter.has_value()) << column_name(last);
+        EXPECT_EQ(shorter->width(), static_cast<std::size_t>(last) + 1);
+        EXPECT_TRUE(shorter->has(last));
+        EXPECT_FALSE(shorter->has(static_cast<Column>(static_cast<std::size_t>(last) + 1)));
+    }
 
     const std::vector<std::string> not_headers = {
         "", header + "\t", header.substr(0, 40), "file\ttree\ttarget\tstatus", "t.nwk:",
@@ -53,6 +58,7 @@ TEST(TableFormat, FieldsComeBackAsWritten) {
     const std::vector<std::string> names = {"a\tb", "c\nd", "e\\f", "g,h", "\\t", ",", ""};
     const std::vector<std::string> sisters = {"Meta\\zoa\t1", "F,ungi"};
     const std::vector<std::string> leaves = {"x,y", "tab\there\\", "z"};
+    const std::vector<std::string> strays = {"Viridi-c", "a,b"};
     TableRow row;
     row.file = "dir\\x\ty.nwk";
     row.tree = 3;
@@ -65,6 +71,8 @@ TEST(TableFormat, FieldsComeBackAsWritten) {
     row.outliers = 3;
     row.outlier_leaves = &leaves;
     row.root = "Bac\tteria";
+    row.strays = &strays;
+    row.label = "iq\\tree";
     std::ostringstream out;
     write_table_row(out, row);
     std::string line = out.str();
@@ -89,6 +97,8 @@ TEST(TableFormat, FieldsComeBackAsWritten) {
     EXPECT_EQ(field(Column::kRerooted), "1");
     EXPECT_EQ(field(Column::kRoot), row.root);
     EXPECT_EQ(fields[Column::kOutlierLeaves], "x\\,y,tab\\there\\\\,z");
+    EXPECT_EQ(fields[Column::kStrays], "Viridi-c,a\\,b");
+    EXPECT_EQ(field(Column::kLabel), row.label);
 
     for (const std::string& name : names) {
         std::string back;
@@ -114,7 +124,7 @@ TEST(TableFormat, RowOfATreeNotRead) {
     row.status = TreeStatus::kUnreadable;
     std::ostringstream out;
     write_table_row(out, row);
-    EXPECT_EQ(out.str(), "t3.nwk\t1\tChoano\tunreadable\t\t\t\t\t\t\t\t\n");
+    EXPECT_EQ(out.str(), "t3.nwk\t1\tChoano\tunreadable\t\t\t\t\t\t\t\t\t\t\n");
 }
 
 }  // namespace

@@ -19,14 +19,14 @@ TableLayout full_layout() {
 }
 TableLayout layout_without_root() {
     const std::string& header = table_header();
-    return *TableLayout::of_header(std::string_view(header).substr(0, header.rfind('\t')));
+    return *TableLayout::of_header(std::string_view(header).substr(0, header.find("\troot")));
 }
 
 // A row whose target, status, sisters and support are given; the other columns are plausible.
 std::string row(const std::string& target, const std::string& status, const std::string& sister1,
                 const std::string& sister2, const std::string& support) {
     return "g.nwk\t1\t" + target + "\t" + status + "\t" + sister1 + "\t" + sister2 + "\t" +
-           support + "\t0\t3\t1\tA\\,b,C\tgiven";
+           support + "\t0\t3\t1\tA\\,b,C\tgiven\tx\\,y\tiq";
 }
 
 TEST(TreeTable, RowsWithAndWithoutSisters) {
@@ -54,7 +54,7 @@ TEST(TreeTable, RowsWithAndWithoutSisters) {
     EXPECT_FALSE(parsed.has_sister);
     EXPECT_EQ(parsed.status, TreeStatus::kWholeTree);
 
-    ASSERT_TRUE(summary::parse_tree_table_row("g.nwk\t1\tC\tno-root\t\t\t\t\t3\t\t\t",
+    ASSERT_TRUE(summary::parse_tree_table_row("g.nwk\t1\tC\tno-root\t\t\t\t\t3\t\t\t\t\t",
                                               full_layout(), parsed, problem));
     EXPECT_EQ(parsed.status, TreeStatus::kNoRoot);
 }
@@ -66,7 +66,7 @@ TEST(TreeTable, RowsOfTablesWithoutTheRootColumn) {
     ASSERT_TRUE(summary::parse_tree_table_row(line, layout_without_root(), parsed, problem));
     EXPECT_EQ(parsed.sister1, "M");
     EXPECT_FALSE(summary::parse_tree_table_row(line, full_layout(), parsed, problem));
-    EXPECT_EQ(problem, "table row with 11 fields, 12 expected");
+    EXPECT_EQ(problem, "table row with 11 fields, 14 expected");
     EXPECT_FALSE(
         summary::parse_tree_table_row(line + "\tgiven", layout_without_root(), parsed, problem));
     EXPECT_EQ(problem, "table row with 12 fields, 11 expected");
@@ -77,9 +77,9 @@ TEST(TreeTable, RefusedRowsSayWhy) {
         std::string line;
         std::string problem;
     } cases[] = {
-        {"", "table row with 1 field, 12 expected"},
-        {row("C", "sisters", "M", "", "90") + "\t", "table row with 13 fields, 12 expected"},
-        {"a.nwk\t1\tC\tsisters\tM\t\t90", "table row with 7 fields, 12 expected"},
+        {"", "table row with 1 field, 14 expected"},
+        {row("C", "sisters", "M", "", "90") + "\t", "table row with 15 fields, 14 expected"},
+        {"a.nwk\t1\tC\tsisters\tM\t\t90", "table row with 7 fields, 14 expected"},
         {row("C", "Sisters", "M", "", "90"),
          "unknown status 'Sisters' (sisters, unnamed, not-a-clade, no-target, whole-tree, "
          "malformed, ambiguous, no-root or unreadable expected)"},
