@@ -79,7 +79,7 @@ std::string check_table_row(const std::string& row) {
     const auto tabs_in = [](std::string_view text) {
         return std::count(text.begin(), text.end(), '\t');
     };
-    if (tabs_in(row) != tabs_in(tavrin::kTableHeader)) {
+    if (tabs_in(row) != tabs_in(tavrin::table_header())) {
         return "a table row without the header's fields: " + row;
     }
     if (row.find('\n') != row.size() - 1) return "a table row that is not one line: " + row;
@@ -98,9 +98,9 @@ std::string check_outlier_analysis(const uint8_t* data, size_t size) {
     if (!tavrin::compile_target_test(settings).empty()) return "";
     if (in.with_group_file && !in.unreadable_group_file) {
         tavrin::GroupFileChecks checks;
-        if (tavrin::load_group_relations(tavrin_fuzz::ScratchGroupFile::get().path(),
-                                         settings.groups,
-                                         &checks) != GroupRelations::LoadResult::kLoaded) {
+        if (settings.groups.load(tavrin_fuzz::ScratchGroupFile::get().path(),
+                                 GroupRelations::kMaxPairs,
+                                 &checks) != GroupRelations::LoadResult::kLoaded) {
             return "";
         }
         const std::string warnings = check_group_file_warnings(checks);
@@ -111,10 +111,17 @@ std::string check_outlier_analysis(const uint8_t* data, size_t size) {
     std::unique_ptr<Phylogeny> tree = std::move(reader.next()->tree);
     std::ostringstream out;
     if (tree == nullptr) {
-        tavrin::write_malformed_row(out, tavrin::TableRowKey{"f", 1, in.prefix});
+        tavrin::TableRow malformed;
+        malformed.file = "f";
+        malformed.target = in.prefix;
+        tavrin::write_table_row(out, malformed);
         return table ? check_table_row(out.str()) : "";
     }
-    const AnalysisResult result = tavrin::analyse_tree_with_outliers(tree, settings, bound);
+    tavrin::AnalysisSettings bounded = settings;
+    bounded.max_outliers = bound;
+    tavrin::AnalysisNeeds needs;
+    needs.outliers = true;
+    const AnalysisResult result = tavrin::analyse(tree, bounded, needs);
     std::string verdict = check_outliers(result, bound);
     if (!verdict.empty()) return verdict;
     if (bound == 0 || !result.set_aside) {
@@ -125,12 +132,12 @@ std::string check_outlier_analysis(const uint8_t* data, size_t size) {
         }
     }
     if (!table) {
-        tavrin::write_set_aside(out, result);
+        if (result.set_aside) tavrin::write_set_aside(out, result.outliers.names);
         tavrin::write_status_message(out, result.status);
         tavrin::write_rows(out, in.prefix, result.sisters, result.support);
         // Escaped, every row is one line whatever the names hold.
         std::ostringstream escaped;
-        tavrin::write_rows(escaped, result, in.prefix, true);
+        tavrin::write_rows(escaped, in.prefix, result.sisters, result.support, true);
         const std::string rows = escaped.str();
         if (static_cast<std::size_t>(std::count(rows.begin(), rows.end(), '\n')) !=
             result.sisters.size()) {
@@ -138,7 +145,7 @@ std::string check_outlier_analysis(const uint8_t* data, size_t size) {
         }
         return "";
     }
-    tavrin::write_table_row(out, tavrin::TableRowKey{"f", 1, in.prefix}, result);
+    tavrin::write_table_row(out, tavrin::table_row(result, "f", 1, in.prefix));
     return check_table_row(out.str());
 }
 

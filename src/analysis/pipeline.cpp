@@ -78,9 +78,10 @@ bool judge_target(const Phylogeny& tree, AnalysisResult& result) {
 // The support of the target's parent, read after the fold (which may raise it), and whether the
 // rows show it.
 void read_support(const Phylogeny& tree, const AnalysisSettings& settings, AnalysisResult& result) {
-    result.support.value = support_value(tree, result.target);
-    result.support.applies = !support_not_applicable(tree, result.target, result.sisters,
-                                                     settings.groups, settings.separator);
+    result.support.value = support_value(tree, result.target, result.folded);
+    result.support.applies = !support_not_applicable(
+        tree, result.target, result.sisters, settings.groups, settings.separator, result.folded);
+    result.support_node = support_node(tree, result.target, result.folded);
 }
 
 // The whole analysis of `tree`; `as_read`, when given, receives the tree as read when the search
@@ -101,7 +102,8 @@ AnalysisResult run_pipeline(Phylogeny& tree, const AnalysisSettings& settings,
     Sisters sisters = name_sisters(tree, result.target, settings.groups, settings.separator);
     result.sisters = std::move(sisters.names);
     result.sister_clades = std::move(sisters.clades);
-    if (sisters.fold_parent) fold_parent(tree, result.target);
+    // The fold changes which support is read, not the tree: the picture draws every leaf.
+    result.folded = sisters.fold_parent;
     if (result.sisters.empty()) {
         result.status = TreeStatus::kUnnamed;
         return result;
@@ -201,7 +203,9 @@ std::string compile_target_test(AnalysisSettings& settings) {
 }
 
 AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings) {
-    return run_pipeline(tree, settings, nullptr);
+    AnalysisResult result = run_pipeline(tree, settings, nullptr);
+    if (result.folded) fold_parent(tree, result.target);
+    return result;
 }
 
 TableRow table_row(const AnalysisResult& result, std::string_view file, std::size_t tree,
@@ -230,7 +234,7 @@ AnalysisResult analyse(std::unique_ptr<Phylogeny>& tree, const AnalysisSettings&
     } else if (needs.picture) {
         result = analyse_as_read(tree, settings);
     } else {
-        result = analyse_tree(*tree, settings);
+        result = run_pipeline(*tree, settings, nullptr);
     }
     if (needs.picture && result.target == nullptr && result.target_leaves > 0)
         list_target_leaves(*tree, settings, result);

@@ -72,24 +72,30 @@ struct AnalysisResult {
     std::vector<std::string> sisters;  // 0, 1 or 2 names, none empty, two of them different
     SisterClades sister_clades;        // the clades that gave each sister, for pictures
     SupportCell support;               // meaningful only with sisters
-    bool rerooted = false;             // the search rerooted the tree
-    std::size_t target_leaves = 0;     // leaves of the tree as read that pass the target test
-    OutlierSummary outliers;           // filled by analyse_tree_with_outliers only
-    bool set_aside = false;            // the result is that of the tree without `outliers.names`
-    std::string root = kRootGiven;     // the root list's entry that rooted the tree; empty for
-                                       // kNoRoot
+    // The node the support is read from (the target's parent, its grandparent after the parent
+    // fold, or the sibling across the root); absent without sisters.
+    const Phylogeny_Node* support_node = nullptr;
+    // The two sister names came out equal below the root's children: the support is read as if
+    // the target's parent were folded out. The tree keeps it (analyse_tree alone folds it).
+    bool folded = false;
+    bool rerooted = false;          // the search rerooted the tree
+    std::size_t target_leaves = 0;  // leaves of the tree as read that pass the target test
+    OutlierSummary outliers;        // filled by analyse_tree_with_outliers only
+    bool set_aside = false;         // the result is that of the tree without `outliers.names`
+    std::string root = kRootGiven;  // the root list's entry that rooted the tree; empty for
+                                    // kNoRoot
     // With AnalysisNeeds::picture, when no target clade was found: the leaves of the tree
     // analysed that pass the target test, in address order (for a binary search).
     std::vector<const Phylogeny_Node*> target_leaf_nodes;
 };
 
 // The analysis of one tree, with compiled `settings`, giving what `needs` asks for: the tree is
-// rooted by the root list first, when there is one, then searched; it may be rooted elsewhere,
-// rerooted and have the target's parent folded out, as the result describes it. A tree that is
-// not a clade is analysed without its outliers when settings.max_outliers allows (the answer
-// refers to the tree without them: `set_aside`), and when outliers or a picture are needed it is
-// left as it was read: `tree` may then be replaced by its copy as read, and the answer refers to
-// the tree it holds.
+// rooted by the root list first, when there is one, then searched; it may be rooted elsewhere
+// and rerooted, as the result describes it (the parent fold is read, not made: `folded`). A tree
+// that is not a clade is analysed without its outliers when settings.max_outliers allows (the
+// answer refers to the tree without them: `set_aside`), and when outliers or a picture are needed
+// it is left as it was read: `tree` may then be replaced by its copy as read, and the answer refers
+// to the tree it holds.
 AnalysisResult analyse(std::unique_ptr<Phylogeny>& tree, const AnalysisSettings& settings,
                        const AnalysisNeeds& needs = {});
 
@@ -99,7 +105,8 @@ TableRow table_row(const AnalysisResult& result, std::string_view file, std::siz
                    std::string_view target);
 
 // The same analysis in place, for a caller that owns the tree elsewhere and needs neither
-// outliers nor a picture.
+// outliers nor a picture; when the names ask for the parent fold, the tree is folded as the
+// analysis class's operations expect it.
 AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings);
 
 }  // namespace tavrin

@@ -83,13 +83,17 @@ Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target,
 void fold_parent(Phylogeny& tree, Phylogeny_Node* target);
 
 // The support of the node joining `target` to its first sister (of the sibling across the
-// root).
-double support_value(const Phylogeny& tree, const Phylogeny_Node* target);
+// root). With `folded`, as fold_parent would leave it, without changing the tree: the target
+// read as hanging from its grandparent, which carries the larger of the two supports.
+double support_value(const Phylogeny& tree, const Phylogeny_Node* target, bool folded = false);
+// The node that support is read from: the joining node, or the sibling across the root.
+const Phylogeny_Node* support_node(const Phylogeny& tree, const Phylogeny_Node* target,
+                                   bool folded = false);
 // Whether "n/a" replaces that support: a single sister across the root to which the whole
 // sibling belongs.
 bool support_not_applicable(const Phylogeny& tree, const Phylogeny_Node* target,
                             const std::vector<std::string>& sisters, const GroupRelations& groups,
-                            char separator);
+                            char separator, bool folded = false);
 
 // The clade name of `n`: its shared leaf prefix or the first group holding all its leaves; a
 // single leaf is named by its rendered prefix (its text "name:length" cut before its first

@@ -2,24 +2,54 @@
 #include "analysis/steps.h"
 
 namespace tavrin {
+namespace {
 
-double support_value(const Phylogeny& tree, const Phylogeny_Node* target) {
-    if (target == nullptr || target->parent == nullptr) return 0;
+// The node that joins the target to its first sister, the target's side below it, and the
+// support that node carries: the target's parent, or with `folded` its grandparent, which the
+// parent fold gives the larger of the two supports.
+struct Joint {
+    const Phylogeny_Node* node = nullptr;
+    const Phylogeny_Node* sibling = nullptr;  // the joint's other child
+    double support = 0;
+};
+
+Joint joint_of(const Phylogeny_Node* target, bool folded) {
     const Phylogeny_Node* p = target->parent;
-    if (p != tree.root) return p->support;
+    if (!folded) return Joint{p, other_child(p, target), p->support};
+    const Phylogeny_Node* g = p->parent;
+    return Joint{g, other_child(g, p), p->support > g->support ? p->support : g->support};
+}
+
+bool has_joint(const Phylogeny_Node* target, bool folded) {
+    return target != nullptr && target->parent != nullptr &&
+           (!folded || target->parent->parent != nullptr);
+}
+
+}  // namespace
+
+double support_value(const Phylogeny& tree, const Phylogeny_Node* target, bool folded) {
+    if (!has_joint(target, folded)) return 0;
+    const Joint joint = joint_of(target, folded);
+    if (joint.node != tree.root) return joint.support;
     // Across the root the target's own parent carries no split: report the sibling's support.
-    const Phylogeny_Node* sibling = sibling_of(target);
-    return sibling ? sibling->support : 0;
+    return joint.sibling ? joint.sibling->support : 0;
+}
+
+const Phylogeny_Node* support_node(const Phylogeny& tree, const Phylogeny_Node* target,
+                                   bool folded) {
+    if (!has_joint(target, folded)) return nullptr;
+    const Joint joint = joint_of(target, folded);
+    return joint.node != tree.root ? joint.node : joint.sibling;
 }
 
 bool support_not_applicable(const Phylogeny& tree, const Phylogeny_Node* target,
                             const std::vector<std::string>& sisters, const GroupRelations& groups,
-                            char separator) {
+                            char separator, bool folded) {
     if (sisters.size() > 1) return false;
-    if (target == nullptr || target->parent == nullptr || sisters.empty()) return false;
-    const Phylogeny_Node* p = target->parent;
-    if (p != tree.root) return p->is_leaf;
-    return wholly_in_group(groups, sibling_of(target), sisters[0], separator);
+    if (!has_joint(target, folded) || sisters.empty()) return false;
+    const Joint joint = joint_of(target, folded);
+    if (joint.node != tree.root) return joint.node->is_leaf;
+    return wholly_in_group(groups, joint.sibling, sisters[0], separator);
 }
 
 }  // namespace tavrin

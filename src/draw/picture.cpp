@@ -190,10 +190,12 @@ void write_tips(std::ostream& out, const DrawnTree& tree, const Frame& at) {
 // The support of every node drawn that has one, as positioned spans; the target's parent shows
 // the support the answer reports.
 std::string support_spans(const DrawnTree& tree, const AnalysisResult& result, const Frame& at) {
-    const std::int64_t reported_at =
-        tree.target > 0 && !result.sisters.empty()
-            ? static_cast<std::int64_t>(tree.nodes[static_cast<std::size_t>(tree.target)].parent)
-            : -1;
+    // The node the support was read from: the target's parent, its grandparent after the parent
+    // fold, or the sibling across the root.
+    std::int64_t reported_at = -1;
+    for (std::size_t k = 0; k < tree.nodes.size() && !result.sisters.empty(); ++k) {
+        if (tree.nodes[k].node == result.support_node) reported_at = static_cast<std::int64_t>(k);
+    }
     const std::string reported_text = reported_at >= 0 ? reported_support(result) : "";
     std::ostringstream value;  // one stream for every value, written as the report writes them
     value.imbue(std::locale::classic());
@@ -201,7 +203,7 @@ std::string support_spans(const DrawnTree& tree, const AnalysisResult& result, c
     for (std::size_t k = 0; k < tree.nodes.size(); ++k) {
         const DrawnNode& n = tree.nodes[k];
         const bool reported = static_cast<std::int64_t>(k) == reported_at;
-        if (n.tip == Tip::kLeaf || (!reported && n.node->support == 0)) continue;
+        if (!reported && (n.tip == Tip::kLeaf || n.node->support == 0)) continue;
         if (!reported) {
             value.str("");
             value << n.node->support;

@@ -272,6 +272,39 @@ TEST(AnalysisSettings, PatternCompiledOnceAndGroupsKeptWhenAReloadFails) {
     EXPECT_EQ(result.sisters, (Names{"Metazoa", "Amoebozoa"}));
 }
 
+// The parent fold is read, not made: the driver's analysis leaves every leaf in the tree and reads
+// the grandparent's support as the fold would raise it; the in-place analysis folds.
+TEST(AnalysisResult, ParentFoldReadWithoutCuttingTheTree) {
+    AnalysisSettings settings;
+    settings.prefix = "Choano";
+    ASSERT_EQ(tavrin::compile_target_test(settings), "");
+    const std::string text = "((((Choano-a,Choano-b)90,Fungi-f)80,Fungi-g)70,Fungi-h);";
+    auto tree = std::make_unique<Phylogeny>(text);
+    const std::string before = tree->root->print();
+    const AnalysisResult read = tavrin::analyse(tree, settings);
+    EXPECT_TRUE(read.folded);
+    EXPECT_EQ(read.sisters, (Names{"Fungi"}));
+    EXPECT_EQ(read.support.value, 80);
+    EXPECT_TRUE(read.support.applies);
+    EXPECT_EQ(tree->root->print(), before);
+    ASSERT_NE(read.support_node, nullptr);
+    EXPECT_EQ(read.support_node, read.target->parent->parent);
+
+    Phylogeny in_place(text);
+    const AnalysisResult folded = tavrin::analyse_tree(in_place, settings);
+    EXPECT_EQ(folded.support.value, 80);
+    EXPECT_EQ(folded.target->parent->support, 80);
+    EXPECT_NE(in_place.root->print(), before);
+
+    // Across the root after the fold (an uncle leaf whose whole name is the sister's): the
+    // uncle's support, "n/a" since it is wholly the sister.
+    auto across = std::make_unique<Phylogeny>("(((Choano-a,Choano-b)90,Fungi-f)80,Fungi);");
+    const AnalysisResult root_side = tavrin::analyse(across, settings);
+    EXPECT_TRUE(root_side.folded);
+    EXPECT_FALSE(root_side.support.applies);
+    EXPECT_EQ(root_side.support_node, tavrin::other_child(across->root, root_side.target->parent));
+}
+
 // A million-deep ladder is counted, searched and named without deep recursion.
 TEST(AnalysisResult, MillionDeepLadder) {
     AnalysisSettings settings;
