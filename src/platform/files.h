@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <istream>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace tavrin {
@@ -56,6 +57,45 @@ int standard_input_closed();
 
 // " (<the system's description of error_number>)", or nothing for 0.
 std::string system_reason(int error_number);
+
+// Whether `a` and `b` name one file: the same path once made absolute and lexically normalised
+// (`./out.svg`, `out.svg` and `dir/../out.svg`), whether the file exists yet or not; or the same
+// existing file by device and inode (through a link, say).
+bool same_file(const std::string& a, const std::string& b);
+
+// Replaces `text` with the start of the regular file at `path`, up to and including the first
+// `marker`, or the whole file when it holds none, at most `limit` bytes. A symbolic link is not
+// followed, nor is anything but a regular file read (a pipe or a device could block or never
+// end): false for those, and when the file cannot be opened or read.
+bool read_file_head(const std::string& path, std::string_view marker, std::size_t limit,
+                    std::string& text);
+
+// A file written whole and only then put in place of its target: a full disk or any other
+// failure leaves the target as it was, with no partial or empty file beside it. The content
+// goes to a new temporary file in the target's folder (created exclusively), renamed over the
+// target by commit(). A target that exists and is not a regular file (a device such as
+// /dev/full or /dev/stdout, a pipe) is written in place by write(), as is a file whose folder
+// does not let a new file be made there. A symbolic link is followed: the file it names is
+// replaced. The temporary file is removed when the replacement is dropped uncommitted.
+class FileReplacement {
+public:
+    FileReplacement() = default;
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+    ~FileReplacement() { discard(); }
+
+    // Writes `content` for the file at `path`. The system's error number of a failure (after
+    // which nothing of it is left), or 0.
+    int write(const std::string& path, const std::string& content);
+    // Puts the written file in place of its target. The system's error number, or 0.
+    int commit();
+    // Removes the temporary file, if any.
+    void discard();
+
+private:
+    std::string target_;
+    std::string temporary_;  // empty when nothing waits to be renamed
+};
 
 }  // namespace tavrin
 
