@@ -39,6 +39,7 @@ struct Options {
     std::string html_path;      // empty for no page
     std::string pictures_path;  // empty when the page links no pictures
     bool first_sister_only = false;
+    Grouping grouping;                 // --by
     std::vector<std::string> reports;  // at least one: "-" when none is named
     bool help = false;
     bool version = false;
@@ -81,6 +82,28 @@ std::string take_pictures(const char* name, const std::string& value, Options& o
     return "";
 }
 
+// --by label, target, or both separated by a comma.
+std::string take_by(const char* name, const std::string& value, Options& options) {
+    const std::string label = column_name(Column::kLabel);
+    const std::string target = column_name(Column::kTarget);
+    Grouping grouping;
+    for (std::size_t start = 0;;) {
+        const std::size_t comma = value.find(',', start);
+        const std::string key = value.substr(start, comma - start);
+        bool* flag = key == label    ? &grouping.by_label
+                     : key == target ? &grouping.by_target
+                                     : nullptr;
+        if (flag == nullptr || *flag)
+            return std::string(name) + ": '" + value + "' is not " + label + ", " + target +
+                   " or " + label + "," + target;
+        *flag = true;
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    options.grouping = grouping;
+    return "";
+}
+
 std::string take_help(const char*, const std::string&, Options& options) {
     options.help = true;
     return "";
@@ -98,6 +121,10 @@ const Option<Options> kOptions[] = {
      take_first},
     {"--min-support", nullptr, "X", kAnywhere, "threshold of the 'supported' column (default 70)",
      take_min_support},
+    {"--by", nullptr, "KEYS", kAnywhere,
+     "tally the trees apart by label, by target or by both (label,target): the table, the "
+     "chart and the closing count per group, in the order the groups first appear",
+     take_by},
     {"--svg", nullptr, "FILE", kAnywhere, "also draw the table as a bar chart in FILE (SVG)",
      take_svg},
     {"--html", nullptr, "FILE", kAnywhere,
@@ -125,8 +152,8 @@ std::string usage_line() {
 void write_help(std::ostream& out) {
     out << usage_line() << '\n'
         << "Tallies the sister clades in Tavrin reports: for every (target, sister) pair,\n"
-           "the trees in which it appears, their share of all trees, how many of them are\n"
-           "supported, and the median support.\n\n";
+           "the trees in which it appears, their share of the trees of that target, how\n"
+           "many of them are supported, and the median support.\n\n";
     write_help_entry(out, "REPORT",
                      "Tavrin report files or per-tree tables (Tavrin --table), read in order as "
                      "one input; '-' or none: standard input",
@@ -177,14 +204,13 @@ std::string parse_arguments(const std::vector<std::string>& args, Options& optio
     return "";
 }
 
-// The report that `path` names, by device and inode, or empty when none does.
+// The report that `path` names (by its normalised path, or by device and inode), or empty when
+// none does.
 std::string report_at(const Options& options, const std::string& path) {
     for (const std::string& report : options.reports) {
         // Standard input, when it is a file, is that file under /dev/stdin.
         const std::string& opened = report == "-" ? std::string("/dev/stdin") : report;
-        std::error_code error;
-        if (std::filesystem::equivalent(opened, path, error) && !error)
-            return report == "-" ? kStdinName : report;
+        if (tavrin::same_file(opened, path)) return report == "-" ? kStdinName : report;
     }
     return std::string();
 }
@@ -198,23 +224,17 @@ std::string check_page_options(const Options& options) {
     const std::string report = report_at(options, options.html_path);
     if (!report.empty())
         return "--html " + options.html_path + ": the page would replace the report " + report;
-    std::error_code error;
-    if (!options.svg_path.empty() &&
-        (options.svg_path == options.html_path ||
-         std::filesystem::equivalent(options.svg_path, options.html_path, error)))
+    if (!options.svg_path.empty() && tavrin::same_file(options.svg_path, options.html_path))
         return "--html " + options.html_path + ": the page would replace the chart of --svg";
+    std::error_code error;
     if (!options.pictures_path.empty() &&
         !std::filesystem::is_directory(options.pictures_path, error))
         return "--pictures " + options.pictures_path + ": not a folder";
     return std::string();
 }
 
-// Reads every report into the tally, and the rows of per-tree tables into `records` when given;
-// the message of the first failure, or an empty string.
-std::string read_reports(const Options& options, std::istream& in, Tally& tally,
-                         std::vector<TreeRecord>* records) {
-    ReportReader reader(tally);
-    reader.keep_records(records);
+// Reads every report with `reader`; the message of the first failure, or an empty string.
+std::string read_reports(const Options& options, std::istream& in, ReportReader& reader) {
     for (const std::string& path : options.reports) {
         if (path == "-") {
             const int closed = &in == &std::cin ? tavrin::standard_input_closed() : 0;
@@ -234,29 +254,6 @@ std::string read_reports(const Options& options, std::istream& in, Tally& tally,
     return std::string();
 }
 
-// Writes `content` to `path`; the message of a failure, naming `what` was written, or an empty
-// string.
-std::string write_output_file(const std::string& path, const std::string& content,
-                              const char* what) {
-    errno = 0;
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (file.is_open()) {
-        file << content;
-        file.flush();  // a full disk shows here at the latest
-        const int write_error = errno;
-        file.close();
-        if (!file.fail()) return std::string();
-        if (write_error != 0) errno = write_error;
-    }
-    return std::string("cannot write the ") + what + " to " + path + tavrin::system_reason(errno);
-}
-
-std::string chart_document(const std::vector<PairSummary>& rows, const ChartFacts& facts) {
-    std::ostringstream svg;
-    write_svg(svg, rows, facts);
-    return svg.str();
-}
-
 // Flushes `out`; false when anything written to it was lost. Call with errno cleared before
 // the writing began: the reason of the first failed write stays in it.
 bool flushed(std::ostream& out) {
@@ -269,84 +266,205 @@ int fail(std::ostream& err, const std::string& message) {
     return kExitCommandLine;
 }
 
-// `N trees, K with a sister, M without`, then, once a per-tree table was read, the reasons of
-// the trees without a sister that the tables give: ` (unnamed 2, no-target 1)`.
-void write_closing_count(std::ostream& err, const Tally& tally) {
-    const std::size_t trees = tally.tree_count();
-    err << trees << (trees == 1 ? " tree, " : " trees, ") << tally.trees_with_sister()
-        << " with a sister, " << trees - tally.trees_with_sister() << " without";
+// `N trees, K with a sister, M without`, with `, S named with strays` after the trees with a
+// sister when some were, then, once a per-tree table was read, the reasons of the trees without
+// a sister that the tables give: ` (unnamed 2, no-target 1)`.
+void write_counts(std::ostream& err, const TreeCounts& counts, bool table_read) {
+    err << counts.trees << (counts.trees == 1 ? " tree, " : " trees, ") << counts.with_sister
+        << " with a sister, ";
+    if (counts.with_strays > 0) err << counts.with_strays << " named with strays, ";
+    err << counts.trees - counts.with_sister << " without";
     const char* separator = " (";
     for (const TreeStatus status : kReasonOrder) {
-        if (!tally.table_read() || tally.status_count(status) == 0) continue;
-        err << separator << status_name(status) << ' ' << tally.status_count(status);
+        if (!table_read || counts.status_count(status) == 0) continue;
+        err << separator << status_name(status) << ' ' << counts.status_count(status);
         separator = ", ";
     }
     err << (*separator == ',' ? ")\n" : "\n");
 }
 
-// Supports written as fractions (0 to 1) never reach a threshold above 1: says which to use.
-void warn_of_fractions(std::ostream& err, const Tally& tally, double min_support) {
-    if (min_support <= 1 || !tally.supports_are_fractions()) return;
-    err << kProgram << ": warning: every support lies between 0 and 1 but --min-support is "
+// The closing count: one line, or under --by one per group, named.
+void write_closing_count(std::ostream& err, const Tally& tally) {
+    if (!tally.grouping().any() || tally.groups().empty()) {
+        write_counts(err, tally.totals(), tally.table_read());
+        return;
+    }
+    for (const TreeGroup& group : tally.groups()) {
+        err << group_name(group, tally.grouping()) << ": ";
+        write_counts(err, group.counts, tally.table_read());
+    }
+}
+
+// Supports that are all 0 are no supports; supports written as fractions (0 to 1) never reach a
+// threshold above 1: says so, and which threshold to use. `group` names the group under --by.
+void warn_of_supports(std::ostream& err, const TreeCounts& counts, double min_support,
+                      const std::string& group) {
+    const std::string warning =
+        std::string(kProgram) + ": warning: " + (group.empty() ? "" : group + ": ");
+    if (counts.supports_are_zero()) {
+        err << warning << "every support is 0: these trees carry no support values\n";
+        return;
+    }
+    if (min_support <= 1 || !counts.supports_are_fractions()) return;
+    err << warning << "every support lies between 0 and 1 but --min-support is "
         << format_double(min_support) << ", which none reaches; for supports written as fractions "
         << "use --min-support " << format_double(min_support / 100) << '\n';
 }
 
-// Writes the page of --html; the message of a failure, or an empty string.
-std::string write_page(const Options& options, const Tally& tally,
-                       const std::vector<PairSummary>& rows, std::string chart,
-                       const std::vector<TreeRecord>& records) {
+// A label as the warnings name it.
+std::string shown_label(std::string_view label) {
+    std::string shown;
+    if (label.empty()) return "(none)";
+    append_name(shown, label);
+    return shown;
+}
+
+// The warnings before the closing count: runs of several labels tallied together, and the
+// supports of each group.
+void write_warnings(std::ostream& err, const Tally& tally, double min_support) {
+    const std::vector<std::string>& labels = tally.labels();
+    if (!tally.grouping().by_label && labels.size() > 1) {
+        err << kProgram << ": warning: the input holds trees of " << labels.size() << " labels ("
+            << names_listed(std::vector<std::string_view>(labels.begin(), labels.end()),
+                            labels.size(), 5, "labels", shown_label)
+            << "), tallied together; --by label tallies each apart\n";
+    }
+    if (!tally.grouping().any() || tally.groups().empty()) {
+        warn_of_supports(err, tally.totals(), min_support, std::string());
+        return;
+    }
+    for (const TreeGroup& group : tally.groups())
+        warn_of_supports(err, group.counts, min_support, group_name(group, tally.grouping()));
+}
+
+// One chart per group (one for all the trees without --by), over the rows of its group.
+std::vector<ChartPanel> chart_panels(const Options& options, const Tally& tally,
+                                     const std::vector<PairSummary>& rows) {
+    std::vector<ChartPanel> panels;
+    const ChartRows all = all_rows(rows);
+    if (!tally.grouping().any() || tally.groups().empty()) {
+        const TreeCounts& counts = tally.totals();
+        panels.push_back({all, ChartFacts{counts.trees, counts.with_sister, options.min_support,
+                                          options.first_sister_only, std::string()}});
+        return panels;
+    }
+    const PairSummary* at = all.begin;
+    for (std::size_t group = 0; group < tally.groups().size(); ++group) {
+        const PairSummary* const begin = at;
+        while (at != all.end && at->group == group)
+            ++at;
+        const TreeGroup& of = tally.groups()[group];
+        panels.push_back({ChartRows{begin, at},
+                          ChartFacts{of.counts.trees, of.counts.with_sister, options.min_support,
+                                     options.first_sister_only, group_name(of, tally.grouping())}});
+    }
+    return panels;
+}
+
+// The document of --svg: one chart, or the charts of the groups one under the other.
+std::string chart_document(const Options& options, const Tally& tally,
+                           const std::vector<PairSummary>& rows,
+                           const std::vector<ChartPanel>& panels) {
+    std::ostringstream svg;
+    if (!tally.grouping().any()) {
+        write_svg(svg, rows, panels.front().facts);
+        return svg.str();
+    }
+    const Grouping& by = tally.grouping();
+    const std::string title = std::string(options.first_sister_only ? "First sisters" : "Sisters") +
+                              " in " + std::to_string(tally.tree_count()) + " trees by " +
+                              (by.by_label && by.by_target ? "label and target"
+                               : by.by_label               ? "label"
+                                                           : "target");
+    write_grouped_svg(svg, panels, title);
+    return svg.str();
+}
+
+// What the reading kept for the page.
+struct ReadTables {
+    std::vector<TreeRecord> records;
+    std::size_t not_kept = 0;
+    std::size_t widest = 0;
+};
+
+std::string page_document(const Options& options, const Tally& tally,
+                          const std::vector<ChartPanel>& panels, const ReadTables& tables) {
     std::ostringstream closing;
     write_closing_count(closing, tally);
     PageContent content;
-    content.pairs = &rows;
     content.tree_count = tally.tree_count();
-    content.chart_svg = std::move(chart);
+    content.targets = tally.targets();
+    for (const std::string& label : tally.labels())
+        if (!label.empty()) content.labels.push_back(label);
     content.closing = closing.str();
     if (!content.closing.empty() && content.closing.back() == '\n') content.closing.pop_back();
+    content.with_label = tally.grouping().by_label;
+    for (const ChartPanel& panel : panels)
+        content.groups.push_back(
+            {panel.facts.group, panel.rows, chart_element(panel.rows, panel.facts)});
     content.table_read = tally.table_read();
-    content.trees = &records;
+    content.trees = &tables.records;
+    content.trees_not_listed = tables.not_kept;
+    content.table_width = tables.widest;
     if (!options.pictures_path.empty()) {
         content.pictures.path = options.pictures_path;
         content.pictures.href = folder_href(options.pictures_path, options.html_path);
     }
-    return write_output_file(options.html_path, html_page(content), "page");
+    return html_page(content);
+}
+
+std::string cannot_write(const char* what, const std::string& path, int error) {
+    return std::string("cannot write the ") + what + " to " + path + tavrin::system_reason(error);
+}
+
+// Writes the chart and the page, each whole or not at all, and neither when either fails: the
+// message of a failure, or an empty string.
+std::string write_files(const Options& options, const std::string& chart, const std::string& page) {
+    tavrin::FileReplacement chart_file, page_file;
+    if (!options.svg_path.empty()) {
+        if (const int error = chart_file.write(options.svg_path, chart))
+            return cannot_write("chart", options.svg_path, error);
+    }
+    if (!options.html_path.empty()) {
+        if (const int error = page_file.write(options.html_path, page))
+            return cannot_write("page", options.html_path, error);
+    }
+    if (const int error = chart_file.commit())
+        return cannot_write("chart", options.svg_path, error);
+    if (const int error = page_file.commit()) return cannot_write("page", options.html_path, error);
+    return std::string();
 }
 
 // Reads the reports, then writes the chart, the page and the table.
 int summarise(const Options& options, std::istream& in, std::ostream& out, std::ostream& err) {
-    Tally tally(options.first_sister_only);
-    std::vector<TreeRecord> records;
-    std::string problem =
-        read_reports(options, in, tally, options.html_path.empty() ? nullptr : &records);
+    Tally tally(options.first_sister_only, options.grouping);
+    ReadTables tables;
+    ReportReader reader(tally);
+    if (!options.html_path.empty()) reader.keep_records(&tables.records, kPageRows);
+    std::string problem = read_reports(options, in, reader);
     if (!problem.empty()) return fail(err, problem);
+    tally.end_input();
+    tables.not_kept = reader.records_not_kept();
+    tables.widest = reader.widest_table();
     const std::vector<PairSummary> rows = tally.summarise(options.min_support);
 
-    const ChartFacts facts{tally.tree_count(), tally.trees_with_sister(), options.min_support,
-                           options.first_sister_only};
-    // The chart is one document, inline in the page too.
-    const std::string chart = options.svg_path.empty() && options.html_path.empty()
-                                  ? std::string()
-                                  : chart_document(rows, facts);
-    if (!options.svg_path.empty()) {
-        problem = write_output_file(options.svg_path, chart, "chart");
-        if (!problem.empty()) return fail(err, problem);
-    }
-    if (!options.html_path.empty()) {
-        problem = write_page(options, tally, rows, chart, records);
-        if (!problem.empty()) return fail(err, problem);
-    }
+    const std::vector<ChartPanel> panels = chart_panels(options, tally, rows);
+    const std::string chart =
+        options.svg_path.empty() ? std::string() : chart_document(options, tally, rows, panels);
+    const std::string page =
+        options.html_path.empty() ? std::string() : page_document(options, tally, panels, tables);
+    problem = write_files(options, chart, page);
+    if (!problem.empty()) return fail(err, problem);
     errno = 0;
-    write_table(out, rows, tally.tree_count());
+    write_table(out, rows, options.grouping.by_label);
     if (!flushed(out))
         return fail(err,
                     "cannot write the table to standard output" + tavrin::system_reason(errno));
 
-    warn_of_fractions(err, tally, options.min_support);
+    write_warnings(err, tally, options.min_support);
     write_closing_count(err, tally);
     return kExitSuccess;
 }
-
 }  // namespace
 
 int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out,

@@ -1,20 +1,28 @@
-// The batch on one self-contained HTML page: the tally and its chart, the closing count, and
-// for per-tree tables one row per tree, coloured by status, with a filter by status and by
-// sister and a link to each tree's picture. Nothing is fetched from elsewhere: the chart is
-// inline, and the filter is a few lines of plain JavaScript that also reads the address's
-// fragment or query (`page.html#status=not-a-clade&sister=Fungi`). Without JavaScript every row
-// shows.
+// The batch on one self-contained HTML page: a title naming the targets and labels, the closing
+// count, the tally and its chart (one of each per group under --by), and for per-tree tables a
+// status legend and the trees, one row each, with filters by status, sister, target and label
+// and a link to each tree's own picture. Nothing is fetched from elsewhere: the charts are
+// inline, and the rows are written once, as tab-separated text, which a few lines of plain
+// JavaScript turn into a table shown a page of rows at a time and filtered by the menus or the
+// address's fragment or query (`page.html#status=not-a-clade&sister=Fungi`). Without
+// JavaScript the rows show as that text.
 #ifndef TAVRIN_SUMMARY_HTML_PAGE_H
 #define TAVRIN_SUMMARY_HTML_PAGE_H
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "summary/picture_links.h"
+#include "summary/svg_chart.h"
 #include "summary/tally.h"
 #include "summary/tree_table.h"
 
 namespace tavrin::summary {
+
+// The trees a page lists at most; it says how many more the tables hold.
+constexpr std::size_t kPageRows = 100000;
 
 // Where the pictures of Tavrin --draw are, for the page's links.
 struct PictureFolder {
@@ -22,17 +30,33 @@ struct PictureFolder {
     std::string href;  // the folder relative to the page's folder, written for a link
 };
 
-// The folder `dir` as a link from a page written at `page`: relative when both are on one
-// system path, each byte outside the unreserved ones and '/' percent-encoded.
+// The folder `dir` as a link from a page written at `page`: relative to the page's folder, both
+// taken as given (made absolute and normalised by their text alone, never through the links on
+// the way, as a browser takes the page's address), each byte outside the unreserved ones and
+// '/' percent-encoded.
 std::string folder_href(const std::string& dir, const std::string& page);
 
+// Each byte of `text` outside A-Z a-z 0-9 - . _ ~ (and '/' when `keep_slash`) as %XX.
+std::string percent_encoded(std::string_view text, bool keep_slash);
+
+// One group of the tally (all of it without --by).
+struct PageGroup {
+    std::string name;  // as the closing count names it; empty without --by
+    ChartRows pairs;
+    std::string chart;  // its chart, an <svg> element
+};
+
 struct PageContent {
-    const std::vector<PairSummary>* pairs = nullptr;
     std::size_t tree_count = 0;
-    std::string chart_svg;  // the chart's document
-    std::string closing;    // the closing count, without its line break
+    std::vector<std::string> targets;  // named in the title, in the order they came
+    std::vector<std::string> labels;   // the same, the empty label left out
+    std::string closing;               // the closing count, its lines without the last break
+    bool with_label = false;           // the tally has a label column (--by label)
+    std::vector<PageGroup> groups;
     bool table_read = false;
     const std::vector<TreeRecord>* trees = nullptr;  // the rows of the tables read
+    std::size_t trees_not_listed = 0;                // rows past kPageRows
+    std::size_t table_width = 0;                     // the columns of the widest table read
     PictureFolder pictures;
 };
 

@@ -23,12 +23,18 @@ bool ReportReader::read_table_row(std::string_view line, const std::string& name
         return fail(name, line_number, problem_);
     }
     ++table_rows_;
-    if (records_ != nullptr) records_->push_back(read_tree_record(line, table_rows_));
-    tally_.start_tree();
+    if (records_ != nullptr) {
+        if (records_->size() < record_limit_)
+            records_->push_back(TreeRecord{table_rows_, std::string(line)});
+        else
+            ++records_not_kept_;
+    }
+    tally_.start_table_tree(row.label, row.target);
     if (!row.has_sister) {
         tally_.note_status(row.status);
         return true;
     }
+    if (row.has_strays) tally_.note_strays();
     tally_.add_row(row.target, row.sister1, row.support);
     if (!row.sister2.empty()) tally_.add_row(row.target, row.sister2, row.support);
     return true;
@@ -41,6 +47,7 @@ bool ReportReader::read_line(std::string_view line, const std::string& name,
                     "line ends with a carriage return (convert CRLF line ends first)");
     if (std::optional<TableLayout> layout = TableLayout::of_header(line)) {
         tally_.note_table();
+        widest_table_ = std::max(widest_table_, layout->width());
         table_ = layout;
         table_rows_ = 0;
         return true;

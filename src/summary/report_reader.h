@@ -35,8 +35,16 @@ public:
 
     const std::string& error() const { return error_; }
 
-    // Keeps every table row read from now on in `records`, in order (none when null).
-    void keep_records(std::vector<TreeRecord>* records) { records_ = records; }
+    // Keeps the table rows read from now on in `records`, in order, up to `limit` of them (none
+    // when null); the rows past the limit are only counted.
+    void keep_records(std::vector<TreeRecord>* records, std::size_t limit) {
+        records_ = records;
+        record_limit_ = limit;
+    }
+    // The table rows read past the limit of keep_records.
+    std::size_t records_not_kept() const { return records_not_kept_; }
+    // The number of columns of the widest table read; 0 when none was.
+    std::size_t widest_table() const { return widest_table_; }
 
 private:
     bool read_lines(std::istream& in, const std::string& name);
@@ -49,6 +57,9 @@ private:
                                         // so; none outside a table
     std::size_t table_rows_ = 0;        // rows read since the table's header line
     std::vector<TreeRecord>* records_ = nullptr;
+    std::size_t record_limit_ = 0;
+    std::size_t records_not_kept_ = 0;
+    std::size_t widest_table_ = 0;
     std::string error_;
     std::string problem_;
     TreeTableRow table_row_;   // reused from row to row

@@ -40,17 +40,9 @@ std::string count_text(std::size_t trees, std::size_t supported, double min_supp
 // Targets named in the title: at most this many, then "and N more targets".
 constexpr std::size_t kNamedTargets = 3;
 
-// "A", "A and B", "A, B and C", "A, B, C and D", "A, B, C and 4 more targets", from the first
-// targets (at least kNamedTargets + 1 of them when there are more) and their total count.
-std::string target_list(const std::vector<std::string_view>& first, std::size_t count) {
-    std::string text;
-    const std::size_t shown = count <= kNamedTargets + 1 ? count : kNamedTargets;
-    for (std::size_t i = 0; i < shown; ++i) {
-        if (i > 0) text += (i + 1 == count) ? " and " : ", ";
-        text += xml_text(first[i], 40);
-    }
-    if (shown < count) text += " and " + std::to_string(count - shown) + " more targets";
-    return text;
+// A target named in the title.
+std::string shown_target(std::string_view name) {
+    return xml_text(name, 40);
 }
 
 struct Bar {
@@ -68,8 +60,7 @@ constexpr const char* kInk = "#222222";
 constexpr const char* kGrid = "#e4e4e4";
 
 // One bar per row, the first kChartBars rows, then one for the rest.
-std::vector<Bar> make_bars(const std::vector<PairSummary>& rows, const ChartFacts& facts,
-                           bool one_target) {
+std::vector<Bar> make_bars(ChartRows rows, const ChartFacts& facts, bool one_target) {
     constexpr std::size_t kLabelChars = 40;
     // Tooltips show more of a name, not all of it: a name can be as long as the report.
     constexpr std::size_t kTooltipChars = 300;
@@ -86,8 +77,8 @@ std::vector<Bar> make_bars(const std::vector<PairSummary>& rows, const ChartFact
                      (row.has_median ? format_double(row.median) : std::string("n/a"));
         bar.tooltip = xml_text(row.target, kTooltipChars) + " / " +
                       xml_text(row.sister, kTooltipChars) + ": " + std::to_string(row.trees) +
-                      " of " + std::to_string(facts.tree_count) + " trees (share " +
-                      format_share(row.trees, facts.tree_count) + ")";
+                      " of " + std::to_string(row.share_of) + " trees (share " +
+                      format_share(row.trees, row.share_of) + ")";
         bar.label_chars = std::min(name.size(), kLabelChars + 1);
         bars.push_back(std::move(bar));
     }
@@ -188,43 +179,51 @@ void write_bars(std::ostream& out, const std::vector<Bar>& bars, const Layout& a
     }
 }
 
-}  // namespace
+// A chart without its <svg> element: what goes inside it, and its size.
+struct Chart {
+    std::string body;
+    double width = 0;
+    double height = 0;
+};
 
-void write_svg(std::ostream& destination, const std::vector<PairSummary>& rows,
-               const ChartFacts& facts) {
+// The chart's title: how the pairs were counted (every sister or the first only), of which
+// targets, in how many trees, in which group, and the threshold of the stronger shade.
+std::string chart_title(const std::vector<std::string_view>& targets, std::size_t target_count,
+                        const ChartFacts& facts) {
+    std::string title = facts.first_sister_only ? "First sisters of " : "Sisters of ";
+    title += targets.empty()
+                 ? std::string("the target")
+                 : names_listed(targets, target_count, kNamedTargets, "targets", shown_target);
+    title +=
+        " in " + std::to_string(facts.tree_count) + (facts.tree_count == 1 ? " tree" : " trees");
+    if (!facts.group.empty()) title += ", " + xml_text(facts.group, 80);
+    return title + " (" + (facts.first_sister_only ? "--first, " : "") + "--min-support " +
+           format_double(facts.min_support) + ")";
+}
+
+Chart draw_chart(ChartRows rows, const ChartFacts& facts) {
     // Built apart and in the classic locale, so that the caller's stream settings do not matter.
     std::ostringstream out;
     out.imbue(std::locale::classic());
     // The distinct targets, in table order: the first few by name, all of them counted.
     std::unordered_set<std::string_view> seen;
     std::vector<std::string_view> targets;
-    for (const PairSummary& row : rows) {
-        if (seen.insert(row.target).second && targets.size() <= kNamedTargets)
-            targets.push_back(row.target);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (seen.insert(rows[i].target).second && targets.size() <= kNamedTargets)
+            targets.push_back(rows[i].target);
     }
     const std::vector<Bar> bars = make_bars(rows, facts, seen.size() <= 1);
     const Layout at(bars);
     const double margin = Layout::margin;
 
     const std::string threshold = format_double(facts.min_support);
-    // The title says how the pairs were counted: every sister or the first only, and the
-    // threshold of the stronger shade.
-    const std::string title =
-        (facts.first_sister_only ? "First sisters of " : "Sisters of ") +
-        (targets.empty() ? std::string("the target") : target_list(targets, seen.size())) + " in " +
-        std::to_string(facts.tree_count) + (facts.tree_count == 1 ? " tree" : " trees") + " (" +
-        (facts.first_sister_only ? "--first, " : "") + "--min-support " + threshold + ")";
+    const std::string title = chart_title(targets, seen.size(), facts);
     const std::size_t without = facts.tree_count - facts.trees_with_sister;
     const std::string subtitle = std::to_string(facts.trees_with_sister) + " with a sister, " +
                                  std::to_string(without) +
                                  " without. Bar length: trees with the pair.";
 
-    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        << "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" << num(at.width)
-        << "\" height=\"" << num(at.height) << "\" viewBox=\"0 0 " << num(at.width) << ' '
-        << num(at.height) << "\" font-family=\"sans-serif\" font-size=\"12\" fill=\"" << kInk
-        << "\">\n"
-        << "<title>" << title << "</title>\n"
+    out << "<title>" << title << "</title>\n"
         << "<desc>" << subtitle << " Stronger shade: trees whose support is at least " << threshold
         << ".</desc>\n";
     write_rect(out, 0, 0, at.width, at.height, "#ffffff");
@@ -245,8 +244,49 @@ void write_svg(std::ostream& destination, const std::vector<PairSummary>& rows,
         write_axis(out, at);
         write_bars(out, bars, at);
     }
-    out << "</svg>\n";
-    destination << out.str();
+    return Chart{out.str(), at.width, at.height};
+}
+
+// The opening tag of a chart of this size; `place` puts a chart inside another.
+std::string svg_open(double width, double height, const std::string& place = std::string()) {
+    return "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\"" + place + " width=\"" +
+           num(width) + "\" height=\"" + num(height) + "\" viewBox=\"0 0 " + num(width) + ' ' +
+           num(height) + "\" font-family=\"sans-serif\" font-size=\"12\" fill=\"" + kInk + "\">\n";
+}
+
+constexpr const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+
+}  // namespace
+
+void write_svg(std::ostream& destination, const std::vector<PairSummary>& rows,
+               const ChartFacts& facts) {
+    const Chart chart = draw_chart(all_rows(rows), facts);
+    destination << kDeclaration << svg_open(chart.width, chart.height) << chart.body << "</svg>\n";
+}
+
+std::string chart_element(ChartRows rows, const ChartFacts& facts) {
+    const Chart chart = draw_chart(rows, facts);
+    return svg_open(chart.width, chart.height) + chart.body + "</svg>\n";
+}
+
+void write_grouped_svg(std::ostream& destination, const std::vector<ChartPanel>& panels,
+                       const std::string& title) {
+    std::vector<Chart> charts;
+    double width = 0, height = 0;
+    for (const ChartPanel& panel : panels) {
+        charts.push_back(draw_chart(panel.rows, panel.facts));
+        width = std::max(width, charts.back().width);
+        height += charts.back().height;
+    }
+    std::string svg =
+        kDeclaration + svg_open(width, height) + "<title>" + xml_text(title, 300) + "</title>\n";
+    double y = 0;
+    for (const Chart& chart : charts) {
+        svg += svg_open(chart.width, chart.height, " x=\"0\" y=\"" + num(y) + "\"") + chart.body +
+               "</svg>\n";
+        y += chart.height;
+    }
+    destination << svg << "</svg>\n";
 }
 
 }  // namespace tavrin::summary

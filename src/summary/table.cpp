@@ -23,11 +23,20 @@ std::string format_share(std::size_t trees, std::size_t total) {
     return std::to_string(thousandths / 1000) + "." + fraction;
 }
 
-namespace {
+std::string names_listed(const std::vector<std::string_view>& first, std::size_t count,
+                         std::size_t most, const std::string& what,
+                         std::string (*show)(std::string_view)) {
+    std::string text;
+    const std::size_t shown = count <= most + 1 ? count : most;
+    for (std::size_t i = 0; i < shown; ++i) {
+        if (i > 0) text += (i + 1 == count) ? " and " : ", ";
+        text += show(first[i]);
+    }
+    if (shown < count) text += " and " + std::to_string(count - shown) + " more " + what;
+    return text;
+}
 
-// A name as a field of the table: a tab or line break in it (a table read by the summary can hold
-// one) is written \t or \n, so that the line keeps its columns.
-void append_name(std::string& block, const std::string& name) {
+void append_name(std::string& block, std::string_view name) {
     if (name.find_first_of("\t\n") == std::string::npos) {
         block += name;
         return;
@@ -42,19 +51,38 @@ void append_name(std::string& block, const std::string& name) {
     }
 }
 
-}  // namespace
+std::string group_name(const TreeGroup& group, const Grouping& grouping) {
+    std::string name;
+    const auto add = [&name](Column column, const std::string& value) {
+        if (!name.empty()) name += ", ";
+        name += column_name(column);
+        name += ' ';
+        if (value.empty())
+            name += "(none)";
+        else
+            append_name(name, value);
+    };
+    if (grouping.by_label) add(Column::kLabel, group.label);
+    if (grouping.by_target) add(Column::kTarget, group.target);
+    return name;
+}
 
-void write_table(std::ostream& out, const std::vector<PairSummary>& rows, std::size_t tree_count) {
+void write_table(std::ostream& out, const std::vector<PairSummary>& rows, bool with_label) {
     // Lines are put together in one buffer and written in large blocks. Only the median goes
     // through a stream (its format is the stream's), one stream in the classic locale for all.
     std::ostringstream number;
     number.imbue(std::locale::classic());
-    std::string block = "target\tsister\ttrees\tshare\tsupported\tmedian_support\n";
+    std::string block = with_label ? std::string(column_name(Column::kLabel)) + '\t' : "";
+    block += "target\tsister\ttrees\tshare\tsupported\tmedian_support\n";
     for (const PairSummary& row : rows) {
+        if (with_label) {
+            append_name(block, row.label);
+            block += '\t';
+        }
         append_name(block, row.target);
         block += '\t';
         append_name(block, row.sister);
-        block += '\t' + std::to_string(row.trees) + '\t' + format_share(row.trees, tree_count) +
+        block += '\t' + std::to_string(row.trees) + '\t' + format_share(row.trees, row.share_of) +
                  '\t' + std::to_string(row.supported) + '\t';
         if (row.has_median) {
             number.str(std::string());

@@ -1,10 +1,12 @@
-// The summary table: a header line, then one tab-separated line per (target, sister) pair.
+// The summary table: a header line, then one tab-separated line per (target, sister) pair, with
+// a leading label column when the pairs were tallied by label.
 #ifndef TAVRIN_SUMMARY_TABLE_H
 #define TAVRIN_SUMMARY_TABLE_H
 
 #include <cstddef>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "summary/tally.h"
@@ -18,7 +20,24 @@ std::string format_double(double value);
 // total is 0.
 std::string format_share(std::size_t trees, std::size_t total);
 
-void write_table(std::ostream& out, const std::vector<PairSummary>& rows, std::size_t tree_count);
+// A name as a field of the table: a tab or line break in it (a table read by the summary can hold
+// one) is written \t or \n, so that the line keeps its columns.
+void append_name(std::string& block, std::string_view name);
+
+// "A", "A and B", "A, B and C", "A, B, C and D" from the first names (at least `most` + 1 of them
+// when there are more) and their total count; past that "A, B, C and 4 more <what>". Each name
+// is written as `show` gives it.
+std::string names_listed(const std::vector<std::string_view>& first, std::size_t count,
+                         std::size_t most, const std::string& what,
+                         std::string (*show)(std::string_view));
+
+// A group as the closing count, the warnings and the charts name it: "label fasttree",
+// "target Choano", "label fasttree, target Choano"; an empty name is "(none)".
+std::string group_name(const TreeGroup& group, const Grouping& grouping);
+
+// The rows in their order, each share taken of the row's own base; `with_label` adds the label
+// column.
+void write_table(std::ostream& out, const std::vector<PairSummary>& rows, bool with_label);
 
 }  // namespace tavrin::summary
 

@@ -8,27 +8,113 @@
 
 namespace tavrin::summary {
 
+namespace {
+
+// A label and a target as one key: the label's length first, so that no two pairs of names
+// give the same key.
+void make_key(std::string& key, std::string_view label, std::string_view target) {
+    key.assign(std::to_string(label.size()));
+    key.push_back(':');
+    key.append(label);
+    key.append(target);
+}
+
+}  // namespace
+
+std::size_t Tally::FirstSeen::add(std::string_view name) {
+    if (any && name == last) return index.find(last)->second;
+    any = true;
+    last.assign(name);
+    const auto [at, added] = index.emplace(last, names.size());
+    if (added) names.push_back(last);
+    return at->second;
+}
+
 void Tally::start_tree() {
-    ++tree_count_;
+    settle_report_tree();
+    ++total_.trees;
+    ++report_trees_;
     current_has_row_ = false;
+    labels_.add(std::string_view());
+    current_group_ = kNoGroup;
+    // Without --by target the group is known before the rows.
+    if (!grouping_.by_target) enter_group(std::string_view(), std::string_view());
+}
+
+void Tally::start_table_tree(std::string_view label, std::string_view target) {
+    settle_report_tree();
+    ++total_.trees;
+    current_has_row_ = false;
+    labels_.add(label);
+    targets_.add(target);
+    make_key(key_, grouping_.by_label ? label : std::string_view(), target);
+    const std::size_t at = share_keys_.add(key_);
+    if (at == table_trees_.size()) table_trees_.push_back(0);
+    ++table_trees_[at];
+    current_group_ = kNoGroup;
+    enter_group(label, target);
+}
+
+void Tally::end_input() {
+    settle_report_tree();
+}
+
+void Tally::enter_group(std::string_view label, std::string_view target) {
+    if (!grouping_.by_label) label = std::string_view();
+    if (!grouping_.by_target) target = std::string_view();
+    make_key(group_key_, label, target);
+    current_group_ = group_keys_.add(group_key_);
+    if (current_group_ == groups_.size())
+        groups_.push_back(TreeGroup{std::string(label), std::string(target), TreeCounts()});
+    ++groups_[current_group_].counts.trees;
+}
+
+void Tally::settle_report_tree() {
+    if (total_.trees > 0 && current_group_ == kNoGroup)
+        enter_group(std::string_view(), std::string_view());
+}
+
+void Tally::note_status(TreeStatus status) {
+    const auto index = static_cast<std::size_t>(status);
+    ++total_.statuses[index];
+    if (current_group_ != kNoGroup) ++groups_[current_group_].counts.statuses[index];
+}
+
+void Tally::note_strays() {
+    ++total_.with_strays;
+    if (current_group_ != kNoGroup) ++groups_[current_group_].counts.with_strays;
+}
+
+void Tally::count_support(Support support) {
+    if (!support.numeric) return;
+    const bool fraction = support.value >= 0 && support.value <= 1;
+    const bool zero = support.value == 0;
+    for (TreeCounts* counts : {&total_, &groups_[current_group_].counts}) {
+        ++counts->numeric_supports;
+        counts->fraction_supports += fraction ? 1 : 0;
+        counts->zero_supports += zero ? 1 : 0;
+    }
 }
 
 std::size_t Tally::find_or_add(std::size_t target_length) {
-    const std::size_t hash = std::hash<std::string_view>()(key_);
+    // Pairs of different groups with the same names are different pairs.
+    const std::size_t hash =
+        std::hash<std::string_view>()(key_) ^ (current_group_ * 0x9E3779B97F4A7C15ULL);
     if (2 * (pairs_.size() + 1) > slots_.size()) grow_slots();
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
         Slot& slot = slots_[at];
         if (slot.pair == 0) {
-            pairs_.push_back(
-                Pair{keys_.size(), target_length, key_.size() - target_length - 1, hash, 0, 0});
+            pairs_.push_back(Pair{keys_.size(), target_length, key_.size() - target_length - 1,
+                                  hash, current_group_, 0, 0});
             keys_.append(key_);
             slot = Slot{hash, pairs_.size()};
             return pairs_.size() - 1;
         }
         // A name read from a table may hold a tab: the target's length tells such keys apart.
         const Pair& pair = pairs_[slot.pair - 1];
-        if (slot.hash == hash && pair.target_length == target_length && key(pair) == key_)
+        if (slot.hash == hash && pair.group == current_group_ &&
+            pair.target_length == target_length && key(pair) == key_)
             return slot.pair - 1;
     }
 }
@@ -47,25 +133,24 @@ void Tally::grow_slots() {
 }
 
 void Tally::add_row(std::string_view target, std::string_view sister, Support support) {
-    if (tree_count_ == 0) return;
-    if (support.numeric) {
-        if (support.value >= 0 && support.value <= 1)
-            ++fraction_supports_;
-        else
-            non_fraction_support_ = true;
-    }
+    if (total_.trees == 0) return;
+    // A report's tree under --by target: its first row says which group it belongs to.
+    if (current_group_ == kNoGroup) enter_group(std::string_view(), target);
+    targets_.add(target);
+    count_support(support);
     if (first_sister_only_ && current_has_row_) return;
     if (!current_has_row_) {
         current_has_row_ = true;
-        ++trees_with_sister_;
+        ++total_.with_sister;
+        ++groups_[current_group_].counts.with_sister;
     }
     key_.assign(target);
     key_.push_back('\t');
     key_.append(sister);
     const std::size_t index = find_or_add(target.size());
     Pair& pair = pairs_[index];
-    if (pair.last_tree == tree_count_) return;
-    pair.last_tree = tree_count_;
+    if (pair.last_tree == total_.trees) return;
+    pair.last_tree = total_.trees;
     ++pair.trees;
     if (support.numeric) readings_.push_back(Reading{index, support.value});
 }
@@ -83,6 +168,17 @@ double median_of(std::vector<double>::iterator begin, std::vector<double>::itera
     if (std::isinf(sum) && std::isfinite(lower) && std::isfinite(upper))
         return lower / 2 + upper / 2;
     return sum / 2;
+}
+
+std::size_t Tally::share_base(std::size_t group, std::string_view target) const {
+    const std::string& label = groups_[group].label;
+    std::string key;
+    make_key(key, label, target);
+    const auto at = share_keys_.index.find(key);
+    const std::size_t tables = at == share_keys_.index.end() ? 0 : table_trees_[at->second];
+    // A report's trees have no label and no target until their rows: they count for every pair
+    // without a label, as when reports alone were read.
+    return tables + (label.empty() ? report_trees_ : 0);
 }
 
 std::vector<PairSummary> Tally::summarise(double min_support) const {
@@ -104,6 +200,7 @@ std::vector<PairSummary> Tally::summarise(double min_support) const {
     std::sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
         const Pair& x = pairs_[a];
         const Pair& y = pairs_[b];
+        if (x.group != y.group) return x.group < y.group;
         if (x.trees != y.trees) return x.trees > y.trees;
         if (target(x) != target(y)) return target(x) < target(y);
         return sister(x) < sister(y);
@@ -117,13 +214,19 @@ std::vector<PairSummary> Tally::summarise(double min_support) const {
         const auto end = values.begin() + static_cast<std::ptrdiff_t>(first[index + 1]);
         const auto supported =
             std::count_if(begin, end, [min_support](double value) { return value >= min_support; });
-        PairSummary row{std::string(target(pair)), std::string(sister(pair)), pair.trees,
-                        static_cast<std::size_t>(supported)};
+        PairSummary row;
+        row.target = target(pair);
+        row.sister = sister(pair);
+        row.trees = pair.trees;
+        row.supported = static_cast<std::size_t>(supported);
         if (begin != end) {
             row.median = median_of(begin, end);
             // The mean of inf and -inf is not a number: no median, as when none is numeric.
             row.has_median = !std::isnan(row.median);
         }
+        row.group = pair.group;
+        row.label = groups_[pair.group].label;
+        row.share_of = share_base(pair.group, row.target);
         rows.push_back(std::move(row));
     }
     return rows;

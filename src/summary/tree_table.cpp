@@ -20,22 +20,6 @@ bool unescape_column(std::string_view field, const char* column, std::string& ou
 
 }  // namespace
 
-TreeRecord read_tree_record(std::string_view line, std::size_t row) {
-    TableFields fields;
-    fields.split(line);
-    TreeRecord record;
-    record.row = row;
-    const std::pair<Column, std::string*> wanted[] = {
-        {Column::kFile, &record.file},        {Column::kTree, &record.tree},
-        {Column::kStatus, &record.status},    {Column::kSister1, &record.sister1},
-        {Column::kSister2, &record.sister2},  {Column::kSupport, &record.support},
-        {Column::kOutliers, &record.outliers}};
-    for (const auto& [column, out] : wanted) {
-        if (!unescape_field(fields[column], *out)) out->assign(fields[column]);
-    }
-    return record;
-}
-
 bool parse_tree_table_row(std::string_view line, const TableLayout& layout, TreeTableRow& row,
                           std::string& problem) {
     TableFields fields;
@@ -54,7 +38,8 @@ bool parse_tree_table_row(std::string_view line, const TableLayout& layout, Tree
     row.status = *status;
     row.has_sister = row.status == TreeStatus::kSisters;
     if (row.has_sister && fields[Column::kSister1].empty()) {
-        problem = "status 'sisters' with an empty sister1";
+        problem = std::string("status '") + status_name(TreeStatus::kSisters) + "' with an empty " +
+                  column_name(Column::kSister1);
         return false;
     }
     if (!row.has_sister &&
@@ -65,9 +50,13 @@ bool parse_tree_table_row(std::string_view line, const TableLayout& layout, Tree
     row.support = Support{};
     if (row.has_sister && !parse_support(fields[Column::kSupport], row.support, problem))
         return false;
-    return unescape_column(fields[Column::kTarget], "target", row.target, problem) &&
-           unescape_column(fields[Column::kSister1], "sister1", row.sister1, problem) &&
-           unescape_column(fields[Column::kSister2], "sister2", row.sister2, problem);
+    row.has_strays = row.has_sister && !fields[Column::kStrays].empty();
+    for (const auto& [column, out] :
+         {std::pair{Column::kTarget, &row.target}, std::pair{Column::kSister1, &row.sister1},
+          std::pair{Column::kSister2, &row.sister2}, std::pair{Column::kLabel, &row.label}}) {
+        if (!unescape_column(fields[column], column_name(column), *out, problem)) return false;
+    }
+    return true;
 }
 
 }  // namespace tavrin::summary

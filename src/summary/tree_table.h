@@ -18,19 +18,25 @@ struct TreeTableRow {
     TreeStatus status = TreeStatus::kUnnamed;  // the status: the reason when there is no sister
     std::string target;                        // the fields with their escapes undone
     std::string sister1;
-    std::string sister2;  // empty when the tree has one sister
-    Support support;      // n/a when the tree has no sister
+    std::string sister2;      // empty when the tree has one sister
+    std::string label;        // empty when the table has no label column
+    Support support;          // n/a when the tree has no sister
+    bool has_strays = false;  // a tree with sisters whose strays column is not empty
 };
 
-// One tree of a table as the page lists it: the columns it shows, their escapes undone, and the
-// row's place in its table (from 1, counted from the header line before it).
+// One tree of a table as the page lists it: the row as written and its place in its table
+// (from 1, counted from the header line before it).
 struct TreeRecord {
     std::size_t row = 0;
-    std::string file, tree, status, sister1, sister2, support, outliers;
-};
+    std::string line;  // without its line break
 
-// The record of a row that parse_tree_table_row accepted.
-TreeRecord read_tree_record(std::string_view line, std::size_t row);
+    // The row's fields, escapes in place; a column the row's table lacks is empty.
+    TableFields fields() const {
+        TableFields split;
+        split.split(line);
+        return split;
+    }
+};
 
 // Reads one row (without its line break) of a table laid out as `layout` into `row`, whose
 // strings are reused. False with `problem` set for a row of the wrong number of columns, an

@@ -3,6 +3,9 @@
 // and standard input are the command-line cases in cases/.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <streambuf>
 #include <string>
@@ -34,8 +37,9 @@ Outcome run_program(const std::vector<std::string>& args, const std::string& inp
 
 TEST(Program, UsageErrors) {
     const std::string usage =
-        "usage: Tavrin-summary [--first] [--min-support X] [--svg FILE] [--html FILE]\n"
-        "                      [--pictures DIR] [-h|--help] [--version] [REPORT ...]\n";
+        "usage: Tavrin-summary [--first] [--min-support X] [--by KEYS] [--svg FILE]\n"
+        "                      [--html FILE] [--pictures DIR] [-h|--help] [--version]\n"
+        "                      [REPORT ...]\n";
     const struct {
         std::vector<std::string> args;
         std::string message;
@@ -50,6 +54,10 @@ TEST(Program, UsageErrors) {
         {{"--min-support=nan"}, "--min-support: 'nan' is not a finite decimal number"},
         {{"--min-support", "inf"}, "--min-support: 'inf' is not a finite decimal number"},
         {{"--svg="}, "--svg: the file name is empty"},
+        {{"--by", "run"}, "--by: 'run' is not label, target or label,target"},
+        {{"--by=label,label"}, "--by: 'label,label' is not label, target or label,target"},
+        {{"--by", "label,"}, "--by: 'label,' is not label, target or label,target"},
+        {{"--by", ""}, "--by: '' is not label, target or label,target"},
         {{"--svg", "-", "r.tsv"},
          "--svg: '-' is not a file name here (the table goes to standard output; write ./- for a "
          "file named -)"},
@@ -85,6 +93,72 @@ TEST(Program, OutputThatCannotBeWrittenIsAFailure) {
               "directory)\n");
 }
 
+// A file's content, or "(none)" when there is no such file.
+std::string content_of(const std::filesystem::path& path) {
+    std::string text;
+    return golden_cases::read_whole(path, text) ? text : "(none)";
+}
+
+// The chart and the page may not land on one file nor on a report, however their paths are
+// spelled and whether the file exists yet or not; nothing is written then.
+TEST(Program, OutputsRefusedOverEachOtherOrAReportByTheirNormalisedPaths) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(::testing::TempDir()) / "summary_app_paths";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string d = dir.string();
+    std::ofstream(dir / "r.tsv") << kReport;
+    const struct {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{"--html", d + "/./out.svg", "--svg", d + "/out.svg", d + "/r.tsv"},
+         "--html " + d + "/./out.svg: the page would replace the chart of --svg"},
+        {{"--svg", d + "/new/../out.svg", "--html", d + "//out.svg", d + "/r.tsv"},
+         "--html " + d + "//out.svg: the page would replace the chart of --svg"},
+        {{"--svg", d + "/no/../r.tsv", d + "/r.tsv"},
+         "--svg " + d + "/no/../r.tsv: the chart would replace the report " + d + "/r.tsv"},
+        {{"--html", d + "/./r.tsv", d + "/r.tsv"},
+         "--html " + d + "/./r.tsv: the page would replace the report " + d + "/r.tsv"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        const Outcome result = run_program(c.args);
+        EXPECT_EQ(result.status, tavrin::kExitCommandLine);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "Tavrin-summary: " + c.message + "\n");
+    }
+    EXPECT_EQ(content_of(dir / "r.tsv"), kReport);
+    EXPECT_EQ(content_of(dir / "out.svg"), "(none)");
+    fs::remove_all(dir);
+}
+
+// The chart and the page are written whole or not at all, and neither when one of them cannot
+// be: the old files stay as they were, with nothing left beside them.
+TEST(Program, ChartAndPageReplacedTogetherOrNotAtAll) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(::testing::TempDir()) / "summary_app_replace";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::ofstream(dir / "chart.svg") << "old chart";
+    const Outcome failed = run_program(
+        {"--svg", (dir / "chart.svg").string(), "--html", (dir / "no" / "page.html").string()});
+    EXPECT_EQ(failed.status, tavrin::kExitCommandLine);
+    EXPECT_EQ(failed.err, "Tavrin-summary: cannot write the page to " +
+                              (dir / "no" / "page.html").string() +
+                              " (No such file or directory)\n");
+    EXPECT_EQ(content_of(dir / "chart.svg"), "old chart");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+
+    const Outcome written = run_program(
+        {"--svg", (dir / "chart.svg").string(), "--html", (dir / "page.html").string()});
+    EXPECT_EQ(written.status, 0);
+    EXPECT_EQ(content_of(dir / "chart.svg").rfind("<?xml", 0), 0u);
+    EXPECT_NE(content_of(dir / "page.html").find("<figure><svg"), std::string::npos);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+    fs::remove_all(dir);
+}
+
 // The help and the man page list the same options, in the same order in the synopsis.
 TEST(Program, HelpAgreesWithTheManPage) {
     const Outcome help = run_program({"--help"});
@@ -94,7 +168,7 @@ TEST(Program, HelpAgreesWithTheManPage) {
     EXPECT_EQ(man_page::options_named(man_page::plain(man_page::section(page, "SYNOPSIS"))),
               man_page::options_named(man_page::usage_of(help.out)));
     EXPECT_EQ(man_page::page_entries(page), man_page::help_entries(help.out));
-    EXPECT_EQ(man_page::help_entries(help.out).size(), 7u);
+    EXPECT_EQ(man_page::help_entries(help.out).size(), 8u);
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Loads the page of Tavrin-summary --html in a real browser (headless Chromium, --dump-dom) and
-# checks what a reader would see: one row per tree of the table, links that point at pictures
-# that exist, and a filter by status or by sister, driven by the address's fragment and query,
-# that leaves only the rows asked for.
+# checks what a reader would see: one row per tree of the tables, each linked only to the picture
+# that records that row (two labelled runs drawn into one folder, a stale picture, a pipe among
+# the pictures), and filters by status, sister, label and target, driven by the address's
+# fragment and query, that leave only the rows asked for.
 #
 # usage: check_page.sh <Tavrin> <Tavrin-summary> <source dir> [OUTPUT_DIR]
 # Exit status 77 (skipped) when chromium is missing, except in CI (CI set), where that fails.
@@ -18,64 +19,96 @@ mkdir -p "$out"
 # shellcheck source=tests/support/script_checks.sh
 source "$source_dir/tests/support/script_checks.sh"
 require_tools "load the page" "chromium (Debian package chromium)"
-browser=$(command -v chromium)
+dom() { browser_dom "$@"; }
 
-# The DOM of the page at URL once its script has run.
-dom() { # url
-    local profile
-    profile=$(mktemp -d)
-    timeout 90 "$browser" --headless --no-sandbox --disable-gpu --disable-background-networking \
-        --disable-component-update --disable-sync --no-first-run --user-data-dir="$profile" \
-        --dump-dom "$1" 2>/dev/null
-    rm -rf "$profile"
-}
-
-# Rows of the tree table in a DOM, one per line; those the filter hides carry `hidden`.
+# Rows of the tree table in a DOM, one per line.
 rows() {
     tr '\n' ' ' | sed 's|<tr|\n<tr|g; s|</tr>|</tr>\n|g' | grep '^<tr data-status=' || true
 }
 
-# A batch with every kind of answer, drawn, tabled and put on one page.
+# The source a picture records: "file<TAB>tree<TAB>label".
+source_of() { # picture
+    tr '\n' ' ' <"$1" | sed -n 's|.*<metadata>\([^<]*\)</metadata>.*|\1|p'
+}
+
+# A batch with every kind of answer, drawn and tabled.
 cd "$source_dir"
-"$tavrin" --table --standard-newick --draw "$out/pictures" --groupFile bench/genes/groups.txt \
+"$tavrin" --table --standard-newick --draw "$out/drawn" --groupFile bench/genes/groups.txt \
     Choano bench/genes/iqtree/g00*.nwk bench/genes/fasttree/g00[1-4].nwk examples/t3.nwk \
     >"$out/table.tsv"
-"$summary" --html "$out/page.html" --pictures "$out/pictures" "$out/table.tsv" >/dev/null 2>&1
 trees=$(($(wc -l <"$out/table.tsv") - 1))
+drawn=$(grep -vc $'\tmalformed\t' <(tail -n +2 "$out/table.tsv"))
+
+# Two labelled runs of that batch drawing into one folder: each table's rows carry the run's
+# label, each picture's name starts with it and its source names it.
+mkdir "$out/study"
+for label in fast iq; do
+    awk -F'\t' -v OFS='\t' -v label="$label" 'NR > 1 { $14 = label } { print }' \
+        "$out/table.tsv" >"$out/$label.tsv"
+    for picture in "$out"/drawn/*.svg; do
+        name=$(basename "$picture")
+        number=${name%%_*}
+        row=$(sed -n "$((10#$number + 1))p" "$out/table.tsv")
+        IFS=$'\t' read -r file tree _ <<<"$row"
+        # The pictures' source, as Tavrin --draw records it.
+        sed '/<metadata>/d; 0,/<title>/s|<title>|<metadata>'"$file"$'\t'"$tree"$'\t'"$label"'</metadata>\n<title>|' \
+            "$picture" >"$out/study/${label}_$name"
+    done
+done
+# A stale picture of another run under a row's name, and a pipe that looks like a picture.
+sed 's|<metadata>[^<]*</metadata>|<metadata>old/g001.nwk\t1\tiq</metadata>|' \
+    "$out/study/iq_000001_g001.svg" >"$out/study/iq_000001_g001_old.svg"
+rm "$out/study/iq_000001_g001.svg"
+mkfifo "$out/study/fast_000002_pipe.svg"
+
+timeout 60 "$summary" --by label --html "$out/page.html" --pictures "$out/study" \
+    "$out/fast.tsv" "$out/iq.tsv" >"$out/tally.tsv" 2>"$out/closing.txt" ||
+    fail "the page of two labelled runs was not made"
+grep -q "^label fast: $trees trees, " "$out/closing.txt" || fail "no closing count for label fast"
+head -1 "$out/tally.tsv" | grep -q $'^label\ttarget\tsister\t' || fail "the tally has no label column"
 url="file://$out/page.html"
 
 dom "$url" >"$out/all.html"
-[ "$(rows <"$out/all.html" | wc -l)" = "$trees" ] ||
-    fail "the page shows $(rows <"$out/all.html" | wc -l) rows for $trees trees"
-[ "$(rows <"$out/all.html" | grep -c ' hidden')" = 0 ] || fail "rows hidden without a filter"
+[ "$(rows <"$out/all.html" | wc -l)" = $((2 * trees)) ] ||
+    fail "the page shows $(rows <"$out/all.html" | wc -l) rows for $((2 * trees)) trees"
+grep -q "<h1>Tavrin summary: Choano in $((2 * trees)) trees, labels fast and iq</h1>" \
+    "$out/all.html" || fail "the title does not name the target and the labels"
 links=0
-while read -r href; do
+while IFS=$'\t' read -r href file label; do
     links=$((links + 1))
     [ -f "$out/$href" ] || fail "the link $href points at no file"
-done < <(grep -o 'href="[^"]*"' "$out/all.html" | sed 's/^href="//; s/"$//')
-drawn=$(grep -vc $'\tmalformed\t' <(tail -n +2 "$out/table.tsv"))
-[ "$links" = "$drawn" ] || fail "$links links for $drawn pictures"
-grep -q ">$drawn of $trees pictures found in " "$out/all.html" || fail "the page does not count the pictures"
+    [ "$(source_of "$out/$href" | cut -f1,3)" = "$file"$'\t'"$label" ] ||
+        fail "$href is linked from the row of $file, $label"
+done < <(rows <"$out/all.html" | grep '<a href=' |
+    sed 's|.*<a href="\([^"]*\)">picture</a></td><td>\([^<]*\)</td>.*<td>\([a-z]*\)</td></tr>$|\1\t\2\t\3|')
+[ "$links" = $((2 * drawn - 1)) ] || fail "$links links for $((2 * drawn - 1)) true pictures"
+grep -q ": $((2 * drawn - 1)) of $((2 * trees)) trees linked to their own picture, $((2 * trees - 2 * drawn + 1)) without one; 1 picture there belongs to other trees." \
+    "$out/all.html" || fail "the page does not count the pictures"
 
 # Filtering by one status, from the fragment and from the query.
 for status in not-a-clade sisters malformed; do
-    expected=$(cut -f4 "$out/table.tsv" | grep -cx -- "$status" || true)
+    expected=$(($(cut -f4 "$out/table.tsv" | grep -cx -- "$status" || true) * 2))
     for address in "$url#status=$status" "$url?status=$status"; do
         dom "$address" >"$out/filtered.html"
-        shown=$(rows <"$out/filtered.html" | grep -v ' hidden' || true)
+        shown=$(rows <"$out/filtered.html")
         [ "$(grep -c . <<<"$shown")" = "$expected" ] ||
             fail "$address shows $(grep -c . <<<"$shown") rows, expected $expected"
         grep -v "data-status=\"$status\"" <<<"$shown" | grep -q . && fail "$address shows other statuses"
-        grep -q ">$expected of $trees trees shown<" "$out/filtered.html" ||
+        grep -q ">$expected of $((2 * trees)) trees shown<" "$out/filtered.html" ||
             fail "$address does not say how many rows it shows"
     done
 done
 
-# Filtering by sister: the rows that name it first or second.
+# Filtering by sister (the rows that name it first or second), by label and by target.
 expected=$(awk -F'\t' 'NR > 1 && ($5 == "Eukaryota" || $6 == "Eukaryota")' "$out/table.tsv" | wc -l)
-dom "$url#sister=Eukaryota" >"$out/filtered.html"
-[ "$(rows <"$out/filtered.html" | grep -vc ' hidden')" = "$expected" ] ||
-    fail "#sister=Eukaryota shows $(rows <"$out/filtered.html" | grep -vc ' hidden') rows, expected $expected"
+dom "$url#sister=Eukaryota&label=iq" >"$out/filtered.html"
+[ "$(rows <"$out/filtered.html" | wc -l)" = "$expected" ] ||
+    fail "#sister=Eukaryota&label=iq shows $(rows <"$out/filtered.html" | wc -l) rows, expected $expected"
+rows <"$out/filtered.html" | grep -q '<td>fast</td></tr>' && fail "#label=iq shows rows of fast"
+dom "$url?target=Choano" >"$out/filtered.html"
+[ "$(rows <"$out/filtered.html" | wc -l)" = $((2 * trees)) ] || fail "?target=Choano hides rows"
+dom "$url#target=Fungi" >"$out/filtered.html"
+[ "$(rows <"$out/filtered.html" | wc -l)" = 0 ] || fail "#target=Fungi shows rows"
 
 # A report, not a table: the tally alone, no row and no script.
 "$tavrin" --groupFile examples/groups.txt Choano examples/t1.nwk examples/t2.nwk 2>/dev/null |
@@ -84,5 +117,5 @@ dom "file://$out/report.html" >"$out/report-dom.html"
 grep -q '<table class="tally">' "$out/report-dom.html" || fail "the report's page has no tally"
 grep -q 'id="trees"' "$out/report-dom.html" && fail "the report's page lists trees"
 
-[ $failed = 0 ] && echo "the page checked in $($browser --version 2>/dev/null || echo chromium)"
+[ $failed = 0 ] && echo "the page checked in $(chromium --version 2>/dev/null || echo chromium)"
 exit $failed

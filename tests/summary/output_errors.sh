@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Failures of Tavrin-summary that need the system: a chart that would replace a report being
-# read, a full disk, a closed standard input, and a source that never ends. Each is status 2
-# with one message that says why, and nothing is overwritten.
+# Failures of Tavrin-summary that need the system: a chart or page that would replace a report
+# being read or each other (however the path is spelled), a full disk, a closed standard input,
+# and a source that never ends. Each is status 2 with one message that says why, and nothing is
+# overwritten: the old page and chart stay as they were, with nothing left beside them. Pages
+# that are written get the usual mode and replace the file a link names.
 #
 # usage: output_errors.sh <path to Tavrin-summary> [--no-memory-limit]
 #   --no-memory-limit  skip the runs under a memory limit (a sanitizer reserves more address
@@ -41,13 +43,51 @@ expect_failure "Tavrin-summary: --svg link.tsv: the chart would replace the repo
     --svg link.tsv report.tsv
 expect_failure "Tavrin-summary: --svg report.tsv: the chart would replace the report <stdin>" \
     --svg report.tsv <report.tsv
+# The same file however its path is spelled, whether it exists yet or not.
+expect_failure "Tavrin-summary: --svg sub/../report.tsv: the chart would replace the report report.tsv" \
+    --svg sub/../report.tsv report.tsv
+expect_failure "Tavrin-summary: --html ./out.svg: the page would replace the chart of --svg" \
+    --html ./out.svg --svg out.svg report.tsv
+expect_failure "Tavrin-summary: --html new/../out.svg: the page would replace the chart of --svg" \
+    --svg ./out.svg --html new/../out.svg report.tsv
 [[ "$(cat report.tsv)" == "${report%$'\n'}" ]] || fail "the report was overwritten"
 [[ ! -s out.txt ]] || fail "a table was written although the chart was refused"
+[[ ! -e out.svg ]] || fail "a chart was written although it was refused"
+
+# A full disk while the page is written (here a file size limit of 2 KiB, which the chart stays
+# under and the page does not: the write fails the same way): the old page and chart stay whole,
+# and no partial file is left.
+mkdir full && printf 'old page\n' >full/page.html && printf 'old chart\n' >full/chart.svg
+status=0
+(
+    trap '' XFSZ
+    ulimit -f 2
+    exec "$summary" --svg full/chart.svg --html full/page.html report.tsv
+) >out.txt 2>err.txt || status=$?
+[[ $status -eq 2 && "$(cat err.txt)" == "Tavrin-summary: cannot write the page to full/page.html (File too large)" ]] ||
+    fail "page over the file size limit: status $status, message '$(cat err.txt)'"
+[[ "$(cat full/page.html)" == "old page" && "$(cat full/chart.svg)" == "old chart" ]] ||
+    fail "a page that could not be written changed the old files"
+[[ "$(ls -A full | wc -l)" -eq 2 ]] || fail "files left beside the page: $(ls -A full)"
+
+# Pages written: the mode a new file gets, the mode of the file replaced, through a link the
+# file it names.
+(umask 022 && "$summary" --html new.html report.tsv >/dev/null 2>&1)
+[[ "$(stat -c %a new.html)" == 644 ]] || fail "a new page has mode $(stat -c %a new.html)"
+chmod 600 new.html
+"$summary" --html new.html report.tsv >/dev/null 2>&1
+[[ "$(stat -c %a new.html)" == 600 ]] || fail "the page replaced has mode $(stat -c %a new.html)"
+mkdir real && printf 'old\n' >real/page.html && ln -s real/page.html linked.html
+"$summary" --html linked.html report.tsv >/dev/null 2>&1
+[[ -L linked.html ]] || fail "the link to the page was replaced"
+grep -q '<!DOCTYPE html>' real/page.html || fail "the page the link names was not written"
 
 # Output that cannot be written, and input that cannot be read, with the system's reason.
 if [[ -w /dev/full ]]; then
     expect_failure "Tavrin-summary: cannot write the chart to /dev/full (No space left on device)" \
         --svg /dev/full report.tsv
+    expect_failure "Tavrin-summary: cannot write the page to /dev/full (No space left on device)" \
+        --html /dev/full report.tsv
     status=0
     "$summary" report.tsv >/dev/full 2>err.txt || status=$?
     [[ $status -eq 2 && "$(cat err.txt)" == \

@@ -44,17 +44,20 @@ TEST(XmlText, CutsLongTextByCharactersNotBytes) {
     EXPECT_EQ(xml_text("&&&", 2), "&amp;&amp;\xE2\x80\xA6");
 }
 
-std::string chart(const std::vector<PairSummary>& rows, std::size_t trees, double threshold = 70,
+// The chart of `rows` tallied over `trees` trees of a report: every share is taken of them all.
+std::string chart(std::vector<PairSummary> rows, std::size_t trees, double threshold = 70,
                   bool first_sister_only = false) {
+    for (PairSummary& row : rows)
+        row.share_of = trees;
     std::ostringstream out;
     summary::write_svg(out, rows,
-                       summary::ChartFacts{trees, trees - 1, threshold, first_sister_only});
+                       summary::ChartFacts{trees, trees - 1, threshold, first_sister_only, ""});
     return out.str();
 }
 
 PairSummary pair(const std::string& target, const std::string& sister, std::size_t trees,
                  std::size_t supported) {
-    return PairSummary{target, sister, trees, supported, true, 80};
+    return PairSummary{target, sister, trees, supported, true, 80, 0, "", trees};
 }
 
 TEST(Chart, ThirtyBarsThenOneForTheRestAndTheShadesOfSupport) {
@@ -107,7 +110,7 @@ TEST(Chart, LongNamesAreCutInLabelsAndTooltips) {
 }
 
 TEST(Chart, TitleSaysHowThePairsWereCounted) {
-    const std::vector<PairSummary> rows = {{"Choano", "Metazoa", 3, 2, true, 80}};
+    const std::vector<PairSummary> rows = {pair("Choano", "Metazoa", 3, 2)};
     EXPECT_NE(chart(rows, 4, 50).find("<title>Sisters of Choano in 4 trees (--min-support 50)<"),
               std::string::npos);
     EXPECT_NE(chart(rows, 4, 0.7, true)

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "output/table_format.h"
 #include "summary/table.h"
 #include "summary/tally.h"
 
@@ -78,7 +79,7 @@ TEST(Tally, MedianThatIsNotANumberIsNone) {
     EXPECT_TRUE(rows[0].has_median);
     EXPECT_EQ(rows[0].median, inf);
     std::ostringstream table;
-    summary::write_table(table, rows, 2);
+    summary::write_table(table, rows, false);
     EXPECT_NE(table.str().find("T\tSplit\t2\t1.000\t1\tn/a\n"), std::string::npos);
 }
 
@@ -150,12 +151,101 @@ TEST(Tally, NamesWithTabsAndLineBreaks) {
     tally.add_row("a", "b\nc", {true, 1});
     EXPECT_EQ(tally.pair_count(), 3u);
     std::ostringstream out;
-    summary::write_table(out, tally.summarise(1), tally.tree_count());
+    summary::write_table(out, tally.summarise(1), false);
     EXPECT_EQ(out.str(),
               "target\tsister\ttrees\tshare\tsupported\tmedian_support\n"
               "a\tb\\tc\t1\t1.000\t1\t1\n"
               "a\tb\\nc\t1\t1.000\t1\t1\n"
               "a\\tb\tc\t1\t1.000\t1\t1\n");
+}
+
+// One tree of a table: its label, target and first sister with its support.
+void table_tree(Tally& tally, const char* label, const char* target, const char* sister,
+                double support) {
+    tally.start_table_tree(label, target);
+    tally.add_row(target, sister, {true, support});
+}
+
+// A table of two targets: each share is taken of the trees of its own target; the trees of a
+// report, whose target is known only from its rows, count for every pair.
+TEST(Tally, SharesAreTakenOfTheTreesOfTheTarget) {
+    Tally tally;
+    for (int i = 0; i < 38; ++i)
+        table_tree(tally, "", "A", "S", 90);
+    tally.start_table_tree("", "A");
+    tally.note_status(TreeStatus::kNotAClade);
+    table_tree(tally, "", "B", "S", 90);
+    table_tree(tally, "", "B", "T", 90);
+    tally.end_input();
+    std::vector<PairSummary> rows = tally.summarise(70);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].target + rows[0].sister, "AS");
+    EXPECT_EQ(format_share(rows[0].trees, rows[0].share_of), "0.974");  // 38 of 39, not of 41
+    EXPECT_EQ(rows[1].share_of, 2u);
+    EXPECT_EQ(rows[2].share_of, 2u);
+
+    tally.start_tree();  // a report's tree, without rows
+    tally.end_input();
+    rows = tally.summarise(70);
+    EXPECT_EQ(rows[0].share_of, 40u);
+    EXPECT_EQ(rows[1].share_of, 3u);
+}
+
+// Under --by label each label is its own tally: pairs, medians, shares and counts; the groups
+// come in the order they first appear.
+TEST(Tally, ByLabelEachLabelApart) {
+    Tally tally(false, Grouping{true, false});
+    table_tree(tally, "iq", "A", "S", 100);
+    table_tree(tally, "fast", "A", "S", 0.9);
+    table_tree(tally, "iq", "A", "S", 80);
+    table_tree(tally, "fast", "A", "T", 0);
+    tally.start_table_tree("fast", "A");
+    tally.note_status(TreeStatus::kUnnamed);
+    tally.end_input();
+    ASSERT_EQ(tally.groups().size(), 2u);
+    EXPECT_EQ(tally.groups()[0].label, "iq");
+    EXPECT_EQ(tally.groups()[0].counts.trees, 2u);
+    EXPECT_FALSE(tally.groups()[0].counts.supports_are_fractions());
+    const TreeCounts& fast = tally.groups()[1].counts;
+    EXPECT_EQ(fast.trees, 3u);
+    EXPECT_EQ(fast.with_sister, 2u);
+    EXPECT_EQ(fast.status_count(TreeStatus::kUnnamed), 1u);
+    EXPECT_TRUE(fast.supports_are_fractions());
+    EXPECT_FALSE(fast.supports_are_zero());
+    const std::vector<PairSummary> rows = tally.summarise(70);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].label + rows[0].sister, "iqS");
+    EXPECT_EQ(rows[0].median, 90);  // never across labels
+    EXPECT_EQ(rows[0].share_of, 2u);
+    EXPECT_EQ(rows[1].label + rows[1].sister + std::to_string(rows[1].share_of), "fastS3");
+    EXPECT_EQ(rows[1].median, 0.9);
+    EXPECT_EQ(rows[2].group, 1u);
+    EXPECT_EQ(tally.labels(), (std::vector<std::string>{"iq", "fast"}));
+}
+
+// Under --by target a report's tree joins the group of its rows' target, and a tree without
+// rows the group of no target; strays and supports of 0 are counted per group.
+TEST(Tally, ByTargetReportsAndCountsPerGroup) {
+    Tally tally(false, Grouping{false, true});
+    tally.start_tree();
+    tally.start_tree();
+    tally.add_row("B", "S", {true, 0});
+    tally.start_table_tree("x", "A");
+    tally.add_row("A", "S", {true, 0});
+    tally.note_strays();
+    tally.start_tree();
+    tally.add_row("A", "S", {true, 0});
+    tally.end_input();
+    ASSERT_EQ(tally.groups().size(), 3u);
+    EXPECT_EQ(tally.groups()[0].target, "");
+    EXPECT_EQ(tally.groups()[1].target, "B");
+    EXPECT_EQ(tally.groups()[2].target, "A");
+    EXPECT_EQ(tally.groups()[2].counts.trees, 2u);
+    EXPECT_EQ(tally.groups()[2].counts.with_strays, 1u);
+    EXPECT_TRUE(tally.groups()[2].counts.supports_are_zero());
+    EXPECT_EQ(tally.totals().with_strays, 1u);
+    EXPECT_EQ(group_name(tally.groups()[0], tally.grouping()), "target (none)");
+    EXPECT_EQ(group_name(tally.groups()[2], Grouping{true, true}), "label (none), target A");
 }
 
 TEST(Table, SharesAreRoundedHalfUpWithThreeDecimals) {

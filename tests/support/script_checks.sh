@@ -20,3 +20,14 @@ require_tools() { # what-for "command (package)" ...
     [ -n "${CI:-}" ] && exit 1
     exit 77
 }
+
+# Prints the DOM of the page at URL once its scripts have run, as headless Chromium (the command
+# `chromium`, which require_tools checks first) gives it.
+browser_dom() { # url
+    local profile
+    profile=$(mktemp -d)
+    timeout 90 chromium --headless --no-sandbox --disable-gpu --disable-background-networking \
+        --disable-component-update --disable-sync --no-first-run --user-data-dir="$profile" \
+        --dump-dom "$1" 2>/dev/null
+    rm -rf "$profile"
+}
