@@ -35,6 +35,7 @@ void Tally::start_tree() {
     ++total_.trees;
     ++report_trees_;
     current_has_row_ = false;
+    report_tree_ = true;
     labels_.add(std::string_view());
     current_group_ = kNoGroup;
     // Without --by target the group is known before the rows.
@@ -45,6 +46,7 @@ void Tally::start_table_tree(std::string_view label, std::string_view target) {
     settle_report_tree();
     ++total_.trees;
     current_has_row_ = false;
+    report_tree_ = false;
     labels_.add(label);
     targets_.add(target);
     make_key(key_, grouping_.by_label ? label : std::string_view(), target);
@@ -64,8 +66,14 @@ void Tally::enter_group(std::string_view label, std::string_view target) {
     if (!grouping_.by_target) target = std::string_view();
     make_key(group_key_, label, target);
     current_group_ = group_keys_.add(group_key_);
-    if (current_group_ == groups_.size())
+    if (current_group_ == groups_.size()) {
         groups_.push_back(TreeGroup{std::string(label), std::string(target), TreeCounts()});
+        group_marks_.push_back(GroupMarks());
+    }
+    // A report's tree whose rows name several targets is in the group of each.
+    GroupMarks& marks = group_marks_[current_group_];
+    if (marks.tree == total_.trees) return;
+    marks.tree = total_.trees;
     ++groups_[current_group_].counts.trees;
 }
 
@@ -134,14 +142,18 @@ void Tally::grow_slots() {
 
 void Tally::add_row(std::string_view target, std::string_view sister, Support support) {
     if (total_.trees == 0) return;
-    // A report's tree under --by target: its first row says which group it belongs to.
-    if (current_group_ == kNoGroup) enter_group(std::string_view(), target);
+    // A report's tree under --by target: each row is in the group of its target.
+    if (report_tree_ && grouping_.by_target) enter_group(std::string_view(), target);
     targets_.add(target);
     count_support(support);
     if (first_sister_only_ && current_has_row_) return;
     if (!current_has_row_) {
         current_has_row_ = true;
         ++total_.with_sister;
+    }
+    GroupMarks& marks = group_marks_[current_group_];
+    if (marks.with_sister != total_.trees) {
+        marks.with_sister = total_.trees;
         ++groups_[current_group_].counts.with_sister;
     }
     key_.assign(target);

@@ -90,8 +90,9 @@ public:
         : first_sister_only_(first_sister_only), grouping_(grouping) {}
 
     // A new tree of a report begins; the rows that follow belong to it. It has no label, and its
-    // target is that of its rows (under --by target, a tree without rows is in the group of no
-    // target).
+    // target is that of its rows: under --by target, each row counts in the group of its target,
+    // the tree in the group of each target its rows name, and a tree without rows in the group
+    // of no target.
     void start_tree();
     // A new tree of a table begins, with its label and target.
     void start_table_tree(std::string_view label, std::string_view target);
@@ -204,6 +205,13 @@ private:
     FirstSeen group_keys_;  // "<label length>:<label><target>" of each group, by group index
     static constexpr std::size_t kNoGroup = static_cast<std::size_t>(-1);
     std::size_t current_group_ = kNoGroup;  // none for a report's tree before its first row
+    bool report_tree_ = false;              // the current tree is a report's
+    // The last tree (by number, from 1) counted in each group, and with a sister there.
+    struct GroupMarks {
+        std::size_t tree = 0;
+        std::size_t with_sister = 0;
+    };
+    std::vector<GroupMarks> group_marks_;
     std::string group_key_;                 // reused
     FirstSeen labels_, targets_;
     // Trees of tables by "<label length>:<label><target>" (the label under --by label only),

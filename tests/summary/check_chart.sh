@@ -2,7 +2,8 @@
 # Checks the charts of Tavrin-summary with an XML parser (xmllint) and a renderer (rsvg-convert):
 #   1. the chart of the bundled examples, which must also equal doc/sisters.svg;
 #   2. the chart of a report with names that need escaping or are not UTF-8, several targets and
-#      more pairs than bars.
+#      more pairs than bars;
+#   3. the charts of that report by target, in one document.
 # Both must parse as XML and render to PNG. The charts and PNGs are left in OUTPUT_DIR.
 #
 # usage: check_chart.sh <Tavrin> <Tavrin-summary> <source dir> [OUTPUT_DIR]
@@ -45,7 +46,14 @@ grep -q 'A&amp;B &lt;C&gt; &quot;D&quot; &apos;E&apos;' "$out/awkward.svg" || fa
 grep -q '>other (10 pairs)</text>' "$out/awkward.svg" || fail "no bar for the pairs past the thirtieth"
 grep -q 'Sisters of Choano and Fungi &amp; co in 60 trees' "$out/awkward.svg" || fail "title"
 
-for chart in sisters awkward; do
+# ---- 3. One chart per group (--by target): the awkward report's two targets, one under the other.
+"$summary" --by target --svg "$out/grouped.svg" "$out/awkward.tsv" >/dev/null 2>&1 ||
+    fail "Tavrin-summary --by target failed on the awkward report"
+[ "$(grep -c '<svg ' "$out/grouped.svg")" = 3 ] || fail "not one chart per target in grouped.svg"
+grep -q 'Sisters of Fungi &amp; co in 20 trees, target Fungi &amp; co (--min-support 70)' \
+    "$out/grouped.svg" || fail "the second chart's title does not name its group"
+
+for chart in sisters awkward grouped; do
     if ! xmllint --noout "$out/$chart.svg"; then
         fail "$chart.svg is not well-formed XML"
         continue
@@ -57,5 +65,5 @@ for chart in sisters awkward; do
     fi
 done
 
-[ $failed -eq 0 ] && echo "charts well-formed and rendered: $out/sisters.png $out/awkward.png"
+[ $failed -eq 0 ] && echo "charts well-formed and rendered: $out/sisters.png $out/awkward.png $out/grouped.png"
 exit $failed

@@ -118,6 +118,33 @@ TEST(Chart, TitleSaysHowThePairsWereCounted) {
               std::string::npos);
 }
 
+// Under --by, one document holds the chart of each group, one under the other, each titled with
+// its group.
+TEST(Chart, OneChartPerGroupOneUnderTheOther) {
+    std::vector<PairSummary> rows = {pair("C", "A", 3, 2), pair("C", "B", 1, 1)};
+    rows[1].group = 1;
+    const std::vector<summary::ChartPanel> panels = {
+        {summary::ChartRows{&rows[0], &rows[1]}, summary::ChartFacts{4, 3, 70, false, "label a"}},
+        {summary::ChartRows{&rows[1], &rows[2]}, summary::ChartFacts{2, 1, 70, false, "label b"}},
+    };
+    std::ostringstream out;
+    summary::write_grouped_svg(out, panels, "Sisters in 6 trees by label");
+    const std::string svg = out.str();
+    EXPECT_EQ(occurrences(svg, "<?xml"), 1u);
+    EXPECT_EQ(occurrences(svg, "<svg "), 3u);
+    EXPECT_EQ(occurrences(svg, "</svg>"), 3u);
+    EXPECT_NE(svg.find("<title>Sisters in 6 trees by label</title>"), std::string::npos);
+    EXPECT_NE(svg.find("<title>Sisters of C in 4 trees, label a (--min-support 70)</title>"),
+              std::string::npos);
+    EXPECT_NE(svg.find("<title>Sisters of C in 2 trees, label b (--min-support 70)</title>"),
+              std::string::npos);
+    // The second chart starts where the first ends; the document holds both.
+    const std::string first = summary::chart_element(panels[0].rows, panels[0].facts);
+    const std::string height = first.substr(first.find("height=\"") + 8);
+    EXPECT_NE(svg.find(" x=\"0\" y=\"" + height.substr(0, height.find('"')) + "\""),
+              std::string::npos);
+}
+
 TEST(Chart, WithoutAnyPairSaysSo) {
     const std::string svg = chart({}, 1);
     EXPECT_NE(svg.find("No tree has a sister."), std::string::npos);

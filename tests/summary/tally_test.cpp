@@ -233,10 +233,19 @@ TEST(Tally, ByTargetReportsAndCountsPerGroup) {
     tally.start_table_tree("x", "A");
     tally.add_row("A", "S", {true, 0});
     tally.note_strays();
-    tally.start_tree();
+    tally.start_tree();  // rows of two targets: the tree is in both groups, each row in its own
     tally.add_row("A", "S", {true, 0});
+    tally.add_row("B", "S", {true, 0});
     tally.end_input();
     ASSERT_EQ(tally.groups().size(), 3u);
+    EXPECT_EQ(tally.groups()[1].counts.trees, 2u);
+    EXPECT_EQ(tally.groups()[1].counts.with_sister, 2u);
+    const std::vector<PairSummary> rows = tally.summarise(70);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].target + std::to_string(rows[0].group) + std::to_string(rows[0].trees),
+              "B12");
+    EXPECT_EQ(rows[1].target + std::to_string(rows[1].group) + std::to_string(rows[1].trees),
+              "A22");
     EXPECT_EQ(tally.groups()[0].target, "");
     EXPECT_EQ(tally.groups()[1].target, "B");
     EXPECT_EQ(tally.groups()[2].target, "A");

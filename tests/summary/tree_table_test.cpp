@@ -72,6 +72,31 @@ TEST(TreeTable, RowsOfTablesWithoutTheRootColumn) {
     EXPECT_EQ(problem, "table row with 12 fields, 11 expected");
 }
 
+// The label groups a tree under --by label; strays on a row with sisters count it as named with
+// strays. Tables that end at the strays column have no label.
+TEST(TreeTable, LabelAndStrays) {
+    TreeTableRow parsed;
+    std::string problem;
+    ASSERT_TRUE(summary::parse_tree_table_row(row("C", "sisters", "M", "", "80"), full_layout(),
+                                              parsed, problem));
+    EXPECT_EQ(parsed.label, "iq");
+    EXPECT_TRUE(parsed.has_strays);
+    ASSERT_TRUE(summary::parse_tree_table_row(row("C", "unnamed", "", "", ""), full_layout(),
+                                              parsed, problem));
+    EXPECT_FALSE(parsed.has_strays);
+    const std::string& header = table_header();
+    const TableLayout to_strays =
+        *TableLayout::of_header(std::string_view(header).substr(0, header.find("\tlabel")));
+    ASSERT_TRUE(summary::parse_tree_table_row("g.nwk\t1\tC\tsisters\tM\t\t80\t0\t2\t0\t\tgiven\t",
+                                              to_strays, parsed, problem));
+    EXPECT_EQ(parsed.label, "");
+    EXPECT_FALSE(parsed.has_strays);
+    EXPECT_FALSE(summary::parse_tree_table_row(row("C", "sisters", "M", "", "80") + "\\q",
+                                               full_layout(), parsed, problem));
+    EXPECT_EQ(problem,
+              "a backslash in the label column starts none of the escapes \\t \\n \\\\ \\,");
+}
+
 TEST(TreeTable, RefusedRowsSayWhy) {
     const struct {
         std::string line;
