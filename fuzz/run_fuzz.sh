@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets and runs each for a given time.
 #
-#   bash fuzz/run_fuzz.sh DURATION_SECONDS [fuzz_reader|fuzz_analysis|fuzz_pattern|fuzz_standard_reader]
+#   bash fuzz/run_fuzz.sh DURATION_SECONDS [fuzz_reader|fuzz_analysis|fuzz_pattern|fuzz_standard_reader|fuzz_summary_page]
 #
 # Build directory: build-fuzz (clang, AddressSanitizer + UndefinedBehaviorSanitizer + libFuzzer).
 # Each target starts from its seed corpus (fuzz/corpus/KIND, KIND being reader, analysis,
-# pattern or standard_reader) and the stored regression inputs (tests/fuzz_regressions/KIND).
+# pattern, standard_reader or summary_page) and the stored regression inputs
+# (tests/fuzz_regressions/KIND).
 # The seeds are copied into fuzz/corpus-work/KIND, which grows from run to run and is not
 # versioned. Crash, leak, timeout and out-of-memory inputs are written to fuzz/artifacts/KIND/.
 # The exit status is non-zero when any target found something.
@@ -13,17 +14,18 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 
 if [ $# -lt 1 ] || ! [[ $1 =~ ^[0-9]+$ ]]; then
-  echo "usage: $0 DURATION_SECONDS [fuzz_reader|fuzz_analysis|fuzz_pattern]" >&2
+  echo "usage: $0 DURATION_SECONDS [fuzz_reader|fuzz_analysis|fuzz_pattern|fuzz_standard_reader|fuzz_summary_page]" >&2
   exit 2
 fi
 duration=$1
-targets=(fuzz_reader fuzz_analysis fuzz_pattern fuzz_standard_reader)
+targets=(fuzz_reader fuzz_analysis fuzz_pattern fuzz_standard_reader fuzz_summary_page)
 if [ $# -ge 2 ]; then
   case $2 in
     fuzz_standard_reader | standard_reader) targets=(fuzz_standard_reader) ;;
     fuzz_reader | reader) targets=(fuzz_reader) ;;
     fuzz_analysis | analysis) targets=(fuzz_analysis) ;;
     fuzz_pattern | pattern) targets=(fuzz_pattern) ;;
+    fuzz_summary_page | summary_page) targets=(fuzz_summary_page) ;;
     *) echo "unknown target: $2" >&2; exit 2 ;;
   esac
 fi
@@ -68,7 +70,7 @@ for target in "${targets[@]}"; do
   if [ $rc -ne 0 ]; then
     status=1
     echo "$target FOUND A PROBLEM (exit status $rc):"
-    grep -E 'fuzz_(reader|analysis|pattern):|ERROR|SUMMARY|runtime error|Test unit written' "$log" | head -n 40
+    grep -E 'fuzz_(reader|analysis|pattern|standard_reader|summary_page):|ERROR|SUMMARY|runtime error|Test unit written' "$log" | head -n 40
     echo "-- end of $log:"
     tail -n 60 "$log"
   else
