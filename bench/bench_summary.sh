@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
-# Times Tavrin-summary on generated Tavrin reports of 10^5 and 10^6 trees and prints a markdown
-# report (also written to bench/out/summary.md).
+# Times Tavrin-summary on generated Tavrin reports and tables of 10^5 and 10^6 trees and prints a
+# markdown report (also written to bench/out/summary.md).
 #
-# usage: bench/bench_summary.sh [--runs N]     (default 5 timed runs per case; the median is shown)
+# usage: bench/bench_summary.sh [--runs N] [--compare BINARY]
+#   --runs N          timed runs per case (default 5); the median is shown
+#   --compare BINARY  another Tavrin-summary (an older commit's build) timed in the same rounds
 #
-# The reports are generated deterministically (awk, no random source) into bench/data/:
+# The inputs are generated deterministically (awk, no random source) into bench/data/:
 #   typical   every tree names one of 40 sisters, a third of them a second one; 1 in 10 trees has
 #             no row (clade not found); supports vary, 1 in 8 is n/a
 #   distinct  every tree names a sister of its own: one table line per tree, the most the hash
 #             table and the sort ever hold
+#   table     a per-tree table (Tavrin --table) of two labelled runs and two targets, statuses,
+#             sisters and supports varied; summarised with --html (a page of the first 100,000
+#             rows) besides the chart
 # Each case is timed side by side with `cat FILE > /dev/null` and `wc -l FILE` on the same file,
 # so the ratios stay meaningful on a busy machine.
 set -euo pipefail
@@ -21,10 +26,15 @@ build=$root/build-bench
 data=$root/bench/data
 out_dir=$root/bench/out
 runs=5
+compare=
 while [[ $# -gt 0 ]]; do
     case $1 in
         --runs)
             runs=${2:?--runs needs a number}
+            shift
+            ;;
+        --compare)
+            compare=${2:?--compare needs a binary}
             shift
             ;;
         *) bench_other_option "$1" "${BASH_SOURCE[0]}" ;;
@@ -50,7 +60,16 @@ generate() {
     local kind=$1 trees=$2 file=$3
     [[ -s $file && $file -nt ${BASH_SOURCE[0]} ]] && return
     echo "generating $file" >&2
-    awk -v kind="$kind" -v trees="$trees" 'BEGIN {
+    if [[ $kind == table ]]; then
+        generate_table "$trees" >"$file.tmp"
+    else
+        generate_report "$kind" "$trees" >"$file.tmp"
+    fi
+    mv "$file.tmp" "$file"
+}
+
+generate_report() { # kind trees
+    awk -v kind="$1" -v trees="$2" 'BEGIN {
         for (i = 1; i <= trees; i++) {
             printf "genes/OG%07d.nwk:\n", i
             if (i % 10 == 0) continue                       # no sister in this tree
@@ -63,8 +82,39 @@ generate() {
             printf "Choano\tClade%02d\t%s\n", h % 40, s
             if (h % 3 == 0) printf "Choano\tGroup%02d\t%s\n", (h / 40) % 12, s
         }
-    }' >"$file.tmp"
-    mv "$file.tmp" "$file"
+    }'
+}
+
+# Two runs' tables one after the other, as Tavrin --table --label writes them.
+generate_table() { # trees
+    awk -v trees="$1" 'BEGIN {
+        OFS = "\t"
+        for (i = 1; i <= trees; i++) {
+            if (i == 1 || i == trees / 2 + 1)
+                print "file", "tree", "target", "status", "sister1", "sister2", "support",
+                    "rerooted", "target_leaves", "outliers", "outlier_leaves", "root", "strays", "label"
+            label = i <= trees / 2 ? "iqtree" : "raxml"
+            h = (i * 2654435761) % 4294967296
+            target = (h % 2 == 0) ? "Choano" : "Fungi"
+            file = sprintf("genes/%s/OG%07d.nwk", label, i)
+            if (h % 10 == 0) {
+                print file, 1, target, "not-a-clade", "", "", "", "", 4, 1, target "-x", "given", "", label
+            } else {
+                s2 = (h % 3 == 0) ? sprintf("Group%02d", (h / 40) % 12) : ""
+                print file, 1, target, "sisters", sprintf("Clade%02d", h % 40), s2, (h % 1000) / 10,
+                    0, 3, 0, "", "given", "", label
+            }
+        }
+    }'
+}
+
+# The arguments of Tavrin-summary on an input of KIND.
+arguments() { # kind
+    if [[ $1 == table ]]; then
+        echo "--svg $work/chart.svg --html $work/page.html"
+    else
+        echo "--svg $work/chart.svg"
+    fi
 }
 
 # "wall cpu" of one run of "$@" in seconds (cpu: user + system, less disturbed by other work on
@@ -83,14 +133,17 @@ time_once() {
 
 rows=()
 declare -A seconds cpu_seconds
-for kind in typical distinct; do
+for kind in typical distinct table; do
     for trees in 100000 1000000; do
         file=$data/summary-$kind-$trees.tsv
         generate "$kind" "$trees" "$file"
-        # Interleaved: one run of each command per round, so all three see the same load.
-        : >"$work/t_summary" && : >"$work/t_cat" && : >"$work/t_wc"
+        # shellcheck disable=SC2207
+        args=($(arguments "$kind"))
+        # Interleaved: one run of each command per round, so all see the same load.
+        : >"$work/t_summary" && : >"$work/t_compare" && : >"$work/t_cat" && : >"$work/t_wc"
         for ((r = 0; r < runs; r++)); do
-            time_once "$summary" --svg "$work/chart.svg" "$file" >>"$work/t_summary"
+            time_once "$summary" "${args[@]}" "$file" >>"$work/t_summary"
+            [[ -z $compare ]] || time_once "$compare" "${args[@]}" "$file" >>"$work/t_compare"
             time_once cat "$file" >>"$work/t_cat"
             time_once wc -l "$file" >>"$work/t_wc"
         done
@@ -101,8 +154,13 @@ for kind in typical distinct; do
         seconds[$kind-$trees]=$t
         cpu_seconds[$kind-$trees]=$cpu
         mb=$(awk -v b="$(stat -c %s "$file")" 'BEGIN { printf "%.1f", b / 1e6 }')
-        pairs=$(("$($summary "$file" 2>/dev/null | wc -l)" - 1))
-        rows+=("| $kind | $trees | $mb | $pairs | $t | $cpu | $c | $w | $(awk -v t="$t" -v w="$w" 'BEGIN { printf "%.1f", t / w }') |")
+        pairs=$(("$($summary "${args[@]}" "$file" 2>/dev/null | wc -l)" - 1))
+        before=
+        if [[ -n $compare ]]; then
+            b=$(median <"$work/t_compare")
+            before=" $b | $(median 2 <"$work/t_compare") | $(awk -v t="$t" -v b="$b" 'BEGIN { printf "%.2f", t / b }') |"
+        fi
+        rows+=("| $kind | $trees | $mb | $pairs | $t | $cpu |$before $c | $w | $(awk -v t="$t" -v w="$w" 'BEGIN { printf "%.1f", t / w }') |")
     done
 done
 
@@ -115,13 +173,20 @@ compiler=$("$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$build/CMakeCache.txt")
     echo "- date: $(date -u '+%Y-%m-%d %H:%M UTC')"
     echo "- machine: $cpu, $(nproc) cores, $mem, Linux $(uname -r)"
     echo "- build: $compiler, CMAKE_BUILD_TYPE=Release (build-bench)"
-    echo "- time: median wall time (and median CPU time, user + system) of $runs runs of \`Tavrin-summary --svg chart.svg REPORT\`, table to /dev/null; cat and wc -l timed in the same rounds on the same file"
-    echo
-    echo "| report | trees | MB | table lines | Tavrin-summary s | its CPU s | cat s | wc -l s | x wc -l |"
-    echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|"
+    echo "- time: median wall time (and median CPU time, user + system) of $runs runs of \`Tavrin-summary --svg chart.svg REPORT\` (tables: \`--svg chart.svg --html page.html TABLE\`), table to /dev/null; cat and wc -l timed in the same rounds on the same file"
+    if [[ -n $compare ]]; then
+        echo "- before: \`$compare\`, timed in the same rounds with the same arguments; ratio = this build / before"
+        echo
+        echo "| input | trees | MB | table lines | Tavrin-summary s | its CPU s | before s | its CPU s | ratio | cat s | wc -l s | x wc -l |"
+        echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+    else
+        echo
+        echo "| input | trees | MB | table lines | Tavrin-summary s | its CPU s | cat s | wc -l s | x wc -l |"
+        echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|"
+    fi
     printf '%s\n' "${rows[@]}"
     echo
-    for kind in typical distinct; do
+    for kind in typical distinct table; do
         echo "Growth from 10^5 to 10^6 trees, $kind: wall x$(awk -v a="${seconds[$kind-100000]}" -v b="${seconds[$kind-1000000]}" 'BEGIN { printf "%.1f", b / a }'), CPU x$(awk -v a="${cpu_seconds[$kind-100000]}" -v b="${cpu_seconds[$kind-1000000]}" 'BEGIN { printf "%.1f", b / a }') (linear: 10)."
     done
 } | tee "$out_dir/summary.md"

@@ -199,7 +199,7 @@ namespace {
 template <typename ReadSome>
 bool read_head(ReadSome read_some, std::string_view marker, std::size_t limit, std::string& text) {
     text.clear();
-    char buffer[4096];  // what a picture holds before its source, and more
+    char buffer[4096];  // small: a marker is looked for near the start of a file
     while (text.size() < limit) {
         const long got = read_some(buffer, std::min(sizeof buffer, limit - text.size()));
         if (got < 0) return false;

@@ -22,12 +22,13 @@ void make_key(std::string& key, std::string_view label, std::string_view target)
 }  // namespace
 
 std::size_t Tally::FirstSeen::add(std::string_view name) {
-    if (any && name == last) return index.find(last)->second;
+    if (any && name == last) return last_index;
     any = true;
     last.assign(name);
     const auto [at, added] = index.emplace(last, names.size());
     if (added) names.push_back(last);
-    return at->second;
+    last_index = at->second;
+    return last_index;
 }
 
 void Tally::start_tree() {
@@ -64,8 +65,13 @@ void Tally::end_input() {
 void Tally::enter_group(std::string_view label, std::string_view target) {
     if (!grouping_.by_label) label = std::string_view();
     if (!grouping_.by_target) target = std::string_view();
-    make_key(group_key_, label, target);
-    current_group_ = group_keys_.add(group_key_);
+    // Without --by every tree is in the one group: no key to make.
+    if (grouping_.any() || groups_.empty()) {
+        make_key(group_key_, label, target);
+        current_group_ = group_keys_.add(group_key_);
+    } else {
+        current_group_ = 0;
+    }
     if (current_group_ == groups_.size()) {
         groups_.push_back(TreeGroup{std::string(label), std::string(target), TreeCounts()});
         group_marks_.push_back(GroupMarks());

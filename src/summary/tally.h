@@ -152,6 +152,7 @@ private:
         std::vector<std::string> names;
         std::unordered_map<std::string, std::size_t> index;
         std::string last;  // the name seen last, found again without hashing
+        std::size_t last_index = 0;
         bool any = false;
         std::size_t add(std::string_view name);
     };
@@ -212,7 +213,7 @@ private:
         std::size_t with_sister = 0;
     };
     std::vector<GroupMarks> group_marks_;
-    std::string group_key_;                 // reused
+    std::string group_key_;  // reused
     FirstSeen labels_, targets_;
     // Trees of tables by "<label length>:<label><target>" (the label under --by label only),
     // for the shares; and every tree of a report, which counts for each pair without a label.
