@@ -19,7 +19,7 @@ table{border-collapse:collapse;margin:8px 0 20px}
 th,td{border:1px solid #d0d7de;padding:3px 8px;text-align:left;vertical-align:top}
 th{background:#f3f5f7}td.n{text-align:right}
 .closing{font-weight:bold}
-.st{font-weight:bold}
+.st{font-weight:bold;white-space:nowrap}
 .legend{list-style:none;padding:0;margin:8px 0}.legend li{margin:3px 0}
 .legend .st{display:inline-block;min-width:7em;padding:1px 6px;margin-right:8px}
 form{margin:8px 0}select{margin-right:16px}button{margin-left:8px}
