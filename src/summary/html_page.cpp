@@ -192,8 +192,9 @@ std::string tally_table(ChartRows pairs, bool with_label) {
         "<th>median support</th></tr></thead><tbody>\n";
     for (std::size_t i = 0; i < pairs.size(); ++i) {
         const PairSummary& pair = pairs[i];
-        html += "<tr>" + (with_label ? cell(pair.label) : std::string()) + cell(pair.target) +
-                cell(pair.sister) + cell(std::to_string(pair.trees), " class=\"n\"") +
+        html += "<tr>" + (with_label ? cell(std::string(pair.label)) : std::string()) +
+                cell(pair.target) + cell(pair.sister) +
+                cell(std::to_string(pair.trees), " class=\"n\"") +
                 cell(format_share(pair.trees, pair.share_of), " class=\"n\"") +
                 cell(std::to_string(pair.supported), " class=\"n\"") +
                 cell(pair.has_median ? format_double(pair.median) : "n/a", " class=\"n\"") +

@@ -226,6 +226,8 @@ std::vector<PairSummary> Tally::summarise(double min_support) const {
 
     std::vector<PairSummary> rows;
     rows.reserve(pairs_.size());
+    // Pairs in a row mostly share their group and target, and so their share's base.
+    std::size_t base = 0;
     for (std::size_t index : order) {
         const Pair& pair = pairs_[index];
         const auto begin = values.begin() + static_cast<std::ptrdiff_t>(first[index]);
@@ -244,7 +246,10 @@ std::vector<PairSummary> Tally::summarise(double min_support) const {
         }
         row.group = pair.group;
         row.label = groups_[pair.group].label;
-        row.share_of = share_base(pair.group, row.target);
+        const bool same_base =
+            !rows.empty() && rows.back().group == row.group && rows.back().target == row.target;
+        base = same_base ? base : share_base(pair.group, row.target);
+        row.share_of = base;
         rows.push_back(std::move(row));
     }
     return rows;

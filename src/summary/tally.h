@@ -26,7 +26,8 @@ struct PairSummary {
                                 // not a number (the middle supports inf and -inf)
     double median = 0;          // median of the numeric supports, one per tree
     std::size_t group = 0;      // the index of the pair's group in Tally::groups()
-    std::string label;          // the group's label under --by label, else empty
+    std::string_view label;     // the group's label under --by label, else empty (held by the
+                                // tally's groups)
     std::size_t share_of = 0;   // the trees the share is taken of: those of the pair's target
                                 // (and label under --by label) in tables, and every tree of a
                                 // report

@@ -214,10 +214,11 @@ TEST(Tally, ByLabelEachLabelApart) {
     EXPECT_FALSE(fast.supports_are_zero());
     const std::vector<PairSummary> rows = tally.summarise(70);
     ASSERT_EQ(rows.size(), 3u);
-    EXPECT_EQ(rows[0].label + rows[0].sister, "iqS");
+    EXPECT_EQ(std::string(rows[0].label) + rows[0].sister, "iqS");
     EXPECT_EQ(rows[0].median, 90);  // never across labels
     EXPECT_EQ(rows[0].share_of, 2u);
-    EXPECT_EQ(rows[1].label + rows[1].sister + std::to_string(rows[1].share_of), "fastS3");
+    EXPECT_EQ(std::string(rows[1].label) + rows[1].sister + std::to_string(rows[1].share_of),
+              "fastS3");
     EXPECT_EQ(rows[1].median, 0.9);
     EXPECT_EQ(rows[2].group, 1u);
     EXPECT_EQ(tally.labels(), (std::vector<std::string>{"iq", "fast"}));
