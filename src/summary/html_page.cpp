@@ -23,6 +23,8 @@ th{background:#f3f5f7}td.n{text-align:right}
 .legend{list-style:none;padding:0;margin:8px 0}.legend li{margin:3px 0}
 .legend .st{display:inline-block;min-width:7em;padding:1px 6px;margin-right:8px}
 form{margin:8px 0}select{margin-right:16px}button{margin-left:8px}
+.group{display:flex;flex-wrap:wrap;align-items:flex-start;column-gap:24px}
+figure{margin:8px 0}.group figure{flex:1 1 420px;min-width:0}.group svg{max-width:100%;height:auto}
 #tree-data{font-size:12px}
 )";
 
@@ -409,8 +411,9 @@ std::string html_page(const PageContent& content) {
         "</p>\n<h2>Sisters</h2>\n";
     for (const PageGroup& group : content.groups) {
         if (!group.name.empty()) html += "<h3>" + xml_text(group.name) + "</h3>\n";
-        html += tally_table(group.pairs, content.with_label);
-        html += "<figure>" + group.chart + "</figure>\n";
+        // The tally beside its chart, the chart under it on a narrow window.
+        html += "<div class=\"group\">" + tally_table(group.pairs, content.with_label) +
+                "<figure>" + group.chart + "</figure></div>\n";
     }
     if (content.table_read && content.trees != nullptr) html += trees_section(content);
     return html + "</body>\n</html>\n";

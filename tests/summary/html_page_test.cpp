@@ -226,7 +226,8 @@ TEST(HtmlPage, GroupsAndTheTreesNotListed) {
     const std::string page = html_page(content);
     EXPECT_NE(page.find("<h1>Tavrin summary: Choano in 6 trees, labels a and b</h1>"),
               std::string::npos);
-    EXPECT_NE(page.find("<h3>label a</h3>\n<table class=\"tally\"><thead><tr><th>label</th>"),
+    EXPECT_NE(page.find("<h3>label a</h3>\n<div class=\"group\"><table class=\"tally\"><thead><tr>"
+                        "<th>label</th>"),
               std::string::npos);
     EXPECT_NE(page.find("<td>b</td><td>Choano</td><td>Fungi</td><td class=\"n\">1</td><td "
                         "class=\"n\">0.500</td>"),

@@ -50,6 +50,7 @@ inline const std::map<std::string, std::set<std::string>>& allowed() {
         {"tr", {}},
         {"th", {}},
         {"td", {"class"}},
+        {"div", {"class"}},
         {"figure", {}},
         {"ul", {"class", "id"}},
         {"li", {}},
