@@ -99,6 +99,27 @@ std::string clade_name(const GroupRelations& groups, const Phylogeny_Node* n, ch
 bool wholly_in_group(const GroupRelations& groups, const Phylogeny_Node* n, std::string_view group,
                      char separator);
 
+// The clade name of `n` at `purity`. Below 1 (and above 0.5) a clade of two or more leaves is
+// named by the most specific name that holds it at that purity (see
+// GroupRelations::most_specific_holding): its leaf prefixes in the order the leaves first carry
+// them, then the groups holding them in list order, are the candidates; the one that the fewest
+// leaves pass among those that at least `purity` of the leaves pass, the earlier on a tie. A
+// single leaf, and every node at purity 1 or more, is named by clade_name. One walk over the
+// leaves, without recursion.
+std::string clade_name_at_purity(const GroupRelations& groups, const Phylogeny_Node* n,
+                                 char separator, double purity);
+
+// How many leaves a subtree holds, and how many of them pass the group test for a name.
+struct GroupTally {
+    std::size_t leaves = 0;
+    std::size_t passing = 0;
+};
+// Tallies the leaves below `n` (none when absent) against the group test for `group`; with
+// `outside`, appends the leaves that fail it there, left to right.
+GroupTally tally_group(const GroupRelations& groups, const Phylogeny_Node* n,
+                       std::string_view group, char separator,
+                       std::vector<const Phylogeny_Node*>* outside = nullptr);
+
 }  // namespace tavrin
 
 #endif  // TAVRIN_ANALYSIS_STEPS_H
