@@ -54,6 +54,10 @@ struct AnalysisSettings {
     char separator = '-';
     // How each tree is rooted before it is analysed; an empty list takes it as given.
     RootList root{};
+    // The share of a clade's leaves that must pass the name it is given: at 1 every leaf; below
+    // (down to just above 0.5) a clade may hold strays, leaves outside its name (see
+    // clade_name_at_purity, analysis/steps.h).
+    double purity = kWholePurity;
 };
 
 // Compiles the target test of `settings`. Returns what is wrong with the pattern, or an empty
@@ -77,6 +81,11 @@ struct AnalysisResult {
     bool set_aside = false;            // the result is that of the tree without `outliers.names`
     std::string root = kRootGiven;     // the root list's entry that rooted the tree; empty for
                                        // kNoRoot
+    // With sisters named below purity 1, the leaves the named sister clades hold outside their
+    // names (see Sisters::strays), by name in the order they stand in the file as read (the
+    // tree before any reroot); and the same leaves, in the same order, for pictures.
+    std::vector<std::string> strays;
+    std::vector<const Phylogeny_Node*> stray_leaves;
 };
 
 // Analyses `tree` with compiled `settings`: roots it by the root list first, when there is one.

@@ -14,12 +14,18 @@ double support_value(const Phylogeny& tree, const Phylogeny_Node* target) {
 
 bool support_not_applicable(const Phylogeny& tree, const Phylogeny_Node* target,
                             const std::vector<std::string>& sisters, const GroupRelations& groups,
-                            char separator) {
+                            char separator, double purity) {
     if (sisters.size() > 1) return false;
     if (target == nullptr || target->parent == nullptr || sisters.empty()) return false;
     const Phylogeny_Node* p = target->parent;
     if (p != tree.root) return p->is_leaf;
-    return wholly_in_group(groups, sibling_of(target), sisters[0], separator);
+    const Phylogeny_Node* sibling = sibling_of(target);
+    if (purity < 1 && sibling != nullptr && !sibling->is_leaf) {
+        // A name that tolerates strays: the sibling belongs to it when the name holds it.
+        const GroupTally tally = tally_group(groups, sibling, sisters[0], separator);
+        return holds_at_purity(tally.passing, tally.leaves, purity);
+    }
+    return wholly_in_group(groups, sibling, sisters[0], separator);
 }
 
 }  // namespace tavrin
