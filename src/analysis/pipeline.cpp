@@ -267,6 +267,7 @@ TableRow table_row(const AnalysisResult& result, std::string_view file, std::siz
     row.outliers = result.outliers.count;
     row.outlier_leaves = &result.outliers.names;
     row.root = result.root;
+    row.strays = &result.strays;
     return row;
 }
 

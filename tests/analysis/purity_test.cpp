@@ -2,6 +2,7 @@
 // leaves pass, the "n/a" rule that goes with it, and the strays each answer lists.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 #include <memory>
@@ -48,9 +49,7 @@ struct Answer {
     std::string support;  // as a row shows it
 };
 
-Answer answer(const std::string& text, const AnalysisSettings& settings) {
-    Phylogeny tree(text);
-    const AnalysisResult result = analyse_tree(tree, settings);
+Answer summary_of(const AnalysisResult& result) {
     Answer a{result.sisters, result.strays, "none"};
     if (!result.sisters.empty()) {
         a.support = result.support.applies ? std::to_string(static_cast<int>(result.support.value))
@@ -61,6 +60,27 @@ Answer answer(const std::string& text, const AnalysisSettings& settings) {
     for (std::size_t i = 0; i < result.stray_leaves.size() && i < result.strays.size(); ++i)
         EXPECT_EQ(result.stray_leaves[i]->name, result.strays[i]);
     return a;
+}
+
+// The answer of the analysis class's steps, which fold the target's parent out of the tree when
+// the names ask for it; the driver's analysis, which reads the support as the fold would leave
+// it and keeps the tree whole, must give the same, its strays leaves of the tree it analysed.
+Answer answer(const std::string& text, const AnalysisSettings& settings) {
+    Phylogeny tree(text);
+    const Answer folded = summary_of(analyse_tree(tree, settings));
+    auto kept = std::make_unique<Phylogeny>(text);
+    const AnalysisResult read = analyse(kept, settings);
+    const Answer unfolded = summary_of(read);
+    EXPECT_EQ(unfolded.sisters, folded.sisters);
+    EXPECT_EQ(unfolded.strays, folded.strays);
+    EXPECT_EQ(unfolded.support, folded.support);
+    std::vector<const Phylogeny_Node*> leaves;
+    preorder(kept->root, [&](const Phylogeny_Node* n) {
+        if (n->is_leaf) leaves.push_back(n);
+    });
+    for (const Phylogeny_Node* stray : read.stray_leaves)
+        EXPECT_NE(std::find(leaves.begin(), leaves.end(), stray), leaves.end()) << stray->name;
+    return folded;
 }
 
 void expect_answer(const std::string& text, const AnalysisSettings& settings, const Answer& want) {
@@ -164,6 +184,12 @@ TEST(SisterPurity, ParentFoldAndUpwardWalk) {
         "Fungi-k);";
     expect_answer(fold, settings_for(kNestedGroups, 1), {{"Fungi"}, {}, "60"});
     expect_answer(fold, settings_for(kNestedGroups, 0.8), {{"Fungi"}, {"Rhodo-r"}, "70"});
+    // Folded up to the root, whose other child is a leaf named as the sibling: the support is
+    // read across the root, where that leaf passes the single sister's name.
+    const std::string to_root =
+        "(((Choano-a,Choano-b)90,(Fungi-f,(Fungi-g,(Fungi-h,(Fungi-i,Rhodo-r)))))60,Fungi);";
+    expect_answer(to_root, settings_for(kNestedGroups, 1), {{"Fungi"}, {}, "60"});
+    expect_answer(to_root, settings_for(kNestedGroups, 0.8), {{"Fungi"}, {"Rhodo-r"}, "n/a"});
     // The clades of the upward walk are named with their strays, but list none.
     const std::string walk =
         "(((((Choano-a,Choano-b)90,Fungi-f)60,(Metazoa-a,(Metazoa-b,(Metazoa-c,(Metazoa-d,"
