@@ -48,6 +48,10 @@ struct AnalysisSettings {
     // A tree that is not a clade is analysed without the 1 to `max_outliers` leaves that break
     // its target clade, when one such set explains it (0: never).
     std::size_t max_outliers = 0;
+    // The share of a clade's leaves that must pass the name it is given: at 1 every leaf; below
+    // (down to just above 0.5) a clade may hold strays, leaves outside its name (see
+    // clade_name_at_purity, analysis/steps.h).
+    double purity = kWholePurity;
 };
 
 // What the outputs of a run need besides the answer.
@@ -87,16 +91,20 @@ struct AnalysisResult {
     // With AnalysisNeeds::picture, when no target clade was found: the leaves of the tree
     // analysed that pass the target test, in address order (for a binary search).
     std::vector<const Phylogeny_Node*> target_leaf_nodes;
+    // With sisters named below purity 1, the leaves the named sister clades hold outside their
+    // names (see Sisters::strays), by name in the order they stand in the file as read (the
+    // tree before any reroot); and the same leaves, in the same order, for pictures.
+    std::vector<std::string> strays;
+    std::vector<const Phylogeny_Node*> stray_leaves;
 };
 
 // The analysis of one tree, with compiled `settings`, giving what `needs` asks for: the tree is
 // rooted by the root list first, when there is one, then searched; it may be rooted elsewhere
 // and rerooted, as the result describes it (the parent fold is read, not made: `folded`). A tree
 // that is not a clade is analysed without its outliers when settings.max_outliers allows (the
-// answer refers to the tree without them: `set_aside`), and when outliers or a picture are needed
-// it is left as it was read: `tree` may then be replaced by its copy as read, and the answer refers
-// to the tree it holds.
-AnalysisResult analyse(std::unique_ptr<Phylogeny>& tree, const AnalysisSettings& settings,
+// answer refers to the tree without them: `set_aside`), and when outliers or a picture are
+// needed it is left as it was read: its rootings are undone, with no copy of the tree.
+AnalysisResult analyse(Phylogeny& tree, const AnalysisSettings& settings,
                        const AnalysisNeeds& needs = {});
 
 // The table's row of `result`, for the `tree`-th tree of `file` searched for `target`. It refers

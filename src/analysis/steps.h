@@ -16,6 +16,8 @@
 
 namespace tavrin {
 
+class TreeChanges;
+
 class LeafMatcher;
 
 // Is `leaf` a target leaf: does its name pass the matcher, or is its leaf prefix (the name up to
@@ -48,21 +50,22 @@ struct SearchResult {
     // The target leaves the search tested: all of them when the search ends with both flags
     // clear, since it then tests every leaf once.
     std::size_t tested = 0;
-    // The tree as it was before the search rerooted it, when asked for and a reroot was made.
-    std::unique_ptr<Phylogeny> before_reroot;
 };
 
 // The target search from `start`, beginning in `state`: none, `start` itself when every leaf
 // below it is a target leaf, or the node strictly inside it whose leaves are exactly its target
 // leaves. At most once, and only while `state.rerooted` is clear, it reroots `tree` (which may be
 // absent: no reroot is made then) and searches the new root in full, answering what that
-// answers. With `keep_before_reroot`, a copy of the tree made just before that reroot comes back
-// with the answer.
+// answers. With `changes`, the reroot is kept there, so that it can be undone.
 SearchResult search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetTest& test,
-                           SearchState state = {}, bool keep_before_reroot = false);
+                           SearchState state = {}, TreeChanges* changes = nullptr);
 
 // The clades whose names gave each sister: entry i for sister i, empty past the last sister.
 using SisterClades = std::array<std::vector<const Phylogeny_Node*>, 2>;
+
+// The purity that names a clade only by a name every leaf passes (clade_name); below it, a name
+// holds a clade that that share of its leaves pass (clade_name_at_purity).
+constexpr double kWholePurity = 1;
 
 // The sister names of a target, and whether its parent is to be folded out of the tree.
 struct Sisters {
@@ -70,12 +73,19 @@ struct Sisters {
     // The sibling and the rest of the tree got one name, and the parent is not the root.
     bool fold_parent = false;
     SisterClades clades;  // the sibling among them goes with a folded parent
+    // The leaves that the clades named by their own name hold outside it, left to right: those
+    // of the clade whose name is the first sister (the sibling, or a half of a sibling across
+    // the root) and of the second half across the root when its name is the second sister. A
+    // single leaf is never a stray of its own name, and the clades of the upward walk list
+    // none. Empty at purity 1.
+    std::vector<const Phylogeny_Node*> strays;
 };
 
-// The sister names of `target` (absent: none). Reads the tree only. Leaf prefixes end at
-// `separator`, here and in the operations below.
+// The sister names of `target` (absent: none), every clade of two or more leaves named at
+// `purity`. Reads the tree only. Leaf prefixes end at `separator`, here and in the operations
+// below.
 Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target,
-                     const GroupRelations& groups, char separator);
+                     const GroupRelations& groups, char separator, double purity = kWholePurity);
 
 // Takes the target's parent out of `tree`: the target hangs from its grandparent, which keeps
 // the larger of the two supports, and the target's former sibling leaves with the parent. The
@@ -89,11 +99,13 @@ double support_value(const Phylogeny& tree, const Phylogeny_Node* target, bool f
 // The node that support is read from: the joining node, or the sibling across the root.
 const Phylogeny_Node* support_node(const Phylogeny& tree, const Phylogeny_Node* target,
                                    bool folded = false);
-// Whether "n/a" replaces that support: a single sister across the root to which the whole
-// sibling belongs.
+// Whether "n/a" replaces that support: a single sister across the root (the joining node, read
+// with `folded` as support_value reads it, is the root) to which the sibling on the other side
+// belongs: a leaf sibling passes the sister's name; a larger one is held by it at `purity`
+// (wholly at purity 1).
 bool support_not_applicable(const Phylogeny& tree, const Phylogeny_Node* target,
                             const std::vector<std::string>& sisters, const GroupRelations& groups,
-                            char separator, bool folded = false);
+                            char separator, bool folded = false, double purity = kWholePurity);
 
 // The clade name of `n`: its shared leaf prefix or the first group holding all its leaves; a
 // single leaf is named by its rendered prefix (its text "name:length" cut before its first
@@ -102,6 +114,27 @@ std::string clade_name(const GroupRelations& groups, const Phylogeny_Node* n, ch
 // Does every leaf below `n` pass the group test for `group`? False for an absent node.
 bool wholly_in_group(const GroupRelations& groups, const Phylogeny_Node* n, std::string_view group,
                      char separator);
+
+// The clade name of `n` at `purity`. Below 1 (and above 0.5) a clade of two or more leaves is
+// named by the most specific name that holds it at that purity (see
+// GroupRelations::most_specific_holding): its leaf prefixes in the order the leaves first carry
+// them, then the groups holding them in list order, are the candidates; the one that the fewest
+// leaves pass among those that at least `purity` of the leaves pass, the earlier on a tie. A
+// single leaf, and every node at purity 1 or more, is named by clade_name. One walk over the
+// leaves, without recursion.
+std::string clade_name_at_purity(const GroupRelations& groups, const Phylogeny_Node* n,
+                                 char separator, double purity);
+
+// How many leaves a subtree holds, and how many of them pass the group test for a name.
+struct GroupTally {
+    std::size_t leaves = 0;
+    std::size_t passing = 0;
+};
+// Tallies the leaves below `n` (none when absent) against the group test for `group`; with
+// `outside`, appends the leaves that fail it there, left to right.
+GroupTally tally_group(const GroupRelations& groups, const Phylogeny_Node* n,
+                       std::string_view group, char separator,
+                       std::vector<const Phylogeny_Node*>* outside = nullptr);
 
 }  // namespace tavrin
 

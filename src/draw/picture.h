@@ -21,12 +21,13 @@ namespace tavrin {
 constexpr std::size_t kLabelChars = 200;
 constexpr std::size_t kMaxPictureBytes = 1000000;
 
-// Where the tree comes from, for the caption.
+// Where the tree comes from, for the caption. The picture does not depend on the tree's place
+// in the run, which only its file's name holds, so that it can be drawn before that place is
+// known.
 struct PictureSource {
     std::string_view file;
-    std::size_t number = 1;  // the tree's place in the run, from 1
-    std::size_t tree = 1;    // its place in its file, from 1
-    bool several = false;    // the file holds several trees
+    std::size_t tree = 1;  // its place in its file, from 1
+    bool several = false;  // the file holds several trees
 };
 
 // The SVG document of `tree` as `result` describes it (after any reroot, parent fold or leaves

@@ -10,6 +10,7 @@
 #include "cli/option_table.h"
 #include "output/escapes.h"
 #include "output/messages.h"
+#include "platform/cpus.h"
 #include "tree/numbers.h"
 
 namespace tavrin {
@@ -41,6 +42,24 @@ std::string read_count(const char* name, const std::string& value, std::size_t m
         read = read * 10 + digit;
     }
     count = read;
+    return std::string();
+}
+
+// A share of a clade's leaves: a decimal number (digits with at most one point, an optional
+// sign and exponent) above 0.5 and at most 1.
+std::string take_sister_purity(const char* name, const std::string& value, RunConfig& config) {
+    const char* first = value.data();
+    const char* last = first + value.size();
+    if (value.empty() || number_end(first, last) != last) {
+        return value_error(messages::kNotANumber, name, value);
+    }
+    const double purity = read_number(first, last);
+    if (!(purity > 0.5) || purity > 1) {
+        return value_error(purity > 1 ? messages::kValueTooLarge : messages::kValueTooSmall, name,
+                           value) +
+               messages::kPurityRange;
+    }
+    config.analysis.purity = purity;
     return std::string();
 }
 
@@ -106,6 +125,19 @@ std::string take_burnin(const char* name, const std::string& value, RunConfig& c
     return read_count(name, value, kMaxBurnin, config.burnin);
 }
 
+// A whole number of threads from 1, or `auto`: the processors this process may run on.
+std::string take_threads(const char* name, const std::string& value, RunConfig& config) {
+    if (value == "auto") {
+        config.threads = available_cpus();
+        return std::string();
+    }
+    std::string error = read_count(name, value, kMaxThreads, config.threads);
+    if (error.empty() && config.threads == 0) {
+        error = value_error(messages::kValueBelowOne, name, value);
+    }
+    return error;
+}
+
 std::string take_group_file(const char*, const std::string& value, RunConfig& config) {
     config.group_file = value;
     return std::string();
@@ -130,6 +162,10 @@ const TavrinOption kOptions[] = {
      "one tab-separated row per tree, with its status, instead of the report", take_table},
     {"--outliers", nullptr, "K", kLeading,
      "analyse a tree without the 1 to K leaves that break the target clade", take_outliers},
+    {"--sister-purity", nullptr, "F", kLeading,
+     "name each sister clade by the most specific name that at least a share F (0.5 < F <= 1) "
+     "of its leaves pass; the table lists the others as strays",
+     take_sister_purity},
     {"--standard-newick", nullptr, nullptr, kLeading,
      "read standard Newick: quoted names, comments, blanks and line breaks, several trees per "
      "file (headers <File>:<k>:)",
@@ -152,6 +188,10 @@ const TavrinOption kOptions[] = {
      take_support_attribute},
     {"--burnin", nullptr, "N", kLeading,
      "with --standard-newick: skip the first N trees of each file", take_burnin},
+    {"--threads", nullptr, "N", kLeading,
+     "analyse trees on N threads (1 to 1024, or auto: the processors this process may use); "
+     "the output is the same",
+     take_threads},
     {"-h", "-?", nullptr, kPositional, "print the short help text on standard error", take_nothing},
     {"--groupFile", nullptr, "<groupFile>", kPositional,
      "name and join clades through the groups of <groupFile>", take_group_file},

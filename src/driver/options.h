@@ -39,6 +39,8 @@ struct RunConfig {
     // none).
     bool table = false;
     std::string draw_dir;
+    // Trees are analysed on up to this many threads, their output written in the run's order.
+    std::size_t threads = 1;
 };
 
 // What the command line asks for.
@@ -62,6 +64,8 @@ constexpr std::size_t kMaxOutliers = 1000000000;
 constexpr std::size_t kMaxSupportField = 1000000;
 // Largest value of --burnin.
 constexpr std::size_t kMaxBurnin = 1000000000000;
+// Largest value of --threads.
+constexpr std::size_t kMaxThreads = 1024;
 
 // Reads `args`, the arguments after the program's name.
 CommandLine parse_command_line(const std::vector<std::string>& args);

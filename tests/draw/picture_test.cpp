@@ -96,9 +96,9 @@ Drawn draw(const std::string& text, const std::string& prefix, const std::string
     drawn.tree = std::make_unique<Phylogeny>(text);
     tavrin::AnalysisNeeds needs;
     needs.picture = true;
-    drawn.result = tavrin::analyse(drawn.tree, settings, needs);
+    drawn.result = tavrin::analyse(*drawn.tree, settings, needs);
     drawn.svg = tavrin::draw_picture(*drawn.tree, drawn.result, settings,
-                                     tavrin::PictureSource{"trees/t1.nwk", 12, 1, false});
+                                     tavrin::PictureSource{"trees/t1.nwk", 1, false});
     return drawn;
 }
 
@@ -130,8 +130,9 @@ TEST(Picture, EveryLeafOnceWithItsRole) {
                                                          {"Fungi-f", "sister2"},
                                                          {"Fungi-g", "sister2"}};
     EXPECT_EQ(roles_by_name(labels), expected);
-    // The caption, and the reported support at the target's parent, in bold.
-    EXPECT_NE(d.svg.find("Tree 000012: trees/t1.nwk"), std::string::npos);
+    // The caption, which names the file (not the tree's place in the run, which only the
+    // picture's file name holds), and the reported support at the target's parent, in bold.
+    EXPECT_NE(d.svg.find("<title>trees/t1.nwk</title>"), std::string::npos);
     EXPECT_NE(d.svg.find("Sisters: Metazoa, Fungi \xC2\xB7 Support: 80 \xC2\xB7 Rerooted: no"),
               std::string::npos);
     EXPECT_NE(d.svg.find("class=\"reported\">80</tspan>"), std::string::npos);
@@ -316,7 +317,7 @@ TEST(Picture, GeneTreesDrawEveryLeafOnce) {
             tavrin::AnalysisNeeds needs;
             needs.outliers = true;
             needs.picture = true;
-            const AnalysisResult result = tavrin::analyse(read->tree, settings, needs);
+            const AnalysisResult result = tavrin::analyse(*read->tree, settings, needs);
             const std::string svg =
                 tavrin::draw_picture(*read->tree, result, settings, tavrin::PictureSource{path});
             std::map<std::string, int> leaves, texts;
