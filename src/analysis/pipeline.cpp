@@ -138,12 +138,13 @@ AnalysisResult analyse_as_read(std::unique_ptr<Phylogeny>& tree, const AnalysisS
 
 // The analysis as analyse_as_read gives it, with the leaves that break the target clade of the
 // tree as read. When those are one set of 1 to settings.max_outliers leaves, the answer is that
-// of the tree without them; when several sets tie, the status is kAmbiguous. With a root list
+// of the tree without them (for a `picture`, with where each of them stood); when several sets
+// tie, the status is kAmbiguous. With a root list
 // the leaves are taken out of the unrooted tree, their branches merged (see tree/rooting.h), and
 // the tree without them is rooted by the list; a tree that no entry roots is not searched for
 // outliers.
 AnalysisResult analyse_with_outliers(std::unique_ptr<Phylogeny>& tree,
-                                     const AnalysisSettings& settings) {
+                                     const AnalysisSettings& settings, bool picture) {
     AnalysisResult result = analyse_as_read(tree, settings);
     if (result.status == TreeStatus::kSisters || result.status == TreeStatus::kUnnamed) {
         // The target clade's leaves are one side of the edge above it, and every leaf beyond
@@ -165,10 +166,14 @@ AnalysisResult analyse_with_outliers(std::unique_ptr<Phylogeny>& tree,
     }
     // Under a root list the tree is unrooted, and the merged branches must not depend on its
     // root.
+    std::vector<RemovedLeaf> places;
     remove_leaves(*tree, set.leaves,
-                  settings.root.entries.empty() ? BranchMerge::kRooted : BranchMerge::kUnrooted);
+                  settings.root.entries.empty() ? BranchMerge::kRooted : BranchMerge::kUnrooted,
+                  picture ? &places : nullptr);
     AnalysisResult reduced = run_pipeline(*tree, settings, nullptr);
     reduced.target_leaves = result.target_leaves;
+    // The tree left is what a picture draws, whatever became of it: the leaves go back in.
+    reduced.aside = std::move(places);
     if (reduced.status == TreeStatus::kNoRoot) return reduced;
     reduced.outliers = std::move(result.outliers);
     reduced.set_aside = true;
@@ -230,7 +235,7 @@ AnalysisResult analyse(std::unique_ptr<Phylogeny>& tree, const AnalysisSettings&
                        const AnalysisNeeds& needs) {
     AnalysisResult result;
     if (needs.outliers || settings.max_outliers > 0) {
-        result = analyse_with_outliers(tree, settings);
+        result = analyse_with_outliers(tree, settings, needs.picture);
     } else if (needs.picture) {
         result = analyse_as_read(tree, settings);
     } else {

@@ -20,6 +20,7 @@
 #include "analysis/steps.h"
 #include "output/table_format.h"
 #include "tree/phylogeny.h"
+#include "tree/rooting.h"
 
 namespace tavrin {
 
@@ -70,7 +71,7 @@ struct AnalysisResult {
     TreeStatus status = TreeStatus::kNoTarget;
     Phylogeny_Node* target = nullptr;  // in the analysed tree; absent unless a clade was found
     std::vector<std::string> sisters;  // 0, 1 or 2 names, none empty, two of them different
-    SisterClades sister_clades;        // the clades that gave each sister, for pictures
+    SisterClades sister_clades;        // the clades examined for each sister, for pictures
     SupportCell support;               // meaningful only with sisters
     // The node the support is read from (the target's parent, its grandparent after the parent
     // fold, or the sibling across the root); absent without sisters.
@@ -87,6 +88,9 @@ struct AnalysisResult {
     // With AnalysisNeeds::picture, when no target clade was found: the leaves of the tree
     // analysed that pass the target test, in address order (for a binary search).
     std::vector<const Phylogeny_Node*> target_leaf_nodes;
+    // With AnalysisNeeds::picture, the leaves the tree analysed was taken without, and where each
+    // stood in it (also when no entry of the root list rooted the tree left).
+    std::vector<RemovedLeaf> aside;
 };
 
 // The analysis of one tree, with compiled `settings`, giving what `needs` asks for: the tree is

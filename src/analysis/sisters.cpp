@@ -89,23 +89,21 @@ Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target,
     if (first.empty() && !second.empty()) {
         first = second;
         second.clear();
-        gave[0].swap(gave[1]);
-        gave[1].clear();
+        gave[0].swap(gave[1]);  // the sibling, which no name fits, stays examined second
     }
     Sisters sisters;
     if (p != nullptr && first == second) {
         sisters.fold_parent = g != nullptr;
         second.clear();
-        gave[0].insert(gave[0].end(), gave[1].begin(), gave[1].end());
+        // Two empty names leave each examined clade with its own side.
+        if (!first.empty()) {
+            gave[0].insert(gave[0].end(), gave[1].begin(), gave[1].end());
+            gave[1].clear();
+        }
     }
-    if (!first.empty()) {
-        sisters.names.push_back(first);
-        sisters.clades[0] = std::move(gave[0]);
-    }
-    if (!second.empty()) {
-        sisters.names.push_back(second);
-        sisters.clades[1] = std::move(gave[1]);
-    }
+    if (!first.empty()) sisters.names.push_back(first);
+    if (!second.empty()) sisters.names.push_back(second);
+    sisters.clades = std::move(gave);
     return sisters;
 }
 

@@ -61,7 +61,8 @@ struct SearchResult {
 SearchResult search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetTest& test,
                            SearchState state = {}, bool keep_before_reroot = false);
 
-// The clades whose names gave each sister: entry i for sister i, empty past the last sister.
+// The clades examined for each sister: entry i for sister i (those whose names gave it), kept
+// when no name fits them too (past the last sister named); empty when nothing was examined.
 using SisterClades = std::array<std::vector<const Phylogeny_Node*>, 2>;
 
 // The sister names of a target, and whether its parent is to be folded out of the tree.
@@ -69,7 +70,7 @@ struct Sisters {
     std::vector<std::string> names;  // 0, 1 or 2 names, none empty, two of them different
     // The sibling and the rest of the tree got one name, and the parent is not the root.
     bool fold_parent = false;
-    SisterClades clades;  // the sibling among them goes with a folded parent
+    SisterClades clades;  // with a folded parent, the sibling among those of the first
 };
 
 // The sister names of `target` (absent: none). Reads the tree only. Leaf prefixes end at

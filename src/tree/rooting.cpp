@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <limits>
 #include <new>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/chunked_array.h"
 #include "platform/chunked_stack.h"
@@ -505,9 +507,73 @@ void root_on_branch(Phylogeny& tree, const RootPlace& place) {
     delete r;
 }
 
+namespace {
+
+// One removal of remove_leaves: `leaf` and `parent` left the tree, and the parent's place is now
+// `offset` up the branch of `sibling`. A sibling that became the root of an unrooted tree lost
+// its branch: every point of it, and the parent's place, went to the sibling itself (`absorbs`).
+struct Removal {
+    const Phylogeny_Node* leaf;
+    const Phylogeny_Node* parent;
+    const Phylogeny_Node* sibling;
+    double offset;
+    bool absorbs;
+};
+
+// Where the points of a node's branch went: the point `d` up from the node is now `offset + d`
+// up the branch of `node`, or `offset` itself when the branch was absorbed.
+struct Moved {
+    const Phylogeny_Node* node;
+    double offset;
+    bool absorbs;
+};
+
+// The place of each removed leaf, from the last removal back to the first: a removal moves the
+// points of its parent's branch (and a leaf's place) onto its sibling's branch, and what became
+// of the sibling afterwards is known by then, so each point is moved once.
+std::vector<RemovedLeaf> places_of(const Phylogeny& tree, const std::vector<Removal>& removals,
+                                   bool unrooted) {
+    std::unordered_map<const Phylogeny_Node*, Moved> moved;
+    moved.reserve(3 * removals.size());
+    const auto follow = [&moved](const Phylogeny_Node* node, double up) {
+        const auto found = moved.find(node);
+        if (found == moved.end()) return Moved{node, up, false};
+        const Moved& to = found->second;
+        return Moved{to.node, to.absorbs ? to.offset : to.offset + up, false};
+    };
+    for (auto r = removals.rbegin(); r != removals.rend(); ++r) {
+        const Moved at = follow(r->sibling, r->offset);
+        moved[r->parent] = {at.node, at.offset, r->absorbs};
+        moved[r->leaf] = {at.node, at.offset, true};
+        // Points put on the sibling's branch before it became the root went with the branch.
+        if (r->absorbs) moved[r->sibling] = {at.node, at.offset, true};
+    }
+    std::vector<RemovedLeaf> places;
+    places.reserve(removals.size());
+    const Phylogeny_Node* root = tree.root;
+    for (const Removal& removal : removals) {
+        const Moved at = follow(removal.leaf, 0);
+        RemovedLeaf place{removal.leaf, at.node, nullptr, at.offset};
+        if (at.node == root && unrooted && root->left != nullptr && root->right != nullptr) {
+            // The root of an unrooted tree lies on the branch its children's branches make.
+            place = {removal.leaf, root->left, root->right, root->left->length};
+        } else if (at.node != root && at.node->parent == root) {
+            const Phylogeny_Node* other = other_child(root, at.node);
+            place.above = other != nullptr ? other : root;
+        } else if (at.node != root) {
+            place.above = at.node->parent;
+        }
+        places.push_back(place);
+    }
+    return places;
+}
+
+}  // namespace
+
 std::size_t remove_leaves(Phylogeny& tree, const std::vector<Phylogeny_Node*>& leaves,
-                          BranchMerge merge) {
+                          BranchMerge merge, std::vector<RemovedLeaf>* places) {
     const bool unrooted = merge == BranchMerge::kUnrooted;
+    std::vector<Removal> removals;
     std::size_t removed = 0;
     for (Phylogeny_Node* leaf : leaves) {
         // A removed leaf has no parent left, and neither has a leaf that is the whole tree.
@@ -516,6 +582,9 @@ std::size_t remove_leaves(Phylogeny& tree, const std::vector<Phylogeny_Node*>& l
         Phylogeny_Node* sibling = other_child(parent, leaf);
         if (sibling == nullptr) continue;  // not a tree the reader makes
         Phylogeny_Node* grandparent = parent->parent;
+        const bool absorbs = unrooted && grandparent == nullptr;
+        if (places != nullptr)
+            removals.push_back({leaf, parent, sibling, absorbs ? 0.0 : sibling->length, absorbs});
         sibling->parent = grandparent;
         if (unrooted && !sibling->is_leaf && grandparent != nullptr) {
             sibling->support = std::max(sibling->support, parent->support);
@@ -535,6 +604,7 @@ std::size_t remove_leaves(Phylogeny& tree, const std::vector<Phylogeny_Node*>& l
         tree.retire_subtree(leaf);
         ++removed;
     }
+    if (places != nullptr) *places = places_of(tree, removals, unrooted);
     return removed;
 }
 

@@ -86,15 +86,29 @@ enum class BranchMerge {
     kUnrooted,  // the larger of the two supports (0 when it ends in a leaf), the summed length
 };
 
+// Where a leaf taken out of a tree stood, in terms of the tree left: on the branch of the
+// unrooted tree between `below` and `above`, at `distance` from `below` along it. Both are nodes
+// of the tree left other than its root, joined by one branch or by the two at the root (which
+// are one branch unrooted), so the place holds wherever the tree is rooted afterwards; `above`
+// is absent when the leaf stood on the root's own branch of a rooted tree (or the tree left is
+// one leaf). A leaf whose place was taken out after it stands where that place went.
+struct RemovedLeaf {
+    const Phylogeny_Node* leaf = nullptr;
+    const Phylogeny_Node* below = nullptr;
+    const Phylogeny_Node* above = nullptr;
+    double distance = 0;
+};
+
 // Takes each of `leaves` out of `tree`, one after another: the leaf's parent node leaves the tree
 // as well, and the leaf's sibling takes the parent's place, its branch merged with the parent's
 // as `merge` says; when the parent was the root, the sibling becomes the root (unrooted, with
 // support and length 0: its children's branches merge at the root). Removed nodes are handed to
 // the tree and stay readable (the leaves keep their names) until it is destroyed. A leaf that is
 // the whole tree, or that was already removed, is left as it is; a parent with one child is left
-// alone. Answers the number of leaves removed.
+// alone. Answers the number of leaves removed; `places`, when given, receives where each removed
+// leaf stood, in the order they were removed. Time and memory linear in the leaves removed.
 std::size_t remove_leaves(Phylogeny& tree, const std::vector<Phylogeny_Node*>& leaves,
-                          BranchMerge merge);
+                          BranchMerge merge, std::vector<RemovedLeaf>* places = nullptr);
 
 }  // namespace tavrin
 

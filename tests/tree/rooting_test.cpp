@@ -202,6 +202,74 @@ TEST(RemoveLeaves, LeafAtTheRootLeavesItsSiblingAsRoot) {
     EXPECT_EQ(tree.root->length, 0);
 }
 
+// Where each removed leaf stood, on a branch of the tree left named by its two ends (whichever
+// way the tree is rooted afterwards) and the distance from the first: the merged branch, at
+// the length the sibling had; a place taken out later moves with what took it over.
+TEST(RemoveLeaves, EachLeafStandsWhereItsBranchWasMerged) {
+    struct Expected {
+        const char* leaf;
+        const char* below;  // a leaf's name, or "(...)" for the root's left or right child
+        const char* above;
+        double distance;
+    };
+    const auto node = [](const Phylogeny& tree, const std::string& name) -> const Phylogeny_Node* {
+        if (name.empty()) return nullptr;
+        if (name == "(left)") return tree.root->left;
+        if (name == "(right)") return tree.root->right;
+        if (name == "(root)") return tree.root;
+        return leaf(tree, name);
+    };
+    struct Case {
+        const char* tree;
+        std::vector<const char*> removed;
+        tavrin::BranchMerge merge;
+        std::vector<Expected> places;
+    };
+    const Case cases[] = {
+        // Beside a subtree: on its branch, which now reaches the root, through to the other side.
+        {"((a:1,b:1)80:1,(c:1,(d:1,e:1)70:2)60:3);",
+         {"c"},
+         tavrin::BranchMerge::kRooted,
+         {{"c", "(right)", "(left)", 2}}},
+        // The parent of a later removal: the first leaf's place moves up the branch taking over.
+        {"((a:1,(b:1,c:2):1):1,d:1);",
+         {"a", "b"},
+         tavrin::BranchMerge::kRooted,
+         {{"a", "c", "d", 3}, {"b", "c", "d", 2}}},
+        // Two siblings: the first stands where the second went, above the rooted tree's root.
+        {"((a:1,b:2):1,(c:1,d:1):1);",
+         {"a", "b"},
+         tavrin::BranchMerge::kRooted,
+         {{"a", "(root)", "", 1}, {"b", "(root)", "", 1}}},
+        // Unrooted, at the root: on the branch the sibling's children now make.
+        {"(a:1,(b:1,(c:1,d:1)40:1)50:2);",
+         {"a"},
+         tavrin::BranchMerge::kUnrooted,
+         {{"a", "(left)", "(right)", 1}}},
+        {"(((a:1,b:1):1,c:1):1,(d:1,e:1):1);",
+         {"a", "c"},
+         tavrin::BranchMerge::kUnrooted,
+         {{"a", "b", "(right)", 1}, {"c", "b", "(right)", 2}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tree);
+        Phylogeny tree(c.tree);
+        std::vector<Phylogeny_Node*> gone;
+        for (const char* name : c.removed)
+            gone.push_back(leaf(tree, name));
+        std::vector<tavrin::RemovedLeaf> places;
+        EXPECT_EQ(tavrin::remove_leaves(tree, gone, c.merge, &places), gone.size());
+        ASSERT_EQ(places.size(), c.places.size());
+        for (std::size_t i = 0; i < places.size(); ++i) {
+            SCOPED_TRACE(c.places[i].leaf);
+            EXPECT_EQ(places[i].leaf->name, c.places[i].leaf);
+            EXPECT_EQ(places[i].below, node(tree, c.places[i].below));
+            EXPECT_EQ(places[i].above, node(tree, c.places[i].above));
+            EXPECT_DOUBLE_EQ(places[i].distance, c.places[i].distance);
+        }
+    }
+}
+
 // A ladder of a million leaves with lengths, its deepest leaf far from the others.
 std::string long_ladder(std::size_t n) {
     std::string text(n - 1, '(');
