@@ -5,6 +5,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "draw/xml_text.h"
+#include "output/table_format.h"
+
 namespace tavrin {
 
 namespace {
@@ -13,6 +16,9 @@ bool is_name_byte(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
            c == '_' || c == '-';
 }
+
+constexpr std::string_view kMetadataOpen = "<metadata>";
+constexpr std::string_view kMetadataClose = "</metadata>";
 
 }  // namespace
 
@@ -32,6 +38,20 @@ std::string picture_name(std::string_view path, std::size_t number, std::size_t 
 std::string tree_number(std::size_t number) {
     std::string digits = std::to_string(number);
     return std::string(digits.size() < 6 ? 6 - digits.size() : 0, '0') + digits;
+}
+
+std::string picture_source(std::string_view file, std::size_t tree, std::string_view label) {
+    return xml_text(escape_field(file)) + '\t' + std::to_string(tree) + '\t' +
+           xml_text(escape_field(label));
+}
+
+std::optional<std::string_view> recorded_source(std::string_view svg) {
+    const std::size_t open = svg.find(kMetadataOpen);
+    if (open == std::string_view::npos) return std::nullopt;
+    const std::size_t from = open + kMetadataOpen.size();
+    const std::size_t close = svg.find(kMetadataClose, from);
+    if (close == std::string_view::npos) return std::nullopt;
+    return svg.substr(from, close - from);
 }
 
 int make_picture_folder(const std::string& dir) {

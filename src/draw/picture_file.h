@@ -1,9 +1,10 @@
 // The files of --draw: one picture per tree in one folder, named by the tree's place in the run
-// and its file.
+// and its file, each recording which tree it shows.
 #ifndef TAVRIN_DRAW_PICTURE_FILE_H
 #define TAVRIN_DRAW_PICTURE_FILE_H
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,16 @@ std::string picture_name(std::string_view path, std::size_t number, std::size_t 
 
 // `number` zero-padded to six digits, as pictures are numbered: tree_number(12) is "000012".
 std::string tree_number(std::size_t number);
+
+// The text of a picture's <metadata> element, as the picture holds it: the row key of its tree,
+// `file` TAB `tree` TAB `label` (the file as named on the command line, the tree's number within
+// it from 1, the run's label or nothing), file and label with the table's field escapes, the
+// whole escaped as XML text (the tabs stay tabs).
+std::string picture_source(std::string_view file, std::size_t tree, std::string_view label);
+
+// The text of the first <metadata> element of `svg` as it stands there (still escaped, to be
+// compared with picture_source); none when it has none.
+std::optional<std::string_view> recorded_source(std::string_view svg);
 
 // Makes the folder `dir`, and the folders above it, when missing. The system's error number,
 // or 0 when the folder is there.

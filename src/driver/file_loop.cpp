@@ -204,7 +204,7 @@ private:
     // written, when it could not be written.
     bool draw(const TreePlace& place, const Phylogeny& tree, const AnalysisResult& result) {
         if (config_.draw_dir.empty()) return true;
-        const PictureSource source{place.path, trees_seen_, place.tree, place.several};
+        const PictureSource source{place.path, trees_seen_, place.tree, place.several, {}};
         std::string path = config_.draw_dir;
         if (path.back() != '/') path += '/';
         path += picture_name(place.path, trees_seen_, place.tree, place.several);

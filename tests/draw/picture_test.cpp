@@ -98,7 +98,7 @@ Drawn draw(const std::string& text, const std::string& prefix, const std::string
     needs.picture = true;
     drawn.result = tavrin::analyse(drawn.tree, settings, needs);
     drawn.svg = tavrin::draw_picture(*drawn.tree, drawn.result, settings,
-                                     tavrin::PictureSource{"trees/t1.nwk", 12, 1, false});
+                                     tavrin::PictureSource{"trees/t1.nwk", 12, 1, false, ""});
     return drawn;
 }
 
@@ -317,8 +317,8 @@ TEST(Picture, GeneTreesDrawEveryLeafOnce) {
             needs.outliers = true;
             needs.picture = true;
             const AnalysisResult result = tavrin::analyse(read->tree, settings, needs);
-            const std::string svg =
-                tavrin::draw_picture(*read->tree, result, settings, tavrin::PictureSource{path});
+            const std::string svg = tavrin::draw_picture(
+                *read->tree, result, settings, tavrin::PictureSource{path, 1, 1, false, ""});
             std::map<std::string, int> leaves, texts;
             tavrin::preorder(read->tree->root, [&](const Phylogeny_Node* n) {
                 if (n->is_leaf) ++leaves[n->name];
