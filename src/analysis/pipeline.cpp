@@ -214,7 +214,7 @@ AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings) {
 }
 
 TableRow table_row(const AnalysisResult& result, std::string_view file, std::size_t tree,
-                   std::string_view target) {
+                   std::string_view target, std::string_view label) {
     TableRow row;
     row.file = file;
     row.tree = tree;
@@ -228,6 +228,7 @@ TableRow table_row(const AnalysisResult& result, std::string_view file, std::siz
     row.outliers = result.outliers.count;
     row.outlier_leaves = &result.outliers.names;
     row.root = result.root;
+    row.label = label;
     return row;
 }
 

@@ -103,10 +103,10 @@ struct AnalysisResult {
 AnalysisResult analyse(std::unique_ptr<Phylogeny>& tree, const AnalysisSettings& settings,
                        const AnalysisNeeds& needs = {});
 
-// The table's row of `result`, for the `tree`-th tree of `file` searched for `target`. It refers
-// to `result`, which must outlive it.
+// The table's row of `result`, for the `tree`-th tree of `file` searched for `target` in the run
+// named `label`. It refers to `result`, which must outlive it.
 TableRow table_row(const AnalysisResult& result, std::string_view file, std::size_t tree,
-                   std::string_view target);
+                   std::string_view target, std::string_view label = {});
 
 // The same analysis in place, for a caller that owns the tree elsewhere and needs neither
 // outliers nor a picture; when the names ask for the parent fold, the tree is folded as the

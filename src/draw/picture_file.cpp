@@ -1,5 +1,6 @@
 #include "draw/picture_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -22,17 +23,22 @@ constexpr std::string_view kMetadataClose = "</metadata>";
 
 }  // namespace
 
-std::string picture_name(std::string_view path, std::size_t number, std::size_t tree,
-                         bool several) {
+std::string picture_name(std::string_view path, std::size_t number, std::size_t tree, bool several,
+                         std::string_view label) {
     std::string_view base = path.substr(path.find_last_of('/') + 1);
     const std::size_t dot = base.find_last_of('.');
     if (dot != std::string_view::npos && dot > 0) base = base.substr(0, dot);
-    std::string name = tree_number(number);
+    std::string name(label);
+    if (!label.empty()) name += '_';
+    name += tree_number(number);
     name += '_';
-    for (const char c : base)
+    const std::string suffix = (several ? '_' + std::to_string(tree) : std::string()) + ".svg";
+    // The name is cut in its base, the only part of unbounded length.
+    const std::size_t room =
+        kMaxPictureName - std::min(kMaxPictureName, name.size() + suffix.size());
+    for (const char c : base.substr(0, room))
         name += is_name_byte(c) ? c : '_';
-    if (several) name += '_' + std::to_string(tree);
-    return name + ".svg";
+    return name + suffix;
 }
 
 std::string tree_number(std::size_t number) {

@@ -1,5 +1,5 @@
-// The files of --draw: one picture per tree in one folder, named by the tree's place in the run
-// and its file, each recording which tree it shows.
+// The files of --draw: one picture per tree in one folder, named by the run's label, the tree's
+// place in the run and its file, each recording which tree it shows.
 #ifndef TAVRIN_DRAW_PICTURE_FILE_H
 #define TAVRIN_DRAW_PICTURE_FILE_H
 
@@ -10,11 +10,16 @@
 
 namespace tavrin {
 
-// "<n>_<base>.svg": `number` (the tree's place in the run, from 1) zero-padded to six digits,
-// and the file's name without its folders and its last extension, every byte outside
-// [A-Za-z0-9._-] written '_'; the `tree`-th tree of a file of `several` adds "_<tree>".
-// picture_name("data/g002.nwk", 12, 1, false) is "000012_g002.svg".
-std::string picture_name(std::string_view path, std::size_t number, std::size_t tree, bool several);
+// The longest picture name, in bytes.
+constexpr std::size_t kMaxPictureName = 200;
+
+// "<n>_<base>.svg", or "<label>_<n>_<base>.svg" with a label: `number` (the tree's place in the
+// run, from 1) zero-padded to six digits, and the file's name without its folders and its last
+// extension, every byte outside [A-Za-z0-9._-] written '_'; the `tree`-th tree of a file of
+// `several` adds "_<tree>". A base that would make the name longer than kMaxPictureName bytes is
+// cut. picture_name("data/g002.nwk", 12, 1, false) is "000012_g002.svg".
+std::string picture_name(std::string_view path, std::size_t number, std::size_t tree, bool several,
+                         std::string_view label = {});
 
 // `number` zero-padded to six digits, as pictures are numbered: tree_number(12) is "000012".
 std::string tree_number(std::size_t number);

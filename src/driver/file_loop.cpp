@@ -176,7 +176,8 @@ private:
     // otherwise those messages and the report's rows.
     void write_tree(const TreePlace& place, const AnalysisResult& result) {
         if (config_.table) {
-            write_table_row(out_, table_row(result, place.path, place.tree, settings_.prefix));
+            write_table_row(
+                out_, table_row(result, place.path, place.tree, settings_.prefix, config_.label));
             return;
         }
         const bool escape = escape_names();
@@ -197,6 +198,7 @@ private:
         row.tree = place.tree;
         row.target = settings_.prefix;
         row.status = status;
+        row.label = config_.label;
         return row;
     }
 
@@ -204,10 +206,11 @@ private:
     // written, when it could not be written.
     bool draw(const TreePlace& place, const Phylogeny& tree, const AnalysisResult& result) {
         if (config_.draw_dir.empty()) return true;
-        const PictureSource source{place.path, trees_seen_, place.tree, place.several, {}};
+        const PictureSource source{place.path, trees_seen_, place.tree, place.several,
+                                   config_.label};
         std::string path = config_.draw_dir;
         if (path.back() != '/') path += '/';
-        path += picture_name(place.path, trees_seen_, place.tree, place.several);
+        path += picture_name(place.path, trees_seen_, place.tree, place.several, config_.label);
         const int error = write_picture(path, draw_picture(tree, result, settings_, source));
         if (error == 0) return true;
         output_.flush_report();

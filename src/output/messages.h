@@ -43,6 +43,9 @@ constexpr const char* kAttributeOrField =
     "--support-attribute and --support-field cannot be given together";
 // Follows kNotASeparator's message.
 constexpr const char* kSeparatorsAllowed = " (any byte but blanks and ( ) , : ; ' [ ])";
+// "Not a usable label for --label: '<value>' (1 to 40 bytes of A-Z a-z 0-9 . _ -)"
+constexpr const char* kNotALabel = "Not a usable label for ";
+constexpr const char* kLabelsAllowed = " (1 to 40 bytes of A-Z a-z 0-9 . _ -)";
 
 // A tree file's text that is not a tree. The classic dialect: followed by the text's last
 // character and a closing quote. Standard Newick: "Malformed Newick in <file>, tree <k>, at byte

@@ -342,6 +342,19 @@ TEST(PictureName, NumberBaseAndTree) {
     EXPECT_EQ(tavrin::picture_name("noext", 1, 1, false), "000001_noext.svg");
     EXPECT_EQ(tavrin::picture_name(".hidden", 1, 1, false), "000001_.hidden.svg");
     EXPECT_EQ(tavrin::picture_name("caf\xC3\xA9.nwk", 1, 3, true), "000001_caf___3.svg");
+    EXPECT_EQ(tavrin::picture_name("data/g002.nwk", 12, 1, false, "iqtree"),
+              "iqtree_000012_g002.svg");
+}
+
+// A name never passes 200 bytes: a long base is cut, the label, number and tree kept.
+TEST(PictureName, LongBaseCutTo200Bytes) {
+    const std::string base(251, 'g');
+    const std::string label(40, 'L');
+    const std::string cut = tavrin::picture_name("dir/" + base + ".nwk", 1234567, 12, true, label);
+    EXPECT_EQ(cut.size(), tavrin::kMaxPictureName);
+    EXPECT_EQ(cut.substr(0, 49), label + "_1234567_");
+    EXPECT_EQ(cut.substr(cut.size() - 8), "g_12.svg");
+    EXPECT_EQ(tavrin::picture_name(base.substr(0, 100), 1, 1, false).size(), 111u);
 }
 
 }  // namespace
