@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -20,6 +19,9 @@ bool is_name_byte(char c) {
 
 constexpr std::string_view kMetadataOpen = "<metadata>";
 constexpr std::string_view kMetadataClose = "</metadata>";
+// A picture's <metadata> comes right after its title, within this many bytes of its start
+// (the title is cut; the file's name, escaped twice, may take some 50 KB).
+constexpr std::size_t kSourceWithin = 128 * 1024;
 
 }  // namespace
 
@@ -68,16 +70,15 @@ int make_picture_folder(const std::string& dir) {
     return error ? error.value() : ENOTDIR;
 }
 
-int write_picture(const std::string& path, const std::string& svg) {
-    errno = 0;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return errno != 0 ? errno : EIO;
-    int error = 0;
-    if (std::fwrite(svg.data(), 1, svg.size(), file) != svg.size() || std::fflush(file) != 0) {
-        error = errno != 0 ? errno : EIO;
+int PictureFolder::write(const std::string& name, const std::string& svg, std::string_view source) {
+    // What the entry held before: a picture of another tree is counted once it is replaced.
+    const std::optional<std::string> before = files_.read_head(name, kSourceWithin);
+    const std::optional<std::string_view> recorded =
+        before ? recorded_source(*before) : std::nullopt;
+    const int error = files_.replace(name, svg);
+    if (error == 0 && recorded && *recorded != source) {
+        if (replaced_others_++ == 0) first_replaced_ = name;
     }
-    if (std::fclose(file) != 0 && error == 0) error = errno != 0 ? errno : EIO;
-    if (error != 0) std::remove(path.c_str());
     return error;
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/folder_files.h"
+
 namespace tavrin {
 
 // The longest picture name, in bytes.
@@ -38,9 +40,32 @@ std::optional<std::string_view> recorded_source(std::string_view svg);
 // or 0 when the folder is there.
 int make_picture_folder(const std::string& dir);
 
-// Writes `svg` to `path`, replacing any file of that name. The system's error number of a
-// failure, after the partly written file is removed; 0 when all was written.
-int write_picture(const std::string& path, const std::string& svg);
+// The pictures of one run in their folder: each written whole and renamed over its name (see
+// platform/folder_files.h), and the pictures of other trees that were replaced counted.
+class PictureFolder {
+public:
+    explicit PictureFolder(const std::string& dir) : files_(dir) {}
+
+    // The system's error number of opening the folder, or 0.
+    int error() const { return files_.error(); }
+
+    // The folder's path followed by `name`, as messages name a picture.
+    std::string path_of(std::string_view name) const { return files_.path_of(name); }
+
+    // Writes `svg`, the picture of the tree whose picture_source is `source`, as `name`. 0 when
+    // all was written; otherwise the system's error number, or kNotARegularFile for an entry of
+    // that name that is a special file, and nothing was replaced.
+    int write(const std::string& name, const std::string& svg, std::string_view source);
+
+    // The pictures written over a picture that recorded another source, and the first of them.
+    std::size_t replaced_others() const { return replaced_others_; }
+    const std::string& first_replaced() const { return first_replaced_; }
+
+private:
+    FolderFiles files_;
+    std::size_t replaced_others_ = 0;
+    std::string first_replaced_;
+};
 
 }  // namespace tavrin
 

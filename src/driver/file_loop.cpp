@@ -52,13 +52,7 @@ public:
 
     // Processes the files; the exit status, before the report is flushed.
     int run() {
-        if (!config_.draw_dir.empty()) {
-            if (const int error = make_picture_folder(config_.draw_dir)) {
-                err_ << messages::kCannotWritePicture << config_.draw_dir << ": "
-                     << std::strerror(error) << std::endl;
-                return kExitFatal;
-            }
-        }
+        if (!config_.draw_dir.empty() && !open_picture_folder()) return kExitFatal;
         if (!config_.files.empty()) warn_of_prefix_like_option(err_, config_.analysis.prefix);
         if (config_.table) write_table_header(out_);
         int status = kExitSuccess;
@@ -88,6 +82,7 @@ public:
             warn_unused_comments(path, reader);
         }
         output_.flush_report();
+        if (pictures_) warn_of_replaced_pictures(err_, config_.draw_dir, *pictures_);
         target_seen_.warn_if_never_seen(err_, config_);
         return status;
     }
@@ -202,19 +197,35 @@ private:
         return row;
     }
 
+    // With --draw, makes the pictures' folder when missing and opens it. False, with the
+    // message written, when it cannot be had.
+    bool open_picture_folder() {
+        int error = make_picture_folder(config_.draw_dir);
+        if (error == 0) {
+            pictures_.emplace(config_.draw_dir);
+            error = pictures_->error();
+        }
+        if (error == 0) return true;
+        err_ << messages::kCannotWritePicture << config_.draw_dir << ": " << std::strerror(error)
+             << std::endl;
+        return false;
+    }
+
     // With --draw, the tree's picture, after what the analysis wrote. False, with the message
     // written, when it could not be written.
     bool draw(const TreePlace& place, const Phylogeny& tree, const AnalysisResult& result) {
-        if (config_.draw_dir.empty()) return true;
+        if (!pictures_) return true;
         const PictureSource source{place.path, trees_seen_, place.tree, place.several,
                                    config_.label};
-        std::string path = config_.draw_dir;
-        if (path.back() != '/') path += '/';
-        path += picture_name(place.path, trees_seen_, place.tree, place.several, config_.label);
-        const int error = write_picture(path, draw_picture(tree, result, settings_, source));
+        const std::string name =
+            picture_name(place.path, trees_seen_, place.tree, place.several, config_.label);
+        const int error = pictures_->write(name, draw_picture(tree, result, settings_, source),
+                                           picture_source(place.path, place.tree, config_.label));
         if (error == 0) return true;
         output_.flush_report();
-        err_ << messages::kCannotWritePicture << path << ": " << std::strerror(error) << std::endl;
+        err_ << messages::kCannotWritePicture << pictures_->path_of(name) << ": "
+             << (error == kNotARegularFile ? messages::kNotARegularFile : std::strerror(error))
+             << std::endl;
         return false;
     }
 
@@ -250,6 +261,7 @@ private:
     std::ostream& err_;
     const std::string* reading_ = &config_.analysis.prefix;  // replaced before anything is read
     TargetSeen target_seen_;
+    std::optional<PictureFolder> pictures_;  // with --draw, once its folder is there
     std::size_t trees_seen_ = 0;  // rows so far in the run: malformed and unreadable ones too
 };
 

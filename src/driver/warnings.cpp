@@ -26,6 +26,20 @@ void warn_of_several_trees(std::ostream& err, const std::string& path) {
     err << messages::kWarning << path << messages::kSeveralTrees << std::endl;
 }
 
+void warn_of_replaced_pictures(std::ostream& err, const std::string& dir,
+                               const PictureFolder& pictures) {
+    const std::size_t count = pictures.replaced_others();
+    if (count == 0) return;
+    err << messages::kWarning << messages::kReplacedPictureBefore << dir << ": "
+        << pictures.first_replaced();
+    if (count == 1) {
+        err << messages::kReplacedPictureOne;
+    } else {
+        err << messages::kReplacedPicturesAnd << count - 1 << messages::kReplacedPicturesMore;
+    }
+    err << std::endl;
+}
+
 void TargetSeen::warn_if_never_seen(std::ostream& err, const RunConfig& config) const {
     if (trees_ == 0 || target_leaves_ != 0) return;
     err << messages::kWarning << messages::kNoTargetLeaf << shown_value(config.analysis.prefix)

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "draw/picture_file.h"
 #include "driver/options.h"
 
 namespace tavrin {
@@ -23,6 +24,11 @@ bool holds_several_trees(std::string_view text);
 
 // "<path> holds several trees; read it with --standard-newick".
 void warn_of_several_trees(std::ostream& err, const std::string& path);
+
+// Once per run, after the last picture: "--draw <dir>: <picture> held a picture of another
+// file; replaced", with the count when several were.
+void warn_of_replaced_pictures(std::ostream& err, const std::string& dir,
+                               const PictureFolder& pictures);
 
 // What the run saw of the target across all its trees, for the warning at its end.
 class TargetSeen {

@@ -74,6 +74,8 @@ constexpr const char* kDamagedGzipAfter = " cannot be decompressed: ";
 constexpr const char* kCannotWriteOutput = "Couldnt write output: ";
 // "Couldnt write picture: <path>: <reason>", for a picture of --draw or its folder.
 constexpr const char* kCannotWritePicture = "Couldnt write picture: ";
+// The reason when an entry of the picture's name is a special file (a pipe, a device).
+constexpr const char* kNotARegularFile = "Not a regular file";
 // Followed by the path of the tree file or group file being read.
 constexpr const char* kOutOfMemory = "Out of memory while reading ";
 
@@ -112,6 +114,13 @@ constexpr const char* kPrefixLikeOptionAfter =
 // file, kWithGroupsOf and its path.
 constexpr const char* kNoTargetLeaf = "no leaf of any tree passes the target test for '";
 constexpr const char* kWithGroupsOf = " with the groups of ";
+// Once per run, when pictures of other files were replaced (their recorded sources differ):
+// "Warning: --draw <DIR>: <picture> held a picture of another file; replaced", or for N > 1
+// "Warning: --draw <DIR>: <picture> and <N-1> more held pictures of other files; replaced".
+constexpr const char* kReplacedPictureBefore = "--draw ";
+constexpr const char* kReplacedPictureOne = " held a picture of another file; replaced";
+constexpr const char* kReplacedPicturesAnd = " and ";
+constexpr const char* kReplacedPicturesMore = " more held pictures of other files; replaced";
 // "Warning: <File> holds several trees; read it with --standard-newick"
 constexpr const char* kSeveralTrees = " holds several trees; read it with --standard-newick";
 
