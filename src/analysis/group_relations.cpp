@@ -321,6 +321,7 @@ GroupRelations::LoadResult GroupFile::refresh(GroupFileChecks* checks) {
     relations_ = std::move(loaded);
     stamp_ = stamp;
     loaded_ = true;
+    ++loads_;
     return result;
 }
 

@@ -84,12 +84,15 @@ public:
     // failure the relations loaded before are kept.
     GroupRelations::LoadResult refresh(GroupFileChecks* checks = nullptr);
     const GroupRelations& relations() const { return relations_; }
+    // How many times the file was read: the relations change only with it.
+    std::size_t loads() const { return loads_; }
 
 private:
     std::string path_;
     FileStamp stamp_;
     GroupRelations relations_;
     bool loaded_ = false;
+    std::size_t loads_ = 0;
 };
 
 // Why the group file at `path` could not be loaded; nothing when it was.

@@ -132,8 +132,7 @@ std::vector<std::string> caption_lines(const AnalysisResult& result,
                                        const AnalysisSettings& settings,
                                        const PictureSource& source) {
     std::vector<std::string> lines;
-    std::string first =
-        "Tree " + tree_number(source.number) + ": " + xml_text(source.file, kNameChars);
+    std::string first = xml_text(source.file, kNameChars);
     if (source.several) first += ", tree " + std::to_string(source.tree) + " of the file";
     if (!source.label.empty())
         first += kMiddleDot + std::string("Label: ") + xml_text(source.label);

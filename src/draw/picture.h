@@ -22,10 +22,11 @@ namespace tavrin {
 constexpr std::size_t kLabelChars = 200;
 constexpr std::size_t kMaxPictureBytes = 1000000;
 
-// Where the tree comes from, for the caption and the picture's recorded source.
+// Where the tree comes from, for the caption and the picture's recorded source. The picture does
+// not depend on the tree's place in the run, which only its file's name holds, so that it can be
+// drawn before that place is known.
 struct PictureSource {
     std::string_view file;   // as named on the command line
-    std::size_t number = 1;  // the tree's place in the run, from 1
     std::size_t tree = 1;    // its place in its file, from 1
     bool several = false;    // the file holds several trees
     std::string_view label;  // the run's label, or nothing

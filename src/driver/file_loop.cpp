@@ -1,53 +1,63 @@
 #include "driver/file_loop.h"
 
 #include <cstring>
+#include <deque>
+#include <future>
 #include <memory>
 #include <new>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
-#include <vector>
+#include <utility>
 
 #include "analysis/group_file_checks.h"
 #include "analysis/group_relations.h"
-#include "analysis/pipeline.h"
 #include "cli/exit_status.h"
-#include "draw/picture.h"
 #include "draw/picture_file.h"
+#include "driver/record.h"
+#include "driver/tree_work.h"
 #include "driver/warnings.h"
+#include "driver/work_pool.h"
 #include "output/messages.h"
 #include "output/report.h"
 #include "output/table_format.h"
-#include "platform/files.h"
-#include "tree/phylogeny.h"
-#include "tree/tree_reader.h"
 #include "tree/tree_source.h"
 
 namespace tavrin {
 namespace {
 
-// Where a tree stands among the arguments: its file, and its number there when the file holds
-// several.
-struct TreePlace {
-    const std::string& path;
-    std::size_t tree;  // from 1
-    bool several;      // the file holds more than one tree
+// A loaded group file's warnings, or why it could not be loaded: written where the next tree is
+// analysed, as a run of one thread writes them.
+struct GroupNews {
+    std::string text;
+    bool failed = false;
 };
 
-// The file loop, and what it writes: the report, or with --table the table. `reading` names the
-// file being read or analysed, for a run that ends because memory ran out.
+// A step given out, and what comes of it.
+struct Slot {
+    std::future<std::unique_ptr<Record>> record;
+    std::optional<GroupNews> news;  // the group file as it stood when the step was given out
+};
+
+// The file loop: steps are given out in the run's order to up to `threads` threads (none: one at
+// a time, here), and their records written in that order as they come. `reading` names the file
+// being read or analysed here, for a run that ends because memory ran out.
 class FileLoop {
 public:
     FileLoop(const RunConfig& config, std::istream* input, RunOutput& output)
         : config_(config),
-          settings_(config.analysis),
+          work_(config),
           output_(output),
           out_(output.out()),
-          err_(output.err()) {
+          err_(output.err()),
+          threads_(config.threads > 1 ? config.threads : 0),  // 1: no thread but this one
+          pool_(threads_),
+          // Steps given out and not written yet: one at a time without threads, else at most
+          // three for each thread besides the one it works on.
+          in_flight_(threads_ == 0 ? 1 : 3 * threads_) {
         input_.stream = input;
         if (!config.group_file.empty()) group_file_.emplace(config.group_file);
-        needs_.outliers = config.table;
-        needs_.picture = !config.draw_dir.empty();
     }
 
     // Processes the files; the exit status, before the report is flushed.
@@ -55,146 +65,230 @@ public:
         if (!config_.draw_dir.empty() && !open_picture_folder()) return kExitFatal;
         if (!config_.files.empty()) warn_of_prefix_like_option(err_, config_.analysis.prefix);
         if (config_.table) write_table_header(out_);
-        int status = kExitSuccess;
-        for (const std::string& path : config_.files) {
-            reading_ = &path;
-            // A file of the classic dialect holds one tree: its header goes out before the file
-            // is read. A standard Newick file's header waits for its first tree.
-            const bool one_tree = config_.read.dialect == Dialect::kClassic;
-            if (one_tree) begin_tree(TreePlace{path, 1, false});
-            std::string text, reason;
-            const SourceRead got = read_text(path, one_tree, text, reason);
-            if (got != SourceRead::kRead) {
-                // The table accounts for the file and goes on; the report ends here.
-                status = kExitFatal;
-                if (!unreadable(TreePlace{path, 1, false}, one_tree, got, reason)) return status;
-                continue;
+        prepare_pattern();
+        std::size_t next_file = 0;
+        while (next_file < config_.files.size() || !slots_.empty()) {
+            while (next_file < config_.files.size() && slots_.size() < in_flight_)
+                give_out_file(config_.files[next_file++]);
+            std::unique_ptr<Record> record = take_front();
+            if (!write(*record)) return status_;
+            if (record->rest_of_file != nullptr) {
+                if (!read_rest(*record)) return status_;
             }
-            if (one_tree && holds_several_trees(text)) {
-                output_.flush_report();
-                warn_of_several_trees(err_, path);
-            }
-            TreeReader reader(std::move(text), config_.read);
-            const std::size_t skipped = reader.skip(config_.burnin);
-            if (const std::optional<int> ended = run_trees(path, reader, !one_tree, skipped)) {
-                return *ended;
-            }
-            warn_unused_comments(path, reader);
         }
         output_.flush_report();
         if (pictures_) warn_of_replaced_pictures(err_, config_.draw_dir, *pictures_);
         target_seen_.warn_if_never_seen(err_, config_);
-        return status;
+        return status_;
     }
 
     const std::string& reading() const { return *reading_; }
 
 private:
-    // The classic dialect reads a file's lines joined; standard Newick reads its bytes as they
-    // are (decompressed; "-" is standard input), so that the offsets in its messages are offsets
-    // in the file.
-    SourceRead read_text(const std::string& path, bool one_tree, std::string& text,
-                         std::string& reason) {
-        if (!one_tree) return read_tree_source(path, input_, text, reason);
-        return read_tree_file(path, text) ? SourceRead::kRead : SourceRead::kNotOpened;
-    }
-
-    // A file whose supports all read 0 while its nodes' comments hold values: one warning.
-    void warn_unused_comments(const std::string& path, const TreeReader& reader) {
-        const std::string values = reader.unused_comment_values();
-        if (values.empty()) return;
-        output_.flush_report();
-        err_ << messages::kWarning << path << messages::kUnusedCommentsBefore << values
-             << messages::kUnusedCommentsAfter << std::endl;
-    }
-
-    // The trees of one file, in order after the `skipped` ones, each headed when `headers`; the
-    // exit status when the run ends here (0 too: a report that can no longer be written is
-    // finish()'s to report).
-    std::optional<int> run_trees(const std::string& path, TreeReader& reader, bool headers,
-                                 std::size_t skipped) {
-        for (std::size_t k = skipped + 1; std::optional<TreeRead> read = reader.next(); ++k) {
-            const TreePlace place{path, k, k > 1 || !reader.at_end()};
-            ++trees_seen_;
-            if (headers) begin_tree(place);
-            if (read->tree == nullptr) {
-                if (config_.table) {
-                    write_table_row(out_, key_row(place, TreeStatus::kMalformed));
-                } else {
-                    err_ << malformed_message(read->malformed, path) << std::endl;
-                }
-                continue;
+    // The group relations and the pattern as they stand now; a group file read anew or that
+    // cannot be read gives `news`, written where the tree is analysed.
+    Preparation prepare(std::optional<GroupNews>& news) {
+        if (group_file_.has_value()) {
+            try {
+                refresh_groups(news);
+            } catch (const std::bad_alloc&) {
+                std::ostringstream text;
+                text << messages::kOutOfMemory << config_.group_file << '\n';
+                news = GroupNews{text.str(), true};
+                group_failed_ = true;
             }
-            // Rows and diagnostics keep their order on a shared terminal; a report that can no
-            // longer be written ends the run.
-            if (!output_.flush_report()) return 0;
-            if (!prepare_analysis()) return kExitFatal;
-            reading_ = &path;
-            const AnalysisResult result = analyse(read->tree, settings_, needs_);
-            target_seen_.tree(result.target_leaves);
-            write_tree(place, result);
-            if (!draw(place, *read->tree, result)) return kExitFatal;
         }
-        return std::nullopt;
+        return Preparation{settings_, !group_failed_ && pattern_error_.empty()};
     }
 
-    // A tree file that cannot be opened, or whose compressed text cannot be had (`got`, and
-    // its `reason`): its header (once more when `headed`) and the message, with --table its
-    // row. Whether the run goes on: only with --table.
-    bool unreadable(const TreePlace& place, bool headed, SourceRead got,
-                    const std::string& reason) {
-        // Its row uses up a number, as a malformed tree's does: the pictures keep the numbers
-        // of their rows.
-        ++trees_seen_;
-        if (!headed) begin_tree(place);
-        if (config_.table) write_table_row(out_, key_row(place, TreeStatus::kUnreadable));
-        output_.flush_report();
-        err_ << messages::kFileNotOpenedBefore << place.path;
-        if (got == SourceRead::kNotOpened) err_ << messages::kFileNotOpenedAfter;
-        if (got == SourceRead::kNoGzip) err_ << messages::kNoGzipAfter;
-        if (got == SourceRead::kDamagedGzip) err_ << messages::kDamagedGzipAfter << reason;
-        err_ << std::endl;
-        return config_.table;
-    }
-
-    // The report's header line of a tree. The table has none.
-    void begin_tree(const TreePlace& place) {
-        if (config_.table) return;
-        write_tree_header(out_, place.path, place.tree, place.several, escape_names());
-    }
-
-    // Standard Newick quotes let a name hold a tab or a line break: escaped, rows stay rows.
-    bool escape_names() const { return config_.read.dialect == Dialect::kStandard; }
-
-    // What the analysis of a tree gives: with --table its row, which holds what the report says
-    // on standard error (the leaves it was analysed without, the reason a tree has no row);
-    // otherwise those messages and the report's rows.
-    void write_tree(const TreePlace& place, const AnalysisResult& result) {
-        if (config_.table) {
-            write_table_row(
-                out_, table_row(result, place.path, place.tree, settings_.prefix, config_.label));
-            return;
+    void refresh_groups(std::optional<GroupNews>& news) {
+        GroupFileChecks checks;
+        const GroupRelations::LoadResult load = group_file_->refresh(&checks);
+        std::ostringstream text;
+        if (load == GroupRelations::LoadResult::kLoaded) checks.write(text, config_.group_file);
+        write_group_file_error(text, load, config_.group_file);
+        group_failed_ = load != GroupRelations::LoadResult::kLoaded;
+        if (group_failed_ || !text.str().empty()) news = GroupNews{text.str(), group_failed_};
+        if (!group_failed_ && group_loads_ != group_file_->loads()) {
+            auto settings = std::make_shared<AnalysisSettings>(*settings_);
+            settings->groups = group_file_->relations();
+            settings_ = std::move(settings);
+            group_loads_ = group_file_->loads();
         }
-        const bool escape = escape_names();
-        if (result.set_aside) write_set_aside(err_, result.outliers.names, escape);
-        write_status_message(err_, result.status);
-        if (result.status == TreeStatus::kNoRoot) {
-            write_no_root(
-                err_, settings_.root.text,
-                place.several ? place.path + ':' + std::to_string(place.tree) : place.path);
-        }
-        write_rows(out_, settings_.prefix, result.sisters, result.support, escape);
     }
 
-    // The row of a tree that was not analysed: its key and status.
-    TableRow key_row(const TreePlace& place, TreeStatus status) const {
-        TableRow row;
-        row.file = place.path;
-        row.tree = place.tree;
-        row.target = settings_.prefix;
-        row.status = status;
-        row.label = config_.label;
-        return row;
+    // How the step given out in `slot` gets its preparation: without threads when its tree is
+    // about to be analysed, as a run of one thread does it; with threads now, in the run's
+    // order.
+    Prepare preparation_for(Slot& slot) {
+        if (threads_ == 0) return [this, &slot] { return prepare(slot.news); };
+        const Preparation now = prepare(slot.news);
+        return [now] { return now; };
+    }
+
+    // The settings of the run with the pattern compiled once; what is wrong with the pattern is
+    // said where the first tree is analysed.
+    void prepare_pattern() {
+        auto settings = std::make_shared<AnalysisSettings>(config_.analysis);
+        pattern_error_ = compile_target_test(*settings);
+        settings_ = std::move(settings);
+    }
+
+    void give_out_file(const std::string& path) {
+        reading_ = &path;
+        slots_.emplace_back();
+        Slot& slot = slots_.back();
+        std::optional<SourceRead> got;
+        std::string text, reason;
+        if (config_.read.dialect == Dialect::kStandard && path == "-") {
+            // Standard input can be read only once, in the run's order: here.
+            try {
+                got = read_tree_source(path, input_, text, reason);
+            } catch (const std::bad_alloc&) {
+                slot.record = ready(out_of_memory_record(path));
+                return;
+            }
+        }
+        Prepare prepare = preparation_for(slot);
+        slot.record = give_out([this, path, got, text = std::move(text), reason = std::move(reason),
+                                prepare = std::move(prepare)]() mutable {
+            return work_.file(path, got, std::move(text), std::move(reason), prepare);
+        });
+    }
+
+    static std::unique_ptr<Record> out_of_memory_record(const std::string& path) {
+        auto record = std::make_unique<Record>();
+        out_of_memory(*record, path);
+        return record;
+    }
+
+    static std::future<std::unique_ptr<Record>> ready(std::unique_ptr<Record> record) {
+        std::promise<std::unique_ptr<Record>> promise;
+        promise.set_value(std::move(record));
+        return promise.get_future();
+    }
+
+    template <typename Make>
+    std::future<std::unique_ptr<Record>> give_out(Make make) {
+        auto promise = std::make_shared<std::promise<std::unique_ptr<Record>>>();
+        std::future<std::unique_ptr<Record>> record = promise->get_future();
+        pool_.submit([promise, make = std::move(make)]() mutable { promise->set_value(make()); });
+        return record;
+    }
+
+    std::unique_ptr<Record> take_front() {
+        Slot slot = std::move(slots_.front());
+        slots_.pop_front();
+        if (slot.news.has_value()) pending_news_ = std::move(slot.news);
+        return slot.record.get();
+    }
+
+    // The trees of a file after its first, read here in order and analysed as the others are:
+    // they are written before anything of the files after it. False when the run ended.
+    bool read_rest(Record& first) {
+        std::unique_ptr<TreeReader> reader = std::move(first.rest_of_file);
+        const std::string path = first.rest_path;
+        std::deque<Slot> saved;
+        saved.swap(slots_);  // the later files wait
+        const std::size_t limit = threads_ == 0 ? 1 : threads_;
+        std::size_t k = first.next_tree;
+        bool more = true;
+        while (more || !slots_.empty()) {
+            while (more && slots_.size() < limit) {
+                reading_ = &path;
+                std::optional<TreeRead> read;
+                try {
+                    read = reader->next();
+                } catch (const std::bad_alloc&) {
+                    slots_.emplace_back();
+                    slots_.back().record = ready(out_of_memory_record(path));
+                    more = false;
+                    break;
+                }
+                if (!read.has_value()) {
+                    more = false;
+                    break;
+                }
+                give_out_tree(TreePlace{path, k++, true}, std::move(*read));
+            }
+            if (slots_.empty()) break;
+            std::unique_ptr<Record> record = take_front();
+            if (!write(*record)) return false;
+        }
+        std::unique_ptr<Record> end = work_.end_of_file(path, *reader);
+        slots_.swap(saved);
+        return write(*end);
+    }
+
+    void give_out_tree(TreePlace place, TreeRead read) {
+        slots_.emplace_back();
+        Slot& slot = slots_.back();
+        Prepare prepare = preparation_for(slot);
+        auto shared_read = std::make_shared<TreeRead>(std::move(read));
+        slot.record =
+            give_out([this, place = std::move(place), shared_read, prepare = std::move(prepare)] {
+                return work_.tree(place, std::move(*shared_read), prepare);
+            });
+    }
+
+    // Writes `record`; false when the run ends at it, `status_` then saying how.
+    bool write(Record& record) {
+        for (const Record::Piece& piece : record.pieces()) {
+            if (!write_piece(piece)) return false;
+        }
+        if (record.counts_row) ++rows_;
+        if (record.target_leaves.has_value()) target_seen_.tree(*record.target_leaves);
+        if (record.picture.has_value() && !write_picture(*record.picture)) {
+            status_ = kExitFatal;
+            return false;
+        }
+        record.spent_tree.reset();
+        if (record.status.has_value()) status_ = *record.status;
+        if (record.ends_run.has_value()) {
+            status_ = *record.ends_run;
+            return false;
+        }
+        return true;
+    }
+
+    bool write_piece(const Record::Piece& piece) {
+        switch (piece.kind) {
+            case Record::Piece::kOut:
+                out_ << piece.text;
+                return true;
+            case Record::Piece::kErr:
+                err_ << piece.text << std::flush;
+                return true;
+            case Record::Piece::kFlush:
+                break;
+        }
+        const bool flushed = output_.flush_report();
+        if (piece.flush == Record::Flush::kPlain) return true;
+        if (!flushed) {
+            status_ = kExitSuccess;  // finish() reports the report that cannot be written
+            return false;
+        }
+        if (piece.flush == Record::Flush::kBeforeTree) return ready_for_tree();
+        return true;
+    }
+
+    // The group file's news and the pattern's verdict, where a tree is about to be analysed.
+    bool ready_for_tree() {
+        if (pending_news_.has_value()) {
+            err_ << pending_news_->text << std::flush;
+            const bool failed = pending_news_->failed;
+            pending_news_.reset();
+            if (failed) {
+                status_ = kExitFatal;
+                return false;
+            }
+        }
+        if (!pattern_error_.empty()) {
+            write_pattern_error(err_, config_.analysis.prefix, pattern_error_);
+            status_ = kExitFatal;
+            return false;
+        }
+        return true;
     }
 
     // With --draw, makes the pictures' folder when missing and opens it. False, with the
@@ -213,14 +307,11 @@ private:
 
     // With --draw, the tree's picture, after what the analysis wrote. False, with the message
     // written, when it could not be written.
-    bool draw(const TreePlace& place, const Phylogeny& tree, const AnalysisResult& result) {
-        if (!pictures_) return true;
-        const PictureSource source{place.path, trees_seen_, place.tree, place.several,
-                                   config_.label};
+    bool write_picture(const Record::Picture& picture) {
         const std::string name =
-            picture_name(place.path, trees_seen_, place.tree, place.several, config_.label);
-        const int error = pictures_->write(name, draw_picture(tree, result, settings_, source),
-                                           picture_source(place.path, place.tree, config_.label));
+            picture_name(picture.path, rows_, picture.tree, picture.several, config_.label);
+        const int error = pictures_->write(
+            name, picture.svg, picture_source(picture.path, picture.tree, config_.label));
         if (error == 0) return true;
         output_.flush_report();
         err_ << messages::kCannotWritePicture << pictures_->path_of(name) << ": "
@@ -229,40 +320,27 @@ private:
         return false;
     }
 
-    // Loads the group file when it is new or changed, and compiles the pattern once. False,
-    // with its message written, when either cannot be used.
-    bool prepare_analysis() {
-        if (group_file_.has_value()) {
-            reading_ = &config_.group_file;
-            GroupFileChecks checks;
-            const GroupRelations::LoadResult load = group_file_->refresh(&checks);
-            if (load == GroupRelations::LoadResult::kLoaded) checks.write(err_, config_.group_file);
-            write_group_file_error(err_, load, config_.group_file);
-            if (load != GroupRelations::LoadResult::kLoaded) return false;
-            settings_.groups = group_file_->relations();
-        }
-        if (settings_.matcher == nullptr) {
-            const std::string error = compile_target_test(settings_);
-            if (!error.empty()) {
-                write_pattern_error(err_, settings_.prefix, error);
-                return false;
-            }
-        }
-        return true;
-    }
-
     const RunConfig& config_;
-    AnalysisSettings settings_;
-    AnalysisNeeds needs_;
-    std::optional<GroupFile> group_file_;
-    StandardInput input_;
+    TreeWork work_;
     RunOutput& output_;
     std::ostream& out_;
     std::ostream& err_;
+    std::size_t threads_;
+    WorkPool pool_;
+    std::size_t in_flight_;
+    std::deque<Slot> slots_;
+    std::optional<GroupFile> group_file_;
+    std::size_t group_loads_ = 0;  // the group file's loads that settings_ has seen
+    bool group_failed_ = false;
+    std::optional<GroupNews> pending_news_;
+    std::shared_ptr<const AnalysisSettings> settings_;
+    std::string pattern_error_;
+    StandardInput input_;
     const std::string* reading_ = &config_.analysis.prefix;  // replaced before anything is read
     TargetSeen target_seen_;
     std::optional<PictureFolder> pictures_;  // with --draw, once its folder is there
-    std::size_t trees_seen_ = 0;  // rows so far in the run: malformed and unreadable ones too
+    std::size_t rows_ = 0;  // rows so far in the run: malformed and unreadable ones too
+    int status_ = kExitSuccess;
 };
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "cli/option_table.h"
 #include "output/escapes.h"
 #include "output/messages.h"
+#include "platform/cpus.h"
 #include "tree/numbers.h"
 
 namespace tavrin {
@@ -119,6 +120,19 @@ std::string take_burnin(const char* name, const std::string& value, RunConfig& c
     return read_count(name, value, kMaxBurnin, config.burnin);
 }
 
+// A whole number of threads from 1, or `auto`: the processors this process may run on.
+std::string take_threads(const char* name, const std::string& value, RunConfig& config) {
+    if (value == "auto") {
+        config.threads = available_cpus();
+        return std::string();
+    }
+    std::string error = read_count(name, value, kMaxThreads, config.threads);
+    if (error.empty() && config.threads == 0) {
+        error = value_error(messages::kValueBelowOne, name, value);
+    }
+    return error;
+}
+
 std::string take_group_file(const char*, const std::string& value, RunConfig& config) {
     config.group_file = value;
     return std::string();
@@ -168,6 +182,10 @@ const TavrinOption kOptions[] = {
      take_support_attribute},
     {"--burnin", nullptr, "N", kLeading,
      "with --standard-newick: skip the first N trees of each file", take_burnin},
+    {"--threads", nullptr, "N", kLeading,
+     "analyse trees on N threads (1 to 1024, or auto: the processors this process may use); "
+     "the output is the same",
+     take_threads},
     {"-h", "-?", nullptr, kPositional, "print the short help text on standard error", take_nothing},
     {"--groupFile", nullptr, "<groupFile>", kPositional,
      "name and join clades through the groups of <groupFile>", take_group_file},

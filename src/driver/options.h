@@ -41,6 +41,8 @@ struct RunConfig {
     std::string draw_dir;
     // The run's name, for the table's label column and the pictures' names (empty: none).
     std::string label;
+    // Trees are analysed on up to this many threads, their output written in the run's order.
+    std::size_t threads = 1;
 };
 
 // What the command line asks for.
@@ -66,6 +68,8 @@ constexpr std::size_t kMaxSupportField = 1000000;
 constexpr std::size_t kMaxLabel = 40;
 // Largest value of --burnin.
 constexpr std::size_t kMaxBurnin = 1000000000000;
+// Largest value of --threads.
+constexpr std::size_t kMaxThreads = 1024;
 
 // Reads `args`, the arguments after the program's name.
 CommandLine parse_command_line(const std::vector<std::string>& args);

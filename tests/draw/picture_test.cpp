@@ -98,7 +98,7 @@ Drawn draw(const std::string& text, const std::string& prefix, const std::string
     needs.picture = true;
     drawn.result = tavrin::analyse(drawn.tree, settings, needs);
     drawn.svg = tavrin::draw_picture(*drawn.tree, drawn.result, settings,
-                                     tavrin::PictureSource{"trees/t1.nwk", 12, 1, false, ""});
+                                     tavrin::PictureSource{"trees/t1.nwk", 1, false, ""});
     return drawn;
 }
 
@@ -130,8 +130,9 @@ TEST(Picture, EveryLeafOnceWithItsRole) {
                                                          {"Fungi-f", "sister2"},
                                                          {"Fungi-g", "sister2"}};
     EXPECT_EQ(roles_by_name(labels), expected);
-    // The caption, and the reported support at the target's parent, in bold.
-    EXPECT_NE(d.svg.find("Tree 000012: trees/t1.nwk"), std::string::npos);
+    // The caption, which names the file (not the tree's place in the run, which only the
+    // picture's file name holds), and the reported support at the target's parent, in bold.
+    EXPECT_NE(d.svg.find("<title>trees/t1.nwk. Target: Choano"), std::string::npos);
     EXPECT_NE(d.svg.find("Sisters: Metazoa, Fungi \xC2\xB7 Support: 80 \xC2\xB7 Rerooted: no"),
               std::string::npos);
     EXPECT_NE(d.svg.find("class=\"reported\">80</tspan>"), std::string::npos);
@@ -317,8 +318,8 @@ TEST(Picture, GeneTreesDrawEveryLeafOnce) {
             needs.outliers = true;
             needs.picture = true;
             const AnalysisResult result = tavrin::analyse(read->tree, settings, needs);
-            const std::string svg = tavrin::draw_picture(
-                *read->tree, result, settings, tavrin::PictureSource{path, 1, 1, false, ""});
+            const std::string svg = tavrin::draw_picture(*read->tree, result, settings,
+                                                         tavrin::PictureSource{path, 1, false, ""});
             std::map<std::string, int> leaves, texts;
             tavrin::preorder(read->tree->root, [&](const Phylogeny_Node* n) {
                 if (n->is_leaf) ++leaves[n->name];

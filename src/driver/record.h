@@ -1,0 +1,101 @@
+// What one step of a run writes, kept in order so that it can be made on any thread and written
+// later, in the run's order: the report's text, messages, the points where the report is flushed
+// before a message, a picture, and whether the run ends there.
+#ifndef TAVRIN_DRIVER_RECORD_H
+#define TAVRIN_DRIVER_RECORD_H
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+#include "tree/phylogeny.h"
+
+namespace tavrin {
+
+class TreeReader;
+
+class Record {
+public:
+    Record();
+    ~Record();
+    // The streams write into the record itself: it stays where it was made.
+    Record(const Record&) = delete;
+    Record& operator=(const Record&) = delete;
+
+    // The report's stream and the messages' stream of this step.
+    std::ostream& out() { return out_; }
+    std::ostream& err() { return err_; }
+
+    enum class Flush {
+        kPlain,       // the report is written out before what follows
+        kBeforeTree,  // and the run ends (status 0) when it can no longer be written; once it
+                      // was, the group file and the pattern are ready or the run ends with their
+                      // message: a tree is analysed after this point
+    };
+    void flush(Flush kind);
+
+    // One piece of what was written, in order.
+    struct Piece {
+        enum Kind { kOut, kErr, kFlush };
+        Kind kind;
+        std::string text;  // kOut, kErr
+        Flush flush{};     // kFlush
+    };
+    const std::vector<Piece>& pieces() const { return pieces_; }
+
+    // The step is a row of the run (a tree, or a file that cannot be read): it uses a number.
+    bool counts_row = false;
+    // A tree that was analysed: the leaves passing its target test, for the run's warning.
+    std::optional<std::size_t> target_leaves;
+    // The picture to write once the row's number is known: where the tree comes from, and the
+    // document.
+    struct Picture {
+        std::string path;  // the tree file as named
+        std::size_t tree = 1;
+        bool several = false;
+        std::string svg;
+    };
+    std::optional<Picture> picture;
+    // The run ends after this step with this status.
+    std::optional<int> ends_run;
+    // The run's status becomes this, and the run goes on.
+    std::optional<int> status;
+    // The reader of a file whose trees after the first are still to read, in order, the file's
+    // path and the number of the next tree in it.
+    std::unique_ptr<TreeReader> rest_of_file;
+    std::string rest_path;
+    std::size_t next_tree = 0;
+    // The tree this step analysed, released by whoever writes the record (the thread that read
+    // it, whose node pool takes its nodes back).
+    std::unique_ptr<Phylogeny> spent_tree;
+
+private:
+    // Appends what a stream writes to the record's last piece of its kind, or to a new one.
+    class Buffer : public std::streambuf {
+    public:
+        Buffer(Record& record, Piece::Kind kind) : record_(record), kind_(kind) {}
+
+    protected:
+        int_type overflow(int_type c) override;
+        std::streamsize xsputn(const char* s, std::streamsize n) override;
+
+    private:
+        std::string& text();
+        Record& record_;
+        Piece::Kind kind_;
+    };
+
+    std::vector<Piece> pieces_;
+    Buffer out_buffer_{*this, Piece::kOut};
+    Buffer err_buffer_{*this, Piece::kErr};
+    std::ostream out_{&out_buffer_};
+    std::ostream err_{&err_buffer_};
+};
+
+}  // namespace tavrin
+
+#endif  // TAVRIN_DRIVER_RECORD_H

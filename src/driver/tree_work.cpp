@@ -1,0 +1,203 @@
+#include "driver/tree_work.h"
+
+#include <new>
+#include <stdexcept>
+#include <utility>
+
+#include "cli/exit_status.h"
+#include "draw/picture.h"
+#include "driver/warnings.h"
+#include "output/messages.h"
+#include "output/report.h"
+#include "output/table_format.h"
+#include "platform/files.h"
+
+namespace tavrin {
+namespace {
+
+// The classic dialect reads a file's lines joined; standard Newick reads its bytes as they are
+// (decompressed), so that the offsets in its messages are offsets in the file.
+SourceRead read_text(const std::string& path, bool one_tree, std::string& text,
+                     std::string& reason) {
+    if (one_tree) return read_tree_file(path, text) ? SourceRead::kRead : SourceRead::kNotOpened;
+    StandardInput none;  // "-" is read by the file loop, never here
+    return read_tree_source(path, none, text, reason);
+}
+
+// Runs `work` on `record`; memory that runs out ends the run there, after what was made.
+template <typename Work>
+void guarded(Record& record, const std::string& path, Work work) {
+    try {
+        work();
+    } catch (const std::bad_alloc&) {
+        out_of_memory(record, path);
+    } catch (const std::length_error&) {  // a string asked to grow past its largest size
+        out_of_memory(record, path);
+    }
+}
+
+}  // namespace
+
+void out_of_memory(Record& record, const std::string& path) {
+    record.flush(Record::Flush::kPlain);
+    record.err().clear();
+    record.err() << messages::kOutOfMemory << path << std::endl;
+    record.ends_run = kExitFatal;
+}
+
+TreeWork::TreeWork(const RunConfig& config) : config_(config) {
+    needs_.outliers = config.table;
+    needs_.picture = !config.draw_dir.empty();
+}
+
+std::unique_ptr<Record> TreeWork::file(const std::string& path, std::optional<SourceRead> got,
+                                       std::string text, std::string reason,
+                                       const Prepare& prepare) const {
+    auto record = std::make_unique<Record>();
+    guarded(*record, path, [&] {
+        // A file of the classic dialect holds one tree: its header goes out before the file is
+        // read. A standard Newick file's header waits for its first tree.
+        const bool one_tree = config_.read.dialect == Dialect::kClassic;
+        if (one_tree) begin_tree(*record, TreePlace{path, 1, false});
+        if (!got.has_value()) got = read_text(path, one_tree, text, reason);
+        if (*got != SourceRead::kRead) {
+            unreadable(*record, path, one_tree, *got, reason);
+            return;
+        }
+        if (one_tree && holds_several_trees(text)) {
+            record->flush(Record::Flush::kPlain);
+            warn_of_several_trees(record->err(), path);
+        }
+        auto reader = std::make_unique<TreeReader>(std::move(text), config_.read);
+        const std::size_t first = reader->skip(config_.burnin) + 1;
+        std::optional<TreeRead> read = reader->next();
+        if (read.has_value()) {
+            tree_into(*record, TreePlace{path, first, first > 1 || !reader->at_end()}, *read,
+                      prepare);
+            if (!reader->at_end()) {
+                record->rest_of_file = std::move(reader);
+                record->rest_path = path;
+                record->next_tree = first + 1;
+                return;
+            }
+        }
+        end_into(*record, path, *reader);
+    });
+    return record;
+}
+
+std::unique_ptr<Record> TreeWork::tree(const TreePlace& place, TreeRead read,
+                                       const Prepare& prepare) const {
+    auto record = std::make_unique<Record>();
+    guarded(*record, place.path, [&] { tree_into(*record, place, read, prepare); });
+    // The tree was read on the file loop's thread: it goes back there to be released.
+    record->spent_tree = std::move(read.tree);
+    return record;
+}
+
+std::unique_ptr<Record> TreeWork::end_of_file(const std::string& path,
+                                              const TreeReader& reader) const {
+    auto record = std::make_unique<Record>();
+    end_into(*record, path, reader);
+    return record;
+}
+
+// A file whose supports all read 0 while its nodes' comments hold values: one warning.
+void TreeWork::end_into(Record& record, const std::string& path, const TreeReader& reader) const {
+    const std::string values = reader.unused_comment_values();
+    if (values.empty()) return;
+    record.flush(Record::Flush::kPlain);
+    record.err() << messages::kWarning << path << messages::kUnusedCommentsBefore << values
+                 << messages::kUnusedCommentsAfter << std::endl;
+}
+
+void TreeWork::tree_into(Record& record, const TreePlace& place, TreeRead& read,
+                         const Prepare& prepare) const {
+    record.counts_row = true;
+    if (config_.read.dialect == Dialect::kStandard) begin_tree(record, place);
+    if (read.tree == nullptr) {
+        if (config_.table) {
+            write_table_row(record.out(), key_row(place, TreeStatus::kMalformed));
+        } else {
+            record.err() << malformed_message(read.malformed, place.path) << std::endl;
+        }
+        return;
+    }
+    // Rows and diagnostics keep their order on a shared terminal; a report that can no longer
+    // be written ends the run. The group file and the pattern are made ready at this point.
+    record.flush(Record::Flush::kBeforeTree);
+    const Preparation preparation = prepare();
+    if (!preparation.ready) return;
+    const AnalysisSettings& settings = *preparation.settings;
+    const AnalysisResult result = analyse(read.tree, settings, needs_);
+    record.target_leaves = result.target_leaves;
+    write_tree(record, place, result, settings);
+    if (needs_.picture) {
+        const PictureSource source{place.path, place.tree, place.several, config_.label};
+        record.picture = Record::Picture{place.path, place.tree, place.several,
+                                         draw_picture(*read.tree, result, settings, source)};
+    }
+}
+
+// A tree file that cannot be opened, or whose compressed text cannot be had (`got`, and its
+// `reason`): its header (once more when `headed`) and the message, with --table its row. The
+// table accounts for the file and goes on; the report ends here.
+void TreeWork::unreadable(Record& record, const std::string& path, bool headed, SourceRead got,
+                          const std::string& reason) const {
+    // Its row uses up a number, as a malformed tree's does: the pictures keep the numbers of
+    // their rows.
+    record.counts_row = true;
+    if (!headed) begin_tree(record, TreePlace{path, 1, false});
+    if (config_.table)
+        write_table_row(record.out(), key_row(TreePlace{path, 1, false}, TreeStatus::kUnreadable));
+    record.flush(Record::Flush::kPlain);
+    record.err() << messages::kFileNotOpenedBefore << path;
+    if (got == SourceRead::kNotOpened) record.err() << messages::kFileNotOpenedAfter;
+    if (got == SourceRead::kNoGzip) record.err() << messages::kNoGzipAfter;
+    if (got == SourceRead::kDamagedGzip) record.err() << messages::kDamagedGzipAfter << reason;
+    record.err() << std::endl;
+    if (config_.table) {
+        record.status = kExitFatal;
+    } else {
+        record.ends_run = kExitFatal;
+    }
+}
+
+// The report's header line of a tree. The table has none.
+void TreeWork::begin_tree(Record& record, const TreePlace& place) const {
+    if (config_.table) return;
+    write_tree_header(record.out(), place.path, place.tree, place.several, escape_names());
+}
+
+// What the analysis of a tree gives: with --table its row, which holds what the report says on
+// standard error (the leaves it was analysed without, the reason a tree has no row); otherwise
+// those messages and the report's rows.
+void TreeWork::write_tree(Record& record, const TreePlace& place, const AnalysisResult& result,
+                          const AnalysisSettings& settings) const {
+    if (config_.table) {
+        write_table_row(record.out(),
+                        table_row(result, place.path, place.tree, settings.prefix, config_.label));
+        return;
+    }
+    const bool escape = escape_names();
+    std::ostream& err = record.err();
+    if (result.set_aside) write_set_aside(err, result.outliers.names, escape);
+    write_status_message(err, result.status);
+    if (result.status == TreeStatus::kNoRoot) {
+        write_no_root(err, settings.root.text,
+                      place.several ? place.path + ':' + std::to_string(place.tree) : place.path);
+    }
+    write_rows(record.out(), settings.prefix, result.sisters, result.support, escape);
+}
+
+TableRow TreeWork::key_row(const TreePlace& place, TreeStatus status) const {
+    TableRow row;
+    row.file = place.path;
+    row.tree = place.tree;
+    row.target = config_.analysis.prefix;
+    row.status = status;
+    row.label = config_.label;
+    return row;
+}
+
+}  // namespace tavrin

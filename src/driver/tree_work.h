@@ -1,0 +1,79 @@
+// The work of a run on one file and on one tree, as records of what it writes: made on any
+// thread, in any order, and written by the file loop in the run's order.
+#ifndef TAVRIN_DRIVER_TREE_WORK_H
+#define TAVRIN_DRIVER_TREE_WORK_H
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "analysis/pipeline.h"
+#include "driver/options.h"
+#include "driver/record.h"
+#include "tree/tree_reader.h"
+#include "tree/tree_source.h"
+
+namespace tavrin {
+
+// Where a tree stands among the arguments: its file, and its number there when the file holds
+// several.
+struct TreePlace {
+    std::string path;
+    std::size_t tree = 1;  // from 1
+    bool several = false;  // the file holds more than one tree
+};
+
+// What the analysis of a tree may use, as it stood when the tree's turn came: the settings with
+// the group relations and the compiled pattern, and whether both could be had (else the tree is
+// read but not analysed: the run ends at it with their message).
+struct Preparation {
+    std::shared_ptr<const AnalysisSettings> settings;
+    bool ready = false;
+};
+// Gives the preparation when a tree is about to be analysed: made then (a run of one thread,
+// where a group file rewritten during the run is read anew before the next tree), or earlier,
+// when the tree was given out to a thread.
+using Prepare = std::function<Preparation()>;
+
+class TreeWork {
+public:
+    explicit TreeWork(const RunConfig& config);
+
+    // A tree file: its header (the classic dialect), its text, and its first tree analysed. With
+    // `text`, the file's text already read (standard input, which only the file loop may read).
+    // A file with trees after the first hands its reader on in the record.
+    std::unique_ptr<Record> file(const std::string& path, std::optional<SourceRead> got,
+                                 std::string text, std::string reason,
+                                 const Prepare& prepare) const;
+
+    // A tree after the first of its file, read already.
+    std::unique_ptr<Record> tree(const TreePlace& place, TreeRead read,
+                                 const Prepare& prepare) const;
+
+    // What follows the last tree of a file.
+    std::unique_ptr<Record> end_of_file(const std::string& path, const TreeReader& reader) const;
+
+private:
+    void tree_into(Record& record, const TreePlace& place, TreeRead& read,
+                   const Prepare& prepare) const;
+    void end_into(Record& record, const std::string& path, const TreeReader& reader) const;
+    TableRow key_row(const TreePlace& place, TreeStatus status) const;
+    void unreadable(Record& record, const std::string& path, bool headed, SourceRead got,
+                    const std::string& reason) const;
+    void begin_tree(Record& record, const TreePlace& place) const;
+    void write_tree(Record& record, const TreePlace& place, const AnalysisResult& result,
+                    const AnalysisSettings& settings) const;
+    bool escape_names() const { return config_.read.dialect == Dialect::kStandard; }
+
+    const RunConfig& config_;
+    AnalysisNeeds needs_;
+};
+
+// The run ends at `record` because memory ran out while `path` was read or analysed.
+void out_of_memory(Record& record, const std::string& path);
+
+}  // namespace tavrin
+
+#endif  // TAVRIN_DRIVER_TREE_WORK_H

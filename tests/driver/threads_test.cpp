@@ -1,0 +1,159 @@
+// Threads change nothing that is written: every run over the gene trees gives with four threads
+// the bytes, messages, pictures and status of one thread, a run that ends early ends at the same
+// place, and --threads refuses what is not a count.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/app.h"
+#include "support/golden_cases.h"
+
+namespace tavrin {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kGenes = TAVRIN_SOURCE_DIR "/bench/genes";
+
+// What one run wrote.
+struct Written {
+    int status = 0;
+    std::string out, err;
+    std::map<std::string, std::string> pictures;  // by file name
+};
+
+// Runs Tavrin on `args` with `threads` threads; "PICTURES" among the arguments stands for a
+// fresh folder whose pictures are kept.
+Written run_with(const std::string& threads, std::vector<std::string> args) {
+    // A folder of this process's own: tests of this file may run in several processes at once.
+    const fs::path pictures = fs::path(::testing::TempDir()) /
+                              ("threads_pictures_" + std::to_string(getpid()) + "_" + threads);
+    fs::remove_all(pictures);
+    for (std::string& arg : args) {
+        if (arg == "PICTURES") arg = pictures.string();
+    }
+    args.insert(args.begin(), {"--threads", threads});
+    std::istringstream in;
+    std::ostringstream out, err;
+    Written result;
+    result.status = run(args, in, out, err);
+    result.out = out.str();
+    result.err = err.str();
+    if (fs::is_directory(pictures)) {
+        for (const auto& entry : fs::directory_iterator(pictures)) {
+            golden_cases::read_whole(entry.path(), result.pictures[entry.path().filename()]);
+        }
+    }
+    fs::remove_all(pictures);
+    return result;
+}
+
+void expect_same_with_threads(const std::vector<std::string>& args) {
+    const Written one = run_with("1", args);
+    const Written four = run_with("4", args);
+    std::string command;
+    for (const std::string& arg : args)
+        command += " " + arg;
+    SCOPED_TRACE(command);
+    EXPECT_EQ(four.status, one.status);
+    EXPECT_EQ(four.out, one.out);
+    EXPECT_EQ(four.err, one.err);
+    EXPECT_EQ(four.pictures, one.pictures);
+}
+
+// The gene trees of every program, with a file that is not a tree and one that is missing in
+// the middle.
+std::vector<std::string> gene_files(bool with_faults) {
+    std::vector<std::string> files;
+    for (const char* program : {"fasttree", "iqtree", "raxml"}) {
+        for (int gene = 1; gene <= 12; ++gene) {
+            char name[64];
+            std::snprintf(name, sizeof name, "/%s/g%03d.nwk", program, gene);
+            files.push_back(kGenes + name);
+            if (with_faults && gene == 6) files.push_back(kGenes + "/groups.txt");
+        }
+    }
+    if (with_faults) files.insert(files.begin() + 20, kGenes + "/absent.nwk");
+    return files;
+}
+
+std::vector<std::string> with(std::vector<std::string> options,
+                              const std::vector<std::string>& files) {
+    options.insert(options.end(), files.begin(), files.end());
+    return options;
+}
+
+TEST(Threads, GeneTreesGiveTheBytesOfOneThread) {
+    const std::string groups = kGenes + "/groups.txt";
+    const std::vector<std::vector<std::string>> option_sets = {
+        {"--table", "--groupFile", groups, "Choano"},
+        {"--table", "--root", "Excavata,midpoint", "--outliers", "2", "--groupFile", groups,
+         "Fungi"},
+        {"--draw", "PICTURES", "--root", "midpoint", "--groupFile", groups, "Choano"},
+        {"--standard-newick", "--table", "--draw", "PICTURES", "--outliers", "1", "Viridi"},
+        {"--standard-newick", "--groupFile", groups, "Metazoa"},
+        {"Nothing"},  // no leaf passes: the run's closing warning
+    };
+    for (const auto& options : option_sets) {
+        expect_same_with_threads(with(options, gene_files(false)));
+        expect_same_with_threads(with(options, gene_files(true)));
+    }
+}
+
+// Files of several trees are read in order and their trees analysed as the others.
+TEST(Threads, FilesOfSeveralTreesAndBurnIn) {
+    const std::string data = TAVRIN_SOURCE_DIR "/tests/data/bayesian";
+    const std::vector<std::string> files = {data + "/g1.nex.run1.t", data + "/g1.nex.con.tre",
+                                            data + "/g2.nex.run1.t", data + "/g3.nex.run1.t"};
+    for (const char* burnin : {"0", "3"}) {
+        expect_same_with_threads(
+            with({"--standard-newick", "--table", "--burnin", burnin, "--support-attribute", "prob",
+                  "--draw", "PICTURES", "--groupFile", kGenes + "/groups.txt", "Choano"},
+                 files));
+        expect_same_with_threads(with({"--standard-newick", "--burnin", burnin, "Choano"}, files));
+    }
+}
+
+// A run that ends early ends where one thread ends it, whatever was in flight after it.
+TEST(Threads, FatalErrorsEndTheRunAtTheSamePlace) {
+    const std::vector<std::string> files = gene_files(true);
+    // The report ends at the missing file; the group file cannot be read; the pattern is bad.
+    expect_same_with_threads(with({"Choano"}, files));
+    expect_same_with_threads(with({"--groupFile", kGenes + "/absent.txt", "Choano"}, files));
+    expect_same_with_threads(with({"--E", "Cho(ano"}, files));
+    // A folder stands where the fifth picture goes: it cannot be written.
+    const fs::path blocked =
+        fs::path(::testing::TempDir()) / ("threads_blocked_" + std::to_string(getpid()));
+    fs::remove_all(blocked);
+    fs::create_directories(blocked / "000005_g005.svg");
+    expect_same_with_threads(with({"--draw", blocked.string(), "Choano"}, gene_files(false)));
+    EXPECT_FALSE(fs::exists(blocked / "000006_g006.svg")) << "a picture after the error";
+    fs::remove_all(blocked);
+    const Written one = run_with("1", with({"Choano"}, files));
+    EXPECT_EQ(one.status, 15);
+    EXPECT_EQ(one.out.find("raxml"), std::string::npos) << "the run went on after the error";
+}
+
+TEST(Threads, OptionTakesACountOrAuto) {
+    for (const std::string bad : {"0", "1025", "x", "-1", "", "2.5"}) {
+        std::istringstream in;
+        std::ostringstream out, err;
+        EXPECT_EQ(run({"--threads", bad, "Choano", "t.nwk"}, in, out, err), 2) << bad;
+        EXPECT_NE(err.str().find(" for --threads: '" + bad + "'"), std::string::npos) << err.str();
+        EXPECT_EQ(err.str().find('\n'), err.str().size() - 1) << err.str();
+    }
+    const Written automatic = run_with("auto", {"Choano", kGenes + "/iqtree/g001.nwk"});
+    EXPECT_EQ(automatic.status, 0);
+    EXPECT_EQ(automatic.out, run_with("1", {"Choano", kGenes + "/iqtree/g001.nwk"}).out);
+}
+
+}  // namespace
+
+}  // namespace tavrin
