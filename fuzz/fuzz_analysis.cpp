@@ -121,7 +121,7 @@ std::string check_outlier_analysis(const uint8_t* data, size_t size) {
     bounded.max_outliers = bound;
     tavrin::AnalysisNeeds needs;
     needs.outliers = true;
-    const AnalysisResult result = tavrin::analyse(tree, bounded, needs);
+    const AnalysisResult result = tavrin::analyse(*tree, bounded, needs);
     std::string verdict = check_outliers(result, bound);
     if (!verdict.empty()) return verdict;
     if (bound == 0 || !result.set_aside) {

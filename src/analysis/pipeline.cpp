@@ -9,6 +9,7 @@
 #include "analysis/outliers.h"
 #include "analysis/steps.h"
 #include "tree/rooting.h"
+#include "tree/tree_changes.h"
 #include "tree/walk.h"
 
 namespace tavrin {
@@ -25,13 +26,12 @@ std::size_t count_target_leaves(const Phylogeny_Node* top, const TargetTest& tes
 }
 
 // Roots `tree` by the root list of `settings` and says so in `result`; false, with the outcome
-// kNoRoot, when no entry applies. `as_read`, when given, receives the tree as read when the root
-// moves.
+// kNoRoot, when no entry applies. With `changes`, the rooting is kept there.
 bool root_tree(Phylogeny& tree, const AnalysisSettings& settings, const TargetTest& test,
-               AnalysisResult& result, std::unique_ptr<Phylogeny>* as_read) {
+               AnalysisResult& result, TreeChanges* changes) {
     if (settings.root.entries.empty()) return true;
     const RootEntry* entry =
-        root_by_list(tree, settings.root, test, settings.groups, settings.separator, as_read);
+        root_by_list(tree, settings.root, test, settings.groups, settings.separator, changes);
     if (entry == nullptr) {
         result.status = TreeStatus::kNoRoot;
         result.root.clear();
@@ -44,18 +44,14 @@ bool root_tree(Phylogeny& tree, const AnalysisSettings& settings, const TargetTe
 
 // The target search. A search that reroots answers for the old rooting; the rerooted tree is
 // searched again and that answer stands. Also counts the target leaves (a reroot keeps the
-// leaves; the parent fold may cut a subtree out, so they are counted before it). With
-// `keep_as_read`, the tree as it was before a reroot comes back too.
+// leaves). With `changes`, the reroot is kept there.
 SearchResult find_target(Phylogeny& tree, const TargetTest& test, AnalysisResult& result,
-                         bool keep_as_read) {
-    SearchResult search = search_target(&tree, tree.root, test, {}, keep_as_read);
+                         TreeChanges* changes) {
+    SearchResult search = search_target(&tree, tree.root, test, {}, changes);
     const bool every_leaf_tested = !search.state.rerooted && !search.state.not_a_clade;
     std::size_t tested = search.tested;
-    if (search.state.rerooted) {
-        std::unique_ptr<Phylogeny> as_read = std::move(search.before_reroot);
+    if (search.state.rerooted)
         search = search_target(&tree, tree.root, test, SearchState{true, false});
-        search.before_reroot = std::move(as_read);
-    }
     result.target_leaves = every_leaf_tested ? tested : count_target_leaves(tree.root, test);
     result.rerooted = search.state.rerooted;
     result.target = search.target;
@@ -84,20 +80,17 @@ void read_support(const Phylogeny& tree, const AnalysisSettings& settings, Analy
     result.support_node = support_node(tree, result.target, result.folded);
 }
 
-// The whole analysis of `tree`; `as_read`, when given, receives the tree as read when the search
-// rerooted it.
+// The whole analysis of `tree`; with `changes`, the rootings it makes are kept there, so that
+// the tree as read can be had back.
 AnalysisResult run_pipeline(Phylogeny& tree, const AnalysisSettings& settings,
-                            std::unique_ptr<Phylogeny>* as_read) {
+                            TreeChanges* changes) {
     AnalysisResult result;
     if (tree.root == nullptr) return result;
     const std::shared_ptr<const LeafMatcher> matcher = matcher_of(settings);
     const TargetTest test(*matcher, settings.groups, settings.prefix, settings.separator);
 
-    if (!root_tree(tree, settings, test, result, as_read)) return result;
-    // A tree the list rooted elsewhere is kept as read already.
-    const bool keep_as_read = as_read != nullptr && *as_read == nullptr;
-    SearchResult search = find_target(tree, test, result, keep_as_read);
-    if (keep_as_read) *as_read = std::move(search.before_reroot);
+    if (!root_tree(tree, settings, test, result, changes)) return result;
+    find_target(tree, test, result, changes);
     if (!judge_target(tree, result)) return result;
     Sisters sisters = name_sisters(tree, result.target, settings.groups, settings.separator);
     result.sisters = std::move(sisters.names);
@@ -127,12 +120,12 @@ OutlierSet describe_outliers(const Phylogeny& tree, const AnalysisSettings& sett
     return set;
 }
 
-// The analysis of `tree`, which is left as it was read when it is not a clade: a tree the search
-// rerooted (or the root list rooted elsewhere) is then replaced by its copy as read.
-AnalysisResult analyse_as_read(std::unique_ptr<Phylogeny>& tree, const AnalysisSettings& settings) {
-    std::unique_ptr<Phylogeny> as_read;
-    AnalysisResult result = run_pipeline(*tree, settings, &as_read);
-    if (result.status == TreeStatus::kNotAClade && as_read != nullptr) tree = std::move(as_read);
+// The analysis of `tree`, which is left as it was read when it is not a clade: the rootings of
+// the search (and of the root list) are undone, with no copy of the tree.
+AnalysisResult analyse_as_read(Phylogeny& tree, const AnalysisSettings& settings) {
+    TreeChanges changes(tree);
+    AnalysisResult result = run_pipeline(tree, settings, &changes);
+    if (result.status == TreeStatus::kNotAClade) changes.undo();
     return result;
 }
 
@@ -143,8 +136,8 @@ AnalysisResult analyse_as_read(std::unique_ptr<Phylogeny>& tree, const AnalysisS
 // the leaves are taken out of the unrooted tree, their branches merged (see tree/rooting.h), and
 // the tree without them is rooted by the list; a tree that no entry roots is not searched for
 // outliers.
-AnalysisResult analyse_with_outliers(std::unique_ptr<Phylogeny>& tree,
-                                     const AnalysisSettings& settings, bool picture) {
+AnalysisResult analyse_with_outliers(Phylogeny& tree, const AnalysisSettings& settings,
+                                     bool picture) {
     AnalysisResult result = analyse_as_read(tree, settings);
     if (result.status == TreeStatus::kSisters || result.status == TreeStatus::kUnnamed) {
         // The target clade's leaves are one side of the edge above it, and every leaf beyond
@@ -154,10 +147,10 @@ AnalysisResult analyse_with_outliers(std::unique_ptr<Phylogeny>& tree,
     }
     // Without a target leaf, or with nothing but target leaves, no set exists: only a tree
     // that is not a clade needs the walk. A reroot (or a root the list moved) moves the leaves
-    // and the edges: the outliers describe the tree as read, which `tree` now holds, and are
+    // and the edges: the outliers describe the tree as read, which `tree` holds again, and are
     // taken out of it.
     if (result.status != TreeStatus::kNotAClade) return result;
-    const OutlierSet set = describe_outliers(*tree, settings, result.outliers);
+    const OutlierSet set = describe_outliers(tree, settings, result.outliers);
     const std::size_t count = result.outliers.count.value_or(0);
     if (count == 0 || count > settings.max_outliers) return result;
     if (set.ambiguous) {
@@ -167,10 +160,10 @@ AnalysisResult analyse_with_outliers(std::unique_ptr<Phylogeny>& tree,
     // Under a root list the tree is unrooted, and the merged branches must not depend on its
     // root.
     std::vector<RemovedLeaf> places;
-    remove_leaves(*tree, set.leaves,
+    remove_leaves(tree, set.leaves,
                   settings.root.entries.empty() ? BranchMerge::kRooted : BranchMerge::kUnrooted,
                   picture ? &places : nullptr);
-    AnalysisResult reduced = run_pipeline(*tree, settings, nullptr);
+    AnalysisResult reduced = run_pipeline(tree, settings, nullptr);
     reduced.target_leaves = result.target_leaves;
     // The tree left is what a picture draws, whatever became of it: the leaves go back in.
     reduced.aside = std::move(places);
@@ -232,7 +225,7 @@ TableRow table_row(const AnalysisResult& result, std::string_view file, std::siz
     return row;
 }
 
-AnalysisResult analyse(std::unique_ptr<Phylogeny>& tree, const AnalysisSettings& settings,
+AnalysisResult analyse(Phylogeny& tree, const AnalysisSettings& settings,
                        const AnalysisNeeds& needs) {
     AnalysisResult result;
     if (needs.outliers || settings.max_outliers > 0) {
@@ -240,10 +233,10 @@ AnalysisResult analyse(std::unique_ptr<Phylogeny>& tree, const AnalysisSettings&
     } else if (needs.picture) {
         result = analyse_as_read(tree, settings);
     } else {
-        result = run_pipeline(*tree, settings, nullptr);
+        result = run_pipeline(tree, settings, nullptr);
     }
     if (needs.picture && result.target == nullptr && result.target_leaves > 0)
-        list_target_leaves(*tree, settings, result);
+        list_target_leaves(tree, settings, result);
     return result;
 }
 

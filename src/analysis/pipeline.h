@@ -97,10 +97,9 @@ struct AnalysisResult {
 // rooted by the root list first, when there is one, then searched; it may be rooted elsewhere
 // and rerooted, as the result describes it (the parent fold is read, not made: `folded`). A tree
 // that is not a clade is analysed without its outliers when settings.max_outliers allows (the
-// answer refers to the tree without them: `set_aside`), and when outliers or a picture are needed
-// it is left as it was read: `tree` may then be replaced by its copy as read, and the answer refers
-// to the tree it holds.
-AnalysisResult analyse(std::unique_ptr<Phylogeny>& tree, const AnalysisSettings& settings,
+// answer refers to the tree without them: `set_aside`), and when outliers or a picture are
+// needed it is left as it was read: its rootings are undone, with no copy of the tree.
+AnalysisResult analyse(Phylogeny& tree, const AnalysisSettings& settings,
                        const AnalysisNeeds& needs = {});
 
 // The table's row of `result`, for the `tree`-th tree of `file` searched for `target` in the run

@@ -44,8 +44,7 @@ bool parse_root_list(const std::string& text, RootList& list) {
 }
 
 const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const TargetTest& target,
-                              const GroupRelations& groups, char separator,
-                              std::unique_ptr<Phylogeny>* before_moving) {
+                              const GroupRelations& groups, char separator, TreeChanges* changes) {
     // Read once for every entry tried: the tree stays as it is until one applies.
     std::unique_ptr<UnrootedTree> view;
     for (auto entry_at = list.entries.begin(); entry_at != list.entries.end(); ++entry_at) {
@@ -62,8 +61,7 @@ const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const Targe
         const std::optional<RootPlace> place = place_by(*view, entry, target, groups, separator);
         if (!place.has_value()) continue;
         view.reset();
-        if (before_moving != nullptr) *before_moving = tree.copy();
-        root_on_branch(tree, *place);
+        root_on_branch(tree, *place, changes);
         return &entry;
     }
     return nullptr;

@@ -23,6 +23,7 @@ namespace tavrin {
 class LeafMatcher;
 
 class TargetTest;
+class TreeChanges;
 
 constexpr const char* kRootGiven = "given";
 constexpr const char* kRootMidpoint = "midpoint";
@@ -44,11 +45,10 @@ bool parse_root_list(const std::string& text, RootList& list);
 // Roots `tree`, whose root must be present, by the first entry of `list` that applies, and
 // answers that entry; none, leaving the tree as it was, when no entry applies. The outgroup tests
 // use the group relations and separator of `target`'s search, and leave out the leaves `target`
-// selects. With `before_moving`, a copy of the tree as it was comes back there when its root
-// moves.
+// selects. With `changes`, the rooting is kept there, so that it can be undone.
 const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const TargetTest& target,
                               const GroupRelations& groups, char separator,
-                              std::unique_ptr<Phylogeny>* before_moving = nullptr);
+                              TreeChanges* changes = nullptr);
 
 }  // namespace tavrin
 

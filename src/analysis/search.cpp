@@ -3,6 +3,7 @@
 #include "analysis/leaf_matching.h"
 #include "analysis/steps.h"
 #include "platform/chunked_stack.h"
+#include "tree/tree_changes.h"
 
 namespace tavrin {
 
@@ -14,20 +15,26 @@ bool TargetTest::operator()(const Phylogeny_Node* leaf) const {
 namespace {
 
 // Moves the root of `tree` onto the edge above `partial`, a partial match that lies strictly
-// inside a child of the node being examined, so it has a parent that is not the root.
-void reroot_above(Phylogeny& tree, Phylogeny_Node* partial) {
+// inside a child of the node being examined, so it has a parent that is not the root. With
+// `changes`, the reroot is kept there.
+void reroot_above(Phylogeny& tree, Phylogeny_Node* partial, TreeChanges* changes) {
     Phylogeny_Node* a = partial->parent;
     Phylogeny_Node* b = other_child(a, partial);
     Phylogeny_Node* old_root = tree.root;
-    tree.root = Phylogeny::reroot(a, b, old_root);
     // The old root is out of the tree but stays readable until the tree is released.
-    tree.retire_node(old_root);
+    if (changes != nullptr) {
+        tree.root = Phylogeny::reroot(a, b, old_root, *changes);
+        changes->took_out(old_root);
+    } else {
+        tree.root = Phylogeny::reroot(a, b, old_root);
+        tree.retire_node(old_root);
+    }
 }
 
 }  // namespace
 
 SearchResult search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetTest& test,
-                           SearchState state, bool keep_before_reroot) {
+                           SearchState state, TreeChanges* changes) {
     // The search is the recursion "left subtree, right subtree, then the node", kept on an
     // explicit stack so that a ladder of any depth can be searched. A frame's stage says where
     // its node stands; `answer` carries the result of the frame that finished last.
@@ -82,8 +89,7 @@ SearchResult search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetT
                 } else if ((r == x->right || l == x->left) && !state.rerooted && tree != nullptr) {
                     // One side is wholly target, the other only partly: reroot above the
                     // partial match (the left one when both sides qualify) and search again.
-                    if (keep_before_reroot) result.before_reroot = tree->copy();
-                    reroot_above(*tree, r == x->right ? l : r);
+                    reroot_above(*tree, r == x->right ? l : r, changes);
                     state.rerooted = true;
                     frame.stage = kAfterRestart;
                     stack.push_back({tree->root, kEnter, nullptr});

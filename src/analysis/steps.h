@@ -16,6 +16,8 @@
 
 namespace tavrin {
 
+class TreeChanges;
+
 class LeafMatcher;
 
 // Is `leaf` a target leaf: does its name pass the matcher, or is its leaf prefix (the name up to
@@ -48,18 +50,15 @@ struct SearchResult {
     // The target leaves the search tested: all of them when the search ends with both flags
     // clear, since it then tests every leaf once.
     std::size_t tested = 0;
-    // The tree as it was before the search rerooted it, when asked for and a reroot was made.
-    std::unique_ptr<Phylogeny> before_reroot;
 };
 
 // The target search from `start`, beginning in `state`: none, `start` itself when every leaf
 // below it is a target leaf, or the node strictly inside it whose leaves are exactly its target
 // leaves. At most once, and only while `state.rerooted` is clear, it reroots `tree` (which may be
 // absent: no reroot is made then) and searches the new root in full, answering what that
-// answers. With `keep_before_reroot`, a copy of the tree made just before that reroot comes back
-// with the answer.
+// answers. With `changes`, the reroot is kept there, so that it can be undone.
 SearchResult search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetTest& test,
-                           SearchState state = {}, bool keep_before_reroot = false);
+                           SearchState state = {}, TreeChanges* changes = nullptr);
 
 // The clades examined for each sister: entry i for sister i (those whose names gave it), kept
 // when no name fits them too (past the last sister named); empty when nothing was examined.

@@ -129,7 +129,7 @@ void TreeWork::tree_into(Record& record, const TreePlace& place, TreeRead& read,
     const Preparation preparation = prepare();
     if (!preparation.ready) return;
     const AnalysisSettings& settings = *preparation.settings;
-    const AnalysisResult result = analyse(read.tree, settings, needs_);
+    const AnalysisResult result = analyse(*read.tree, settings, needs_);
     record.target_leaves = result.target_leaves;
     write_tree(record, place, result, settings);
     if (needs_.picture) {

@@ -23,6 +23,8 @@
 
 namespace tavrin {
 
+class TreeChanges;
+
 class Phylogeny_Node {
 public:
     double length = 0;     // branch length of the edge to the parent
@@ -96,11 +98,15 @@ public:
     // is taken out of the tree, its slot that held the path emptied and the other one still
     // naming its remaining child. Returns the new root, which the caller stores.
     static Phylogeny_Node* reroot(Phylogeny_Node* a, Phylogeny_Node* b, Phylogeny_Node* r);
+    // The same, keeping in `changes` what it changes, so that it can be undone.
+    static Phylogeny_Node* reroot(Phylogeny_Node* a, Phylogeny_Node* b, Phylogeny_Node* r,
+                                  TreeChanges& changes);
     // The same rewiring, with the values moved the other way: each node of the reversed path
     // takes the support and length its former child had as read, so that the old root ends with
-    // those of its child on the path. M takes a's values, as with reroot.
+    // those of its child on the path. M takes a's values, as with reroot. With `changes`, what
+    // it changes is kept there.
     static Phylogeny_Node* reroot_keeping_values(Phylogeny_Node* a, Phylogeny_Node* b,
-                                                 Phylogeny_Node* r);
+                                                 Phylogeny_Node* r, TreeChanges* changes = nullptr);
 
     // Hands over a node that is no longer part of the tree. It is released with the tree; its
     // child links are not followed (they may point into the tree).

@@ -1,4 +1,5 @@
 #include "tree/phylogeny.h"
+#include "tree/tree_changes.h"
 
 namespace tavrin {
 
@@ -9,12 +10,32 @@ Phylogeny_Node*& slot_of(Phylogeny_Node* holder, const Phylogeny_Node* child) {
     return holder->left == child ? holder->left : holder->right;
 }
 
+// Keeps, before a reroot, every node it changes: a, b, the path from a's parent up to r, and r's
+// child off the path.
+void keep_path(Phylogeny_Node* a, Phylogeny_Node* b, Phylogeny_Node* r, TreeChanges& changes) {
+    changes.keep(a);
+    changes.keep(b);
+    Phylogeny_Node* below = a;
+    for (Phylogeny_Node* node = a->parent; node != nullptr; node = node->parent) {
+        changes.keep(node);
+        if (node == r) {
+            changes.keep(other_child(r, below));
+            break;
+        }
+        below = node;
+    }
+    changes.keep(r->parent);
+}
+
 // The rewiring both reroots share. With `as_read`, each node of the reversed path takes the
 // values its former child had as read; without, the values its former child has just received,
-// so that all of them end with a's.
-Phylogeny_Node* reroot_path(Phylogeny_Node* a, Phylogeny_Node* b, Phylogeny_Node* r, bool as_read) {
+// so that all of them end with a's. With `changes`, what it changes is kept there.
+Phylogeny_Node* reroot_path(Phylogeny_Node* a, Phylogeny_Node* b, Phylogeny_Node* r, bool as_read,
+                            TreeChanges* changes) {
+    if (changes != nullptr) keep_path(a, b, r, *changes);
     // The new root M sits on the edge a-b: b on its left, a on its right, with a's values.
     Phylogeny_Node* m = new Phylogeny_Node();
+    if (changes != nullptr) changes->made(m);
     m->left = b;
     m->support = a->support;
     m->length = a->length;
@@ -64,12 +85,17 @@ Phylogeny_Node* reroot_path(Phylogeny_Node* a, Phylogeny_Node* b, Phylogeny_Node
 }  // namespace
 
 Phylogeny_Node* Phylogeny::reroot(Phylogeny_Node* a, Phylogeny_Node* b, Phylogeny_Node* r) {
-    return reroot_path(a, b, r, false);
+    return reroot_path(a, b, r, false, nullptr);
+}
+
+Phylogeny_Node* Phylogeny::reroot(Phylogeny_Node* a, Phylogeny_Node* b, Phylogeny_Node* r,
+                                  TreeChanges& changes) {
+    return reroot_path(a, b, r, false, &changes);
 }
 
 Phylogeny_Node* Phylogeny::reroot_keeping_values(Phylogeny_Node* a, Phylogeny_Node* b,
-                                                 Phylogeny_Node* r) {
-    return reroot_path(a, b, r, true);
+                                                 Phylogeny_Node* r, TreeChanges* changes) {
+    return reroot_path(a, b, r, true, changes);
 }
 
 }  // namespace tavrin

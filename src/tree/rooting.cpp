@@ -10,6 +10,7 @@
 
 #include "platform/chunked_array.h"
 #include "platform/chunked_stack.h"
+#include "tree/tree_changes.h"
 
 namespace tavrin {
 
@@ -474,13 +475,17 @@ std::optional<RootPlace> UnrootedTree::outgroup_place(
     return RootPlace{below, length / 2, length / 2};
 }
 
-void root_on_branch(Phylogeny& tree, const RootPlace& place) {
+void root_on_branch(Phylogeny& tree, const RootPlace& place, TreeChanges* changes) {
     Phylogeny_Node* b = place.below;
     Phylogeny_Node* a = b->parent;
     Phylogeny_Node* r = tree.root;
     if (a == r) {
         const double support = merged_root_support(tree);
         Phylogeny_Node* other = other_child(r, b);
+        if (changes != nullptr) {
+            changes->keep(b);
+            changes->keep(other);
+        }
         b->length = place.below_part;
         other->length = place.above_part;
         for (Phylogeny_Node* child : {b, other}) {
@@ -491,7 +496,7 @@ void root_on_branch(Phylogeny& tree, const RootPlace& place) {
     const double chosen_support = branch_support(b);
     // Each node of the turned-over path takes the values of the node that was below it; the old
     // root ends with those of its child on the path.
-    tree.root = Phylogeny::reroot_keeping_values(a, b, r);
+    tree.root = Phylogeny::reroot_keeping_values(a, b, r, changes);
     tree.root->support = 0;
     tree.root->length = 0;
     a->support = chosen_support;
@@ -499,12 +504,13 @@ void root_on_branch(Phylogeny& tree, const RootPlace& place) {
     b->length = place.below_part;
     // The old root's two branches, now one, end at its remaining child.
     Phylogeny_Node* remaining = other_child(r, nullptr);
-    if (remaining != nullptr) {
+    if (remaining != nullptr) {  // kept with the path already
         if (!remaining->is_leaf) remaining->support = std::max(remaining->support, r->support);
         remaining->length += r->length;
     }
+    if (changes != nullptr) changes->took_out(r);  // kept with the path already
     r->left = r->right = r->parent = nullptr;
-    delete r;
+    if (changes == nullptr) delete r;
 }
 
 namespace {

@@ -22,6 +22,8 @@
 
 namespace tavrin {
 
+class TreeChanges;
+
 // A point on a branch of the unrooted tree, where a root can go. The branch is named by `below`,
 // its lower node in the tree (either child of the root for the merged branch); `below_part` is
 // the length from the point to `below`, `above_part` the length from the point to the branch's
@@ -77,8 +79,9 @@ private:
 // lengths; the reversed path's nodes take the values of the node below them as read; the old
 // root's remaining child takes the merged root branch; the new root has support and length 0.
 // On the merged root branch itself the shape and child order stay and both children take the
-// merged support. Leaves keep support 0. The old root is released.
-void root_on_branch(Phylogeny& tree, const RootPlace& place);
+// merged support. Leaves keep support 0. The old root is released; with `changes`, what the
+// rooting changes is kept there instead, the old root with it, so that it can be undone.
+void root_on_branch(Phylogeny& tree, const RootPlace& place, TreeChanges* changes = nullptr);
 
 // How the two branches that met a removed leaf become one.
 enum class BranchMerge {

@@ -117,7 +117,7 @@ TEST(SettingAside, PictureLearnsWhereEachLeafStood) {
     };
     const Phylogeny_Node* clade = node_above(*tree, "F-1");
     const Phylogeny_Node* across = node_above(*tree, "F-3");
-    const AnalysisResult result = tavrin::analyse(tree, settings, picture);
+    const AnalysisResult result = tavrin::analyse(*tree, settings, picture);
     ASSERT_TRUE(result.set_aside);
     ASSERT_EQ(result.aside.size(), 1u);
     EXPECT_EQ(result.aside[0].leaf->name, "M-1");
@@ -127,11 +127,11 @@ TEST(SettingAside, PictureLearnsWhereEachLeafStood) {
     EXPECT_DOUBLE_EQ(result.aside[0].distance, 1);
 
     auto plain_tree = std::make_unique<Phylogeny>(text);
-    EXPECT_TRUE(tavrin::analyse(plain_tree, settings).aside.empty());
+    EXPECT_TRUE(tavrin::analyse(*plain_tree, settings).aside.empty());
 
     settings.root = analysis_fixtures::root_list_of("O");
     auto unrooted = std::make_unique<Phylogeny>("((F-1:1,(F-2:1,O-1:1):1):1,(M-1:1,M-2:1):1);");
-    const AnalysisResult lost = tavrin::analyse(unrooted, settings, picture);
+    const AnalysisResult lost = tavrin::analyse(*unrooted, settings, picture);
     EXPECT_EQ(lost.status, TreeStatus::kNoRoot);
     ASSERT_EQ(lost.aside.size(), 1u);
     EXPECT_EQ(lost.aside[0].leaf->name, "O-1");

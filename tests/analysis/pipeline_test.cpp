@@ -281,7 +281,7 @@ TEST(AnalysisResult, ParentFoldReadWithoutCuttingTheTree) {
     const std::string text = "((((Choano-a,Choano-b)90,Fungi-f)80,Fungi-g)70,Fungi-h);";
     auto tree = std::make_unique<Phylogeny>(text);
     const std::string before = tree->root->print();
-    const AnalysisResult read = tavrin::analyse(tree, settings);
+    const AnalysisResult read = tavrin::analyse(*tree, settings);
     EXPECT_TRUE(read.folded);
     EXPECT_EQ(read.sisters, (Names{"Fungi"}));
     EXPECT_EQ(read.support.value, 80);
@@ -299,7 +299,7 @@ TEST(AnalysisResult, ParentFoldReadWithoutCuttingTheTree) {
     // Across the root after the fold (an uncle leaf whose whole name is the sister's): the
     // uncle's support, "n/a" since it is wholly the sister.
     auto across = std::make_unique<Phylogeny>("(((Choano-a,Choano-b)90,Fungi-f)80,Fungi);");
-    const AnalysisResult root_side = tavrin::analyse(across, settings);
+    const AnalysisResult root_side = tavrin::analyse(*across, settings);
     EXPECT_TRUE(root_side.folded);
     EXPECT_FALSE(root_side.support.applies);
     EXPECT_EQ(root_side.support_node, tavrin::other_child(across->root, root_side.target->parent));

@@ -10,6 +10,7 @@
 #include "analysis/tavrin.h"
 #include "support/analysis_fixtures.h"
 #include "support/tree_check.h"
+#include "tree/tree_changes.h"
 
 namespace tavrin {
 
@@ -149,8 +150,8 @@ TEST(TargetSearch, FlagsStartClearForEachAnalysis) {
 // A million leaves in a ladder: the target is a million levels down, so neither the search nor
 // the sister walk may recurse per level.
 // The search takes its state and gives it back: a search told that the tree was rerooted makes
-// no reroot, one told that the target is not a clade finds none, and a reroot comes back with
-// the tree as it was before it when asked for.
+// no reroot, one told that the target is not a clade finds none, and a reroot kept in a record
+// of changes is undone.
 TEST(TargetSearch, StateIsTakenAndReturned) {
     AnalysisSettings settings;
     settings.prefix = "Fungi";
@@ -166,12 +167,13 @@ TEST(TargetSearch, StateIsTakenAndReturned) {
     EXPECT_EQ(kept.root->print(), Phylogeny(text).root->print());
 
     Phylogeny moved(text);
+    tavrin::TreeChanges changes(moved);
     const tavrin::SearchResult found =
-        tavrin::search_target(&moved, moved.root, test, tavrin::SearchState{}, true);
+        tavrin::search_target(&moved, moved.root, test, tavrin::SearchState{}, &changes);
     EXPECT_TRUE(found.state.rerooted);
-    ASSERT_NE(found.before_reroot, nullptr);
-    EXPECT_EQ(found.before_reroot->root->print(), Phylogeny(text).root->print());
     EXPECT_NE(moved.root->print(), Phylogeny(text).root->print());
+    changes.undo();
+    EXPECT_EQ(moved.root->print(), Phylogeny(text).root->print());
 
     Phylogeny given(text);
     EXPECT_EQ(

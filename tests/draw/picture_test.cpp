@@ -96,7 +96,7 @@ Drawn draw(const std::string& text, const std::string& prefix, const std::string
     drawn.tree = std::make_unique<Phylogeny>(text);
     tavrin::AnalysisNeeds needs;
     needs.picture = true;
-    drawn.result = tavrin::analyse(drawn.tree, settings, needs);
+    drawn.result = tavrin::analyse(*drawn.tree, settings, needs);
     drawn.svg = tavrin::draw_picture(*drawn.tree, drawn.result, settings,
                                      tavrin::PictureSource{"trees/t1.nwk", 1, false, ""});
     return drawn;
@@ -317,7 +317,7 @@ TEST(Picture, GeneTreesDrawEveryLeafOnce) {
             tavrin::AnalysisNeeds needs;
             needs.outliers = true;
             needs.picture = true;
-            const AnalysisResult result = tavrin::analyse(read->tree, settings, needs);
+            const AnalysisResult result = tavrin::analyse(*read->tree, settings, needs);
             const std::string svg = tavrin::draw_picture(*read->tree, result, settings,
                                                          tavrin::PictureSource{path, 1, false, ""});
             std::map<std::string, int> leaves, texts;

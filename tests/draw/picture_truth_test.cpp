@@ -48,7 +48,7 @@ Drawn draw(const Case& c, std::string_view label = {}) {
     AnalysisNeeds needs;
     needs.picture = true;
     needs.outliers = true;
-    drawn.result = analyse(drawn.tree, settings, needs);
+    drawn.result = analyse(*drawn.tree, settings, needs);
     drawn.svg = draw_picture(*drawn.tree, drawn.result, settings,
                              PictureSource{"data/g002.nwk", 1, false, label});
     return drawn;

@@ -52,14 +52,14 @@ inline RootList root_list_of(const std::string& text) {
 }
 
 // The analysis the table gives: outliers described, and up to `max_outliers` set aside.
-inline AnalysisResult analyse_with_outliers(std::unique_ptr<Phylogeny>& tree,
+inline AnalysisResult analyse_with_outliers(const std::unique_ptr<Phylogeny>& tree,
                                             const AnalysisSettings& settings,
                                             std::size_t max_outliers) {
     AnalysisSettings with = settings;
     with.max_outliers = max_outliers;
     AnalysisNeeds needs;
     needs.outliers = true;
-    return analyse(tree, with, needs);
+    return analyse(*tree, with, needs);
 }
 
 // The table row of `result` as written, line break included.
