@@ -515,23 +515,22 @@ void root_on_branch(Phylogeny& tree, const RootPlace& place, TreeChanges* change
 
 namespace {
 
-// One removal of remove_leaves: `leaf` and `parent` left the tree, and the parent's place is now
-// `offset` up the branch of `sibling`. A sibling that became the root of an unrooted tree lost
-// its branch: every point of it, and the parent's place, went to the sibling itself (`absorbs`).
-struct Removal {
-    const Phylogeny_Node* leaf;
-    const Phylogeny_Node* parent;
-    const Phylogeny_Node* sibling;
-    double offset;
-    bool absorbs;
-};
-
 // Where the points of a node's branch went: the point `d` up from the node is now `offset + d`
 // up the branch of `node`, or `offset` itself when the branch was absorbed.
 struct Moved {
     const Phylogeny_Node* node;
     double offset;
     bool absorbs;
+};
+
+// One removal of remove_leaves: `leaf` and `parent` left the tree, and the parent's branch went
+// `to` its sibling's, the parent's place `to.offset` up it. A sibling that became the root of an
+// unrooted tree lost its branch: every point of it, and the parent's place, went to the sibling
+// itself (`to.absorbs`).
+struct Removal {
+    const Phylogeny_Node* leaf;
+    const Phylogeny_Node* parent;
+    Moved to;
 };
 
 // The place of each removed leaf, from the last removal back to the first: a removal moves the
@@ -548,11 +547,11 @@ std::vector<RemovedLeaf> places_of(const Phylogeny& tree, const std::vector<Remo
         return Moved{to.node, to.absorbs ? to.offset : to.offset + up, false};
     };
     for (auto r = removals.rbegin(); r != removals.rend(); ++r) {
-        const Moved at = follow(r->sibling, r->offset);
-        moved[r->parent] = {at.node, at.offset, r->absorbs};
+        const Moved at = follow(r->to.node, r->to.offset);
+        moved[r->parent] = {at.node, at.offset, r->to.absorbs};
         moved[r->leaf] = {at.node, at.offset, true};
         // Points put on the sibling's branch before it became the root went with the branch.
-        if (r->absorbs) moved[r->sibling] = {at.node, at.offset, true};
+        if (r->to.absorbs) moved[r->to.node] = {at.node, at.offset, true};
     }
     std::vector<RemovedLeaf> places;
     places.reserve(removals.size());
@@ -590,7 +589,7 @@ std::size_t remove_leaves(Phylogeny& tree, const std::vector<Phylogeny_Node*>& l
         Phylogeny_Node* grandparent = parent->parent;
         const bool absorbs = unrooted && grandparent == nullptr;
         if (places != nullptr)
-            removals.push_back({leaf, parent, sibling, absorbs ? 0.0 : sibling->length, absorbs});
+            removals.push_back({leaf, parent, {sibling, absorbs ? 0.0 : sibling->length, absorbs}});
         sibling->parent = grandparent;
         if (unrooted && !sibling->is_leaf && grandparent != nullptr) {
             sibling->support = std::max(sibling->support, parent->support);

@@ -142,15 +142,14 @@ TEST(PictureTruth, SiblingWithoutANameStaysMarked) {
               std::string::npos);
 }
 
-// The x of the first <text> of class `role`, or -1.
-double text_x(const std::string& svg, const std::string& role) {
-    const std::smatch m = [&] {
-        std::smatch found;
-        std::regex_search(
-            svg, found, std::regex("<text x=\"([0-9.]+)\" y=\"[0-9.]+\" class=\"" + role + "\">"));
-        return found;
-    }();
-    return m.empty() ? -1 : std::stod(m[1]);
+// The numbers the groups of `pattern` catch at its first match in `svg`; none without a match.
+std::vector<double> numbers_at(const std::string& svg, const std::string& pattern) {
+    std::smatch found;
+    std::vector<double> numbers;
+    if (!std::regex_search(svg, found, std::regex(pattern))) return numbers;
+    for (std::size_t k = 1; k < found.size(); ++k)
+        numbers.push_back(std::stod(found[k]));
+    return numbers;
 }
 
 // A leaf set aside hangs from the branch where it stood, in the tree as rooted for the answer:
@@ -160,19 +159,15 @@ TEST(PictureTruth, LeafSetAsideHangsWhereItStood) {
         draw({"((F-1:1,(F-2:1,M-1:2):1):1,(M-2:1,M-3:1):1);", "F", TreeStatus::kSisters, 1});
     ASSERT_TRUE(d.result.set_aside);
     ASSERT_EQ(d.result.aside.size(), 1u);
-    const std::smatch stem = [&] {
-        std::smatch found;
-        std::regex_search(
-            d.svg, found,
-            std::regex("class=\"e-aside\" d=\"M([0-9.]+) ([0-9.]+)V([0-9.]+)H([0-9.]+)\""));
-        return found;
-    }();
-    ASSERT_FALSE(stem.empty());
+    const std::vector<double> stem =
+        numbers_at(d.svg, "class=\"e-aside\" d=\"M([0-9.]+) ([0-9.]+)V([0-9.]+)H([0-9.]+)\"");
+    ASSERT_EQ(stem.size(), 4u);
     // Root at x 20, one unit 160 pixels (the tree is 4 long, 640 pixels): F-2's branch runs
     // from its parent at 180 to 500, the stem leaves it at 340 and ends at 660.
-    EXPECT_DOUBLE_EQ(std::stod(stem[1]), 340);
-    EXPECT_DOUBLE_EQ(std::stod(stem[4]), 660);
-    EXPECT_DOUBLE_EQ(text_x(d.svg, "aside"), 664);
+    EXPECT_DOUBLE_EQ(stem[0], 340);
+    EXPECT_DOUBLE_EQ(stem[3], 660);
+    EXPECT_EQ(numbers_at(d.svg, "<text x=\"([0-9.]+)\" y=\"[0-9.]+\" class=\"aside\">"),
+              std::vector<double>{664});
     EXPECT_NE(d.svg.find("Set aside: M-1"), std::string::npos);
     EXPECT_NE(d.svg.find(">set aside, where each stood<"), std::string::npos);
 }
