@@ -1,6 +1,7 @@
 #include "draw/measure.h"
 
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <iomanip>
@@ -44,14 +45,24 @@ double text_width(std::string_view text, double size, bool bold, std::size_t max
     return thousandths * size / 1000 * (bold ? kBoldFactor : 1.0);
 }
 
-std::string shortest_decimal(double value) {
-    if (std::isnan(value)) return "nan";
-    if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
-    if (value == 0) return "0";
-    // The fewest significant digits that read back the same, in the form d.ddde+x.
-    std::ostringstream out;
-    out.imbue(std::locale::classic());
-    out << std::scientific;
+namespace {
+
+// The fewest significant digits of `value` (finite, not 0) that read back the same, in the form
+// d.ddde+xx.
+std::string shortest_scientific(double value) {
+#if defined(TAVRIN_HAVE_TO_CHARS_SHORTEST)
+    char buffer[64];
+    const std::to_chars_result written =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+    return std::string(buffer, written.ptr);
+#else
+    // Digit counts tried one after another, with one stream per thread for all of them.
+    thread_local std::ostringstream out = [] {
+        std::ostringstream stream;
+        stream.imbue(std::locale::classic());
+        stream << std::scientific;
+        return stream;
+    }();
     std::string text;
     for (int digits = 1; digits <= 17; ++digits) {
         out.str("");
@@ -59,6 +70,17 @@ std::string shortest_decimal(double value) {
         text = out.str();
         if (read_number(text.data(), text.data() + text.size()) == value) break;
     }
+    return text;
+#endif
+}
+
+}  // namespace
+
+std::string shortest_decimal(double value) {
+    if (std::isnan(value)) return "nan";
+    if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
+    if (value == 0) return "0";
+    const std::string text = shortest_scientific(value);
     const bool negative = text[0] == '-';
     const std::size_t e = text.find('e');
     std::string digits;
