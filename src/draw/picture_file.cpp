@@ -72,10 +72,10 @@ int make_picture_folder(const std::string& dir) {
 
 int PictureFolder::write(const std::string& name, const std::string& svg, std::string_view source) {
     // What the entry held before: a picture of another tree is counted once it is replaced.
-    const std::optional<std::string> before = files_.read_head(name, kSourceWithin);
+    std::optional<std::string> before;
+    const int error = files_.replace(name, svg, &before, kSourceWithin);
     const std::optional<std::string_view> recorded =
         before ? recorded_source(*before) : std::nullopt;
-    const int error = files_.replace(name, svg);
     if (error == 0 && recorded && *recorded != source) {
         if (replaced_others_++ == 0) first_replaced_ = name;
     }

@@ -68,17 +68,21 @@ int write_all(int fd, std::string_view bytes) {
 }
 
 // Why an existing entry of the folder may not be replaced; 0 when it may (or there is none).
-int refusal(int folder, const std::string& name) {
+// `regular` tells whether it is a regular file.
+int refusal(int folder, const std::string& name, bool& regular) {
     struct stat info;
+    regular = false;
     if (fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return 0;
     if (S_ISDIR(info.st_mode)) return EISDIR;
     if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) return kNotARegularFile;
+    regular = S_ISREG(info.st_mode);
     return 0;
 }
 
 }  // namespace
 
-FolderFiles::FolderFiles(std::string path) : path_(std::move(path)) {
+FolderFiles::FolderFiles(std::string path)
+    : path_(std::move(path)), process_(static_cast<unsigned long>(getpid())) {
     descriptor_ = retried([&] { return open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
     if (descriptor_ < 0) error_ = errno != 0 ? errno : EIO;
 }
@@ -111,14 +115,17 @@ std::optional<std::string> FolderFiles::read_head(const std::string& name,
     return head;
 }
 
-int FolderFiles::replace(const std::string& name, std::string_view bytes) {
+int FolderFiles::replace(const std::string& name, std::string_view bytes,
+                         std::optional<std::string>* former, std::size_t limit) {
+    if (former != nullptr) former->reset();
     if (descriptor_ < 0) return error_;
-    if (const int refused = refusal(descriptor_, name)) return refused;
+    bool regular = false;
+    if (const int refused = refusal(descriptor_, name, regular)) return refused;
+    if (regular && former != nullptr) *former = read_head(name, limit);
     std::string temporary;
     int fd = -1;
-    const auto process = static_cast<unsigned long>(getpid());
     for (unsigned tries = 0; fd < 0 && tries < kTemporaryTries; ++tries) {
-        temporary = temporary_name(process, serial_++);
+        temporary = temporary_name(process_, serial_++);
         fd = retried([&] {
             return openat(descriptor_, temporary.c_str(),
                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
@@ -138,20 +145,24 @@ int FolderFiles::replace(const std::string& name, std::string_view bytes) {
 
 namespace {
 
-// Why an existing entry may not be replaced; 0 when it may (or there is none).
-int refusal(const std::filesystem::path& path) {
+// Why an existing entry may not be replaced; 0 when it may (or there is none). `regular` tells
+// whether it is a regular file.
+int refusal(const std::filesystem::path& path, bool& regular) {
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::symlink_status(path, error);
+    regular = false;
     if (error || !std::filesystem::exists(status)) return 0;
     if (std::filesystem::is_directory(status)) return EISDIR;
     if (!std::filesystem::is_regular_file(status) && !std::filesystem::is_symlink(status))
         return kNotARegularFile;
+    regular = std::filesystem::is_regular_file(status);
     return 0;
 }
 
 }  // namespace
 
-FolderFiles::FolderFiles(std::string path) : path_(std::move(path)) {
+FolderFiles::FolderFiles(std::string path)
+    : path_(std::move(path)), process_(static_cast<unsigned long>(std::random_device{}())) {
     std::error_code error;
     if (!std::filesystem::is_directory(path_, error)) error_ = error ? error.value() : ENOTDIR;
 }
@@ -172,14 +183,17 @@ std::optional<std::string> FolderFiles::read_head(const std::string& name,
     return head;
 }
 
-int FolderFiles::replace(const std::string& name, std::string_view bytes) {
+int FolderFiles::replace(const std::string& name, std::string_view bytes,
+                         std::optional<std::string>* former, std::size_t limit) {
+    if (former != nullptr) former->reset();
     if (error_ != 0) return error_;
     const std::string path = path_of(name);
-    if (const int refused = refusal(path)) return refused;
-    static const unsigned long process = std::random_device{}();
+    bool regular = false;
+    if (const int refused = refusal(path, regular)) return refused;
+    if (regular && former != nullptr) *former = read_head(name, limit);
     std::string temporary;
     for (unsigned tries = 0; tries < kTemporaryTries; ++tries) {
-        temporary = path_of(temporary_name(process, serial_++));
+        temporary = path_of(temporary_name(process_, serial_++));
         std::error_code error;
         if (!std::filesystem::exists(std::filesystem::symlink_status(temporary, error))) break;
     }

@@ -36,14 +36,18 @@ public:
 
     // Writes `bytes` as the entry `name` (one component, no '/'), replacing a regular file or a
     // link of that name. 0 when all was written; otherwise the system's error number (EISDIR
-    // for a folder of that name) or kNotARegularFile, and the folder is as it was.
-    int replace(const std::string& name, std::string_view bytes);
+    // for a folder of that name) or kNotARegularFile, and the folder is as it was. `former`,
+    // when given, receives read_head(name, limit) of a regular file it replaces, and none
+    // otherwise.
+    int replace(const std::string& name, std::string_view bytes,
+                std::optional<std::string>* former = nullptr, std::size_t limit = 0);
 
 private:
     std::string path_;
     int descriptor_ = -1;  // the open folder, where the system has descriptors for folders
     int error_ = 0;
-    unsigned long serial_ = 0;  // numbers the temporary files of this process
+    unsigned long process_ = 0;  // tells this process's temporary files from others'
+    unsigned long serial_ = 0;   // numbers the temporary files of this process
 };
 
 }  // namespace tavrin

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #if defined(__linux__)
@@ -55,9 +56,13 @@ TEST_F(FolderFilesTest, WritesAndReplacesRegularFiles) {
     EXPECT_EQ(folder.read_head("a.svg", 10), std::nullopt);
     EXPECT_EQ(folder.replace("a.svg", "first"), 0);
     EXPECT_EQ(folder.read_head("a.svg", 3), std::optional<std::string>("fir"));
-    EXPECT_EQ(folder.replace("a.svg", "second"), 0);
+    std::optional<std::string> former;
+    EXPECT_EQ(folder.replace("a.svg", "second", &former, 4), 0);
+    EXPECT_EQ(former, std::optional<std::string>("firs"));
     EXPECT_EQ(read(root_ / "dir" / "a.svg"), "second");
-    EXPECT_EQ(entries(), 1u);  // no temporary file left
+    EXPECT_EQ(folder.replace("b.svg", "new", &former, 4), 0);
+    EXPECT_EQ(former, std::nullopt);
+    EXPECT_EQ(entries(), 2u);  // no temporary file left
     EXPECT_EQ(folder.path_of("a.svg"), (root_ / "dir" / "a.svg").string());
 }
 
@@ -67,7 +72,9 @@ TEST_F(FolderFilesTest, LinksAreReplacedNeverFollowed) {
     fs::create_symlink(root_ / "outside" / "new", root_ / "dir" / "b.svg");
     FolderFiles folder((root_ / "dir").string());
     EXPECT_EQ(folder.read_head("a.svg", 10), std::nullopt);  // not read through the link
-    EXPECT_EQ(folder.replace("a.svg", "mine"), 0);
+    std::optional<std::string> former("stale");
+    EXPECT_EQ(folder.replace("a.svg", "mine", &former, 10), 0);
+    EXPECT_EQ(former, std::nullopt);  // a link is not read either
     EXPECT_EQ(folder.replace("b.svg", "mine"), 0);
     EXPECT_EQ(read(root_ / "outside" / "secret"), "keep");
     EXPECT_FALSE(fs::exists(root_ / "outside" / "new"));
