@@ -312,6 +312,53 @@ std::string GroupRelations::first_group_holding_all(
     return std::string();
 }
 
+std::string GroupRelations::most_specific_holding(const std::vector<PrefixCount>& prefixes,
+                                                  std::size_t leaves, double purity) const {
+    static const Index empty;
+    const Index& idx = index_ ? *index_ : empty;
+    // One tally per candidate that some leaf passes: the prefixes first, at their own places,
+    // then the groups met through them, placed after every prefix in list order.
+    struct Tally {
+        std::size_t passing;
+        std::size_t place;
+        uint32_t id;
+    };
+    std::vector<Tally> tallies;
+    tallies.reserve(prefixes.size());
+    std::unordered_map<uint32_t, std::size_t> tally_of;  // name id -> its tally
+    for (std::size_t i = 0; i < prefixes.size(); ++i) {
+        tallies.push_back(Tally{0, i, idx.id(prefixes[i].prefix)});
+        if (tallies[i].id != Index::kNone) tally_of.emplace(tallies[i].id, i);
+    }
+    for (std::size_t i = 0; i < prefixes.size(); ++i) {
+        const std::size_t count = prefixes[i].leaves;
+        tallies[i].passing += count;
+        const uint32_t member = tallies[i].id;
+        if (member == Index::kNone) continue;
+        // The member chain holds each group of the prefix once.
+        for (uint32_t p = idx.member_head[member]; p != Index::kNone; p = idx.next_same_member[p]) {
+            const uint32_t g = idx.group[p];
+            if (g == member) continue;  // a pair "X X": the prefix counts once
+            const auto found = tally_of.emplace(g, tallies.size());
+            if (found.second) tallies.push_back(Tally{0, prefixes.size() + idx.group_head[g], g});
+            tallies[found.first->second].passing += count;
+        }
+    }
+    const Tally* best = nullptr;
+    for (std::size_t k = 0; k < tallies.size(); ++k) {
+        const Tally& t = tallies[k];
+        if (k < prefixes.size() && prefixes[k].prefix.empty()) continue;
+        if (!holds_at_purity(t.passing, leaves, purity)) continue;
+        if (best == nullptr || t.passing < best->passing ||
+            (t.passing == best->passing && t.place < best->place)) {
+            best = &t;
+        }
+    }
+    if (best == nullptr) return std::string();
+    const auto k = static_cast<std::size_t>(best - tallies.data());
+    return k < prefixes.size() ? std::string(prefixes[k].prefix) : idx.names[best->id];
+}
+
 GroupRelations::LoadResult GroupFile::refresh(GroupFileChecks* checks) {
     const FileStamp stamp = stamp_of(path_);
     if (loaded_ && stamp.same_file_state(stamp_)) return GroupRelations::LoadResult::kLoaded;

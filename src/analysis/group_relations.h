@@ -28,6 +28,18 @@ struct GroupPair {
     std::string member;
 };
 
+// A leaf prefix and how many leaves of a clade carry it.
+struct PrefixCount {
+    std::string_view prefix;
+    std::size_t leaves = 0;
+};
+
+// Does a name that `passing` of a clade's `leaves` pass hold the clade at `purity`? At least
+// that share of the leaves must pass, the product taken in double precision.
+inline bool holds_at_purity(std::size_t passing, std::size_t leaves, double purity) {
+    return static_cast<double>(passing) >= purity * static_cast<double>(leaves);
+}
+
 class GroupRelations {
 public:
     // Largest closed list accepted from one group file: about 5 GB of pairs and indexes.
@@ -63,6 +75,17 @@ public:
     // members): `first` itself, else the groups of `first` in list order. Empty when none does.
     std::string first_group_holding_all(std::string_view first,
                                         const std::vector<std::string_view>& names) const;
+    // The most specific name that holds a clade of `leaves` leaves at `purity` (above 0), the
+    // clade's leaf prefixes being `prefixes` (distinct, in the order the leaves first carry
+    // them, counts summing to `leaves`). The candidates are the non-empty prefixes in that
+    // order, then the groups in the order their first pair stands in the list; a leaf passes a
+    // candidate when its prefix equals it or is one of its members. Among the candidates that
+    // hold (holds_at_purity), the one that the fewest leaves pass, the earlier on a tie; empty
+    // when none holds. A group that holds none of the prefixes is passed by no leaf and never
+    // holds, so only the groups of the prefixes are looked at: the cost is linear in the
+    // prefixes and the pairs that have them as member.
+    std::string most_specific_holding(const std::vector<PrefixCount>& prefixes, std::size_t leaves,
+                                      double purity) const;
 
     struct Index;  // the list with its indexes, shared by copies
 

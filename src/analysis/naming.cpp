@@ -1,6 +1,9 @@
-// Clade naming: the shared leaf prefix, or the first group (list order) holding every leaf.
+// Clade naming: the shared leaf prefix, or the first group (list order) holding every leaf; at a
+// purity below 1, the most specific name that enough of the leaves pass.
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -24,24 +27,60 @@ std::string rendered_prefix(const Phylogeny_Node* leaf, char separator) {
     return text;
 }
 
-// The distinct leaf prefixes below `top`, or false when some internal node lacks a child (no
-// name then fits).
-bool distinct_leaf_prefixes(const Phylogeny_Node* top, char separator,
-                            std::vector<std::string_view>& prefixes) {
-    std::unordered_set<std::string_view> seen;
+// Walks the leaves below `top` from left to right: `fresh(prefix, leaf)` for a leaf whose leaf
+// prefix differs from the leaf before it, `repeat(leaf)` for one that carries the same
+// (neighbouring leaves mostly share their prefix, which then costs no hash). Stops, answering
+// false, at an internal node that lacks a child (no name then fits).
+template <typename Fresh, typename Repeat>
+bool walk_leaf_prefixes(const Phylogeny_Node* top, char separator, Fresh fresh, Repeat repeat) {
     std::string_view last;
     bool have_last = false;
     return preorder(top, [&](const Phylogeny_Node* n) {
         if (!n->is_leaf) return n->left != nullptr && n->right != nullptr;
         const std::string_view p = leaf_prefix(n->name, separator);
-        // Neighbouring leaves mostly share their prefix: skip the hash for repeats.
-        if (!have_last || p != last) {
-            if (seen.insert(p).second) prefixes.push_back(p);
+        if (have_last && p == last) {
+            repeat(n);
+        } else {
+            fresh(p, n);
             last = p;
             have_last = true;
         }
         return true;
     });
+}
+
+// The distinct leaf prefixes below `top`, or false when some internal node lacks a child.
+bool distinct_leaf_prefixes(const Phylogeny_Node* top, char separator,
+                            std::vector<std::string_view>& prefixes) {
+    std::unordered_set<std::string_view> seen;
+    return walk_leaf_prefixes(
+        top, separator,
+        [&](std::string_view p, const Phylogeny_Node*) {
+            if (seen.insert(p).second) prefixes.push_back(p);
+        },
+        [](const Phylogeny_Node*) {});
+}
+
+// The distinct leaf prefixes below `top` in the order the leaves first carry them, each with
+// its number of leaves, and the number of leaves; false when some internal node lacks a child.
+bool counted_leaf_prefixes(const Phylogeny_Node* top, char separator,
+                           std::vector<PrefixCount>& prefixes, std::size_t& leaves) {
+    std::unordered_map<std::string_view, std::size_t> place;
+    std::size_t last = 0;  // the place of the last leaf's prefix
+    leaves = 0;
+    return walk_leaf_prefixes(
+        top, separator,
+        [&](std::string_view p, const Phylogeny_Node*) {
+            const auto found = place.emplace(p, prefixes.size());
+            if (found.second) prefixes.push_back(PrefixCount{p, 0});
+            last = found.first->second;
+            ++prefixes[last].leaves;
+            ++leaves;
+        },
+        [&](const Phylogeny_Node*) {
+            ++prefixes[last].leaves;
+            ++leaves;
+        });
 }
 
 }  // namespace
@@ -68,6 +107,38 @@ std::string clade_name(const GroupRelations& groups, const Phylogeny_Node* n, ch
     std::vector<std::string_view> prefixes;
     if (!distinct_leaf_prefixes(n, separator, prefixes)) return std::string();
     return groups.first_group_holding_all(rendered_prefix(leftmost, separator), prefixes);
+}
+
+std::string clade_name_at_purity(const GroupRelations& groups, const Phylogeny_Node* n,
+                                 char separator, double purity) {
+    if (!(purity < 1) || n == nullptr || n->is_leaf) return clade_name(groups, n, separator);
+    std::vector<PrefixCount> prefixes;
+    std::size_t leaves = 0;
+    if (!counted_leaf_prefixes(n, separator, prefixes, leaves)) return std::string();
+    return groups.most_specific_holding(prefixes, leaves, purity);
+}
+
+GroupTally tally_group(const GroupRelations& groups, const Phylogeny_Node* n,
+                       std::string_view group, char separator,
+                       std::vector<const Phylogeny_Node*>* outside) {
+    GroupTally tally;
+    bool passes = false;  // the answer for the prefix of the leaves being walked
+    auto count = [&](const Phylogeny_Node* leaf) {
+        ++tally.leaves;
+        if (passes) {
+            ++tally.passing;
+        } else if (outside != nullptr) {
+            outside->push_back(leaf);
+        }
+    };
+    walk_leaf_prefixes(
+        n, separator,
+        [&](std::string_view p, const Phylogeny_Node* leaf) {
+            passes = groups.same_group(p, group);
+            count(leaf);
+        },
+        count);
+    return tally;
 }
 
 }  // namespace tavrin

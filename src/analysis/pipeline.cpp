@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <unordered_set>
 #include <utility>
+#include <vector>
 
 #include "analysis/leaf_matching.h"
 #include "analysis/outliers.h"
@@ -42,6 +44,17 @@ bool root_tree(Phylogeny& tree, const AnalysisSettings& settings, const TargetTe
     return true;
 }
 
+// The leaves of `tree` from left to right: the order of the file as read while its root has not
+// moved.
+using LeafOrder = std::vector<const Phylogeny_Node*>;
+LeafOrder leaves_in_order(const Phylogeny& tree) {
+    LeafOrder leaves;
+    preorder(tree.root, [&](const Phylogeny_Node* n) {
+        if (n->is_leaf) leaves.push_back(n);
+    });
+    return leaves;
+}
+
 // The target search. A search that reroots answers for the old rooting; the rerooted tree is
 // searched again and that answer stands. Also counts the target leaves (a reroot keeps the
 // leaves). With `changes`, the reroot is kept there.
@@ -75,9 +88,33 @@ bool judge_target(const Phylogeny& tree, AnalysisResult& result) {
 // rows show it.
 void read_support(const Phylogeny& tree, const AnalysisSettings& settings, AnalysisResult& result) {
     result.support.value = support_value(tree, result.target, result.folded);
-    result.support.applies = !support_not_applicable(
-        tree, result.target, result.sisters, settings.groups, settings.separator, result.folded);
+    result.support.applies =
+        !support_not_applicable(tree, result.target, result.sisters, settings.groups,
+                                settings.separator, result.folded, settings.purity);
     result.support_node = support_node(tree, result.target, result.folded);
+}
+
+// Gives `result` the strays, in the order of `file_order` when it was recorded (the tree may
+// have moved since); otherwise the tree still stands as read and they come in that order
+// already.
+void place_strays(std::vector<const Phylogeny_Node*> strays, const LeafOrder& file_order,
+                  AnalysisResult& result) {
+    if (!file_order.empty() && !strays.empty()) {
+        const std::unordered_set<const Phylogeny_Node*> stray_set(strays.begin(), strays.end());
+        strays.clear();
+        for (const Phylogeny_Node* leaf : file_order) {
+            if (stray_set.count(leaf) != 0) strays.push_back(leaf);
+        }
+    }
+    result.strays.reserve(strays.size());
+    for (const Phylogeny_Node* leaf : strays)
+        result.strays.push_back(leaf->name);
+    result.stray_leaves = std::move(strays);
+}
+
+// Whether the root list may move the root of a tree: its first entry is not `given`.
+bool root_may_move(const RootList& list) {
+    return !list.entries.empty() && list.entries.front().text != kRootGiven;
 }
 
 // The whole analysis of `tree`; with `changes`, the rootings it makes are kept there, so that
@@ -89,10 +126,16 @@ AnalysisResult run_pipeline(Phylogeny& tree, const AnalysisSettings& settings,
     const std::shared_ptr<const LeafMatcher> matcher = matcher_of(settings);
     const TargetTest test(*matcher, settings.groups, settings.prefix, settings.separator);
 
+    // Strays are listed in the order of the file, which a root list may change: with a purity
+    // below 1 the leaves' order is recorded before it. A reroot by the search leaves it: a
+    // target found after one is the whole new root's side but the sibling, a subtree as read.
+    LeafOrder file_order;
+    if (settings.purity < 1 && root_may_move(settings.root)) file_order = leaves_in_order(tree);
     if (!root_tree(tree, settings, test, result, changes)) return result;
     find_target(tree, test, result, changes);
     if (!judge_target(tree, result)) return result;
-    Sisters sisters = name_sisters(tree, result.target, settings.groups, settings.separator);
+    Sisters sisters =
+        name_sisters(tree, result.target, settings.groups, settings.separator, settings.purity);
     result.sisters = std::move(sisters.names);
     result.sister_clades = std::move(sisters.clades);
     // The fold changes which support is read, not the tree: the picture draws every leaf.
@@ -101,6 +144,7 @@ AnalysisResult run_pipeline(Phylogeny& tree, const AnalysisSettings& settings,
         result.status = TreeStatus::kUnnamed;
         return result;
     }
+    place_strays(std::move(sisters.strays), file_order, result);
     result.status = TreeStatus::kSisters;
     read_support(tree, settings, result);
     return result;
@@ -221,6 +265,7 @@ TableRow table_row(const AnalysisResult& result, std::string_view file, std::siz
     row.outliers = result.outliers.count;
     row.outlier_leaves = &result.outliers.names;
     row.root = result.root;
+    row.strays = &result.strays;
     row.label = label;
     return row;
 }

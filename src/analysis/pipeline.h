@@ -49,6 +49,10 @@ struct AnalysisSettings {
     // A tree that is not a clade is analysed without the 1 to `max_outliers` leaves that break
     // its target clade, when one such set explains it (0: never).
     std::size_t max_outliers = 0;
+    // The share of a clade's leaves that must pass the name it is given: at 1 every leaf; below
+    // (down to just above 0.5) a clade may hold strays, leaves outside its name (see
+    // clade_name_at_purity, analysis/steps.h).
+    double purity = kWholePurity;
 };
 
 // What the outputs of a run need besides the answer.
@@ -88,6 +92,11 @@ struct AnalysisResult {
     // With AnalysisNeeds::picture, when no target clade was found: the leaves of the tree
     // analysed that pass the target test, in address order (for a binary search).
     std::vector<const Phylogeny_Node*> target_leaf_nodes;
+    // With sisters named below purity 1, the leaves the named sister clades hold outside their
+    // names (see Sisters::strays), by name in the order they stand in the file as read (the
+    // tree before any reroot); and the same leaves, in the same order, for pictures.
+    std::vector<std::string> strays;
+    std::vector<const Phylogeny_Node*> stray_leaves;
     // With AnalysisNeeds::picture, the leaves the tree analysed was taken without, and where each
     // stood in it (also when no entry of the root list rooted the tree left).
     std::vector<RemovedLeaf> aside;

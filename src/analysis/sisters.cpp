@@ -1,5 +1,7 @@
 // Sister collection: the clade next to the target, and the rest of the tree merged into one name
 // on the way up to the root.
+#include <array>
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,6 +28,92 @@ std::string merge_outward(const GroupRelations& groups, const std::string& gathe
     return at_root ? std::string() : groups.lowest_common_group(next, gathered);
 }
 
+// Names clades at the purity of the run.
+struct CladeNamer {
+    const GroupRelations& groups;
+    char separator;
+    double purity;
+
+    std::string operator()(const Phylogeny_Node* n) const {
+        return clade_name_at_purity(groups, n, separator, purity);
+    }
+};
+
+// The names being collected, the clades each one was made of, and the clades whose own name
+// each one is, whose leaves outside that name are strays: the sibling, or the halves of a
+// sibling across the root (absent for a name the upward walk gathered).
+struct Draft {
+    std::string first, second;
+    SisterClades gave;
+    std::array<const Phylogeny_Node*, 2> own{};
+};
+
+// The upward walk from the uncle `current`: its name, merged with the name of each clade off
+// the path further out, up to the root's other child when the walk gets there.
+void walk_upward(const Phylogeny_Node* root, const Phylogeny_Node* current,
+                 const CladeNamer& name_of, Draft& draft) {
+    std::string& second = draft.second;
+    second = name_of(current);
+    // A name that no group joins (empty) ends the walk early.
+    for (int steps = 0; steps < kMaxWalkSteps && !second.empty(); ++steps) {
+        if (current->parent->parent == root) break;
+        current = sibling_of(current->parent);
+        second = merge_outward(name_of.groups, second, name_of(current), false);
+        draft.gave[1].push_back(current);
+    }
+    if (current->parent->parent == root) {
+        current = sibling_of(current->parent);
+        second = merge_outward(name_of.groups, second, name_of(current), true);
+        draft.gave[1].push_back(current);
+    }
+}
+
+// The two names before they are adjusted, for the target `t` whose parent is present.
+Draft draft_sisters(const Phylogeny_Node* root, const Phylogeny_Node* t,
+                    const CladeNamer& name_of) {
+    Draft draft;
+    const Phylogeny_Node* s = sibling_of(t);
+    if (t->parent == root) {
+        // Across the root: the halves of the sibling, not the sibling's own name.
+        if (s->is_leaf) {
+            draft.first = name_of(s);
+            draft.gave[0] = {s};
+            draft.own = {s, nullptr};
+        } else {
+            draft.first = name_of(s->left);
+            draft.second = name_of(s->right);
+            draft.gave = {{{s->left}, {s->right}}};
+            draft.own = {s->left, s->right};
+        }
+        return draft;
+    }
+    draft.first = name_of(s);
+    const Phylogeny_Node* uncle = sibling_of(t->parent);
+    draft.gave = {{{s}, {uncle}}};
+    draft.own = {s, nullptr};
+    if (t->parent->parent == root) {
+        // The uncle's stored name: the whole leaf name, or empty for an internal node.
+        draft.second = uncle->name;
+    } else {
+        walk_upward(root, uncle, name_of, draft);
+    }
+    return draft;
+}
+
+// The leaves of the clades named by their own name that do not pass the name published for
+// them. A single leaf is never a stray of its own name.
+std::vector<const Phylogeny_Node*> strays_of(const Draft& draft,
+                                             const std::vector<std::string>& names,
+                                             const CladeNamer& name_of) {
+    std::vector<const Phylogeny_Node*> strays;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        const Phylogeny_Node* clade = draft.own[k];
+        if (clade == nullptr || clade->is_leaf) continue;
+        tally_group(name_of.groups, clade, names[k], name_of.separator, &strays);
+    }
+    return strays;
+}
+
 }  // namespace
 
 void fold_parent(Phylogeny& tree, Phylogeny_Node* target) {
@@ -40,70 +128,30 @@ void fold_parent(Phylogeny& tree, Phylogeny_Node* target) {
 }
 
 Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target,
-                     const GroupRelations& groups, char separator) {
-    std::string first, second;
-    SisterClades gave;  // the clades each name was made of
-    const Phylogeny_Node* t = target;
-    const Phylogeny_Node* p = t ? t->parent : nullptr;
-    const Phylogeny_Node* g = p ? p->parent : nullptr;
-    const Phylogeny_Node* root = tree.root;
-    auto name_of = [&groups, separator](const Phylogeny_Node* n) {
-        return clade_name(groups, n, separator);
-    };
-
-    if (p != nullptr && p == root) {
-        // Across the root: the halves of the sibling, not the sibling's own name.
-        const Phylogeny_Node* s = sibling_of(t);
-        if (s->is_leaf) {
-            first = name_of(s);
-            gave[0] = {s};
-        } else {
-            first = name_of(s->left);
-            second = name_of(s->right);
-            gave = {{{s->left}, {s->right}}};
-        }
-    } else if (p != nullptr) {
-        first = name_of(sibling_of(t));
-        const Phylogeny_Node* current = sibling_of(p);  // the uncle
-        gave = {{{sibling_of(t)}, {current}}};
-        if (g == root) {
-            // The uncle's stored name: the whole leaf name, or empty for an internal node.
-            second = current->name;
-        } else {
-            second = name_of(current);
-            // A name that no group joins (empty) ends the walk early.
-            for (int steps = 0; steps < kMaxWalkSteps && !second.empty(); ++steps) {
-                if (current->parent->parent == root) break;
-                current = sibling_of(current->parent);
-                second = merge_outward(groups, second, name_of(current), false);
-                gave[1].push_back(current);
-            }
-            if (current->parent->parent == root) {
-                current = sibling_of(current->parent);
-                second = merge_outward(groups, second, name_of(current), true);
-                gave[1].push_back(current);
-            }
-        }
-    }
-
-    if (first.empty() && !second.empty()) {
-        first = second;
-        second.clear();
-        gave[0].swap(gave[1]);  // the sibling, which no name fits, stays examined second
-    }
+                     const GroupRelations& groups, char separator, double purity) {
     Sisters sisters;
-    if (p != nullptr && first == second) {
-        sisters.fold_parent = g != nullptr;
-        second.clear();
+    if (target == nullptr || target->parent == nullptr) return sisters;
+    const CladeNamer name_of{groups, separator, purity};
+    Draft draft = draft_sisters(tree.root, target, name_of);
+
+    if (draft.first.empty() && !draft.second.empty()) {
+        draft.first.swap(draft.second);
+        draft.gave[0].swap(draft.gave[1]);  // the sibling, which no name fits, stays examined second
+        draft.own = {draft.own[1], nullptr};
+    }
+    if (draft.first == draft.second) {
+        sisters.fold_parent = target->parent->parent != nullptr;
+        draft.second.clear();
         // Two empty names leave each examined clade with its own side.
-        if (!first.empty()) {
-            gave[0].insert(gave[0].end(), gave[1].begin(), gave[1].end());
-            gave[1].clear();
+        if (!draft.first.empty()) {
+            draft.gave[0].insert(draft.gave[0].end(), draft.gave[1].begin(), draft.gave[1].end());
+            draft.gave[1].clear();
         }
     }
-    if (!first.empty()) sisters.names.push_back(first);
-    if (!second.empty()) sisters.names.push_back(second);
-    sisters.clades = std::move(gave);
+    if (!draft.first.empty()) sisters.names.push_back(draft.first);
+    if (!draft.second.empty()) sisters.names.push_back(draft.second);
+    sisters.clades = std::move(draft.gave);
+    if (purity < 1) sisters.strays = strays_of(draft, sisters.names, name_of);
     return sisters;
 }
 

@@ -64,18 +64,29 @@ SearchResult search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetT
 // when no name fits them too (past the last sister named); empty when nothing was examined.
 using SisterClades = std::array<std::vector<const Phylogeny_Node*>, 2>;
 
+// The purity that names a clade only by a name every leaf passes (clade_name); below it, a name
+// holds a clade that that share of its leaves pass (clade_name_at_purity).
+constexpr double kWholePurity = 1;
+
 // The sister names of a target, and whether its parent is to be folded out of the tree.
 struct Sisters {
     std::vector<std::string> names;  // 0, 1 or 2 names, none empty, two of them different
     // The sibling and the rest of the tree got one name, and the parent is not the root.
     bool fold_parent = false;
     SisterClades clades;  // with a folded parent, the sibling among those of the first
+    // The leaves that the clades named by their own name hold outside it, left to right: those
+    // of the clade whose name is the first sister (the sibling, or a half of a sibling across
+    // the root) and of the second half across the root when its name is the second sister. A
+    // single leaf is never a stray of its own name, and the clades of the upward walk list
+    // none. Empty at purity 1.
+    std::vector<const Phylogeny_Node*> strays;
 };
 
-// The sister names of `target` (absent: none). Reads the tree only. Leaf prefixes end at
-// `separator`, here and in the operations below.
+// The sister names of `target` (absent: none), every clade of two or more leaves named at
+// `purity`. Reads the tree only. Leaf prefixes end at `separator`, here and in the operations
+// below.
 Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target,
-                     const GroupRelations& groups, char separator);
+                     const GroupRelations& groups, char separator, double purity = kWholePurity);
 
 // Takes the target's parent out of `tree`: the target hangs from its grandparent, which keeps
 // the larger of the two supports, and the target's former sibling leaves with the parent. The
@@ -89,11 +100,13 @@ double support_value(const Phylogeny& tree, const Phylogeny_Node* target, bool f
 // The node that support is read from: the joining node, or the sibling across the root.
 const Phylogeny_Node* support_node(const Phylogeny& tree, const Phylogeny_Node* target,
                                    bool folded = false);
-// Whether "n/a" replaces that support: a single sister across the root to which the whole
-// sibling belongs.
+// Whether "n/a" replaces that support: a single sister across the root (the joining node, read
+// with `folded` as support_value reads it, is the root) to which the sibling on the other side
+// belongs: a leaf sibling passes the sister's name; a larger one is held by it at `purity`
+// (wholly at purity 1).
 bool support_not_applicable(const Phylogeny& tree, const Phylogeny_Node* target,
                             const std::vector<std::string>& sisters, const GroupRelations& groups,
-                            char separator, bool folded = false);
+                            char separator, bool folded = false, double purity = kWholePurity);
 
 // The clade name of `n`: its shared leaf prefix or the first group holding all its leaves; a
 // single leaf is named by its rendered prefix (its text "name:length" cut before its first
@@ -102,6 +115,27 @@ std::string clade_name(const GroupRelations& groups, const Phylogeny_Node* n, ch
 // Does every leaf below `n` pass the group test for `group`? False for an absent node.
 bool wholly_in_group(const GroupRelations& groups, const Phylogeny_Node* n, std::string_view group,
                      char separator);
+
+// The clade name of `n` at `purity`. Below 1 (and above 0.5) a clade of two or more leaves is
+// named by the most specific name that holds it at that purity (see
+// GroupRelations::most_specific_holding): its leaf prefixes in the order the leaves first carry
+// them, then the groups holding them in list order, are the candidates; the one that the fewest
+// leaves pass among those that at least `purity` of the leaves pass, the earlier on a tie. A
+// single leaf, and every node at purity 1 or more, is named by clade_name. One walk over the
+// leaves, without recursion.
+std::string clade_name_at_purity(const GroupRelations& groups, const Phylogeny_Node* n,
+                                 char separator, double purity);
+
+// How many leaves a subtree holds, and how many of them pass the group test for a name.
+struct GroupTally {
+    std::size_t leaves = 0;
+    std::size_t passing = 0;
+};
+// Tallies the leaves below `n` (none when absent) against the group test for `group`; with
+// `outside`, appends the leaves that fail it there, left to right.
+GroupTally tally_group(const GroupRelations& groups, const Phylogeny_Node* n,
+                       std::string_view group, char separator,
+                       std::vector<const Phylogeny_Node*>* outside = nullptr);
 
 }  // namespace tavrin
 

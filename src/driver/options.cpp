@@ -45,6 +45,24 @@ std::string read_count(const char* name, const std::string& value, std::size_t m
     return std::string();
 }
 
+// A share of a clade's leaves: a decimal number (digits with at most one point, an optional
+// sign and exponent) above 0.5 and at most 1.
+std::string take_sister_purity(const char* name, const std::string& value, RunConfig& config) {
+    const char* first = value.data();
+    const char* last = first + value.size();
+    if (value.empty() || number_end(first, last) != last) {
+        return value_error(messages::kNotANumber, name, value);
+    }
+    const double purity = read_number(first, last);
+    if (!(purity > 0.5) || purity > 1) {
+        return value_error(purity > 1 ? messages::kValueTooLarge : messages::kValueTooSmall, name,
+                           value) +
+               messages::kPurityRange;
+    }
+    config.analysis.purity = purity;
+    return std::string();
+}
+
 std::string take_table(const char*, const std::string&, RunConfig& config) {
     config.table = true;
     return std::string();
@@ -157,6 +175,10 @@ const TavrinOption kOptions[] = {
      "one tab-separated row per tree, with its status, instead of the report", take_table},
     {"--outliers", nullptr, "K", kLeading,
      "analyse a tree without the 1 to K leaves that break the target clade", take_outliers},
+    {"--sister-purity", nullptr, "F", kLeading,
+     "name each sister clade by the most specific name that at least a share F (0.5 < F <= 1) "
+     "of its leaves pass; the table lists the others as strays",
+     take_sister_purity},
     {"--standard-newick", nullptr, nullptr, kLeading,
      "read standard Newick: quoted names, comments, blanks and line breaks, several trees per "
      "file (headers <File>:<k>:)",

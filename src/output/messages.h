@@ -31,6 +31,8 @@ constexpr const char* kNotAWholeNumber = "Not a whole number for ";
 constexpr const char* kNegativeValue = "Negative value for ";
 constexpr const char* kValueTooLarge = "Value too large for ";
 constexpr const char* kValueBelowOne = "Value below 1 for ";
+constexpr const char* kValueTooSmall = "Value too small for ";
+constexpr const char* kNotANumber = "Not a number for ";
 constexpr const char* kNotOneByte = "Not a single byte for ";
 constexpr const char* kNotASeparator = "Not a usable separator for ";
 constexpr const char* kNotAFolder = "Not a folder for ";
@@ -46,6 +48,8 @@ constexpr const char* kSeparatorsAllowed = " (any byte but blanks and ( ) , : ; 
 // "Not a usable label for --label: '<value>' (1 to 40 bytes of A-Z a-z 0-9 . _ -)"
 constexpr const char* kNotALabel = "Not a usable label for ";
 constexpr const char* kLabelsAllowed = " (1 to 40 bytes of A-Z a-z 0-9 . _ -)";
+// Follows the message of a purity too small or too large.
+constexpr const char* kPurityRange = " (above 0.5, at most 1)";
 
 // A tree file's text that is not a tree. The classic dialect: followed by the text's last
 // character and a closing quote. Standard Newick: "Malformed Newick in <file>, tree <k>, at byte

@@ -114,6 +114,53 @@ TEST(CommandLine, ErrorsNameTheProblem) {
     EXPECT_EQ(zeros.max_outliers, 7u);
 }
 
+// The share of a sister clade's leaves that must pass its name: a decimal number above 0.5 and
+// at most 1, 1 when the option is absent.
+TEST(CommandLine, SisterPurity) {
+    const auto purity_of = [](const std::string& value) {
+        const CommandLine line = parse_command_line({"--sister-purity", value, "F", "a"});
+        EXPECT_EQ(line.request, Request::kRun) << value << ": " << line.error;
+        return line.config.analysis.purity;
+    };
+    EXPECT_EQ(parse_command_line({"F", "a"}).config.analysis.purity, 1.0);
+    EXPECT_EQ(purity_of("0.8"), 0.8);
+    EXPECT_EQ(purity_of("0.95"), 0.95);
+    EXPECT_EQ(purity_of("1"), 1.0);
+    EXPECT_EQ(purity_of("1.000"), 1.0);
+    EXPECT_EQ(purity_of(".9"), 0.9);
+    EXPECT_EQ(purity_of("0.5000001"), 0.5000001);
+    EXPECT_EQ(purity_of("75e-2"), 0.75);
+    // In any order among the leading options.
+    const CommandLine mixed =
+        parse_command_line({"--table", "--sister-purity", "0.9", "--outliers", "2", "F", "a"});
+    ASSERT_EQ(mixed.request, Request::kRun);
+    EXPECT_EQ(mixed.config.analysis.purity, 0.9);
+    EXPECT_EQ(mixed.config.analysis.max_outliers, 2u);
+
+    const auto error_of = [](const std::vector<std::string>& args) {
+        const CommandLine line = parse_command_line(args);
+        EXPECT_EQ(line.request, Request::kError);
+        return line.error;
+    };
+    const std::string name = "--sister-purity";
+    const std::string range = " (above 0.5, at most 1)";
+    for (const char* value : {"abc", "nan", "inf", "-inf", "0.8x", "", " 0.8", "0.8 ", "0,8", "1/2",
+                              "0x1p-1", "e", ".", "0.8e"}) {
+        EXPECT_EQ(error_of({name, value, "F", "a"}),
+                  "Not a number for " + name + ": '" + value + "'");
+    }
+    for (const char* value : {"0.5", "0", "-0.9", "-0", "0.4999", "5e-1", "1e-999"})
+        EXPECT_EQ(error_of({name, value, "F", "a"}),
+                  "Value too small for " + name + ": '" + value + "'" + range);
+    for (const char* value : {"1.01", "1.0000001", "2", "1e999", "100"})
+        EXPECT_EQ(error_of({name, value, "F", "a"}),
+                  "Value too large for " + name + ": '" + value + "'" + range);
+    EXPECT_EQ(error_of({name, "a\tb", "F", "a"}), "Not a number for " + name + ": 'a\\tb'");
+    EXPECT_EQ(error_of({name}), "Missing value for " + name);
+    EXPECT_EQ(error_of({name, "0.8", "--table", name, "0.9", "F", "a"}),
+              "Option given twice: " + name);
+}
+
 }  // namespace
 
 }  // namespace tavrin

@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# Times --threads against one thread, and --table --root against --table, side by side in one
+# run (the commands interleaved round by round, so that the load of a shared machine falls on
+# both alike), and prints markdown tables of medians and ratios (also written to
+# bench/out/threads.md):
+#
+#   - 10,000 gene trees (the 105 of bench/genes, copied) with
+#     `--table --root midpoint --outliers 2 --draw DIR --groupFile groups.txt Choano`, and the
+#     same without --draw: wall time of --threads 2 over --threads 1;
+#   - the 10^6-leaf balanced tree with `--table --root midpoint Choano`: --threads 2 over 1;
+#   - peak memory (maximum resident set) of --threads 8 and --threads 1 on the 10,000 trees;
+#   - the 10^6-leaf balanced tree and ladder with `--table --root Metazoa,midpoint Choano` and
+#     `--table --root midpoint Choano` over `--table Choano`: wall time and peak memory.
+#
+# usage: bench/bench_threads.sh [--runs N] [--build DIR]
+#   --runs N     rounds (default 9); medians are shown
+#   --build DIR  a Release build directory to use instead of building build-bench
+set -euo pipefail
+export LC_ALL=C
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=bench/common.sh
+source "$root/bench/common.sh"
+bench_prepare_runs "${BASH_SOURCE[0]}" "$@"
+
+# One run's wall seconds and maximum resident set in KB: "wall kb".
+wall_and_memory() {
+    /usr/bin/time -f '%e %M' "$@" 2>&1 >/dev/null | tail -1
+}
+
+genes=$data/genes-10000
+if [[ ! -d $genes || $(find "$genes" -name '*.nwk' | wc -l) -ne 10000 ]]; then
+    rm -rf "$genes"
+    mkdir -p "$genes"
+    mapfile -t sources < <(ls "$root"/bench/genes/{fasttree,iqtree,raxml}/*.nwk)
+    for i in $(seq 0 9999); do
+        cp "${sources[i % ${#sources[@]}]}" "$genes/$(printf '%05d' "$i").nwk"
+    done
+fi
+groups=$root/bench/genes/groups.txt
+pictures=$(mktemp -d)
+trap 'rm -rf "$pictures"' EXIT
+gene_run() { # threads [draw]
+    local draw=()
+    [[ $# -gt 1 ]] && draw=(--draw "$pictures/$1")
+    wall_and_memory "$build/Tavrin" --threads "$1" --table --root midpoint --outliers 2 \
+        "${draw[@]}" --groupFile "$groups" Choano "$genes"/*.nwk
+}
+ratio_row() { # label first... -- second...
+    awk -v label="$1" -v a="$2" -v b="$3" 'BEGIN { printf "| %s | %.2f s | %.2f s | %.2f |\n", label, a, b, b / a }'
+}
+
+{
+    echo "Wall time, medians of $runs rounds:"
+    echo
+    echo "| run | --threads 1 | --threads 2 | ratio |"
+    echo "|---|---:|---:|---:|"
+    for draw in with without; do
+        one=() two=()
+        for _ in $(seq "$runs"); do
+            if [[ $draw == with ]]; then
+                one+=("$(gene_run 1 draw)")
+                two+=("$(gene_run 2 draw)")
+            else
+                one+=("$(gene_run 1)")
+                two+=("$(gene_run 2)")
+            fi
+        done
+        ratio_row "10,000 gene trees, $draw --draw" "$(printf '%s\n' "${one[@]}" | median 1)" \
+            "$(printf '%s\n' "${two[@]}" | median 1)"
+    done
+    big=$(generated balanced)
+    one=() two=()
+    for _ in $(seq "$runs"); do
+        one+=("$(wall_and_memory "$build/Tavrin" --threads 1 --table --root midpoint Choano "$big")")
+        two+=("$(wall_and_memory "$build/Tavrin" --threads 2 --table --root midpoint Choano "$big")")
+    done
+    ratio_row "balanced tree, 10^6 leaves" "$(printf '%s\n' "${one[@]}" | median 1)" \
+        "$(printf '%s\n' "${two[@]}" | median 1)"
+
+    echo
+    echo "Peak memory on the 10,000 gene trees with --draw, medians of 3 rounds:"
+    echo
+    one=() eight=()
+    for _ in 1 2 3; do
+        one+=("$(gene_run 1 draw)")
+        eight+=("$(gene_run 8 draw)")
+    done
+    awk -v a="$(printf '%s\n' "${one[@]}" | median 2)" -v b="$(printf '%s\n' "${eight[@]}" | median 2)" \
+        'BEGIN { printf "| --threads 1 | --threads 8 | bound: 1.5 x --threads 1 + 32 MB |\n|---:|---:|---:|\n| %.1f MB | %.1f MB | %.1f MB |\n", a / 1024, b / 1024, 1.5 * a / 1024 + 32 }'
+
+    echo
+    echo "--table --root against --table, medians of $runs rounds (wall time, peak memory):"
+    echo
+    echo "| tree | --table | --root Metazoa,midpoint (ratios) | --root midpoint (ratios) |"
+    echo "|---|---:|---:|---:|"
+    for shape in balanced caterpillar; do
+        file=$(generated "$shape")
+        plain=() outgroup=() midpoint=()
+        for _ in $(seq "$runs"); do
+            plain+=("$(wall_and_memory "$build/Tavrin" --table Choano "$file")")
+            outgroup+=("$(wall_and_memory "$build/Tavrin" --table --root Metazoa,midpoint Choano "$file")")
+            midpoint+=("$(wall_and_memory "$build/Tavrin" --table --root midpoint Choano "$file")")
+        done
+        awk -v s="$shape" \
+            -v pw="$(printf '%s\n' "${plain[@]}" | median 1)" -v pm="$(printf '%s\n' "${plain[@]}" | median 2)" \
+            -v ow="$(printf '%s\n' "${outgroup[@]}" | median 1)" -v om="$(printf '%s\n' "${outgroup[@]}" | median 2)" \
+            -v mw="$(printf '%s\n' "${midpoint[@]}" | median 1)" -v mm="$(printf '%s\n' "${midpoint[@]}" | median 2)" \
+            'BEGIN { printf "| %s, 10^6 leaves | %.2f s, %.0f MB | %.2f s, %.0f MB (%.2f, %.2f) | %.2f s, %.0f MB (%.2f, %.2f) |\n",
+                s, pw, pm / 1024, ow, om / 1024, ow / pw, om / pm, mw, mm / 1024, mw / pw, mm / pm }'
+    done
+} | tee "$out_dir/threads.md"
