@@ -136,7 +136,8 @@ Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target,
 
     if (draft.first.empty() && !draft.second.empty()) {
         draft.first.swap(draft.second);
-        draft.gave[0].swap(draft.gave[1]);  // the sibling, which no name fits, stays examined second
+        // The sibling, which no name fits, stays examined second.
+        draft.gave[0].swap(draft.gave[1]);
         draft.own = {draft.own[1], nullptr};
     }
     if (draft.first == draft.second) {

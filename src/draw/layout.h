@@ -61,6 +61,7 @@ struct DrawnNode {
     std::string label;       // a tip's text, unescaped
     double up = 0;           // a leaf set aside: see above
     double stem_x = 0;
+    bool stray = false;  // a leaf its sister clade holds outside its name (marked by the picture)
 };
 
 struct DrawnTree {

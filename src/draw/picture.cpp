@@ -5,6 +5,7 @@
 #include <locale>
 #include <memory>
 #include <sstream>
+#include <unordered_set>
 
 #include "analysis/steps.h"
 #include "draw/layout.h"
@@ -28,7 +29,7 @@ constexpr double kScaleRoom = 28;  // below the tree, for the scale bar
 // Longest shown names in the caption: the file, the target, each sister; the list of leaves set
 // aside.
 constexpr std::size_t kNameChars = 300;
-constexpr std::size_t kSetAsideChars = 300;
+constexpr std::size_t kSetAsideChars = 300;  // also the list of strays
 constexpr std::size_t kLegendNameChars = 40;
 
 constexpr const char* kMiddleDot = " \xC2\xB7 ";
@@ -68,19 +69,34 @@ std::string sister_words(const AnalysisResult& result, std::size_t i, std::size_
     return result.sister_clades[i].empty() ? std::string() : kNoNameFits;
 }
 
-// The legend's entries, each a role and its meaning, escaped: target first, then the sisters,
-// the other leaves and, when any are drawn, the leaves set aside.
-std::vector<std::pair<Role, std::string>> legend_entries(const AnalysisResult& result,
-                                                         const DrawnTree& drawn) {
-    std::vector<std::pair<Role, std::string>> entries = {{Role::kTarget, "target leaves"},
-                                                         {Role::kSister1, "first sister"},
-                                                         {Role::kSister2, "second sister"},
-                                                         {Role::kOther, "other leaves"}};
+// A stray leaf's text is struck through (a second sister's stays underlined too).
+const char* stray_style(Role role) {
+    return role == Role::kSister2 ? " style=\"text-decoration:underline line-through\""
+                                  : " style=\"text-decoration:line-through\"";
+}
+
+// One entry of the legend: a role's swatch and its meaning, escaped; a stray's is struck through.
+struct LegendEntry {
+    Role role;
+    std::string words;
+    bool stray = false;
+};
+
+// The legend's entries: target first, then the sisters, the other leaves and, when any are
+// drawn, the strays and the leaves set aside.
+std::vector<LegendEntry> legend_entries(const AnalysisResult& result, const DrawnTree& drawn) {
+    std::vector<LegendEntry> entries = {{Role::kTarget, "target leaves"},
+                                        {Role::kSister1, "first sister"},
+                                        {Role::kSister2, "second sister"},
+                                        {Role::kOther, "other leaves"}};
     for (std::size_t i = 0; i < 2; ++i) {
         const std::string words = sister_words(result, i, kLegendNameChars);
-        if (!words.empty()) entries[i + 1].second += ": " + words;
+        if (!words.empty()) entries[i + 1].words += ": " + words;
     }
-    if (drawn.aside > 0) entries.emplace_back(Role::kAside, "set aside, where each stood");
+    const bool strays = std::any_of(drawn.nodes.begin(), drawn.nodes.end(),
+                                    [](const DrawnNode& n) { return n.stray; });
+    if (strays) entries.push_back({Role::kSister1, "stray", true});
+    if (drawn.aside > 0) entries.push_back({Role::kAside, "set aside, where each stood"});
     return entries;
 }
 
@@ -143,6 +159,10 @@ std::vector<std::string> caption_lines(const AnalysisResult& result,
     lines.push_back(answer_line(result, settings));
     const std::string aside = set_aside_names(result);
     if (!aside.empty()) lines.push_back("Set aside: " + xml_text(aside, kSetAsideChars));
+    std::string strays;
+    for (const std::string& name : result.strays)
+        strays += (strays.empty() ? "" : ",") + name;
+    if (!strays.empty()) lines.push_back("Strays: " + xml_text(strays, kSetAsideChars));
     return lines;
 }
 
@@ -164,16 +184,17 @@ void write_caption(std::ostream& out, const std::vector<std::string>& lines) {
 
 // Swatches and their meanings in one text; `supports` are the support values' positioned
 // spans, which follow the legend's own words in the same text.
-void write_legend(std::ostream& out, const std::vector<std::pair<Role, std::string>>& entries,
-                  double y, const std::string& supports) {
+void write_legend(std::ostream& out, const std::vector<LegendEntry>& entries, double y,
+                  const std::string& supports) {
     double x = kMargin;
     std::string spans;
-    for (const auto& [role, words] : entries) {
+    for (const LegendEntry& entry : entries) {
         out << "<rect x=\"" << svg_number(x) << "\" y=\"" << svg_number(y - 10)
-            << "\" width=\"12\" height=\"12\" class=\"w-" << role_class(role) << "\"/>\n";
-        spans += "<tspan x=\"" + svg_number(x + 16) + "\" y=\"" + svg_number(y) + "\" class=\"" +
-                 role_class(role) + "\">" + words + "</tspan>";
-        x += legend_step(words);
+            << "\" width=\"12\" height=\"12\" class=\"w-" << role_class(entry.role) << "\"/>\n";
+        spans += "<tspan x=\"" + svg_number(x + 16) + "\" y=\"" + svg_number(y) + "\"" +
+                 (entry.stray ? stray_style(entry.role) : "") + " class=\"" +
+                 role_class(entry.role) + "\">" + entry.words + "</tspan>";
+        x += legend_step(entry.words);
     }
     spans += "<tspan x=\"" + svg_number(x) + "\" y=\"" + svg_number(y) + "\">" + kSupportLegend +
              "</tspan>";
@@ -220,7 +241,16 @@ double tip_text_x(const DrawnNode& n, const Frame& at) {
     return (n.tip == Tip::kLeaf ? end : std::max(at.px(n.far_x), end + 8)) + 4;
 }
 
-// A text per tip: the leaf's name at its end, a wedge's label past its far end.
+// A cross in the clade's colour on a stray leaf's end.
+void write_stray_cross(std::ostream& out, const DrawnNode& n, double x, double y) {
+    out << "<path class=\"e-" << role_class(n.role) << "\" d=\"M" << svg_number(x - 3) << ' '
+        << svg_number(y - 3) << 'L' << svg_number(x + 3) << ' ' << svg_number(y + 3) << 'M'
+        << svg_number(x - 3) << ' ' << svg_number(y + 3) << 'L' << svg_number(x + 3) << ' '
+        << svg_number(y - 3) << "\"/>\n";
+}
+
+// A text per tip: the leaf's name at its end, a wedge's label past its far end. A stray leaf is
+// crossed and its name struck through.
 void write_tips(std::ostream& out, const DrawnTree& tree, const Frame& at) {
     for (const DrawnNode& n : tree.nodes) {
         if (n.tip == Tip::kNone) continue;
@@ -231,8 +261,19 @@ void write_tips(std::ostream& out, const DrawnTree& tree, const Frame& at) {
                 << ' ' << svg_number(y) << 'L' << svg_number(text_x - 4) << ' ' << svg_number(y - 6)
                 << 'V' << svg_number(y + 6) << "Z\"/>\n";
         }
-        out << "<text x=\"" << svg_number(text_x) << "\" y=\"" << svg_number(y + 4) << "\" class=\""
-            << role_class(n.role) << "\">" << xml_text(n.label, kLabelChars) << "</text>\n";
+        if (n.stray) write_stray_cross(out, n, at.px(n.x), y);
+        out << "<text x=\"" << svg_number(text_x) << "\" y=\"" << svg_number(y + 4) << '"'
+            << (n.stray ? stray_style(n.role) : "") << " class=\"" << role_class(n.role) << "\">"
+            << xml_text(n.label, kLabelChars) << "</text>\n";
+    }
+}
+
+// Marks the leaves drawn that are strays of their sister clade.
+void mark_strays(DrawnTree& drawn, const std::vector<const Phylogeny_Node*>& strays) {
+    if (strays.empty()) return;
+    const std::unordered_set<const Phylogeny_Node*> stray_set(strays.begin(), strays.end());
+    for (DrawnNode& n : drawn.nodes) {
+        if (n.tip == Tip::kLeaf && n.role != Role::kAside) n.stray = stray_set.count(n.node) != 0;
     }
 }
 
@@ -327,13 +368,13 @@ Frame frame_of(const DrawnTree& drawn, const Supports& supports, std::size_t cap
 
 // The widest of the caption's lines and the legend, from the left edge.
 double caption_width(const std::vector<std::string>& lines,
-                     const std::vector<std::pair<Role, std::string>>& legend) {
+                     const std::vector<LegendEntry>& legend) {
     double width = 0;
     for (std::size_t i = 0; i < lines.size(); ++i)
         width = std::max(width, kMargin + text_width(lines[i], kFontSize, i == 0));
     double x = kMargin + text_width(kSupportLegend, kFontSize);
-    for (const auto& entry : legend)
-        x += legend_step(entry.second);
+    for (const LegendEntry& entry : legend)
+        x += legend_step(entry.words);
     return std::max(width, x);
 }
 
@@ -341,7 +382,8 @@ double caption_width(const std::vector<std::string>& lines,
 
 std::string draw_picture(const Phylogeny& tree, const AnalysisResult& result,
                          const AnalysisSettings& settings, const PictureSource& source) {
-    const DrawnTree drawn = lay_out_result(tree, result, settings);
+    DrawnTree drawn = lay_out_result(tree, result, settings);
+    mark_strays(drawn, result.stray_leaves);
     std::vector<std::string> lines = caption_lines(result, settings, source);
     if (drawn.tips < drawn.leaves) {
         lines.push_back("Drawn as " + std::to_string(drawn.tips) + " tips for " +

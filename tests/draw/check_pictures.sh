@@ -6,6 +6,7 @@
 #     leaves set aside), its `aside` labels the leaves set aside, and `sister1` / `sister2`
 #     labels appear when the table names that sister, or when the legend says no name fits it;
 #   - each picture records its row (file, tree, label) in its <metadata>;
+#   - strays keep their sister's class, struck through, as many as the table lists;
 #   - big trees are drawn with wedges and at most 400 labels;
 #   - a few render to PNG (rsvg-convert);
 #   - the 10^6-leaf ladder is drawn within a time limit.
@@ -66,6 +67,11 @@ check_run() { # name table dir
                 fail "$name: $svg has $(count "count($text[@class='target'])" "$svg") target labels, the table $expected"
             [ "$(count "count($text[@class='aside'])" "$svg")" = "$aside" ] ||
                 fail "$name: $svg has $(count "count($text[@class='aside'])" "$svg") leaves set aside, the table $aside"
+            # Strays keep their sister's class and are struck through.
+            local strays_expected=0
+            [ -n "$strays" ] && strays_expected=$(tr ',' '\n' <<<"$strays" | wc -l)
+            [ "$(count "count($text[contains(@style,'line-through')][@class='sister1' or @class='sister2'])" "$svg")" = "$strays_expected" ] ||
+                fail "$name: $svg marks another number of strays than the table's $strays_expected"
         fi
         # Merged subtrees may hold a sister's leaves.
         grep -q '>mixed (' "$svg" && continue
@@ -105,6 +111,10 @@ max_outliers=3
 check_run outliers "$out/outliers.tsv" "$out/outliers"
 grep -q "Set aside: " "$out"/outliers/*.svg || fail "no picture of the outliers run says what was set aside"
 max_outliers=0
+"$tavrin" --table --sister-purity 0.8 --standard-newick --draw "$out/purity" \
+    --groupFile bench/genes/groups.txt Choano bench/genes/raxml/g0[0-2]*.nwk >"$out/purity.tsv"
+check_run purity "$out/purity.tsv" "$out/purity"
+grep -q "Strays: " "$out"/purity/*.svg || fail "no picture of the purity run lists strays"
 
 # A file of several trees: one picture per tree, numbered on through the run.
 printf '((A-1,A-2),B-1);\n((A-1,B-1),B-2);\n' >"$out/two.nwk"

@@ -172,6 +172,42 @@ TEST(PictureTruth, LeafSetAsideHangsWhereItStood) {
     EXPECT_NE(d.svg.find(">set aside, where each stood<"), std::string::npos);
 }
 
+// A stray keeps the class of the clade it stands in, crossed and struck through, listed in the
+// caption, with a legend entry; the picture draws every leaf once all the same.
+TEST(PictureTruth, StraysMarkedInTheirClade) {
+    analysis_fixtures::TempFile groups(
+        "Holozoa Metazoa\nHolozoa Choano\nOpisthokonta Holozoa\nOpisthokonta Fungi\n"
+        "Eukaryota Opisthokonta\nEukaryota Viridi\n");
+    AnalysisSettings settings;
+    settings.prefix = "Choano";
+    settings.purity = 0.8;
+    ASSERT_EQ(compile_target_test(settings), "");
+    ASSERT_EQ(settings.groups.load(groups.path()), GroupRelations::LoadResult::kLoaded);
+    Phylogeny tree(
+        "((((Choano-x:1,Choano-y:1)90:1,(Metazoa-a:1,(Metazoa-b:1,(Viridi-c:1,(Metazoa-d:1,"
+        "Metazoa-e:1)80:1)70:1)60:1)50:1)40:1,Fungi-f:1)30:1,Viridi-g:1);");
+    AnalysisNeeds needs;
+    needs.picture = true;
+    const AnalysisResult result = analyse(tree, settings, needs);
+    ASSERT_EQ(result.sisters, std::vector<std::string>{"Metazoa"});
+    ASSERT_EQ(result.strays, std::vector<std::string>{"Viridi-c"});
+    const std::string svg =
+        draw_picture(tree, result, settings, PictureSource{"p.nwk", 1, false, ""});
+    EXPECT_EQ(
+        texts_of(svg, "sister1"),
+        (std::vector<std::string>{"Metazoa-a", "Metazoa-b", "Viridi-c", "Metazoa-d", "Metazoa-e"}));
+    EXPECT_NE(svg.find("style=\"text-decoration:line-through\" class=\"sister1\">Viridi-c<"),
+              std::string::npos);
+    EXPECT_EQ(svg.find("line-through\" class=\"sister1\">Metazoa"), std::string::npos);
+    EXPECT_EQ(numbers_at(svg,
+                         "<path class=\"e-sister1\" d=\"M([0-9.]+) [0-9.]+L([0-9.]+) "
+                         "[0-9.]+M[0-9.]+ [0-9.]+L[0-9.]+ [0-9.]+\"/>")
+                  .size(),
+              2u);  // the cross
+    EXPECT_NE(svg.find("<tspan x=\"20\" y=\"78\">Strays: Viridi-c</tspan>"), std::string::npos);
+    EXPECT_NE(svg.find("class=\"sister1\">stray</tspan>"), std::string::npos);
+}
+
 // Supports as they read: the shortest decimal, never six digits; bold at the node the reported
 // one was read from.
 TEST(PictureTruth, SupportsAsTheyRead) {
