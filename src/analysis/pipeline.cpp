@@ -176,10 +176,9 @@ AnalysisResult analyse_as_read(Phylogeny& tree, const AnalysisSettings& settings
 // The analysis as analyse_as_read gives it, with the leaves that break the target clade of the
 // tree as read. When those are one set of 1 to settings.max_outliers leaves, the answer is that
 // of the tree without them (for a `picture`, with where each of them stood); when several sets
-// tie, the status is kAmbiguous. With a root list
-// the leaves are taken out of the unrooted tree, their branches merged (see tree/rooting.h), and
-// the tree without them is rooted by the list; a tree that no entry roots is not searched for
-// outliers.
+// tie, the status is kAmbiguous. With a root list the leaves are taken out of the unrooted tree,
+// their branches merged (see tree/rooting.h), and the tree without them is rooted by the list; a
+// tree that no entry roots is not searched for outliers.
 AnalysisResult analyse_with_outliers(Phylogeny& tree, const AnalysisSettings& settings,
                                      bool picture) {
     AnalysisResult result = analyse_as_read(tree, settings);
