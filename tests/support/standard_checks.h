@@ -18,6 +18,7 @@
 #include "support/tree_check.h"
 #include "tree/nexus.h"
 #include "tree/phylogeny.h"
+#include "tree/standard_newick.h"
 #include "tree/tree_reader.h"
 #include "tree/walk.h"
 
@@ -72,6 +73,15 @@ inline std::string result_text(const tavrin::TreeRead& read) {
            ": " + read.malformed.what;
 }
 
+// Is this result the comment or quote that a NEXUS file leaves open outside its statements?
+// Always the last result, it is never passed over.
+inline bool is_left_open(const std::string& result) {
+    const std::size_t colon = result.find(": ");
+    if (colon == std::string::npos) return false;
+    const std::string what = result.substr(colon + 2);
+    return what == tavrin::kCommentNotClosed || what == tavrin::kQuoteNotClosed;
+}
+
 // Passing over the first `skip` trees gives the results after them, numbered as they were.
 inline std::string check_skipping(const std::string& text, const tavrin::ReadOptions& options,
                                   const std::vector<std::string>& all, std::size_t skip) {
@@ -84,7 +94,13 @@ inline std::string check_skipping(const std::string& text, const tavrin::ReadOpt
         rest.push_back(result_text(*read));
         if (rest.size() > all.size()) break;
     }
-    const std::size_t from = none ? 0 : std::min(skip, all.size());
+    std::size_t from = none ? 0 : std::min(skip, all.size());
+    // Only in NEXUS, where it is found outside any statement (passing over the statements finds
+    // one that standard Newick would read as a tree's own problem).
+    if (from == all.size() && skipped + 1 == from && is_left_open(all.back()) &&
+        tavrin::is_nexus(text)) {
+        from = skipped;
+    }
     if (skipped != from && !none) return "skip passed over " + std::to_string(skipped);
     if (rest != std::vector<std::string>(all.begin() + static_cast<long>(from), all.end())) {
         return "the results after passing over " + std::to_string(skip) + " trees differ";
