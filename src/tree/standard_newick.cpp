@@ -186,13 +186,16 @@ size_t StandardReader::skip_hearing_comments() {
 // A comment of the node `commented_`, from its '[' to just past its ']'.
 void StandardReader::hear_comment(size_t open, size_t end) {
     const std::string_view comment(s_ + open + 1, end - open - 2);
-    double value = 0;
-    if (!options_.support_attribute.empty() && !heard_.attribute &&
-        attribute_value(comment, options_.support_attribute, value)) {
-        heard_.attribute = true;
-        heard_.value = value;
+    if (!options_.support_attribute.empty() && !heard_.attribute) {
+        const AttributeValue attribute = attribute_value(comment, options_.support_attribute);
+        if (attribute.found) {
+            heard_.attribute = true;
+            heard_.value = attribute.value;
+            if (!attribute.number && notes_ != nullptr) notes_->note_no_number(attribute.text);
+        }
     }
     // RAxML's branch labels: a bare number after the length.
+    double value = 0;
     if (colon_ < open && !heard_.bare && bare_number(comment, value)) {
         heard_.bare = true;
         heard_.bare_value = value;

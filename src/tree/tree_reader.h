@@ -55,6 +55,12 @@ public:
     // than 0 while their comments hold values, what they hold (SupportNotes::unused_values);
     // else empty.
     std::string unused_comment_values() const { return notes_.unused_values(); }
+    // With a support attribute, once every tree was given: when the attribute stood on some
+    // internal node with a value that holds no number (`high`, `nan`, `{}`, nothing, `1e400`),
+    // the first such value (SupportNotes::note_no_number); else nothing.
+    const std::optional<std::string>& attribute_without_number() const {
+        return notes_.attribute_without_number();
+    }
 
 private:
     // Tells the node pool, before the first tree read (past any skipped), of the text's size.
