@@ -41,18 +41,19 @@ private:
     z_stream stream_{};
 };
 
-// A first size for the text: the size the last member's trailer gives (modulo 2^32), when it
-// is at least the compressed size and fits in memory; else four times the compressed size.
+// A first size for the text: four times the compressed size (tree files shrink about three to
+// six times), at least 64 KiB, within what memory can hold. The size a member's trailer states
+// is not trusted: a few bytes can claim gigabytes. The text grows from what inflating gives.
 std::size_t first_capacity(const std::string& bytes) {
-    std::size_t stated = 0;
-    if (bytes.size() >= 4) {
-        for (std::size_t i = 1; i <= 4; ++i)
-            stated = stated << 8 | static_cast<unsigned char>(bytes[bytes.size() - i]);
-    }
-    const std::size_t ceiling = memory_ceiling() / 3;
-    if (stated >= bytes.size() && stated < ceiling) return stated + 1;
-    return std::min(std::max<std::size_t>(bytes.size(), 16384) * 4,
-                    std::max<std::size_t>(ceiling, 1));
+    const std::size_t ceiling = std::max<std::size_t>(memory_ceiling() / 3, 1);
+    const std::size_t compressed = std::max<std::size_t>(bytes.size(), 16384);
+    return compressed <= ceiling / 4 ? compressed * 4 : ceiling;
+}
+
+// Is every byte from `pos` on a zero? Archives and block devices pad files so; `zcat` ignores
+// such padding after the last member.
+bool only_zeros_from(const std::string& bytes, std::size_t pos) {
+    return bytes.find_first_not_of('\0', pos) == std::string::npos;
 }
 
 }  // namespace
@@ -87,7 +88,7 @@ bool gunzip(std::string& bytes, std::string& reason) {
         size += given_out - z.avail_out;
         if (status == Z_MEM_ERROR) throw std::bad_alloc();
         if (status == Z_STREAM_END) {
-            if (in == bytes.size()) break;
+            if (only_zeros_from(bytes, in)) break;
             // Another member follows, or something that is not one.
             if (!is_gzip(bytes.substr(in, 2))) {
                 reason = "something other than gzip data follows the compressed data";

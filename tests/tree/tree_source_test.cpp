@@ -103,6 +103,32 @@ TEST(TreeSource, DamagedGzipDataIsRefusedWithItsReason) {
               "unknown compression method");
 }
 
+TEST(TreeSource, ZeroPaddingAfterTheLastMemberIsIgnoredAndNothingElse) {
+    const std::string good = gzip(kTrees);
+    EXPECT_EQ(read_source(good + std::string(1, '\0'), tavrin::SourceRead::kRead), kTrees);
+    EXPECT_EQ(
+        read_source(good + gzip("(X,Y);") + std::string(70000, '\0'), tavrin::SourceRead::kRead),
+        kTrees + "(X,Y);");
+    // Zeros then something else, even another member; half a magic number.
+    for (const std::string& trailing : {std::string("\0\0x", 3), std::string(2, '\0') + good,
+                                        std::string("\x1f"), std::string(" ")}) {
+        EXPECT_EQ(read_source(good + trailing, tavrin::SourceRead::kDamagedGzip),
+                  "something other than gzip data follows the compressed data");
+    }
+}
+
+// The last four bytes of a member state its text's size: zlib checks them once it has inflated
+// the data. A file claiming 4 GiB is refused for its length, having used no more memory than
+// its own text needs (tests/platform/gzip_lying_trailer.sh measures it).
+TEST(TreeSource, ATrailerThatClaimsAnotherSizeIsRefused) {
+    std::string lying = gzip(kTrees);
+    lying.replace(lying.size() - 4, 4, "\xf0\xff\xff\xff");
+    EXPECT_EQ(read_source(lying, tavrin::SourceRead::kDamagedGzip), "incorrect length check");
+    std::string bytes = lying, reason;
+    EXPECT_FALSE(tavrin::gunzip(bytes, reason));
+    EXPECT_EQ(bytes, lying);
+}
+
 #else
 
 TEST(TreeSource, ABuildWithoutZlibRefusesGzipData) {
