@@ -8,13 +8,9 @@
 # under: the sanitizer build skips this test. The peak memory is measured with /usr/bin/time
 # where it is installed.
 set -u
+# shellcheck source=tests/support/script_checks.sh
+source "$(dirname "$0")/../support/script_checks.sh"
 tavrin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
-failed=0
-fail() {
-    echo "FAIL: $*" >&2
-    failed=1
-}
-
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 2

@@ -109,10 +109,10 @@ inline std::string check_skipping(const std::string& text, const tavrin::ReadOpt
 }
 
 // Every tree of `text` in standard Newick (or NEXUS): sound links, sensible problems, each tree
-// written back (names quoted) reads as the same tree, and passing over trees gives the results
-// after them.
+// written back (names quoted) reads as the same tree, and passing over trees (1, 2, all of them
+// and `burnin`) gives the results after them.
 inline std::string check_standard_text(const std::string& text, int support_field,
-                                       const std::string& attribute = "") {
+                                       const std::string& attribute = "", std::size_t burnin = 1) {
     tavrin::ReadOptions options;
     options.dialect = tavrin::Dialect::kStandard;
     options.support_field = support_field;
@@ -150,7 +150,11 @@ inline std::string check_standard_text(const std::string& text, int support_fiel
     }
     if (!reader.at_end()) return "the reader stopped before the end";
     if (count == 0) return "no result at all";
-    for (const std::size_t skip : {std::size_t{1}, std::size_t{2}, count}) {
+    const std::optional<std::string>& no_number = reader.attribute_without_number();
+    if (no_number && (attribute.empty() || no_number->size() > 3 + text.size())) {
+        return "an attribute value without a number noted where none can be";
+    }
+    for (const std::size_t skip : {std::size_t{1}, std::size_t{2}, count, burnin}) {
         const std::string skipping = check_skipping(text, options, all, skip);
         if (!skipping.empty()) return skipping;
     }

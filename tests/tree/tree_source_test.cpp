@@ -11,7 +11,7 @@
 #include "tree/tree_source.h"
 
 #if defined(TAVRIN_HAVE_ZLIB)
-#include <zlib.h>
+#include "support/tree_source_checks.h"
 #endif
 
 namespace tavrin {
@@ -49,20 +49,7 @@ TEST(TreeSource, PlainFilesAreReadAsTheyAre) {
 
 #if defined(TAVRIN_HAVE_ZLIB)
 
-// `text` compressed as one gzip member.
-std::string gzip(const std::string& text, int level = 6) {
-    z_stream z{};
-    EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
-    std::string out(deflateBound(&z, text.size()) + 32, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    z.avail_in = static_cast<uInt>(text.size());
-    z.next_out = reinterpret_cast<Bytef*>(&out[0]);
-    z.avail_out = static_cast<uInt>(out.size());
-    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
+using tree_source_checks::gzip;
 
 std::string read_source(const std::string& bytes, tavrin::SourceRead expected,
                         const std::string& name = "t.nwk.gz") {
