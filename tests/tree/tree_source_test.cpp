@@ -72,6 +72,9 @@ TEST(TreeSource, GzipDataIsDecompressed) {
         big += "(Choano-" + std::to_string(i) + ":0.1,Metazoa-m:0.2)95:0.3;\n";
     std::string several = gzip(big, 1) + gzip(big, 1);
     EXPECT_EQ(read_source(several, tavrin::SourceRead::kRead), big + big);
+    // Compressed unevenly: the size the first megabyte foretells is far too small.
+    const std::string uneven = big + std::string(20000000, ' ');
+    EXPECT_EQ(read_source(gzip(uneven), tavrin::SourceRead::kRead), uneven);
 }
 
 TEST(TreeSource, DamagedGzipDataIsRefusedWithItsReason) {
