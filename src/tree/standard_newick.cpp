@@ -31,9 +31,21 @@ std::string shown_byte(char c) {
     return code;
 }
 
+size_t after_byte_order_mark(const std::string& text) {
+    return text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+}
+
 size_t comment_end(const std::string& text, size_t pos) {
-    const size_t close = text.find(']', pos + 1);
-    return close == std::string::npos ? close : close + 1;
+    size_t depth = 0;
+    for (const size_t n = text.size(); pos < n; ++pos) {
+        const char c = text[pos];
+        if (c == '[') {
+            ++depth;
+        } else if (c == ']' && --depth == 0) {
+            return pos + 1;
+        }
+    }
+    return std::string::npos;
 }
 
 size_t skip_blanks_from(const std::string& text, size_t pos) {
@@ -59,13 +71,18 @@ size_t quote_end(const std::string& text, size_t pos) {
     }
 }
 
-size_t statement_end(const std::string& text, size_t pos) {
+size_t statement_end(const std::string& text, size_t pos, size_t* left_open) {
     const size_t n = text.size();
+    if (left_open != nullptr) *left_open = std::string::npos;
     while (pos < n && text[pos] != ';') {
         size_t next = pos + 1;
         if (text[pos] == '[') next = comment_end(text, pos);
         if (text[pos] == '\'') next = quote_end(text, pos);
-        pos = next == std::string::npos ? n : next;
+        if (next == std::string::npos) {
+            if (left_open != nullptr) *left_open = pos;
+            return n;
+        }
+        pos = next;
     }
     return pos < n ? pos + 1 : n;
 }
@@ -97,7 +114,7 @@ private:
     bool skip_blanks() {
         if (p_ < n_ && !is_blank(s_[p_]) && s_[p_] != '[') return true;
         p_ = commented_ == nullptr ? skip_blanks_from(text_, p_) : skip_hearing_comments();
-        if (p_ < n_ && s_[p_] == '[') return fail(p_, "a comment that is not closed");
+        if (p_ < n_ && s_[p_] == '[') return fail(p_, kCommentNotClosed);
         return true;
     }
     // A label or a length. Most are one unquoted run, or nothing, followed by punctuation: the
@@ -169,13 +186,16 @@ size_t StandardReader::skip_hearing_comments() {
 // A comment of the node `commented_`, from its '[' to just past its ']'.
 void StandardReader::hear_comment(size_t open, size_t end) {
     const std::string_view comment(s_ + open + 1, end - open - 2);
-    double value = 0;
-    if (!options_.support_attribute.empty() && !heard_.attribute &&
-        attribute_value(comment, options_.support_attribute, value)) {
-        heard_.attribute = true;
-        heard_.value = value;
+    if (!options_.support_attribute.empty() && !heard_.attribute) {
+        const AttributeValue attribute = attribute_value(comment, options_.support_attribute);
+        if (attribute.found) {
+            heard_.attribute = true;
+            heard_.value = attribute.value;
+            if (!attribute.number && notes_ != nullptr) notes_->note_no_number(attribute.text);
+        }
     }
     // RAxML's branch labels: a bare number after the length.
+    double value = 0;
     if (colon_ < open && !heard_.bare && bare_number(comment, value)) {
         heard_.bare = true;
         heard_.bare_value = value;
@@ -224,7 +244,7 @@ bool StandardReader::read_pieces(std::string_view& word) {
         if (p_ >= n_) break;
         if (s_[p_] == '\'') {
             const size_t end = quote_end(text_, p_);
-            if (end == std::string::npos) return fail(p_, "a quote that is not closed");
+            if (end == std::string::npos) return fail(p_, kQuoteNotClosed);
             // Each '' inside stands for one quote: the pieces run up to and including it.
             for (size_t first = p_ + 1; first < end - 1;) {
                 const size_t q = text_.find('\'', first);
