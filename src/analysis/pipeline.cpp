@@ -30,8 +30,8 @@ std::size_t count_target_leaves(const Phylogeny_Node* top, const TargetTest& tes
 bool root_tree(Phylogeny& tree, const AnalysisSettings& settings, const TargetTest& test,
                AnalysisResult& result, std::unique_ptr<Phylogeny>* as_read) {
     if (settings.root.entries.empty()) return true;
-    const RootEntry* entry =
-        root_by_list(tree, settings.root, test, settings.groups, settings.separator, as_read);
+    const RootEntry* entry = root_by_list(tree, settings.root, test, settings.groups,
+                                          settings.separator, as_read, &result.outgroups_matched);
     if (entry == nullptr) {
         result.status = TreeStatus::kNoRoot;
         result.root.clear();
@@ -169,6 +169,7 @@ AnalysisResult analyse_with_outliers(std::unique_ptr<Phylogeny>& tree,
                   settings.root.entries.empty() ? BranchMerge::kRooted : BranchMerge::kUnrooted);
     AnalysisResult reduced = run_pipeline(*tree, settings, nullptr);
     reduced.target_leaves = result.target_leaves;
+    reduced.outgroups_matched = std::move(result.outgroups_matched);
     if (reduced.status == TreeStatus::kNoRoot) return reduced;
     reduced.outliers = std::move(result.outliers);
     reduced.set_aside = true;
