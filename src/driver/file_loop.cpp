@@ -161,9 +161,9 @@ private:
         });
     }
 
-    static std::unique_ptr<Record> out_of_memory_record(const std::string& path) {
+    std::unique_ptr<Record> out_of_memory_record(const std::string& path) const {
         auto record = std::make_unique<Record>();
-        out_of_memory(*record, path);
+        out_of_memory(*record, path, config_.read.dialect == Dialect::kStandard);
         return record;
     }
 
@@ -341,7 +341,9 @@ int run_files(const RunConfig& config, std::istream* input, RunOutput& output) {
     } catch (const std::length_error&) {  // a string asked to grow past its largest size
     }
     output.flush_report();
-    output.err() << messages::kOutOfMemory << loop.reading() << std::endl;
+    output.err() << messages::kOutOfMemory
+                 << shown_name(loop.reading(), config.read.dialect == Dialect::kStandard)
+                 << std::endl;
     return kExitFatal;
 }
 
