@@ -83,7 +83,7 @@ public:
             }
         }
         output_.flush_report();
-        target_seen_.warn_if_never_seen(err_, config_);
+        run_seen_.warn(err_, config_);
         return status_;
     }
 
@@ -242,7 +242,7 @@ private:
             if (!write_piece(piece)) return false;
         }
         if (record.counts_row) ++rows_;
-        if (record.target_leaves.has_value()) target_seen_.tree(*record.target_leaves);
+        if (record.seen.has_value()) run_seen_.tree(*record.seen);
         if (record.picture.has_value() && !write_picture(*record.picture)) {
             status_ = kExitFatal;
             return false;
@@ -326,7 +326,7 @@ private:
     std::string pattern_error_;
     StandardInput input_;
     const std::string* reading_ = &config_.analysis.prefix;  // replaced before anything is read
-    TargetSeen target_seen_;
+    RunSeen run_seen_;
     std::size_t rows_ = 0;  // rows so far in the run: malformed and unreadable ones too
     int status_ = kExitSuccess;
 };

@@ -1,12 +1,14 @@
 #include "driver/tree_work.h"
 
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
 #include "cli/exit_status.h"
 #include "draw/picture.h"
 #include "driver/warnings.h"
+#include "output/escapes.h"
 #include "output/messages.h"
 #include "output/report.h"
 #include "output/table_format.h"
@@ -102,13 +104,22 @@ std::unique_ptr<Record> TreeWork::end_of_file(const std::string& path,
     return record;
 }
 
-// A file whose supports all read 0 while its nodes' comments hold values: one warning.
+// A file whose supports all read 0 while its nodes' comments hold values: one warning, which
+// says so when the attribute given held no number, else names the attributes the comments hold.
 void TreeWork::end_into(Record& record, const std::string& path, const TreeReader& reader) const {
     const std::string values = reader.unused_comment_values();
     if (values.empty()) return;
     record.flush(Record::Flush::kPlain);
-    record.err() << messages::kWarning << path << messages::kUnusedCommentsBefore << values
-                 << messages::kUnusedCommentsAfter << std::endl;
+    std::ostream& err = record.err();
+    err << messages::kWarning << shown_name(path, true);
+    if (const std::optional<std::string>& value = reader.attribute_without_number()) {
+        err << messages::kNoNumberBefore << shown_name(config_.read.support_attribute, true)
+            << messages::kNoNumberExample << shown_value(*value) << messages::kNoNumberAfter;
+    } else {
+        err << messages::kUnusedCommentsBefore << shown_name(values, true)
+            << messages::kUnusedCommentsAfter;
+    }
+    err << std::endl;
 }
 
 void TreeWork::tree_into(Record& record, const TreePlace& place, TreeRead& read,
@@ -129,8 +140,10 @@ void TreeWork::tree_into(Record& record, const TreePlace& place, TreeRead& read,
     const Preparation preparation = prepare();
     if (!preparation.ready) return;
     const AnalysisSettings& settings = *preparation.settings;
-    const AnalysisResult result = analyse(read.tree, settings, needs_);
-    record.target_leaves = result.target_leaves;
+    const bool three_way_root = read.tree->root_children == 3;
+    AnalysisResult result = analyse(read.tree, settings, needs_);
+    record.seen =
+        TreeSeen{result.target_leaves, three_way_root, std::move(result.outgroups_matched)};
     write_tree(record, place, result, settings);
     if (needs_.picture) {
         const PictureSource source{place.path, place.tree, place.several};

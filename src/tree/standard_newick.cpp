@@ -105,6 +105,7 @@ public:
 
     Phylogeny_Node* read(Malformed& problem);
     size_t position() const { return p_; }
+    size_t root_children() const { return root_children_; }
 
 private:
     // Blanks or a comment may join what follows to the word before them.
@@ -151,7 +152,7 @@ private:
     Phylogeny_Node* loose_ = nullptr;  // the node being read, held by no frame yet
     std::string scratch_;              // a label made of several pieces
     Malformed* problem_ = nullptr;
-    bool root_folded_ = false;  // the root has three or more children
+    size_t root_children_ = 0;  // the children read so far under the root
 
     // The comments of an internal node: those after its ')' up to the next ',', ')' or ';'.
     struct Heard {
@@ -294,7 +295,7 @@ bool StandardReader::close_node() {
     f.children.close(f.node);
     // The root of an unrooted tree with three or more children: the fold under it is the split
     // of its last child.
-    if (stack_.empty() && root_folded_) f.node->left->support = f.node->right->support;
+    if (stack_.empty() && root_children_ >= 3) f.node->left->support = f.node->right->support;
     loose_ = f.node;
     commented_ = f.node;
     colon_ = std::string::npos;
@@ -320,8 +321,9 @@ bool StandardReader::after_node(Phylogeny_Node*& root) {
         }
         Phylogeny_Node* done = loose_;
         loose_ = nullptr;
-        // Only the root's fold is mended: note whether the root's children were folded.
-        if (stack_.back().children.add(done) && stack_.size() == 1) root_folded_ = true;
+        // Only the root's fold is mended: count the root's children.
+        stack_.back().children.add(done);
+        if (stack_.size() == 1) ++root_children_;
         if (p_ >= n_) return fail(p_, "the text ends inside parentheses");
         if (c == ',') {
             ++p_;
@@ -388,6 +390,7 @@ std::unique_ptr<Phylogeny> read_standard_tree(const std::string& text, size_t& p
     if (root == nullptr) return nullptr;
     auto tree = std::make_unique<Phylogeny>();
     tree->root = root;
+    tree->root_children = reader.root_children();
     return tree;
 }
 

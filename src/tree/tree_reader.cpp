@@ -23,7 +23,7 @@ TreeRead read_classic(const std::string& text, const ReadOptions& options) {
     expect_nodes(text.size() / 16);
     read.tree = std::make_unique<Phylogeny>();
     read.tree->root = new Phylogeny_Node();
-    read_node_text(read.tree->root, text, 0, text.size() - 1, options);
+    read_node_text(read.tree->root, text, 0, text.size() - 1, options, &read.tree->root_children);
     return read;
 }
 
