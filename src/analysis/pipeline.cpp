@@ -32,8 +32,8 @@ std::size_t count_target_leaves(const Phylogeny_Node* top, const TargetTest& tes
 bool root_tree(Phylogeny& tree, const AnalysisSettings& settings, const TargetTest& test,
                AnalysisResult& result, TreeChanges* changes) {
     if (settings.root.entries.empty()) return true;
-    const RootEntry* entry =
-        root_by_list(tree, settings.root, test, settings.groups, settings.separator, changes);
+    const RootEntry* entry = root_by_list(tree, settings.root, test, settings.groups,
+                                          settings.separator, changes, &result.outgroups_matched);
     if (entry == nullptr) {
         result.status = TreeStatus::kNoRoot;
         result.root.clear();
@@ -210,6 +210,7 @@ AnalysisResult analyse_with_outliers(Phylogeny& tree, const AnalysisSettings& se
     reduced.target_leaves = result.target_leaves;
     // The tree left is what a picture draws, whatever became of it: the leaves go back in.
     reduced.aside = std::move(places);
+    reduced.outgroups_matched = std::move(result.outgroups_matched);
     if (reduced.status == TreeStatus::kNoRoot) return reduced;
     reduced.outliers = std::move(result.outliers);
     reduced.set_aside = true;

@@ -89,6 +89,9 @@ struct AnalysisResult {
     bool set_aside = false;         // the result is that of the tree without `outliers.names`
     std::string root = kRootGiven;  // the root list's entry that rooted the tree; empty for
                                     // kNoRoot
+    // For each distinct outgroup of the root list (RootList::outgroups): whether some leaf of
+    // the tree as read passes its test. Empty without outgroups.
+    std::vector<bool> outgroups_matched;
     // With AnalysisNeeds::picture, when no target clade was found: the leaves of the tree
     // analysed that pass the target test, in address order (for a binary search).
     std::vector<const Phylogeny_Node*> target_leaf_nodes;

@@ -78,7 +78,7 @@ public:
         }
         output_.flush_report();
         if (pictures_) warn_of_replaced_pictures(err_, config_.draw_dir, *pictures_);
-        target_seen_.warn_if_never_seen(err_, config_);
+        run_seen_.warn(err_, config_);
         return status_;
     }
 
@@ -156,9 +156,9 @@ private:
         });
     }
 
-    static std::unique_ptr<Record> out_of_memory_record(const std::string& path) {
+    std::unique_ptr<Record> out_of_memory_record(const std::string& path) const {
         auto record = std::make_unique<Record>();
-        out_of_memory(*record, path);
+        out_of_memory(*record, path, config_.read.dialect == Dialect::kStandard);
         return record;
     }
 
@@ -237,7 +237,7 @@ private:
             if (!write_piece(piece)) return false;
         }
         if (record.counts_row) ++rows_;
-        if (record.target_leaves.has_value()) target_seen_.tree(*record.target_leaves);
+        if (record.seen.has_value()) run_seen_.tree(*record.seen);
         if (record.picture.has_value() && !write_picture(*record.picture)) {
             status_ = kExitFatal;
             return false;
@@ -337,7 +337,7 @@ private:
     std::string pattern_error_;
     StandardInput input_;
     const std::string* reading_ = &config_.analysis.prefix;  // replaced before anything is read
-    TargetSeen target_seen_;
+    RunSeen run_seen_;
     std::optional<PictureFolder> pictures_;  // with --draw, once its folder is there
     std::size_t rows_ = 0;  // rows so far in the run: malformed and unreadable ones too
     int status_ = kExitSuccess;
@@ -353,7 +353,9 @@ int run_files(const RunConfig& config, std::istream* input, RunOutput& output) {
     } catch (const std::length_error&) {  // a string asked to grow past its largest size
     }
     output.flush_report();
-    output.err() << messages::kOutOfMemory << loop.reading() << std::endl;
+    output.err() << messages::kOutOfMemory
+                 << shown_name(loop.reading(), config.read.dialect == Dialect::kStandard)
+                 << std::endl;
     return kExitFatal;
 }
 

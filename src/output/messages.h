@@ -110,6 +110,23 @@ constexpr const char* kWarningsMore = " more";
 // NAME", once for a file whose supports all read 0 while its nodes' comments hold values.
 constexpr const char* kUnusedCommentsBefore = ": every support reads 0; the comments hold ";
 constexpr const char* kUnusedCommentsAfter = ": use --support-attribute NAME";
+// "Warning: <file>: attribute <NAME> holds no number (e.g. '<value>'); supports read 0", instead
+// of the warning above when --support-attribute NAME was given and the attribute stood on some
+// internal node with a value that holds no number.
+constexpr const char* kNoNumberBefore = ": attribute ";
+constexpr const char* kNoNumberExample = " holds no number (e.g. '";
+constexpr const char* kNoNumberAfter = "'); supports read 0";
+// "Warning: <N> of <M> trees have a three-way root (written unrooted): their answers depend on
+// where the program put the root; see --root", at the end of a run with --table or
+// --standard-newick and without --root.
+constexpr const char* kThreeWayRootsOf = " of ";
+constexpr const char* kThreeWayRoots =
+    " trees have a three-way root (written unrooted): their answers depend on where the program "
+    "put the root; see --root";
+// "Warning: --root entry '<NAME>' matched no leaf in any tree", at the end of a run, once for
+// each outgroup of the list that no leaf of any tree analysed passes.
+constexpr const char* kRootEntryBefore = "--root entry '";
+constexpr const char* kRootEntryUnmatched = "' matched no leaf in any tree";
 // "Warning: the search prefix '<prefix>' begins with '-': a misspelled option? (...)"
 constexpr const char* kPrefixLikeOptionBefore = "the search prefix '";
 constexpr const char* kPrefixLikeOptionAfter =

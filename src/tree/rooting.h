@@ -13,6 +13,8 @@
 #ifndef TAVRIN_TREE_ROOTING_H
 #define TAVRIN_TREE_ROOTING_H
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -40,11 +42,12 @@ double merged_root_support(const Phylogeny& tree);
 double merged_root_length(const Phylogeny& tree);
 
 class SubtreeRecords;
+class LeafRanges;
 
 // The places of a tree where a root can go, found by walks over its nodes as they stand; the tree
 // must stay unchanged while they are asked for. With `midpoint_later`, the midpoint will be asked
-// after outgroups: the first outgroup's walk also gathers what the midpoint needs, so that the
-// tree is walked once for both.
+// after outgroups: the walk that numbers the leaves also gathers what the midpoint needs, so that
+// the tree is walked once for both.
 class UnrootedTree {
 public:
     explicit UnrootedTree(const Phylogeny& tree, bool midpoint_later = false);
@@ -61,16 +64,28 @@ public:
     // where a path can be long enough.
     std::optional<RootPlace> midpoint_place() const;
 
-    // Halfway along the branch of the largest side (of any branch) whose leaves all pass
-    // `in_outgroup`. None when no leaf passes, when every leaf does, or when two different sides
-    // tie for the most leaves.
+    // The leaves, numbered from 0 in file order (left to right). One walk numbers them, the first
+    // time they are asked for, and notes the leaves below every inner node (a run of numbers).
+    std::size_t leaf_count() const;
+    const Phylogeny_Node* leaf(std::size_t number) const;
+
+    // Halfway along the branch of the largest side (of any branch) whose leaves are all outgroup
+    // leaves, given by their numbers in increasing order. None when there is no outgroup leaf,
+    // when every leaf is one, or when two different sides tie for the most leaves. Once the
+    // leaves are numbered, in time linear in the outgroup leaves, whatever the tree's size: a
+    // list of many outgroups costs one walk of the tree and the leaves each one holds.
+    std::optional<RootPlace> outgroup_place(const std::vector<std::uint32_t>& outgroup) const;
+    // The same for the leaves that pass `in_outgroup`, each tested once.
     std::optional<RootPlace> outgroup_place(
         const std::function<bool(const Phylogeny_Node*)>& in_outgroup) const;
 
 private:
+    const LeafRanges& ranges() const;
+
     const Phylogeny& tree_;
     bool midpoint_later_;
     mutable std::unique_ptr<SubtreeRecords> records_;  // made by the first walk that needs it
+    mutable std::unique_ptr<LeafRanges> ranges_;
 };
 
 // Moves the root of `tree` to `place`, with the rewiring of Phylogeny::reroot (the new root holds

@@ -71,7 +71,7 @@ done
 run_into() { # dir label files... ; leaves the table in $work/<label>.tsv, stderr in .err
     local dir=$1 label=$2
     shift 2
-    "$tavrin" --table --standard-newick ${label:+--label "$label"} --draw "$dir" \
+    "$tavrin" --table --standard-newick --root midpoint ${label:+--label "$label"} --draw "$dir" \
         --groupFile "$genes/groups.txt" Choano "$@" >"$work/$label.tsv" 2>"$work/$label.err" ||
         fail "run $label: status $?"
 }

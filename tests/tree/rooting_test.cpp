@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <optional>
+#include <random>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "support/tree_check.h"
 #include "tree/phylogeny.h"
@@ -178,6 +182,83 @@ TEST(Outgroup, NoneWhenSplitEvenlyNoneOrAll) {
     const auto place = tavrin::UnrootedTree(one).outgroup_place(starts_with_o);
     ASSERT_TRUE(place.has_value());
     EXPECT_EQ(place->below, leaf(one, "o1"));
+}
+
+// The outgroup side by its definition: every side of every branch of the unrooted tree (the
+// root's two branches are one, named by its left child) whose leaves are all outgroup leaves,
+// the largest kept when no other side has as many.
+std::optional<RootPlace> outgroup_side_tried_everywhere(const Phylogeny& tree,
+                                                        const std::set<const Phylogeny_Node*>& in) {
+    std::vector<Phylogeny_Node*> leaves;
+    for (Phylogeny_Node* node : preorder(tree.root)) {
+        if (node->right == nullptr) leaves.push_back(node);
+    }
+    std::size_t best = 0, ties = 0;
+    Phylogeny_Node* below = nullptr;
+    for (Phylogeny_Node* branch : preorder(tree.root)) {
+        if (branch == tree.root || branch == tree.root->right) continue;
+        std::size_t under = 0, under_in = 0;
+        for (Phylogeny_Node* node : preorder(branch)) {
+            if (node->right != nullptr) continue;
+            ++under;
+            under_in += in.count(node);
+        }
+        const std::size_t over = leaves.size() - under, over_in = in.size() - under_in;
+        for (const auto& [side, side_in] : {std::pair{under, under_in}, std::pair{over, over_in}}) {
+            if (side == 0 || side_in != side) continue;
+            if (side > best) {
+                best = side;
+                ties = 0;
+                below = branch;
+            }
+            ties += side == best;
+        }
+    }
+    if (ties != 1) return std::nullopt;
+    const double length =
+        below->parent == tree.root ? tavrin::merged_root_length(tree) : below->length;
+    return RootPlace{below, length / 2, length / 2};
+}
+
+// A random tree of two-child nodes over `leaves` leaves, each branch of length 1 or 2.
+std::string random_binary_tree(std::mt19937& random, std::size_t leaves) {
+    std::vector<std::string> parts;
+    for (std::size_t i = 0; i < leaves; ++i)
+        parts.push_back("t" + std::to_string(i) + (random() % 2 ? ":1" : ":2"));
+    while (parts.size() > 1) {
+        const std::size_t at = random() % (parts.size() - 1);
+        parts[at] = "(" + parts[at] + "," + parts[at + 1] + ")" + (random() % 2 ? ":1" : ":2");
+        parts.erase(parts.begin() + static_cast<std::ptrdiff_t>(at) + 1);
+    }
+    return parts.front() + ";";
+}
+
+TEST(Outgroup, LargestSideAsEverySideOfEveryBranchGivesIt) {
+    std::mt19937 random(20260311);
+    for (int round = 0; round < 3000; ++round) {
+        Phylogeny tree(random_binary_tree(random, 1 + random() % 24));
+        const tavrin::UnrootedTree view(tree, round % 2 == 0);
+        // Outgroup leaves scattered, or a run of consecutive leaves with a few strays.
+        std::set<const Phylogeny_Node*> in;
+        const std::size_t n = view.leaf_count();
+        const std::size_t from = random() % n, to = from + random() % (n - from + 1);
+        const unsigned scatter = 1 + random() % 6;
+        for (std::size_t i = 0; i < n; ++i) {
+            if ((round % 3 == 0 && i >= from && i < to) || random() % 8 < scatter / 2)
+                in.insert(view.leaf(i));
+        }
+        const auto place =
+            view.outgroup_place([&](const Phylogeny_Node* leaf) { return in.count(leaf) > 0; });
+        const auto expected = outgroup_side_tried_everywhere(tree, in);
+        ASSERT_EQ(place.has_value(), expected.has_value()) << tree.root->print();
+        if (!place.has_value()) continue;
+        EXPECT_EQ(place->below, expected->below) << tree.root->print();
+        EXPECT_EQ(place->below_part, expected->below_part);
+        EXPECT_EQ(place->above_part, expected->above_part);
+        if (round % 2 == 0) {
+            EXPECT_EQ(view.midpoint_place().has_value(), n > 1);
+        }
+    }
 }
 
 TEST(RemoveLeaves, BranchesThatMetTheLeafBecomeOne) {
