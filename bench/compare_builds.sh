@@ -309,13 +309,7 @@ gene_combinations() {
                     for root in "${roots[@]}"; do
                         for outliers in 0 1 2; do
                             for target in "${targets[@]}"; do
-                                opts=()
-                                [[ $mode == table ]] && opts+=(--table)
-                                [[ $outliers -gt 0 ]] && opts+=(--outliers "$outliers")
-                                [[ $reader == standard ]] && opts+=(--standard-newick)
-                                [[ $root != none ]] && opts+=(--root "$root")
-                                [[ $grouping == groups ]] && opts+=(--groupFile "$groups")
-                                combination "${opts[@]}" "$target" "${files[@]}"
+                                option_combination "" "$target"
                             done
                         done
                     done
@@ -323,6 +317,20 @@ gene_combinations() {
             done
         done
     done
+}
+
+# One run of `combination` with the options that the loop variables mode, outliers, reader, root
+# and grouping say, after `first` (an option=value pair split at '=', or nothing), for `target`
+# over the files.
+option_combination() { # first target
+    local opts=()
+    [[ -n $1 ]] && opts+=("${1%%=*}" "${1#*=}")
+    [[ $mode == table ]] && opts+=(--table)
+    [[ $outliers -gt 0 ]] && opts+=(--outliers "$outliers")
+    [[ $reader == standard ]] && opts+=(--standard-newick)
+    [[ $root != none ]] && opts+=(--root "$root")
+    [[ $grouping == groups ]] && opts+=(--groupFile "$groups")
+    combination "${opts[@]}" "$2" "${files[@]}"
 }
 
 # Runs whose outputs Tavrin-summary reads: reports and tables of each program, with and without
@@ -396,13 +404,7 @@ gene_reading_options() {
                 for root in none midpoint; do
                     for outliers in 0 2; do
                         for target in Choano Fungi Stramen Viridi; do
-                            opts=(--support-field 2)
-                            [[ $mode == table ]] && opts+=(--table)
-                            [[ $outliers -gt 0 ]] && opts+=(--outliers "$outliers")
-                            [[ $reader == standard ]] && opts+=(--standard-newick)
-                            [[ $root != none ]] && opts+=(--root "$root")
-                            [[ $grouping == groups ]] && opts+=(--groupFile "$groups")
-                            combination "${opts[@]}" "$target" "${files[@]}"
+                            option_combination --support-field=2 "$target"
                         done
                     done
                 done

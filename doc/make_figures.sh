@@ -15,6 +15,10 @@ trap 'rm -rf "$work"' EXIT
     bench/genes/iqtree/g005.nwk bench/genes/iqtree/g001.nwk >/dev/null 2>&1
 rsvg-convert "$work/genes/000001_g005.svg" -o doc/draw-gene-tree.png
 rsvg-convert "$work/genes/000002_g001.svg" -o doc/draw-not-a-clade.png
+# The same tree analysed without the leaf that broke its target clade, hung back where it stood.
+"$build/Tavrin" --standard-newick --outliers 3 --draw "$work/aside" \
+    --groupFile bench/genes/groups.txt Choano bench/genes/iqtree/g001.nwk >/dev/null 2>&1
+rsvg-convert "$work/aside/000001_g001.svg" -o doc/draw-set-aside.png
 
 # The 10^6-leaf balanced tree of the benchmarks, drawn as wedges.
 "$build/bench/tavrin_gen" balanced 1000000 "$work/balanced.nwk" >/dev/null

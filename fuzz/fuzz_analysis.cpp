@@ -19,6 +19,7 @@
 
 #include "analysis/group_file_checks.h"
 #include "analysis/pipeline.h"
+#include "fuzz_verdict.h"
 #include "output/report.h"
 #include "output/table_format.h"
 #include "support/input_checks.h"
@@ -149,20 +150,11 @@ std::string check_outlier_analysis(const uint8_t* data, size_t size) {
     return check_table_row(out.str());
 }
 
-[[noreturn]] void fail(const char* what, const std::string& verdict) {
-    // Standard error is closed while fuzzing (-close_fd_mask=2); standard output is not.
-    std::fprintf(stdout, "fuzz_analysis: %s%s\n", what, verdict.c_str());
-    std::fflush(stdout);
-    std::abort();
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string verdict = tavrin_fuzz::check_analysis_input(data, size);
-    if (!verdict.empty()) fail("", verdict);
-    const std::string outliers = check_outlier_analysis(data, size);
-    if (!outliers.empty()) fail("outliers: ", outliers);
+    stop_on_verdict("fuzz_analysis", tavrin_fuzz::check_analysis_input(data, size));
+    stop_on_verdict("fuzz_analysis", check_outlier_analysis(data, size), "outliers: ");
     return 0;
 }
 

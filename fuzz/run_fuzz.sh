@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets and runs each for a given time.
 #
-#   bash fuzz/run_fuzz.sh DURATION_SECONDS [fuzz_reader|fuzz_analysis|fuzz_pattern|fuzz_standard_reader|fuzz_summary_page]
+#   bash fuzz/run_fuzz.sh DURATION_SECONDS [fuzz_reader|fuzz_analysis|fuzz_pattern|fuzz_standard_reader|fuzz_tree_source|fuzz_root|fuzz_summary_page]
 #
 # Build directory: build-fuzz (clang, AddressSanitizer + UndefinedBehaviorSanitizer + libFuzzer).
 # Each target starts from its seed corpus (fuzz/corpus/KIND, KIND being reader, analysis,
-# pattern, standard_reader or summary_page) and the stored regression inputs
-# (tests/fuzz_regressions/KIND).
+# pattern, standard_reader, tree_source, root or summary_page) and the stored regression inputs
+# (tests/fuzz_regressions/KIND). Inputs are cut at 4 KiB and may take 10 s; the targets that
+# read whole tree files (fuzz_standard_reader, fuzz_tree_source, fuzz_root) take inputs of up to
+# 64 KiB and 2 s each, so that a scan longer than linear shows as a timeout.
 # The seeds are copied into fuzz/corpus-work/KIND, which grows from run to run and is not
 # versioned. Crash, leak, timeout and out-of-memory inputs are written to fuzz/artifacts/KIND/.
 # The exit status is non-zero when any target found something.
@@ -14,14 +16,16 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 
 if [ $# -lt 1 ] || ! [[ $1 =~ ^[0-9]+$ ]]; then
-  echo "usage: $0 DURATION_SECONDS [fuzz_reader|fuzz_analysis|fuzz_pattern|fuzz_standard_reader|fuzz_summary_page]" >&2
+  echo "usage: $0 DURATION_SECONDS [fuzz_reader|fuzz_analysis|fuzz_pattern|fuzz_standard_reader|fuzz_tree_source|fuzz_root|fuzz_summary_page]" >&2
   exit 2
 fi
 duration=$1
-targets=(fuzz_reader fuzz_analysis fuzz_pattern fuzz_standard_reader fuzz_summary_page)
+targets=(fuzz_reader fuzz_analysis fuzz_pattern fuzz_standard_reader fuzz_tree_source fuzz_root fuzz_summary_page)
 if [ $# -ge 2 ]; then
   case $2 in
     fuzz_standard_reader | standard_reader) targets=(fuzz_standard_reader) ;;
+    fuzz_tree_source | tree_source) targets=(fuzz_tree_source) ;;
+    fuzz_root | root) targets=(fuzz_root) ;;
     fuzz_reader | reader) targets=(fuzz_reader) ;;
     fuzz_analysis | analysis) targets=(fuzz_analysis) ;;
     fuzz_pattern | pattern) targets=(fuzz_pattern) ;;
@@ -57,20 +61,23 @@ for target in "${targets[@]}"; do
   log=fuzz/corpus-work/$kind.log
   mkdir -p "$work" "$artifacts"
   cp -n fuzz/corpus/"$kind"/* "$work"/ 2>/dev/null || true
-  options=()
+  options=(-max_len=4096 -timeout=10)
+  case $target in
+    fuzz_standard_reader | fuzz_tree_source | fuzz_root) options=(-max_len=65536 -len_control=0 -timeout=2) ;;
+  esac
   [ -f fuzz/"$kind".dict ] && options+=(-dict=fuzz/"$kind".dict)
   extra=()
   [ -d tests/fuzz_regressions/"$kind" ] && extra+=(tests/fuzz_regressions/"$kind")
 
   echo "== $target for ${duration}s (corpus $work, findings in $artifacts/, log $log)"
-  "$build/fuzz/$target" -max_total_time="$duration" -close_fd_mask=2 -timeout=10 \
-    -rss_limit_mb=2048 -max_len=4096 -print_final_stats=1 -artifact_prefix="$artifacts/" \
+  "$build/fuzz/$target" -max_total_time="$duration" -close_fd_mask=2 \
+    -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts/" \
     "${options[@]}" "$work" "${extra[@]}" >"$log" 2>&1
   rc=$?
   if [ $rc -ne 0 ]; then
     status=1
     echo "$target FOUND A PROBLEM (exit status $rc):"
-    grep -E 'fuzz_(reader|analysis|pattern|standard_reader|summary_page):|ERROR|SUMMARY|runtime error|Test unit written' "$log" | head -n 40
+    grep -E 'fuzz_[a-z_]+:|ERROR|SUMMARY|runtime error|Test unit written' "$log" | head -n 40
     echo "-- end of $log:"
     tail -n 60 "$log"
   else

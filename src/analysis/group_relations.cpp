@@ -273,6 +273,17 @@ bool GroupRelations::same_group(std::string_view a, std::string_view b) const {
     return index_->has_pair(index_->id(a), index_->id(b));
 }
 
+void GroupRelations::for_each_group_of(std::string_view member,
+                                       const std::function<void(std::string_view)>& visit) const {
+    if (!index_) return;
+    const Index& idx = *index_;
+    const uint32_t id = idx.id(member);
+    if (id == Index::kNone) return;
+    for (uint32_t p = idx.member_head[id]; p != Index::kNone; p = idx.next_same_member[p]) {
+        if (idx.group[p] != id) visit(idx.names[idx.group[p]]);
+    }
+}
+
 std::string GroupRelations::lowest_common_group(std::string_view a, std::string_view b) const {
     if (!index_) return std::string();
     const Index& idx = *index_;

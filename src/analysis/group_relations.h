@@ -10,6 +10,7 @@
 #define TAVRIN_ANALYSIS_GROUP_RELATIONS_H
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -68,6 +69,10 @@ public:
 
     // Is `a` equal to `b`, or recorded as a member of group `b`?
     bool same_group(std::string_view a, std::string_view b) const;
+    // Calls visit(group) once for every group `member` is recorded as a member of (the groups b
+    // other than `member` itself for which same_group(member, b) holds), in list order.
+    void for_each_group_of(std::string_view member,
+                           const std::function<void(std::string_view)>& visit) const;
     // The group of the first pair (list order) with member `a` whose group also has member `b`;
     // empty when there is none.
     std::string lowest_common_group(std::string_view a, std::string_view b) const;

@@ -32,8 +32,8 @@ std::size_t count_target_leaves(const Phylogeny_Node* top, const TargetTest& tes
 bool root_tree(Phylogeny& tree, const AnalysisSettings& settings, const TargetTest& test,
                AnalysisResult& result, TreeChanges* changes) {
     if (settings.root.entries.empty()) return true;
-    const RootEntry* entry =
-        root_by_list(tree, settings.root, test, settings.groups, settings.separator, changes);
+    const RootEntry* entry = root_by_list(tree, settings.root, test, settings.groups,
+                                          settings.separator, changes, &result.outgroups_matched);
     if (entry == nullptr) {
         result.status = TreeStatus::kNoRoot;
         result.root.clear();
@@ -175,11 +175,12 @@ AnalysisResult analyse_as_read(Phylogeny& tree, const AnalysisSettings& settings
 
 // The analysis as analyse_as_read gives it, with the leaves that break the target clade of the
 // tree as read. When those are one set of 1 to settings.max_outliers leaves, the answer is that
-// of the tree without them; when several sets tie, the status is kAmbiguous. With a root list
-// the leaves are taken out of the unrooted tree, their branches merged (see tree/rooting.h), and
-// the tree without them is rooted by the list; a tree that no entry roots is not searched for
-// outliers.
-AnalysisResult analyse_with_outliers(Phylogeny& tree, const AnalysisSettings& settings) {
+// of the tree without them (for a `picture`, with where each of them stood); when several sets
+// tie, the status is kAmbiguous. With a root list the leaves are taken out of the unrooted tree,
+// their branches merged (see tree/rooting.h), and the tree without them is rooted by the list; a
+// tree that no entry roots is not searched for outliers.
+AnalysisResult analyse_with_outliers(Phylogeny& tree, const AnalysisSettings& settings,
+                                     bool picture) {
     AnalysisResult result = analyse_as_read(tree, settings);
     if (result.status == TreeStatus::kSisters || result.status == TreeStatus::kUnnamed) {
         // The target clade's leaves are one side of the edge above it, and every leaf beyond
@@ -201,10 +202,15 @@ AnalysisResult analyse_with_outliers(Phylogeny& tree, const AnalysisSettings& se
     }
     // Under a root list the tree is unrooted, and the merged branches must not depend on its
     // root.
+    std::vector<RemovedLeaf> places;
     remove_leaves(tree, set.leaves,
-                  settings.root.entries.empty() ? BranchMerge::kRooted : BranchMerge::kUnrooted);
+                  settings.root.entries.empty() ? BranchMerge::kRooted : BranchMerge::kUnrooted,
+                  picture ? &places : nullptr);
     AnalysisResult reduced = run_pipeline(tree, settings, nullptr);
     reduced.target_leaves = result.target_leaves;
+    // The tree left is what a picture draws, whatever became of it: the leaves go back in.
+    reduced.aside = std::move(places);
+    reduced.outgroups_matched = std::move(result.outgroups_matched);
     if (reduced.status == TreeStatus::kNoRoot) return reduced;
     reduced.outliers = std::move(result.outliers);
     reduced.set_aside = true;
@@ -245,7 +251,7 @@ AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings) {
 }
 
 TableRow table_row(const AnalysisResult& result, std::string_view file, std::size_t tree,
-                   std::string_view target) {
+                   std::string_view target, std::string_view label) {
     TableRow row;
     row.file = file;
     row.tree = tree;
@@ -260,6 +266,7 @@ TableRow table_row(const AnalysisResult& result, std::string_view file, std::siz
     row.outlier_leaves = &result.outliers.names;
     row.root = result.root;
     row.strays = &result.strays;
+    row.label = label;
     return row;
 }
 
@@ -267,7 +274,7 @@ AnalysisResult analyse(Phylogeny& tree, const AnalysisSettings& settings,
                        const AnalysisNeeds& needs) {
     AnalysisResult result;
     if (needs.outliers || settings.max_outliers > 0) {
-        result = analyse_with_outliers(tree, settings);
+        result = analyse_with_outliers(tree, settings, needs.picture);
     } else if (needs.picture) {
         result = analyse_as_read(tree, settings);
     } else {

@@ -20,6 +20,7 @@
 #include "analysis/steps.h"
 #include "output/table_format.h"
 #include "tree/phylogeny.h"
+#include "tree/rooting.h"
 
 namespace tavrin {
 
@@ -74,7 +75,7 @@ struct AnalysisResult {
     TreeStatus status = TreeStatus::kNoTarget;
     Phylogeny_Node* target = nullptr;  // in the analysed tree; absent unless a clade was found
     std::vector<std::string> sisters;  // 0, 1 or 2 names, none empty, two of them different
-    SisterClades sister_clades;        // the clades that gave each sister, for pictures
+    SisterClades sister_clades;        // the clades examined for each sister, for pictures
     SupportCell support;               // meaningful only with sisters
     // The node the support is read from (the target's parent, its grandparent after the parent
     // fold, or the sibling across the root); absent without sisters.
@@ -88,6 +89,9 @@ struct AnalysisResult {
     bool set_aside = false;         // the result is that of the tree without `outliers.names`
     std::string root = kRootGiven;  // the root list's entry that rooted the tree; empty for
                                     // kNoRoot
+    // For each distinct outgroup of the root list (RootList::outgroups): whether some leaf of
+    // the tree as read passes its test. Empty without outgroups.
+    std::vector<bool> outgroups_matched;
     // With AnalysisNeeds::picture, when no target clade was found: the leaves of the tree
     // analysed that pass the target test, in address order (for a binary search).
     std::vector<const Phylogeny_Node*> target_leaf_nodes;
@@ -96,6 +100,9 @@ struct AnalysisResult {
     // tree before any reroot); and the same leaves, in the same order, for pictures.
     std::vector<std::string> strays;
     std::vector<const Phylogeny_Node*> stray_leaves;
+    // With AnalysisNeeds::picture, the leaves the tree analysed was taken without, and where each
+    // stood in it (also when no entry of the root list rooted the tree left).
+    std::vector<RemovedLeaf> aside;
 };
 
 // The analysis of one tree, with compiled `settings`, giving what `needs` asks for: the tree is
@@ -107,10 +114,10 @@ struct AnalysisResult {
 AnalysisResult analyse(Phylogeny& tree, const AnalysisSettings& settings,
                        const AnalysisNeeds& needs = {});
 
-// The table's row of `result`, for the `tree`-th tree of `file` searched for `target`. It refers
-// to `result`, which must outlive it.
+// The table's row of `result`, for the `tree`-th tree of `file` searched for `target` in the run
+// named `label`. It refers to `result`, which must outlive it.
 TableRow table_row(const AnalysisResult& result, std::string_view file, std::size_t tree,
-                   std::string_view target);
+                   std::string_view target, std::string_view label = {});
 
 // The same analysis in place, for a caller that owns the tree elsewhere and needs neither
 // outliers nor a picture; when the names ask for the parent fold, the tree is folded as the

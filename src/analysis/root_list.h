@@ -11,7 +11,9 @@
 #ifndef TAVRIN_ANALYSIS_ROOT_LIST_H
 #define TAVRIN_ANALYSIS_ROOT_LIST_H
 
+#include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,7 +22,7 @@
 
 namespace tavrin {
 
-class LeafMatcher;
+class OutgroupNames;
 
 class TargetTest;
 class TreeChanges;
@@ -29,14 +31,58 @@ constexpr const char* kRootGiven = "given";
 constexpr const char* kRootMidpoint = "midpoint";
 
 struct RootEntry {
-    std::string text;                             // as given: given, midpoint or the outgroup
-    std::shared_ptr<const LeafMatcher> outgroup;  // the outgroup's prefix test; absent otherwise
+    std::string text;  // as given: given, midpoint or the outgroup
+    // An outgroup's number among the list's distinct outgroups (RootList::outgroups); absent for
+    // given and midpoint.
+    std::optional<std::size_t> outgroup;
 };
 
 struct RootList {
     std::string text;                // the list as given, for messages
     std::vector<RootEntry> entries;  // empty: no list, every tree taken as given
+    // The distinct outgroups of the entries, in the order they first stand; absent without any.
+    std::shared_ptr<const OutgroupNames> outgroups;
 };
+
+// The list's distinct outgroups, and which of them a leaf name starts with (byte-exact). Made
+// once per list: a leaf is matched against all of them in time linear in its name, whatever
+// their number.
+class OutgroupNames {
+public:
+    explicit OutgroupNames(std::vector<std::string> names);
+    ~OutgroupNames();
+
+    std::size_t size() const { return names_.size(); }
+    const std::string& name(std::size_t outgroup) const { return names_[outgroup]; }
+    // The outgroup named `name` exactly, if any.
+    std::optional<std::size_t> named(std::string_view name) const;
+    // Calls found(outgroup) for every outgroup whose name `name` starts with, shortest first.
+    template <typename Found>
+    void prefixes_of(std::string_view name, Found found) const;
+
+private:
+    // A trie of the names: each node's children, sorted by byte, and the outgroup whose name
+    // ends there (kNone for none).
+    struct Node {
+        std::vector<std::pair<unsigned char, std::size_t>> children;
+        std::size_t outgroup;
+    };
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::size_t child(std::size_t node, unsigned char byte) const;
+
+    std::vector<std::string> names_;
+    std::vector<Node> trie_;
+};
+
+template <typename Found>
+void OutgroupNames::prefixes_of(std::string_view name, Found found) const {
+    std::size_t node = 0;
+    for (const char c : name) {
+        node = child(node, static_cast<unsigned char>(c));
+        if (node == kNone) return;
+        if (trie_[node].outgroup != kNone) found(trie_[node].outgroup);
+    }
+}
 
 // Reads the list written `text`, split at its commas, into `list`; false when the list or one of
 // its entries is empty.
@@ -45,10 +91,15 @@ bool parse_root_list(const std::string& text, RootList& list);
 // Roots `tree`, whose root must be present, by the first entry of `list` that applies, and
 // answers that entry; none, leaving the tree as it was, when no entry applies. The outgroup tests
 // use the group relations and separator of `target`'s search, and leave out the leaves `target`
-// selects. With `changes`, the rooting is kept there, so that it can be undone.
+// selects. With `changes`, the rooting is kept there, so that it can be undone. With `matched`, it
+// receives, for each of the list's distinct outgroups, whether some leaf of the tree passes its
+// test (target leaves included), whichever entry applied.
+//
+// The tree is walked once whatever the list holds: its leaves are numbered and each is matched
+// against every outgroup at once; an outgroup then costs the leaves it holds.
 const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const TargetTest& target,
                               const GroupRelations& groups, char separator,
-                              TreeChanges* changes = nullptr);
+                              TreeChanges* changes = nullptr, std::vector<bool>* matched = nullptr);
 
 }  // namespace tavrin
 

@@ -136,23 +136,22 @@ Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target,
 
     if (draft.first.empty() && !draft.second.empty()) {
         draft.first.swap(draft.second);
+        // The sibling, which no name fits, stays examined second.
         draft.gave[0].swap(draft.gave[1]);
-        draft.gave[1].clear();
         draft.own = {draft.own[1], nullptr};
     }
     if (draft.first == draft.second) {
         sisters.fold_parent = target->parent->parent != nullptr;
         draft.second.clear();
-        draft.gave[0].insert(draft.gave[0].end(), draft.gave[1].begin(), draft.gave[1].end());
+        // Two empty names leave each examined clade with its own side.
+        if (!draft.first.empty()) {
+            draft.gave[0].insert(draft.gave[0].end(), draft.gave[1].begin(), draft.gave[1].end());
+            draft.gave[1].clear();
+        }
     }
-    if (!draft.first.empty()) {
-        sisters.names.push_back(draft.first);
-        sisters.clades[0] = std::move(draft.gave[0]);
-    }
-    if (!draft.second.empty()) {
-        sisters.names.push_back(draft.second);
-        sisters.clades[1] = std::move(draft.gave[1]);
-    }
+    if (!draft.first.empty()) sisters.names.push_back(draft.first);
+    if (!draft.second.empty()) sisters.names.push_back(draft.second);
+    sisters.clades = std::move(draft.gave);
     if (purity < 1) sisters.strays = strays_of(draft, sisters.names, name_of);
     return sisters;
 }

@@ -60,7 +60,8 @@ struct SearchResult {
 SearchResult search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetTest& test,
                            SearchState state = {}, TreeChanges* changes = nullptr);
 
-// The clades whose names gave each sister: entry i for sister i, empty past the last sister.
+// The clades examined for each sister: entry i for sister i (those whose names gave it), kept
+// when no name fits them too (past the last sister named); empty when nothing was examined.
 using SisterClades = std::array<std::vector<const Phylogeny_Node*>, 2>;
 
 // The purity that names a clade only by a name every leaf passes (clade_name); below it, a name
@@ -72,7 +73,7 @@ struct Sisters {
     std::vector<std::string> names;  // 0, 1 or 2 names, none empty, two of them different
     // The sibling and the rest of the tree got one name, and the parent is not the root.
     bool fold_parent = false;
-    SisterClades clades;  // the sibling among them goes with a folded parent
+    SisterClades clades;  // with a folded parent, the sibling among those of the first
     // The leaves that the clades named by their own name hold outside it, left to right: those
     // of the clade whose name is the first sister (the sibling, or a half of a sibling across
     // the root) and of the second half across the root when its name is the second sister. A

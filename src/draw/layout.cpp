@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "analysis/leaf_matching.h"
+#include "draw/aside_leaves.h"
 #include "platform/chunked_stack.h"
 
 namespace tavrin {
@@ -662,6 +663,7 @@ void place(DrawnTree& tree) {
     }
     for (std::size_t k = nodes.size(); k-- > 0;) {
         DrawnNode& n = nodes[k];
+        if (n.role == Role::kAside) continue;  // hung beside the tree, not in it
         if (n.tip == Tip::kNone) {
             n.row = (low[k] + high[k]) / 2;
         } else if (n.tip != Tip::kLeaf) {
@@ -677,6 +679,9 @@ void place(DrawnTree& tree) {
         width = std::max(width, n.tip == Tip::kNone || n.tip == Tip::kLeaf ? n.x : n.far_x);
     tree.lengths = tree.lengths && width > 0 && std::isfinite(width);
     if (tree.lengths) {
+        place_aside(tree, true, width);
+        for (const DrawnNode& n : nodes)
+            width = std::max(width, n.x);
         tree.width = width;
         return;
     }
@@ -687,6 +692,7 @@ void place(DrawnTree& tree) {
                              ? nodes[k].x
                              : static_cast<double>(height[0]);
     }
+    place_aside(tree, false, static_cast<double>(height[0]));
 }
 
 }  // namespace
@@ -699,6 +705,8 @@ const char* role_class(Role role) {
             return "sister1";
         case Role::kSister2:
             return "sister2";
+        case Role::kAside:
+            return "aside";
         case Role::kOther:
             break;
     }
@@ -719,6 +727,9 @@ DrawnTree lay_out(const LayoutInput& in) {
     out.leaves = walk->leaves_;
     out.tips = merge_deepest(*walk, out.merged);
     out.target = emit(*walk, out);
+    // Leaves set aside go back into a tree drawn leaf by leaf.
+    if (walk->leaves_ <= kAllLeaves && in.aside != nullptr && in.aside->size() <= kAllLeaves)
+        hang_aside(out, *in.aside);
     place(out);
     return out;
 }

@@ -8,6 +8,9 @@
 // tips (leaves and wedges) are left, the deepest subtrees are merged into `mixed` wedges, the
 // path down to the target last, until kMaxTips remain.
 //
+// Leaves the tree analysed was taken without are hung back, in a tree drawn leaf by leaf, each on
+// the branch where it stood (at most kAllLeaves of them; more are left out).
+//
 // One walk over the tree, with its own stacks (no recursion), in time linear in the tree; it
 // keeps records only for the nodes that can be drawn.
 #ifndef TAVRIN_DRAW_LAYOUT_H
@@ -20,6 +23,7 @@
 
 #include "analysis/steps.h"
 #include "tree/phylogeny.h"
+#include "tree/rooting.h"
 
 namespace tavrin {
 
@@ -27,10 +31,11 @@ constexpr std::size_t kAllLeaves = 200;
 constexpr std::size_t kMaxTips = 400;
 
 // What a leaf is to the answer; a wedge or an edge takes the role all its leaves share, else
-// kOther.
-enum class Role : std::uint8_t { kOther, kSister1, kSister2, kTarget };
+// kOther. kAside is a leaf the tree analysed was taken without.
+enum class Role : std::uint8_t { kOther, kSister1, kSister2, kTarget, kAside };
+constexpr std::size_t kRoleCount = 5;
 
-// The class attribute of a role's labels: "other", "sister1", "sister2", "target".
+// The class attribute of a role's labels: "other", "sister1", "sister2", "target", "aside".
 const char* role_class(Role role);
 
 enum class Tip : std::uint8_t {
@@ -41,6 +46,9 @@ enum class Tip : std::uint8_t {
     kMixed,        // merged subtrees, labelled "mixed (<leaves>)"
 };
 
+// A leaf set aside (Role::kAside) comes right before the node whose branch holds it (after the
+// root for the root), so that its row is next to that node's; its `parent` is that node, and
+// its branch leaves that node's branch at `stem_x`, `up` above the node as lengths go.
 struct DrawnNode {
     const Phylogeny_Node* node = nullptr;
     std::uint32_t parent = 0;  // index in DrawnTree::nodes; the root is its own parent
@@ -51,16 +59,20 @@ struct DrawnNode {
     double far_x = 0;        // a wedge's far end: its deepest leaf
     double row = 0;          // tip rows are 0, 1, 2...; an internal node lies between its children
     std::string label;       // a tip's text, unescaped
+    double up = 0;           // a leaf set aside: see above
+    double stem_x = 0;
+    bool stray = false;  // a leaf its sister clade holds outside its name (marked by the picture)
 };
 
 struct DrawnTree {
     std::vector<DrawnNode> nodes;  // in preorder, the root first
-    std::size_t tips = 0;
-    double width = 1;          // the largest far end or leaf x
-    bool lengths = false;      // x comes from branch lengths; else every leaf lines up
-    std::size_t leaves = 0;    // leaves of the whole tree
-    std::size_t merged = 0;    // subtrees merged into `mixed` wedges
-    std::int64_t target = -1;  // index of the target's node (or of the tip holding it)
+    std::size_t tips = 0;          // leaves and wedges of the tree analysed
+    std::size_t aside = 0;         // leaves set aside, hung back
+    double width = 1;              // the largest far end or leaf x
+    bool lengths = false;          // x comes from branch lengths; else every leaf lines up
+    std::size_t leaves = 0;        // leaves of the whole tree
+    std::size_t merged = 0;        // subtrees merged into `mixed` wedges
+    std::int64_t target = -1;      // index of the target's node (or of the tip holding it)
 };
 
 // What a layout needs from the analysis. Without a target clade the target leaves are those the
@@ -73,6 +85,8 @@ struct LayoutInput {
     const std::vector<const Phylogeny_Node*>* target_leaves = nullptr;
     std::string target_label;  // the search prefix, for the target wedge
     char separator = '-';
+    // The leaves the tree was taken without, and where they stood; may be absent.
+    const std::vector<RemovedLeaf>* aside = nullptr;
 };
 
 DrawnTree lay_out(const LayoutInput& input);

@@ -3,9 +3,10 @@
 //
 // Each drawn leaf has one <text> element holding its name (cut after kLabelChars characters) and
 // each wedge one holding its label, with the class of its role: `target`, `sister1`, `sister2`
-// or `other`. The caption, the legend and the support values are longer texts, so no other
-// <text> element's whole text is a leaf's name. The document stays below kMaxPictureBytes
-// whatever the tree.
+// or `other`; a leaf set aside, hung back where it stood, has the class `aside`. The caption,
+// the legend, the support values and the scale bar's words are longer texts, so no other <text>
+// element's whole text is a leaf's name. Supports are written as the shortest decimal that
+// reads back the same. The document stays below kMaxPictureBytes whatever the tree.
 #ifndef TAVRIN_DRAW_PICTURE_H
 #define TAVRIN_DRAW_PICTURE_H
 
@@ -21,17 +22,20 @@ namespace tavrin {
 constexpr std::size_t kLabelChars = 200;
 constexpr std::size_t kMaxPictureBytes = 1000000;
 
-// Where the tree comes from, for the caption. The picture does not depend on the tree's place
-// in the run, which only its file's name holds, so that it can be drawn before that place is
-// known.
+// Where the tree comes from, for the caption and the picture's recorded source. The picture does
+// not depend on the tree's place in the run, which only its file's name holds, so that it can be
+// drawn before that place is known.
 struct PictureSource {
-    std::string_view file;
-    std::size_t tree = 1;  // its place in its file, from 1
-    bool several = false;  // the file holds several trees
+    std::string_view file;   // as named on the command line
+    std::size_t tree = 1;    // its place in its file, from 1
+    bool several = false;    // the file holds several trees
+    std::string_view label;  // the run's label, or nothing
 };
 
-// The SVG document of `tree` as `result` describes it (after any reroot, parent fold or leaves
-// set aside); `settings` say what was searched and how the tree was rooted.
+// The SVG document of `tree` as `result` describes it (after any reroot or leaves set aside,
+// which are hung back where they stood); `settings` say what was searched and how the tree was
+// rooted. It has a <title> (the caption's first lines) and a <metadata> element holding
+// picture_source (draw/picture_file.h) of its tree.
 std::string draw_picture(const Phylogeny& tree, const AnalysisResult& result,
                          const AnalysisSettings& settings, const PictureSource& source);
 

@@ -1,9 +1,12 @@
 #include "draw/picture_file.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <system_error>
+
+#include "draw/xml_text.h"
+#include "output/table_format.h"
 
 namespace tavrin {
 
@@ -14,24 +17,49 @@ bool is_name_byte(char c) {
            c == '_' || c == '-';
 }
 
+constexpr std::string_view kMetadataOpen = "<metadata>";
+constexpr std::string_view kMetadataClose = "</metadata>";
+// A picture's <metadata> comes right after its title, within this many bytes of its start
+// (the title is cut; the file's name, escaped twice, may take some 50 KB).
+constexpr std::size_t kSourceWithin = 128 * 1024;
+
 }  // namespace
 
-std::string picture_name(std::string_view path, std::size_t number, std::size_t tree,
-                         bool several) {
+std::string picture_name(std::string_view path, std::size_t number, std::size_t tree, bool several,
+                         std::string_view label) {
     std::string_view base = path.substr(path.find_last_of('/') + 1);
     const std::size_t dot = base.find_last_of('.');
     if (dot != std::string_view::npos && dot > 0) base = base.substr(0, dot);
-    std::string name = tree_number(number);
+    std::string name(label);
+    if (!label.empty()) name += '_';
+    name += tree_number(number);
     name += '_';
-    for (const char c : base)
+    const std::string suffix = (several ? '_' + std::to_string(tree) : std::string()) + ".svg";
+    // The name is cut in its base, the only part of unbounded length.
+    const std::size_t room =
+        kMaxPictureName - std::min(kMaxPictureName, name.size() + suffix.size());
+    for (const char c : base.substr(0, room))
         name += is_name_byte(c) ? c : '_';
-    if (several) name += '_' + std::to_string(tree);
-    return name + ".svg";
+    return name + suffix;
 }
 
 std::string tree_number(std::size_t number) {
     std::string digits = std::to_string(number);
     return std::string(digits.size() < 6 ? 6 - digits.size() : 0, '0') + digits;
+}
+
+std::string picture_source(std::string_view file, std::size_t tree, std::string_view label) {
+    return xml_text(escape_field(file)) + '\t' + std::to_string(tree) + '\t' +
+           xml_text(escape_field(label));
+}
+
+std::optional<std::string_view> recorded_source(std::string_view svg) {
+    const std::size_t open = svg.find(kMetadataOpen);
+    if (open == std::string_view::npos) return std::nullopt;
+    const std::size_t from = open + kMetadataOpen.size();
+    const std::size_t close = svg.find(kMetadataClose, from);
+    if (close == std::string_view::npos) return std::nullopt;
+    return svg.substr(from, close - from);
 }
 
 int make_picture_folder(const std::string& dir) {
@@ -42,16 +70,15 @@ int make_picture_folder(const std::string& dir) {
     return error ? error.value() : ENOTDIR;
 }
 
-int write_picture(const std::string& path, const std::string& svg) {
-    errno = 0;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return errno != 0 ? errno : EIO;
-    int error = 0;
-    if (std::fwrite(svg.data(), 1, svg.size(), file) != svg.size() || std::fflush(file) != 0) {
-        error = errno != 0 ? errno : EIO;
+int PictureFolder::write(const std::string& name, const std::string& svg, std::string_view source) {
+    // What the entry held before: a picture of another tree is counted once it is replaced.
+    std::optional<std::string> before;
+    const int error = files_.replace(name, svg, &before, kSourceWithin);
+    const std::optional<std::string_view> recorded =
+        before ? recorded_source(*before) : std::nullopt;
+    if (error == 0 && recorded && *recorded != source) {
+        if (replaced_others_++ == 0) first_replaced_ = name;
     }
-    if (std::fclose(file) != 0 && error == 0) error = errno != 0 ? errno : EIO;
-    if (error != 0) std::remove(path.c_str());
     return error;
 }
 

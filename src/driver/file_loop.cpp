@@ -62,13 +62,7 @@ public:
 
     // Processes the files; the exit status, before the report is flushed.
     int run() {
-        if (!config_.draw_dir.empty()) {
-            if (const int error = make_picture_folder(config_.draw_dir)) {
-                err_ << messages::kCannotWritePicture << config_.draw_dir << ": "
-                     << std::strerror(error) << std::endl;
-                return kExitFatal;
-            }
-        }
+        if (!config_.draw_dir.empty() && !open_picture_folder()) return kExitFatal;
         if (!config_.files.empty()) warn_of_prefix_like_option(err_, config_.analysis.prefix);
         if (config_.table) write_table_header(out_);
         prepare_pattern();
@@ -83,7 +77,8 @@ public:
             }
         }
         output_.flush_report();
-        target_seen_.warn_if_never_seen(err_, config_);
+        if (pictures_) warn_of_replaced_pictures(err_, config_.draw_dir, *pictures_);
+        run_seen_.warn(err_, config_);
         return status_;
     }
 
@@ -161,9 +156,9 @@ private:
         });
     }
 
-    static std::unique_ptr<Record> out_of_memory_record(const std::string& path) {
+    std::unique_ptr<Record> out_of_memory_record(const std::string& path) const {
         auto record = std::make_unique<Record>();
-        out_of_memory(*record, path);
+        out_of_memory(*record, path, config_.read.dialect == Dialect::kStandard);
         return record;
     }
 
@@ -242,7 +237,7 @@ private:
             if (!write_piece(piece)) return false;
         }
         if (record.counts_row) ++rows_;
-        if (record.target_leaves.has_value()) target_seen_.tree(*record.target_leaves);
+        if (record.seen.has_value()) run_seen_.tree(*record.seen);
         if (record.picture.has_value() && !write_picture(*record.picture)) {
             status_ = kExitFatal;
             return false;
@@ -296,16 +291,32 @@ private:
         return true;
     }
 
+    // With --draw, makes the pictures' folder when missing and opens it. False, with the
+    // message written, when it cannot be had.
+    bool open_picture_folder() {
+        int error = make_picture_folder(config_.draw_dir);
+        if (error == 0) {
+            pictures_.emplace(config_.draw_dir);
+            error = pictures_->error();
+        }
+        if (error == 0) return true;
+        err_ << messages::kCannotWritePicture << config_.draw_dir << ": " << std::strerror(error)
+             << std::endl;
+        return false;
+    }
+
     // With --draw, the tree's picture, after what the analysis wrote. False, with the message
     // written, when it could not be written.
     bool write_picture(const Record::Picture& picture) {
-        std::string path = config_.draw_dir;
-        if (path.back() != '/') path += '/';
-        path += picture_name(picture.path, rows_, picture.tree, picture.several);
-        const int error = tavrin::write_picture(path, picture.svg);
+        const std::string name =
+            picture_name(picture.path, rows_, picture.tree, picture.several, config_.label);
+        const int error = pictures_->write(
+            name, picture.svg, picture_source(picture.path, picture.tree, config_.label));
         if (error == 0) return true;
         output_.flush_report();
-        err_ << messages::kCannotWritePicture << path << ": " << std::strerror(error) << std::endl;
+        err_ << messages::kCannotWritePicture << pictures_->path_of(name) << ": "
+             << (error == kNotARegularFile ? messages::kNotARegularFile : std::strerror(error))
+             << std::endl;
         return false;
     }
 
@@ -326,7 +337,8 @@ private:
     std::string pattern_error_;
     StandardInput input_;
     const std::string* reading_ = &config_.analysis.prefix;  // replaced before anything is read
-    TargetSeen target_seen_;
+    RunSeen run_seen_;
+    std::optional<PictureFolder> pictures_;  // with --draw, once its folder is there
     std::size_t rows_ = 0;  // rows so far in the run: malformed and unreadable ones too
     int status_ = kExitSuccess;
 };
@@ -341,7 +353,9 @@ int run_files(const RunConfig& config, std::istream* input, RunOutput& output) {
     } catch (const std::length_error&) {  // a string asked to grow past its largest size
     }
     output.flush_report();
-    output.err() << messages::kOutOfMemory << loop.reading() << std::endl;
+    output.err() << messages::kOutOfMemory
+                 << shown_name(loop.reading(), config.read.dialect == Dialect::kStandard)
+                 << std::endl;
     return kExitFatal;
 }
 

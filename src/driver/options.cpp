@@ -107,6 +107,19 @@ std::string take_draw(const char* name, const std::string& value, RunConfig& con
     return std::string();
 }
 
+// 1 to kMaxLabel bytes, each a letter, a digit, '.', '_' or '-': a label stands in file names.
+std::string take_label(const char* name, const std::string& value, RunConfig& config) {
+    const auto usable = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || is_digit(c) || c == '.' ||
+               c == '_' || c == '-';
+    };
+    if (value.empty() || value.size() > kMaxLabel ||
+        !std::all_of(value.begin(), value.end(), usable))
+        return value_error(messages::kNotALabel, name, value) + messages::kLabelsAllowed;
+    config.label = value;
+    return std::string();
+}
+
 std::string take_root(const char* name, const std::string& value, RunConfig& config) {
     if (!parse_root_list(value, config.analysis.root)) {
         return value_error(value.empty() ? messages::kEmptyList : messages::kEmptyListEntry, name,
@@ -178,6 +191,9 @@ const TavrinOption kOptions[] = {
      "the leaf prefix ends at the first byte C instead of the first '-'", take_separator},
     {"--draw", nullptr, "DIR", kLeading,
      "draw every tree around its target: one SVG file per tree in DIR", take_draw},
+    {"--label", nullptr, "NAME", kLeading,
+     "name the run: the table's label column, and pictures named <NAME>_<n>_<base>.svg",
+     take_label},
     {"--root", nullptr, "LIST", kLeading,
      "root each tree by the first entry of LIST (comma-separated) that applies: an outgroup's "
      "prefix, midpoint, or given (as read)",

@@ -39,6 +39,8 @@ struct RunConfig {
     // none).
     bool table = false;
     std::string draw_dir;
+    // The run's name, for the table's label column and the pictures' names (empty: none).
+    std::string label;
     // Trees are analysed on up to this many threads, their output written in the run's order.
     std::size_t threads = 1;
 };
@@ -62,6 +64,8 @@ struct CommandLine {
 constexpr std::size_t kMaxOutliers = 1000000000;
 // Largest value of --support-field (no label holds that many fields).
 constexpr std::size_t kMaxSupportField = 1000000;
+// Longest --label, in bytes.
+constexpr std::size_t kMaxLabel = 40;
 // Largest value of --burnin.
 constexpr std::size_t kMaxBurnin = 1000000000000;
 // Largest value of --threads.

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/warnings.h"
 #include "tree/phylogeny.h"
 
 namespace tavrin {
@@ -49,8 +50,8 @@ public:
 
     // The step is a row of the run (a tree, or a file that cannot be read): it uses a number.
     bool counts_row = false;
-    // A tree that was analysed: the leaves passing its target test, for the run's warning.
-    std::optional<std::size_t> target_leaves;
+    // A tree that was analysed: what it tells the run's closing warnings.
+    std::optional<TreeSeen> seen;
     // The picture to write once the row's number is known: where the tree comes from, and the
     // document.
     struct Picture {

@@ -1,12 +1,14 @@
 #include "driver/tree_work.h"
 
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
 #include "cli/exit_status.h"
 #include "draw/picture.h"
 #include "driver/warnings.h"
+#include "output/escapes.h"
 #include "output/messages.h"
 #include "output/report.h"
 #include "output/table_format.h"
@@ -26,22 +28,22 @@ SourceRead read_text(const std::string& path, bool one_tree, std::string& text,
 
 // Runs `work` on `record`; memory that runs out ends the run there, after what was made.
 template <typename Work>
-void guarded(Record& record, const std::string& path, Work work) {
+void guarded(Record& record, const std::string& path, bool escape, Work work) {
     try {
         work();
     } catch (const std::bad_alloc&) {
-        out_of_memory(record, path);
+        out_of_memory(record, path, escape);
     } catch (const std::length_error&) {  // a string asked to grow past its largest size
-        out_of_memory(record, path);
+        out_of_memory(record, path, escape);
     }
 }
 
 }  // namespace
 
-void out_of_memory(Record& record, const std::string& path) {
+void out_of_memory(Record& record, const std::string& path, bool escape) {
     record.flush(Record::Flush::kPlain);
     record.err().clear();
-    record.err() << messages::kOutOfMemory << path << std::endl;
+    record.err() << messages::kOutOfMemory << shown_name(path, escape) << std::endl;
     record.ends_run = kExitFatal;
 }
 
@@ -54,7 +56,7 @@ std::unique_ptr<Record> TreeWork::file(const std::string& path, std::optional<So
                                        std::string text, std::string reason,
                                        const Prepare& prepare) const {
     auto record = std::make_unique<Record>();
-    guarded(*record, path, [&] {
+    guarded(*record, path, escape_names(), [&] {
         // A file of the classic dialect holds one tree: its header goes out before the file is
         // read. A standard Newick file's header waits for its first tree.
         const bool one_tree = config_.read.dialect == Dialect::kClassic;
@@ -89,7 +91,7 @@ std::unique_ptr<Record> TreeWork::file(const std::string& path, std::optional<So
 std::unique_ptr<Record> TreeWork::tree(const TreePlace& place, TreeRead read,
                                        const Prepare& prepare) const {
     auto record = std::make_unique<Record>();
-    guarded(*record, place.path, [&] { tree_into(*record, place, read, prepare); });
+    guarded(*record, place.path, escape_names(), [&] { tree_into(*record, place, read, prepare); });
     // The tree was read on the file loop's thread: it goes back there to be released.
     record->spent_tree = std::move(read.tree);
     return record;
@@ -102,13 +104,22 @@ std::unique_ptr<Record> TreeWork::end_of_file(const std::string& path,
     return record;
 }
 
-// A file whose supports all read 0 while its nodes' comments hold values: one warning.
+// A file whose supports all read 0 while its nodes' comments hold values: one warning, which
+// says so when the attribute given held no number, else names the attributes the comments hold.
 void TreeWork::end_into(Record& record, const std::string& path, const TreeReader& reader) const {
     const std::string values = reader.unused_comment_values();
     if (values.empty()) return;
     record.flush(Record::Flush::kPlain);
-    record.err() << messages::kWarning << path << messages::kUnusedCommentsBefore << values
-                 << messages::kUnusedCommentsAfter << std::endl;
+    std::ostream& err = record.err();
+    err << messages::kWarning << shown_name(path, true);
+    if (const std::optional<std::string>& value = reader.attribute_without_number()) {
+        err << messages::kNoNumberBefore << shown_name(config_.read.support_attribute, true)
+            << messages::kNoNumberExample << shown_value(*value) << messages::kNoNumberAfter;
+    } else {
+        err << messages::kUnusedCommentsBefore << shown_name(values, true)
+            << messages::kUnusedCommentsAfter;
+    }
+    err << std::endl;
 }
 
 void TreeWork::tree_into(Record& record, const TreePlace& place, TreeRead& read,
@@ -129,11 +140,13 @@ void TreeWork::tree_into(Record& record, const TreePlace& place, TreeRead& read,
     const Preparation preparation = prepare();
     if (!preparation.ready) return;
     const AnalysisSettings& settings = *preparation.settings;
-    const AnalysisResult result = analyse(*read.tree, settings, needs_);
-    record.target_leaves = result.target_leaves;
+    const bool three_way_root = read.tree->root_children == 3;
+    AnalysisResult result = analyse(*read.tree, settings, needs_);
+    record.seen =
+        TreeSeen{result.target_leaves, three_way_root, std::move(result.outgroups_matched)};
     write_tree(record, place, result, settings);
     if (needs_.picture) {
-        const PictureSource source{place.path, place.tree, place.several};
+        const PictureSource source{place.path, place.tree, place.several, config_.label};
         record.picture = Record::Picture{place.path, place.tree, place.several,
                                          draw_picture(*read.tree, result, settings, source)};
     }
@@ -151,7 +164,7 @@ void TreeWork::unreadable(Record& record, const std::string& path, bool headed, 
     if (config_.table)
         write_table_row(record.out(), key_row(TreePlace{path, 1, false}, TreeStatus::kUnreadable));
     record.flush(Record::Flush::kPlain);
-    record.err() << messages::kFileNotOpenedBefore << path;
+    record.err() << messages::kFileNotOpenedBefore << shown_name(path, escape_names());
     if (got == SourceRead::kNotOpened) record.err() << messages::kFileNotOpenedAfter;
     if (got == SourceRead::kNoGzip) record.err() << messages::kNoGzipAfter;
     if (got == SourceRead::kDamagedGzip) record.err() << messages::kDamagedGzipAfter << reason;
@@ -175,7 +188,9 @@ void TreeWork::begin_tree(Record& record, const TreePlace& place) const {
 void TreeWork::write_tree(Record& record, const TreePlace& place, const AnalysisResult& result,
                           const AnalysisSettings& settings) const {
     if (config_.table) {
-        write_table_row(record.out(), table_row(result, place.path, place.tree, settings.prefix));
+        TableRow row = table_row(result, place.path, place.tree, settings.prefix, config_.label);
+        row.controls = escape_names();
+        write_table_row(record.out(), row);
         return;
     }
     const bool escape = escape_names();
@@ -184,7 +199,8 @@ void TreeWork::write_tree(Record& record, const TreePlace& place, const Analysis
     write_status_message(err, result.status);
     if (result.status == TreeStatus::kNoRoot) {
         write_no_root(err, settings.root.text,
-                      place.several ? place.path + ':' + std::to_string(place.tree) : place.path);
+                      place.several ? place.path + ':' + std::to_string(place.tree) : place.path,
+                      escape);
     }
     write_rows(record.out(), settings.prefix, result.sisters, result.support, escape);
 }
@@ -195,6 +211,8 @@ TableRow TreeWork::key_row(const TreePlace& place, TreeStatus status) const {
     row.tree = place.tree;
     row.target = config_.analysis.prefix;
     row.status = status;
+    row.label = config_.label;
+    row.controls = escape_names();
     return row;
 }
 

@@ -71,8 +71,9 @@ private:
     AnalysisNeeds needs_;
 };
 
-// The run ends at `record` because memory ran out while `path` was read or analysed.
-void out_of_memory(Record& record, const std::string& path);
+// The run ends at `record` because memory ran out while `path` was read or analysed; with
+// `escape` (standard Newick), the path is shown as names are.
+void out_of_memory(Record& record, const std::string& path, bool escape);
 
 }  // namespace tavrin
 

@@ -45,6 +45,9 @@ constexpr const char* kAttributeOrField =
     "--support-attribute and --support-field cannot be given together";
 // Follows kNotASeparator's message.
 constexpr const char* kSeparatorsAllowed = " (any byte but blanks and ( ) , : ; ' [ ])";
+// "Not a usable label for --label: '<value>' (1 to 40 bytes of A-Z a-z 0-9 . _ -)"
+constexpr const char* kNotALabel = "Not a usable label for ";
+constexpr const char* kLabelsAllowed = " (1 to 40 bytes of A-Z a-z 0-9 . _ -)";
 // Follows the message of a purity too small or too large.
 constexpr const char* kPurityRange = " (above 0.5, at most 1)";
 
@@ -75,6 +78,8 @@ constexpr const char* kDamagedGzipAfter = " cannot be decompressed: ";
 constexpr const char* kCannotWriteOutput = "Couldnt write output: ";
 // "Couldnt write picture: <path>: <reason>", for a picture of --draw or its folder.
 constexpr const char* kCannotWritePicture = "Couldnt write picture: ";
+// The reason when an entry of the picture's name is a special file (a pipe, a device).
+constexpr const char* kNotARegularFile = "Not a regular file";
 // Followed by the path of the tree file or group file being read.
 constexpr const char* kOutOfMemory = "Out of memory while reading ";
 
@@ -105,6 +110,23 @@ constexpr const char* kWarningsMore = " more";
 // NAME", once for a file whose supports all read 0 while its nodes' comments hold values.
 constexpr const char* kUnusedCommentsBefore = ": every support reads 0; the comments hold ";
 constexpr const char* kUnusedCommentsAfter = ": use --support-attribute NAME";
+// "Warning: <file>: attribute <NAME> holds no number (e.g. '<value>'); supports read 0", instead
+// of the warning above when --support-attribute NAME was given and the attribute stood on some
+// internal node with a value that holds no number.
+constexpr const char* kNoNumberBefore = ": attribute ";
+constexpr const char* kNoNumberExample = " holds no number (e.g. '";
+constexpr const char* kNoNumberAfter = "'); supports read 0";
+// "Warning: <N> of <M> trees have a three-way root (written unrooted): their answers depend on
+// where the program put the root; see --root", at the end of a run with --table or
+// --standard-newick and without --root.
+constexpr const char* kThreeWayRootsOf = " of ";
+constexpr const char* kThreeWayRoots =
+    " trees have a three-way root (written unrooted): their answers depend on where the program "
+    "put the root; see --root";
+// "Warning: --root entry '<NAME>' matched no leaf in any tree", at the end of a run, once for
+// each outgroup of the list that no leaf of any tree analysed passes.
+constexpr const char* kRootEntryBefore = "--root entry '";
+constexpr const char* kRootEntryUnmatched = "' matched no leaf in any tree";
 // "Warning: the search prefix '<prefix>' begins with '-': a misspelled option? (...)"
 constexpr const char* kPrefixLikeOptionBefore = "the search prefix '";
 constexpr const char* kPrefixLikeOptionAfter =
@@ -113,6 +135,13 @@ constexpr const char* kPrefixLikeOptionAfter =
 // file, kWithGroupsOf and its path.
 constexpr const char* kNoTargetLeaf = "no leaf of any tree passes the target test for '";
 constexpr const char* kWithGroupsOf = " with the groups of ";
+// Once per run, when pictures of other files were replaced (their recorded sources differ):
+// "Warning: --draw <DIR>: <picture> held a picture of another file; replaced", or for N > 1
+// "Warning: --draw <DIR>: <picture> and <N-1> more held pictures of other files; replaced".
+constexpr const char* kReplacedPictureBefore = "--draw ";
+constexpr const char* kReplacedPictureOne = " held a picture of another file; replaced";
+constexpr const char* kReplacedPicturesAnd = " and ";
+constexpr const char* kReplacedPicturesMore = " more held pictures of other files; replaced";
 // "Warning: <File> holds several trees; read it with --standard-newick"
 constexpr const char* kSeveralTrees = " holds several trees; read it with --standard-newick";
 

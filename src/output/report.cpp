@@ -7,10 +7,14 @@ namespace tavrin {
 
 void write_name(std::ostream& out, std::string_view text, bool escape) {
     if (escape) {
-        write_escaped(out, text, false);
+        write_escaped(out, text, false, true);
     } else {
         out << text;
     }
+}
+
+std::string shown_name(std::string_view text, bool escape) {
+    return escape ? escape_field(text, true) : std::string(text);
 }
 
 void write_tree_header(std::ostream& out, std::string_view path, std::size_t tree, bool several,
@@ -60,8 +64,13 @@ void write_status_message(std::ostream& err, TreeStatus status) {
     }
 }
 
-void write_no_root(std::ostream& err, std::string_view list, std::string_view tree) {
-    err << messages::kNoRootBefore << list << messages::kNoRootFor << tree << std::endl;
+void write_no_root(std::ostream& err, std::string_view list, std::string_view tree, bool escape) {
+    err << messages::kNoRootBefore;
+    write_name(err, list.substr(0, kMostListBytes), escape);
+    if (list.size() > kMostListBytes) err << "...";
+    err << messages::kNoRootFor;
+    write_name(err, tree, escape);
+    err << std::endl;
 }
 
 void write_pattern_error(std::ostream& err, std::string_view pattern, std::string_view reason) {

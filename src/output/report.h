@@ -14,9 +14,12 @@
 
 namespace tavrin {
 
-// `text`, with the table's escapes when `escape` (names read from standard Newick quotes may
-// hold a tab or a line break: escaped, rows stay rows).
+// `text`, with the table's escapes when `escape`: names read from standard Newick quotes may hold
+// any byte, so a tab, a line break and a backslash are written \t, \n, \\ and every other
+// control byte \xHH, so that rows stay rows and no raw control byte reaches a terminal.
 void write_name(std::ostream& out, std::string_view text, bool escape);
+// The same as a string, for a message.
+std::string shown_name(std::string_view text, bool escape);
 
 // The header line of a tree: `<File>:`, or `<File>:<k>:` for the k-th tree of a file of
 // `several`.
@@ -35,8 +38,11 @@ void write_set_aside(std::ostream& err, const std::vector<std::string>& names, b
 void write_status_message(std::ostream& err, TreeStatus status);
 
 // "No root from --root <list> for <tree>"; `tree` names it: its file, and ":<k>" for the k-th of
-// several.
-void write_no_root(std::ostream& err, std::string_view list, std::string_view tree);
+// several. A list longer than kMostListBytes is cut there and followed by "...". With `escape`,
+// both as write_name writes them.
+constexpr std::size_t kMostListBytes = 200;
+void write_no_root(std::ostream& err, std::string_view list, std::string_view tree,
+                   bool escape = false);
 
 // Why `pattern` cannot be used as a --E pattern.
 void write_pattern_error(std::ostream& err, std::string_view pattern, std::string_view reason);

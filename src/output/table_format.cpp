@@ -19,14 +19,30 @@ constexpr const char* kColumnNames[kColumnCount] = {
 constexpr Column kLastColumns[] = {Column::kOutlierLeaves, Column::kRoot, Column::kStrays,
                                    Column::kLabel};
 
-void write_names(std::ostream& out, const std::vector<std::string>* names) {
+void write_names(std::ostream& out, const std::vector<std::string>* names, bool controls) {
     if (names == nullptr) return;
     const char* separator = "";
     for (const std::string& name : *names) {
         out << separator;
-        write_escaped(out, name, true);
+        write_escaped(out, name, true, controls);
         separator = ",";
     }
+}
+
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+// Is `c` a control byte that the table writes as \xHH when asked?
+bool is_other_control(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte < 0x20 || byte == 0x7f) && c != '\t' && c != '\n';
+}
+
+// The value of the hexadecimal digit `c`, or -1.
+int hex_value(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
 }
 
 template <typename T>
@@ -37,27 +53,23 @@ void write_optional(std::ostream& out, const std::optional<T>& value) {
 
 }  // namespace
 
-void write_escaped(std::ostream& out, std::string_view text, bool in_list) {
+void write_escaped(std::ostream& out, std::string_view text, bool in_list, bool controls) {
     std::size_t plain = 0;  // the first byte not written yet
+    char hex[] = "\\x00";
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const char* escaped = nullptr;
-        switch (text[i]) {
-            case '\t':
-                escaped = "\\t";
-                break;
-            case '\n':
-                escaped = "\\n";
-                break;
-            case '\\':
-                escaped = "\\\\";
-                break;
-            case ',':
-                escaped = in_list ? "\\," : nullptr;
-                break;
-            default:
-                break;
-        }
+        const char c = text[i];
+        const char* escaped = c == '\t'                         ? "\\t"
+                              : c == '\n'                       ? "\\n"
+                              : c == '\\'                       ? "\\\\"
+                              : c == ',' && in_list             ? "\\,"
+                              : controls && is_other_control(c) ? hex
+                                                                : nullptr;
         if (escaped == nullptr) continue;
+        if (escaped == hex) {
+            const auto byte = static_cast<unsigned char>(c);
+            hex[2] = kHexDigits[byte >> 4];
+            hex[3] = kHexDigits[byte & 0xf];
+        }
         out.write(text.data() + plain, static_cast<std::streamsize>(i - plain));
         out << escaped;
         plain = i + 1;
@@ -65,9 +77,9 @@ void write_escaped(std::ostream& out, std::string_view text, bool in_list) {
     out.write(text.data() + plain, static_cast<std::streamsize>(text.size() - plain));
 }
 
-std::string escape_field(std::string_view text) {
+std::string escape_field(std::string_view text, bool controls) {
     std::ostringstream escaped;
-    write_escaped(escaped, text, false);
+    write_escaped(escaped, text, false, controls);
     return escaped.str();
 }
 
@@ -137,6 +149,14 @@ bool unescape_field(std::string_view field, std::string& out) {
         }
         if (++i == field.size()) return false;
         const char escaped = field[i];
+        if (escaped == 'x') {
+            if (i + 2 >= field.size()) return false;
+            const int high = hex_value(field[i + 1]), low = hex_value(field[i + 2]);
+            if (high < 0 || low < 0) return false;
+            out.push_back(static_cast<char>(high << 4 | low));
+            i += 2;
+            continue;
+        }
         if (escaped != 't' && escaped != 'n' && escaped != '\\' && escaped != ',') return false;
         out.push_back(escaped == 't' ? '\t' : escaped == 'n' ? '\n' : escaped);
     }
@@ -156,14 +176,15 @@ void write_table_header(std::ostream& out) {
 }
 
 void write_table_row(std::ostream& out, const TableRow& row) {
-    write_escaped(out, row.file, false);
+    const bool controls = row.controls;
+    write_escaped(out, row.file, false, controls);
     out << '\t' << row.tree << '\t';
-    write_escaped(out, row.target, false);
+    write_escaped(out, row.target, false, controls);
     out << '\t' << status_name(row.status);
     const std::size_t sisters = row.sisters == nullptr ? 0 : row.sisters->size();
     for (std::size_t i = 0; i < 2; ++i) {
         out << '\t';
-        if (i < sisters) write_escaped(out, (*row.sisters)[i], false);
+        if (i < sisters) write_escaped(out, (*row.sisters)[i], false, controls);
     }
     out << '\t';
     if (sisters > 0) write_support(out, row.support);
@@ -172,13 +193,13 @@ void write_table_row(std::ostream& out, const TableRow& row) {
     write_optional(out, row.target_leaves);
     write_optional(out, row.outliers);
     out << '\t';
-    write_names(out, row.outlier_leaves);
+    write_names(out, row.outlier_leaves, controls);
     out << '\t';
-    write_escaped(out, row.root, false);
+    write_escaped(out, row.root, false, controls);
     out << '\t';
-    write_names(out, row.strays);
+    write_names(out, row.strays, controls);
     out << '\t';
-    write_escaped(out, row.label, false);
+    write_escaped(out, row.label, false, controls);
     out << '\n';
 }
 

@@ -7,7 +7,9 @@
 //
 // A field holding a tab, a line break or a backslash is written with the escapes \t, \n and \\;
 // a comma inside a name of a list (outlier_leaves, strays) is written \, so that the list stays
-// a list. Readers find the columns by the header line; tables that end at an earlier column
+// a list. Rows of trees read as standard Newick write every other control byte (below 0x20, and
+// 0x7f) as \xHH, two lowercase hexadecimal digits, so that no name sends raw control bytes to a
+// terminal. Readers find the columns by the header line; tables that end at an earlier column
 // (outlier_leaves, root or strays) are read too.
 #ifndef TAVRIN_OUTPUT_TABLE_FORMAT_H
 #define TAVRIN_OUTPUT_TABLE_FORMAT_H
@@ -99,10 +101,12 @@ private:
     std::array<std::string_view, kColumnCount> fields_{};
 };
 
-// Escapes `text` onto `out`: tabs, line breaks and backslashes; with `in_list`, a comma as well.
-void write_escaped(std::ostream& out, std::string_view text, bool in_list);
-// `text` with tabs, line breaks and backslashes escaped.
-std::string escape_field(std::string_view text);
+// Escapes `text` onto `out`: tabs, line breaks and backslashes; with `in_list`, a comma as well;
+// with `controls`, every other control byte as \xHH.
+void write_escaped(std::ostream& out, std::string_view text, bool in_list, bool controls = false);
+// `text` with tabs, line breaks and backslashes escaped; with `controls`, the other control bytes
+// too.
+std::string escape_field(std::string_view text, bool controls = false);
 // `field` with its escapes undone, into `out`; false for a backslash that starts none of them.
 bool unescape_field(std::string_view field, std::string& out);
 
@@ -130,6 +134,7 @@ struct TableRow {
     const std::vector<std::string>* strays = nullptr;  // leaves the named sisters hold outside
                                                        // their names
     std::string_view label;                            // the run's label
+    bool controls = false;  // names read as standard Newick: every control byte escaped
 };
 
 void write_table_header(std::ostream& out);

@@ -41,18 +41,49 @@ private:
     z_stream stream_{};
 };
 
-// A first size for the text: the size the last member's trailer gives (modulo 2^32), when it
-// is at least the compressed size and fits in memory; else four times the compressed size.
-std::size_t first_capacity(const std::string& bytes) {
-    std::size_t stated = 0;
-    if (bytes.size() >= 4) {
-        for (std::size_t i = 1; i <= 4; ++i)
-            stated = stated << 8 | static_cast<unsigned char>(bytes[bytes.size() - i]);
-    }
+// The text is made longer by this much at a time within its capacity: only the bytes inflating
+// is about to fill are cleared, and the pages reserved past them are never touched.
+constexpr std::size_t kStep = std::size_t{1} << 20;
+
+// A first capacity for the text: four times the compressed size, at least 64 KiB, at most one
+// step. The size a member's trailer states is not trusted: a few bytes can claim gigabytes.
+std::size_t first_capacity(std::size_t compressed) {
+    const std::size_t ceiling = std::max<std::size_t>(memory_ceiling() / 3, 1);
+    return std::min({std::max<std::size_t>(compressed, 16384) * 4, kStep, ceiling});
+}
+
+// The capacity that follows a full one of `size` bytes, inflated from the first `in` of the
+// `compressed` bytes: what all of them should give at the rate inflating has shown so far, an
+// eighth more, at least twice `size`. Tree files compress evenly, so that one estimate made on
+// the first step usually holds the whole text; a text that outgrows it still doubles. As for a
+// file read whole, the old and the new text must fit in memory together.
+std::size_t next_capacity(std::size_t size, std::size_t in, std::size_t compressed) {
     const std::size_t ceiling = memory_ceiling() / 3;
-    if (stated >= bytes.size() && stated < ceiling) return stated + 1;
-    return std::min(std::max<std::size_t>(bytes.size(), 16384) * 4,
-                    std::max<std::size_t>(ceiling, 1));
+    if (size > ceiling) throw std::bad_alloc();
+    const double expected = static_cast<double>(size) /
+                            static_cast<double>(std::max<std::size_t>(in, 1)) *
+                            static_cast<double>(compressed) * 1.125;
+    const std::size_t capped =
+        expected < static_cast<double>(ceiling) ? static_cast<std::size_t>(expected) : ceiling;
+    return std::max(2 * size, capped);
+}
+
+// Room in `text` for at least one byte after its first `size`, `in` compressed bytes having
+// been inflated: a step more within `capacity`, which grows when it is full.
+void make_room(std::string& text, std::size_t size, std::size_t& capacity, std::size_t in,
+               std::size_t compressed) {
+    if (size < text.size()) return;
+    if (size == capacity) {
+        capacity = next_capacity(size, in, compressed);
+        reserve_large(text, capacity);
+    }
+    text.resize(std::min(capacity, size + kStep));
+}
+
+// Is every byte from `pos` on a zero? Archives and block devices pad files so; `zcat` ignores
+// such padding after the last member.
+bool only_zeros_from(const std::string& bytes, std::size_t pos) {
+    return bytes.find_first_not_of('\0', pos) == std::string::npos;
 }
 
 }  // namespace
@@ -65,29 +96,23 @@ bool gunzip(std::string& bytes, std::string& reason) {
     Inflater inflater;
     z_stream& z = inflater.stream();
     std::string text;
-    std::size_t capacity = first_capacity(bytes);
+    std::size_t capacity = first_capacity(bytes.size());
     reserve_large(text, capacity);
-    text.resize(capacity);
     std::size_t in = 0;    // bytes of `bytes` given to zlib
     std::size_t size = 0;  // bytes of `text` written
     for (;;) {
-        if (size == capacity) {
-            // As for a file read whole: doubles while the old and the new text fit together.
-            if (capacity > memory_ceiling() / 3) throw std::bad_alloc();
-            capacity *= 2;
-            text.resize(capacity);
-        }
+        make_room(text, size, capacity, in, bytes.size());
         z.next_in = reinterpret_cast<Bytef*>(&bytes[0]) + in;
         z.avail_in = static_cast<uInt>(std::min(bytes.size() - in, kMostPerCall));
         z.next_out = reinterpret_cast<Bytef*>(&text[0]) + size;
-        z.avail_out = static_cast<uInt>(std::min(capacity - size, kMostPerCall));
+        z.avail_out = static_cast<uInt>(std::min(text.size() - size, kMostPerCall));
         const uInt given_in = z.avail_in, given_out = z.avail_out;
         const int status = inflate(&z, Z_NO_FLUSH);
         in += given_in - z.avail_in;
         size += given_out - z.avail_out;
         if (status == Z_MEM_ERROR) throw std::bad_alloc();
         if (status == Z_STREAM_END) {
-            if (in == bytes.size()) break;
+            if (only_zeros_from(bytes, in)) break;
             // Another member follows, or something that is not one.
             if (!is_gzip(bytes.substr(in, 2))) {
                 reason = "something other than gzip data follows the compressed data";
@@ -101,7 +126,7 @@ bool gunzip(std::string& bytes, std::string& reason) {
             return false;
         }
         // No progress although input remains: only more room can help. No input left: cut short.
-        if (in == bytes.size() && size < capacity) {
+        if (in == bytes.size() && size < text.size()) {
             reason = "the compressed data ends before its end";
             return false;
         }

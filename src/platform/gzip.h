@@ -14,9 +14,11 @@ bool is_gzip(const std::string& bytes);
 bool gzip_supported();
 
 // Replaces `bytes`, gzip-compressed (one member, or several one after the other as `cat a.gz
-// b.gz` makes them), with the text they hold. False, `bytes` unchanged and the reason in
-// `reason`, when they are damaged, cut short or followed by something else, or when the build
-// has no zlib. Throws std::bad_alloc when the text would not fit in memory (see memory_ceiling).
+// b.gz` makes them), with the text they hold; zero bytes after the last member (the padding of
+// archives and devices) are ignored. False, `bytes` unchanged and the reason in `reason`, when
+// they are damaged, cut short or followed by anything else, or when the build has no zlib. The
+// text's buffer grows with what inflating gives, never from the size a trailer states. Throws
+// std::bad_alloc when the text would not fit in memory (see memory_ceiling).
 bool gunzip(std::string& bytes, std::string& reason);
 
 }  // namespace tavrin

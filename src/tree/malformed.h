@@ -19,8 +19,9 @@ struct Malformed {
 };
 
 // The line that reports a malformed tree of `file`, without its line break. The classic
-// dialect's message does not name the file; the standard one reads
-// "Malformed Newick in <file>, tree <k>, at byte <offset>: <what>".
+// dialect's message does not name the file and shows the last character as it is, but for a NUL,
+// shown \x00; the standard one reads "Malformed Newick in <file>, tree <k>, at byte <offset>:
+// <what>", the file's name escaped as names in rows are (every control byte shown).
 std::string malformed_message(const Malformed& malformed, const std::string& file);
 
 }  // namespace tavrin

@@ -72,7 +72,7 @@ NodeText scan_node_text(const std::string& text, size_t p, size_t last) {
 }  // namespace
 
 bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t first, size_t last,
-                      const ReadOptions& options) {
+                      const ReadOptions& options, size_t* top_children) {
     // A ladder's frames reach the depth of the tree: millions of them.
     ChunkedStack<OpenNode> stack;
     const char* s = text.data();
@@ -108,6 +108,7 @@ bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t firs
             if (stack.empty()) return p == last ? true : fail();
             OpenNode& f = stack.back();
             f.children.add(done);
+            if (top_children != nullptr && stack.size() == 1) ++*top_children;
             if (p < last && s[p] == ',') {
                 ++p;
                 current = new Phylogeny_Node();
@@ -263,8 +264,10 @@ void read_general(Phylogeny_Node* node, const std::string& text, size_t first, s
 }
 
 void read_node_text(Phylogeny_Node* node, const std::string& text, size_t first, size_t last,
-                    const ReadOptions& options) {
-    if (!read_well_formed(node, text, first, last, options)) {
+                    const ReadOptions& options, size_t* top_children) {
+    if (top_children != nullptr) *top_children = 0;
+    if (!read_well_formed(node, text, first, last, options, top_children)) {
+        if (top_children != nullptr) *top_children = 0;
         read_general(node, text, first, last, options);
     }
 }

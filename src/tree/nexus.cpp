@@ -12,7 +12,6 @@ namespace {
 
 constexpr char kNexus[] = "#NEXUS";
 constexpr std::size_t kNexusSize = sizeof kNexus - 1;
-constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 // The bytes that end a word that is not quoted (a NUL too, as it ends a C string).
 constexpr ByteClasses<bool> kEndsWord{{true, " \t\r\n;=,[]'()"}};
@@ -32,7 +31,7 @@ bool is_keyword(const std::string& word, const char* keyword) {
 
 // Where the NEXUS text proper starts: past the byte order mark and blanks before "#NEXUS".
 std::size_t nexus_start(const std::string& text) {
-    std::size_t pos = text.compare(0, 3, kByteOrderMark) == 0 ? 3 : 0;
+    std::size_t pos = after_byte_order_mark(text);
     while (pos < text.size() && is_blank(text[pos]))
         ++pos;
     return pos;
@@ -63,8 +62,8 @@ bool read_word(const std::string& text, std::size_t& pos, std::string& word) {
 // What stands at `pos`, for a message.
 std::string found_at(const std::string& text, std::size_t pos) {
     if (pos >= text.size()) return "the end of the text";
-    if (text[pos] == '[') return "a comment that is not closed";
-    if (text[pos] == '\'') return "a quote that is not closed";
+    if (text[pos] == '[') return kCommentNotClosed;
+    if (text[pos] == '\'') return kQuoteNotClosed;
     return shown_byte(text[pos]);
 }
 
@@ -85,10 +84,12 @@ NexusTrees::NexusTrees(const std::string& text) : pos_(nexus_start(text) + kNexu
 
 void NexusTrees::find_next(const std::string& text) {
     found_ = false;
-    for (;;) {
+    while (pos_ < text.size()) {
         pos_ = skip_blanks_from(text, pos_);
-        // The end, or a comment that is not closed: nothing more can be read.
-        if (pos_ >= text.size() || text[pos_] == '[') {
+        if (pos_ >= text.size()) return;
+        // A comment that is not closed: nothing more can be read.
+        if (text[pos_] == '[') {
+            left_open_ = pos_;
             pos_ = text.size();
             return;
         }
@@ -99,6 +100,10 @@ void NexusTrees::find_next(const std::string& text) {
             return;
         }
     }
+}
+
+void NexusTrees::pass_statement(const std::string& text, std::size_t from) {
+    pos_ = statement_end(text, from, &left_open_);
 }
 
 // The command that starts at `start`: true for a tree statement, else it is read or passed
@@ -124,7 +129,7 @@ bool NexusTrees::read_command(const std::string& text, std::size_t start) {
         read_translate(text);
         return false;
     }
-    pos_ = statement_end(text, start);
+    pass_statement(text, start);
     return false;
 }
 
@@ -165,12 +170,18 @@ void NexusTrees::fail_translate(const std::string& text, std::size_t offset, std
     table_failed_ = true;
     table_problem_.offset = offset;
     table_problem_.what = "the TRANSLATE table: " + std::move(what);
-    pos_ = statement_end(text, offset);
+    pass_statement(text, offset);
 }
 
 std::unique_ptr<Phylogeny> NexusTrees::read(const std::string& text, const ReadOptions& options,
                                             Malformed& problem, SupportNotes* notes) {
     std::unique_ptr<Phylogeny> tree;
+    if (!found_) {
+        problem.offset = left_open_;
+        problem.what = found_at(text, left_open_);
+        left_open_ = std::string::npos;
+        return tree;
+    }
     if (table_failed_) {
         problem.offset = table_problem_.offset;
         problem.what = table_problem_.what;

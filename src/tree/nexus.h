@@ -12,6 +12,12 @@
 // Newick from after its '=', in file order over all blocks. A block's TRANSLATE table names the
 // leaves written as its tokens; a block may have none. Comments may stand anywhere and words may
 // be quoted as in standard Newick.
+//
+// A comment or quote that the end of the file leaves open outside the tree statements (between
+// commands, in a TRANSLATE table or in a command passed over) hides every statement after it: it
+// gives one problem after the trees before it, at the byte where it opens, and is never passed
+// over as a tree. One left open in a tree statement is that tree's problem, as in standard
+// Newick.
 #ifndef TAVRIN_TREE_NEXUS_H
 #define TAVRIN_TREE_NEXUS_H
 
@@ -37,11 +43,13 @@ public:
     // Finds the first tree statement of `text`, which is_nexus.
     explicit NexusTrees(const std::string& text);
 
-    // Is there no statement left?
-    bool at_end() const { return !found_; }
+    // Is there nothing left to give: no statement, nor a comment or quote left open?
+    bool at_end() const { return !found_ && left_open_ == std::string::npos; }
+    // Is a tree statement next (rather than the end, or a comment or quote left open)?
+    bool at_statement() const { return found_; }
     // Reads the tree of the statement found and finds the next statement. A statement that does
     // not parse, or that stands in a block whose TRANSLATE table does not, gives null and the
-    // problem's offset and what.
+    // problem's offset and what; so does a comment or quote left open, when no statement is.
     std::unique_ptr<Phylogeny> read(const std::string& text, const ReadOptions& options,
                                     Malformed& problem, SupportNotes* notes);
     // Passes over the statement found without reading it, and finds the next one.
@@ -49,6 +57,8 @@ public:
 
 private:
     void find_next(const std::string& text);
+    // Moves past the command that `from` stands in, noting a comment or quote it leaves open.
+    void pass_statement(const std::string& text, std::size_t from);
     bool read_command(const std::string& text, std::size_t start);
     void read_translate(const std::string& text);
     void fail_translate(const std::string& text, std::size_t offset, std::string what);
@@ -60,6 +70,8 @@ private:
     bool in_trees_ = false;      // within a TREES block
     bool found_ = false;         // a statement was found, and not yet read
     std::size_t statement_ = 0;  // where it starts
+    // Where a comment or quote left open outside the statements opens, until it is given.
+    std::size_t left_open_ = std::string::npos;
     // The current block's table (null when it has none); when it did not parse, the problem
     // stops every tree of the block.
     std::unique_ptr<const LeafNames> names_;

@@ -67,40 +67,47 @@ void for_each_attribute(std::string_view comment, Visit visit) {
     }
 }
 
-// The number an attribute's value holds: the first element of a list, without its quotes.
-double value_number(std::string_view value) {
-    value = trimmed(value);
-    while (!value.empty() && value.front() == '{') {
-        value.remove_prefix(1);
-        value = trimmed(value.substr(0, attribute_end(value, 0, ',')));
-        if (!value.empty() && value.back() == '}') value.remove_suffix(1);
-        value = trimmed(value);
-    }
+// The number an attribute's value holds: the first element of a list (of lists), without its
+// quotes. False, `number` 0, when it holds none. One pass: the braces that open lists and the
+// blanks between them are passed over, and the number read stops at the first byte that is not
+// part of it, so the ',' or '}' that ends the element need not be looked for.
+bool value_number(std::string_view value, double& number) {
+    std::size_t first = 0;
+    while (first < value.size() && (value[first] == '{' || is_blank(value[first])))
+        ++first;
+    value.remove_prefix(first);
     if (!value.empty() && (value.front() == '"' || value.front() == '\'')) {
         const std::size_t close = value.find(value.front(), 1);
         value = value.substr(1, close == std::string_view::npos ? close : close - 1);
     }
-    return read_number(value.data(), value.data() + value.size());
+    return read_finite_number(value.data(), value.data() + value.size(), number);
+}
+
+// The attribute found, with the value `text` as written.
+AttributeValue found_value(std::string_view text) {
+    AttributeValue found;
+    found.found = true;
+    found.text = trimmed(text);
+    found.number = value_number(found.text, found.value);
+    return found;
 }
 
 }  // namespace
 
-bool attribute_value(std::string_view comment, std::string_view name, double& value) {
+AttributeValue attribute_value(std::string_view comment, std::string_view name) {
     // Most often the attribute sought comes first, as MrBayes writes prob: `&prob=...`.
     if (comment.size() > name.size() + 1 && comment[0] == '&' && comment[1] != '&' &&
         comment[name.size() + 1] == '=' && comment.compare(1, name.size(), name) == 0) {
         const std::string_view rest = comment.substr(name.size() + 2);
-        value = value_number(rest.substr(0, attribute_end(rest, 0, ',')));
-        return true;
+        return found_value(rest.substr(0, attribute_end(rest, 0, ',')));
     }
-    bool found = false;
+    AttributeValue value;
     for_each_attribute(comment, [&](std::string_view attribute, std::string_view text) {
         if (attribute != name) return true;
-        value = value_number(text);
-        found = true;
+        value = found_value(text);
         return false;
     });
-    return found;
+    return value;
 }
 
 bool bare_number(std::string_view comment, double& value) {
@@ -108,8 +115,7 @@ bool bare_number(std::string_view comment, double& value) {
     const char* first = comment.data();
     const char* last = first + comment.size();
     if (first == last || number_end(first, last) != last) return false;
-    value = read_number(first, last);
-    return true;
+    return read_finite_number(first, last, value);
 }
 
 void SupportNotes::note_comment(std::string_view comment) {
@@ -126,6 +132,16 @@ void SupportNotes::note_comment(std::string_view comment) {
         }
         return true;
     });
+}
+
+void SupportNotes::note_no_number(std::string_view value) {
+    if (no_number_) return;
+    if (value.size() <= kMostExampleBytes) {
+        no_number_.emplace(value);
+    } else {
+        no_number_.emplace(value.substr(0, kMostExampleBytes));
+        *no_number_ += "...";
+    }
 }
 
 std::string SupportNotes::unused_values() const {

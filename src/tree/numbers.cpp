@@ -66,6 +66,17 @@ double read_number(const char* first, const char* last) {
     return negative ? -value : value;
 }
 
+bool read_finite_number(const char* first, const char* last, double& value) {
+    while (first < last && is_c_space(*first))
+        ++first;
+    value = 0;
+    if (number_end(first, last) == first) return false;
+    value = read_number(first, last);
+    if (std::isfinite(value)) return true;
+    value = 0;
+    return false;
+}
+
 void append_fixed(std::string& out, double value) {
     char buffer[400];  // the widest double takes 317 bytes in "%f"
 #if defined(TAVRIN_HAVE_TO_CHARS_DOUBLE)

@@ -45,6 +45,12 @@ inline const char* number_end(const char* first, const char* last) {
     return p;
 }
 
+// Reads a number as read_number does into `value`, and answers whether there was one: false,
+// `value` 0, when none starts there (after white space) or when it lies beyond the range of
+// double (1e400, -1e400, which read_number makes infinite). The supports of standard Newick are
+// read so: a support too large to hold is no number, as the words "inf" and "nan" are none.
+bool read_finite_number(const char* first, const char* last, double& value);
+
 // Appends `value` formatted as printf's "%f" in the C locale (six digits after the point).
 void append_fixed(std::string& out, double value);
 

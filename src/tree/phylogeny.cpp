@@ -42,6 +42,7 @@ void Phylogeny::retire_subtree(Phylogeny_Node* node) {
 
 std::unique_ptr<Phylogeny> Phylogeny::copy() const {
     auto copied = std::make_unique<Phylogeny>();
+    copied->root_children = root_children;
     // Each original node is visited after its parent, whose copy is then waiting for it on top
     // of `open`: a left child takes the left slot of the copy on top, a right child the right
     // one, which completes that copy.

@@ -83,6 +83,10 @@ inline Phylogeny_Node* sibling_of(const Phylogeny_Node* node) {
 class Phylogeny {
 public:
     Phylogeny_Node* root = nullptr;  // owning; absent when the text was malformed
+    // How many children the text wrote under the root, before the reader folded them into two;
+    // 0 when not known (a tree made otherwise, or an odd text the classic dialect reads by its
+    // general rules). Three is how inference programs write an unrooted tree.
+    std::size_t root_children = 0;
 
     // Reads one tree from the whole text of a tree file. A text whose last character is not
     // ';' is malformed: a message goes to standard error and `root` stays absent.

@@ -34,7 +34,8 @@ struct ReadOptions {
 
 // The support written in an internal node's label [first, last): the number at the start of its
 // support field, 0 when the field does not start with one (an internal node's name) or the label
-// has fewer fields.
+// has fewer fields. In standard Newick a number beyond the range of double reads 0 as well
+// (read_finite_number), as "inf" does; the classic dialect reads it infinite, as atof does.
 inline double support_from_label(const char* first, const char* last, const ReadOptions& options) {
     // Labels are short: a plain loop, which also takes the empty label as it comes.
     auto field_end = [last](const char* p) {
@@ -47,7 +48,10 @@ inline double support_from_label(const char* first, const char* last, const Read
         if (first == last) return 0;
         ++first;
     }
-    return read_number(first, field_end(first));
+    if (options.dialect == Dialect::kClassic) return read_number(first, field_end(first));
+    double support = 0;
+    read_finite_number(first, field_end(first), support);
+    return support;
 }
 
 }  // namespace tavrin

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <limits>
 #include <new>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/chunked_array.h"
 #include "platform/chunked_stack.h"
@@ -324,7 +326,7 @@ std::optional<RootPlace> halfway(Phylogeny_Node* root, Phylogeny_Node* a, const 
     return std::nullopt;  // only lengths that are not numbers lead here
 }
 
-// The side of a branch whose leaves all pass the outgroup test, among those met so far: the
+// The side of a branch whose leaves are all outgroup leaves, among those offered so far: the
 // largest, and how many sides have its size.
 struct LargestSide {
     uint64_t leaves = 0;
@@ -340,75 +342,207 @@ struct LargestSide {
     }
 };
 
-// The outgroup leaves (high half) and the other leaves (low half) of a side.
-constexpr uint64_t kOutgroupLeaf = uint64_t{1} << 32;
-constexpr uint64_t kOthers = kOutgroupLeaf - 1;
-
-// The sides of the branches that hold outgroup leaves only, found in one walk that tests each
-// leaf once.
-struct OutgroupSides {
-    LargestSide largest;  // among the sides below a branch
-    uint64_t outgroup = 0;
-    uint64_t others = 0;
-    // The lowest node with every other leaf below it, and its outgroup leaves. Every branch
-    // above it has all the outgroup leaves it lacks, and only them, on its upper side: its own
-    // is the largest of these sides.
-    Phylogeny_Node* all_others_below = nullptr;
-    uint64_t its_others = 0;
-    uint64_t its_outgroup = 0;
-};
-
-// Offers the side below every branch, the root's two branches as one (named by its left
-// child), in postorder, and calls also(node) for every node in the same walk.
-template <typename Also>
-OutgroupSides outgroup_sides(Phylogeny_Node* root,
-                             const std::function<bool(const Phylogeny_Node*)>& in_outgroup,
-                             Also also) {
-    OutgroupSides sides;
-    ChunkedStack<uint64_t> waiting;  // the counts of inner nodes whose parent is not finished
-    const auto account = [&](Phylogeny_Node* node, uint64_t count) {
-        const uint64_t outgroup = count >> 32;
-        const uint64_t others = count & kOthers;
-        // The first node finished with the most other leaves so far: at the end, the lowest
-        // with all of them (nodes with as many are above it, finished later).
-        if (others > sides.its_others) {
-            sides.all_others_below = node;
-            sides.its_others = others;
-            sides.its_outgroup = outgroup;
-        }
-        if (node == root || (node->parent == root && node == root->right)) return;
-        if (others == 0) sides.largest.offer(outgroup, node);
-    };
-    // A leaf is tested when its parent is finished: its answer never waits.
-    const auto leaf_count = [&](Phylogeny_Node* leaf) {
-        const bool outgroup = in_outgroup(leaf);
-        ++(outgroup ? sides.outgroup : sides.others);
-        const uint64_t count = outgroup ? kOutgroupLeaf : 1;
-        account(leaf, count);
-        return count;
-    };
-    const auto child_count = [&](Phylogeny_Node* child) {
-        if (ends_path(child)) return leaf_count(child);
-        const uint64_t count = waiting.back();
-        waiting.pop_back();
-        return count;
-    };
-    climbing_postorder(root, [&](Phylogeny_Node* node) {
-        also(node);
-        if (ends_path(node)) {
-            if (node == root) leaf_count(node);
-            return;
-        }
-        // The right subtree is finished last: its count is on top.
-        uint64_t count = child_count(node->right);
-        count += child_count(node->left);
-        waiting.push_back(count);
-        account(node, count);
-    });
-    return sides;
+// Does `node` name a branch of the unrooted tree? The root does not, and the root's two branches
+// are one, named by its left child.
+bool names_branch(const Phylogeny* tree, const Phylogeny_Node* node) {
+    const Phylogeny_Node* root = tree->root;
+    return node != root && !(node->parent == root && node == root->right);
 }
 
 }  // namespace
+
+// The leaves in file order, and for every inner node, in postorder, the run of leaf numbers below
+// it and its parent's record. A subtree's inner nodes are one fewer than its leaves (every inner
+// node has two children), so a node's children are found from its record alone: the right
+// child's record comes just before it, the left child's before the right subtree's records.
+class LeafRanges {
+public:
+    static constexpr uint32_t kNone = UINT32_MAX;
+
+    // One walk in postorder, calling also(node) for every node.
+    template <typename Also>
+    LeafRanges(const Phylogeny& tree, Also also);
+
+    std::size_t leaf_count() const { return leaf_count_; }
+    Phylogeny_Node* leaf(std::size_t number) const { return leaves_[number]; }
+    std::optional<RootPlace> outgroup_place(const std::vector<uint32_t>& outgroup) const;
+
+private:
+    // A node and the leaves below it: the first one's number and how many. `record` is an inner
+    // node's index, kNone for a leaf.
+    struct Span {
+        Phylogeny_Node* node;
+        uint32_t record;
+        uint32_t first;
+        uint32_t leaves;
+    };
+    struct Inner {
+        uint32_t first;
+        uint32_t leaves;
+        uint32_t parent;
+    };
+
+    Span leaf_span(uint32_t number) const { return Span{leaves_[number], kNone, number, 1}; }
+    Span parent_span(const Span& span) const;
+    Span left_of(const Span& span) const;
+    Span right_of(const Span& span) const;
+    void add_leaf(Phylogeny_Node* leaf, ChunkedStack<uint64_t>& finished);
+    void add_inner(ChunkedStack<uint64_t>& finished);
+    void offer_run(uint32_t first, uint32_t last, LargestSide& largest) const;
+    Span lowest_holding(uint32_t first, uint32_t last) const;
+
+    const Phylogeny* tree_;
+    ChunkedArray<Phylogeny_Node*> leaves_;
+    ChunkedArray<uint32_t> leaf_parents_;
+    ChunkedArray<Inner> inner_;
+    uint32_t leaf_count_ = 0;
+    uint32_t inner_count_ = 0;
+};
+
+namespace {
+
+// What the walk keeps of a finished node whose parent is not finished: a leaf's number with this
+// bit, or an inner node's record.
+constexpr uint64_t kLeafBit = uint64_t{1} << 32;
+
+}  // namespace
+
+template <typename Also>
+LeafRanges::LeafRanges(const Phylogeny& tree, Also also) : tree_(&tree) {
+    ChunkedStack<uint64_t> finished;
+    climbing_postorder(tree.root, [&](Phylogeny_Node* node) {
+        also(node);
+        if (ends_path(node)) {
+            add_leaf(node, finished);
+        } else {
+            add_inner(finished);
+        }
+    });
+}
+
+void LeafRanges::add_leaf(Phylogeny_Node* leaf, ChunkedStack<uint64_t>& finished) {
+    // More leaves than the numbers hold cannot be held in memory anyway.
+    if (leaf_count_ == kNone) throw std::bad_alloc();
+    const uint32_t number = leaf_count_++;
+    leaves_.grow_to(leaf_count_);
+    leaf_parents_.grow_to(leaf_count_);
+    leaves_[number] = leaf;
+    leaf_parents_[number] = kNone;
+    finished.push_back(kLeafBit | number);
+}
+
+void LeafRanges::add_inner(ChunkedStack<uint64_t>& finished) {
+    if (inner_count_ == kNone) throw std::bad_alloc();
+    const uint32_t index = inner_count_++;
+    inner_.grow_to(inner_count_);
+    Inner record{0, 0, kNone};
+    // The right child was finished last: its entry is on top.
+    for (int child = 0; child < 2; ++child) {
+        const uint64_t entry = finished.back();
+        finished.pop_back();
+        const auto at = static_cast<uint32_t>(entry);
+        if ((entry & kLeafBit) != 0) {
+            leaf_parents_[at] = index;
+            record.first = at;
+            record.leaves += 1;
+        } else {
+            inner_[at].parent = index;
+            record.first = inner_[at].first;
+            record.leaves += inner_[at].leaves;
+        }
+    }
+    inner_[index] = record;
+    finished.push_back(index);
+}
+
+LeafRanges::Span LeafRanges::parent_span(const Span& span) const {
+    const uint32_t parent =
+        span.record == kNone ? leaf_parents_[span.first] : inner_[span.record].parent;
+    if (parent == kNone) return span;
+    const Inner& record = inner_[parent];
+    return Span{span.node->parent, parent, record.first, record.leaves};
+}
+
+LeafRanges::Span LeafRanges::right_of(const Span& span) const {
+    Phylogeny_Node* right = span.node->right;
+    if (ends_path(right)) return leaf_span(span.first + span.leaves - 1);
+    const Inner& record = inner_[span.record - 1];
+    return Span{right, span.record - 1, record.first, record.leaves};
+}
+
+LeafRanges::Span LeafRanges::left_of(const Span& span) const {
+    const uint32_t right_leaves = right_of(span).leaves;
+    Phylogeny_Node* left = span.node->left;
+    if (ends_path(left)) return leaf_span(span.first);
+    // Between the left child's record and this node's lie the right subtree's inner records, one
+    // fewer than its leaves.
+    const uint32_t index = span.record - right_leaves;
+    return Span{left, index, span.first, span.leaves - right_leaves};
+}
+
+// Offers the largest subtrees whose leaves all lie in the run of outgroup leaves numbered `first`
+// to `last`: climbing from each leaf while the parent's leaves stay in the run, every node
+// climbed through lies in the run, and each is met once. The root's right child names no branch:
+// when its side is all outgroup leaves, every other leaf lies below the left child, and the side
+// above the lowest node holding them, offered after the runs, is larger.
+void LeafRanges::offer_run(uint32_t first, uint32_t last, LargestSide& largest) const {
+    for (uint32_t number = first; number <= last;) {
+        Span top = leaf_span(number);
+        for (Span up = parent_span(top);
+             up.node != top.node && up.first >= first && up.first + up.leaves - 1 <= last;
+             up = parent_span(up)) {
+            top = up;
+        }
+        if (names_branch(tree_, top.node)) largest.offer(top.leaves, top.node);
+        number = top.first + top.leaves;
+    }
+}
+
+// The lowest node whose leaves include every leaf numbered `first` to `last`. Going down from the
+// root, each step leaves out a side holding none of them.
+LeafRanges::Span LeafRanges::lowest_holding(uint32_t first, uint32_t last) const {
+    Span node{tree_->root, inner_count_ - 1, 0, leaf_count_};
+    while (!ends_path(node.node)) {
+        const Span left = left_of(node);
+        if (last < left.first + left.leaves) {
+            node = left;
+        } else if (first >= left.first + left.leaves) {
+            node = right_of(node);
+        } else {
+            break;
+        }
+    }
+    return node;
+}
+
+std::optional<RootPlace> LeafRanges::outgroup_place(const std::vector<uint32_t>& outgroup) const {
+    const std::size_t count = outgroup.size();
+    if (count == 0 || count >= leaf_count_) return std::nullopt;
+    LargestSide largest;
+    // The sides below a branch: the largest subtrees of outgroup leaves, in each run of
+    // consecutive numbers.
+    uint32_t first_other = 0, last_other = leaf_count_ - 1;
+    for (std::size_t i = 0; i < count;) {
+        std::size_t j = i;
+        while (j + 1 < count && outgroup[j + 1] == outgroup[j] + 1)
+            ++j;
+        offer_run(outgroup[i], outgroup[j], largest);
+        if (outgroup[i] == 0) first_other = outgroup[j] + 1;
+        if (outgroup[j] == leaf_count_ - 1) last_other = outgroup[i] - 1;
+        i = j + 1;
+    }
+    // The sides above a branch: only the branches above the lowest node with every other leaf
+    // below it have one of outgroup leaves only, and that node's own is the largest of them.
+    const Span top = lowest_holding(first_other, last_other);
+    if (top.leaves < leaf_count_ && names_branch(tree_, top.node))
+        largest.offer(leaf_count_ - top.leaves, top.node);
+    if (largest.ties != 1) return std::nullopt;
+    Phylogeny_Node* below = largest.below;
+    const double length = below->parent == tree_->root ? merged_root_length(*tree_) : below->length;
+    return RootPlace{below, length / 2, length / 2};
+}
+
+namespace {}  // namespace
 
 UnrootedTree::UnrootedTree(const Phylogeny& tree, bool midpoint_later)
     : tree_(tree), midpoint_later_(midpoint_later) {}
@@ -447,30 +581,41 @@ std::optional<RootPlace> UnrootedTree::midpoint_place() const {
     return halfway(root, a->node, *b);
 }
 
+const LeafRanges& UnrootedTree::ranges() const {
+    if (ranges_ == nullptr) {
+        // With a midpoint to come, one walk for both: the tree is read once.
+        const bool gather = midpoint_later_ && records_ == nullptr;
+        if (gather) records_ = std::make_unique<SubtreeRecords>();
+        ranges_ = std::make_unique<LeafRanges>(tree_, [&](const Phylogeny_Node* node) {
+            if (gather) records_->add(node);
+        });
+        if (gather) records_->close();
+    }
+    return *ranges_;
+}
+
+std::size_t UnrootedTree::leaf_count() const {
+    return tree_.root == nullptr ? 0 : ranges().leaf_count();
+}
+
+const Phylogeny_Node* UnrootedTree::leaf(std::size_t number) const {
+    return ranges().leaf(number);
+}
+
+std::optional<RootPlace> UnrootedTree::outgroup_place(
+    const std::vector<std::uint32_t>& outgroup) const {
+    if (tree_.root == nullptr) return std::nullopt;
+    return ranges().outgroup_place(outgroup);
+}
+
 std::optional<RootPlace> UnrootedTree::outgroup_place(
     const std::function<bool(const Phylogeny_Node*)>& in_outgroup) const {
-    Phylogeny_Node* root = tree_.root;
-    if (root == nullptr) return std::nullopt;
-    // With a midpoint to come, one walk for both: the tree is read once.
-    const bool gather = midpoint_later_ && records_ == nullptr;
-    if (gather) records_ = std::make_unique<SubtreeRecords>();
-    OutgroupSides sides = outgroup_sides(root, in_outgroup, [&](const Phylogeny_Node* node) {
-        if (gather) records_->add(node);
-    });
-    if (gather) records_->close();
-    if (sides.outgroup == 0 || sides.others == 0) return std::nullopt;
-    // The side above the lowest node with every other leaf below it. The branches above that
-    // node have smaller such sides, which cannot be the largest. The root and its right child
-    // name no branch of their own.
-    Phylogeny_Node* top = sides.all_others_below;
-    const bool names_branch = top != root && !(top->parent == root && top == root->right);
-    if (names_branch && sides.its_outgroup < sides.outgroup) {
-        sides.largest.offer(sides.outgroup - sides.its_outgroup, top);
+    std::vector<std::uint32_t> outgroup;
+    const std::size_t leaves = leaf_count();
+    for (std::size_t number = 0; number < leaves; ++number) {
+        if (in_outgroup(leaf(number))) outgroup.push_back(static_cast<std::uint32_t>(number));
     }
-    if (sides.largest.ties != 1) return std::nullopt;
-    Phylogeny_Node* below = sides.largest.below;
-    const double length = below->parent == root ? merged_root_length(tree_) : below->length;
-    return RootPlace{below, length / 2, length / 2};
+    return outgroup_place(outgroup);
 }
 
 void root_on_branch(Phylogeny& tree, const RootPlace& place, TreeChanges* changes) {
@@ -511,9 +656,72 @@ void root_on_branch(Phylogeny& tree, const RootPlace& place, TreeChanges* change
     if (changes == nullptr) delete r;
 }
 
+namespace {
+
+// Where the points of a node's branch went: the point `d` up from the node is now `offset + d`
+// up the branch of `node`, or `offset` itself when the branch was absorbed.
+struct Moved {
+    const Phylogeny_Node* node;
+    double offset;
+    bool absorbs;
+};
+
+// One removal of remove_leaves: `leaf` and `parent` left the tree, and the parent's branch went
+// `to` its sibling's, the parent's place `to.offset` up it. A sibling that became the root of an
+// unrooted tree lost its branch: every point of it, and the parent's place, went to the sibling
+// itself (`to.absorbs`).
+struct Removal {
+    const Phylogeny_Node* leaf;
+    const Phylogeny_Node* parent;
+    Moved to;
+};
+
+// The place of each removed leaf, from the last removal back to the first: a removal moves the
+// points of its parent's branch (and a leaf's place) onto its sibling's branch, and what became
+// of the sibling afterwards is known by then, so each point is moved once.
+std::vector<RemovedLeaf> places_of(const Phylogeny& tree, const std::vector<Removal>& removals,
+                                   bool unrooted) {
+    std::unordered_map<const Phylogeny_Node*, Moved> moved;
+    moved.reserve(3 * removals.size());
+    const auto follow = [&moved](const Phylogeny_Node* node, double up) {
+        const auto found = moved.find(node);
+        if (found == moved.end()) return Moved{node, up, false};
+        const Moved& to = found->second;
+        return Moved{to.node, to.absorbs ? to.offset : to.offset + up, false};
+    };
+    for (auto r = removals.rbegin(); r != removals.rend(); ++r) {
+        const Moved at = follow(r->to.node, r->to.offset);
+        moved[r->parent] = {at.node, at.offset, r->to.absorbs};
+        moved[r->leaf] = {at.node, at.offset, true};
+        // Points put on the sibling's branch before it became the root went with the branch.
+        if (r->to.absorbs) moved[r->to.node] = {at.node, at.offset, true};
+    }
+    std::vector<RemovedLeaf> places;
+    places.reserve(removals.size());
+    const Phylogeny_Node* root = tree.root;
+    for (const Removal& removal : removals) {
+        const Moved at = follow(removal.leaf, 0);
+        RemovedLeaf place{removal.leaf, at.node, nullptr, at.offset};
+        if (at.node == root && unrooted && root->left != nullptr && root->right != nullptr) {
+            // The root of an unrooted tree lies on the branch its children's branches make.
+            place = {removal.leaf, root->left, root->right, root->left->length};
+        } else if (at.node != root && at.node->parent == root) {
+            const Phylogeny_Node* other = other_child(root, at.node);
+            place.above = other != nullptr ? other : root;
+        } else if (at.node != root) {
+            place.above = at.node->parent;
+        }
+        places.push_back(place);
+    }
+    return places;
+}
+
+}  // namespace
+
 std::size_t remove_leaves(Phylogeny& tree, const std::vector<Phylogeny_Node*>& leaves,
-                          BranchMerge merge) {
+                          BranchMerge merge, std::vector<RemovedLeaf>* places) {
     const bool unrooted = merge == BranchMerge::kUnrooted;
+    std::vector<Removal> removals;
     std::size_t removed = 0;
     for (Phylogeny_Node* leaf : leaves) {
         // A removed leaf has no parent left, and neither has a leaf that is the whole tree.
@@ -522,6 +730,9 @@ std::size_t remove_leaves(Phylogeny& tree, const std::vector<Phylogeny_Node*>& l
         Phylogeny_Node* sibling = other_child(parent, leaf);
         if (sibling == nullptr) continue;  // not a tree the reader makes
         Phylogeny_Node* grandparent = parent->parent;
+        const bool absorbs = unrooted && grandparent == nullptr;
+        if (places != nullptr)
+            removals.push_back({leaf, parent, {sibling, absorbs ? 0.0 : sibling->length, absorbs}});
         sibling->parent = grandparent;
         if (unrooted && !sibling->is_leaf && grandparent != nullptr) {
             sibling->support = std::max(sibling->support, parent->support);
@@ -541,6 +752,7 @@ std::size_t remove_leaves(Phylogeny& tree, const std::vector<Phylogeny_Node*>& l
         tree.retire_subtree(leaf);
         ++removed;
     }
+    if (places != nullptr) *places = places_of(tree, removals, unrooted);
     return removed;
 }
 

@@ -13,6 +13,8 @@
 #ifndef TAVRIN_TREE_ROOTING_H
 #define TAVRIN_TREE_ROOTING_H
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -40,11 +42,12 @@ double merged_root_support(const Phylogeny& tree);
 double merged_root_length(const Phylogeny& tree);
 
 class SubtreeRecords;
+class LeafRanges;
 
 // The places of a tree where a root can go, found by walks over its nodes as they stand; the tree
 // must stay unchanged while they are asked for. With `midpoint_later`, the midpoint will be asked
-// after outgroups: the first outgroup's walk also gathers what the midpoint needs, so that the
-// tree is walked once for both.
+// after outgroups: the walk that numbers the leaves also gathers what the midpoint needs, so that
+// the tree is walked once for both.
 class UnrootedTree {
 public:
     explicit UnrootedTree(const Phylogeny& tree, bool midpoint_later = false);
@@ -61,16 +64,28 @@ public:
     // where a path can be long enough.
     std::optional<RootPlace> midpoint_place() const;
 
-    // Halfway along the branch of the largest side (of any branch) whose leaves all pass
-    // `in_outgroup`. None when no leaf passes, when every leaf does, or when two different sides
-    // tie for the most leaves.
+    // The leaves, numbered from 0 in file order (left to right). One walk numbers them, the first
+    // time they are asked for, and notes the leaves below every inner node (a run of numbers).
+    std::size_t leaf_count() const;
+    const Phylogeny_Node* leaf(std::size_t number) const;
+
+    // Halfway along the branch of the largest side (of any branch) whose leaves are all outgroup
+    // leaves, given by their numbers in increasing order. None when there is no outgroup leaf,
+    // when every leaf is one, or when two different sides tie for the most leaves. Once the
+    // leaves are numbered, in time linear in the outgroup leaves, whatever the tree's size: a
+    // list of many outgroups costs one walk of the tree and the leaves each one holds.
+    std::optional<RootPlace> outgroup_place(const std::vector<std::uint32_t>& outgroup) const;
+    // The same for the leaves that pass `in_outgroup`, each tested once.
     std::optional<RootPlace> outgroup_place(
         const std::function<bool(const Phylogeny_Node*)>& in_outgroup) const;
 
 private:
+    const LeafRanges& ranges() const;
+
     const Phylogeny& tree_;
     bool midpoint_later_;
     mutable std::unique_ptr<SubtreeRecords> records_;  // made by the first walk that needs it
+    mutable std::unique_ptr<LeafRanges> ranges_;
 };
 
 // Moves the root of `tree` to `place`, with the rewiring of Phylogeny::reroot (the new root holds
@@ -89,15 +104,29 @@ enum class BranchMerge {
     kUnrooted,  // the larger of the two supports (0 when it ends in a leaf), the summed length
 };
 
+// Where a leaf taken out of a tree stood, in terms of the tree left: on the branch of the
+// unrooted tree between `below` and `above`, at `distance` from `below` along it. Both are nodes
+// of the tree left other than its root, joined by one branch or by the two at the root (which
+// are one branch unrooted), so the place holds wherever the tree is rooted afterwards; `above`
+// is absent when the leaf stood on the root's own branch of a rooted tree (or the tree left is
+// one leaf). A leaf whose place was taken out after it stands where that place went.
+struct RemovedLeaf {
+    const Phylogeny_Node* leaf = nullptr;
+    const Phylogeny_Node* below = nullptr;
+    const Phylogeny_Node* above = nullptr;
+    double distance = 0;
+};
+
 // Takes each of `leaves` out of `tree`, one after another: the leaf's parent node leaves the tree
 // as well, and the leaf's sibling takes the parent's place, its branch merged with the parent's
 // as `merge` says; when the parent was the root, the sibling becomes the root (unrooted, with
 // support and length 0: its children's branches merge at the root). Removed nodes are handed to
 // the tree and stay readable (the leaves keep their names) until it is destroyed. A leaf that is
 // the whole tree, or that was already removed, is left as it is; a parent with one child is left
-// alone. Answers the number of leaves removed.
+// alone. Answers the number of leaves removed; `places`, when given, receives where each removed
+// leaf stood, in the order they were removed. Time and memory linear in the leaves removed.
 std::size_t remove_leaves(Phylogeny& tree, const std::vector<Phylogeny_Node*>& leaves,
-                          BranchMerge merge);
+                          BranchMerge merge, std::vector<RemovedLeaf>* places = nullptr);
 
 }  // namespace tavrin
 

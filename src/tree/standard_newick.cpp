@@ -31,9 +31,21 @@ std::string shown_byte(char c) {
     return code;
 }
 
+size_t after_byte_order_mark(const std::string& text) {
+    return text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+}
+
 size_t comment_end(const std::string& text, size_t pos) {
-    const size_t close = text.find(']', pos + 1);
-    return close == std::string::npos ? close : close + 1;
+    size_t depth = 0;
+    for (const size_t n = text.size(); pos < n; ++pos) {
+        const char c = text[pos];
+        if (c == '[') {
+            ++depth;
+        } else if (c == ']' && --depth == 0) {
+            return pos + 1;
+        }
+    }
+    return std::string::npos;
 }
 
 size_t skip_blanks_from(const std::string& text, size_t pos) {
@@ -59,13 +71,18 @@ size_t quote_end(const std::string& text, size_t pos) {
     }
 }
 
-size_t statement_end(const std::string& text, size_t pos) {
+size_t statement_end(const std::string& text, size_t pos, size_t* left_open) {
     const size_t n = text.size();
+    if (left_open != nullptr) *left_open = std::string::npos;
     while (pos < n && text[pos] != ';') {
         size_t next = pos + 1;
         if (text[pos] == '[') next = comment_end(text, pos);
         if (text[pos] == '\'') next = quote_end(text, pos);
-        pos = next == std::string::npos ? n : next;
+        if (next == std::string::npos) {
+            if (left_open != nullptr) *left_open = pos;
+            return n;
+        }
+        pos = next;
     }
     return pos < n ? pos + 1 : n;
 }
@@ -88,6 +105,7 @@ public:
 
     Phylogeny_Node* read(Malformed& problem);
     size_t position() const { return p_; }
+    size_t root_children() const { return root_children_; }
 
 private:
     // Blanks or a comment may join what follows to the word before them.
@@ -97,7 +115,7 @@ private:
     bool skip_blanks() {
         if (p_ < n_ && !is_blank(s_[p_]) && s_[p_] != '[') return true;
         p_ = commented_ == nullptr ? skip_blanks_from(text_, p_) : skip_hearing_comments();
-        if (p_ < n_ && s_[p_] == '[') return fail(p_, "a comment that is not closed");
+        if (p_ < n_ && s_[p_] == '[') return fail(p_, kCommentNotClosed);
         return true;
     }
     // A label or a length. Most are one unquoted run, or nothing, followed by punctuation: the
@@ -134,7 +152,7 @@ private:
     Phylogeny_Node* loose_ = nullptr;  // the node being read, held by no frame yet
     std::string scratch_;              // a label made of several pieces
     Malformed* problem_ = nullptr;
-    bool root_folded_ = false;  // the root has three or more children
+    size_t root_children_ = 0;  // the children read so far under the root
 
     // The comments of an internal node: those after its ')' up to the next ',', ')' or ';'.
     struct Heard {
@@ -169,13 +187,16 @@ size_t StandardReader::skip_hearing_comments() {
 // A comment of the node `commented_`, from its '[' to just past its ']'.
 void StandardReader::hear_comment(size_t open, size_t end) {
     const std::string_view comment(s_ + open + 1, end - open - 2);
-    double value = 0;
-    if (!options_.support_attribute.empty() && !heard_.attribute &&
-        attribute_value(comment, options_.support_attribute, value)) {
-        heard_.attribute = true;
-        heard_.value = value;
+    if (!options_.support_attribute.empty() && !heard_.attribute) {
+        const AttributeValue attribute = attribute_value(comment, options_.support_attribute);
+        if (attribute.found) {
+            heard_.attribute = true;
+            heard_.value = attribute.value;
+            if (!attribute.number && notes_ != nullptr) notes_->note_no_number(attribute.text);
+        }
     }
     // RAxML's branch labels: a bare number after the length.
+    double value = 0;
     if (colon_ < open && !heard_.bare && bare_number(comment, value)) {
         heard_.bare = true;
         heard_.bare_value = value;
@@ -224,7 +245,7 @@ bool StandardReader::read_pieces(std::string_view& word) {
         if (p_ >= n_) break;
         if (s_[p_] == '\'') {
             const size_t end = quote_end(text_, p_);
-            if (end == std::string::npos) return fail(p_, "a quote that is not closed");
+            if (end == std::string::npos) return fail(p_, kQuoteNotClosed);
             // Each '' inside stands for one quote: the pieces run up to and including it.
             for (size_t first = p_ + 1; first < end - 1;) {
                 const size_t q = text_.find('\'', first);
@@ -274,7 +295,7 @@ bool StandardReader::close_node() {
     f.children.close(f.node);
     // The root of an unrooted tree with three or more children: the fold under it is the split
     // of its last child.
-    if (stack_.empty() && root_folded_) f.node->left->support = f.node->right->support;
+    if (stack_.empty() && root_children_ >= 3) f.node->left->support = f.node->right->support;
     loose_ = f.node;
     commented_ = f.node;
     colon_ = std::string::npos;
@@ -300,8 +321,9 @@ bool StandardReader::after_node(Phylogeny_Node*& root) {
         }
         Phylogeny_Node* done = loose_;
         loose_ = nullptr;
-        // Only the root's fold is mended: note whether the root's children were folded.
-        if (stack_.back().children.add(done) && stack_.size() == 1) root_folded_ = true;
+        // Only the root's fold is mended: count the root's children.
+        stack_.back().children.add(done);
+        if (stack_.size() == 1) ++root_children_;
         if (p_ >= n_) return fail(p_, "the text ends inside parentheses");
         if (c == ',') {
             ++p_;
@@ -368,6 +390,7 @@ std::unique_ptr<Phylogeny> read_standard_tree(const std::string& text, size_t& p
     if (root == nullptr) return nullptr;
     auto tree = std::make_unique<Phylogeny>();
     tree->root = root;
+    tree->root_children = reader.root_children();
     return tree;
 }
 

@@ -1,6 +1,6 @@
 // Reading standard Newick: blanks, tabs and line breaks outside quotes ignored, quoted labels
-// ('' for one quote), comments in square brackets skipped wherever they stand, several trees per
-// text, each ended by ';'.
+// ('' for one quote), comments in square brackets (nesting) skipped wherever they stand, several
+// trees per text, each ended by ';'.
 //
 // The tree built is the classic reader's for the same tree (children folded from the left, see
 // child_fold.h), with one mend: the fold node directly under the root (the last one the fold
@@ -44,20 +44,29 @@ std::unique_ptr<Phylogeny> read_standard_tree(const std::string& text, std::size
 bool only_blanks_from(const std::string& text, std::size_t pos);
 
 // The lexis that standard Newick shares with the NEXUS files that hold it. Blanks are ' ', tab,
-// carriage return and line feed; a comment runs from '[' to the next ']'; a quoted word from '\''
-// to the next '\'' not doubled.
+// carriage return and line feed; a comment runs from '[' to its matching ']', comments nesting
+// (`[a [b] c]` is one comment); a quoted word from '\'' to the next '\'' not doubled.
 //
 // The first position from `pos` on that is neither a blank nor in a closed comment: the '[' of a
 // comment that is not closed, or the end of the text.
 std::size_t skip_blanks_from(const std::string& text, std::size_t pos);
-// The end of the comment that opens at `pos`, just past its ']', or npos when it is not closed.
+// The end of the comment that opens at `pos`, just past its matching ']', or npos when it is not
+// closed.
 std::size_t comment_end(const std::string& text, std::size_t pos);
 // The end of the quoted word that opens at `pos`, just past its closing quote, or npos.
 std::size_t quote_end(const std::string& text, std::size_t pos);
 // Just past the next ';' from `pos` on outside quotes and comments: where the next tree or
 // statement may begin. The end of the text when there is none, or after an unclosed quote or
-// comment.
-std::size_t statement_end(const std::string& text, std::size_t pos);
+// comment; then `left_open`, when given, is set to where that quote or comment opens (else to
+// npos).
+std::size_t statement_end(const std::string& text, std::size_t pos,
+                          std::size_t* left_open = nullptr);
+
+// What a problem says of a comment or quote that the end of the text leaves open.
+constexpr const char* kCommentNotClosed = "a comment that is not closed";
+constexpr const char* kQuoteNotClosed = "a quote that is not closed";
+// Where a text starts past its UTF-8 byte order mark: 3 when it begins with one, else 0.
+std::size_t after_byte_order_mark(const std::string& text);
 // A byte as a message shows it: 'x', or "byte 0x0d" for one that does not print.
 std::string shown_byte(char c);
 

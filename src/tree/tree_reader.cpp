@@ -23,7 +23,7 @@ TreeRead read_classic(const std::string& text, const ReadOptions& options) {
     expect_nodes(text.size() / 16);
     read.tree = std::make_unique<Phylogeny>();
     read.tree->root = new Phylogeny_Node();
-    read_node_text(read.tree->root, text, 0, text.size() - 1, options);
+    read_node_text(read.tree->root, text, 0, text.size() - 1, options, &read.tree->root_children);
     return read;
 }
 
@@ -31,8 +31,11 @@ TreeRead read_classic(const std::string& text, const ReadOptions& options) {
 
 TreeReader::TreeReader(std::string text, ReadOptions options)
     : text_(std::move(text)), options_(std::move(options)) {
-    if (options_.dialect == Dialect::kStandard && is_nexus(text_)) {
+    if (options_.dialect != Dialect::kStandard) return;
+    if (is_nexus(text_)) {
         nexus_ = std::make_unique<NexusTrees>(text_);
+    } else {
+        pos_ = after_byte_order_mark(text_);
     }
 }
 
@@ -43,7 +46,7 @@ std::size_t TreeReader::skip(std::size_t count) {
     if (options_.dialect == Dialect::kClassic) return skipped;
     for (; skipped < count; ++skipped) {
         if (nexus_ != nullptr) {
-            if (nexus_->at_end()) break;
+            if (!nexus_->at_statement()) break;
             nexus_->skip(text_);
         } else {
             if (only_blanks_from(text_, pos_)) break;
@@ -82,7 +85,7 @@ std::optional<TreeRead> TreeReader::next() {
         done_ = nexus_->at_end();
         return read;
     }
-    if (trees_ == 1 && only_blanks_from(text_, 0)) {
+    if (trees_ == 1 && only_blanks_from(text_, pos_)) {
         done_ = true;
         read.malformed.offset = text_.size();
         read.malformed.what = "no tree in the text";

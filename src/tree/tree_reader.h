@@ -8,8 +8,9 @@
 // tree is followed by the trees after its next ';' (outside quotes and comments), and nothing
 // follows a quote or comment left open. A text with no tree at all gives one malformed result.
 // Standard Newick offsets count the bytes of the text as given: hand it the file's bytes as they
-// are (line breaks included). A standard text that is a NEXUS file (nexus.h) gives the trees of
-// its TREE statements; one without any gives one malformed result.
+// are (line breaks included); a UTF-8 byte order mark at its start is passed over, as before a
+// NEXUS file. A standard text that is a NEXUS file (nexus.h) gives the trees of its TREE
+// statements; one without any gives one malformed result.
 #ifndef TAVRIN_TREE_TREE_READER_H
 #define TAVRIN_TREE_TREE_READER_H
 
@@ -41,7 +42,9 @@ public:
     TreeReader& operator=(const TreeReader&) = delete;
 
     // Standard Newick: passes over the next `count` trees without reading them (no problem is
-    // reported for them), counting them as given; answers how many there were.
+    // reported for them), counting them as given; answers how many there were. A comment or
+    // quote that a NEXUS file leaves open outside its tree statements is not a tree: it stops
+    // the passing, and next() gives it.
     std::size_t skip(std::size_t count);
 
     // The next tree of the text, in order; nothing once every tree has been given.
@@ -52,6 +55,12 @@ public:
     // than 0 while their comments hold values, what they hold (SupportNotes::unused_values);
     // else empty.
     std::string unused_comment_values() const { return notes_.unused_values(); }
+    // With a support attribute, once every tree was given: when the attribute stood on some
+    // internal node with a value that holds no number (`high`, `nan`, `{}`, nothing, `1e400`),
+    // the first such value (SupportNotes::note_no_number); else nothing.
+    const std::optional<std::string>& attribute_without_number() const {
+        return notes_.attribute_without_number();
+    }
 
 private:
     // Tells the node pool, before the first tree read (past any skipped), of the text's size.

@@ -22,6 +22,7 @@ namespace tavrin {
 
 namespace {
 
+using tavrin::AnalysisNeeds;
 using tavrin::AnalysisResult;
 using tavrin::AnalysisSettings;
 using tavrin::TreeStatus;
@@ -97,6 +98,43 @@ TEST(SettingAside, SiblingKeepsItsSupportAndTakesTheParentsLength) {
     EXPECT_EQ(tree.root->left, sibling);
     EXPECT_EQ(sibling->support, 90);
     EXPECT_EQ(sibling->length, 3);
+}
+
+// For a picture, each leaf set aside comes with where it stood in the tree analysed, named by
+// nodes that every later rooting keeps; also when no entry of the root list roots the tree left.
+TEST(SettingAside, PictureLearnsWhereEachLeafStood) {
+    AnalysisSettings settings = settings_for("F");
+    settings.max_outliers = 1;
+    AnalysisNeeds picture;
+    picture.picture = true;
+    const std::string text = "(((F-1:1,F-2:1)90:1,M-1:1)40:2,(F-3:1,(M-2:1,M-3:1)60:1)70:1);";
+    auto tree = std::make_unique<Phylogeny>(text);
+    const auto node_above = [](const Phylogeny& in, const std::string& name) {
+        for (Phylogeny_Node* n : tree_check::preorder(in.root)) {
+            if (n->name == name) return n->parent;
+        }
+        return static_cast<Phylogeny_Node*>(nullptr);
+    };
+    const Phylogeny_Node* clade = node_above(*tree, "F-1");
+    const Phylogeny_Node* across = node_above(*tree, "F-3");
+    const AnalysisResult result = tavrin::analyse(*tree, settings, picture);
+    ASSERT_TRUE(result.set_aside);
+    ASSERT_EQ(result.aside.size(), 1u);
+    EXPECT_EQ(result.aside[0].leaf->name, "M-1");
+    // 1 up the branch of (F-1,F-2), which now runs through the root to the other side.
+    EXPECT_EQ(result.aside[0].below, clade);
+    EXPECT_EQ(result.aside[0].above, across);
+    EXPECT_DOUBLE_EQ(result.aside[0].distance, 1);
+
+    auto plain_tree = std::make_unique<Phylogeny>(text);
+    EXPECT_TRUE(tavrin::analyse(*plain_tree, settings).aside.empty());
+
+    settings.root = analysis_fixtures::root_list_of("O");
+    auto unrooted = std::make_unique<Phylogeny>("((F-1:1,(F-2:1,O-1:1):1):1,(M-1:1,M-2:1):1);");
+    const AnalysisResult lost = tavrin::analyse(*unrooted, settings, picture);
+    EXPECT_EQ(lost.status, TreeStatus::kNoRoot);
+    ASSERT_EQ(lost.aside.size(), 1u);
+    EXPECT_EQ(lost.aside[0].leaf->name, "O-1");
 }
 
 TEST(SettingAside, RerootedTreeIsDescribedAndReducedAsRead) {

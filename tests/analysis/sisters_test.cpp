@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/group_relations.h"
+#include "analysis/steps.h"
 #include "analysis/tavrin.h"
 #include "support/analysis_fixtures.h"
 #include "support/tree_check.h"
@@ -132,6 +134,37 @@ TEST_F(SisterCollection, NoNameAtAllStillFolds) {
     EXPECT_EQ(t->parent, g);
     EXPECT_DOUBLE_EQ(g->support, 80);
     EXPECT_EQ(tree_check::shape(tree.root), "(((Choano-a,Choano-b),Fungi-g),Metazoa-h)");
+}
+
+// The clades examined for each sister are kept, named or not: the sibling no name fits stays
+// examined second when the walk's name takes its place; two unnamed sides stay apart; equal
+// names put every clade examined in the first.
+TEST_F(SisterCollection, CladesExaminedAreKeptWhenNoNameFits) {
+    GroupRelations groups;
+    ASSERT_EQ(groups.load(groups_.path()), GroupRelations::LoadResult::kLoaded);
+    using Clades = std::vector<const Phylogeny_Node*>;
+    const auto examine = [&groups](const Phylogeny& tree) {
+        return name_sisters(tree, tree.root->left->left->left, groups, '-');
+    };
+    Phylogeny named("((((Choano-a,Choano-b)90,(Fungi-f,Rhodo-r)40)80,Fungi-g)70,Fungi-h);");
+    const Sisters one = examine(named);
+    EXPECT_EQ(one.names, Names{"Fungi"});
+    EXPECT_EQ(one.clades[0], (Clades{named.root->left->right, named.root->right}));
+    EXPECT_EQ(one.clades[1], Clades{named.root->left->left->right});
+
+    Phylogeny unnamed("((((Choano-a,Choano-b)90,(Fungi-f,Rhodo-r)40)80,Fungi-g)70,Metazoa-h);");
+    const Sisters none = examine(unnamed);
+    EXPECT_TRUE(none.names.empty());
+    EXPECT_TRUE(none.fold_parent);
+    EXPECT_EQ(none.clades[0], Clades{unnamed.root->left->left->right});
+    EXPECT_EQ(none.clades[1], (Clades{unnamed.root->left->right, unnamed.root->right}));
+
+    Phylogeny equal("((((Choano-a,Choano-b)90,Fungi-f)60,Fungi-g)70,Fungi-h);");
+    const Sisters folded = examine(equal);
+    EXPECT_EQ(folded.names, Names{"Fungi"});
+    EXPECT_EQ(folded.clades[0],
+              (Clades{equal.root->left->left->right, equal.root->left->right, equal.root->right}));
+    EXPECT_TRUE(folded.clades[1].empty());
 }
 
 // A target k levels deep whose sibling is a Metazoa leaf, with Fungi leaves further up and an

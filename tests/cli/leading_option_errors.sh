@@ -135,7 +135,9 @@ done
 refused "Empty entry in the list for --root: 'a\\tb,'" --outliers 2 --root $'a\tb,' Choano t.nwk
 refused 'Option given twice: --root' --root midpoint --table --root given Choano t.nwk
 refused 'Option given twice: --root' --root midpoint --root 'a,,b' Choano t.nwk
-expect 0 "$(printf 't.nwk:\nChoano\tFungi\t80\nChoano\tMetazoa\t80')"$'\n' "" \
+# An outgroup that no leaf matches is passed over, and said at the end.
+expect 0 "$(printf 't.nwk:\nChoano\tFungi\t80\nChoano\tMetazoa\t80')"$'\n' \
+    $'Warning: --root entry \'Plantae\' matched no leaf in any tree\n' \
     --root 'Plantae,given' Choano t.nwk
 
 report=$'t.nwk:\nChoano\tFungi\t80\nChoano\tMetazoa\t80\n'

@@ -90,6 +90,8 @@ several_trees() {
     cat "$@" >"$joined"
     run one --standard-newick --table -- "$@"
     run many --standard-newick --table -- "$joined"
+    # The run's closing count of unrooted trees is the same either way: only other messages count.
+    err[many]=$(printf '%s' "${err[many]}" | grep -v ' trees have a three-way root ')
     # The rows of the joined file: that file, trees 1 to N, then the columns of the files'.
     if ! awk -F '\t' -v joined="$joined" -v n=$# '
         FNR == NR { one[FNR] = $0; sub(/^[^\t]*\t[^\t]*\t/, "", one[FNR]); next }

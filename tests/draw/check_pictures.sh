@@ -3,8 +3,10 @@
 #   - one picture per tree that was read, none for a malformed one, named <n>_<base>[_k].svg;
 #   - every picture parses as XML (xmllint) and stays within 1,000,000 bytes;
 #   - the `target` labels of a small tree are its target leaves (those the table counts, less the
-#     leaves set aside), and `sister1` / `sister2` labels appear exactly when the table names
-#     that sister;
+#     leaves set aside), its `aside` labels the leaves set aside, and `sister1` / `sister2`
+#     labels appear when the table names that sister, or when the legend says no name fits it;
+#   - each picture records its row (file, tree, label) in its <metadata>;
+#   - strays keep their sister's class, struck through, as many as the table lists;
 #   - big trees are drawn with wedges and at most 400 labels;
 #   - a few render to PNG (rsvg-convert);
 #   - the 10^6-leaf ladder is drawn within a time limit.
@@ -35,7 +37,7 @@ check_run() { # name table dir
     local name=$1 table=$2 dir=$3
     local n=0 drawn=0
     # Tabs are read as another separator, so that empty columns keep their place.
-    while IFS=$'\037' read -r file tree target status sister1 sister2 support rerooted leaves outliers names; do
+    while IFS=$'\037' read -r file tree target status sister1 sister2 support rerooted leaves outliers names root strays label; do
         n=$((n + 1))
         local pictures=("$dir"/$(printf '%06d' "$n")_*.svg)
         if [ "$status" = malformed ] || [ "$status" = unreadable ]; then
@@ -51,15 +53,25 @@ check_run() { # name table dir
         xmllint --noout "$svg" || { fail "$name: $svg is not well-formed XML"; continue; }
         [ "$(stat -c %s "$svg")" -le 1000000 ] || fail "$name: $svg is over 1,000,000 bytes"
         local text='//*[local-name()="text"]'
-        # Leaves set aside leave the tree drawn; the target leaves among them are not drawn.
-        local expected=$leaves
+        [ "$(count 'string(//*[local-name()="metadata"])' "$svg")" = "$file"$'\t'"$tree"$'\t'"$label" ] ||
+            fail "$name: $svg records $(count 'string(//*[local-name()="metadata"])' "$svg")"
+        # Leaves set aside are drawn apart from the tree analysed, with their own class.
+        local expected=$leaves aside=0
         if [ -n "$names" ] && [ "$status" != ambiguous ] && [ "${outliers:-0}" -le "${max_outliers:-0}" ]; then
             expected=$((leaves - $(tr ',' '\n' <<<"$names" | grep -c "^$target" || true)))
+            aside=$(tr ',' '\n' <<<"$names" | wc -l)
         fi
         # A small tree: every leaf drawn, no wedge.
         if ! grep -q 'class="w-[a-z0-9]*" d=' "$svg"; then
             [ "$(count "count($text[@class='target'])" "$svg")" = "$expected" ] ||
                 fail "$name: $svg has $(count "count($text[@class='target'])" "$svg") target labels, the table $expected"
+            [ "$(count "count($text[@class='aside'])" "$svg")" = "$aside" ] ||
+                fail "$name: $svg has $(count "count($text[@class='aside'])" "$svg") leaves set aside, the table $aside"
+            # Strays keep their sister's class and are struck through.
+            local strays_expected=0
+            [ -n "$strays" ] && strays_expected=$(tr ',' '\n' <<<"$strays" | wc -l)
+            [ "$(count "count($text[contains(@style,'line-through')][@class='sister1' or @class='sister2'])" "$svg")" = "$strays_expected" ] ||
+                fail "$name: $svg marks another number of strays than the table's $strays_expected"
         fi
         # Merged subtrees may hold a sister's leaves.
         grep -q '>mixed (' "$svg" && continue
@@ -69,7 +81,11 @@ check_run() { # name table dir
             local drawn_role
             drawn_role=$(count "count($text[@class='$role'])" "$svg")
             if [ -n "$named" ] && [ "$drawn_role" = 0 ]; then fail "$name: $svg draws no $role ($named)"; fi
-            if [ -z "$named" ] && [ "$drawn_role" != 0 ]; then fail "$name: $svg draws a $role the table lacks"; fi
+            local ordinal=first
+            [ $role = sister2 ] && ordinal=second
+            if [ -z "$named" ] && [ "$drawn_role" != 0 ] && ! grep -q ">$ordinal sister: no name fits<" "$svg"; then
+                fail "$name: $svg draws a $role the table lacks"
+            fi
         done
     done < <(tail -n +2 "$table" | tr '\t' '\037')
     local files
@@ -95,6 +111,10 @@ max_outliers=3
 check_run outliers "$out/outliers.tsv" "$out/outliers"
 grep -q "Set aside: " "$out"/outliers/*.svg || fail "no picture of the outliers run says what was set aside"
 max_outliers=0
+"$tavrin" --table --sister-purity 0.8 --standard-newick --draw "$out/purity" \
+    --groupFile bench/genes/groups.txt Choano bench/genes/raxml/g0[0-2]*.nwk >"$out/purity.tsv"
+check_run purity "$out/purity.tsv" "$out/purity"
+grep -q "Strays: " "$out"/purity/*.svg || fail "no picture of the purity run lists strays"
 
 # A file of several trees: one picture per tree, numbered on through the run.
 printf '((A-1,A-2),B-1);\n((A-1,B-1),B-2);\n' >"$out/two.nwk"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A picture that cannot be written ends the run with status 15 and a message naming the file and
-# the system's reason, after the rows already written; a folder that cannot be made ends it before
-# any row.
+# the system's reason, after the rows already written, and leaves the old file of that name as it
+# was; a folder or a pipe of a picture's name is never replaced; a folder that cannot be made ends
+# the run before any row.
 #
 # usage: picture_errors.sh <Tavrin> <examples dir>
 set -uo pipefail
@@ -35,15 +36,29 @@ expect "picture over a folder" 15 \
 [ -s "$work/pics/000001_t1.svg" ] || fail "the first picture is lost"
 [ -e "$work/pics/000003_t4.svg" ] && fail "a picture after the failure"
 
-# A full disk: the partly written file is removed.
-if [ -w /dev/full ]; then
-    mkdir -p "$work/full"
-    ln -s /dev/full "$work/full/000001_t1.svg"
-    run --table --draw "$work/full" --groupFile groups.txt Choano t1.nwk
-    expect "full disk" 15 "Couldnt write picture: $work/full/000001_t1.svg: No space left on device" \
-        "$(printf 'file\ttree\ttarget\tstatus\tsister1\tsister2\tsupport\trerooted\ttarget_leaves\toutliers\toutlier_leaves\troot\tstrays\tlabel\nt1.nwk\t1\tChoano\tsisters\tMetazoa\tFungi\t80\t0\t2\t0\t\tgiven\t\t')"
-    [ -e "$work/full/000001_t1.svg" ] && fail "full disk: the partial picture is left"
-fi
+# A picture that cannot be written whole (the file size limit stands in for a full disk): the
+# temporary file is removed and the old picture of that name is left as it was.
+mkdir -p "$work/full"
+echo old >"$work/full/000001_t1.svg"
+(
+    trap '' XFSZ
+    ulimit -f 1
+    exec "$tavrin" --table --draw "$work/full" --groupFile groups.txt Choano t1.nwk
+) >"$work/out" 2>"$work/err"
+status=$?
+expect "file too large" 15 "Couldnt write picture: $work/full/000001_t1.svg: File too large" \
+    "$(printf 'file\ttree\ttarget\tstatus\tsister1\tsister2\tsupport\trerooted\ttarget_leaves\toutliers\toutlier_leaves\troot\tstrays\tlabel\nt1.nwk\t1\tChoano\tsisters\tMetazoa\tFungi\t80\t0\t2\t0\t\tgiven\t\t')"
+[ "$(cat "$work/full/000001_t1.svg")" = old ] || fail "file too large: the old picture was changed"
+[ "$(ls -A "$work/full")" = 000001_t1.svg ] || fail "file too large: left $(ls -A "$work/full")"
+
+# A pipe of a picture's name is neither followed nor replaced, and does not hold the run up.
+mkdir -p "$work/pipe"
+mkfifo "$work/pipe/000001_t1.svg"
+timeout 20 "$tavrin" --draw "$work/pipe" --groupFile groups.txt Choano t1.nwk >"$work/out" 2>"$work/err"
+status=$?
+expect "pipe" 15 "Couldnt write picture: $work/pipe/000001_t1.svg: Not a regular file" \
+    $'t1.nwk:\nChoano\tMetazoa\t80\nChoano\tFungi\t80'
+[ -p "$work/pipe/000001_t1.svg" ] || fail "pipe: replaced"
 
 # A folder that cannot be made: its parent is a file.
 touch "$work/file"

@@ -98,7 +98,7 @@ Drawn draw(const std::string& text, const std::string& prefix, const std::string
     needs.picture = true;
     drawn.result = tavrin::analyse(*drawn.tree, settings, needs);
     drawn.svg = tavrin::draw_picture(*drawn.tree, drawn.result, settings,
-                                     tavrin::PictureSource{"trees/t1.nwk", 1, false});
+                                     tavrin::PictureSource{"trees/t1.nwk", 1, false, ""});
     return drawn;
 }
 
@@ -132,7 +132,7 @@ TEST(Picture, EveryLeafOnceWithItsRole) {
     EXPECT_EQ(roles_by_name(labels), expected);
     // The caption, which names the file (not the tree's place in the run, which only the
     // picture's file name holds), and the reported support at the target's parent, in bold.
-    EXPECT_NE(d.svg.find("<title>trees/t1.nwk</title>"), std::string::npos);
+    EXPECT_NE(d.svg.find("<title>trees/t1.nwk. Target: Choano"), std::string::npos);
     EXPECT_NE(d.svg.find("Sisters: Metazoa, Fungi \xC2\xB7 Support: 80 \xC2\xB7 Rerooted: no"),
               std::string::npos);
     EXPECT_NE(d.svg.find("class=\"reported\">80</tspan>"), std::string::npos);
@@ -318,8 +318,8 @@ TEST(Picture, GeneTreesDrawEveryLeafOnce) {
             needs.outliers = true;
             needs.picture = true;
             const AnalysisResult result = tavrin::analyse(*read->tree, settings, needs);
-            const std::string svg =
-                tavrin::draw_picture(*read->tree, result, settings, tavrin::PictureSource{path});
+            const std::string svg = tavrin::draw_picture(*read->tree, result, settings,
+                                                         tavrin::PictureSource{path, 1, false, ""});
             std::map<std::string, int> leaves, texts;
             tavrin::preorder(read->tree->root, [&](const Phylogeny_Node* n) {
                 if (n->is_leaf) ++leaves[n->name];
@@ -343,6 +343,19 @@ TEST(PictureName, NumberBaseAndTree) {
     EXPECT_EQ(tavrin::picture_name("noext", 1, 1, false), "000001_noext.svg");
     EXPECT_EQ(tavrin::picture_name(".hidden", 1, 1, false), "000001_.hidden.svg");
     EXPECT_EQ(tavrin::picture_name("caf\xC3\xA9.nwk", 1, 3, true), "000001_caf___3.svg");
+    EXPECT_EQ(tavrin::picture_name("data/g002.nwk", 12, 1, false, "iqtree"),
+              "iqtree_000012_g002.svg");
+}
+
+// A name never passes 200 bytes: a long base is cut, the label, number and tree kept.
+TEST(PictureName, LongBaseCutTo200Bytes) {
+    const std::string base(251, 'g');
+    const std::string label(40, 'L');
+    const std::string cut = tavrin::picture_name("dir/" + base + ".nwk", 1234567, 12, true, label);
+    EXPECT_EQ(cut.size(), tavrin::kMaxPictureName);
+    EXPECT_EQ(cut.substr(0, 49), label + "_1234567_");
+    EXPECT_EQ(cut.substr(cut.size() - 8), "g_12.svg");
+    EXPECT_EQ(tavrin::picture_name(base.substr(0, 100), 1, 1, false).size(), 111u);
 }
 
 }  // namespace

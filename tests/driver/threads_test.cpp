@@ -100,11 +100,23 @@ TEST(Threads, GeneTreesGiveTheBytesOfOneThread) {
         {"--standard-newick", "--table", "--draw", "PICTURES", "--outliers", "1", "Viridi"},
         {"--standard-newick", "--groupFile", groups, "Metazoa"},
         {"Nothing"},  // no leaf passes: the run's closing warning
+        // Outgroups that no tree matches, and trees written unrooted: closing warnings that add
+        // up what every tree saw.
+        {"--standard-newick", "--root", "Nothing,Excavata,Absent,midpoint", "--groupFile", groups,
+         "Metazoa"},
+        {"--table", "--outliers", "1", "--groupFile", groups, "Fungi"},
     };
     for (const auto& options : option_sets) {
         expect_same_with_threads(with(options, gene_files(false)));
         expect_same_with_threads(with(options, gene_files(true)));
     }
+    const Written outgroups = run_with("4", with(option_sets[6], gene_files(false)));
+    EXPECT_NE(outgroups.err.find("Warning: --root entry 'Absent' matched no leaf in any tree\n"),
+              std::string::npos);
+    EXPECT_EQ(outgroups.err.find("'Excavata'"), std::string::npos) << outgroups.err;
+    const Written unrooted = run_with("4", with(option_sets[7], gene_files(false)));
+    EXPECT_NE(unrooted.err.find(" of 36 trees have a three-way root"), std::string::npos)
+        << unrooted.err;
 }
 
 // Files of several trees are read in order and their trees analysed as the others.

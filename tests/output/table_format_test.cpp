@@ -34,8 +34,8 @@ TEST(TableFormat, HeaderAndTheLayoutsReadersAccept) {
     }
 
     const std::vector<std::string> not_headers = {
-        "", header + "\t", header.substr(0, 40), "file\ttree\ttarget\tstatus", "t.nwk:",
-        header + " "};
+        "",       header + "\t", header.substr(0, 40), "file\ttree\ttarget\tstatus",
+        "t.nwk:", header + " "};
     for (const std::string& line : not_headers) {
         EXPECT_FALSE(TableLayout::of_header(line).has_value()) << line;
     }
@@ -111,9 +111,44 @@ TEST(TableFormat, UnknownEscapesAreRefused) {
     std::string out;
     ASSERT_TRUE(unescape_field("\\\\t", out));  // an escaped backslash, then a t
     EXPECT_EQ(out, "\\t");
-    for (const char* bad : {"a\\", "\\x", "a\\ b", "\\\\\\"}) {
+    for (const char* bad : {"a\\", "\\x", "a\\ b", "\\\\\\", "\\x1", "\\x1g", "\\xg1"}) {
         EXPECT_FALSE(unescape_field(bad, out)) << bad;
     }
+}
+
+// Names read as standard Newick may hold any byte: with `controls`, every control byte but tab
+// and line break (which keep their own escapes) is written \xHH, and each comes back.
+TEST(TableFormat, ControlBytesAreWrittenInHexAndReadBack) {
+    std::string every;
+    for (int byte = 0; byte < 0x20; ++byte)
+        every += static_cast<char>(byte);
+    every += "\x7f\x80\xff,\\x41";
+    const std::string escaped = escape_field(every, true);
+    EXPECT_EQ(escaped.substr(0, 40), "\\x00\\x01\\x02\\x03\\x04\\x05\\x06\\x07\\x08\\t\\n");
+    EXPECT_EQ(escaped.substr(escaped.size() - 16), "\\x1f\\x7f\x80\xff,\\\\x41");
+    for (const char c : escaped) {
+        const auto byte = static_cast<unsigned char>(c);
+        EXPECT_TRUE(byte >= 0x20 && byte != 0x7f) << "a raw control byte: " << int{byte};
+    }
+    std::string back;
+    ASSERT_TRUE(unescape_field(escaped, back));
+    EXPECT_EQ(back, every);
+    // Without it, only tab, line break and backslash are escaped, as the classic table has it.
+    EXPECT_EQ(escape_field("a\rb\x1b\tc", false), "a\rb\x1b\\tc");
+
+    const std::vector<std::string> leaves = {"Meta\x1bzoa,x"};
+    TableRow row;
+    row.file = "t\r.nwk";
+    row.target = "Cho\x07";
+    row.status = TreeStatus::kSisters;
+    row.sisters = &leaves;
+    row.outlier_leaves = &leaves;
+    row.controls = true;
+    std::ostringstream out;
+    write_table_row(out, row);
+    EXPECT_EQ(out.str(),
+              "t\\x0d.nwk\t1\tCho\\x07\tsisters\tMeta\\x1bzoa,x\t\tn/a\t\t\t\t"
+              "Meta\\x1bzoa\\,x\t\t\t\n");
 }
 
 // A row of a tree that was not read holds its key and status only.

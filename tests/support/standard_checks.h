@@ -18,6 +18,7 @@
 #include "support/tree_check.h"
 #include "tree/nexus.h"
 #include "tree/phylogeny.h"
+#include "tree/standard_newick.h"
 #include "tree/tree_reader.h"
 #include "tree/walk.h"
 
@@ -72,6 +73,15 @@ inline std::string result_text(const tavrin::TreeRead& read) {
            ": " + read.malformed.what;
 }
 
+// Is this result the comment or quote that a NEXUS file leaves open outside its statements?
+// Always the last result, it is never passed over.
+inline bool is_left_open(const std::string& result) {
+    const std::size_t colon = result.find(": ");
+    if (colon == std::string::npos) return false;
+    const std::string what = result.substr(colon + 2);
+    return what == tavrin::kCommentNotClosed || what == tavrin::kQuoteNotClosed;
+}
+
 // Passing over the first `skip` trees gives the results after them, numbered as they were.
 inline std::string check_skipping(const std::string& text, const tavrin::ReadOptions& options,
                                   const std::vector<std::string>& all, std::size_t skip) {
@@ -84,7 +94,13 @@ inline std::string check_skipping(const std::string& text, const tavrin::ReadOpt
         rest.push_back(result_text(*read));
         if (rest.size() > all.size()) break;
     }
-    const std::size_t from = none ? 0 : std::min(skip, all.size());
+    std::size_t from = none ? 0 : std::min(skip, all.size());
+    // Only in NEXUS, where it is found outside any statement (passing over the statements finds
+    // one that standard Newick would read as a tree's own problem).
+    if (from == all.size() && skipped + 1 == from && is_left_open(all.back()) &&
+        tavrin::is_nexus(text)) {
+        from = skipped;
+    }
     if (skipped != from && !none) return "skip passed over " + std::to_string(skipped);
     if (rest != std::vector<std::string>(all.begin() + static_cast<long>(from), all.end())) {
         return "the results after passing over " + std::to_string(skip) + " trees differ";
@@ -93,10 +109,10 @@ inline std::string check_skipping(const std::string& text, const tavrin::ReadOpt
 }
 
 // Every tree of `text` in standard Newick (or NEXUS): sound links, sensible problems, each tree
-// written back (names quoted) reads as the same tree, and passing over trees gives the results
-// after them.
+// written back (names quoted) reads as the same tree, and passing over trees (1, 2, all of them
+// and `burnin`) gives the results after them.
 inline std::string check_standard_text(const std::string& text, int support_field,
-                                       const std::string& attribute = "") {
+                                       const std::string& attribute = "", std::size_t burnin = 1) {
     tavrin::ReadOptions options;
     options.dialect = tavrin::Dialect::kStandard;
     options.support_field = support_field;
@@ -134,7 +150,11 @@ inline std::string check_standard_text(const std::string& text, int support_fiel
     }
     if (!reader.at_end()) return "the reader stopped before the end";
     if (count == 0) return "no result at all";
-    for (const std::size_t skip : {std::size_t{1}, std::size_t{2}, count}) {
+    const std::optional<std::string>& no_number = reader.attribute_without_number();
+    if (no_number && (attribute.empty() || no_number->size() > 3 + text.size())) {
+        return "an attribute value without a number noted where none can be";
+    }
+    for (const std::size_t skip : {std::size_t{1}, std::size_t{2}, count, burnin}) {
         const std::string skipping = check_skipping(text, options, all, skip);
         if (!skipping.empty()) return skipping;
     }

@@ -107,13 +107,57 @@ TEST(Nexus, AFileWithoutATreeIsOneMalformedResult) {
     for (const std::string text :
          {"#NEXUS", "#NEXUS\nbegin taxa; taxlabels A B; end;",
           "#NEXUS begin data; tree t = (A,B); end;", "#NEXUS tree t = (A,B);",
-          "#NEXUS begin trees; [tree t = (A,B); end;", "#NEXUS begin trees; translate 1 A; end;"}) {
+          "#NEXUS begin trees; translate 1 A; end;"}) {
         EXPECT_EQ(results(text),
                   Results{"1 @" + std::to_string(text.size()) + ": no tree in the NEXUS file"})
             << text;
         EXPECT_EQ(results(text, 3), (Results{"skipped 0", "1 @" + std::to_string(text.size()) +
                                                               ": no tree in the NEXUS file"}));
     }
+}
+
+TEST(Nexus, CommentsNestBetweenCommandsAndInThem) {
+    const std::string text =
+        "#NEXUS\nbegin trees;\ntree a = (1,2);\n"
+        "[a [b] c; tree hidden = (x,y);]\n"
+        "tree b [named [twice]] = ((3[[1]],4)[&p=0.5,note=\"[x]\"],5);\n"
+        "title [;] t [[]];\n"
+        "tree c = (6,7);\nend;";
+    EXPECT_EQ(results(text), (Results{"1 2", "3 4 5", "6 7"}));
+    EXPECT_EQ(results(text, 2), (Results{"skipped 2", "6 7"}));
+}
+
+// "<tree> @<the byte where `open` first stands in `text`>: <what>".
+std::string problem_at(std::size_t tree, const std::string& text, const std::string& open,
+                       const std::string& what) {
+    return std::to_string(tree) + " @" + std::to_string(text.find(open)) + ": " + what;
+}
+
+TEST(Nexus, ACommentOrQuoteLeftOpenOutsideTheStatementsIsAProblemWhereItOpens) {
+    const std::string head = "#NEXUS\nbegin trees;\ntree a = (1,2);\n";
+    const std::string comment = "a comment that is not closed";
+    const std::string quote = "a quote that is not closed";
+    // Between statements (nested or not), in a command passed over, in a table, in another
+    // block: the trees after it are lost, and said to be.
+    for (const std::string rest :
+         {"[a [b] c\ntree b = (3,4);\nend;", "[open [x]\n", "title [x; tree b = (3,4);",
+          "translate 1 A, [2 B; tree b = (1,2);", "end; begin data; matrix A [ACGT; end;"}) {
+        const std::string text = head + rest;
+        EXPECT_EQ(results(text), (Results{"1 2", problem_at(2, text, "[", comment)})) << text;
+    }
+    const std::string open_quote = head + "title 'x; tree b = (3,4);";
+    EXPECT_EQ(results(open_quote), (Results{"1 2", problem_at(2, open_quote, "'", quote)}));
+    // A file with nothing else says so rather than that it holds no tree.
+    const std::string alone = "#NEXUS begin trees; [tree t = (A,B); end;";
+    EXPECT_EQ(results(alone), (Results{problem_at(1, alone, "[", comment)}));
+    // Passing over trees never passes over it.
+    const std::string late = head + "tree b = (3,4);\n[open";
+    EXPECT_EQ(results(late, 1), (Results{"skipped 1", "3 4", problem_at(3, late, "[", comment)}));
+    EXPECT_EQ(results(late, 5), (Results{"skipped 2", problem_at(3, late, "[", comment)}));
+    EXPECT_EQ(results(alone, 5), (Results{"skipped 0", problem_at(1, alone, "[", comment)}));
+    // In a tree statement it is the tree's own problem, as in plain Newick.
+    const std::string in_tree = head + "tree b = (3,[4);\ntree c = (5,6);";
+    EXPECT_EQ(results(in_tree), (Results{"1 2", problem_at(2, in_tree, "[4", comment)}));
 }
 
 TEST(Nexus, TheTreesOfABlockWhoseTableDoesNotParseAreMalformed) {

@@ -3,12 +3,14 @@
 // supports all read 0.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "tree/node_comments.h"
+#include "tree/phylogeny.h"
 #include "tree/tree_reader.h"
 
 namespace tavrin {
@@ -16,9 +18,9 @@ namespace tavrin {
 namespace {
 
 std::optional<double> attribute(const std::string& comment, const std::string& name) {
-    double value = -1;
-    if (!tavrin::attribute_value(comment, name, value)) return std::nullopt;
-    return value;
+    const tavrin::AttributeValue value = tavrin::attribute_value(comment, name);
+    if (!value.found) return std::nullopt;
+    return value.value;
 }
 
 TEST(NodeComments, AttributeValuesAsTheProgramsWriteThem) {
@@ -150,6 +152,73 @@ TEST(NodeComments, RaxmlBranchLabelsGiveTheSupportOfNodesWithoutOne) {
               (Values{"0", "0", "90", "notes: "}));
     // A leaf's comment is not a branch label.
     EXPECT_EQ(supports("((A:1[100],B),C);"), (Values{"0", "0", "notes: "}));
+}
+
+TEST(NodeComments, LongCraftedValuesReadAsShortOnes) {
+    for (const std::size_t size : {std::size_t{20000}, std::size_t{200000}}) {
+        SCOPED_TRACE(size);
+        const std::string braces(size, '{');
+        EXPECT_EQ(supports("((A,B)[&p=" + braces + "],C);", "p"), (Values{"0", "0", "notes: p"}));
+        EXPECT_EQ(supports("((A,B)[&p=" + braces + "0.5" + std::string(size, '}') + "],C);", "p"),
+                  (Values{"0", "0.5", "notes: "}));
+        // Every byte that means something in an attribute list, and a mixture of them. An open
+        // brace holds the rest of the list: p is then inside q's value.
+        for (const char c : std::string("&\"'=,{}")) {
+            EXPECT_EQ(supports("((A,B)[&q=" + std::string(size, c) + ",p=0.25]:1,C);", "p"),
+                      c == '{' ? (Values{"0", "0", "notes: q"}) : (Values{"0", "0.25", "notes: "}))
+                << c;
+        }
+        std::string mixture;
+        while (mixture.size() < size)
+            mixture += "{\"&='[],}";
+        EXPECT_EQ(supports("((A,B)[&p=" + mixture + "]:1,C);", "p"),
+                  (Values{"0", "0", "notes: p"}));
+        // Comments nested as deep.
+        EXPECT_EQ(supports("((A,B)" + std::string(size, '[') + std::string(size, ']') + ",C);"),
+                  (Values{"0", "0", "notes: "}));
+    }
+}
+
+TEST(NodeComments, SupportsTooLargeToHoldReadAsNoNumberAsInfDoes) {
+    // Labels, attributes and bare numbers alike; lengths as before.
+    EXPECT_EQ(supports("(((A,B)1e400,(C,D)inf)-1e400:1e400,((E,F)1e300,G)INF);"),
+              (Values{"0", "0", "0", "0", "0", "1e+300", "notes: "}));
+    EXPECT_EQ(supports("((A,B)[&p=1e400],((C,D)[&p=\"inf\"],E)[&p={-1e999,1}]);", "p"),
+              (Values{"0", "0", "0", "0", "notes: p"}));
+    EXPECT_EQ(supports("((A,B):1[1e400],(C,D):1[inf]);"), (Values{"0", "0", "0", "notes: "}));
+    tavrin::TreeReader reader("((A,B):1e400,C);", standard());
+    EXPECT_TRUE(std::isinf(reader.next()->tree->root->left->length));
+    // The classic dialect reads a support as atof does: infinite.
+    EXPECT_TRUE(std::isinf(Phylogeny("((A,B)1e400,C);").root->left->support));
+}
+
+// The first value of the attribute that held no number, quoted, or "none".
+std::string no_number(const std::string& text, const std::string& attribute) {
+    tavrin::TreeReader reader(text, standard(attribute));
+    while (reader.next()) {
+    }
+    const std::optional<std::string>& value = reader.attribute_without_number();
+    return value ? "'" + *value + "'" : "none";
+}
+
+TEST(NodeComments, TheReaderKeepsTheFirstAttributeValueThatHoldsNoNumber) {
+    for (const std::string value : {"high", "nan", "{}", "", " { } ", "\"x\"", "inf", "1e400"}) {
+        const std::string expected = value == " { } " ? "{ }" : value;
+        EXPECT_EQ(no_number("((A,B)[&p=" + value + "],C);", "p"), "'" + expected + "'");
+    }
+    EXPECT_EQ(no_number("((A,B)[&&NHX:S=x:B=N/A],C);", "B"), "'N/A'");
+    // The first in the file, whatever the other nodes hold.
+    EXPECT_EQ(no_number("((A,B)[&p=0.9],C);((A,B)[&p=low],(C,D)[&p=high]);", "p"), "'low'");
+    // Cut short.
+    EXPECT_EQ(no_number("((A,B)[&p=" + std::string(100, '{') + "],C);", "p"),
+              "'" + std::string(tavrin::SupportNotes::kMostExampleBytes, '{') + "...'");
+    // Only the support attribute of internal nodes, only its first occurrence on a node.
+    for (const std::string text :
+         {"((A,B)[&p=0.9,q=high],C);", "((A[&p=high],B),C);", "((A,B)[&q=high],C);",
+          "((A,B)[&p=1][&p=high],C);", "((A,B)[&p=0.5x],C);", "((A,B)high,C);"}) {
+        EXPECT_EQ(no_number(text, "p"), "none") << text;
+    }
+    EXPECT_EQ(no_number("((A,B)[&p=high],C);", ""), "none");
 }
 
 TEST(NodeComments, TheNotesCoverEveryTreeOfTheText) {

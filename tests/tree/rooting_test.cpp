@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <optional>
+#include <random>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "support/tree_check.h"
 #include "tree/phylogeny.h"
@@ -180,6 +184,83 @@ TEST(Outgroup, NoneWhenSplitEvenlyNoneOrAll) {
     EXPECT_EQ(place->below, leaf(one, "o1"));
 }
 
+// The outgroup side by its definition: every side of every branch of the unrooted tree (the
+// root's two branches are one, named by its left child) whose leaves are all outgroup leaves,
+// the largest kept when no other side has as many.
+std::optional<RootPlace> outgroup_side_tried_everywhere(const Phylogeny& tree,
+                                                        const std::set<const Phylogeny_Node*>& in) {
+    std::vector<Phylogeny_Node*> leaves;
+    for (Phylogeny_Node* node : preorder(tree.root)) {
+        if (node->right == nullptr) leaves.push_back(node);
+    }
+    std::size_t best = 0, ties = 0;
+    Phylogeny_Node* below = nullptr;
+    for (Phylogeny_Node* branch : preorder(tree.root)) {
+        if (branch == tree.root || branch == tree.root->right) continue;
+        std::size_t under = 0, under_in = 0;
+        for (Phylogeny_Node* node : preorder(branch)) {
+            if (node->right != nullptr) continue;
+            ++under;
+            under_in += in.count(node);
+        }
+        const std::size_t over = leaves.size() - under, over_in = in.size() - under_in;
+        for (const auto& [side, side_in] : {std::pair{under, under_in}, std::pair{over, over_in}}) {
+            if (side == 0 || side_in != side) continue;
+            if (side > best) {
+                best = side;
+                ties = 0;
+                below = branch;
+            }
+            ties += side == best;
+        }
+    }
+    if (ties != 1) return std::nullopt;
+    const double length =
+        below->parent == tree.root ? tavrin::merged_root_length(tree) : below->length;
+    return RootPlace{below, length / 2, length / 2};
+}
+
+// A random tree of two-child nodes over `leaves` leaves, each branch of length 1 or 2.
+std::string random_binary_tree(std::mt19937& random, std::size_t leaves) {
+    std::vector<std::string> parts;
+    for (std::size_t i = 0; i < leaves; ++i)
+        parts.push_back("t" + std::to_string(i) + (random() % 2 ? ":1" : ":2"));
+    while (parts.size() > 1) {
+        const std::size_t at = random() % (parts.size() - 1);
+        parts[at] = "(" + parts[at] + "," + parts[at + 1] + ")" + (random() % 2 ? ":1" : ":2");
+        parts.erase(parts.begin() + static_cast<std::ptrdiff_t>(at) + 1);
+    }
+    return parts.front() + ";";
+}
+
+TEST(Outgroup, LargestSideAsEverySideOfEveryBranchGivesIt) {
+    std::mt19937 random(20260311);
+    for (int round = 0; round < 3000; ++round) {
+        Phylogeny tree(random_binary_tree(random, 1 + random() % 24));
+        const tavrin::UnrootedTree view(tree, round % 2 == 0);
+        // Outgroup leaves scattered, or a run of consecutive leaves with a few strays.
+        std::set<const Phylogeny_Node*> in;
+        const std::size_t n = view.leaf_count();
+        const std::size_t from = random() % n, to = from + random() % (n - from + 1);
+        const unsigned scatter = 1 + random() % 6;
+        for (std::size_t i = 0; i < n; ++i) {
+            if ((round % 3 == 0 && i >= from && i < to) || random() % 8 < scatter / 2)
+                in.insert(view.leaf(i));
+        }
+        const auto place =
+            view.outgroup_place([&](const Phylogeny_Node* leaf) { return in.count(leaf) > 0; });
+        const auto expected = outgroup_side_tried_everywhere(tree, in);
+        ASSERT_EQ(place.has_value(), expected.has_value()) << tree.root->print();
+        if (!place.has_value()) continue;
+        EXPECT_EQ(place->below, expected->below) << tree.root->print();
+        EXPECT_EQ(place->below_part, expected->below_part);
+        EXPECT_EQ(place->above_part, expected->above_part);
+        if (round % 2 == 0) {
+            EXPECT_EQ(view.midpoint_place().has_value(), n > 1);
+        }
+    }
+}
+
 TEST(RemoveLeaves, BranchesThatMetTheLeafBecomeOne) {
     Phylogeny tree("((a:1,b:1)80:1,(c:1,(d:1,e:1)70:2)60:3);");
     std::vector<Phylogeny_Node*> gone{leaf(tree, "c"), leaf(tree, "a")};
@@ -200,6 +281,74 @@ TEST(RemoveLeaves, LeafAtTheRootLeavesItsSiblingAsRoot) {
     EXPECT_EQ(shape(tree.root), "(b,(c,d))");
     EXPECT_EQ(tree.root->support, 0);
     EXPECT_EQ(tree.root->length, 0);
+}
+
+// Where each removed leaf stood, on a branch of the tree left named by its two ends (whichever
+// way the tree is rooted afterwards) and the distance from the first: the merged branch, at
+// the length the sibling had; a place taken out later moves with what took it over.
+TEST(RemoveLeaves, EachLeafStandsWhereItsBranchWasMerged) {
+    struct Expected {
+        const char* leaf;
+        const char* below;  // a leaf's name, or "(...)" for the root's left or right child
+        const char* above;
+        double distance;
+    };
+    const auto node = [](const Phylogeny& tree, const std::string& name) -> const Phylogeny_Node* {
+        if (name.empty()) return nullptr;
+        if (name == "(left)") return tree.root->left;
+        if (name == "(right)") return tree.root->right;
+        if (name == "(root)") return tree.root;
+        return leaf(tree, name);
+    };
+    struct Case {
+        const char* tree;
+        std::vector<const char*> removed;
+        tavrin::BranchMerge merge;
+        std::vector<Expected> places;
+    };
+    const Case cases[] = {
+        // Beside a subtree: on its branch, which now reaches the root, through to the other side.
+        {"((a:1,b:1)80:1,(c:1,(d:1,e:1)70:2)60:3);",
+         {"c"},
+         tavrin::BranchMerge::kRooted,
+         {{"c", "(right)", "(left)", 2}}},
+        // The parent of a later removal: the first leaf's place moves up the branch taking over.
+        {"((a:1,(b:1,c:2):1):1,d:1);",
+         {"a", "b"},
+         tavrin::BranchMerge::kRooted,
+         {{"a", "c", "d", 3}, {"b", "c", "d", 2}}},
+        // Two siblings: the first stands where the second went, above the rooted tree's root.
+        {"((a:1,b:2):1,(c:1,d:1):1);",
+         {"a", "b"},
+         tavrin::BranchMerge::kRooted,
+         {{"a", "(root)", "", 1}, {"b", "(root)", "", 1}}},
+        // Unrooted, at the root: on the branch the sibling's children now make.
+        {"(a:1,(b:1,(c:1,d:1)40:1)50:2);",
+         {"a"},
+         tavrin::BranchMerge::kUnrooted,
+         {{"a", "(left)", "(right)", 1}}},
+        {"(((a:1,b:1):1,c:1):1,(d:1,e:1):1);",
+         {"a", "c"},
+         tavrin::BranchMerge::kUnrooted,
+         {{"a", "b", "(right)", 1}, {"c", "b", "(right)", 2}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tree);
+        Phylogeny tree(c.tree);
+        std::vector<Phylogeny_Node*> gone;
+        for (const char* name : c.removed)
+            gone.push_back(leaf(tree, name));
+        std::vector<tavrin::RemovedLeaf> places;
+        EXPECT_EQ(tavrin::remove_leaves(tree, gone, c.merge, &places), gone.size());
+        ASSERT_EQ(places.size(), c.places.size());
+        for (std::size_t i = 0; i < places.size(); ++i) {
+            SCOPED_TRACE(c.places[i].leaf);
+            EXPECT_EQ(places[i].leaf->name, c.places[i].leaf);
+            EXPECT_EQ(places[i].below, node(tree, c.places[i].below));
+            EXPECT_EQ(places[i].above, node(tree, c.places[i].above));
+            EXPECT_DOUBLE_EQ(places[i].distance, c.places[i].distance);
+        }
+    }
 }
 
 // A ladder of a million leaves with lengths, its deepest leaf far from the others.

@@ -1,5 +1,5 @@
-// The checks of the standard Newick fuzz target, in the ordinary build: on its seeds, on the
-// trees inference programs wrote, and on random texts over the bytes that matter.
+// The checks of the standard Newick and tree source fuzz targets, in the ordinary build: on their
+// seeds, on the trees inference programs wrote, and on random texts over the bytes that matter.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "support/standard_checks.h"
+#if defined(TAVRIN_HAVE_ZLIB)
+#include "support/tree_source_checks.h"
+#endif
 
 namespace tavrin {
 
@@ -25,15 +28,20 @@ std::string bytes_of(const fs::path& file) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-size_t replay(const fs::path& dir, const std::string& extension) {
+using Check = std::string (*)(const uint8_t* data, size_t size);
+
+std::string check_bytes(Check check, const std::string& bytes) {
+    return check(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+// The files of `dir` with that extension ("" for every file) through the check; how many.
+size_t replay(const fs::path& dir, const std::string& extension,
+              Check check = standard_checks::check_standard_input) {
     size_t count = 0;
     for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
-        if (!entry.is_regular_file() || entry.path().extension() != extension) continue;
-        const std::string bytes = bytes_of(entry.path());
-        EXPECT_EQ(standard_checks::check_standard_input(
-                      reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
-                  "")
-            << entry.path();
+        if (!entry.is_regular_file()) continue;
+        if (!extension.empty() && entry.path().extension() != extension) continue;
+        EXPECT_EQ(check_bytes(check, bytes_of(entry.path())), "") << entry.path();
         ++count;
     }
     return count;
@@ -58,6 +66,32 @@ TEST(StandardReplay, RandomTextsPassTheChecks) {
             << "text: [" << text << "]";
     }
 }
+
+#if defined(TAVRIN_HAVE_ZLIB)
+
+// The seeds of fuzz_tree_source and its stored findings; the files programs wrote, given every
+// way (plain, compressed, padded, damaged), with every support attribute and burn-in.
+TEST(TreeSourceReplay, SeedsAndProgramOutputsPassTheChecks) {
+    EXPECT_GE(replay(kSource / "fuzz/corpus/tree_source", ""), 4u);
+    const fs::path findings = kSource / "tests/fuzz_regressions/tree_source";
+    if (fs::is_directory(findings))
+        replay(findings, "", tree_source_checks::check_tree_source_input);
+    size_t files = 0;
+    for (const char* dir : {"tests/data/bayesian", "tests/data/pipelines"}) {
+        for (const fs::directory_entry& entry : fs::directory_iterator(kSource / dir)) {
+            const std::string text = bytes_of(entry.path());
+            for (unsigned options = files % 16; options < 256; options += 16) {
+                const std::string input = std::string(1, static_cast<char>(options)) + text;
+                EXPECT_EQ(check_bytes(tree_source_checks::check_tree_source_input, input), "")
+                    << entry.path() << " options " << options;
+            }
+            ++files;
+        }
+    }
+    EXPECT_GE(files, 20u);
+}
+
+#endif
 
 }  // namespace
 

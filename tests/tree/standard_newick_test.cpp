@@ -74,6 +74,32 @@ TEST(StandardNewick, BlanksQuotesAndCommentsAreNotPartOfTheTree) {
     EXPECT_EQ(shape(read_all("('a,(b):c;[d]','',C);")[0].tree->root), "((a,(b):c;[d],),C)");
 }
 
+TEST(StandardNewick, CommentsNest) {
+    EXPECT_EQ(standard_dump("[a [b] c] ((A[x[y]z],B)[[&p=1]]90[],C:[[]]2)[;[;];];"),
+              standard_dump("((A,B)90,C:2);"));
+    // A comment holds brackets in pairs whatever stands between them: quotes too.
+    EXPECT_EQ(standard_dump("((A,B)[&note=\"a[b]\",p=0.5]80,C['[x]']);"),
+              standard_dump("((A,B)80,C);"));
+}
+
+TEST(StandardNewick, AByteOrderMarkBeforeTheTextIsPassedOver) {
+    const std::string mark = "\xEF\xBB\xBF";
+    EXPECT_EQ(standard_dump(mark + "((A,B)90,C);"), standard_dump("((A,B)90,C);"));
+    EXPECT_EQ(standard_dump(mark + " [c]\n((A,B)90,C);"), standard_dump("((A,B)90,C);"));
+    // Offsets count the bytes of the text, the mark's too.
+    std::vector<tavrin::TreeRead> reads = read_all(mark + "(A,B);(C");
+    ASSERT_EQ(reads.size(), 2u);
+    EXPECT_EQ(reads[1].malformed.offset, 11u);
+    reads = read_all(mark);
+    ASSERT_EQ(reads.size(), 1u);
+    EXPECT_EQ(reads[0].malformed.what, "no tree in the text");
+    EXPECT_EQ(reads[0].malformed.offset, 3u);
+    // Only at the start: elsewhere its bytes are a label.
+    reads = read_all("(A,B);" + mark + "(C,D);");
+    ASSERT_EQ(reads.size(), 2u);
+    EXPECT_EQ(reads[1].malformed.what, "expected ';' after the tree, found '('");
+}
+
 TEST(StandardNewick, LengthsFollowAColonOnly) {
     // The classic reader also reads a length from a leaf name that starts with digits, and from
     // an internal label without ':'. Standard Newick takes lengths after ':' only.
@@ -141,6 +167,8 @@ TEST(StandardNewickMalformed, ProblemNamesTreeAndByteAndLaterTreesAreRead) {
         {"(A,B);x", {"(A,B)", "!"}, 2, 7, "the tree does not end with ';'"},
         {"(A,'B);(C,D);", {"!"}, 1, 3, "a quote that is not closed"},
         {"(A,B)[x;(C,D);", {"!"}, 1, 5, "a comment that is not closed"},
+        {"(A,B)[x [y] z;(C,D);", {"!"}, 1, 5, "a comment that is not closed"},
+        {"(A[x]],B);(C,D);", {"!", "(C,D)"}, 1, 5, "expected ',' or ')', found ']'"},
         {"(A);(B,C);", {"!", "(B,C)"}, 1, 2, "a node with only one child"},
         {"(A,B);;(C,D);", {"(A,B)", "!", "(C,D)"}, 2, 6, "an empty tree"},
         {"(A,B:1:2);", {"!"}, 1, 6, "expected ',' or ')', found ':'"},

@@ -65,6 +65,20 @@ TEST(TreeReader, MalformedClassicTextIsAValueWithTheConstructorsMessage) {
     }
 }
 
+// The classic message shows the last character as it is, but a NUL; the standard message shows
+// the file's name as rows do, every control byte escaped.
+TEST(TreeReader, MessagesShowNoRawNulNorControlBytesOfAPath) {
+    const tavrin::TreeRead nul = read_once(std::string("(A,B)\0", 6));
+    EXPECT_EQ(tavrin::malformed_message(nul.malformed, "f.nwk"),
+              "Malformed Newik Format file, the last character should be a ';', it's '\\x00'");
+    tavrin::ReadOptions standard;
+    standard.dialect = tavrin::Dialect::kStandard;
+    const tavrin::TreeRead open = *tavrin::TreeReader("(A,B", standard).next();
+    EXPECT_EQ(tavrin::malformed_message(open.malformed, "t\x1b[2J\t\\.nwk"),
+              "Malformed Newick in t\\x1b[2J\\t\\\\.nwk, tree 1, at byte 4: the text ends inside "
+              "parentheses");
+}
+
 }  // namespace
 
 }  // namespace tavrin

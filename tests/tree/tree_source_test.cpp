@@ -11,7 +11,7 @@
 #include "tree/tree_source.h"
 
 #if defined(TAVRIN_HAVE_ZLIB)
-#include <zlib.h>
+#include "support/tree_source_checks.h"
 #endif
 
 namespace tavrin {
@@ -51,20 +51,7 @@ TEST(TreeSource, PlainFilesAreReadAsTheyAre) {
 
 #if defined(TAVRIN_HAVE_ZLIB)
 
-// `text` compressed as one gzip member.
-std::string gzip(const std::string& text, int level = 6) {
-    z_stream z{};
-    EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
-    std::string out(deflateBound(&z, text.size()) + 32, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    z.avail_in = static_cast<uInt>(text.size());
-    z.next_out = reinterpret_cast<Bytef*>(&out[0]);
-    z.avail_out = static_cast<uInt>(out.size());
-    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
+using tree_source_checks::gzip;
 
 std::string read_source(const std::string& bytes, tavrin::SourceRead expected,
                         const std::string& name = "t.nwk.gz") {
@@ -88,6 +75,9 @@ TEST(TreeSource, GzipDataIsDecompressed) {
         big += "(Choano-" + std::to_string(i) + ":0.1,Metazoa-m:0.2)95:0.3;\n";
     std::string several = gzip(big, 1) + gzip(big, 1);
     EXPECT_EQ(read_source(several, tavrin::SourceRead::kRead), big + big);
+    // Compressed unevenly: the size the first megabyte foretells is far too small.
+    const std::string uneven = big + std::string(20000000, ' ');
+    EXPECT_EQ(read_source(gzip(uneven), tavrin::SourceRead::kRead), uneven);
 }
 
 TEST(TreeSource, DamagedGzipDataIsRefusedWithItsReason) {
@@ -104,6 +94,32 @@ TEST(TreeSource, DamagedGzipDataIsRefusedWithItsReason) {
     EXPECT_EQ(read_source(std::string("\x1f\x8b\x09", 3) + good.substr(3),
                           tavrin::SourceRead::kDamagedGzip),
               "unknown compression method");
+}
+
+TEST(TreeSource, ZeroPaddingAfterTheLastMemberIsIgnoredAndNothingElse) {
+    const std::string good = gzip(kTrees);
+    EXPECT_EQ(read_source(good + std::string(1, '\0'), tavrin::SourceRead::kRead), kTrees);
+    EXPECT_EQ(
+        read_source(good + gzip("(X,Y);") + std::string(70000, '\0'), tavrin::SourceRead::kRead),
+        kTrees + "(X,Y);");
+    // Zeros then something else, even another member; half a magic number.
+    for (const std::string& trailing : {std::string("\0\0x", 3), std::string(2, '\0') + good,
+                                        std::string("\x1f"), std::string(" ")}) {
+        EXPECT_EQ(read_source(good + trailing, tavrin::SourceRead::kDamagedGzip),
+                  "something other than gzip data follows the compressed data");
+    }
+}
+
+// The last four bytes of a member state its text's size: zlib checks them once it has inflated
+// the data. A file claiming 4 GiB is refused for its length, having used no more memory than
+// its own text needs (tests/platform/gzip_lying_trailer.sh measures it).
+TEST(TreeSource, ATrailerThatClaimsAnotherSizeIsRefused) {
+    std::string lying = gzip(kTrees);
+    lying.replace(lying.size() - 4, 4, "\xf0\xff\xff\xff");
+    EXPECT_EQ(read_source(lying, tavrin::SourceRead::kDamagedGzip), "incorrect length check");
+    std::string bytes = lying, reason;
+    EXPECT_FALSE(tavrin::gunzip(bytes, reason));
+    EXPECT_EQ(bytes, lying);
 }
 
 #else
