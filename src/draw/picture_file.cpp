@@ -19,9 +19,9 @@ bool is_name_byte(char c) {
 
 constexpr std::string_view kMetadataOpen = "<metadata>";
 constexpr std::string_view kMetadataClose = "</metadata>";
-// A picture's <metadata> comes right after its title, within this many bytes of its start
-// (the title is cut; the file's name, escaped twice, may take some 50 KB).
-constexpr std::size_t kSourceWithin = 128 * 1024;
+// A picture's <metadata> comes right after its title, within 128 KiB of its start (the title is
+// cut; the file's name, escaped twice, may take some 50 KB): what is read of a picture for it.
+constexpr HeadExtent kSourceExtent{128 * 1024, kMetadataClose};
 
 }  // namespace
 
@@ -62,6 +62,12 @@ std::optional<std::string_view> recorded_source(std::string_view svg) {
     return svg.substr(from, close - from);
 }
 
+bool records_source(const FolderFiles& folder, const std::string& name, std::string_view source) {
+    const std::optional<std::string> head = folder.read_head(name, kSourceExtent);
+    const std::optional<std::string_view> recorded = head ? recorded_source(*head) : std::nullopt;
+    return recorded && *recorded == source;
+}
+
 int make_picture_folder(const std::string& dir) {
     std::error_code error;
     if (std::filesystem::is_directory(dir, error)) return 0;
@@ -73,7 +79,7 @@ int make_picture_folder(const std::string& dir) {
 int PictureFolder::write(const std::string& name, const std::string& svg, std::string_view source) {
     // What the entry held before: a picture of another tree is counted once it is replaced.
     std::optional<std::string> before;
-    const int error = files_.replace(name, svg, &before, kSourceWithin);
+    const int error = files_.replace(name, svg, &before, kSourceExtent);
     const std::optional<std::string_view> recorded =
         before ? recorded_source(*before) : std::nullopt;
     if (error == 0 && recorded && *recorded != source) {

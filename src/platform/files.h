@@ -1,14 +1,17 @@
 // Files and descriptors as the system gives them: reading a file whole, what identifies one
-// state of a file, whether standard input is open, and the system's words for a failure.
+// state of a file, whether standard input is open, the system's words for a failure, which
+// paths name one file, and a file replaced whole.
 #ifndef TAVRIN_PLATFORM_FILES_H
 #define TAVRIN_PLATFORM_FILES_H
 
-#include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <istream>
+#include <memory>
 #include <string>
-#include <string_view>
 #include <utility>
+
+#include "platform/folder_files.h"
 
 namespace tavrin {
 
@@ -58,25 +61,22 @@ int standard_input_closed();
 // " (<the system's description of error_number>)", or nothing for 0.
 std::string system_reason(int error_number);
 
-// Whether `a` and `b` name one file: the same path once made absolute and lexically normalised
-// (`./out.svg`, `out.svg` and `dir/../out.svg`), whether the file exists yet or not; or the same
-// existing file by device and inode (through a link, say).
-bool same_file(const std::string& a, const std::string& b);
+// `path` made absolute and lexically normalised, by its text alone (never through the links on
+// the way), without a trailing separator: `./out.svg`, `out.svg` and `dir/../out.svg` are one.
+std::filesystem::path lexically_absolute(const std::string& path);
 
-// Replaces `text` with the start of the regular file at `path`, up to and including the first
-// `marker`, or the whole file when it holds none, at most `limit` bytes. A symbolic link is not
-// followed, nor is anything but a regular file read (a pipe or a device could block or never
-// end): false for those, and when the file cannot be opened or read.
-bool read_file_head(const std::string& path, std::string_view marker, std::size_t limit,
-                    std::string& text);
+// Whether `a` and `b` name one file: the same path once lexically_absolute, whether the file
+// exists yet or not; or the same existing file by device and inode (through a link, say).
+bool same_file(const std::string& a, const std::string& b);
 
 // A file written whole and only then put in place of its target: a full disk or any other
 // failure leaves the target as it was, with no partial or empty file beside it. The content
-// goes to a new temporary file in the target's folder (created exclusively), renamed over the
-// target by commit(). A target that exists and is not a regular file (a device such as
-// /dev/full or /dev/stdout, a pipe) is written in place by write(), as is a file whose folder
-// does not let a new file be made there. A symbolic link is followed: the file it names is
-// replaced. The temporary file is removed when the replacement is dropped uncommitted.
+// goes to a new temporary file in the target's folder (see FolderFiles), renamed over the
+// target by commit(); a file replaced keeps its permissions. A target that exists and is not a
+// regular file (a device such as /dev/full or /dev/stdout, a pipe) is written in place by
+// write(), as is a file whose folder does not let a new file be made there. A symbolic link is
+// followed: the file it names is replaced. The temporary file is removed when the replacement
+// is dropped uncommitted.
 class FileReplacement {
 public:
     FileReplacement() = default;
@@ -93,8 +93,9 @@ public:
     void discard();
 
 private:
-    std::string target_;
-    std::string temporary_;  // empty when nothing waits to be renamed
+    std::unique_ptr<FolderFiles> folder_;  // the target's folder
+    std::string name_;                     // the target's name in it
+    std::string temporary_;                // empty when nothing waits to be renamed
 };
 
 }  // namespace tavrin

@@ -1,5 +1,6 @@
 #include "platform/folder_files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <utility>
@@ -8,7 +9,8 @@
 #if __has_include(<fcntl.h>) && __has_include(<sys/stat.h>) && __has_include(<unistd.h>)
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
+
+#include "platform/descriptors.h"
 #if defined(O_DIRECTORY) && defined(O_NOFOLLOW) && defined(AT_SYMLINK_NOFOLLOW)
 #define TAVRIN_POSIX_FOLDERS 1
 #endif
@@ -35,6 +37,29 @@ std::string temporary_name(unsigned long process, unsigned long serial) {
     return ".tavrin-" + std::to_string(process) + "-" + std::to_string(serial) + ".tmp";
 }
 
+// The start of a file that `read_some` reads (the bytes it put in a buffer, 0 at the end, below
+// 0 for a failure), as far as `extent` reaches; the blocks are small, since `until` is looked
+// for near the start.
+template <typename ReadSome>
+std::string head_read(ReadSome read_some, HeadExtent extent) {
+    std::string head;
+    char block[4096];
+    while (head.size() < extent.limit) {
+        const long got = read_some(block, std::min(sizeof block, extent.limit - head.size()));
+        if (got <= 0) break;
+        // Where `until` may start: it may have begun in the block before.
+        const std::size_t from = head.size() - std::min(head.size(), extent.until.size());
+        head.append(block, static_cast<std::size_t>(got));
+        if (extent.until.empty()) continue;
+        const std::size_t found = head.find(extent.until, from);
+        if (found != std::string::npos) {
+            head.resize(found + extent.until.size());
+            break;
+        }
+    }
+    return head;
+}
+
 }  // namespace
 
 std::string FolderFiles::path_of(std::string_view name) const {
@@ -43,43 +68,21 @@ std::string FolderFiles::path_of(std::string_view name) const {
     return path.append(name);
 }
 
+int FolderFiles::replace(const std::string& name, std::string_view bytes,
+                         std::optional<std::string>* former, HeadExtent extent) {
+    if (former != nullptr) former->reset();
+    if (error_ != 0) return error_;
+    bool regular = false;
+    if (const int refused = refusal(name, regular)) return refused;
+    if (regular && former != nullptr) *former = read_head(name, extent);
+    std::string temporary;
+    if (const int error = write_temporary(bytes, temporary)) return error;
+    return rename_temporary(temporary, name);
+}
+
 #if defined(TAVRIN_POSIX_FOLDERS)
 
-namespace {
-
-// The call `call` made again while a signal interrupts it.
-template <typename Call>
-auto retried(Call call) {
-    auto result = call();
-    while (result < 0 && errno == EINTR)
-        result = call();
-    return result;
-}
-
-// Writes all of `bytes` to `fd`; the error number, or 0.
-int write_all(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t wrote = retried([&] { return write(fd, bytes.data(), bytes.size()); });
-        if (wrote < 0) return errno != 0 ? errno : EIO;
-        if (wrote == 0) return EIO;
-        bytes.remove_prefix(static_cast<std::size_t>(wrote));
-    }
-    return 0;
-}
-
-// Why an existing entry of the folder may not be replaced; 0 when it may (or there is none).
-// `regular` tells whether it is a regular file.
-int refusal(int folder, const std::string& name, bool& regular) {
-    struct stat info;
-    regular = false;
-    if (fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return 0;
-    if (S_ISDIR(info.st_mode)) return EISDIR;
-    if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) return kNotARegularFile;
-    regular = S_ISREG(info.st_mode);
-    return 0;
-}
-
-}  // namespace
+using descriptors::retried;
 
 FolderFiles::FolderFiles(std::string path)
     : path_(std::move(path)), process_(static_cast<unsigned long>(getpid())) {
@@ -91,38 +94,35 @@ FolderFiles::~FolderFiles() {
     if (descriptor_ >= 0) (void)close(descriptor_);
 }
 
-std::optional<std::string> FolderFiles::read_head(const std::string& name,
-                                                  std::size_t limit) const {
-    if (descriptor_ < 0) return std::nullopt;
-    // Not blocking: a pipe of that name must not hold the run up.
-    const int fd = retried([&] {
-        return openat(descriptor_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    });
-    if (fd < 0) return std::nullopt;
-    std::optional<std::string> head;
+int FolderFiles::refusal(const std::string& name, bool& regular) const {
     struct stat info;
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        head.emplace(limit, '\0');
-        std::size_t size = 0;
-        while (size < limit) {
-            const ssize_t got = retried([&] { return read(fd, &(*head)[size], limit - size); });
-            if (got <= 0) break;
-            size += static_cast<std::size_t>(got);
-        }
-        head->resize(size);
-    }
-    (void)close(fd);
-    return head;
+    regular = false;
+    if (fstatat(descriptor_, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return 0;
+    if (S_ISDIR(info.st_mode)) return EISDIR;
+    if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) return kNotARegularFile;
+    regular = S_ISREG(info.st_mode);
+    return 0;
 }
 
-int FolderFiles::replace(const std::string& name, std::string_view bytes,
-                         std::optional<std::string>* former, std::size_t limit) {
-    if (former != nullptr) former->reset();
+std::optional<std::string> FolderFiles::read_head(const std::string& name,
+                                                  HeadExtent extent) const {
+    if (descriptor_ < 0) return std::nullopt;
+    // Not blocking: a pipe of that name must not hold the run up.
+    const descriptors::Descriptor file{retried([&] {
+        return openat(descriptor_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    })};
+    struct stat info;
+    if (file.fd < 0 || fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    return head_read(
+        [&file](char* block, std::size_t size) {
+            return static_cast<long>(retried([&] { return read(file.fd, block, size); }));
+        },
+        extent);
+}
+
+int FolderFiles::write_temporary(std::string_view bytes, std::string& temporary,
+                                 std::optional<unsigned> mode) {
     if (descriptor_ < 0) return error_;
-    bool regular = false;
-    if (const int refused = refusal(descriptor_, name, regular)) return refused;
-    if (regular && former != nullptr) *former = read_head(name, limit);
-    std::string temporary;
     int fd = -1;
     for (unsigned tries = 0; fd < 0 && tries < kTemporaryTries; ++tries) {
         temporary = temporary_name(process_, serial_++);
@@ -133,33 +133,25 @@ int FolderFiles::replace(const std::string& name, std::string_view bytes,
         if (fd < 0 && errno != EEXIST) return errno != 0 ? errno : EIO;
     }
     if (fd < 0) return EEXIST;
-    int error = write_all(fd, bytes);
-    if (close(fd) != 0 && error == 0 && errno != EINTR) error = errno != 0 ? errno : EIO;
-    if (error == 0 && renameat(descriptor_, temporary.c_str(), descriptor_, name.c_str()) != 0)
-        error = errno != 0 ? errno : EIO;
-    if (error != 0) (void)unlinkat(descriptor_, temporary.c_str(), 0);
+    int error = descriptors::write_all(fd, bytes);
+    if (error == 0 && mode && fchmod(fd, static_cast<mode_t>(*mode)) != 0) error = errno;
+    error = descriptors::closed_after(fd, error);
+    if (error != 0) remove_temporary(temporary);
     return error;
 }
 
-#else
-
-namespace {
-
-// Why an existing entry may not be replaced; 0 when it may (or there is none). `regular` tells
-// whether it is a regular file.
-int refusal(const std::filesystem::path& path, bool& regular) {
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::symlink_status(path, error);
-    regular = false;
-    if (error || !std::filesystem::exists(status)) return 0;
-    if (std::filesystem::is_directory(status)) return EISDIR;
-    if (!std::filesystem::is_regular_file(status) && !std::filesystem::is_symlink(status))
-        return kNotARegularFile;
-    regular = std::filesystem::is_regular_file(status);
-    return 0;
+int FolderFiles::rename_temporary(const std::string& temporary, const std::string& name) {
+    if (renameat(descriptor_, temporary.c_str(), descriptor_, name.c_str()) == 0) return 0;
+    const int error = errno != 0 ? errno : EIO;
+    remove_temporary(temporary);
+    return error;
 }
 
-}  // namespace
+void FolderFiles::remove_temporary(const std::string& temporary) {
+    (void)unlinkat(descriptor_, temporary.c_str(), 0);
+}
+
+#else
 
 FolderFiles::FolderFiles(std::string path)
     : path_(std::move(path)), process_(static_cast<unsigned long>(std::random_device{}())) {
@@ -169,45 +161,69 @@ FolderFiles::FolderFiles(std::string path)
 
 FolderFiles::~FolderFiles() = default;
 
+int FolderFiles::refusal(const std::string& name, bool& regular) const {
+    std::error_code error;
+    const std::filesystem::file_status status =
+        std::filesystem::symlink_status(path_of(name), error);
+    regular = false;
+    if (error || !std::filesystem::exists(status)) return 0;
+    if (std::filesystem::is_directory(status)) return EISDIR;
+    if (!std::filesystem::is_regular_file(status) && !std::filesystem::is_symlink(status))
+        return kNotARegularFile;
+    regular = std::filesystem::is_regular_file(status);
+    return 0;
+}
+
 std::optional<std::string> FolderFiles::read_head(const std::string& name,
-                                                  std::size_t limit) const {
+                                                  HeadExtent extent) const {
     std::error_code error;
     const std::string path = path_of(name);
     if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path, error)))
         return std::nullopt;
     std::ifstream file(path, std::ios::binary);
     if (!file) return std::nullopt;
-    std::string head(limit, '\0');
-    file.read(&head[0], static_cast<std::streamsize>(limit));
-    head.resize(static_cast<std::size_t>(file.gcount()));
-    return head;
+    return head_read(
+        [&file](char* block, std::size_t size) {
+            file.read(block, static_cast<std::streamsize>(size));
+            return file.bad() ? -1L : static_cast<long>(file.gcount());
+        },
+        extent);
 }
 
-int FolderFiles::replace(const std::string& name, std::string_view bytes,
-                         std::optional<std::string>* former, std::size_t limit) {
-    if (former != nullptr) former->reset();
+int FolderFiles::write_temporary(std::string_view bytes, std::string& temporary,
+                                 std::optional<unsigned> mode) {
     if (error_ != 0) return error_;
-    const std::string path = path_of(name);
-    bool regular = false;
-    if (const int refused = refusal(path, regular)) return refused;
-    if (regular && former != nullptr) *former = read_head(name, limit);
-    std::string temporary;
     for (unsigned tries = 0; tries < kTemporaryTries; ++tries) {
-        temporary = path_of(temporary_name(process_, serial_++));
+        temporary = temporary_name(process_, serial_++);
         std::error_code error;
-        if (!std::filesystem::exists(std::filesystem::symlink_status(temporary, error))) break;
+        if (!std::filesystem::exists(std::filesystem::symlink_status(path_of(temporary), error)))
+            break;
     }
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    std::ofstream file(path_of(temporary), std::ios::binary | std::ios::trunc);
     bool written =
         file.is_open() && file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     file.close();
     written = written && !file.fail();
     std::error_code error;
-    if (written) std::filesystem::rename(temporary, path, error);
+    if (written && mode)
+        std::filesystem::permissions(path_of(temporary), static_cast<std::filesystem::perms>(*mode),
+                                     error);
     if (written && !error) return 0;
-    const int reason = error ? error.value() : EIO;
-    std::filesystem::remove(temporary, error);
-    return reason;
+    remove_temporary(temporary);
+    return error ? error.value() : EIO;
+}
+
+int FolderFiles::rename_temporary(const std::string& temporary, const std::string& name) {
+    std::error_code error;
+    std::filesystem::rename(path_of(temporary), path_of(name), error);
+    if (!error) return 0;
+    remove_temporary(temporary);
+    return error.value();
+}
+
+void FolderFiles::remove_temporary(const std::string& temporary) {
+    std::error_code error;
+    std::filesystem::remove(path_of(temporary), error);
 }
 
 #endif

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <iterator>
-#include <system_error>
 
 #include "draw/xml_text.h"
+#include "platform/files.h"
 #include "summary/table.h"
 
 namespace tavrin::summary {
@@ -354,17 +354,6 @@ std::string trees_section(const PageContent& content) {
     return html + "<script>" + kScript + "</script>\n";
 }
 
-// `path` made absolute and normalised by its text alone, without a trailing separator.
-std::filesystem::path lexical_absolute(const std::filesystem::path& path) {
-    std::error_code error;
-    std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    if (error) absolute = path;
-    absolute = absolute.lexically_normal();
-    if (absolute.has_relative_path() && absolute.filename().empty())
-        absolute = absolute.parent_path();
-    return absolute;
-}
-
 }  // namespace
 
 std::string percent_encoded(std::string_view text, bool keep_slash) {
@@ -388,7 +377,7 @@ std::string folder_href(const std::string& dir, const std::string& page) {
     std::filesystem::path base = std::filesystem::path(page).parent_path();
     if (base.empty()) base = ".";
     const std::filesystem::path relative =
-        lexical_absolute(dir).lexically_relative(lexical_absolute(base));
+        lexically_absolute(dir).lexically_relative(lexically_absolute(base.string()));
     std::string href = percent_encoded(relative.empty() ? dir : relative.generic_string(), true);
     if (!href.empty() && href.back() != '/') href += '/';
     return href;

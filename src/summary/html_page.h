@@ -25,7 +25,7 @@ namespace tavrin::summary {
 constexpr std::size_t kPageRows = 100000;
 
 // Where the pictures of Tavrin --draw are, for the page's links.
-struct PictureFolder {
+struct LinkedPictures {
     std::string path;  // as given; empty when no folder was named
     std::string href;  // the folder relative to the page's folder, written for a link
 };
@@ -57,7 +57,7 @@ struct PageContent {
     const std::vector<TreeRecord>* trees = nullptr;  // the rows of the tables read
     std::size_t trees_not_listed = 0;                // rows past kPageRows
     std::size_t table_width = 0;                     // the columns of the widest table read
-    PictureFolder pictures;
+    LinkedPictures pictures;
 };
 
 // The page's document.

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "draw/picture_file.h"
 #include "output/table_format.h"
 #include "summary/html_page.h"
 #include "summary/picture_links.h"
@@ -28,10 +29,12 @@ std::string table_line(const std::string& file, const std::string& tree, const s
 }
 
 // A picture of Tavrin --draw as far as the page reads it: its recorded source.
-void write_picture(const fs::path& dir, const std::string& name, const std::string& source) {
+void write_picture(const fs::path& dir, const std::string& name, const std::string& file,
+                   std::size_t tree, const std::string& label = "") {
     std::ofstream(dir / name) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                                  "<svg xmlns=\"http://www.w3.org/2000/svg\">\n<metadata>"
-                              << source << "</metadata>\n<title>a tree</title>\n</svg>\n";
+                              << picture_source(file, tree, label)
+                              << "</metadata>\n<title>a tree</title>\n</svg>\n";
 }
 
 // A fresh folder under the test's temporary folder, removed afterwards.
@@ -132,10 +135,10 @@ TEST(HtmlPage, RowsAreTextForTheScriptAndHoldNoMarkup) {
 TEST(HtmlPage, TwoLabelledRunsInOneFolderLinkEachRowToItsOwnPicture) {
     const Folder pictures("html_page_two_runs");
     for (const std::string label : {"fast", "iq"}) {
-        write_picture(pictures.path(), label + "_000001_g1.svg", "g/g1.nwk\t1\t" + label);
+        write_picture(pictures.path(), label + "_000001_g1.svg", "g/g1.nwk", 1, label);
         // A long base is cut in the name: the picture is found by its name's start.
-        write_picture(pictures.path(), label + "_000002_a_long_na.svg",
-                      "g/a long name.nwk\t1\t" + label);
+        write_picture(pictures.path(), label + "_000002_a_long_na.svg", "g/a long name.nwk", 1,
+                      label);
     }
     // Numbers restart at each table: each label's rows are 1 and 2.
     std::vector<TreeRecord> trees;
@@ -160,14 +163,14 @@ TEST(HtmlPage, TwoLabelledRunsInOneFolderLinkEachRowToItsOwnPicture) {
 TEST(HtmlPage, OnlyPicturesThatRecordTheRowAreLinked) {
     const Folder pictures("html_page_true_pictures");
     const fs::path& dir = pictures.path();
-    write_picture(dir, "000001_g1.svg", "old/g1.nwk\t1\t");  // a stale run's picture
-    write_picture(dir, "000002_g2.svg", "g/g2.nwk\t1\t");    // of a malformed row
+    write_picture(dir, "000001_g1.svg", "old/g1.nwk", 1);  // a stale run's picture
+    write_picture(dir, "000002_g2.svg", "g/g2.nwk", 1);    // of a malformed row
     std::ofstream(dir / "000003_g3.svg") << "<svg><title>g3</title></svg>";  // records nothing
-    write_picture(dir, "000004_all_2.svg", "g/all.nwk\t3\t");  // another tree of the file
-    write_picture(dir, "000005_g5.svg", "g/g5.nwk\t1\tx");     // another run's label
-    write_picture(dir, "000006_g6.svg", "g/g6.nwk\t1\t");      // the one true picture
+    write_picture(dir, "000004_all_2.svg", "g/all.nwk", 3);   // another tree of the file
+    write_picture(dir, "000005_g5.svg", "g/g5.nwk", 1, "x");  // another run's label
+    write_picture(dir, "000006_g6.svg", "g/g6.nwk", 1);       // the one true picture
     // A link is never followed, even to the row's own picture.
-    write_picture(dir / "..", "outside.svg", "g/g7.nwk\t1\t");
+    write_picture(dir / "..", "outside.svg", "g/g7.nwk", 1);
     fs::create_symlink(dir / ".." / "outside.svg", dir / "000007_g7.svg");
     const std::vector<TreeRecord> trees = {
         {1, table_line("g/g1.nwk", "1", "sisters", "Fungi")},
@@ -191,22 +194,20 @@ TEST(HtmlPage, OnlyPicturesThatRecordTheRowAreLinked) {
     fs::remove(dir / ".." / "outside.svg");
 }
 
-TEST(HtmlPage, PicturesRecordTheirSourceInMetadata) {
-    PictureSource source;
-    ASSERT_TRUE(picture_source("<svg><metadata id=\"m\">d/a\\,b&amp;c.nwk\t12\tiq&#45;1</metadata>",
-                               source));
-    EXPECT_EQ(source.file, "d/a,b&c.nwk");
-    EXPECT_EQ(source.tree, "12");
-    EXPECT_EQ(source.label, "iq-1");
-    ASSERT_TRUE(picture_source("<metadata>a\\tb.nwk\t1\t</metadata>", source));
-    EXPECT_EQ(source.file, "a\tb.nwk");
-    EXPECT_EQ(source.label, "");
-    for (const char* wrong :
-         {"<metadata>a.nwk\t1</metadata>", "<metadata>a.nwk\t1\tx\ty</metadata>",
-          "<metadatax>a.nwk\t1\t</metadatax>", "<metadata>a.nwk\t1\t", "<svg/>",
-          "<metadata>a\\q.nwk\t1\t</metadata>"})
-        EXPECT_FALSE(picture_source(wrong, source)) << wrong;
-    EXPECT_EQ(xml_decoded("&lt;&#x41;&#66;&gt;&bogus;&#0;&"), "<AB>&bogus;&#0;&");
+// A row's file and label as the table escapes them (standard mode writes control bytes as \xHH)
+// match a picture that recorded them as read from the command line.
+TEST(HtmlPage, EscapedNamesFindTheirPicture) {
+    const Folder pictures("html_page_escaped_names");
+    write_picture(pictures.path(), "iq-1_000001_a_b_c_.svg", "d/a,b&c<\t>\x1b.nwk", 12, "iq-1");
+    write_picture(pictures.path(), "000002_x.svg", "x\\y.nwk", 1);
+    const std::vector<TreeRecord> trees = {
+        {1, table_line("d/a,b&c<\\t>\\x1b.nwk", "12", "sisters", "Fungi", "", "iq-1")},
+        {2, table_line("x\\\\y.nwk", "1", "no-target")},
+    };
+    const std::vector<std::string> lines = data_lines(page_of(trees, pictures.path().string()));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(number_and_picture(lines[1]), "1\tiq-1_000001_a_b_c_.svg");
+    EXPECT_EQ(number_and_picture(lines[2]), "2\t000002_x.svg");
 }
 
 TEST(HtmlPage, GroupsAndTheTreesNotListed) {
