@@ -31,30 +31,18 @@ source_of() { # picture
     tr '\n' ' ' <"$1" | sed -n 's|.*<metadata>\([^<]*\)</metadata>.*|\1|p'
 }
 
-# A batch with every kind of answer, drawn and tabled.
+# Two labelled runs of a batch with every kind of answer, drawing into one folder: each table's
+# rows carry the run's label, each picture's name starts with it and its source names it.
 cd "$source_dir"
-"$tavrin" --table --standard-newick --draw "$out/drawn" --groupFile bench/genes/groups.txt \
-    Choano bench/genes/iqtree/g00*.nwk bench/genes/fasttree/g00[1-4].nwk examples/t3.nwk \
-    >"$out/table.tsv"
-trees=$(($(wc -l <"$out/table.tsv") - 1))
-drawn=$(grep -vc $'\tmalformed\t' <(tail -n +2 "$out/table.tsv"))
-
-# Two labelled runs of that batch drawing into one folder: each table's rows carry the run's
-# label, each picture's name starts with it and its source names it.
-mkdir "$out/study"
 for label in fast iq; do
-    awk -F'\t' -v OFS='\t' -v label="$label" 'NR > 1 { $14 = label } { print }' \
-        "$out/table.tsv" >"$out/$label.tsv"
-    for picture in "$out"/drawn/*.svg; do
-        name=$(basename "$picture")
-        number=${name%%_*}
-        row=$(sed -n "$((10#$number + 1))p" "$out/table.tsv")
-        IFS=$'\t' read -r file tree _ <<<"$row"
-        # The pictures' source, as Tavrin --draw records it.
-        sed '/<metadata>/d; 0,/<title>/s|<title>|<metadata>'"$file"$'\t'"$tree"$'\t'"$label"'</metadata>\n<title>|' \
-            "$picture" >"$out/study/${label}_$name"
-    done
+    "$tavrin" --table --standard-newick --label "$label" --draw "$out/study" \
+        --groupFile bench/genes/groups.txt Choano bench/genes/iqtree/g00*.nwk \
+        bench/genes/fasttree/g00[1-4].nwk examples/t3.nwk >"$out/$label.tsv"
 done
+trees=$(($(wc -l <"$out/fast.tsv") - 1))
+drawn=$(grep -vc $'\tmalformed\t' <(tail -n +2 "$out/fast.tsv"))
+[ "$(find "$out/study" -name '*.svg' | wc -l)" = $((2 * drawn)) ] ||
+    fail "two runs left $(find "$out/study" -name '*.svg' | wc -l) pictures, not $((2 * drawn))"
 # A stale picture of another run under a row's name, and a pipe that looks like a picture.
 sed 's|<metadata>[^<]*</metadata>|<metadata>old/g001.nwk\t1\tiq</metadata>|' \
     "$out/study/iq_000001_g001.svg" >"$out/study/iq_000001_g001_old.svg"
@@ -87,7 +75,7 @@ grep -q ": $((2 * drawn - 1)) of $((2 * trees)) trees linked to their own pictur
 
 # Filtering by one status, from the fragment and from the query.
 for status in not-a-clade sisters malformed; do
-    expected=$(($(cut -f4 "$out/table.tsv" | grep -cx -- "$status" || true) * 2))
+    expected=$(($(cut -f4 "$out/fast.tsv" | grep -cx -- "$status" || true) * 2))
     for address in "$url#status=$status" "$url?status=$status"; do
         dom "$address" >"$out/filtered.html"
         shown=$(rows <"$out/filtered.html")
@@ -100,7 +88,7 @@ for status in not-a-clade sisters malformed; do
 done
 
 # Filtering by sister (the rows that name it first or second), by label and by target.
-expected=$(awk -F'\t' 'NR > 1 && ($5 == "Eukaryota" || $6 == "Eukaryota")' "$out/table.tsv" | wc -l)
+expected=$(awk -F'\t' 'NR > 1 && ($5 == "Eukaryota" || $6 == "Eukaryota")' "$out/fast.tsv" | wc -l)
 dom "$url#sister=Eukaryota&label=iq" >"$out/filtered.html"
 [ "$(rows <"$out/filtered.html" | wc -l)" = "$expected" ] ||
     fail "#sister=Eukaryota&label=iq shows $(rows <"$out/filtered.html" | wc -l) rows, expected $expected"
