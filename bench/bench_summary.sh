@@ -22,6 +22,8 @@ export LC_ALL=C
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # shellcheck source=bench/common.sh
 source "$root/bench/common.sh"
+# shellcheck source=tests/support/tables.sh
+source "$root/tests/support/tables.sh"
 build=$root/build-bench
 data=$root/bench/data
 out_dir=$root/bench/out
@@ -61,7 +63,7 @@ generate() {
     [[ -s $file && $file -nt ${BASH_SOURCE[0]} ]] && return
     echo "generating $file" >&2
     if [[ $kind == table ]]; then
-        generate_table "$trees" >"$file.tmp"
+        labelled_tables "$trees" >"$file.tmp"
     else
         generate_report "$kind" "$trees" >"$file.tmp"
     fi
@@ -81,29 +83,6 @@ generate_report() { # kind trees
             }
             printf "Choano\tClade%02d\t%s\n", h % 40, s
             if (h % 3 == 0) printf "Choano\tGroup%02d\t%s\n", (h / 40) % 12, s
-        }
-    }'
-}
-
-# Two runs' tables one after the other, as Tavrin --table --label writes them.
-generate_table() { # trees
-    awk -v trees="$1" 'BEGIN {
-        OFS = "\t"
-        for (i = 1; i <= trees; i++) {
-            if (i == 1 || i == trees / 2 + 1)
-                print "file", "tree", "target", "status", "sister1", "sister2", "support",
-                    "rerooted", "target_leaves", "outliers", "outlier_leaves", "root", "strays", "label"
-            label = i <= trees / 2 ? "iqtree" : "raxml"
-            h = (i * 2654435761) % 4294967296
-            target = (h % 2 == 0) ? "Choano" : "Fungi"
-            file = sprintf("genes/%s/OG%07d.nwk", label, i)
-            if (h % 10 == 0) {
-                print file, 1, target, "not-a-clade", "", "", "", "", 4, 1, target "-x", "given", "", label
-            } else {
-                s2 = (h % 3 == 0) ? sprintf("Group%02d", (h / 40) % 12) : ""
-                print file, 1, target, "sisters", sprintf("Clade%02d", h % 40), s2, (h % 1000) / 10,
-                    0, 3, 0, "", "given", "", label
-            }
         }
     }'
 }
