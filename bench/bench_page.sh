@@ -22,16 +22,7 @@ source "$root/tests/support/tables.sh"
 source "$root/tests/support/script_checks.sh"
 require_tools "load the page" "chromium (Debian package chromium)"
 runs=5
-build=$root/build-bench
-own_build=1
-while [[ $# -gt 0 ]]; do
-    case $1 in
-        --runs) runs=${2:?--runs needs a number}; shift ;;
-        --build) build=${2:?--build needs a directory}; own_build=0; shift ;;
-        *) bench_other_option "$1" "${BASH_SOURCE[0]}" ;;
-    esac
-    shift
-done
+bench_run_options "${BASH_SOURCE[0]}" "$@"
 bench_build Tavrin-summary
 out_dir=$root/bench/out
 mkdir -p "$out_dir"

@@ -33,14 +33,12 @@ bench_build() { # targets...
     cmake --build "$build" -j2 --target "$@" >/dev/null
 }
 
-# For the scripts that time whole Tavrin runs: reads --runs N (into `runs`, default 9, or the
-# value `runs` holds when the script set one first) and
-# --build DIR (into `build`, default build-bench under `root`, configured here), builds Tavrin
-# and the generator there, and makes the folders `data` and `out_dir`.
-bench_prepare_runs() { # script arguments...
+# Reads --runs N (into `runs`, which keeps the value it holds when the option is not given) and
+# --build DIR (into `build`, default build-bench under `root`; `own_build` is 1 when the script
+# configures that build itself, 0 for one given).
+bench_run_options() { # script arguments...
     local script=$1
     shift
-    runs=${runs:-9}
     build=$root/build-bench
     own_build=1
     while [[ $# -gt 0 ]]; do
@@ -51,6 +49,14 @@ bench_prepare_runs() { # script arguments...
         esac
         shift
     done
+}
+
+# For the scripts that time whole Tavrin runs: reads their options with bench_run_options (`runs`
+# 9 unless the script set one first), builds Tavrin and the generator in `build`, and makes the
+# folders `data` and `out_dir`.
+bench_prepare_runs() { # script arguments...
+    runs=${runs:-9}
+    bench_run_options "$@"
     [[ -x /usr/bin/time ]] || { echo "/usr/bin/time is missing: apt-get install time" >&2; exit 1; }
     bench_build Tavrin tavrin_gen
     data=$root/bench/data
