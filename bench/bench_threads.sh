@@ -34,9 +34,9 @@ while [[ $# -gt 0 ]]; do
 done
 bench_prepare_runs "${BASH_SOURCE[0]}" "${passed[@]}"
 
-# One run's wall seconds and maximum resident set in KB: "wall kb".
+# One run's wall seconds, maximum resident set in KB and user seconds: "wall kb user".
 wall_and_memory() {
-    /usr/bin/time -f '%e %M' "$@" 2>&1 >/dev/null | tail -1
+    /usr/bin/time -f '%e %M %U' "$@" 2>&1 >/dev/null | tail -1
 }
 
 genes=$data/genes-10000
@@ -103,9 +103,9 @@ threads_figures() {
 }
 
 root_figures() {
-    echo "--table --root against --table, medians of $runs rounds (wall time, peak memory; ratios to"
-    echo "--table). The outgroup is one leaf of the tree, so that it applies; Metazoa never does on these"
-    echo "trees (no side holds Metazoa leaves only), so its list goes on to the midpoint:"
+    echo "--table --root against --table, medians of $runs rounds (wall time, user time, peak memory;"
+    echo "ratios to --table). The outgroup is one leaf of the tree, so that it applies; Metazoa never"
+    echo "does on these trees (no side holds Metazoa leaves only), so its list goes on to the midpoint:"
     echo
     echo "| tree | --table | --root <leaf>,midpoint | --root Metazoa,midpoint | --root midpoint |"
     echo "|---|---:|---:|---:|---:|"
@@ -123,15 +123,19 @@ root_figures() {
         cells=""
         for runs_of in plain outgroup fallback midpoint; do
             declare -n measured=$runs_of
-            cells+=" $(printf '%s\n' "${measured[@]}" | median 1) $(printf '%s\n' "${measured[@]}" | median 2)"
+            for column in 1 3 2; do
+                cells+=" $(printf '%s\n' "${measured[@]}" | median "$column")"
+            done
             unset -n measured
         done
-        # shellcheck disable=SC2086
-        set -- $cells
-        awk -v s="$shape" -v pw="$1" -v pm="$2" -v ow="$3" -v om="$4" -v fw="$5" -v fm="$6" -v mw="$7" -v mm="$8" \
-            'function cell(w, m) { return sprintf("%.2f s, %.0f MB (%.2f, %.2f)", w, m / 1024, w / pw, m / pm) }
-             BEGIN { printf "| %s, 10^6 leaves | %.2f s, %.0f MB | %s | %s | %s |\n",
-                s, pw, pm / 1024, cell(ow, om), cell(fw, fm), cell(mw, mm) }'
+        awk -v s="$shape" -v cells="$cells" \
+            'function cell(i) {
+                 return sprintf("%.2f s, %.2f s, %.0f MB (%.2f, %.2f, %.2f)", v[i], v[i + 1],
+                                v[i + 2] / 1024, v[i] / v[1], v[i + 1] / v[2], v[i + 2] / v[3])
+             }
+             BEGIN { split(cells, v, " ")
+                     printf "| %s, 10^6 leaves | %.2f s, %.2f s, %.0f MB | %s | %s | %s |\n",
+                         s, v[1], v[2], v[3] / 1024, cell(4), cell(7), cell(10) }'
     done
 }
 
