@@ -9,23 +9,34 @@
 #     same without --draw: wall time of --threads 2 over --threads 1;
 #   - the 10^6-leaf balanced tree with `--table --root midpoint Choano`: --threads 2 over 1;
 #   - peak memory (maximum resident set) of --threads 8 and --threads 1 on the 10,000 trees;
-#   - the 10^6-leaf balanced tree and ladder with `--table --root Metazoa,midpoint Choano` and
+#   - the 10^6-leaf balanced tree and ladder with `--table --root <a leaf>,midpoint Choano` (the
+#     outgroup applies), `--table --root Metazoa,midpoint Choano` (it never does) and
 #     `--table --root midpoint Choano` over `--table Choano`: wall time and peak memory.
 #
-# usage: bench/bench_threads.sh [--runs N] [--build DIR]
+# usage: bench/bench_threads.sh [--runs N] [--build DIR] [--only threads|root]
 #   --runs N     rounds (default 9); medians are shown
 #   --build DIR  a Release build directory to use instead of building build-bench
+#   --only P     only the --threads figures, or only the --table --root ones
 set -euo pipefail
 export LC_ALL=C
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # shellcheck source=bench/common.sh
 source "$root/bench/common.sh"
-bench_prepare_runs "${BASH_SOURCE[0]}" "$@"
+only=all
+passed=()
+while [[ $# -gt 0 ]]; do
+    case $1 in
+        --only) only=${2:?--only needs threads or root}; shift ;;
+        *) passed+=("$1") ;;
+    esac
+    shift
+done
+bench_prepare_runs "${BASH_SOURCE[0]}" "${passed[@]}"
 
-# One run's wall seconds and maximum resident set in KB: "wall kb".
+# One run's wall seconds, maximum resident set in KB and user seconds: "wall kb user".
 wall_and_memory() {
-    /usr/bin/time -f '%e %M' "$@" 2>&1 >/dev/null | tail -1
+    /usr/bin/time -f '%e %M %U' "$@" 2>&1 >/dev/null | tail -1
 }
 
 genes=$data/genes-10000
@@ -50,7 +61,7 @@ ratio_row() { # label first... -- second...
     awk -v label="$1" -v a="$2" -v b="$3" 'BEGIN { printf "| %s | %.2f s | %.2f s | %.2f |\n", label, a, b, b / a }'
 }
 
-{
+threads_figures() {
     echo "Wall time, medians of $runs rounds:"
     echo
     echo "| run | --threads 1 | --threads 2 | ratio |"
@@ -89,24 +100,47 @@ ratio_row() { # label first... -- second...
     awk -v a="$(printf '%s\n' "${one[@]}" | median 2)" -v b="$(printf '%s\n' "${eight[@]}" | median 2)" \
         'BEGIN { printf "| --threads 1 | --threads 8 | bound: 1.5 x --threads 1 + 32 MB |\n|---:|---:|---:|\n| %.1f MB | %.1f MB | %.1f MB |\n", a / 1024, b / 1024, 1.5 * a / 1024 + 32 }'
 
+}
+
+root_figures() {
+    echo "--table --root against --table, medians of $runs rounds (wall time, user time, peak memory;"
+    echo "ratios to --table). The outgroup is one leaf of the tree, so that it applies; Metazoa never"
+    echo "does on these trees (no side holds Metazoa leaves only), so its list goes on to the midpoint:"
     echo
-    echo "--table --root against --table, medians of $runs rounds (wall time, peak memory):"
-    echo
-    echo "| tree | --table | --root Metazoa,midpoint (ratios) | --root midpoint (ratios) |"
-    echo "|---|---:|---:|---:|"
+    echo "| tree | --table | --root <leaf>,midpoint | --root Metazoa,midpoint | --root midpoint |"
+    echo "|---|---:|---:|---:|---:|"
     for shape in balanced caterpillar; do
         file=$(generated "$shape")
-        plain=() outgroup=() midpoint=()
+        # The last Fungi leaf of the file: an outgroup that applies.
+        leaf=$(grep -o 'Fungi-[0-9]*' "$file" | tail -1)
+        plain=() outgroup=() fallback=() midpoint=()
         for _ in $(seq "$runs"); do
             plain+=("$(wall_and_memory "$build/Tavrin" --table Choano "$file")")
-            outgroup+=("$(wall_and_memory "$build/Tavrin" --table --root Metazoa,midpoint Choano "$file")")
+            outgroup+=("$(wall_and_memory "$build/Tavrin" --table --root "$leaf,midpoint" Choano "$file")")
+            fallback+=("$(wall_and_memory "$build/Tavrin" --table --root Metazoa,midpoint Choano "$file")")
             midpoint+=("$(wall_and_memory "$build/Tavrin" --table --root midpoint Choano "$file")")
         done
-        awk -v s="$shape" \
-            -v pw="$(printf '%s\n' "${plain[@]}" | median 1)" -v pm="$(printf '%s\n' "${plain[@]}" | median 2)" \
-            -v ow="$(printf '%s\n' "${outgroup[@]}" | median 1)" -v om="$(printf '%s\n' "${outgroup[@]}" | median 2)" \
-            -v mw="$(printf '%s\n' "${midpoint[@]}" | median 1)" -v mm="$(printf '%s\n' "${midpoint[@]}" | median 2)" \
-            'BEGIN { printf "| %s, 10^6 leaves | %.2f s, %.0f MB | %.2f s, %.0f MB (%.2f, %.2f) | %.2f s, %.0f MB (%.2f, %.2f) |\n",
-                s, pw, pm / 1024, ow, om / 1024, ow / pw, om / pm, mw, mm / 1024, mw / pw, mm / pm }'
+        cells=""
+        for runs_of in plain outgroup fallback midpoint; do
+            declare -n measured=$runs_of
+            for column in 1 3 2; do
+                cells+=" $(printf '%s\n' "${measured[@]}" | median "$column")"
+            done
+            unset -n measured
+        done
+        awk -v s="$shape" -v cells="$cells" \
+            'function cell(i) {
+                 return sprintf("%.2f s, %.2f s, %.0f MB (%.2f, %.2f, %.2f)", v[i], v[i + 1],
+                                v[i + 2] / 1024, v[i] / v[1], v[i + 1] / v[2], v[i + 2] / v[3])
+             }
+             BEGIN { split(cells, v, " ")
+                     printf "| %s, 10^6 leaves | %.2f s, %.2f s, %.0f MB | %s | %s | %s |\n",
+                         s, v[1], v[2], v[3] / 1024, cell(4), cell(7), cell(10) }'
     done
+}
+
+{
+    [[ $only == root ]] || threads_figures
+    [[ $only != all ]] || echo
+    [[ $only == threads ]] || root_figures
 } | tee "$out_dir/threads.md"

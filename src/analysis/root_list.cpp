@@ -92,15 +92,6 @@ OutgroupLeaves find_outgroup_leaves(const UnrootedTree& view, const OutgroupName
     return found;
 }
 
-// Is a midpoint tried before any `given`? The walk that numbers the leaves then gathers what it
-// needs.
-bool midpoint_may_follow(const RootList& list) {
-    const auto stop = std::find_if(
-        list.entries.begin(), list.entries.end(),
-        [](const RootEntry& e) { return e.text == kRootGiven || e.text == kRootMidpoint; });
-    return stop != list.entries.end() && stop->text == kRootMidpoint;
-}
-
 }  // namespace
 
 bool parse_root_list(const std::string& text, RootList& list) {
@@ -130,7 +121,7 @@ const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const Targe
                               const GroupRelations& groups, char separator, TreeChanges* changes,
                               std::vector<bool>* matched) {
     // Read once for every entry tried: the tree stays as it is until one applies.
-    auto view = std::make_unique<UnrootedTree>(tree, midpoint_may_follow(list));
+    auto view = std::make_unique<UnrootedTree>(tree);
     std::optional<OutgroupLeaves> found;
     const auto find = [&] {
         if (!found.has_value())

@@ -1,5 +1,6 @@
 #include "driver/file_loop.h"
 
+#include <chrono>
 #include <cstring>
 #include <deque>
 #include <future>
@@ -52,7 +53,8 @@ public:
           out_(output.out()),
           err_(output.err()),
           threads_(config.threads > 1 ? config.threads : 0),  // 1: no thread but this one
-          pool_(threads_),
+          // This thread works too while it waits for the next record to write.
+          pool_(threads_ == 0 ? 0 : threads_ - 1),
           // Steps given out and not written yet: one at a time without threads, else at most
           // three for each thread besides the one it works on.
           in_flight_(threads_ == 0 ? 1 : 3 * threads_) {
@@ -180,6 +182,11 @@ private:
         Slot slot = std::move(slots_.front());
         slots_.pop_front();
         if (slot.news.has_value()) pending_news_ = std::move(slot.news);
+        // Rather than sleep until the record is ready, this thread takes steps waiting in the
+        // pool (the oldest first, the record's own when no thread has started it yet).
+        while (slot.record.wait_for(std::chrono::seconds(0)) != std::future_status::ready &&
+               pool_.run_waiting()) {
+        }
         return slot.record.get();
     }
 

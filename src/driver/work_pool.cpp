@@ -33,6 +33,18 @@ void WorkPool::submit(Task task) {
     ready_.notify_one();
 }
 
+bool WorkPool::run_waiting() {
+    Task task;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (tasks_.empty()) return false;
+        task = std::move(tasks_.front());
+        tasks_.pop_front();
+    }
+    task();
+    return true;
+}
+
 void WorkPool::work() {
     while (true) {
         Task task;

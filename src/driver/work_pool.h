@@ -1,5 +1,5 @@
-// Threads that take tasks from one queue, first come first served. With no thread, a task runs
-// at once on the thread that gives it.
+// Threads that take tasks from one queue, first come first served; the thread that gives them
+// may take some too. With no thread, a task runs at once on the thread that gives it.
 #ifndef TAVRIN_DRIVER_WORK_POOL_H
 #define TAVRIN_DRIVER_WORK_POOL_H
 
@@ -26,6 +26,10 @@ public:
     // Runs `task` on a thread of the pool, or here and now when the pool has none. A task must
     // not throw.
     void submit(Task task);
+
+    // Runs here the task that has waited longest, when one waits and the pool has threads;
+    // true when one ran.
+    bool run_waiting();
 
 private:
     void work();

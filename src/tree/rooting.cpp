@@ -359,9 +359,8 @@ class LeafRanges {
 public:
     static constexpr uint32_t kNone = UINT32_MAX;
 
-    // One walk in postorder, calling also(node) for every node.
-    template <typename Also>
-    LeafRanges(const Phylogeny& tree, Also also);
+    // One walk in postorder.
+    explicit LeafRanges(const Phylogeny& tree);
 
     std::size_t leaf_count() const { return leaf_count_; }
     Phylogeny_Node* leaf(std::size_t number) const { return leaves_[number]; }
@@ -407,11 +406,9 @@ constexpr uint64_t kLeafBit = uint64_t{1} << 32;
 
 }  // namespace
 
-template <typename Also>
-LeafRanges::LeafRanges(const Phylogeny& tree, Also also) : tree_(&tree) {
+LeafRanges::LeafRanges(const Phylogeny& tree) : tree_(&tree) {
     ChunkedStack<uint64_t> finished;
     climbing_postorder(tree.root, [&](Phylogeny_Node* node) {
-        also(node);
         if (ends_path(node)) {
             add_leaf(node, finished);
         } else {
@@ -542,10 +539,7 @@ std::optional<RootPlace> LeafRanges::outgroup_place(const std::vector<uint32_t>&
     return RootPlace{below, length / 2, length / 2};
 }
 
-namespace {}  // namespace
-
-UnrootedTree::UnrootedTree(const Phylogeny& tree, bool midpoint_later)
-    : tree_(tree), midpoint_later_(midpoint_later) {}
+UnrootedTree::UnrootedTree(const Phylogeny& tree) : tree_(tree) {}
 
 UnrootedTree::~UnrootedTree() = default;
 
@@ -566,6 +560,7 @@ std::optional<RootPlace> UnrootedTree::midpoint_place() const {
     Phylogeny_Node* root = tree_.root;
     if (root == nullptr) return std::nullopt;
     if (records_ == nullptr) {
+        ranges_.reset();
         records_ = std::make_unique<SubtreeRecords>();
         climbing_postorder(root, [&](const Phylogeny_Node* node) { records_->add(node); });
         records_->close();
@@ -582,15 +577,7 @@ std::optional<RootPlace> UnrootedTree::midpoint_place() const {
 }
 
 const LeafRanges& UnrootedTree::ranges() const {
-    if (ranges_ == nullptr) {
-        // With a midpoint to come, one walk for both: the tree is read once.
-        const bool gather = midpoint_later_ && records_ == nullptr;
-        if (gather) records_ = std::make_unique<SubtreeRecords>();
-        ranges_ = std::make_unique<LeafRanges>(tree_, [&](const Phylogeny_Node* node) {
-            if (gather) records_->add(node);
-        });
-        if (gather) records_->close();
-    }
+    if (ranges_ == nullptr) ranges_ = std::make_unique<LeafRanges>(tree_);
     return *ranges_;
 }
 

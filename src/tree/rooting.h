@@ -45,12 +45,11 @@ class SubtreeRecords;
 class LeafRanges;
 
 // The places of a tree where a root can go, found by walks over its nodes as they stand; the tree
-// must stay unchanged while they are asked for. With `midpoint_later`, the midpoint will be asked
-// after outgroups: the walk that numbers the leaves also gathers what the midpoint needs, so that
-// the tree is walked once for both.
+// must stay unchanged while they are asked for. Each kind of place has its own walk, made the
+// first time it is needed, so that an outgroup that applies costs nothing of the midpoint's.
 class UnrootedTree {
 public:
-    explicit UnrootedTree(const Phylogeny& tree, bool midpoint_later = false);
+    explicit UnrootedTree(const Phylogeny& tree);
     ~UnrootedTree();
     UnrootedTree(const UnrootedTree&) = delete;
     UnrootedTree& operator=(const UnrootedTree&) = delete;
@@ -61,7 +60,8 @@ public:
     // the root goes on the first branch of the path from a to b whose far end lies strictly
     // beyond half its length. None when the tree has fewer than two leaves or the longest path
     // is not longer than 0. One walk over the tree, then searches for a and b that go only
-    // where a path can be long enough.
+    // where a path can be long enough. The leaves' numbering is let go first (it is made again
+    // if asked for afterwards): a midpoint mostly ends a root list.
     std::optional<RootPlace> midpoint_place() const;
 
     // The leaves, numbered from 0 in file order (left to right). One walk numbers them, the first
@@ -83,7 +83,6 @@ private:
     const LeafRanges& ranges() const;
 
     const Phylogeny& tree_;
-    bool midpoint_later_;
     mutable std::unique_ptr<SubtreeRecords> records_;  // made by the first walk that needs it
     mutable std::unique_ptr<LeafRanges> ranges_;
 };

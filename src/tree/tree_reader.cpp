@@ -67,6 +67,13 @@ void TreeReader::expect_nodes_once() {
 
 std::optional<TreeRead> TreeReader::next() {
     if (done_) return std::nullopt;
+    std::optional<TreeRead> read = read_next();
+    // Once every tree is out the text is spent: the analysis of a big tree gets its room.
+    if (done_) std::string().swap(text_);
+    return read;
+}
+
+TreeRead TreeReader::read_next() {
     if (options_.dialect == Dialect::kClassic) {
         done_ = true;
         return read_classic(text_, options_);

@@ -65,6 +65,8 @@ public:
 private:
     // Tells the node pool, before the first tree read (past any skipped), of the text's size.
     void expect_nodes_once();
+    // The next tree of a text not yet done.
+    TreeRead read_next();
 
     std::string text_;
     ReadOptions options_;
