@@ -62,10 +62,11 @@ std::optional<std::string_view> recorded_source(std::string_view svg) {
     return svg.substr(from, close - from);
 }
 
-bool records_source(const FolderFiles& folder, const std::string& name, std::string_view source) {
+std::optional<std::string> source_recorded_in(const FolderFiles& folder, const std::string& name) {
     const std::optional<std::string> head = folder.read_head(name, kSourceExtent);
     const std::optional<std::string_view> recorded = head ? recorded_source(*head) : std::nullopt;
-    return recorded && *recorded == source;
+    if (!recorded) return std::nullopt;
+    return std::string(*recorded);
 }
 
 int make_picture_folder(const std::string& dir) {

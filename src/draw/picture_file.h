@@ -36,9 +36,9 @@ std::string picture_source(std::string_view file, std::size_t tree, std::string_
 // compared with picture_source); none when it has none.
 std::optional<std::string_view> recorded_source(std::string_view svg);
 
-// Whether the picture `name` in `folder` is a regular file (not a link) whose recorded source is
-// `source`, as picture_source gives it. Only the picture's start is read.
-bool records_source(const FolderFiles& folder, const std::string& name, std::string_view source);
+// The source recorded by the picture `name` in `folder`, when it is a regular file (not a link)
+// that records one; as picture_source gives it. Only the picture's start is read.
+std::optional<std::string> source_recorded_in(const FolderFiles& folder, const std::string& name);
 
 // Makes the folder `dir`, and the folders above it, when missing. The system's error number,
 // or 0 when the folder is there.

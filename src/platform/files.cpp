@@ -55,8 +55,8 @@ bool read_descriptor(int fd, std::string& text) {
     std::size_t size = 0;
     text.resize(capacity);
     for (;;) {
-        const ssize_t got = read(fd, &text[size], capacity - size);
-        if (got < 0 && errno == EINTR) continue;
+        const ssize_t got =
+            descriptors::retried([&] { return read(fd, &text[size], capacity - size); });
         if (got < 0) return false;
         if (got == 0) break;  // the end of the file
         size += static_cast<std::size_t>(got);
@@ -75,10 +75,7 @@ bool read_descriptor(int fd, std::string& text) {
 }  // namespace
 
 bool read_file(const std::string& path, std::string& text) {
-    int fd;
-    do {
-        fd = open(path.c_str(), O_RDONLY);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = descriptors::retried([&] { return open(path.c_str(), O_RDONLY); });
     const descriptors::Descriptor file{fd};
     return fd >= 0 && read_descriptor(fd, text);
 }

@@ -12,8 +12,6 @@ namespace tavrin::summary {
 
 namespace {
 
-using tavrin::xml_text;
-
 constexpr const char* kStyle = R"(body{font-family:sans-serif;margin:24px;color:#222}
 table{border-collapse:collapse;margin:8px 0 20px}
 th,td{border:1px solid #d0d7de;padding:3px 8px;text-align:left;vertical-align:top}
@@ -205,24 +203,20 @@ std::string tally_table(ChartRows pairs, bool with_label) {
     return html + "</tbody></table>\n";
 }
 
-std::string shown_name(std::string_view name) {
-    return xml_text(name, 40);
-}
-
 std::string page_title(const PageContent& content) {
     const auto views = [](const std::vector<std::string>& names) {
         return std::vector<std::string_view>(names.begin(), names.end());
     };
     std::string title = "Tavrin summary: ";
     if (!content.targets.empty())
-        title +=
-            names_listed(views(content.targets), content.targets.size(), 3, "targets", shown_name) +
-            " in ";
+        title += names_listed(views(content.targets), content.targets.size(), 3, "targets",
+                              shown_in_title) +
+                 " in ";
     title += std::to_string(content.tree_count) + (content.tree_count == 1 ? " tree" : " trees");
     if (!content.labels.empty())
         title +=
             std::string(content.labels.size() == 1 ? ", label " : ", labels ") +
-            names_listed(views(content.labels), content.labels.size(), 5, "labels", shown_name);
+            names_listed(views(content.labels), content.labels.size(), 5, "labels", shown_in_title);
     return title;
 }
 

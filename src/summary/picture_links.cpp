@@ -66,6 +66,9 @@ PictureLinks find_pictures(const std::string& dir, const std::vector<TreeRecord>
     const std::vector<std::string> names = pictures_in(dir);
     const FolderFiles folder(dir);
     std::vector<bool> used(names.size(), false);
+    // Each picture's recorded source, read once however many rows its name could serve (rows
+    // of several tables share a number): unread, or "" for none (a source is never empty).
+    std::vector<std::optional<std::string>> sources(names.size());
     PictureLinks links;
     links.names.resize(records.size());
     for (std::size_t i = 0; i < records.size(); ++i) {
@@ -74,10 +77,12 @@ PictureLinks find_pictures(const std::string& dir, const std::vector<TreeRecord>
         const std::string& prefix = wanted->prefix;
         for (auto at = std::lower_bound(names.begin(), names.end(), prefix);
              at != names.end() && at->compare(0, prefix.size(), prefix) == 0; ++at) {
-            if (!records_source(folder, *at, wanted->source)) continue;
+            const auto index = static_cast<std::size_t>(at - names.begin());
+            if (!sources[index]) sources[index] = source_recorded_in(folder, *at).value_or("");
+            if (*sources[index] != wanted->source) continue;
             links.names[i] = *at;
             ++links.linked;
-            used[static_cast<std::size_t>(at - names.begin())] = true;
+            used[index] = true;
             break;
         }
     }

@@ -14,8 +14,6 @@ namespace {
 
 constexpr const char* kAtLeast = "\xE2\x89\xA5";  // U+2265
 
-using tavrin::xml_text;
-
 std::string num(double value) {
     return tavrin::svg_number(value);
 }
@@ -39,11 +37,6 @@ std::string count_text(std::size_t trees, std::size_t supported, double min_supp
 
 // Targets named in the title: at most this many, then "and N more targets".
 constexpr std::size_t kNamedTargets = 3;
-
-// A target named in the title.
-std::string shown_target(std::string_view name) {
-    return xml_text(name, 40);
-}
 
 struct Bar {
     std::string label;    // escaped
@@ -193,7 +186,7 @@ std::string chart_title(const std::vector<std::string_view>& targets, std::size_
     std::string title = facts.first_sister_only ? "First sisters of " : "Sisters of ";
     title += targets.empty()
                  ? std::string("the target")
-                 : names_listed(targets, target_count, kNamedTargets, "targets", shown_target);
+                 : names_listed(targets, target_count, kNamedTargets, "targets", shown_in_title);
     title +=
         " in " + std::to_string(facts.tree_count) + (facts.tree_count == 1 ? " tree" : " trees");
     if (!facts.group.empty()) title += ", " + xml_text(facts.group, 80);

@@ -55,8 +55,6 @@ std::string chart_element(ChartRows rows, const ChartFacts& facts);
 void write_grouped_svg(std::ostream& out, const std::vector<ChartPanel>& panels,
                        const std::string& title);
 
-using tavrin::xml_text;
-
 }  // namespace tavrin::summary
 
 #endif

@@ -3,6 +3,8 @@
 #include <locale>
 #include <sstream>
 
+#include "draw/xml_text.h"
+
 namespace tavrin::summary {
 
 std::string format_double(double value) {
@@ -34,6 +36,10 @@ std::string names_listed(const std::vector<std::string_view>& first, std::size_t
     }
     if (shown < count) text += " and " + std::to_string(count - shown) + " more " + what;
     return text;
+}
+
+std::string shown_in_title(std::string_view name) {
+    return xml_text(name, 40);
 }
 
 void append_name(std::string& block, std::string_view name) {

@@ -31,6 +31,9 @@ std::string names_listed(const std::vector<std::string_view>& first, std::size_t
                          std::size_t most, const std::string& what,
                          std::string (*show)(std::string_view));
 
+// A target or label named in the title of a chart or the page: XML text, cut at 40 characters.
+std::string shown_in_title(std::string_view name);
+
 // A group as the closing count, the warnings and the charts name it: "label fasttree",
 // "target Choano", "label fasttree, target Choano"; an empty name is "(none)".
 std::string group_name(const TreeGroup& group, const Grouping& grouping);

@@ -13,7 +13,6 @@ namespace tavrin::summary {
 namespace {
 
 using summary::PairSummary;
-using summary::xml_text;
 
 std::size_t occurrences(const std::string& text, const std::string& what) {
     std::size_t count = 0;
