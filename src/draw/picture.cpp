@@ -5,7 +5,7 @@
 #include <locale>
 #include <memory>
 #include <sstream>
-#include <unordered_set>
+#include <unordered_map>
 
 #include "analysis/steps.h"
 #include "draw/layout.h"
@@ -130,15 +130,24 @@ std::string answer_line(const AnalysisResult& result, const AnalysisSettings& se
     return answer;
 }
 
-// The names of the leaves the tree analysed was taken without, joined by commas.
+// Adds `name` to the comma-separated `names` of a caption line cut at kSetAsideChars characters,
+// while the cut can still show it: a character takes at most 4 bytes, so past 4 kSetAsideChars
+// bytes the cut and its ellipsis are the same however many names follow.
+void join_for_caption(std::string& names, std::string_view name) {
+    if (names.size() > 4 * kSetAsideChars) return;
+    if (!names.empty()) names += ',';
+    names += name;
+}
+
+// The names of the leaves the tree analysed was taken without, joined by commas for the caption.
 std::string set_aside_names(const AnalysisResult& result) {
     std::string names;
     if (!result.aside.empty()) {
         for (const RemovedLeaf& leaf : result.aside)
-            names += (names.empty() ? "" : ",") + leaf.leaf->name;
+            join_for_caption(names, leaf.leaf->name);
     } else if (result.set_aside) {
         for (const std::string& name : result.outliers.names)
-            names += (names.empty() ? "" : ",") + name;
+            join_for_caption(names, name);
     }
     return names;
 }
@@ -161,7 +170,7 @@ std::vector<std::string> caption_lines(const AnalysisResult& result,
     if (!aside.empty()) lines.push_back("Set aside: " + xml_text(aside, kSetAsideChars));
     std::string strays;
     for (const std::string& name : result.strays)
-        strays += (strays.empty() ? "" : ",") + name;
+        join_for_caption(strays, name);
     if (!strays.empty()) lines.push_back("Strays: " + xml_text(strays, kSetAsideChars));
     return lines;
 }
@@ -271,9 +280,14 @@ void write_tips(std::ostream& out, const DrawnTree& tree, const Frame& at) {
 // Marks the leaves drawn that are strays of their sister clade.
 void mark_strays(DrawnTree& drawn, const std::vector<const Phylogeny_Node*>& strays) {
     if (strays.empty()) return;
-    const std::unordered_set<const Phylogeny_Node*> stray_set(strays.begin(), strays.end());
+    // The leaves drawn are a few hundred at most; the strays may be most of a big tree.
+    std::unordered_map<const Phylogeny_Node*, DrawnNode*> drawn_leaves;
     for (DrawnNode& n : drawn.nodes) {
-        if (n.tip == Tip::kLeaf && n.role != Role::kAside) n.stray = stray_set.count(n.node) != 0;
+        if (n.tip == Tip::kLeaf && n.role != Role::kAside) drawn_leaves.emplace(n.node, &n);
+    }
+    for (const Phylogeny_Node* stray : strays) {
+        const auto found = drawn_leaves.find(stray);
+        if (found != drawn_leaves.end()) found->second->stray = true;
     }
 }
 
