@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "analysis/leaf_matching.h"
@@ -72,6 +73,10 @@ OutgroupLeaves find_outgroup_leaves(const UnrootedTree& view, const OutgroupName
     found.matched.assign(names.size(), false);
     // The last leaf each outgroup took: a leaf may reach one by its name and by a group.
     std::vector<std::size_t> taken(names.size(), static_cast<std::size_t>(-1));
+    // The outgroups named by the groups of the last leaf prefix looked up: neighbouring leaves
+    // mostly share theirs.
+    std::optional<std::string> last_prefix;
+    std::vector<std::size_t> by_groups;
     const std::size_t leaves = view.leaf_count();
     for (std::size_t number = 0; number < leaves; ++number) {
         const Phylogeny_Node* leaf = view.leaf(number);
@@ -85,9 +90,17 @@ OutgroupLeaves find_outgroup_leaves(const UnrootedTree& view, const OutgroupName
         };
         names.prefixes_of(leaf->name, take);
         if (groups.empty()) continue;
-        groups.for_each_group_of(leaf_prefix(leaf->name, separator), [&](std::string_view group) {
-            if (const std::optional<std::size_t> outgroup = names.named(group)) take(*outgroup);
-        });
+        const std::string_view prefix = leaf_prefix(leaf->name, separator);
+        if (!last_prefix || *last_prefix != prefix) {
+            last_prefix = std::string(prefix);
+            by_groups.clear();
+            groups.for_each_group_of(prefix, [&](std::string_view group) {
+                if (const std::optional<std::size_t> outgroup = names.named(group))
+                    by_groups.push_back(*outgroup);
+            });
+        }
+        for (const std::size_t outgroup : by_groups)
+            take(outgroup);
     }
     return found;
 }
