@@ -109,13 +109,13 @@ std::string clade_name(const GroupRelations& groups, const Phylogeny_Node* n, ch
     return groups.first_group_holding_all(rendered_prefix(leftmost, separator), prefixes);
 }
 
-std::string clade_name_at_purity(const GroupRelations& groups, const Phylogeny_Node* n,
-                                 char separator, double purity) {
-    if (!(purity < 1) || n == nullptr || n->is_leaf) return clade_name(groups, n, separator);
+std::string clade_name_at_purity(const NamingRule& rule, const Phylogeny_Node* n) {
+    if (!rule.tolerates_strays() || n == nullptr || n->is_leaf)
+        return clade_name(rule.groups, n, rule.separator);
     std::vector<PrefixCount> prefixes;
     std::size_t leaves = 0;
-    if (!counted_leaf_prefixes(n, separator, prefixes, leaves)) return std::string();
-    return groups.most_specific_holding(prefixes, leaves, purity);
+    if (!counted_leaf_prefixes(n, rule.separator, prefixes, leaves)) return std::string();
+    return rule.groups.most_specific_holding(prefixes, leaves, rule.purity);
 }
 
 GroupTally tally_group(const GroupRelations& groups, const Phylogeny_Node* n,

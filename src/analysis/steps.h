@@ -68,6 +68,18 @@ using SisterClades = std::array<std::vector<const Phylogeny_Node*>, 2>;
 // holds a clade that that share of its leaves pass (clade_name_at_purity).
 constexpr double kWholePurity = 1;
 
+// How clades are named: by their leaf prefixes (each ending at the first `separator`) and the
+// groups of `groups`, a name holding a clade that at least `purity` of its leaves pass.
+struct NamingRule {
+    GroupRelations groups;
+    char separator = '-';
+    double purity = kWholePurity;
+
+    // Below purity 1 (down to just above 0.5) a named clade may hold strays, leaves outside its
+    // name: the one place that decides it.
+    bool tolerates_strays() const { return purity < kWholePurity; }
+};
+
 // The sister names of a target, and whether its parent is to be folded out of the tree.
 struct Sisters {
     std::vector<std::string> names;  // 0, 1 or 2 names, none empty, two of them different
@@ -82,11 +94,9 @@ struct Sisters {
     std::vector<const Phylogeny_Node*> strays;
 };
 
-// The sister names of `target` (absent: none), every clade of two or more leaves named at
-// `purity`. Reads the tree only. Leaf prefixes end at `separator`, here and in the operations
-// below.
-Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target,
-                     const GroupRelations& groups, char separator, double purity = kWholePurity);
+// The sister names of `target` (absent: none), every clade named by `rule`. Reads the tree only.
+// Leaf prefixes end at the separator, here and in the operations below.
+Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target, const NamingRule& rule);
 
 // Takes the target's parent out of `tree`: the target hangs from its grandparent, which keeps
 // the larger of the two supports, and the target's former sibling leaves with the parent. The
@@ -102,11 +112,11 @@ const Phylogeny_Node* support_node(const Phylogeny& tree, const Phylogeny_Node* 
                                    bool folded = false);
 // Whether "n/a" replaces that support: a single sister across the root (the joining node, read
 // with `folded` as support_value reads it, is the root) to which the sibling on the other side
-// belongs: a leaf sibling passes the sister's name; a larger one is held by it at `purity`
+// belongs: a leaf sibling passes the sister's name; a larger one is held by it under `rule`
 // (wholly at purity 1).
 bool support_not_applicable(const Phylogeny& tree, const Phylogeny_Node* target,
-                            const std::vector<std::string>& sisters, const GroupRelations& groups,
-                            char separator, bool folded = false, double purity = kWholePurity);
+                            const std::vector<std::string>& sisters, const NamingRule& rule,
+                            bool folded = false);
 
 // The clade name of `n`: its shared leaf prefix or the first group holding all its leaves; a
 // single leaf is named by its rendered prefix (its text "name:length" cut before its first
@@ -116,15 +126,14 @@ std::string clade_name(const GroupRelations& groups, const Phylogeny_Node* n, ch
 bool wholly_in_group(const GroupRelations& groups, const Phylogeny_Node* n, std::string_view group,
                      char separator);
 
-// The clade name of `n` at `purity`. Below 1 (and above 0.5) a clade of two or more leaves is
-// named by the most specific name that holds it at that purity (see
+// The clade name of `n` under `rule`. When it tolerates strays, a clade of two or more leaves is
+// named by the most specific name that holds it at its purity (see
 // GroupRelations::most_specific_holding): its leaf prefixes in the order the leaves first carry
 // them, then the groups holding them in list order, are the candidates; the one that the fewest
 // leaves pass among those that at least `purity` of the leaves pass, the earlier on a tie. A
 // single leaf, and every node at purity 1 or more, is named by clade_name. One walk over the
 // leaves, without recursion.
-std::string clade_name_at_purity(const GroupRelations& groups, const Phylogeny_Node* n,
-                                 char separator, double purity);
+std::string clade_name_at_purity(const NamingRule& rule, const Phylogeny_Node* n);
 
 // How many leaves a subtree holds, and how many of them pass the group test for a name.
 struct GroupTally {
