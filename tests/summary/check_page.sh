@@ -26,7 +26,7 @@ rows() {
     tr '\n' ' ' | sed 's|<tr|\n<tr|g; s|</tr>|</tr>\n|g' | grep '^<tr data-status=' || true
 }
 
-# The source a picture records: "file<TAB>tree<TAB>label".
+# The source a picture records: "file<TAB>tree<TAB>target<TAB>label".
 source_of() { # picture
     tr '\n' ' ' <"$1" | sed -n 's|.*<metadata>\([^<]*\)</metadata>.*|\1|p'
 }
@@ -45,9 +45,9 @@ drawn=$(grep -vc $'\tmalformed\t' <(tail -n +2 "$out/fast.tsv"))
     fail "two runs left $(find "$out/study" -name '*.svg' | wc -l) pictures, not $((2 * drawn))"
 # A stale picture of another run under a row's name, and a pipe that looks like a picture.
 sed 's|<metadata>[^<]*</metadata>|<metadata>old/g001.nwk\t1\tiq</metadata>|' \
-    "$out/study/iq_000001_g001.svg" >"$out/study/iq_000001_g001_old.svg"
-rm "$out/study/iq_000001_g001.svg"
-mkfifo "$out/study/fast_000002_pipe.svg"
+    "$out/study/iq_000001_Choano_g001.svg" >"$out/study/iq_000001_Choano_g001_old.svg"
+rm "$out/study/iq_000001_Choano_g001.svg"
+mkfifo "$out/study/fast_000002_Choano_pipe.svg"
 
 timeout 60 "$summary" --by label --html "$out/page.html" --pictures "$out/study" \
     "$out/fast.tsv" "$out/iq.tsv" >"$out/tally.tsv" 2>"$out/closing.txt" ||
@@ -65,7 +65,7 @@ links=0
 while IFS=$'\t' read -r href file label; do
     links=$((links + 1))
     [ -f "$out/$href" ] || fail "the link $href points at no file"
-    [ "$(source_of "$out/$href" | cut -f1,3)" = "$file"$'\t'"$label" ] ||
+    [ "$(source_of "$out/$href" | cut -f1,4)" = "$file"$'\t'"$label" ] ||
         fail "$href is linked from the row of $file, $label"
 done < <(rows <"$out/all.html" | grep '<a href=' |
     sed 's|.*<a href="\([^"]*\)">picture</a></td><td>\([^<]*\)</td>.*<td>\([a-z]*\)</td></tr>$|\1\t\2\t\3|')
