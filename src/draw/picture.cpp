@@ -424,8 +424,7 @@ std::string draw_picture(const Phylogeny& tree, const AnalysisResult& result,
         << svg_number(at.width) << ' ' << svg_number(at.height)
         << "\" font-family=\"sans-serif\" font-size=\"12\">\n"
         << "<title>" << lines[0] << ". " << lines[1] << ". " << lines[2] << "</title>\n"
-        << "<metadata>" << identity.source()
-        << "</metadata>\n<style>" << kStyle << "</style>\n"
+        << "<metadata>" << identity.source() << "</metadata>\n<style>" << kStyle << "</style>\n"
         << "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
     write_caption(out, lines);
     write_legend(out, legend, kMargin + kLine * static_cast<double>(lines.size()) + 14,

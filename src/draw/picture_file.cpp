@@ -38,7 +38,8 @@ std::string_view picture_base(std::string_view path) {
     std::string_view base = path.substr(path.find_last_of('/') + 1);
     const auto ends_with = [&base](std::string_view end) {
         // A name that is all extension stays whole.
-        return base.size() > end.size() && same_caseless(base.substr(base.size() - end.size()), end);
+        return base.size() > end.size() &&
+               same_caseless(base.substr(base.size() - end.size()), end);
     };
     if (ends_with(".gz")) base.remove_suffix(3);
     // ".run<N>.t" before ".t": the run number belongs to the extension.

@@ -37,9 +37,9 @@ constexpr const char* kStdinName = "<stdin>";
 struct Options {
     double min_support = 70;
     bool support_percent = false;  // --min-support X%: X percent of each group's scale
-    std::string svg_path;       // empty for no chart
-    std::string html_path;      // empty for no page
-    std::string pictures_path;  // empty when the page links no pictures
+    std::string svg_path;          // empty for no chart
+    std::string html_path;         // empty for no page
+    std::string pictures_path;     // empty when the page links no pictures
     bool first_sister_only = false;
     Grouping grouping;                 // --by
     std::vector<std::string> reports;  // at least one: "-" when none is named
@@ -103,8 +103,8 @@ std::string take_by(const char* name, const std::string& value, Options& options
                      : key == file   ? &grouping.by_file
                                      : nullptr;
         if (flag == nullptr || *flag)
-            return std::string(name) + ": '" + value + "' is not " + label + ", " + target +
-                   ", " + file + " or several of them separated by commas, each once";
+            return std::string(name) + ": '" + value + "' is not " + label + ", " + target + ", " +
+                   file + " or several of them separated by commas, each once";
         *flag = true;
         if (comma == std::string::npos) break;
         start = comma + 1;
@@ -310,10 +310,10 @@ void write_closing_count(std::ostream& err, const Tally& tally) {
 // Supports that are all 0 are no supports; supports written as fractions (0 to 1) never reach a
 // threshold above 1: what to say of them (after "warning: "), or nothing.
 std::string support_warning(const TreeCounts& counts, double min_support) {
-    if (counts.supports_are_zero()) return "every support is 0: these trees carry no support values";
+    if (counts.supports_are_zero())
+        return "every support is 0: these trees carry no support values";
     if (min_support <= 1 || !counts.supports_are_fractions()) return std::string();
-    return "every support lies between 0 and 1 but --min-support is " +
-           format_double(min_support) +
+    return "every support lies between 0 and 1 but --min-support is " + format_double(min_support) +
            ", which none reaches; for supports written as fractions use --min-support " +
            format_double(min_support / 100);
 }
@@ -329,7 +329,8 @@ std::vector<const TreeCounts*> group_counts(const Tally& tally) {
 
 // The threshold of a group: with X%, X percent of the scale its supports are on.
 double threshold_of(const Options& options, const TreeCounts& counts) {
-    if (options.support_percent && counts.supports_are_fractions()) return options.min_support / 100;
+    if (options.support_percent && counts.supports_are_fractions())
+        return options.min_support / 100;
     return options.min_support;
 }
 
@@ -363,7 +364,8 @@ void write_warnings(std::ostream& err, const Tally& tally, const std::vector<dou
         const std::string warning = support_warning(*counts[group], min_support[group]);
         if (warning.empty()) continue;
         err << kProgram << ": warning: ";
-        if (tally.grouping().any()) err << group_name(tally.groups()[group], tally.grouping()) << ": ";
+        if (tally.grouping().any())
+            err << group_name(tally.groups()[group], tally.grouping()) << ": ";
         err << warning << '\n';
     }
 }
@@ -463,10 +465,10 @@ std::string page_document(const Options& options, const Tally& tally,
     }
     if (tables.study.shown()) {
         // Linear in the groups for each cell shown: at most kStudyMost squared cells.
-        content.study = tables.study.html([&tally](std::string_view label, std::string_view file,
-                                                   std::string_view target) {
-            return fraction_scale(tally, label, file, target);
-        });
+        content.study = tables.study.html(
+            [&tally](std::string_view label, std::string_view file, std::string_view target) {
+                return fraction_scale(tally, label, file, target);
+            });
     }
     content.table_read = tally.table_read();
     content.trees = &tables.records;
@@ -521,9 +523,9 @@ int summarise(const Options& options, std::istream& in, std::ostream& out, std::
     const std::vector<ChartPanel> panels = chart_panels(options, tally, rows, min_support);
     const std::string chart =
         options.svg_path.empty() ? std::string() : chart_document(options, tally, rows, panels);
-    const std::string page =
-        options.html_path.empty() ? std::string()
-                                  : page_document(options, tally, panels, tables, min_support);
+    const std::string page = options.html_path.empty()
+                                 ? std::string()
+                                 : page_document(options, tally, panels, tables, min_support);
     problem = write_files(options, chart, page);
     if (!problem.empty()) return fail(err, problem);
     errno = 0;

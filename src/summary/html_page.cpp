@@ -12,7 +12,8 @@ namespace tavrin::summary {
 
 namespace {
 
-constexpr const char* kStyle = R"(body{font-family:sans-serif;margin:24px;color:#222;overflow-wrap:anywhere}
+constexpr const char* kStyle =
+    R"(body{font-family:sans-serif;margin:24px;color:#222;overflow-wrap:anywhere}
 table{border-collapse:collapse;margin:8px 0 20px}
 th,td{border:1px solid #d0d7de;padding:3px 8px;text-align:left;vertical-align:top;overflow-wrap:anywhere}
 .wide{overflow-x:auto;max-width:100%}.wide table{margin-top:0}
@@ -212,14 +213,13 @@ std::string tally_table(ChartRows pairs, const Grouping& by, double min_support)
     std::string html = "<table class=\"tally\"><thead><tr>";
     if (by.by_label) html += std::string("<th>") + column_name(Column::kLabel) + "</th>";
     if (by.by_file) html += std::string("<th>") + column_name(Column::kFile) + "</th>";
-    html +=
-        "<th>target</th><th>sister</th><th>trees</th><th>share</th><th>supported (&#8805; " +
-        format_double(min_support) + ")</th><th>median support</th></tr></thead><tbody>\n";
+    html += "<th>target</th><th>sister</th><th>trees</th><th>share</th><th>supported (&#8805; " +
+            format_double(min_support) + ")</th><th>median support</th></tr></thead><tbody>\n";
     for (std::size_t i = 0; i < pairs.size(); ++i) {
         const PairSummary& pair = pairs[i];
         html += "<tr>" + (by.by_label ? cell(std::string(pair.label)) : std::string()) +
-                (by.by_file ? cell(std::string(pair.file)) : std::string()) + cell(pair.target) + cell(pair.sister) +
-                cell(std::to_string(pair.trees), " class=\"n\"") +
+                (by.by_file ? cell(std::string(pair.file)) : std::string()) + cell(pair.target) +
+                cell(pair.sister) + cell(std::to_string(pair.trees), " class=\"n\"") +
                 cell(format_share(pair.trees, pair.share_of), " class=\"n\"") +
                 cell(std::to_string(pair.supported), " class=\"n\"") +
                 cell(pair.has_median ? format_double(pair.median) : "n/a", " class=\"n\"") +
@@ -367,8 +367,7 @@ std::string trees_section(const PageContent& content) {
     html += filter_form(with_label, content.grouping.by_file);
     html += std::string("<div class=\"wide\"><table id=\"trees\" data-status=\"") +
             column_name(Column::kStatus) + "\" data-picture=\"picture\" data-folder=\"" +
-            xml_text(content.pictures.href) +
-            "\"><thead></thead><tbody></tbody></table></div>\n";
+            xml_text(content.pictures.href) + "\"><thead></thead><tbody></tbody></table></div>\n";
     html += tree_data(records, columns, with_pictures ? &links : nullptr);
     return html + "<script>" + kScript + "</script>\n";
 }
@@ -415,8 +414,7 @@ std::string html_page(const PageContent& content) {
         "</title>\n<style>" + kStyle + status_style() +
         "</style>\n<noscript><style>#tree-data{display:block}</style></noscript>\n"
         "</head>\n<body>\n<h1>" +
-        title + "</h1>\n<p class=\"closing\" id=\"closing\">" + closing +
-        "</p>\n";
+        title + "</h1>\n<p class=\"closing\" id=\"closing\">" + closing + "</p>\n";
     if (!content.study.empty()) html += content.study + "<script>" + kStudyScript + "</script>\n";
     html += "<h2>Sisters</h2>\n";
     for (const PageGroup& group : content.groups) {
@@ -424,8 +422,9 @@ std::string html_page(const PageContent& content) {
         if (!group.warning.empty())
             html += "<p class=\"warning\">" + xml_text(group.warning) + "</p>\n";
         // The tally beside its chart, the chart under it on a narrow window.
-        html += "<div class=\"group\">" + tally_table(group.pairs, content.grouping, group.min_support) +
-                "<figure>" + group.chart + "</figure></div>\n";
+        html += "<div class=\"group\">" +
+                tally_table(group.pairs, content.grouping, group.min_support) + "<figure>" +
+                group.chart + "</figure></div>\n";
     }
     if (content.table_read && content.trees != nullptr) html += trees_section(content);
     return html + "</body>\n</html>\n";

@@ -28,12 +28,11 @@ std::vector<std::size_t> most_trees(const std::vector<Line>& lines, std::size_t 
     std::vector<std::size_t> order(lines.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
     if (order.size() > most) {
-        std::nth_element(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(most),
-                         order.end(), [&lines](std::size_t a, std::size_t b) {
-                             return lines[a].trees != lines[b].trees
-                                        ? lines[a].trees > lines[b].trees
-                                        : a < b;
-                         });
+        std::nth_element(
+            order.begin(), order.begin() + static_cast<std::ptrdiff_t>(most), order.end(),
+            [&lines](std::size_t a, std::size_t b) {
+                return lines[a].trees != lines[b].trees ? lines[a].trees > lines[b].trees : a < b;
+            });
         order.resize(most);
         std::sort(order.begin(), order.end());
     }
@@ -91,8 +90,8 @@ std::string StudyMatrix::cell_html(const Line& row, const Line& column, const Ce
             (entry.second.trees == best->second.trees && entry.first < best->first))
             best = &entry;
     }
-    std::string html = "<td" + attribute("data-target", row.target) +
-                       attribute("data-label", column.target);
+    std::string html =
+        "<td" + attribute("data-target", row.target) + attribute("data-label", column.target);
     if (by_file_) html += attribute("data-file", row.file);
     const std::size_t trees = best == nullptr ? 0 : best->second.trees;
     html += " style=\"background:" + share_colour(trees, cell.trees) + "\" title=\"" +
@@ -123,8 +122,9 @@ std::string StudyMatrix::html(const FractionScale& fractions) const {
     if (by_file_) html += "<th>file</th>";
     html += "<th>target \\ label</th>";
     for (const std::size_t column : columns)
-        html += "<th>" + (columns_[column].target.empty() ? std::string("(none)")
-                                                          : xml_text(columns_[column].target)) +
+        html += "<th>" +
+                (columns_[column].target.empty() ? std::string("(none)")
+                                                 : xml_text(columns_[column].target)) +
                 "</th>";
     html += "</tr></thead><tbody>\n";
     for (const std::size_t row : rows) {

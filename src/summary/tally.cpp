@@ -28,8 +28,8 @@ std::string_view header_file(std::string_view header) {
     const std::size_t colon = header.find_last_of(':');
     if (colon == std::string_view::npos || colon + 1 == header.size()) return header;
     const std::string_view number = header.substr(colon + 1);
-    const bool digits = std::all_of(number.begin(), number.end(),
-                                    [](char c) { return c >= '0' && c <= '9'; });
+    const bool digits =
+        std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
     return digits ? header.substr(0, colon) : header;
 }
 

@@ -140,7 +140,8 @@ public:
     // supports on average (the medians are selections).
     std::vector<PairSummary> summarise(const std::vector<double>& min_support) const;
     std::vector<PairSummary> summarise(double min_support) const {
-        return summarise(std::vector<double>(std::max<std::size_t>(groups_.size(), 1), min_support));
+        return summarise(
+            std::vector<double>(std::max<std::size_t>(groups_.size(), 1), min_support));
     }
 
 private:

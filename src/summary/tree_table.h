@@ -17,9 +17,9 @@ namespace tavrin::summary {
 // One row of a per-tree table, read once: the tally, the picture links and the page all take
 // what they need from it.
 struct TreeRecord {
-    std::size_t row = 0;                       // its place in its table, from 1
-    std::string file;                          // the fields with their escapes undone
-    std::size_t tree = 0;                      // 0 when the field is not a number from 1
+    std::size_t row = 0;   // its place in its table, from 1
+    std::string file;      // the fields with their escapes undone
+    std::size_t tree = 0;  // 0 when the field is not a number from 1
     std::string target;
     TreeStatus status = TreeStatus::kUnnamed;  // the reason when there is no sister
     std::string label;                         // empty when the table has no label column

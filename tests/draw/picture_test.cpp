@@ -318,8 +318,8 @@ TEST(Picture, GeneTreesDrawEveryLeafOnce) {
             needs.outliers = true;
             needs.picture = true;
             const AnalysisResult result = tavrin::analyse(*read->tree, settings, needs);
-            const std::string svg = tavrin::draw_picture(*read->tree, result, settings,
-                                                         tavrin::PictureSource{path, 1, false, "Choano", ""});
+            const std::string svg = tavrin::draw_picture(
+                *read->tree, result, settings, tavrin::PictureSource{path, 1, false, "Choano", ""});
             std::map<std::string, int> leaves, texts;
             tavrin::preorder(read->tree->root, [&](const Phylogeny_Node* n) {
                 if (n->is_leaf) ++leaves[n->name];
@@ -352,7 +352,8 @@ TEST(PictureName, LabelNumberTargetBaseAndTree) {
         {{"noext", 1, false, "T", ""}, 1, "000001_T_noext.svg"},
         {{".hidden", 1, false, "T", ""}, 1, "000001_T_.hidden.svg"},
         {{"caf\xC3\xA9.nwk", 3, true, "T", ""}, 1, "000001_T_caf___3.svg"},
-        {{"raxml/RAxML_bipartitions.g01", 1, false, "Lyco", "raxml"}, 5,
+        {{"raxml/RAxML_bipartitions.g01", 1, false, "Lyco", "raxml"},
+         5,
          "raxml_000005_Lyco_RAxML_bipartitions.g01.svg"},
         // The target's bytes outside [A-Za-z0-9.-] as %XX, '_' and '%' too: no two targets
         // share a name, and none leaves the folder.

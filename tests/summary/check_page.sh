@@ -98,6 +98,44 @@ dom "$url?target=Choano" >"$out/filtered.html"
 dom "$url#target=Fungi" >"$out/filtered.html"
 [ "$(rows <"$out/filtered.html" | wc -l)" = 0 ] || fail "#target=Fungi shows rows"
 
+# A study of two labels and two targets drawing into one folder: every row linked to its own
+# picture; the matrix, one row per target and one column per label; a click on a cell asks for
+# that cell's trees; the page no wider than a 1400-pixel window.
+for label in fast iq; do
+    for target in Choano Fungi; do
+        "$tavrin" --table --standard-newick --label "$label" --draw "$out/matrix" \
+            --groupFile bench/genes/groups.txt "$target" bench/genes/iqtree/g00*.nwk
+    done >"$out/matrix-$label.tsv"
+done
+"$summary" --first --html "$out/matrix.html" --pictures "$out/matrix" "$out"/matrix-*.tsv \
+    >/dev/null 2>&1 || fail "the study's page was not made"
+study_trees=$(($(grep -vc '^file' "$out/matrix-fast.tsv") * 2))
+study_drawn=$(grep -v '^file' "$out"/matrix-*.tsv | grep -vc $'\tmalformed\t')
+grep -q ": $study_drawn of $study_trees trees linked to their own picture, $((study_trees - study_drawn)) without one; 0 pictures there belong" \
+    "$out/matrix.html" || fail "the study's pictures are not each linked to their own row"
+# The page with a probe that clicks a cell and notes the address and the page's width.
+sed 's|</body>|<script>window.addEventListener("load", function () {\
+  document.querySelector("#study td[data-target=Fungi][data-label=iq]").click();\
+  document.body.setAttribute("data-probe", location.hash + " " +\
+    document.documentElement.scrollWidth);\
+});</script></body>|' "$out/matrix.html" >"$out/matrix-probe.html"
+profile=$(mktemp -d)
+timeout 90 chromium --headless --no-sandbox --disable-gpu --disable-background-networking \
+    --disable-component-update --disable-sync --no-first-run --user-data-dir="$profile" \
+    --window-size=1400,900 --virtual-time-budget=3000 --dump-dom "file://$out/matrix-probe.html" \
+    2>/dev/null >"$out/matrix-dom.html"
+rm -rf "$profile"
+matrix=$(tr '\n' ' ' <"$out/matrix-dom.html" | sed 's|.*<table id="study">||; s|</table>.*||')
+[ "$(grep -o '<tr>' <<<"$matrix" | wc -l)" = 3 ] || fail "the matrix has not 1 + 2 rows"
+[ "$(grep -o '<td data-target=' <<<"$matrix" | wc -l)" = 4 ] || fail "the matrix has not 4 cells"
+probe=$(sed -n 's|.*data-probe="\([^"]*\)".*|\1|p' "$out/matrix-dom.html")
+[ "${probe% *}" = "#target=Fungi&amp;label=iq" ] || fail "a click on a cell asks for '${probe% *}'"
+[ "${probe#* }" -le 1400 ] 2>/dev/null || fail "the page is ${probe#* } pixels wide in a 1400-pixel window"
+expected=$(grep -c $'\tFungi\t.*\tiq$' "$out/matrix-iq.tsv")
+dom "file://$out/matrix.html#target=Fungi&label=iq" >"$out/filtered.html"
+[ "$(rows <"$out/filtered.html" | wc -l)" = "$expected" ] ||
+    fail "a cell's address shows $(rows <"$out/filtered.html" | wc -l) rows, expected $expected"
+
 # A report, not a table: the tally alone, no row and no script.
 "$tavrin" --groupFile examples/groups.txt Choano examples/t1.nwk examples/t2.nwk 2>/dev/null |
     "$summary" --html "$out/report.html" >/dev/null 2>&1

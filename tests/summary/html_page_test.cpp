@@ -39,7 +39,8 @@ void write_picture(const fs::path& dir, const std::string& name, const std::stri
 TreeRecord record(std::size_t row, const std::string& line) {
     TreeRecord record;
     std::string problem;
-    EXPECT_TRUE(parse_tree_table_row(line, *TableLayout::of_header(table_header()), record, problem))
+    EXPECT_TRUE(
+        parse_tree_table_row(line, *TableLayout::of_header(table_header()), record, problem))
         << problem;
     record.row = row;
     return record;
@@ -181,8 +182,8 @@ TEST(HtmlPage, OnlyPicturesThatRecordTheRowAreLinked) {
     const fs::path& dir = pictures.path();
     struct Case {
         const char* why;
-        const char* file;       // the row's
-        const char* recorded;   // what the picture under the row's name records
+        const char* file;      // the row's
+        const char* recorded;  // what the picture under the row's name records
         bool linked;
     };
     const Case cases[] = {
@@ -213,8 +214,9 @@ TEST(HtmlPage, OnlyPicturesThatRecordTheRowAreLinked) {
     // A link is never followed, even to the row's own picture.
     trees.push_back(record(trees.size() + 1, table_line("g/l.nwk", "1", "sisters", "Fungi")));
     write_picture(dir / "..", "outside.svg", "g/l.nwk\t1\tChoano\t");
-    fs::create_symlink(dir / ".." / "outside.svg",
-                       dir / PictureIdentity({"g/l.nwk", 1, false, "Choano", ""}).name(trees.size()));
+    fs::create_symlink(
+        dir / ".." / "outside.svg",
+        dir / PictureIdentity({"g/l.nwk", 1, false, "Choano", ""}).name(trees.size()));
     const std::string page = page_of(trees, dir.string());
     const std::vector<std::string> lines = data_lines(page);
     ASSERT_EQ(lines.size(), trees.size() + 1);
