@@ -126,9 +126,10 @@ AnalysisResult run_pipeline(Phylogeny& tree, const Analysis& analysis, TreeChang
     if (tree.root == nullptr) return result;
     const NamingRule& rule = analysis.naming();
 
-    // Strays are listed in the order of the file, which a root list may change: with a purity
-    // below 1 the leaves' order is recorded before it. A reroot by the search leaves it: a
-    // target found after one is the whole new root's side but the sibling, a subtree as read.
+    // Strays are listed in the order of the file, which a root list may change: with a naming
+    // rule that tolerates them the leaves' order is recorded before it. A reroot by the search
+    // leaves it: a target found after one is the whole new root's side but the sibling, a
+    // subtree as read.
     LeafOrder file_order;
     if (rule.tolerates_strays() && root_may_move(analysis.settings().root))
         file_order = leaves_in_order(tree);

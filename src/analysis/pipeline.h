@@ -49,8 +49,9 @@ struct AnalysisSettings {
     // A tree that is not a clade is analysed without the 1 to `max_outliers` leaves that break
     // its target clade, when one such set explains it (0: never).
     std::size_t max_outliers = 0;
-    // The share of a clade's leaves that must pass the name it is given (see NamingRule,
-    // analysis/steps.h).
+    // The share of a clade's leaves that must pass the name it is given: at 1 every leaf; below
+    // (down to just above 0.5) a clade may hold scattered strays, leaves outside its name (the
+    // NamingRule of the run, analysis/group_relations.h).
     double purity = kWholePurity;
 };
 

@@ -53,7 +53,7 @@ bool support_not_applicable(const Phylogeny& tree, const Phylogeny_Node* target,
         // A name that tolerates strays: the sibling belongs to it when the name holds it.
         const GroupTally tally =
             tally_group(rule.groups, joint.sibling, sisters[0], rule.separator);
-        return holds_at_purity(tally.passing, tally.leaves, rule.purity);
+        return rule.holds(tally.passing, tally.leaves, tally.stray_cherries);
     }
     return wholly_in_group(rule.groups, joint.sibling, sisters[0], rule.separator);
 }

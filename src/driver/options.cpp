@@ -177,7 +177,8 @@ const TavrinOption kOptions[] = {
      "analyse a tree without the 1 to K leaves that break the target clade", take_outliers},
     {"--sister-purity", nullptr, "F", kLeading,
      "name each sister clade by the most specific name that at least a share F (0.5 < F <= 1) "
-     "of its leaves pass; the table lists the others as strays",
+     "of its leaves pass, the others scattered (no clade of two or more of them); the table "
+     "lists them as strays",
      take_sister_purity},
     {"--standard-newick", nullptr, nullptr, kLeading,
      "read standard Newick: quoted names, comments, blanks and line breaks, several trees per "
@@ -192,7 +193,7 @@ const TavrinOption kOptions[] = {
     {"--draw", nullptr, "DIR", kLeading,
      "draw every tree around its target: one SVG file per tree in DIR", take_draw},
     {"--label", nullptr, "NAME", kLeading,
-     "name the run: the table's label column, and pictures named <NAME>_<n>_<base>.svg",
+     "name the run: the table's label column, and pictures named <NAME>_<n>_<target>_<base>.svg",
      take_label},
     {"--root", nullptr, "LIST", kLeading,
      "root each tree by the first entry of LIST (comma-separated) that applies: an outgroup's "
