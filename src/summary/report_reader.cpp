@@ -25,7 +25,7 @@ bool ReportReader::read_table_row(std::string_view line, const std::string& name
     ++table_rows_;
     if (records_ != nullptr) {
         if (records_->size() < record_limit_)
-            records_->push_back(TreeRecord{table_rows_, std::string(line)});
+            records_->push_back(TreeRecord{table_rows_, std::string(line), table_});
         else
             ++records_not_kept_;
     }
@@ -47,7 +47,7 @@ bool ReportReader::read_line(std::string_view line, const std::string& name,
                     "line ends with a carriage return (convert CRLF line ends first)");
     if (std::optional<TableLayout> layout = TableLayout::of_header(line)) {
         tally_.note_table();
-        widest_table_ = std::max(widest_table_, layout->width());
+        widest_table_ = std::max(widest_table_, layout->reach());
         table_ = layout;
         table_rows_ = 0;
         return true;

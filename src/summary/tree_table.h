@@ -4,6 +4,7 @@
 #define TAVRIN_SUMMARY_TREE_TABLE_H
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,11 +30,13 @@ struct TreeTableRow {
 struct TreeRecord {
     std::size_t row = 0;
     std::string line;  // without its line break
+    // The layout of its table; absent: the columns in their order.
+    std::optional<TableLayout> layout = std::nullopt;
 
     // The row's fields, escapes in place; a column the row's table lacks is empty.
     TableFields fields() const {
         TableFields split;
-        split.split(line);
+        split.split(line, layout ? &*layout : nullptr);
         return split;
     }
 };
