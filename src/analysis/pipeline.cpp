@@ -34,9 +34,10 @@ bool root_tree(Phylogeny& tree, const Analysis& analysis, AnalysisResult& result
     const RootList& list = analysis.settings().root;
     if (list.entries.empty()) return true;
     const TargetTest& test = analysis.target_test();
+    std::vector<const Phylogeny_Node*> broke;
     const RootEntry* entry =
         root_by_list(tree, list, test, analysis.naming().groups, analysis.naming().separator,
-                     changes, &result.outgroups_matched);
+                     changes, &result.outgroups_matched, list.max_strays > 0 ? &broke : nullptr);
     if (entry == nullptr) {
         result.status = TreeStatus::kNoRoot;
         result.root.clear();
@@ -44,6 +45,9 @@ bool root_tree(Phylogeny& tree, const Analysis& analysis, AnalysisResult& result
         return false;
     }
     result.root = entry->text;
+    result.root_strays.reserve(broke.size());
+    for (const Phylogeny_Node* leaf : broke)
+        result.root_strays.push_back(leaf->name);
     return true;
 }
 
@@ -252,6 +256,7 @@ TableRow table_row(const AnalysisResult& result, std::string_view file, std::siz
     row.outlier_leaves = &result.outliers.names;
     row.root = result.root;
     row.strays = &result.strays;
+    row.root_strays = &result.root_strays;
     row.label = label;
     return row;
 }
