@@ -21,6 +21,7 @@
 #include "driver/warnings.h"
 #include "driver/work_pool.h"
 #include "output/messages.h"
+#include "output/progress.h"
 #include "output/report.h"
 #include "output/table_format.h"
 #include "tree/tree_source.h"
@@ -46,7 +47,7 @@ struct Slot {
 // being read or analysed here, for a run that ends because memory ran out.
 class FileLoop {
 public:
-    FileLoop(const RunConfig& config, std::istream* input, RunOutput& output)
+    FileLoop(const RunConfig& config, std::istream* input, RunOutput& output, Progress* progress)
         : config_(config),
           work_(config),
           output_(output),
@@ -57,7 +58,8 @@ public:
           pool_(threads_ == 0 ? 0 : threads_ - 1),
           // Steps given out and not written yet: one at a time without threads, else at most
           // three for each thread besides the one it works on.
-          in_flight_(threads_ == 0 ? 1 : 3 * threads_) {
+          in_flight_(threads_ == 0 ? 1 : 3 * threads_),
+          progress_(progress) {
         input_.stream = input;
         if (!config.group_file.empty()) group_file_.emplace(config.group_file);
     }
@@ -77,6 +79,7 @@ public:
             if (record->rest_of_file != nullptr) {
                 if (!read_rest(*record)) return status_;
             }
+            if (progress_ != nullptr) progress_->file_done();
         }
         output_.flush_report();
         if (pictures_) warn_of_replaced_pictures(err_, config_.draw_dir, *pictures_);
@@ -243,7 +246,10 @@ private:
         for (const Record::Piece& piece : record.pieces()) {
             if (!write_piece(piece)) return false;
         }
-        if (record.counts_row) ++rows_;
+        if (record.counts_row) {
+            ++rows_;
+            if (progress_ != nullptr) progress_->tree_done();
+        }
         if (record.seen.has_value()) run_seen_.tree(*record.seen);
         if (record.picture.has_value() && !write_picture(*record.picture)) {
             status_ = kExitFatal;
@@ -335,6 +341,7 @@ private:
     std::size_t threads_;
     WorkPool pool_;
     std::size_t in_flight_;
+    Progress* progress_;  // null without --progress
     std::deque<Slot> slots_;
     std::optional<GroupFile> group_file_;
     std::size_t group_loads_ = 0;  // the group file's loads that settings_ has seen
@@ -352,8 +359,8 @@ private:
 
 }  // namespace
 
-int run_files(const RunConfig& config, std::istream* input, RunOutput& output) {
-    FileLoop loop(config, input, output);
+int run_files(const RunConfig& config, std::istream* input, RunOutput& output, Progress* progress) {
+    FileLoop loop(config, input, output, progress);
     try {
         return loop.run();
     } catch (const std::bad_alloc&) {

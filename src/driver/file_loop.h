@@ -10,10 +10,14 @@
 
 namespace tavrin {
 
+class Progress;
+
 // Processes the tree files of `config`, writing to `output`; "-" reads `input` (null: the
 // process's standard input). The exit status, before the report is flushed. Memory that runs
 // out ends the run like any fatal input error, after the rows already made.
-int run_files(const RunConfig& config, std::istream* input, RunOutput& output);
+// With `progress`, every row written and every file finished is told to it.
+int run_files(const RunConfig& config, std::istream* input, RunOutput& output,
+              Progress* progress = nullptr);
 
 }  // namespace tavrin
 

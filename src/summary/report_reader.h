@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "output/progress.h"
 #include "summary/tally.h"
 #include "summary/tree_table.h"
 
@@ -41,6 +42,9 @@ public:
         records_ = records;
         record_limit_ = limit;
     }
+    // Tells `progress` of every tree read from now on (none when null).
+    void tell_progress(Progress* progress) { progress_ = progress; }
+
     // The table rows read past the limit of keep_records.
     std::size_t records_not_kept() const { return records_not_kept_; }
     // The number of columns of the widest table read; 0 when none was.
@@ -60,6 +64,7 @@ private:
     std::size_t record_limit_ = 0;
     std::size_t records_not_kept_ = 0;
     std::size_t widest_table_ = 0;
+    Progress* progress_ = nullptr;
     std::string error_;
     std::string problem_;
     TreeTableRow table_row_;   // reused from row to row
