@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "output/progress.h"
+#include "summary/study_matrix.h"
 #include "summary/tally.h"
 #include "summary/tree_table.h"
 
@@ -45,6 +46,8 @@ public:
     // Tells `progress` of every tree read from now on (none when null).
     void tell_progress(Progress* progress) { progress_ = progress; }
 
+    // Counts every table row read from now on in `study` too.
+    void count_study(StudyMatrix* study) { study_ = study; }
     // The table rows read past the limit of keep_records.
     std::size_t records_not_kept() const { return records_not_kept_; }
     // The number of columns of the widest table read; 0 when none was.
@@ -67,7 +70,8 @@ private:
     Progress* progress_ = nullptr;
     std::string error_;
     std::string problem_;
-    TreeTableRow table_row_;   // reused from row to row
+    StudyMatrix* study_ = nullptr;
+    TreeRecord table_row_;     // reused from row to row
     std::vector<char> chunk_;  // the block read, kept from one source to the next
 };
 
