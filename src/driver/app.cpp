@@ -40,7 +40,7 @@ int run_with_progress(const RunConfig& config, std::istream* input, std::ostream
     StreamLike clearing_err(err_buffer, err);
     StreamLike clearing_out(out_buffer, out);
     output.emplace(out_terminal ? clearing_out : out, terminal ? clearing_err : err);
-    const int status = output->finish(run_files(config, input, *output, &progress));
+    const int status = output->finish(run_files(config, input, *output, {}, &progress));
     progress.finish();
     return status;
 }

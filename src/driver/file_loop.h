@@ -7,6 +7,7 @@
 
 #include "driver/options.h"
 #include "driver/output.h"
+#include "driver/tree_work.h"
 
 namespace tavrin {
 
@@ -14,9 +15,10 @@ class Progress;
 
 // Processes the tree files of `config`, writing to `output`; "-" reads `input` (null: the
 // process's standard input). The exit status, before the report is flushed. Memory that runs
-// out ends the run like any fatal input error, after the rows already made.
-// With `progress`, every row written and every file finished is told to it.
-int run_files(const RunConfig& config, std::istream* input, RunOutput& output,
+// out ends the run like any fatal input error, after the rows already made, and so does a step
+// that fails otherwise, with any number of threads. `check` is called before each tree is
+// analysed. With `progress`, every row written and every file finished is told to it.
+int run_files(const RunConfig& config, std::istream* input, RunOutput& output, StepCheck check = {},
               Progress* progress = nullptr);
 
 }  // namespace tavrin

@@ -16,6 +16,7 @@ namespace {
 
 const std::string kGenes = TAVRIN_SOURCE_DIR "/bench/genes";
 const std::string kExamples = TAVRIN_SOURCE_DIR "/examples";
+const std::string kBayesian = TAVRIN_SOURCE_DIR "/tests/data/bayesian";
 
 struct Written {
     int status = 0;
@@ -70,6 +71,12 @@ TEST(Progress, ChangesNothingButAddsTheClosingLine) {
           "--threads", "2", "--groupFile", kGenes + "/groups.txt", "Viridi",
           kGenes + "/iqtree/g001.nwk", kGenes + "/iqtree/g002.nwk", kGenes + "/raxml/g003.nwk"},
          "3 files, 3 trees"},
+        // Files of several trees are done at their end; a file whose trees are all burnt in
+        // is done too.
+        {{"--table", "--standard-newick", "--support-attribute", "prob", "--burnin", "2",
+          "--threads", "3", "Choano", kBayesian + "/g1.nex.run1.t", t1,
+          kBayesian + "/g2.nex.run1.t"},
+         "3 files, 38 trees"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> with = c.args;
