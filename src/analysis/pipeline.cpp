@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -167,8 +168,10 @@ OutlierSet describe_outliers(const Phylogeny& tree, const AnalysisSettings& sett
 
 // The analysis of `tree`, which is left as it was read when it is not a clade: the rootings of
 // the search (and of the root list) are undone, with no copy of the tree.
-AnalysisResult analyse_as_read(Phylogeny& tree, const AnalysisSettings& settings) {
-    TreeChanges changes(tree);
+AnalysisResult analyse_as_read(Phylogeny& tree, const AnalysisSettings& settings,
+                               TreeChanges* keep) {
+    std::optional<TreeChanges> own;
+    TreeChanges& changes = keep != nullptr ? *keep : own.emplace(tree);
     AnalysisResult result = run_pipeline(tree, settings, &changes);
     if (result.status == TreeStatus::kNotAClade) changes.undo();
     return result;
@@ -181,8 +184,8 @@ AnalysisResult analyse_as_read(Phylogeny& tree, const AnalysisSettings& settings
 // their branches merged (see tree/rooting.h), and the tree without them is rooted by the list; a
 // tree that no entry roots is not searched for outliers.
 AnalysisResult analyse_with_outliers(Phylogeny& tree, const AnalysisSettings& settings,
-                                     bool picture) {
-    AnalysisResult result = analyse_as_read(tree, settings);
+                                     bool picture, TreeChanges* keep) {
+    AnalysisResult result = analyse_as_read(tree, settings, keep);
     if (result.status == TreeStatus::kSisters || result.status == TreeStatus::kUnnamed) {
         // The target clade's leaves are one side of the edge above it, and every leaf beyond
         // that edge is not a target leaf.
@@ -206,8 +209,8 @@ AnalysisResult analyse_with_outliers(Phylogeny& tree, const AnalysisSettings& se
     std::vector<RemovedLeaf> places;
     remove_leaves(tree, set.leaves,
                   settings.root.entries.empty() ? BranchMerge::kRooted : BranchMerge::kUnrooted,
-                  picture ? &places : nullptr);
-    AnalysisResult reduced = run_pipeline(tree, settings, nullptr);
+                  picture ? &places : nullptr, keep);
+    AnalysisResult reduced = run_pipeline(tree, settings, keep);
     reduced.target_leaves = result.target_leaves;
     // The tree left is what a picture draws, whatever became of it: the leaves go back in.
     reduced.aside = std::move(places);
@@ -272,14 +275,14 @@ TableRow table_row(const AnalysisResult& result, std::string_view file, std::siz
 }
 
 AnalysisResult analyse(Phylogeny& tree, const AnalysisSettings& settings,
-                       const AnalysisNeeds& needs) {
+                       const AnalysisNeeds& needs, TreeChanges* keep) {
     AnalysisResult result;
     if (needs.outliers || settings.max_outliers > 0) {
-        result = analyse_with_outliers(tree, settings, needs.picture);
+        result = analyse_with_outliers(tree, settings, needs.picture, keep);
     } else if (needs.picture) {
-        result = analyse_as_read(tree, settings);
+        result = analyse_as_read(tree, settings, keep);
     } else {
-        result = run_pipeline(tree, settings, nullptr);
+        result = run_pipeline(tree, settings, keep);
     }
     if (needs.picture && result.target == nullptr && result.target_leaves > 0)
         list_target_leaves(tree, settings, result);

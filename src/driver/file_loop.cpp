@@ -57,7 +57,11 @@ public:
           pool_(threads_ == 0 ? 0 : threads_ - 1),
           // Steps given out and not written yet: one at a time without threads, else at most
           // three for each thread besides the one it works on.
-          in_flight_(threads_ == 0 ? 1 : 3 * threads_) {
+          in_flight_(threads_ == 0 ? 1 : 3 * threads_),
+          targets_(config.target_list()),
+          stash_(targets_.size() - 1),
+          pending_news_(targets_.size()),
+          run_seen_(targets_.size()) {
         input_.stream = input;
         if (!config.group_file.empty()) group_file_.emplace(config.group_file);
     }
@@ -65,22 +69,31 @@ public:
     // Processes the files; the exit status, before the report is flushed.
     int run() {
         if (!config_.draw_dir.empty() && !open_picture_folder()) return kExitFatal;
-        if (!config_.files.empty()) warn_of_prefix_like_option(err_, config_.analysis.prefix);
+        for (const std::string& target : targets_) {
+            if (!config_.files.empty()) warn_of_prefix_like_option(err_, target);
+        }
         if (config_.table) write_table_header(out_);
         prepare_pattern();
         std::size_t next_file = 0;
         while (next_file < config_.files.size() || !slots_.empty()) {
             while (next_file < config_.files.size() && slots_.size() < in_flight_)
                 give_out_file(config_.files[next_file++]);
-            std::unique_ptr<Record> record = take_front();
-            if (!write(*record)) return status_;
+            std::optional<GroupNews> news;
+            std::unique_ptr<Record> record = take_front(news);
+            if (!write(*record, news)) return status_;
             if (record->rest_of_file != nullptr) {
                 if (!read_rest(*record)) return status_;
             }
+            if (!write_other_targets()) return status_;
         }
         output_.flush_report();
-        if (pictures_) warn_of_replaced_pictures(err_, config_.draw_dir, *pictures_);
-        run_seen_.warn(err_, config_);
+        // With --targets, each target's closing warnings in order, then the run's own.
+        if (pictures_ && targets_.size() == 1)
+            warn_of_replaced_pictures(err_, config_.draw_dir, *pictures_);
+        for (std::size_t lane = 0; lane < targets_.size(); ++lane)
+            run_seen_[lane].warn(err_, config_, targets_[lane]);
+        if (pictures_ && targets_.size() > 1)
+            warn_of_replaced_pictures(err_, config_.draw_dir, *pictures_);
         return status_;
     }
 
@@ -100,7 +113,10 @@ private:
                 group_failed_ = true;
             }
         }
-        return Preparation{settings_, !group_failed_ && pattern_error_.empty()};
+        Preparation preparation{settings_, std::vector<bool>(targets_.size())};
+        for (std::size_t lane = 0; lane < targets_.size(); ++lane)
+            preparation.ready[lane] = !group_failed_ && pattern_errors_[lane].empty();
+        return preparation;
     }
 
     void refresh_groups(std::optional<GroupNews>& news) {
@@ -112,9 +128,11 @@ private:
         group_failed_ = load != GroupRelations::LoadResult::kLoaded;
         if (group_failed_ || !text.str().empty()) news = GroupNews{text.str(), group_failed_};
         if (!group_failed_ && group_loads_ != group_file_->loads()) {
-            auto settings = std::make_shared<AnalysisSettings>(*settings_);
-            settings->groups = group_file_->relations();
-            settings_ = std::move(settings);
+            for (std::shared_ptr<const AnalysisSettings>& lane : settings_) {
+                auto settings = std::make_shared<AnalysisSettings>(*lane);
+                settings->groups = group_file_->relations();
+                lane = std::move(settings);
+            }
             group_loads_ = group_file_->loads();
         }
     }
@@ -128,12 +146,15 @@ private:
         return [now] { return now; };
     }
 
-    // The settings of the run with the pattern compiled once; what is wrong with the pattern is
-    // said where the first tree is analysed.
+    // The settings of each target with its pattern compiled once; what is wrong with a pattern
+    // is said where the first tree is analysed for it.
     void prepare_pattern() {
-        auto settings = std::make_shared<AnalysisSettings>(config_.analysis);
-        pattern_error_ = compile_target_test(*settings);
-        settings_ = std::move(settings);
+        for (const std::string& target : targets_) {
+            auto settings = std::make_shared<AnalysisSettings>(config_.analysis);
+            settings->prefix = target;
+            pattern_errors_.push_back(compile_target_test(*settings));
+            settings_.push_back(std::move(settings));
+        }
     }
 
     void give_out_file(const std::string& path) {
@@ -178,10 +199,10 @@ private:
         return record;
     }
 
-    std::unique_ptr<Record> take_front() {
+    std::unique_ptr<Record> take_front(std::optional<GroupNews>& news) {
         Slot slot = std::move(slots_.front());
         slots_.pop_front();
-        if (slot.news.has_value()) pending_news_ = std::move(slot.news);
+        news = std::move(slot.news);
         // Rather than sleep until the record is ready, this thread takes steps waiting in the
         // pool (the oldest first, the record's own when no thread has started it yet).
         while (slot.record.wait_for(std::chrono::seconds(0)) != std::future_status::ready &&
@@ -219,12 +240,13 @@ private:
                 give_out_tree(TreePlace{path, k++, true}, std::move(*read));
             }
             if (slots_.empty()) break;
-            std::unique_ptr<Record> record = take_front();
-            if (!write(*record)) return false;
+            std::optional<GroupNews> news;
+            std::unique_ptr<Record> record = take_front(news);
+            if (!write(*record, news)) return false;
         }
         std::unique_ptr<Record> end = work_.end_of_file(path, *reader);
         slots_.swap(saved);
-        return write(*end);
+        return write(*end, std::nullopt);
     }
 
     void give_out_tree(TreePlace place, TreeRead read) {
@@ -238,13 +260,38 @@ private:
             });
     }
 
-    // Writes `record`; false when the run ends at it, `status_` then saying how.
-    bool write(Record& record) {
+    // Writes `record` as the first target's, with the group file's `news` of its step, and keeps
+    // what it holds for the other targets until the file's end; false when the run ends at it.
+    bool write(Record& record, const std::optional<GroupNews>& news) {
+        // A record made when memory ran out holds the first target's part alone: the run ends.
+        for (std::size_t lane = 1; lane < targets_.size() && lane <= record.lanes.size(); ++lane)
+            stash_[lane - 1].push_back(Stashed{news, std::move(record.lanes[lane - 1])});
+        return write_lane(record, 0, news);
+    }
+
+    // The other targets' records of the file just written, target by target: what runs of
+    // their own would write for the file after the first target's. False when the run ends.
+    bool write_other_targets() {
+        for (std::size_t lane = 1; lane < targets_.size(); ++lane) {
+            std::vector<Stashed> records;
+            records.swap(stash_[lane - 1]);
+            for (Stashed& stashed : records) {
+                if (!write_lane(*stashed.record, lane, stashed.news)) return false;
+            }
+        }
+        return true;
+    }
+
+    // Writes `record` of target `lane`; false when the run ends at it, `status_` then saying
+    // how.
+    bool write_lane(Record& record, std::size_t lane, const std::optional<GroupNews>& news) {
+        lane_ = lane;
+        if (news.has_value()) pending_news_[lane] = news;
         for (const Record::Piece& piece : record.pieces()) {
             if (!write_piece(piece)) return false;
         }
         if (record.counts_row) ++rows_;
-        if (record.seen.has_value()) run_seen_.tree(*record.seen);
+        if (record.seen.has_value()) run_seen_[lane].tree(*record.seen);
         if (record.picture.has_value() && !write_picture(*record.picture)) {
             status_ = kExitFatal;
             return false;
@@ -281,17 +328,18 @@ private:
 
     // The group file's news and the pattern's verdict, where a tree is about to be analysed.
     bool ready_for_tree() {
-        if (pending_news_.has_value()) {
-            err_ << pending_news_->text << std::flush;
-            const bool failed = pending_news_->failed;
-            pending_news_.reset();
+        std::optional<GroupNews>& news = pending_news_[lane_];
+        if (news.has_value()) {
+            err_ << news->text << std::flush;
+            const bool failed = news->failed;
+            news.reset();
             if (failed) {
                 status_ = kExitFatal;
                 return false;
             }
         }
-        if (!pattern_error_.empty()) {
-            write_pattern_error(err_, config_.analysis.prefix, pattern_error_);
+        if (!pattern_errors_[lane_].empty()) {
+            write_pattern_error(err_, targets_[lane_], pattern_errors_[lane_]);
             status_ = kExitFatal;
             return false;
         }
@@ -337,12 +385,23 @@ private:
     std::optional<GroupFile> group_file_;
     std::size_t group_loads_ = 0;  // the group file's loads that settings_ has seen
     bool group_failed_ = false;
-    std::optional<GroupNews> pending_news_;
-    std::shared_ptr<const AnalysisSettings> settings_;
-    std::string pattern_error_;
+    // The targets, and a record of each after the first kept with its step's group news until
+    // its file is written for the targets before it.
+    std::vector<std::string> targets_;
+    struct Stashed {
+        std::optional<GroupNews> news;
+        std::unique_ptr<Record> record;
+    };
+    std::vector<std::vector<Stashed>> stash_;
+    std::size_t lane_ = 0;  // the target whose record is being written
+    // For each target: the group news to write where its next tree is analysed, its settings,
+    // what is wrong with its pattern, and what its trees tell the closing warnings.
+    std::vector<std::optional<GroupNews>> pending_news_;
+    std::vector<std::shared_ptr<const AnalysisSettings>> settings_;
+    std::vector<std::string> pattern_errors_;
     StandardInput input_;
     const std::string* reading_ = &config_.analysis.prefix;  // replaced before anything is read
-    RunSeen run_seen_;
+    std::vector<RunSeen> run_seen_;
     std::optional<PictureFolder> pictures_;  // with --draw, once its folder is there
     std::size_t rows_ = 0;  // rows so far in the run: malformed and unreadable ones too
     int status_ = kExitSuccess;

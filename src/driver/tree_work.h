@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "analysis/pipeline.h"
 #include "driver/options.h"
@@ -25,12 +26,12 @@ struct TreePlace {
     bool several = false;  // the file holds more than one tree
 };
 
-// What the analysis of a tree may use, as it stood when the tree's turn came: the settings with
-// the group relations and the compiled pattern, and whether both could be had (else the tree is
-// read but not analysed: the run ends at it with their message).
+// What the analysis of a tree may use, as it stood when the tree's turn came: for each target,
+// the settings with the group relations and the compiled pattern, and whether both could be had
+// (else the tree is read but not analysed for it: the run ends there with their message).
 struct Preparation {
-    std::shared_ptr<const AnalysisSettings> settings;
-    bool ready = false;
+    std::vector<std::shared_ptr<const AnalysisSettings>> settings;
+    std::vector<bool> ready;
 };
 // Gives the preparation when a tree is about to be analysed: made then (a run of one thread,
 // where a group file rewritten during the run is read anew before the next tree), or earlier,
@@ -55,19 +56,28 @@ public:
     // What follows the last tree of a file.
     std::unique_ptr<Record> end_of_file(const std::string& path, const TreeReader& reader) const;
 
+    // The record of target `lane` (0 the first) of a record made here.
+    static Record& lane_of(Record& record, std::size_t lane) {
+        return lane == 0 ? record : *record.lanes[lane - 1];
+    }
+
 private:
-    void tree_into(Record& record, const TreePlace& place, TreeRead& read,
-                   const Prepare& prepare) const;
+    std::unique_ptr<Record> new_record() const;
+    void tree_lanes(Record& record, const TreePlace& place, TreeRead& read, const Prepare& prepare,
+                    std::size_t& lane) const;
+    void tree_into(Record& record, std::size_t lane, const TreePlace& place, TreeRead& read,
+                   const Prepare& prepare, bool restore) const;
     void end_into(Record& record, const std::string& path, const TreeReader& reader) const;
-    TableRow key_row(const TreePlace& place, TreeStatus status) const;
-    void unreadable(Record& record, const std::string& path, bool headed, SourceRead got,
-                    const std::string& reason) const;
+    TableRow key_row(const TreePlace& place, TreeStatus status, std::size_t lane) const;
+    void unreadable(Record& record, std::size_t lane, const std::string& path, bool headed,
+                    SourceRead got, const std::string& reason) const;
     void begin_tree(Record& record, const TreePlace& place) const;
     void write_tree(Record& record, const TreePlace& place, const AnalysisResult& result,
                     const AnalysisSettings& settings) const;
     bool escape_names() const { return config_.read.dialect == Dialect::kStandard; }
 
     const RunConfig& config_;
+    std::vector<std::string> targets_;  // the run's targets, in order
     AnalysisNeeds needs_;
 };
 
