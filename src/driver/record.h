@@ -33,10 +33,8 @@ public:
     std::ostream& err() { return err_; }
 
     enum class Flush {
-        kPlain,       // the report is written out before what follows
-        kBeforeTree,  // and the run ends (status 0) when it can no longer be written; once it
-                      // was, the group file and the pattern are ready or the run ends with their
-                      // message: a tree is analysed after this point
+        kPlain,  // the report is written out before what follows
+        kOrEnd,  // and the run ends (status 0) when it can no longer be written
     };
     void flush(Flush kind);
 
@@ -49,6 +47,8 @@ public:
     };
     const std::vector<Piece>& pieces() const { return pieces_; }
 
+    // The step came to the analysis of its tree (it wrote the news of the run it was given).
+    bool analysed = false;
     // The step is a row of the run (a tree, or a file that cannot be read): it uses a number.
     bool counts_row = false;
     // A tree that was analysed: what it tells the run's closing warnings.
@@ -72,6 +72,8 @@ public:
     // With --targets, what the step writes for each target after the first, in list order: the
     // file loop writes this record as the first target's and each of these as its target's.
     std::vector<std::unique_ptr<Record>> lanes;
+    // The step ends its file: what the other targets hold for the file may be written.
+    bool file_end = false;
     // The tree this step analysed, released by whoever writes the record (the thread that read
     // it, whose node pool takes its nodes back).
     std::unique_ptr<Phylogeny> spent_tree;

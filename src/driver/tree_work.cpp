@@ -17,15 +17,6 @@
 namespace tavrin {
 namespace {
 
-// The classic dialect reads a file's lines joined; standard Newick reads its bytes as they are
-// (decompressed), so that the offsets in its messages are offsets in the file.
-SourceRead read_text(const std::string& path, bool one_tree, std::string& text,
-                     std::string& reason) {
-    if (one_tree) return read_tree_file(path, text) ? SourceRead::kRead : SourceRead::kNotOpened;
-    StandardInput none;  // "-" is read by the file loop, never here
-    return read_tree_source(path, none, text, reason);
-}
-
 // Runs `work` on `record`; memory that runs out ends the run there, after what was made, in the
 // record of the target being worked on, `lane`.
 template <typename Work>
@@ -42,6 +33,25 @@ void guarded(Record& record, const std::size_t& lane, const std::string& path, b
 
 }  // namespace
 
+// The classic dialect reads a file's lines joined; standard Newick reads its bytes as they are
+// (decompressed), so that the offsets in its messages are offsets in the file.
+FileText read_file_text(const std::string& path, Dialect dialect, StandardInput& input) {
+    FileText source;
+    try {
+        if (dialect == Dialect::kClassic) {
+            source.got =
+                read_tree_file(path, source.text) ? SourceRead::kRead : SourceRead::kNotOpened;
+        } else {
+            source.got = read_tree_source(path, input, source.text, source.reason);
+        }
+    } catch (const std::bad_alloc&) {
+        source.out_of_memory = true;
+    } catch (const std::length_error&) {  // a string asked to grow past its largest size
+        source.out_of_memory = true;
+    }
+    return source;
+}
+
 void out_of_memory(Record& record, const std::string& path, bool escape) {
     record.flush(Record::Flush::kPlain);
     record.err().clear();
@@ -49,7 +59,8 @@ void out_of_memory(Record& record, const std::string& path, bool escape) {
     record.ends_run = kExitFatal;
 }
 
-TreeWork::TreeWork(const RunConfig& config) : config_(config), targets_(config.target_list()) {
+TreeWork::TreeWork(const RunConfig& config, StepCheck check)
+    : config_(config), targets_(config.target_list()), check_(std::move(check)) {
     needs_.outliers = config.table;
     needs_.picture = !config.draw_dir.empty();
 }
@@ -61,26 +72,29 @@ std::unique_ptr<Record> TreeWork::new_record() const {
     return record;
 }
 
-// Every target writes what a run of its own would: the file is read once, and each of its
-// targets' records gets the same headers and warnings.
-std::unique_ptr<Record> TreeWork::file(const std::string& path, std::optional<SourceRead> got,
-                                       std::string text, std::string reason,
-                                       const Prepare& prepare) const {
+// Every target writes what a run of its own would: the file is read once, and each target's
+// record gets the same headers and warnings.
+std::unique_ptr<Record> TreeWork::file(const std::string& path, FileText source,
+                                       const StepContext& context) const {
     auto record = new_record();
     std::size_t lane = 0;
     guarded(*record, lane, path, escape_names(), [&] {
-        // A file of the classic dialect holds one tree: its header goes out before the file is
-        // read. A standard Newick file's header waits for its first tree.
+        // A file of the classic dialect holds one tree: its header goes out before the file's
+        // text. A standard Newick file's header waits for its first tree.
         const bool one_tree = config_.read.dialect == Dialect::kClassic;
         for (lane = 0; one_tree && lane < targets_.size(); ++lane)
             begin_tree(lane_of(*record, lane), TreePlace{path, 1, false});
         lane = 0;
-        if (!got.has_value()) got = read_text(path, one_tree, text, reason);
-        if (*got != SourceRead::kRead) {
-            for (lane = 0; lane < targets_.size(); ++lane)
-                unreadable(lane_of(*record, lane), lane, path, one_tree, *got, reason);
+        if (source.out_of_memory) {
+            out_of_memory(*record, path, escape_names());
             return;
         }
+        if (source.got != SourceRead::kRead) {
+            for (lane = 0; lane < targets_.size(); ++lane)
+                unreadable(lane_of(*record, lane), lane, path, one_tree, source.got, source.reason);
+            return;
+        }
+        std::string& text = source.text;
         if (one_tree && holds_several_trees(text)) {
             for (lane = 0; lane < targets_.size(); ++lane) {
                 lane_of(*record, lane).flush(Record::Flush::kPlain);
@@ -93,7 +107,7 @@ std::unique_ptr<Record> TreeWork::file(const std::string& path, std::optional<So
         std::optional<TreeRead> read = reader->next();
         if (read.has_value()) {
             tree_lanes(*record, TreePlace{path, first, first > 1 || !reader->at_end()}, *read,
-                       prepare, lane);
+                       context, lane);
             if (!reader->at_end()) {
                 record->rest_of_file = std::move(reader);
                 record->rest_path = path;
@@ -103,16 +117,17 @@ std::unique_ptr<Record> TreeWork::file(const std::string& path, std::optional<So
         }
         for (lane = 0; lane < targets_.size(); ++lane)
             end_into(lane_of(*record, lane), path, *reader);
+        record->file_end = true;
     });
     return record;
 }
 
 std::unique_ptr<Record> TreeWork::tree(const TreePlace& place, TreeRead read,
-                                       const Prepare& prepare) const {
+                                       const StepContext& context) const {
     auto record = new_record();
     std::size_t lane = 0;
     guarded(*record, lane, place.path, escape_names(),
-            [&] { tree_lanes(*record, place, read, prepare, lane); });
+            [&] { tree_lanes(*record, place, read, context, lane); });
     // The tree was read on the file loop's thread: it goes back there to be released.
     record->spent_tree = std::move(read.tree);
     return record;
@@ -123,6 +138,7 @@ std::unique_ptr<Record> TreeWork::end_of_file(const std::string& path,
     auto record = new_record();
     for (std::size_t lane = 0; lane < targets_.size(); ++lane)
         end_into(lane_of(*record, lane), path, reader);
+    record->file_end = true;
     return record;
 }
 
@@ -144,21 +160,16 @@ void TreeWork::end_into(Record& record, const std::string& path, const TreeReade
     err << std::endl;
 }
 
-// The tree analysed for each target in turn, `lane` the one at work; the group file and the
-// patterns are made ready once. Each analysis but the last gives the tree back as it was read.
+// The tree analysed for each target in turn, `lane` the one at work. Each analysis but the last
+// gives the tree back as it was read.
 void TreeWork::tree_lanes(Record& record, const TreePlace& place, TreeRead& read,
-                          const Prepare& prepare, std::size_t& lane) const {
-    std::optional<Preparation> prepared;
-    const Prepare once = [&prepared, &prepare] {
-        if (!prepared.has_value()) prepared = prepare();
-        return *prepared;
-    };
+                          const StepContext& context, std::size_t& lane) const {
     for (lane = 0; lane < targets_.size(); ++lane)
-        tree_into(lane_of(record, lane), lane, place, read, once, lane + 1 < targets_.size());
+        tree_into(lane_of(record, lane), lane, place, read, context, lane + 1 < targets_.size());
 }
 
 void TreeWork::tree_into(Record& record, std::size_t lane, const TreePlace& place, TreeRead& read,
-                         const Prepare& prepare, bool restore) const {
+                         const StepContext& context, bool restore) const {
     record.counts_row = true;
     if (config_.read.dialect == Dialect::kStandard) begin_tree(record, place);
     if (read.tree == nullptr) {
@@ -169,16 +180,14 @@ void TreeWork::tree_into(Record& record, std::size_t lane, const TreePlace& plac
         }
         return;
     }
-    // Rows and diagnostics keep their order on a shared terminal; a report that can no longer
-    // be written ends the run. The group file and the pattern are made ready at this point.
-    record.flush(Record::Flush::kBeforeTree);
-    const Preparation preparation = prepare();
-    if (!preparation.ready[lane]) return;
-    const AnalysisSettings& settings = *preparation.settings[lane];
+    const Analysis& analysis = lane == 0 ? *context.analysis : *context.more[lane - 1];
+    if (!ready_to_analyse(record, lane, analysis, context)) return;
+    if (check_ && lane == 0) check_(place);
+    const AnalysisSettings& settings = analysis.settings();
     const bool three_way_root = read.tree->root_children == 3;
     std::optional<TreeChanges> changes;
     if (restore) changes.emplace(*read.tree);
-    AnalysisResult result = analyse(*read.tree, settings, needs_, restore ? &*changes : nullptr);
+    AnalysisResult result = analyse(*read.tree, analysis, needs_, restore ? &*changes : nullptr);
     record.seen =
         TreeSeen{result.target_leaves, three_way_root, std::move(result.outgroups_matched)};
     write_tree(record, place, result, settings);
@@ -190,6 +199,22 @@ void TreeWork::tree_into(Record& record, std::size_t lane, const TreePlace& plac
         record.picture = Record::Picture{std::move(identity), std::move(svg)};
     }
     if (restore) changes->undo();
+}
+
+// Where a tree is about to be analysed: rows and diagnostics keep their order on a shared
+// terminal, and a report that can no longer be written ends the run; then the group file's news
+// and an unusable pattern, either of which ends the run. True when the tree is to be analysed.
+bool TreeWork::ready_to_analyse(Record& record, std::size_t lane, const Analysis& analysis,
+                                const StepContext& context) const {
+    record.flush(Record::Flush::kOrEnd);
+    record.analysed = true;
+    if (!context.news.empty()) record.err() << context.news;
+    const std::string& pattern_error = analysis.pattern_error();
+    if (!context.fatal && !pattern_error.empty())
+        write_pattern_error(record.err(), targets_[lane], pattern_error);
+    if (!context.fatal && pattern_error.empty()) return true;
+    record.ends_run = kExitFatal;
+    return false;
 }
 
 // A tree file that cannot be opened, or whose compressed text cannot be had (`got`, and its
