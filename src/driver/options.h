@@ -51,6 +51,8 @@ struct RunConfig {
     std::vector<std::string> target_list() const {
         return targets.empty() ? std::vector<std::string>{analysis.prefix} : targets;
     }
+    // How far the run is, told on standard error while it runs.
+    bool progress = false;
 };
 
 // What the command line asks for.
