@@ -20,9 +20,11 @@
 #include "driver/tree_work.h"
 #include "driver/warnings.h"
 #include "driver/work_pool.h"
+#include "output/escapes.h"
 #include "output/messages.h"
 #include "output/report.h"
 #include "output/table_format.h"
+#include "pattern/pattern_automaton.h"
 #include "tree/tree_source.h"
 
 namespace tavrin {
@@ -64,10 +66,14 @@ public:
 
     // Processes the files; the exit status, before the report is flushed.
     int run() {
+        prepare_pattern();
+        if (pattern_refused_on_reading()) {
+            write_pattern_error(err_, config_.analysis.prefix, pattern_error_);
+            return kExitFatal;
+        }
         if (!config_.draw_dir.empty() && !open_picture_folder()) return kExitFatal;
         if (!config_.files.empty()) warn_of_prefix_like_option(err_, config_.analysis.prefix);
         if (config_.table) write_table_header(out_);
-        prepare_pattern();
         std::size_t next_file = 0;
         while (next_file < config_.files.size() || !slots_.empty()) {
             while (next_file < config_.files.size() && slots_.size() < in_flight_)
@@ -134,6 +140,15 @@ private:
         auto settings = std::make_shared<AnalysisSettings>(config_.analysis);
         pattern_error_ = compile_target_test(*settings);
         settings_ = std::move(settings);
+    }
+
+    // A repeat count over the limit is refused before any file is read: no tree could be
+    // searched with it in reasonable time. Other faults of a pattern are said where the first
+    // tree is analysed.
+    bool pattern_refused_on_reading() const {
+        return !pattern_error_.empty() && config_.analysis.use_regex &&
+               PatternAutomaton(config_.analysis.prefix).error() ==
+                   PatternAutomaton::Error::repeat_limit;
     }
 
     void give_out_file(const std::string& path) {
@@ -307,8 +322,8 @@ private:
             error = pictures_->error();
         }
         if (error == 0) return true;
-        err_ << messages::kCannotWritePicture << config_.draw_dir << ": " << std::strerror(error)
-             << std::endl;
+        err_ << messages::kCannotWritePicture << shown_value(config_.draw_dir) << ": "
+             << std::strerror(error) << std::endl;
         return false;
     }
 
@@ -321,7 +336,7 @@ private:
             name, picture.svg, picture_source(picture.path, picture.tree, config_.label));
         if (error == 0) return true;
         output_.flush_report();
-        err_ << messages::kCannotWritePicture << pictures_->path_of(name) << ": "
+        err_ << messages::kCannotWritePicture << shown_value(pictures_->path_of(name)) << ": "
              << (error == kNotARegularFile ? messages::kNotARegularFile : std::strerror(error))
              << std::endl;
         return false;
