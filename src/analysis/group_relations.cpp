@@ -323,27 +323,39 @@ std::string GroupRelations::first_group_holding_all(
     return std::string();
 }
 
-std::string GroupRelations::most_specific_holding(const std::vector<PrefixCount>& prefixes,
-                                                  std::size_t leaves, double purity) const {
+std::string GroupRelations::most_specific_holding(
+    const std::vector<PrefixCount>& prefixes, std::size_t leaves, const NamingRule& rule,
+    const std::vector<CherryPrefixes>& cherries) const {
     static const Index empty;
     const Index& idx = index_ ? *index_ : empty;
     // One tally per candidate that some leaf passes: the prefixes first, at their own places,
-    // then the groups met through them, placed after every prefix in list order.
+    // then the groups met through them, placed after every prefix in list order. `covered`
+    // counts the cherries one of whose leaves passes the candidate.
     struct Tally {
         std::size_t passing;
         std::size_t place;
         uint32_t id;
+        std::size_t covered;
+        std::size_t last_pair;  // the last cherry pair that covered it, plus 1
     };
     std::vector<Tally> tallies;
     tallies.reserve(prefixes.size());
     std::unordered_map<uint32_t, std::size_t> tally_of;  // name id -> its tally
     for (std::size_t i = 0; i < prefixes.size(); ++i) {
-        tallies.push_back(Tally{0, i, idx.id(prefixes[i].prefix)});
+        tallies.push_back(Tally{0, i, idx.id(prefixes[i].prefix), 0, 0});
         if (tallies[i].id != Index::kNone) tally_of.emplace(tallies[i].id, i);
     }
+    // The tallies each prefix passes, its own first, when cherries are to be checked.
+    std::vector<std::size_t> passed;
+    std::vector<std::size_t> passed_from;
+    if (!cherries.empty()) passed_from.reserve(prefixes.size() + 1);
     for (std::size_t i = 0; i < prefixes.size(); ++i) {
         const std::size_t count = prefixes[i].leaves;
         tallies[i].passing += count;
+        if (!cherries.empty()) {
+            passed_from.push_back(passed.size());
+            passed.push_back(i);
+        }
         const uint32_t member = tallies[i].id;
         if (member == Index::kNone) continue;
         // The member chain holds each group of the prefix once.
@@ -351,15 +363,33 @@ std::string GroupRelations::most_specific_holding(const std::vector<PrefixCount>
             const uint32_t g = idx.group[p];
             if (g == member) continue;  // a pair "X X": the prefix counts once
             const auto found = tally_of.emplace(g, tallies.size());
-            if (found.second) tallies.push_back(Tally{0, prefixes.size() + idx.group_head[g], g});
+            if (found.second)
+                tallies.push_back(Tally{0, prefixes.size() + idx.group_head[g], g, 0, 0});
             tallies[found.first->second].passing += count;
+            if (!cherries.empty()) passed.push_back(found.first->second);
+        }
+    }
+    std::size_t cherry_count = 0;
+    if (!cherries.empty()) {
+        passed_from.push_back(passed.size());
+        for (std::size_t c = 0; c < cherries.size(); ++c) {
+            const CherryPrefixes& pair = cherries[c];
+            cherry_count += pair.cherries;
+            for (const std::size_t side : {pair.first, pair.second}) {
+                for (std::size_t k = passed_from[side]; k < passed_from[side + 1]; ++k) {
+                    Tally& t = tallies[passed[k]];
+                    if (t.last_pair == c + 1) continue;  // both leaves pass it: counted once
+                    t.last_pair = c + 1;
+                    t.covered += pair.cherries;
+                }
+            }
         }
     }
     const Tally* best = nullptr;
     for (std::size_t k = 0; k < tallies.size(); ++k) {
         const Tally& t = tallies[k];
         if (k < prefixes.size() && prefixes[k].prefix.empty()) continue;
-        if (!holds_at_purity(t.passing, leaves, purity)) continue;
+        if (!rule.holds(t.passing, leaves, cherry_count - t.covered)) continue;
         if (best == nullptr || t.passing < best->passing ||
             (t.passing == best->passing && t.place < best->place)) {
             best = &t;

@@ -35,11 +35,37 @@ struct PrefixCount {
     std::size_t leaves = 0;
 };
 
-// Does a name that `passing` of a clade's `leaves` pass hold the clade at `purity`? At least
-// that share of the leaves must pass, the product taken in double precision.
-inline bool holds_at_purity(std::size_t passing, std::size_t leaves, double purity) {
-    return static_cast<double>(passing) >= purity * static_cast<double>(leaves);
-}
+// Two leaves joined by a node of their own (a cherry) below a clade's top node, by the places of
+// their leaf prefixes in the clade's list of prefixes (PrefixCount), and how many cherries carry
+// that pair of prefixes.
+struct CherryPrefixes {
+    std::size_t first = 0;
+    std::size_t second = 0;
+    std::size_t cherries = 0;
+};
+
+// How a clade of two or more leaves is named. At purity 1, by a name that every leaf passes.
+// Below it (down to just above 0.5), by a name that at least that share of its leaves pass and
+// whose other leaves, its strays, are scattered: no clade of two or more leaves inside it (the
+// clade itself excepted) is made only of strays. A tree of two-child nodes has such a clade
+// exactly when it has a cherry of two strays, so the second test looks at cherries only. A
+// purity converts to the rule it names.
+struct NamingRule {
+    double purity = 1;
+
+    constexpr NamingRule(double share = 1) : purity(share) {}  // NOLINT: a purity is a rule
+    // Whether names may leave strays out: the one place that decides it.
+    constexpr bool tolerates_strays() const { return purity < 1; }
+    // Does a name that `passing` of a clade's `leaves` pass, with `stray_cherries` cherries of
+    // two leaves that fail it below the clade's top node, hold the clade? At least the share
+    // `purity` of the leaves must pass (the product taken in double precision), and no cherry
+    // may be made of strays.
+    constexpr bool holds(std::size_t passing, std::size_t leaves,
+                         std::size_t stray_cherries = 0) const {
+        return static_cast<double>(passing) >= purity * static_cast<double>(leaves) &&
+               stray_cherries == 0;
+    }
+};
 
 class GroupRelations {
 public:
@@ -80,17 +106,20 @@ public:
     // members): `first` itself, else the groups of `first` in list order. Empty when none does.
     std::string first_group_holding_all(std::string_view first,
                                         const std::vector<std::string_view>& names) const;
-    // The most specific name that holds a clade of `leaves` leaves at `purity` (above 0), the
-    // clade's leaf prefixes being `prefixes` (distinct, in the order the leaves first carry
-    // them, counts summing to `leaves`). The candidates are the non-empty prefixes in that
-    // order, then the groups in the order their first pair stands in the list; a leaf passes a
-    // candidate when its prefix equals it or is one of its members. Among the candidates that
-    // hold (holds_at_purity), the one that the fewest leaves pass, the earlier on a tie; empty
-    // when none holds. A group that holds none of the prefixes is passed by no leaf and never
-    // holds, so only the groups of the prefixes are looked at: the cost is linear in the
-    // prefixes and the pairs that have them as member.
+    // The most specific name that holds a clade of `leaves` leaves by `rule`, the clade's leaf
+    // prefixes being `prefixes` (distinct, in the order the leaves first carry them, counts
+    // summing to `leaves`) and its cherries below its top node `cherries` (places in
+    // `prefixes`). The candidates are the non-empty prefixes in that order, then the groups in
+    // the order their first pair stands in the list; a leaf passes a candidate when its prefix
+    // equals it or is one of its members. Among the candidates that hold (NamingRule::holds: a
+    // candidate that neither leaf of some cherry passes does not), the one that the fewest
+    // leaves pass, the earlier on a tie; empty when none holds. A group that holds none of the
+    // prefixes is passed by no leaf and never holds, so only the groups of the prefixes are
+    // looked at: the cost is linear in the prefixes, the distinct pairs of prefixes of the
+    // cherries, and the pairs of the list that have them as member.
     std::string most_specific_holding(const std::vector<PrefixCount>& prefixes, std::size_t leaves,
-                                      double purity) const;
+                                      const NamingRule& rule,
+                                      const std::vector<CherryPrefixes>& cherries = {}) const;
 
     struct Index;  // the list with its indexes, shared by copies
 

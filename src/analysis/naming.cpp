@@ -1,6 +1,7 @@
 // Clade naming: the shared leaf prefix, or the first group (list order) holding every leaf; at a
-// purity below 1, the most specific name that enough of the leaves pass.
+// purity below 1, the most specific name that enough of the leaves pass, its strays scattered.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -61,26 +62,61 @@ bool distinct_leaf_prefixes(const Phylogeny_Node* top, char separator,
         [](const Phylogeny_Node*) {});
 }
 
-// The distinct leaf prefixes below `top` in the order the leaves first carry them, each with
-// its number of leaves, and the number of leaves; false when some internal node lacks a child.
-bool counted_leaf_prefixes(const Phylogeny_Node* top, char separator,
-                           std::vector<PrefixCount>& prefixes, std::size_t& leaves) {
+// Whether `leaf`, below `top`, is the right leaf of a cherry other than `top`: a node whose two
+// children are leaves. Its left leaf is then the leaf walked just before it.
+bool closes_cherry(const Phylogeny_Node* top, const Phylogeny_Node* leaf) {
+    const Phylogeny_Node* up = leaf->parent;
+    return up != nullptr && up != top && up->right == leaf && up->left != nullptr &&
+           up->left->is_leaf;
+}
+
+// The leaves below `top`, as clade naming at a purity below 1 sees them: the distinct leaf
+// prefixes in the order the leaves first carry them, each with its number of leaves, the number
+// of leaves, and the cherries below `top` by the places of their prefixes (each distinct pair
+// once, with its count); false when some internal node lacks a child.
+struct CountedLeaves {
+    std::vector<PrefixCount> prefixes;
+    std::size_t leaves = 0;
+    std::vector<CherryPrefixes> cherries;
+};
+bool counted_leaf_prefixes(const Phylogeny_Node* top, char separator, CountedLeaves& counted) {
+    std::vector<PrefixCount>& prefixes = counted.prefixes;
     std::unordered_map<std::string_view, std::size_t> place;
-    std::size_t last = 0;  // the place of the last leaf's prefix
-    leaves = 0;
-    return walk_leaf_prefixes(
+    std::vector<std::size_t> alike;  // per prefix, the cherries both of whose leaves carry it
+    std::unordered_map<uint64_t, std::size_t> mixed;  // (first << 32 | second) -> cherries
+    std::size_t last = 0;                             // the place of the last leaf's prefix
+    auto note = [&](std::size_t before, const Phylogeny_Node* leaf) {
+        ++prefixes[last].leaves;
+        ++counted.leaves;
+        if (!closes_cherry(top, leaf)) return;
+        if (before == last) {
+            ++alike[last];
+        } else {
+            ++mixed[static_cast<uint64_t>(before) << 32 | static_cast<uint64_t>(last)];
+        }
+    };
+    const bool whole = walk_leaf_prefixes(
         top, separator,
-        [&](std::string_view p, const Phylogeny_Node*) {
+        [&](std::string_view p, const Phylogeny_Node* leaf) {
+            const std::size_t before = last;
             const auto found = place.emplace(p, prefixes.size());
-            if (found.second) prefixes.push_back(PrefixCount{p, 0});
+            if (found.second) {
+                prefixes.push_back(PrefixCount{p, 0});
+                alike.push_back(0);
+            }
             last = found.first->second;
-            ++prefixes[last].leaves;
-            ++leaves;
+            note(before, leaf);
         },
-        [&](const Phylogeny_Node*) {
-            ++prefixes[last].leaves;
-            ++leaves;
-        });
+        [&](const Phylogeny_Node* leaf) { note(last, leaf); });
+    for (std::size_t i = 0; i < alike.size(); ++i) {
+        if (alike[i] != 0) counted.cherries.push_back(CherryPrefixes{i, i, alike[i]});
+    }
+    for (const auto& pair : mixed) {
+        counted.cherries.push_back(
+            CherryPrefixes{static_cast<std::size_t>(pair.first >> 32),
+                           static_cast<std::size_t>(pair.first & 0xffffffffu), pair.second});
+    }
+    return whole;
 }
 
 }  // namespace
@@ -110,26 +146,29 @@ std::string clade_name(const GroupRelations& groups, const Phylogeny_Node* n, ch
 }
 
 std::string clade_name_at_purity(const GroupRelations& groups, const Phylogeny_Node* n,
-                                 char separator, double purity) {
-    if (!(purity < 1) || n == nullptr || n->is_leaf) return clade_name(groups, n, separator);
-    std::vector<PrefixCount> prefixes;
-    std::size_t leaves = 0;
-    if (!counted_leaf_prefixes(n, separator, prefixes, leaves)) return std::string();
-    return groups.most_specific_holding(prefixes, leaves, purity);
+                                 char separator, const NamingRule& rule) {
+    if (!rule.tolerates_strays() || n == nullptr || n->is_leaf)
+        return clade_name(groups, n, separator);
+    CountedLeaves counted;
+    if (!counted_leaf_prefixes(n, separator, counted)) return std::string();
+    return groups.most_specific_holding(counted.prefixes, counted.leaves, rule, counted.cherries);
 }
 
 GroupTally tally_group(const GroupRelations& groups, const Phylogeny_Node* n,
                        std::string_view group, char separator,
                        std::vector<const Phylogeny_Node*>* outside) {
     GroupTally tally;
-    bool passes = false;  // the answer for the prefix of the leaves being walked
+    bool passes = false;      // the answer for the prefix of the leaves being walked
+    bool last_fails = false;  // the leaf walked before fails the test
     auto count = [&](const Phylogeny_Node* leaf) {
         ++tally.leaves;
         if (passes) {
             ++tally.passing;
-        } else if (outside != nullptr) {
-            outside->push_back(leaf);
+        } else {
+            if (last_fails && closes_cherry(n, leaf)) ++tally.stray_cherries;
+            if (outside != nullptr) outside->push_back(leaf);
         }
+        last_fails = !passes;
     };
     walk_leaf_prefixes(
         n, separator,

@@ -90,7 +90,7 @@ void read_support(const Phylogeny& tree, const AnalysisSettings& settings, Analy
     result.support.value = support_value(tree, result.target, result.folded);
     result.support.applies =
         !support_not_applicable(tree, result.target, result.sisters, settings.groups,
-                                settings.separator, result.folded, settings.purity);
+                                settings.separator, result.folded, NamingRule(settings.purity));
     result.support_node = support_node(tree, result.target, result.folded);
 }
 
@@ -126,16 +126,17 @@ AnalysisResult run_pipeline(Phylogeny& tree, const AnalysisSettings& settings,
     const std::shared_ptr<const LeafMatcher> matcher = matcher_of(settings);
     const TargetTest test(*matcher, settings.groups, settings.prefix, settings.separator);
 
-    // Strays are listed in the order of the file, which a root list may change: with a purity
-    // below 1 the leaves' order is recorded before it. A reroot by the search leaves it: a
-    // target found after one is the whole new root's side but the sibling, a subtree as read.
+    // Strays are listed in the order of the file, which a root list may change: with a naming
+    // rule that tolerates them the leaves' order is recorded before it. A reroot by the search
+    // leaves it: a target found after one is the whole new root's side but the sibling, a
+    // subtree as read.
+    const NamingRule rule(settings.purity);
     LeafOrder file_order;
-    if (settings.purity < 1 && root_may_move(settings.root)) file_order = leaves_in_order(tree);
+    if (rule.tolerates_strays() && root_may_move(settings.root)) file_order = leaves_in_order(tree);
     if (!root_tree(tree, settings, test, result, changes)) return result;
     find_target(tree, test, result, changes);
     if (!judge_target(tree, result)) return result;
-    Sisters sisters =
-        name_sisters(tree, result.target, settings.groups, settings.separator, settings.purity);
+    Sisters sisters = name_sisters(tree, result.target, settings.groups, settings.separator, rule);
     result.sisters = std::move(sisters.names);
     result.sister_clades = std::move(sisters.clades);
     // The fold changes which support is read, not the tree: the picture draws every leaf.

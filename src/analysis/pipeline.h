@@ -50,8 +50,8 @@ struct AnalysisSettings {
     // its target clade, when one such set explains it (0: never).
     std::size_t max_outliers = 0;
     // The share of a clade's leaves that must pass the name it is given: at 1 every leaf; below
-    // (down to just above 0.5) a clade may hold strays, leaves outside its name (see
-    // clade_name_at_purity, analysis/steps.h).
+    // (down to just above 0.5) a clade may hold scattered strays, leaves outside its name (the
+    // NamingRule it makes, analysis/group_relations.h).
     double purity = kWholePurity;
 };
 

@@ -28,14 +28,14 @@ std::string merge_outward(const GroupRelations& groups, const std::string& gathe
     return at_root ? std::string() : groups.lowest_common_group(next, gathered);
 }
 
-// Names clades at the purity of the run.
+// Names clades by the naming rule of the run.
 struct CladeNamer {
     const GroupRelations& groups;
     char separator;
-    double purity;
+    NamingRule rule;
 
     std::string operator()(const Phylogeny_Node* n) const {
-        return clade_name_at_purity(groups, n, separator, purity);
+        return clade_name_at_purity(groups, n, separator, rule);
     }
 };
 
@@ -128,10 +128,10 @@ void fold_parent(Phylogeny& tree, Phylogeny_Node* target) {
 }
 
 Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target,
-                     const GroupRelations& groups, char separator, double purity) {
+                     const GroupRelations& groups, char separator, const NamingRule& rule) {
     Sisters sisters;
     if (target == nullptr || target->parent == nullptr) return sisters;
-    const CladeNamer name_of{groups, separator, purity};
+    const CladeNamer name_of{groups, separator, rule};
     Draft draft = draft_sisters(tree.root, target, name_of);
 
     if (draft.first.empty() && !draft.second.empty()) {
@@ -152,7 +152,7 @@ Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target,
     if (!draft.first.empty()) sisters.names.push_back(draft.first);
     if (!draft.second.empty()) sisters.names.push_back(draft.second);
     sisters.clades = std::move(draft.gave);
-    if (purity < 1) sisters.strays = strays_of(draft, sisters.names, name_of);
+    if (rule.tolerates_strays()) sisters.strays = strays_of(draft, sisters.names, name_of);
     return sisters;
 }
 

@@ -65,7 +65,8 @@ SearchResult search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetT
 using SisterClades = std::array<std::vector<const Phylogeny_Node*>, 2>;
 
 // The purity that names a clade only by a name every leaf passes (clade_name); below it, a name
-// holds a clade that that share of its leaves pass (clade_name_at_purity).
+// holds a clade that that share of its leaves pass, its strays scattered (NamingRule,
+// clade_name_at_purity).
 constexpr double kWholePurity = 1;
 
 // The sister names of a target, and whether its parent is to be folded out of the tree.
@@ -78,15 +79,15 @@ struct Sisters {
     // of the clade whose name is the first sister (the sibling, or a half of a sibling across
     // the root) and of the second half across the root when its name is the second sister. A
     // single leaf is never a stray of its own name, and the clades of the upward walk list
-    // none. Empty at purity 1.
+    // none. Empty when the rule tolerates no stray.
     std::vector<const Phylogeny_Node*> strays;
 };
 
-// The sister names of `target` (absent: none), every clade of two or more leaves named at
-// `purity`. Reads the tree only. Leaf prefixes end at `separator`, here and in the operations
+// The sister names of `target` (absent: none), every clade of two or more leaves named by
+// `rule`. Reads the tree only. Leaf prefixes end at `separator`, here and in the operations
 // below.
 Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target,
-                     const GroupRelations& groups, char separator, double purity = kWholePurity);
+                     const GroupRelations& groups, char separator, const NamingRule& rule = {});
 
 // Takes the target's parent out of `tree`: the target hangs from its grandparent, which keeps
 // the larger of the two supports, and the target's former sibling leaves with the parent. The
@@ -102,11 +103,11 @@ const Phylogeny_Node* support_node(const Phylogeny& tree, const Phylogeny_Node* 
                                    bool folded = false);
 // Whether "n/a" replaces that support: a single sister across the root (the joining node, read
 // with `folded` as support_value reads it, is the root) to which the sibling on the other side
-// belongs: a leaf sibling passes the sister's name; a larger one is held by it at `purity`
-// (wholly at purity 1).
+// belongs: a leaf sibling passes the sister's name; a larger one is held by it by `rule`
+// (wholly at purity 1; else with enough of its leaves passing it and its strays scattered).
 bool support_not_applicable(const Phylogeny& tree, const Phylogeny_Node* target,
                             const std::vector<std::string>& sisters, const GroupRelations& groups,
-                            char separator, bool folded = false, double purity = kWholePurity);
+                            char separator, bool folded = false, const NamingRule& rule = {});
 
 // The clade name of `n`: its shared leaf prefix or the first group holding all its leaves; a
 // single leaf is named by its rendered prefix (its text "name:length" cut before its first
@@ -116,20 +117,22 @@ std::string clade_name(const GroupRelations& groups, const Phylogeny_Node* n, ch
 bool wholly_in_group(const GroupRelations& groups, const Phylogeny_Node* n, std::string_view group,
                      char separator);
 
-// The clade name of `n` at `purity`. Below 1 (and above 0.5) a clade of two or more leaves is
-// named by the most specific name that holds it at that purity (see
-// GroupRelations::most_specific_holding): its leaf prefixes in the order the leaves first carry
-// them, then the groups holding them in list order, are the candidates; the one that the fewest
-// leaves pass among those that at least `purity` of the leaves pass, the earlier on a tie. A
-// single leaf, and every node at purity 1 or more, is named by clade_name. One walk over the
-// leaves, without recursion.
+// The clade name of `n` by `rule`. Below purity 1 (and above 0.5) a clade of two or more leaves
+// is named by the most specific name that holds it (see GroupRelations::most_specific_holding):
+// its leaf prefixes in the order the leaves first carry them, then the groups holding them in
+// list order, are the candidates; among those that at least the share `purity` of the leaves
+// pass and whose other leaves form no clade of two or more below `n`, the one that the fewest
+// leaves pass, the earlier on a tie. A single leaf, and every node by a rule that tolerates no
+// stray, is named by clade_name. One walk over the leaves, without recursion.
 std::string clade_name_at_purity(const GroupRelations& groups, const Phylogeny_Node* n,
-                                 char separator, double purity);
+                                 char separator, const NamingRule& rule);
 
-// How many leaves a subtree holds, and how many of them pass the group test for a name.
+// How many leaves a subtree holds, how many of them pass the group test for a name, and how
+// many cherries below the subtree's top node are made of two leaves that fail it.
 struct GroupTally {
     std::size_t leaves = 0;
     std::size_t passing = 0;
+    std::size_t stray_cherries = 0;
 };
 // Tallies the leaves below `n` (none when absent) against the group test for `group`; with
 // `outside`, appends the leaves that fail it there, left to right.

@@ -177,7 +177,8 @@ const TavrinOption kOptions[] = {
      "analyse a tree without the 1 to K leaves that break the target clade", take_outliers},
     {"--sister-purity", nullptr, "F", kLeading,
      "name each sister clade by the most specific name that at least a share F (0.5 < F <= 1) "
-     "of its leaves pass; the table lists the others as strays",
+     "of its leaves pass, the others scattered (no clade of two or more of them); the table "
+     "lists them as strays",
      take_sister_purity},
     {"--standard-newick", nullptr, nullptr, kLeading,
      "read standard Newick: quoted names, comments, blanks and line breaks, several trees per "

@@ -198,6 +198,90 @@ TEST(SisterPurity, ParentFoldAndUpwardWalk) {
     expect_answer(walk, settings_for(kNestedGroups, 0.8), {{"Fungi", "Metazoa"}, {}, "60"});
 }
 
+const char* const kLandPlantGroups =
+    "Euphyllophyta Angio\nEuphyllophyta Gymno\nEuphyllophyta Fern\nTracheophyta Lyco\n"
+    "Tracheophyta Euphyllophyta\nEmbryophyta Bryo\nEmbryophyta Tracheophyta\n";
+
+// A ladder of leaves `names`, the first the deepest: (a,(b,(c,d))).
+std::string ladder_of(const Names& names) {
+    std::string text = names.back();
+    for (std::size_t i = names.size() - 1; i-- > 0;)
+        text = "(" + names[i] + "," + text + ")";
+    return text;
+}
+
+// `count` leaves prefix-1, prefix-2, ...
+Names leaves_of(const std::string& prefix, int count, int from = 1) {
+    Names names;
+    for (int i = from; i < from + count; ++i)
+        names.push_back(prefix + "-" + std::to_string(i));
+    return names;
+}
+
+Names joined(Names a, const Names& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// A name tolerates strays only when they are scattered: no clade of two or more leaves inside
+// the named clade is made of strays only. A real subclade is not a stray.
+TEST(SisterPurity, StraysMustBeScattered) {
+    // Bryo's sister is Tracheophyta: four lycophytes beside 18 euphyllophytes, which cover
+    // 18 of 22 >= 0.8, yet the lycophytes are a clade of their own.
+    const std::string lyco = "((Lyco-1,Lyco-2),(Lyco-3,Lyco-4))";
+    const std::string euphyllophyta = "(" + ladder_of(leaves_of("Angio", 8)) + ",(" +
+                                      ladder_of(leaves_of("Gymno", 4)) + "," +
+                                      ladder_of(leaves_of("Fern", 6)) + "))";
+    const std::string land =
+        "(((Bryo-a,Bryo-b)95,(" + lyco + "," + euphyllophyta + ")80)70,(Chloro-x,Chloro-y));";
+    AnalysisSettings plants = settings_for(kLandPlantGroups, 0.8);
+    plants.prefix = "Bryo";
+    ASSERT_EQ(compile_target_test(plants), "");
+    expect_answer(land, plants, {{"Tracheophyta"}, {}, "70"});
+    EXPECT_EQ(name_at(plants.groups, "(" + lyco + "," + euphyllophyta + ");", 0.8), "Tracheophyta");
+
+    const GroupRelations groups = settings_for(kNestedGroups, 0.8).groups;
+    struct Case {
+        std::string clade;
+        double purity;
+        std::string name;
+    };
+    const std::string seven = ladder_of(leaves_of("Metazoa", 7));
+    const Case cases[] = {
+        // One contaminant in an 8-leaf clade, wherever it stands.
+        {ladder_of(joined(leaves_of("Metazoa", 7), {"Fungi-x"})), 0.8, "Metazoa"},
+        {ladder_of(joined({"Fungi-x"}, leaves_of("Metazoa", 7))), 0.8, "Metazoa"},
+        {"(" + seven + ",Fungi-x)", 0.8, "Metazoa"},
+        // Two contaminants of ten: scattered they are tolerated, as a clade they are not.
+        {"(" + ladder_of(joined(leaves_of("Metazoa", 4), {"Fungi-x"})) + "," +
+             ladder_of(joined(leaves_of("Metazoa", 4, 5), {"Fungi-y"})) + ")",
+         0.8, "Metazoa"},
+        {ladder_of(joined(leaves_of("Metazoa", 8), {"(Fungi-x,Fungi-y)"})), 0.8, "Opisthokonta"},
+        {"(" + ladder_of(leaves_of("Metazoa", 8)) + ",(Fungi-x,Fungi-y))", 0.8, "Opisthokonta"},
+        // The named clade itself is no inner clade: a cherry of two strays names nothing at
+        // any purity below 1, and passes by the share alone when half of it is enough.
+        {"(Metazoa-a,Fungi-x)", 0.8, "Opisthokonta"},
+        // Strays of two prefixes in one cherry are a clade of strays too.
+        {ladder_of(joined(leaves_of("Metazoa", 8), {"(Rhodo-x,Amoebozoa-y)"})), 0.8, "Amorphea"},
+        // A stray paired with a leaf that passes is scattered, however deep it sits.
+        {ladder_of(joined(leaves_of("Metazoa", 8), {"(Fungi-x,Metazoa-9)", "Fungi-y"})), 0.8,
+         "Metazoa"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.clade);
+        EXPECT_EQ(name_at(groups, c.clade + ";", c.purity), c.name);
+    }
+
+    // The n/a test across the root: the sibling's second half gets no name, so the single
+    // sister is the first half's; the sibling belongs to it only when its strays are scattered.
+    const std::string fungi = ladder_of(joined(leaves_of("Fungi", 7), {"Rhodo-r"}));
+    expect_answer("((Choano-a,Choano-b)90,(" + fungi + ",(Fungi-8,Bacteria-s))75);",
+                  settings_for(kNestedGroups, 0.8), {{"Fungi"}, {"Rhodo-r"}, "n/a"});
+    expect_answer("((Choano-a,Choano-b)90,(" + ladder_of(leaves_of("Fungi", 8)) +
+                      ",(Rhodo-r,Bacteria-s))75);",
+                  settings_for(kNestedGroups, 0.8), {{"Fungi"}, {}, "75"});
+}
+
 // Strays are listed as the file has them, after the search or a root list moved the root.
 TEST(SisterPurity, StraysInFileOrder) {
     // The search reroots above Choano-a: the sibling is a subtree as read.
@@ -230,13 +314,29 @@ TEST(SisterPurity, MillionLeafLadder) {
     expect_answer(text, settings_for(kNestedGroups, 0.8), {{"Fungi"}, {"Rhodo-r"}, "n/a"});
 }
 
-// The rule as the words give it, candidate by candidate and leaf by leaf.
+// The rule as the words give it, candidate by candidate, leaf by leaf and clade by clade: enough
+// leaves pass, and every clade of two or more leaves strictly inside holds one that passes.
 std::string name_as_written(const GroupRelations& groups, const Phylogeny_Node* clade,
                             char separator, double purity) {
     std::vector<std::string_view> prefixes;
+    std::vector<std::vector<std::string_view>> inner;  // the leaf prefixes of each inner clade
     preorder(clade, [&](const Phylogeny_Node* n) {
         if (n->is_leaf) prefixes.push_back(leaf_prefix(n->name, separator));
+        if (n->is_leaf || n == clade) return;
+        inner.emplace_back();
+        preorder(n, [&](const Phylogeny_Node* m) {
+            if (m->is_leaf) inner.back().push_back(leaf_prefix(m->name, separator));
+        });
     });
+    auto scattered = [&](const std::string& candidate) {
+        for (const auto& leaves : inner) {
+            bool any = false;
+            for (const std::string_view p : leaves)
+                any = any || groups.same_group(p, candidate);
+            if (!any) return false;
+        }
+        return true;
+    };
     std::vector<std::string> candidates;
     auto add = [&](std::string_view name) {
         for (const std::string& c : candidates) {
@@ -256,7 +356,7 @@ std::string name_as_written(const GroupRelations& groups, const Phylogeny_Node* 
         for (const std::string_view p : prefixes)
             passing += groups.same_group(p, candidate) ? 1 : 0;
         if (static_cast<double>(passing) >= purity * static_cast<double>(prefixes.size()) &&
-            passing < fewest) {
+            passing < fewest && scattered(candidate)) {
             best = candidate;
             fewest = passing;
         }
