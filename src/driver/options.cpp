@@ -193,7 +193,7 @@ const TavrinOption kOptions[] = {
     {"--draw", nullptr, "DIR", kLeading,
      "draw every tree around its target: one SVG file per tree in DIR", take_draw},
     {"--label", nullptr, "NAME", kLeading,
-     "name the run: the table's label column, and pictures named <NAME>_<n>_<base>.svg",
+     "name the run: the table's label column, and pictures named <NAME>_<n>_<target>_<base>.svg",
      take_label},
     {"--root", nullptr, "LIST", kLeading,
      "root each tree by the first entry of LIST (comma-separated) that applies: an outgroup's "

@@ -11,7 +11,7 @@ namespace tavrin::summary {
 
 namespace {
 
-using summary::TreeTableRow;
+using summary::TreeRecord;
 
 // The layouts of the whole table and of a table that ends before the root column.
 TableLayout full_layout() {
@@ -30,7 +30,7 @@ std::string row(const std::string& target, const std::string& status, const std:
 }
 
 TEST(TreeTable, RowsWithAndWithoutSisters) {
-    TreeTableRow parsed;
+    TreeRecord parsed;
     std::string problem;
     ASSERT_TRUE(
         summary::parse_tree_table_row(row("Cho\\\\ano", "sisters", "Meta\\tzoa", "Fungi", "87.5"),
@@ -60,7 +60,7 @@ TEST(TreeTable, RowsWithAndWithoutSisters) {
 }
 
 TEST(TreeTable, RowsOfTablesWithoutTheRootColumn) {
-    TreeTableRow parsed;
+    TreeRecord parsed;
     std::string problem;
     const std::string line = "g.nwk\t1\tC\tsisters\tM\t\t80\t0\t2\t0\t";
     ASSERT_TRUE(summary::parse_tree_table_row(line, layout_without_root(), parsed, problem));
@@ -75,7 +75,7 @@ TEST(TreeTable, RowsOfTablesWithoutTheRootColumn) {
 // The label groups a tree under --by label; strays on a row with sisters count it as named with
 // strays. Tables that end at the strays column have no label.
 TEST(TreeTable, LabelAndStrays) {
-    TreeTableRow parsed;
+    TreeRecord parsed;
     std::string problem;
     ASSERT_TRUE(summary::parse_tree_table_row(row("C", "sisters", "M", "", "80"), full_layout(),
                                               parsed, problem));
@@ -123,7 +123,7 @@ TEST(TreeTable, RefusedRowsSayWhy) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
-        TreeTableRow parsed;
+        TreeRecord parsed;
         std::string problem;
         EXPECT_FALSE(summary::parse_tree_table_row(c.line, full_layout(), parsed, problem));
         EXPECT_EQ(problem, c.problem);
