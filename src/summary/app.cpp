@@ -399,10 +399,10 @@ std::vector<ChartPanel> chart_panels(const Options& options, const Tally& tally,
         while (at != all.end && at->group == group)
             ++at;
         const TreeGroup& of = tally.groups()[group];
-        panels.push_back({ChartRows{begin, at},
-                          ChartFacts{of.counts.trees, of.counts.with_sister, min_support[group],
-                                     options.first_sister_only,
-                                     group_name(of, tally.grouping(), NameText::kPage)}});
+        panels.push_back(
+            {ChartRows{begin, at}, ChartFacts{of.counts.trees, of.counts.with_sister,
+                                              min_support[group], options.first_sister_only,
+                                              group_name(of, tally.grouping(), NameText::kPage)}});
     }
     return panels;
 }

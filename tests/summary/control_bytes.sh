@@ -21,7 +21,7 @@ printf "((Choano-a:1,Choano-b:1)90:1,('Met%s-x':1,'Fungi%s-y':1)80:1);\n" "$evil
 # The same tree as the classic reader reads it: names as they are.
 printf "((Choano-a:1,Choano-b:1)90:1,(Met%s-x:1,Fungi%s-y:1)80:1);\n" "$evil" "$evil" >classic.nwk
 mkdir "pics$evil"
-mkdir "pics$evil/000001_tree.svg"  # a folder where the picture would go: it cannot be written
+mkdir "pics$evil/000001_Choano_tree.svg"  # a folder where the picture would go: it cannot be written
 
 # Fails when a stream holds a control byte other than a tab or a line break.
 clean() { # what file
@@ -43,7 +43,7 @@ grep -qF 'Met\x1b]0;owned\x07\x1b[2J' table.tsv || fail "the table does not esca
 run "report" "$tavrin" --standard-newick Choano tree.nwk
 cp out report.txt
 run "--draw" "$tavrin" --standard-newick --draw "pics$evil" Choano tree.nwk
-grep -qF 'Couldnt write picture: pics\x1b]0;owned\x07\x1b[2J/000001_tree.svg' err ||
+grep -qF 'Couldnt write picture: pics\x1b]0;owned\x07\x1b[2J/000001_Choano_tree.svg' err ||
     fail "--draw: the folder is not escaped: $(cat -A err)"
 run "--draw to a file" "$tavrin" --draw tree.nwk/x Choano tree.nwk
 # The classic reader's report writes names as they always were; the summary escapes them.
