@@ -172,6 +172,11 @@ std::vector<std::string> caption_lines(const AnalysisResult& result,
     for (const std::string& name : result.strays)
         join_for_caption(strays, name);
     if (!strays.empty()) lines.push_back("Strays: " + xml_text(strays, kSetAsideChars));
+    std::string root_strays;
+    for (const std::string& name : result.root_strays)
+        join_for_caption(root_strays, name);
+    if (!root_strays.empty())
+        lines.push_back("Outgroup broken by: " + xml_text(root_strays, kSetAsideChars));
     return lines;
 }
 

@@ -288,7 +288,7 @@ std::vector<Column> listed_columns(const std::vector<TreeRecord>& records, std::
                                   Column::kStatus,  Column::kSister1, Column::kSister2,
                                   Column::kSupport, Column::kOutliers};
     constexpr Column kWhenFilled[] = {Column::kOutlierLeaves, Column::kRoot, Column::kStrays,
-                                      Column::kLabel};
+                                      Column::kRootStrays, Column::kLabel};
     std::vector<Column> columns(std::begin(kAlways), std::end(kAlways));
     bool filled[std::size(kWhenFilled)] = {};
     for (const TreeRecord& record : records) {

@@ -48,7 +48,7 @@ bool ReportReader::read_line(std::string_view line, const std::string& name,
                     "line ends with a carriage return (convert CRLF line ends first)");
     if (std::optional<TableLayout> layout = TableLayout::of_header(line)) {
         tally_.note_table();
-        widest_table_ = std::max(widest_table_, layout->width());
+        widest_table_ = std::max(widest_table_, layout->reach());
         table_ = layout;
         table_rows_ = 0;
         return true;

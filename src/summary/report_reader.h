@@ -46,7 +46,7 @@ public:
     void count_study(StudyMatrix* study) { study_ = study; }
     // The table rows read past the limit of keep_records.
     std::size_t records_not_kept() const { return records_not_kept_; }
-    // The number of columns of the widest table read; 0 when none was.
+    // One past the last column (TableLayout::reach) of the widest table read; 0 when none was.
     std::size_t widest_table() const { return widest_table_; }
 
 private:

@@ -29,7 +29,7 @@ bool parse_tree_table_row(std::string_view line, const TableLayout& layout, Tree
         return false;
     }
     TableFields fields;
-    const std::size_t count = fields.split(line);
+    const std::size_t count = fields.split(line, &layout);
     if (count != layout.width()) {
         problem = "table row with " + std::to_string(count) + (count == 1 ? " field" : " fields") +
                   ", " + std::to_string(layout.width()) + " expected";

@@ -37,7 +37,7 @@ check_run() { # name table dir
     local name=$1 table=$2 dir=$3
     local n=0 drawn=0
     # Tabs are read as another separator, so that empty columns keep their place.
-    while IFS=$'\037' read -r file tree target status sister1 sister2 support rerooted leaves outliers names root strays label; do
+    while IFS=$'\037' read -r file tree target status sister1 sister2 support rerooted leaves outliers names root strays root_strays label; do
         n=$((n + 1))
         local pictures=("$dir"/$(printf '%06d' "$n")_*.svg)
         if [ "$status" = malformed ] || [ "$status" = unreadable ]; then

@@ -47,7 +47,7 @@ echo old >"$work/full/000001_Choano_t1.svg"
 ) >"$work/out" 2>"$work/err"
 status=$?
 expect "file too large" 15 "Couldnt write picture: $work/full/000001_Choano_t1.svg: File too large" \
-    "$(printf 'file\ttree\ttarget\tstatus\tsister1\tsister2\tsupport\trerooted\ttarget_leaves\toutliers\toutlier_leaves\troot\tstrays\tlabel\nt1.nwk\t1\tChoano\tsisters\tMetazoa\tFungi\t80\t0\t2\t0\t\tgiven\t\t')"
+    "$(printf 'file\ttree\ttarget\tstatus\tsister1\tsister2\tsupport\trerooted\ttarget_leaves\toutliers\toutlier_leaves\troot\tstrays\troot_strays\tlabel\nt1.nwk\t1\tChoano\tsisters\tMetazoa\tFungi\t80\t0\t2\t0\t\tgiven\t\t\t')"
 [ "$(cat "$work/full/000001_Choano_t1.svg")" = old ] || fail "file too large: the old picture was changed"
 [ "$(ls -A "$work/full")" = 000001_Choano_t1.svg ] || fail "file too large: left $(ls -A "$work/full")"
 

@@ -57,7 +57,7 @@ name=$(ls "$work/long")
 [[ $name == "${label}_000001_Choano_ggg"*g.svg ]] || fail "long name: the picture is named $name"
 [ "$(source_of "$work/long/$name")" = "$work/$long"$'\t1\tChoano\t'"$label" ] ||
     fail "long name: the source is '$(source_of "$work/long/$name")'"
-[ "$(cut -f14 "$work/long.tsv" | tail -1)" = "$label" ] || fail "long name: no label in the table"
+[ "$(cut -f15 "$work/long.tsv" | tail -1)" = "$label" ] || fail "long name: no label in the table"
 
 # ---- Two programs' trees of the same 40 genes, under the same 40 file names.
 mkdir -p "$work/a" "$work/b"

@@ -25,7 +25,7 @@ std::string table_line(const std::string& file, const std::string& tree, const s
                        const std::string& label = "", const std::string& target = "Choano") {
     const bool sisters = !sister1.empty();
     return file + "\t" + tree + "\t" + target + "\t" + status + "\t" + sister1 + "\t" + sister2 +
-           "\t" + (sisters ? "80" : "") + "\t0\t2\t0\t\tgiven\t\t" + label;
+           "\t" + (sisters ? "80" : "") + "\t0\t2\t0\t\tgiven\t\t\t" + label;
 }
 
 // A picture of Tavrin --draw as far as the page reads it: its recorded source.

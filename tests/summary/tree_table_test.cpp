@@ -26,7 +26,7 @@ TableLayout layout_without_root() {
 std::string row(const std::string& target, const std::string& status, const std::string& sister1,
                 const std::string& sister2, const std::string& support) {
     return "g.nwk\t1\t" + target + "\t" + status + "\t" + sister1 + "\t" + sister2 + "\t" +
-           support + "\t0\t3\t1\tA\\,b,C\tgiven\tx\\,y\tiq";
+           support + "\t0\t3\t1\tA\\,b,C\tgiven\tx\\,y\tO-z\tiq";
 }
 
 TEST(TreeTable, RowsWithAndWithoutSisters) {
@@ -54,7 +54,7 @@ TEST(TreeTable, RowsWithAndWithoutSisters) {
     EXPECT_FALSE(parsed.has_sister);
     EXPECT_EQ(parsed.status, TreeStatus::kWholeTree);
 
-    ASSERT_TRUE(summary::parse_tree_table_row("g.nwk\t1\tC\tno-root\t\t\t\t\t3\t\t\t\t\t",
+    ASSERT_TRUE(summary::parse_tree_table_row("g.nwk\t1\tC\tno-root\t\t\t\t\t3\t\t\t\t\t\t",
                                               full_layout(), parsed, problem));
     EXPECT_EQ(parsed.status, TreeStatus::kNoRoot);
 }
@@ -66,7 +66,7 @@ TEST(TreeTable, RowsOfTablesWithoutTheRootColumn) {
     ASSERT_TRUE(summary::parse_tree_table_row(line, layout_without_root(), parsed, problem));
     EXPECT_EQ(parsed.sister1, "M");
     EXPECT_FALSE(summary::parse_tree_table_row(line, full_layout(), parsed, problem));
-    EXPECT_EQ(problem, "table row with 11 fields, 14 expected");
+    EXPECT_EQ(problem, "table row with 11 fields, 15 expected");
     EXPECT_FALSE(
         summary::parse_tree_table_row(line + "\tgiven", layout_without_root(), parsed, problem));
     EXPECT_EQ(problem, "table row with 12 fields, 11 expected");
@@ -86,11 +86,21 @@ TEST(TreeTable, LabelAndStrays) {
     EXPECT_FALSE(parsed.has_strays);
     const std::string& header = table_header();
     const TableLayout to_strays =
-        *TableLayout::of_header(std::string_view(header).substr(0, header.find("\tlabel")));
+        *TableLayout::of_header(std::string_view(header).substr(0, header.find("\troot_strays")));
     ASSERT_TRUE(summary::parse_tree_table_row("g.nwk\t1\tC\tsisters\tM\t\t80\t0\t2\t0\t\tgiven\t",
                                               to_strays, parsed, problem));
     EXPECT_EQ(parsed.label, "");
     EXPECT_FALSE(parsed.has_strays);
+    // A table written before root_strays: its label follows strays.
+    const std::string older = header.substr(0, header.find("\troot_strays")) + "\tlabel";
+    const TableLayout before_root_strays = *TableLayout::of_header(older);
+    ASSERT_TRUE(
+        summary::parse_tree_table_row("g.nwk\t1\tC\tsisters\tM\t\t80\t0\t2\t0\t\tgiven\tx\tiq",
+                                      before_root_strays, parsed, problem));
+    EXPECT_EQ(parsed.label, "iq");
+    EXPECT_TRUE(parsed.has_strays);
+    EXPECT_FALSE(summary::parse_tree_table_row(row("C", "sisters", "M", "", "80"),
+                                               before_root_strays, parsed, problem));
     EXPECT_FALSE(summary::parse_tree_table_row(row("C", "sisters", "M", "", "80") + "\\q",
                                                full_layout(), parsed, problem));
     EXPECT_EQ(problem,
@@ -102,9 +112,9 @@ TEST(TreeTable, RefusedRowsSayWhy) {
         std::string line;
         std::string problem;
     } cases[] = {
-        {"", "table row with 1 field, 14 expected"},
-        {row("C", "sisters", "M", "", "90") + "\t", "table row with 15 fields, 14 expected"},
-        {"a.nwk\t1\tC\tsisters\tM\t\t90", "table row with 7 fields, 14 expected"},
+        {"", "table row with 1 field, 15 expected"},
+        {row("C", "sisters", "M", "", "90") + "\t", "table row with 16 fields, 15 expected"},
+        {"a.nwk\t1\tC\tsisters\tM\t\t90", "table row with 7 fields, 15 expected"},
         {row("C", "Sisters", "M", "", "90"),
          "unknown status 'Sisters' (sisters, unnamed, not-a-clade, no-target, whole-tree, "
          "malformed, ambiguous, no-root or unreadable expected)"},
