@@ -426,7 +426,17 @@ std::string chart_document(const Options& options, const Tally& tally,
         named += (i == 0 ? "" : i + 1 == keys.size() ? " and " : ", ") + keys[i];
     const std::string title = std::string(options.first_sister_only ? "First sisters" : "Sisters") +
                               " in " + std::to_string(tally.tree_count()) + " trees by " + named;
-    write_grouped_svg(svg, panels, title);
+    if (panels.size() <= kChartedGroups) {
+        write_grouped_svg(svg, panels, title);
+        return svg.str();
+    }
+    const std::vector<bool> charted = charted_panels(panels);
+    std::vector<ChartPanel> largest;
+    for (std::size_t i = 0; i < panels.size(); ++i)
+        if (charted[i]) largest.push_back(panels[i]);
+    write_grouped_svg(svg, largest,
+                      title + ", the " + std::to_string(kChartedGroups) + " largest of " +
+                          std::to_string(panels.size()) + " groups");
     return svg.str();
 }
 
@@ -468,12 +478,16 @@ std::string page_document(const Options& options, const Tally& tally,
     if (!content.closing.empty() && content.closing.back() == '\n') content.closing.pop_back();
     content.grouping = tally.grouping();
     const std::vector<const TreeCounts*> counts = group_counts(tally);
+    // Past kChartedGroups, only the largest groups get a chart; the others are tables only.
+    const std::vector<bool> charted = charted_panels(panels);
     for (std::size_t group = 0; group < panels.size(); ++group) {
         const ChartPanel& panel = panels[group];
         std::string warning = support_warning(*counts[group], min_support[group]);
         if (!warning.empty()) warning = "Warning: " + warning;
-        content.groups.push_back({panel.facts.group, std::move(warning), panel.rows,
-                                  chart_element(panel.rows, panel.facts), min_support[group]});
+        content.groups.push_back(
+            {panel.facts.group, std::move(warning), panel.rows,
+             charted[group] ? chart_element(panel.rows, panel.facts) : std::string(),
+             min_support[group]});
     }
     if (tables.study.shown()) {
         // Linear in the groups for each cell shown: at most kStudyMost squared cells.
