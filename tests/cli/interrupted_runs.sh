@@ -23,13 +23,24 @@ cd "$work" || exit 2
 "$gen" balanced 4000 big.nwk >/dev/null || exit 2
 trees=()
 for i in $(seq 150); do trees+=(big.nwk); done
-# A table of many trees: a page of some megabytes, which takes a while to write.
+# A table of many trees: a page of some megabytes, which takes a while to write. Its rows fill
+# the columns by their names in the header.
+"$tavrin" --table Fungi big.nwk | head -n 1 >header.tsv
 {
-    "$tavrin" --table Fungi big.nwk | head -n 1
-    awk 'BEGIN { for (i = 1; i <= 100000; i++)
-        printf "genes/g%06d.nwk\t1\tChoano\tsisters\tSister%d\t\t%d\t0\t5\t\t\tgiven\t\t\n",
-               i, i % 3000, i % 100 }'
+    cat header.tsv
+    awk -F '\t' 'NR == 1 { for (c = 1; c <= NF; c++) name[c] = $c; columns = NF }
+        END {
+            for (i = 1; i <= 100000; i++) {
+                v["file"] = sprintf("genes/g%06d.nwk", i); v["tree"] = 1; v["target"] = "Choano"
+                v["status"] = "sisters"; v["sister1"] = "Sister" (i % 3000); v["support"] = i % 100
+                v["rerooted"] = 0; v["target_leaves"] = 5; v["root"] = "given"
+                line = ""
+                for (c = 1; c <= columns; c++) line = line (c > 1 ? "\t" : "") v[name[c]]
+                print line
+            }
+        }' header.tsv
 } >table.tsv
+"$summary" table.tsv >/dev/null 2>&1 || { echo "the table is not read: $("$summary" table.tsv 2>&1 | head -n 2)"; exit 2; }
 
 temporaries() { # folder
     find "$1" -name '.tavrin-*' | wc -l
@@ -64,7 +75,7 @@ summary_time=$(duration "${summarise[@]}")
 
 declare -A number=([INT]=2 [TERM]=15)
 stopped=0
-steps=20
+steps=12
 for signal in INT TERM; do
     # Delays spread over a whole run's time, and a little past it.
     for step in $(seq 0 $steps); do
