@@ -16,6 +16,7 @@
 #include "draw/picture_file.h"
 #include "driver/app.h"
 #include "output/messages.h"
+#include "support/driver_runs.h"
 #include "support/golden_cases.h"
 
 namespace tavrin {
@@ -25,21 +26,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kSource = TAVRIN_SOURCE_DIR;
-
-struct Written {
-    int status = 0;
-    std::string out, err;
-};
-
-Written run_args(const std::vector<std::string>& args) {
-    std::istringstream in;
-    std::ostringstream out, err;
-    Written result;
-    result.status = run(args, in, out, err);
-    result.out = out.str();
-    result.err = err.str();
-    return result;
-}
 
 std::vector<std::string> joined(std::vector<std::string> a, const std::vector<std::string>& b) {
     a.insert(a.end(), b.begin(), b.end());
