@@ -141,9 +141,12 @@ void TreeWork::tree_into(Record& record, const TreePlace& place, TreeRead& read,
     if (!preparation.ready) return;
     const AnalysisSettings& settings = *preparation.settings;
     const bool three_way_root = read.tree->root_children == 3;
+    std::optional<LeafNamesSeen> names;
+    if (config_.leading_options)
+        names = see_leaf_names(*read.tree, settings.separator, settings.groups);
     AnalysisResult result = analyse(*read.tree, settings, needs_);
-    record.seen =
-        TreeSeen{result.target_leaves, three_way_root, std::move(result.outgroups_matched)};
+    record.seen = TreeSeen{result.target_leaves, three_way_root,
+                           std::move(result.outgroups_matched), std::move(names)};
     write_tree(record, place, result, settings);
     if (needs_.picture) {
         const PictureSource source{place.path, place.tree, place.several, settings.prefix,
