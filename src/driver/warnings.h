@@ -6,10 +6,10 @@
 #include <array>
 #include <cstddef>
 #include <optional>
-#include <unordered_set>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "draw/picture_file.h"
@@ -37,7 +37,7 @@ void warn_of_replaced_pictures(std::ostream& err, const std::string& dir,
 // What the leaf names of one tree tell the set-up warnings, looked for only when a leading option
 // was given (RunConfig::leading_options).
 struct LeafNamesSeen {
-    std::size_t leaves = 0;
+    std::size_t leaves = 0;  // counted in full while no name holds the separator
     bool separator = false;  // some leaf name holds the separator in force
     // While none does: how many names hold each of messages::kLikelySeparators.
     std::array<std::size_t, 4> likely{};

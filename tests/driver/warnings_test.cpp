@@ -114,8 +114,8 @@ std::string set_up_warnings(const std::vector<std::string>& trees, tavrin::RunCo
     tavrin::RunSeen seen;
     for (const std::string& text : trees) {
         const tavrin::Phylogeny tree(text);
-        seen.tree({1, false, {},
-                   tavrin::see_leaf_names(tree, config.analysis.separator, relations)});
+        seen.tree(
+            {1, false, {}, tavrin::see_leaf_names(tree, config.analysis.separator, relations)});
     }
     return closing(seen, config);
 }
