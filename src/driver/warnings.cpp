@@ -53,7 +53,7 @@ LeafNamesSeen see_leaf_names(const Phylogeny& tree, char separator, const GroupR
     bool have_last = false;
     std::unordered_set<std::string_view> members;
     preorder(tree.root, [&](const Phylogeny_Node* n) {
-        if (!n->is_leaf) return;
+        if (!n->is_leaf) return true;
         ++seen.leaves;
         const std::string& name = n->name;
         if (!seen.separator) {
@@ -66,14 +66,17 @@ LeafNamesSeen see_leaf_names(const Phylogeny& tree, char separator, const GroupR
                 }
             }
         }
-        if (!with_groups) return;
+        // Without a group file, the first name that holds the separator ends the walk: the run
+        // then warns of no separator, and needs no count of the leaves.
+        if (!with_groups) return !seen.separator;
         // Neighbouring leaves mostly share their prefix: it is looked up when it changes.
         const std::string_view prefix = leaf_prefix(name, separator);
-        if (have_last && prefix == last) return;
+        if (have_last && prefix == last) return true;
         last = prefix;
         have_last = true;
         if (!prefix.empty() && groups.is_member_only(prefix) && members.insert(prefix).second)
             seen.members.emplace_back(prefix);
+        return true;
     });
     return seen;
 }
