@@ -155,7 +155,7 @@ void TreeWork::tree_into(Record& record, const TreePlace& place, TreeRead& read,
     const bool three_way_root = read.tree->root_children == 3;
     std::optional<LeafNamesSeen> names;
     if (config_.leading_options)
-        names = see_leaf_names(*read.tree, settings.separator, settings.groups);
+        names = see_leaf_names(*read.tree, settings.separator, analysis.naming().groups);
     AnalysisResult result = analyse(*read.tree, analysis, needs_);
     record.seen = TreeSeen{result.target_leaves, three_way_root,
                            std::move(result.outgroups_matched), std::move(names)};
