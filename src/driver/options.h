@@ -46,6 +46,8 @@ struct RunConfig {
     // Some leading option was given: the command line is not the classic one, and the warnings
     // added since may be written.
     bool leading_options = false;
+    // How far the run is, told on standard error while it runs.
+    bool progress = false;
 };
 
 // What the command line asks for.
