@@ -46,6 +46,14 @@ struct RunConfig {
     // Some leading option was given: the command line is not the classic one, and the warnings
     // added since may be written.
     bool leading_options = false;
+    // --targets: the targets in list order, each tree analysed for each of them (the search
+    // prefix is then left out of the command line); empty: the search prefix alone.
+    std::vector<std::string> targets;
+
+    // The targets a tree is analysed for, in order: those of --targets, or the search prefix.
+    std::vector<std::string> target_list() const {
+        return targets.empty() ? std::vector<std::string>{analysis.prefix} : targets;
+    }
     // How far the run is, told on standard error while it runs.
     bool progress = false;
 };
@@ -69,6 +77,8 @@ struct CommandLine {
 constexpr std::size_t kMaxOutliers = 1000000000;
 // Largest value of --support-field (no label holds that many fields).
 constexpr std::size_t kMaxSupportField = 1000000;
+// Most entries of --targets.
+constexpr std::size_t kMaxTargets = 1000;
 // Longest --label, in bytes.
 constexpr std::size_t kMaxLabel = 40;
 // Largest value of --burnin.

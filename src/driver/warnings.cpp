@@ -102,9 +102,9 @@ void RunSeen::tree(const TreeSeen& seen) {
     }
 }
 
-void RunSeen::warn(std::ostream& err, const RunConfig& config) const {
+void RunSeen::warn(std::ostream& err, const RunConfig& config, const std::string& target) const {
     if (trees_ == 0) return;
-    warn_if_target_never_seen(err, config);
+    warn_if_target_never_seen(err, config, target);
     warn_of_unmatched_outgroups(err, config);
     warn_of_three_way_roots(err, config);
     if (!config.leading_options || !names_seen_) return;
@@ -153,10 +153,10 @@ void RunSeen::warn_of_unmatched_members(std::ostream& err) const {
     err << std::endl;
 }
 
-void RunSeen::warn_if_target_never_seen(std::ostream& err, const RunConfig& config) const {
+void RunSeen::warn_if_target_never_seen(std::ostream& err, const RunConfig& config,
+                                        const std::string& target) const {
     if (target_leaves_ != 0) return;
-    err << messages::kWarning << messages::kNoTargetLeaf << shown_value(config.analysis.prefix)
-        << '\'';
+    err << messages::kWarning << messages::kNoTargetLeaf << shown_value(target) << '\'';
     if (!config.group_file.empty()) err << messages::kWithGroupsOf << config.group_file;
     err << std::endl;
 }

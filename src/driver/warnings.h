@@ -78,10 +78,12 @@ public:
     //   them hold '_', '|', '.' or ' ': the leaf prefixes are most likely not cut where meant;
     // - with a leading option, members of the group file are the leaf prefix of no leaf of any
     //   tree, and no group of the file: most likely misspelled.
-    void warn(std::ostream& err, const RunConfig& config) const;
+    // `target` is the one the trees were analysed for.
+    void warn(std::ostream& err, const RunConfig& config, const std::string& target) const;
 
 private:
-    void warn_if_target_never_seen(std::ostream& err, const RunConfig& config) const;
+    void warn_if_target_never_seen(std::ostream& err, const RunConfig& config,
+                                   const std::string& target) const;
     void warn_of_unmatched_outgroups(std::ostream& err, const RunConfig& config) const;
     void warn_of_three_way_roots(std::ostream& err, const RunConfig& config) const;
     void warn_of_separator(std::ostream& err, const RunConfig& config) const;
