@@ -20,10 +20,12 @@
 #include "driver/tree_work.h"
 #include "driver/warnings.h"
 #include "driver/work_pool.h"
+#include "output/escapes.h"
 #include "output/messages.h"
 #include "output/progress.h"
 #include "output/report.h"
 #include "output/table_format.h"
+#include "pattern/pattern_automaton.h"
 #include "tree/tree_source.h"
 
 namespace tavrin {
@@ -72,6 +74,8 @@ public:
 
     // Processes the files; the exit status, before the report is flushed.
     int run() {
+        // A repeat count over the limit is refused before any file is read.
+        if (pattern_refused_on_reading()) return kExitFatal;
         if (!config_.draw_dir.empty() && !open_picture_folder()) return kExitFatal;
         for (const std::string& target : targets_) {
             if (!config_.files.empty()) warn_of_prefix_like_option(err_, target);
@@ -109,6 +113,20 @@ public:
     const std::string& reading() const { return reading_; }
 
 private:
+    // A repeat count over the limit in a target's pattern: no tree could be searched with it in
+    // reasonable time. Says so and answers true; other faults of a pattern are said where the
+    // first tree is analysed.
+    bool pattern_refused_on_reading() {
+        if (!config_.analysis.use_regex) return false;
+        for (const std::string& target : targets_) {
+            const PatternAutomaton pattern(target);
+            if (pattern.error() != PatternAutomaton::Error::repeat_limit) continue;
+            write_pattern_error(err_, target, pattern.error_text());
+            return true;
+        }
+        return false;
+    }
+
     // Gives out what may go now, in the run's order: the trees of the file being read before
     // the files after it (they come first, before those already given out), and nothing after a
     // step with news.
@@ -332,8 +350,8 @@ private:
             error = pictures_->error();
         }
         if (error == 0) return true;
-        err_ << messages::kCannotWritePicture << config_.draw_dir << ": " << std::strerror(error)
-             << std::endl;
+        err_ << messages::kCannotWritePicture << shown_value(config_.draw_dir) << ": "
+             << std::strerror(error) << std::endl;
         return false;
     }
 
@@ -344,7 +362,7 @@ private:
         const int error = pictures_->write(name, picture.svg, picture.identity.source());
         if (error == 0) return true;
         output_.flush_report();
-        err_ << messages::kCannotWritePicture << pictures_->path_of(name) << ": "
+        err_ << messages::kCannotWritePicture << shown_value(pictures_->path_of(name)) << ": "
              << (error == kNotARegularFile ? messages::kNotARegularFile : std::strerror(error))
              << std::endl;
         return false;

@@ -35,8 +35,8 @@ void warn_of_replaced_pictures(std::ostream& err, const std::string& dir,
                                const PictureFolder& pictures) {
     const std::size_t count = pictures.replaced_others();
     if (count == 0) return;
-    err << messages::kWarning << messages::kReplacedPictureBefore << dir << ": "
-        << pictures.first_replaced();
+    err << messages::kWarning << messages::kReplacedPictureBefore << shown_value(dir) << ": "
+        << shown_value(pictures.first_replaced());
     if (count == 1) {
         err << messages::kReplacedPictureOne;
     } else {

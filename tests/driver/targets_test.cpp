@@ -16,6 +16,7 @@
 #include "draw/picture_file.h"
 #include "driver/app.h"
 #include "output/messages.h"
+#include "support/driver_runs.h"
 #include "support/golden_cases.h"
 
 namespace tavrin {
@@ -25,21 +26,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kSource = TAVRIN_SOURCE_DIR;
-
-struct Written {
-    int status = 0;
-    std::string out, err;
-};
-
-Written run_args(const std::vector<std::string>& args) {
-    std::istringstream in;
-    std::ostringstream out, err;
-    Written result;
-    result.status = run(args, in, out, err);
-    result.out = out.str();
-    result.err = err.str();
-    return result;
-}
 
 std::vector<std::string> joined(std::vector<std::string> a, const std::vector<std::string>& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -51,7 +37,10 @@ bool closing_line(const std::string& line) {
     return line.rfind(messages::kWarning, 0) == 0 &&
            (line.find(messages::kThreeWayRoots) != std::string::npos ||
             line.find(messages::kRootEntryUnmatched) != std::string::npos ||
-            line.find(messages::kNoTargetLeaf) != std::string::npos);
+            line.find(messages::kNoTargetLeaf) != std::string::npos ||
+            line.find(messages::kNoSeparatorBefore) != std::string::npos ||
+            line.find(messages::kUnmatchedMemberOne) != std::string::npos ||
+            line.find(messages::kUnmatchedMembers) != std::string::npos);
 }
 std::pair<std::string, std::string> split_closing(const std::string& err) {
     std::size_t end = err.size();
