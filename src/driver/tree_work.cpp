@@ -164,12 +164,15 @@ void TreeWork::end_into(Record& record, const std::string& path, const TreeReade
 // gives the tree back as it was read.
 void TreeWork::tree_lanes(Record& record, const TreePlace& place, TreeRead& read,
                           const StepContext& context, std::size_t& lane) const {
-    for (lane = 0; lane < targets_.size(); ++lane)
-        tree_into(lane_of(record, lane), lane, place, read, context, lane + 1 < targets_.size());
+    SharedRootPlaces shared;
+    for (lane = 0; lane < targets_.size(); ++lane) {
+        tree_into(lane_of(record, lane), lane, place, read, context, lane + 1 < targets_.size(),
+                  &shared);
+    }
 }
 
 void TreeWork::tree_into(Record& record, std::size_t lane, const TreePlace& place, TreeRead& read,
-                         const StepContext& context, bool restore) const {
+                         const StepContext& context, bool restore, SharedRootPlaces* shared) const {
     record.counts_row = true;
     if (config_.read.dialect == Dialect::kStandard) begin_tree(record, place);
     if (read.tree == nullptr) {
@@ -187,7 +190,8 @@ void TreeWork::tree_into(Record& record, std::size_t lane, const TreePlace& plac
     const bool three_way_root = read.tree->root_children == 3;
     std::optional<TreeChanges> changes;
     if (restore) changes.emplace(*read.tree);
-    AnalysisResult result = analyse(*read.tree, analysis, needs_, restore ? &*changes : nullptr);
+    AnalysisResult result =
+        analyse(*read.tree, analysis, needs_, restore ? &*changes : nullptr, shared);
     record.seen =
         TreeSeen{result.target_leaves, three_way_root, std::move(result.outgroups_matched)};
     write_tree(record, place, result, settings);

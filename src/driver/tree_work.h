@@ -77,7 +77,7 @@ private:
     void tree_lanes(Record& record, const TreePlace& place, TreeRead& read,
                     const StepContext& context, std::size_t& lane) const;
     void tree_into(Record& record, std::size_t lane, const TreePlace& place, TreeRead& read,
-                   const StepContext& context, bool restore) const;
+                   const StepContext& context, bool restore, SharedRootPlaces* shared) const;
     bool ready_to_analyse(Record& record, std::size_t lane, const Analysis& analysis,
                           const StepContext& context) const;
     void end_into(Record& record, const std::string& path, const TreeReader& reader) const;
