@@ -164,10 +164,10 @@ void TreeWork::end_into(Record& record, const std::string& path, const TreeReade
 // gives the tree back as it was read.
 void TreeWork::tree_lanes(Record& record, const TreePlace& place, TreeRead& read,
                           const StepContext& context, std::size_t& lane) const {
-    SharedRootPlaces shared;
+    LanesShare shared;
     for (lane = 0; lane < targets_.size(); ++lane) {
         tree_into(lane_of(record, lane), lane, place, read, context, lane + 1 < targets_.size(),
-                  &shared);
+                  shared);
     }
 }
 
@@ -188,12 +188,16 @@ void TreeWork::tree_into(Record& record, std::size_t lane, const TreePlace& plac
     if (check_ && lane == 0) check_(place);
     const AnalysisSettings& settings = analysis.settings();
     const bool three_way_root = read.tree->root_children == 3;
+    // The leaf names tell every target the same: the separator and the groups are the run's.
+    if (config_.leading_options && !shared.names.has_value())
+        shared.names = see_leaf_names(*read.tree, settings.separator, analysis.naming().groups);
+    std::optional<LeafNamesSeen> names = shared.names;
     std::optional<TreeChanges> changes;
     if (restore) changes.emplace(*read.tree);
     AnalysisResult result =
-        analyse(*read.tree, analysis, needs_, restore ? &*changes : nullptr, shared);
-    record.seen =
-        TreeSeen{result.target_leaves, three_way_root, std::move(result.outgroups_matched)};
+        analyse(*read.tree, analysis, needs_, restore ? &*changes : nullptr, &shared.roots);
+    record.seen = TreeSeen{result.target_leaves, three_way_root,
+                           std::move(result.outgroups_matched), std::move(names)};
     write_tree(record, place, result, settings);
     if (needs_.picture) {
         const PictureSource source{place.path, place.tree, place.several, settings.prefix,
