@@ -172,7 +172,7 @@ void TreeWork::tree_lanes(Record& record, const TreePlace& place, TreeRead& read
 }
 
 void TreeWork::tree_into(Record& record, std::size_t lane, const TreePlace& place, TreeRead& read,
-                         const StepContext& context, bool restore, SharedRootPlaces* shared) const {
+                         const StepContext& context, bool restore, LanesShare& shared) const {
     record.counts_row = true;
     if (config_.read.dialect == Dialect::kStandard) begin_tree(record, place);
     if (read.tree == nullptr) {
