@@ -7,9 +7,24 @@
 
 namespace tavrin {
 
+TargetTest::TargetTest(const LeafMatcher& matcher, const GroupRelations& groups,
+                       std::string_view prefix, char separator)
+    : matcher_(matcher),
+      groups_(groups),
+      prefix_(prefix),
+      separator_(separator),
+      by_prefix_(matcher.decided_by_leaf_prefix(separator)) {}
+
 bool TargetTest::operator()(const Phylogeny_Node* leaf) const {
-    if (matcher_.matches(leaf->name)) return true;
-    return groups_.same_group(leaf_prefix(leaf->name, separator_), prefix_);
+    if (!by_prefix_) return by_name(leaf->name);
+    // The leaf prefix stands for the whole name: it passes the matcher as the name does.
+    return answers_.get(leaf_prefix(leaf->name, separator_),
+                        [this](std::string_view prefix) { return by_name(prefix); });
+}
+
+bool TargetTest::by_name(std::string_view name) const {
+    if (matcher_.matches(name)) return true;
+    return groups_.same_group(leaf_prefix(name, separator_), prefix_);
 }
 
 namespace {

@@ -12,28 +12,32 @@
 #include <vector>
 
 #include "analysis/group_relations.h"
+#include "analysis/leaf_matching.h"
 #include "tree/phylogeny.h"
 
 namespace tavrin {
 
 class TreeChanges;
 
-class LeafMatcher;
-
 // Is `leaf` a target leaf: does its name pass the matcher, or is its leaf prefix (the name up to
 // its first `separator`) the search prefix or a member of it taken as a group?
 class TargetTest {
 public:
     TargetTest(const LeafMatcher& matcher, const GroupRelations& groups, std::string_view prefix,
-               char separator)
-        : matcher_(matcher), groups_(groups), prefix_(prefix), separator_(separator) {}
+               char separator);
     bool operator()(const Phylogeny_Node* leaf) const;
 
 private:
+    bool by_name(std::string_view name) const;
+
     const LeafMatcher& matcher_;
     const GroupRelations& groups_;
     std::string_view prefix_;
     char separator_;
+    // The answers by leaf prefix when the matcher is decided by it; one test is one analysis's,
+    // on one thread.
+    bool by_prefix_;
+    mutable PrefixAnswers<bool> answers_;
 };
 
 // Where the target search stands: a search that has rerooted the tree makes no other reroot,

@@ -205,6 +205,7 @@ private:
                 reading_ = &path;
                 std::optional<TreeRead> read;
                 try {
+                    release_spent_tree();  // one tree of the file held at a time
                     read = reader->next();
                 } catch (const std::bad_alloc&) {
                     slots_.emplace_back();
@@ -249,7 +250,7 @@ private:
             status_ = kExitFatal;
             return false;
         }
-        record.spent_tree.reset();
+        spend_tree(std::move(record.spent_tree));
         if (record.status.has_value()) status_ = *record.status;
         if (record.ends_run.has_value()) {
             status_ = *record.ends_run;

@@ -57,6 +57,7 @@ std::unique_ptr<Record> TreeWork::file(const std::string& path, std::optional<So
                                        const Prepare& prepare) const {
     auto record = std::make_unique<Record>();
     guarded(*record, path, escape_names(), [&] {
+        release_spent_tree();  // before this file's text and tree take their memory
         // A file of the classic dialect holds one tree: its header goes out before the file is
         // read. A standard Newick file's header waits for its first tree.
         const bool one_tree = config_.read.dialect == Dialect::kClassic;
@@ -76,6 +77,7 @@ std::unique_ptr<Record> TreeWork::file(const std::string& path, std::optional<So
         if (read.has_value()) {
             tree_into(*record, TreePlace{path, first, first > 1 || !reader->at_end()}, *read,
                       prepare);
+            spend_tree(std::move(read->tree));
             if (!reader->at_end()) {
                 record->rest_of_file = std::move(reader);
                 record->rest_path = path;

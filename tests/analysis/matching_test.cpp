@@ -2,11 +2,14 @@
 // fallback of the target test, alone and inside an analysis.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "analysis/leaf_matching.h"
+#include "analysis/pipeline.h"
+#include "analysis/steps.h"
 #include "analysis/tavrin.h"
 #include "support/analysis_fixtures.h"
 
@@ -185,6 +188,103 @@ TEST(Matching, PatternFallbackUsesThePatternTextAsAGroupName) {
     auto equal = analyse("((a+b-1,a+b-2)80,c-1);", "a+b", nullptr, kRegex);
     EXPECT_EQ(equal->target, equal.tree->root->left);
     EXPECT_EQ(equal.sisters(), Names{"c"});
+}
+
+// The target test answers once per leaf prefix where the prefix decides, and by the whole name
+// where it does not: leaves that share a prefix and differ after it, asked in an order that a
+// remembered answer would get wrong.
+TEST(Matching, TargetTestAnswersPerPrefixOnlyWhereThePrefixDecides) {
+    struct Case {
+        const char* prefix;
+        bool use_regex;
+        char separator;
+        const char* groups;                                // a group file's text, or none
+        std::vector<std::pair<const char*, bool>> leaves;  // name, target leaf
+    };
+    const std::vector<Case> cases = {
+        // a plain prefix without the separator: decided by the prefix
+        {"Fun",
+         kPlain,
+         '-',
+         nullptr,
+         {{"Fungi-1", true},
+          {"Fungi-2", true},
+          {"Fun", true},
+          {"Fu-ngi", false},
+          {"Fungi", true},
+          {"Metazoa-1", false},
+          {"Fungi-3", true}}},
+        // a prefix running past the separator tests the rest of the name
+        {"Fungi-1",
+         kPlain,
+         '-',
+         nullptr,
+         {{"Fungi-1", true},
+          {"Fungi-2", false},
+          {"Fungi-12", true},
+          {"Fungi-3", false},
+          {"Fungi-1x", true},
+          {"Fungi", false}}},
+        {"Fungi_a",
+         kPlain,
+         '_',
+         nullptr,
+         {{"Fungi_a1", true}, {"Fungi_b", false}, {"Fungi_a", true}}},
+        // a pattern looks at the whole name
+        {"1$",
+         kRegex,
+         '-',
+         nullptr,
+         {{"Fungi-1", true}, {"Fungi-2", false}, {"Fungi-21", true}, {"Fungi-3", false}}},
+        {"Fungi",
+         kRegex,
+         '-',
+         nullptr,
+         {{"Fungi-1", true}, {"Metazoa-Fungi", true}, {"Metazoa-1", false}}},
+        // the group file: a member group's leaves pass by their prefix, the rest do not
+        {"Opisthokonta",
+         kPlain,
+         '-',
+         "Opisthokonta Metazoa\nOpisthokonta Fungi\n",
+         {{"Metazoa-1", true},
+          {"Plantae-1", false},
+          {"Metazoa-2", true},
+          {"Fungi-1", true},
+          {"Opisthokonta", true},
+          {"Plantae-2", false},
+          {"Metazoa-Plantae", true}}},
+        {"Opisthokonta-x",
+         kPlain,
+         '-',
+         "Opisthokonta-x Metazoa\n",
+         {{"Metazoa-1", true},
+          {"Opisthokonta-x", true},
+          {"Opisthokonta-y", false},
+          {"Metazoa-2", true}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.prefix);
+        AnalysisSettings settings;
+        settings.prefix = c.prefix;
+        settings.use_regex = c.use_regex;
+        settings.separator = c.separator;
+        std::unique_ptr<TempFile> file;
+        if (c.groups != nullptr) {
+            file = std::make_unique<TempFile>(c.groups);
+            ASSERT_EQ(settings.groups.load(file->path()), GroupRelations::LoadResult::kLoaded);
+        }
+        ASSERT_EQ(compile_target_test(settings), "");
+        const TargetTest test(*settings.matcher, settings.groups, settings.prefix, c.separator);
+        // Twice through, so that every answer is asked again once known.
+        for (int round = 0; round < 2; ++round) {
+            for (const auto& [name, target] : c.leaves) {
+                Phylogeny_Node leaf;
+                leaf.is_leaf = true;
+                leaf.name = name;
+                EXPECT_EQ(test(&leaf), target) << name;
+            }
+        }
+    }
 }
 
 }  // namespace
