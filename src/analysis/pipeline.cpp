@@ -32,8 +32,10 @@ std::size_t count_target_leaves(const Phylogeny_Node* top, const TargetTest& tes
 bool root_tree(Phylogeny& tree, const AnalysisSettings& settings, const TargetTest& test,
                AnalysisResult& result, TreeChanges* changes) {
     if (settings.root.entries.empty()) return true;
-    const RootEntry* entry = root_by_list(tree, settings.root, test, settings.groups,
-                                          settings.separator, changes, &result.outgroups_matched);
+    std::vector<const Phylogeny_Node*> broke;
+    const RootEntry* entry =
+        root_by_list(tree, settings.root, test, settings.groups, settings.separator, changes,
+                     &result.outgroups_matched, settings.root.max_strays > 0 ? &broke : nullptr);
     if (entry == nullptr) {
         result.status = TreeStatus::kNoRoot;
         result.root.clear();
@@ -41,6 +43,9 @@ bool root_tree(Phylogeny& tree, const AnalysisSettings& settings, const TargetTe
         return false;
     }
     result.root = entry->text;
+    result.root_strays.reserve(broke.size());
+    for (const Phylogeny_Node* leaf : broke)
+        result.root_strays.push_back(leaf->name);
     return true;
 }
 
@@ -267,6 +272,7 @@ TableRow table_row(const AnalysisResult& result, std::string_view file, std::siz
     row.outlier_leaves = &result.outliers.names;
     row.root = result.root;
     row.strays = &result.strays;
+    row.root_strays = &result.root_strays;
     row.label = label;
     return row;
 }

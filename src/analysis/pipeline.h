@@ -89,6 +89,9 @@ struct AnalysisResult {
     bool set_aside = false;         // the result is that of the tree without `outliers.names`
     std::string root = kRootGiven;  // the root list's entry that rooted the tree; empty for
                                     // kNoRoot
+    // The leaves that broke the outgroup that rooted the tree (RootList::max_strays): outgroup
+    // leaves outside the side it rooted on, other leaves inside it, by name in file order.
+    std::vector<std::string> root_strays;
     // For each distinct outgroup of the root list (RootList::outgroups): whether some leaf of
     // the tree as read passes its test. Empty without outgroups.
     std::vector<bool> outgroups_matched;

@@ -126,13 +126,15 @@ bool parse_root_list(const std::string& text, RootList& list) {
         start = comma + 1;
     }
     if (!outgroups.empty()) parsed.outgroups = std::make_shared<const OutgroupNames>(outgroups);
+    parsed.max_strays = list.max_strays;
     list = std::move(parsed);
     return true;
 }
 
 const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const TargetTest& target,
                               const GroupRelations& groups, char separator, TreeChanges* changes,
-                              std::vector<bool>* matched) {
+                              std::vector<bool>* matched,
+                              std::vector<const Phylogeny_Node*>* strays) {
     // Read once for every entry tried: the tree stays as it is until one applies.
     auto view = std::make_unique<UnrootedTree>(tree);
     std::optional<OutgroupLeaves> found;
@@ -147,13 +149,19 @@ const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const Targe
     for (const RootEntry& entry : list.entries) {
         if (entry.text == kRootGiven) return &entry;
         std::optional<RootPlace> place;
+        std::vector<std::uint32_t> broke;
         if (entry.outgroup.has_value()) {
             find();
-            place = view->outgroup_place(found->numbers[*entry.outgroup]);
+            place = view->outgroup_place(found->numbers[*entry.outgroup], list.max_strays, &broke);
         } else {
             place = view->midpoint_place();
         }
         if (!place.has_value()) continue;
+        if (strays != nullptr) {
+            strays->clear();
+            for (const std::uint32_t number : broke)
+                strays->push_back(view->leaf(number));
+        }
         view.reset();
         root_on_branch(tree, *place, changes);
         return &entry;

@@ -4,7 +4,9 @@
 //   midpoint   the midpoint of the longest path between two leaves
 //   NAME       an outgroup: the leaves the target test would select with NAME as the search
 //              prefix (a plain prefix, never a pattern), target leaves excepted; the root goes
-//              halfway along the branch of the largest side holding outgroup leaves only
+//              halfway along the branch of the largest side holding outgroup leaves only, or,
+//              with max_strays K above 0 and an outgroup that is not one side, of the side
+//              holding three quarters of them and at most K other leaves
 //
 // Every entry but `given` takes the tree as unrooted and keeps every support and length on its
 // branch (see tree/rooting.h), so that every rooting of one unrooted tree gives the same tree.
@@ -42,7 +44,13 @@ struct RootList {
     std::vector<RootEntry> entries;  // empty: no list, every tree taken as given
     // The distinct outgroups of the entries, in the order they first stand; absent without any.
     std::shared_ptr<const OutgroupNames> outgroups;
+    // The leaves an outgroup that is not one side may be broken by (UnrootedTree::outgroup_place):
+    // 0, the outgroup roots on its largest side of outgroup leaves only.
+    std::size_t max_strays = 0;
 };
+
+// The largest number of leaves an outgroup may be broken by.
+constexpr std::size_t kMaxRootStrays = 10;
 
 // The list's distinct outgroups, and which of them a leaf name starts with (byte-exact). Made
 // once per list: a leaf is matched against all of them in time linear in its name, whatever
@@ -84,8 +92,8 @@ void OutgroupNames::prefixes_of(std::string_view name, Found found) const {
     }
 }
 
-// Reads the list written `text`, split at its commas, into `list`; false when the list or one of
-// its entries is empty.
+// Reads the list written `text`, split at its commas, into `list` (its max_strays kept); false
+// when the list or one of its entries is empty.
 bool parse_root_list(const std::string& text, RootList& list);
 
 // Roots `tree`, whose root must be present, by the first entry of `list` that applies, and
@@ -93,13 +101,16 @@ bool parse_root_list(const std::string& text, RootList& list);
 // use the group relations and separator of `target`'s search, and leave out the leaves `target`
 // selects. With `changes`, the rooting is kept there, so that it can be undone. With `matched`, it
 // receives, for each of the list's distinct outgroups, whether some leaf of the tree passes its
-// test (target leaves included), whichever entry applied.
+// test (target leaves included), whichever entry applied. With `strays`, it receives the leaves
+// that broke the outgroup that rooted the tree (see RootList::max_strays), in file order; none
+// for any other entry.
 //
 // The tree is walked once whatever the list holds: its leaves are numbered and each is matched
 // against every outgroup at once; an outgroup then costs the leaves it holds.
 const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const TargetTest& target,
                               const GroupRelations& groups, char separator,
-                              TreeChanges* changes = nullptr, std::vector<bool>* matched = nullptr);
+                              TreeChanges* changes = nullptr, std::vector<bool>* matched = nullptr,
+                              std::vector<const Phylogeny_Node*>* strays = nullptr);
 
 }  // namespace tavrin
 

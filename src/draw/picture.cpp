@@ -172,6 +172,11 @@ std::vector<std::string> caption_lines(const AnalysisResult& result,
     for (const std::string& name : result.strays)
         join_for_caption(strays, name);
     if (!strays.empty()) lines.push_back("Strays: " + xml_text(strays, kSetAsideChars));
+    std::string root_strays;
+    for (const std::string& name : result.root_strays)
+        join_for_caption(root_strays, name);
+    if (!root_strays.empty())
+        lines.push_back("Outgroup broken by: " + xml_text(root_strays, kSetAsideChars));
     return lines;
 }
 
@@ -396,6 +401,12 @@ double caption_width(const std::vector<std::string>& lines,
 
 std::string draw_picture(const Phylogeny& tree, const AnalysisResult& result,
                          const AnalysisSettings& settings, const PictureSource& source) {
+    return draw_picture(tree, result, settings, source, PictureIdentity(source));
+}
+
+std::string draw_picture(const Phylogeny& tree, const AnalysisResult& result,
+                         const AnalysisSettings& settings, const PictureSource& source,
+                         const PictureIdentity& identity) {
     DrawnTree drawn = lay_out_result(tree, result, settings);
     mark_strays(drawn, result.stray_leaves);
     std::vector<std::string> lines = caption_lines(result, settings, source);
@@ -418,8 +429,7 @@ std::string draw_picture(const Phylogeny& tree, const AnalysisResult& result,
         << svg_number(at.width) << ' ' << svg_number(at.height)
         << "\" font-family=\"sans-serif\" font-size=\"12\">\n"
         << "<title>" << lines[0] << ". " << lines[1] << ". " << lines[2] << "</title>\n"
-        << "<metadata>" << picture_source(source.file, source.tree, source.label)
-        << "</metadata>\n<style>" << kStyle << "</style>\n"
+        << "<metadata>" << identity.source() << "</metadata>\n<style>" << kStyle << "</style>\n"
         << "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
     write_caption(out, lines);
     write_legend(out, legend, kMargin + kLine * static_cast<double>(lines.size()) + 14,

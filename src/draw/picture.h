@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "analysis/pipeline.h"
+#include "draw/picture_file.h"
 #include "tree/phylogeny.h"
 
 namespace tavrin {
@@ -22,20 +23,16 @@ namespace tavrin {
 constexpr std::size_t kLabelChars = 200;
 constexpr std::size_t kMaxPictureBytes = 1000000;
 
-// Where the tree comes from, for the caption and the picture's recorded source. The picture does
-// not depend on the tree's place in the run, which only its file's name holds, so that it can be
-// drawn before that place is known.
-struct PictureSource {
-    std::string_view file;   // as named on the command line
-    std::size_t tree = 1;    // its place in its file, from 1
-    bool several = false;    // the file holds several trees
-    std::string_view label;  // the run's label, or nothing
-};
-
 // The SVG document of `tree` as `result` describes it (after any reroot or leaves set aside,
 // which are hung back where they stood); `settings` say what was searched and how the tree was
-// rooted. It has a <title> (the caption's first lines) and a <metadata> element holding
-// picture_source (draw/picture_file.h) of its tree.
+// rooted; `source` where the tree comes from, for the caption. It has a <title> (the caption's
+// first lines) and a <metadata> element holding the source `identity` records (made of `source`,
+// draw/picture_file.h). The picture does not depend on the tree's place in the run, which only
+// its file's name holds, so that it can be drawn before that place is known.
+std::string draw_picture(const Phylogeny& tree, const AnalysisResult& result,
+                         const AnalysisSettings& settings, const PictureSource& source,
+                         const PictureIdentity& identity);
+// The same with the identity made of `source` here.
 std::string draw_picture(const Phylogeny& tree, const AnalysisResult& result,
                          const AnalysisSettings& settings, const PictureSource& source);
 

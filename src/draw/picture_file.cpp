@@ -1,6 +1,7 @@
 #include "draw/picture_file.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -17,6 +18,14 @@ bool is_name_byte(char c) {
            c == '_' || c == '-';
 }
 
+// `text` equals `lower` (lower-case ASCII) but for the case of its letters.
+bool same_caseless(std::string_view text, std::string_view lower) {
+    return text.size() == lower.size() &&
+           std::equal(text.begin(), text.end(), lower.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) == b;
+           });
+}
+
 constexpr std::string_view kMetadataOpen = "<metadata>";
 constexpr std::string_view kMetadataClose = "</metadata>";
 // A picture's <metadata> comes right after its title, within 128 KiB of its start (the title is
@@ -25,32 +34,75 @@ constexpr HeadExtent kSourceExtent{128 * 1024, kMetadataClose};
 
 }  // namespace
 
-std::string picture_name(std::string_view path, std::size_t number, std::size_t tree, bool several,
-                         std::string_view label) {
+std::string_view picture_base(std::string_view path) {
     std::string_view base = path.substr(path.find_last_of('/') + 1);
-    const std::size_t dot = base.find_last_of('.');
-    if (dot != std::string_view::npos && dot > 0) base = base.substr(0, dot);
-    std::string name(label);
-    if (!label.empty()) name += '_';
+    const auto ends_with = [&base](std::string_view end) {
+        // A name that is all extension stays whole.
+        return base.size() > end.size() &&
+               same_caseless(base.substr(base.size() - end.size()), end);
+    };
+    if (ends_with(".gz")) base.remove_suffix(3);
+    // ".run<N>.t" before ".t": the run number belongs to the extension.
+    if (ends_with(".t")) {
+        const std::size_t dot = base.size() - 2;
+        std::size_t digits = dot;
+        while (digits > 0 && std::isdigit(static_cast<unsigned char>(base[digits - 1])))
+            --digits;
+        if (digits < dot && digits > 4 && same_caseless(base.substr(digits - 4, 4), ".run")) {
+            base.remove_suffix(base.size() - (digits - 4));
+            return base;
+        }
+    }
+    // Longest first where one ends another.
+    for (const std::string_view extension :
+         {".con.tre", ".treefile", ".contree", ".newick", ".nexus", ".trees", ".tree", ".tre",
+          ".nwk", ".nex", ".t"}) {
+        if (ends_with(extension)) {
+            base.remove_suffix(extension.size());
+            break;
+        }
+    }
+    return base;
+}
+
+PictureIdentity::PictureIdentity(const PictureSource& source)
+    : label_(source.label),
+      suffix_((source.several ? '_' + std::to_string(source.tree) : std::string()) + ".svg"),
+      source_(xml_text(escape_field(source.file)) + '\t' + std::to_string(source.tree) + '\t' +
+              xml_text(escape_field(source.target)) + '\t' + xml_text(escape_field(source.label))) {
+    static const char kHex[] = "0123456789ABCDEF";
+    for (const char c : source.target) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool kept = c != '_' && is_name_byte(c);
+        if (stem_.size() + (kept ? 1 : 3) > kMaxPictureTarget) break;
+        if (kept) {
+            stem_ += c;
+        } else {
+            stem_ += '%';
+            stem_ += kHex[byte >> 4];
+            stem_ += kHex[byte & 0xf];
+        }
+    }
+    stem_ += '_';
+    for (const char c : picture_base(source.file))
+        stem_ += is_name_byte(c) ? c : '_';
+}
+
+std::string PictureIdentity::name(std::size_t number) const {
+    std::string name(label_);
+    if (!label_.empty()) name += '_';
     name += tree_number(number);
     name += '_';
-    const std::string suffix = (several ? '_' + std::to_string(tree) : std::string()) + ".svg";
     // The name is cut in its base, the only part of unbounded length.
     const std::size_t room =
-        kMaxPictureName - std::min(kMaxPictureName, name.size() + suffix.size());
-    for (const char c : base.substr(0, room))
-        name += is_name_byte(c) ? c : '_';
-    return name + suffix;
+        kMaxPictureName - std::min(kMaxPictureName, name.size() + suffix_.size());
+    name.append(stem_, 0, room);
+    return name + suffix_;
 }
 
 std::string tree_number(std::size_t number) {
     std::string digits = std::to_string(number);
     return std::string(digits.size() < 6 ? 6 - digits.size() : 0, '0') + digits;
-}
-
-std::string picture_source(std::string_view file, std::size_t tree, std::string_view label) {
-    return xml_text(escape_field(file)) + '\t' + std::to_string(tree) + '\t' +
-           xml_text(escape_field(label));
 }
 
 std::optional<std::string_view> recorded_source(std::string_view svg) {

@@ -316,10 +316,8 @@ private:
     // With --draw, the tree's picture, after what the analysis wrote. False, with the message
     // written, when it could not be written.
     bool write_picture(const Record::Picture& picture) {
-        const std::string name =
-            picture_name(picture.path, rows_, picture.tree, picture.several, config_.label);
-        const int error = pictures_->write(
-            name, picture.svg, picture_source(picture.path, picture.tree, config_.label));
+        const std::string name = picture.identity.name(rows_);
+        const int error = pictures_->write(name, picture.svg, picture.identity.source());
         if (error == 0) return true;
         output_.flush_report();
         err_ << messages::kCannotWritePicture << pictures_->path_of(name) << ": "

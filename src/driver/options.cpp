@@ -128,6 +128,10 @@ std::string take_root(const char* name, const std::string& value, RunConfig& con
     return std::string();
 }
 
+std::string take_root_strays(const char* name, const std::string& value, RunConfig& config) {
+    return read_count(name, value, kMaxRootStrays, config.analysis.root.max_strays);
+}
+
 std::string take_support_attribute(const char* name, const std::string& value, RunConfig& config) {
     if (value.empty()) return std::string(messages::kEmptyName) + name;
     config.read.support_attribute = value;
@@ -193,12 +197,16 @@ const TavrinOption kOptions[] = {
     {"--draw", nullptr, "DIR", kLeading,
      "draw every tree around its target: one SVG file per tree in DIR", take_draw},
     {"--label", nullptr, "NAME", kLeading,
-     "name the run: the table's label column, and pictures named <NAME>_<n>_<base>.svg",
+     "name the run: the table's label column, and pictures named <NAME>_<n>_<target>_<base>.svg",
      take_label},
     {"--root", nullptr, "LIST", kLeading,
      "root each tree by the first entry of LIST (comma-separated) that applies: an outgroup's "
      "prefix, midpoint, or given (as read)",
      take_root},
+    {"--root-strays", nullptr, "K", kLeading,
+     "with --root: an outgroup that is not one side still roots the tree on the side holding "
+     "three quarters of its leaves and at most K others (0 to 10; 0, the default: never)",
+     take_root_strays},
     {"--support-attribute", nullptr, "NAME", kLeading,
      "with --standard-newick: the support is attribute NAME of a node's comments, [&NAME=...] "
      "or [&&NHX:NAME=...] (MrBayes prob, BEAST posterior, NHX B)",

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "draw/picture_file.h"
 #include "driver/warnings.h"
 #include "tree/phylogeny.h"
 
@@ -55,9 +56,7 @@ public:
     // The picture to write once the row's number is known: where the tree comes from, and the
     // document.
     struct Picture {
-        std::string path;  // the tree file as named
-        std::size_t tree = 1;
-        bool several = false;
+        PictureIdentity identity;  // its name, once numbered, and the source it records
         std::string svg;
     };
     std::optional<Picture> picture;

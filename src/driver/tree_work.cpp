@@ -148,9 +148,11 @@ void TreeWork::tree_into(Record& record, const TreePlace& place, TreeRead& read,
         TreeSeen{result.target_leaves, three_way_root, std::move(result.outgroups_matched)};
     write_tree(record, place, result, settings);
     if (needs_.picture) {
-        const PictureSource source{place.path, place.tree, place.several, config_.label};
-        record.picture = Record::Picture{place.path, place.tree, place.several,
-                                         draw_picture(*read.tree, result, settings, source)};
+        const PictureSource source{place.path, place.tree, place.several, settings.prefix,
+                                   config_.label};
+        PictureIdentity identity(source);
+        std::string svg = draw_picture(*read.tree, result, settings, source, identity);
+        record.picture = Record::Picture{std::move(identity), std::move(svg)};
     }
 }
 

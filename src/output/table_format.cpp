@@ -11,13 +11,14 @@ constexpr const char* kStatusNames[kTreeStatusCount] = {
 };
 
 constexpr const char* kColumnNames[kColumnCount] = {
-    "file",     "tree",          "target",   "status",         "sister1", "sister2", "support",
-    "rerooted", "target_leaves", "outliers", "outlier_leaves", "root",    "strays",  "label",
+    "file",           "tree",    "target",   "status",        "sister1",
+    "sister2",        "support", "rerooted", "target_leaves", "outliers",
+    "outlier_leaves", "root",    "strays",   "root_strays",   "label",
 };
 
 // The tables readers accept end with one of these columns.
 constexpr Column kLastColumns[] = {Column::kOutlierLeaves, Column::kRoot, Column::kStrays,
-                                   Column::kLabel};
+                                   Column::kRootStrays, Column::kLabel};
 
 void write_names(std::ostream& out, const std::vector<std::string>* names, bool controls) {
     if (names == nullptr) return;
@@ -125,19 +126,35 @@ std::optional<TableLayout> TableLayout::of_header(std::string_view line) {
         std::size_t length = width - 1;  // the tabs
         for (std::size_t i = 0; i < width; ++i)
             length += std::string_view(kColumnNames[i]).size();
-        if (line == std::string_view(table_header()).substr(0, length)) return TableLayout(width);
+        if (line == std::string_view(table_header()).substr(0, length))
+            return TableLayout(width, false);
     }
+    static const std::string without_root_strays = [] {
+        const std::string& header = table_header();
+        const std::string root_strays = std::string("\t") + column_name(Column::kRootStrays);
+        return header.substr(0, header.find(root_strays)) +
+               header.substr(header.find(root_strays) + root_strays.size());
+    }();
+    if (line == without_root_strays) return TableLayout(kColumnCount - 1, true);
     return std::nullopt;
 }
 
-std::size_t TableFields::split(std::string_view line) {
+std::size_t TableFields::split(std::string_view line, const TableLayout* layout) {
     fields_.fill(std::string_view());
-    for (std::size_t count = 0, start = 0;; ++count) {
+    std::size_t count = 0;
+    for (std::size_t start = 0;; ++count) {
         const std::size_t tab = line.find('\t', start);
         if (count < kColumnCount) fields_[count] = line.substr(start, tab - start);
-        if (tab == std::string_view::npos) return count + 1;
+        if (tab == std::string_view::npos) break;
         start = tab + 1;
     }
+    if (layout != nullptr && layout->without_root_strays()) {
+        // The label stands where root_strays stands now.
+        auto& at = fields_[static_cast<std::size_t>(Column::kRootStrays)];
+        fields_[static_cast<std::size_t>(Column::kLabel)] = at;
+        at = std::string_view();
+    }
+    return count + 1;
 }
 
 bool unescape_field(std::string_view field, std::string& out) {
@@ -198,6 +215,8 @@ void write_table_row(std::ostream& out, const TableRow& row) {
     write_escaped(out, row.root, false, controls);
     out << '\t';
     write_names(out, row.strays, controls);
+    out << '\t';
+    write_names(out, row.root_strays, controls);
     out << '\t';
     write_escaped(out, row.label, false, controls);
     out << '\n';

@@ -3,14 +3,15 @@
 // through this unit: its columns, its status names and the escapes of its fields live here only.
 //
 //   file  tree  target  status  sister1  sister2  support  rerooted  target_leaves  outliers
-//   outlier_leaves  root  strays  label
+//   outlier_leaves  root  strays  root_strays  label
 //
 // A field holding a tab, a line break or a backslash is written with the escapes \t, \n and \\;
-// a comma inside a name of a list (outlier_leaves, strays) is written \, so that the list stays
-// a list. Rows of trees read as standard Newick write every other control byte (below 0x20, and
-// 0x7f) as \xHH, two lowercase hexadecimal digits, so that no name sends raw control bytes to a
-// terminal. Readers find the columns by the header line; tables that end at an earlier column
-// (outlier_leaves, root or strays) are read too.
+// a comma inside a name of a list (outlier_leaves, strays, root_strays) is written \, so that the
+// list stays a list. Rows of trees read as standard Newick write every other control byte (below
+// 0x20, and 0x7f) as \xHH, two lowercase hexadecimal digits, so that no name sends raw control
+// bytes to a terminal. Readers find the columns by the header line; tables that end at an earlier
+// column (outlier_leaves, root, strays or root_strays) are read too, and so are the tables written
+// before root_strays, whose label follows strays.
 #ifndef TAVRIN_OUTPUT_TABLE_FORMAT_H
 #define TAVRIN_OUTPUT_TABLE_FORMAT_H
 
@@ -61,9 +62,10 @@ enum class Column {
     kOutlierLeaves,
     kRoot,
     kStrays,
+    kRootStrays,
     kLabel,
 };
-constexpr std::size_t kColumnCount = 14;
+constexpr std::size_t kColumnCount = 15;
 
 const char* column_name(Column column);
 
@@ -74,24 +76,36 @@ const std::string& table_header();
 class TableLayout {
 public:
     // The layout of `line` when it is the header of a table this unit can read: the columns in
-    // their order, ending with outlier_leaves, root, strays or label. None otherwise.
+    // their order, ending with outlier_leaves, root, strays, root_strays or label, or the
+    // columns up to strays followed by label (a table written before root_strays). None
+    // otherwise.
     static std::optional<TableLayout> of_header(std::string_view line);
 
     // How many fields each row holds.
     std::size_t width() const { return width_; }
+    // One past the last column the table has, in the order of Column.
+    std::size_t reach() const { return without_root_strays_ ? kColumnCount : width_; }
     // Whether the table has the column.
-    bool has(Column column) const { return static_cast<std::size_t>(column) < width_; }
+    bool has(Column column) const {
+        if (without_root_strays_ && column == Column::kRootStrays) return false;
+        return static_cast<std::size_t>(column) < reach();
+    }
+    // A table written before root_strays: its label follows strays.
+    bool without_root_strays() const { return without_root_strays_; }
 
 private:
-    explicit TableLayout(std::size_t width) : width_(width) {}
+    TableLayout(std::size_t width, bool without_root_strays)
+        : width_(width), without_root_strays_(without_root_strays) {}
     std::size_t width_;
+    bool without_root_strays_;
 };
 
 // A row split at its tabs: the fields as written, their escapes still in place.
 class TableFields {
 public:
-    // Splits `line`; the number of fields it holds, which may differ from the layout's width.
-    std::size_t split(std::string_view line);
+    // Splits `line`, a row of a table laid out as `layout` (absent: the columns in their order);
+    // the number of fields it holds, which may differ from the layout's width.
+    std::size_t split(std::string_view line, const TableLayout* layout = nullptr);
     // The field of `column`, empty when the row is shorter.
     std::string_view operator[](Column column) const {
         return fields_[static_cast<std::size_t>(column)];
@@ -133,8 +147,10 @@ struct TableRow {
     std::string_view root;
     const std::vector<std::string>* strays = nullptr;  // leaves the named sisters hold outside
                                                        // their names
-    std::string_view label;                            // the run's label
-    bool controls = false;  // names read as standard Newick: every control byte escaped
+    // The leaves that kept an outgroup from being one side, when it rooted the tree all the same.
+    const std::vector<std::string>* root_strays = nullptr;
+    std::string_view label;  // the run's label
+    bool controls = false;   // names read as standard Newick: every control byte escaped
 };
 
 void write_table_header(std::ostream& out);

@@ -16,6 +16,7 @@
 #include "platform/memory.h"
 #include "summary/html_page.h"
 #include "summary/report_reader.h"
+#include "summary/study_matrix.h"
 #include "summary/support_field.h"
 #include "summary/svg_chart.h"
 #include "summary/table.h"
@@ -35,9 +36,10 @@ constexpr const char* kStdinName = "<stdin>";
 
 struct Options {
     double min_support = 70;
-    std::string svg_path;       // empty for no chart
-    std::string html_path;      // empty for no page
-    std::string pictures_path;  // empty when the page links no pictures
+    bool support_percent = false;  // --min-support X%: X percent of each group's scale
+    std::string svg_path;          // empty for no chart
+    std::string html_path;         // empty for no page
+    std::string pictures_path;     // empty when the page links no pictures
     bool first_sister_only = false;
     Grouping grouping;                 // --by
     std::vector<std::string> reports;  // at least one: "-" when none is named
@@ -51,8 +53,13 @@ std::string take_first(const char*, const std::string&, Options& options) {
 }
 
 std::string take_min_support(const char*, const std::string& value, Options& options) {
-    if (!parse_number(value, options.min_support) || !std::isfinite(options.min_support))
-        return "--min-support: '" + value + "' is not a finite decimal number";
+    // "X%": X percent of each group's scale, 0-1 or 0-100.
+    const bool percent = !value.empty() && value.back() == '%';
+    const std::string number = percent ? value.substr(0, value.size() - 1) : value;
+    if (!parse_number(number, options.min_support) || !std::isfinite(options.min_support))
+        return "--min-support: '" + value + "' is not a finite decimal number" +
+               (percent ? " followed by %" : "");
+    options.support_percent = percent;
     return "";
 }
 
@@ -82,20 +89,22 @@ std::string take_pictures(const char* name, const std::string& value, Options& o
     return "";
 }
 
-// --by label, target, or both separated by a comma.
+// --by label, target, file, or several of them separated by commas, each once.
 std::string take_by(const char* name, const std::string& value, Options& options) {
     const std::string label = column_name(Column::kLabel);
     const std::string target = column_name(Column::kTarget);
+    const std::string file = column_name(Column::kFile);
     Grouping grouping;
     for (std::size_t start = 0;;) {
         const std::size_t comma = value.find(',', start);
         const std::string key = value.substr(start, comma - start);
         bool* flag = key == label    ? &grouping.by_label
                      : key == target ? &grouping.by_target
+                     : key == file   ? &grouping.by_file
                                      : nullptr;
         if (flag == nullptr || *flag)
-            return std::string(name) + ": '" + value + "' is not " + label + ", " + target +
-                   " or " + label + "," + target;
+            return std::string(name) + ": '" + value + "' is not " + label + ", " + target + ", " +
+                   file + " or several of them separated by commas, each once";
         *flag = true;
         if (comma == std::string::npos) break;
         start = comma + 1;
@@ -119,11 +128,14 @@ constexpr Placement kAnywhere = Placement::kAnywhere;
 const Option<Options> kOptions[] = {
     {"--first", nullptr, nullptr, kAnywhere, "count only the first sister of each tree",
      take_first},
-    {"--min-support", nullptr, "X", kAnywhere, "threshold of the 'supported' column (default 70)",
+    {"--min-support", nullptr, "X", kAnywhere,
+     "threshold of the 'supported' column (default 70); X% is X percent of each group's scale: "
+     "0-1 when all its supports lie between 0 and 1, else 0-100",
      take_min_support},
     {"--by", nullptr, "KEYS", kAnywhere,
-     "tally the trees apart by label, by target or by both (label,target): the table, the "
-     "chart and the closing count per group, in the order the groups first appear",
+     "tally the trees apart by any of label, target and file (comma-separated, e.g. "
+     "label,target): the table, the chart and the closing count per group, in the order the "
+     "groups first appear",
      take_by},
     {"--svg", nullptr, "FILE", kAnywhere, "also draw the table as a bar chart in FILE (SVG)",
      take_svg},
@@ -296,19 +308,37 @@ void write_closing_count(std::ostream& err, const Tally& tally) {
 }
 
 // Supports that are all 0 are no supports; supports written as fractions (0 to 1) never reach a
-// threshold above 1: says so, and which threshold to use. `group` names the group under --by.
-void warn_of_supports(std::ostream& err, const TreeCounts& counts, double min_support,
-                      const std::string& group) {
-    const std::string warning =
-        std::string(kProgram) + ": warning: " + (group.empty() ? "" : group + ": ");
-    if (counts.supports_are_zero()) {
-        err << warning << "every support is 0: these trees carry no support values\n";
-        return;
-    }
-    if (min_support <= 1 || !counts.supports_are_fractions()) return;
-    err << warning << "every support lies between 0 and 1 but --min-support is "
-        << format_double(min_support) << ", which none reaches; for supports written as fractions "
-        << "use --min-support " << format_double(min_support / 100) << '\n';
+// threshold above 1: what to say of them (after "warning: "), or nothing.
+std::string support_warning(const TreeCounts& counts, double min_support) {
+    if (counts.supports_are_zero())
+        return "every support is 0: these trees carry no support values";
+    if (min_support <= 1 || !counts.supports_are_fractions()) return std::string();
+    return "every support lies between 0 and 1 but --min-support is " + format_double(min_support) +
+           ", which none reaches; for supports written as fractions use --min-support " +
+           format_double(min_support / 100);
+}
+
+// The counts of each group, in order: one for all the trees without --by.
+std::vector<const TreeCounts*> group_counts(const Tally& tally) {
+    std::vector<const TreeCounts*> counts;
+    if (!tally.grouping().any() || tally.groups().empty()) return {&tally.totals()};
+    for (const TreeGroup& group : tally.groups())
+        counts.push_back(&group.counts);
+    return counts;
+}
+
+// The threshold of a group: with X%, X percent of the scale its supports are on.
+double threshold_of(const Options& options, const TreeCounts& counts) {
+    if (options.support_percent && counts.supports_are_fractions())
+        return options.min_support / 100;
+    return options.min_support;
+}
+
+std::vector<double> thresholds(const Options& options, const Tally& tally) {
+    std::vector<double> of;
+    for (const TreeCounts* counts : group_counts(tally))
+        of.push_back(threshold_of(options, *counts));
+    return of;
 }
 
 // A label as the warnings name it.
@@ -321,7 +351,7 @@ std::string shown_label(std::string_view label) {
 
 // The warnings before the closing count: runs of several labels tallied together, and the
 // supports of each group.
-void write_warnings(std::ostream& err, const Tally& tally, double min_support) {
+void write_warnings(std::ostream& err, const Tally& tally, const std::vector<double>& min_support) {
     const std::vector<std::string>& labels = tally.labels();
     if (!tally.grouping().by_label && labels.size() > 1) {
         err << kProgram << ": warning: the input holds trees of " << labels.size() << " labels ("
@@ -329,22 +359,26 @@ void write_warnings(std::ostream& err, const Tally& tally, double min_support) {
                             labels.size(), 5, "labels", shown_label)
             << "), tallied together; --by label tallies each apart\n";
     }
-    if (!tally.grouping().any() || tally.groups().empty()) {
-        warn_of_supports(err, tally.totals(), min_support, std::string());
-        return;
+    const std::vector<const TreeCounts*> counts = group_counts(tally);
+    for (std::size_t group = 0; group < counts.size(); ++group) {
+        const std::string warning = support_warning(*counts[group], min_support[group]);
+        if (warning.empty()) continue;
+        err << kProgram << ": warning: ";
+        if (tally.grouping().any())
+            err << group_name(tally.groups()[group], tally.grouping()) << ": ";
+        err << warning << '\n';
     }
-    for (const TreeGroup& group : tally.groups())
-        warn_of_supports(err, group.counts, min_support, group_name(group, tally.grouping()));
 }
 
 // One chart per group (one for all the trees without --by), over the rows of its group.
 std::vector<ChartPanel> chart_panels(const Options& options, const Tally& tally,
-                                     const std::vector<PairSummary>& rows) {
+                                     const std::vector<PairSummary>& rows,
+                                     const std::vector<double>& min_support) {
     std::vector<ChartPanel> panels;
     const ChartRows all = all_rows(rows);
     if (!tally.grouping().any() || tally.groups().empty()) {
         const TreeCounts& counts = tally.totals();
-        panels.push_back({all, ChartFacts{counts.trees, counts.with_sister, options.min_support,
+        panels.push_back({all, ChartFacts{counts.trees, counts.with_sister, min_support.front(),
                                           options.first_sister_only, std::string()}});
         return panels;
     }
@@ -355,7 +389,7 @@ std::vector<ChartPanel> chart_panels(const Options& options, const Tally& tally,
             ++at;
         const TreeGroup& of = tally.groups()[group];
         panels.push_back({ChartRows{begin, at},
-                          ChartFacts{of.counts.trees, of.counts.with_sister, options.min_support,
+                          ChartFacts{of.counts.trees, of.counts.with_sister, min_support[group],
                                      options.first_sister_only, group_name(of, tally.grouping())}});
     }
     return panels;
@@ -371,24 +405,46 @@ std::string chart_document(const Options& options, const Tally& tally,
         return svg.str();
     }
     const Grouping& by = tally.grouping();
+    std::vector<std::string> keys;
+    if (by.by_label) keys.push_back("label");
+    if (by.by_file) keys.push_back("file");
+    if (by.by_target) keys.push_back("target");
+    std::string named;
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        named += (i == 0 ? "" : i + 1 == keys.size() ? " and " : ", ") + keys[i];
     const std::string title = std::string(options.first_sister_only ? "First sisters" : "Sisters") +
-                              " in " + std::to_string(tally.tree_count()) + " trees by " +
-                              (by.by_label && by.by_target ? "label and target"
-                               : by.by_label               ? "label"
-                                                           : "target");
+                              " in " + std::to_string(tally.tree_count()) + " trees by " + named;
     write_grouped_svg(svg, panels, title);
     return svg.str();
 }
 
 // What the reading kept for the page.
 struct ReadTables {
+    explicit ReadTables(const Options& options)
+        : study(options.grouping.by_file, options.min_support,
+                options.support_percent ? options.min_support / 100 : options.min_support) {}
+    StudyMatrix study;
     std::vector<TreeRecord> records;
     std::size_t not_kept = 0;
     std::size_t widest = 0;
 };
 
+// Whether the trees of this label, file and target are on the 0-1 scale: those of their group.
+bool fraction_scale(const Tally& tally, std::string_view label, std::string_view file,
+                    std::string_view target) {
+    const Grouping& by = tally.grouping();
+    if (!by.any() || tally.groups().empty()) return tally.totals().supports_are_fractions();
+    for (const TreeGroup& group : tally.groups()) {
+        if ((!by.by_label || group.label == label) && (!by.by_file || group.file == file) &&
+            (!by.by_target || group.target == target))
+            return group.counts.supports_are_fractions();
+    }
+    return false;
+}
+
 std::string page_document(const Options& options, const Tally& tally,
-                          const std::vector<ChartPanel>& panels, const ReadTables& tables) {
+                          const std::vector<ChartPanel>& panels, const ReadTables& tables,
+                          const std::vector<double>& min_support) {
     std::ostringstream closing;
     write_closing_count(closing, tally);
     PageContent content;
@@ -398,10 +454,22 @@ std::string page_document(const Options& options, const Tally& tally,
         if (!label.empty()) content.labels.push_back(label);
     content.closing = closing.str();
     if (!content.closing.empty() && content.closing.back() == '\n') content.closing.pop_back();
-    content.with_label = tally.grouping().by_label;
-    for (const ChartPanel& panel : panels)
-        content.groups.push_back(
-            {panel.facts.group, panel.rows, chart_element(panel.rows, panel.facts)});
+    content.grouping = tally.grouping();
+    const std::vector<const TreeCounts*> counts = group_counts(tally);
+    for (std::size_t group = 0; group < panels.size(); ++group) {
+        const ChartPanel& panel = panels[group];
+        std::string warning = support_warning(*counts[group], min_support[group]);
+        if (!warning.empty()) warning = "Warning: " + warning;
+        content.groups.push_back({panel.facts.group, std::move(warning), panel.rows,
+                                  chart_element(panel.rows, panel.facts), min_support[group]});
+    }
+    if (tables.study.shown()) {
+        // Linear in the groups for each cell shown: at most kStudyMost squared cells.
+        content.study = tables.study.html(
+            [&tally](std::string_view label, std::string_view file, std::string_view target) {
+                return fraction_scale(tally, label, file, target);
+            });
+    }
     content.table_read = tally.table_read();
     content.trees = &tables.records;
     content.trees_not_listed = tables.not_kept;
@@ -438,30 +506,35 @@ std::string write_files(const Options& options, const std::string& chart, const 
 // Reads the reports, then writes the chart, the page and the table.
 int summarise(const Options& options, std::istream& in, std::ostream& out, std::ostream& err) {
     Tally tally(options.first_sister_only, options.grouping);
-    ReadTables tables;
+    ReadTables tables(options);
     ReportReader reader(tally);
-    if (!options.html_path.empty()) reader.keep_records(&tables.records, kPageRows);
+    if (!options.html_path.empty()) {
+        reader.keep_records(&tables.records, kPageRows);
+        reader.count_study(&tables.study);
+    }
     std::string problem = read_reports(options, in, reader);
     if (!problem.empty()) return fail(err, problem);
     tally.end_input();
     tables.not_kept = reader.records_not_kept();
     tables.widest = reader.widest_table();
-    const std::vector<PairSummary> rows = tally.summarise(options.min_support);
+    const std::vector<double> min_support = thresholds(options, tally);
+    const std::vector<PairSummary> rows = tally.summarise(min_support);
 
-    const std::vector<ChartPanel> panels = chart_panels(options, tally, rows);
+    const std::vector<ChartPanel> panels = chart_panels(options, tally, rows, min_support);
     const std::string chart =
         options.svg_path.empty() ? std::string() : chart_document(options, tally, rows, panels);
-    const std::string page =
-        options.html_path.empty() ? std::string() : page_document(options, tally, panels, tables);
+    const std::string page = options.html_path.empty()
+                                 ? std::string()
+                                 : page_document(options, tally, panels, tables, min_support);
     problem = write_files(options, chart, page);
     if (!problem.empty()) return fail(err, problem);
     errno = 0;
-    write_table(out, rows, options.grouping.by_label);
+    write_table(out, rows, options.grouping);
     if (!flushed(out))
         return fail(err,
                     "cannot write the table to standard output" + tavrin::system_reason(errno));
 
-    write_warnings(err, tally, options.min_support);
+    write_warnings(err, tally, min_support);
     write_closing_count(err, tally);
     return kExitSuccess;
 }

@@ -12,9 +12,14 @@ namespace tavrin::summary {
 
 namespace {
 
-constexpr const char* kStyle = R"(body{font-family:sans-serif;margin:24px;color:#222}
+constexpr const char* kStyle =
+    R"(body{font-family:sans-serif;margin:24px;color:#222;overflow-wrap:anywhere}
 table{border-collapse:collapse;margin:8px 0 20px}
-th,td{border:1px solid #d0d7de;padding:3px 8px;text-align:left;vertical-align:top}
+th,td{border:1px solid #d0d7de;padding:3px 8px;text-align:left;vertical-align:top;overflow-wrap:anywhere}
+.wide{overflow-x:auto;max-width:100%}.wide table{margin-top:0}
+#trees td,#trees th{overflow-wrap:normal}
+#study td{cursor:pointer;min-width:6em}#study .sis{font-weight:bold}
+.warning{color:#8a4b00;background:#fff4e0;padding:4px 8px;margin:4px 0}
 th{background:#f3f5f7}td.n{text-align:right}
 .closing{font-weight:bold}
 .st{font-weight:bold;white-space:nowrap}
@@ -22,6 +27,7 @@ th{background:#f3f5f7}td.n{text-align:right}
 .legend .st{display:inline-block;min-width:7em;padding:1px 6px;margin-right:8px}
 form{margin:8px 0}select{margin-right:16px}button{margin-left:8px}
 .group{display:flex;flex-wrap:wrap;align-items:flex-start;column-gap:24px}
+.group table{flex:0 1 auto;min-width:0;max-width:100%}
 figure{margin:8px 0}.group figure{flex:1 1 420px;min-width:0}.group svg{max-width:100%;height:auto}
 #tree-data{font-size:12px}
 )";
@@ -180,21 +186,40 @@ constexpr const char* kScript = R"((function () {
 })();
 )";
 
+// A click on a cell of the study matrix filters the trees to its target, label and file, through
+// the address's fragment that the trees' filter follows.
+constexpr const char* kStudyScript = R"((function () {
+  var study = document.getElementById('study');
+  study.addEventListener('click', function (event) {
+    var td = event.target.closest('td[data-target]');
+    if (!td) return;
+    var parts = [];
+    ['target', 'label', 'file'].forEach(function (key) {
+      var value = td.getAttribute('data-' + key);
+      if (value) parts.push(key + '=' + encodeURIComponent(value));
+    });
+    location.hash = parts.join('&');
+    var trees = document.getElementById('trees');
+    if (trees) trees.scrollIntoView();
+  });
+})();
+)";
+
 std::string cell(const std::string& text, const char* attributes = "") {
     return std::string("<td") + attributes + ">" + xml_text(text) + "</td>";
 }
 
-std::string tally_table(ChartRows pairs, bool with_label) {
+std::string tally_table(ChartRows pairs, const Grouping& by, double min_support) {
     std::string html = "<table class=\"tally\"><thead><tr>";
-    if (with_label) html += std::string("<th>") + column_name(Column::kLabel) + "</th>";
-    html +=
-        "<th>target</th><th>sister</th><th>trees</th><th>share</th><th>supported</th>"
-        "<th>median support</th></tr></thead><tbody>\n";
+    if (by.by_label) html += std::string("<th>") + column_name(Column::kLabel) + "</th>";
+    if (by.by_file) html += std::string("<th>") + column_name(Column::kFile) + "</th>";
+    html += "<th>target</th><th>sister</th><th>trees</th><th>share</th><th>supported (&#8805; " +
+            format_double(min_support) + ")</th><th>median support</th></tr></thead><tbody>\n";
     for (std::size_t i = 0; i < pairs.size(); ++i) {
         const PairSummary& pair = pairs[i];
-        html += "<tr>" + (with_label ? cell(std::string(pair.label)) : std::string()) +
-                cell(pair.target) + cell(pair.sister) +
-                cell(std::to_string(pair.trees), " class=\"n\"") +
+        html += "<tr>" + (by.by_label ? cell(std::string(pair.label)) : std::string()) +
+                (by.by_file ? cell(std::string(pair.file)) : std::string()) + cell(pair.target) +
+                cell(pair.sister) + cell(std::to_string(pair.trees), " class=\"n\"") +
                 cell(format_share(pair.trees, pair.share_of), " class=\"n\"") +
                 cell(std::to_string(pair.supported), " class=\"n\"") +
                 cell(pair.has_median ? format_double(pair.median) : "n/a", " class=\"n\"") +
@@ -238,7 +263,7 @@ std::string menu(const char* title, const std::string& key, const std::string& c
 }
 
 // The menus: every status; the sisters, targets and labels of the rows, which the script lists.
-std::string filter_form(bool with_label) {
+std::string filter_form(bool with_label, bool with_file) {
     std::string statuses;
     for (const TreeStatus status : statuses_listed())
         statuses += std::string("<option>") + status_name(status) + "</option>";
@@ -250,6 +275,7 @@ std::string filter_form(bool with_label) {
         menu("Target", column_name(Column::kTarget), column_name(Column::kTarget), "");
     if (with_label)
         html += menu("Label", column_name(Column::kLabel), column_name(Column::kLabel), "");
+    if (with_file) html += menu("File", column_name(Column::kFile), column_name(Column::kFile), "");
     return html +
            "<span id=\"shown\"></span><button type=\"button\" id=\"previous\" hidden>previous"
            "</button><button type=\"button\" id=\"next\" hidden>next</button></form>\n";
@@ -262,13 +288,12 @@ std::vector<Column> listed_columns(const std::vector<TreeRecord>& records, std::
                                   Column::kStatus,  Column::kSister1, Column::kSister2,
                                   Column::kSupport, Column::kOutliers};
     constexpr Column kWhenFilled[] = {Column::kOutlierLeaves, Column::kRoot, Column::kStrays,
-                                      Column::kLabel};
+                                      Column::kRootStrays, Column::kLabel};
     std::vector<Column> columns(std::begin(kAlways), std::end(kAlways));
     bool filled[std::size(kWhenFilled)] = {};
     for (const TreeRecord& record : records) {
-        const TableFields fields = record.fields();
         for (std::size_t i = 0; i < std::size(kWhenFilled); ++i)
-            filled[i] = filled[i] || !fields[kWhenFilled[i]].empty();
+            filled[i] = filled[i] || !record.field(kWhenFilled[i]).empty();
     }
     for (std::size_t i = 0; i < std::size(kWhenFilled); ++i) {
         if (filled[i] && static_cast<std::size_t>(kWhenFilled[i]) < width)
@@ -292,7 +317,6 @@ std::string tree_data(const std::vector<TreeRecord>& records, const std::vector<
     }
     text += '\n';
     for (std::size_t i = 0; i < records.size(); ++i) {
-        const TableFields fields = records[i].fields();
         text += std::to_string(records[i].row);
         if (links != nullptr) {
             text += '\t';
@@ -300,7 +324,7 @@ std::string tree_data(const std::vector<TreeRecord>& records, const std::vector<
         }
         for (const Column column : columns) {
             text += '\t';
-            text += xml_text(fields[column]);
+            text += xml_text(records[i].field(column));
         }
         text += '\n';
     }
@@ -340,10 +364,10 @@ std::string trees_section(const PageContent& content) {
     const std::vector<Column> columns = listed_columns(records, content.table_width);
     const bool with_label =
         std::find(columns.begin(), columns.end(), Column::kLabel) != columns.end();
-    html += filter_form(with_label);
-    html += std::string("<table id=\"trees\" data-status=\"") + column_name(Column::kStatus) +
-            "\" data-picture=\"picture\" data-folder=\"" + xml_text(content.pictures.href) +
-            "\"><thead></thead><tbody></tbody></table>\n";
+    html += filter_form(with_label, content.grouping.by_file);
+    html += std::string("<div class=\"wide\"><table id=\"trees\" data-status=\"") +
+            column_name(Column::kStatus) + "\" data-picture=\"picture\" data-folder=\"" +
+            xml_text(content.pictures.href) + "\"><thead></thead><tbody></tbody></table></div>\n";
     html += tree_data(records, columns, with_pictures ? &links : nullptr);
     return html + "<script>" + kScript + "</script>\n";
 }
@@ -390,13 +414,17 @@ std::string html_page(const PageContent& content) {
         "</title>\n<style>" + kStyle + status_style() +
         "</style>\n<noscript><style>#tree-data{display:block}</style></noscript>\n"
         "</head>\n<body>\n<h1>" +
-        title + "</h1>\n<p class=\"closing\" id=\"closing\">" + closing +
-        "</p>\n<h2>Sisters</h2>\n";
+        title + "</h1>\n<p class=\"closing\" id=\"closing\">" + closing + "</p>\n";
+    if (!content.study.empty()) html += content.study + "<script>" + kStudyScript + "</script>\n";
+    html += "<h2>Sisters</h2>\n";
     for (const PageGroup& group : content.groups) {
         if (!group.name.empty()) html += "<h3>" + xml_text(group.name) + "</h3>\n";
+        if (!group.warning.empty())
+            html += "<p class=\"warning\">" + xml_text(group.warning) + "</p>\n";
         // The tally beside its chart, the chart under it on a narrow window.
-        html += "<div class=\"group\">" + tally_table(group.pairs, content.with_label) +
-                "<figure>" + group.chart + "</figure></div>\n";
+        html += "<div class=\"group\">" +
+                tally_table(group.pairs, content.grouping, group.min_support) + "<figure>" +
+                group.chart + "</figure></div>\n";
     }
     if (content.table_read && content.trees != nullptr) html += trees_section(content);
     return html + "</body>\n</html>\n";

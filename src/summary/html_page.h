@@ -41,9 +41,11 @@ std::string percent_encoded(std::string_view text, bool keep_slash);
 
 // One group of the tally (all of it without --by).
 struct PageGroup {
-    std::string name;  // as the closing count names it; empty without --by
+    std::string name;     // as the closing count names it; empty without --by
+    std::string warning;  // what the support values of the group call for, or nothing
     ChartRows pairs;
-    std::string chart;  // its chart, an <svg> element
+    std::string chart;        // its chart, an <svg> element
+    double min_support = 70;  // the threshold its trees got
 };
 
 struct PageContent {
@@ -51,7 +53,8 @@ struct PageContent {
     std::vector<std::string> targets;  // named in the title, in the order they came
     std::vector<std::string> labels;   // the same, the empty label left out
     std::string closing;               // the closing count, its lines without the last break
-    bool with_label = false;           // the tally has a label column (--by label)
+    Grouping grouping;                 // the tally's label and file columns (--by)
+    std::string study;                 // the study matrix (StudyMatrix::html), or nothing
     std::vector<PageGroup> groups;
     bool table_read = false;
     const std::vector<TreeRecord>* trees = nullptr;  // the rows of the tables read

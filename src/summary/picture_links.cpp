@@ -1,7 +1,6 @@
 #include "summary/picture_links.h"
 
 #include <algorithm>
-#include <charconv>
 #include <filesystem>
 #include <optional>
 #include <string_view>
@@ -35,29 +34,25 @@ std::vector<std::string> pictures_in(const std::string& dir) {
     return names;
 }
 
-// What a picture of the tree of `record` records as its source, and the start of its name; none
-// for a row whose tree was never read, or whose fields do not read.
+// The names a picture of the tree of `record` may have (a first tree's name has no tree number
+// unless its file held several) and the source it records; none for a row whose tree was never
+// read, or whose tree field does not read.
 struct RowPicture {
     std::string source;
-    std::string prefix;
+    std::string names[2];
 };
 std::optional<RowPicture> row_picture(const TreeRecord& record) {
-    const TableFields fields = record.fields();
-    const std::optional<TreeStatus> status = status_named(fields[Column::kStatus]);
-    if (!status || *status == TreeStatus::kMalformed || *status == TreeStatus::kUnreadable)
+    if (record.status == TreeStatus::kMalformed || record.status == TreeStatus::kUnreadable ||
+        record.tree == 0)
         return std::nullopt;
-    std::string file, label;
-    if (!unescape_field(fields[Column::kFile], file) ||
-        !unescape_field(fields[Column::kLabel], label))
-        return std::nullopt;
-    const std::string_view tree_field = fields[Column::kTree];
-    std::size_t tree = 0;
-    const char* const end = tree_field.data() + tree_field.size();
-    if (tree_field.empty() || std::from_chars(tree_field.data(), end, tree).ptr != end)
-        return std::nullopt;
-    return RowPicture{
-        tavrin::picture_source(file, tree, label),
-        (label.empty() ? std::string() : label + "_") + tree_number(record.row) + "_"};
+    PictureSource source{record.file, record.tree, record.tree > 1, record.target, record.label};
+    const PictureIdentity identity(source);
+    RowPicture picture{identity.source(), {identity.name(record.row), std::string()}};
+    if (record.tree == 1) {
+        source.several = true;
+        picture.names[1] = PictureIdentity(source).name(record.row);
+    }
+    return picture;
 }
 
 }  // namespace
@@ -66,21 +61,23 @@ PictureLinks find_pictures(const std::string& dir, const std::vector<TreeRecord>
     const std::vector<std::string> names = pictures_in(dir);
     const FolderFiles folder(dir);
     std::vector<bool> used(names.size(), false);
-    // Each picture's recorded source, read once however many rows its name could serve (rows
-    // of several tables share a number): unread, or "" for none (a source is never empty).
+    // Each picture's recorded source, read once however many rows name it (the same tree in two
+    // tables read): unread, or "" for none (a source is never empty).
     std::vector<std::optional<std::string>> sources(names.size());
     PictureLinks links;
     links.names.resize(records.size());
     for (std::size_t i = 0; i < records.size(); ++i) {
         const std::optional<RowPicture> wanted = row_picture(records[i]);
         if (!wanted) continue;
-        const std::string& prefix = wanted->prefix;
-        for (auto at = std::lower_bound(names.begin(), names.end(), prefix);
-             at != names.end() && at->compare(0, prefix.size(), prefix) == 0; ++at) {
+        for (const std::string& name : wanted->names) {
+            const auto at = std::lower_bound(names.begin(), names.end(), name);
+            if (name.empty() || at == names.end() || *at != name) continue;
+            // A name is one row's: its number and target are the row's. The picture is trusted
+            // only when the source it records is the row's too.
             const auto index = static_cast<std::size_t>(at - names.begin());
-            if (!sources[index]) sources[index] = source_recorded_in(folder, *at).value_or("");
+            if (!sources[index]) sources[index] = source_recorded_in(folder, name).value_or("");
             if (*sources[index] != wanted->source) continue;
-            links.names[i] = *at;
+            links.names[i] = name;
             ++links.linked;
             used[index] = true;
             break;

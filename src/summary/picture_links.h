@@ -1,7 +1,8 @@
 // The pictures of Tavrin --draw that belong to the rows of the tables read. A picture is found by
-// its name, `<label>_<n>_...svg` (`<n>_...svg` without a label: <n> the row's number in its
-// table, six digits at least), and trusted only when the source it records (draw/picture_file.h)
-// is the row's file, tree and label.
+// the name Tavrin gives the picture of the row's tree (draw/picture_file.h: its label, its number
+// in its table, its target and file), and trusted only when the source it records is the row's
+// file, tree, target and label; a picture recording anything else (one of an earlier version,
+// without a target) is never linked.
 #ifndef TAVRIN_SUMMARY_PICTURE_LINKS_H
 #define TAVRIN_SUMMARY_PICTURE_LINKS_H
 

@@ -18,18 +18,18 @@ bool ReportReader::fail(const std::string& name, std::size_t line_number, const 
 
 bool ReportReader::read_table_row(std::string_view line, const std::string& name,
                                   std::size_t line_number) {
-    TreeTableRow& row = table_row_;
+    // A row the page keeps is read straight into its place; the others into one reused record.
+    const bool kept = records_ != nullptr && records_->size() < record_limit_;
+    if (kept) records_->emplace_back();
+    TreeRecord& row = kept ? records_->back() : table_row_;
     if (!parse_tree_table_row(line, *table_, row, problem_)) {
+        if (kept) records_->pop_back();
         return fail(name, line_number, problem_);
     }
-    ++table_rows_;
-    if (records_ != nullptr) {
-        if (records_->size() < record_limit_)
-            records_->push_back(TreeRecord{table_rows_, std::string(line)});
-        else
-            ++records_not_kept_;
-    }
-    tally_.start_table_tree(row.label, row.target);
+    row.row = ++table_rows_;
+    if (records_ != nullptr && !kept) ++records_not_kept_;
+    if (study_ != nullptr) study_->add(row);
+    tally_.start_table_tree(row.label, row.file, row.target);
     if (!row.has_sister) {
         tally_.note_status(row.status);
         return true;
@@ -47,14 +47,14 @@ bool ReportReader::read_line(std::string_view line, const std::string& name,
                     "line ends with a carriage return (convert CRLF line ends first)");
     if (std::optional<TableLayout> layout = TableLayout::of_header(line)) {
         tally_.note_table();
-        widest_table_ = std::max(widest_table_, layout->width());
+        widest_table_ = std::max(widest_table_, layout->reach());
         table_ = layout;
         table_rows_ = 0;
         return true;
     }
     const std::size_t first_tab = line.find('\t');
     if (first_tab == std::string_view::npos && !line.empty() && line.back() == ':') {
-        tally_.start_tree();
+        tally_.start_tree(line.substr(0, line.size() - 1));
         in_tree_ = true;
         table_.reset();
         return true;

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "summary/study_matrix.h"
 #include "summary/tally.h"
 #include "summary/tree_table.h"
 
@@ -41,9 +42,11 @@ public:
         records_ = records;
         record_limit_ = limit;
     }
+    // Counts every table row read from now on in `study` too.
+    void count_study(StudyMatrix* study) { study_ = study; }
     // The table rows read past the limit of keep_records.
     std::size_t records_not_kept() const { return records_not_kept_; }
-    // The number of columns of the widest table read; 0 when none was.
+    // One past the last column (TableLayout::reach) of the widest table read; 0 when none was.
     std::size_t widest_table() const { return widest_table_; }
 
 private:
@@ -62,7 +65,8 @@ private:
     std::size_t widest_table_ = 0;
     std::string error_;
     std::string problem_;
-    TreeTableRow table_row_;   // reused from row to row
+    StudyMatrix* study_ = nullptr;
+    TreeRecord table_row_;     // reused from row to row
     std::vector<char> chunk_;  // the block read, kept from one source to the next
 };
 

@@ -69,20 +69,26 @@ std::string group_name(const TreeGroup& group, const Grouping& grouping) {
             append_name(name, value);
     };
     if (grouping.by_label) add(Column::kLabel, group.label);
+    if (grouping.by_file) add(Column::kFile, group.file);
     if (grouping.by_target) add(Column::kTarget, group.target);
     return name;
 }
 
-void write_table(std::ostream& out, const std::vector<PairSummary>& rows, bool with_label) {
+void write_table(std::ostream& out, const std::vector<PairSummary>& rows, const Grouping& by) {
     // Lines are put together in one buffer and written in large blocks. Only the median goes
     // through a stream (its format is the stream's), one stream in the classic locale for all.
     std::ostringstream number;
     number.imbue(std::locale::classic());
-    std::string block = with_label ? std::string(column_name(Column::kLabel)) + '\t' : "";
+    std::string block = by.by_label ? std::string(column_name(Column::kLabel)) + '\t' : "";
+    if (by.by_file) block += std::string(column_name(Column::kFile)) + '\t';
     block += "target\tsister\ttrees\tshare\tsupported\tmedian_support\n";
     for (const PairSummary& row : rows) {
-        if (with_label) {
+        if (by.by_label) {
             append_name(block, row.label);
+            block += '\t';
+        }
+        if (by.by_file) {
+            append_name(block, row.file);
             block += '\t';
         }
         append_name(block, row.target);

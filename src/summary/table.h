@@ -1,5 +1,6 @@
 // The summary table: a header line, then one tab-separated line per (target, sister) pair, with
-// a leading label column when the pairs were tallied by label.
+// a leading label column when the pairs were tallied by label, and a file column (after it) when
+// by file.
 #ifndef TAVRIN_SUMMARY_TABLE_H
 #define TAVRIN_SUMMARY_TABLE_H
 
@@ -35,12 +36,12 @@ std::string names_listed(const std::vector<std::string_view>& first, std::size_t
 std::string shown_in_title(std::string_view name);
 
 // A group as the closing count, the warnings and the charts name it: "label fasttree",
-// "target Choano", "label fasttree, target Choano"; an empty name is "(none)".
+// "target Choano", "label fasttree, file g01.nwk, target Choano"; an empty name is "(none)".
 std::string group_name(const TreeGroup& group, const Grouping& grouping);
 
-// The rows in their order, each share taken of the row's own base; `with_label` adds the label
-// column.
-void write_table(std::ostream& out, const std::vector<PairSummary>& rows, bool with_label);
+// The rows in their order, each share taken of the row's own base; grouped by label or file,
+// with the label and file columns.
+void write_table(std::ostream& out, const std::vector<PairSummary>& rows, const Grouping& by);
 
 }  // namespace tavrin::summary
 

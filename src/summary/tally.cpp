@@ -10,13 +10,27 @@ namespace tavrin::summary {
 
 namespace {
 
-// A label and a target as one key: the label's length first, so that no two pairs of names
-// give the same key.
-void make_key(std::string& key, std::string_view label, std::string_view target) {
+// A label, a file and a target as one key: the lengths of the first two first, so that no two
+// sets of names give the same key.
+void make_key(std::string& key, std::string_view label, std::string_view file,
+              std::string_view target) {
     key.assign(std::to_string(label.size()));
     key.push_back(':');
+    key.append(std::to_string(file.size()));
+    key.push_back(':');
     key.append(label);
+    key.append(file);
     key.append(target);
+}
+
+// A report's header line `<file>:` or `<file>:<tree>:` without its ':' (given) and tree number.
+std::string_view header_file(std::string_view header) {
+    const std::size_t colon = header.find_last_of(':');
+    if (colon == std::string_view::npos || colon + 1 == header.size()) return header;
+    const std::string_view number = header.substr(colon + 1);
+    const bool digits =
+        std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return digits ? header.substr(0, colon) : header;
 }
 
 }  // namespace
@@ -31,49 +45,57 @@ std::size_t Tally::FirstSeen::add(std::string_view name) {
     return last_index;
 }
 
-void Tally::start_tree() {
+void Tally::start_tree(std::string_view header) {
     settle_report_tree();
     ++total_.trees;
     ++report_trees_;
+    if (grouping_.by_file) {
+        report_file_.assign(header_file(header));
+        ++report_trees_by_file_[report_file_];
+    }
     current_has_row_ = false;
     report_tree_ = true;
     labels_.add(std::string_view());
     current_group_ = kNoGroup;
     // Without --by target the group is known before the rows.
-    if (!grouping_.by_target) enter_group(std::string_view(), std::string_view());
+    if (!grouping_.by_target) enter_group(std::string_view(), report_file_, std::string_view());
 }
 
-void Tally::start_table_tree(std::string_view label, std::string_view target) {
+void Tally::start_table_tree(std::string_view label, std::string_view file,
+                             std::string_view target) {
     settle_report_tree();
     ++total_.trees;
     current_has_row_ = false;
     report_tree_ = false;
     labels_.add(label);
     targets_.add(target);
-    make_key(key_, grouping_.by_label ? label : std::string_view(), target);
+    make_key(key_, grouping_.by_label ? label : std::string_view(),
+             grouping_.by_file ? file : std::string_view(), target);
     const std::size_t at = share_keys_.add(key_);
     if (at == table_trees_.size()) table_trees_.push_back(0);
     ++table_trees_[at];
     current_group_ = kNoGroup;
-    enter_group(label, target);
+    enter_group(label, file, target);
 }
 
 void Tally::end_input() {
     settle_report_tree();
 }
 
-void Tally::enter_group(std::string_view label, std::string_view target) {
+void Tally::enter_group(std::string_view label, std::string_view file, std::string_view target) {
     if (!grouping_.by_label) label = std::string_view();
+    if (!grouping_.by_file) file = std::string_view();
     if (!grouping_.by_target) target = std::string_view();
     // Without --by every tree is in the one group: no key to make.
     if (grouping_.any() || groups_.empty()) {
-        make_key(group_key_, label, target);
+        make_key(group_key_, label, file, target);
         current_group_ = group_keys_.add(group_key_);
     } else {
         current_group_ = 0;
     }
     if (current_group_ == groups_.size()) {
-        groups_.push_back(TreeGroup{std::string(label), std::string(target), TreeCounts()});
+        groups_.push_back(
+            TreeGroup{std::string(label), std::string(target), std::string(file), TreeCounts()});
         group_marks_.push_back(GroupMarks());
     }
     // A report's tree whose rows name several targets is in the group of each.
@@ -85,7 +107,7 @@ void Tally::enter_group(std::string_view label, std::string_view target) {
 
 void Tally::settle_report_tree() {
     if (total_.trees > 0 && current_group_ == kNoGroup)
-        enter_group(std::string_view(), std::string_view());
+        enter_group(std::string_view(), report_file_, std::string_view());
 }
 
 void Tally::note_status(TreeStatus status) {
@@ -149,7 +171,7 @@ void Tally::grow_slots() {
 void Tally::add_row(std::string_view target, std::string_view sister, Support support) {
     if (total_.trees == 0) return;
     // A report's tree under --by target: each row is in the group of its target.
-    if (report_tree_ && grouping_.by_target) enter_group(std::string_view(), target);
+    if (report_tree_ && grouping_.by_target) enter_group(std::string_view(), report_file_, target);
     targets_.add(target);
     count_support(support);
     if (first_sister_only_ && current_has_row_) return;
@@ -190,16 +212,20 @@ double median_of(std::vector<double>::iterator begin, std::vector<double>::itera
 
 std::size_t Tally::share_base(std::size_t group, std::string_view target) const {
     const std::string& label = groups_[group].label;
+    const std::string& file = groups_[group].file;
     std::string key;
-    make_key(key, label, target);
+    make_key(key, label, file, target);
     const auto at = share_keys_.index.find(key);
     const std::size_t tables = at == share_keys_.index.end() ? 0 : table_trees_[at->second];
     // A report's trees have no label and no target until their rows: they count for every pair
-    // without a label, as when reports alone were read.
-    return tables + (label.empty() ? report_trees_ : 0);
+    // without a label (of their file under --by file), as when reports alone were read.
+    if (!label.empty()) return tables;
+    if (!grouping_.by_file) return tables + report_trees_;
+    const auto reports = report_trees_by_file_.find(file);
+    return tables + (reports == report_trees_by_file_.end() ? 0 : reports->second);
 }
 
-std::vector<PairSummary> Tally::summarise(double min_support) const {
+std::vector<PairSummary> Tally::summarise(const std::vector<double>& min_support) const {
     // The supports grouped by pair (a counting sort): pair i owns values[first[i], first[i + 1]).
     std::vector<std::size_t> first(pairs_.size() + 1, 0);
     for (const Reading& reading : readings_)
@@ -232,8 +258,9 @@ std::vector<PairSummary> Tally::summarise(double min_support) const {
         const Pair& pair = pairs_[index];
         const auto begin = values.begin() + static_cast<std::ptrdiff_t>(first[index]);
         const auto end = values.begin() + static_cast<std::ptrdiff_t>(first[index + 1]);
+        const double threshold = min_support[std::min(pair.group, min_support.size() - 1)];
         const auto supported =
-            std::count_if(begin, end, [min_support](double value) { return value >= min_support; });
+            std::count_if(begin, end, [threshold](double value) { return value >= threshold; });
         PairSummary row;
         row.target = target(pair);
         row.sister = sister(pair);
@@ -246,6 +273,7 @@ std::vector<PairSummary> Tally::summarise(double min_support) const {
         }
         row.group = pair.group;
         row.label = groups_[pair.group].label;
+        row.file = groups_[pair.group].file;
         const bool same_base =
             !rows.empty() && rows.back().group == row.group && rows.back().target == row.target;
         base = same_base ? base : share_base(pair.group, row.target);

@@ -4,6 +4,7 @@
 #ifndef TAVRIN_SUMMARY_TALLY_H
 #define TAVRIN_SUMMARY_TALLY_H
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <deque>
@@ -28,9 +29,11 @@ struct PairSummary {
     std::size_t group = 0;      // the index of the pair's group in Tally::groups()
     std::string_view label;     // the group's label under --by label, else empty (held by the
                                 // tally's groups)
+    std::string_view file;      // the group's file under --by file, else empty (held so too)
     std::size_t share_of = 0;   // the trees the share is taken of: those of the pair's target
-                                // (and label under --by label) in tables, and every tree of a
-                                // report
+                                // (and label under --by label, file under --by file) in
+                                // tables, and every tree of a report (of its file under --by
+                                // file)
 };
 
 // A support field as Tavrin writes it.
@@ -51,7 +54,8 @@ constexpr TreeStatus kReasonOrder[] = {
 struct Grouping {
     bool by_label = false;
     bool by_target = false;
-    bool any() const { return by_label || by_target; }
+    bool by_file = false;
+    bool any() const { return by_label || by_target || by_file; }
 };
 
 // What the trees of a group (or of the whole input) came to.
@@ -80,6 +84,7 @@ struct TreeCounts {
 struct TreeGroup {
     std::string label;   // under --by label, else empty
     std::string target;  // under --by target, else empty
+    std::string file;    // under --by file, else empty
     TreeCounts counts;
 };
 
@@ -90,13 +95,13 @@ public:
     explicit Tally(bool first_sister_only = false, Grouping grouping = Grouping())
         : first_sister_only_(first_sister_only), grouping_(grouping) {}
 
-    // A new tree of a report begins; the rows that follow belong to it. It has no label, and its
-    // target is that of its rows: under --by target, each row counts in the group of its target,
-    // the tree in the group of each target its rows name, and a tree without rows in the group
-    // of no target.
-    void start_tree();
-    // A new tree of a table begins, with its label and target.
-    void start_table_tree(std::string_view label, std::string_view target);
+    // A new tree of a report begins, from `file` (its header line without its ':' and tree
+    // number); the rows that follow belong to it. It has no label, and its target is that of its
+    // rows: under --by target, each row counts in the group of its target, the tree in the group
+    // of each target its rows name, and a tree without rows in the group of no target.
+    void start_tree(std::string_view header = std::string_view());
+    // A new tree of a table begins, with its label, file and target.
+    void start_table_tree(std::string_view label, std::string_view file, std::string_view target);
     // Every tree has started: call before groups() and summarise().
     void end_input();
 
@@ -130,9 +135,14 @@ public:
     const std::vector<std::string>& targets() const { return targets_.names; }
 
     // The table: one entry per pair, group by group, then by trees (most first), then target,
-    // then sister, comparing bytes. Linear in the number of supports on average (the medians
-    // are selections).
-    std::vector<PairSummary> summarise(double min_support) const;
+    // then sister, comparing bytes; a pair's trees are supported at `min_support[group]` of its
+    // group (one threshold for every group when a single one is given). Linear in the number of
+    // supports on average (the medians are selections).
+    std::vector<PairSummary> summarise(const std::vector<double>& min_support) const;
+    std::vector<PairSummary> summarise(double min_support) const {
+        return summarise(
+            std::vector<double>(std::max<std::size_t>(groups_.size(), 1), min_support));
+    }
 
 private:
     struct Pair {
@@ -161,9 +171,9 @@ private:
     // The index of the pair with this key, made when it is new.
     std::size_t find_or_add(std::size_t target_length);
     void grow_slots();
-    // Counts the current tree in the group of this label and target (each empty unless the
-    // grouping asks for it).
-    void enter_group(std::string_view label, std::string_view target);
+    // Counts the current tree in the group of this label, file and target (each empty unless
+    // the grouping asks for it).
+    void enter_group(std::string_view label, std::string_view file, std::string_view target);
     // Counts a report's tree that has not entered a group yet in that of no target.
     void settle_report_tree();
     void count_support(Support support);
@@ -181,6 +191,7 @@ private:
     }
     // The trees the share of a pair of this target in this group is taken of.
     std::size_t share_base(std::size_t group, std::string_view target) const;
+    std::string report_file_;  // the file of the current report's tree (under --by file)
 
     std::vector<Pair> pairs_;
     // The key of every pair, back to back: target, a tab, sister (with the target's length, unique
@@ -204,7 +215,7 @@ private:
 
     TreeCounts total_;
     std::vector<TreeGroup> groups_;
-    FirstSeen group_keys_;  // "<label length>:<label><target>" of each group, by group index
+    FirstSeen group_keys_;  // make_key of each group's label, file and target, by group index
     static constexpr std::size_t kNoGroup = static_cast<std::size_t>(-1);
     std::size_t current_group_ = kNoGroup;  // none for a report's tree before its first row
     bool report_tree_ = false;              // the current tree is a report's
@@ -216,11 +227,13 @@ private:
     std::vector<GroupMarks> group_marks_;
     std::string group_key_;  // reused
     FirstSeen labels_, targets_;
-    // Trees of tables by "<label length>:<label><target>" (the label under --by label only),
-    // for the shares; and every tree of a report, which counts for each pair without a label.
+    // Trees of tables by make_key of label, file and target (the label under --by label only,
+    // the file under --by file only), for the shares; and every tree of a report, which counts
+    // for each pair without a label (of its file, under --by file).
     FirstSeen share_keys_;
     std::vector<std::size_t> table_trees_;  // by index of share_keys_
     std::size_t report_trees_ = 0;
+    std::unordered_map<std::string, std::size_t> report_trees_by_file_;  // under --by file
 };
 
 // The median of the values (the mean of the two middle ones for an even count); reorders them.

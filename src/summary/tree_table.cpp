@@ -1,6 +1,8 @@
 #include "summary/tree_table.h"
 
+#include <charconv>
 #include <cstddef>
+#include <limits>
 #include <optional>
 #include <utility>
 
@@ -20,10 +22,14 @@ bool unescape_column(std::string_view field, const char* column, std::string& ou
 
 }  // namespace
 
-bool parse_tree_table_row(std::string_view line, const TableLayout& layout, TreeTableRow& row,
+bool parse_tree_table_row(std::string_view line, const TableLayout& layout, TreeRecord& row,
                           std::string& problem) {
+    if (line.size() >= std::numeric_limits<std::uint32_t>::max()) {
+        problem = "table row of 4 GiB or more";
+        return false;
+    }
     TableFields fields;
-    const std::size_t count = fields.split(line);
+    const std::size_t count = fields.split(line, &layout);
     if (count != layout.width()) {
         problem = "table row with " + std::to_string(count) + (count == 1 ? " field" : " fields") +
                   ", " + std::to_string(layout.width()) + " expected";
@@ -52,9 +58,23 @@ bool parse_tree_table_row(std::string_view line, const TableLayout& layout, Tree
         return false;
     row.has_strays = row.has_sister && !fields[Column::kStrays].empty();
     for (const auto& [column, out] :
-         {std::pair{Column::kTarget, &row.target}, std::pair{Column::kSister1, &row.sister1},
-          std::pair{Column::kSister2, &row.sister2}, std::pair{Column::kLabel, &row.label}}) {
+         {std::pair{Column::kFile, &row.file}, std::pair{Column::kTarget, &row.target},
+          std::pair{Column::kSister1, &row.sister1}, std::pair{Column::kSister2, &row.sister2},
+          std::pair{Column::kLabel, &row.label}}) {
         if (!unescape_column(fields[column], column_name(column), *out, problem)) return false;
+    }
+    const std::string_view tree = fields[Column::kTree];
+    const char* const end = tree.data() + tree.size();
+    if (tree.empty() || std::from_chars(tree.data(), end, row.tree).ptr != end) row.tree = 0;
+    row.line.assign(line);
+    for (std::size_t i = 0; i < kColumnCount; ++i) {
+        const std::string_view field = fields[static_cast<Column>(i)];
+        // A column the row lacks is an empty view of nothing: it starts at the line's end.
+        const std::size_t start = field.data() == nullptr || field.empty()
+                                      ? line.size()
+                                      : static_cast<std::size_t>(field.data() - line.data());
+        row.starts_[i] = static_cast<std::uint32_t>(start);
+        row.ends_[i] = static_cast<std::uint32_t>(start + field.size());
     }
     return true;
 }

@@ -3,7 +3,9 @@
 #ifndef TAVRIN_SUMMARY_TREE_TABLE_H
 #define TAVRIN_SUMMARY_TREE_TABLE_H
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -12,37 +14,42 @@
 
 namespace tavrin::summary {
 
-// What the summary takes from one row; the other columns are not read.
-struct TreeTableRow {
+// One row of a per-tree table, read once: the tally, the picture links and the page all take
+// what they need from it.
+struct TreeRecord {
+    std::size_t row = 0;   // its place in its table, from 1
+    std::string file;      // the fields with their escapes undone
+    std::size_t tree = 0;  // 0 when the field is not a number from 1
+    std::string target;
+    TreeStatus status = TreeStatus::kUnnamed;  // the reason when there is no sister
+    std::string label;                         // empty when the table has no label column
     bool has_sister = false;                   // status `sisters`
-    TreeStatus status = TreeStatus::kUnnamed;  // the status: the reason when there is no sister
-    std::string target;                        // the fields with their escapes undone
     std::string sister1;
     std::string sister2;      // empty when the tree has one sister
-    std::string label;        // empty when the table has no label column
     Support support;          // n/a when the tree has no sister
     bool has_strays = false;  // a tree with sisters whose strays column is not empty
-};
 
-// One tree of a table as the page lists it: the row as written and its place in its table
-// (from 1, counted from the header line before it).
-struct TreeRecord {
-    std::size_t row = 0;
-    std::string line;  // without its line break
-
-    // The row's fields, escapes in place; a column the row's table lacks is empty.
-    TableFields fields() const {
-        TableFields split;
-        split.split(line);
-        return split;
+    // The row as written (without its line break), and each field of it with its escapes in
+    // place, as the page shows it; a column the row's table lacks is empty.
+    std::string line;
+    std::string_view field(Column column) const {
+        const auto at = static_cast<std::size_t>(column);
+        return std::string_view(line).substr(starts_[at], ends_[at] - starts_[at]);
     }
+
+private:
+    friend bool parse_tree_table_row(std::string_view, const TableLayout&, TreeRecord&,
+                                     std::string&);
+    std::array<std::uint32_t, kColumnCount> starts_{};
+    std::array<std::uint32_t, kColumnCount> ends_{};
 };
 
 // Reads one row (without its line break) of a table laid out as `layout` into `row`, whose
-// strings are reused. False with `problem` set for a row of the wrong number of columns, an
-// unknown status, a sister where the status says there is none (or none where it says there is),
-// a support that is neither a number nor n/a, or a backslash that starts none of the escapes.
-bool parse_tree_table_row(std::string_view line, const TableLayout& layout, TreeTableRow& row,
+// strings are reused; `row.row` is left as it is. False with `problem` set for a row of the
+// wrong number of columns, an unknown status, a sister where the status says there is none (or
+// none where it says there is), a support that is neither a number nor n/a, a backslash that
+// starts none of the escapes, or a row of 4 GiB or more.
+bool parse_tree_table_row(std::string_view line, const TableLayout& layout, TreeRecord& row,
                           std::string& problem);
 
 }  // namespace tavrin::summary

@@ -364,7 +364,9 @@ public:
 
     std::size_t leaf_count() const { return leaf_count_; }
     Phylogeny_Node* leaf(std::size_t number) const { return leaves_[number]; }
-    std::optional<RootPlace> outgroup_place(const std::vector<uint32_t>& outgroup) const;
+    std::optional<RootPlace> outgroup_place(const std::vector<uint32_t>& outgroup,
+                                            std::size_t max_strays,
+                                            std::vector<uint32_t>* strays) const;
 
 private:
     // A node and the leaves below it: the first one's number and how many. `record` is an inner
@@ -389,6 +391,11 @@ private:
     void add_inner(ChunkedStack<uint64_t>& finished);
     void offer_run(uint32_t first, uint32_t last, LargestSide& largest) const;
     Span lowest_holding(uint32_t first, uint32_t last) const;
+    std::optional<RootPlace> place_with_strays(const std::vector<uint32_t>& outgroup,
+                                               std::size_t max_strays,
+                                               std::vector<uint32_t>* strays) const;
+    Phylogeny_Node* node_of(uint32_t record) const;
+    RootPlace halfway_along(Phylogeny_Node* below) const;
 
     const Phylogeny* tree_;
     ChunkedArray<Phylogeny_Node*> leaves_;
@@ -512,7 +519,9 @@ LeafRanges::Span LeafRanges::lowest_holding(uint32_t first, uint32_t last) const
     return node;
 }
 
-std::optional<RootPlace> LeafRanges::outgroup_place(const std::vector<uint32_t>& outgroup) const {
+std::optional<RootPlace> LeafRanges::outgroup_place(const std::vector<uint32_t>& outgroup,
+                                                    std::size_t max_strays,
+                                                    std::vector<uint32_t>* strays) const {
     const std::size_t count = outgroup.size();
     if (count == 0 || count >= leaf_count_) return std::nullopt;
     LargestSide largest;
@@ -533,10 +542,117 @@ std::optional<RootPlace> LeafRanges::outgroup_place(const std::vector<uint32_t>&
     const Span top = lowest_holding(first_other, last_other);
     if (top.leaves < leaf_count_ && names_branch(tree_, top.node))
         largest.offer(leaf_count_ - top.leaves, top.node);
+    // The outgroup is one side: the largest side of outgroup leaves only holds them all.
+    const bool one_side = largest.ties == 1 && largest.leaves == count;
+    if (!one_side && max_strays > 0) return place_with_strays(outgroup, max_strays, strays);
     if (largest.ties != 1) return std::nullopt;
-    Phylogeny_Node* below = largest.below;
+    return halfway_along(largest.below);
+}
+
+RootPlace LeafRanges::halfway_along(Phylogeny_Node* below) const {
     const double length = below->parent == tree_->root ? merged_root_length(*tree_) : below->length;
     return RootPlace{below, length / 2, length / 2};
+}
+
+// The node of an inner record: climbed to from its first leaf, whose ancestors' records are
+// met in order. Once per rooting, in time linear in the depth.
+Phylogeny_Node* LeafRanges::node_of(uint32_t record) const {
+    const uint32_t first = inner_[record].first;
+    Phylogeny_Node* node = leaves_[first]->parent;
+    for (uint32_t at = leaf_parents_[first]; at != record; at = inner_[at].parent)
+        node = node->parent;
+    return node;
+}
+
+namespace {
+
+// A side of a branch offered to an outgroup that is not one side: how many outgroup leaves and
+// other leaves it holds. The best holds the fewest other leaves, then the most outgroup leaves,
+// then the fewest leaves; `ties` counts the different sides as good as the best.
+struct StraySide {
+    uint64_t outgroup = 0;
+    uint64_t others = 0;
+    uint32_t record = 0;  // the branch's lower node: an inner record, or a leaf's number
+    bool leaf = false;
+    bool above = false;  // the side above that node, not below it
+    std::size_t ties = 0;
+
+    bool better_than(const StraySide& other) const {
+        if (others != other.others) return others < other.others;
+        if (outgroup != other.outgroup) return outgroup > other.outgroup;
+        return outgroup + others < other.outgroup + other.others;
+    }
+    bool same_rank(const StraySide& other) const {
+        return others == other.others && outgroup == other.outgroup;
+    }
+};
+
+}  // namespace
+
+// Every side of every branch, each once, counted in one pass over the inner records (children
+// before parents); the side that holds at least three quarters of the outgroup leaves and at
+// most `max_strays` other leaves, best by StraySide's order, when no other side ties with it.
+std::optional<RootPlace> LeafRanges::place_with_strays(const std::vector<uint32_t>& outgroup,
+                                                       std::size_t max_strays,
+                                                       std::vector<uint32_t>* strays) const {
+    const uint64_t total = outgroup.size();
+    const uint64_t leaves = leaf_count_;
+    std::vector<uint32_t> below(inner_count_, 0);  // outgroup leaves below each inner node
+    for (const uint32_t number : outgroup) {
+        const uint32_t parent = leaf_parents_[number];
+        if (parent != kNone) ++below[parent];
+    }
+    for (uint32_t record = 0; record < inner_count_; ++record) {
+        const uint32_t parent = inner_[record].parent;
+        if (parent != kNone) below[parent] += below[record];
+    }
+    // The root's right child names no branch: its sides are those of the left child's.
+    const Span root{tree_->root, inner_count_ - 1, 0, leaf_count_};
+    const Span skipped = ends_path(tree_->root) ? root : right_of(root);
+
+    std::optional<StraySide> best;
+    const auto offer = [&](uint64_t in_outgroup, uint64_t side_leaves, uint32_t record, bool leaf,
+                           bool above) {
+        const uint64_t others = side_leaves - in_outgroup;
+        if (others > max_strays || 4 * in_outgroup < 3 * total) return;
+        const StraySide side{in_outgroup, others, record, leaf, above, 1};
+        if (!best.has_value() || side.better_than(*best)) {
+            best = side;
+        } else if (side.same_rank(*best) && !best->better_than(side)) {
+            ++best->ties;
+        }
+    };
+    // Leaves: below, one leaf; above, every other leaf.
+    std::size_t next_outgroup = 0;
+    for (uint32_t number = 0; number < leaf_count_; ++number) {
+        const bool in = next_outgroup < outgroup.size() && outgroup[next_outgroup] == number;
+        if (in) ++next_outgroup;
+        if (skipped.record == kNone && skipped.first == number) continue;
+        if (leaf_parents_[number] == kNone) continue;  // the root itself
+        offer(in ? 1 : 0, 1, number, true, false);
+        offer(total - (in ? 1 : 0), leaves - 1, number, true, true);
+    }
+    for (uint32_t record = 0; record + 1 < inner_count_; ++record) {
+        if (record == skipped.record) continue;
+        const uint64_t side = inner_[record].leaves;
+        offer(below[record], side, record, false, false);
+        offer(total - below[record], leaves - side, record, false, true);
+    }
+    if (!best.has_value() || best->ties != 1) return std::nullopt;
+    const uint32_t first = best->leaf ? best->record : inner_[best->record].first;
+    const uint32_t last = first + (best->leaf ? 1 : inner_[best->record].leaves);  // one past
+    if (strays != nullptr) {
+        // Outgroup leaves outside the side and other leaves inside it, in file order.
+        strays->clear();
+        std::size_t k = 0;
+        for (uint32_t number = 0; number < leaf_count_; ++number) {
+            const bool in = k < outgroup.size() && outgroup[k] == number;
+            if (in) ++k;
+            const bool inside = (number >= first && number < last) != best->above;
+            if (in != inside) strays->push_back(number);
+        }
+    }
+    return halfway_along(best->leaf ? leaves_[best->record] : node_of(best->record));
 }
 
 UnrootedTree::UnrootedTree(const Phylogeny& tree) : tree_(tree) {}
@@ -589,10 +705,11 @@ const Phylogeny_Node* UnrootedTree::leaf(std::size_t number) const {
     return ranges().leaf(number);
 }
 
-std::optional<RootPlace> UnrootedTree::outgroup_place(
-    const std::vector<std::uint32_t>& outgroup) const {
+std::optional<RootPlace> UnrootedTree::outgroup_place(const std::vector<std::uint32_t>& outgroup,
+                                                      std::size_t max_strays,
+                                                      std::vector<std::uint32_t>* strays) const {
     if (tree_.root == nullptr) return std::nullopt;
-    return ranges().outgroup_place(outgroup);
+    return ranges().outgroup_place(outgroup, max_strays, strays);
 }
 
 std::optional<RootPlace> UnrootedTree::outgroup_place(

@@ -74,7 +74,17 @@ public:
     // when every leaf is one, or when two different sides tie for the most leaves. Once the
     // leaves are numbered, in time linear in the outgroup leaves, whatever the tree's size: a
     // list of many outgroups costs one walk of the tree and the leaves each one holds.
-    std::optional<RootPlace> outgroup_place(const std::vector<std::uint32_t>& outgroup) const;
+    //
+    // With `max_strays` K above 0, an outgroup that is not one side is rooted halfway along the
+    // branch one of whose sides holds at least three quarters of the outgroup leaves and at
+    // most K other leaves: the side with the fewest other leaves, then the most outgroup leaves,
+    // then the fewest leaves; none when no side qualifies or two different sides tie. `strays`
+    // then receives the numbers of the leaves that kept the outgroup from being that side
+    // (outgroup leaves outside it, other leaves inside it), in increasing order. That costs one
+    // more pass over the tree's nodes. An outgroup that is one side is rooted as with K = 0.
+    std::optional<RootPlace> outgroup_place(const std::vector<std::uint32_t>& outgroup,
+                                            std::size_t max_strays = 0,
+                                            std::vector<std::uint32_t>* strays = nullptr) const;
     // The same for the leaves that pass `in_outgroup`, each tested once.
     std::optional<RootPlace> outgroup_place(
         const std::function<bool(const Phylogeny_Node*)>& in_outgroup) const;

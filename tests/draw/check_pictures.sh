@@ -37,7 +37,7 @@ check_run() { # name table dir
     local name=$1 table=$2 dir=$3
     local n=0 drawn=0
     # Tabs are read as another separator, so that empty columns keep their place.
-    while IFS=$'\037' read -r file tree target status sister1 sister2 support rerooted leaves outliers names root strays label; do
+    while IFS=$'\037' read -r file tree target status sister1 sister2 support rerooted leaves outliers names root strays root_strays label; do
         n=$((n + 1))
         local pictures=("$dir"/$(printf '%06d' "$n")_*.svg)
         if [ "$status" = malformed ] || [ "$status" = unreadable ]; then
@@ -53,7 +53,7 @@ check_run() { # name table dir
         xmllint --noout "$svg" || { fail "$name: $svg is not well-formed XML"; continue; }
         [ "$(stat -c %s "$svg")" -le 1000000 ] || fail "$name: $svg is over 1,000,000 bytes"
         local text='//*[local-name()="text"]'
-        [ "$(count 'string(//*[local-name()="metadata"])' "$svg")" = "$file"$'\t'"$tree"$'\t'"$label" ] ||
+        [ "$(count 'string(//*[local-name()="metadata"])' "$svg")" = "$file"$'\t'"$tree"$'\t'"$target"$'\t'"$label" ] ||
             fail "$name: $svg records $(count 'string(//*[local-name()="metadata"])' "$svg")"
         # Leaves set aside are drawn apart from the tree analysed, with their own class.
         local expected=$leaves aside=0
@@ -119,12 +119,12 @@ grep -q "Strays: " "$out"/purity/*.svg || fail "no picture of the purity run lis
 # A file of several trees: one picture per tree, numbered on through the run.
 printf '((A-1,A-2),B-1);\n((A-1,B-1),B-2);\n' >"$out/two.nwk"
 "$tavrin" --standard-newick --draw "$out/several" A "$out/two.nwk" examples/t1.nwk >/dev/null 2>&1
-[ "$(cd "$out/several" && ls | tr '\n' ' ')" = "000001_two_1.svg 000002_two_2.svg 000003_t1.svg " ] ||
+[ "$(cd "$out/several" && ls | tr '\n' ' ')" = "000001_A_two_1.svg 000002_A_two_2.svg 000003_A_t1.svg " ] ||
     fail "pictures of a file of several trees: $(ls "$out/several" | tr '\n' ' ')"
 # A file that cannot be read uses up its row's number, as a malformed tree does.
 "$tavrin" --table --standard-newick --draw "$out/unreadable" A "$out/two.nwk" "$out/missing.nwk" \
     examples/t1.nwk >"$out/unreadable.tsv" 2>/dev/null || true
-[ "$(cd "$out/unreadable" && ls | tr '\n' ' ')" = "000001_two_1.svg 000002_two_2.svg 000004_t1.svg " ] ||
+[ "$(cd "$out/unreadable" && ls | tr '\n' ' ')" = "000001_A_two_1.svg 000002_A_two_2.svg 000004_A_t1.svg " ] ||
     fail "pictures after a file that cannot be read: $(ls "$out/unreadable" | tr '\n' ' ')"
 
 # ---- Big trees: wedges, at most 400 tips.
@@ -138,13 +138,13 @@ for svg in "$out"/big/*.svg; do
     tips=$(count 'count(//*[local-name()="text"][@class="target" or @class="sister1" or @class="sister2" or @class="other"])' "$svg")
     [ "$tips" -le 400 ] || fail "$svg has $tips labelled tips"
 done
-grep -q '>Choano (128)</text>' "$out/big/000001_balanced.svg" ||
+grep -q '>Choano (128)</text>' "$out/big/000001_Choano_balanced.svg" ||
     fail "the balanced tree's target clade is not one wedge"
-grep -q '>mixed (' "$out/big/000002_ladder.svg" || fail "the ladder merges no subtree"
+grep -q '>mixed (' "$out/big/000002_Choano_ladder.svg" || fail "the ladder merges no subtree"
 
 # ---- A few rendered.
-for svg in "$out/examples/000001_t1.svg" "$out/iqtree/000005_g005.svg" \
-    "$out/iqtree/000001_g001.svg" "$out/big/000001_balanced.svg"; do
+for svg in "$out/examples/000001_Choano_t1.svg" "$out/iqtree/000005_Choano_g005.svg" \
+    "$out/iqtree/000001_Choano_g001.svg" "$out/big/000001_Choano_balanced.svg"; do
     rsvg-convert "$svg" -o "${svg%.svg}.png" || fail "rsvg-convert cannot render $svg"
 done
 
@@ -152,7 +152,7 @@ done
 "$gen" caterpillar 1000000 "$out/ladder6.nwk" >/dev/null
 if timeout 120 "$tavrin" --draw "$out/ladder6" --groupFile "$out/groups.txt" Choano \
     "$out/ladder6.nwk" >"$out/ladder6.out"; then
-    svg="$out/ladder6/000001_ladder6.svg"
+    svg="$out/ladder6/000001_Choano_ladder6.svg"
     xmllint --noout "$svg" || fail "the 10^6 ladder's picture is not well-formed XML"
     [ "$(stat -c %s "$svg")" -le 1000000 ] || fail "the 10^6 ladder's picture is over 1 MB"
 else

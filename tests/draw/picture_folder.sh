@@ -27,13 +27,13 @@ source_of() { # svg
 # ---- A planted link: the picture replaces the link, the file outside is untouched.
 mkdir -p "$work/pics" "$work/outside"
 echo keep >"$work/outside/secret"
-ln -s "$work/outside/secret" "$work/pics/000001_t1.svg"
-ln -s "$work/outside/missing" "$work/pics/000002_t2.svg"
+ln -s "$work/outside/secret" "$work/pics/000001_Choano_t1.svg"
+ln -s "$work/outside/missing" "$work/pics/000002_Choano_t2.svg"
 "$tavrin" --draw "$work/pics" --groupFile groups.txt Choano t1.nwk t2.nwk >/dev/null 2>&1 ||
     fail "planted link: status $?"
 [ "$(cat "$work/outside/secret")" = keep ] || fail "planted link: the file outside was written"
 [ -e "$work/outside/missing" ] && fail "planted link: a file was made outside the folder"
-for svg in 000001_t1.svg 000002_t2.svg; do
+for svg in 000001_Choano_t1.svg 000002_Choano_t2.svg; do
     [ -f "$work/pics/$svg" ] && [ ! -L "$work/pics/$svg" ] || fail "planted link: $svg is not a file"
     grep -q '<svg' "$work/pics/$svg" || fail "planted link: $svg holds no picture"
 done
@@ -44,7 +44,7 @@ mkdir -p "$work/real"
 ln -s "$work/real" "$work/linked"
 "$tavrin" --draw "$work/linked" --groupFile groups.txt Choano t1.nwk >/dev/null 2>&1 ||
     fail "linked folder: status $?"
-[ -L "$work/linked" ] && [ -f "$work/real/000001_t1.svg" ] || fail "linked folder: no picture in it"
+[ -L "$work/linked" ] && [ -f "$work/real/000001_Choano_t1.svg" ] || fail "linked folder: no picture in it"
 
 # ---- A 255-byte file name: the picture's name is cut to 200 bytes, the source kept whole.
 long=$(printf 'g%.0s' {1..251}).nwk
@@ -54,10 +54,10 @@ label=$(printf 'L%.0s' {1..40})
     "$work/$long" >"$work/long.tsv" 2>"$work/long.err" || fail "long name: status $? ($(cat "$work/long.err"))"
 name=$(ls "$work/long")
 [ ${#name} -le 200 ] || fail "long name: a picture name of ${#name} bytes"
-[[ $name == "${label}_000001_ggg"*g.svg ]] || fail "long name: the picture is named $name"
-[ "$(source_of "$work/long/$name")" = "$work/$long"$'\t1\t'"$label" ] ||
+[[ $name == "${label}_000001_Choano_ggg"*g.svg ]] || fail "long name: the picture is named $name"
+[ "$(source_of "$work/long/$name")" = "$work/$long"$'\t1\tChoano\t'"$label" ] ||
     fail "long name: the source is '$(source_of "$work/long/$name")'"
-[ "$(cut -f14 "$work/long.tsv" | tail -1)" = "$label" ] || fail "long name: no label in the table"
+[ "$(cut -f15 "$work/long.tsv" | tail -1)" = "$label" ] || fail "long name: no label in the table"
 
 # ---- Two programs' trees of the same 40 genes, under the same 40 file names.
 mkdir -p "$work/a" "$work/b"
@@ -85,8 +85,8 @@ for label in iqtree fasttree; do
     n=0
     while IFS=$'\t' read -r file tree _; do
         n=$((n + 1))
-        svg=$work/study/${label}_$(printf '%06d' "$n")_$(basename "$file" .nwk).svg
-        [ "$(source_of "$svg")" = "$file"$'\t'"$tree"$'\t'"$label" ] ||
+        svg=$work/study/${label}_$(printf '%06d' "$n")_Choano_$(basename "$file" .nwk).svg
+        [ "$(source_of "$svg")" = "$file"$'\t'"$tree"$'\tChoano\t'"$label" ] ||
             fail "$svg records '$(source_of "$svg")'"
     done < <(tail -n +2 "$work/$label.tsv")
 done
@@ -94,14 +94,14 @@ done
 # ---- Without labels the second run replaces the first one's pictures, and says so once.
 run_into "$work/shared" "" "$work"/a/*.nwk
 run_into "$work/shared" "" "$work"/b/*.nwk
-[ "$(cat "$work/.err")" = "Warning: --draw $work/shared: 000001_g001.svg and 39 more held pictures of other files; replaced" ] ||
+[ "$(cat "$work/.err")" = "Warning: --draw $work/shared: 000001_Choano_g001.svg and 39 more held pictures of other files; replaced" ] ||
     fail "replaced pictures: stderr '$(cat "$work/.err")'"
 [ "$(find "$work/shared" -type f | wc -l)" = 40 ] || fail "replaced pictures: not 40 files"
 # The same run again replaces its own pictures without a word; one of another file, with one.
 run_into "$work/shared" "" "$work"/b/*.nwk
 [ -s "$work/.err" ] && fail "a run replacing its own pictures warned: $(cat "$work/.err")"
 run_into "$work/shared" "" "$work/a/g001.nwk"
-[ "$(cat "$work/.err")" = "Warning: --draw $work/shared: 000001_g001.svg held a picture of another file; replaced" ] ||
+[ "$(cat "$work/.err")" = "Warning: --draw $work/shared: 000001_Choano_g001.svg held a picture of another file; replaced" ] ||
     fail "one replaced picture: stderr '$(cat "$work/.err")'"
 
 [ $failed = 0 ] && echo "picture folder checked"

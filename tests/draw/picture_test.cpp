@@ -98,7 +98,7 @@ Drawn draw(const std::string& text, const std::string& prefix, const std::string
     needs.picture = true;
     drawn.result = tavrin::analyse(*drawn.tree, settings, needs);
     drawn.svg = tavrin::draw_picture(*drawn.tree, drawn.result, settings,
-                                     tavrin::PictureSource{"trees/t1.nwk", 1, false, ""});
+                                     tavrin::PictureSource{"trees/t1.nwk", 1, false, "Choano", ""});
     return drawn;
 }
 
@@ -318,8 +318,8 @@ TEST(Picture, GeneTreesDrawEveryLeafOnce) {
             needs.outliers = true;
             needs.picture = true;
             const AnalysisResult result = tavrin::analyse(*read->tree, settings, needs);
-            const std::string svg = tavrin::draw_picture(*read->tree, result, settings,
-                                                         tavrin::PictureSource{path, 1, false, ""});
+            const std::string svg = tavrin::draw_picture(
+                *read->tree, result, settings, tavrin::PictureSource{path, 1, false, "Choano", ""});
             std::map<std::string, int> leaves, texts;
             tavrin::preorder(read->tree->root, [&](const Phylogeny_Node* n) {
                 if (n->is_leaf) ++leaves[n->name];
@@ -335,27 +335,92 @@ TEST(Picture, GeneTreesDrawEveryLeafOnce) {
     }
 }
 
-TEST(PictureName, NumberBaseAndTree) {
-    EXPECT_EQ(tavrin::picture_name("data/g002.nwk", 12, 1, false), "000012_g002.svg");
-    EXPECT_EQ(tavrin::picture_name("all.trees.nwk", 13, 2, true), "000013_all.trees_2.svg");
-    EXPECT_EQ(tavrin::picture_name("/a/b/my tree (1).tre", 1234567, 1, false),
-              "1234567_my_tree__1_.svg");
-    EXPECT_EQ(tavrin::picture_name("noext", 1, 1, false), "000001_noext.svg");
-    EXPECT_EQ(tavrin::picture_name(".hidden", 1, 1, false), "000001_.hidden.svg");
-    EXPECT_EQ(tavrin::picture_name("caf\xC3\xA9.nwk", 1, 3, true), "000001_caf___3.svg");
-    EXPECT_EQ(tavrin::picture_name("data/g002.nwk", 12, 1, false, "iqtree"),
-              "iqtree_000012_g002.svg");
+// A picture's name: its label, number, target (written safely) and file's base, and the tree's
+// number in a file of several; the base keeps every extension but a final .gz and one tree
+// extension.
+TEST(PictureName, LabelNumberTargetBaseAndTree) {
+    struct Case {
+        PictureSource source;
+        std::size_t number;
+        const char* name;
+    };
+    const Case cases[] = {
+        {{"data/g002.nwk", 1, false, "Choano", ""}, 12, "000012_Choano_g002.svg"},
+        {{"data/g002.nwk", 1, false, "Choano", "iqtree"}, 12, "iqtree_000012_Choano_g002.svg"},
+        {{"all.trees.nwk", 2, true, "Bryo", ""}, 13, "000013_Bryo_all.trees_2.svg"},
+        {{"/a/b/my tree (1).tre", 1, false, "T", ""}, 1234567, "1234567_T_my_tree__1_.svg"},
+        {{"noext", 1, false, "T", ""}, 1, "000001_T_noext.svg"},
+        {{".hidden", 1, false, "T", ""}, 1, "000001_T_.hidden.svg"},
+        {{"caf\xC3\xA9.nwk", 3, true, "T", ""}, 1, "000001_T_caf___3.svg"},
+        {{"raxml/RAxML_bipartitions.g01", 1, false, "Lyco", "raxml"},
+         5,
+         "raxml_000005_Lyco_RAxML_bipartitions.g01.svg"},
+        // The target's bytes outside [A-Za-z0-9.-] as %XX, '_' and '%' too: no two targets
+        // share a name, and none leaves the folder.
+        {{"g.nwk", 1, false, "a_b", ""}, 1, "000001_a%5Fb_g.svg"},
+        {{"g.nwk", 1, false, "../x/y%", ""}, 1, "000001_..%2Fx%2Fy%25_g.svg"},
+        {{"g.nwk", 1, false, "^Bryo|Lyco$", ""}, 1, "000001_%5EBryo%7CLyco%24_g.svg"},
+        {{"g.nwk", 1, false, "caf\xC3\xA9", ""}, 1, "000001_caf%C3%A9_g.svg"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PictureIdentity(c.source).name(c.number), c.name) << c.name;
 }
 
-// A name never passes 200 bytes: a long base is cut, the label, number and tree kept.
-TEST(PictureName, LongBaseCutTo200Bytes) {
+TEST(PictureName, BaseDropsGzAndOneTreeExtension) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"g01.nwk", "g01"},
+        {"g01.nwk.gz", "g01"},
+        {"g01.NWK.GZ", "g01"},
+        {"g01.newick", "g01"},
+        {"g01.tre", "g01"},
+        {"g01.tree", "g01"},
+        {"g01.trees", "g01"},
+        {"g01.treefile", "g01"},
+        {"g01.contree", "g01"},
+        {"g01.nex", "g01"},
+        {"g01.nexus", "g01"},
+        {"g01.t", "g01"},
+        {"g01.run1.t", "g01"},
+        {"g01.run12.t.gz", "g01"},
+        {"g01.nex.con.tre", "g01.nex"},
+        {"g01.nex.run2.t", "g01.nex"},
+        {"RAxML_bipartitions.g01", "RAxML_bipartitions.g01"},
+        {"RAxML_bipartitions.g01.gz", "RAxML_bipartitions.g01"},
+        {"g01.fasta.treefile", "g01.fasta"},
+        {"g01.nwk.txt", "g01.nwk.txt"},
+        {"g01.run.t", "g01.run"},
+        {"dir.nwk/g01", "g01"},
+        {".nwk", ".nwk"},
+        {".run1.t", ".run1"},
+        {"x.gz", "x"},
+        {".gz", ".gz"},
+    };
+    for (const auto& [path, base] : cases)
+        EXPECT_EQ(picture_base(path), base) << path;
+}
+
+// A name never passes 200 bytes: a long base is cut, the label, number, target and tree kept; a
+// long target is cut between two escapes.
+TEST(PictureName, LongBaseAndTargetCut) {
     const std::string base(251, 'g');
     const std::string label(40, 'L');
-    const std::string cut = tavrin::picture_name("dir/" + base + ".nwk", 1234567, 12, true, label);
-    EXPECT_EQ(cut.size(), tavrin::kMaxPictureName);
-    EXPECT_EQ(cut.substr(0, 49), label + "_1234567_");
+    const std::string path = "dir/" + base + ".nwk";
+    const std::string cut = PictureIdentity({path, 12, true, "T", label}).name(1234567);
+    EXPECT_EQ(cut.size(), kMaxPictureName);
+    EXPECT_EQ(cut.substr(0, 51), label + "_1234567_T_");
     EXPECT_EQ(cut.substr(cut.size() - 8), "g_12.svg");
-    EXPECT_EQ(tavrin::picture_name(base.substr(0, 100), 1, 1, false).size(), 111u);
+    EXPECT_EQ(PictureIdentity({base.substr(0, 100), 1, false, "T", ""}).name(1).size(), 113u);
+    const std::string target = std::string(59, 'x') + "__";
+    const std::string name = PictureIdentity({"g.nwk", 1, false, target, ""}).name(1);
+    EXPECT_EQ(name, "000001_" + std::string(59, 'x') + "_g.svg");
+}
+
+// The source names file, tree, target and label, each with the table's escapes, then XML's.
+TEST(PictureName, SourceRecordsFileTreeTargetAndLabel) {
+    EXPECT_EQ(PictureIdentity({"a\tb\\c<d>.nwk", 3, true, "T&x", ""}).source(),
+              "a\\tb\\\\c&lt;d&gt;.nwk\t3\tT&amp;x\t");
+    EXPECT_EQ(PictureIdentity({"g.nwk", 1, false, "Bryo", "raxml"}).source(),
+              "g.nwk\t1\tBryo\traxml");
 }
 
 }  // namespace

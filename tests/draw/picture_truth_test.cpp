@@ -50,7 +50,7 @@ Drawn draw(const Case& c, std::string_view label = {}) {
     needs.outliers = true;
     drawn.result = analyse(*drawn.tree, settings, needs);
     drawn.svg = draw_picture(*drawn.tree, drawn.result, settings,
-                             PictureSource{"data/g002.nwk", 1, false, label});
+                             PictureSource{"data/g002.nwk", 1, false, settings.prefix, label});
     return drawn;
 }
 
@@ -192,7 +192,7 @@ TEST(PictureTruth, StraysMarkedInTheirClade) {
     ASSERT_EQ(result.sisters, std::vector<std::string>{"Metazoa"});
     ASSERT_EQ(result.strays, std::vector<std::string>{"Viridi-c"});
     const std::string svg =
-        draw_picture(tree, result, settings, PictureSource{"p.nwk", 1, false, ""});
+        draw_picture(tree, result, settings, PictureSource{"p.nwk", 1, false, "Choano", ""});
     EXPECT_EQ(
         texts_of(svg, "sister1"),
         (std::vector<std::string>{"Metazoa-a", "Metazoa-b", "Viridi-c", "Metazoa-d", "Metazoa-e"}));
@@ -261,11 +261,12 @@ TEST(PictureTruth, ScaleBarOnlyWithLengths) {
 TEST(PictureTruth, RecordsItsSourceAndHasATitle) {
     const Drawn d = draw(
         {"((Choano-a,Choano-b),(Fungi-f,Fungi-g));", "Choano", TreeStatus::kSisters}, "iqtree");
-    EXPECT_NE(d.svg.find("<metadata>data/g002.nwk\t1\tiqtree</metadata>"), std::string::npos);
+    EXPECT_NE(d.svg.find("<metadata>data/g002.nwk\t1\tChoano\tiqtree</metadata>"),
+              std::string::npos);
     EXPECT_NE(d.svg.find("<title>data/g002.nwk \xC2\xB7 Label: iqtree. Target: Choano"),
               std::string::npos);
-    EXPECT_EQ(picture_source("a\tb\\c<d>.nwk", 3, ""), "a\\tb\\\\c&lt;d&gt;.nwk\t3\t");
-    EXPECT_EQ(recorded_source(d.svg), std::optional<std::string_view>("data/g002.nwk\t1\tiqtree"));
+    EXPECT_EQ(recorded_source(d.svg),
+              std::optional<std::string_view>("data/g002.nwk\t1\tChoano\tiqtree"));
     EXPECT_EQ(recorded_source("<svg><title>t</title></svg>"), std::nullopt);
 }
 

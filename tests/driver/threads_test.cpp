@@ -144,9 +144,9 @@ TEST(Threads, FatalErrorsEndTheRunAtTheSamePlace) {
     const fs::path blocked =
         fs::path(::testing::TempDir()) / ("threads_blocked_" + std::to_string(getpid()));
     fs::remove_all(blocked);
-    fs::create_directories(blocked / "000005_g005.svg");
+    fs::create_directories(blocked / "000005_Choano_g005.svg");
     expect_same_with_threads(with({"--draw", blocked.string(), "Choano"}, gene_files(false)));
-    EXPECT_FALSE(fs::exists(blocked / "000006_g006.svg")) << "a picture after the error";
+    EXPECT_FALSE(fs::exists(blocked / "000006_Choano_g006.svg")) << "a picture after the error";
     fs::remove_all(blocked);
     const Written one = run_with("1", with({"Choano"}, files));
     EXPECT_EQ(one.status, 15);

@@ -15,7 +15,7 @@ namespace {
 TEST(TableFormat, HeaderAndTheLayoutsReadersAccept) {
     EXPECT_EQ(table_header(),
               "file\ttree\ttarget\tstatus\tsister1\tsister2\tsupport\trerooted\ttarget_leaves\t"
-              "outliers\toutlier_leaves\troot\tstrays\tlabel");
+              "outliers\toutlier_leaves\troot\tstrays\troot_strays\tlabel");
     const std::optional<TableLayout> whole = TableLayout::of_header(table_header());
     ASSERT_TRUE(whole.has_value());
     EXPECT_EQ(whole->width(), kColumnCount);
@@ -23,7 +23,8 @@ TEST(TableFormat, HeaderAndTheLayoutsReadersAccept) {
 
     // Tables that end earlier: at outlier_leaves, root or strays.
     const std::string& header = table_header();
-    for (const Column last : {Column::kOutlierLeaves, Column::kRoot, Column::kStrays}) {
+    for (const Column last :
+         {Column::kOutlierLeaves, Column::kRoot, Column::kStrays, Column::kRootStrays}) {
         const std::size_t end = header.find(std::string("\t") + column_name(last)) + 1 +
                                 std::string(column_name(last)).size();
         const std::optional<TableLayout> shorter = TableLayout::of_header(header.substr(0, end));
@@ -32,6 +33,24 @@ TEST(TableFormat, HeaderAndTheLayoutsReadersAccept) {
         EXPECT_TRUE(shorter->has(last));
         EXPECT_FALSE(shorter->has(static_cast<Column>(static_cast<std::size_t>(last) + 1)));
     }
+
+    // A table written before root_strays: its label follows strays, and is read as the label.
+    const std::string before_root_strays =
+        "file\ttree\ttarget\tstatus\tsister1\tsister2\tsupport\trerooted\ttarget_leaves\t"
+        "outliers\toutlier_leaves\troot\tstrays\tlabel";
+    const std::optional<TableLayout> older = TableLayout::of_header(before_root_strays);
+    ASSERT_TRUE(older.has_value());
+    EXPECT_EQ(older->width(), kColumnCount - 1);
+    EXPECT_TRUE(older->has(Column::kLabel));
+    EXPECT_TRUE(older->has(Column::kStrays));
+    EXPECT_FALSE(older->has(Column::kRootStrays));
+    TableFields older_row;
+    EXPECT_EQ(older_row.split("t.nwk\t1\tC\tsisters\tM\t\t80\t0\t2\t0\t\tgiven\tV-c\tiq", &*older),
+              kColumnCount - 1);
+    EXPECT_EQ(older_row[Column::kStrays], "V-c");
+    EXPECT_EQ(older_row[Column::kRootStrays], "");
+    EXPECT_EQ(older_row[Column::kLabel], "iq");
+    EXPECT_FALSE(TableLayout::of_header(before_root_strays + "\troot_strays").has_value());
 
     const std::vector<std::string> not_headers = {
         "",       header + "\t", header.substr(0, 40), "file\ttree\ttarget\tstatus",
@@ -72,6 +91,8 @@ TEST(TableFormat, FieldsComeBackAsWritten) {
     row.outlier_leaves = &leaves;
     row.root = "Bac\tteria";
     row.strays = &strays;
+    const std::vector<std::string> root_strays = {"Fungi-c", "o,g"};
+    row.root_strays = &root_strays;
     row.label = "iq\\tree";
     std::ostringstream out;
     write_table_row(out, row);
@@ -98,6 +119,7 @@ TEST(TableFormat, FieldsComeBackAsWritten) {
     EXPECT_EQ(field(Column::kRoot), row.root);
     EXPECT_EQ(fields[Column::kOutlierLeaves], "x\\,y,tab\\there\\\\,z");
     EXPECT_EQ(fields[Column::kStrays], "Viridi-c,a\\,b");
+    EXPECT_EQ(fields[Column::kRootStrays], "Fungi-c,o\\,g");
     EXPECT_EQ(field(Column::kLabel), row.label);
 
     for (const std::string& name : names) {
@@ -148,7 +170,7 @@ TEST(TableFormat, ControlBytesAreWrittenInHexAndReadBack) {
     write_table_row(out, row);
     EXPECT_EQ(out.str(),
               "t\\x0d.nwk\t1\tCho\\x07\tsisters\tMeta\\x1bzoa,x\t\tn/a\t\t\t\t"
-              "Meta\\x1bzoa\\,x\t\t\t\n");
+              "Meta\\x1bzoa\\,x\t\t\t\t\n");
 }
 
 // A row of a tree that was not read holds its key and status only.
@@ -159,7 +181,7 @@ TEST(TableFormat, RowOfATreeNotRead) {
     row.status = TreeStatus::kUnreadable;
     std::ostringstream out;
     write_table_row(out, row);
-    EXPECT_EQ(out.str(), "t3.nwk\t1\tChoano\tunreadable\t\t\t\t\t\t\t\t\t\t\n");
+    EXPECT_EQ(out.str(), "t3.nwk\t1\tChoano\tunreadable\t\t\t\t\t\t\t\t\t\t\t\n");
 }
 
 }  // namespace

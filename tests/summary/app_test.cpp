@@ -40,6 +40,10 @@ TEST(Program, UsageErrors) {
         "usage: Tavrin-summary [--first] [--min-support X] [--by KEYS] [--svg FILE]\n"
         "                      [--html FILE] [--pictures DIR] [-h|--help] [--version]\n"
         "                      [REPORT ...]\n";
+    const auto kNotKeys = [](const std::string& value) {
+        return "--by: '" + value +
+               "' is not label, target, file or several of them separated by commas, each once";
+    };
     const struct {
         std::vector<std::string> args;
         std::string message;
@@ -54,10 +58,14 @@ TEST(Program, UsageErrors) {
         {{"--min-support=nan"}, "--min-support: 'nan' is not a finite decimal number"},
         {{"--min-support", "inf"}, "--min-support: 'inf' is not a finite decimal number"},
         {{"--svg="}, "--svg: the file name is empty"},
-        {{"--by", "run"}, "--by: 'run' is not label, target or label,target"},
-        {{"--by=label,label"}, "--by: 'label,label' is not label, target or label,target"},
-        {{"--by", "label,"}, "--by: 'label,' is not label, target or label,target"},
-        {{"--by", ""}, "--by: '' is not label, target or label,target"},
+        {{"--min-support", "70%%"},
+         "--min-support: '70%%' is not a finite decimal number followed by %"},
+        {{"--min-support", "%"}, "--min-support: '%' is not a finite decimal number followed by %"},
+        {{"--by", "run"}, kNotKeys("run")},
+        {{"--by=label,label"}, kNotKeys("label,label")},
+        {{"--by", "file,target,file"}, kNotKeys("file,target,file")},
+        {{"--by", "label,"}, kNotKeys("label,")},
+        {{"--by", ""}, kNotKeys("")},
         {{"--svg", "-", "r.tsv"},
          "--svg: '-' is not a file name here (the table goes to standard output; write ./- for a "
          "file named -)"},

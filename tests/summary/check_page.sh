@@ -26,7 +26,7 @@ rows() {
     tr '\n' ' ' | sed 's|<tr|\n<tr|g; s|</tr>|</tr>\n|g' | grep '^<tr data-status=' || true
 }
 
-# The source a picture records: "file<TAB>tree<TAB>label".
+# The source a picture records: "file<TAB>tree<TAB>target<TAB>label".
 source_of() { # picture
     tr '\n' ' ' <"$1" | sed -n 's|.*<metadata>\([^<]*\)</metadata>.*|\1|p'
 }
@@ -45,9 +45,9 @@ drawn=$(grep -vc $'\tmalformed\t' <(tail -n +2 "$out/fast.tsv"))
     fail "two runs left $(find "$out/study" -name '*.svg' | wc -l) pictures, not $((2 * drawn))"
 # A stale picture of another run under a row's name, and a pipe that looks like a picture.
 sed 's|<metadata>[^<]*</metadata>|<metadata>old/g001.nwk\t1\tiq</metadata>|' \
-    "$out/study/iq_000001_g001.svg" >"$out/study/iq_000001_g001_old.svg"
-rm "$out/study/iq_000001_g001.svg"
-mkfifo "$out/study/fast_000002_pipe.svg"
+    "$out/study/iq_000001_Choano_g001.svg" >"$out/study/iq_000001_Choano_g001_old.svg"
+rm "$out/study/iq_000001_Choano_g001.svg"
+mkfifo "$out/study/fast_000002_Choano_pipe.svg"
 
 timeout 60 "$summary" --by label --html "$out/page.html" --pictures "$out/study" \
     "$out/fast.tsv" "$out/iq.tsv" >"$out/tally.tsv" 2>"$out/closing.txt" ||
@@ -65,7 +65,7 @@ links=0
 while IFS=$'\t' read -r href file label; do
     links=$((links + 1))
     [ -f "$out/$href" ] || fail "the link $href points at no file"
-    [ "$(source_of "$out/$href" | cut -f1,3)" = "$file"$'\t'"$label" ] ||
+    [ "$(source_of "$out/$href" | cut -f1,4)" = "$file"$'\t'"$label" ] ||
         fail "$href is linked from the row of $file, $label"
 done < <(rows <"$out/all.html" | grep '<a href=' |
     sed 's|.*<a href="\([^"]*\)">picture</a></td><td>\([^<]*\)</td>.*<td>\([a-z]*\)</td></tr>$|\1\t\2\t\3|')
@@ -97,6 +97,44 @@ dom "$url?target=Choano" >"$out/filtered.html"
 [ "$(rows <"$out/filtered.html" | wc -l)" = $((2 * trees)) ] || fail "?target=Choano hides rows"
 dom "$url#target=Fungi" >"$out/filtered.html"
 [ "$(rows <"$out/filtered.html" | wc -l)" = 0 ] || fail "#target=Fungi shows rows"
+
+# A study of two labels and two targets drawing into one folder: every row linked to its own
+# picture; the matrix, one row per target and one column per label; a click on a cell asks for
+# that cell's trees; the page no wider than a 1400-pixel window.
+for label in fast iq; do
+    for target in Choano Fungi; do
+        "$tavrin" --table --standard-newick --label "$label" --draw "$out/matrix" \
+            --groupFile bench/genes/groups.txt "$target" bench/genes/iqtree/g00*.nwk
+    done >"$out/matrix-$label.tsv"
+done
+"$summary" --first --html "$out/matrix.html" --pictures "$out/matrix" "$out"/matrix-*.tsv \
+    >/dev/null 2>&1 || fail "the study's page was not made"
+study_trees=$(($(grep -vc '^file' "$out/matrix-fast.tsv") * 2))
+study_drawn=$(grep -v '^file' "$out"/matrix-*.tsv | grep -vc $'\tmalformed\t')
+grep -q ": $study_drawn of $study_trees trees linked to their own picture, $((study_trees - study_drawn)) without one; 0 pictures there belong" \
+    "$out/matrix.html" || fail "the study's pictures are not each linked to their own row"
+# The page with a probe that clicks a cell and notes the address and the page's width.
+sed 's|</body>|<script>window.addEventListener("load", function () {\
+  document.querySelector("#study td[data-target=Fungi][data-label=iq]").click();\
+  document.body.setAttribute("data-probe", location.hash + " " +\
+    document.documentElement.scrollWidth);\
+});</script></body>|' "$out/matrix.html" >"$out/matrix-probe.html"
+profile=$(mktemp -d)
+timeout 90 chromium --headless --no-sandbox --disable-gpu --disable-background-networking \
+    --disable-component-update --disable-sync --no-first-run --user-data-dir="$profile" \
+    --window-size=1400,900 --virtual-time-budget=3000 --dump-dom "file://$out/matrix-probe.html" \
+    2>/dev/null >"$out/matrix-dom.html"
+rm -rf "$profile"
+matrix=$(tr '\n' ' ' <"$out/matrix-dom.html" | sed 's|.*<table id="study">||; s|</table>.*||')
+[ "$(grep -o '<tr>' <<<"$matrix" | wc -l)" = 3 ] || fail "the matrix has not 1 + 2 rows"
+[ "$(grep -o '<td data-target=' <<<"$matrix" | wc -l)" = 4 ] || fail "the matrix has not 4 cells"
+probe=$(sed -n 's|.*data-probe="\([^"]*\)".*|\1|p' "$out/matrix-dom.html")
+[ "${probe% *}" = "#target=Fungi&amp;label=iq" ] || fail "a click on a cell asks for '${probe% *}'"
+[ "${probe#* }" -le 1400 ] 2>/dev/null || fail "the page is ${probe#* } pixels wide in a 1400-pixel window"
+expected=$(grep -c $'\tFungi\t.*\tiq$' "$out/matrix-iq.tsv")
+dom "file://$out/matrix.html#target=Fungi&label=iq" >"$out/filtered.html"
+[ "$(rows <"$out/filtered.html" | wc -l)" = "$expected" ] ||
+    fail "a cell's address shows $(rows <"$out/filtered.html" | wc -l) rows, expected $expected"
 
 # A report, not a table: the tally alone, no row and no script.
 "$tavrin" --groupFile examples/groups.txt Choano examples/t1.nwk examples/t2.nwk 2>/dev/null |

@@ -25,16 +25,25 @@ std::string table_line(const std::string& file, const std::string& tree, const s
                        const std::string& label = "", const std::string& target = "Choano") {
     const bool sisters = !sister1.empty();
     return file + "\t" + tree + "\t" + target + "\t" + status + "\t" + sister1 + "\t" + sister2 +
-           "\t" + (sisters ? "80" : "") + "\t0\t2\t0\t\tgiven\t\t" + label;
+           "\t" + (sisters ? "80" : "") + "\t0\t2\t0\t\tgiven\t\t\t" + label;
 }
 
 // A picture of Tavrin --draw as far as the page reads it: its recorded source.
-void write_picture(const fs::path& dir, const std::string& name, const std::string& file,
-                   std::size_t tree, const std::string& label = "") {
+void write_picture(const fs::path& dir, const std::string& name, const std::string& source) {
     std::ofstream(dir / name) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                                  "<svg xmlns=\"http://www.w3.org/2000/svg\">\n<metadata>"
-                              << picture_source(file, tree, label)
-                              << "</metadata>\n<title>a tree</title>\n</svg>\n";
+                              << source << "</metadata>\n<title>a tree</title>\n</svg>\n";
+}
+
+// The row of `line`, read as the summary reads it, as row `row` of its table.
+TreeRecord record(std::size_t row, const std::string& line) {
+    TreeRecord record;
+    std::string problem;
+    EXPECT_TRUE(
+        parse_tree_table_row(line, *TableLayout::of_header(table_header()), record, problem))
+        << problem;
+    record.row = row;
+    return record;
 }
 
 // A fresh folder under the test's temporary folder, removed afterwards.
@@ -56,7 +65,7 @@ std::string page_of(const std::vector<TreeRecord>& trees, const std::string& pic
     content.tree_count = trees.size();
     content.targets = {"Choano"};
     content.closing = "closing";
-    content.groups.push_back(PageGroup{"", ChartRows{}, "<svg></svg>"});
+    content.groups.push_back(PageGroup{"", "", ChartRows{}, "<svg></svg>", 70});
     content.table_read = true;
     content.trees = &trees;
     content.table_width = kColumnCount;
@@ -102,9 +111,9 @@ TEST(HtmlPage, FolderLinksAreRelativeToThePageAsGiven) {
 
 TEST(HtmlPage, RowsAreTextForTheScriptAndHoldNoMarkup) {
     const std::vector<TreeRecord> trees = {
-        {1, table_line("a<script>.nwk", "1", "sisters", "Fungi<&>", "", "run\\t1")},
-        {2, table_line("b.nwk", "1", "malformed")},
-        {3, table_line("c\xFF.nwk", "2", "not-a-clade")},
+        record(1, table_line("a<script>.nwk", "1", "sisters", "Fungi<&>", "", "run\\t1")),
+        record(2, table_line("b.nwk", "1", "malformed")),
+        record(3, table_line("c\xFF.nwk", "2", "not-a-clade")),
     };
     const std::string page = page_of(trees);
     const std::vector<std::string> lines = data_lines(page);
@@ -132,95 +141,131 @@ TEST(HtmlPage, RowsAreTextForTheScriptAndHoldNoMarkup) {
     }
 }
 
-TEST(HtmlPage, TwoLabelledRunsInOneFolderLinkEachRowToItsOwnPicture) {
+// Runs of two labels and two targets in one folder: each row is linked to its own picture,
+// found by its name, never to another target's of the same number and file.
+TEST(HtmlPage, RunsOfSeveralLabelsAndTargetsLinkEachRowToItsOwnPicture) {
     const Folder pictures("html_page_two_runs");
-    for (const std::string label : {"fast", "iq"}) {
-        write_picture(pictures.path(), label + "_000001_g1.svg", "g/g1.nwk", 1, label);
-        // A long base is cut in the name: the picture is found by its name's start.
-        write_picture(pictures.path(), label + "_000002_a_long_na.svg", "g/a long name.nwk", 1,
-                      label);
-    }
-    // Numbers restart at each table: each label's rows are 1 and 2.
     std::vector<TreeRecord> trees;
+    std::vector<std::string> expected;
     for (const std::string label : {"iq", "fast"}) {
-        trees.push_back({1, table_line("g/g1.nwk", "1", "sisters", "Fungi", "", label)});
-        trees.push_back({2, table_line("g/a long name.nwk", "1", "unnamed", "", "", label)});
+        // Numbers restart at each table: each table's rows are 1 to 4.
+        std::size_t row = 0;
+        for (const std::string target : {"Bryo", "Lyco"}) {
+            for (const std::string file : {"g/g1.nwk", "g/a long name.nwk"}) {
+                const PictureIdentity identity({file, 1, false, target, label});
+                write_picture(pictures.path(), identity.name(++row), identity.source());
+                trees.push_back(
+                    record(row, table_line(file, "1", "sisters", "Fungi", "", label, target)));
+                expected.push_back(std::to_string(row) + "\t" + identity.name(row));
+            }
+        }
     }
     const std::string page = page_of(trees, pictures.path().string());
     const std::vector<std::string> lines = data_lines(page);
-    ASSERT_EQ(lines.size(), 5u);
+    ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(number_and_picture(lines[0]), "#\tpicture");
-    EXPECT_EQ(number_and_picture(lines[1]), "1\tiq_000001_g1.svg");
-    EXPECT_EQ(number_and_picture(lines[2]), "2\tiq_000002_a_long_na.svg");
-    EXPECT_EQ(number_and_picture(lines[3]), "1\tfast_000001_g1.svg");
-    EXPECT_EQ(number_and_picture(lines[4]), "2\tfast_000002_a_long_na.svg");
-    EXPECT_NE(page.find(": 4 of 4 trees linked to their own picture, 0 without one; 0 pictures "
+    EXPECT_EQ(number_and_picture(lines[1]), "1\tiq_000001_Bryo_g1.svg");
+    EXPECT_EQ(number_and_picture(lines[4]), "4\tiq_000004_Lyco_a_long_name.svg");
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(number_and_picture(lines[i + 1]), expected[i]);
+    EXPECT_NE(page.find(": 8 of 8 trees linked to their own picture, 0 without one; 0 pictures "
                         "there belong to other trees."),
               std::string::npos);
     EXPECT_NE(page.find("data-folder=\"pics/\""), std::string::npos);
 }
 
+// A picture under the row's name is linked only when it records the row's file, tree, target
+// and label: one of an earlier run (no target recorded), of another target, label, tree or file
+// is not, nor one that records nothing or is reached through a link.
 TEST(HtmlPage, OnlyPicturesThatRecordTheRowAreLinked) {
     const Folder pictures("html_page_true_pictures");
     const fs::path& dir = pictures.path();
-    write_picture(dir, "000001_g1.svg", "old/g1.nwk", 1);  // a stale run's picture
-    write_picture(dir, "000002_g2.svg", "g/g2.nwk", 1);    // of a malformed row
-    std::ofstream(dir / "000003_g3.svg") << "<svg><title>g3</title></svg>";  // records nothing
-    write_picture(dir, "000004_all_2.svg", "g/all.nwk", 3);   // another tree of the file
-    write_picture(dir, "000005_g5.svg", "g/g5.nwk", 1, "x");  // another run's label
-    write_picture(dir, "000006_g6.svg", "g/g6.nwk", 1);       // the one true picture
-    // A link is never followed, even to the row's own picture.
-    write_picture(dir / "..", "outside.svg", "g/g7.nwk", 1);
-    fs::create_symlink(dir / ".." / "outside.svg", dir / "000007_g7.svg");
-    const std::vector<TreeRecord> trees = {
-        {1, table_line("g/g1.nwk", "1", "sisters", "Fungi")},
-        {2, table_line("g/g2.nwk", "1", "malformed")},
-        {3, table_line("g/g3.nwk", "1", "no-target")},
-        {4, table_line("g/all.nwk", "2", "whole-tree")},
-        {5, table_line("g/g5.nwk", "1", "sisters", "Fungi")},
-        {6, table_line("g/g6.nwk", "1", "sisters", "Fungi")},
-        {7, table_line("g/g7.nwk", "1", "sisters", "Fungi")},
+    struct Case {
+        const char* why;
+        const char* file;      // the row's
+        const char* recorded;  // what the picture under the row's name records
+        bool linked;
     };
+    const Case cases[] = {
+        {"the true picture", "g/g1.nwk", "g/g1.nwk\t1\tChoano\t", true},
+        {"an earlier version's, without a target", "g/g2.nwk", "g/g2.nwk\t1\t", false},
+        {"another target's", "g/g3.nwk", "g/g3.nwk\t1\tFungi\t", false},
+        {"another label's", "g/g4.nwk", "g/g4.nwk\t1\tChoano\tx", false},
+        {"another tree's", "g/g5.nwk", "g/g5.nwk\t2\tChoano\t", false},
+        {"another file's", "g/g6.nwk", "old/g6.nwk\t1\tChoano\t", false},
+        {"the target in the label's place", "g/g7.nwk", "g/g7.nwk\t1\t\tChoano", false},
+        {"records nothing", "g/g8.nwk", nullptr, false},
+    };
+    std::vector<TreeRecord> trees;
+    for (const Case& c : cases) {
+        const std::size_t row = trees.size() + 1;
+        const std::string name = PictureIdentity({c.file, 1, false, "Choano", ""}).name(row);
+        if (c.recorded != nullptr) {
+            write_picture(dir, name, c.recorded);
+        } else {
+            std::ofstream(dir / name) << "<svg><title>g</title></svg>";
+        }
+        trees.push_back(record(row, table_line(c.file, "1", "sisters", "Fungi")));
+    }
+    // A malformed row never has a picture, even one recording its source.
+    trees.push_back(record(trees.size() + 1, table_line("g/m.nwk", "1", "malformed")));
+    write_picture(dir, PictureIdentity({"g/m.nwk", 1, false, "Choano", ""}).name(trees.size()),
+                  "g/m.nwk\t1\tChoano\t");
+    // A link is never followed, even to the row's own picture.
+    trees.push_back(record(trees.size() + 1, table_line("g/l.nwk", "1", "sisters", "Fungi")));
+    write_picture(dir / "..", "outside.svg", "g/l.nwk\t1\tChoano\t");
+    fs::create_symlink(
+        dir / ".." / "outside.svg",
+        dir / PictureIdentity({"g/l.nwk", 1, false, "Choano", ""}).name(trees.size()));
     const std::string page = page_of(trees, dir.string());
     const std::vector<std::string> lines = data_lines(page);
-    ASSERT_EQ(lines.size(), 8u);
-    for (std::size_t row = 1; row <= 7; ++row) {
-        const std::string expected = row == 6 ? "000006_g6.svg" : "";
-        EXPECT_EQ(number_and_picture(lines[row]), std::to_string(row) + "\t" + expected);
+    ASSERT_EQ(lines.size(), trees.size() + 1);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const std::string picture = number_and_picture(lines[i + 1]);
+        EXPECT_EQ(picture.size() > std::to_string(i + 1).size() + 1, cases[i].linked)
+            << cases[i].why << ": " << picture;
     }
-    EXPECT_NE(page.find(": 1 of 7 trees linked to their own picture, 6 without one; 5 pictures "
+    EXPECT_EQ(number_and_picture(lines[9]), "9\t");
+    EXPECT_EQ(number_and_picture(lines[10]), "10\t");
+    EXPECT_NE(page.find(": 1 of 10 trees linked to their own picture, 9 without one; 8 pictures "
                         "there belong to other trees."),
               std::string::npos);
     fs::remove(dir / ".." / "outside.svg");
 }
 
 // A row's file and label as the table escapes them (standard mode writes control bytes as \xHH)
-// match a picture that recorded them as read from the command line.
+// match a picture that recorded them as read from the command line; the first tree of a file of
+// several is found under its name with the tree's number.
 TEST(HtmlPage, EscapedNamesFindTheirPicture) {
     const Folder pictures("html_page_escaped_names");
-    write_picture(pictures.path(), "iq-1_000001_a_b_c_.svg", "d/a,b&c<\t>\x1b.nwk", 12, "iq-1");
-    write_picture(pictures.path(), "000002_x.svg", "x\\y.nwk", 1);
+    const PictureIdentity first({"d/a,b&c<\t>\x1b.nwk", 12, true, "Cho ano", "iq-1"});
+    const PictureIdentity second({"x\\y.nwk", 1, true, "C", ""});
+    write_picture(pictures.path(), first.name(1), first.source());
+    write_picture(pictures.path(), second.name(2), second.source());
     const std::vector<TreeRecord> trees = {
-        {1, table_line("d/a,b&c<\\t>\\x1b.nwk", "12", "sisters", "Fungi", "", "iq-1")},
-        {2, table_line("x\\\\y.nwk", "1", "no-target")},
+        record(1, table_line("d/a,b&c<\\t>\\x1b.nwk", "12", "sisters", "Fungi", "", "iq-1",
+                             "Cho ano")),
+        record(2, table_line("x\\\\y.nwk", "1", "no-target", "", "", "", "C")),
     };
     const std::vector<std::string> lines = data_lines(page_of(trees, pictures.path().string()));
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(number_and_picture(lines[1]), "1\tiq-1_000001_a_b_c_.svg");
-    EXPECT_EQ(number_and_picture(lines[2]), "2\t000002_x.svg");
+    EXPECT_EQ(number_and_picture(lines[1]), "1\tiq-1_000001_Cho%2520ano_a_b_c_____12.svg");
+    EXPECT_EQ(number_and_picture(lines[2]), "2\t000002_C_x_y_1.svg");
 }
 
 TEST(HtmlPage, GroupsAndTheTreesNotListed) {
-    const std::vector<PairSummary> pairs = {{"Choano", "Metazoa", 2, 1, true, 87.5, 0, "a", 4},
-                                            {"Choano", "Fungi", 1, 1, true, 0.9, 1, "b", 2}};
-    const std::vector<TreeRecord> trees = {{1, table_line("t.nwk", "1", "sisters", "Fungi")}};
+    const std::vector<PairSummary> pairs = {{"Choano", "Metazoa", 2, 1, true, 87.5, 0, "a", "", 4},
+                                            {"Choano", "Fungi", 1, 1, true, 0.9, 1, "b", "", 2}};
+    const std::vector<TreeRecord> trees = {record(1, table_line("t.nwk", "1", "sisters", "Fungi"))};
     PageContent content;
     content.tree_count = 6;
     content.targets = {"Choano"};
     content.labels = {"a", "b"};
-    content.with_label = true;
-    content.groups.push_back(PageGroup{"label a", ChartRows{&pairs[0], &pairs[1]}, "<svg></svg>"});
-    content.groups.push_back(PageGroup{"label b", ChartRows{&pairs[1], &pairs[2]}, "<svg></svg>"});
+    content.grouping.by_label = true;
+    content.groups.push_back(
+        PageGroup{"label a", "", ChartRows{&pairs[0], &pairs[1]}, "<svg></svg>", 70});
+    content.groups.push_back(PageGroup{"label b", "Warning: fractions",
+                                       ChartRows{&pairs[1], &pairs[2]}, "<svg></svg>", 0.7});
     content.table_read = true;
     content.trees = &trees;
     content.trees_not_listed = 5;
@@ -233,16 +278,22 @@ TEST(HtmlPage, GroupsAndTheTreesNotListed) {
     EXPECT_NE(page.find("<td>b</td><td>Choano</td><td>Fungi</td><td class=\"n\">1</td><td "
                         "class=\"n\">0.500</td>"),
               std::string::npos);
+    // Each group's threshold, and its warning beside it.
+    EXPECT_NE(page.find("<th>supported (&#8805; 70)</th>"), std::string::npos);
+    EXPECT_NE(page.find("<h3>label b</h3>\n<p class=\"warning\">Warning: fractions</p>\n"
+                        "<div class=\"group\">"),
+              std::string::npos);
+    EXPECT_NE(page.find("<th>supported (&#8805; 0.7)</th>"), std::string::npos);
     EXPECT_NE(page.find("The tables hold 5 more trees, not listed here: the page lists the first "
                         "100000."),
               std::string::npos);
 }
 
 TEST(HtmlPage, AReportGetsTheTallyAlone) {
-    const std::vector<PairSummary> pairs = {{"Choano", "Metazoa", 2, 1, true, 87.5, 0, "", 2}};
+    const std::vector<PairSummary> pairs = {{"Choano", "Metazoa", 2, 1, true, 87.5, 0, "", "", 2}};
     PageContent content;
     content.tree_count = 2;
-    content.groups.push_back(PageGroup{"", all_rows(pairs), "<svg></svg>\n"});
+    content.groups.push_back(PageGroup{"", "", all_rows(pairs), "<svg></svg>\n", 70});
     const std::string page = html_page(content);
     EXPECT_NE(page.find("<td>Metazoa</td><td class=\"n\">2</td><td class=\"n\">1.000</td>"),
               std::string::npos);

@@ -147,7 +147,7 @@ TEST(Reader, SourcesReadInOrderFormOneReportNumberedEachFromOne) {
 // report, into the next source.
 TEST(Reader, TablesAmongReportsAcrossSources) {
     const std::string header(tavrin::table_header());
-    const std::string row = "g.nwk\t1\tC\tsisters\tM\t\t80\t0\t2\t0\t\tgiven\t\t\n";
+    const std::string row = "g.nwk\t1\tC\tsisters\tM\t\t80\t0\t2\t0\t\tgiven\t\t\t\n";
     Tally tally;
     ReportReader reader(tally);
     std::istringstream first("t1.nwk:\nC\tF\t80\n" + header + "\n" + row),
@@ -160,7 +160,7 @@ TEST(Reader, TablesAmongReportsAcrossSources) {
     EXPECT_FALSE(reader.read(third, "c"));
     EXPECT_EQ(reader.error(), "c:1: empty line");
     EXPECT_EQ(read_error(header + "\nt.nwk:\n" + header + "\nt2.nwk\n"),
-              "r.tsv:4: table row with 1 field, 14 expected");
+              "r.tsv:4: table row with 1 field, 15 expected");
 }
 
 // Tables that end before the root column are read with their eleven columns, beside whole ones.
@@ -170,7 +170,7 @@ TEST(Reader, TablesWithAndWithoutTheRootColumn) {
     Tally tally;
     ReportReader reader(tally);
     std::istringstream old_table(old_header + "\ng.nwk\t1\tC\tsisters\tM\t\t80\t0\t2\t0\t\n"),
-        new_table(header + "\ng.nwk\t1\tC\tno-root\t\t\t\t\t2\t\t\t\t\t\n");
+        new_table(header + "\ng.nwk\t1\tC\tno-root\t\t\t\t\t2\t\t\t\t\t\t\n");
     EXPECT_TRUE(reader.read(old_table, "old"));
     EXPECT_TRUE(reader.read(new_table, "new"));
     EXPECT_EQ(tally.tree_count(), 2u);

@@ -56,7 +56,7 @@ std::string chart(std::vector<PairSummary> rows, std::size_t trees, double thres
 
 PairSummary pair(const std::string& target, const std::string& sister, std::size_t trees,
                  std::size_t supported) {
-    return PairSummary{target, sister, trees, supported, true, 80, 0, "", trees};
+    return PairSummary{target, sister, trees, supported, true, 80, 0, "", "", trees};
 }
 
 TEST(Chart, ThirtyBarsThenOneForTheRestAndTheShadesOfSupport) {

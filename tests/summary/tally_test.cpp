@@ -79,7 +79,7 @@ TEST(Tally, MedianThatIsNotANumberIsNone) {
     EXPECT_TRUE(rows[0].has_median);
     EXPECT_EQ(rows[0].median, inf);
     std::ostringstream table;
-    summary::write_table(table, rows, false);
+    summary::write_table(table, rows, summary::Grouping());
     EXPECT_NE(table.str().find("T\tSplit\t2\t1.000\t1\tn/a\n"), std::string::npos);
 }
 
@@ -151,7 +151,7 @@ TEST(Tally, NamesWithTabsAndLineBreaks) {
     tally.add_row("a", "b\nc", {true, 1});
     EXPECT_EQ(tally.pair_count(), 3u);
     std::ostringstream out;
-    summary::write_table(out, tally.summarise(1), false);
+    summary::write_table(out, tally.summarise(1), summary::Grouping());
     EXPECT_EQ(out.str(),
               "target\tsister\ttrees\tshare\tsupported\tmedian_support\n"
               "a\tb\\tc\t1\t1.000\t1\t1\n"
@@ -162,7 +162,7 @@ TEST(Tally, NamesWithTabsAndLineBreaks) {
 // One tree of a table: its label, target and first sister with its support.
 void table_tree(Tally& tally, const char* label, const char* target, const char* sister,
                 double support) {
-    tally.start_table_tree(label, target);
+    tally.start_table_tree(label, "f.nwk", target);
     tally.add_row(target, sister, {true, support});
 }
 
@@ -172,7 +172,7 @@ TEST(Tally, SharesAreTakenOfTheTreesOfTheTarget) {
     Tally tally;
     for (int i = 0; i < 38; ++i)
         table_tree(tally, "", "A", "S", 90);
-    tally.start_table_tree("", "A");
+    tally.start_table_tree("", "f.nwk", "A");
     tally.note_status(TreeStatus::kNotAClade);
     table_tree(tally, "", "B", "S", 90);
     table_tree(tally, "", "B", "T", 90);
@@ -199,7 +199,7 @@ TEST(Tally, ByLabelEachLabelApart) {
     table_tree(tally, "fast", "A", "S", 0.9);
     table_tree(tally, "iq", "A", "S", 80);
     table_tree(tally, "fast", "A", "T", 0);
-    tally.start_table_tree("fast", "A");
+    tally.start_table_tree("fast", "f.nwk", "A");
     tally.note_status(TreeStatus::kUnnamed);
     tally.end_input();
     ASSERT_EQ(tally.groups().size(), 2u);
@@ -231,7 +231,7 @@ TEST(Tally, ByTargetReportsAndCountsPerGroup) {
     tally.start_tree();
     tally.start_tree();
     tally.add_row("B", "S", {true, 0});
-    tally.start_table_tree("x", "A");
+    tally.start_table_tree("x", "f.nwk", "A");
     tally.add_row("A", "S", {true, 0});
     tally.note_strays();
     tally.start_tree();  // rows of two targets: the tree is in both groups, each row in its own

@@ -11,7 +11,7 @@ namespace tavrin::summary {
 
 namespace {
 
-using summary::TreeTableRow;
+using summary::TreeRecord;
 
 // The layouts of the whole table and of a table that ends before the root column.
 TableLayout full_layout() {
@@ -26,11 +26,11 @@ TableLayout layout_without_root() {
 std::string row(const std::string& target, const std::string& status, const std::string& sister1,
                 const std::string& sister2, const std::string& support) {
     return "g.nwk\t1\t" + target + "\t" + status + "\t" + sister1 + "\t" + sister2 + "\t" +
-           support + "\t0\t3\t1\tA\\,b,C\tgiven\tx\\,y\tiq";
+           support + "\t0\t3\t1\tA\\,b,C\tgiven\tx\\,y\tO-z\tiq";
 }
 
 TEST(TreeTable, RowsWithAndWithoutSisters) {
-    TreeTableRow parsed;
+    TreeRecord parsed;
     std::string problem;
     ASSERT_TRUE(
         summary::parse_tree_table_row(row("Cho\\\\ano", "sisters", "Meta\\tzoa", "Fungi", "87.5"),
@@ -54,19 +54,19 @@ TEST(TreeTable, RowsWithAndWithoutSisters) {
     EXPECT_FALSE(parsed.has_sister);
     EXPECT_EQ(parsed.status, TreeStatus::kWholeTree);
 
-    ASSERT_TRUE(summary::parse_tree_table_row("g.nwk\t1\tC\tno-root\t\t\t\t\t3\t\t\t\t\t",
+    ASSERT_TRUE(summary::parse_tree_table_row("g.nwk\t1\tC\tno-root\t\t\t\t\t3\t\t\t\t\t\t",
                                               full_layout(), parsed, problem));
     EXPECT_EQ(parsed.status, TreeStatus::kNoRoot);
 }
 
 TEST(TreeTable, RowsOfTablesWithoutTheRootColumn) {
-    TreeTableRow parsed;
+    TreeRecord parsed;
     std::string problem;
     const std::string line = "g.nwk\t1\tC\tsisters\tM\t\t80\t0\t2\t0\t";
     ASSERT_TRUE(summary::parse_tree_table_row(line, layout_without_root(), parsed, problem));
     EXPECT_EQ(parsed.sister1, "M");
     EXPECT_FALSE(summary::parse_tree_table_row(line, full_layout(), parsed, problem));
-    EXPECT_EQ(problem, "table row with 11 fields, 14 expected");
+    EXPECT_EQ(problem, "table row with 11 fields, 15 expected");
     EXPECT_FALSE(
         summary::parse_tree_table_row(line + "\tgiven", layout_without_root(), parsed, problem));
     EXPECT_EQ(problem, "table row with 12 fields, 11 expected");
@@ -75,7 +75,7 @@ TEST(TreeTable, RowsOfTablesWithoutTheRootColumn) {
 // The label groups a tree under --by label; strays on a row with sisters count it as named with
 // strays. Tables that end at the strays column have no label.
 TEST(TreeTable, LabelAndStrays) {
-    TreeTableRow parsed;
+    TreeRecord parsed;
     std::string problem;
     ASSERT_TRUE(summary::parse_tree_table_row(row("C", "sisters", "M", "", "80"), full_layout(),
                                               parsed, problem));
@@ -86,11 +86,21 @@ TEST(TreeTable, LabelAndStrays) {
     EXPECT_FALSE(parsed.has_strays);
     const std::string& header = table_header();
     const TableLayout to_strays =
-        *TableLayout::of_header(std::string_view(header).substr(0, header.find("\tlabel")));
+        *TableLayout::of_header(std::string_view(header).substr(0, header.find("\troot_strays")));
     ASSERT_TRUE(summary::parse_tree_table_row("g.nwk\t1\tC\tsisters\tM\t\t80\t0\t2\t0\t\tgiven\t",
                                               to_strays, parsed, problem));
     EXPECT_EQ(parsed.label, "");
     EXPECT_FALSE(parsed.has_strays);
+    // A table written before root_strays: its label follows strays.
+    const std::string older = header.substr(0, header.find("\troot_strays")) + "\tlabel";
+    const TableLayout before_root_strays = *TableLayout::of_header(older);
+    ASSERT_TRUE(
+        summary::parse_tree_table_row("g.nwk\t1\tC\tsisters\tM\t\t80\t0\t2\t0\t\tgiven\tx\tiq",
+                                      before_root_strays, parsed, problem));
+    EXPECT_EQ(parsed.label, "iq");
+    EXPECT_TRUE(parsed.has_strays);
+    EXPECT_FALSE(summary::parse_tree_table_row(row("C", "sisters", "M", "", "80"),
+                                               before_root_strays, parsed, problem));
     EXPECT_FALSE(summary::parse_tree_table_row(row("C", "sisters", "M", "", "80") + "\\q",
                                                full_layout(), parsed, problem));
     EXPECT_EQ(problem,
@@ -102,9 +112,9 @@ TEST(TreeTable, RefusedRowsSayWhy) {
         std::string line;
         std::string problem;
     } cases[] = {
-        {"", "table row with 1 field, 14 expected"},
-        {row("C", "sisters", "M", "", "90") + "\t", "table row with 15 fields, 14 expected"},
-        {"a.nwk\t1\tC\tsisters\tM\t\t90", "table row with 7 fields, 14 expected"},
+        {"", "table row with 1 field, 15 expected"},
+        {row("C", "sisters", "M", "", "90") + "\t", "table row with 16 fields, 15 expected"},
+        {"a.nwk\t1\tC\tsisters\tM\t\t90", "table row with 7 fields, 15 expected"},
         {row("C", "Sisters", "M", "", "90"),
          "unknown status 'Sisters' (sisters, unnamed, not-a-clade, no-target, whole-tree, "
          "malformed, ambiguous, no-root or unreadable expected)"},
@@ -123,7 +133,7 @@ TEST(TreeTable, RefusedRowsSayWhy) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
-        TreeTableRow parsed;
+        TreeRecord parsed;
         std::string problem;
         EXPECT_FALSE(summary::parse_tree_table_row(c.line, full_layout(), parsed, problem));
         EXPECT_EQ(problem, c.problem);

@@ -228,7 +228,7 @@ inline std::string check_analysis(std::unique_ptr<Phylogeny>& tree,
         return "leaves set aside outside the bound";
     if (in.picture) {
         const std::string svg =
-            draw_picture(*tree, result, bounded, PictureSource{"f", 1, false, ""});
+            draw_picture(*tree, result, bounded, PictureSource{"f", 1, false, "T", ""});
         if (svg.find("<svg") == std::string::npos || svg.find("</svg>") == std::string::npos)
             return "a picture that is not an SVG document";
     }

@@ -4,11 +4,14 @@
 // levels deep.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <random>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/tree_check.h"
@@ -186,15 +189,23 @@ TEST(Outgroup, NoneWhenSplitEvenlyNoneOrAll) {
 
 // The outgroup side by its definition: every side of every branch of the unrooted tree (the
 // root's two branches are one, named by its left child) whose leaves are all outgroup leaves,
-// the largest kept when no other side has as many.
-std::optional<RootPlace> outgroup_side_tried_everywhere(const Phylogeny& tree,
-                                                        const std::set<const Phylogeny_Node*>& in) {
+// the largest kept when no other side has as many. With `max_strays` K above 0 and an outgroup
+// that is no side, the sides holding at least three quarters of the outgroup leaves and at most
+// K others instead, the fewest others, then the most outgroup leaves, then the fewest leaves
+// kept when no other side is as good; `strays` then gets the leaves that break the outgroup.
+std::optional<RootPlace> outgroup_side_tried_everywhere(
+    const Phylogeny& tree, const std::set<const Phylogeny_Node*>& in, std::size_t max_strays = 0,
+    std::vector<std::string>* strays = nullptr) {
     std::vector<Phylogeny_Node*> leaves;
     for (Phylogeny_Node* node : preorder(tree.root)) {
         if (node->right == nullptr) leaves.push_back(node);
     }
-    std::size_t best = 0, ties = 0;
-    Phylogeny_Node* below = nullptr;
+    struct Side {
+        Phylogeny_Node* branch;
+        bool above;
+        std::size_t size, in;
+    };
+    std::vector<Side> sides;
     for (Phylogeny_Node* branch : preorder(tree.root)) {
         if (branch == tree.root || branch == tree.root->right) continue;
         std::size_t under = 0, under_in = 0;
@@ -203,16 +214,50 @@ std::optional<RootPlace> outgroup_side_tried_everywhere(const Phylogeny& tree,
             ++under;
             under_in += in.count(node);
         }
-        const std::size_t over = leaves.size() - under, over_in = in.size() - under_in;
-        for (const auto& [side, side_in] : {std::pair{under, under_in}, std::pair{over, over_in}}) {
-            if (side == 0 || side_in != side) continue;
-            if (side > best) {
-                best = side;
-                ties = 0;
-                below = branch;
+        sides.push_back(Side{branch, false, under, under_in});
+        sides.push_back(Side{branch, true, leaves.size() - under, in.size() - under_in});
+    }
+    const bool one_side = std::any_of(sides.begin(), sides.end(), [&](const Side& s) {
+        return !in.empty() && s.size == in.size() && s.in == in.size();
+    });
+    std::size_t best = 0, ties = 0;
+    Phylogeny_Node* below = nullptr;
+    if (max_strays > 0 && !one_side) {
+        const Side* chosen = nullptr;
+        const auto key = [](const Side& s) {
+            return std::tuple{s.size - s.in, ~s.in, s.size};  // smaller is better
+        };
+        for (const Side& s : sides) {
+            if (s.size - s.in > max_strays || 4 * s.in < 3 * in.size() || s.size == 0) continue;
+            if (chosen == nullptr || key(s) < key(*chosen)) {
+                chosen = &s;
+                ties = 1;
+            } else if (key(s) == key(*chosen)) {
+                ++ties;
             }
-            ties += side == best;
         }
+        if (chosen == nullptr || ties != 1) return std::nullopt;
+        below = chosen->branch;
+        if (strays != nullptr) {
+            std::set<const Phylogeny_Node*> inside;
+            for (Phylogeny_Node* node : preorder(below))
+                inside.insert(node);
+            for (Phylogeny_Node* leaf : leaves) {
+                const bool on_side = (inside.count(leaf) > 0) != chosen->above;
+                if ((in.count(leaf) > 0) != on_side) strays->push_back(leaf->name);
+            }
+        }
+        ties = 1;
+    }
+    for (const Side& s : sides) {
+        if (below != nullptr && max_strays > 0 && !one_side) break;
+        if (s.size == 0 || s.in != s.size) continue;
+        if (s.size > best) {
+            best = s.size;
+            ties = 0;
+            below = s.branch;
+        }
+        ties += s.size == best;
     }
     if (ties != 1) return std::nullopt;
     const double length =
@@ -235,6 +280,7 @@ std::string random_binary_tree(std::mt19937& random, std::size_t leaves) {
 
 TEST(Outgroup, LargestSideAsEverySideOfEveryBranchGivesIt) {
     std::mt19937 random(20260311);
+    std::size_t tolerant_rooted = 0;  // trees rooted by an outgroup broken by some leaves
     for (int round = 0; round < 3000; ++round) {
         Phylogeny tree(random_binary_tree(random, 1 + random() % 24));
         const tavrin::UnrootedTree view(tree);
@@ -251,6 +297,27 @@ TEST(Outgroup, LargestSideAsEverySideOfEveryBranchGivesIt) {
             view.outgroup_place([&](const Phylogeny_Node* leaf) { return in.count(leaf) > 0; });
         const auto expected = outgroup_side_tried_everywhere(tree, in);
         ASSERT_EQ(place.has_value(), expected.has_value()) << tree.root->print();
+        // The outgroup broken by a few leaves: up to three.
+        std::vector<std::uint32_t> numbers;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (in.count(view.leaf(i)) > 0) numbers.push_back(static_cast<std::uint32_t>(i));
+        }
+        const std::size_t max_strays = 1 + random() % 3;
+        std::vector<std::uint32_t> broke;
+        const auto tolerant = view.outgroup_place(numbers, max_strays, &broke);
+        std::vector<std::string> expected_broke;
+        const auto expected_tolerant =
+            outgroup_side_tried_everywhere(tree, in, max_strays, &expected_broke);
+        ASSERT_EQ(tolerant.has_value(), expected_tolerant.has_value()) << tree.root->print();
+        if (tolerant.has_value()) {
+            EXPECT_EQ(tolerant->below, expected_tolerant->below) << tree.root->print();
+            EXPECT_EQ(tolerant->below_part, expected_tolerant->below_part);
+            std::vector<std::string> names;
+            for (const std::uint32_t number : broke)
+                names.push_back(view.leaf(number)->name);
+            EXPECT_EQ(names, expected_broke) << tree.root->print();
+            tolerant_rooted += broke.empty() ? 0 : 1;
+        }
         if (!place.has_value()) continue;
         EXPECT_EQ(place->below, expected->below) << tree.root->print();
         EXPECT_EQ(place->below_part, expected->below_part);
@@ -259,6 +326,39 @@ TEST(Outgroup, LargestSideAsEverySideOfEveryBranchGivesIt) {
             EXPECT_EQ(view.midpoint_place().has_value(), n > 1);
         }
     }
+    EXPECT_GT(tolerant_rooted, 100u);
+}
+
+// An outgroup of four split two and two by one other leaf: no side of outgroup leaves only is
+// the largest, but the side holding all four and the stray roots the tree once one stray is
+// allowed. Two different sides that tie leave no root.
+TEST(Outgroup, BrokenByAFewLeaves) {
+    Phylogeny split("((c1,c2),((m1,m2),((o1,o2),(x1,(o3,o4)))));");
+    const tavrin::UnrootedTree view(split);
+    const std::vector<std::uint32_t> outgroup = {4, 5, 7, 8};
+    EXPECT_FALSE(view.outgroup_place(outgroup).has_value());
+    std::vector<std::uint32_t> broke;
+    const auto place = view.outgroup_place(outgroup, 1, &broke);
+    ASSERT_TRUE(place.has_value());
+    EXPECT_EQ(place->below, split.root->right->right);
+    EXPECT_EQ(broke, (std::vector<std::uint32_t>{6}));
+    EXPECT_FALSE(view.outgroup_place(outgroup, 0, &broke).has_value());
+
+    // One side of outgroup leaves only roots as without strays, none listed.
+    broke = {99};
+    const auto whole = view.outgroup_place(std::vector<std::uint32_t>{4, 5}, 2, &broke);
+    ASSERT_TRUE(whole.has_value());
+    EXPECT_EQ(whole->below, split.root->right->right->left);
+    EXPECT_EQ(broke, (std::vector<std::uint32_t>{99}));
+
+    // Without strays the pair (o1,o2) is the largest pure side; allowing one, the sides
+    // without x1 and without c1 hold all four outgroup leaves and one other each: a tie.
+    Phylogeny tie("(((o1,o2),x1),((o3,c1),o4));");
+    const tavrin::UnrootedTree tied(tie);
+    const std::vector<std::uint32_t> four = {0, 1, 3, 5};
+    ASSERT_TRUE(tied.outgroup_place(four).has_value());
+    EXPECT_FALSE(tied.outgroup_place(four, 1).has_value());
+    EXPECT_FALSE(tied.outgroup_place(four, 10).has_value());
 }
 
 TEST(RemoveLeaves, BranchesThatMetTheLeafBecomeOne) {
@@ -374,6 +474,17 @@ TEST(Rooting, MillionLevelLadderWithoutRecursion) {
     tavrin::root_on_branch(tree, *deepest);
     EXPECT_EQ(check_links(tree.root), "");
     EXPECT_TRUE(tree.root->left->name == "L1" || tree.root->right->name == "L1");
+
+    // The outgroup L(n-2), L(n) broken by L(n-1): the side above the node holding L1 to L(n-3),
+    // found by climbing the whole ladder from L1.
+    Phylogeny ladder(long_ladder(kLeaves));
+    const tavrin::UnrootedTree view(ladder);
+    std::vector<std::uint32_t> broke;
+    const auto top =
+        view.outgroup_place(std::vector<std::uint32_t>{kLeaves - 3, kLeaves - 1}, 1, &broke);
+    ASSERT_TRUE(top.has_value());
+    EXPECT_EQ(broke, (std::vector<std::uint32_t>{kLeaves - 2}));
+    EXPECT_EQ(top->below->parent->right->name, "L" + std::to_string(kLeaves - 2));
 }
 
 }  // namespace
