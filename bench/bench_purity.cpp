@@ -61,8 +61,8 @@ void time_once(const std::string& text, const AnalysisSettings& settings, Runs& 
 
 void time_naming(const Phylogeny& tree, const AnalysisSettings& settings, Runs& runs) {
     const double start = now_ms();
-    runs.whole_tree_name =
-        clade_name_at_purity(settings.groups, tree.root, settings.separator, settings.purity);
+    runs.whole_tree_name = clade_name_at_purity(
+        NamingRule{settings.groups, settings.separator, settings.purity}, tree.root);
     runs.naming.push_back(now_ms() - start);
 }
 
@@ -92,7 +92,7 @@ int run_main(int argc, char** argv) {
     }
     AnalysisSettings whole_settings;
     whole_settings.prefix = argv[2];
-    if (!compile_target_test(whole_settings).empty()) return 1;
+    if (!Analysis(whole_settings).pattern_error().empty()) return 1;
     const std::string group_file = argc > 4 ? argv[4] : "-";
     if (group_file != "-" &&
         whole_settings.groups.load(group_file) != GroupRelations::LoadResult::kLoaded) {

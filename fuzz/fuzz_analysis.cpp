@@ -96,7 +96,7 @@ std::string check_outlier_analysis(const uint8_t* data, size_t size) {
     tavrin::AnalysisSettings settings;
     settings.prefix = in.prefix;
     settings.use_regex = in.use_regex;
-    if (!tavrin::compile_target_test(settings).empty()) return "";
+    if (!tavrin::Analysis(settings).pattern_error().empty()) return "";
     if (in.with_group_file && !in.unreadable_group_file) {
         tavrin::GroupFileChecks checks;
         if (settings.groups.load(tavrin_fuzz::ScratchGroupFile::get().path(),

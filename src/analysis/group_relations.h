@@ -44,28 +44,7 @@ struct CherryPrefixes {
     std::size_t cherries = 0;
 };
 
-// How a clade of two or more leaves is named. At purity 1, by a name that every leaf passes.
-// Below it (down to just above 0.5), by a name that at least that share of its leaves pass and
-// whose other leaves, its strays, are scattered: no clade of two or more leaves inside it (the
-// clade itself excepted) is made only of strays. A tree of two-child nodes has such a clade
-// exactly when it has a cherry of two strays, so the second test looks at cherries only. A
-// purity converts to the rule it names.
-struct NamingRule {
-    double purity = 1;
-
-    constexpr NamingRule(double share = 1) : purity(share) {}  // NOLINT: a purity is a rule
-    // Whether names may leave strays out: the one place that decides it.
-    constexpr bool tolerates_strays() const { return purity < 1; }
-    // Does a name that `passing` of a clade's `leaves` pass, with `stray_cherries` cherries of
-    // two leaves that fail it below the clade's top node, hold the clade? At least the share
-    // `purity` of the leaves must pass (the product taken in double precision), and no cherry
-    // may be made of strays.
-    constexpr bool holds(std::size_t passing, std::size_t leaves,
-                         std::size_t stray_cherries = 0) const {
-        return static_cast<double>(passing) >= purity * static_cast<double>(leaves) &&
-               stray_cherries == 0;
-    }
-};
+struct NamingRule;
 
 class GroupRelations {
 public:
@@ -125,6 +104,29 @@ public:
 
 private:
     std::shared_ptr<const Index> index_;  // absent while no pair was loaded
+};
+
+// How a clade of two or more leaves is named: by the leaf prefixes of its leaves (each ending at
+// the first `separator`) and the groups of `groups`. At purity 1, by a name that every leaf
+// passes. Below it (down to just above 0.5), by a name that at least that share of its leaves
+// pass and whose other leaves, its strays, are scattered: no clade of two or more leaves inside
+// it (the clade itself excepted) is made only of strays. A tree of two-child nodes has such a
+// clade exactly when it has a cherry of two strays, so the second test looks at cherries only.
+struct NamingRule {
+    GroupRelations groups;  // the group relations in force
+    char separator = '-';   // a leaf prefix ends at the first separator
+    double purity = 1;
+
+    // Whether names may leave strays out: the one place that decides it.
+    bool tolerates_strays() const { return purity < 1; }
+    // Does a name that `passing` of a clade's `leaves` pass, with `stray_cherries` cherries of
+    // two leaves that fail it below the clade's top node, hold the clade? At least the share
+    // `purity` of the leaves must pass (the product taken in double precision), and no cherry
+    // may be made of strays.
+    bool holds(std::size_t passing, std::size_t leaves, std::size_t stray_cherries = 0) const {
+        return static_cast<double>(passing) >= purity * static_cast<double>(leaves) &&
+               stray_cherries == 0;
+    }
 };
 
 // The group file of a run, owned by it: loaded before the first tree is analysed, and loaded

@@ -145,13 +145,13 @@ std::string clade_name(const GroupRelations& groups, const Phylogeny_Node* n, ch
     return groups.first_group_holding_all(rendered_prefix(leftmost, separator), prefixes);
 }
 
-std::string clade_name_at_purity(const GroupRelations& groups, const Phylogeny_Node* n,
-                                 char separator, const NamingRule& rule) {
+std::string clade_name_at_purity(const NamingRule& rule, const Phylogeny_Node* n) {
     if (!rule.tolerates_strays() || n == nullptr || n->is_leaf)
-        return clade_name(groups, n, separator);
+        return clade_name(rule.groups, n, rule.separator);
     CountedLeaves counted;
-    if (!counted_leaf_prefixes(n, separator, counted)) return std::string();
-    return groups.most_specific_holding(counted.prefixes, counted.leaves, rule, counted.cherries);
+    if (!counted_leaf_prefixes(n, rule.separator, counted)) return std::string();
+    return rule.groups.most_specific_holding(counted.prefixes, counted.leaves, rule,
+                                             counted.cherries);
 }
 
 GroupTally tally_group(const GroupRelations& groups, const Phylogeny_Node* n,

@@ -1,4 +1,4 @@
-// One tree analysed into a plain value, in the steps analyse_tree lists.
+// One tree analysed into a plain value, step by step.
 #include "analysis/pipeline.h"
 
 #include <algorithm>
@@ -27,15 +27,17 @@ std::size_t count_target_leaves(const Phylogeny_Node* top, const TargetTest& tes
     return count;
 }
 
-// Roots `tree` by the root list of `settings` and says so in `result`; false, with the outcome
+// Roots `tree` by the root list of `analysis` and says so in `result`; false, with the outcome
 // kNoRoot, when no entry applies. With `changes`, the rooting is kept there.
-bool root_tree(Phylogeny& tree, const AnalysisSettings& settings, const TargetTest& test,
-               AnalysisResult& result, TreeChanges* changes) {
-    if (settings.root.entries.empty()) return true;
+bool root_tree(Phylogeny& tree, const Analysis& analysis, AnalysisResult& result,
+               TreeChanges* changes) {
+    const RootList& list = analysis.settings().root;
+    if (list.entries.empty()) return true;
+    const TargetTest& test = analysis.target_test();
     std::vector<const Phylogeny_Node*> broke;
     const RootEntry* entry =
-        root_by_list(tree, settings.root, test, settings.groups, settings.separator, changes,
-                     &result.outgroups_matched, settings.root.max_strays > 0 ? &broke : nullptr);
+        root_by_list(tree, list, test, analysis.naming().groups, analysis.naming().separator,
+                     changes, &result.outgroups_matched, list.max_strays > 0 ? &broke : nullptr);
     if (entry == nullptr) {
         result.status = TreeStatus::kNoRoot;
         result.root.clear();
@@ -91,11 +93,10 @@ bool judge_target(const Phylogeny& tree, AnalysisResult& result) {
 
 // The support of the target's parent, read after the fold (which may raise it), and whether the
 // rows show it.
-void read_support(const Phylogeny& tree, const AnalysisSettings& settings, AnalysisResult& result) {
+void read_support(const Phylogeny& tree, const NamingRule& rule, AnalysisResult& result) {
     result.support.value = support_value(tree, result.target, result.folded);
     result.support.applies =
-        !support_not_applicable(tree, result.target, result.sisters, settings.groups,
-                                settings.separator, result.folded, NamingRule(settings.purity));
+        !support_not_applicable(tree, result.target, result.sisters, rule, result.folded);
     result.support_node = support_node(tree, result.target, result.folded);
 }
 
@@ -124,24 +125,22 @@ bool root_may_move(const RootList& list) {
 
 // The whole analysis of `tree`; with `changes`, the rootings it makes are kept there, so that
 // the tree as read can be had back.
-AnalysisResult run_pipeline(Phylogeny& tree, const AnalysisSettings& settings,
-                            TreeChanges* changes) {
+AnalysisResult run_pipeline(Phylogeny& tree, const Analysis& analysis, TreeChanges* changes) {
     AnalysisResult result;
     if (tree.root == nullptr) return result;
-    const std::shared_ptr<const LeafMatcher> matcher = matcher_of(settings);
-    const TargetTest test(*matcher, settings.groups, settings.prefix, settings.separator);
+    const NamingRule& rule = analysis.naming();
 
     // Strays are listed in the order of the file, which a root list may change: with a naming
     // rule that tolerates them the leaves' order is recorded before it. A reroot by the search
     // leaves it: a target found after one is the whole new root's side but the sibling, a
     // subtree as read.
-    const NamingRule rule(settings.purity);
     LeafOrder file_order;
-    if (rule.tolerates_strays() && root_may_move(settings.root)) file_order = leaves_in_order(tree);
-    if (!root_tree(tree, settings, test, result, changes)) return result;
-    find_target(tree, test, result, changes);
+    if (rule.tolerates_strays() && root_may_move(analysis.settings().root))
+        file_order = leaves_in_order(tree);
+    if (!root_tree(tree, analysis, result, changes)) return result;
+    find_target(tree, analysis.target_test(), result, changes);
     if (!judge_target(tree, result)) return result;
-    Sisters sisters = name_sisters(tree, result.target, settings.groups, settings.separator, rule);
+    Sisters sisters = name_sisters(tree, result.target, rule);
     result.sisters = std::move(sisters.names);
     result.sister_clades = std::move(sisters.clades);
     // The fold changes which support is read, not the tree: the picture draws every leaf.
@@ -152,15 +151,13 @@ AnalysisResult run_pipeline(Phylogeny& tree, const AnalysisSettings& settings,
     }
     place_strays(std::move(sisters.strays), file_order, result);
     result.status = TreeStatus::kSisters;
-    read_support(tree, settings, result);
+    read_support(tree, rule, result);
     return result;
 }
 
 // Finds the outliers of `tree` and writes what the answer says into `summary`.
-OutlierSet describe_outliers(const Phylogeny& tree, const AnalysisSettings& settings,
+OutlierSet describe_outliers(const Phylogeny& tree, const TargetTest& test,
                              OutlierSummary& summary) {
-    const std::shared_ptr<const LeafMatcher> matcher = matcher_of(settings);
-    const TargetTest test(*matcher, settings.groups, settings.prefix, settings.separator);
     OutlierSet set = find_outliers(tree, std::cref(test));
     summary.count = set.outliers;
     summary.ambiguous = set.ambiguous;
@@ -172,22 +169,22 @@ OutlierSet describe_outliers(const Phylogeny& tree, const AnalysisSettings& sett
 
 // The analysis of `tree`, which is left as it was read when it is not a clade: the rootings of
 // the search (and of the root list) are undone, with no copy of the tree.
-AnalysisResult analyse_as_read(Phylogeny& tree, const AnalysisSettings& settings) {
+AnalysisResult analyse_as_read(Phylogeny& tree, const Analysis& analysis) {
     TreeChanges changes(tree);
-    AnalysisResult result = run_pipeline(tree, settings, &changes);
+    AnalysisResult result = run_pipeline(tree, analysis, &changes);
     if (result.status == TreeStatus::kNotAClade) changes.undo();
     return result;
 }
 
 // The analysis as analyse_as_read gives it, with the leaves that break the target clade of the
-// tree as read. When those are one set of 1 to settings.max_outliers leaves, the answer is that
+// tree as read. When those are one set of 1 to max_outliers leaves, the answer is that
 // of the tree without them (for a `picture`, with where each of them stood); when several sets
 // tie, the status is kAmbiguous. With a root list the leaves are taken out of the unrooted tree,
 // their branches merged (see tree/rooting.h), and the tree without them is rooted by the list; a
 // tree that no entry roots is not searched for outliers.
-AnalysisResult analyse_with_outliers(Phylogeny& tree, const AnalysisSettings& settings,
-                                     bool picture) {
-    AnalysisResult result = analyse_as_read(tree, settings);
+AnalysisResult analyse_with_outliers(Phylogeny& tree, const Analysis& analysis, bool picture) {
+    const AnalysisSettings& settings = analysis.settings();
+    AnalysisResult result = analyse_as_read(tree, analysis);
     if (result.status == TreeStatus::kSisters || result.status == TreeStatus::kUnnamed) {
         // The target clade's leaves are one side of the edge above it, and every leaf beyond
         // that edge is not a target leaf.
@@ -199,7 +196,7 @@ AnalysisResult analyse_with_outliers(Phylogeny& tree, const AnalysisSettings& se
     // and the edges: the outliers describe the tree as read, which `tree` holds again, and are
     // taken out of it.
     if (result.status != TreeStatus::kNotAClade) return result;
-    const OutlierSet set = describe_outliers(tree, settings, result.outliers);
+    const OutlierSet set = describe_outliers(tree, analysis.target_test(), result.outliers);
     const std::size_t count = result.outliers.count.value_or(0);
     if (count == 0 || count > settings.max_outliers) return result;
     if (set.ambiguous) {
@@ -212,7 +209,7 @@ AnalysisResult analyse_with_outliers(Phylogeny& tree, const AnalysisSettings& se
     remove_leaves(tree, set.leaves,
                   settings.root.entries.empty() ? BranchMerge::kRooted : BranchMerge::kUnrooted,
                   picture ? &places : nullptr);
-    AnalysisResult reduced = run_pipeline(tree, settings, nullptr);
+    AnalysisResult reduced = run_pipeline(tree, analysis, nullptr);
     reduced.target_leaves = result.target_leaves;
     // The tree left is what a picture draws, whatever became of it: the leaves go back in.
     reduced.aside = std::move(places);
@@ -224,10 +221,7 @@ AnalysisResult analyse_with_outliers(Phylogeny& tree, const AnalysisSettings& se
 }
 
 // Lists the target leaves of `tree` in `result`, for a picture of a tree without a target clade.
-void list_target_leaves(const Phylogeny& tree, const AnalysisSettings& settings,
-                        AnalysisResult& result) {
-    const std::shared_ptr<const LeafMatcher> matcher = matcher_of(settings);
-    const TargetTest test(*matcher, settings.groups, settings.prefix, settings.separator);
+void list_target_leaves(const Phylogeny& tree, const TargetTest& test, AnalysisResult& result) {
     result.target_leaf_nodes.reserve(result.target_leaves);
     preorder(tree.root, [&](const Phylogeny_Node* n) {
         if (n->is_leaf && test(n)) result.target_leaf_nodes.push_back(n);
@@ -238,23 +232,13 @@ void list_target_leaves(const Phylogeny& tree, const AnalysisSettings& settings,
 
 }  // namespace
 
-std::shared_ptr<const LeafMatcher> matcher_of(const AnalysisSettings& settings) {
-    if (settings.matcher != nullptr) return settings.matcher;
-    return std::make_shared<const LeafMatcher>(settings.prefix, settings.use_regex);
-}
+Analysis::Analysis(const AnalysisSettings& settings) : Analysis(settings, settings.groups) {}
 
-std::string compile_target_test(AnalysisSettings& settings) {
-    auto matcher = std::make_shared<const LeafMatcher>(settings.prefix, settings.use_regex);
-    if (!matcher->valid()) return matcher->error();
-    settings.matcher = std::move(matcher);
-    return std::string();
-}
-
-AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings) {
-    AnalysisResult result = run_pipeline(tree, settings, nullptr);
-    if (result.folded) fold_parent(tree, result.target);
-    return result;
-}
+Analysis::Analysis(const AnalysisSettings& settings, GroupRelations groups)
+    : settings_(settings),
+      naming_{std::move(groups), settings.separator, settings.purity},
+      matcher_(settings.prefix, settings.use_regex),
+      test_(matcher_, naming_.groups, settings_.prefix, naming_.separator) {}
 
 TableRow table_row(const AnalysisResult& result, std::string_view file, std::size_t tree,
                    std::string_view target, std::string_view label) {
@@ -277,18 +261,17 @@ TableRow table_row(const AnalysisResult& result, std::string_view file, std::siz
     return row;
 }
 
-AnalysisResult analyse(Phylogeny& tree, const AnalysisSettings& settings,
-                       const AnalysisNeeds& needs) {
+AnalysisResult analyse(Phylogeny& tree, const Analysis& analysis, const AnalysisNeeds& needs) {
     AnalysisResult result;
-    if (needs.outliers || settings.max_outliers > 0) {
-        result = analyse_with_outliers(tree, settings, needs.picture);
+    if (needs.outliers || analysis.settings().max_outliers > 0) {
+        result = analyse_with_outliers(tree, analysis, needs.picture);
     } else if (needs.picture) {
-        result = analyse_as_read(tree, settings);
+        result = analyse_as_read(tree, analysis);
     } else {
-        result = run_pipeline(tree, settings, nullptr);
+        result = run_pipeline(tree, analysis, nullptr);
     }
     if (needs.picture && result.target == nullptr && result.target_leaves > 0)
-        list_target_leaves(tree, settings, result);
+        list_target_leaves(tree, analysis.target_test(), result);
     return result;
 }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "analysis/group_relations.h"
+#include "analysis/leaf_matching.h"
 #include "analysis/root_list.h"
 #include "analysis/steps.h"
 #include "output/table_format.h"
@@ -24,8 +25,6 @@
 
 namespace tavrin {
 
-class LeafMatcher;
-
 // The leaves that break the target clade of the tree as read (see analysis/outliers.h).
 struct OutlierSummary {
     std::optional<std::size_t> count;  // absent when no set exists
@@ -33,14 +32,15 @@ struct OutlierSummary {
     std::vector<std::string> names;    // the one set's leaf names, in file order
 };
 
-// The target test of an analysis: the search prefix (or pattern) and the group relations.
-// Compile it once with `compile_target_test`; the groups come from a GroupFile
-// (analysis/group_relations.h).
+// What a run asks of the analysis: the target test (the search prefix or pattern, and the group
+// relations), the naming of clades, the rooting and the outliers. Written once, from the command
+// line or a test; an Analysis is made from it.
 struct AnalysisSettings {
     std::string prefix;
     bool use_regex = false;
+    // The group relations in force; a run takes those of its GroupFile
+    // (analysis/group_relations.h) instead.
     GroupRelations groups;
-    std::shared_ptr<const LeafMatcher> matcher;  // compiled from `prefix` and `use_regex`
     // The leaf prefix, used by the group test and by clade naming, ends at the first separator;
     // see is_valid_separator (analysis/leaf_matching.h) for the bytes a user may choose.
     char separator = '-';
@@ -51,7 +51,7 @@ struct AnalysisSettings {
     std::size_t max_outliers = 0;
     // The share of a clade's leaves that must pass the name it is given: at 1 every leaf; below
     // (down to just above 0.5) a clade may hold scattered strays, leaves outside its name (the
-    // NamingRule it makes, analysis/group_relations.h).
+    // NamingRule of the run, analysis/group_relations.h).
     double purity = kWholePurity;
 };
 
@@ -63,13 +63,30 @@ struct AnalysisNeeds {
     bool picture = false;
 };
 
-// Compiles the target test of `settings`. Returns what is wrong with the pattern, or an empty
-// string when it can be used.
-std::string compile_target_test(AnalysisSettings& settings);
+// The analysis of a run: its settings, the target test compiled once and the naming rule, made
+// once per run (and once per change of the group file) and read by every tree, on any thread.
+// Made from settings alone (as a test does, also implicitly) it takes their group relations;
+// the relations in force are the naming rule's.
+class Analysis {
+public:
+    Analysis(const AnalysisSettings& settings);  // NOLINT: settings serve as their analysis
+    Analysis(const AnalysisSettings& settings, GroupRelations groups);
+    Analysis(const Analysis&) = delete;
+    Analysis& operator=(const Analysis&) = delete;
 
-// The compiled target test of `settings`, compiled here when it never was; an unusable pattern
-// matches no name.
-std::shared_ptr<const LeafMatcher> matcher_of(const AnalysisSettings& settings);
+    const AnalysisSettings& settings() const { return settings_; }
+    const NamingRule& naming() const { return naming_; }
+    const TargetTest& target_test() const { return test_; }
+    // What is wrong with the pattern, or empty when it can be used (an unusable one matches no
+    // name).
+    const std::string& pattern_error() const { return matcher_.error(); }
+
+private:
+    AnalysisSettings settings_;
+    NamingRule naming_;
+    LeafMatcher matcher_;
+    TargetTest test_;
+};
 
 struct AnalysisResult {
     TreeStatus status = TreeStatus::kNoTarget;
@@ -81,11 +98,11 @@ struct AnalysisResult {
     // fold, or the sibling across the root); absent without sisters.
     const Phylogeny_Node* support_node = nullptr;
     // The two sister names came out equal below the root's children: the support is read as if
-    // the target's parent were folded out. The tree keeps it (analyse_tree alone folds it).
+    // the target's parent were folded out. The tree keeps it.
     bool folded = false;
     bool rerooted = false;          // the search rerooted the tree
     std::size_t target_leaves = 0;  // leaves of the tree as read that pass the target test
-    OutlierSummary outliers;        // filled by analyse_tree_with_outliers only
+    OutlierSummary outliers;        // filled when outliers are looked for
     bool set_aside = false;         // the result is that of the tree without `outliers.names`
     std::string root = kRootGiven;  // the root list's entry that rooted the tree; empty for
                                     // kNoRoot
@@ -108,24 +125,18 @@ struct AnalysisResult {
     std::vector<RemovedLeaf> aside;
 };
 
-// The analysis of one tree, with compiled `settings`, giving what `needs` asks for: the tree is
-// rooted by the root list first, when there is one, then searched; it may be rooted elsewhere
+// The analysis of one tree, the one entry of the programs, giving what `needs` asks for: the tree
+// is rooted by the root list first, when there is one, then searched; it may be rooted elsewhere
 // and rerooted, as the result describes it (the parent fold is read, not made: `folded`). A tree
-// that is not a clade is analysed without its outliers when settings.max_outliers allows (the
+// that is not a clade is analysed without its outliers when its max_outliers allows (the
 // answer refers to the tree without them: `set_aside`), and when outliers or a picture are
 // needed it is left as it was read: its rootings are undone, with no copy of the tree.
-AnalysisResult analyse(Phylogeny& tree, const AnalysisSettings& settings,
-                       const AnalysisNeeds& needs = {});
+AnalysisResult analyse(Phylogeny& tree, const Analysis& analysis, const AnalysisNeeds& needs = {});
 
 // The table's row of `result`, for the `tree`-th tree of `file` searched for `target` in the run
 // named `label`. It refers to `result`, which must outlive it.
 TableRow table_row(const AnalysisResult& result, std::string_view file, std::size_t tree,
                    std::string_view target, std::string_view label = {});
-
-// The same analysis in place, for a caller that owns the tree elsewhere and needs neither
-// outliers nor a picture; when the names ask for the parent fold, the tree is folded as the
-// analysis class's operations expect it.
-AnalysisResult analyse_tree(Phylogeny& tree, const AnalysisSettings& settings);
 
 }  // namespace tavrin
 

@@ -28,15 +28,11 @@ std::string merge_outward(const GroupRelations& groups, const std::string& gathe
     return at_root ? std::string() : groups.lowest_common_group(next, gathered);
 }
 
-// Names clades by the naming rule of the run.
+// Names clades by the rule of the run.
 struct CladeNamer {
-    const GroupRelations& groups;
-    char separator;
-    NamingRule rule;
+    const NamingRule& rule;
 
-    std::string operator()(const Phylogeny_Node* n) const {
-        return clade_name_at_purity(groups, n, separator, rule);
-    }
+    std::string operator()(const Phylogeny_Node* n) const { return clade_name_at_purity(rule, n); }
 };
 
 // The names being collected, the clades each one was made of, and the clades whose own name
@@ -58,12 +54,12 @@ void walk_upward(const Phylogeny_Node* root, const Phylogeny_Node* current,
     for (int steps = 0; steps < kMaxWalkSteps && !second.empty(); ++steps) {
         if (current->parent->parent == root) break;
         current = sibling_of(current->parent);
-        second = merge_outward(name_of.groups, second, name_of(current), false);
+        second = merge_outward(name_of.rule.groups, second, name_of(current), false);
         draft.gave[1].push_back(current);
     }
     if (current->parent->parent == root) {
         current = sibling_of(current->parent);
-        second = merge_outward(name_of.groups, second, name_of(current), true);
+        second = merge_outward(name_of.rule.groups, second, name_of(current), true);
         draft.gave[1].push_back(current);
     }
 }
@@ -109,7 +105,7 @@ std::vector<const Phylogeny_Node*> strays_of(const Draft& draft,
     for (std::size_t k = 0; k < names.size(); ++k) {
         const Phylogeny_Node* clade = draft.own[k];
         if (clade == nullptr || clade->is_leaf) continue;
-        tally_group(name_of.groups, clade, names[k], name_of.separator, &strays);
+        tally_group(name_of.rule.groups, clade, names[k], name_of.rule.separator, &strays);
     }
     return strays;
 }
@@ -127,11 +123,10 @@ void fold_parent(Phylogeny& tree, Phylogeny_Node* target) {
     tree.retire_subtree(former_sibling);
 }
 
-Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target,
-                     const GroupRelations& groups, char separator, const NamingRule& rule) {
+Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target, const NamingRule& rule) {
     Sisters sisters;
     if (target == nullptr || target->parent == nullptr) return sisters;
-    const CladeNamer name_of{groups, separator, rule};
+    const CladeNamer name_of{rule};
     Draft draft = draft_sisters(tree.root, target, name_of);
 
     if (draft.first.empty() && !draft.second.empty()) {

@@ -88,10 +88,9 @@ struct Sisters {
 };
 
 // The sister names of `target` (absent: none), every clade of two or more leaves named by
-// `rule`. Reads the tree only. Leaf prefixes end at `separator`, here and in the operations
-// below.
-Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target,
-                     const GroupRelations& groups, char separator, const NamingRule& rule = {});
+// `rule`. Reads the tree only. Leaf prefixes end at the rule's separator, here and in the
+// operations below.
+Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target, const NamingRule& rule);
 
 // Takes the target's parent out of `tree`: the target hangs from its grandparent, which keeps
 // the larger of the two supports, and the target's former sibling leaves with the parent. The
@@ -110,8 +109,8 @@ const Phylogeny_Node* support_node(const Phylogeny& tree, const Phylogeny_Node* 
 // belongs: a leaf sibling passes the sister's name; a larger one is held by it by `rule`
 // (wholly at purity 1; else with enough of its leaves passing it and its strays scattered).
 bool support_not_applicable(const Phylogeny& tree, const Phylogeny_Node* target,
-                            const std::vector<std::string>& sisters, const GroupRelations& groups,
-                            char separator, bool folded = false, const NamingRule& rule = {});
+                            const std::vector<std::string>& sisters, const NamingRule& rule,
+                            bool folded = false);
 
 // The clade name of `n`: its shared leaf prefix or the first group holding all its leaves; a
 // single leaf is named by its rendered prefix (its text "name:length" cut before its first
@@ -128,8 +127,7 @@ bool wholly_in_group(const GroupRelations& groups, const Phylogeny_Node* n, std:
 // pass and whose other leaves form no clade of two or more below `n`, the one that the fewest
 // leaves pass, the earlier on a tie. A single leaf, and every node by a rule that tolerates no
 // stray, is named by clade_name. One walk over the leaves, without recursion.
-std::string clade_name_at_purity(const GroupRelations& groups, const Phylogeny_Node* n,
-                                 char separator, const NamingRule& rule);
+std::string clade_name_at_purity(const NamingRule& rule, const Phylogeny_Node* n);
 
 // How many leaves a subtree holds, how many of them pass the group test for a name, and how
 // many cherries below the subtree's top node are made of two leaves that fail it.

@@ -43,18 +43,19 @@ const Phylogeny_Node* support_node(const Phylogeny& tree, const Phylogeny_Node* 
 }
 
 bool support_not_applicable(const Phylogeny& tree, const Phylogeny_Node* target,
-                            const std::vector<std::string>& sisters, const GroupRelations& groups,
-                            char separator, bool folded, const NamingRule& rule) {
+                            const std::vector<std::string>& sisters, const NamingRule& rule,
+                            bool folded) {
     if (sisters.size() > 1) return false;
     if (!has_joint(target, folded) || sisters.empty()) return false;
     const Joint joint = joint_of(target, folded);
     if (joint.node != tree.root) return joint.node->is_leaf;
     if (rule.tolerates_strays() && joint.sibling != nullptr && !joint.sibling->is_leaf) {
         // A name that tolerates strays: the sibling belongs to it when the name holds it.
-        const GroupTally tally = tally_group(groups, joint.sibling, sisters[0], separator);
+        const GroupTally tally =
+            tally_group(rule.groups, joint.sibling, sisters[0], rule.separator);
         return rule.holds(tally.passing, tally.leaves, tally.stray_cherries);
     }
-    return wholly_in_group(groups, joint.sibling, sisters[0], separator);
+    return wholly_in_group(rule.groups, joint.sibling, sisters[0], rule.separator);
 }
 
 }  // namespace tavrin

@@ -34,17 +34,20 @@ void Tavrin::run(bool with_group_file, const std::string& group_file) {
     }
     // The pattern is compiled once, before the search, so an unusable one is reported before
     // any leaf is tested.
-    AnalysisSettings settings{prefix_, use_regex, groups, nullptr};
-    const std::string error = compile_target_test(settings);
-    if (!error.empty()) {
-        write_pattern_error(std::cerr, prefix_, error);
+    AnalysisSettings settings;
+    settings.prefix = prefix_;
+    settings.use_regex = use_regex;
+    settings.groups = groups;
+    const Analysis analysis(settings);
+    if (!analysis.pattern_error().empty()) {
+        write_pattern_error(std::cerr, prefix_, analysis.pattern_error());
         failure = Failure::kInvalidPattern;
         return;
     }
-    matcher_ = settings.matcher;
+    matcher_ = std::make_shared<const LeafMatcher>(prefix_, use_regex);
     if (tree == nullptr || tree->root == nullptr) return;
 
-    const AnalysisResult result = analyse_tree(*tree, settings);
+    const AnalysisResult result = analyse_tree(*tree, analysis);
     rerooted = result.rerooted;
     null_in_error = result.status == TreeStatus::kNotAClade;
     target = result.target;
@@ -92,7 +95,7 @@ std::string Tavrin::print_name_if_same(Phylogeny_Node* n) const {
 void Tavrin::get_sisters() {
     sisters.clear();
     if (tree != nullptr) {
-        Sisters found = name_sisters(*tree, target, groups, kDefaultSeparator);
+        Sisters found = name_sisters(*tree, target, NamingRule{groups, kDefaultSeparator});
         if (found.fold_parent) fold_parent(*tree, target);
         sisters = std::move(found.names);
     }
@@ -105,7 +108,13 @@ double Tavrin::bootstrap() const {
 
 bool Tavrin::bootstrapIsNull() const {
     return tree != nullptr &&
-           support_not_applicable(*tree, target, sisters, groups, kDefaultSeparator);
+           support_not_applicable(*tree, target, sisters, NamingRule{groups, kDefaultSeparator});
+}
+
+AnalysisResult analyse_tree(Phylogeny& tree, const Analysis& analysis) {
+    AnalysisResult result = analyse(tree, analysis);
+    if (result.folded) fold_parent(tree, result.target);
+    return result;
 }
 
 void write_rows(std::ostream& out, const Tavrin& analysis, const std::string& prefix) {

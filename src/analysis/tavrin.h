@@ -17,6 +17,7 @@
 
 #include "analysis/group_relations.h"
 #include "analysis/leaf_matching.h"  // is_prefix, beside the matcher it calls
+#include "analysis/pipeline.h"
 #include "tree/phylogeny.h"
 
 namespace tavrin {
@@ -87,6 +88,11 @@ private:
     std::string prefix_;
     std::shared_ptr<const LeafMatcher> matcher_;
 };
+
+// The analysis of `tree` in place, for a caller that owns the tree elsewhere and needs neither
+// outliers nor a picture; when the names ask for the parent fold, the tree is folded as the
+// class's operations expect it.
+AnalysisResult analyse_tree(Phylogeny& tree, const Analysis& analysis);
 
 // The rows of a Tavrin analysis, which must have finished without failure.
 void write_rows(std::ostream& out, const Tavrin& analysis, const std::string& prefix);

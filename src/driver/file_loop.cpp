@@ -28,36 +28,37 @@
 namespace tavrin {
 namespace {
 
-// A loaded group file's warnings, or why it could not be loaded: written where the next tree is
-// analysed, as a run of one thread writes them.
-struct GroupNews {
-    std::string text;
-    bool failed = false;
-};
-
-// A step given out, and what comes of it.
-struct Slot {
+// A step given out: one tree (a file's first, with the file read) or what ends a file, and what
+// comes of it: its record, or what it threw.
+struct Step {
+    std::string path;  // the file it reads, named when memory runs out
     std::future<std::unique_ptr<Record>> record;
-    std::optional<GroupNews> news;  // the group file as it stood when the step was given out
+    bool rest = false;  // a tree of the file being read after its first, or the file's end
+    bool news = false;  // the step was given news of the run to write (see StepContext)
+    StepContext context;
 };
 
 // The file loop: steps are given out in the run's order to up to `threads` threads (none: one at
-// a time, here), and their records written in that order as they come. `reading` names the file
-// being read or analysed here, for a run that ends because memory ran out.
+// a time, here), and their records written in that order as they come. A file's text and then
+// the group file are read when its step is given out; nothing after a step given news is given
+// out until that step is written, so that the news of a step that analyses no tree pass to the
+// next. `reading` names the file being read or analysed, for a run that ends because memory ran
+// out.
 class FileLoop {
 public:
-    FileLoop(const RunConfig& config, std::istream* input, RunOutput& output)
+    FileLoop(const RunConfig& config, std::istream* input, RunOutput& output, StepCheck check)
         : config_(config),
-          work_(config),
+          work_(config, std::move(check)),
           output_(output),
           out_(output.out()),
           err_(output.err()),
           threads_(config.threads > 1 ? config.threads : 0),  // 1: no thread but this one
           // This thread works too while it waits for the next record to write.
           pool_(threads_ == 0 ? 0 : threads_ - 1),
-          // Steps given out and not written yet: one at a time without threads, else at most
-          // three for each thread besides the one it works on.
-          in_flight_(threads_ == 0 ? 1 : 3 * threads_) {
+          // Files given out and not written yet: one at a time without threads, else at most
+          // three for each thread; the trees of a file after its first, one for each thread.
+          files_in_flight_(threads_ == 0 ? 1 : 3 * threads_),
+          rest_in_flight_(threads_ == 0 ? 1 : threads_) {
         input_.stream = input;
         if (!config.group_file.empty()) group_file_.emplace(config.group_file);
     }
@@ -67,15 +68,19 @@ public:
         if (!config_.draw_dir.empty() && !open_picture_folder()) return kExitFatal;
         if (!config_.files.empty()) warn_of_prefix_like_option(err_, config_.analysis.prefix);
         if (config_.table) write_table_header(out_);
-        prepare_pattern();
-        std::size_t next_file = 0;
-        while (next_file < config_.files.size() || !slots_.empty()) {
-            while (next_file < config_.files.size() && slots_.size() < in_flight_)
-                give_out_file(config_.files[next_file++]);
-            std::unique_ptr<Record> record = take_front();
+        // The pattern is compiled once; what is wrong with it is said where the first tree is
+        // analysed.
+        analysis_ = std::make_shared<const Analysis>(config_.analysis);
+        while (give_out(), !steps_.empty()) {
+            Step step = std::move(steps_.front());
+            steps_.pop_front();
+            std::unique_ptr<Record> record = wait_for(step);
             if (!write(*record)) return status_;
+            if (step.news && !record->analysed) carried_ = std::move(step.context);
             if (record->rest_of_file != nullptr) {
-                if (!read_rest(*record)) return status_;
+                rest_ = std::move(record->rest_of_file);
+                rest_path_ = record->rest_path;
+                next_tree_ = record->next_tree;
             }
         }
         output_.flush_report();
@@ -84,78 +89,127 @@ public:
         return status_;
     }
 
-    const std::string& reading() const { return *reading_; }
+    const std::string& reading() const { return reading_; }
 
 private:
-    // The group relations and the pattern as they stand now; a group file read anew or that
-    // cannot be read gives `news`, written where the tree is analysed.
-    Preparation prepare(std::optional<GroupNews>& news) {
+    // Gives out what may go now, in the run's order: the trees of the file being read before
+    // the files after it (they come first, before those already given out), and nothing after a
+    // step with news.
+    void give_out() {
+        while (rest_ != nullptr && rest_steps_ < rest_in_flight_ && rest_news_ == 0)
+            give_out_rest();
+        while (rest_ == nullptr && next_file_ < config_.files.size() &&
+               steps_.size() - rest_steps_ < files_in_flight_ && news_ == 0)
+            give_out_file(config_.files[next_file_++]);
+    }
+
+    // The context of the next step: the group file read anew when it changed (the analysis
+    // made again with its relations), and the news of the run not yet written.
+    StepContext next_context() {
+        StepContext context = std::move(carried_);
+        carried_ = StepContext();
         if (group_file_.has_value()) {
             try {
-                refresh_groups(news);
+                refresh_groups(context);
             } catch (const std::bad_alloc&) {
                 std::ostringstream text;
                 text << messages::kOutOfMemory << config_.group_file << '\n';
-                news = GroupNews{text.str(), true};
-                group_failed_ = true;
+                context.news = text.str();
+                context.fatal = true;
             }
         }
-        return Preparation{settings_, !group_failed_ && pattern_error_.empty()};
+        context.analysis = analysis_;
+        return context;
     }
 
-    void refresh_groups(std::optional<GroupNews>& news) {
+    void refresh_groups(StepContext& context) {
         GroupFileChecks checks;
         const GroupRelations::LoadResult load = group_file_->refresh(&checks);
         std::ostringstream text;
         if (load == GroupRelations::LoadResult::kLoaded) checks.write(text, config_.group_file);
         write_group_file_error(text, load, config_.group_file);
-        group_failed_ = load != GroupRelations::LoadResult::kLoaded;
-        if (group_failed_ || !text.str().empty()) news = GroupNews{text.str(), group_failed_};
-        if (!group_failed_ && group_loads_ != group_file_->loads()) {
-            auto settings = std::make_shared<AnalysisSettings>(*settings_);
-            settings->groups = group_file_->relations();
-            settings_ = std::move(settings);
+        const bool failed = load != GroupRelations::LoadResult::kLoaded;
+        if (failed || !text.str().empty()) {
+            context.news = text.str();
+            context.fatal = failed;
+        }
+        if (!failed && group_loads_ != group_file_->loads()) {
+            analysis_ =
+                std::make_shared<const Analysis>(config_.analysis, group_file_->relations());
             group_loads_ = group_file_->loads();
         }
     }
 
-    // How the step given out in `slot` gets its preparation: without threads when its tree is
-    // about to be analysed, as a run of one thread does it; with threads now, in the run's
-    // order.
-    Prepare preparation_for(Slot& slot) {
-        if (threads_ == 0) return [this, &slot] { return prepare(slot.news); };
-        const Preparation now = prepare(slot.news);
-        return [now] { return now; };
-    }
-
-    // The settings of the run with the pattern compiled once; what is wrong with the pattern is
-    // said where the first tree is analysed.
-    void prepare_pattern() {
-        auto settings = std::make_shared<AnalysisSettings>(config_.analysis);
-        pattern_error_ = compile_target_test(*settings);
-        settings_ = std::move(settings);
-    }
-
-    void give_out_file(const std::string& path) {
-        reading_ = &path;
-        slots_.emplace_back();
-        Slot& slot = slots_.back();
-        std::optional<SourceRead> got;
-        std::string text, reason;
-        if (config_.read.dialect == Dialect::kStandard && path == "-") {
-            // Standard input can be read only once, in the run's order: here.
-            try {
-                got = read_tree_source(path, input_, text, reason);
-            } catch (const std::bad_alloc&) {
-                slot.record = ready(out_of_memory_record(path));
-                return;
-            }
+    // Puts `step` in its place (a tree of the file being read before the files given out)
+    // and runs `make` for it, on a thread or here; what `make` throws comes back with its
+    // record.
+    template <typename Make>
+    void add(Step step, Make make) {
+        std::packaged_task<std::unique_ptr<Record>()> task(std::move(make));
+        step.record = task.get_future();
+        const bool rest = step.rest;
+        if (step.news) {
+            ++news_;
+            if (rest) ++rest_news_;
         }
-        Prepare prepare = preparation_for(slot);
-        slot.record = give_out([this, path, got, text = std::move(text), reason = std::move(reason),
-                                prepare = std::move(prepare)]() mutable {
-            return work_.file(path, got, std::move(text), std::move(reason), prepare);
+        auto place =
+            steps_.begin() + static_cast<std::ptrdiff_t>(rest ? rest_steps_ : steps_.size());
+        if (rest) ++rest_steps_;
+        steps_.insert(place, std::move(step));
+        auto shared = std::make_shared<decltype(task)>(std::move(task));
+        pool_.submit([shared] { (*shared)(); });
+    }
+
+    Step new_step(const std::string& path, bool rest) {
+        reading_ = path;
+        Step step;
+        step.path = path;
+        step.rest = rest;
+        step.context = next_context();
+        step.news = !step.context.news.empty();
+        return step;
+    }
+
+    // A file's text is read here, in the run's order and before the group file is looked at: a
+    // group file rewritten while a tree file is awaited applies to its tree.
+    void give_out_file(const std::string& path) {
+        reading_ = path;
+        release_spent_tree();  // before the file's text and tree take their memory
+        auto source =
+            std::make_shared<FileText>(read_file_text(path, config_.read.dialect, input_));
+        Step step = new_step(path, false);
+        const StepContext context = step.context;
+        add(std::move(step), [this, path, source, context] {
+            return work_.file(path, std::move(*source), context);
         });
+    }
+
+    // The next tree of the file being read, or the file's end.
+    void give_out_rest() {
+        Step step = new_step(rest_path_, true);
+        std::optional<TreeRead> read;
+        try {
+            release_spent_tree();  // one tree of the file held at a time
+            read = rest_->next();
+        } catch (const std::bad_alloc&) {
+            rest_.reset();
+            add(std::move(step), [this, path = rest_path_] { return out_of_memory_record(path); });
+            return;
+        }
+        if (!read.has_value()) {
+            std::unique_ptr<Record> end = work_.end_of_file(rest_path_, *rest_);
+            rest_.reset();
+            add(std::move(step), [end = std::make_shared<std::unique_ptr<Record>>(std::move(end))] {
+                return std::move(*end);
+            });
+            return;
+        }
+        const TreePlace place{rest_path_, next_tree_++, true};
+        const StepContext context = step.context;
+        add(std::move(step),
+            [this, place, context, read = std::make_shared<TreeRead>(std::move(*read))] {
+                return work_.tree(place, std::move(*read), context);
+            });
     }
 
     std::unique_ptr<Record> out_of_memory_record(const std::string& path) const {
@@ -164,81 +218,21 @@ private:
         return record;
     }
 
-    static std::future<std::unique_ptr<Record>> ready(std::unique_ptr<Record> record) {
-        std::promise<std::unique_ptr<Record>> promise;
-        promise.set_value(std::move(record));
-        return promise.get_future();
-    }
-
-    template <typename Make>
-    std::future<std::unique_ptr<Record>> give_out(Make make) {
-        auto promise = std::make_shared<std::promise<std::unique_ptr<Record>>>();
-        std::future<std::unique_ptr<Record>> record = promise->get_future();
-        pool_.submit([promise, make = std::move(make)]() mutable { promise->set_value(make()); });
-        return record;
-    }
-
-    std::unique_ptr<Record> take_front() {
-        Slot slot = std::move(slots_.front());
-        slots_.pop_front();
-        if (slot.news.has_value()) pending_news_ = std::move(slot.news);
+    // The record of `step`, once made; what the step threw is thrown here, in the run's order.
+    std::unique_ptr<Record> wait_for(Step& step) {
+        if (step.rest) --rest_steps_;
+        if (step.news) {
+            --news_;
+            if (step.rest) --rest_news_;
+        }
+        reading_ = step.path;
         // Rather than sleep until the record is ready, this thread takes steps waiting in the
         // pool (the oldest first, the record's own when no thread has started it yet).
-        while (slot.record.wait_for(std::chrono::seconds(0)) != std::future_status::ready &&
+        while (step.record.wait_for(std::chrono::seconds(0)) != std::future_status::ready &&
                pool_.run_waiting()) {
         }
-        return slot.record.get();
+        return step.record.get();
     }
-
-    // The trees of a file after its first, read here in order and analysed as the others are:
-    // they are written before anything of the files after it. False when the run ended.
-    bool read_rest(Record& first) {
-        std::unique_ptr<TreeReader> reader = std::move(first.rest_of_file);
-        const std::string path = first.rest_path;
-        std::deque<Slot> saved;
-        saved.swap(slots_);  // the later files wait
-        const std::size_t limit = threads_ == 0 ? 1 : threads_;
-        std::size_t k = first.next_tree;
-        bool more = true;
-        while (more || !slots_.empty()) {
-            while (more && slots_.size() < limit) {
-                reading_ = &path;
-                std::optional<TreeRead> read;
-                try {
-                    release_spent_tree();  // one tree of the file held at a time
-                    read = reader->next();
-                } catch (const std::bad_alloc&) {
-                    slots_.emplace_back();
-                    slots_.back().record = ready(out_of_memory_record(path));
-                    more = false;
-                    break;
-                }
-                if (!read.has_value()) {
-                    more = false;
-                    break;
-                }
-                give_out_tree(TreePlace{path, k++, true}, std::move(*read));
-            }
-            if (slots_.empty()) break;
-            std::unique_ptr<Record> record = take_front();
-            if (!write(*record)) return false;
-        }
-        std::unique_ptr<Record> end = work_.end_of_file(path, *reader);
-        slots_.swap(saved);
-        return write(*end);
-    }
-
-    void give_out_tree(TreePlace place, TreeRead read) {
-        slots_.emplace_back();
-        Slot& slot = slots_.back();
-        Prepare prepare = preparation_for(slot);
-        auto shared_read = std::make_shared<TreeRead>(std::move(read));
-        slot.record =
-            give_out([this, place = std::move(place), shared_read, prepare = std::move(prepare)] {
-                return work_.tree(place, std::move(*shared_read), prepare);
-            });
-    }
-
     // Writes `record`; false when the run ends at it, `status_` then saying how.
     bool write(Record& record) {
         for (const Record::Piece& piece : record.pieces()) {
@@ -270,33 +264,9 @@ private:
             case Record::Piece::kFlush:
                 break;
         }
-        const bool flushed = output_.flush_report();
-        if (piece.flush == Record::Flush::kPlain) return true;
-        if (!flushed) {
-            status_ = kExitSuccess;  // finish() reports the report that cannot be written
-            return false;
-        }
-        if (piece.flush == Record::Flush::kBeforeTree) return ready_for_tree();
-        return true;
-    }
-
-    // The group file's news and the pattern's verdict, where a tree is about to be analysed.
-    bool ready_for_tree() {
-        if (pending_news_.has_value()) {
-            err_ << pending_news_->text << std::flush;
-            const bool failed = pending_news_->failed;
-            pending_news_.reset();
-            if (failed) {
-                status_ = kExitFatal;
-                return false;
-            }
-        }
-        if (!pattern_error_.empty()) {
-            write_pattern_error(err_, config_.analysis.prefix, pattern_error_);
-            status_ = kExitFatal;
-            return false;
-        }
-        return true;
+        if (output_.flush_report() || piece.flush == Record::Flush::kPlain) return true;
+        status_ = kExitSuccess;  // finish() reports the report that cannot be written
+        return false;
     }
 
     // With --draw, makes the pictures' folder when missing and opens it. False, with the
@@ -333,16 +303,21 @@ private:
     std::ostream& err_;
     std::size_t threads_;
     WorkPool pool_;
-    std::size_t in_flight_;
-    std::deque<Slot> slots_;
+    std::size_t files_in_flight_, rest_in_flight_;
+    std::deque<Step> steps_;      // given out, in the run's order
+    std::size_t rest_steps_ = 0;  // the first of them, the file being read and its end
+    std::size_t news_ = 0;        // steps given news, among them
+    std::size_t rest_news_ = 0;   // and among the first
+    std::size_t next_file_ = 0;
+    std::unique_ptr<TreeReader> rest_;  // the file being read after its first tree
+    std::string rest_path_;
+    std::size_t next_tree_ = 0;
     std::optional<GroupFile> group_file_;
-    std::size_t group_loads_ = 0;  // the group file's loads that settings_ has seen
-    bool group_failed_ = false;
-    std::optional<GroupNews> pending_news_;
-    std::shared_ptr<const AnalysisSettings> settings_;
-    std::string pattern_error_;
+    std::size_t group_loads_ = 0;  // the group file's loads that analysis_ has seen
+    std::shared_ptr<const Analysis> analysis_;
+    StepContext carried_;  // news a step written analysed no tree with
     StandardInput input_;
-    const std::string* reading_ = &config_.analysis.prefix;  // replaced before anything is read
+    std::string reading_ = config_.analysis.prefix;  // replaced before anything is read
     RunSeen run_seen_;
     std::optional<PictureFolder> pictures_;  // with --draw, once its folder is there
     std::size_t rows_ = 0;  // rows so far in the run: malformed and unreadable ones too
@@ -351,17 +326,25 @@ private:
 
 }  // namespace
 
-int run_files(const RunConfig& config, std::istream* input, RunOutput& output) {
-    FileLoop loop(config, input, output);
+int run_files(const RunConfig& config, std::istream* input, RunOutput& output, StepCheck check) {
+    FileLoop loop(config, input, output, std::move(check));
+    const char* failure = messages::kOutOfMemory;
+    std::string reason;
     try {
         return loop.run();
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {  // a string asked to grow past its largest size
+    } catch (const std::exception& error) {
+        failure = messages::kFailedWhileReading;
+        reason = error.what();
+    } catch (...) {
+        failure = messages::kFailedWhileReading;
     }
     output.flush_report();
-    output.err() << messages::kOutOfMemory
-                 << shown_name(loop.reading(), config.read.dialect == Dialect::kStandard)
-                 << std::endl;
+    output.err() << failure
+                 << shown_name(loop.reading(), config.read.dialect == Dialect::kStandard);
+    if (!reason.empty()) output.err() << ": " << reason;
+    output.err() << std::endl;
     return kExitFatal;
 }
 

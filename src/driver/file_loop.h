@@ -7,13 +7,17 @@
 
 #include "driver/options.h"
 #include "driver/output.h"
+#include "driver/tree_work.h"
 
 namespace tavrin {
 
 // Processes the tree files of `config`, writing to `output`; "-" reads `input` (null: the
 // process's standard input). The exit status, before the report is flushed. Memory that runs
-// out ends the run like any fatal input error, after the rows already made.
-int run_files(const RunConfig& config, std::istream* input, RunOutput& output);
+// out ends the run like any fatal input error, after the rows already made, and so does a step
+// that fails otherwise, with any number of threads. `check` is called before each tree is
+// analysed.
+int run_files(const RunConfig& config, std::istream* input, RunOutput& output,
+              StepCheck check = {});
 
 }  // namespace tavrin
 

@@ -33,10 +33,8 @@ public:
     std::ostream& err() { return err_; }
 
     enum class Flush {
-        kPlain,       // the report is written out before what follows
-        kBeforeTree,  // and the run ends (status 0) when it can no longer be written; once it
-                      // was, the group file and the pattern are ready or the run ends with their
-                      // message: a tree is analysed after this point
+        kPlain,  // the report is written out before what follows
+        kOrEnd,  // and the run ends (status 0) when it can no longer be written
     };
     void flush(Flush kind);
 
@@ -49,6 +47,8 @@ public:
     };
     const std::vector<Piece>& pieces() const { return pieces_; }
 
+    // The step came to the analysis of its tree (it wrote the news of the run it was given).
+    bool analysed = false;
     // The step is a row of the run (a tree, or a file that cannot be read): it uses a number.
     bool counts_row = false;
     // A tree that was analysed: what it tells the run's closing warnings.

@@ -17,15 +17,6 @@
 namespace tavrin {
 namespace {
 
-// The classic dialect reads a file's lines joined; standard Newick reads its bytes as they are
-// (decompressed), so that the offsets in its messages are offsets in the file.
-SourceRead read_text(const std::string& path, bool one_tree, std::string& text,
-                     std::string& reason) {
-    if (one_tree) return read_tree_file(path, text) ? SourceRead::kRead : SourceRead::kNotOpened;
-    StandardInput none;  // "-" is read by the file loop, never here
-    return read_tree_source(path, none, text, reason);
-}
-
 // Runs `work` on `record`; memory that runs out ends the run there, after what was made.
 template <typename Work>
 void guarded(Record& record, const std::string& path, bool escape, Work work) {
@@ -40,6 +31,25 @@ void guarded(Record& record, const std::string& path, bool escape, Work work) {
 
 }  // namespace
 
+// The classic dialect reads a file's lines joined; standard Newick reads its bytes as they are
+// (decompressed), so that the offsets in its messages are offsets in the file.
+FileText read_file_text(const std::string& path, Dialect dialect, StandardInput& input) {
+    FileText source;
+    try {
+        if (dialect == Dialect::kClassic) {
+            source.got =
+                read_tree_file(path, source.text) ? SourceRead::kRead : SourceRead::kNotOpened;
+        } else {
+            source.got = read_tree_source(path, input, source.text, source.reason);
+        }
+    } catch (const std::bad_alloc&) {
+        source.out_of_memory = true;
+    } catch (const std::length_error&) {  // a string asked to grow past its largest size
+        source.out_of_memory = true;
+    }
+    return source;
+}
+
 void out_of_memory(Record& record, const std::string& path, bool escape) {
     record.flush(Record::Flush::kPlain);
     record.err().clear();
@@ -47,26 +57,30 @@ void out_of_memory(Record& record, const std::string& path, bool escape) {
     record.ends_run = kExitFatal;
 }
 
-TreeWork::TreeWork(const RunConfig& config) : config_(config) {
+TreeWork::TreeWork(const RunConfig& config, StepCheck check)
+    : config_(config), check_(std::move(check)) {
     needs_.outliers = config.table;
     needs_.picture = !config.draw_dir.empty();
 }
 
-std::unique_ptr<Record> TreeWork::file(const std::string& path, std::optional<SourceRead> got,
-                                       std::string text, std::string reason,
-                                       const Prepare& prepare) const {
+std::unique_ptr<Record> TreeWork::file(const std::string& path, FileText source,
+                                       const StepContext& context) const {
     auto record = std::make_unique<Record>();
     guarded(*record, path, escape_names(), [&] {
-        release_spent_tree();  // before this file's text and tree take their memory
-        // A file of the classic dialect holds one tree: its header goes out before the file is
-        // read. A standard Newick file's header waits for its first tree.
+        release_spent_tree();  // before this file's tree takes its memory
+        // A file of the classic dialect holds one tree: its header goes out before the file's
+        // text. A standard Newick file's header waits for its first tree.
         const bool one_tree = config_.read.dialect == Dialect::kClassic;
         if (one_tree) begin_tree(*record, TreePlace{path, 1, false});
-        if (!got.has_value()) got = read_text(path, one_tree, text, reason);
-        if (*got != SourceRead::kRead) {
-            unreadable(*record, path, one_tree, *got, reason);
+        if (source.out_of_memory) {
+            out_of_memory(*record, path, escape_names());
             return;
         }
+        if (source.got != SourceRead::kRead) {
+            unreadable(*record, path, one_tree, source.got, source.reason);
+            return;
+        }
+        std::string& text = source.text;
         if (one_tree && holds_several_trees(text)) {
             record->flush(Record::Flush::kPlain);
             warn_of_several_trees(record->err(), path);
@@ -76,7 +90,7 @@ std::unique_ptr<Record> TreeWork::file(const std::string& path, std::optional<So
         std::optional<TreeRead> read = reader->next();
         if (read.has_value()) {
             tree_into(*record, TreePlace{path, first, first > 1 || !reader->at_end()}, *read,
-                      prepare);
+                      context);
             spend_tree(std::move(read->tree));
             if (!reader->at_end()) {
                 record->rest_of_file = std::move(reader);
@@ -91,9 +105,9 @@ std::unique_ptr<Record> TreeWork::file(const std::string& path, std::optional<So
 }
 
 std::unique_ptr<Record> TreeWork::tree(const TreePlace& place, TreeRead read,
-                                       const Prepare& prepare) const {
+                                       const StepContext& context) const {
     auto record = std::make_unique<Record>();
-    guarded(*record, place.path, escape_names(), [&] { tree_into(*record, place, read, prepare); });
+    guarded(*record, place.path, escape_names(), [&] { tree_into(*record, place, read, context); });
     // The tree was read on the file loop's thread: it goes back there to be released.
     record->spent_tree = std::move(read.tree);
     return record;
@@ -125,7 +139,7 @@ void TreeWork::end_into(Record& record, const std::string& path, const TreeReade
 }
 
 void TreeWork::tree_into(Record& record, const TreePlace& place, TreeRead& read,
-                         const Prepare& prepare) const {
+                         const StepContext& context) const {
     record.counts_row = true;
     if (config_.read.dialect == Dialect::kStandard) begin_tree(record, place);
     if (read.tree == nullptr) {
@@ -136,14 +150,12 @@ void TreeWork::tree_into(Record& record, const TreePlace& place, TreeRead& read,
         }
         return;
     }
-    // Rows and diagnostics keep their order on a shared terminal; a report that can no longer
-    // be written ends the run. The group file and the pattern are made ready at this point.
-    record.flush(Record::Flush::kBeforeTree);
-    const Preparation preparation = prepare();
-    if (!preparation.ready) return;
-    const AnalysisSettings& settings = *preparation.settings;
+    if (!ready_to_analyse(record, context)) return;
+    if (check_) check_(place);
+    const Analysis& analysis = *context.analysis;
+    const AnalysisSettings& settings = analysis.settings();
     const bool three_way_root = read.tree->root_children == 3;
-    AnalysisResult result = analyse(*read.tree, settings, needs_);
+    AnalysisResult result = analyse(*read.tree, analysis, needs_);
     record.seen =
         TreeSeen{result.target_leaves, three_way_root, std::move(result.outgroups_matched)};
     write_tree(record, place, result, settings);
@@ -154,6 +166,21 @@ void TreeWork::tree_into(Record& record, const TreePlace& place, TreeRead& read,
         std::string svg = draw_picture(*read.tree, result, settings, source, identity);
         record.picture = Record::Picture{std::move(identity), std::move(svg)};
     }
+}
+
+// Where a tree is about to be analysed: rows and diagnostics keep their order on a shared
+// terminal, and a report that can no longer be written ends the run; then the group file's news
+// and an unusable pattern, either of which ends the run. True when the tree is to be analysed.
+bool TreeWork::ready_to_analyse(Record& record, const StepContext& context) const {
+    record.flush(Record::Flush::kOrEnd);
+    record.analysed = true;
+    if (!context.news.empty()) record.err() << context.news;
+    const std::string& pattern_error = context.analysis->pattern_error();
+    if (!context.fatal && !pattern_error.empty())
+        write_pattern_error(record.err(), config_.analysis.prefix, pattern_error);
+    if (!context.fatal && pattern_error.empty()) return true;
+    record.ends_run = kExitFatal;
+    return false;
 }
 
 // A tree file that cannot be opened, or whose compressed text cannot be had (`got`, and its

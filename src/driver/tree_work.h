@@ -25,39 +25,49 @@ struct TreePlace {
     bool several = false;  // the file holds more than one tree
 };
 
-// What the analysis of a tree may use, as it stood when the tree's turn came: the settings with
-// the group relations and the compiled pattern, and whether both could be had (else the tree is
-// read but not analysed: the run ends at it with their message).
-struct Preparation {
-    std::shared_ptr<const AnalysisSettings> settings;
-    bool ready = false;
+// What one step of a run works with, as it stood when the step was given out: the run's
+// analysis with the group relations then in force, and what the run has to say before the next
+// tree it analyses (the group file's warnings, or why it could not be read: `fatal`, the run
+// ends there). A step that analyses no tree leaves its news to the next step.
+struct StepContext {
+    std::shared_ptr<const Analysis> analysis;
+    std::string news;
+    bool fatal = false;
 };
-// Gives the preparation when a tree is about to be analysed: made then (a run of one thread,
-// where a group file rewritten during the run is read anew before the next tree), or earlier,
-// when the tree was given out to a thread.
-using Prepare = std::function<Preparation()>;
+
+// A tree file's text as the file loop read it, in the run's order: whether it could be had and
+// why not, or that memory ran out reading it.
+struct FileText {
+    SourceRead got = SourceRead::kRead;
+    std::string text, reason;
+    bool out_of_memory = false;
+};
+// Reads the tree file at `path` ("-": `input`, in standard Newick) as `dialect` reads files.
+FileText read_file_text(const std::string& path, Dialect dialect, StandardInput& input);
+
+// Called by each step before its tree is analysed: tests make a step fail with it.
+using StepCheck = std::function<void(const TreePlace&)>;
 
 class TreeWork {
 public:
-    explicit TreeWork(const RunConfig& config);
+    TreeWork(const RunConfig& config, StepCheck check);
 
-    // A tree file: its header (the classic dialect), its text, and its first tree analysed. With
-    // `text`, the file's text already read (standard input, which only the file loop may read).
-    // A file with trees after the first hands its reader on in the record.
-    std::unique_ptr<Record> file(const std::string& path, std::optional<SourceRead> got,
-                                 std::string text, std::string reason,
-                                 const Prepare& prepare) const;
+    // A tree file: its header (the classic dialect), and its first tree read from `source` and
+    // analysed. A file with trees after the first hands its reader on in the record.
+    std::unique_ptr<Record> file(const std::string& path, FileText source,
+                                 const StepContext& context) const;
 
     // A tree after the first of its file, read already.
     std::unique_ptr<Record> tree(const TreePlace& place, TreeRead read,
-                                 const Prepare& prepare) const;
+                                 const StepContext& context) const;
 
     // What follows the last tree of a file.
     std::unique_ptr<Record> end_of_file(const std::string& path, const TreeReader& reader) const;
 
 private:
     void tree_into(Record& record, const TreePlace& place, TreeRead& read,
-                   const Prepare& prepare) const;
+                   const StepContext& context) const;
+    bool ready_to_analyse(Record& record, const StepContext& context) const;
     void end_into(Record& record, const std::string& path, const TreeReader& reader) const;
     TableRow key_row(const TreePlace& place, TreeStatus status) const;
     void unreadable(Record& record, const std::string& path, bool headed, SourceRead got,
@@ -69,6 +79,7 @@ private:
 
     const RunConfig& config_;
     AnalysisNeeds needs_;
+    StepCheck check_;
 };
 
 // The run ends at `record` because memory ran out while `path` was read or analysed; with

@@ -24,7 +24,7 @@ public:
     WorkPool& operator=(const WorkPool&) = delete;
 
     // Runs `task` on a thread of the pool, or here and now when the pool has none. A task must
-    // not throw.
+    // not throw: the file loop's steps keep what they throw in their futures.
     void submit(Task task);
 
     // Runs here the task that has waited longest, when one waits and the pool has threads;

@@ -82,6 +82,8 @@ constexpr const char* kCannotWritePicture = "Couldnt write picture: ";
 constexpr const char* kNotARegularFile = "Not a regular file";
 // Followed by the path of the tree file or group file being read.
 constexpr const char* kOutOfMemory = "Out of memory while reading ";
+// A step that failed otherwise: the file, then ": " and the reason when there is one.
+constexpr const char* kFailedWhileReading = "Failed while reading ";
 
 // Followed by the group file's path.
 constexpr const char* kCannotOpenGroupFile = "Couldnt open file: ";

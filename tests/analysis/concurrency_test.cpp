@@ -36,14 +36,15 @@ std::vector<std::string> gene_trees() {
 
 // The table row of each tree, with the tree as the analysis left it.
 std::vector<std::string> analyse_all(const std::vector<std::string>& texts,
-                                     const AnalysisSettings& settings) {
+                                     const Analysis& analysis) {
     std::vector<std::string> answers;
+    AnalysisNeeds needs;
+    needs.outliers = true;
     for (std::size_t i = 0; i < texts.size(); ++i) {
         auto tree = std::make_unique<Phylogeny>(texts[i]);
-        const tavrin::AnalysisResult result =
-            analysis_fixtures::analyse_with_outliers(tree, settings, 3);
+        const tavrin::AnalysisResult result = analyse(*tree, analysis, needs);
         std::ostringstream row;
-        row << analysis_fixtures::table_row_text(result, "t", i + 1, settings.prefix);
+        row << analysis_fixtures::table_row_text(result, "t", i + 1, analysis.settings().prefix);
         answers.push_back(row.str() + tree->root->print());
     }
     return answers;
@@ -55,14 +56,17 @@ TEST(Concurrency, TwoThreadsGiveTheSerialAnswers) {
         AnalysisSettings settings;
         settings.prefix = use_regex ? "^Fung[i]-S" : "Fungi";
         settings.use_regex = use_regex;
-        ASSERT_EQ(tavrin::compile_target_test(settings), "");
+        settings.max_outliers = 3;
         ASSERT_EQ(settings.groups.load(groups.path()), GroupRelations::LoadResult::kLoaded);
+        // One analysis, its pattern compiled once, read by both threads.
+        const Analysis analysis(settings);
+        ASSERT_EQ(analysis.pattern_error(), "");
         const std::vector<std::string> texts = gene_trees();
-        const std::vector<std::string> serial = analyse_all(texts, settings);
+        const std::vector<std::string> serial = analyse_all(texts, analysis);
 
         std::vector<std::string> first, second;
-        std::thread one([&] { first = analyse_all(texts, settings); });
-        std::thread two([&] { second = analyse_all(texts, settings); });
+        std::thread one([&] { first = analyse_all(texts, analysis); });
+        std::thread two([&] { second = analyse_all(texts, analysis); });
         one.join();
         two.join();
         EXPECT_EQ(first, serial);

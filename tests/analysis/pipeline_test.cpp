@@ -138,7 +138,6 @@ AnalysisSettings settings_for(const Case& c, const std::string& group_file) {
     settings.prefix = c.prefix;
     settings.use_regex = c.use_regex;
     EXPECT_EQ(settings.groups.load(group_file), GroupRelations::LoadResult::kLoaded);
-    EXPECT_EQ(tavrin::compile_target_test(settings), "");
     return settings;
 }
 
@@ -203,7 +202,6 @@ TEST(AnalysisResult, SameRowsAndMessagesAsTheTavrinClass) {
 TEST(AnalysisResult, SearchStateIsTheAnalysisOwn) {
     AnalysisSettings settings;
     settings.prefix = "Fungi";
-    ASSERT_EQ(tavrin::compile_target_test(settings), "");
     rerooted = true;
     null_in_error = true;
     Phylogeny reroots("((Fungi-1,Metazoa-1),(Fungi-2,Fungi-3));");
@@ -226,16 +224,15 @@ TEST(AnalysisResult, ParentFoldRunsBeforeTheSupportIsRead) {
     const char* const text = "((((Choano-a,Choano-b)90,Fungi-f)40,Fungi-g)95,Fungi-h);";
     AnalysisSettings settings;
     settings.prefix = "Choano";
-    ASSERT_EQ(tavrin::compile_target_test(settings), "");
 
+    const Analysis analysis(settings);
     Phylogeny by_steps(text);
-    const tavrin::SearchResult search = tavrin::search_target(
-        &by_steps, by_steps.root,
-        tavrin::TargetTest(*settings.matcher, settings.groups, settings.prefix, '-'));
+    const tavrin::SearchResult search =
+        tavrin::search_target(&by_steps, by_steps.root, analysis.target_test());
     ASSERT_NE(search.target, nullptr);
     const std::string before = by_steps.root->print();
     const tavrin::Sisters sisters =
-        tavrin::name_sisters(by_steps, search.target, settings.groups, '-');
+        tavrin::name_sisters(by_steps, search.target, analysis.naming());
     EXPECT_EQ(sisters.names, Names{"Fungi"});
     EXPECT_TRUE(sisters.fold_parent);
     EXPECT_EQ(by_steps.root->print(), before);  // naming changes nothing
@@ -254,11 +251,9 @@ TEST(AnalysisSettings, PatternCompiledOnceAndGroupsKeptWhenAReloadFails) {
     AnalysisSettings settings;
     settings.prefix = "(";
     settings.use_regex = true;
-    EXPECT_NE(tavrin::compile_target_test(settings), "");
-    EXPECT_EQ(settings.matcher, nullptr);
+    EXPECT_NE(Analysis(settings).pattern_error(), "");
     settings.prefix = "Fung(?=i)";
-    EXPECT_EQ(tavrin::compile_target_test(settings), "");
-    ASSERT_NE(settings.matcher, nullptr);
+    EXPECT_EQ(Analysis(settings).pattern_error(), "");
 
     const TempFile groups(kNestedGroups);
     ASSERT_EQ(settings.groups.load(groups.path()), GroupRelations::LoadResult::kLoaded);
@@ -277,7 +272,6 @@ TEST(AnalysisSettings, PatternCompiledOnceAndGroupsKeptWhenAReloadFails) {
 TEST(AnalysisResult, ParentFoldReadWithoutCuttingTheTree) {
     AnalysisSettings settings;
     settings.prefix = "Choano";
-    ASSERT_EQ(tavrin::compile_target_test(settings), "");
     const std::string text = "((((Choano-a,Choano-b)90,Fungi-f)80,Fungi-g)70,Fungi-h);";
     auto tree = std::make_unique<Phylogeny>(text);
     const std::string before = tree->root->print();
@@ -309,7 +303,6 @@ TEST(AnalysisResult, ParentFoldReadWithoutCuttingTheTree) {
 TEST(AnalysisResult, MillionDeepLadder) {
     AnalysisSettings settings;
     settings.prefix = "Choano";
-    ASSERT_EQ(tavrin::compile_target_test(settings), "");
     Phylogeny tree(left_ladder("Choano-a", "Choano-b", "Fungi-", 999998));
     const AnalysisResult result = tavrin::analyse_tree(tree, settings);
     EXPECT_EQ(result.status, TreeStatus::kSisters);

@@ -155,8 +155,8 @@ TEST(TargetSearch, FlagsStartClearForEachAnalysis) {
 TEST(TargetSearch, StateIsTakenAndReturned) {
     AnalysisSettings settings;
     settings.prefix = "Fungi";
-    ASSERT_EQ(tavrin::compile_target_test(settings), "");
-    const tavrin::TargetTest test(*settings.matcher, settings.groups, settings.prefix, '-');
+    const Analysis analysis(settings);
+    const tavrin::TargetTest& test = analysis.target_test();
     const char* const text = "((Fungi-1,Metazoa-1),(Fungi-2,Fungi-3));";
 
     Phylogeny kept(text);

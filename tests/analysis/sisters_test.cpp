@@ -144,7 +144,7 @@ TEST_F(SisterCollection, CladesExaminedAreKeptWhenNoNameFits) {
     ASSERT_EQ(groups.load(groups_.path()), GroupRelations::LoadResult::kLoaded);
     using Clades = std::vector<const Phylogeny_Node*>;
     const auto examine = [&groups](const Phylogeny& tree) {
-        return name_sisters(tree, tree.root->left->left->left, groups, '-');
+        return name_sisters(tree, tree.root->left->left->left, NamingRule{groups, '-'});
     };
     Phylogeny named("((((Choano-a,Choano-b)90,(Fungi-f,Rhodo-r)40)80,Fungi-g)70,Fungi-h);");
     const Sisters one = examine(named);

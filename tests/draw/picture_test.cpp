@@ -86,7 +86,6 @@ Drawn draw(const std::string& text, const std::string& prefix, const std::string
     AnalysisSettings settings;
     settings.prefix = prefix;
     if (!root.empty()) settings.root = analysis_fixtures::root_list_of(root);
-    EXPECT_EQ(tavrin::compile_target_test(settings), "");
     if (!groups.empty()) {
         const std::string path = ::testing::TempDir() + "picture_test_groups.txt";
         std::ofstream(path) << groups;
@@ -299,7 +298,6 @@ TEST(Picture, LayoutOfATreeWithoutLengthsLinesUpItsLeaves) {
 TEST(Picture, GeneTreesDrawEveryLeafOnce) {
     AnalysisSettings settings;
     settings.prefix = "Choano";
-    ASSERT_EQ(tavrin::compile_target_test(settings), "");
     ASSERT_EQ(settings.groups.load(TAVRIN_SOURCE_DIR "/bench/genes/groups.txt"),
               GroupRelations::LoadResult::kLoaded);
     for (const char* program : {"iqtree", "fasttree", "raxml"}) {

@@ -8,10 +8,14 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "driver/app.h"
+#include "driver/file_loop.h"
+#include "driver/options.h"
+#include "driver/output.h"
 #include "support/golden_cases.h"
 
 namespace tavrin {
@@ -151,6 +155,51 @@ TEST(Threads, FatalErrorsEndTheRunAtTheSamePlace) {
     const Written one = run_with("1", with({"Choano"}, files));
     EXPECT_EQ(one.status, 15);
     EXPECT_EQ(one.out.find("raxml"), std::string::npos) << "the run went on after the error";
+}
+
+// A step that throws ends the run at its place in the input, with the message and status of one
+// thread: never a terminated process. The hook throws in one tree's step, on whichever thread
+// runs it; files of several trees throw in a tree after their first.
+TEST(Threads, AStepThatThrowsEndsTheRunAsWithOneThread) {
+    const std::string bayesian = TAVRIN_SOURCE_DIR "/tests/data/bayesian";
+    struct Case {
+        std::vector<std::string> args;
+        std::string failing;  // the file whose step throws
+        std::size_t tree;     // at its tree of this number
+    };
+    const std::vector<Case> cases = {
+        {with({"--table", "Choano"}, gene_files(false)), kGenes + "/fasttree/g005.nwk", 1},
+        {with({"Choano"}, gene_files(false)), kGenes + "/raxml/g001.nwk", 1},
+        {{"--standard-newick", "Choano", bayesian + "/g1.nex.run1.t", bayesian + "/g2.nex.run1.t"},
+         bayesian + "/g1.nex.run1.t",
+         4},
+    };
+    for (const Case& c : cases) {
+        const StepCheck fail = [&c](const TreePlace& place) {
+            if (place.path == c.failing && place.tree == c.tree) throw std::runtime_error("hook");
+        };
+        std::vector<Written> runs;
+        for (const char* threads : {"1", "4"}) {
+            std::vector<std::string> args = c.args;
+            args.insert(args.begin(), {"--threads", threads});
+            const CommandLine line = parse_command_line(args);
+            std::ostringstream out, err;
+            RunOutput output(out, err);
+            Written written;
+            written.status = output.finish(run_files(line.config, nullptr, output, fail));
+            written.out = out.str();
+            written.err = err.str();
+            runs.push_back(written);
+        }
+        SCOPED_TRACE(c.failing);
+        EXPECT_EQ(runs[0].status, 15);
+        const std::string message = "Failed while reading " + c.failing + ": hook\n";
+        ASSERT_GE(runs[0].err.size(), message.size());
+        EXPECT_EQ(runs[0].err.substr(runs[0].err.size() - message.size()), message);
+        EXPECT_EQ(runs[1].status, runs[0].status);
+        EXPECT_EQ(runs[1].out, runs[0].out);
+        EXPECT_EQ(runs[1].err, runs[0].err);
+    }
 }
 
 TEST(Threads, OptionTakesACountOrAuto) {

@@ -152,8 +152,8 @@ inline std::string rooted_entry_by_entry(const Phylogeny& read, const RootList& 
 // The root list against its entries tried one by one, on a tree small enough for the reference.
 inline std::string check_root_list(const Phylogeny& read, const AnalysisSettings& settings) {
     if (tree_check::leaf_count(read.root) > kMostReferenceLeaves) return "";
-    const std::shared_ptr<const LeafMatcher> matcher = matcher_of(settings);
-    const TargetTest target(*matcher, settings.groups, settings.prefix, settings.separator);
+    const Analysis analysis(settings);
+    const TargetTest& target = analysis.target_test();
     std::unique_ptr<Phylogeny> tree = read.copy();
     std::vector<bool> matched;
     const RootEntry* entry = root_by_list(*tree, settings.root, target, settings.groups,
@@ -241,7 +241,7 @@ inline std::string check_root_input(const uint8_t* data, std::size_t size) {
     settings.prefix = in.prefix;
     if (!parse_root_list(in.list, settings.root) && !parse_root_list("midpoint", settings.root))
         return "the list midpoint refused";
-    if (!compile_target_test(settings).empty()) return "";
+    if (!Analysis(settings).pattern_error().empty()) return "";
     if (in.with_groups) {
         if (!tavrin_fuzz::ScratchGroupFile::get().write(in.groups)) return "";
         if (settings.groups.load(tavrin_fuzz::ScratchGroupFile::get().path(), 100000) !=
