@@ -2,11 +2,12 @@
 #ifndef TAVRIN_ANALYSIS_LEAF_MATCHING_H
 #define TAVRIN_ANALYSIS_LEAF_MATCHING_H
 
+#include <cstddef>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <utility>
 
 #include "pattern/pattern_automaton.h"
 
@@ -55,32 +56,50 @@ private:
 // Answers that depend on a leaf's prefix alone, each computed once per distinct prefix: a big
 // tree holds millions of leaves and a few hundred prefixes. The prefix asked about last is
 // checked first (leaves that share a prefix mostly stand together), then the table of those
-// seen so far.
+// seen so far. The table stops growing at kMaxPrefixes (names without a separator are each their
+// own prefix): later prefixes are computed each time they come.
 template <typename Answer>
 class PrefixAnswers {
 public:
+    static constexpr std::size_t kMaxPrefixes = 4096;
+
     PrefixAnswers() = default;
-    // A copy has its own table: it does not point into the one it was copied from.
-    PrefixAnswers(const PrefixAnswers& other) : table_(other.table_) {}
-    PrefixAnswers& operator=(const PrefixAnswers& other) {
-        table_ = other.table_;
-        last_ = nullptr;
-        return *this;
-    }
+    PrefixAnswers(const PrefixAnswers&) = delete;  // the table's keys point into `keys_`
+    PrefixAnswers& operator=(const PrefixAnswers&) = delete;
 
     // The answer for `prefix`, computed by `compute(prefix)` the first time it is asked for.
     template <typename Compute>
-    const Answer& get(std::string_view prefix, Compute compute) {
-        if (last_ != nullptr && prefix == last_->first) return last_->second;
-        auto it = table_.find(std::string(prefix));
-        if (it == table_.end()) it = table_.emplace(std::string(prefix), compute(prefix)).first;
-        last_ = &*it;  // elements of the table never move
-        return last_->second;
+    Answer get(std::string_view prefix, Compute compute) {
+        if (has_last_ && prefix == last_prefix_) return last_answer_;
+        Answer answer;
+        const auto it = table_.find(prefix);
+        if (it != table_.end()) {
+            answer = it->second;
+        } else {
+            answer = compute(prefix);
+            if (table_.size() < kMaxPrefixes) {
+                keys_.emplace_back(prefix);
+                table_.emplace(keys_.back(), answer);
+            }
+        }
+        last_prefix_.assign(prefix.data(), prefix.size());
+        last_answer_ = answer;
+        has_last_ = true;
+        return answer;
+    }
+
+    void clear() {
+        table_.clear();
+        keys_.clear();
+        has_last_ = false;
     }
 
 private:
-    std::unordered_map<std::string, Answer> table_;
-    const std::pair<const std::string, Answer>* last_ = nullptr;
+    std::deque<std::string> keys_;  // stable storage for the views in `table_`
+    std::unordered_map<std::string_view, Answer> table_;
+    std::string last_prefix_;
+    Answer last_answer_{};
+    bool has_last_ = false;
 };
 
 // Does `name` start with `prefix` (byte-exact)? With `use_regex`, `prefix` is an ECMAScript

@@ -1,5 +1,8 @@
 // The target clade search: the smallest subtree whose leaves are exactly the target leaves,
 // rerooting the tree once when that makes the target group a clade.
+#include <atomic>
+#include <cstdint>
+
 #include "analysis/leaf_matching.h"
 #include "analysis/steps.h"
 #include "platform/chunked_stack.h"
@@ -7,19 +10,37 @@
 
 namespace tavrin {
 
+namespace {
+
+std::atomic<std::uint64_t> next_test_serial{1};
+
+// A thread's answers by leaf prefix, for the test it asked last.
+struct ThreadPrefixAnswers {
+    std::uint64_t serial = 0;
+    PrefixAnswers<bool> answers;
+};
+
+}  // namespace
+
 TargetTest::TargetTest(const LeafMatcher& matcher, const GroupRelations& groups,
                        std::string_view prefix, char separator)
     : matcher_(matcher),
       groups_(groups),
       prefix_(prefix),
       separator_(separator),
-      by_prefix_(matcher.decided_by_leaf_prefix(separator)) {}
+      by_prefix_(matcher.decided_by_leaf_prefix(separator)),
+      serial_(next_test_serial.fetch_add(1, std::memory_order_relaxed)) {}
 
 bool TargetTest::operator()(const Phylogeny_Node* leaf) const {
     if (!by_prefix_) return by_name(leaf->name);
+    thread_local ThreadPrefixAnswers kept;
+    if (kept.serial != serial_) {
+        kept.answers.clear();
+        kept.serial = serial_;
+    }
     // The leaf prefix stands for the whole name: it passes the matcher as the name does.
-    return answers_.get(leaf_prefix(leaf->name, separator_),
-                        [this](std::string_view prefix) { return by_name(prefix); });
+    return kept.answers.get(leaf_prefix(leaf->name, separator_),
+                            [this](std::string_view prefix) { return by_name(prefix); });
 }
 
 bool TargetTest::by_name(std::string_view name) const {

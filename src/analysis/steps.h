@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -34,10 +35,10 @@ private:
     const GroupRelations& groups_;
     std::string_view prefix_;
     char separator_;
-    // The answers by leaf prefix when the matcher is decided by it; one test is one analysis's,
-    // on one thread.
+    // Whether the answer is decided by the leaf prefix; the answers by prefix are then kept per
+    // thread, for the test numbered `serial_` (a test is shared by the trees of a run).
     bool by_prefix_;
-    mutable PrefixAnswers<bool> answers_;
+    std::uint64_t serial_;
 };
 
 // Where the target search stands: a search that has rerooted the tree makes no other reroot,

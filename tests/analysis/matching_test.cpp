@@ -273,8 +273,9 @@ TEST(Matching, TargetTestAnswersPerPrefixOnlyWhereThePrefixDecides) {
             file = std::make_unique<TempFile>(c.groups);
             ASSERT_EQ(settings.groups.load(file->path()), GroupRelations::LoadResult::kLoaded);
         }
-        ASSERT_EQ(compile_target_test(settings), "");
-        const TargetTest test(*settings.matcher, settings.groups, settings.prefix, c.separator);
+        const Analysis analysis(settings);
+        ASSERT_EQ(analysis.pattern_error(), "");
+        const TargetTest& test = analysis.target_test();
         // Twice through, so that every answer is asked again once known.
         for (int round = 0; round < 2; ++round) {
             for (const auto& [name, target] : c.leaves) {
