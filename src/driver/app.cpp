@@ -1,18 +1,51 @@
 #include "driver/app.h"
 
 #include <iostream>
+#include <optional>
 
 #include "cli/exit_status.h"
 #include "driver/file_loop.h"
 #include "driver/options.h"
 #include "driver/output.h"
 #include "output/messages.h"
+#include "output/progress.h"
+#include "platform/files.h"
 
 #ifndef TAVRIN_VERSION
 #define TAVRIN_VERSION "unknown"
 #endif
 
 namespace tavrin {
+namespace {
+
+// A stream that writes into `buffer` formatted as `like`.
+class StreamLike : public std::ostream {
+public:
+    StreamLike(std::streambuf& buffer, const std::ostream& like) : std::ostream(&buffer) {
+        copyfmt(like);
+    }
+};
+
+// The run with --progress. On a terminal, what the run writes there takes the line away first:
+// its messages, and its report when standard output shares the terminal.
+int run_with_progress(const RunConfig& config, std::istream* input, std::ostream& out,
+                      std::ostream& err) {
+    const bool terminal = &err == &std::cerr && is_terminal(2);
+    const bool out_terminal = terminal && &out == &std::cout && is_terminal(1);
+    std::optional<RunOutput> output;
+    Progress progress(err, "Tavrin", config.files.size(), terminal, Progress::steady_clock(),
+                      [&output] { output->flush_report(); });
+    ClearingBuffer err_buffer(*err.rdbuf(), progress);
+    ClearingBuffer out_buffer(*out.rdbuf(), progress);
+    StreamLike clearing_err(err_buffer, err);
+    StreamLike clearing_out(out_buffer, out);
+    output.emplace(out_terminal ? clearing_out : out, terminal ? clearing_err : err);
+    const int status = output->finish(run_files(config, input, *output, {}, &progress));
+    progress.finish();
+    return status;
+}
+
+}  // namespace
 
 int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
         std::ostream& err) {
@@ -36,6 +69,7 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     }
     // The process's own standard input is read through its descriptor.
     std::istream* input = &in == &std::cin ? nullptr : &in;
+    if (line.config.progress) return run_with_progress(line.config, input, out, err);
     return output.finish(run_files(line.config, input, output));
 }
 

@@ -21,6 +21,7 @@
 #include "driver/warnings.h"
 #include "driver/work_pool.h"
 #include "output/messages.h"
+#include "output/progress.h"
 #include "output/report.h"
 #include "output/table_format.h"
 #include "tree/tree_source.h"
@@ -33,8 +34,9 @@ namespace {
 struct Step {
     std::string path;  // the file it reads, named when memory runs out
     std::future<std::unique_ptr<Record>> record;
-    bool rest = false;  // a tree of the file being read after its first, or the file's end
-    bool news = false;  // the step was given news of the run to write (see StepContext)
+    bool rest = false;      // a tree of the file being read after its first, or the file's end
+    bool file_end = false;  // the end of the file being read
+    bool news = false;      // the step was given news of the run to write (see StepContext)
     StepContext context;
 };
 
@@ -46,7 +48,8 @@ struct Step {
 // out.
 class FileLoop {
 public:
-    FileLoop(const RunConfig& config, std::istream* input, RunOutput& output, StepCheck check)
+    FileLoop(const RunConfig& config, std::istream* input, RunOutput& output, StepCheck check,
+             Progress* progress)
         : config_(config),
           work_(config, std::move(check)),
           output_(output),
@@ -58,7 +61,8 @@ public:
           // Files given out and not written yet: one at a time without threads, else at most
           // three for each thread; the trees of a file after its first, one for each thread.
           files_in_flight_(threads_ == 0 ? 1 : 3 * threads_),
-          rest_in_flight_(threads_ == 0 ? 1 : threads_) {
+          rest_in_flight_(threads_ == 0 ? 1 : threads_),
+          progress_(progress) {
         input_.stream = input;
         if (!config.group_file.empty()) group_file_.emplace(config.group_file);
     }
@@ -81,6 +85,8 @@ public:
                 rest_ = std::move(record->rest_of_file);
                 rest_path_ = record->rest_path;
                 next_tree_ = record->next_tree;
+            } else if (progress_ != nullptr && (!step.rest || step.file_end)) {
+                progress_->file_done();
             }
         }
         output_.flush_report();
@@ -199,6 +205,7 @@ private:
         if (!read.has_value()) {
             std::unique_ptr<Record> end = work_.end_of_file(rest_path_, *rest_);
             rest_.reset();
+            step.file_end = true;
             add(std::move(step), [end = std::make_shared<std::unique_ptr<Record>>(std::move(end))] {
                 return std::move(*end);
             });
@@ -238,7 +245,10 @@ private:
         for (const Record::Piece& piece : record.pieces()) {
             if (!write_piece(piece)) return false;
         }
-        if (record.counts_row) ++rows_;
+        if (record.counts_row) {
+            ++rows_;
+            if (progress_ != nullptr) progress_->tree_done();
+        }
         if (record.seen.has_value()) run_seen_.tree(*record.seen);
         if (record.picture.has_value() && !write_picture(*record.picture)) {
             status_ = kExitFatal;
@@ -304,6 +314,7 @@ private:
     std::size_t threads_;
     WorkPool pool_;
     std::size_t files_in_flight_, rest_in_flight_;
+    Progress* progress_;          // null without --progress
     std::deque<Step> steps_;      // given out, in the run's order
     std::size_t rest_steps_ = 0;  // the first of them, the file being read and its end
     std::size_t news_ = 0;        // steps given news, among them
@@ -326,8 +337,9 @@ private:
 
 }  // namespace
 
-int run_files(const RunConfig& config, std::istream* input, RunOutput& output, StepCheck check) {
-    FileLoop loop(config, input, output, std::move(check));
+int run_files(const RunConfig& config, std::istream* input, RunOutput& output, StepCheck check,
+              Progress* progress) {
+    FileLoop loop(config, input, output, std::move(check), progress);
     const char* failure = messages::kOutOfMemory;
     std::string reason;
     try {

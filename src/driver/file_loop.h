@@ -11,13 +11,15 @@
 
 namespace tavrin {
 
+class Progress;
+
 // Processes the tree files of `config`, writing to `output`; "-" reads `input` (null: the
 // process's standard input). The exit status, before the report is flushed. Memory that runs
 // out ends the run like any fatal input error, after the rows already made, and so does a step
 // that fails otherwise, with any number of threads. `check` is called before each tree is
-// analysed.
-int run_files(const RunConfig& config, std::istream* input, RunOutput& output,
-              StepCheck check = {});
+// analysed. With `progress`, every row written and every file finished is told to it.
+int run_files(const RunConfig& config, std::istream* input, RunOutput& output, StepCheck check = {},
+              Progress* progress = nullptr);
 
 }  // namespace tavrin
 

@@ -155,6 +155,11 @@ std::string take_threads(const char* name, const std::string& value, RunConfig& 
     return error;
 }
 
+std::string take_progress(const char*, const std::string&, RunConfig& config) {
+    config.progress = true;
+    return std::string();
+}
+
 std::string take_group_file(const char*, const std::string& value, RunConfig& config) {
     config.group_file = value;
     return std::string();
@@ -217,6 +222,10 @@ const TavrinOption kOptions[] = {
      "analyse trees on N threads (1 to 1024, or auto: the processors this process may use); "
      "the output is the same",
      take_threads},
+    {"--progress", nullptr, nullptr, kLeading,
+     "tell how far the run is on standard error: files and trees done, trees per second, the "
+     "time spent and left",
+     take_progress},
     {"-h", "-?", nullptr, kPositional, "print the short help text on standard error", take_nothing},
     {"--groupFile", nullptr, "<groupFile>", kPositional,
      "name and join clades through the groups of <groupFile>", take_group_file},

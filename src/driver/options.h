@@ -43,6 +43,8 @@ struct RunConfig {
     std::string label;
     // Trees are analysed on up to this many threads, their output written in the run's order.
     std::size_t threads = 1;
+    // How far the run is, told on standard error while it runs.
+    bool progress = false;
 };
 
 // What the command line asks for.

@@ -183,6 +183,15 @@ int standard_input_closed() {
     return 0;
 }
 
+bool is_terminal(int descriptor) {
+#if defined(TAVRIN_POSIX_FILES)
+    return isatty(descriptor) == 1;
+#else
+    (void)descriptor;
+    return false;
+#endif
+}
+
 std::string system_reason(int error_number) {
     return error_number != 0 ? std::string(" (") + std::strerror(error_number) + ")" : "";
 }

@@ -60,6 +60,10 @@ FileStamp stamp_of(const std::string& path);
 // descriptor is asked of the system before the stream is read. 0 where the system does not tell.
 int standard_input_closed();
 
+// Whether the open file `descriptor` (1: standard output, 2: standard error) is a terminal,
+// where a line may be redrawn in place; false where the system does not tell.
+bool is_terminal(int descriptor);
+
 // " (<the system's description of error_number>)", or nothing for 0.
 std::string system_reason(int error_number);
 

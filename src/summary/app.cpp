@@ -7,6 +7,7 @@
 #include <iostream>
 #include <locale>
 #include <new>
+#include <optional>
 #include <sstream>
 #include <system_error>
 
@@ -43,6 +44,7 @@ struct Options {
     bool first_sister_only = false;
     Grouping grouping;                 // --by
     std::vector<std::string> reports;  // at least one: "-" when none is named
+    bool progress = false;             // how far the reading is, on standard error
     bool help = false;
     bool version = false;
 };
@@ -113,6 +115,11 @@ std::string take_by(const char* name, const std::string& value, Options& options
     return "";
 }
 
+std::string take_progress(const char*, const std::string&, Options& options) {
+    options.progress = true;
+    return "";
+}
+
 std::string take_help(const char*, const std::string&, Options& options) {
     options.help = true;
     return "";
@@ -146,6 +153,10 @@ const Option<Options> kOptions[] = {
     {"--pictures", nullptr, "DIR", kAnywhere,
      "link each tree's row to its picture in DIR (the folder of Tavrin --draw); with --html only",
      take_pictures},
+    {"--progress", nullptr, nullptr, kAnywhere,
+     "tell how far the reading is on standard error: files and trees read, trees per second, "
+     "the time spent and left",
+     take_progress},
     {"-h", "--help", nullptr, kAnywhere, "print this help and exit", take_help},
     {"--version", nullptr, nullptr, kAnywhere, "print the version and exit", take_version},
 };
@@ -245,23 +256,32 @@ std::string check_page_options(const Options& options) {
     return std::string();
 }
 
-// Reads every report with `reader`; the message of the first failure, or an empty string.
-std::string read_reports(const Options& options, std::istream& in, ReportReader& reader) {
+// Reads the report `path` with `reader`; the message of its failure, or an empty string.
+std::string read_report(const std::string& path, std::istream& in, ReportReader& reader) {
+    if (path == "-") {
+        const int closed = &in == &std::cin ? tavrin::standard_input_closed() : 0;
+        if (closed != 0)
+            return std::string(kStdinName) + ": cannot be read" + tavrin::system_reason(closed);
+        return reader.read(in, kStdinName) ? std::string() : reader.error();
+    }
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored))
+        return path + ": cannot be read (it is a directory)";
+    errno = 0;
+    std::ifstream file(path, std::ios::binary);
+    if (!file.is_open()) return path + ": cannot be opened" + tavrin::system_reason(errno);
+    return reader.read(file, path) ? std::string() : reader.error();
+}
+
+// Reads every report with `reader`, telling `progress` (when not null) of each; the message of
+// the first failure, or an empty string.
+std::string read_reports(const Options& options, std::istream& in, ReportReader& reader,
+                         Progress* progress) {
+    reader.tell_progress(progress);
     for (const std::string& path : options.reports) {
-        if (path == "-") {
-            const int closed = &in == &std::cin ? tavrin::standard_input_closed() : 0;
-            if (closed != 0)
-                return std::string(kStdinName) + ": cannot be read" + tavrin::system_reason(closed);
-            if (!reader.read(in, kStdinName)) return reader.error();
-            continue;
-        }
-        std::error_code ignored;
-        if (std::filesystem::is_directory(path, ignored))
-            return path + ": cannot be read (it is a directory)";
-        errno = 0;
-        std::ifstream file(path, std::ios::binary);
-        if (!file.is_open()) return path + ": cannot be opened" + tavrin::system_reason(errno);
-        if (!reader.read(file, path)) return reader.error();
+        std::string problem = read_report(path, in, reader);
+        if (!problem.empty()) return problem;
+        if (progress != nullptr) progress->file_done();
     }
     return std::string();
 }
@@ -512,7 +532,12 @@ int summarise(const Options& options, std::istream& in, std::ostream& out, std::
         reader.keep_records(&tables.records, kPageRows);
         reader.count_study(&tables.study);
     }
-    std::string problem = read_reports(options, in, reader);
+    std::optional<Progress> progress;
+    if (options.progress)
+        progress.emplace(err, kProgram, options.reports.size(),
+                         &err == &std::cerr && tavrin::is_terminal(2));
+    std::string problem = read_reports(options, in, reader, progress ? &*progress : nullptr);
+    if (progress) progress->finish();
     if (!problem.empty()) return fail(err, problem);
     tally.end_input();
     tables.not_kept = reader.records_not_kept();

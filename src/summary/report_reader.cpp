@@ -30,6 +30,7 @@ bool ReportReader::read_table_row(std::string_view line, const std::string& name
     if (records_ != nullptr && !kept) ++records_not_kept_;
     if (study_ != nullptr) study_->add(row);
     tally_.start_table_tree(row.label, row.file, row.target);
+    if (progress_ != nullptr) progress_->tree_done();
     if (!row.has_sister) {
         tally_.note_status(row.status);
         return true;
@@ -55,6 +56,7 @@ bool ReportReader::read_line(std::string_view line, const std::string& name,
     const std::size_t first_tab = line.find('\t');
     if (first_tab == std::string_view::npos && !line.empty() && line.back() == ':') {
         tally_.start_tree(line.substr(0, line.size() - 1));
+        if (progress_ != nullptr) progress_->tree_done();
         in_tree_ = true;
         table_.reset();
         return true;

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "output/progress.h"
 #include "summary/study_matrix.h"
 #include "summary/tally.h"
 #include "summary/tree_table.h"
@@ -42,6 +43,9 @@ public:
         records_ = records;
         record_limit_ = limit;
     }
+    // Tells `progress` of every tree read from now on (none when null).
+    void tell_progress(Progress* progress) { progress_ = progress; }
+
     // Counts every table row read from now on in `study` too.
     void count_study(StudyMatrix* study) { study_ = study; }
     // The table rows read past the limit of keep_records.
@@ -63,6 +67,7 @@ private:
     std::size_t record_limit_ = 0;
     std::size_t records_not_kept_ = 0;
     std::size_t widest_table_ = 0;
+    Progress* progress_ = nullptr;
     std::string error_;
     std::string problem_;
     StudyMatrix* study_ = nullptr;
