@@ -15,19 +15,19 @@ trap 'rm -rf "$work"' EXIT
 # A realistic gene tree with two sisters, and one whose target is not a clade.
 "$build/Tavrin" --standard-newick --draw "$work/genes" --groupFile bench/genes/groups.txt Choano \
     bench/genes/iqtree/g005.nwk bench/genes/iqtree/g001.nwk >/dev/null 2>&1
-rsvg-convert "$work/genes/000001_g005.svg" -o doc/draw-gene-tree.png
-rsvg-convert "$work/genes/000002_g001.svg" -o doc/draw-not-a-clade.png
+rsvg-convert "$work/genes/000001_Choano_g005.svg" -o doc/draw-gene-tree.png
+rsvg-convert "$work/genes/000002_Choano_g001.svg" -o doc/draw-not-a-clade.png
 # The same tree analysed without the leaf that broke its target clade, hung back where it stood.
 "$build/Tavrin" --standard-newick --outliers 3 --draw "$work/aside" \
     --groupFile bench/genes/groups.txt Choano bench/genes/iqtree/g001.nwk >/dev/null 2>&1
-rsvg-convert "$work/aside/000001_g001.svg" -o doc/draw-set-aside.png
+rsvg-convert "$work/aside/000001_Choano_g001.svg" -o doc/draw-set-aside.png
 
 # The 10^6-leaf balanced tree of the benchmarks, drawn as wedges.
 "$build/bench/tavrin_gen" balanced 1000000 "$work/balanced.nwk" >/dev/null
 "$build/bench/tavrin_gen" groups "$work/groups.txt"
 (cd "$work" && "$build_path/Tavrin" --draw big --groupFile groups.txt Choano balanced.nwk \
     >/dev/null)
-rsvg-convert "$work/big/000001_balanced.svg" -o doc/draw-balanced-1e6.png
+rsvg-convert "$work/big/000001_Choano_balanced.svg" -o doc/draw-balanced-1e6.png
 
 # A screenshot of the page at URL, WIDTH,HEIGHT pixels, as FILE (headless chromium).
 screenshot() { # url file size
@@ -53,4 +53,4 @@ ln -s "$build_path" "$work/study-run/build"
 awk '/^## A study in one page/ { found = 1 } found && /^```sh$/ { code = 1; next }
     code && /^```$/ { exit } code' doc/manual.md >"$work/study.sh"
 (cd "$work/study-run" && bash -e "$work/study.sh" 2>/dev/null)
-screenshot "file://$work/study-run/study/study.html#label=mrbayes" doc/summary-study.png 1300,1900
+screenshot "file://$work/study-run/study/study.html" doc/summary-study.png 1400,1100

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -169,8 +170,9 @@ OutlierSet describe_outliers(const Phylogeny& tree, const TargetTest& test,
 
 // The analysis of `tree`, which is left as it was read when it is not a clade: the rootings of
 // the search (and of the root list) are undone, with no copy of the tree.
-AnalysisResult analyse_as_read(Phylogeny& tree, const Analysis& analysis) {
-    TreeChanges changes(tree);
+AnalysisResult analyse_as_read(Phylogeny& tree, const Analysis& analysis, TreeChanges* keep) {
+    std::optional<TreeChanges> own;
+    TreeChanges& changes = keep != nullptr ? *keep : own.emplace(tree);
     AnalysisResult result = run_pipeline(tree, analysis, &changes);
     if (result.status == TreeStatus::kNotAClade) changes.undo();
     return result;
@@ -182,9 +184,10 @@ AnalysisResult analyse_as_read(Phylogeny& tree, const Analysis& analysis) {
 // tie, the status is kAmbiguous. With a root list the leaves are taken out of the unrooted tree,
 // their branches merged (see tree/rooting.h), and the tree without them is rooted by the list; a
 // tree that no entry roots is not searched for outliers.
-AnalysisResult analyse_with_outliers(Phylogeny& tree, const Analysis& analysis, bool picture) {
+AnalysisResult analyse_with_outliers(Phylogeny& tree, const Analysis& analysis, bool picture,
+                                     TreeChanges* keep) {
     const AnalysisSettings& settings = analysis.settings();
-    AnalysisResult result = analyse_as_read(tree, analysis);
+    AnalysisResult result = analyse_as_read(tree, analysis, keep);
     if (result.status == TreeStatus::kSisters || result.status == TreeStatus::kUnnamed) {
         // The target clade's leaves are one side of the edge above it, and every leaf beyond
         // that edge is not a target leaf.
@@ -208,8 +211,8 @@ AnalysisResult analyse_with_outliers(Phylogeny& tree, const Analysis& analysis, 
     std::vector<RemovedLeaf> places;
     remove_leaves(tree, set.leaves,
                   settings.root.entries.empty() ? BranchMerge::kRooted : BranchMerge::kUnrooted,
-                  picture ? &places : nullptr);
-    AnalysisResult reduced = run_pipeline(tree, analysis, nullptr);
+                  picture ? &places : nullptr, keep);
+    AnalysisResult reduced = run_pipeline(tree, analysis, keep);
     reduced.target_leaves = result.target_leaves;
     // The tree left is what a picture draws, whatever became of it: the leaves go back in.
     reduced.aside = std::move(places);
@@ -261,14 +264,15 @@ TableRow table_row(const AnalysisResult& result, std::string_view file, std::siz
     return row;
 }
 
-AnalysisResult analyse(Phylogeny& tree, const Analysis& analysis, const AnalysisNeeds& needs) {
+AnalysisResult analyse(Phylogeny& tree, const Analysis& analysis, const AnalysisNeeds& needs,
+                       TreeChanges* keep) {
     AnalysisResult result;
     if (needs.outliers || analysis.settings().max_outliers > 0) {
-        result = analyse_with_outliers(tree, analysis, needs.picture);
+        result = analyse_with_outliers(tree, analysis, needs.picture, keep);
     } else if (needs.picture) {
-        result = analyse_as_read(tree, analysis);
+        result = analyse_as_read(tree, analysis, keep);
     } else {
-        result = run_pipeline(tree, analysis, nullptr);
+        result = run_pipeline(tree, analysis, keep);
     }
     if (needs.picture && result.target == nullptr && result.target_leaves > 0)
         list_target_leaves(tree, analysis.target_test(), result);

@@ -22,6 +22,7 @@
 #include "output/table_format.h"
 #include "tree/phylogeny.h"
 #include "tree/rooting.h"
+#include "tree/tree_changes.h"
 
 namespace tavrin {
 
@@ -131,7 +132,11 @@ struct AnalysisResult {
 // that is not a clade is analysed without its outliers when its max_outliers allows (the
 // answer refers to the tree without them: `set_aside`), and when outliers or a picture are
 // needed it is left as it was read: its rootings are undone, with no copy of the tree.
-AnalysisResult analyse(Phylogeny& tree, const Analysis& analysis, const AnalysisNeeds& needs = {});
+// With `keep`, every change the analysis makes to the tree (rootings, reroots, leaves set aside)
+// is kept there, so that the caller, once done with the result (which points into the tree),
+// can have the tree as read back for another analysis.
+AnalysisResult analyse(Phylogeny& tree, const Analysis& analysis, const AnalysisNeeds& needs = {},
+                       TreeChanges* keep = nullptr);
 
 // The table's row of `result`, for the `tree`-th tree of `file` searched for `target` in the run
 // named `label`. It refers to `result`, which must outlive it.

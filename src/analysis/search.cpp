@@ -1,6 +1,7 @@
 // The target clade search: the smallest subtree whose leaves are exactly the target leaves,
 // rerooting the tree once when that makes the target group a clade.
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "analysis/leaf_matching.h"
@@ -14,10 +15,36 @@ namespace {
 
 std::atomic<std::uint64_t> next_test_serial{1};
 
-// A thread's answers by leaf prefix, for the test it asked last.
-struct ThreadPrefixAnswers {
-    std::uint64_t serial = 0;
-    PrefixAnswers<bool> answers;
+// A thread's answers by leaf prefix, for the tests it asked last: a run with several targets
+// asks each tree the tests of all of them in turn. A test not among them takes the place of the
+// one asked longest ago.
+class ThreadPrefixAnswers {
+public:
+    static constexpr std::size_t kTests = 8;
+
+    PrefixAnswers<bool>& of(std::uint64_t serial) {
+        Kept* oldest = &kept_[0];
+        for (Kept& kept : kept_) {
+            if (kept.serial == serial) {
+                kept.used = ++clock_;
+                return kept.answers;
+            }
+            if (kept.used < oldest->used) oldest = &kept;
+        }
+        oldest->answers.clear();
+        oldest->serial = serial;
+        oldest->used = ++clock_;
+        return oldest->answers;
+    }
+
+private:
+    struct Kept {
+        std::uint64_t serial = 0;  // none: serials start at 1
+        std::uint64_t used = 0;
+        PrefixAnswers<bool> answers;
+    };
+    Kept kept_[kTests];
+    std::uint64_t clock_ = 0;
 };
 
 }  // namespace
@@ -34,13 +61,9 @@ TargetTest::TargetTest(const LeafMatcher& matcher, const GroupRelations& groups,
 bool TargetTest::operator()(const Phylogeny_Node* leaf) const {
     if (!by_prefix_) return by_name(leaf->name);
     thread_local ThreadPrefixAnswers kept;
-    if (kept.serial != serial_) {
-        kept.answers.clear();
-        kept.serial = serial_;
-    }
     // The leaf prefix stands for the whole name: it passes the matcher as the name does.
-    return kept.answers.get(leaf_prefix(leaf->name, separator_),
-                            [this](std::string_view prefix) { return by_name(prefix); });
+    return kept.of(serial_).get(leaf_prefix(leaf->name, separator_),
+                                [this](std::string_view prefix) { return by_name(prefix); });
 }
 
 bool TargetTest::by_name(std::string_view name) const {

@@ -20,10 +20,12 @@
 #include "driver/tree_work.h"
 #include "driver/warnings.h"
 #include "driver/work_pool.h"
+#include "output/escapes.h"
 #include "output/messages.h"
 #include "output/progress.h"
 #include "output/report.h"
 #include "output/table_format.h"
+#include "pattern/pattern_automaton.h"
 #include "tree/tree_source.h"
 
 namespace tavrin {
@@ -62,19 +64,26 @@ public:
           // three for each thread; the trees of a file after its first, one for each thread.
           files_in_flight_(threads_ == 0 ? 1 : 3 * threads_),
           rest_in_flight_(threads_ == 0 ? 1 : threads_),
-          progress_(progress) {
+          progress_(progress),
+          targets_(config.target_list()),
+          stash_(targets_.size() - 1),
+          run_seen_(targets_.size()) {
         input_.stream = input;
         if (!config.group_file.empty()) group_file_.emplace(config.group_file);
     }
 
     // Processes the files; the exit status, before the report is flushed.
     int run() {
+        // A repeat count over the limit is refused before any file is read.
+        if (pattern_refused_on_reading()) return kExitFatal;
         if (!config_.draw_dir.empty() && !open_picture_folder()) return kExitFatal;
-        if (!config_.files.empty()) warn_of_prefix_like_option(err_, config_.analysis.prefix);
+        for (const std::string& target : targets_) {
+            if (!config_.files.empty()) warn_of_prefix_like_option(err_, target);
+        }
         if (config_.table) write_table_header(out_);
-        // The pattern is compiled once; what is wrong with it is said where the first tree is
-        // analysed.
-        analysis_ = std::make_shared<const Analysis>(config_.analysis);
+        // Each target's pattern is compiled once; what is wrong with it is said where the first
+        // tree is analysed for it.
+        make_analyses(nullptr);
         while (give_out(), !steps_.empty()) {
             Step step = std::move(steps_.front());
             steps_.pop_front();
@@ -85,19 +94,39 @@ public:
                 rest_ = std::move(record->rest_of_file);
                 rest_path_ = record->rest_path;
                 next_tree_ = record->next_tree;
-            } else if (progress_ != nullptr && (!step.rest || step.file_end)) {
-                progress_->file_done();
+            } else if (!step.rest || step.file_end || record->file_end) {
+                if (!write_other_targets()) return status_;
+                if (progress_ != nullptr) progress_->file_done();
             }
         }
         output_.flush_report();
-        if (pictures_) warn_of_replaced_pictures(err_, config_.draw_dir, *pictures_);
-        run_seen_.warn(err_, config_);
+        // With --targets, each target's closing warnings in order, then the run's own.
+        if (pictures_ && targets_.size() == 1)
+            warn_of_replaced_pictures(err_, config_.draw_dir, *pictures_);
+        for (std::size_t lane = 0; lane < targets_.size(); ++lane)
+            run_seen_[lane].warn(err_, config_, targets_[lane]);
+        if (pictures_ && targets_.size() > 1)
+            warn_of_replaced_pictures(err_, config_.draw_dir, *pictures_);
         return status_;
     }
 
     const std::string& reading() const { return reading_; }
 
 private:
+    // A repeat count over the limit in a target's pattern: no tree could be searched with it in
+    // reasonable time. Says so and answers true; other faults of a pattern are said where the
+    // first tree is analysed.
+    bool pattern_refused_on_reading() {
+        if (!config_.analysis.use_regex) return false;
+        for (const std::string& target : targets_) {
+            const PatternAutomaton pattern(target);
+            if (pattern.error() != PatternAutomaton::Error::repeat_limit) continue;
+            write_pattern_error(err_, target, pattern.error_text());
+            return true;
+        }
+        return false;
+    }
+
     // Gives out what may go now, in the run's order: the trees of the file being read before
     // the files after it (they come first, before those already given out), and nothing after a
     // step with news.
@@ -124,8 +153,21 @@ private:
                 context.fatal = true;
             }
         }
-        context.analysis = analysis_;
+        context.analysis = analyses_.front();
+        context.more.assign(analyses_.begin() + 1, analyses_.end());
         return context;
+    }
+
+    // The analysis of each target, with the group relations in force (none: none yet).
+    void make_analyses(const GroupRelations* groups) {
+        analyses_.clear();
+        for (const std::string& target : targets_) {
+            AnalysisSettings settings = config_.analysis;
+            settings.prefix = target;
+            analyses_.push_back(groups == nullptr
+                                    ? std::make_shared<const Analysis>(settings)
+                                    : std::make_shared<const Analysis>(settings, *groups));
+        }
     }
 
     void refresh_groups(StepContext& context) {
@@ -140,8 +182,7 @@ private:
             context.fatal = failed;
         }
         if (!failed && group_loads_ != group_file_->loads()) {
-            analysis_ =
-                std::make_shared<const Analysis>(config_.analysis, group_file_->relations());
+            make_analyses(&group_file_->relations());
             group_loads_ = group_file_->loads();
         }
     }
@@ -240,8 +281,31 @@ private:
         }
         return step.record.get();
     }
-    // Writes `record`; false when the run ends at it, `status_` then saying how.
+    // Writes `record` as the first target's, and keeps what it holds for the other targets until
+    // its file's end; false when the run ends at it.
     bool write(Record& record) {
+        // A record made when memory ran out holds the first target's part alone: the run ends.
+        for (std::size_t lane = 1; lane < targets_.size() && lane <= record.lanes.size(); ++lane)
+            stash_[lane - 1].push_back(std::move(record.lanes[lane - 1]));
+        return write_lane(record, 0);
+    }
+
+    // The other targets' records of the file just written, target by target: what runs of
+    // their own would write for the file after the first target's. False when the run ends.
+    bool write_other_targets() {
+        for (std::size_t lane = 1; lane < targets_.size(); ++lane) {
+            std::vector<std::unique_ptr<Record>> records;
+            records.swap(stash_[lane - 1]);
+            for (std::unique_ptr<Record>& record : records) {
+                if (!write_lane(*record, lane)) return false;
+            }
+        }
+        return true;
+    }
+
+    // Writes `record` of target `lane`; false when the run ends at it, `status_` then saying
+    // how.
+    bool write_lane(Record& record, std::size_t lane) {
         for (const Record::Piece& piece : record.pieces()) {
             if (!write_piece(piece)) return false;
         }
@@ -249,7 +313,7 @@ private:
             ++rows_;
             if (progress_ != nullptr) progress_->tree_done();
         }
-        if (record.seen.has_value()) run_seen_.tree(*record.seen);
+        if (record.seen.has_value()) run_seen_[lane].tree(*record.seen);
         if (record.picture.has_value() && !write_picture(*record.picture)) {
             status_ = kExitFatal;
             return false;
@@ -288,8 +352,8 @@ private:
             error = pictures_->error();
         }
         if (error == 0) return true;
-        err_ << messages::kCannotWritePicture << config_.draw_dir << ": " << std::strerror(error)
-             << std::endl;
+        err_ << messages::kCannotWritePicture << shown_value(config_.draw_dir) << ": "
+             << std::strerror(error) << std::endl;
         return false;
     }
 
@@ -300,7 +364,7 @@ private:
         const int error = pictures_->write(name, picture.svg, picture.identity.source());
         if (error == 0) return true;
         output_.flush_report();
-        err_ << messages::kCannotWritePicture << pictures_->path_of(name) << ": "
+        err_ << messages::kCannotWritePicture << shown_value(pictures_->path_of(name)) << ": "
              << (error == kNotARegularFile ? messages::kNotARegularFile : std::strerror(error))
              << std::endl;
         return false;
@@ -325,12 +389,16 @@ private:
     std::size_t next_tree_ = 0;
     std::optional<GroupFile> group_file_;
     std::size_t group_loads_ = 0;  // the group file's loads that analysis_ has seen
-    std::shared_ptr<const Analysis> analysis_;
+    // The targets, each one's analysis, and the records of each target after the first kept
+    // until their file is written for the targets before them.
+    std::vector<std::string> targets_;
+    std::vector<std::shared_ptr<const Analysis>> analyses_;
+    std::vector<std::vector<std::unique_ptr<Record>>> stash_;
     StepContext carried_;  // news a step written analysed no tree with
     StandardInput input_;
     std::string reading_ = config_.analysis.prefix;  // replaced before anything is read
-    RunSeen run_seen_;
-    std::optional<PictureFolder> pictures_;  // with --draw, once its folder is there
+    std::vector<RunSeen> run_seen_;                  // for each target
+    std::optional<PictureFolder> pictures_;          // with --draw, once its folder is there
     std::size_t rows_ = 0;  // rows so far in the run: malformed and unreadable ones too
     int status_ = kExitSuccess;
 };

@@ -120,6 +120,35 @@ std::string take_label(const char* name, const std::string& value, RunConfig& co
     return std::string();
 }
 
+// A comma-separated list of 1 to kMaxTargets targets, none empty, none twice; "\," stands for a
+// comma in a target.
+std::string take_targets(const char* name, const std::string& value, RunConfig& config) {
+    std::vector<std::string> targets(1);
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\' && i + 1 < value.size() && value[i + 1] == ',') {
+            targets.back() += ',';
+            ++i;
+        } else if (value[i] == ',') {
+            targets.emplace_back();
+        } else {
+            targets.back() += value[i];
+        }
+    }
+    if (value.empty()) return value_error(messages::kEmptyList, name, value);
+    if (targets.size() > kMaxTargets)
+        return value_error(messages::kTooManyListEntries, name, value) + " (at most " +
+               std::to_string(kMaxTargets) + ")";
+    std::vector<std::string_view> sorted(targets.begin(), targets.end());
+    std::sort(sorted.begin(), sorted.end());
+    for (std::size_t i = 0; i < sorted.size(); ++i) {
+        if (sorted[i].empty()) return value_error(messages::kEmptyListEntry, name, value);
+        if (i > 0 && sorted[i] == sorted[i - 1])
+            return value_error(messages::kRepeatedListEntry, name, std::string(sorted[i]));
+    }
+    config.targets = std::move(targets);
+    return std::string();
+}
+
 std::string take_root(const char* name, const std::string& value, RunConfig& config) {
     if (!parse_root_list(value, config.analysis.root)) {
         return value_error(value.empty() ? messages::kEmptyList : messages::kEmptyListEntry, name,
@@ -204,6 +233,11 @@ const TavrinOption kOptions[] = {
     {"--label", nullptr, "NAME", kLeading,
      "name the run: the table's label column, and pictures named <NAME>_<n>_<target>_<base>.svg",
      take_label},
+    {"--targets", nullptr, "LIST", kLeading,
+     "analyse each tree for each target of the comma-separated LIST (\\, for a comma), in "
+     "order; the search prefix is then left out: the output is that of one run per target, "
+     "file by file",
+     take_targets},
     {"--root", nullptr, "LIST", kLeading,
      "root each tree by the first entry of LIST (comma-separated) that applies: an outgroup's "
      "prefix, midpoint, or given (as read)",
@@ -239,7 +273,9 @@ const TavrinOption kOptions[] = {
 constexpr const char* kSearchPrefix = "<SearchPrefix>";
 constexpr const char* kFiles = "<File1> <File2> ...";
 const OptionHelp kArguments[] = {
-    {kSearchPrefix, "", "", "the target group: leaf names starting with it (a pattern with --E)"},
+    {kSearchPrefix, "", "",
+     "the target group: leaf names starting with it (a pattern with --E); left out with "
+     "--targets"},
     {kFiles, "", "",
      "tree files in Newick format: one tree each, or with --standard-newick several, NEXUS tree "
      "files, gzip-compressed files, and - for standard input"},
@@ -329,6 +365,28 @@ bool parse_positional(const std::vector<std::string>& args, std::size_t start, R
 
 }  // namespace
 
+// With --targets the search prefix is left out: the positional arguments are read as the classic
+// shapes with the first target standing where the prefix would, after --groupFile and --E.
+std::vector<std::string> with_prefix_place(const std::vector<std::string>& args, std::size_t start,
+                                           const std::string& target) {
+    std::vector<std::string> shaped(args.begin(),
+                                    args.begin() + static_cast<std::ptrdiff_t>(start));
+    std::size_t at = start;
+    const auto take = [&](const char* name, std::size_t values) {
+        if (at < args.size() && args[at] == option_named(kPositional, name).name) {
+            for (std::size_t k = 0; k <= values && at < args.size(); ++k)
+                shaped.push_back(args[at++]);
+        }
+    };
+    const TavrinOption& help = option_named(kPositional, "-h");
+    if (at < args.size() && (args[at] == help.name || args[at] == help.alias)) return args;
+    take("--groupFile", 1);
+    take("--E", 0);
+    shaped.push_back(target);
+    shaped.insert(shaped.end(), args.begin() + static_cast<std::ptrdiff_t>(at), args.end());
+    return shaped;
+}
+
 CommandLine parse_command_line(const std::vector<std::string>& args) {
     CommandLine line;
     if (args.size() == 1 && find_option(kOptions, kAlone, args[0]) != nullptr) {
@@ -339,6 +397,13 @@ CommandLine parse_command_line(const std::vector<std::string>& args) {
     std::size_t next = 0;
     if (!parse_leading(args, line, next)) {
         line.request = Request::kError;
+        return line;
+    }
+    if (!line.config.targets.empty()) {
+        const std::vector<std::string> shaped =
+            with_prefix_place(args, next, line.config.targets.front());
+        line.request =
+            parse_positional(shaped, next, line.config) ? Request::kRun : Request::kShortHelp;
         return line;
     }
     line.request = parse_positional(args, next, line.config) ? Request::kRun : Request::kShortHelp;

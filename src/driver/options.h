@@ -43,6 +43,14 @@ struct RunConfig {
     std::string label;
     // Trees are analysed on up to this many threads, their output written in the run's order.
     std::size_t threads = 1;
+    // --targets: the targets in list order, each tree analysed for each of them (the search
+    // prefix is then left out of the command line); empty: the search prefix alone.
+    std::vector<std::string> targets;
+
+    // The targets a tree is analysed for, in order: those of --targets, or the search prefix.
+    std::vector<std::string> target_list() const {
+        return targets.empty() ? std::vector<std::string>{analysis.prefix} : targets;
+    }
     // How far the run is, told on standard error while it runs.
     bool progress = false;
 };
@@ -66,6 +74,8 @@ struct CommandLine {
 constexpr std::size_t kMaxOutliers = 1000000000;
 // Largest value of --support-field (no label holds that many fields).
 constexpr std::size_t kMaxSupportField = 1000000;
+// Most entries of --targets.
+constexpr std::size_t kMaxTargets = 1000;
 // Longest --label, in bytes.
 constexpr std::size_t kMaxLabel = 40;
 // Largest value of --burnin.

@@ -69,6 +69,11 @@ public:
     std::unique_ptr<TreeReader> rest_of_file;
     std::string rest_path;
     std::size_t next_tree = 0;
+    // With --targets, what the step writes for each target after the first, in list order: the
+    // file loop writes this record as the first target's and each of these as its target's.
+    std::vector<std::unique_ptr<Record>> lanes;
+    // The step ends its file: what the other targets hold for the file may be written.
+    bool file_end = false;
     // The tree this step analysed, released by whoever writes the record (the thread that read
     // it, whose node pool takes its nodes back).
     std::unique_ptr<Phylogeny> spent_tree;

@@ -17,15 +17,17 @@
 namespace tavrin {
 namespace {
 
-// Runs `work` on `record`; memory that runs out ends the run there, after what was made.
+// Runs `work` on `record`; memory that runs out ends the run there, after what was made, in the
+// record of the target being worked on, `lane`.
 template <typename Work>
-void guarded(Record& record, const std::string& path, bool escape, Work work) {
+void guarded(Record& record, const std::size_t& lane, const std::string& path, bool escape,
+             Work work) {
     try {
         work();
     } catch (const std::bad_alloc&) {
-        out_of_memory(record, path, escape);
+        out_of_memory(TreeWork::lane_of(record, lane), path, escape);
     } catch (const std::length_error&) {  // a string asked to grow past its largest size
-        out_of_memory(record, path, escape);
+        out_of_memory(TreeWork::lane_of(record, lane), path, escape);
     }
 }
 
@@ -58,40 +60,56 @@ void out_of_memory(Record& record, const std::string& path, bool escape) {
 }
 
 TreeWork::TreeWork(const RunConfig& config, StepCheck check)
-    : config_(config), check_(std::move(check)) {
+    : config_(config), targets_(config.target_list()), check_(std::move(check)) {
     needs_.outliers = config.table;
     needs_.picture = !config.draw_dir.empty();
 }
 
+std::unique_ptr<Record> TreeWork::new_record() const {
+    auto record = std::make_unique<Record>();
+    for (std::size_t lane = 1; lane < targets_.size(); ++lane)
+        record->lanes.push_back(std::make_unique<Record>());
+    return record;
+}
+
+// Every target writes what a run of its own would: the file is read once, and each target's
+// record gets the same headers and warnings.
 std::unique_ptr<Record> TreeWork::file(const std::string& path, FileText source,
                                        const StepContext& context) const {
-    auto record = std::make_unique<Record>();
-    guarded(*record, path, escape_names(), [&] {
+    auto record = new_record();
+    std::size_t lane = 0;
+    guarded(*record, lane, path, escape_names(), [&] {
         release_spent_tree();  // before this file's tree takes its memory
         // A file of the classic dialect holds one tree: its header goes out before the file's
         // text. A standard Newick file's header waits for its first tree.
         const bool one_tree = config_.read.dialect == Dialect::kClassic;
-        if (one_tree) begin_tree(*record, TreePlace{path, 1, false});
+        for (lane = 0; one_tree && lane < targets_.size(); ++lane)
+            begin_tree(lane_of(*record, lane), TreePlace{path, 1, false});
+        lane = 0;
         if (source.out_of_memory) {
             out_of_memory(*record, path, escape_names());
             return;
         }
         if (source.got != SourceRead::kRead) {
-            unreadable(*record, path, one_tree, source.got, source.reason);
+            for (lane = 0; lane < targets_.size(); ++lane)
+                unreadable(lane_of(*record, lane), lane, path, one_tree, source.got, source.reason);
             return;
         }
         std::string& text = source.text;
         if (one_tree && holds_several_trees(text)) {
-            record->flush(Record::Flush::kPlain);
-            warn_of_several_trees(record->err(), path);
+            for (lane = 0; lane < targets_.size(); ++lane) {
+                lane_of(*record, lane).flush(Record::Flush::kPlain);
+                warn_of_several_trees(lane_of(*record, lane).err(), path);
+            }
         }
+        lane = 0;
         auto reader = std::make_unique<TreeReader>(std::move(text), config_.read);
         const std::size_t first = reader->skip(config_.burnin) + 1;
         std::optional<TreeRead> read = reader->next();
         if (read.has_value()) {
-            tree_into(*record, TreePlace{path, first, first > 1 || !reader->at_end()}, *read,
-                      context);
-            spend_tree(std::move(read->tree));
+            tree_lanes(*record, TreePlace{path, first, first > 1 || !reader->at_end()}, *read,
+                       context, lane);
+            spend_tree(std::move(read->tree));  // after every target's analysis
             if (!reader->at_end()) {
                 record->rest_of_file = std::move(reader);
                 record->rest_path = path;
@@ -99,15 +117,19 @@ std::unique_ptr<Record> TreeWork::file(const std::string& path, FileText source,
                 return;
             }
         }
-        end_into(*record, path, *reader);
+        for (lane = 0; lane < targets_.size(); ++lane)
+            end_into(lane_of(*record, lane), path, *reader);
+        record->file_end = true;
     });
     return record;
 }
 
 std::unique_ptr<Record> TreeWork::tree(const TreePlace& place, TreeRead read,
                                        const StepContext& context) const {
-    auto record = std::make_unique<Record>();
-    guarded(*record, place.path, escape_names(), [&] { tree_into(*record, place, read, context); });
+    auto record = new_record();
+    std::size_t lane = 0;
+    guarded(*record, lane, place.path, escape_names(),
+            [&] { tree_lanes(*record, place, read, context, lane); });
     // The tree was read on the file loop's thread: it goes back there to be released.
     record->spent_tree = std::move(read.tree);
     return record;
@@ -115,8 +137,10 @@ std::unique_ptr<Record> TreeWork::tree(const TreePlace& place, TreeRead read,
 
 std::unique_ptr<Record> TreeWork::end_of_file(const std::string& path,
                                               const TreeReader& reader) const {
-    auto record = std::make_unique<Record>();
-    end_into(*record, path, reader);
+    auto record = new_record();
+    for (std::size_t lane = 0; lane < targets_.size(); ++lane)
+        end_into(lane_of(*record, lane), path, reader);
+    record->file_end = true;
     return record;
 }
 
@@ -138,24 +162,34 @@ void TreeWork::end_into(Record& record, const std::string& path, const TreeReade
     err << std::endl;
 }
 
-void TreeWork::tree_into(Record& record, const TreePlace& place, TreeRead& read,
-                         const StepContext& context) const {
+// The tree analysed for each target in turn, `lane` the one at work. Each analysis but the last
+// gives the tree back as it was read.
+void TreeWork::tree_lanes(Record& record, const TreePlace& place, TreeRead& read,
+                          const StepContext& context, std::size_t& lane) const {
+    for (lane = 0; lane < targets_.size(); ++lane)
+        tree_into(lane_of(record, lane), lane, place, read, context, lane + 1 < targets_.size());
+}
+
+void TreeWork::tree_into(Record& record, std::size_t lane, const TreePlace& place, TreeRead& read,
+                         const StepContext& context, bool restore) const {
     record.counts_row = true;
     if (config_.read.dialect == Dialect::kStandard) begin_tree(record, place);
     if (read.tree == nullptr) {
         if (config_.table) {
-            write_table_row(record.out(), key_row(place, TreeStatus::kMalformed));
+            write_table_row(record.out(), key_row(place, TreeStatus::kMalformed, lane));
         } else {
             record.err() << malformed_message(read.malformed, place.path) << std::endl;
         }
         return;
     }
-    if (!ready_to_analyse(record, context)) return;
-    if (check_) check_(place);
-    const Analysis& analysis = *context.analysis;
+    const Analysis& analysis = lane == 0 ? *context.analysis : *context.more[lane - 1];
+    if (!ready_to_analyse(record, lane, analysis, context)) return;
+    if (check_ && lane == 0) check_(place);
     const AnalysisSettings& settings = analysis.settings();
     const bool three_way_root = read.tree->root_children == 3;
-    AnalysisResult result = analyse(*read.tree, analysis, needs_);
+    std::optional<TreeChanges> changes;
+    if (restore) changes.emplace(*read.tree);
+    AnalysisResult result = analyse(*read.tree, analysis, needs_, restore ? &*changes : nullptr);
     record.seen =
         TreeSeen{result.target_leaves, three_way_root, std::move(result.outgroups_matched)};
     write_tree(record, place, result, settings);
@@ -166,18 +200,20 @@ void TreeWork::tree_into(Record& record, const TreePlace& place, TreeRead& read,
         std::string svg = draw_picture(*read.tree, result, settings, source, identity);
         record.picture = Record::Picture{std::move(identity), std::move(svg)};
     }
+    if (restore) changes->undo();
 }
 
 // Where a tree is about to be analysed: rows and diagnostics keep their order on a shared
 // terminal, and a report that can no longer be written ends the run; then the group file's news
 // and an unusable pattern, either of which ends the run. True when the tree is to be analysed.
-bool TreeWork::ready_to_analyse(Record& record, const StepContext& context) const {
+bool TreeWork::ready_to_analyse(Record& record, std::size_t lane, const Analysis& analysis,
+                                const StepContext& context) const {
     record.flush(Record::Flush::kOrEnd);
     record.analysed = true;
     if (!context.news.empty()) record.err() << context.news;
-    const std::string& pattern_error = context.analysis->pattern_error();
+    const std::string& pattern_error = analysis.pattern_error();
     if (!context.fatal && !pattern_error.empty())
-        write_pattern_error(record.err(), config_.analysis.prefix, pattern_error);
+        write_pattern_error(record.err(), targets_[lane], pattern_error);
     if (!context.fatal && pattern_error.empty()) return true;
     record.ends_run = kExitFatal;
     return false;
@@ -186,14 +222,15 @@ bool TreeWork::ready_to_analyse(Record& record, const StepContext& context) cons
 // A tree file that cannot be opened, or whose compressed text cannot be had (`got`, and its
 // `reason`): its header (once more when `headed`) and the message, with --table its row. The
 // table accounts for the file and goes on; the report ends here.
-void TreeWork::unreadable(Record& record, const std::string& path, bool headed, SourceRead got,
-                          const std::string& reason) const {
+void TreeWork::unreadable(Record& record, std::size_t lane, const std::string& path, bool headed,
+                          SourceRead got, const std::string& reason) const {
     // Its row uses up a number, as a malformed tree's does: the pictures keep the numbers of
     // their rows.
     record.counts_row = true;
     if (!headed) begin_tree(record, TreePlace{path, 1, false});
     if (config_.table)
-        write_table_row(record.out(), key_row(TreePlace{path, 1, false}, TreeStatus::kUnreadable));
+        write_table_row(record.out(),
+                        key_row(TreePlace{path, 1, false}, TreeStatus::kUnreadable, lane));
     record.flush(Record::Flush::kPlain);
     record.err() << messages::kFileNotOpenedBefore << shown_name(path, escape_names());
     if (got == SourceRead::kNotOpened) record.err() << messages::kFileNotOpenedAfter;
@@ -236,11 +273,11 @@ void TreeWork::write_tree(Record& record, const TreePlace& place, const Analysis
     write_rows(record.out(), settings.prefix, result.sisters, result.support, escape);
 }
 
-TableRow TreeWork::key_row(const TreePlace& place, TreeStatus status) const {
+TableRow TreeWork::key_row(const TreePlace& place, TreeStatus status, std::size_t lane) const {
     TableRow row;
     row.file = place.path;
     row.tree = place.tree;
-    row.target = config_.analysis.prefix;
+    row.target = targets_[lane];
     row.status = status;
     row.label = config_.label;
     row.controls = escape_names();

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "analysis/pipeline.h"
 #include "driver/options.h"
@@ -31,6 +32,8 @@ struct TreePlace {
 // ends there). A step that analyses no tree leaves its news to the next step.
 struct StepContext {
     std::shared_ptr<const Analysis> analysis;
+    // With --targets, the analyses of the targets after the first, in list order.
+    std::vector<std::shared_ptr<const Analysis>> more;
     std::string news;
     bool fatal = false;
 };
@@ -64,20 +67,30 @@ public:
     // What follows the last tree of a file.
     std::unique_ptr<Record> end_of_file(const std::string& path, const TreeReader& reader) const;
 
+    // The record of target `lane` (0 the first) of a record made here.
+    static Record& lane_of(Record& record, std::size_t lane) {
+        return lane == 0 ? record : *record.lanes[lane - 1];
+    }
+
 private:
-    void tree_into(Record& record, const TreePlace& place, TreeRead& read,
-                   const StepContext& context) const;
-    bool ready_to_analyse(Record& record, const StepContext& context) const;
+    std::unique_ptr<Record> new_record() const;
+    void tree_lanes(Record& record, const TreePlace& place, TreeRead& read,
+                    const StepContext& context, std::size_t& lane) const;
+    void tree_into(Record& record, std::size_t lane, const TreePlace& place, TreeRead& read,
+                   const StepContext& context, bool restore) const;
+    bool ready_to_analyse(Record& record, std::size_t lane, const Analysis& analysis,
+                          const StepContext& context) const;
     void end_into(Record& record, const std::string& path, const TreeReader& reader) const;
-    TableRow key_row(const TreePlace& place, TreeStatus status) const;
-    void unreadable(Record& record, const std::string& path, bool headed, SourceRead got,
-                    const std::string& reason) const;
+    TableRow key_row(const TreePlace& place, TreeStatus status, std::size_t lane) const;
+    void unreadable(Record& record, std::size_t lane, const std::string& path, bool headed,
+                    SourceRead got, const std::string& reason) const;
     void begin_tree(Record& record, const TreePlace& place) const;
     void write_tree(Record& record, const TreePlace& place, const AnalysisResult& result,
                     const AnalysisSettings& settings) const;
     bool escape_names() const { return config_.read.dialect == Dialect::kStandard; }
 
     const RunConfig& config_;
+    std::vector<std::string> targets_;  // the run's targets, in order
     AnalysisNeeds needs_;
     StepCheck check_;
 };

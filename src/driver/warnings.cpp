@@ -31,8 +31,8 @@ void warn_of_replaced_pictures(std::ostream& err, const std::string& dir,
                                const PictureFolder& pictures) {
     const std::size_t count = pictures.replaced_others();
     if (count == 0) return;
-    err << messages::kWarning << messages::kReplacedPictureBefore << dir << ": "
-        << pictures.first_replaced();
+    err << messages::kWarning << messages::kReplacedPictureBefore << shown_value(dir) << ": "
+        << shown_value(pictures.first_replaced());
     if (count == 1) {
         err << messages::kReplacedPictureOne;
     } else {
@@ -52,17 +52,17 @@ void RunSeen::tree(const TreeSeen& seen) {
     }
 }
 
-void RunSeen::warn(std::ostream& err, const RunConfig& config) const {
+void RunSeen::warn(std::ostream& err, const RunConfig& config, const std::string& target) const {
     if (trees_ == 0) return;
-    warn_if_target_never_seen(err, config);
+    warn_if_target_never_seen(err, config, target);
     warn_of_unmatched_outgroups(err, config);
     warn_of_three_way_roots(err, config);
 }
 
-void RunSeen::warn_if_target_never_seen(std::ostream& err, const RunConfig& config) const {
+void RunSeen::warn_if_target_never_seen(std::ostream& err, const RunConfig& config,
+                                        const std::string& target) const {
     if (target_leaves_ != 0) return;
-    err << messages::kWarning << messages::kNoTargetLeaf << shown_value(config.analysis.prefix)
-        << '\'';
+    err << messages::kWarning << messages::kNoTargetLeaf << shown_value(target) << '\'';
     if (!config.group_file.empty()) err << messages::kWithGroupsOf << config.group_file;
     err << std::endl;
 }

@@ -53,10 +53,12 @@ public:
     // - with --table or --standard-newick and without --root, some trees were written with three
     //   children at their root (unrooted, as inference programs write them): their answers
     //   depend on where the program put the root.
-    void warn(std::ostream& err, const RunConfig& config) const;
+    // `target` is the one the trees were analysed for.
+    void warn(std::ostream& err, const RunConfig& config, const std::string& target) const;
 
 private:
-    void warn_if_target_never_seen(std::ostream& err, const RunConfig& config) const;
+    void warn_if_target_never_seen(std::ostream& err, const RunConfig& config,
+                                   const std::string& target) const;
     void warn_of_unmatched_outgroups(std::ostream& err, const RunConfig& config) const;
     void warn_of_three_way_roots(std::ostream& err, const RunConfig& config) const;
 

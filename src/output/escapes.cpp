@@ -4,13 +4,21 @@
 
 namespace tavrin {
 
-std::string shown_value(std::string_view text) {
+namespace {
+
+// `text` with every control byte escaped, a tab and a line break as \t and \n (a field escaped
+// already holds none).
+std::string escaped_controls(std::string_view text) {
     static const char kHex[] = "0123456789abcdef";
     std::string shown;
-    for (const char c : escape_field(text)) {
+    for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte >= 0x20 && byte != 0x7f) {
             shown += c;
+        } else if (c == '\t') {
+            shown += "\\t";
+        } else if (c == '\n') {
+            shown += "\\n";
         } else if (c == '\r') {
             shown += "\\r";
         } else if (c == '\v') {
@@ -24,6 +32,16 @@ std::string shown_value(std::string_view text) {
         }
     }
     return shown;
+}
+
+}  // namespace
+
+std::string shown_value(std::string_view text) {
+    return escaped_controls(escape_field(text));
+}
+
+std::string shown_controls(std::string_view text) {
+    return escaped_controls(text);
 }
 
 }  // namespace tavrin

@@ -12,6 +12,10 @@ namespace tavrin {
 // byte (a carriage return would make the line overwrite itself) as \r, \v, \f or \xHH.
 std::string shown_value(std::string_view text);
 
+// `text` with its control bytes escaped as shown_value escapes them, its backslashes left as
+// they are: for a message whose values are shown already.
+std::string shown_controls(std::string_view text);
+
 }  // namespace tavrin
 
 #endif  // TAVRIN_OUTPUT_ESCAPES_H

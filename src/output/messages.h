@@ -39,6 +39,10 @@ constexpr const char* kNotAFolder = "Not a folder for ";
 constexpr const char* kEmptyList = "Empty list for ";
 constexpr const char* kEmptyListEntry = "Empty entry in the list for ";
 constexpr const char* kEmptyName = "Empty name for ";
+// "Repeated entry in the list for --targets: 'Bryo'"; "Too many entries in the list for
+// --targets: '<list>' (at most 1000)"
+constexpr const char* kRepeatedListEntry = "Repeated entry in the list for ";
+constexpr const char* kTooManyListEntries = "Too many entries in the list for ";
 // Follows the option's name.
 constexpr const char* kNeedsStandardNewick = " needs --standard-newick";
 constexpr const char* kAttributeOrField =

@@ -41,8 +41,10 @@ std::string describe(const Refusal& refusal, std::string_view pattern) {
         "pattern too large once its repeats are expanded",
         "unknown name in a bracket expression",
         "unterminated character class name",
+        "repeat count over 1000",
     };
-    static_assert(sizeof kReasons / sizeof kReasons[0] == size_t(Error::class_name_end) + 1,
+    static_assert(PatternAutomaton::kMaxRepeatCount == 1000, "the reason names the limit");
+    static_assert(sizeof kReasons / sizeof kReasons[0] == size_t(Error::repeat_limit) + 1,
                   "one reason for every kind of refusal");
     std::string reason = kReasons[static_cast<size_t>(refusal.kind)];
     if (refusal.kind == Error::parenthesis) {
@@ -534,6 +536,9 @@ private:
                 if (!infinite) extra = int_value(10) - min_rep;
             }
             if (!match(Tok::interval_end)) fail(Error::brace, brace);
+            if (min_rep > PatternAutomaton::kMaxRepeatCount ||
+                (!infinite && min_rep + extra > PatternAutomaton::kMaxRepeatCount))
+                fail(Error::repeat_limit, brace);
             const bool lazy = match(Tok::opt);
             for (long i = 0; i < min_rep; ++i)
                 append(e, clone(r));

@@ -24,6 +24,10 @@ class PatternAutomaton {
 public:
     // Largest automaton built, in states (the limit GCC's std::regex applies).
     static constexpr size_t kMaxStates = 100000;
+    // Largest count a counted repeat ({n}, {n,}, {n,m}) may give. A repeat is expanded into
+    // copies of its body, and every character of a text is matched against all of them: counts
+    // past this are refused when the pattern is read, so the work per character stays small.
+    static constexpr long kMaxRepeatCount = 1000;
 
     // Why a pattern is refused.
     enum class Error : uint8_t {
@@ -39,6 +43,7 @@ public:
         too_large,       // more than kMaxStates states once repeats are expanded
         class_name,      // an unknown name in [:name:], [.name.] or [=name=]
         class_name_end,  // [:name with no ":]"
+        repeat_limit,    // a repeat count over kMaxRepeatCount
     };
 
     // Compiles `pattern`; groups nest on the heap, not the call stack.

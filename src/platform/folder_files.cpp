@@ -5,6 +5,8 @@
 #include <string>
 #include <utility>
 
+#include "platform/interrupts.h"
+
 #if defined(__has_include)
 #if __has_include(<fcntl.h>) && __has_include(<sys/stat.h>) && __has_include(<unistd.h>)
 #include <fcntl.h>
@@ -31,6 +33,9 @@ namespace {
 
 // Temporary files are tried under this many names before the write is given up.
 constexpr unsigned kTemporaryTries = 100;
+
+// write_unnamed's answer where the system makes no unnamed file.
+constexpr int kNoUnnamedFile = -2;
 
 // A temporary file's name: hidden, and told apart from those of other processes by `process`.
 std::string temporary_name(unsigned long process, unsigned long serial) {
@@ -91,7 +96,56 @@ FolderFiles::FolderFiles(std::string path)
 }
 
 FolderFiles::~FolderFiles() {
+    while (!listed_.empty()) {
+        const std::string temporary = listed_.back().first;
+        remove_temporary(temporary);
+    }
     if (descriptor_ >= 0) (void)close(descriptor_);
+}
+
+void FolderFiles::unlist(const std::string& temporary) {
+    for (auto it = listed_.begin(); it != listed_.end(); ++it) {
+        if (it->first == temporary) {
+            listed_.erase(it);
+            return;
+        }
+    }
+}
+
+int FolderFiles::write_unnamed(std::string_view bytes, std::string& temporary,
+                               std::optional<unsigned> mode) {
+#if defined(O_TMPFILE) && defined(AT_SYMLINK_FOLLOW)
+    const int fd =
+        retried([&] { return openat(descriptor_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666); });
+    if (fd < 0) return kNoUnnamedFile;  // a file system without unnamed files, among others
+    descriptors::Descriptor file{fd};
+    if (const int error = descriptors::write_all(fd, bytes)) return error;
+    if (mode && fchmod(fd, static_cast<mode_t>(*mode)) != 0) return errno != 0 ? errno : EIO;
+    // Named through the process's view of its descriptors; without it, a named file is written.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    for (unsigned tries = 0; tries < kTemporaryTries; ++tries) {
+        temporary = temporary_name(process_, serial_++);
+        auto guard = std::make_unique<InterruptGuard>();
+        const int linked = guard->listed(descriptor_, temporary, [&] {
+            return retried([&] {
+                return linkat(AT_FDCWD, self.c_str(), descriptor_, temporary.c_str(),
+                              AT_SYMLINK_FOLLOW);
+            });
+        });
+        if (linked == 0) {
+            listed_.emplace_back(temporary, std::move(guard));
+            file.fd = -1;
+            const int error = descriptors::closed_after(fd, 0);
+            if (error != 0) remove_temporary(temporary);
+            return error;
+        }
+        if (errno != EEXIST) return kNoUnnamedFile;
+    }
+    return EEXIST;
+#else
+    (void)bytes, (void)temporary, (void)mode;
+    return kNoUnnamedFile;
+#endif
 }
 
 int FolderFiles::refusal(const std::string& name, bool& regular) const {
@@ -123,13 +177,23 @@ std::optional<std::string> FolderFiles::read_head(const std::string& name,
 int FolderFiles::write_temporary(std::string_view bytes, std::string& temporary,
                                  std::optional<unsigned> mode) {
     if (descriptor_ < 0) return error_;
+    if (!swept_) {
+        swept_ = true;
+        remove_stale_temporaries(descriptor_);
+    }
+    const int unnamed = write_unnamed(bytes, temporary, mode);
+    if (unnamed != kNoUnnamedFile) return unnamed;
     int fd = -1;
     for (unsigned tries = 0; fd < 0 && tries < kTemporaryTries; ++tries) {
         temporary = temporary_name(process_, serial_++);
-        fd = retried([&] {
-            return openat(descriptor_, temporary.c_str(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        auto guard = std::make_unique<InterruptGuard>();
+        fd = guard->listed(descriptor_, temporary, [&] {
+            return retried([&] {
+                return openat(descriptor_, temporary.c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+            });
         });
+        if (fd >= 0) listed_.emplace_back(temporary, std::move(guard));
         if (fd < 0 && errno != EEXIST) return errno != 0 ? errno : EIO;
     }
     if (fd < 0) return EEXIST;
@@ -141,7 +205,10 @@ int FolderFiles::write_temporary(std::string_view bytes, std::string& temporary,
 }
 
 int FolderFiles::rename_temporary(const std::string& temporary, const std::string& name) {
-    if (renameat(descriptor_, temporary.c_str(), descriptor_, name.c_str()) == 0) return 0;
+    if (renameat(descriptor_, temporary.c_str(), descriptor_, name.c_str()) == 0) {
+        unlist(temporary);
+        return 0;
+    }
     const int error = errno != 0 ? errno : EIO;
     remove_temporary(temporary);
     return error;
@@ -149,6 +216,7 @@ int FolderFiles::rename_temporary(const std::string& temporary, const std::strin
 
 void FolderFiles::remove_temporary(const std::string& temporary) {
     (void)unlinkat(descriptor_, temporary.c_str(), 0);
+    unlist(temporary);
 }
 
 #else

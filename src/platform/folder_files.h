@@ -7,11 +7,16 @@
 #define TAVRIN_PLATFORM_FOLDER_FILES_H
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace tavrin {
+
+class InterruptGuard;
 
 // Refusal of an entry that is a special file (neither a regular file, a link nor a folder).
 constexpr int kNotARegularFile = -1;
@@ -57,7 +62,10 @@ public:
     // The two halves of replace, for files that are put in place together: a new temporary file
     // in the folder holding `bytes` (created exclusively, never through a link), given the
     // permissions `mode` when one is given. 0 and its name in `temporary`, or the system's
-    // error number, and then no file is left.
+    // error number, and then no file is left. The file is written unnamed where the system
+    // allows (O_TMPFILE) and named only when whole; while it has a name, an interrupt removes
+    // it (platform/interrupts.h). The first temporary file of a folder removes those that
+    // runs ended before removing, more than an hour ago.
     int write_temporary(std::string_view bytes, std::string& temporary,
                         std::optional<unsigned> mode = std::nullopt);
     // Renames the temporary file over the entry `name`, or removes it when that fails. The
@@ -70,12 +78,19 @@ private:
     // Why the existing entry `name` may not be replaced; 0 when it may (or there is none).
     // `regular` tells whether it is a regular file.
     int refusal(const std::string& name, bool& regular) const;
+    // write_temporary through an unnamed file; kNoUnnamedFile where the system makes none.
+    int write_unnamed(std::string_view bytes, std::string& temporary, std::optional<unsigned> mode);
+    // Takes the temporary file off the interrupts' list.
+    void unlist(const std::string& temporary);
 
     std::string path_;
     int descriptor_ = -1;  // the open folder, where the system has descriptors for folders
     int error_ = 0;
     unsigned long process_ = 0;  // tells this process's temporary files from others'
     unsigned long serial_ = 0;   // numbers the temporary files of this process
+    bool swept_ = false;         // stale temporary files removed
+    // The temporary files named and not yet renamed or removed.
+    std::vector<std::pair<std::string, std::unique_ptr<InterruptGuard>>> listed_;
 };
 
 }  // namespace tavrin

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <new>
+#include <string>
 
 #include "platform/huge_pages.h"
 #include "platform/memory.h"
@@ -92,6 +94,11 @@ bool gzip_supported() {
     return true;
 }
 
+std::size_t gzip_text_limit() {
+    const std::size_t ceiling = memory_ceiling();
+    return ceiling == SIZE_MAX ? SIZE_MAX : ceiling / 4;
+}
+
 bool gunzip(std::string& bytes, std::string& reason) {
     Inflater inflater;
     z_stream& z = inflater.stream();
@@ -100,7 +107,13 @@ bool gunzip(std::string& bytes, std::string& reason) {
     reserve_large(text, capacity);
     std::size_t in = 0;    // bytes of `bytes` given to zlib
     std::size_t size = 0;  // bytes of `text` written
+    const std::size_t limit = gzip_text_limit();
     for (;;) {
+        if (size > limit) {
+            reason = "its text passes " + std::to_string(limit) +
+                     " bytes, a quarter of the memory this run can hold";
+            return false;
+        }
         make_room(text, size, capacity, in, bytes.size());
         z.next_in = reinterpret_cast<Bytef*>(&bytes[0]) + in;
         z.avail_in = static_cast<uInt>(std::min(bytes.size() - in, kMostPerCall));
@@ -140,6 +153,10 @@ bool gunzip(std::string& bytes, std::string& reason) {
 
 bool gzip_supported() {
     return false;
+}
+
+std::size_t gzip_text_limit() {
+    return SIZE_MAX;
 }
 
 bool gunzip(std::string&, std::string& reason) {

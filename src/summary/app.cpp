@@ -13,6 +13,7 @@
 
 #include "cli/exit_status.h"
 #include "cli/option_table.h"
+#include "output/escapes.h"
 #include "platform/files.h"
 #include "platform/memory.h"
 #include "summary/html_page.h"
@@ -34,6 +35,12 @@ namespace {
 constexpr const char* kProgram = "Tavrin-summary";
 // How standard input is named in messages.
 constexpr const char* kStdinName = "<stdin>";
+
+// A path or value from the command line as messages show it: control bytes escaped as Tavrin
+// escapes them, so that a message stays one line and never moves the terminal.
+std::string shown(std::string_view text) {
+    return tavrin::shown_value(text);
+}
 
 struct Options {
     double min_support = 70;
@@ -59,7 +66,7 @@ std::string take_min_support(const char*, const std::string& value, Options& opt
     const bool percent = !value.empty() && value.back() == '%';
     const std::string number = percent ? value.substr(0, value.size() - 1) : value;
     if (!parse_number(number, options.min_support) || !std::isfinite(options.min_support))
-        return "--min-support: '" + value + "' is not a finite decimal number" +
+        return "--min-support: '" + shown(value) + "' is not a finite decimal number" +
                (percent ? " followed by %" : "");
     options.support_percent = percent;
     return "";
@@ -105,8 +112,8 @@ std::string take_by(const char* name, const std::string& value, Options& options
                      : key == file   ? &grouping.by_file
                                      : nullptr;
         if (flag == nullptr || *flag)
-            return std::string(name) + ": '" + value + "' is not " + label + ", " + target + ", " +
-                   file + " or several of them separated by commas, each once";
+            return std::string(name) + ": '" + shown(value) + "' is not " + label + ", " + target +
+                   ", " + file + " or several of them separated by commas, each once";
         *flag = true;
         if (comma == std::string::npos) break;
         start = comma + 1;
@@ -196,13 +203,13 @@ std::string parse_option(const std::vector<std::string>& args, std::size_t& i, O
     const Option<Options>* option = find_option(kOptions, kAnywhere, name);
     // A flag takes no value, not even after '='.
     if (option == nullptr || (option->value == nullptr && equals != std::string::npos))
-        return "unknown option '" + arg + "'";
+        return "unknown option '" + shown(arg) + "'";
     std::string value;
     if (option->value != nullptr) {
         if (equals != std::string::npos) {
             value = arg.substr(equals + 1);
         } else if (i + 1 == args.size()) {
-            return "option '" + name + "' needs a value";
+            return "option '" + shown(name) + "' needs a value";
         } else {
             value = args[++i];
         }
@@ -233,7 +240,7 @@ std::string report_at(const Options& options, const std::string& path) {
     for (const std::string& report : options.reports) {
         // Standard input, when it is a file, is that file under /dev/stdin.
         const std::string& opened = report == "-" ? std::string("/dev/stdin") : report;
-        if (tavrin::same_file(opened, path)) return report == "-" ? kStdinName : report;
+        if (tavrin::same_file(opened, path)) return report == "-" ? kStdinName : shown(report);
     }
     return std::string();
 }
@@ -246,13 +253,14 @@ std::string check_page_options(const Options& options) {
     if (options.html_path.empty()) return std::string();
     const std::string report = report_at(options, options.html_path);
     if (!report.empty())
-        return "--html " + options.html_path + ": the page would replace the report " + report;
+        return "--html " + shown(options.html_path) + ": the page would replace the report " +
+               report;
     if (!options.svg_path.empty() && tavrin::same_file(options.svg_path, options.html_path))
-        return "--html " + options.html_path + ": the page would replace the chart of --svg";
+        return "--html " + shown(options.html_path) + ": the page would replace the chart of --svg";
     std::error_code error;
     if (!options.pictures_path.empty() &&
         !std::filesystem::is_directory(options.pictures_path, error))
-        return "--pictures " + options.pictures_path + ": not a folder";
+        return "--pictures " + shown(options.pictures_path) + ": not a folder";
     return std::string();
 }
 
@@ -266,10 +274,10 @@ std::string read_report(const std::string& path, std::istream& in, ReportReader&
     }
     std::error_code ignored;
     if (std::filesystem::is_directory(path, ignored))
-        return path + ": cannot be read (it is a directory)";
+        return shown(path) + ": cannot be read (it is a directory)";
     errno = 0;
     std::ifstream file(path, std::ios::binary);
-    if (!file.is_open()) return path + ": cannot be opened" + tavrin::system_reason(errno);
+    if (!file.is_open()) return shown(path) + ": cannot be opened" + tavrin::system_reason(errno);
     return reader.read(file, path) ? std::string() : reader.error();
 }
 
@@ -293,8 +301,10 @@ bool flushed(std::ostream& out) {
     return static_cast<bool>(out);
 }
 
+// Writes `message`, whose values are shown already; any control byte left (from a line of a
+// report quoted in it) is escaped all the same.
 int fail(std::ostream& err, const std::string& message) {
-    err << kProgram << ": " << message << '\n';
+    err << kProgram << ": " << tavrin::shown_controls(message) << '\n';
     return kExitCommandLine;
 }
 
@@ -316,13 +326,13 @@ void write_counts(std::ostream& err, const TreeCounts& counts, bool table_read) 
 }
 
 // The closing count: one line, or under --by one per group, named.
-void write_closing_count(std::ostream& err, const Tally& tally) {
+void write_closing_count(std::ostream& err, const Tally& tally, NameText text = NameText::kStream) {
     if (!tally.grouping().any() || tally.groups().empty()) {
         write_counts(err, tally.totals(), tally.table_read());
         return;
     }
     for (const TreeGroup& group : tally.groups()) {
-        err << group_name(group, tally.grouping()) << ": ";
+        err << group_name(group, tally.grouping(), text) << ": ";
         write_counts(err, group.counts, tally.table_read());
     }
 }
@@ -408,9 +418,10 @@ std::vector<ChartPanel> chart_panels(const Options& options, const Tally& tally,
         while (at != all.end && at->group == group)
             ++at;
         const TreeGroup& of = tally.groups()[group];
-        panels.push_back({ChartRows{begin, at},
-                          ChartFacts{of.counts.trees, of.counts.with_sister, min_support[group],
-                                     options.first_sister_only, group_name(of, tally.grouping())}});
+        panels.push_back(
+            {ChartRows{begin, at}, ChartFacts{of.counts.trees, of.counts.with_sister,
+                                              min_support[group], options.first_sister_only,
+                                              group_name(of, tally.grouping(), NameText::kPage)}});
     }
     return panels;
 }
@@ -434,7 +445,17 @@ std::string chart_document(const Options& options, const Tally& tally,
         named += (i == 0 ? "" : i + 1 == keys.size() ? " and " : ", ") + keys[i];
     const std::string title = std::string(options.first_sister_only ? "First sisters" : "Sisters") +
                               " in " + std::to_string(tally.tree_count()) + " trees by " + named;
-    write_grouped_svg(svg, panels, title);
+    if (panels.size() <= kChartedGroups) {
+        write_grouped_svg(svg, panels, title);
+        return svg.str();
+    }
+    const std::vector<bool> charted = charted_panels(panels);
+    std::vector<ChartPanel> largest;
+    for (std::size_t i = 0; i < panels.size(); ++i)
+        if (charted[i]) largest.push_back(panels[i]);
+    write_grouped_svg(svg, largest,
+                      title + ", the " + std::to_string(kChartedGroups) + " largest of " +
+                          std::to_string(panels.size()) + " groups");
     return svg.str();
 }
 
@@ -466,7 +487,7 @@ std::string page_document(const Options& options, const Tally& tally,
                           const std::vector<ChartPanel>& panels, const ReadTables& tables,
                           const std::vector<double>& min_support) {
     std::ostringstream closing;
-    write_closing_count(closing, tally);
+    write_closing_count(closing, tally, NameText::kPage);
     PageContent content;
     content.tree_count = tally.tree_count();
     content.targets = tally.targets();
@@ -476,12 +497,16 @@ std::string page_document(const Options& options, const Tally& tally,
     if (!content.closing.empty() && content.closing.back() == '\n') content.closing.pop_back();
     content.grouping = tally.grouping();
     const std::vector<const TreeCounts*> counts = group_counts(tally);
+    // Past kChartedGroups, only the largest groups get a chart; the others are tables only.
+    const std::vector<bool> charted = charted_panels(panels);
     for (std::size_t group = 0; group < panels.size(); ++group) {
         const ChartPanel& panel = panels[group];
         std::string warning = support_warning(*counts[group], min_support[group]);
         if (!warning.empty()) warning = "Warning: " + warning;
-        content.groups.push_back({panel.facts.group, std::move(warning), panel.rows,
-                                  chart_element(panel.rows, panel.facts), min_support[group]});
+        content.groups.push_back(
+            {panel.facts.group, std::move(warning), panel.rows,
+             charted[group] ? chart_element(panel.rows, panel.facts) : std::string(),
+             min_support[group]});
     }
     if (tables.study.shown()) {
         // Linear in the groups for each cell shown: at most kStudyMost squared cells.
@@ -502,7 +527,8 @@ std::string page_document(const Options& options, const Tally& tally,
 }
 
 std::string cannot_write(const char* what, const std::string& path, int error) {
-    return std::string("cannot write the ") + what + " to " + path + tavrin::system_reason(error);
+    return std::string("cannot write the ") + what + " to " + shown(path) +
+           tavrin::system_reason(error);
 }
 
 // Writes the chart and the page, each whole or not at all, and neither when either fails: the
@@ -573,7 +599,7 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     Options options;
     const std::string problem = parse_arguments(args, options);
     if (!problem.empty()) {
-        err << kProgram << ": " << problem << '\n' << usage_line();
+        err << kProgram << ": " << tavrin::shown_controls(problem) << '\n' << usage_line();
         return kExitCommandLine;
     }
     if (options.help || options.version) {
@@ -589,8 +615,8 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     if (!options.svg_path.empty()) {
         const std::string report = report_at(options, options.svg_path);
         if (!report.empty())
-            return fail(err, "--svg " + options.svg_path + ": the chart would replace the report " +
-                                 report);
+            return fail(err, "--svg " + shown(options.svg_path) +
+                                 ": the chart would replace the report " + report);
     }
     if (const std::string refused = check_page_options(options); !refused.empty())
         return fail(err, refused);

@@ -417,14 +417,21 @@ std::string html_page(const PageContent& content) {
         title + "</h1>\n<p class=\"closing\" id=\"closing\">" + closing + "</p>\n";
     if (!content.study.empty()) html += content.study + "<script>" + kStudyScript + "</script>\n";
     html += "<h2>Sisters</h2>\n";
+    if (content.groups.size() > kChartedGroups)
+        html += "<p class=\"note\">" + std::to_string(content.groups.size()) +
+                " groups: the charts of the " + std::to_string(kChartedGroups) +
+                " with the most trees are drawn; the other " +
+                std::to_string(content.groups.size() - kChartedGroups) +
+                " are listed as tables only.</p>\n";
     for (const PageGroup& group : content.groups) {
         if (!group.name.empty()) html += "<h3>" + xml_text(group.name) + "</h3>\n";
         if (!group.warning.empty())
             html += "<p class=\"warning\">" + xml_text(group.warning) + "</p>\n";
         // The tally beside its chart, the chart under it on a narrow window.
         html += "<div class=\"group\">" +
-                tally_table(group.pairs, content.grouping, group.min_support) + "<figure>" +
-                group.chart + "</figure></div>\n";
+                tally_table(group.pairs, content.grouping, group.min_support);
+        if (!group.chart.empty()) html += "<figure>" + group.chart + "</figure>";
+        html += "</div>\n";
     }
     if (content.table_read && content.trees != nullptr) html += trees_section(content);
     return html + "</body>\n</html>\n";

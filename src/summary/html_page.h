@@ -44,7 +44,7 @@ struct PageGroup {
     std::string name;     // as the closing count names it; empty without --by
     std::string warning;  // what the support values of the group call for, or nothing
     ChartRows pairs;
-    std::string chart;        // its chart, an <svg> element
+    std::string chart;        // its chart, an <svg> element; empty for a table only
     double min_support = 70;  // the threshold its trees got
 };
 

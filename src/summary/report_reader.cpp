@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "output/escapes.h"
 #include "platform/files.h"
 #include "platform/memory.h"
 #include "summary/support_field.h"
@@ -12,7 +13,7 @@
 namespace tavrin::summary {
 
 bool ReportReader::fail(const std::string& name, std::size_t line_number, const std::string& what) {
-    error_ = name + ":" + std::to_string(line_number) + ": " + what;
+    error_ = tavrin::shown_value(name) + ":" + std::to_string(line_number) + ": " + what;
     return false;
 }
 
@@ -89,7 +90,7 @@ bool ReportReader::read(std::istream& in, const std::string& name) {
     try {
         return read_lines(in, name);
     } catch (const std::bad_alloc&) {
-        error_ = name + ": memory ran out";
+        error_ = tavrin::shown_value(name) + ": memory ran out";
         return false;
     }
 }
@@ -130,7 +131,7 @@ bool ReportReader::read_lines(std::istream& in, const std::string& name) {
         if (tavrin::memory_exhausted()) throw std::bad_alloc();
     }
     if (in.bad()) {
-        error_ = name + ": cannot be read" + tavrin::system_reason(read_error);
+        error_ = tavrin::shown_value(name) + ": cannot be read" + tavrin::system_reason(read_error);
         return false;
     }
     // Every line Tavrin writes ends with a line break: a last line without one was cut (a run

@@ -262,6 +262,23 @@ std::string chart_element(ChartRows rows, const ChartFacts& facts) {
     return svg_open(chart.width, chart.height) + chart.body + "</svg>\n";
 }
 
+std::vector<bool> charted_panels(const std::vector<ChartPanel>& panels) {
+    std::vector<bool> charted(panels.size(), panels.size() <= kChartedGroups);
+    if (panels.size() <= kChartedGroups) return charted;
+    std::vector<std::size_t> order(panels.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    const auto larger = [&panels](std::size_t a, std::size_t b) {
+        const std::size_t trees_a = panels[a].facts.tree_count;
+        const std::size_t trees_b = panels[b].facts.tree_count;
+        return trees_a != trees_b ? trees_a > trees_b : a < b;
+    };
+    std::nth_element(order.begin(), order.begin() + kChartedGroups - 1, order.end(), larger);
+    for (std::size_t i = 0; i < kChartedGroups; ++i)
+        charted[order[i]] = true;
+    return charted;
+}
+
 void write_grouped_svg(std::ostream& destination, const std::vector<ChartPanel>& panels,
                        const std::string& title) {
     std::vector<Chart> charts;

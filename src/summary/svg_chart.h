@@ -44,6 +44,14 @@ struct ChartPanel {
 // Bars drawn one per pair; the pairs past them are summed into one more bar.
 constexpr std::size_t kChartBars = 30;
 
+// Groups charted at most (--by): the chart file and the page draw the charts of this many
+// groups, the largest; the page lists the others as tables only.
+constexpr std::size_t kChartedGroups = 200;
+
+// Which panels are charted: all of them up to kChartedGroups, else the kChartedGroups with the
+// most trees (the first to appear among equals). Linear in the number of panels.
+std::vector<bool> charted_panels(const std::vector<ChartPanel>& panels);
+
 // Writes a self-contained chart (no script, no external font, image or style sheet) of the
 // table rows, in their order.
 void write_svg(std::ostream& out, const std::vector<PairSummary>& rows, const ChartFacts& facts);

@@ -1,9 +1,11 @@
 #include "summary/table.h"
 
+#include <algorithm>
 #include <locale>
 #include <sstream>
 
 #include "draw/xml_text.h"
+#include "output/escapes.h"
 
 namespace tavrin::summary {
 
@@ -42,7 +44,17 @@ std::string shown_in_title(std::string_view name) {
     return xml_text(name, 40);
 }
 
-void append_name(std::string& block, std::string_view name) {
+void append_name(std::string& block, std::string_view name, NameText text) {
+    if (text == NameText::kStream) {
+        const bool plain = std::none_of(name.begin(), name.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+        });
+        if (plain)
+            block.append(name.data(), name.size());
+        else
+            block += tavrin::shown_controls(name);
+        return;
+    }
     if (name.find_first_of("\t\n") == std::string::npos) {
         block += name;
         return;
@@ -57,16 +69,16 @@ void append_name(std::string& block, std::string_view name) {
     }
 }
 
-std::string group_name(const TreeGroup& group, const Grouping& grouping) {
+std::string group_name(const TreeGroup& group, const Grouping& grouping, NameText text) {
     std::string name;
-    const auto add = [&name](Column column, const std::string& value) {
+    const auto add = [&name, text](Column column, const std::string& value) {
         if (!name.empty()) name += ", ";
         name += column_name(column);
         name += ' ';
         if (value.empty())
             name += "(none)";
         else
-            append_name(name, value);
+            append_name(name, value, text);
     };
     if (grouping.by_label) add(Column::kLabel, group.label);
     if (grouping.by_file) add(Column::kFile, group.file);

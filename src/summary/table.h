@@ -21,9 +21,21 @@ std::string format_double(double value);
 // total is 0.
 std::string format_share(std::size_t trees, std::size_t total);
 
-// A name as a field of the table: a tab or line break in it (a table read by the summary can hold
-// one) is written \t or \n, so that the line keeps its columns.
-void append_name(std::string& block, std::string_view name);
+// How a name is written where it stands on a line of text.
+enum class NameText {
+    // On standard output or standard error: every control byte escaped as Tavrin's messages
+    // escape them (\t, \n, \r, \v, \f, \xHH; a name read from Tavrin's table as \x1b is
+    // written \x1b again), so that no name moves a terminal. A backslash stays as it is, as a
+    // report row holds it.
+    kStream,
+    // In the page and the chart, which escape it for HTML/SVG: a tab or line break as \t or \n.
+    kPage,
+};
+
+// A name as a field of the table, a closing line or a title: a tab or line break in it (a table
+// read by the summary can hold one) is written \t or \n, so that the line keeps its columns;
+// on a stream, see NameText::kStream.
+void append_name(std::string& block, std::string_view name, NameText text = NameText::kStream);
 
 // "A", "A and B", "A, B and C", "A, B, C and D" from the first names (at least `most` + 1 of them
 // when there are more) and their total count; past that "A, B, C and 4 more <what>". Each name
@@ -37,7 +49,8 @@ std::string shown_in_title(std::string_view name);
 
 // A group as the closing count, the warnings and the charts name it: "label fasttree",
 // "target Choano", "label fasttree, file g01.nwk, target Choano"; an empty name is "(none)".
-std::string group_name(const TreeGroup& group, const Grouping& grouping);
+std::string group_name(const TreeGroup& group, const Grouping& grouping,
+                       NameText text = NameText::kStream);
 
 // The rows in their order, each share taken of the row's own base; grouped by label or file,
 // with the label and file columns.

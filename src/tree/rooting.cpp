@@ -823,7 +823,8 @@ std::vector<RemovedLeaf> places_of(const Phylogeny& tree, const std::vector<Remo
 }  // namespace
 
 std::size_t remove_leaves(Phylogeny& tree, const std::vector<Phylogeny_Node*>& leaves,
-                          BranchMerge merge, std::vector<RemovedLeaf>* places) {
+                          BranchMerge merge, std::vector<RemovedLeaf>* places,
+                          TreeChanges* changes) {
     const bool unrooted = merge == BranchMerge::kUnrooted;
     std::vector<Removal> removals;
     std::size_t removed = 0;
@@ -837,6 +838,10 @@ std::size_t remove_leaves(Phylogeny& tree, const std::vector<Phylogeny_Node*>& l
         const bool absorbs = unrooted && grandparent == nullptr;
         if (places != nullptr)
             removals.push_back({leaf, parent, {sibling, absorbs ? 0.0 : sibling->length, absorbs}});
+        if (changes != nullptr) {
+            for (Phylogeny_Node* node : {sibling, grandparent, parent, leaf})
+                changes->keep(node);
+        }
         sibling->parent = grandparent;
         if (unrooted && !sibling->is_leaf && grandparent != nullptr) {
             sibling->support = std::max(sibling->support, parent->support);
@@ -852,8 +857,13 @@ std::size_t remove_leaves(Phylogeny& tree, const std::vector<Phylogeny_Node*>& l
         }
         parent->left = parent->right = parent->parent = nullptr;
         leaf->parent = nullptr;
-        tree.retire_node(parent);
-        tree.retire_subtree(leaf);
+        if (changes != nullptr) {
+            changes->took_out(parent);
+            changes->took_out(leaf);
+        } else {
+            tree.retire_node(parent);
+            tree.retire_subtree(leaf);
+        }
         ++removed;
     }
     if (places != nullptr) *places = places_of(tree, removals, unrooted);

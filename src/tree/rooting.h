@@ -134,8 +134,11 @@ struct RemovedLeaf {
 // the whole tree, or that was already removed, is left as it is; a parent with one child is left
 // alone. Answers the number of leaves removed; `places`, when given, receives where each removed
 // leaf stood, in the order they were removed. Time and memory linear in the leaves removed.
+// With `changes`, what is changed is kept there and the nodes taken out are handed to it, so that
+// the leaves can be put back.
 std::size_t remove_leaves(Phylogeny& tree, const std::vector<Phylogeny_Node*>& leaves,
-                          BranchMerge merge, std::vector<RemovedLeaf>* places = nullptr);
+                          BranchMerge merge, std::vector<RemovedLeaf>* places = nullptr,
+                          TreeChanges* changes = nullptr);
 
 }  // namespace tavrin
 

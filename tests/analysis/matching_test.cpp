@@ -120,13 +120,13 @@ TEST(Matching, InvalidPatternStopsTheAnalysisWithOneDiagnostic) {
     EXPECT_EQ(run.err, "Invalid regular expression for --E: Fungi( (missing ')' at offset 6)\n");
 }
 
-// Long numbers reach the engine as they are: a huge repeat count is too large, a back-reference
-// is refused as such, and digits that are plain characters are matched.
+// Long numbers reach the engine as they are: a huge repeat count is over the limit, a
+// back-reference is refused as such, and digits that are plain characters are matched.
 TEST(Matching, LongNumbersInPatterns) {
     for (const char* pattern : {"a{1234567}", "a{1,1234567}", "a{1234567,}", "[a]{99999999999}"}) {
         SCOPED_TRACE(pattern);
-        EXPECT_EQ(LeafMatcher(pattern, kRegex).error(),
-                  "pattern too large once its repeats are expanded");
+        const std::string at = pattern[0] == '[' ? "3" : "1";
+        EXPECT_EQ(LeafMatcher(pattern, kRegex).error(), "repeat count over 1000 at offset " + at);
     }
     EXPECT_EQ(LeafMatcher("(a)\\1234567", kRegex).error(),
               "back-references are not supported at offset 3");
@@ -284,6 +284,39 @@ TEST(Matching, TargetTestAnswersPerPrefixOnlyWhereThePrefixDecides) {
                 leaf.name = name;
                 EXPECT_EQ(test(&leaf), target) << name;
             }
+        }
+    }
+}
+
+// The answers kept by prefix belong to one test: a group file read anew makes a new analysis
+// whose answers follow the new groups, and the tests of several targets asked in turn (more of
+// them than a thread keeps) each keep their own.
+TEST(Matching, PrefixAnswersFollowEachTestAndEachGroupFileLoad) {
+    const std::vector<const char*> loads = {"Opisthokonta Metazoa\n", "Opisthokonta Fungi\n",
+                                            "Opisthokonta Metazoa\nOpisthokonta Fungi\n"};
+    std::vector<std::unique_ptr<Analysis>> analyses;
+    for (int copy = 0; copy < 4; ++copy) {
+        for (const char* groups : loads) {
+            AnalysisSettings settings;
+            settings.prefix = "Opisthokonta";
+            const TempFile file(groups);
+            ASSERT_EQ(settings.groups.load(file.path()), GroupRelations::LoadResult::kLoaded);
+            analyses.push_back(std::make_unique<Analysis>(settings));
+        }
+    }
+    const auto ask = [](const Analysis& analysis, const char* name) {
+        Phylogeny_Node leaf;
+        leaf.is_leaf = true;
+        leaf.name = name;
+        return analysis.target_test()(&leaf);
+    };
+    for (int round = 0; round < 3; ++round) {
+        for (std::size_t i = 0; i < analyses.size(); ++i) {
+            SCOPED_TRACE(i);
+            const std::size_t load = i % loads.size();
+            EXPECT_EQ(ask(*analyses[i], "Metazoa-1"), load != 1);
+            EXPECT_EQ(ask(*analyses[i], "Fungi-1"), load != 0);
+            EXPECT_FALSE(ask(*analyses[i], "Plantae-1"));
         }
     }
 }

@@ -51,10 +51,12 @@ expect $'t1.nwk:\n' $'Out of memory while reading /dev/zero\n' \
 expect "$rows_t1"$'big.nwk:\n' $'Out of memory while reading big.nwk\n' \
     --groupFile groups.txt Choano t1.nwk big.nwk
 
-# Standard Newick: the bounds hold for the decompressed size of a gzip file (300 MB of blanks
-# in 300 KB), and for standard input.
+# Standard Newick: a gzip file whose text (300 MB of blanks in 300 KB) passes a quarter of the
+# memory the run can hold is refused with its one-line message; standard input that never ends
+# runs out of memory.
 head -c 300000000 /dev/zero | tr '\0' ' ' | gzip -9 >blanks.gz
-expect "$rows_t1" $'Out of memory while reading blanks.gz\n' \
+expect "$rows_t1"$'blanks.gz:\n' "The file blanks.gz cannot be decompressed: its text passes \
+$((150000 * 1024 / 4)) bytes, a quarter of the memory this run can hold"$'\n' \
     --standard-newick Choano t1.nwk blanks.gz t2.nwk
 (ulimit -v 150000 && exec "$tavrin" --standard-newick Choano t1.nwk - </dev/zero) >stdout 2>stderr
 status=$?

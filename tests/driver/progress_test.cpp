@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "driver/app.h"
+#include "support/driver_runs.h"
 
 namespace tavrin {
 
@@ -17,21 +18,6 @@ namespace {
 const std::string kGenes = TAVRIN_SOURCE_DIR "/bench/genes";
 const std::string kExamples = TAVRIN_SOURCE_DIR "/examples";
 const std::string kBayesian = TAVRIN_SOURCE_DIR "/tests/data/bayesian";
-
-struct Written {
-    int status = 0;
-    std::string out, err;
-};
-
-Written run_args(const std::vector<std::string>& args) {
-    std::istringstream in;
-    std::ostringstream out, err;
-    Written written;
-    written.status = run(args, in, out, err);
-    written.out = out.str();
-    written.err = err.str();
-    return written;
-}
 
 // `err` without the progress updates a slow run may have written; its closing line apart.
 std::string without_updates(const std::string& err, std::string& closing) {

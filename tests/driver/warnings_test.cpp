@@ -38,7 +38,7 @@ TEST(PrefixLikeOption, OnlyALeadingDash) {
 // The closing warnings of `seen` under `config`.
 std::string closing(const tavrin::RunSeen& seen, const tavrin::RunConfig& config) {
     std::ostringstream err;
-    seen.warn(err, config);
+    seen.warn(err, config, config.analysis.prefix);
     return err.str();
 }
 

@@ -44,8 +44,8 @@ while IFS='|' read -r expected line; do
     eval "set -- $line"
     expect "$expected" "$@"
 done <<CASES
---table|"$tavrin" --ta
---threads|"$tavrin" --table --t
+--table --targets|"$tavrin" --ta
+--targets --threads|"$tavrin" --table --t
 --support-attribute --support-field|"$tavrin" --support-
 |"$tavrin" --table --table
 auto|"$tavrin" --threads ''

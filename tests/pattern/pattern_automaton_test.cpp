@@ -73,7 +73,13 @@ TEST(PatternAutomaton, RefusalsSayWhatAndWhere) {
         {"[[:alpha]", E::class_name_end, "unterminated character class name at offset 1"},
         {"\\", E::escape, "invalid escape at offset 0"},
         {"x\\x4", E::escape, "invalid escape at offset 1"},
-        {"a{100000}", E::too_large, "pattern too large once its repeats are expanded"},
+        {"(a{1000}){101}", E::too_large, "pattern too large once its repeats are expanded"},
+        // Counts past 1000 are refused as they are read, before any copy is made.
+        {"a{1001}", E::repeat_limit, "repeat count over 1000 at offset 1"},
+        {"xa{2,1001}", E::repeat_limit, "repeat count over 1000 at offset 2"},
+        {"a{1001,}", E::repeat_limit, "repeat count over 1000 at offset 1"},
+        {"a{99999999999999999999}", E::repeat_limit, "repeat count over 1000 at offset 1"},
+        {"(b|A{30000})", E::repeat_limit, "repeat count over 1000 at offset 4"},
     };
     for (const auto& r : refused) {
         SCOPED_TRACE(r.pattern);
@@ -83,9 +89,11 @@ TEST(PatternAutomaton, RefusalsSayWhatAndWhere) {
         EXPECT_EQ(automaton.error_text(), r.text);
         EXPECT_FALSE(automaton.matches_prefix("a"));
     }
-    const PatternAutomaton fine("a{2}");
-    EXPECT_EQ(fine.error(), PatternAutomaton::Error::none);
-    EXPECT_EQ(fine.error_text(), "");
+    for (const char* fine_pattern : {"a{2}", "a{1000}", "a{0,1000}", "a{1000,}"}) {
+        const PatternAutomaton fine(fine_pattern);
+        EXPECT_EQ(fine.error(), PatternAutomaton::Error::none) << fine_pattern;
+        EXPECT_EQ(fine.error_text(), "");
+    }
 }
 
 // Every answer comes from one sweep over the name: no stack growth, no give-up, on names of
@@ -355,7 +363,10 @@ TEST(PatternAutomaton, StateLimitMetAtTheSamePoint) {
     if (!tavrin_fuzz::kReferenceIsLinear) GTEST_SKIP() << "needs GCC's linear mode as reference";
     for (const std::string base : {"a", "(?=q)b?", "(a{2}){3,}"}) {
         SCOPED_TRACE(base);
-        const auto counted = [&](size_t count) { return base + "{" + std::to_string(count) + "}"; };
+        // Counts stay within the repeat limit: a thousand copies of the base, repeated.
+        const auto counted = [&](size_t count) {
+            return "(" + base + "{1000}){" + std::to_string(count) + "}";
+        };
         // Each copy adds the same number of states: the last count that fits follows.
         const size_t one = PatternAutomaton(counted(1)).size();
         const size_t per_copy = PatternAutomaton(counted(2)).size() - one;

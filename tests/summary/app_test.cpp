@@ -179,6 +179,53 @@ TEST(Program, HelpAgreesWithTheManPage) {
     EXPECT_GE(man_page::help_entries(help.out).size(), 9u);
 }
 
+// Past 200 groups only the charts of the 200 with the most trees are drawn (the first to appear
+// among equals), in the groups' order; the page lists the other groups as tables only and says so.
+TEST(Program, ManyGroupsChartTheLargestOnly) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(::testing::TempDir()) / "summary_app_groups";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    // 250 targets of one tree each, then one of three trees.
+    std::string report;
+    for (int i = 0; i < 250; ++i)
+        report += "g" + std::to_string(i) + ".nwk:\nT" + std::to_string(i) + "\tSister\t90\n";
+    for (int i = 0; i < 3; ++i)
+        report += "b" + std::to_string(i) + ".nwk:\nBig\tSister\t90\n";
+    const std::string chart = (dir / "chart.svg").string(), page = (dir / "page.html").string();
+    const Outcome run =
+        run_program({"--by", "target", "--svg", chart, "--html", page}, report);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto count = [](const std::string& text, const std::string& what) {
+        std::size_t n = 0;
+        for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+            ++n;
+        return n;
+    };
+    const std::string svg = content_of(dir / "chart.svg"), html = content_of(dir / "page.html");
+    EXPECT_EQ(count(svg, "<svg"), 201u);  // the document and its 200 charts
+    EXPECT_NE(svg.find("by target, the 200 largest of 251 groups</title>"), std::string::npos);
+    EXPECT_NE(svg.find("target Big"), std::string::npos);
+    EXPECT_NE(svg.find("target T198 "), std::string::npos);
+    EXPECT_EQ(svg.find("target T199 "), std::string::npos);
+    EXPECT_LT(svg.find("target T198 "), svg.find("target Big"));
+    EXPECT_EQ(count(html, "<figure>"), 200u);
+    EXPECT_EQ(count(html, "<table class=\"tally\""), 251u);
+    EXPECT_NE(html.find("251 groups: the charts of the 200 with the most trees are drawn; the "
+                        "other 51 are listed as tables only."),
+              std::string::npos);
+
+    // 200 groups or fewer: every chart, no note.
+    const Outcome few = run_program({"--by", "target", "--svg", chart, "--html", page},
+                                    report.substr(0, report.find("g200.nwk")));
+    ASSERT_EQ(few.status, 0) << few.err;
+    EXPECT_EQ(count(content_of(dir / "chart.svg"), "<svg"), 201u);
+    EXPECT_EQ(content_of(dir / "chart.svg").find("largest"), std::string::npos);
+    EXPECT_EQ(count(content_of(dir / "page.html"), "<figure>"), 200u);
+    EXPECT_EQ(content_of(dir / "page.html").find("listed as tables only"), std::string::npos);
+    fs::remove_all(dir);
+}
+
 }  // namespace
 
 }  // namespace tavrin::summary

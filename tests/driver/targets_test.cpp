@@ -1,0 +1,249 @@
+// --targets: what a run writes for each file is byte for byte what the runs of one target each
+// write for that file, in list order (the table's header once); each target's closing warnings
+// then, in list order; the highest status; a fatal error ends the run where the runs of one
+// target would have ended it. Threads change nothing. Pictures of several targets and labels
+// share one folder, each named and stamped with its own target.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "draw/picture_file.h"
+#include "driver/app.h"
+#include "output/messages.h"
+#include "support/driver_runs.h"
+#include "support/golden_cases.h"
+
+namespace tavrin {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kSource = TAVRIN_SOURCE_DIR;
+
+std::vector<std::string> joined(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// The closing warnings at the end of a run's standard error, and what comes before them.
+bool closing_line(const std::string& line) {
+    return line.rfind(messages::kWarning, 0) == 0 &&
+           (line.find(messages::kThreeWayRoots) != std::string::npos ||
+            line.find(messages::kRootEntryUnmatched) != std::string::npos ||
+            line.find(messages::kNoTargetLeaf) != std::string::npos);
+}
+std::pair<std::string, std::string> split_closing(const std::string& err) {
+    std::size_t end = err.size();
+    while (end > 0) {
+        const std::size_t start = err.rfind('\n', end - 2 < end ? end - 2 : 0);
+        const std::size_t from = start == std::string::npos || end < 2 ? 0 : start + 1;
+        if (!closing_line(err.substr(from, end - from))) break;
+        end = from;
+    }
+    return {err.substr(0, end), err.substr(end)};
+}
+
+// What `Tavrin <leading> --targets T1,T2... <positional> <files>` must write, from the runs of
+// one target each: over each file alone for what is written per file, over all the files for
+// the closing warnings.
+Written expected(const std::vector<std::string>& leading, const std::vector<std::string>& targets,
+                 const std::vector<std::string>& positional,
+                 const std::vector<std::string>& files) {
+    const bool table = std::find(leading.begin(), leading.end(), "--table") != leading.end();
+    Written want;
+    std::string closing;
+    for (const std::string& target : targets) {
+        const Written all = run_args(joined(joined(leading, positional), joined({target}, files)));
+        closing += split_closing(all.err).second;
+    }
+    for (const std::string& file : files) {
+        for (const std::string& target : targets) {
+            const Written one = run_args(joined(joined(leading, positional), {target, file}));
+            std::string out = one.out;
+            if (table) {
+                const std::size_t header = out.find('\n') + 1;
+                if (want.out.empty()) want.out = out.substr(0, header);
+                out.erase(0, header);
+            }
+            const bool ends =
+                one.status != 0 && !(table && out.find("\tunreadable\t") != std::string::npos);
+            want.out += out;
+            want.err += ends ? one.err : split_closing(one.err).first;
+            want.status = std::max(want.status, one.status);
+            if (ends) return want;
+        }
+    }
+    want.err += closing;
+    return want;
+}
+
+std::string listed(const std::vector<std::string>& targets) {
+    std::string list;
+    for (const std::string& target : targets)
+        list += (list.empty() ? "" : ",") + target;
+    return list;
+}
+
+std::vector<std::string> genes(const char* program, int count) {
+    std::vector<std::string> files;
+    for (int i = 1; i <= count; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "g%03d.nwk", i);
+        files.push_back(kSource + "/bench/genes/" + program + "/" + name);
+    }
+    return files;
+}
+
+// A file of two trees, for the standard reader.
+std::string two_trees() {
+    const fs::path path =
+        fs::path(::testing::TempDir()) / ("targets_two_" + std::to_string(getpid()) + ".nwk");
+    std::ofstream(path) << "((Choano-a,Choano-b)90,(Fungi-f,(Metazoa-m,Metazoa-n)80)70);\n"
+                           "((Choano-a,Fungi-f)60,(Metazoa-m,(Choano-b,Metazoa-n)50)40);\n";
+    return path.string();
+}
+
+TEST(Targets, WriteWhatTheRunsOfOneTargetWriteFileByFile) {
+    const std::string groups = kSource + "/bench/genes/groups.txt";
+    const std::string examples = kSource + "/examples/";
+    const std::vector<std::string> gene_targets = {"Choano", "Fungi", "Metazoa", "Amoebozoa"};
+    struct Case {
+        const char* what;
+        std::vector<std::string> leading, targets, positional, files;
+    };
+    const std::string several = two_trees();
+    const Case cases[] = {
+        {"the table, rooted, with outliers",
+         {"--table", "--standard-newick", "--root", "midpoint", "--outliers", "2"},
+         gene_targets,
+         {"--groupFile", groups},
+         genes("raxml", 6)},
+        {"the report and its messages, a target never seen",
+         {"--standard-newick", "--sister-purity", "0.8"},
+         {"Choano", "Absent", "Fungi"},
+         {"--groupFile", groups},
+         genes("fasttree", 5)},
+        {"the classic reader: a malformed file, an outgroup never seen",
+         {"--root", "Nowhere,given"},
+         {"Choano", "Fungi", "Metazoa"},
+         {"--groupFile", examples + "groups.txt"},
+         {examples + "t1.nwk", examples + "t2.nwk", examples + "t3.nwk", examples + "t4.nwk"}},
+        {"a file that cannot be opened ends the report",
+         {},
+         {"Choano", "Metazoa"},
+         {"--groupFile", examples + "groups.txt"},
+         {examples + "t1.nwk", examples + "missing.nwk", examples + "t2.nwk"}},
+        {"a file that cannot be opened is a row of the table",
+         {"--table"},
+         {"Choano", "Metazoa"},
+         {},
+         {examples + "t1.nwk", examples + "missing.nwk", examples + "t2.nwk"}},
+        {"a bad pattern ends the run where its target's first tree is",
+         {"--table"},
+         {"Cho.*", "Fun(gi", "Metazoa"},
+         {"--E"},
+         {examples + "t1.nwk", examples + "t2.nwk"}},
+        {"files of several trees, a burn-in",
+         {"--standard-newick", "--burnin", "1", "--table"},
+         {"Choano", "Metazoa"},
+         {},
+         {several, kSource + "/tests/data/bayesian/g1.nex.run1.t", several}},
+        {"supports in comments",
+         {"--standard-newick", "--support-attribute", "prob", "--outliers", "1"},
+         {"Choano", "Fungi"},
+         {},
+         {kSource + "/tests/data/bayesian/g2.nex.con.tre", several}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Written want = expected(c.leading, c.targets, c.positional, c.files);
+        for (const char* threads : {"1", "4"}) {
+            SCOPED_TRACE(std::string("threads ") + threads);
+            const std::vector<std::string> args = joined(
+                joined(joined(c.leading, {"--threads", threads, "--targets", listed(c.targets)}),
+                       c.positional),
+                c.files);
+            const Written got = run_args(args);
+            EXPECT_EQ(got.status, want.status);
+            EXPECT_EQ(got.out, want.out);
+            EXPECT_EQ(got.err, want.err);
+        }
+    }
+    fs::remove(several);
+}
+
+TEST(Targets, ListsThatCannotBeTakenAreUsageErrors) {
+    const std::string file = kSource + "/examples/t1.nwk";
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "Empty list for --targets: ''"},
+        {"A,,B", "Empty entry in the list for --targets: 'A,,B'"},
+        {"A,", "Empty entry in the list for --targets: 'A,'"},
+        {"A,B,A", "Repeated entry in the list for --targets: 'A'"},
+        {"A\\,B,A,B,A\\,B", "Repeated entry in the list for --targets: 'A,B'"},
+        {std::string(1000, ','), "Too many entries in the list for --targets: '" +
+                                     std::string(1000, ',') + "' (at most 1000)"},
+    };
+    for (const auto& [list, message] : cases) {
+        const Written got = run_args({"--targets", list, file});
+        EXPECT_EQ(got.status, 2) << list;
+        EXPECT_EQ(got.out, "") << list;
+        EXPECT_EQ(got.err, message + "\n") << list;
+    }
+    // "\," is a comma within a target; 1000 targets are taken.
+    std::string thousand;
+    for (int i = 0; i < 1000; ++i)
+        thousand += (i ? "," : "") + std::to_string(i);
+    const Written many = run_args({"--targets", thousand, "--table", file});
+    EXPECT_EQ(many.status, 0);
+    EXPECT_EQ(std::count(many.out.begin(), many.out.end(), '\n'), 1001);
+    const Written comma = run_args({"--table", "--targets", "Cho\\,x,Choano", file});
+    EXPECT_NE(comma.out.find("\tCho,x\tno-target\t"), std::string::npos);
+    EXPECT_NE(comma.out.find("\tChoano\tsisters\t"), std::string::npos);
+}
+
+// Four targets and two labels drawing into one folder: every row has its own picture, named with
+// its label, number and target, recording its file, tree, target and label; nothing is replaced.
+TEST(Targets, PicturesOfSeveralTargetsAndLabelsShareOneFolder) {
+    const fs::path dir =
+        fs::path(::testing::TempDir()) / ("targets_pictures_" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    const std::vector<std::string> targets = {"Choano", "Fungi", "Metazoa", "Amo_eba"};
+    const std::vector<std::string> files = genes("iqtree", 3);
+    std::size_t rows = 0;
+    for (const std::string label : {"iq", "fast"}) {
+        const Written got = run_args(joined(
+            {"--table", "--standard-newick", "--label", label, "--draw", dir.string(), "--targets",
+             listed(targets), "--groupFile", kSource + "/bench/genes/groups.txt"},
+            files));
+        ASSERT_EQ(got.status, 0);
+        EXPECT_EQ(got.err.find("replaced"), std::string::npos) << got.err;
+        std::size_t n = 0;
+        for (const std::string& file : files) {
+            for (const std::string& target : targets) {
+                const PictureIdentity identity({file, 1, false, target, label});
+                const fs::path picture = dir / identity.name(++n);
+                std::string svg;
+                ASSERT_TRUE(golden_cases::read_whole(picture, svg)) << picture;
+                EXPECT_EQ(recorded_source(svg), std::optional<std::string_view>(identity.source()));
+                EXPECT_NE(svg.find("Target: " + target), std::string::npos) << picture;
+            }
+        }
+        rows += n;
+    }
+    EXPECT_EQ(static_cast<std::size_t>(
+                  std::distance(fs::directory_iterator(dir), fs::directory_iterator())),
+              rows);
+    EXPECT_TRUE(fs::exists(dir / "iq_000004_Amo%5Feba_g001.svg"));
+    fs::remove_all(dir);
+}
+
+}  // namespace
+
+}  // namespace tavrin
