@@ -273,6 +273,14 @@ bool GroupRelations::same_group(std::string_view a, std::string_view b) const {
     return index_->has_pair(index_->id(a), index_->id(b));
 }
 
+bool GroupRelations::is_member_only(std::string_view name) const {
+    if (!index_) return false;
+    const Index& idx = *index_;
+    const uint32_t id = idx.id(name);
+    return id != Index::kNone && idx.member_head[id] != Index::kNone &&
+           idx.group_head[id] == Index::kNone;
+}
+
 void GroupRelations::for_each_group_of(std::string_view member,
                                        const std::function<void(std::string_view)>& visit) const {
     if (!index_) return;

@@ -78,6 +78,8 @@ public:
     // other than `member` itself for which same_group(member, b) holds), in list order.
     void for_each_group_of(std::string_view member,
                            const std::function<void(std::string_view)>& visit) const;
+    // Is `name` the member of some pair and the group of none?
+    bool is_member_only(std::string_view name) const;
     // The group of the first pair (list order) with member `a` whose group also has member `b`;
     // empty when there is none.
     std::string lowest_common_group(std::string_view a, std::string_view b) const;

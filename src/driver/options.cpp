@@ -327,6 +327,7 @@ bool parse_leading(const std::vector<std::string>& args, CommandLine& line, std:
         line.error = option->take(option->name, value, line.config);
         if (!line.error.empty()) return false;
     }
+    line.config.leading_options = !given.empty();
     line.error = check_combinations(given, line.config);
     return line.error.empty();
 }

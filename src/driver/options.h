@@ -43,6 +43,9 @@ struct RunConfig {
     std::string label;
     // Trees are analysed on up to this many threads, their output written in the run's order.
     std::size_t threads = 1;
+    // Some leading option was given: the command line is not the classic one, and the warnings
+    // added since may be written.
+    bool leading_options = false;
     // --targets: the targets in list order, each tree analysed for each of them (the search
     // prefix is then left out of the command line); empty: the search prefix alone.
     std::vector<std::string> targets;

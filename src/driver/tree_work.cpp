@@ -187,11 +187,14 @@ void TreeWork::tree_into(Record& record, std::size_t lane, const TreePlace& plac
     if (check_ && lane == 0) check_(place);
     const AnalysisSettings& settings = analysis.settings();
     const bool three_way_root = read.tree->root_children == 3;
+    std::optional<LeafNamesSeen> names;
+    if (config_.leading_options)
+        names = see_leaf_names(*read.tree, settings.separator, analysis.naming().groups);
     std::optional<TreeChanges> changes;
     if (restore) changes.emplace(*read.tree);
     AnalysisResult result = analyse(*read.tree, analysis, needs_, restore ? &*changes : nullptr);
-    record.seen =
-        TreeSeen{result.target_leaves, three_way_root, std::move(result.outgroups_matched)};
+    record.seen = TreeSeen{result.target_leaves, three_way_root,
+                           std::move(result.outgroups_matched), std::move(names)};
     write_tree(record, place, result, settings);
     if (needs_.picture) {
         const PictureSource source{place.path, place.tree, place.several, settings.prefix,

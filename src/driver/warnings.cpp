@@ -1,7 +1,11 @@
 #include "driver/warnings.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
+
+#include "analysis/leaf_matching.h"
+#include "tree/walk.h"
 
 #include "output/escapes.h"
 #include "output/messages.h"
@@ -41,8 +45,54 @@ void warn_of_replaced_pictures(std::ostream& err, const std::string& dir,
     err << std::endl;
 }
 
+LeafNamesSeen see_leaf_names(const Phylogeny& tree, char separator, const GroupRelations& groups) {
+    LeafNamesSeen seen;
+    seen.groups = groups;
+    const bool with_groups = !groups.empty();
+    std::string_view last;
+    bool have_last = false;
+    std::unordered_set<std::string_view> members;
+    preorder(tree.root, [&](const Phylogeny_Node* n) {
+        if (!n->is_leaf) return true;
+        ++seen.leaves;
+        const std::string& name = n->name;
+        if (!seen.separator) {
+            if (name.find(separator) != std::string::npos) {
+                seen.separator = true;
+            } else {
+                for (std::size_t i = 0; i < seen.likely.size(); ++i) {
+                    if (name.find(messages::kLikelySeparators[i]) != std::string::npos)
+                        ++seen.likely[i];
+                }
+            }
+        }
+        // Without a group file, the first name that holds the separator ends the walk: the run
+        // then warns of no separator, and needs no count of the leaves.
+        if (!with_groups) return !seen.separator;
+        // Neighbouring leaves mostly share their prefix: it is looked up when it changes.
+        const std::string_view prefix = leaf_prefix(name, separator);
+        if (have_last && prefix == last) return true;
+        last = prefix;
+        have_last = true;
+        if (!prefix.empty() && groups.is_member_only(prefix) && members.insert(prefix).second)
+            seen.members.emplace_back(prefix);
+        return true;
+    });
+    return seen;
+}
+
 void RunSeen::tree(const TreeSeen& seen) {
     ++trees_;
+    if (seen.names.has_value()) {
+        const LeafNamesSeen& names = *seen.names;
+        names_seen_ = true;
+        leaves_ += names.leaves;
+        if (names.separator) separator_seen_ = true;
+        for (std::size_t i = 0; i < likely_.size(); ++i)
+            likely_[i] += names.likely[i];
+        groups_ = names.groups;
+        members_seen_.insert(names.members.begin(), names.members.end());
+    }
     target_leaves_ += seen.target_leaves;
     if (seen.three_way_root) ++three_way_roots_;
     if (outgroups_matched_.size() < seen.outgroups_matched.size())
@@ -57,6 +107,50 @@ void RunSeen::warn(std::ostream& err, const RunConfig& config, const std::string
     warn_if_target_never_seen(err, config, target);
     warn_of_unmatched_outgroups(err, config);
     warn_of_three_way_roots(err, config);
+    if (!config.leading_options || !names_seen_) return;
+    warn_of_separator(err, config);
+    warn_of_unmatched_members(err);
+}
+
+void RunSeen::warn_of_separator(std::ostream& err, const RunConfig& config) const {
+    const char separator = config.analysis.separator;
+    if (separator_seen_ || leaves_ == 0) return;
+    for (std::size_t i = 0; i < likely_.size(); ++i) {
+        const char likely = messages::kLikelySeparators[i];
+        if (likely == separator || 2 * likely_[i] < leaves_) continue;
+        err << messages::kWarning << messages::kNoSeparatorBefore
+            << shown_value(std::string(1, separator)) << messages::kNoSeparatorBut << likely_[i]
+            << messages::kNoSeparatorOf << leaves_ << messages::kNoSeparatorContain
+            << shown_value(std::string(1, likely)) << messages::kNoSeparatorAfter << std::endl;
+        return;
+    }
+}
+
+void RunSeen::warn_of_unmatched_members(std::ostream& err) const {
+    // The members in the order the file first gives them, each with its first group.
+    std::vector<const GroupPair*> unmatched;
+    std::unordered_set<std::string_view> listed;
+    for (const GroupPair& pair : groups_) {
+        if (pair.member.empty() || !groups_.is_member_only(pair.member)) continue;
+        if (members_seen_.count(pair.member) != 0 || !listed.insert(pair.member).second) continue;
+        unmatched.push_back(&pair);
+    }
+    if (unmatched.empty()) return;
+    err << messages::kWarning;
+    if (unmatched.size() == 1) {
+        err << messages::kUnmatchedMemberOne;
+    } else {
+        err << unmatched.size() << messages::kUnmatchedMembers;
+    }
+    const std::size_t shown = std::min(unmatched.size(), messages::kUnmatchedMembersShown);
+    for (std::size_t i = 0; i < shown; ++i) {
+        err << (i > 0 ? ", '" : "'") << shown_value(unmatched[i]->member) << '\''
+            << messages::kUnmatchedMemberGroup << shown_value(unmatched[i]->group) << ')';
+    }
+    if (shown < unmatched.size())
+        err << messages::kUnmatchedMembersMore << unmatched.size() - shown
+            << messages::kWarningsMore;
+    err << std::endl;
 }
 
 void RunSeen::warn_if_target_never_seen(std::ostream& err, const RunConfig& config,

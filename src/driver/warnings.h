@@ -3,10 +3,13 @@
 #ifndef TAVRIN_DRIVER_WARNINGS_H
 #define TAVRIN_DRIVER_WARNINGS_H
 
+#include <array>
 #include <cstddef>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "draw/picture_file.h"
@@ -31,12 +34,30 @@ void warn_of_several_trees(std::ostream& err, const std::string& path);
 void warn_of_replaced_pictures(std::ostream& err, const std::string& dir,
                                const PictureFolder& pictures);
 
+// What the leaf names of one tree tell the set-up warnings, looked for only when a leading option
+// was given (RunConfig::leading_options).
+struct LeafNamesSeen {
+    std::size_t leaves = 0;  // counted in full while no name holds the separator
+    bool separator = false;  // some leaf name holds the separator in force
+    // While none does: how many names hold each of messages::kLikelySeparators.
+    std::array<std::size_t, 4> likely{};
+    // The group relations the tree was analysed with, and the distinct leaf prefixes that are
+    // a member of some group and no group themselves.
+    GroupRelations groups;
+    std::vector<std::string> members;
+};
+
+// One walk over the leaves of `tree` as read: the separator's presence (the walk stops counting
+// the other bytes at the first name that holds it), and, with a group file, the members met.
+LeafNamesSeen see_leaf_names(const Phylogeny& tree, char separator, const GroupRelations& groups);
+
 // What one analysed tree tells the warnings at the end of the run.
 struct TreeSeen {
     std::size_t target_leaves = 0;  // leaves passing the target test
     bool three_way_root = false;    // written with three children at its root: unrooted
     // For each distinct outgroup of --root: whether some leaf passes its test.
     std::vector<bool> outgroups_matched;
+    std::optional<LeafNamesSeen> names = std::nullopt;  // with a leading option
 };
 
 // What the run saw across all its trees, added up tree by tree in the run's order, for the
@@ -52,7 +73,11 @@ public:
     //   went on to its next entry for every tree;
     // - with --table or --standard-newick and without --root, some trees were written with three
     //   children at their root (unrooted, as inference programs write them): their answers
-    //   depend on where the program put the root.
+    //   depend on where the program put the root;
+    // - with a leading option, no leaf name holds the separator in force while at least half of
+    //   them hold '_', '|', '.' or ' ': the leaf prefixes are most likely not cut where meant;
+    // - with a leading option, members of the group file are the leaf prefix of no leaf of any
+    //   tree, and no group of the file: most likely misspelled.
     // `target` is the one the trees were analysed for.
     void warn(std::ostream& err, const RunConfig& config, const std::string& target) const;
 
@@ -61,8 +86,16 @@ private:
                                    const std::string& target) const;
     void warn_of_unmatched_outgroups(std::ostream& err, const RunConfig& config) const;
     void warn_of_three_way_roots(std::ostream& err, const RunConfig& config) const;
+    void warn_of_separator(std::ostream& err, const RunConfig& config) const;
+    void warn_of_unmatched_members(std::ostream& err) const;
 
     std::size_t trees_ = 0;
+    std::size_t leaves_ = 0;
+    bool names_seen_ = false;
+    bool separator_seen_ = false;
+    std::array<std::size_t, 4> likely_{};
+    GroupRelations groups_;  // those of the last tree
+    std::unordered_set<std::string> members_seen_;
     std::size_t target_leaves_ = 0;
     std::size_t three_way_roots_ = 0;
     std::vector<bool> outgroups_matched_;

@@ -3,6 +3,8 @@
 #ifndef TAVRIN_OUTPUT_MESSAGES_H
 #define TAVRIN_OUTPUT_MESSAGES_H
 
+#include <cstddef>
+
 namespace tavrin::messages {
 
 constexpr const char* kHelp =
@@ -129,6 +131,23 @@ constexpr const char* kThreeWayRootsOf = " of ";
 constexpr const char* kThreeWayRoots =
     " trees have a three-way root (written unrooted): their answers depend on where the program "
     "put the root; see --root";
+// "Warning: no leaf name contains '<sep>' but <n> of <m> contain '<c>': the whole name is each
+// leaf's prefix; see --separator", at the end of a run whose leaves hold no separator in force
+// while at least half of them hold one of the bytes of kLikelySeparators (the first such).
+constexpr const char* kNoSeparatorBefore = "no leaf name contains '";
+constexpr const char* kNoSeparatorBut = "' but ";
+constexpr const char* kNoSeparatorOf = " of ";
+constexpr const char* kNoSeparatorContain = " contain '";
+constexpr const char* kNoSeparatorAfter =
+    "': the whole name is each leaf's prefix; see --separator";
+constexpr const char kLikelySeparators[] = {'_', '|', '.', ' '};
+// "Warning: <N> group file member(s) match(es) no leaf: '<member>' (group <G>), ...", at the end
+// of a run, naming at most kUnmatchedMembersShown, then ", and <K> more".
+constexpr const char* kUnmatchedMemberOne = "1 group file member matches no leaf: ";
+constexpr const char* kUnmatchedMembers = " group file members match no leaf: ";
+constexpr const char* kUnmatchedMemberGroup = " (group ";
+constexpr const char* kUnmatchedMembersMore = ", and ";
+constexpr std::size_t kUnmatchedMembersShown = 10;
 // "Warning: --root entry '<NAME>' matched no leaf in any tree", at the end of a run, once for
 // each outgroup of the list that no leaf of any tree analysed passes.
 constexpr const char* kRootEntryBefore = "--root entry '";

@@ -394,7 +394,6 @@ private:
     std::optional<RootPlace> place_with_strays(const std::vector<uint32_t>& outgroup,
                                                std::size_t max_strays,
                                                std::vector<uint32_t>* strays) const;
-    Phylogeny_Node* node_of(uint32_t record) const;
     RootPlace halfway_along(Phylogeny_Node* below) const;
 
     const Phylogeny* tree_;
@@ -554,16 +553,6 @@ RootPlace LeafRanges::halfway_along(Phylogeny_Node* below) const {
     return RootPlace{below, length / 2, length / 2};
 }
 
-// The node of an inner record: climbed to from its first leaf, whose ancestors' records are
-// met in order. Once per rooting, in time linear in the depth.
-Phylogeny_Node* LeafRanges::node_of(uint32_t record) const {
-    const uint32_t first = inner_[record].first;
-    Phylogeny_Node* node = leaves_[first]->parent;
-    for (uint32_t at = leaf_parents_[first]; at != record; at = inner_[at].parent)
-        node = node->parent;
-    return node;
-}
-
 namespace {
 
 // A side of a branch offered to an outgroup that is not one side: how many outgroup leaves and
@@ -589,70 +578,164 @@ struct StraySide {
 
 }  // namespace
 
-// Every side of every branch, each once, counted in one pass over the inner records (children
-// before parents); the side that holds at least three quarters of the outgroup leaves and at
-// most `max_strays` other leaves, best by StraySide's order, when no other side ties with it.
+// The sides that can qualify are few. A side holding three quarters of the outgroup leaves lies
+// below a node of the chain from the root down to the lowest node that holds that many (any two
+// such nodes hold a leaf in common, so one holds the other). A side above a node holding at most
+// K other leaves leaves below that node all but K of the others: when the others number more than
+// 2K, those nodes too make one chain from the root down. Each chain is walked down from the root,
+// each node's outgroup leaves counted in the sorted outgroup by binary search; only when the
+// others are 2K or fewer is every branch looked at, in one pass over the inner records. The
+// side chosen is the best by StraySide's order, when no other side ties with it.
 std::optional<RootPlace> LeafRanges::place_with_strays(const std::vector<uint32_t>& outgroup,
                                                        std::size_t max_strays,
                                                        std::vector<uint32_t>* strays) const {
     const uint64_t total = outgroup.size();
     const uint64_t leaves = leaf_count_;
-    std::vector<uint32_t> below(inner_count_, 0);  // outgroup leaves below each inner node
-    for (const uint32_t number : outgroup) {
-        const uint32_t parent = leaf_parents_[number];
-        if (parent != kNone) ++below[parent];
-    }
-    for (uint32_t record = 0; record < inner_count_; ++record) {
-        const uint32_t parent = inner_[record].parent;
-        if (parent != kNone) below[parent] += below[record];
-    }
-    // The root's right child names no branch: its sides are those of the left child's.
+    const uint64_t others_total = leaves - total;
+    const auto held = [&outgroup](const Span& span) -> uint64_t {
+        const auto from = std::lower_bound(outgroup.begin(), outgroup.end(), span.first);
+        const auto to = std::lower_bound(from, outgroup.end(), span.first + span.leaves);
+        return static_cast<uint64_t>(to - from);
+    };
+    // The root's right child names no branch: its sides are those of the left child's, turned.
     const Span root{tree_->root, inner_count_ - 1, 0, leaf_count_};
-    const Span skipped = ends_path(tree_->root) ? root : right_of(root);
+    if (ends_path(tree_->root)) return std::nullopt;
+    const Span left_of_root = left_of(root);
+    const Span right_of_root = right_of(root);
 
-    std::optional<StraySide> best;
-    const auto offer = [&](uint64_t in_outgroup, uint64_t side_leaves, uint32_t record, bool leaf,
-                           bool above) {
+    struct Candidate {
+        Span node;
+        bool above;
+        uint64_t in_outgroup;
+        uint64_t side_leaves;
+    };
+    std::vector<Candidate> candidates;
+    const auto offer = [&](const Span& node, bool above, uint64_t in_outgroup,
+                           uint64_t side_leaves) {
         const uint64_t others = side_leaves - in_outgroup;
         if (others > max_strays || 4 * in_outgroup < 3 * total) return;
-        const StraySide side{in_outgroup, others, record, leaf, above, 1};
-        if (!best.has_value() || side.better_than(*best)) {
-            best = side;
-        } else if (side.same_rank(*best) && !best->better_than(side)) {
-            ++best->ties;
+        Span named = node;
+        if (node.node == right_of_root.node) {
+            // The same side as the other one of the left child's branch.
+            named = left_of_root;
+            above = !above;
         }
+        if (named.node == left_of_root.node) {
+            for (const Candidate& c : candidates) {
+                if (c.node.node == named.node && c.above == above) return;  // met twice
+            }
+        }
+        candidates.push_back(Candidate{named, above, in_outgroup, side_leaves});
     };
-    // Leaves: below, one leaf; above, every other leaf.
-    std::size_t next_outgroup = 0;
-    for (uint32_t number = 0; number < leaf_count_; ++number) {
-        const bool in = next_outgroup < outgroup.size() && outgroup[next_outgroup] == number;
-        if (in) ++next_outgroup;
-        if (skipped.record == kNone && skipped.first == number) continue;
-        if (leaf_parents_[number] == kNone) continue;  // the root itself
-        offer(in ? 1 : 0, 1, number, true, false);
-        offer(total - (in ? 1 : 0), leaves - 1, number, true, true);
-    }
-    for (uint32_t record = 0; record + 1 < inner_count_; ++record) {
-        if (record == skipped.record) continue;
-        const uint64_t side = inner_[record].leaves;
-        offer(below[record], side, record, false, false);
-        offer(total - below[record], leaves - side, record, false, true);
-    }
-    if (!best.has_value() || best->ties != 1) return std::nullopt;
-    const uint32_t first = best->leaf ? best->record : inner_[best->record].first;
-    const uint32_t last = first + (best->leaf ? 1 : inner_[best->record].leaves);  // one past
-    if (strays != nullptr) {
-        // Outgroup leaves outside the side and other leaves inside it, in file order.
-        strays->clear();
-        std::size_t k = 0;
-        for (uint32_t number = 0; number < leaf_count_; ++number) {
-            const bool in = k < outgroup.size() && outgroup[k] == number;
-            if (in) ++k;
-            const bool inside = (number >= first && number < last) != best->above;
-            if (in != inside) strays->push_back(number);
+
+    if (others_total > 2 * static_cast<uint64_t>(max_strays)) {
+        // Below: the chain of nodes holding three quarters of the outgroup leaves.
+        for (Span node = root; !ends_path(node.node);) {
+            const Span left = left_of(node), right = right_of(node);
+            const uint64_t in_left = held(left);
+            if (4 * in_left >= 3 * total) {
+                node = left;
+                offer(node, false, in_left, node.leaves);
+                continue;
+            }
+            const uint64_t in_right = held(right);
+            if (4 * in_right < 3 * total) break;
+            node = right;
+            offer(node, false, in_right, node.leaves);
+        }
+        // Above: the chain of nodes holding all but K of the other leaves.
+        const uint64_t need = others_total - max_strays;
+        for (Span node = root; !ends_path(node.node);) {
+            const Span left = left_of(node), right = right_of(node);
+            const uint64_t in_left = held(left);
+            if (left.leaves - in_left >= need) {
+                node = left;
+                offer(node, true, total - in_left, leaves - node.leaves);
+                continue;
+            }
+            const uint64_t in_right = held(right);
+            if (right.leaves - in_right < need) break;
+            node = right;
+            offer(node, true, total - in_right, leaves - node.leaves);
+        }
+    } else {
+        // Few others: every side of every branch, the outgroup leaves below each inner node
+        // counted in one pass (children before parents).
+        std::vector<uint32_t> below(inner_count_, 0);
+        for (const uint32_t number : outgroup) {
+            const uint32_t parent = leaf_parents_[number];
+            if (parent != kNone) ++below[parent];
+        }
+        for (uint32_t record = 0; record < inner_count_; ++record) {
+            const uint32_t parent = inner_[record].parent;
+            if (parent != kNone) below[parent] += below[record];
+        }
+        // The nodes with their runs of leaves, from the root down.
+        ChunkedStack<Span> stack;
+        stack.push_back(left_of_root);
+        stack.push_back(right_of_root);
+        while (!stack.empty()) {
+            const Span node = stack.back();
+            stack.pop_back();
+            const uint64_t in = node.record == kNone ? held(node) : below[node.record];
+            offer(node, false, in, node.leaves);
+            offer(node, true, total - in, leaves - node.leaves);
+            if (ends_path(node.node)) continue;
+            stack.push_back(left_of(node));
+            stack.push_back(right_of(node));
         }
     }
-    return halfway_along(best->leaf ? leaves_[best->record] : node_of(best->record));
+
+    const Candidate* best = nullptr;
+    std::size_t ties = 0;
+    for (const Candidate& c : candidates) {
+        const StraySide side{c.in_outgroup, c.side_leaves - c.in_outgroup, 0, false, false, 1};
+        if (best == nullptr) {
+            best = &c;
+            ties = 1;
+            continue;
+        }
+        const StraySide held_best{
+            best->in_outgroup, best->side_leaves - best->in_outgroup, 0, false, false, 1};
+        if (side.better_than(held_best)) {
+            best = &c;
+            ties = 1;
+        } else if (side.same_rank(held_best) && !held_best.better_than(side)) {
+            ++ties;
+        }
+    }
+    if (best == nullptr || ties != 1) return std::nullopt;
+    const uint32_t first = best->node.first;
+    const uint32_t last = first + best->node.leaves;  // one past
+    if (strays != nullptr) {
+        // Outgroup leaves outside the side and other leaves inside it, in file order: the side
+        // holds at most K others, so only its own leaves and the outgroup's are looked at.
+        strays->clear();
+        const auto on_side = [&](uint32_t number) {
+            return (number >= first && number < last) != best->above;
+        };
+        for (const uint32_t number : outgroup) {
+            if (!on_side(number)) strays->push_back(number);
+        }
+        const auto other_on_side = [&](uint32_t from, uint32_t to) {
+            auto at = std::lower_bound(outgroup.begin(), outgroup.end(), from);
+            for (uint32_t number = from; number < to; ++number) {
+                if (at != outgroup.end() && *at == number) {
+                    ++at;
+                } else {
+                    strays->push_back(number);
+                }
+            }
+        };
+        if (best->above) {
+            other_on_side(0, first);
+            other_on_side(last, leaf_count_);
+        } else {
+            other_on_side(first, last);
+        }
+        std::sort(strays->begin(), strays->end());
+    }
+    return halfway_along(best->node.node);
 }
 
 UnrootedTree::UnrootedTree(const Phylogeny& tree) : tree_(tree) {}

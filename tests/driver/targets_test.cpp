@@ -37,7 +37,10 @@ bool closing_line(const std::string& line) {
     return line.rfind(messages::kWarning, 0) == 0 &&
            (line.find(messages::kThreeWayRoots) != std::string::npos ||
             line.find(messages::kRootEntryUnmatched) != std::string::npos ||
-            line.find(messages::kNoTargetLeaf) != std::string::npos);
+            line.find(messages::kNoTargetLeaf) != std::string::npos ||
+            line.find(messages::kNoSeparatorBefore) != std::string::npos ||
+            line.find(messages::kUnmatchedMemberOne) != std::string::npos ||
+            line.find(messages::kUnmatchedMembers) != std::string::npos);
 }
 std::pair<std::string, std::string> split_closing(const std::string& err) {
     std::size_t end = err.size();

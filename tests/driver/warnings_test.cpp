@@ -3,9 +3,12 @@
 
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "driver/options.h"
 #include "driver/warnings.h"
+#include "support/analysis_fixtures.h"
+#include "tree/phylogeny.h"
 
 namespace tavrin {
 
@@ -98,6 +101,73 @@ TEST(RunSeen, ThreeWayRootsCountedOverTheTreesAnalysed) {
     none.tree({1, false, {}});
     config.analysis.root = tavrin::RootList();
     EXPECT_EQ(closing(none, config), "");
+}
+
+// The set-up warnings of runs over `trees`, with a leading option given or not.
+std::string set_up_warnings(const std::vector<std::string>& trees, tavrin::RunConfig& config,
+                            const std::string& groups = "") {
+    tavrin::GroupRelations relations;
+    if (!groups.empty()) {
+        const analysis_fixtures::TempFile file(groups);
+        EXPECT_EQ(relations.load(file.path()), tavrin::GroupRelations::LoadResult::kLoaded);
+    }
+    tavrin::RunSeen seen;
+    for (const std::string& text : trees) {
+        const tavrin::Phylogeny tree(text);
+        seen.tree(
+            {1, false, {}, tavrin::see_leaf_names(tree, config.analysis.separator, relations)});
+    }
+    return closing(seen, config);
+}
+
+TEST(RunSeen, NoLeafHoldsTheSeparatorButHalfHoldAnother) {
+    tavrin::RunConfig config;
+    config.leading_options = true;
+    const std::string underscored = "((C_a,C_b),(M_c,(F_d,Sc1)));";
+    EXPECT_EQ(set_up_warnings({underscored, "(C_x,M_y);"}, config),
+              "Warning: no leaf name contains '-' but 6 of 7 contain '_': the whole name is each "
+              "leaf's prefix; see --separator\n");
+    // One name of the run with the separator, fewer than half with another byte, or the
+    // contract's own command line: no warning.
+    EXPECT_EQ(set_up_warnings({underscored, "(C-x,M_y);"}, config), "");
+    EXPECT_EQ(set_up_warnings({"((C_a,Cb),(Mc,Fd));"}, config), "");
+    config.leading_options = false;
+    EXPECT_EQ(set_up_warnings({underscored}, config), "");
+    // Half is enough; the separator in force is never the byte found; quoted bytes escaped.
+    config.leading_options = true;
+    config.analysis.separator = '_';
+    EXPECT_EQ(set_up_warnings({"((C|a,C.b),(M.c,F d));"}, config),
+              "Warning: no leaf name contains '_' but 2 of 4 contain '.': the whole name is each "
+              "leaf's prefix; see --separator\n");
+    config.analysis.separator = '\t';
+    EXPECT_EQ(set_up_warnings({"((C|a,C|b),(M|c,F|d));"}, config),
+              "Warning: no leaf name contains '\\t' but 4 of 4 contain '|': the whole name is "
+              "each leaf's prefix; see --separator\n");
+}
+
+TEST(RunSeen, GroupFileMembersThatNoLeafCarries) {
+    tavrin::RunConfig config;
+    config.leading_options = true;
+    const std::string groups =
+        "Tracheophyta Lyco\nTracheophyta Lycco\nEmbryophyta Tracheophyta\nEmbryophyta Bryo\n"
+        "Embryophyta Brio\n";
+    // Tracheophyta is a group, Lyco and Bryo are carried by some tree of the run.
+    EXPECT_EQ(set_up_warnings({"((Bryo-a,Bryo-b),Chloro-c);", "(Lyco-1,Bryo-c);"}, config, groups),
+              "Warning: 2 group file members match no leaf: 'Lycco' (group Tracheophyta), 'Brio' "
+              "(group Embryophyta)\n");
+    EXPECT_EQ(set_up_warnings({"(Lyco-1,(Lycco-2,Bryo-c));"}, config, groups),
+              "Warning: 1 group file member matches no leaf: 'Brio' (group Embryophyta)\n");
+    config.leading_options = false;
+    EXPECT_EQ(set_up_warnings({"(Lyco-1,Bryo-c);"}, config, groups), "");
+    // At most ten named, then the count.
+    config.leading_options = true;
+    std::string many;
+    for (int i = 0; i < 13; ++i)
+        many += "G M" + std::to_string(i) + "\n";
+    EXPECT_EQ(set_up_warnings({"(M0-a,M12-b);"}, config, many),
+              "Warning: 11 group file members match no leaf: 'M1' (group G), 'M2' (group G), 'M3' "
+              "(group G), 'M4' (group G), 'M5' (group G), 'M6' (group G), 'M7' (group G), 'M8' "
+              "(group G), 'M9' (group G), 'M10' (group G), and 1 more\n");
 }
 
 }  // namespace
