@@ -134,7 +134,8 @@ bool parse_root_list(const std::string& text, RootList& list) {
 const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const TargetTest& target,
                               const GroupRelations& groups, char separator, TreeChanges* changes,
                               std::vector<bool>* matched,
-                              std::vector<const Phylogeny_Node*>* strays) {
+                              std::vector<const Phylogeny_Node*>* strays,
+                              SharedRootPlaces* shared) {
     // Read once for every entry tried: the tree stays as it is until one applies.
     auto view = std::make_unique<UnrootedTree>(tree);
     std::optional<OutgroupLeaves> found;
@@ -153,8 +154,11 @@ const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const Targe
         if (entry.outgroup.has_value()) {
             find();
             place = view->outgroup_place(found->numbers[*entry.outgroup], list.max_strays, &broke);
-        } else {
+        } else if (shared == nullptr) {
             place = view->midpoint_place();
+        } else {
+            if (!shared->midpoint.has_value()) shared->midpoint = view->midpoint_place();
+            place = *shared->midpoint;
         }
         if (!place.has_value()) continue;
         if (strays != nullptr) {
