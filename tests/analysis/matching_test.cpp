@@ -10,7 +10,7 @@
 #include "analysis/leaf_matching.h"
 #include "analysis/pipeline.h"
 #include "analysis/steps.h"
-#include "analysis/tavrin.h"
+#include "contract/tavrin.h"
 #include "support/analysis_fixtures.h"
 
 namespace tavrin {
