@@ -103,14 +103,16 @@ bool parse_root_list(const std::string& text, RootList& list);
 // receives, for each of the list's distinct outgroups, whether some leaf of the tree passes its
 // test (target leaves included), whichever entry applied. With `strays`, it receives the leaves
 // that broke the outgroup that rooted the tree (see RootList::max_strays), in file order; none
-// for any other entry.
+// for any other entry. With `file_order`, it receives the leaves in file order when an entry
+// moves the root (as read: before it moves), and stays empty otherwise.
 //
 // The tree is walked once whatever the list holds: its leaves are numbered and each is matched
 // against every outgroup at once; an outgroup then costs the leaves it holds.
 const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const TargetTest& target,
                               const GroupRelations& groups, char separator,
                               TreeChanges* changes = nullptr, std::vector<bool>* matched = nullptr,
-                              std::vector<const Phylogeny_Node*>* strays = nullptr);
+                              std::vector<const Phylogeny_Node*>* strays = nullptr,
+                              std::vector<const Phylogeny_Node*>* file_order = nullptr);
 
 }  // namespace tavrin
 
