@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/tavrin.h"
+#include "contract/tavrin.h"
 #include "platform/huge_pages.h"
 #include "tree/phylogeny.h"
 #include "tree/walk.h"

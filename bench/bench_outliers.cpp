@@ -27,7 +27,7 @@
 
 #include "analysis/leaf_matching.h"
 #include "analysis/outliers.h"
-#include "analysis/tavrin.h"
+#include "contract/tavrin.h"
 #include "platform/files.h"
 #include "tree/phylogeny.h"
 #include "tree/walk.h"

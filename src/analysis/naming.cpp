@@ -10,6 +10,7 @@
 
 #include "analysis/leaf_matching.h"
 #include "analysis/steps.h"
+#include "tree/numbers.h"
 #include "tree/walk.h"
 
 namespace tavrin {
@@ -22,7 +23,8 @@ namespace {
 std::string rendered_prefix(const Phylogeny_Node* leaf, char separator) {
     const size_t in_name = leaf->name.find(separator);
     if (in_name != std::string::npos) return leaf->name.substr(0, in_name);
-    std::string text = leaf->print();
+    std::string text = leaf->name + ':';
+    append_fixed(text, leaf->length);
     const size_t cut = text.find(separator);
     if (cut != std::string::npos) text.resize(cut);
     return text;

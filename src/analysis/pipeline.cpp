@@ -36,14 +36,14 @@ using LeafOrder = std::vector<const Phylogeny_Node*>;
 // kNoRoot, when no entry applies. With `changes`, the rooting is kept there. With `file_order`,
 // the leaves as read when the root moved.
 bool root_tree(Phylogeny& tree, const Analysis& analysis, AnalysisResult& result,
-               TreeChanges* changes, LeafOrder* file_order) {
+               TreeChanges* changes, SharedRootPlaces* shared, LeafOrder* file_order) {
     const RootList& list = analysis.settings().root;
     if (list.entries.empty()) return true;
     const TargetTest& test = analysis.target_test();
     std::vector<const Phylogeny_Node*> broke;
     const RootEntry* entry = root_by_list(
         tree, list, test, analysis.naming().groups, analysis.naming().separator, changes,
-        &result.outgroups_matched, list.max_strays > 0 ? &broke : nullptr, file_order);
+        &result.outgroups_matched, list.max_strays > 0 ? &broke : nullptr, shared, file_order);
     if (entry == nullptr) {
         result.status = TreeStatus::kNoRoot;
         result.root.clear();
@@ -114,8 +114,9 @@ void place_strays(std::vector<const Phylogeny_Node*> strays, const LeafOrder& fi
 }
 
 // The whole analysis of `tree`; with `changes`, the rootings it makes are kept there, so that
-// the tree as read can be had back.
-AnalysisResult run_pipeline(Phylogeny& tree, const Analysis& analysis, TreeChanges* changes) {
+// the tree as read can be had back. `shared` only while the tree stands as read.
+AnalysisResult run_pipeline(Phylogeny& tree, const Analysis& analysis, TreeChanges* changes,
+                            SharedRootPlaces* shared = nullptr) {
     AnalysisResult result;
     if (tree.root == nullptr) return result;
     const NamingRule& rule = analysis.naming();
@@ -125,7 +126,7 @@ AnalysisResult run_pipeline(Phylogeny& tree, const Analysis& analysis, TreeChang
     // reroot by the search leaves it: a target found after one is the whole new root's side but
     // the sibling, a subtree as read.
     LeafOrder file_order;
-    if (!root_tree(tree, analysis, result, changes,
+    if (!root_tree(tree, analysis, result, changes, shared,
                    rule.tolerates_strays() ? &file_order : nullptr))
         return result;
     find_target(tree, analysis.target_test(), result, changes);
@@ -159,10 +160,11 @@ OutlierSet describe_outliers(const Phylogeny& tree, const TargetTest& test,
 
 // The analysis of `tree`, which is left as it was read when it is not a clade: the rootings of
 // the search (and of the root list) are undone, with no copy of the tree.
-AnalysisResult analyse_as_read(Phylogeny& tree, const Analysis& analysis, TreeChanges* keep) {
+AnalysisResult analyse_as_read(Phylogeny& tree, const Analysis& analysis, TreeChanges* keep,
+                               SharedRootPlaces* shared) {
     std::optional<TreeChanges> own;
     TreeChanges& changes = keep != nullptr ? *keep : own.emplace(tree);
-    AnalysisResult result = run_pipeline(tree, analysis, &changes);
+    AnalysisResult result = run_pipeline(tree, analysis, &changes, shared);
     if (result.status == TreeStatus::kNotAClade) changes.undo();
     return result;
 }
@@ -174,9 +176,9 @@ AnalysisResult analyse_as_read(Phylogeny& tree, const Analysis& analysis, TreeCh
 // their branches merged (see tree/rooting.h), and the tree without them is rooted by the list; a
 // tree that no entry roots is not searched for outliers.
 AnalysisResult analyse_with_outliers(Phylogeny& tree, const Analysis& analysis, bool picture,
-                                     TreeChanges* keep) {
+                                     TreeChanges* keep, SharedRootPlaces* shared) {
     const AnalysisSettings& settings = analysis.settings();
-    AnalysisResult result = analyse_as_read(tree, analysis, keep);
+    AnalysisResult result = analyse_as_read(tree, analysis, keep, shared);
     if (result.status == TreeStatus::kSisters || result.status == TreeStatus::kUnnamed) {
         // The target clade's leaves are one side of the edge above it, and every leaf beyond
         // that edge is not a target leaf.
@@ -254,14 +256,14 @@ TableRow table_row(const AnalysisResult& result, std::string_view file, std::siz
 }
 
 AnalysisResult analyse(Phylogeny& tree, const Analysis& analysis, const AnalysisNeeds& needs,
-                       TreeChanges* keep) {
+                       TreeChanges* keep, SharedRootPlaces* shared) {
     AnalysisResult result;
     if (needs.outliers || analysis.settings().max_outliers > 0) {
-        result = analyse_with_outliers(tree, analysis, needs.picture, keep);
+        result = analyse_with_outliers(tree, analysis, needs.picture, keep, shared);
     } else if (needs.picture) {
-        result = analyse_as_read(tree, analysis, keep);
+        result = analyse_as_read(tree, analysis, keep, shared);
     } else {
-        result = run_pipeline(tree, analysis, keep);
+        result = run_pipeline(tree, analysis, keep, shared);
     }
     if (needs.picture && result.target == nullptr && result.target_leaves > 0)
         list_target_leaves(tree, analysis.target_test(), result);

@@ -134,9 +134,11 @@ struct AnalysisResult {
 // needed it is left as it was read: its rootings are undone, with no copy of the tree.
 // With `keep`, every change the analysis makes to the tree (rootings, reroots, leaves set aside)
 // is kept there, so that the caller, once done with the result (which points into the tree),
-// can have the tree as read back for another analysis.
+// can have the tree as read back for another analysis. With `shared`, that analysis (of the tree
+// as read, for another target) takes the rooting places that do not depend on the target from
+// the analyses before it.
 AnalysisResult analyse(Phylogeny& tree, const Analysis& analysis, const AnalysisNeeds& needs = {},
-                       TreeChanges* keep = nullptr);
+                       TreeChanges* keep = nullptr, SharedRootPlaces* shared = nullptr);
 
 // The table's row of `result`, for the `tree`-th tree of `file` searched for `target` in the run
 // named `label`. It refers to `result`, which must outlive it.

@@ -134,7 +134,7 @@ bool parse_root_list(const std::string& text, RootList& list) {
 const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const TargetTest& target,
                               const GroupRelations& groups, char separator, TreeChanges* changes,
                               std::vector<bool>* matched,
-                              std::vector<const Phylogeny_Node*>* strays,
+                              std::vector<const Phylogeny_Node*>* strays, SharedRootPlaces* shared,
                               std::vector<const Phylogeny_Node*>* file_order) {
     // Read once for every entry tried: the tree stays as it is until one applies.
     auto view = std::make_unique<UnrootedTree>(tree);
@@ -162,8 +162,13 @@ const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const Targe
             find();
             place = view->outgroup_place(found->numbers[*entry.outgroup], list.max_strays, &broke);
         } else {
-            if (view->leaves_numbered()) keep_order();
-            place = view->midpoint_place();
+            if (view->leaves_numbered()) keep_order();  // the midpoint lets the numbering go
+            if (shared == nullptr) {
+                place = view->midpoint_place();
+            } else {
+                if (!shared->midpoint.has_value()) shared->midpoint = view->midpoint_place();
+                place = *shared->midpoint;
+            }
         }
         if (!place.has_value()) continue;
         keep_order();

@@ -21,6 +21,7 @@
 
 #include "analysis/group_relations.h"
 #include "tree/phylogeny.h"
+#include "tree/rooting.h"
 
 namespace tavrin {
 
@@ -96,6 +97,13 @@ void OutgroupNames::prefixes_of(std::string_view name, Found found) const {
 // when the list or one of its entries is empty.
 bool parse_root_list(const std::string& text, RootList& list);
 
+// What the root lists of several analyses of one tree (one per target) share while the tree
+// stands as read: the midpoint, which depends on the branches alone. Found by the first analysis
+// that asks, absent before.
+struct SharedRootPlaces {
+    std::optional<std::optional<RootPlace>> midpoint;
+};
+
 // Roots `tree`, whose root must be present, by the first entry of `list` that applies, and
 // answers that entry; none, leaving the tree as it was, when no entry applies. The outgroup tests
 // use the group relations and separator of `target`'s search, and leave out the leaves `target`
@@ -103,8 +111,10 @@ bool parse_root_list(const std::string& text, RootList& list);
 // receives, for each of the list's distinct outgroups, whether some leaf of the tree passes its
 // test (target leaves included), whichever entry applied. With `strays`, it receives the leaves
 // that broke the outgroup that rooted the tree (see RootList::max_strays), in file order; none
-// for any other entry. With `file_order`, it receives the leaves in file order when an entry
-// moves the root (as read: before it moves), and stays empty otherwise.
+// for any other entry. With `shared`, the midpoint is taken from it when it holds one, else
+// found and left there; the tree must then stand as it did when `shared` was filled. With
+// `file_order`, it receives the leaves in file order when an entry moves the root (as read:
+// before it moves), and stays empty otherwise.
 //
 // The tree is walked once whatever the list holds: its leaves are numbered and each is matched
 // against every outgroup at once; an outgroup then costs the leaves it holds.
@@ -112,6 +122,7 @@ const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const Targe
                               const GroupRelations& groups, char separator,
                               TreeChanges* changes = nullptr, std::vector<bool>* matched = nullptr,
                               std::vector<const Phylogeny_Node*>* strays = nullptr,
+                              SharedRootPlaces* shared = nullptr,
                               std::vector<const Phylogeny_Node*>* file_order = nullptr);
 
 }  // namespace tavrin

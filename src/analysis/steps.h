@@ -1,6 +1,6 @@
 // The steps of one analysis, in the order it takes them: the target test and search, sister
-// naming, the parent fold, the support. analyse_tree (analysis/pipeline.h) runs them for the
-// driver; the Tavrin class exposes them one by one.
+// naming, the parent fold, the support. analyse (analysis/pipeline.h) runs them for the
+// driver; the contract's Tavrin class (contract/tavrin.h) exposes them one by one.
 #ifndef TAVRIN_ANALYSIS_STEPS_H
 #define TAVRIN_ANALYSIS_STEPS_H
 

@@ -164,12 +164,15 @@ void TreeWork::end_into(Record& record, const std::string& path, const TreeReade
 // gives the tree back as it was read.
 void TreeWork::tree_lanes(Record& record, const TreePlace& place, TreeRead& read,
                           const StepContext& context, std::size_t& lane) const {
-    for (lane = 0; lane < targets_.size(); ++lane)
-        tree_into(lane_of(record, lane), lane, place, read, context, lane + 1 < targets_.size());
+    LanesShare shared;
+    for (lane = 0; lane < targets_.size(); ++lane) {
+        tree_into(lane_of(record, lane), lane, place, read, context, lane + 1 < targets_.size(),
+                  shared);
+    }
 }
 
 void TreeWork::tree_into(Record& record, std::size_t lane, const TreePlace& place, TreeRead& read,
-                         const StepContext& context, bool restore) const {
+                         const StepContext& context, bool restore, LanesShare& shared) const {
     record.counts_row = true;
     if (config_.read.dialect == Dialect::kStandard) begin_tree(record, place);
     if (read.tree == nullptr) {
@@ -185,12 +188,14 @@ void TreeWork::tree_into(Record& record, std::size_t lane, const TreePlace& plac
     if (check_ && lane == 0) check_(place);
     const AnalysisSettings& settings = analysis.settings();
     const bool three_way_root = read.tree->root_children == 3;
-    std::optional<LeafNamesSeen> names;
-    if (config_.leading_options)
-        names = see_leaf_names(*read.tree, settings.separator, analysis.naming().groups);
+    // The leaf names tell every target the same: the separator and the groups are the run's.
+    if (config_.leading_options && !shared.names.has_value())
+        shared.names = see_leaf_names(*read.tree, settings.separator, analysis.naming().groups);
+    std::optional<LeafNamesSeen> names = shared.names;
     std::optional<TreeChanges> changes;
     if (restore) changes.emplace(*read.tree);
-    AnalysisResult result = analyse(*read.tree, analysis, needs_, restore ? &*changes : nullptr);
+    AnalysisResult result =
+        analyse(*read.tree, analysis, needs_, restore ? &*changes : nullptr, &shared.roots);
     record.seen = TreeSeen{result.target_leaves, three_way_root,
                            std::move(result.outgroups_matched), std::move(names)};
     write_tree(record, place, result, settings);

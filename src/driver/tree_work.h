@@ -73,11 +73,17 @@ public:
     }
 
 private:
+    // What the analyses of one tree for each target find alike, found by the first.
+    struct LanesShare {
+        SharedRootPlaces roots;
+        std::optional<LeafNamesSeen> names;
+    };
+
     std::unique_ptr<Record> new_record() const;
     void tree_lanes(Record& record, const TreePlace& place, TreeRead& read,
                     const StepContext& context, std::size_t& lane) const;
     void tree_into(Record& record, std::size_t lane, const TreePlace& place, TreeRead& read,
-                   const StepContext& context, bool restore) const;
+                   const StepContext& context, bool restore, LanesShare& shared) const;
     bool ready_to_analyse(Record& record, std::size_t lane, const Analysis& analysis,
                           const StepContext& context) const;
     void end_into(Record& record, const std::string& path, const TreeReader& reader) const;

@@ -52,6 +52,9 @@ public:
     static void* operator new(std::size_t size);
     static void operator delete(void* node, std::size_t size) noexcept;
 
+    // The operations below, the tree's reading constructor and its copy are defined in the
+    // contract library (src/contract), which only tests and benchmarks link.
+
     // Newick-like rendering of the subtree with every number written as "%f". The argument
     // does not affect the result.
     std::string print(std::string unused = {}) const;
@@ -89,7 +92,8 @@ public:
     std::size_t root_children = 0;
 
     // Reads one tree from the whole text of a tree file. A text whose last character is not
-    // ';' is malformed: a message goes to standard error and `root` stays absent.
+    // ';' is malformed: a message goes to standard error and `root` stays absent. (Contract
+    // library; the programs read through TreeReader, tree/tree_reader.h.)
     explicit Phylogeny(std::string text);
     Phylogeny() = default;
     ~Phylogeny();
@@ -119,7 +123,8 @@ public:
     void retire_subtree(Phylogeny_Node* node);
 
     // A tree of new nodes with the same shape, child order, names and values (the change counts
-    // of state-change counting are not copied). Absent root, absent copy's root.
+    // of state-change counting are not copied). Absent root, absent copy's root. (Contract
+    // library.)
     std::unique_ptr<Phylogeny> copy() const;
 
 private:

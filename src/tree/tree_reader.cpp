@@ -1,6 +1,5 @@
 #include "tree/tree_reader.h"
 
-#include <iostream>
 #include <utility>
 
 #include "tree/newick_reader.h"
@@ -102,15 +101,6 @@ TreeRead TreeReader::read_next() {
     read.tree = read_standard_tree(text_, pos_, options_, read.malformed, &notes_);
     done_ = only_blanks_from(text_, pos_);
     return read;
-}
-
-Phylogeny::Phylogeny(std::string text) {
-    tavrin::TreeRead read = *tavrin::TreeReader(std::move(text)).next();
-    if (read.tree) {
-        std::swap(root, read.tree->root);
-        return;
-    }
-    std::cerr << tavrin::malformed_message(read.malformed, "") << std::endl;
 }
 
 }  // namespace tavrin

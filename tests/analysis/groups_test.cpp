@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/tavrin.h"
+#include "contract/tavrin.h"
 #include "support/analysis_fixtures.h"
 #include "support/tree_check.h"
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "analysis/leaf_matching.h"
-#include "analysis/tavrin.h"
+#include "contract/tavrin.h"
 #include "support/analysis_fixtures.h"
 
 namespace tavrin {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "analysis/tavrin.h"
+#include "contract/tavrin.h"
 #include "support/analysis_fixtures.h"
 
 namespace tavrin {

@@ -9,7 +9,7 @@
 
 #include "analysis/pipeline.h"
 #include "analysis/steps.h"
-#include "analysis/tavrin.h"
+#include "contract/tavrin.h"
 #include "output/report.h"
 #include "support/analysis_fixtures.h"
 

@@ -13,7 +13,7 @@
 #include "analysis/leaf_matching.h"
 #include "analysis/pipeline.h"
 #include "analysis/steps.h"
-#include "analysis/tavrin.h"
+#include "contract/tavrin.h"
 #include "platform/files.h"
 #include "support/analysis_fixtures.h"
 #include "tree/walk.h"

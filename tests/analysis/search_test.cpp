@@ -7,7 +7,7 @@
 
 #include "analysis/pipeline.h"
 #include "analysis/steps.h"
-#include "analysis/tavrin.h"
+#include "contract/tavrin.h"
 #include "support/analysis_fixtures.h"
 #include "support/tree_check.h"
 #include "tree/tree_changes.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/tavrin.h"
+#include "contract/tavrin.h"
 #include "support/analysis_fixtures.h"
 
 namespace tavrin {

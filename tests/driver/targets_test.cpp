@@ -113,6 +113,17 @@ std::string two_trees() {
     return path.string();
 }
 
+// A tree whose midpoint lies on the long branch of Fungi's one outlier: set aside, the leaf
+// takes the midpoint with it, so the targets rooted on the tree as read and those rooted on the
+// tree without it root differently.
+std::string long_outlier() {
+    const fs::path path =
+        fs::path(::testing::TempDir()) / ("targets_long_" + std::to_string(getpid()) + ".nwk");
+    std::ofstream(path) << "((Fungi-1:1,(Fungi-2:1,Metazoa-x:50):1):1,"
+                           "(Choano-1:1,(Choano-2:3,Metazoa-m:2):1):1);\n";
+    return path.string();
+}
+
 TEST(Targets, WriteWhatTheRunsOfOneTargetWriteFileByFile) {
     const std::string groups = kSource + "/bench/genes/groups.txt";
     const std::string examples = kSource + "/examples/";
@@ -158,6 +169,11 @@ TEST(Targets, WriteWhatTheRunsOfOneTargetWriteFileByFile) {
          {"Choano", "Metazoa"},
          {},
          {several, kSource + "/tests/data/bayesian/g1.nex.run1.t", several}},
+        {"the midpoint of the tree as read and of the tree without an outlier",
+         {"--table", "--root", "midpoint", "--outliers", "1"},
+         {"Choano", "Fungi", "Metazoa", "Fungi-2"},
+         {},
+         {long_outlier()}},
         {"supports in comments",
          {"--standard-newick", "--support-attribute", "prob", "--outliers", "1"},
          {"Choano", "Fungi"},

@@ -19,7 +19,7 @@
 
 #include "analysis/pipeline.h"
 #include "analysis/root_list.h"
-#include "analysis/tavrin.h"
+#include "contract/tavrin.h"
 #include "output/table_format.h"
 #include "tree/phylogeny.h"
 

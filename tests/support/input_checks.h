@@ -33,7 +33,7 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/tavrin.h"
+#include "contract/tavrin.h"
 #include "output/report.h"
 #include "support/reference_reader.h"
 #include "support/tree_check.h"

@@ -1,6 +1,6 @@
 // The analysis run: group file, target search, then the sisters or the search's verdict; the
 // search flags, written from what each search returns.
-#include "analysis/tavrin.h"
+#include "contract/tavrin.h"
 
 #include <iostream>
 #include <string>

@@ -1,13 +1,13 @@
 // The sister-clade analysis: one Tavrin object analyses one tree.
 //
 // The constructor does the whole job: it loads the group file (when given), then runs
-// analyse_tree (analysis/pipeline.h) and keeps its answers in the fields: the target clade and
+// analyse_tree (below) and keeps its answers in the fields: the target clade and
 // the one or two sister clades. `bootstrap` / `bootstrapIsNull` give the support value printed on
 // every row; the other operations expose the steps of analysis/steps.h one by one. The
 // constructor writes its own diagnostics ("CLADE NOT FOUND", an unreadable group file...) on
 // standard error and says in `failure` what stopped it.
-#ifndef TAVRIN_ANALYSIS_TAVRIN_H
-#define TAVRIN_ANALYSIS_TAVRIN_H
+#ifndef TAVRIN_CONTRACT_TAVRIN_H
+#define TAVRIN_CONTRACT_TAVRIN_H
 
 #include <cstdint>
 #include <memory>
@@ -99,4 +99,4 @@ void write_rows(std::ostream& out, const Tavrin& analysis, const std::string& pr
 
 }  // namespace tavrin
 
-#endif  // TAVRIN_ANALYSIS_TAVRIN_H
+#endif  // TAVRIN_CONTRACT_TAVRIN_H
