@@ -2,9 +2,12 @@
 #ifndef TAVRIN_ANALYSIS_LEAF_MATCHING_H
 #define TAVRIN_ANALYSIS_LEAF_MATCHING_H
 
+#include <cstddef>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "pattern/pattern_automaton.h"
 
@@ -35,6 +38,12 @@ public:
     const std::string& error() const { return error_; }
 
     bool matches(std::string_view name) const;
+    // Does matches() answer the same for every name with the same leaf prefix? So for a plain
+    // prefix that does not hold the separator; a pattern, or a prefix running past the
+    // separator, tests the rest of the name too.
+    bool decided_by_leaf_prefix(char separator) const {
+        return !use_regex_ && prefix_.find(separator) == std::string::npos;
+    }
 
 private:
     std::string prefix_;
@@ -42,6 +51,55 @@ private:
     // The pattern behind an any-prefix, matched at the start of the name.
     std::unique_ptr<PatternAutomaton> automaton_;
     std::string error_;
+};
+
+// Answers that depend on a leaf's prefix alone, each computed once per distinct prefix: a big
+// tree holds millions of leaves and a few hundred prefixes. The prefix asked about last is
+// checked first (leaves that share a prefix mostly stand together), then the table of those
+// seen so far. The table stops growing at kMaxPrefixes (names without a separator are each their
+// own prefix): later prefixes are computed each time they come.
+template <typename Answer>
+class PrefixAnswers {
+public:
+    static constexpr std::size_t kMaxPrefixes = 4096;
+
+    PrefixAnswers() = default;
+    PrefixAnswers(const PrefixAnswers&) = delete;  // the table's keys point into `keys_`
+    PrefixAnswers& operator=(const PrefixAnswers&) = delete;
+
+    // The answer for `prefix`, computed by `compute(prefix)` the first time it is asked for.
+    template <typename Compute>
+    Answer get(std::string_view prefix, Compute compute) {
+        if (has_last_ && prefix == last_prefix_) return last_answer_;
+        Answer answer;
+        const auto it = table_.find(prefix);
+        if (it != table_.end()) {
+            answer = it->second;
+        } else {
+            answer = compute(prefix);
+            if (table_.size() < kMaxPrefixes) {
+                keys_.emplace_back(prefix);
+                table_.emplace(keys_.back(), answer);
+            }
+        }
+        last_prefix_.assign(prefix.data(), prefix.size());
+        last_answer_ = answer;
+        has_last_ = true;
+        return answer;
+    }
+
+    void clear() {
+        table_.clear();
+        keys_.clear();
+        has_last_ = false;
+    }
+
+private:
+    std::deque<std::string> keys_;  // stable storage for the views in `table_`
+    std::unordered_map<std::string_view, Answer> table_;
+    std::string last_prefix_;
+    Answer last_answer_{};
+    bool has_last_ = false;
 };
 
 // Does `name` start with `prefix` (byte-exact)? With `use_regex`, `prefix` is an ECMAScript

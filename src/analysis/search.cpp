@@ -1,5 +1,9 @@
 // The target clade search: the smallest subtree whose leaves are exactly the target leaves,
 // rerooting the tree once when that makes the target group a clade.
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
 #include "analysis/leaf_matching.h"
 #include "analysis/steps.h"
 #include "platform/chunked_stack.h"
@@ -7,9 +11,64 @@
 
 namespace tavrin {
 
+namespace {
+
+std::atomic<std::uint64_t> next_test_serial{1};
+
+// A thread's answers by leaf prefix, for the tests it asked last: a run with several targets
+// asks each tree the tests of all of them in turn. A test not among them takes the place of the
+// one asked longest ago.
+class ThreadPrefixAnswers {
+public:
+    static constexpr std::size_t kTests = 8;
+
+    PrefixAnswers<bool>& of(std::uint64_t serial) {
+        Kept* oldest = &kept_[0];
+        for (Kept& kept : kept_) {
+            if (kept.serial == serial) {
+                kept.used = ++clock_;
+                return kept.answers;
+            }
+            if (kept.used < oldest->used) oldest = &kept;
+        }
+        oldest->answers.clear();
+        oldest->serial = serial;
+        oldest->used = ++clock_;
+        return oldest->answers;
+    }
+
+private:
+    struct Kept {
+        std::uint64_t serial = 0;  // none: serials start at 1
+        std::uint64_t used = 0;
+        PrefixAnswers<bool> answers;
+    };
+    Kept kept_[kTests];
+    std::uint64_t clock_ = 0;
+};
+
+}  // namespace
+
+TargetTest::TargetTest(const LeafMatcher& matcher, const GroupRelations& groups,
+                       std::string_view prefix, char separator)
+    : matcher_(matcher),
+      groups_(groups),
+      prefix_(prefix),
+      separator_(separator),
+      by_prefix_(matcher.decided_by_leaf_prefix(separator)),
+      serial_(next_test_serial.fetch_add(1, std::memory_order_relaxed)) {}
+
 bool TargetTest::operator()(const Phylogeny_Node* leaf) const {
-    if (matcher_.matches(leaf->name)) return true;
-    return groups_.same_group(leaf_prefix(leaf->name, separator_), prefix_);
+    if (!by_prefix_) return by_name(leaf->name);
+    thread_local ThreadPrefixAnswers kept;
+    // The leaf prefix stands for the whole name: it passes the matcher as the name does.
+    return kept.of(serial_).get(leaf_prefix(leaf->name, separator_),
+                                [this](std::string_view prefix) { return by_name(prefix); });
+}
+
+bool TargetTest::by_name(std::string_view name) const {
+    if (matcher_.matches(name)) return true;
+    return groups_.same_group(leaf_prefix(name, separator_), prefix_);
 }
 
 namespace {

@@ -6,34 +6,39 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "analysis/group_relations.h"
+#include "analysis/leaf_matching.h"
 #include "tree/phylogeny.h"
 
 namespace tavrin {
 
 class TreeChanges;
 
-class LeafMatcher;
-
 // Is `leaf` a target leaf: does its name pass the matcher, or is its leaf prefix (the name up to
 // its first `separator`) the search prefix or a member of it taken as a group?
 class TargetTest {
 public:
     TargetTest(const LeafMatcher& matcher, const GroupRelations& groups, std::string_view prefix,
-               char separator)
-        : matcher_(matcher), groups_(groups), prefix_(prefix), separator_(separator) {}
+               char separator);
     bool operator()(const Phylogeny_Node* leaf) const;
 
 private:
+    bool by_name(std::string_view name) const;
+
     const LeafMatcher& matcher_;
     const GroupRelations& groups_;
     std::string_view prefix_;
     char separator_;
+    // Whether the answer is decided by the leaf prefix; the answers by prefix are then kept per
+    // thread, for the test numbered `serial_` (a test is shared by the trees of a run).
+    bool by_prefix_;
+    std::uint64_t serial_;
 };
 
 // Where the target search stands: a search that has rerooted the tree makes no other reroot,

@@ -221,6 +221,7 @@ private:
     // group file rewritten while a tree file is awaited applies to its tree.
     void give_out_file(const std::string& path) {
         reading_ = path;
+        release_spent_tree();  // before the file's text and tree take their memory
         auto source =
             std::make_shared<FileText>(read_file_text(path, config_.read.dialect, input_));
         Step step = new_step(path, false);
@@ -235,6 +236,7 @@ private:
         Step step = new_step(rest_path_, true);
         std::optional<TreeRead> read;
         try {
+            release_spent_tree();  // one tree of the file held at a time
             read = rest_->next();
         } catch (const std::bad_alloc&) {
             rest_.reset();
@@ -316,7 +318,7 @@ private:
             status_ = kExitFatal;
             return false;
         }
-        record.spent_tree.reset();
+        spend_tree(std::move(record.spent_tree));
         if (record.status.has_value()) status_ = *record.status;
         if (record.ends_run.has_value()) {
             status_ = *record.ends_run;

@@ -79,6 +79,7 @@ std::unique_ptr<Record> TreeWork::file(const std::string& path, FileText source,
     auto record = new_record();
     std::size_t lane = 0;
     guarded(*record, lane, path, escape_names(), [&] {
+        release_spent_tree();  // before this file's tree takes its memory
         // A file of the classic dialect holds one tree: its header goes out before the file's
         // text. A standard Newick file's header waits for its first tree.
         const bool one_tree = config_.read.dialect == Dialect::kClassic;
@@ -108,6 +109,7 @@ std::unique_ptr<Record> TreeWork::file(const std::string& path, FileText source,
         if (read.has_value()) {
             tree_lanes(*record, TreePlace{path, first, first > 1 || !reader->at_end()}, *read,
                        context, lane);
+            spend_tree(std::move(read->tree));  // after every target's analysis
             if (!reader->at_end()) {
                 record->rest_of_file = std::move(reader);
                 record->rest_path = path;

@@ -119,8 +119,27 @@ bool read_stream(std::istream& in, std::string& text) {
 
 bool read_tree_file(const std::string& path, std::string& text) {
     if (!read_file(path, text)) return false;
-    text.erase(std::remove(text.begin(), text.end(), '\n'), text.end());
+    remove_line_feeds(text);
     return true;
+}
+
+void remove_line_feeds(std::string& text) {
+    // Found by a block search; the runs between them are moved down whole.
+    char* const begin = &text[0];
+    char* const end = begin + text.size();
+    char* from = static_cast<char*>(std::memchr(begin, '\n', text.size()));
+    if (from == nullptr) return;
+    char* to = from;
+    while (from < end) {
+        ++from;  // past the line feed
+        char* next =
+            static_cast<char*>(std::memchr(from, '\n', static_cast<std::size_t>(end - from)));
+        if (next == nullptr) next = end;
+        std::memmove(to, from, static_cast<std::size_t>(next - from));
+        to += next - from;
+        from = next;
+    }
+    text.resize(static_cast<std::size_t>(to - begin));
 }
 
 #if defined(TAVRIN_POSIX_FILES)

@@ -18,6 +18,8 @@ namespace tavrin {
 // Replaces `text` with the file's bytes as read_file reads them, every '\n' removed in place (a
 // carriage return is kept): hand it on with std::move to keep it the only copy.
 bool read_tree_file(const std::string& path, std::string& text);
+// Removes every '\n' of `text` in place, keeping the order of the other bytes.
+void remove_line_feeds(std::string& text);
 
 // Replaces `text` with the file's bytes, read once, straight into a buffer sized from the file
 // when it is a regular one. False when the file cannot be opened or read; a directory opens but

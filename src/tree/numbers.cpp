@@ -1,8 +1,11 @@
 #include "tree/numbers.h"
 
+#include <cfloat>
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,16 +47,88 @@ bool is_c_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+// Powers of ten that a double holds exactly.
+constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// Reads the unsigned number at `first` (digits, at most one '.', an optional exponent, as
+// number_end delimits it) in one pass when one operation gives it exactly rounded: its digits
+// make an integer of at most 2^53 and its power of ten lies within 10^22 either way, so both are
+// exact doubles and their product or quotient is rounded once, as a correctly rounded conversion
+// rounds the number. Sets `end` past the number in any case (`first` when there is none) and
+// answers false when the value needs the general conversion (more digits, larger exponents).
+bool read_in_one_step(const char* first, const char* last, const char*& end, double& value) {
+    uint64_t digits = 0;
+    int count = 0;             // digits taken into `digits`, leading zeros left out
+    std::ptrdiff_t scale = 0;  // digits after the point
+    const char* p = first;
+    for (; p < last && is_digit(*p); ++p) {
+        digits = digits * 10 + static_cast<uint64_t>(*p - '0');
+        count += digits != 0;
+    }
+    bool any = p != first;
+    if (p < last && *p == '.') {
+        const char* fraction = ++p;
+        for (; p < last && is_digit(*p); ++p) {
+            digits = digits * 10 + static_cast<uint64_t>(*p - '0');
+            count += digits != 0;
+        }
+        scale = p - fraction;
+        any = any || p != fraction;
+    }
+    if (!any) {
+        end = first;
+        return false;
+    }
+    int exponent = 0;
+    bool exponent_fits = true;
+    if (p < last && (*p == 'e' || *p == 'E')) {
+        const char* e = p + 1;
+        const bool negative = e < last && *e == '-';
+        if (e < last && (*e == '+' || *e == '-')) ++e;
+        if (e < last && is_digit(*e)) {
+            for (; e < last && is_digit(*e); ++e) {
+                if (exponent < 1000)
+                    exponent = exponent * 10 + (*e - '0');
+                else
+                    exponent_fits = false;
+            }
+            if (negative) exponent = -exponent;
+            p = e;
+        }
+    }
+    end = p;
+    // 19 digits never overflow; 2^53 and below are exact doubles.
+    if (count > 19 || digits > (uint64_t{1} << 53) || !exponent_fits) return false;
+    if (digits == 0) {
+        value = 0;
+        return true;
+    }
+    if (scale > 1000) return false;
+    const int power = exponent - static_cast<int>(scale);
+    if (power < -22 || power > 22) return false;
+    const double mantissa = static_cast<double>(digits);
+    value = power < 0 ? mantissa / kExactPowers[-power] : mantissa * kExactPowers[power];
+    return true;
+}
+
 }  // namespace
 
 double read_number(const char* first, const char* last) {
     while (first < last && is_c_space(*first))
         ++first;
-    const char* p = number_end(first, last);
-    if (p == first) return 0.0;
-    const bool negative = *first == '-';
-    const char* mantissa = first + (*first == '+' || *first == '-' ? 1 : 0);
+    const bool negative = first < last && *first == '-';
+    const char* mantissa = first + (first < last && (*first == '+' || *first == '-') ? 1 : 0);
+    const char* p = mantissa;
     double value = 0;
+#if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD == 0
+    if (read_in_one_step(mantissa, last, p, value)) return negative ? -value : value;
+    if (p == mantissa) return 0.0;
+#else
+    p = number_end(first, last);
+    if (p == first) return 0.0;
+#endif
 #if defined(TAVRIN_FROM_CHARS)
     const auto result = TAVRIN_FROM_CHARS(mantissa, p, value);
     if (result.ec != std::errc() || result.ptr != p) {

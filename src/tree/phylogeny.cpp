@@ -3,6 +3,7 @@
 // constructor, rendering and copy belong to the contract library (src/contract).
 #include "tree/phylogeny.h"
 
+#include <atomic>
 #include <initializer_list>
 
 #include "tree/walk.h"
@@ -37,6 +38,53 @@ void Phylogeny::retire_node(Phylogeny_Node* node) {
 
 void Phylogeny::retire_subtree(Phylogeny_Node* node) {
     if (node) retired_.emplace_back(node, true);
+}
+
+namespace {
+
+std::atomic<bool> trees_left_to_exit{false};
+
+// The tree a thread handed over last.
+class SpentTree {
+public:
+    SpentTree() = default;
+    SpentTree(const SpentTree&) = delete;
+    SpentTree& operator=(const SpentTree&) = delete;
+    ~SpentTree() {
+#if defined(TAVRIN_TREES_LEFT_TO_EXIT) && TAVRIN_TREES_LEFT_TO_EXIT
+        if (trees_left_to_exit.load(std::memory_order_relaxed)) {
+            (void)tree.release();  // the process is ending: its memory goes back whole
+            return;
+        }
+#endif
+    }
+    std::unique_ptr<Phylogeny> tree;
+
+    // This thread's. Made when the thread first hands over a tree, after the thread made that
+    // tree's nodes, so that it ends before the pool they came from.
+    static SpentTree& local() {
+        thread_local SpentTree spent;
+        made = true;
+        return spent;
+    }
+    static thread_local bool made;
+};
+
+thread_local bool SpentTree::made = false;
+
+}  // namespace
+
+void spend_tree(std::unique_ptr<Phylogeny> tree) {
+    if (tree == nullptr || tree->root == nullptr) return;  // nothing to hold
+    SpentTree::local().tree.swap(tree);  // the tree held before is released on leaving
+}
+
+void release_spent_tree() {
+    if (SpentTree::made) SpentTree::local().tree.reset();
+}
+
+void leave_spent_trees_to_exit() {
+    trees_left_to_exit.store(true, std::memory_order_relaxed);
 }
 
 }  // namespace tavrin

@@ -132,6 +132,16 @@ private:
     std::vector<std::pair<Phylogeny_Node*, bool>> retired_;
 };
 
+// Trees whose work is done are handed over here rather than released at once: each thread holds
+// the last tree it handed over until it hands over another or calls release_spent_tree (before
+// it reads the next tree, so that two big trees are never held together). A program whose
+// process ends with its run calls leave_spent_trees_to_exit first: a tree still held when its
+// thread ends is then never taken apart node by node, and the system takes the memory back
+// whole. Builds with sanitizers release it all the same, so that leak checks see every tree.
+void spend_tree(std::unique_ptr<Phylogeny> tree);
+void release_spent_tree();
+void leave_spent_trees_to_exit();
+
 }  // namespace tavrin
 
 #endif  // TAVRIN_TREE_PHYLOGENY_H

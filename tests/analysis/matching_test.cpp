@@ -2,11 +2,14 @@
 // fallback of the target test, alone and inside an analysis.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "analysis/leaf_matching.h"
+#include "analysis/pipeline.h"
+#include "analysis/steps.h"
 #include "contract/tavrin.h"
 #include "support/analysis_fixtures.h"
 
@@ -185,6 +188,137 @@ TEST(Matching, PatternFallbackUsesThePatternTextAsAGroupName) {
     auto equal = analyse("((a+b-1,a+b-2)80,c-1);", "a+b", nullptr, kRegex);
     EXPECT_EQ(equal->target, equal.tree->root->left);
     EXPECT_EQ(equal.sisters(), Names{"c"});
+}
+
+// The target test answers once per leaf prefix where the prefix decides, and by the whole name
+// where it does not: leaves that share a prefix and differ after it, asked in an order that a
+// remembered answer would get wrong.
+TEST(Matching, TargetTestAnswersPerPrefixOnlyWhereThePrefixDecides) {
+    struct Case {
+        const char* prefix;
+        bool use_regex;
+        char separator;
+        const char* groups;                                // a group file's text, or none
+        std::vector<std::pair<const char*, bool>> leaves;  // name, target leaf
+    };
+    const std::vector<Case> cases = {
+        // a plain prefix without the separator: decided by the prefix
+        {"Fun",
+         kPlain,
+         '-',
+         nullptr,
+         {{"Fungi-1", true},
+          {"Fungi-2", true},
+          {"Fun", true},
+          {"Fu-ngi", false},
+          {"Fungi", true},
+          {"Metazoa-1", false},
+          {"Fungi-3", true}}},
+        // a prefix running past the separator tests the rest of the name
+        {"Fungi-1",
+         kPlain,
+         '-',
+         nullptr,
+         {{"Fungi-1", true},
+          {"Fungi-2", false},
+          {"Fungi-12", true},
+          {"Fungi-3", false},
+          {"Fungi-1x", true},
+          {"Fungi", false}}},
+        {"Fungi_a",
+         kPlain,
+         '_',
+         nullptr,
+         {{"Fungi_a1", true}, {"Fungi_b", false}, {"Fungi_a", true}}},
+        // a pattern looks at the whole name
+        {"1$",
+         kRegex,
+         '-',
+         nullptr,
+         {{"Fungi-1", true}, {"Fungi-2", false}, {"Fungi-21", true}, {"Fungi-3", false}}},
+        {"Fungi",
+         kRegex,
+         '-',
+         nullptr,
+         {{"Fungi-1", true}, {"Metazoa-Fungi", true}, {"Metazoa-1", false}}},
+        // the group file: a member group's leaves pass by their prefix, the rest do not
+        {"Opisthokonta",
+         kPlain,
+         '-',
+         "Opisthokonta Metazoa\nOpisthokonta Fungi\n",
+         {{"Metazoa-1", true},
+          {"Plantae-1", false},
+          {"Metazoa-2", true},
+          {"Fungi-1", true},
+          {"Opisthokonta", true},
+          {"Plantae-2", false},
+          {"Metazoa-Plantae", true}}},
+        {"Opisthokonta-x",
+         kPlain,
+         '-',
+         "Opisthokonta-x Metazoa\n",
+         {{"Metazoa-1", true},
+          {"Opisthokonta-x", true},
+          {"Opisthokonta-y", false},
+          {"Metazoa-2", true}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.prefix);
+        AnalysisSettings settings;
+        settings.prefix = c.prefix;
+        settings.use_regex = c.use_regex;
+        settings.separator = c.separator;
+        std::unique_ptr<TempFile> file;
+        if (c.groups != nullptr) {
+            file = std::make_unique<TempFile>(c.groups);
+            ASSERT_EQ(settings.groups.load(file->path()), GroupRelations::LoadResult::kLoaded);
+        }
+        const Analysis analysis(settings);
+        ASSERT_EQ(analysis.pattern_error(), "");
+        const TargetTest& test = analysis.target_test();
+        // Twice through, so that every answer is asked again once known.
+        for (int round = 0; round < 2; ++round) {
+            for (const auto& [name, target] : c.leaves) {
+                Phylogeny_Node leaf;
+                leaf.is_leaf = true;
+                leaf.name = name;
+                EXPECT_EQ(test(&leaf), target) << name;
+            }
+        }
+    }
+}
+
+// The answers kept by prefix belong to one test: a group file read anew makes a new analysis
+// whose answers follow the new groups, and the tests of several targets asked in turn (more of
+// them than a thread keeps) each keep their own.
+TEST(Matching, PrefixAnswersFollowEachTestAndEachGroupFileLoad) {
+    const std::vector<const char*> loads = {"Opisthokonta Metazoa\n", "Opisthokonta Fungi\n",
+                                            "Opisthokonta Metazoa\nOpisthokonta Fungi\n"};
+    std::vector<std::unique_ptr<Analysis>> analyses;
+    for (int copy = 0; copy < 4; ++copy) {
+        for (const char* groups : loads) {
+            AnalysisSettings settings;
+            settings.prefix = "Opisthokonta";
+            const TempFile file(groups);
+            ASSERT_EQ(settings.groups.load(file.path()), GroupRelations::LoadResult::kLoaded);
+            analyses.push_back(std::make_unique<Analysis>(settings));
+        }
+    }
+    const auto ask = [](const Analysis& analysis, const char* name) {
+        Phylogeny_Node leaf;
+        leaf.is_leaf = true;
+        leaf.name = name;
+        return analysis.target_test()(&leaf);
+    };
+    for (int round = 0; round < 3; ++round) {
+        for (std::size_t i = 0; i < analyses.size(); ++i) {
+            SCOPED_TRACE(i);
+            const std::size_t load = i % loads.size();
+            EXPECT_EQ(ask(*analyses[i], "Metazoa-1"), load != 1);
+            EXPECT_EQ(ask(*analyses[i], "Fungi-1"), load != 0);
+            EXPECT_FALSE(ask(*analyses[i], "Plantae-1"));
+        }
+    }
 }
 
 }  // namespace

@@ -59,6 +59,8 @@ TEST(TreeFile, LinesAreJoinedAndCarriageReturnsKept) {
     EXPECT_EQ(read(file.path()), "(A, B)\t;");
     file.write("\n\n\n");
     EXPECT_EQ(read(file.path()), "");
+    file.write("\n(A,\n\nB);");
+    EXPECT_EQ(read(file.path()), "(A,B);");
     file.write("");
     EXPECT_EQ(read(file.path()), "");
     file.write(std::string("(A\0B,C);", 8));
