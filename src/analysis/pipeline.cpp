@@ -65,15 +65,22 @@ LeafOrder leaves_in_order(const Phylogeny& tree) {
 
 // The target search. A search that reroots answers for the old rooting; the rerooted tree is
 // searched again and that answer stands. Also counts the target leaves (a reroot keeps the
-// leaves). With `changes`, the reroot is kept there.
+// leaves), but for a tree that is not a clade when `census_follows`: the census of its outliers
+// counts them, and the count here is left at 1. With `changes`, the reroot is kept there.
 SearchResult find_target(Phylogeny& tree, const TargetTest& test, AnalysisResult& result,
-                         TreeChanges* changes) {
+                         TreeChanges* changes, bool census_follows) {
     SearchResult search = search_target(&tree, tree.root, test, {}, changes);
     const bool every_leaf_tested = !search.state.rerooted && !search.state.not_a_clade;
     std::size_t tested = search.tested;
     if (search.state.rerooted)
         search = search_target(&tree, tree.root, test, SearchState{true, false});
-    result.target_leaves = every_leaf_tested ? tested : count_target_leaves(tree.root, test);
+    if (every_leaf_tested) {
+        result.target_leaves = tested;
+    } else if (census_follows && search.target == nullptr && search.state.not_a_clade) {
+        result.target_leaves = 1;
+    } else {
+        result.target_leaves = count_target_leaves(tree.root, test);
+    }
     result.rerooted = search.state.rerooted;
     result.target = search.target;
     return search;
@@ -127,7 +134,7 @@ bool root_may_move(const RootList& list) {
 // The whole analysis of `tree`; with `changes`, the rootings it makes are kept there, so that
 // the tree as read can be had back. `shared` only while the tree stands as read.
 AnalysisResult run_pipeline(Phylogeny& tree, const Analysis& analysis, TreeChanges* changes,
-                            SharedRootPlaces* shared = nullptr) {
+                            SharedRootPlaces* shared = nullptr, bool census_follows = false) {
     AnalysisResult result;
     if (tree.root == nullptr) return result;
     const NamingRule& rule = analysis.naming();
@@ -140,7 +147,7 @@ AnalysisResult run_pipeline(Phylogeny& tree, const Analysis& analysis, TreeChang
     if (rule.tolerates_strays() && root_may_move(analysis.settings().root))
         file_order = leaves_in_order(tree);
     if (!root_tree(tree, analysis, result, changes, shared)) return result;
-    find_target(tree, analysis.target_test(), result, changes);
+    find_target(tree, analysis.target_test(), result, changes, census_follows);
     if (!judge_target(tree, result)) return result;
     Sisters sisters = name_sisters(tree, result.target, rule);
     result.sisters = std::move(sisters.names);
@@ -172,10 +179,10 @@ OutlierSet describe_outliers(const Phylogeny& tree, const TargetTest& test,
 // The analysis of `tree`, which is left as it was read when it is not a clade: the rootings of
 // the search (and of the root list) are undone, with no copy of the tree.
 AnalysisResult analyse_as_read(Phylogeny& tree, const Analysis& analysis, TreeChanges* keep,
-                               SharedRootPlaces* shared) {
+                               SharedRootPlaces* shared, bool census_follows = false) {
     std::optional<TreeChanges> own;
     TreeChanges& changes = keep != nullptr ? *keep : own.emplace(tree);
-    AnalysisResult result = run_pipeline(tree, analysis, &changes, shared);
+    AnalysisResult result = run_pipeline(tree, analysis, &changes, shared, census_follows);
     if (result.status == TreeStatus::kNotAClade) changes.undo();
     return result;
 }
@@ -189,7 +196,7 @@ AnalysisResult analyse_as_read(Phylogeny& tree, const Analysis& analysis, TreeCh
 AnalysisResult analyse_with_outliers(Phylogeny& tree, const Analysis& analysis, bool picture,
                                      TreeChanges* keep, SharedRootPlaces* shared) {
     const AnalysisSettings& settings = analysis.settings();
-    AnalysisResult result = analyse_as_read(tree, analysis, keep, shared);
+    AnalysisResult result = analyse_as_read(tree, analysis, keep, shared, true);
     if (result.status == TreeStatus::kSisters || result.status == TreeStatus::kUnnamed) {
         // The target clade's leaves are one side of the edge above it, and every leaf beyond
         // that edge is not a target leaf.
@@ -202,6 +209,7 @@ AnalysisResult analyse_with_outliers(Phylogeny& tree, const Analysis& analysis, 
     // taken out of it.
     if (result.status != TreeStatus::kNotAClade) return result;
     const OutlierSet set = describe_outliers(tree, analysis.target_test(), result.outliers);
+    result.target_leaves = set.target_leaves;
     const std::size_t count = result.outliers.count.value_or(0);
     if (count == 0 || count > settings.max_outliers) return result;
     if (set.ambiguous) {
