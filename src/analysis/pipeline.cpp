@@ -28,17 +28,22 @@ std::size_t count_target_leaves(const Phylogeny_Node* top, const TargetTest& tes
     return count;
 }
 
+// The leaves of a tree from left to right: the order of the file as read while its root has not
+// moved.
+using LeafOrder = std::vector<const Phylogeny_Node*>;
+
 // Roots `tree` by the root list of `analysis` and says so in `result`; false, with the outcome
-// kNoRoot, when no entry applies. With `changes`, the rooting is kept there.
+// kNoRoot, when no entry applies. With `changes`, the rooting is kept there. With `file_order`,
+// the leaves as read when the root moved.
 bool root_tree(Phylogeny& tree, const Analysis& analysis, AnalysisResult& result,
-               TreeChanges* changes, SharedRootPlaces* shared) {
+               TreeChanges* changes, SharedRootPlaces* shared, LeafOrder* file_order) {
     const RootList& list = analysis.settings().root;
     if (list.entries.empty()) return true;
     const TargetTest& test = analysis.target_test();
     std::vector<const Phylogeny_Node*> broke;
     const RootEntry* entry = root_by_list(
         tree, list, test, analysis.naming().groups, analysis.naming().separator, changes,
-        &result.outgroups_matched, list.max_strays > 0 ? &broke : nullptr, shared);
+        &result.outgroups_matched, list.max_strays > 0 ? &broke : nullptr, shared, file_order);
     if (entry == nullptr) {
         result.status = TreeStatus::kNoRoot;
         result.root.clear();
@@ -50,17 +55,6 @@ bool root_tree(Phylogeny& tree, const Analysis& analysis, AnalysisResult& result
     for (const Phylogeny_Node* leaf : broke)
         result.root_strays.push_back(leaf->name);
     return true;
-}
-
-// The leaves of `tree` from left to right: the order of the file as read while its root has not
-// moved.
-using LeafOrder = std::vector<const Phylogeny_Node*>;
-LeafOrder leaves_in_order(const Phylogeny& tree) {
-    LeafOrder leaves;
-    preorder(tree.root, [&](const Phylogeny_Node* n) {
-        if (n->is_leaf) leaves.push_back(n);
-    });
-    return leaves;
 }
 
 // The target search. A search that reroots answers for the old rooting; the rerooted tree is
@@ -126,11 +120,6 @@ void place_strays(std::vector<const Phylogeny_Node*> strays, const LeafOrder& fi
     result.stray_leaves = std::move(strays);
 }
 
-// Whether the root list may move the root of a tree: its first entry is not `given`.
-bool root_may_move(const RootList& list) {
-    return !list.entries.empty() && list.entries.front().text != kRootGiven;
-}
-
 // The whole analysis of `tree`; with `changes`, the rootings it makes are kept there, so that
 // the tree as read can be had back. `shared` only while the tree stands as read.
 AnalysisResult run_pipeline(Phylogeny& tree, const Analysis& analysis, TreeChanges* changes,
@@ -140,13 +129,13 @@ AnalysisResult run_pipeline(Phylogeny& tree, const Analysis& analysis, TreeChang
     const NamingRule& rule = analysis.naming();
 
     // Strays are listed in the order of the file, which a root list may change: with a naming
-    // rule that tolerates them the leaves' order is recorded before it. A reroot by the search
-    // leaves it: a target found after one is the whole new root's side but the sibling, a
-    // subtree as read.
+    // rule that tolerates them the root list keeps the leaves' order when it moves the root. A
+    // reroot by the search leaves it: a target found after one is the whole new root's side but
+    // the sibling, a subtree as read.
     LeafOrder file_order;
-    if (rule.tolerates_strays() && root_may_move(analysis.settings().root))
-        file_order = leaves_in_order(tree);
-    if (!root_tree(tree, analysis, result, changes, shared)) return result;
+    if (!root_tree(tree, analysis, result, changes, shared,
+                   rule.tolerates_strays() ? &file_order : nullptr))
+        return result;
     find_target(tree, analysis.target_test(), result, changes, census_follows);
     if (!judge_target(tree, result)) return result;
     Sisters sisters = name_sisters(tree, result.target, rule);

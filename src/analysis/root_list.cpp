@@ -161,8 +161,8 @@ bool parse_root_list(const std::string& text, RootList& list) {
 const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const TargetTest& target,
                               const GroupRelations& groups, char separator, TreeChanges* changes,
                               std::vector<bool>* matched,
-                              std::vector<const Phylogeny_Node*>* strays,
-                              SharedRootPlaces* shared) {
+                              std::vector<const Phylogeny_Node*>* strays, SharedRootPlaces* shared,
+                              std::vector<const Phylogeny_Node*>* file_order) {
     // Read once for every entry tried: the tree stays as it is until one applies.
     auto view = std::make_unique<UnrootedTree>(tree);
     std::optional<OutgroupLeaves> found;
@@ -171,9 +171,12 @@ const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const Targe
         if (found.has_value()) return;
         OutgroupFinder finder(*list.outgroups, target, groups, separator);
         if (may_reach_midpoint(list) && (shared == nullptr || !shared->midpoint.has_value())) {
-            // One walk for the outgroups and the midpoint together.
-            leaves = view->walk_for_midpoint(
-                [&](const Phylogeny_Node* leaf, std::size_t number) { finder.see(leaf, number); });
+            // One walk for the outgroups, the midpoint and the leaves as read together.
+            const bool order = file_order != nullptr && file_order->empty();
+            leaves = view->walk_for_midpoint([&](const Phylogeny_Node* leaf, std::size_t number) {
+                finder.see(leaf, number);
+                if (order) file_order->push_back(leaf);
+            });
         } else {
             leaves = view->leaf_count();
             for (std::size_t number = 0; number < leaves; ++number)
@@ -185,8 +188,15 @@ const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const Targe
         find();
         *matched = found->matched;
     }
+    // The leaves as read, taken from the numbering the outgroups made while it lasts.
+    const auto keep_order = [&] {
+        if (file_order != nullptr && file_order->empty()) view->leaves_in_order(*file_order);
+    };
     for (const RootEntry& entry : list.entries) {
-        if (entry.text == kRootGiven) return &entry;
+        if (entry.text == kRootGiven) {
+            if (file_order != nullptr) file_order->clear();
+            return &entry;
+        }
         std::optional<RootPlace> place;
         std::vector<std::uint32_t> broke;
         if (entry.outgroup.has_value()) {
@@ -195,13 +205,17 @@ const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const Targe
             // No leaf, or every leaf, roots nowhere: the leaves need not be numbered for it.
             if (numbers.empty() || numbers.size() >= leaves) continue;
             place = view->outgroup_place(numbers, list.max_strays, &broke);
-        } else if (shared == nullptr) {
-            place = view->midpoint_place();
         } else {
-            if (!shared->midpoint.has_value()) shared->midpoint = view->midpoint_place();
-            place = *shared->midpoint;
+            if (view->leaves_numbered()) keep_order();  // the midpoint lets the numbering go
+            if (shared == nullptr) {
+                place = view->midpoint_place();
+            } else {
+                if (!shared->midpoint.has_value()) shared->midpoint = view->midpoint_place();
+                place = *shared->midpoint;
+            }
         }
         if (!place.has_value()) continue;
+        keep_order();
         if (strays != nullptr) {
             strays->clear();
             for (const std::uint32_t number : broke)
@@ -211,6 +225,7 @@ const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const Targe
         root_on_branch(tree, *place, changes);
         return &entry;
     }
+    if (file_order != nullptr) file_order->clear();
     return nullptr;
 }
 

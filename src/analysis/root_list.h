@@ -116,7 +116,9 @@ struct SharedRootPlaces {
 // test (target leaves included), whichever entry applied. With `strays`, it receives the leaves
 // that broke the outgroup that rooted the tree (see RootList::max_strays), in file order; none
 // for any other entry. With `shared`, the midpoint is taken from it when it holds one, else
-// found and left there; the tree must then stand as it did when `shared` was filled.
+// found and left there; the tree must then stand as it did when `shared` was filled. With
+// `file_order`, it receives the leaves in file order when an entry moves the root (as read:
+// before it moves), and stays empty otherwise.
 //
 // Each leaf is matched against every outgroup at once, in one walk: the midpoint's own when the
 // list may come to its midpoint (so that a list none of whose outgroups applies walks the tree
@@ -127,7 +129,8 @@ const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const Targe
                               const GroupRelations& groups, char separator,
                               TreeChanges* changes = nullptr, std::vector<bool>* matched = nullptr,
                               std::vector<const Phylogeny_Node*>* strays = nullptr,
-                              SharedRootPlaces* shared = nullptr);
+                              SharedRootPlaces* shared = nullptr,
+                              std::vector<const Phylogeny_Node*>* file_order = nullptr);
 
 }  // namespace tavrin
 

@@ -576,6 +576,26 @@ struct StraySide {
     }
 };
 
+// Whether some side of some branch may hold three quarters of the `outgroup` leaves (numbers in
+// increasing order, of `leaves` in all) and at most `max_strays` others. A side's leaves are a
+// run of consecutive numbers, or all but such a run: read around the circle, a run. Such a side
+// holds some three quarters of the outgroup leaves that follow each other around the circle, and
+// every number between the first and the last of them: none qualifies when every such stretch
+// spans more than `max_strays` other numbers. One pass over the outgroup, so that the walks
+// below are made only for an outgroup that gathers almost whole somewhere.
+bool may_hold_with_strays(const std::vector<uint32_t>& outgroup, uint64_t leaves,
+                          std::size_t max_strays) {
+    const std::size_t total = outgroup.size();
+    const std::size_t least = (3 * total + 3) / 4;  // 4 * least >= 3 * total
+    if (least == 0) return true;
+    for (std::size_t i = 0; i < total; ++i) {
+        const std::size_t j = i + least - 1;
+        const uint64_t last = j < total ? outgroup[j] : outgroup[j - total] + leaves;
+        if (last - outgroup[i] + 1 - least <= max_strays) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 // The sides that can qualify are few. A side holding three quarters of the outgroup leaves lies
@@ -592,6 +612,7 @@ std::optional<RootPlace> LeafRanges::place_with_strays(const std::vector<uint32_
     const uint64_t total = outgroup.size();
     const uint64_t leaves = leaf_count_;
     const uint64_t others_total = leaves - total;
+    if (!may_hold_with_strays(outgroup, leaves, max_strays)) return std::nullopt;
     const auto held = [&outgroup](const Span& span) -> uint64_t {
         const auto from = std::lower_bound(outgroup.begin(), outgroup.end(), span.first);
         const auto to = std::lower_bound(from, outgroup.end(), span.first + span.leaves);
@@ -801,6 +822,21 @@ std::size_t UnrootedTree::leaf_count() const {
 
 const Phylogeny_Node* UnrootedTree::leaf(std::size_t number) const {
     return ranges().leaf(number);
+}
+
+void UnrootedTree::leaves_in_order(std::vector<const Phylogeny_Node*>& order) const {
+    order.clear();
+    if (tree_.root == nullptr) return;
+    if (ranges_ != nullptr) {
+        const std::size_t count = ranges_->leaf_count();
+        order.resize(count);
+        for (std::size_t number = 0; number < count; ++number)
+            order[number] = ranges_->leaf(number);
+        return;
+    }
+    climbing_postorder(tree_.root, [&](const Phylogeny_Node* node) {
+        if (ends_path(node)) order.push_back(node);
+    });
 }
 
 std::optional<RootPlace> UnrootedTree::outgroup_place(const std::vector<std::uint32_t>& outgroup,

@@ -76,6 +76,11 @@ public:
     // time they are asked for, and notes the leaves below every inner node (a run of numbers).
     std::size_t leaf_count() const;
     const Phylogeny_Node* leaf(std::size_t number) const;
+    // Whether the leaves are numbered now (the midpoint lets the numbering go).
+    bool leaves_numbered() const { return ranges_ != nullptr; }
+    // The leaves in file order into `order` (every node without children): copied from their
+    // numbering when it is made, else by a walk of their own.
+    void leaves_in_order(std::vector<const Phylogeny_Node*>& order) const;
 
     // Halfway along the branch of the largest side (of any branch) whose leaves are all outgroup
     // leaves, given by their numbers in increasing order. None when there is no outgroup leaf,

@@ -284,14 +284,24 @@ TEST(Outgroup, LargestSideAsEverySideOfEveryBranchGivesIt) {
     for (int round = 0; round < 3000; ++round) {
         Phylogeny tree(random_binary_tree(random, 1 + random() % 24));
         const tavrin::UnrootedTree view(tree);
-        // Outgroup leaves scattered, or a run of consecutive leaves with a few strays.
+        // Outgroup leaves scattered, or a run of consecutive leaves with a few strays, or the
+        // leaves outside a subtree (the side above a branch: its leaves at both ends of the
+        // file) with a few turned.
         std::set<const Phylogeny_Node*> in;
         const std::size_t n = view.leaf_count();
         const std::size_t from = random() % n, to = from + random() % (n - from + 1);
         const unsigned scatter = 1 + random() % 6;
+        const Phylogeny_Node* sub = tree.root;
+        for (int step = 1 + random() % 5; step > 0 && !sub->is_leaf; --step)
+            sub = random() % 2 ? sub->left : sub->right;
         for (std::size_t i = 0; i < n; ++i) {
-            if ((round % 3 == 0 && i >= from && i < to) || random() % 8 < scatter / 2)
-                in.insert(view.leaf(i));
+            const Phylogeny_Node* up = view.leaf(i);
+            while (up != nullptr && up != sub)
+                up = up->parent;
+            const bool taken = round % 3 == 0 ? (i >= from && i < to) || random() % 8 < scatter / 2
+                               : round % 3 == 1 ? (up == nullptr) != (random() % 12 == 0)
+                                                : random() % 8 < scatter / 2;
+            if (taken) in.insert(view.leaf(i));
         }
         const auto place =
             view.outgroup_place([&](const Phylogeny_Node* leaf) { return in.count(leaf) > 0; });
