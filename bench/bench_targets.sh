@@ -29,7 +29,8 @@ user_time() { # command...
 # The 105 trees listed 40 times over (4,200 trees), so that a run takes long enough to time.
 genes=()
 for _ in $(seq 40); do genes+=("$root"/bench/genes/{fasttree,iqtree,raxml}/*.nwk); done
-gene_options=(--table --root midpoint --outliers 2 --groupFile "$root/bench/genes/groups.txt")
+gene_options=(--table --root midpoint --outliers 2)
+gene_groups=(--groupFile "$root/bench/genes/groups.txt")
 big=$(generated balanced)
 "$build/bench/tavrin_gen" groups "$data/groups.txt"
 
@@ -47,11 +48,11 @@ row() { # label first second
     for _ in $(seq "$runs"); do
         sum=0
         for target in "${targets[@]}"; do
-            t=$(user_time "$build/Tavrin" "${gene_options[@]}" "$target" "${genes[@]}")
+            t=$(user_time "$build/Tavrin" "${gene_options[@]}" "${gene_groups[@]}" "$target" "${genes[@]}")
             sum=$(awk -v a="$sum" -v b="$t" 'BEGIN { print a + b }')
         done
         separate+=("$sum")
-        together+=("$(user_time "$build/Tavrin" "${gene_options[@]}" --targets "$list" "${genes[@]}")")
+        together+=("$(user_time "$build/Tavrin" "${gene_options[@]}" --targets "$list" "${gene_groups[@]}" "${genes[@]}")")
     done
     row "105 gene trees x 40, 4 targets: four runs against one" \
         "$(printf '%s\n' "${separate[@]}" | median)" "$(printf '%s\n' "${together[@]}" | median)"

@@ -15,6 +15,8 @@ namespace tavrin {
 OutgroupNames::OutgroupNames(std::vector<std::string> names) : names_(std::move(names)) {
     trie_.push_back(Node{{}, kNone});
     for (std::size_t outgroup = 0; outgroup < names_.size(); ++outgroup) {
+        if (!names_[outgroup].empty())
+            first_bytes_[static_cast<unsigned char>(names_[outgroup][0])] = true;
         std::size_t node = 0;
         for (const char c : names_[outgroup]) {
             const auto byte = static_cast<unsigned char>(c);
@@ -62,47 +64,72 @@ struct OutgroupLeaves {
     std::vector<bool> matched;
 };
 
-// One pass over the leaves of `view`, each matched against every outgroup at once: the names it
-// starts with, and the groups its leaf prefix belongs to. The target test is asked only of the
-// leaves some outgroup holds.
-OutgroupLeaves find_outgroup_leaves(const UnrootedTree& view, const OutgroupNames& names,
-                                    const TargetTest& target, const GroupRelations& groups,
-                                    char separator) {
-    OutgroupLeaves found;
-    found.numbers.resize(names.size());
-    found.matched.assign(names.size(), false);
-    // The last leaf each outgroup took: a leaf may reach one by its name and by a group.
-    std::vector<std::size_t> taken(names.size(), static_cast<std::size_t>(-1));
-    // The outgroups named by the groups of the last leaf prefix looked up: neighbouring leaves
-    // mostly share theirs.
-    std::optional<std::string> last_prefix;
-    std::vector<std::size_t> by_groups;
-    const std::size_t leaves = view.leaf_count();
-    for (std::size_t number = 0; number < leaves; ++number) {
-        const Phylogeny_Node* leaf = view.leaf(number);
+// The leaves of a tree shown one by one in increasing numbers, each matched against every
+// outgroup at once: the names it starts with, and the groups its leaf prefix belongs to. The
+// target test is asked only of the leaves some outgroup holds.
+class OutgroupFinder {
+public:
+    OutgroupFinder(const OutgroupNames& names, const TargetTest& target,
+                   const GroupRelations& groups, char separator)
+        : names_(names),
+          target_(target),
+          groups_(groups),
+          separator_(separator),
+          taken_(names.size(), kNoLeaf) {
+        found_.numbers.resize(names.size());
+        found_.matched.assign(names.size(), false);
+    }
+
+    void see(const Phylogeny_Node* leaf, std::size_t number) {
         std::optional<bool> is_target;
         const auto take = [&](std::size_t outgroup) {
-            if (taken[outgroup] == number) return;
-            taken[outgroup] = number;
-            found.matched[outgroup] = true;
-            if (!is_target.has_value()) is_target = target(leaf);
-            if (!*is_target) found.numbers[outgroup].push_back(static_cast<std::uint32_t>(number));
+            if (taken_[outgroup] == number) return;
+            taken_[outgroup] = number;
+            found_.matched[outgroup] = true;
+            if (!is_target.has_value()) is_target = target_(leaf);
+            if (!*is_target) found_.numbers[outgroup].push_back(static_cast<std::uint32_t>(number));
         };
-        names.prefixes_of(leaf->name, take);
-        if (groups.empty()) continue;
-        const std::string_view prefix = leaf_prefix(leaf->name, separator);
-        if (!last_prefix || *last_prefix != prefix) {
-            last_prefix = std::string(prefix);
-            by_groups.clear();
-            groups.for_each_group_of(prefix, [&](std::string_view group) {
-                if (const std::optional<std::size_t> outgroup = names.named(group))
-                    by_groups.push_back(*outgroup);
+        names_.prefixes_of(leaf->name, take);
+        if (groups_.empty()) return;
+        const std::string_view prefix = leaf_prefix(leaf->name, separator_);
+        if (!last_prefix_ || *last_prefix_ != prefix) {
+            last_prefix_ = std::string(prefix);
+            by_groups_.clear();
+            groups_.for_each_group_of(prefix, [&](std::string_view group) {
+                if (const std::optional<std::size_t> outgroup = names_.named(group))
+                    by_groups_.push_back(*outgroup);
             });
         }
-        for (const std::size_t outgroup : by_groups)
+        for (const std::size_t outgroup : by_groups_)
             take(outgroup);
     }
-    return found;
+
+    OutgroupLeaves take() { return std::move(found_); }
+
+private:
+    static constexpr std::size_t kNoLeaf = static_cast<std::size_t>(-1);
+
+    const OutgroupNames& names_;
+    const TargetTest& target_;
+    const GroupRelations& groups_;
+    char separator_;
+    OutgroupLeaves found_;
+    // The last leaf each outgroup took: a leaf may reach one by its name and by a group.
+    std::vector<std::size_t> taken_;
+    // The outgroups named by the groups of the last leaf prefix looked up: neighbouring leaves
+    // mostly share theirs.
+    std::optional<std::string> last_prefix_;
+    std::vector<std::size_t> by_groups_;
+};
+
+// Whether trying `list` in order can come to its midpoint: `given`, which always applies, does
+// not stand before it.
+bool may_reach_midpoint(const RootList& list) {
+    for (const RootEntry& entry : list.entries) {
+        if (entry.text == kRootGiven) return false;
+        if (entry.text == kRootMidpoint) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -139,9 +166,23 @@ const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const Targe
     // Read once for every entry tried: the tree stays as it is until one applies.
     auto view = std::make_unique<UnrootedTree>(tree);
     std::optional<OutgroupLeaves> found;
+    std::size_t leaves = 0;
     const auto find = [&] {
-        if (!found.has_value())
-            found = find_outgroup_leaves(*view, *list.outgroups, target, groups, separator);
+        if (found.has_value()) return;
+        OutgroupFinder finder(*list.outgroups, target, groups, separator);
+        if (may_reach_midpoint(list) && (shared == nullptr || !shared->midpoint.has_value())) {
+            // One walk for the outgroups, the midpoint and the leaves as read together.
+            const bool order = file_order != nullptr && file_order->empty();
+            leaves = view->walk_for_midpoint([&](const Phylogeny_Node* leaf, std::size_t number) {
+                finder.see(leaf, number);
+                if (order) file_order->push_back(leaf);
+            });
+        } else {
+            leaves = view->leaf_count();
+            for (std::size_t number = 0; number < leaves; ++number)
+                finder.see(view->leaf(number), number);
+        }
+        found = finder.take();
     };
     if (matched != nullptr && list.outgroups != nullptr) {
         find();
@@ -160,7 +201,10 @@ const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const Targe
         std::vector<std::uint32_t> broke;
         if (entry.outgroup.has_value()) {
             find();
-            place = view->outgroup_place(found->numbers[*entry.outgroup], list.max_strays, &broke);
+            const std::vector<std::uint32_t>& numbers = found->numbers[*entry.outgroup];
+            // No leaf, or every leaf, roots nowhere: the leaves need not be numbered for it.
+            if (numbers.empty() || numbers.size() >= leaves) continue;
+            place = view->outgroup_place(numbers, list.max_strays, &broke);
         } else {
             if (view->leaves_numbered()) keep_order();  // the midpoint lets the numbering go
             if (shared == nullptr) {

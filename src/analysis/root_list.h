@@ -13,6 +13,7 @@
 #ifndef TAVRIN_ANALYSIS_ROOT_LIST_H
 #define TAVRIN_ANALYSIS_ROOT_LIST_H
 
+#include <array>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -81,10 +82,13 @@ private:
 
     std::vector<std::string> names_;
     std::vector<Node> trie_;
+    // The first bytes of the names: most leaves start with none of them.
+    std::array<bool, 256> first_bytes_{};
 };
 
 template <typename Found>
 void OutgroupNames::prefixes_of(std::string_view name, Found found) const {
+    if (name.empty() || !first_bytes_[static_cast<unsigned char>(name[0])]) return;
     std::size_t node = 0;
     for (const char c : name) {
         node = child(node, static_cast<unsigned char>(c));
@@ -116,8 +120,11 @@ struct SharedRootPlaces {
 // `file_order`, it receives the leaves in file order when an entry moves the root (as read:
 // before it moves), and stays empty otherwise.
 //
-// The tree is walked once whatever the list holds: its leaves are numbered and each is matched
-// against every outgroup at once; an outgroup then costs the leaves it holds.
+// Each leaf is matched against every outgroup at once, in one walk: the midpoint's own when the
+// list may come to its midpoint (so that a list none of whose outgroups applies walks the tree
+// once, keeping only the midpoint's records), else one that numbers the leaves. An outgroup that
+// holds some leaves but not all then costs the numbering of the leaves (one more walk when the
+// midpoint's was made) and the leaves it holds.
 const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const TargetTest& target,
                               const GroupRelations& groups, char separator,
                               TreeChanges* changes = nullptr, std::vector<bool>* matched = nullptr,

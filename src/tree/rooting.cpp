@@ -776,14 +776,29 @@ double merged_root_length(const Phylogeny& tree) {
     return (left != nullptr ? left->length : 0) + (right != nullptr ? right->length : 0);
 }
 
+std::size_t UnrootedTree::walk_for_midpoint(
+    const std::function<void(const Phylogeny_Node*, std::size_t)>& each_leaf) const {
+    records_ = std::make_unique<SubtreeRecords>();
+    std::size_t leaves = 0;
+    if (tree_.root != nullptr) {
+        climbing_postorder(tree_.root, [&](const Phylogeny_Node* node) {
+            if (ends_path(node)) {
+                if (each_leaf) each_leaf(node, leaves);
+                ++leaves;
+            }
+            records_->add(node);
+        });
+    }
+    records_->close();
+    return leaves;
+}
+
 std::optional<RootPlace> UnrootedTree::midpoint_place() const {
     Phylogeny_Node* root = tree_.root;
     if (root == nullptr) return std::nullopt;
     if (records_ == nullptr) {
         ranges_.reset();
-        records_ = std::make_unique<SubtreeRecords>();
-        climbing_postorder(root, [&](const Phylogeny_Node* node) { records_->add(node); });
-        records_->close();
+        walk_for_midpoint(nullptr);
     }
     const SubtreeRecords& records = *records_;
     const double longest = records.longest();

@@ -46,7 +46,8 @@ class LeafRanges;
 
 // The places of a tree where a root can go, found by walks over its nodes as they stand; the tree
 // must stay unchanged while they are asked for. Each kind of place has its own walk, made the
-// first time it is needed, so that an outgroup that applies costs nothing of the midpoint's.
+// first time it is needed; the midpoint's walk can also show every leaf on its way
+// (walk_for_midpoint), for a caller that may need both.
 class UnrootedTree {
 public:
     explicit UnrootedTree(const Phylogeny& tree);
@@ -63,6 +64,13 @@ public:
     // where a path can be long enough. The leaves' numbering is let go first (it is made again
     // if asked for afterwards): a midpoint mostly ends a root list.
     std::optional<RootPlace> midpoint_place() const;
+
+    // The midpoint's walk, made now (it is made once), with each_leaf(leaf, number) called on the
+    // way for every leaf, numbered in file order as leaf() numbers them: a root list that may
+    // fall through to the midpoint tests its outgroups in that walk, and the leaves are numbered
+    // again only for an outgroup that holds some of them. Answers the number of leaves.
+    std::size_t walk_for_midpoint(
+        const std::function<void(const Phylogeny_Node*, std::size_t)>& each_leaf) const;
 
     // The leaves, numbered from 0 in file order (left to right). One walk numbers them, the first
     // time they are asked for, and notes the leaves below every inner node (a run of numbers).
