@@ -14,7 +14,8 @@
 #     (Tavrin-summary), run inside its folder as its runner runs it (`generate` run first);
 #   - the gene trees of bench/genes, one run per inference program and option combination:
 #     report or --table, both readers, with or without the group file, --root (none, midpoint,
-#     an outgroup then midpoint, given), --outliers 1 and 2, several targets; --support-field
+#     an outgroup then midpoint, given), --outliers 1 and 2, --sister-purity 0.8 alone and with
+#     --root-strays 2 (with the group file), several targets; --support-field
 #     on IQ-TREE's labels, --separator on copies whose names use '|', --E patterns, --draw;
 #   - big synthetic trees drawn by --draw (wedges and merged subtrees), NEXUS files of
 #     tests/data/bayesian with --support-attribute and --burnin, the pipeline trees of
@@ -313,6 +314,17 @@ gene_combinations() {
                             done
                         done
                     done
+                    # The tolerant naming, and the tolerant rooting with it.
+                    [[ $grouping == groups ]] || continue
+                    for root in none 'Excavata,midpoint' 'Archaeplastida,Excavata,midpoint'; do
+                        for outliers in 0 2; do
+                            for target in "${targets[@]}"; do
+                                option_combination --sister-purity=0.8 "$target"
+                                [[ $root == none ]] ||
+                                    option_combination --sister-purity=0.8 --root-strays=2 "$target"
+                            done
+                        done
+                    done
                 done
             done
         done
@@ -320,17 +332,20 @@ gene_combinations() {
 }
 
 # One run of `combination` with the options that the loop variables mode, outliers, reader, root
-# and grouping say, after `first` (an option=value pair split at '=', or nothing), for `target`
-# over the files.
-option_combination() { # first target
+# and grouping say, after the `first` ones (option=value pairs split at '=', or one empty), for
+# `target` over the files.
+option_combination() { # first... target
     local opts=()
-    [[ -n $1 ]] && opts+=("${1%%=*}" "${1#*=}")
+    while [[ $# -gt 1 ]]; do
+        [[ -n $1 ]] && opts+=("${1%%=*}" "${1#*=}")
+        shift
+    done
     [[ $mode == table ]] && opts+=(--table)
     [[ $outliers -gt 0 ]] && opts+=(--outliers "$outliers")
     [[ $reader == standard ]] && opts+=(--standard-newick)
     [[ $root != none ]] && opts+=(--root "$root")
     [[ $grouping == groups ]] && opts+=(--groupFile "$groups")
-    combination "${opts[@]}" "$2" "${files[@]}"
+    combination "${opts[@]}" "$1" "${files[@]}"
 }
 
 # Runs whose outputs Tavrin-summary reads: reports and tables of each program, with and without

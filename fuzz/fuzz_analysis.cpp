@@ -19,6 +19,7 @@
 
 #include "analysis/group_file_checks.h"
 #include "analysis/pipeline.h"
+#include "driver/tree_work.h"
 #include "fuzz_verdict.h"
 #include "output/report.h"
 #include "output/table_format.h"

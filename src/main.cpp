@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "driver/app.h"
+#include "platform/files.h"
 #include "platform/huge_pages.h"
 #include "tree/phylogeny.h"
 
@@ -15,5 +16,5 @@ int main(int argc, char** argv) {
     tavrin::leave_spent_trees_to_exit();
     std::ios::sync_with_stdio(false);
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
-    return tavrin::run(args, std::cin, std::cout, std::cerr);
+    return tavrin::run(args, std::cin, std::cout, std::cerr, tavrin::process_streams());
 }

@@ -242,27 +242,6 @@ Analysis::Analysis(const AnalysisSettings& settings, GroupRelations groups)
       matcher_(settings.prefix, settings.use_regex),
       test_(matcher_, naming_.groups, settings_.prefix, naming_.separator) {}
 
-TableRow table_row(const AnalysisResult& result, std::string_view file, std::size_t tree,
-                   std::string_view target, std::string_view label) {
-    TableRow row;
-    row.file = file;
-    row.tree = tree;
-    row.target = target;
-    row.status = result.status;
-    row.sisters = &result.sisters;
-    row.support = result.support;
-    if (result.status == TreeStatus::kSisters || result.status == TreeStatus::kUnnamed)
-        row.rerooted = result.rerooted;
-    row.target_leaves = result.target_leaves;
-    row.outliers = result.outliers.count;
-    row.outlier_leaves = &result.outliers.names;
-    row.root = result.root;
-    row.strays = &result.strays;
-    row.root_strays = &result.root_strays;
-    row.label = label;
-    return row;
-}
-
 AnalysisResult analyse(Phylogeny& tree, const Analysis& analysis, const AnalysisNeeds& needs,
                        TreeChanges* keep, SharedRootPlaces* shared) {
     AnalysisResult result;

@@ -12,7 +12,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "analysis/group_relations.h"
@@ -139,11 +138,6 @@ struct AnalysisResult {
 // the analyses before it.
 AnalysisResult analyse(Phylogeny& tree, const Analysis& analysis, const AnalysisNeeds& needs = {},
                        TreeChanges* keep = nullptr, SharedRootPlaces* shared = nullptr);
-
-// The table's row of `result`, for the `tree`-th tree of `file` searched for `target` in the run
-// named `label`. It refers to `result`, which must outlive it.
-TableRow table_row(const AnalysisResult& result, std::string_view file, std::size_t tree,
-                   std::string_view target, std::string_view label = {});
 
 }  // namespace tavrin
 

@@ -1,6 +1,6 @@
 #include "driver/app.h"
 
-#include <iostream>
+#include <istream>
 #include <optional>
 
 #include "cli/exit_status.h"
@@ -29,9 +29,9 @@ public:
 // The run with --progress. On a terminal, what the run writes there takes the line away first:
 // its messages, and its report when standard output shares the terminal.
 int run_with_progress(const RunConfig& config, std::istream* input, std::ostream& out,
-                      std::ostream& err) {
-    const bool terminal = &err == &std::cerr && is_terminal(2);
-    const bool out_terminal = terminal && &out == &std::cout && is_terminal(1);
+                      std::ostream& err, const ProcessStreams& process) {
+    const bool terminal = process.err_terminal;
+    const bool out_terminal = terminal && process.out_terminal;
     std::optional<RunOutput> output;
     Progress progress(err, "Tavrin", config.files.size(), terminal, Progress::steady_clock(),
                       [&output] { output->flush_report(); });
@@ -48,7 +48,7 @@ int run_with_progress(const RunConfig& config, std::istream* input, std::ostream
 }  // namespace
 
 int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-        std::ostream& err) {
+        std::ostream& err, const ProcessStreams& process) {
     const CommandLine line = parse_command_line(args);
     RunOutput output(out, err);
     switch (line.request) {
@@ -68,8 +68,8 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
             break;
     }
     // The process's own standard input is read through its descriptor.
-    std::istream* input = &in == &std::cin ? nullptr : &in;
-    if (line.config.progress) return run_with_progress(line.config, input, out, err);
+    std::istream* input = process.own_input ? nullptr : &in;
+    if (line.config.progress) return run_with_progress(line.config, input, out, err, process);
     return output.finish(run_files(line.config, input, output));
 }
 

@@ -33,6 +33,27 @@ void guarded(Record& record, const std::size_t& lane, const std::string& path, b
 
 }  // namespace
 
+TableRow table_row(const AnalysisResult& result, std::string_view file, std::size_t tree,
+                   std::string_view target, std::string_view label) {
+    TableRow row;
+    row.file = file;
+    row.tree = tree;
+    row.target = target;
+    row.status = result.status;
+    row.sisters = &result.sisters;
+    row.support = result.support;
+    if (result.status == TreeStatus::kSisters || result.status == TreeStatus::kUnnamed)
+        row.rerooted = result.rerooted;
+    row.target_leaves = result.target_leaves;
+    row.outliers = result.outliers.count;
+    row.outlier_leaves = &result.outliers.names;
+    row.root = result.root;
+    row.strays = &result.strays;
+    row.root_strays = &result.root_strays;
+    row.label = label;
+    return row;
+}
+
 // The classic dialect reads a file's lines joined; standard Newick reads its bytes as they are
 // (decompressed), so that the offsets in its messages are offsets in the file.
 FileText read_file_text(const std::string& path, Dialect dialect, StandardInput& input) {

@@ -8,11 +8,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analysis/pipeline.h"
 #include "driver/options.h"
 #include "driver/record.h"
+#include "output/table_format.h"
 #include "tree/tree_reader.h"
 #include "tree/tree_source.h"
 
@@ -47,6 +49,12 @@ struct FileText {
 };
 // Reads the tree file at `path` ("-": `input`, in standard Newick) as `dialect` reads files.
 FileText read_file_text(const std::string& path, Dialect dialect, StandardInput& input);
+
+// The table's row of `result`, for the `tree`-th tree of `file` searched for `target` in the run
+// named `label`. It refers to `result`, which must outlive it. The rows of trees that were not
+// analysed are built by TreeWork, which writes every row.
+TableRow table_row(const AnalysisResult& result, std::string_view file, std::size_t tree,
+                   std::string_view target, std::string_view label = {});
 
 // Called by each step before its tree is analysed: tests make a step fail with it.
 using StepCheck = std::function<void(const TreePlace&)>;

@@ -183,6 +183,10 @@ int standard_input_closed() {
     return 0;
 }
 
+ProcessStreams process_streams() {
+    return ProcessStreams{true, is_terminal(1), is_terminal(2)};
+}
+
 bool is_terminal(int descriptor) {
 #if defined(TAVRIN_POSIX_FILES)
     return isatty(descriptor) == 1;

@@ -64,6 +64,17 @@ int standard_input_closed();
 // where a line may be redrawn in place; false where the system does not tell.
 bool is_terminal(int descriptor);
 
+// What a program's streams are when they are the process's own: standard input, read through its
+// descriptor, and which of standard output and error reach a terminal. The streams of an
+// in-process run (a test's) are none of these.
+struct ProcessStreams {
+    bool own_input = false;
+    bool out_terminal = false;
+    bool err_terminal = false;
+};
+// The process's own streams, as its `main` hands them over.
+ProcessStreams process_streams();
+
 // " (<the system's description of error_number>)", or nothing for 0.
 std::string system_reason(int error_number);
 

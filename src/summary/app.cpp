@@ -4,7 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
+#include <istream>
 #include <locale>
 #include <new>
 #include <optional>
@@ -265,9 +265,10 @@ std::string check_page_options(const Options& options) {
 }
 
 // Reads the report `path` with `reader`; the message of its failure, or an empty string.
-std::string read_report(const std::string& path, std::istream& in, ReportReader& reader) {
+std::string read_report(const std::string& path, std::istream& in, bool own_input,
+                        ReportReader& reader) {
     if (path == "-") {
-        const int closed = &in == &std::cin ? tavrin::standard_input_closed() : 0;
+        const int closed = own_input ? tavrin::standard_input_closed() : 0;
         if (closed != 0)
             return std::string(kStdinName) + ": cannot be read" + tavrin::system_reason(closed);
         return reader.read(in, kStdinName) ? std::string() : reader.error();
@@ -283,11 +284,11 @@ std::string read_report(const std::string& path, std::istream& in, ReportReader&
 
 // Reads every report with `reader`, telling `progress` (when not null) of each; the message of
 // the first failure, or an empty string.
-std::string read_reports(const Options& options, std::istream& in, ReportReader& reader,
-                         Progress* progress) {
+std::string read_reports(const Options& options, std::istream& in, bool own_input,
+                         ReportReader& reader, Progress* progress) {
     reader.tell_progress(progress);
     for (const std::string& path : options.reports) {
-        std::string problem = read_report(path, in, reader);
+        std::string problem = read_report(path, in, own_input, reader);
         if (!problem.empty()) return problem;
         if (progress != nullptr) progress->file_done();
     }
@@ -550,7 +551,8 @@ std::string write_files(const Options& options, const std::string& chart, const 
 }
 
 // Reads the reports, then writes the chart, the page and the table.
-int summarise(const Options& options, std::istream& in, std::ostream& out, std::ostream& err) {
+int summarise(const Options& options, std::istream& in, std::ostream& out, std::ostream& err,
+              const ProcessStreams& process) {
     Tally tally(options.first_sister_only, options.grouping);
     ReadTables tables(options);
     ReportReader reader(tally);
@@ -560,9 +562,9 @@ int summarise(const Options& options, std::istream& in, std::ostream& out, std::
     }
     std::optional<Progress> progress;
     if (options.progress)
-        progress.emplace(err, kProgram, options.reports.size(),
-                         &err == &std::cerr && tavrin::is_terminal(2));
-    std::string problem = read_reports(options, in, reader, progress ? &*progress : nullptr);
+        progress.emplace(err, kProgram, options.reports.size(), process.err_terminal);
+    std::string problem =
+        read_reports(options, in, process.own_input, reader, progress ? &*progress : nullptr);
     if (progress) progress->finish();
     if (!problem.empty()) return fail(err, problem);
     tally.end_input();
@@ -592,7 +594,7 @@ int summarise(const Options& options, std::istream& in, std::ostream& out, std::
 }  // namespace
 
 int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-        std::ostream& err) {
+        std::ostream& err, const ProcessStreams& process) {
     out.imbue(std::locale::classic());
     err.imbue(std::locale::classic());
 
@@ -621,7 +623,7 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     if (const std::string refused = check_page_options(options); !refused.empty())
         return fail(err, refused);
     try {
-        return summarise(options, in, out, err);
+        return summarise(options, in, out, err, process);
     } catch (const std::bad_alloc&) {
         // Reading reports its own shortage with the name of the source; this is what is left.
         err << kProgram << ": memory ran out\n";

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/huge_pages.h"
 #include "summary/app.h"
 
@@ -13,5 +14,5 @@ int main(int argc, char** argv) {
     // Standard input is read in large blocks; unsynchronised streams do that directly.
     std::ios::sync_with_stdio(false);
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
-    return tavrin::summary::run(args, std::cin, std::cout, std::cerr);
+    return tavrin::summary::run(args, std::cin, std::cout, std::cerr, tavrin::process_streams());
 }

@@ -391,6 +391,19 @@ private:
     void add_inner(ChunkedStack<uint64_t>& finished);
     void offer_run(uint32_t first, uint32_t last, LargestSide& largest) const;
     Span lowest_holding(uint32_t first, uint32_t last) const;
+    // A side that may root the tree on an outgroup with strays: below `node`, or above it.
+    struct StrayCandidate {
+        Span node;
+        bool above;
+        uint64_t in_outgroup;
+        uint64_t side_leaves;
+    };
+    class StraySides;
+    void chain_sides(const std::vector<uint32_t>& outgroup, std::size_t max_strays,
+                     StraySides& sides) const;
+    void every_side(const std::vector<uint32_t>& outgroup, StraySides& sides) const;
+    void list_strays(const std::vector<uint32_t>& outgroup, const StrayCandidate& side,
+                     std::vector<uint32_t>& strays) const;
     std::optional<RootPlace> place_with_strays(const std::vector<uint32_t>& outgroup,
                                                std::size_t max_strays,
                                                std::vector<uint32_t>* strays) const;
@@ -557,14 +570,10 @@ namespace {
 
 // A side of a branch offered to an outgroup that is not one side: how many outgroup leaves and
 // other leaves it holds. The best holds the fewest other leaves, then the most outgroup leaves,
-// then the fewest leaves; `ties` counts the different sides as good as the best.
+// then the fewest leaves.
 struct StraySide {
     uint64_t outgroup = 0;
     uint64_t others = 0;
-    uint32_t record = 0;  // the branch's lower node: an inner record, or a leaf's number
-    bool leaf = false;
-    bool above = false;  // the side above that node, not below it
-    std::size_t ties = 0;
 
     bool better_than(const StraySide& other) const {
         if (others != other.others) return others < other.others;
@@ -575,6 +584,13 @@ struct StraySide {
         return others == other.others && outgroup == other.outgroup;
     }
 };
+
+// How many of the sorted `outgroup` lie in [first, first + leaves).
+uint64_t held_in(const std::vector<uint32_t>& outgroup, uint32_t first, uint32_t leaves) {
+    const auto from = std::lower_bound(outgroup.begin(), outgroup.end(), first);
+    const auto to = std::lower_bound(from, outgroup.end(), first + leaves);
+    return static_cast<uint64_t>(to - from);
+}
 
 // Whether some side of some branch may hold three quarters of the `outgroup` leaves (numbers in
 // increasing order, of `leaves` in all) and at most `max_strays` others. A side's leaves are a
@@ -598,6 +614,164 @@ bool may_hold_with_strays(const std::vector<uint32_t>& outgroup, uint64_t leaves
 
 }  // namespace
 
+// The sides offered that can qualify (at most K other leaves, three quarters of the outgroup's),
+// each once: the root's right child names no branch, its sides are those of the left child's,
+// turned.
+class LeafRanges::StraySides {
+public:
+    StraySides(uint64_t total, std::size_t max_strays, const Span& left_of_root,
+               const Span& right_of_root)
+        : total_(total),
+          max_strays_(max_strays),
+          left_of_root_(left_of_root),
+          right_of_root_(right_of_root) {}
+
+    void offer(const Span& node, bool above, uint64_t in_outgroup, uint64_t side_leaves) {
+        const uint64_t others = side_leaves - in_outgroup;
+        if (others > max_strays_ || 4 * in_outgroup < 3 * total_) return;
+        Span named = node;
+        if (node.node == right_of_root_.node) {
+            // The same side as the other one of the left child's branch.
+            named = left_of_root_;
+            above = !above;
+        }
+        if (named.node == left_of_root_.node) {
+            for (const StrayCandidate& c : candidates_) {
+                if (c.node.node == named.node && c.above == above) return;  // met twice
+            }
+        }
+        candidates_.push_back(StrayCandidate{named, above, in_outgroup, side_leaves});
+    }
+
+    // The best side by StraySide's order; none when none qualifies or another ties with it.
+    const StrayCandidate* best() const {
+        const StrayCandidate* best = nullptr;
+        std::size_t ties = 0;
+        for (const StrayCandidate& c : candidates_) {
+            const StraySide side{c.in_outgroup, c.side_leaves - c.in_outgroup};
+            if (best == nullptr) {
+                best = &c;
+                ties = 1;
+                continue;
+            }
+            const StraySide held_best{best->in_outgroup, best->side_leaves - best->in_outgroup};
+            if (side.better_than(held_best)) {
+                best = &c;
+                ties = 1;
+            } else if (side.same_rank(held_best) && !held_best.better_than(side)) {
+                ++ties;
+            }
+        }
+        return ties == 1 ? best : nullptr;
+    }
+
+private:
+    uint64_t total_;
+    std::size_t max_strays_;
+    Span left_of_root_;
+    Span right_of_root_;
+    std::vector<StrayCandidate> candidates_;
+};
+
+// Many other leaves: the two chains from the root down, below the nodes holding three quarters
+// of the outgroup leaves, above those holding all but K of the other leaves.
+void LeafRanges::chain_sides(const std::vector<uint32_t>& outgroup, std::size_t max_strays,
+                             StraySides& sides) const {
+    const uint64_t total = outgroup.size();
+    const uint64_t leaves = leaf_count_;
+    const auto held = [&outgroup](const Span& span) {
+        return held_in(outgroup, span.first, span.leaves);
+    };
+    const Span root{tree_->root, inner_count_ - 1, 0, leaf_count_};
+    for (Span node = root; !ends_path(node.node);) {
+        const Span left = left_of(node), right = right_of(node);
+        const uint64_t in_left = held(left);
+        if (4 * in_left >= 3 * total) {
+            node = left;
+            sides.offer(node, false, in_left, node.leaves);
+            continue;
+        }
+        const uint64_t in_right = held(right);
+        if (4 * in_right < 3 * total) break;
+        node = right;
+        sides.offer(node, false, in_right, node.leaves);
+    }
+    const uint64_t need = (leaves - total) - max_strays;
+    for (Span node = root; !ends_path(node.node);) {
+        const Span left = left_of(node), right = right_of(node);
+        const uint64_t in_left = held(left);
+        if (left.leaves - in_left >= need) {
+            node = left;
+            sides.offer(node, true, total - in_left, leaves - node.leaves);
+            continue;
+        }
+        const uint64_t in_right = held(right);
+        if (right.leaves - in_right < need) break;
+        node = right;
+        sides.offer(node, true, total - in_right, leaves - node.leaves);
+    }
+}
+
+// Few other leaves: every side of every branch, the outgroup leaves below each inner node
+// counted in one pass (children before parents).
+void LeafRanges::every_side(const std::vector<uint32_t>& outgroup, StraySides& sides) const {
+    const uint64_t total = outgroup.size();
+    std::vector<uint32_t> below(inner_count_, 0);
+    for (const uint32_t number : outgroup) {
+        const uint32_t parent = leaf_parents_[number];
+        if (parent != kNone) ++below[parent];
+    }
+    for (uint32_t record = 0; record < inner_count_; ++record) {
+        const uint32_t parent = inner_[record].parent;
+        if (parent != kNone) below[parent] += below[record];
+    }
+    // The nodes with their runs of leaves, from the root down.
+    const Span root{tree_->root, inner_count_ - 1, 0, leaf_count_};
+    ChunkedStack<Span> stack;
+    stack.push_back(left_of(root));
+    stack.push_back(right_of(root));
+    while (!stack.empty()) {
+        const Span node = stack.back();
+        stack.pop_back();
+        const uint64_t in =
+            node.record == kNone ? held_in(outgroup, node.first, node.leaves) : below[node.record];
+        sides.offer(node, false, in, node.leaves);
+        sides.offer(node, true, total - in, leaf_count_ - node.leaves);
+        if (ends_path(node.node)) continue;
+        stack.push_back(left_of(node));
+        stack.push_back(right_of(node));
+    }
+}
+
+// Outgroup leaves outside `side` and other leaves inside it, in file order: the side holds at
+// most K others, so only its own leaves and the outgroup's are looked at.
+void LeafRanges::list_strays(const std::vector<uint32_t>& outgroup, const StrayCandidate& side,
+                             std::vector<uint32_t>& strays) const {
+    const uint32_t first = side.node.first;
+    const uint32_t last = first + side.node.leaves;  // one past
+    strays.clear();
+    for (const uint32_t number : outgroup) {
+        if ((number >= first && number < last) == side.above) strays.push_back(number);
+    }
+    const auto other_on_side = [&](uint32_t from, uint32_t to) {
+        auto at = std::lower_bound(outgroup.begin(), outgroup.end(), from);
+        for (uint32_t number = from; number < to; ++number) {
+            if (at != outgroup.end() && *at == number) {
+                ++at;
+            } else {
+                strays.push_back(number);
+            }
+        }
+    };
+    if (side.above) {
+        other_on_side(0, first);
+        other_on_side(last, leaf_count_);
+    } else {
+        other_on_side(first, last);
+    }
+    std::sort(strays.begin(), strays.end());
+}
+
 // The sides that can qualify are few. A side holding three quarters of the outgroup leaves lies
 // below a node of the chain from the root down to the lowest node that holds that many (any two
 // such nodes hold a leaf in common, so one holds the other). A side above a node holding at most
@@ -609,153 +783,18 @@ bool may_hold_with_strays(const std::vector<uint32_t>& outgroup, uint64_t leaves
 std::optional<RootPlace> LeafRanges::place_with_strays(const std::vector<uint32_t>& outgroup,
                                                        std::size_t max_strays,
                                                        std::vector<uint32_t>* strays) const {
-    const uint64_t total = outgroup.size();
-    const uint64_t leaves = leaf_count_;
-    const uint64_t others_total = leaves - total;
-    if (!may_hold_with_strays(outgroup, leaves, max_strays)) return std::nullopt;
-    const auto held = [&outgroup](const Span& span) -> uint64_t {
-        const auto from = std::lower_bound(outgroup.begin(), outgroup.end(), span.first);
-        const auto to = std::lower_bound(from, outgroup.end(), span.first + span.leaves);
-        return static_cast<uint64_t>(to - from);
-    };
-    // The root's right child names no branch: its sides are those of the left child's, turned.
-    const Span root{tree_->root, inner_count_ - 1, 0, leaf_count_};
+    if (!may_hold_with_strays(outgroup, leaf_count_, max_strays)) return std::nullopt;
     if (ends_path(tree_->root)) return std::nullopt;
-    const Span left_of_root = left_of(root);
-    const Span right_of_root = right_of(root);
-
-    struct Candidate {
-        Span node;
-        bool above;
-        uint64_t in_outgroup;
-        uint64_t side_leaves;
-    };
-    std::vector<Candidate> candidates;
-    const auto offer = [&](const Span& node, bool above, uint64_t in_outgroup,
-                           uint64_t side_leaves) {
-        const uint64_t others = side_leaves - in_outgroup;
-        if (others > max_strays || 4 * in_outgroup < 3 * total) return;
-        Span named = node;
-        if (node.node == right_of_root.node) {
-            // The same side as the other one of the left child's branch.
-            named = left_of_root;
-            above = !above;
-        }
-        if (named.node == left_of_root.node) {
-            for (const Candidate& c : candidates) {
-                if (c.node.node == named.node && c.above == above) return;  // met twice
-            }
-        }
-        candidates.push_back(Candidate{named, above, in_outgroup, side_leaves});
-    };
-
-    if (others_total > 2 * static_cast<uint64_t>(max_strays)) {
-        // Below: the chain of nodes holding three quarters of the outgroup leaves.
-        for (Span node = root; !ends_path(node.node);) {
-            const Span left = left_of(node), right = right_of(node);
-            const uint64_t in_left = held(left);
-            if (4 * in_left >= 3 * total) {
-                node = left;
-                offer(node, false, in_left, node.leaves);
-                continue;
-            }
-            const uint64_t in_right = held(right);
-            if (4 * in_right < 3 * total) break;
-            node = right;
-            offer(node, false, in_right, node.leaves);
-        }
-        // Above: the chain of nodes holding all but K of the other leaves.
-        const uint64_t need = others_total - max_strays;
-        for (Span node = root; !ends_path(node.node);) {
-            const Span left = left_of(node), right = right_of(node);
-            const uint64_t in_left = held(left);
-            if (left.leaves - in_left >= need) {
-                node = left;
-                offer(node, true, total - in_left, leaves - node.leaves);
-                continue;
-            }
-            const uint64_t in_right = held(right);
-            if (right.leaves - in_right < need) break;
-            node = right;
-            offer(node, true, total - in_right, leaves - node.leaves);
-        }
+    const Span root{tree_->root, inner_count_ - 1, 0, leaf_count_};
+    StraySides sides(outgroup.size(), max_strays, left_of(root), right_of(root));
+    if (leaf_count_ - outgroup.size() > 2 * static_cast<uint64_t>(max_strays)) {
+        chain_sides(outgroup, max_strays, sides);
     } else {
-        // Few others: every side of every branch, the outgroup leaves below each inner node
-        // counted in one pass (children before parents).
-        std::vector<uint32_t> below(inner_count_, 0);
-        for (const uint32_t number : outgroup) {
-            const uint32_t parent = leaf_parents_[number];
-            if (parent != kNone) ++below[parent];
-        }
-        for (uint32_t record = 0; record < inner_count_; ++record) {
-            const uint32_t parent = inner_[record].parent;
-            if (parent != kNone) below[parent] += below[record];
-        }
-        // The nodes with their runs of leaves, from the root down.
-        ChunkedStack<Span> stack;
-        stack.push_back(left_of_root);
-        stack.push_back(right_of_root);
-        while (!stack.empty()) {
-            const Span node = stack.back();
-            stack.pop_back();
-            const uint64_t in = node.record == kNone ? held(node) : below[node.record];
-            offer(node, false, in, node.leaves);
-            offer(node, true, total - in, leaves - node.leaves);
-            if (ends_path(node.node)) continue;
-            stack.push_back(left_of(node));
-            stack.push_back(right_of(node));
-        }
+        every_side(outgroup, sides);
     }
-
-    const Candidate* best = nullptr;
-    std::size_t ties = 0;
-    for (const Candidate& c : candidates) {
-        const StraySide side{c.in_outgroup, c.side_leaves - c.in_outgroup, 0, false, false, 1};
-        if (best == nullptr) {
-            best = &c;
-            ties = 1;
-            continue;
-        }
-        const StraySide held_best{
-            best->in_outgroup, best->side_leaves - best->in_outgroup, 0, false, false, 1};
-        if (side.better_than(held_best)) {
-            best = &c;
-            ties = 1;
-        } else if (side.same_rank(held_best) && !held_best.better_than(side)) {
-            ++ties;
-        }
-    }
-    if (best == nullptr || ties != 1) return std::nullopt;
-    const uint32_t first = best->node.first;
-    const uint32_t last = first + best->node.leaves;  // one past
-    if (strays != nullptr) {
-        // Outgroup leaves outside the side and other leaves inside it, in file order: the side
-        // holds at most K others, so only its own leaves and the outgroup's are looked at.
-        strays->clear();
-        const auto on_side = [&](uint32_t number) {
-            return (number >= first && number < last) != best->above;
-        };
-        for (const uint32_t number : outgroup) {
-            if (!on_side(number)) strays->push_back(number);
-        }
-        const auto other_on_side = [&](uint32_t from, uint32_t to) {
-            auto at = std::lower_bound(outgroup.begin(), outgroup.end(), from);
-            for (uint32_t number = from; number < to; ++number) {
-                if (at != outgroup.end() && *at == number) {
-                    ++at;
-                } else {
-                    strays->push_back(number);
-                }
-            }
-        };
-        if (best->above) {
-            other_on_side(0, first);
-            other_on_side(last, leaf_count_);
-        } else {
-            other_on_side(first, last);
-        }
-        std::sort(strays->begin(), strays->end());
-    }
+    const StrayCandidate* best = sides.best();
+    if (best == nullptr) return std::nullopt;
+    if (strays != nullptr) list_strays(outgroup, *best, *strays);
     return halfway_along(best->node.node);
 }
 

@@ -15,7 +15,7 @@ const std::string kCases = TAVRIN_SOURCE_DIR "/tests/cli/cases";
 class Case : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(Case, WritesWhatItMust) {
-    golden_cases::run_case(run, kCases + "/" + GetParam());
+    golden_cases::run_case([](auto&... a) { return run(a...); }, kCases + "/" + GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Cli, Case, ::testing::ValuesIn(golden_cases::case_names(kCases)),

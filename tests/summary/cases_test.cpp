@@ -15,7 +15,8 @@ const std::string kCases = TAVRIN_SOURCE_DIR "/tests/summary/cases";
 class Case : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(Case, WritesWhatItMust) {
-    golden_cases::run_case(summary::run, kCases + "/" + GetParam());
+    golden_cases::run_case([](auto&... a) { return summary::run(a...); },
+                           kCases + "/" + GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(SummaryCli, Case, ::testing::ValuesIn(golden_cases::case_names(kCases)),

@@ -20,6 +20,7 @@
 #include "analysis/pipeline.h"
 #include "analysis/root_list.h"
 #include "contract/tavrin.h"
+#include "driver/tree_work.h"
 #include "output/table_format.h"
 #include "tree/phylogeny.h"
 

@@ -34,6 +34,7 @@
 #include "analysis/root_list.h"
 #include "analysis/steps.h"
 #include "draw/picture.h"
+#include "driver/tree_work.h"
 #include "output/report.h"
 #include "output/table_format.h"
 #include "support/input_checks.h"

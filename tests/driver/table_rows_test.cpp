@@ -1,4 +1,4 @@
-// The table rows of analysis results: the columns each status fills.
+// The table rows the driver builds of analysis results: the columns each status fills.
 #include "output/table_format.h"
 
 #include <gtest/gtest.h>
