@@ -19,11 +19,13 @@ namespace tavrin {
 
 namespace {
 
-// A file in the test's temporary directory, removed when the test ends.
+// A file in the test's temporary directory, removed when the test ends. Its name holds the
+// process id: the tests of this file run as processes of their own, side by side.
 class TempFile {
 public:
     explicit TempFile(const std::string& name)
-        : path_(::testing::TempDir() + "tavrin_tree_file_" + name) {}
+        : path_(::testing::TempDir() + "tavrin_tree_file_" + std::to_string(getpid()) + "_" +
+                name) {}
     ~TempFile() { std::remove(path_.c_str()); }
     void write(const std::string& bytes) const {
         std::ofstream out(path_, std::ios::binary | std::ios::trunc);

@@ -1,6 +1,7 @@
 // Where a standard Newick file's text comes from: the file, decompressed when it is gzip data
 // (one member or several, damaged or cut short), and standard input.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -20,11 +21,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A file in the temporary directory, removed at the end of the test.
+// A file in the temporary directory, removed at the end of the test. Its name holds the process
+// id: the tests of this file run as processes of their own, side by side.
 class TempFile {
 public:
     TempFile(const std::string& name, const std::string& bytes)
-        : path_(fs::temp_directory_path() / ("tavrin_source_" + name)) {
+        : path_(fs::temp_directory_path() /
+                ("tavrin_source_" + std::to_string(getpid()) + "_" + name)) {
         std::ofstream(path_, std::ios::binary) << bytes;
     }
     ~TempFile() { fs::remove(path_); }
