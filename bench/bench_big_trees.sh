@@ -55,15 +55,7 @@ small() { # shape: the 10^5-leaf tree of that shape
     [[ -s $file ]] || "$build/bench/tavrin_gen" "$1" 100000 "$file" >/dev/null
     echo "$file"
 }
-genes=$data/genes-10000
-if [[ ! -d $genes || $(find "$genes" -name '*.nwk' | wc -l) -ne 10000 ]]; then
-    rm -rf "$genes"
-    mkdir -p "$genes"
-    mapfile -t sources < <(ls "$root"/bench/genes/{fasttree,iqtree,raxml}/*.nwk)
-    for i in $(seq 0 9999); do
-        cp "${sources[i % ${#sources[@]}]}" "$genes/$(printf '%05d' "$i").nwk"
-    done
-fi
+genes=$(gene_copies)
 gene_args=(--threads 1 --table --root midpoint --outliers 2 --groupFile "$root/bench/genes/groups.txt"
     Choano)
 

@@ -39,15 +39,7 @@ wall_and_memory() {
     /usr/bin/time -f '%e %M %U' "$@" 2>&1 >/dev/null | tail -1
 }
 
-genes=$data/genes-10000
-if [[ ! -d $genes || $(find "$genes" -name '*.nwk' | wc -l) -ne 10000 ]]; then
-    rm -rf "$genes"
-    mkdir -p "$genes"
-    mapfile -t sources < <(ls "$root"/bench/genes/{fasttree,iqtree,raxml}/*.nwk)
-    for i in $(seq 0 9999); do
-        cp "${sources[i % ${#sources[@]}]}" "$genes/$(printf '%05d' "$i").nwk"
-    done
-fi
+genes=$(gene_copies)
 groups=$root/bench/genes/groups.txt
 pictures=$(mktemp -d)
 trap 'rm -rf "$pictures"' EXIT

@@ -64,6 +64,20 @@ bench_prepare_runs() { # script arguments...
     mkdir -p "$data" "$out_dir"
 }
 
+# A folder of 10,000 gene trees, the 105 of bench/genes copied round robin, made once into `data`.
+gene_copies() {
+    local genes=$data/genes-10000 sources i
+    if [[ ! -d $genes || $(find "$genes" -name '*.nwk' | wc -l) -ne 10000 ]]; then
+        rm -rf "$genes"
+        mkdir -p "$genes"
+        mapfile -t sources < <(ls "$root"/bench/genes/{fasttree,iqtree,raxml}/*.nwk)
+        for i in $(seq 0 9999); do
+            cp "${sources[i % ${#sources[@]}]}" "$genes/$(printf '%05d' "$i").nwk"
+        done
+    fi
+    echo "$genes"
+}
+
 # The 10^6-leaf tree of that shape (balanced, caterpillar), generated once into `data`.
 generated() { # shape
     local file=$data/$1-1000000.nwk

@@ -104,23 +104,11 @@ std::vector<std::string> genes(const char* program, int count) {
     return files;
 }
 
-// A file of two trees, for the standard reader.
-std::string two_trees() {
-    const fs::path path =
-        fs::path(::testing::TempDir()) / ("targets_two_" + std::to_string(getpid()) + ".nwk");
-    std::ofstream(path) << "((Choano-a,Choano-b)90,(Fungi-f,(Metazoa-m,Metazoa-n)80)70);\n"
-                           "((Choano-a,Fungi-f)60,(Metazoa-m,(Choano-b,Metazoa-n)50)40);\n";
-    return path.string();
-}
-
-// A tree whose midpoint lies on the long branch of Fungi's one outlier: set aside, the leaf
-// takes the midpoint with it, so the targets rooted on the tree as read and those rooted on the
-// tree without it root differently.
-std::string long_outlier() {
-    const fs::path path =
-        fs::path(::testing::TempDir()) / ("targets_long_" + std::to_string(getpid()) + ".nwk");
-    std::ofstream(path) << "((Fungi-1:1,(Fungi-2:1,Metazoa-x:50):1):1,"
-                           "(Choano-1:1,(Choano-2:3,Metazoa-m:2):1):1);\n";
+// A tree file named `name` in the test's temporary folder holding `text`; its path.
+std::string tree_file(const std::string& name, const char* text) {
+    const fs::path path = fs::path(::testing::TempDir()) /
+                          ("targets_" + name + "_" + std::to_string(getpid()) + ".nwk");
+    std::ofstream(path) << text;
     return path.string();
 }
 
@@ -132,7 +120,17 @@ TEST(Targets, WriteWhatTheRunsOfOneTargetWriteFileByFile) {
         const char* what;
         std::vector<std::string> leading, targets, positional, files;
     };
-    const std::string several = two_trees();
+    // Two trees, for the standard reader.
+    const std::string several =
+        tree_file("two",
+                  "((Choano-a,Choano-b)90,(Fungi-f,(Metazoa-m,Metazoa-n)80)70);\n"
+                  "((Choano-a,Fungi-f)60,(Metazoa-m,(Choano-b,Metazoa-n)50)40);\n");
+    // The midpoint lies on the long branch of Fungi's one outlier: set aside, the leaf takes the
+    // midpoint with it, so the targets rooted on the tree as read and those rooted on the tree
+    // without it root differently.
+    const std::string long_outlier = tree_file("long",
+                                               "((Fungi-1:1,(Fungi-2:1,Metazoa-x:50):1):1,"
+                                               "(Choano-1:1,(Choano-2:3,Metazoa-m:2):1):1);\n");
     const Case cases[] = {
         {"the table, rooted, with outliers",
          {"--table", "--standard-newick", "--root", "midpoint", "--outliers", "2"},
@@ -173,7 +171,7 @@ TEST(Targets, WriteWhatTheRunsOfOneTargetWriteFileByFile) {
          {"--table", "--root", "midpoint", "--outliers", "1"},
          {"Choano", "Fungi", "Metazoa", "Fungi-2"},
          {},
-         {long_outlier()}},
+         {long_outlier}},
         {"supports in comments",
          {"--standard-newick", "--support-attribute", "prob", "--outliers", "1"},
          {"Choano", "Fungi"},
