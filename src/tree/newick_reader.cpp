@@ -69,6 +69,49 @@ NodeText scan_node_text(const std::string& text, size_t p, size_t last) {
     return {p, end, first_colon, last_colon};
 }
 
+// The leaf whose text starts at `p`: its name runs to the first ':' or structural byte, its
+// length is the number after that ':' (the number at the name's start without one), and any
+// further bytes up to the next structural one are ignored. Answers where its text ends. The
+// bytes of the number are read once, by the number reader.
+const char* read_leaf(Phylogeny_Node* node, const char* p, const char* last) {
+    const char* q = p;
+    while (q != last && kClasses[*q] == kPlain)
+        ++q;
+    node->is_leaf = true;
+    node->name.clear();
+    node->name.append(p, static_cast<size_t>(q - p));  // not the general replacing assign
+    if (q == last || *q != ':') {
+        node->length = read_number(p, q);
+        return q;
+    }
+    q = scan_number(q + 1, last, node->length);
+    while (q != last && kClasses[*q] != kStructural)
+        ++q;
+    return q;
+}
+
+// The tail of a wrapped node starting at `p`, in one pass when its support is the number at its
+// start (the classic dialect's first field): [number][label rest][':' number], whose last ':' is
+// the one before the length when the length's number runs to a structural byte. Answers where
+// the tail ends, or null when the tail needs the general rules (fill_tail).
+const char* read_tail(Phylogeny_Node* node, const char* p, const char* last) {
+    double support = 0;
+    const char* q = scan_number(p, last, support);
+    while (q != last && kClasses[*q] == kPlain)  // the rest of the label: "/94", a name
+        ++q;
+    if (q == last || *q != ':') {
+        // No ':': the support's number, at the tail's start, is its length as well.
+        node->support = node->length = support;
+        return q;
+    }
+    double length = 0;
+    const char* end = scan_number(q + 1, last, length);
+    if (end != last && kClasses[*end] != kStructural) return nullptr;  // a later ':' may follow
+    node->support = support;
+    node->length = length;
+    return end;
+}
+
 }  // namespace
 
 bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t first, size_t last,
@@ -76,6 +119,8 @@ bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t firs
     // A ladder's frames reach the depth of the tree: millions of them.
     ChunkedStack<OpenNode> stack;
     const char* s = text.data();
+    const char* const end = s + last;
+    const bool plain_support = options.dialect == Dialect::kClassic && options.support_field <= 1;
     size_t p = first;
     Phylogeny_Node* current = node;  // the node whose text starts at p
 
@@ -98,9 +143,7 @@ bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t firs
             current = new Phylogeny_Node();
             continue;
         }
-        const NodeText leaf = scan_node_text(text, p, last);
-        fill_leaf(current, text, leaf);
-        p = leaf.last;
+        p = static_cast<size_t>(read_leaf(current, s + p, end) - s);
         Phylogeny_Node* done = current;
 
         // Attach the finished node and close every ')' that follows.
@@ -118,11 +161,16 @@ bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t firs
                 return fail();
             }
             // Close the wrapped node: its tail runs to the next structural character.
-            const NodeText tail = scan_node_text(text, p + 1, last);
             Phylogeny_Node* wrapped = f.node;
             f.children.close(wrapped);
-            fill_tail(wrapped, text, tail, options);
-            p = tail.last;
+            const char* tail_end = plain_support ? read_tail(wrapped, s + p + 1, end) : nullptr;
+            if (tail_end != nullptr) {
+                p = static_cast<size_t>(tail_end - s);
+            } else {
+                const NodeText tail = scan_node_text(text, p + 1, last);
+                fill_tail(wrapped, text, tail, options);
+                p = tail.last;
+            }
             stack.pop_back();
             done = wrapped;
         }

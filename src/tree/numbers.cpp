@@ -115,19 +115,23 @@ bool read_in_one_step(const char* first, const char* last, const char*& end, dou
 
 }  // namespace
 
-double read_number(const char* first, const char* last) {
+const char* scan_number_general(const char* first, const char* last, double& value) {
+    const char* const start = first;
+    value = 0;
     while (first < last && is_c_space(*first))
         ++first;
     const bool negative = first < last && *first == '-';
     const char* mantissa = first + (first < last && (*first == '+' || *first == '-') ? 1 : 0);
     const char* p = mantissa;
-    double value = 0;
 #if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD == 0
-    if (read_in_one_step(mantissa, last, p, value)) return negative ? -value : value;
-    if (p == mantissa) return 0.0;
+    if (read_in_one_step(mantissa, last, p, value)) {
+        if (negative) value = -value;
+        return p;
+    }
+    if (p == mantissa) return start;
 #else
     p = number_end(first, last);
-    if (p == first) return 0.0;
+    if (p == first) return start;
 #endif
 #if defined(TAVRIN_FROM_CHARS)
     const auto result = TAVRIN_FROM_CHARS(mantissa, p, value);
@@ -138,7 +142,14 @@ double read_number(const char* first, const char* last) {
 #else
     value = strtod_with_point(mantissa, p);
 #endif
-    return negative ? -value : value;
+    if (negative) value = -value;
+    return p;
+}
+
+double read_number(const char* first, const char* last) {
+    double value = 0;
+    scan_number(first, last, value);
+    return value;
 }
 
 bool read_finite_number(const char* first, const char* last, double& value) {

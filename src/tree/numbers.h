@@ -2,6 +2,8 @@
 #ifndef TAVRIN_TREE_NUMBERS_H
 #define TAVRIN_TREE_NUMBERS_H
 
+#include <cfloat>
+#include <cstdint>
 #include <string>
 
 namespace tavrin {
@@ -15,6 +17,47 @@ inline bool is_digit(char c) {
 // space skipped, the longest prefix that forms a number taken, 0 when there is none. Never reads
 // outside the range.
 double read_number(const char* first, const char* last);
+
+// scan_number for every form: white space, exponents, long or huge numbers, no number at all.
+const char* scan_number_general(const char* first, const char* last, double& value);
+
+// Reads a number as read_number does into `value` and answers where it ends: past its last
+// byte, or `first` itself when no number starts there (after white space; `value` 0 then).
+// The common short decimal (sign, at most 19 digits with at most one point, no exponent, no
+// blanks before it) takes one pass: its digits make an integer of at most 2^53 and its scale a
+// power of ten a double holds exactly, so one division rounds it as a correctly rounded
+// conversion does.
+inline const char* scan_number(const char* first, const char* last, double& value) {
+#if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD == 0
+    static constexpr double kScales[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const char* p = first;
+    const bool negative = p != last && *p == '-';
+    if (p != last && (*p == '-' || *p == '+')) ++p;
+    const char* digits = p;
+    uint64_t mantissa = 0;
+    for (unsigned d; p != last && (d = static_cast<unsigned char>(*p) - 48u) < 10; ++p)
+        mantissa = mantissa * 10 + d;
+    long count = p - digits;
+    long scale = 0;
+    if (p != last && *p == '.') {
+        const char* fraction = ++p;
+        for (unsigned d; p != last && (d = static_cast<unsigned char>(*p) - 48u) < 10; ++p)
+            mantissa = mantissa * 10 + d;
+        scale = p - fraction;
+        count += scale;
+    }
+    // 19 digits never overflow; 2^53 and below are exact doubles.
+    if (count != 0 && count <= 19 && mantissa <= (uint64_t{1} << 53) &&
+        (p == last || (*p != 'e' && *p != 'E'))) {
+        const double magnitude = static_cast<double>(mantissa) / kScales[scale];
+        value = negative ? -magnitude : magnitude;
+        return p;
+    }
+#endif
+    return scan_number_general(first, last, value);
+}
 
 // The end of the number that starts exactly at `first` (no white space skipped), as read_number
 // takes it; `first` when none starts there. The number is the longest prefix of the form:
