@@ -63,11 +63,6 @@ std::string take_sister_purity(const char* name, const std::string& value, RunCo
     return std::string();
 }
 
-std::string take_table(const char*, const std::string&, RunConfig& config) {
-    config.table = true;
-    return std::string();
-}
-
 std::string take_outliers(const char* name, const std::string& value, RunConfig& config) {
     return read_count(name, value, kMaxOutliers, config.analysis.max_outliers);
 }
@@ -184,11 +179,6 @@ std::string take_threads(const char* name, const std::string& value, RunConfig& 
     return error;
 }
 
-std::string take_progress(const char*, const std::string&, RunConfig& config) {
-    config.progress = true;
-    return std::string();
-}
-
 std::string take_group_file(const char*, const std::string& value, RunConfig& config) {
     config.group_file = value;
     return std::string();
@@ -210,7 +200,8 @@ constexpr Placement kAlone = Placement::kAlone;
 
 const TavrinOption kOptions[] = {
     {"--table", nullptr, nullptr, kLeading,
-     "one tab-separated row per tree, with its status, instead of the report", take_table},
+     "one tab-separated row per tree, with its status, instead of the report",
+     take_flag<RunConfig, &RunConfig::table>},
     {"--outliers", nullptr, "K", kLeading,
      "analyse a tree without the 1 to K leaves that break the target clade", take_outliers},
     {"--sister-purity", nullptr, "F", kLeading,
@@ -259,7 +250,7 @@ const TavrinOption kOptions[] = {
     {"--progress", nullptr, nullptr, kLeading,
      "tell how far the run is on standard error: files and trees done, trees per second, the "
      "time spent and left",
-     take_progress},
+     take_flag<RunConfig, &RunConfig::progress>},
     {"-h", "-?", nullptr, kPositional, "print the short help text on standard error", take_nothing},
     {"--groupFile", nullptr, "<groupFile>", kPositional,
      "name and join clades through the groups of <groupFile>", take_group_file},

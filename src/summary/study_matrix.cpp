@@ -4,6 +4,7 @@
 #include <numeric>
 
 #include "draw/xml_text.h"
+#include "output/escapes.h"
 #include "summary/table.h"
 
 namespace tavrin::summary {
@@ -95,7 +96,7 @@ std::string StudyMatrix::cell_html(const Line& row, const Line& column, const Ce
     if (by_file_) html += attribute("data-file", row.file);
     const std::size_t trees = best == nullptr ? 0 : best->second.trees;
     html += " style=\"background:" + share_colour(trees, cell.trees) + "\" title=\"" +
-            std::to_string(cell.trees) + (cell.trees == 1 ? " tree" : " trees") + "\">";
+            counted(cell.trees, "tree", "trees") + "\">";
     if (best == nullptr) return html + "<span class=\"sis\">no sister</span></td>";
     const std::size_t supported =
         fractions ? best->second.supported_low : best->second.supported_high;
