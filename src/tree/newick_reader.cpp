@@ -75,6 +75,10 @@ NodeText scan_node_text(const std::string& text, size_t p, size_t last) {
 // bytes of the number are read once, by the number reader.
 const char* read_leaf(Phylogeny_Node* node, const char* p, const char* last) {
     const char* q = p;
+    // Names are short: four bytes a round, one test of the range for them.
+    while (last - q >= 4 && kClasses[q[0]] == kPlain && kClasses[q[1]] == kPlain &&
+           kClasses[q[2]] == kPlain && kClasses[q[3]] == kPlain)
+        q += 4;
     while (q != last && kClasses[*q] == kPlain)
         ++q;
     node->is_leaf = true;

@@ -33,8 +33,9 @@ inline const char* scan_number(const char* first, const char* last, double& valu
                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     const char* p = first;
-    const bool negative = p != last && *p == '-';
-    if (p != last && (*p == '-' || *p == '+')) ++p;
+    if (p == last) return scan_number_general(first, last, value);
+    const bool negative = *p == '-';
+    if (negative || *p == '+') ++p;
     const char* digits = p;
     uint64_t mantissa = 0;
     for (unsigned d; p != last && (d = static_cast<unsigned char>(*p) - 48u) < 10; ++p)
@@ -49,8 +50,8 @@ inline const char* scan_number(const char* first, const char* last, double& valu
         count += scale;
     }
     // 19 digits never overflow; 2^53 and below are exact doubles.
-    if (count != 0 && count <= 19 && mantissa <= (uint64_t{1} << 53) &&
-        (p == last || (*p != 'e' && *p != 'E'))) {
+    if (static_cast<unsigned long>(count - 1) < 19 && mantissa <= (uint64_t{1} << 53) &&
+        (p == last || (*p | 0x20) != 'e')) {
         const double magnitude = static_cast<double>(mantissa) / kScales[scale];
         value = negative ? -magnitude : magnitude;
         return p;

@@ -6,18 +6,28 @@
 #include <atomic>
 #include <initializer_list>
 
-#include "tree/walk.h"
-
 namespace tavrin {
 
 Phylogeny_Node::~Phylogeny_Node() {
     // Every node below is cut from its children before it is deleted, so no destructor call
-    // ever reaches below one level, however deep the subtree.
-    for (Phylogeny_Node* child : {left, right}) {
-        tavrin::preorder(child, [](Phylogeny_Node* n) {
-            n->left = n->right = nullptr;
-            delete n;
-        });
+    // ever reaches below one level, however deep the subtree. No stack either: a node with a
+    // left child is turned into that child's right one (a rotation; the links of a subtree
+    // being released no longer matter), and a node without one is released, its right child
+    // next. Each rotation brings one node onto the right-hand path for good: linear time.
+    for (Phylogeny_Node* n : {left, right}) {
+        while (n != nullptr) {
+            Phylogeny_Node* const l = n->left;
+            if (l != nullptr) {
+                n->left = l->right;
+                l->right = n;
+                n = l;
+            } else {
+                Phylogeny_Node* const r = n->right;
+                n->right = nullptr;
+                delete n;
+                n = r;
+            }
+        }
     }
 }
 
