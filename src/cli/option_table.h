@@ -26,11 +26,18 @@ struct Option {
     const char* alias;  // another spelling ("-?" for "-h"), or null
     const char* value;  // the value's name in the help ("LIST"); null for a flag
     Placement placement;
-    const char* help;   // one sentence, wrapped by the help writer
+    const char* help;  // one sentence, wrapped by the help writer
     // Takes the value (empty for a flag) into the configuration; the error message, or an
     // empty string when the value was taken.
     std::string (*take)(const char* name, const std::string& value, Config& config);
 };
+
+// The `take` of a flag that sets the member `Flag` of the configuration.
+template <typename Config, bool Config::*Flag>
+std::string take_flag(const char*, const std::string&, Config& config) {
+    config.*Flag = true;
+    return std::string();
+}
 
 // The entry of `table` placed at `placement` and named `name` (or so aliased), or null.
 template <typename Config, std::size_t N>

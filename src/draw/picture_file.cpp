@@ -91,18 +91,15 @@ PictureIdentity::PictureIdentity(const PictureSource& source)
 std::string PictureIdentity::name(std::size_t number) const {
     std::string name(label_);
     if (!label_.empty()) name += '_';
-    name += tree_number(number);
+    const std::string digits = std::to_string(number);  // zero-padded to six digits
+    name.append(digits.size() < 6 ? 6 - digits.size() : 0, '0');
+    name += digits;
     name += '_';
     // The name is cut in its base, the only part of unbounded length.
     const std::size_t room =
         kMaxPictureName - std::min(kMaxPictureName, name.size() + suffix_.size());
     name.append(stem_, 0, room);
     return name + suffix_;
-}
-
-std::string tree_number(std::size_t number) {
-    std::string digits = std::to_string(number);
-    return std::string(digits.size() < 6 ? 6 - digits.size() : 0, '0') + digits;
 }
 
 std::optional<std::string_view> recorded_source(std::string_view svg) {

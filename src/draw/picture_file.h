@@ -58,9 +58,6 @@ private:
 // "RAxML_bipartitions.g01" keeps "g01". A name that is all extension is kept whole.
 std::string_view picture_base(std::string_view path);
 
-// `number` zero-padded to six digits, as pictures are numbered: tree_number(12) is "000012".
-std::string tree_number(std::size_t number);
-
 // The text of the first <metadata> element of `svg` as it stands there (still escaped, to be
 // compared with PictureIdentity::source); none when it has none.
 std::optional<std::string_view> recorded_source(std::string_view svg);

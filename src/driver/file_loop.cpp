@@ -80,7 +80,7 @@ public:
         for (const std::string& target : targets_) {
             if (!config_.files.empty()) warn_of_prefix_like_option(err_, target);
         }
-        if (config_.table) write_table_header(out_);
+        if (config_.table) out_ << table_header() << '\n';
         // Each target's pattern is compiled once; what is wrong with it is said where the first
         // tree is analysed for it.
         make_analyses(nullptr);

@@ -63,11 +63,6 @@ std::string take_sister_purity(const char* name, const std::string& value, RunCo
     return std::string();
 }
 
-std::string take_table(const char*, const std::string&, RunConfig& config) {
-    config.table = true;
-    return std::string();
-}
-
 std::string take_outliers(const char* name, const std::string& value, RunConfig& config) {
     return read_count(name, value, kMaxOutliers, config.analysis.max_outliers);
 }
@@ -184,11 +179,6 @@ std::string take_threads(const char* name, const std::string& value, RunConfig& 
     return error;
 }
 
-std::string take_progress(const char*, const std::string&, RunConfig& config) {
-    config.progress = true;
-    return std::string();
-}
-
 std::string take_group_file(const char*, const std::string& value, RunConfig& config) {
     config.group_file = value;
     return std::string();
@@ -210,7 +200,8 @@ constexpr Placement kAlone = Placement::kAlone;
 
 const TavrinOption kOptions[] = {
     {"--table", nullptr, nullptr, kLeading,
-     "one tab-separated row per tree, with its status, instead of the report", take_table},
+     "one tab-separated row per tree, with its status, instead of the report",
+     take_flag<RunConfig, &RunConfig::table>},
     {"--outliers", nullptr, "K", kLeading,
      "analyse a tree without the 1 to K leaves that break the target clade", take_outliers},
     {"--sister-purity", nullptr, "F", kLeading,
@@ -259,7 +250,7 @@ const TavrinOption kOptions[] = {
     {"--progress", nullptr, nullptr, kLeading,
      "tell how far the run is on standard error: files and trees done, trees per second, the "
      "time spent and left",
-     take_progress},
+     take_flag<RunConfig, &RunConfig::progress>},
     {"-h", "-?", nullptr, kPositional, "print the short help text on standard error", take_nothing},
     {"--groupFile", nullptr, "<groupFile>", kPositional,
      "name and join clades through the groups of <groupFile>", take_group_file},
@@ -364,8 +355,6 @@ bool parse_positional(const std::vector<std::string>& args, std::size_t start, R
     return true;
 }
 
-}  // namespace
-
 // With --targets the search prefix is left out: the positional arguments are read as the classic
 // shapes with the first target standing where the prefix would, after --groupFile and --E.
 std::vector<std::string> with_prefix_place(const std::vector<std::string>& args, std::size_t start,
@@ -388,6 +377,8 @@ std::vector<std::string> with_prefix_place(const std::vector<std::string>& args,
     return shaped;
 }
 
+}  // namespace
+
 CommandLine parse_command_line(const std::vector<std::string>& args) {
     CommandLine line;
     if (args.size() == 1 && find_option(kOptions, kAlone, args[0]) != nullptr) {
@@ -400,14 +391,11 @@ CommandLine parse_command_line(const std::vector<std::string>& args) {
         line.request = Request::kError;
         return line;
     }
-    if (!line.config.targets.empty()) {
-        const std::vector<std::string> shaped =
-            with_prefix_place(args, next, line.config.targets.front());
-        line.request =
-            parse_positional(shaped, next, line.config) ? Request::kRun : Request::kShortHelp;
-        return line;
-    }
-    line.request = parse_positional(args, next, line.config) ? Request::kRun : Request::kShortHelp;
+    const std::vector<std::string> shaped =
+        line.config.targets.empty() ? args
+                                    : with_prefix_place(args, next, line.config.targets.front());
+    line.request =
+        parse_positional(shaped, next, line.config) ? Request::kRun : Request::kShortHelp;
     return line;
 }
 

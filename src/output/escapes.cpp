@@ -4,11 +4,7 @@
 
 namespace tavrin {
 
-namespace {
-
-// `text` with every control byte escaped, a tab and a line break as \t and \n (a field escaped
-// already holds none).
-std::string escaped_controls(std::string_view text) {
+std::string shown_controls(std::string_view text) {
     static const char kHex[] = "0123456789abcdef";
     std::string shown;
     for (const char c : text) {
@@ -34,14 +30,12 @@ std::string escaped_controls(std::string_view text) {
     return shown;
 }
 
-}  // namespace
-
-std::string shown_value(std::string_view text) {
-    return escaped_controls(escape_field(text));
+std::string counted(std::size_t count, const char* one, const char* many) {
+    return std::to_string(count) + ' ' + (count == 1 ? one : many);
 }
 
-std::string shown_controls(std::string_view text) {
-    return escaped_controls(text);
+std::string shown_value(std::string_view text) {
+    return shown_controls(escape_field(text));
 }
 
 }  // namespace tavrin

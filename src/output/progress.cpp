@@ -4,6 +4,8 @@
 #include <cmath>
 #include <utility>
 
+#include "output/escapes.h"
+
 namespace tavrin {
 namespace {
 
@@ -15,10 +17,6 @@ constexpr const char* kEraseToEnd = "\x1b[K";
 std::string tenths(double value) {
     const auto count = static_cast<unsigned long long>(std::llround(value * 10));
     return std::to_string(count / 10) + '.' + std::to_string(count % 10);
-}
-
-std::string counted(std::size_t count, const char* one, const char* many) {
-    return std::to_string(count) + ' ' + (count == 1 ? one : many);
 }
 
 }  // namespace

@@ -188,10 +188,6 @@ void write_support(std::ostream& out, const SupportCell& support) {
     }
 }
 
-void write_table_header(std::ostream& out) {
-    out << table_header() << '\n';
-}
-
 void write_table_row(std::ostream& out, const TableRow& row) {
     const bool controls = row.controls;
     write_escaped(out, row.file, false, controls);

@@ -85,11 +85,6 @@ public:
     std::size_t width() const { return width_; }
     // One past the last column the table has, in the order of Column.
     std::size_t reach() const { return without_root_strays_ ? kColumnCount : width_; }
-    // Whether the table has the column.
-    bool has(Column column) const {
-        if (without_root_strays_ && column == Column::kRootStrays) return false;
-        return static_cast<std::size_t>(column) < reach();
-    }
     // A table written before root_strays: its label follows strays.
     bool without_root_strays() const { return without_root_strays_; }
 
@@ -153,7 +148,6 @@ struct TableRow {
     bool controls = false;   // names read as standard Newick: every control byte escaped
 };
 
-void write_table_header(std::ostream& out);
 void write_table_row(std::ostream& out, const TableRow& row);
 
 }  // namespace tavrin

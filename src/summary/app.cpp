@@ -36,12 +36,6 @@ constexpr const char* kProgram = "Tavrin-summary";
 // How standard input is named in messages.
 constexpr const char* kStdinName = "<stdin>";
 
-// A path or value from the command line as messages show it: control bytes escaped as Tavrin
-// escapes them, so that a message stays one line and never moves the terminal.
-std::string shown(std::string_view text) {
-    return tavrin::shown_value(text);
-}
-
 struct Options {
     double min_support = 70;
     bool support_percent = false;  // --min-support X%: X percent of each group's scale
@@ -56,17 +50,12 @@ struct Options {
     bool version = false;
 };
 
-std::string take_first(const char*, const std::string&, Options& options) {
-    options.first_sister_only = true;
-    return "";
-}
-
 std::string take_min_support(const char*, const std::string& value, Options& options) {
     // "X%": X percent of each group's scale, 0-1 or 0-100.
     const bool percent = !value.empty() && value.back() == '%';
     const std::string number = percent ? value.substr(0, value.size() - 1) : value;
     if (!parse_number(number, options.min_support) || !std::isfinite(options.min_support))
-        return "--min-support: '" + shown(value) + "' is not a finite decimal number" +
+        return "--min-support: '" + shown_value(value) + "' is not a finite decimal number" +
                (percent ? " followed by %" : "");
     options.support_percent = percent;
     return "";
@@ -74,22 +63,15 @@ std::string take_min_support(const char*, const std::string& value, Options& opt
 
 // A file written besides the table: named, and not '-', which is standard input everywhere else
 // while standard output holds the table.
-std::string take_output_file(const char* name, const std::string& value, std::string& path) {
+template <std::string Options::*Path>
+std::string take_output_file(const char* name, const std::string& value, Options& options) {
     if (value.empty()) return std::string(name) + ": the file name is empty";
     if (value == "-")
         return std::string(name) +
                ": '-' is not a file name here (the table goes to standard output; write ./- for "
                "a file named -)";
-    path = value;
+    options.*Path = value;
     return "";
-}
-
-std::string take_svg(const char* name, const std::string& value, Options& options) {
-    return take_output_file(name, value, options.svg_path);
-}
-
-std::string take_html(const char* name, const std::string& value, Options& options) {
-    return take_output_file(name, value, options.html_path);
 }
 
 std::string take_pictures(const char* name, const std::string& value, Options& options) {
@@ -112,8 +94,8 @@ std::string take_by(const char* name, const std::string& value, Options& options
                      : key == file   ? &grouping.by_file
                                      : nullptr;
         if (flag == nullptr || *flag)
-            return std::string(name) + ": '" + shown(value) + "' is not " + label + ", " + target +
-                   ", " + file + " or several of them separated by commas, each once";
+            return std::string(name) + ": '" + shown_value(value) + "' is not " + label + ", " +
+                   target + ", " + file + " or several of them separated by commas, each once";
         *flag = true;
         if (comma == std::string::npos) break;
         start = comma + 1;
@@ -122,26 +104,11 @@ std::string take_by(const char* name, const std::string& value, Options& options
     return "";
 }
 
-std::string take_progress(const char*, const std::string&, Options& options) {
-    options.progress = true;
-    return "";
-}
-
-std::string take_help(const char*, const std::string&, Options& options) {
-    options.help = true;
-    return "";
-}
-
-std::string take_version(const char*, const std::string&, Options& options) {
-    options.version = true;
-    return "";
-}
-
 constexpr Placement kAnywhere = Placement::kAnywhere;
 
 const Option<Options> kOptions[] = {
     {"--first", nullptr, nullptr, kAnywhere, "count only the first sister of each tree",
-     take_first},
+     take_flag<Options, &Options::first_sister_only>},
     {"--min-support", nullptr, "X", kAnywhere,
      "threshold of the 'supported' column (default 70); X% is X percent of each group's scale: "
      "0-1 when all its supports lie between 0 and 1, else 0-100",
@@ -152,20 +119,22 @@ const Option<Options> kOptions[] = {
      "groups first appear",
      take_by},
     {"--svg", nullptr, "FILE", kAnywhere, "also draw the table as a bar chart in FILE (SVG)",
-     take_svg},
+     take_output_file<&Options::svg_path>},
     {"--html", nullptr, "FILE", kAnywhere,
      "also write the batch on one HTML page in FILE: the table, the chart, the count and, for "
      "per-tree tables, one row per tree with a filter",
-     take_html},
+     take_output_file<&Options::html_path>},
     {"--pictures", nullptr, "DIR", kAnywhere,
      "link each tree's row to its picture in DIR (the folder of Tavrin --draw); with --html only",
      take_pictures},
     {"--progress", nullptr, nullptr, kAnywhere,
      "tell how far the reading is on standard error: files and trees read, trees per second, "
      "the time spent and left",
-     take_progress},
-    {"-h", "--help", nullptr, kAnywhere, "print this help and exit", take_help},
-    {"--version", nullptr, nullptr, kAnywhere, "print the version and exit", take_version},
+     take_flag<Options, &Options::progress>},
+    {"-h", "--help", nullptr, kAnywhere, "print this help and exit",
+     take_flag<Options, &Options::help>},
+    {"--version", nullptr, nullptr, kAnywhere, "print the version and exit",
+     take_flag<Options, &Options::version>},
 };
 
 constexpr const char* kReports = "REPORT ...";
@@ -203,13 +172,13 @@ std::string parse_option(const std::vector<std::string>& args, std::size_t& i, O
     const Option<Options>* option = find_option(kOptions, kAnywhere, name);
     // A flag takes no value, not even after '='.
     if (option == nullptr || (option->value == nullptr && equals != std::string::npos))
-        return "unknown option '" + shown(arg) + "'";
+        return "unknown option '" + shown_value(arg) + "'";
     std::string value;
     if (option->value != nullptr) {
         if (equals != std::string::npos) {
             value = arg.substr(equals + 1);
         } else if (i + 1 == args.size()) {
-            return "option '" + shown(name) + "' needs a value";
+            return "option '" + shown_value(name) + "' needs a value";
         } else {
             value = args[++i];
         }
@@ -240,7 +209,8 @@ std::string report_at(const Options& options, const std::string& path) {
     for (const std::string& report : options.reports) {
         // Standard input, when it is a file, is that file under /dev/stdin.
         const std::string& opened = report == "-" ? std::string("/dev/stdin") : report;
-        if (tavrin::same_file(opened, path)) return report == "-" ? kStdinName : shown(report);
+        if (tavrin::same_file(opened, path))
+            return report == "-" ? kStdinName : shown_value(report);
     }
     return std::string();
 }
@@ -253,14 +223,15 @@ std::string check_page_options(const Options& options) {
     if (options.html_path.empty()) return std::string();
     const std::string report = report_at(options, options.html_path);
     if (!report.empty())
-        return "--html " + shown(options.html_path) + ": the page would replace the report " +
+        return "--html " + shown_value(options.html_path) + ": the page would replace the report " +
                report;
     if (!options.svg_path.empty() && tavrin::same_file(options.svg_path, options.html_path))
-        return "--html " + shown(options.html_path) + ": the page would replace the chart of --svg";
+        return "--html " + shown_value(options.html_path) +
+               ": the page would replace the chart of --svg";
     std::error_code error;
     if (!options.pictures_path.empty() &&
         !std::filesystem::is_directory(options.pictures_path, error))
-        return "--pictures " + shown(options.pictures_path) + ": not a folder";
+        return "--pictures " + shown_value(options.pictures_path) + ": not a folder";
     return std::string();
 }
 
@@ -275,10 +246,11 @@ std::string read_report(const std::string& path, std::istream& in, bool own_inpu
     }
     std::error_code ignored;
     if (std::filesystem::is_directory(path, ignored))
-        return shown(path) + ": cannot be read (it is a directory)";
+        return shown_value(path) + ": cannot be read (it is a directory)";
     errno = 0;
     std::ifstream file(path, std::ios::binary);
-    if (!file.is_open()) return shown(path) + ": cannot be opened" + tavrin::system_reason(errno);
+    if (!file.is_open())
+        return shown_value(path) + ": cannot be opened" + tavrin::system_reason(errno);
     return reader.read(file, path) ? std::string() : reader.error();
 }
 
@@ -313,7 +285,7 @@ int fail(std::ostream& err, const std::string& message) {
 // sister when some were, then, once a per-tree table was read, the reasons of the trees without
 // a sister that the tables give: ` (unnamed 2, no-target 1)`.
 void write_counts(std::ostream& err, const TreeCounts& counts, bool table_read) {
-    err << counts.trees << (counts.trees == 1 ? " tree, " : " trees, ") << counts.with_sister
+    err << counted(counts.trees, "tree", "trees") << ", " << counts.with_sister
         << " with a sister, ";
     if (counts.with_strays > 0) err << counts.with_strays << " named with strays, ";
     err << counts.trees - counts.with_sister << " without";
@@ -528,7 +500,7 @@ std::string page_document(const Options& options, const Tally& tally,
 }
 
 std::string cannot_write(const char* what, const std::string& path, int error) {
-    return std::string("cannot write the ") + what + " to " + shown(path) +
+    return std::string("cannot write the ") + what + " to " + shown_value(path) +
            tavrin::system_reason(error);
 }
 
@@ -617,7 +589,7 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     if (!options.svg_path.empty()) {
         const std::string report = report_at(options, options.svg_path);
         if (!report.empty())
-            return fail(err, "--svg " + shown(options.svg_path) +
+            return fail(err, "--svg " + shown_value(options.svg_path) +
                                  ": the chart would replace the report " + report);
     }
     if (const std::string refused = check_page_options(options); !refused.empty())

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "draw/xml_text.h"
+#include "output/escapes.h"
 #include "platform/files.h"
 #include "summary/table.h"
 
@@ -237,7 +238,7 @@ std::string page_title(const PageContent& content) {
         title += names_listed(views(content.targets), content.targets.size(), 3, "targets",
                               shown_in_title) +
                  " in ";
-    title += std::to_string(content.tree_count) + (content.tree_count == 1 ? " tree" : " trees");
+    title += counted(content.tree_count, "tree", "trees");
     if (!content.labels.empty())
         title +=
             std::string(content.labels.size() == 1 ? ", label " : ", labels ") +
@@ -329,10 +330,6 @@ std::string tree_data(const std::vector<TreeRecord>& records, const std::vector<
         text += '\n';
     }
     return text + "</pre>\n";
-}
-
-std::string counted(std::size_t count, const char* one, const char* many) {
-    return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 std::string pictures_found(const PictureLinks& links, std::size_t rows, const std::string& dir) {
@@ -428,8 +425,8 @@ std::string html_page(const PageContent& content) {
         if (!group.warning.empty())
             html += "<p class=\"warning\">" + xml_text(group.warning) + "</p>\n";
         // The tally beside its chart, the chart under it on a narrow window.
-        html += "<div class=\"group\">" +
-                tally_table(group.pairs, content.grouping, group.min_support);
+        html +=
+            "<div class=\"group\">" + tally_table(group.pairs, content.grouping, group.min_support);
         if (!group.chart.empty()) html += "<figure>" + group.chart + "</figure>";
         html += "</div>\n";
     }

@@ -4,23 +4,12 @@
 #include <numeric>
 
 #include "draw/xml_text.h"
+#include "output/escapes.h"
 #include "summary/table.h"
 
 namespace tavrin::summary {
 
 namespace {
-
-// A row's key: its target, and its file before it by file (the file's length first, so that no
-// two pairs of names give the same key).
-void row_key(std::string& key, bool by_file, std::string_view file, std::string_view target) {
-    key.clear();
-    if (by_file) {
-        key.append(std::to_string(file.size()));
-        key.push_back(':');
-        key.append(file);
-    }
-    key.append(target);
-}
 
 // The indices of the `most` lines with the most trees, in the order they first appeared.
 template <typename Line>
@@ -60,7 +49,9 @@ std::size_t StudyMatrix::index_of(std::unordered_map<std::string, std::size_t>& 
 }
 
 void StudyMatrix::add(const TreeRecord& record) {
-    row_key(key_, by_file_, record.file, record.target);
+    // A row's key: its target, and its file by file.
+    const std::string_view file = by_file_ ? std::string_view(record.file) : std::string_view();
+    make_key(key_, std::string_view(), file, record.target);
     const std::size_t row = index_of(row_index_, rows_, key_);
     if (rows_[row].trees++ == 0) {
         rows_[row].target = record.target;
@@ -95,7 +86,7 @@ std::string StudyMatrix::cell_html(const Line& row, const Line& column, const Ce
     if (by_file_) html += attribute("data-file", row.file);
     const std::size_t trees = best == nullptr ? 0 : best->second.trees;
     html += " style=\"background:" + share_colour(trees, cell.trees) + "\" title=\"" +
-            std::to_string(cell.trees) + (cell.trees == 1 ? " tree" : " trees") + "\">";
+            counted(cell.trees, "tree", "trees") + "\">";
     if (best == nullptr) return html + "<span class=\"sis\">no sister</span></td>";
     const std::size_t supported =
         fractions ? best->second.supported_low : best->second.supported_high;

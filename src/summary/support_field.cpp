@@ -9,33 +9,6 @@ namespace tavrin::summary {
 
 namespace {
 
-// True when `text` is [+-]? (digits [. digits?] | . digits) ([eE] [+-]? digits)?
-bool is_decimal(std::string_view text) {
-    std::size_t at = 0;
-    const auto skip_sign = [&] {
-        if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
-    };
-    const auto skip_digits = [&] {
-        const std::size_t from = at;
-        while (at < text.size() && tavrin::is_digit(text[at]))
-            ++at;
-        return at - from;
-    };
-    skip_sign();
-    std::size_t digits = skip_digits();
-    if (at < text.size() && text[at] == '.') {
-        ++at;
-        digits += skip_digits();
-    }
-    if (digits == 0) return false;
-    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
-        ++at;
-        skip_sign();
-        if (skip_digits() == 0) return false;
-    }
-    return at == text.size();
-}
-
 // A field shown in a message: quoted, and cut when it is long.
 std::string shown(std::string_view text) {
     constexpr std::size_t kLongest = 40;
@@ -56,11 +29,12 @@ Parsed parse_decimal(std::string_view text, double& value) {
         value = text[0] == '-' ? -HUGE_VAL : HUGE_VAL;
         return Parsed::kNumber;
     }
-    if (!is_decimal(text)) return Parsed::kInvalid;
+    const char* const end = text.data() + text.size();
+    if (text.empty() || tavrin::number_end(text.data(), end) != end) return Parsed::kInvalid;
     // The grammar is checked above, so the number read is the whole text, with '.' as its
     // decimal point whatever the locale. Only an overflow reads as infinity here; an underflow
     // reads as the nearest double, 0 at worst.
-    value = tavrin::read_number(text.data(), text.data() + text.size());
+    value = tavrin::read_number(text.data(), end);
     return std::isinf(value) ? Parsed::kOutOfRange : Parsed::kNumber;
 }
 

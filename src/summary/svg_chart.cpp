@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "draw/xml_text.h"
+#include "output/escapes.h"
 #include "summary/table.h"
 
 namespace tavrin::summary {
@@ -13,10 +14,6 @@ namespace tavrin::summary {
 namespace {
 
 constexpr const char* kAtLeast = "\xE2\x89\xA5";  // U+2265
-
-std::string num(double value) {
-    return tavrin::svg_number(value);
-}
 
 // The first of 1, 2, 5, 10, 20, 50, ... at least a fifth of `largest`: about five grid lines.
 std::size_t tick_step(std::size_t largest) {
@@ -30,9 +27,8 @@ std::size_t tick_step(std::size_t largest) {
 }
 
 std::string count_text(std::size_t trees, std::size_t supported, double min_support) {
-    return std::to_string(trees) + (trees == 1 ? " tree" : " trees") + ", " +
-           std::to_string(supported) + " with support " + kAtLeast + " " +
-           format_double(min_support);
+    return counted(trees, "tree", "trees") + ", " + std::to_string(supported) + " with support " +
+           kAtLeast + " " + format_double(min_support);
 }
 
 // Targets named in the title: at most this many, then "and N more targets".
@@ -78,7 +74,7 @@ std::vector<Bar> make_bars(ChartRows rows, const ChartFacts& facts, bool one_tar
     if (rows.size() > drawn) {
         Bar other;
         const std::size_t pairs = rows.size() - drawn;
-        other.label = "other (" + std::to_string(pairs) + (pairs == 1 ? " pair)" : " pairs)");
+        other.label = "other (" + counted(pairs, "pair", "pairs") + ")";
         for (std::size_t i = drawn; i < rows.size(); ++i) {
             other.trees += rows[i].trees;
             other.supported += rows[i].supported;
@@ -126,14 +122,15 @@ struct Layout {
 // <text x y{attributes}>{content}</text>, content escaped already.
 void write_text(std::ostream& out, double x, double y, std::string_view content,
                 std::string_view attributes = {}) {
-    out << "<text x=\"" << num(x) << "\" y=\"" << num(y) << '"' << attributes << '>' << content
-        << "</text>\n";
+    out << "<text x=\"" << svg_number(x) << "\" y=\"" << svg_number(y) << '"' << attributes << '>'
+        << content << "</text>\n";
 }
 
 void write_rect(std::ostream& out, double x, double y, double width, double height,
                 const char* fill) {
-    out << "<rect x=\"" << num(x) << "\" y=\"" << num(y) << "\" width=\"" << num(width)
-        << "\" height=\"" << num(height) << "\" fill=\"" << fill << "\"/>\n";
+    out << "<rect x=\"" << svg_number(x) << "\" y=\"" << svg_number(y) << "\" width=\""
+        << svg_number(width) << "\" height=\"" << svg_number(height) << "\" fill=\"" << fill
+        << "\"/>\n";
 }
 
 // Grid and axis, under the bars.
@@ -141,13 +138,13 @@ void write_axis(std::ostream& out, const Layout& at) {
     out << "<g stroke=\"" << kGrid << "\" stroke-width=\"1\">\n";
     for (std::size_t tick = 0; tick <= at.scale_max; tick += at.step) {
         const double x = at.x0 + at.x_of(tick);
-        out << "<line x1=\"" << num(x) << "\" y1=\"" << num(at.top - 6) << "\" x2=\"" << num(x)
-            << "\" y2=\"" << num(at.axis_y) << "\"/>\n";
+        out << "<line x1=\"" << svg_number(x) << "\" y1=\"" << svg_number(at.top - 6) << "\" x2=\""
+            << svg_number(x) << "\" y2=\"" << svg_number(at.axis_y) << "\"/>\n";
     }
     out << "</g>\n"
-        << "<line x1=\"" << num(at.x0) << "\" y1=\"" << num(at.axis_y) << "\" x2=\""
-        << num(at.x0 + at.bar_span) << "\" y2=\"" << num(at.axis_y) << "\" stroke=\"" << kInk
-        << "\" stroke-width=\"1\"/>\n"
+        << "<line x1=\"" << svg_number(at.x0) << "\" y1=\"" << svg_number(at.axis_y) << "\" x2=\""
+        << svg_number(at.x0 + at.bar_span) << "\" y2=\"" << svg_number(at.axis_y) << "\" stroke=\""
+        << kInk << "\" stroke-width=\"1\"/>\n"
         << "<g text-anchor=\"middle\">\n";
     for (std::size_t tick = 0; tick <= at.scale_max; tick += at.step)
         write_text(out, at.x0 + at.x_of(tick), at.axis_y + 16, std::to_string(tick));
@@ -187,8 +184,7 @@ std::string chart_title(const std::vector<std::string_view>& targets, std::size_
     title += targets.empty()
                  ? std::string("the target")
                  : names_listed(targets, target_count, kNamedTargets, "targets", shown_in_title);
-    title +=
-        " in " + std::to_string(facts.tree_count) + (facts.tree_count == 1 ? " tree" : " trees");
+    title += " in " + counted(facts.tree_count, "tree", "trees");
     if (!facts.group.empty()) title += ", " + xml_text(facts.group, 80);
     return title + " (" + (facts.first_sister_only ? "--first, " : "") + "--min-support " +
            format_double(facts.min_support) + ")";
@@ -243,8 +239,9 @@ Chart draw_chart(ChartRows rows, const ChartFacts& facts) {
 // The opening tag of a chart of this size; `place` puts a chart inside another.
 std::string svg_open(double width, double height, const std::string& place = std::string()) {
     return "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\"" + place + " width=\"" +
-           num(width) + "\" height=\"" + num(height) + "\" viewBox=\"0 0 " + num(width) + ' ' +
-           num(height) + "\" font-family=\"sans-serif\" font-size=\"12\" fill=\"" + kInk + "\">\n";
+           svg_number(width) + "\" height=\"" + svg_number(height) + "\" viewBox=\"0 0 " +
+           svg_number(width) + ' ' + svg_number(height) +
+           "\" font-family=\"sans-serif\" font-size=\"12\" fill=\"" + kInk + "\">\n";
 }
 
 constexpr const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
@@ -292,8 +289,8 @@ void write_grouped_svg(std::ostream& destination, const std::vector<ChartPanel>&
         kDeclaration + svg_open(width, height) + "<title>" + xml_text(title, 300) + "</title>\n";
     double y = 0;
     for (const Chart& chart : charts) {
-        svg += svg_open(chart.width, chart.height, " x=\"0\" y=\"" + num(y) + "\"") + chart.body +
-               "</svg>\n";
+        svg += svg_open(chart.width, chart.height, " x=\"0\" y=\"" + svg_number(y) + "\"") +
+               chart.body + "</svg>\n";
         y += chart.height;
     }
     destination << svg << "</svg>\n";

@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "output/escapes.h"
 #include "summary/support_field.h"
 
 namespace tavrin::summary {
@@ -31,8 +32,8 @@ bool parse_tree_table_row(std::string_view line, const TableLayout& layout, Tree
     TableFields fields;
     const std::size_t count = fields.split(line, &layout);
     if (count != layout.width()) {
-        problem = "table row with " + std::to_string(count) + (count == 1 ? " field" : " fields") +
-                  ", " + std::to_string(layout.width()) + " expected";
+        problem = "table row with " + counted(count, "field", "fields") + ", " +
+                  std::to_string(layout.width()) + " expected";
         return false;
     }
     const std::optional<TreeStatus> status = status_named(fields[Column::kStatus]);
