@@ -139,6 +139,14 @@ void join_for_caption(std::string& names, std::string_view name) {
     names += name;
 }
 
+// `names` joined by commas for a caption line.
+std::string caption_list(const std::vector<std::string>& names) {
+    std::string joined;
+    for (const std::string& name : names)
+        join_for_caption(joined, name);
+    return joined;
+}
+
 // The names of the leaves the tree analysed was taken without, joined by commas for the caption.
 std::string set_aside_names(const AnalysisResult& result) {
     std::string names;
@@ -146,8 +154,7 @@ std::string set_aside_names(const AnalysisResult& result) {
         for (const RemovedLeaf& leaf : result.aside)
             join_for_caption(names, leaf.leaf->name);
     } else if (result.set_aside) {
-        for (const std::string& name : result.outliers.names)
-            join_for_caption(names, name);
+        names = caption_list(result.outliers.names);
     }
     return names;
 }
@@ -168,13 +175,9 @@ std::vector<std::string> caption_lines(const AnalysisResult& result,
     lines.push_back(answer_line(result, settings));
     const std::string aside = set_aside_names(result);
     if (!aside.empty()) lines.push_back("Set aside: " + xml_text(aside, kSetAsideChars));
-    std::string strays;
-    for (const std::string& name : result.strays)
-        join_for_caption(strays, name);
+    const std::string strays = caption_list(result.strays);
     if (!strays.empty()) lines.push_back("Strays: " + xml_text(strays, kSetAsideChars));
-    std::string root_strays;
-    for (const std::string& name : result.root_strays)
-        join_for_caption(root_strays, name);
+    const std::string root_strays = caption_list(result.root_strays);
     if (!root_strays.empty())
         lines.push_back("Outgroup broken by: " + xml_text(root_strays, kSetAsideChars));
     return lines;

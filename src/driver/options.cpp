@@ -355,8 +355,6 @@ bool parse_positional(const std::vector<std::string>& args, std::size_t start, R
     return true;
 }
 
-}  // namespace
-
 // With --targets the search prefix is left out: the positional arguments are read as the classic
 // shapes with the first target standing where the prefix would, after --groupFile and --E.
 std::vector<std::string> with_prefix_place(const std::vector<std::string>& args, std::size_t start,
@@ -379,6 +377,8 @@ std::vector<std::string> with_prefix_place(const std::vector<std::string>& args,
     return shaped;
 }
 
+}  // namespace
+
 CommandLine parse_command_line(const std::vector<std::string>& args) {
     CommandLine line;
     if (args.size() == 1 && find_option(kOptions, kAlone, args[0]) != nullptr) {
@@ -391,14 +391,11 @@ CommandLine parse_command_line(const std::vector<std::string>& args) {
         line.request = Request::kError;
         return line;
     }
-    if (!line.config.targets.empty()) {
-        const std::vector<std::string> shaped =
-            with_prefix_place(args, next, line.config.targets.front());
-        line.request =
-            parse_positional(shaped, next, line.config) ? Request::kRun : Request::kShortHelp;
-        return line;
-    }
-    line.request = parse_positional(args, next, line.config) ? Request::kRun : Request::kShortHelp;
+    const std::vector<std::string> shaped =
+        line.config.targets.empty() ? args
+                                    : with_prefix_place(args, next, line.config.targets.front());
+    line.request =
+        parse_positional(shaped, next, line.config) ? Request::kRun : Request::kShortHelp;
     return line;
 }
 

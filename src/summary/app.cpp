@@ -63,22 +63,15 @@ std::string take_min_support(const char*, const std::string& value, Options& opt
 
 // A file written besides the table: named, and not '-', which is standard input everywhere else
 // while standard output holds the table.
-std::string take_output_file(const char* name, const std::string& value, std::string& path) {
+template <std::string Options::*Path>
+std::string take_output_file(const char* name, const std::string& value, Options& options) {
     if (value.empty()) return std::string(name) + ": the file name is empty";
     if (value == "-")
         return std::string(name) +
                ": '-' is not a file name here (the table goes to standard output; write ./- for "
                "a file named -)";
-    path = value;
+    options.*Path = value;
     return "";
-}
-
-std::string take_svg(const char* name, const std::string& value, Options& options) {
-    return take_output_file(name, value, options.svg_path);
-}
-
-std::string take_html(const char* name, const std::string& value, Options& options) {
-    return take_output_file(name, value, options.html_path);
 }
 
 std::string take_pictures(const char* name, const std::string& value, Options& options) {
@@ -126,11 +119,11 @@ const Option<Options> kOptions[] = {
      "groups first appear",
      take_by},
     {"--svg", nullptr, "FILE", kAnywhere, "also draw the table as a bar chart in FILE (SVG)",
-     take_svg},
+     take_output_file<&Options::svg_path>},
     {"--html", nullptr, "FILE", kAnywhere,
      "also write the batch on one HTML page in FILE: the table, the chart, the count and, for "
      "per-tree tables, one row per tree with a filter",
-     take_html},
+     take_output_file<&Options::html_path>},
     {"--pictures", nullptr, "DIR", kAnywhere,
      "link each tree's row to its picture in DIR (the folder of Tavrin --draw); with --html only",
      take_pictures},

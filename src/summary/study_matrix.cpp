@@ -11,18 +11,6 @@ namespace tavrin::summary {
 
 namespace {
 
-// A row's key: its target, and its file before it by file (the file's length first, so that no
-// two pairs of names give the same key).
-void row_key(std::string& key, bool by_file, std::string_view file, std::string_view target) {
-    key.clear();
-    if (by_file) {
-        key.append(std::to_string(file.size()));
-        key.push_back(':');
-        key.append(file);
-    }
-    key.append(target);
-}
-
 // The indices of the `most` lines with the most trees, in the order they first appeared.
 template <typename Line>
 std::vector<std::size_t> most_trees(const std::vector<Line>& lines, std::size_t most) {
@@ -61,7 +49,9 @@ std::size_t StudyMatrix::index_of(std::unordered_map<std::string, std::size_t>& 
 }
 
 void StudyMatrix::add(const TreeRecord& record) {
-    row_key(key_, by_file_, record.file, record.target);
+    // A row's key: its target, and its file by file.
+    const std::string_view file = by_file_ ? std::string_view(record.file) : std::string_view();
+    make_key(key_, std::string_view(), file, record.target);
     const std::size_t row = index_of(row_index_, rows_, key_);
     if (rows_[row].trees++ == 0) {
         rows_[row].target = record.target;

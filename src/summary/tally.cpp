@@ -8,10 +8,6 @@
 
 namespace tavrin::summary {
 
-namespace {
-
-// A label, a file and a target as one key: the lengths of the first two first, so that no two
-// sets of names give the same key.
 void make_key(std::string& key, std::string_view label, std::string_view file,
               std::string_view target) {
     key.assign(std::to_string(label.size()));
@@ -22,6 +18,8 @@ void make_key(std::string& key, std::string_view label, std::string_view file,
     key.append(file);
     key.append(target);
 }
+
+namespace {
 
 // A report's header line `<file>:` or `<file>:<tree>:` without its ':' (given) and tree number.
 std::string_view header_file(std::string_view header) {

@@ -236,6 +236,11 @@ private:
     std::unordered_map<std::string, std::size_t> report_trees_by_file_;  // under --by file
 };
 
+// A label, a file and a target as one key (into `key`): the lengths of the first two first, so
+// that no two sets of names give the same key.
+void make_key(std::string& key, std::string_view label, std::string_view file,
+              std::string_view target);
+
 // The median of the values (the mean of the two middle ones for an even count); reorders them.
 // The range must not be empty.
 double median_of(std::vector<double>::iterator begin, std::vector<double>::iterator end);
