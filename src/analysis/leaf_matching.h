@@ -55,9 +55,9 @@ private:
 
 // Answers that depend on a leaf's prefix alone, each computed once per distinct prefix: a big
 // tree holds millions of leaves and a few hundred prefixes. The prefix asked about last is
-// checked first (leaves that share a prefix mostly stand together), then the table of those
-// seen so far. The table stops growing at kMaxPrefixes (names without a separator are each their
-// own prefix): later prefixes are computed each time they come.
+// checked first, against the name itself (leaves that share a prefix mostly stand together),
+// then the table of those seen so far. The table stops growing at kMaxPrefixes (names without a
+// separator are each their own prefix): later prefixes are computed each time they come.
 template <typename Answer>
 class PrefixAnswers {
 public:
@@ -67,10 +67,18 @@ public:
     PrefixAnswers(const PrefixAnswers&) = delete;  // the table's keys point into `keys_`
     PrefixAnswers& operator=(const PrefixAnswers&) = delete;
 
-    // The answer for `prefix`, computed by `compute(prefix)` the first time it is asked for.
+    // The answer for the leaf prefix of `name`, computed by `compute(prefix)` the first time it
+    // is asked for.
     template <typename Compute>
-    Answer get(std::string_view prefix, Compute compute) {
-        if (has_last_ && prefix == last_prefix_) return last_answer_;
+    Answer get(std::string_view name, char separator, Compute compute) {
+        // The last prefix holds no separator: a name that starts with it and goes on with the
+        // separator, or ends there, has it as its leaf prefix.
+        const std::size_t n = last_prefix_.size();
+        if (has_last_ && name.size() >= n && (name.size() == n || name[n] == separator) &&
+            name.compare(0, n, last_prefix_) == 0) {
+            return last_answer_;
+        }
+        const std::string_view prefix = leaf_prefix(name, separator);
         Answer answer;
         const auto it = table_.find(prefix);
         if (it != table_.end()) {

@@ -52,13 +52,24 @@ bool walk_leaf_prefixes(const Phylogeny_Node* top, char separator, Fresh fresh, 
     });
 }
 
-// The distinct leaf prefixes below `top`, or false when some internal node lacks a child.
+// The distinct leaf prefixes below `top`, or false when some internal node lacks a child. A
+// clade of a gene tree holds a few prefixes: they are looked for in the list itself until it
+// grows long enough for a hash set to pay.
 bool distinct_leaf_prefixes(const Phylogeny_Node* top, char separator,
                             std::vector<std::string_view>& prefixes) {
+    constexpr std::size_t kListed = 16;
     std::unordered_set<std::string_view> seen;
     return walk_leaf_prefixes(
         top, separator,
         [&](std::string_view p, const Phylogeny_Node*) {
+            if (prefixes.size() < kListed) {
+                for (std::string_view q : prefixes) {
+                    if (q == p) return;
+                }
+                prefixes.push_back(p);
+                return;
+            }
+            if (seen.empty()) seen.insert(prefixes.begin(), prefixes.end());
             if (seen.insert(p).second) prefixes.push_back(p);
         },
         [](const Phylogeny_Node*) {});

@@ -50,6 +50,16 @@ struct Best {
             ties += other.ties;
         }
     }
+    // The same as merging the single side `s` with key `k`.
+    void add(std::pair<int64_t, int64_t> k, const Side& s) {
+        if (ties == 0 || k < key) {
+            key = k;
+            side = s;
+            ties = 1;
+        } else if (k == key) {
+            ++ties;
+        }
+    }
 };
 
 // The best sides of one kind, kept apart by whether their `level` (b or a above) is the largest
@@ -62,9 +72,9 @@ public:
             at_max_ = Best{key, side, 1};
             max_level_ = level;
         } else if (level == max_level_) {
-            at_max_.merge(Best{key, side, 1});
+            at_max_.add(key, side);
         } else {
-            below_max_.merge(Best{key, side, 1});
+            below_max_.add(key, side);
         }
     }
 
@@ -107,7 +117,7 @@ struct Entry {
 
 // Ranks both sides of the edge above a node with `a` target leaves and `b` other leaves below,
 // the first of them at rank `first_leaf`.
-void rank_sides(Census& census, uint64_t first_leaf, uint64_t a, uint64_t b) {
+inline void rank_sides(Census& census, uint64_t first_leaf, uint64_t a, uint64_t b) {
     const Side below{first_leaf, a + b, false};
     const Side rest{first_leaf, a + b, true};
     const auto sa = static_cast<int64_t>(a);

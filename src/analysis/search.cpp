@@ -23,10 +23,13 @@ public:
     static constexpr std::size_t kTests = 8;
 
     PrefixAnswers<bool>& of(std::uint64_t serial) {
+        // A test mostly asks many leaves in a row: the one asked last is checked first.
+        if (last_ != nullptr && last_->serial == serial) return last_->answers;
         Kept* oldest = &kept_[0];
         for (Kept& kept : kept_) {
             if (kept.serial == serial) {
                 kept.used = ++clock_;
+                last_ = &kept;
                 return kept.answers;
             }
             if (kept.used < oldest->used) oldest = &kept;
@@ -34,6 +37,7 @@ public:
         oldest->answers.clear();
         oldest->serial = serial;
         oldest->used = ++clock_;
+        last_ = oldest;
         return oldest->answers;
     }
 
@@ -44,6 +48,7 @@ private:
         PrefixAnswers<bool> answers;
     };
     Kept kept_[kTests];
+    Kept* last_ = nullptr;  // the one asked last
     std::uint64_t clock_ = 0;
 };
 
@@ -62,7 +67,7 @@ bool TargetTest::operator()(const Phylogeny_Node* leaf) const {
     if (!by_prefix_) return by_name(leaf->name);
     thread_local ThreadPrefixAnswers kept;
     // The leaf prefix stands for the whole name: it passes the matcher as the name does.
-    return kept.of(serial_).get(leaf_prefix(leaf->name, separator_),
+    return kept.of(serial_).get(leaf->name, separator_,
                                 [this](std::string_view prefix) { return by_name(prefix); });
 }
 

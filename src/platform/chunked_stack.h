@@ -4,7 +4,8 @@
 // A ladder of a million levels needs a million frames. A vector would copy them at every
 // doubling and keep each abandoned copy's memory touched; here a full chunk is followed by a
 // new, twice larger one (large chunks on huge pages), so the memory touched is about what the
-// deepest point needs. Chunks are kept until the stack is destroyed.
+// deepest point needs. Chunks are kept until the stack is destroyed. The first chunk lies in the
+// stack itself: the walks of a small tree take no memory from the heap.
 #ifndef TAVRIN_PLATFORM_CHUNKED_STACK_H
 #define TAVRIN_PLATFORM_CHUNKED_STACK_H
 
@@ -32,10 +33,10 @@ public:
             push_back(value);
     }
     ~ChunkedStack() {
-        for (const Chunk& chunk : chunks_)
-            release_buffer(chunk.data, chunk.capacity * sizeof(T));
+        for (const Chunk& held : chunks_)
+            release_buffer(held.data, held.capacity * sizeof(T));
     }
-    ChunkedStack(const ChunkedStack&) = delete;
+    ChunkedStack(const ChunkedStack&) = delete;  // the top points into the stack itself
     ChunkedStack& operator=(const ChunkedStack&) = delete;
 
     bool empty() const { return size_ == 0; }
@@ -54,19 +55,18 @@ public:
         --top_;
         --size_;
         // Keep the top inside a chunk that holds it: back() then needs no test.
-        if (top_ == chunks_[current_].data && current_ > 0) {
+        if (current_ > 0 && top_ == chunk(current_).data) {
             --current_;
-            top_ = end_ = chunks_[current_].data + chunks_[current_].capacity;
+            top_ = end_ = chunk(current_).data + chunk(current_).capacity;
         }
     }
 
     // Calls visit(element) for every element, bottom first.
     template <typename Visit>
     void for_each(Visit visit) {
-        if (chunks_.empty()) return;
         for (std::size_t c = 0; c <= current_; ++c) {
-            T* const last = c == current_ ? top_ : chunks_[c].data + chunks_[c].capacity;
-            for (T* p = chunks_[c].data; p != last; ++p)
+            T* const last = c == current_ ? top_ : chunk(c).data + chunk(c).capacity;
+            for (T* p = chunk(c).data; p != last; ++p)
                 visit(*p);
         }
     }
@@ -76,26 +76,31 @@ private:
         T* data;
         std::size_t capacity;
     };
-    static constexpr std::size_t kFirstCapacity = std::max<std::size_t>(4096 / sizeof(T), 16);
+    static constexpr std::size_t kInlineCapacity = std::max<std::size_t>(1024 / sizeof(T), 8);
     static constexpr std::size_t kMaxCapacity = (std::size_t{16} << 20) / sizeof(T);
 
+    // Chunk 0 is the inline one; the others come from the heap.
+    Chunk chunk(std::size_t c) const {
+        return c == 0 ? Chunk{first(), kInlineCapacity} : chunks_[c - 1];
+    }
+    T* first() const { return reinterpret_cast<T*>(const_cast<unsigned char*>(inline_)); }
+
     void next_chunk() {
-        const std::size_t next = chunks_.empty() ? 0 : current_ + 1;
-        if (next == chunks_.size()) {
-            const std::size_t capacity = chunks_.empty()
-                                             ? kFirstCapacity
-                                             : std::min(2 * chunks_.back().capacity, kMaxCapacity);
+        const std::size_t next = current_ + 1;
+        if (next > chunks_.size()) {
+            const std::size_t capacity = std::min(2 * chunk(current_).capacity, kMaxCapacity);
             chunks_.push_back({static_cast<T*>(allocate_buffer(capacity * sizeof(T))), capacity});
         }
         current_ = next;
-        top_ = chunks_[next].data;
-        end_ = top_ + chunks_[next].capacity;
+        top_ = chunks_[next - 1].data;
+        end_ = top_ + chunks_[next - 1].capacity;
     }
 
+    alignas(T) unsigned char inline_[kInlineCapacity * sizeof(T)];
     std::vector<Chunk> chunks_;
     std::size_t current_ = 0;  // the chunk that holds the top element
-    T* top_ = nullptr;         // one past the top element
-    T* end_ = nullptr;         // end of the current chunk
+    T* top_ = first();         // one past the top element
+    T* end_ = first() + kInlineCapacity;  // end of the current chunk
     std::size_t size_ = 0;
 };
 
