@@ -29,7 +29,7 @@ double usable_length(const Phylogeny_Node* node) {
 // numbers rather than names.
 class Prefixes {
 public:
-    explicit Prefixes(char separator) : separator_(separator) {}
+    explicit Prefixes(char separator) : separator_(separator) { recent_.fill(kNil); }
 
     std::uint32_t number(const Phylogeny_Node* leaf) {
         const std::string_view name(leaf->name);
@@ -62,13 +62,8 @@ private:
     std::uint32_t last_ = kNil;  // the number of the last leaf's prefix
     std::unordered_map<std::string_view, std::uint32_t> numbers_;
     std::vector<std::string_view> names_;
-    std::array<std::uint32_t, 16> recent_ = make_recent();
+    std::array<std::uint32_t, 16> recent_;
 
-    static std::array<std::uint32_t, 16> make_recent() {
-        std::array<std::uint32_t, 16> recent;
-        recent.fill(kNil);
-        return recent;
-    }
     static std::size_t slot(std::string_view prefix) {
         if (prefix.empty()) return 0;
         return (prefix.size() * 7 + static_cast<unsigned char>(prefix.front()) * 3 +

@@ -403,11 +403,6 @@ double caption_width(const std::vector<std::string>& lines,
 }  // namespace
 
 std::string draw_picture(const Phylogeny& tree, const AnalysisResult& result,
-                         const AnalysisSettings& settings, const PictureSource& source) {
-    return draw_picture(tree, result, settings, source, PictureIdentity(source));
-}
-
-std::string draw_picture(const Phylogeny& tree, const AnalysisResult& result,
                          const AnalysisSettings& settings, const PictureSource& source,
                          const PictureIdentity& identity) {
     DrawnTree drawn = lay_out_result(tree, result, settings);

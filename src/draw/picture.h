@@ -32,9 +32,6 @@ constexpr std::size_t kMaxPictureBytes = 1000000;
 std::string draw_picture(const Phylogeny& tree, const AnalysisResult& result,
                          const AnalysisSettings& settings, const PictureSource& source,
                          const PictureIdentity& identity);
-// The same with the identity made of `source` here.
-std::string draw_picture(const Phylogeny& tree, const AnalysisResult& result,
-                         const AnalysisSettings& settings, const PictureSource& source);
 
 }  // namespace tavrin
 

@@ -11,12 +11,12 @@
 
 namespace tavrin {
 
-namespace {
-
 bool is_name_byte(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
            c == '_' || c == '-';
 }
+
+namespace {
 
 // `text` equals `lower` (lower-case ASCII) but for the case of its letters.
 bool same_caseless(std::string_view text, std::string_view lower) {

@@ -16,6 +16,9 @@ namespace tavrin {
 constexpr std::size_t kMaxPictureName = 200;
 constexpr std::size_t kMaxPictureTarget = 60;
 
+// A byte a picture's name holds as it is: a letter, a digit, '.', '_' or '-'.
+bool is_name_byte(char c);
+
 // Which tree a picture shows: what its name is made of and what its metadata records.
 struct PictureSource {
     std::string_view file;    // as named on the command line

@@ -18,14 +18,6 @@
 namespace tavrin {
 namespace {
 
-// A stream that writes into `buffer` formatted as `like`.
-class StreamLike : public std::ostream {
-public:
-    StreamLike(std::streambuf& buffer, const std::ostream& like) : std::ostream(&buffer) {
-        copyfmt(like);
-    }
-};
-
 // The run with --progress. On a terminal, what the run writes there takes the line away first:
 // its messages, and its report when standard output shares the terminal.
 int run_with_progress(const RunConfig& config, std::istream* input, std::ostream& out,
@@ -37,8 +29,10 @@ int run_with_progress(const RunConfig& config, std::istream* input, std::ostream
                       [&output] { output->flush_report(); });
     ClearingBuffer err_buffer(*err.rdbuf(), progress);
     ClearingBuffer out_buffer(*out.rdbuf(), progress);
-    StreamLike clearing_err(err_buffer, err);
-    StreamLike clearing_out(out_buffer, out);
+    std::ostream clearing_err(&err_buffer);
+    std::ostream clearing_out(&out_buffer);
+    clearing_err.copyfmt(err);  // written as the streams they stand for
+    clearing_out.copyfmt(out);
     output.emplace(out_terminal ? clearing_out : out, terminal ? clearing_err : err);
     const int status = output->finish(run_files(config, input, *output, {}, &progress));
     progress.finish();

@@ -8,6 +8,7 @@
 #include "analysis/leaf_matching.h"
 #include "analysis/root_list.h"
 #include "cli/option_table.h"
+#include "draw/picture_file.h"
 #include "output/escapes.h"
 #include "output/messages.h"
 #include "platform/cpus.h"
@@ -104,12 +105,8 @@ std::string take_draw(const char* name, const std::string& value, RunConfig& con
 
 // 1 to kMaxLabel bytes, each a letter, a digit, '.', '_' or '-': a label stands in file names.
 std::string take_label(const char* name, const std::string& value, RunConfig& config) {
-    const auto usable = [](char c) {
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || is_digit(c) || c == '.' ||
-               c == '_' || c == '-';
-    };
     if (value.empty() || value.size() > kMaxLabel ||
-        !std::all_of(value.begin(), value.end(), usable))
+        !std::all_of(value.begin(), value.end(), is_name_byte))
         return value_error(messages::kNotALabel, name, value) + messages::kLabelsAllowed;
     config.label = value;
     return std::string();

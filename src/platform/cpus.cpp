@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #if defined(__linux__) && defined(__has_include)
@@ -37,6 +38,19 @@ std::string first_line(const char* path) {
     return line;
 }
 
+// The processors a quota allows: cgroup v2's `cpu.max` text ("max 100000", "150000 100000"),
+// rounded up; 0 when it sets no limit or cannot be read.
+std::size_t cpus_of_quota(std::string_view cpu_max) {
+    std::istringstream words{std::string(cpu_max)};
+    std::string quota_text;
+    std::int64_t period = 0;
+    if (!(words >> quota_text >> period) || period <= 0 || quota_text == "max") return 0;
+    std::int64_t quota = 0;
+    std::istringstream quota_words(quota_text);
+    if (!(quota_words >> quota) || quota <= 0) return 0;
+    return static_cast<std::size_t>((quota + period - 1) / period);
+}
+
 // The quota of the process's control group: cgroup v2 at its usual mount, else v1's cpu
 // controller; 0 when none is set or none can be read.
 std::size_t quota_cpus() {
@@ -49,17 +63,6 @@ std::size_t quota_cpus() {
 }
 
 }  // namespace
-
-std::size_t cpus_of_quota(std::string_view cpu_max) {
-    std::istringstream words{std::string(cpu_max)};
-    std::string quota_text;
-    std::int64_t period = 0;
-    if (!(words >> quota_text >> period) || period <= 0 || quota_text == "max") return 0;
-    std::int64_t quota = 0;
-    std::istringstream quota_words(quota_text);
-    if (!(quota_words >> quota) || quota <= 0) return 0;
-    return static_cast<std::size_t>((quota + period - 1) / period);
-}
 
 std::size_t available_cpus() {
     std::size_t cpus = affinity_cpus();

@@ -3,7 +3,6 @@
 #define TAVRIN_PLATFORM_CPUS_H
 
 #include <cstddef>
-#include <string_view>
 
 namespace tavrin {
 
@@ -12,10 +11,6 @@ namespace tavrin {
 // `cpu.cfs_period_us`, rounded up); at least 1. Where the system tells neither, what the
 // standard library reports for the machine, at least 1.
 std::size_t available_cpus();
-
-// The processors a quota allows: cgroup v2's `cpu.max` text ("max 100000", "150000 100000"),
-// rounded up; 0 when it sets no limit or cannot be read.
-std::size_t cpus_of_quota(std::string_view cpu_max);
 
 }  // namespace tavrin
 

@@ -88,15 +88,16 @@ bool only_zeros_from(const std::string& bytes, std::size_t pos) {
     return bytes.find_first_not_of('\0', pos) == std::string::npos;
 }
 
+// The longest text gunzip gives; SIZE_MAX where the system does not tell the memory.
+std::size_t gzip_text_limit() {
+    const std::size_t ceiling = memory_ceiling();
+    return ceiling == SIZE_MAX ? SIZE_MAX : ceiling / 4;
+}
+
 }  // namespace
 
 bool gzip_supported() {
     return true;
-}
-
-std::size_t gzip_text_limit() {
-    const std::size_t ceiling = memory_ceiling();
-    return ceiling == SIZE_MAX ? SIZE_MAX : ceiling / 4;
 }
 
 bool gunzip(std::string& bytes, std::string& reason) {
@@ -153,10 +154,6 @@ bool gunzip(std::string& bytes, std::string& reason) {
 
 bool gzip_supported() {
     return false;
-}
-
-std::size_t gzip_text_limit() {
-    return SIZE_MAX;
 }
 
 bool gunzip(std::string&, std::string& reason) {

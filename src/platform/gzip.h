@@ -3,7 +3,6 @@
 #ifndef TAVRIN_PLATFORM_GZIP_H
 #define TAVRIN_PLATFORM_GZIP_H
 
-#include <cstddef>
 #include <string>
 
 namespace tavrin {
@@ -17,15 +16,12 @@ bool gzip_supported();
 // Replaces `bytes`, gzip-compressed (one member, or several one after the other as `cat a.gz
 // b.gz` makes them), with the text they hold; zero bytes after the last member (the padding of
 // archives and devices) are ignored. False, `bytes` unchanged and the reason in `reason`, when
-// they are damaged, cut short or followed by anything else, when their text passes
-// gzip_text_limit(), or when the build has no zlib. The text's buffer grows with what inflating
+// they are damaged, cut short or followed by anything else, when their text passes a quarter of
+// memory_ceiling() (so that the text, the bytes it came from and the trees read from it fit
+// together), or when the build has no zlib. The text's buffer grows with what inflating
 // gives, never from the size a trailer states. Throws std::bad_alloc when the text would not fit
 // in memory (see memory_ceiling).
 bool gunzip(std::string& bytes, std::string& reason);
-
-// The longest text gunzip gives: a quarter of memory_ceiling(), so that the text, the bytes it
-// came from and the trees read from it fit together. SIZE_MAX where the system does not tell.
-std::size_t gzip_text_limit();
 
 }  // namespace tavrin
 

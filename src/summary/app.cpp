@@ -215,8 +215,13 @@ std::string report_at(const Options& options, const std::string& path) {
     return std::string();
 }
 
-// What stops --html and --pictures, or an empty string.
-std::string check_page_options(const Options& options) {
+// What stops --svg, --html and --pictures, or an empty string.
+std::string check_output_files(const Options& options) {
+    const std::string under_chart =
+        options.svg_path.empty() ? std::string() : report_at(options, options.svg_path);
+    if (!under_chart.empty())
+        return "--svg " + shown_value(options.svg_path) + ": the chart would replace the report " +
+               under_chart;
     if (!options.pictures_path.empty() && options.html_path.empty())
         return "--pictures: the pictures are linked from the page of --html, which is not asked "
                "for";
@@ -330,17 +335,13 @@ std::vector<const TreeCounts*> group_counts(const Tally& tally) {
     return counts;
 }
 
-// The threshold of a group: with X%, X percent of the scale its supports are on.
-double threshold_of(const Options& options, const TreeCounts& counts) {
-    if (options.support_percent && counts.supports_are_fractions())
-        return options.min_support / 100;
-    return options.min_support;
-}
-
+// The threshold of each group: with X%, X percent of the scale its supports are on.
 std::vector<double> thresholds(const Options& options, const Tally& tally) {
     std::vector<double> of;
-    for (const TreeCounts* counts : group_counts(tally))
-        of.push_back(threshold_of(options, *counts));
+    for (const TreeCounts* counts : group_counts(tally)) {
+        const bool fractions = options.support_percent && counts->supports_are_fractions();
+        of.push_back(fractions ? options.min_support / 100 : options.min_support);
+    }
     return of;
 }
 
@@ -416,19 +417,16 @@ std::string chart_document(const Options& options, const Tally& tally,
     std::string named;
     for (std::size_t i = 0; i < keys.size(); ++i)
         named += (i == 0 ? "" : i + 1 == keys.size() ? " and " : ", ") + keys[i];
-    const std::string title = std::string(options.first_sister_only ? "First sisters" : "Sisters") +
-                              " in " + std::to_string(tally.tree_count()) + " trees by " + named;
-    if (panels.size() <= kChartedGroups) {
-        write_grouped_svg(svg, panels, title);
-        return svg.str();
-    }
+    std::string title = std::string(options.first_sister_only ? "First sisters" : "Sisters") +
+                        " in " + std::to_string(tally.tree_count()) + " trees by " + named;
     const std::vector<bool> charted = charted_panels(panels);
-    std::vector<ChartPanel> largest;
+    std::vector<ChartPanel> drawn;
     for (std::size_t i = 0; i < panels.size(); ++i)
-        if (charted[i]) largest.push_back(panels[i]);
-    write_grouped_svg(svg, largest,
-                      title + ", the " + std::to_string(kChartedGroups) + " largest of " +
-                          std::to_string(panels.size()) + " groups");
+        if (charted[i]) drawn.push_back(panels[i]);
+    if (drawn.size() < panels.size())
+        title += ", the " + std::to_string(kChartedGroups) + " largest of " +
+                 std::to_string(panels.size()) + " groups";
+    write_grouped_svg(svg, drawn, title);
     return svg.str();
 }
 
@@ -586,13 +584,7 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
             return fail(err, "cannot write to standard output" + tavrin::system_reason(errno));
         return kExitSuccess;
     }
-    if (!options.svg_path.empty()) {
-        const std::string report = report_at(options, options.svg_path);
-        if (!report.empty())
-            return fail(err, "--svg " + shown_value(options.svg_path) +
-                                 ": the chart would replace the report " + report);
-    }
-    if (const std::string refused = check_page_options(options); !refused.empty())
+    if (const std::string refused = check_output_files(options); !refused.empty())
         return fail(err, refused);
     try {
         return summarise(options, in, out, err, process);

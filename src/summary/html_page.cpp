@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <iterator>
+#include <string_view>
 
 #include "draw/xml_text.h"
 #include "output/escapes.h"
@@ -303,6 +304,24 @@ std::vector<Column> listed_columns(const std::vector<TreeRecord>& records, std::
     return columns;
 }
 
+// Each byte of `text` outside A-Z a-z 0-9 - . _ ~ (and '/' when `keep_slash`) as %XX.
+std::string percent_encoded(std::string_view text, bool keep_slash) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '.' || c == '_' || c == '~' || (keep_slash && c == '/')) {
+            encoded += c;
+        } else {
+            encoded += '%';
+            encoded += kHex[byte >> 4];
+            encoded += kHex[byte & 0xf];
+        }
+    }
+    return encoded;
+}
+
 // The rows as the script reads them: a line of column names, then one line per tree, its number,
 // its picture (percent-encoded) when pictures are linked, and its fields as the table writes
 // them, escapes in place.
@@ -370,23 +389,6 @@ std::string trees_section(const PageContent& content) {
 }
 
 }  // namespace
-
-std::string percent_encoded(std::string_view text, bool keep_slash) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string encoded;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-            c == '-' || c == '.' || c == '_' || c == '~' || (keep_slash && c == '/')) {
-            encoded += c;
-        } else {
-            encoded += '%';
-            encoded += kHex[byte >> 4];
-            encoded += kHex[byte & 0xf];
-        }
-    }
-    return encoded;
-}
 
 std::string folder_href(const std::string& dir, const std::string& page) {
     std::filesystem::path base = std::filesystem::path(page).parent_path();

@@ -11,7 +11,6 @@
 
 #include <cstddef>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "summary/picture_links.h"
@@ -35,9 +34,6 @@ struct LinkedPictures {
 // the way, as a browser takes the page's address), each byte outside the unreserved ones and
 // '/' percent-encoded.
 std::string folder_href(const std::string& dir, const std::string& page);
-
-// Each byte of `text` outside A-Z a-z 0-9 - . _ ~ (and '/' when `keep_slash`) as %XX.
-std::string percent_encoded(std::string_view text, bool keep_slash);
 
 // One group of the tally (all of it without --by).
 struct PageGroup {

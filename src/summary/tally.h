@@ -4,7 +4,6 @@
 #ifndef TAVRIN_SUMMARY_TALLY_H
 #define TAVRIN_SUMMARY_TALLY_H
 
-#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <deque>
@@ -139,10 +138,6 @@ public:
     // group (one threshold for every group when a single one is given). Linear in the number of
     // supports on average (the medians are selections).
     std::vector<PairSummary> summarise(const std::vector<double>& min_support) const;
-    std::vector<PairSummary> summarise(double min_support) const {
-        return summarise(
-            std::vector<double>(std::max<std::size_t>(groups_.size(), 1), min_support));
-    }
 
 private:
     struct Pair {

@@ -96,8 +96,9 @@ Drawn draw(const std::string& text, const std::string& prefix, const std::string
     tavrin::AnalysisNeeds needs;
     needs.picture = true;
     drawn.result = tavrin::analyse(*drawn.tree, settings, needs);
-    drawn.svg = tavrin::draw_picture(*drawn.tree, drawn.result, settings,
-                                     tavrin::PictureSource{"trees/t1.nwk", 1, false, "Choano", ""});
+    const tavrin::PictureSource source{"trees/t1.nwk", 1, false, "Choano", ""};
+    drawn.svg = tavrin::draw_picture(*drawn.tree, drawn.result, settings, source,
+                                     tavrin::PictureIdentity(source));
     return drawn;
 }
 
@@ -316,8 +317,9 @@ TEST(Picture, GeneTreesDrawEveryLeafOnce) {
             needs.outliers = true;
             needs.picture = true;
             const AnalysisResult result = tavrin::analyse(*read->tree, settings, needs);
-            const std::string svg = tavrin::draw_picture(
-                *read->tree, result, settings, tavrin::PictureSource{path, 1, false, "Choano", ""});
+            const tavrin::PictureSource source{path, 1, false, "Choano", ""};
+            const std::string svg = tavrin::draw_picture(*read->tree, result, settings, source,
+                                                         tavrin::PictureIdentity(source));
             std::map<std::string, int> leaves, texts;
             tavrin::preorder(read->tree->root, [&](const Phylogeny_Node* n) {
                 if (n->is_leaf) ++leaves[n->name];

@@ -48,8 +48,8 @@ Drawn draw(const Case& c, std::string_view label = {}) {
     needs.picture = true;
     needs.outliers = true;
     drawn.result = analyse(*drawn.tree, settings, needs);
-    drawn.svg = draw_picture(*drawn.tree, drawn.result, settings,
-                             PictureSource{"data/g002.nwk", 1, false, settings.prefix, label});
+    const PictureSource source{"data/g002.nwk", 1, false, settings.prefix, label};
+    drawn.svg = draw_picture(*drawn.tree, drawn.result, settings, source, PictureIdentity(source));
     return drawn;
 }
 
@@ -189,8 +189,8 @@ TEST(PictureTruth, StraysMarkedInTheirClade) {
     const AnalysisResult result = analyse(tree, settings, needs);
     ASSERT_EQ(result.sisters, std::vector<std::string>{"Metazoa"});
     ASSERT_EQ(result.strays, std::vector<std::string>{"Viridi-c"});
-    const std::string svg =
-        draw_picture(tree, result, settings, PictureSource{"p.nwk", 1, false, "Choano", ""});
+    const PictureSource source{"p.nwk", 1, false, "Choano", ""};
+    const std::string svg = draw_picture(tree, result, settings, source, PictureIdentity(source));
     EXPECT_EQ(
         texts_of(svg, "sister1"),
         (std::vector<std::string>{"Metazoa-a", "Metazoa-b", "Viridi-c", "Metazoa-d", "Metazoa-e"}));

@@ -126,7 +126,7 @@ TEST(Reader, LinesLongerThanOneReadBlock) {
     EXPECT_EQ(read_error("t.nwk:\nC\t" + sister + "\t80\nu.nwk:\nC\tM\tx\n", &tally),
               "r.tsv:4: support 'x' is neither a number nor n/a");
     ASSERT_EQ(tally.pair_count(), 1u);
-    EXPECT_EQ(tally.summarise(70)[0].sister, sister);
+    EXPECT_EQ(tally.summarise({70})[0].sister, sister);
 }
 
 TEST(Reader, SourcesReadInOrderFormOneReportNumberedEachFromOne) {

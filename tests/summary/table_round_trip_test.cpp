@@ -99,7 +99,7 @@ TEST(TableRoundTrip, EveryStatusWrittenIsReadBack) {
         }
     }
     EXPECT_EQ(tally.tree_count(), rows);
-    const std::vector<PairSummary> pairs = tally.summarise(70);
+    const std::vector<PairSummary> pairs = tally.summarise({70});
     ASSERT_FALSE(pairs.empty());
     EXPECT_EQ(pairs[0].target, "Choano");
 }

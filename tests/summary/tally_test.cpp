@@ -34,7 +34,7 @@ TEST(Tally, CountsEachPairOncePerTreeAndTreesWithoutRows) {
     tree(tally, {{"A", kNA}});
     ASSERT_EQ(tally.tree_count(), 3u);
     EXPECT_EQ(tally.trees_with_sister(), 2u);
-    const auto rows = tally.summarise(70);
+    const auto rows = tally.summarise({70});
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].sister, "A");
     EXPECT_EQ(rows[0].trees, 2u);
@@ -51,7 +51,7 @@ TEST(Tally, MediansOfOddAndEvenCountsAndNone) {
         tree(tally, {{"Even", support}});
     tree(tally, {{"None", kNA}});
     tree(tally, {{"None", kNA}});
-    for (const PairSummary& row : tally.summarise(70)) {
+    for (const PairSummary& row : tally.summarise({70})) {
         if (row.sister == "Odd") {
             EXPECT_EQ(row.median, 60);
             EXPECT_EQ(row.supported, 1u);
@@ -71,7 +71,7 @@ TEST(Tally, MedianThatIsNotANumberIsNone) {
     const double inf = std::numeric_limits<double>::infinity();
     tree(tally, {{"Split", inf}, {"High", inf}});
     tree(tally, {{"Split", -inf}, {"High", 80}});
-    const std::vector<PairSummary> rows = tally.summarise(70);
+    const std::vector<PairSummary> rows = tally.summarise({70});
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1].sister, "Split");
     EXPECT_FALSE(rows[1].has_median);
@@ -101,7 +101,7 @@ TEST(Tally, OrdersByTreesThenTargetThenSisterAsBytes) {
     tally.start_tree();
     tally.add_row("b", "x", {true, 1});  // the one pair seen twice comes first
     std::vector<std::string> order;
-    for (const PairSummary& row : tally.summarise(70))
+    for (const PairSummary& row : tally.summarise({70}))
         order.push_back(row.target + "/" + row.sister);
     // Upper case before lower case, bytes above 0x7F after ASCII.
     EXPECT_EQ(order, (std::vector<std::string>{"b/x", "B/x", "a/Z", "a/y", "a/z", "a/\xC3\xA9"}));
@@ -114,7 +114,7 @@ TEST(Tally, FirstSisterOnly) {
     tree(tally, {});
     EXPECT_EQ(tally.tree_count(), 3u);
     EXPECT_EQ(tally.trees_with_sister(), 2u);
-    const auto rows = tally.summarise(70);
+    const auto rows = tally.summarise({70});
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].sister + rows[1].sister, "ARest");
     EXPECT_EQ(rows[0].median + rows[1].median, 170);
@@ -151,7 +151,7 @@ TEST(Tally, NamesWithTabsAndLineBreaks) {
     tally.add_row("a", "b\nc", {true, 1});
     EXPECT_EQ(tally.pair_count(), 3u);
     std::ostringstream out;
-    summary::write_table(out, tally.summarise(1), summary::Grouping());
+    summary::write_table(out, tally.summarise({1}), summary::Grouping());
     EXPECT_EQ(out.str(),
               "target\tsister\ttrees\tshare\tsupported\tmedian_support\n"
               "a\tb\\tc\t1\t1.000\t1\t1\n"
@@ -177,7 +177,7 @@ TEST(Tally, SharesAreTakenOfTheTreesOfTheTarget) {
     table_tree(tally, "", "B", "S", 90);
     table_tree(tally, "", "B", "T", 90);
     tally.end_input();
-    std::vector<PairSummary> rows = tally.summarise(70);
+    std::vector<PairSummary> rows = tally.summarise({70});
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0].target + rows[0].sister, "AS");
     EXPECT_EQ(format_share(rows[0].trees, rows[0].share_of), "0.974");  // 38 of 39, not of 41
@@ -186,7 +186,7 @@ TEST(Tally, SharesAreTakenOfTheTreesOfTheTarget) {
 
     tally.start_tree();  // a report's tree, without rows
     tally.end_input();
-    rows = tally.summarise(70);
+    rows = tally.summarise({70});
     EXPECT_EQ(rows[0].share_of, 40u);
     EXPECT_EQ(rows[1].share_of, 3u);
 }
@@ -212,7 +212,7 @@ TEST(Tally, ByLabelEachLabelApart) {
     EXPECT_EQ(fast.status_count(TreeStatus::kUnnamed), 1u);
     EXPECT_TRUE(fast.supports_are_fractions());
     EXPECT_FALSE(fast.supports_are_zero());
-    const std::vector<PairSummary> rows = tally.summarise(70);
+    const std::vector<PairSummary> rows = tally.summarise({70});
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(std::string(rows[0].label) + rows[0].sister, "iqS");
     EXPECT_EQ(rows[0].median, 90);  // never across labels
@@ -241,7 +241,7 @@ TEST(Tally, ByTargetReportsAndCountsPerGroup) {
     ASSERT_EQ(tally.groups().size(), 3u);
     EXPECT_EQ(tally.groups()[1].counts.trees, 2u);
     EXPECT_EQ(tally.groups()[1].counts.with_sister, 2u);
-    const std::vector<PairSummary> rows = tally.summarise(70);
+    const std::vector<PairSummary> rows = tally.summarise({70});
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].target + std::to_string(rows[0].group) + std::to_string(rows[0].trees),
               "B12");

@@ -228,8 +228,9 @@ inline std::string check_analysis(std::unique_ptr<Phylogeny>& tree,
         (result.outliers.names.empty() || result.outliers.names.size() > in.bound))
         return "leaves set aside outside the bound";
     if (in.picture) {
+        const PictureSource source{"f", 1, false, "T", ""};
         const std::string svg =
-            draw_picture(*tree, result, bounded, PictureSource{"f", 1, false, "T", ""});
+            draw_picture(*tree, result, bounded, source, PictureIdentity(source));
         if (svg.find("<svg") == std::string::npos || svg.find("</svg>") == std::string::npos)
             return "a picture that is not an SVG document";
     }
