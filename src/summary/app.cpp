@@ -445,7 +445,6 @@ struct ReadTables {
 bool fraction_scale(const Tally& tally, std::string_view label, std::string_view file,
                     std::string_view target) {
     const Grouping& by = tally.grouping();
-    if (!by.any() || tally.groups().empty()) return tally.totals().supports_are_fractions();
     for (const TreeGroup& group : tally.groups()) {
         if ((!by.by_label || group.label == label) && (!by.by_file || group.file == file) &&
             (!by.by_target || group.target == target))
