@@ -604,22 +604,19 @@ std::string tip_label(const Prefixes& prefixes, const Record& r, Tip tip, const 
     return std::string();
 }
 
-// The nodes drawn, in preorder: the records from the root down to the tips. Answers the index
-// of the target's node, or -1 when it lies inside a tip.
-std::int64_t emit(const Walk& walk, DrawnTree& out) {
+// The nodes drawn, in preorder: the records from the root down to the tips.
+void emit(const Walk& walk, DrawnTree& out) {
     struct Visit {
         std::uint32_t record;
         std::uint32_t parent;  // in `out`; kNil for the root
         double x;              // from the root, summed as the walk sums it
     };
-    std::int64_t target = -1;
     ChunkedStack<Visit> stack{{walk.root_, kNil, 0.0}};
     while (!stack.empty()) {
         const Visit at = stack.back();
         stack.pop_back();
         const Record& r = walk.records_[at.record];
         const auto index = static_cast<std::uint32_t>(out.nodes.size());
-        if (r.node == walk.in_.target) target = index;
         DrawnNode d;
         d.node = r.node;
         d.parent = at.parent == kNil ? index : at.parent;
@@ -641,7 +638,6 @@ std::int64_t emit(const Walk& walk, DrawnTree& out) {
             }
         }
     }
-    return target;
 }
 
 // The branch of the tree drawn that holds a place: the node it ends in below, and the distance
@@ -731,7 +727,6 @@ void hang_aside(DrawnTree& tree, const std::vector<RemovedLeaf>& aside) {
     }
     for (DrawnNode& n : nodes)
         n.parent = moved[n.parent];
-    if (tree.target >= 0) tree.target = moved[static_cast<std::size_t>(tree.target)];
     tree.aside = hung.size();
     tree.nodes = std::move(nodes);
 }
@@ -832,7 +827,7 @@ DrawnTree lay_out(const LayoutInput& in) {
     out.lengths = walk->lengths_;
     out.leaves = walk->leaves_;
     out.tips = merge_deepest(*walk, out.merged);
-    out.target = emit(*walk, out);
+    emit(*walk, out);
     // Leaves set aside go back into a tree drawn leaf by leaf.
     if (walk->leaves_ <= kAllLeaves && in.aside != nullptr && in.aside->size() <= kAllLeaves)
         hang_aside(out, *in.aside);

@@ -72,7 +72,6 @@ struct DrawnTree {
     bool lengths = false;          // x comes from branch lengths; else every leaf lines up
     std::size_t leaves = 0;        // leaves of the whole tree
     std::size_t merged = 0;        // subtrees merged into `mixed` wedges
-    std::int64_t target = -1;      // index of the target's node (or of the tip holding it)
 };
 
 // What a layout needs from the analysis. Without a target clade the target leaves are those the

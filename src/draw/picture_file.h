@@ -79,11 +79,8 @@ class PictureFolder {
 public:
     explicit PictureFolder(const std::string& dir) : files_(dir) {}
 
-    // The system's error number of opening the folder, or 0.
-    int error() const { return files_.error(); }
-
-    // The folder's path followed by `name`, as messages name a picture.
-    std::string path_of(std::string_view name) const { return files_.path_of(name); }
+    // The folder: its error of opening, and the path by which messages name a picture.
+    const FolderFiles& files() const { return files_; }
 
     // Writes `svg`, the picture of the tree whose recorded source is `source`, as `name`. 0 when
     // all was written; otherwise the system's error number, or kNotARegularFile for an entry of

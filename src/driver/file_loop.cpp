@@ -349,7 +349,7 @@ private:
         int error = make_picture_folder(config_.draw_dir);
         if (error == 0) {
             pictures_.emplace(config_.draw_dir);
-            error = pictures_->error();
+            error = pictures_->files().error();
         }
         if (error == 0) return true;
         err_ << messages::kCannotWritePicture << shown_value(config_.draw_dir) << ": "
@@ -364,7 +364,8 @@ private:
         const int error = pictures_->write(name, picture.svg, picture.identity.source());
         if (error == 0) return true;
         output_.flush_report();
-        err_ << messages::kCannotWritePicture << shown_value(pictures_->path_of(name)) << ": "
+        err_ << messages::kCannotWritePicture << shown_value(pictures_->files().path_of(name))
+             << ": "
              << (error == kNotARegularFile ? messages::kNotARegularFile : std::strerror(error))
              << std::endl;
         return false;
