@@ -73,27 +73,29 @@ public:
     Answer get(std::string_view name, char separator, Compute compute) {
         // The last prefix holds no separator: a name that starts with it and goes on with the
         // separator, or ends there, has it as its leaf prefix.
-        const std::size_t n = last_prefix_.size();
+        const std::size_t n = last_.size();
         if (has_last_ && name.size() >= n && (name.size() == n || name[n] == separator) &&
-            name.compare(0, n, last_prefix_) == 0) {
+            name.compare(0, n, last_) == 0) {
             return last_answer_;
         }
         const std::string_view prefix = leaf_prefix(name, separator);
-        Answer answer;
         const auto it = table_.find(prefix);
         if (it != table_.end()) {
-            answer = it->second;
+            last_ = it->first;
+            last_answer_ = it->second;
         } else {
-            answer = compute(prefix);
+            last_answer_ = compute(prefix);
             if (table_.size() < kMaxPrefixes) {
                 keys_.emplace_back(prefix);
-                table_.emplace(keys_.back(), answer);
+                last_ = keys_.back();
+                table_.emplace(last_, last_answer_);
+            } else {
+                beyond_.assign(prefix.data(), prefix.size());
+                last_ = beyond_;
             }
         }
-        last_prefix_.assign(prefix.data(), prefix.size());
-        last_answer_ = answer;
         has_last_ = true;
-        return answer;
+        return last_answer_;
     }
 
     void clear() {
@@ -103,9 +105,20 @@ public:
     }
 
 private:
+    // Prefixes are short: a byte-wise hash of them costs less than the library's.
+    struct Hash {
+        std::size_t operator()(std::string_view text) const noexcept {
+            std::size_t hash = 14695981039346656037ULL;
+            for (const char c : text)
+                hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+            return hash;
+        }
+    };
+
     std::deque<std::string> keys_;  // stable storage for the views in `table_`
-    std::unordered_map<std::string_view, Answer> table_;
-    std::string last_prefix_;
+    std::unordered_map<std::string_view, Answer, Hash> table_;
+    std::string beyond_;     // the last prefix when the table is full
+    std::string_view last_;  // the prefix asked about last, in `keys_` or `beyond_`
     Answer last_answer_{};
     bool has_last_ = false;
 };
