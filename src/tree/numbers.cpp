@@ -113,6 +113,71 @@ bool read_in_one_step(const char* first, const char* last, const char*& end, dou
     return true;
 }
 
+#if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD == 0 && LDBL_MANT_DIG == 64 && \
+    (defined(__x86_64__) || defined(__i386__))
+#define TAVRIN_LONG_DECIMALS 1
+
+// The double nearest to `q`, a long double (the x87 format: its first eight bytes hold the 64-bit
+// significand) rounded once from a decimal: right unless `q` lies exactly halfway between two
+// doubles (then the decimal may lie on either side of that point, and `false` sends it to the
+// general conversion).
+bool nearest_double(long double q, double& value) {
+    uint64_t significand = 0;
+    std::memcpy(&significand, &q, sizeof significand);
+    if ((significand & 0x7FF) == 0x400) return false;  // the 11 bits a double drops: one half
+    value = static_cast<double>(q);
+    return true;
+}
+
+// Decimals without exponent with more digits than read_in_one_step takes, as phylogeny programs
+// write branch lengths ("0.02287457930331759925"), read from `first` (after the sign). Their
+// first 19 significant digits make an integer m that the 64-bit significand of long double
+// holds, and a power of ten up to 10^27 is held exactly too: m / 10^k is rounded once, to 64
+// bits, and rounding that to double gives the correctly rounded double but at an exact halfway
+// point. A decimal with more digits lies between m / 10^k and (m + 1) / 10^k: when both give
+// the same double, so does the decimal. Answers the end of the number, or null for anything
+// else (exponents, larger or smaller scales, halfway points, zero), left to the general path.
+const char* read_long_decimal(const char* first, const char* last, double& value) {
+    static constexpr long double kPowers[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,
+                                              1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
+                                              1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L, 1e20L,
+                                              1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
+    uint64_t m = 0;
+    int taken = 0;          // significant digits in m
+    long scale = 0;         // the value is m / 10^scale
+    bool left_out = false;  // a digit other than 0 after the nineteenth
+    bool point = false;
+    const char* p = first;
+    for (; p != last; ++p) {
+        if (*p == '.' && !point) {
+            point = true;
+            continue;
+        }
+        const unsigned d = static_cast<unsigned char>(*p) - 48u;
+        if (d > 9) break;
+        if (taken < 19) {
+            if (m != 0 || d != 0) {
+                m = m * 10 + d;
+                ++taken;
+            }
+            scale += point;
+        } else {
+            left_out = left_out || d != 0;
+            scale -= !point;  // an integer digit left out: ten times more
+        }
+    }
+    if (p != last && (*p == 'e' || *p == 'E')) return nullptr;  // perhaps an exponent
+    if (m == 0 || scale < 0 || scale > 27) return nullptr;
+    const long double power = kPowers[scale];
+    double low = 0, high = 0;
+    if (!nearest_double(static_cast<long double>(m) / power, low)) return nullptr;
+    if (left_out && (!nearest_double(static_cast<long double>(m + 1) / power, high) || high != low))
+        return nullptr;
+    value = low;
+    return p;
+}
+#endif
+
 }  // namespace
 
 const char* scan_number_general(const char* first, const char* last, double& value) {
@@ -123,6 +188,12 @@ const char* scan_number_general(const char* first, const char* last, double& val
     const bool negative = first < last && *first == '-';
     const char* mantissa = first + (first < last && (*first == '+' || *first == '-') ? 1 : 0);
     const char* p = mantissa;
+#if defined(TAVRIN_LONG_DECIMALS)
+    if (const char* end = read_long_decimal(mantissa, last, value)) {
+        if (negative) value = -value;
+        return end;
+    }
+#endif
 #if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD == 0
     if (read_in_one_step(mantissa, last, p, value)) {
         if (negative) value = -value;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -78,6 +79,30 @@ TEST(Numbers, RandomDecimalsGiveTheCorrectlyRoundedDouble) {
             text += std::to_string(random() % 40);
         }
         expect_same_bits(text);
+        if (HasFailure()) return;
+    }
+}
+
+TEST(Numbers, LongDecimalsAndTheirHalfwayPointsGiveTheCorrectlyRoundedDouble) {
+    // Branch lengths written with 20 digits after the point, integers and decimals of 17 to 28
+    // significant digits, and decimals that cut the exact halfway point between two doubles
+    // after 17 to 40 digits (a digit either way decides the rounding).
+    std::mt19937_64 random(2026);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    char buffer[128];
+    for (int i = 0; i < 100000; ++i) {
+        const double scale = std::pow(10.0, static_cast<int>(random() % 12) - 4);
+        const double d = unit(random) * scale;
+        const int digits = 17 + static_cast<int>(random() % 12);
+        std::snprintf(buffer, sizeof buffer, "%.20f", d);
+        expect_same_bits(buffer);
+        std::snprintf(buffer, sizeof buffer, "%.*g", digits, d);
+        if (std::strchr(buffer, 'e') == nullptr) expect_same_bits(buffer);
+        const long double halfway = (static_cast<long double>(d) + std::nextafter(d, 2.0)) / 2;
+        for (const int cut : {17, 19, 20, 24, 40}) {
+            std::snprintf(buffer, sizeof buffer, "%.*Lf", cut, halfway);
+            expect_same_bits(buffer);
+        }
         if (HasFailure()) return;
     }
 }
