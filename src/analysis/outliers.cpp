@@ -94,7 +94,6 @@ private:
 // What the walk learns: the leaves in file order with the answer of the target test, and the
 // best sides of both kinds.
 struct Census {
-    BigVector<Phylogeny_Node*> leaves;
     BigVector<unsigned char> is_target;
     uint64_t targets = 0;
     SideRanking inside;
@@ -127,8 +126,11 @@ inline void rank_sides(Census& census, uint64_t first_leaf, uint64_t a, uint64_t
 }
 
 // The walk, in preorder on its own stack: asks the test once of each leaf and ranks the sides
-// of every edge when the subtree below it closes.
-Census take_census(Phylogeny_Node* root, const LeafTest& is_target) {
+// of every edge when the subtree below it closes. The leaves go to `leaves`, from left to right,
+// and with `sides`, the sides ranked go there, in order.
+template <typename Leaves>
+Census take_census(Phylogeny_Node* root, const LeafTest& is_target, Leaves& leaves,
+                   std::vector<std::pair<uint32_t, uint32_t>>* sides) {
     Census census;
     tavrin::ChunkedStack<Entry> stack;
     if (root != nullptr) stack.push_back({root, 0, 0});
@@ -136,16 +138,22 @@ Census take_census(Phylogeny_Node* root, const LeafTest& is_target) {
         const Entry entry = stack.back();
         stack.pop_back();
         Phylogeny_Node* node = entry.node;
-        const uint64_t met = census.leaves.size();
+        const uint64_t met = leaves.size();
         if (node == nullptr) {
             const uint64_t targets = census.targets - entry.targets_before;
             rank_sides(census, entry.first_leaf, targets, met - entry.first_leaf - targets);
+            if (sides != nullptr)
+                sides->emplace_back(entry.first_leaf,
+                                    static_cast<uint32_t>(met - entry.first_leaf));
         } else if (node->is_leaf) {
             const bool target = is_target(node);
-            census.leaves.push_back(node);
+            leaves.push_back(node);
             census.is_target.push_back(target ? 1 : 0);
             census.targets += target ? 1 : 0;
-            if (entry.first_leaf != 0) rank_sides(census, met, target ? 1 : 0, target ? 0 : 1);
+            if (entry.first_leaf != 0) {
+                rank_sides(census, met, target ? 1 : 0, target ? 0 : 1);
+                if (sides != nullptr) sides->emplace_back(static_cast<uint32_t>(met), 1);
+            }
         } else {
             const uint32_t both = node->left != nullptr && node->right != nullptr ? 1 : 0;
             if (entry.first_leaf != 0) {
@@ -159,10 +167,30 @@ Census take_census(Phylogeny_Node* root, const LeafTest& is_target) {
     return census;
 }
 
+// The census of a tree whose shape a walk found before: the test asked of each leaf, and the
+// sides ranked in the order the walk ranked them, so that ties fall as they fell there.
+Census replay_census(const CensusShape& shape, const LeafTest& is_target) {
+    Census census;
+    const std::size_t n = shape.leaves.size();
+    census.is_target.resize(n);
+    std::vector<uint32_t> before(n + 1, 0);  // the target leaves left of each rank
+    for (std::size_t rank = 0; rank < n; ++rank) {
+        const bool target = is_target(shape.leaves[rank]);
+        census.is_target[rank] = target ? 1 : 0;
+        before[rank + 1] = before[rank] + (target ? 1 : 0);
+    }
+    census.targets = before[n];
+    for (const auto& [first, count] : shape.sides) {
+        const uint64_t a = before[first + count] - before[first];
+        rank_sides(census, first, a, count - a);
+    }
+    return census;
+}
+
 // The best valid sides of both kinds, keyed by leaves removed, then target leaves removed.
 Best best_side(const Census& census) {
     const auto all_targets = static_cast<int64_t>(census.targets);
-    const auto all_others = static_cast<int64_t>(census.leaves.size()) - all_targets;
+    const auto all_others = static_cast<int64_t>(census.is_target.size()) - all_targets;
     Best inside = census.inside.valid(static_cast<uint64_t>(all_others));
     Best outside = census.outside.valid(static_cast<uint64_t>(all_targets));
     inside.key = {all_targets + inside.key.first, all_targets + inside.key.second};
@@ -171,29 +199,40 @@ Best best_side(const Census& census) {
     return inside;
 }
 
-// The leaves that the winning side removes, from left to right.
-std::vector<Phylogeny_Node*> removed_leaves(const Census& all, const Side& side) {
-    std::vector<Phylogeny_Node*> removed;
-    for (uint64_t rank = 0; rank < all.leaves.size(); ++rank) {
-        const bool below = rank >= side.first_leaf && rank - side.first_leaf < side.leaves;
-        const bool in_side = below != side.outside;
-        if (in_side != (all.is_target[rank] != 0)) removed.push_back(all.leaves[rank]);
-    }
-    return removed;
-}
-
-}  // namespace
-
-OutlierSet find_outliers(const Phylogeny& tree, const LeafTest& is_target) {
-    const Census census = take_census(tree.root, is_target);
+// What the census answers; `leaves` are the tree's from left to right.
+template <typename Leaves>
+OutlierSet answer(const Census& census, const Leaves& leaves) {
     OutlierSet result;
     result.target_leaves = census.targets;
     const Best best = best_side(census);
     if (best.ties == 0) return result;
     result.outliers = static_cast<std::size_t>(best.key.first);
     result.ambiguous = best.ties > 1;
-    if (best.ties == 1 && best.key.first > 0) result.leaves = removed_leaves(census, best.side);
+    if (best.ties == 1 && best.key.first > 0) {
+        // The leaves that the winning side removes, from left to right.
+        const Side& side = best.side;
+        for (uint64_t rank = 0; rank < leaves.size(); ++rank) {
+            const bool below = rank >= side.first_leaf && rank - side.first_leaf < side.leaves;
+            const bool in_side = below != side.outside;
+            if (in_side != (census.is_target[rank] != 0)) result.leaves.push_back(leaves[rank]);
+        }
+    }
     return result;
+}
+
+}  // namespace
+
+OutlierSet find_outliers(const Phylogeny& tree, const LeafTest& is_target, CensusShape* shape) {
+    if (shape == nullptr) {
+        BigVector<Phylogeny_Node*> leaves;
+        return answer(take_census(tree.root, is_target, leaves, nullptr), leaves);
+    }
+    if (!shape->filled) {
+        const Census census = take_census(tree.root, is_target, shape->leaves, &shape->sides);
+        shape->filled = true;
+        return answer(census, shape->leaves);
+    }
+    return answer(replay_census(*shape, is_target), shape->leaves);
 }
 
 std::size_t set_aside(Phylogeny& tree, const std::vector<Phylogeny_Node*>& leaves) {

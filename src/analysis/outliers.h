@@ -15,8 +15,10 @@
 #define TAVRIN_ANALYSIS_OUTLIERS_H
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "tree/phylogeny.h"
@@ -41,10 +43,22 @@ struct OutlierSet {
 // Tells whether a leaf is a target leaf.
 using LeafTest = std::function<bool(const Phylogeny_Node*)>;
 
+// What the census of a tree's outliers learns of its shape alone, whatever the target: the leaves
+// from left to right and, in the order the census ranks them, the sides below its edges (the
+// first leaf and how many). The censuses of several targets on one tree share it.
+struct CensusShape {
+    bool filled = false;
+    std::vector<Phylogeny_Node*> leaves;
+    std::vector<std::pair<uint32_t, uint32_t>> sides;
+};
+
 // Finds the outliers of `tree` (any rooting), asking `is_target` once for each leaf: one walk over
 // the nodes and one pass over the leaves, in time and memory linear in the tree and without
-// recursion. `target_leaves` of the answer spares the caller a count of its own.
-OutlierSet find_outliers(const Phylogeny& tree, const LeafTest& is_target);
+// recursion. `target_leaves` of the answer spares the caller a count of its own. With `shape`,
+// the walk is left out when `shape` is filled (the tree must then stand as it did when it was
+// filled: the same nodes, links and child order), and `shape` is filled by it otherwise.
+OutlierSet find_outliers(const Phylogeny& tree, const LeafTest& is_target,
+                         CensusShape* shape = nullptr);
 
 // Takes each of `leaves` out of `tree`, one after another: the leaf's parent node leaves the tree
 // as well, and the leaf's sibling takes the parent's place, keeping its own support and adding

@@ -154,9 +154,9 @@ AnalysisResult run_pipeline(Phylogeny& tree, const Analysis& analysis, TreeChang
 }
 
 // Finds the outliers of `tree` and writes what the answer says into `summary`.
-OutlierSet describe_outliers(const Phylogeny& tree, const TargetTest& test,
-                             OutlierSummary& summary) {
-    OutlierSet set = find_outliers(tree, std::cref(test));
+OutlierSet describe_outliers(const Phylogeny& tree, const TargetTest& test, OutlierSummary& summary,
+                             CensusShape* shape) {
+    OutlierSet set = find_outliers(tree, std::cref(test), shape);
     summary.count = set.outliers;
     summary.ambiguous = set.ambiguous;
     summary.names.reserve(set.leaves.size());
@@ -183,9 +183,10 @@ AnalysisResult analyse_as_read(Phylogeny& tree, const Analysis& analysis, TreeCh
 // their branches merged (see tree/rooting.h), and the tree without them is rooted by the list; a
 // tree that no entry roots is not searched for outliers.
 AnalysisResult analyse_with_outliers(Phylogeny& tree, const Analysis& analysis, bool picture,
-                                     TreeChanges* keep, SharedRootPlaces* shared) {
+                                     TreeChanges* keep, SharedAnalyses* shared) {
     const AnalysisSettings& settings = analysis.settings();
-    AnalysisResult result = analyse_as_read(tree, analysis, keep, shared, true);
+    AnalysisResult result =
+        analyse_as_read(tree, analysis, keep, shared ? &shared->roots : nullptr, true);
     if (result.status == TreeStatus::kSisters || result.status == TreeStatus::kUnnamed) {
         // The target clade's leaves are one side of the edge above it, and every leaf beyond
         // that edge is not a target leaf.
@@ -197,7 +198,8 @@ AnalysisResult analyse_with_outliers(Phylogeny& tree, const Analysis& analysis, 
     // and the edges: the outliers describe the tree as read, which `tree` holds again, and are
     // taken out of it.
     if (result.status != TreeStatus::kNotAClade) return result;
-    const OutlierSet set = describe_outliers(tree, analysis.target_test(), result.outliers);
+    const OutlierSet set = describe_outliers(tree, analysis.target_test(), result.outliers,
+                                             shared ? &shared->census : nullptr);
     result.target_leaves = set.target_leaves;
     const std::size_t count = result.outliers.count.value_or(0);
     if (count == 0 || count > settings.max_outliers) return result;
@@ -243,14 +245,15 @@ Analysis::Analysis(const AnalysisSettings& settings, GroupRelations groups)
       test_(matcher_, naming_.groups, settings_.prefix, naming_.separator) {}
 
 AnalysisResult analyse(Phylogeny& tree, const Analysis& analysis, const AnalysisNeeds& needs,
-                       TreeChanges* keep, SharedRootPlaces* shared) {
+                       TreeChanges* keep, SharedAnalyses* shared) {
     AnalysisResult result;
+    SharedRootPlaces* roots = shared ? &shared->roots : nullptr;
     if (needs.outliers || analysis.settings().max_outliers > 0) {
         result = analyse_with_outliers(tree, analysis, needs.picture, keep, shared);
     } else if (needs.picture) {
-        result = analyse_as_read(tree, analysis, keep, shared);
+        result = analyse_as_read(tree, analysis, keep, roots);
     } else {
-        result = run_pipeline(tree, analysis, keep, shared);
+        result = run_pipeline(tree, analysis, keep, roots);
     }
     if (needs.picture && result.target == nullptr && result.target_leaves > 0)
         list_target_leaves(tree, analysis.target_test(), result);

@@ -16,6 +16,7 @@
 
 #include "analysis/group_relations.h"
 #include "analysis/leaf_matching.h"
+#include "analysis/outliers.h"
 #include "analysis/root_list.h"
 #include "analysis/steps.h"
 #include "output/table_format.h"
@@ -61,6 +62,14 @@ struct AnalysisNeeds {
     bool outliers = false;
     // A picture: a tree that is not a clade left as it was read, and its target leaves listed.
     bool picture = false;
+};
+
+// What the analyses of one tree for several targets share while it stands as read, each part
+// found by the first analysis that needs it: the rooting places that do not depend on the
+// target, and the shape of the census of its outliers.
+struct SharedAnalyses {
+    SharedRootPlaces roots;
+    CensusShape census;
 };
 
 // The analysis of a run: its settings, the target test compiled once and the naming rule, made
@@ -134,10 +143,10 @@ struct AnalysisResult {
 // With `keep`, every change the analysis makes to the tree (rootings, reroots, leaves set aside)
 // is kept there, so that the caller, once done with the result (which points into the tree),
 // can have the tree as read back for another analysis. With `shared`, that analysis (of the tree
-// as read, for another target) takes the rooting places that do not depend on the target from
-// the analyses before it.
+// as read, for another target) takes what does not depend on the target from the analyses
+// before it.
 AnalysisResult analyse(Phylogeny& tree, const Analysis& analysis, const AnalysisNeeds& needs = {},
-                       TreeChanges* keep = nullptr, SharedRootPlaces* shared = nullptr);
+                       TreeChanges* keep = nullptr, SharedAnalyses* shared = nullptr);
 
 }  // namespace tavrin
 

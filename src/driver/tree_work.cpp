@@ -218,7 +218,7 @@ void TreeWork::tree_into(Record& record, std::size_t lane, const TreePlace& plac
     std::optional<TreeChanges> changes;
     if (restore) changes.emplace(*read.tree);
     AnalysisResult result =
-        analyse(*read.tree, analysis, needs_, restore ? &*changes : nullptr, &shared.roots);
+        analyse(*read.tree, analysis, needs_, restore ? &*changes : nullptr, &shared.analyses);
     record.seen = TreeSeen{result.target_leaves, three_way_root,
                            std::move(result.outgroups_matched), std::move(names)};
     write_tree(record, place, result, settings);

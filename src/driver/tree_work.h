@@ -83,7 +83,7 @@ public:
 private:
     // What the analyses of one tree for each target find alike, found by the first.
     struct LanesShare {
-        SharedRootPlaces roots;
+        SharedAnalyses analyses;
         std::optional<LeafNamesSeen> names;
     };
 
