@@ -217,8 +217,10 @@ void TreeWork::tree_into(Record& record, std::size_t lane, const TreePlace& plac
     std::optional<LeafNamesSeen> names = shared.names;
     std::optional<TreeChanges> changes;
     if (restore) changes.emplace(*read.tree);
+    // One target alone has nothing to share: it would only keep what no one takes.
+    SharedAnalyses* share = targets_.size() > 1 ? &shared.analyses : nullptr;
     AnalysisResult result =
-        analyse(*read.tree, analysis, needs_, restore ? &*changes : nullptr, &shared.analyses);
+        analyse(*read.tree, analysis, needs_, restore ? &*changes : nullptr, share);
     record.seen = TreeSeen{result.target_leaves, three_way_root,
                            std::move(result.outgroups_matched), std::move(names)};
     write_tree(record, place, result, settings);
