@@ -63,16 +63,21 @@ bool read_in_one_step(const char* first, const char* last, const char*& end, dou
     int count = 0;             // digits taken into `digits`, leading zeros left out
     std::ptrdiff_t scale = 0;  // digits after the point
     const char* p = first;
+    // Counted from the first digit other than 0 on, whatever `digits` holds then: past 19
+    // digits it may wrap, to 0 itself for a multiple of 2^64.
+    bool counting = false;
     for (; p < last && is_digit(*p); ++p) {
         digits = digits * 10 + static_cast<uint64_t>(*p - '0');
-        count += digits != 0;
+        counting = counting || *p != '0';
+        count += counting;
     }
     bool any = p != first;
     if (p < last && *p == '.') {
         const char* fraction = ++p;
         for (; p < last && is_digit(*p); ++p) {
             digits = digits * 10 + static_cast<uint64_t>(*p - '0');
-            count += digits != 0;
+            counting = counting || *p != '0';
+            count += counting;
         }
         scale = p - fraction;
         any = any || p != fraction;

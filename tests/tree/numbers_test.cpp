@@ -49,6 +49,9 @@ TEST(Numbers, EveryFormGivesTheCorrectlyRoundedDouble) {
         "123456789012345e7", "4.35e+2", "4.35E-2", "-2.5e3", "7e0", "1.e5",
         // trailing and leading zeros that are not significant, and those that are
         "0000000000000000000000001", "1.0000000000000000000000", "100000000000000000000000",
+        // digits whose integer wraps past 2^64, to 0 itself for a multiple of it
+        "18446744073709551616", "18446744073709551616.000000", "36893488147419103232",
+        "0.000018446744073709551616", "000018446744073709551617",
         // huge and tiny: infinity, subnormals, zero
         "1e308", "1.7976931348623157e308", "1e309", "-1e400", "4.9e-324", "1e-400",
         "2.2250738585072014e-308",
