@@ -22,8 +22,9 @@ namespace {
 // The number of leaves below `top` that pass `test`, for a search that did not test them all.
 std::size_t count_target_leaves(const Phylogeny_Node* top, const TargetTest& test) {
     std::size_t count = 0;
+    const TargetTest::Here here = test.here();
     preorder(top, [&](const Phylogeny_Node* n) {
-        if (n->is_leaf && test(n)) ++count;
+        if (n->is_leaf && here(n)) ++count;
     });
     return count;
 }
@@ -156,7 +157,8 @@ AnalysisResult run_pipeline(Phylogeny& tree, const Analysis& analysis, TreeChang
 // Finds the outliers of `tree` and writes what the answer says into `summary`.
 OutlierSet describe_outliers(const Phylogeny& tree, const TargetTest& test, OutlierSummary& summary,
                              CensusShape* shape) {
-    OutlierSet set = find_outliers(tree, std::cref(test), shape);
+    const TargetTest::Here here = test.here();
+    OutlierSet set = find_outliers(tree, std::cref(here), shape);
     summary.count = set.outliers;
     summary.ambiguous = set.ambiguous;
     summary.names.reserve(set.leaves.size());
@@ -246,6 +248,7 @@ Analysis::Analysis(const AnalysisSettings& settings, GroupRelations groups)
 
 AnalysisResult analyse(Phylogeny& tree, const Analysis& analysis, const AnalysisNeeds& needs,
                        TreeChanges* keep, SharedAnalyses* shared) {
+    LeafKeys::of_thread().number(tree, analysis.naming().separator);
     AnalysisResult result;
     SharedRootPlaces* roots = shared ? &shared->roots : nullptr;
     if (needs.outliers || analysis.settings().max_outliers > 0) {
