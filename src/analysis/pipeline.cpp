@@ -58,8 +58,8 @@ bool root_tree(Phylogeny& tree, const Analysis& analysis, AnalysisResult& result
     return true;
 }
 
-// The target search. A search that reroots answers for the old rooting; the rerooted tree is
-// searched again and that answer stands. Also counts the target leaves (a reroot keeps the
+// The target search. A search that reroots answers for the old rooting; what its full search of
+// the rerooted tree answered stands. Also counts the target leaves (a reroot keeps the
 // leaves), but for a tree that is not a clade when `census_follows`: the census of its outliers
 // counts them, and the count here is left at 1. With `changes`, the reroot is kept there.
 SearchResult find_target(Phylogeny& tree, const TargetTest& test, AnalysisResult& result,
@@ -67,8 +67,11 @@ SearchResult find_target(Phylogeny& tree, const TargetTest& test, AnalysisResult
     SearchResult search = search_target(&tree, tree.root, test, {}, changes);
     const bool every_leaf_tested = !search.state.rerooted && !search.state.not_a_clade;
     std::size_t tested = search.tested;
-    if (search.state.rerooted)
-        search = search_target(&tree, tree.root, test, SearchState{true, false});
+    if (search.state.rerooted) {
+        // The search searched the new root in full before it went on: that answer stands.
+        search.target = search.restart_target;
+        search.state = search.restart_state;
+    }
     if (every_leaf_tested) {
         result.target_leaves = tested;
     } else if (census_follows && search.target == nullptr && search.state.not_a_clade) {

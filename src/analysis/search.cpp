@@ -218,7 +218,10 @@ SearchResult search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetT
                 break;
             }
             case kAfterRestart:
-                stack.pop_back();  // answer what the restart answered
+                // Answer what the restart answered; the tree stays as it stands now.
+                result.restart_target = answer;
+                result.restart_state = state;
+                stack.pop_back();
                 break;
         }
     }

@@ -81,6 +81,10 @@ struct SearchResult {
     // The target leaves the search tested: all of them when the search ends with both flags
     // clear, since it then tests every leaf once.
     std::size_t tested = 0;
+    // When the search rerooted the tree: what its full search of the new root answered, the
+    // same as a search of the new root begun with `rerooted` set would answer.
+    Phylogeny_Node* restart_target = nullptr;
+    SearchState restart_state;
 };
 
 // The target search from `start`, beginning in `state`: none, `start` itself when every leaf

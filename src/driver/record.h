@@ -28,9 +28,13 @@ public:
     Record(const Record&) = delete;
     Record& operator=(const Record&) = delete;
 
-    // The report's stream and the messages' stream of this step.
-    std::ostream& out() { return out_; }
-    std::ostream& err() { return err_; }
+    // The report's stream and the messages' stream of this step, made when first asked for (a
+    // stream costs more to make than a row costs to write).
+    std::ostream& out() { return out_ ? *out_ : out_.emplace(&out_buffer_); }
+    std::ostream& err() { return err_ ? *err_ : err_.emplace(&err_buffer_); }
+    // The report's text to append to at once, in order with what out() writes (it keeps nothing
+    // back): a row needs no stream.
+    std::string& out_text() { return out_buffer_.text(); }
 
     enum class Flush {
         kPlain,  // the report is written out before what follows
@@ -84,12 +88,13 @@ private:
     public:
         Buffer(Record& record, Piece::Kind kind) : record_(record), kind_(kind) {}
 
+        std::string& text();
+
     protected:
         int_type overflow(int_type c) override;
         std::streamsize xsputn(const char* s, std::streamsize n) override;
 
     private:
-        std::string& text();
         Record& record_;
         Piece::Kind kind_;
     };
@@ -97,8 +102,8 @@ private:
     std::vector<Piece> pieces_;
     Buffer out_buffer_{*this, Piece::kOut};
     Buffer err_buffer_{*this, Piece::kErr};
-    std::ostream out_{&out_buffer_};
-    std::ostream err_{&err_buffer_};
+    std::optional<std::ostream> out_;
+    std::optional<std::ostream> err_;
 };
 
 }  // namespace tavrin
