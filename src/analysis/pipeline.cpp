@@ -251,7 +251,10 @@ Analysis::Analysis(const AnalysisSettings& settings, GroupRelations groups)
 
 AnalysisResult analyse(Phylogeny& tree, const Analysis& analysis, const AnalysisNeeds& needs,
                        TreeChanges* keep, SharedAnalyses* shared) {
-    LeafKeys::of_thread().number(tree, analysis.naming().separator);
+    // A tree analysed for several targets is asked the same questions of each leaf prefix many
+    // times: numbering its leaves once lets every later answer be found by number. Asked once,
+    // the questions cost less than the numbering.
+    if (shared != nullptr) LeafKeys::of_thread().number(tree, analysis.naming().separator);
     AnalysisResult result;
     SharedRootPlaces* roots = shared ? &shared->roots : nullptr;
     if (needs.outliers || analysis.settings().max_outliers > 0) {
