@@ -207,10 +207,12 @@ const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const Targe
             place = view->outgroup_place(numbers, list.max_strays, &broke);
         } else {
             if (view->leaves_numbered()) keep_order();  // the midpoint lets the numbering go
+            // The midpoint's own walk, when it makes one, gives the leaves as read on its way.
             if (shared == nullptr) {
-                place = view->midpoint_place();
+                place = view->midpoint_place(file_order);
             } else {
-                if (!shared->midpoint.has_value()) shared->midpoint = view->midpoint_place();
+                if (!shared->midpoint.has_value())
+                    shared->midpoint = view->midpoint_place(file_order);
                 place = *shared->midpoint;
             }
         }

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "analysis/leaf_matching.h"
-#include "tree/walk.h"
+#include "platform/chunked_stack.h"
 
 #include "output/escapes.h"
 #include "output/messages.h"
@@ -45,6 +45,29 @@ void warn_of_replaced_pictures(std::ostream& err, const std::string& dir,
     err << std::endl;
 }
 
+namespace {
+
+// Calls visit(node) for every node below and including `top`, a node's children as soon as the
+// node is reached and their own children later: a leaf is met within a few steps of the top on a
+// ladder of either hand, where a walk that goes down first would pass every inner node before
+// it. A visit that answers false ends the walk.
+template <typename Visit>
+void children_first(const Phylogeny_Node* top, Visit visit) {
+    if (top == nullptr || !visit(top)) return;
+    ChunkedStack<const Phylogeny_Node*> waiting{top};
+    while (!waiting.empty()) {
+        const Phylogeny_Node* node = waiting.back();
+        waiting.pop_back();
+        for (const Phylogeny_Node* child : {node->right, node->left}) {
+            if (child == nullptr) continue;
+            if (!visit(child)) return;
+            if (child->left != nullptr || child->right != nullptr) waiting.push_back(child);
+        }
+    }
+}
+
+}  // namespace
+
 LeafNamesSeen see_leaf_names(const Phylogeny& tree, char separator, const GroupRelations& groups) {
     LeafNamesSeen seen;
     seen.groups = groups;
@@ -52,7 +75,9 @@ LeafNamesSeen see_leaf_names(const Phylogeny& tree, char separator, const GroupR
     std::string_view last;
     bool have_last = false;
     std::unordered_set<std::string_view> members;
-    preorder(tree.root, [&](const Phylogeny_Node* n) {
+    // The warnings make nothing of the order the leaves are met in: the counts matter only
+    // while no name holds the separator, and then every leaf is met.
+    children_first(tree.root, [&](const Phylogeny_Node* n) {
         if (!n->is_leaf) return true;
         ++seen.leaves;
         const std::string& name = n->name;

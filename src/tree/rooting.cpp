@@ -76,21 +76,57 @@ struct SubtreeRecord {
 };
 
 // A node met by a search, with the value handed down to it: for an inner node the index of its
-// own record, for a leaf that of its parent's.
+// own record and the record itself, for a leaf the index of its parent's record and no record.
 struct Step {
     Phylogeny_Node* node;
     std::size_t index;
     double value;
+    const SubtreeRecord* record;
 };
 
 }  // namespace
 
-// Every inner node's record, made by one walk in postorder.
+// Every inner node's record, made by one walk in postorder. A search finds a node's record once,
+// when it steps to the node, and reads its values from the step after that.
 class SubtreeRecords {
 public:
-    // Takes in every node of the tree, each after its children, then closes.
-    void add(const Phylogeny_Node* node);
-    void close();
+    // Takes in an inner node, after every node below it.
+    void add_inner(const Phylogeny_Node* node) {
+        const std::size_t index = records_count_;
+        if (free_ == free_end_) next_chunk(index);
+        ++records_count_;
+        SubtreeRecord* const own = free_++;
+        // The right subtree is finished last: its record is the last one made. So is the left
+        // child's when the right child is a leaf; else it comes before the right subtree's. A
+        // child's down reach and longest path come from its record when it has one.
+        const Phylogeny_Node* right_node = node->right;
+        const Phylogeny_Node* left_node = node->left;
+        uint32_t inner = 1;
+        double right = leaf_reach(right_node), right_longest = kMinusInfinity;
+        SubtreeRecord* left_record = last_;
+        if (!ends_path(right_node)) {
+            SubtreeRecord& record = *last_;
+            right = record.down + right_node->length;
+            right_longest = record.longest;
+            record.parent = static_cast<uint32_t>(index);
+            inner += record.inner;
+            if (!ends_path(left_node)) left_record = &records_[index - 1 - record.inner];
+        }
+        double left = leaf_reach(left_node), left_longest = kMinusInfinity;
+        if (!ends_path(left_node)) {
+            SubtreeRecord& record = *left_record;
+            left = record.down + left_node->length;
+            left_longest = record.longest;
+            record.parent = static_cast<uint32_t>(index);
+            inner += record.inner;
+        }
+        const double longest = std::max(std::max(left_longest, right_longest), left + right);
+        *own = SubtreeRecord{std::max(left, right), longest, inner, 0};
+        last_ = own;
+        longest_ = std::max(longest_, longest);
+    }
+    // Closes, told how many nodes the tree has and the sum of its lengths taken positive.
+    void close(std::size_t nodes, double total_length);
 
     // The longest path between two leaves; minus infinity for a single leaf.
     double longest() const { return longest_; }
@@ -99,88 +135,84 @@ public:
     // changes: only a bound below `least` by more than any such rounding rules the subtree out,
     // and with lengths that are not finite nothing is ruled out.
     bool may_reach(double bound, double least) const {
-        return !std::isfinite(slack_) || bound >= least - slack_;
+        return !slack_finite_ || bound >= least - slack_;
     }
 
     // The root, starting a search with `value`.
     Step root_step(Phylogeny_Node* root, double value) const {
-        return Step{root, records_count_ - 1, value};
+        const std::size_t index = records_count_ - 1;
+        return Step{root, index, value, ends_path(root) ? nullptr : &at(index)};
     }
-    // The children of an inner node's step, without their values.
-    Step left_of(const Step& step) const {
-        const Phylogeny_Node* node = step.node;
-        if (ends_path(node->left)) return Step{node->left, step.index, 0};
-        const std::size_t right_inner = ends_path(node->right) ? 0 : at(step.index - 1).inner;
-        return Step{node->left, step.index - 1 - right_inner, 0};
+    // The children of the inner node `node` whose record is at `index`, without their values.
+    Step left_of(Phylogeny_Node* node, std::size_t index) const {
+        Phylogeny_Node* left = node->left;
+        if (ends_path(left)) return Step{left, index, 0, nullptr};
+        const std::size_t right_inner = ends_path(node->right) ? 0 : at(index - 1).inner;
+        const std::size_t left_index = index - 1 - right_inner;
+        return Step{left, left_index, 0, &at(left_index)};
     }
-    Step right_of(const Step& step) const {
-        const Phylogeny_Node* node = step.node;
-        return Step{node->right, ends_path(node->right) ? step.index : step.index - 1, 0};
+    Step right_of(Phylogeny_Node* node, std::size_t index) const {
+        Phylogeny_Node* right = node->right;
+        if (ends_path(right)) return Step{right, index, 0, nullptr};
+        return Step{right, index - 1, 0, &at(index - 1)};
     }
-    std::size_t parent_index(std::size_t index) const { return at(index).parent; }
+    // Both at once, the right child's record read once.
+    void children(const Step& step, Step& left, Step& right) const {
+        right = right_of(step.node, step.index);
+        Phylogeny_Node* left_node = step.node->left;
+        if (ends_path(left_node)) {
+            left = Step{left_node, step.index, 0, nullptr};
+            return;
+        }
+        const std::size_t right_inner = right.record != nullptr ? right.record->inner : 0;
+        const std::size_t left_index = step.index - 1 - right_inner;
+        left = Step{left_node, left_index, 0, &at(left_index)};
+    }
+    // The index of the record of the parent of `node`, an inner node whose record is at `index`:
+    // the next one, unless a right sibling's subtree has records in between.
+    std::size_t parent_index(const Phylogeny_Node* node, std::size_t index) const {
+        const Phylogeny_Node* parent = node->parent;
+        if (parent->right == node || ends_path(parent->right)) return index + 1;
+        return at(index).parent;
+    }
 
-    double down(const Step& step) const { return ends_path(step.node) ? 0 : at(step.index).down; }
-    double longest_below(const Step& step) const {
-        return ends_path(step.node) ? kMinusInfinity : at(step.index).longest;
+    static double down(const Step& step) { return step.record != nullptr ? step.record->down : 0; }
+    static double longest_below(const Step& step) {
+        return step.record != nullptr ? step.record->longest : kMinusInfinity;
     }
     // From the top of the step's branch.
-    double reach(const Step& step) const { return step.node->length + down(step); }
+    static double reach(const Step& step) { return step.node->length + down(step); }
 
 private:
     const SubtreeRecord& at(std::size_t index) const { return records_[index]; }
+    void next_chunk(std::size_t index);
 
     ChunkedArray<SubtreeRecord> records_;
     std::size_t records_count_ = 0;
+    // While they are made: the free records of the last chunk, and the last record made.
+    SubtreeRecord* free_ = nullptr;
+    SubtreeRecord* free_end_ = nullptr;
+    SubtreeRecord* last_ = nullptr;
     double longest_ = kMinusInfinity;
     double slack_ = 0;
-    std::size_t nodes_ = 0;
-    double total_length_ = 0;  // of every branch, taken positive
+    bool slack_finite_ = true;
 };
 
-void SubtreeRecords::add(const Phylogeny_Node* node) {
-    ++nodes_;
-    total_length_ += std::fabs(node->length);
-    if (ends_path(node)) return;
-    // A child's down reach and longest path, from its record when it has one.
-    const auto child = [&](const Phylogeny_Node* c, std::size_t index, double& reach,
-                           double& longest) {
-        if (ends_path(c)) {
-            reach = leaf_reach(c);
-            longest = kMinusInfinity;
-            return;
-        }
-        const SubtreeRecord& record = records_[index];
-        reach = record.down + c->length;
-        longest = record.longest;
-    };
-    const std::size_t index = records_count_;
+void SubtreeRecords::next_chunk(std::size_t index) {
     // More inner nodes than the records number cannot be held in memory anyway.
     if (index >= std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
-    records_.grow_to(++records_count_);
-    // The right subtree is finished last: its record comes just before.
-    const bool right_inner = !ends_path(node->right);
-    const std::size_t right_index = index - 1;
-    const std::size_t left_index = index - 1 - (right_inner ? records_[right_index].inner : 0);
-    double right = 0, right_longest = 0, left = 0, left_longest = 0;
-    child(node->right, right_index, right, right_longest);
-    child(node->left, left_index, left, left_longest);
-    uint32_t inner = 1;
-    for (const auto& [inner_child, at_index] :
-         {std::pair{!ends_path(node->left), left_index}, std::pair{right_inner, right_index}}) {
-        if (!inner_child) continue;
-        records_[at_index].parent = static_cast<uint32_t>(index);
-        inner += records_[at_index].inner;
-    }
-    const double longest = std::max(std::max(left_longest, right_longest), left + right);
-    records_[index] = SubtreeRecord{std::max(left, right), longest, inner, 0};
-    longest_ = std::max(longest_, longest);
+    // Every record made so far fills the chunks: the next chunk begins here.
+    records_.grow_to(index + 1);
+    free_ = &records_[index];
+    free_end_ = free_ + (records_.capacity() - index);
 }
 
-void SubtreeRecords::close() {
-    // Each sum of a path has at most `nodes_` terms, each rounded by at most half a unit of the
-    // last place of a total of at most `total_length_`; twice that, both sides of a comparison.
+void SubtreeRecords::close(std::size_t nodes, double total_length) {
+    // Each sum of a path has at most `nodes` terms, each rounded by at most half a unit of the
+    // last place of a total of at most `total_length`; twice that, both sides of a comparison.
     slack_ =
-        2.0 * static_cast<double>(nodes_) * std::numeric_limits<double>::epsilon() * total_length_;
+        2.0 * static_cast<double>(nodes) * std::numeric_limits<double>::epsilon() * total_length;
+    slack_finite_ = std::isfinite(slack_);
 }
 
 namespace {
@@ -201,6 +233,10 @@ struct Reached {
 template <typename Split, typename Open>
 std::optional<Reached> first_leaf_reaching(const SubtreeRecords& records, Step step, double least,
                                            Split split, Open open) {
+    if (ends_path(step.node)) {
+        if (step.value >= least) return Reached{step.node, step.value, step.index};
+        return std::nullopt;
+    }
     ChunkedStack<Step> waiting;
     std::optional<Step> later;    // a right leaf that passes, after the left subtree it waits on
     std::size_t later_level = 0;  // the waiting nodes that come after it
@@ -208,16 +244,16 @@ std::optional<Reached> first_leaf_reaching(const SubtreeRecords& records, Step s
         if (ends_path(step.node)) {
             if (step.value >= least) return Reached{step.node, step.value, step.index};
         } else {
-            Step left = records.left_of(step);
-            Step right = records.right_of(step);
+            Step left, right;
+            records.children(step, left, right);
             split(step, left, right);
-            if (!ends_path(right.node)) {
+            if (right.record != nullptr) {
                 if (open(right)) waiting.push_back(right);
             } else if (right.value >= least) {
                 later = right;
                 later_level = waiting.size();
             }
-            if (ends_path(left.node) || open(left)) {
+            if (left.record == nullptr || open(left)) {
                 step = left;
                 continue;
             }
@@ -239,14 +275,15 @@ std::optional<Reached> first_end(Phylogeny_Node* root, const SubtreeRecords& rec
                                  double least) {
     return first_leaf_reaching(
         records, records.root_step(root, kMinusInfinity), least,
-        [&](const Step& node, Step& left, Step& right) {
+        [](const Step& node, Step& left, Step& right) {
             const double far = node.value;
-            left.value = left.node->length + std::max(far, records.reach(right));
-            right.value = right.node->length + std::max(far, records.reach(left));
+            left.value = left.node->length + std::max(far, SubtreeRecords::reach(right));
+            right.value = right.node->length + std::max(far, SubtreeRecords::reach(left));
         },
         [&](const Step& child) {
-            return records.may_reach(
-                std::max(child.value + records.down(child), records.longest_below(child)), least);
+            return records.may_reach(std::max(child.value + SubtreeRecords::down(child),
+                                              SubtreeRecords::longest_below(child)),
+                                     least);
         });
 }
 
@@ -266,7 +303,7 @@ std::optional<FarEnd> far_end_from(const Reached& a, const SubtreeRecords& recor
         right.value = node.value + right.node->length;
     };
     const auto open = [&](const Step& side) {
-        return records.may_reach(side.value + records.down(side), least);
+        return records.may_reach(side.value + SubtreeRecords::down(side), least);
     };
     std::optional<FarEnd> before;
     std::optional<FarEnd> after;
@@ -276,13 +313,13 @@ std::optional<FarEnd> far_end_from(const Reached& a, const SubtreeRecords& recor
         Phylogeny_Node* node = child->parent;
         distance += child->length;
         const std::size_t node_index = index;
-        if (node->parent != nullptr) index = records.parent_index(node_index);
+        if (node->parent != nullptr) index = records.parent_index(node, node_index);
         const bool hangs_before = node->right == child;
         if (!hangs_before && (before.has_value() || after.has_value())) continue;
-        const Step at{node, node_index, 0};
-        Step side = hangs_before ? records.left_of(at) : records.right_of(at);
+        Step side =
+            hangs_before ? records.left_of(node, node_index) : records.right_of(node, node_index);
         side.value = distance + side.node->length;
-        if (!ends_path(side.node) && !open(side)) continue;
+        if (side.record != nullptr && !open(side)) continue;
         const std::optional<Reached> found = first_leaf_reaching(records, side, least, split, open);
         if (found.has_value()) (hangs_before ? before : after) = FarEnd{*found, node};
     }
@@ -815,29 +852,57 @@ double merged_root_length(const Phylogeny& tree) {
     return (left != nullptr ? left->length : 0) + (right != nullptr ? right->length : 0);
 }
 
-std::size_t UnrootedTree::walk_for_midpoint(
-    const std::function<void(const Phylogeny_Node*, std::size_t)>& each_leaf) const {
-    records_ = std::make_unique<SubtreeRecords>();
+namespace {
+
+// The midpoint's walk: every node into `records`, each leaf shown on the way to
+// each_leaf(leaf, number), numbered in file order. Answers the number of leaves.
+template <typename EachLeaf>
+std::size_t walk_records(const Phylogeny_Node* root, SubtreeRecords& records, EachLeaf each_leaf) {
     std::size_t leaves = 0;
-    if (tree_.root != nullptr) {
-        climbing_postorder(tree_.root, [&](const Phylogeny_Node* node) {
+    std::size_t nodes = 0;
+    double total_length = 0;  // of every branch, taken positive
+    if (root != nullptr) {
+        climbing_postorder(root, [&](const Phylogeny_Node* node) {
+            ++nodes;
+            total_length += std::fabs(node->length);
             if (ends_path(node)) {
-                if (each_leaf) each_leaf(node, leaves);
+                each_leaf(node, leaves);
                 ++leaves;
+            } else {
+                records.add_inner(node);
             }
-            records_->add(node);
         });
     }
-    records_->close();
+    records.close(nodes, total_length);
     return leaves;
 }
 
-std::optional<RootPlace> UnrootedTree::midpoint_place() const {
+}  // namespace
+
+std::size_t UnrootedTree::walk_for_midpoint(
+    const std::function<void(const Phylogeny_Node*, std::size_t)>& each_leaf) const {
+    records_ = std::make_unique<SubtreeRecords>();
+    if (!each_leaf)
+        return walk_records(tree_.root, *records_, [](const Phylogeny_Node*, std::size_t) {});
+    return walk_records(tree_.root, *records_, [&](const Phylogeny_Node* leaf, std::size_t number) {
+        each_leaf(leaf, number);
+    });
+}
+
+std::optional<RootPlace> UnrootedTree::midpoint_place(
+    std::vector<const Phylogeny_Node*>* order) const {
     Phylogeny_Node* root = tree_.root;
     if (root == nullptr) return std::nullopt;
     if (records_ == nullptr) {
         ranges_.reset();
-        walk_for_midpoint(nullptr);
+        records_ = std::make_unique<SubtreeRecords>();
+        if (order != nullptr && order->empty()) {
+            walk_records(root, *records_, [order](const Phylogeny_Node* leaf, std::size_t) {
+                order->push_back(leaf);
+            });
+        } else {
+            walk_records(root, *records_, [](const Phylogeny_Node*, std::size_t) {});
+        }
     }
     const SubtreeRecords& records = *records_;
     const double longest = records.longest();

@@ -62,8 +62,10 @@ public:
     // beyond half its length. None when the tree has fewer than two leaves or the longest path
     // is not longer than 0. One walk over the tree, then searches for a and b that go only
     // where a path can be long enough. The leaves' numbering is let go first (it is made again
-    // if asked for afterwards): a midpoint mostly ends a root list.
-    std::optional<RootPlace> midpoint_place() const;
+    // if asked for afterwards): a midpoint mostly ends a root list. With `order` empty when the
+    // walk is made here, the leaves go into it in file order on the way.
+    std::optional<RootPlace> midpoint_place(
+        std::vector<const Phylogeny_Node*>* order = nullptr) const;
 
     // The midpoint's walk, made now (it is made once), with each_leaf(leaf, number) called on the
     // way for every leaf, numbered in file order as leaf() numbers them: a root list that may

@@ -1,8 +1,8 @@
 // The midpoint against a search over every pair of leaves, on thousands of small random trees
-// whose lengths are few and exact in binary (ties everywhere, negative and missing lengths among
-// them): the search for the ends of the longest path skips subtrees, and must still find the
-// same first leaves in file order. Also asked after an outgroup, whose walk then gathers what the
-// midpoint needs.
+// and on ladders and bigger trees, whose lengths are few and exact in binary (ties everywhere,
+// negative and missing lengths among them): the search for the ends of the longest path skips
+// subtrees, and must still find the same first leaves in file order. Also asked after an
+// outgroup, whose walk then gathers what the midpoint needs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +10,8 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <tuple>
+#include <unordered_map>
 #include <vector>
 
 #include "support/tree_check.h"
@@ -22,10 +24,11 @@ namespace {
 
 using tavrin::RootPlace;
 
+const char* const kLengths[] = {"", ":-1", ":0", ":0.25", ":0.5", ":1", ":1.5", ":3"};
+
 // A random tree of `leaves` leaves t0, t1...: subtrees joined two at a time, each branch given
 // one of a few lengths, or none.
 std::string random_tree(std::mt19937& random, std::size_t leaves) {
-    static const char* const kLengths[] = {"", ":-1", ":0", ":0.25", ":0.5", ":1", ":1.5", ":3"};
     std::uniform_int_distribution<std::size_t> length(0, 7);
     std::vector<std::string> parts;
     for (std::size_t i = 0; i < leaves; ++i)
@@ -39,11 +42,22 @@ std::string random_tree(std::mt19937& random, std::size_t leaves) {
     return parts.front() + ";";
 }
 
-double depth(const Phylogeny_Node* node) {
-    double sum = 0;
-    for (; node->parent != nullptr; node = node->parent)
-        sum += node->length;
-    return sum;
+enum class Shape { kLeftLadder, kRightLadder, kZigzag, kRandom };
+
+// A tree of `leaves` leaves in `shape`: ladders whose leaves hang on the right (the first leaf
+// deepest), on the left, or on alternate sides, or joined at random; lengths as random_tree's.
+std::string shaped_tree(std::mt19937& random, Shape shape, std::size_t leaves) {
+    if (shape == Shape::kRandom) return random_tree(random, leaves);
+    std::uniform_int_distribution<std::size_t> length(0, 7);
+    std::string text = std::string("t0") + kLengths[length(random)];
+    for (std::size_t i = 1; i < leaves; ++i) {
+        const std::string leaf = "t" + std::to_string(i) + kLengths[length(random)];
+        const bool on_left =
+            shape == Shape::kRightLadder || (shape == Shape::kZigzag && i % 2 == 1);
+        text = "(" + (on_left ? leaf + "," + text : text + "," + leaf) + ")" +
+               kLengths[length(random)];
+    }
+    return text + ";";
 }
 
 const Phylogeny_Node* meeting(const Phylogeny_Node* x, const Phylogeny_Node* y) {
@@ -55,9 +69,39 @@ const Phylogeny_Node* meeting(const Phylogeny_Node* x, const Phylogeny_Node* y) 
     return y;
 }
 
-double distance(const Phylogeny_Node* x, const Phylogeny_Node* y) {
-    return depth(x) + depth(y) - 2 * depth(meeting(x, y));
-}
+// The distances between every two leaves, each leaf's found by one walk over the tree from it,
+// for trees too big to climb for every pair: the lengths are exact in binary, so the sums are
+// exact in any order.
+class LeafDistances {
+public:
+    explicit LeafDistances(const std::vector<const Phylogeny_Node*>& leaves) : n_(leaves.size()) {
+        std::unordered_map<const Phylogeny_Node*, std::size_t> number;
+        for (std::size_t i = 0; i < n_; ++i)
+            number[leaves[i]] = i;
+        table_.assign(n_ * n_, 0);
+        for (std::size_t x = 0; x < n_; ++x) {
+            // (node, the node it was reached from, distance)
+            std::vector<std::tuple<const Phylogeny_Node*, const Phylogeny_Node*, double>> stack{
+                {leaves[x], nullptr, 0.0}};
+            while (!stack.empty()) {
+                const auto [node, from, far] = stack.back();
+                stack.pop_back();
+                if (node->is_leaf) table_[x * n_ + number.at(node)] = far;
+                if (node->parent != nullptr && node->parent != from)
+                    stack.emplace_back(node->parent, node, far + node->length);
+                for (const Phylogeny_Node* child : {node->left, node->right}) {
+                    if (child != nullptr && child != from)
+                        stack.emplace_back(child, node, far + child->length);
+                }
+            }
+        }
+    }
+    double operator()(std::size_t x, std::size_t y) const { return table_[x * n_ + y]; }
+
+private:
+    std::size_t n_;
+    std::vector<double> table_;
+};
 
 // The place worked out from every pair: a, the first leaf ending a longest path; b, the first
 // leaf that far from a; the first branch of the path from a whose far end lies beyond half.
@@ -66,26 +110,30 @@ std::optional<RootPlace> midpoint_from_pairs(const Phylogeny& tree) {
     for (const Phylogeny_Node* node : tree_check::preorder(tree.root)) {
         if (node->is_leaf) leaves.push_back(node);
     }
+    const LeafDistances distance(leaves);
+    const std::size_t n = leaves.size();
     double longest = -1e300;
-    for (const Phylogeny_Node* x : leaves) {
-        for (const Phylogeny_Node* y : leaves) {
+    for (std::size_t x = 0; x < n; ++x) {
+        for (std::size_t y = 0; y < n; ++y) {
             if (x != y) longest = std::max(longest, distance(x, y));
         }
     }
-    if (leaves.size() < 2 || !(longest > 0)) return std::nullopt;
+    if (n < 2 || !(longest > 0)) return std::nullopt;
     const double least = longest - 1e-9 * longest;
-    const auto far_from = [&](const Phylogeny_Node* x) {
-        return *std::find_if(leaves.begin(), leaves.end(), [&](const Phylogeny_Node* y) {
-            return x != y && distance(x, y) >= least;
-        });
+    const auto far_from = [&](std::size_t x) {
+        for (std::size_t y = 0; y < n; ++y) {
+            if (x != y && distance(x, y) >= least) return y;
+        }
+        return n;
     };
-    const Phylogeny_Node* a = *std::find_if(leaves.begin(), leaves.end(), [&](auto x) {
-        return std::any_of(leaves.begin(), leaves.end(),
-                           [&](auto y) { return x != y && distance(x, y) >= least; });
-    });
-    const Phylogeny_Node* b = far_from(a);
+    std::size_t a_number = 0;
+    while (far_from(a_number) == n)
+        ++a_number;
+    const std::size_t b_number = far_from(a_number);
+    const Phylogeny_Node* a = leaves[a_number];
+    const Phylogeny_Node* b = leaves[b_number];
     const Phylogeny_Node* meet = meeting(a, b);
-    const double half = distance(a, b) / 2;
+    const double half = distance(a_number, b_number) / 2;
     // The branches from a up to the meeting node, then down to b; the root's two are one.
     std::vector<const Phylogeny_Node*> down_side;
     for (const Phylogeny_Node* node = b; node != meet; node = node->parent)
@@ -141,6 +189,29 @@ TEST(MidpointSearch, SameEndsAsEveryPairOnRandomTrees) {
         expect_same_place(outgroup, tavrin::UnrootedTree(tree).outgroup_place(odd_leaf), text);
         expect_same_place(view.outgroup_place(odd_leaf), outgroup, text);
         if (HasFailure()) return;
+    }
+}
+
+// Ladders of either hand and big trees, whose records fill several chunks; the midpoint's walk
+// also gives the leaves in file order.
+TEST(MidpointSearch, SameEndsAsEveryPairOnLaddersAndBigTrees) {
+    std::mt19937 random(20261209);
+    for (const Shape shape :
+         {Shape::kLeftLadder, Shape::kRightLadder, Shape::kZigzag, Shape::kRandom}) {
+        for (const std::size_t leaves : {2, 3, 7, 150, 400, 700}) {
+            for (int round = 0; round < 3; ++round) {
+                const std::string text = shaped_tree(random, shape, leaves);
+                Phylogeny tree(text);
+                ASSERT_NE(tree.root, nullptr) << text;
+                std::vector<const Phylogeny_Node*> order;
+                expect_same_place(tavrin::UnrootedTree(tree).midpoint_place(&order),
+                                  midpoint_from_pairs(tree), text);
+                std::vector<const Phylogeny_Node*> as_read;
+                tavrin::UnrootedTree(tree).leaves_in_order(as_read);
+                EXPECT_EQ(order, as_read) << text;
+                if (HasFailure()) return;
+            }
+        }
     }
 }
 
