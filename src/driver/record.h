@@ -28,9 +28,16 @@ public:
     Record(const Record&) = delete;
     Record& operator=(const Record&) = delete;
 
-    // The report's stream and the messages' stream of this step.
-    std::ostream& out() { return out_; }
-    std::ostream& err() { return err_; }
+    // The report's stream and the messages' stream of this step, each made when first asked
+    // for (a stream costs more to make than most steps write).
+    std::ostream& out() {
+        if (!out_.has_value()) out_.emplace(&out_buffer_);
+        return *out_;
+    }
+    std::ostream& err() {
+        if (!err_.has_value()) err_.emplace(&err_buffer_);
+        return *err_;
+    }
 
     enum class Flush {
         kPlain,  // the report is written out before what follows
@@ -97,8 +104,8 @@ private:
     std::vector<Piece> pieces_;
     Buffer out_buffer_{*this, Piece::kOut};
     Buffer err_buffer_{*this, Piece::kErr};
-    std::ostream out_{&out_buffer_};
-    std::ostream err_{&err_buffer_};
+    std::optional<std::ostream> out_;
+    std::optional<std::ostream> err_;
 };
 
 }  // namespace tavrin
