@@ -1,5 +1,6 @@
 #include "analysis/group_relations.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <unordered_map>
@@ -308,8 +309,10 @@ std::string GroupRelations::first_group_holding_all(
     std::string_view first, const std::vector<std::string_view>& names) const {
     static const Index empty;
     const Index& idx = index_ ? *index_ : empty;
-    std::vector<uint32_t> name_ids;  // each name's id, looked up once
-    name_ids.reserve(names.size());
+    // A clade of a gene tree holds a few names and its first name belongs to a few groups: the
+    // names' ids and the groups tried are kept in this thread's lists, not in fresh ones.
+    thread_local std::vector<uint32_t> name_ids, tried;
+    name_ids.clear();
     for (std::string_view name : names)
         name_ids.push_back(idx.id(name));
     auto holds_all = [&](std::string_view group) {
@@ -323,10 +326,22 @@ std::string GroupRelations::first_group_holding_all(
     if (holds_all(first)) return std::string(first);
     const uint32_t first_id = idx.id(first);
     if (first_id == Index::kNone) return std::string();
-    std::unordered_set<uint32_t> tried;
+    // A group is tried once: in a list until it grows long, then in a set.
+    constexpr std::size_t kListed = 32;
+    tried.clear();
+    std::unordered_set<uint32_t> tried_set;
+    auto first_try = [&](uint32_t g) {
+        if (tried.size() < kListed) {
+            if (std::find(tried.begin(), tried.end(), g) != tried.end()) return false;
+            tried.push_back(g);
+            return true;
+        }
+        if (tried_set.empty()) tried_set.insert(tried.begin(), tried.end());
+        return tried_set.insert(g).second;
+    };
     for (uint32_t p = idx.member_head[first_id]; p != Index::kNone; p = idx.next_same_member[p]) {
         const uint32_t g = idx.group[p];
-        if (tried.insert(g).second && holds_all(idx.names[g])) return idx.names[g];
+        if (first_try(g) && holds_all(idx.names[g])) return idx.names[g];
     }
     return std::string();
 }

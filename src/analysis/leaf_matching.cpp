@@ -1,7 +1,10 @@
 #include "analysis/leaf_matching.h"
 
+#include <atomic>
 #include <cstring>
 #include <string>
+
+#include "tree/walk.h"
 
 namespace tavrin {
 
@@ -33,6 +36,39 @@ LeafMatcher::LeafMatcher(const std::string& prefix, bool use_regex)
 bool LeafMatcher::matches(std::string_view name) const {
     if (!use_regex_) return name.compare(0, prefix_.size(), prefix_) == 0;
     return automaton_ && automaton_->matches_prefix(name);
+}
+
+LeafKeys::LeafKeys() {
+    static std::atomic<std::uint64_t> next_serial{1};
+    serial_ = next_serial.fetch_add(1, std::memory_order_relaxed);
+}
+
+LeafKeys& LeafKeys::of_thread() {
+    thread_local LeafKeys keys;
+    return keys;
+}
+
+void LeafKeys::number(Phylogeny& tree, char separator) {
+    // The stamp tells this table and the separator apart from every other.
+    const std::uint64_t stamp = serial_ << 8 | static_cast<unsigned char>(separator);
+    if (tree.leaf_keys == stamp) return;
+    PrefixAnswers<std::uint32_t>* numbers = nullptr;
+    for (auto& table : by_separator_) {
+        if (table.first == separator) numbers = table.second.get();
+    }
+    if (numbers == nullptr) {
+        by_separator_.emplace_back(separator, std::make_unique<PrefixAnswers<std::uint32_t>>());
+        numbers = by_separator_.back().second.get();
+    }
+    auto add = [&](std::string_view prefix) {
+        if (entries_.size() >= kMaxKeys) return kNoLeafKey;
+        entries_.push_back(Entry{std::string(prefix), separator});
+        return static_cast<std::uint32_t>(entries_.size() - 1);
+    };
+    preorder(tree.root, [&](Phylogeny_Node* n) {
+        if (n->is_leaf) n->leaf_key = numbers->get(n->name, separator, add);
+    });
+    tree.leaf_keys = stamp;
 }
 
 bool is_valid_separator(char c) {

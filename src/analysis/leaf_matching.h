@@ -3,13 +3,17 @@
 #define TAVRIN_ANALYSIS_LEAF_MATCHING_H
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "pattern/pattern_automaton.h"
+#include "tree/phylogeny.h"
 
 namespace tavrin {
 
@@ -121,6 +125,37 @@ private:
     std::string_view last_;  // the prefix asked about last, in `keys_` or `beyond_`
     Answer last_answer_{};
     bool has_last_ = false;
+};
+
+// Numbers for leaf prefixes, so that an answer that depends on a leaf's prefix alone is found by
+// the number the leaf carries rather than by its text. A thread numbers the prefixes it meets,
+// each with the separator it was cut at, in one table that lives as long as the thread and only
+// grows; past kMaxKeys prefixes a leaf carries no number and is answered by its text. A tree is
+// numbered by the thread that analyses it, when its analysis there begins.
+class LeafKeys {
+public:
+    static constexpr std::size_t kMaxKeys = 4096;
+
+    static LeafKeys& of_thread();
+
+    // Numbers the leaves of `tree` by their prefix before `separator`, unless they carry this
+    // table's numbers for that separator already.
+    void number(Phylogeny& tree, char separator);
+
+    std::size_t size() const { return entries_.size(); }
+    // The prefix numbered `key` (below size()), and the separator it was cut at.
+    std::string_view prefix(std::uint32_t key) const { return entries_[key].prefix; }
+    char separator(std::uint32_t key) const { return entries_[key].separator; }
+
+private:
+    LeafKeys();
+    struct Entry {
+        std::string prefix;
+        char separator;
+    };
+    std::deque<Entry> entries_;
+    std::vector<std::pair<char, std::unique_ptr<PrefixAnswers<std::uint32_t>>>> by_separator_;
+    std::uint64_t serial_;
 };
 
 // Does `name` start with `prefix` (byte-exact)? With `use_regex`, `prefix` is an ECMAScript

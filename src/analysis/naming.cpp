@@ -30,21 +30,31 @@ std::string rendered_prefix(const Phylogeny_Node* leaf, char separator) {
     return text;
 }
 
-// Walks the leaves below `top` from left to right: `fresh(prefix, leaf)` for a leaf whose leaf
-// prefix differs from the leaf before it, `repeat(leaf)` for one that carries the same
-// (neighbouring leaves mostly share their prefix, which then costs no hash). Stops, answering
-// false, at an internal node that lacks a child (no name then fits).
+// Walks the leaves below `top` from left to right: `fresh(prefix, leaf, key)` for a leaf whose
+// leaf prefix differs from the leaf before it, `repeat(leaf)` for one that carries the same
+// (neighbouring leaves mostly share their prefix, which then costs no hash; two leaves numbered
+// alike at `separator` share it without a look at their names). `key` is the leaf's number when
+// it was cut at `separator`, else kNoLeafKey. Stops, answering false, at an internal node that
+// lacks a child (no name then fits).
 template <typename Fresh, typename Repeat>
 bool walk_leaf_prefixes(const Phylogeny_Node* top, char separator, Fresh fresh, Repeat repeat) {
+    const LeafKeys& keys = LeafKeys::of_thread();
     std::string_view last;
+    std::uint32_t last_key = kNoLeafKey;
     bool have_last = false;
     return preorder(top, [&](const Phylogeny_Node* n) {
         if (!n->is_leaf) return n->left != nullptr && n->right != nullptr;
+        if (n->leaf_key == last_key && last_key != kNoLeafKey) {
+            repeat(n);
+            return true;
+        }
+        const std::uint32_t key = n->leaf_key;
+        last_key = key < keys.size() && keys.separator(key) == separator ? key : kNoLeafKey;
         const std::string_view p = leaf_prefix(n->name, separator);
         if (have_last && p == last) {
             repeat(n);
         } else {
-            fresh(p, n);
+            fresh(p, n, last_key);
             last = p;
             have_last = true;
         }
@@ -53,19 +63,25 @@ bool walk_leaf_prefixes(const Phylogeny_Node* top, char separator, Fresh fresh, 
 }
 
 // The distinct leaf prefixes below `top`, or false when some internal node lacks a child. A
-// clade of a gene tree holds a few prefixes: they are looked for in the list itself until it
-// grows long enough for a hash set to pay.
+// clade of a gene tree holds a few prefixes: they are looked for in the list itself, by the
+// leaves' numbers first, until it grows long enough for a hash set to pay.
 bool distinct_leaf_prefixes(const Phylogeny_Node* top, char separator,
                             std::vector<std::string_view>& prefixes) {
     constexpr std::size_t kListed = 16;
+    std::uint32_t listed_keys[kListed];
     std::unordered_set<std::string_view> seen;
     return walk_leaf_prefixes(
         top, separator,
-        [&](std::string_view p, const Phylogeny_Node*) {
+        [&](std::string_view p, const Phylogeny_Node*, std::uint32_t key) {
             if (prefixes.size() < kListed) {
+                // A leaf without a number is looked for by its prefix.
+                for (std::size_t i = 0; i < prefixes.size(); ++i) {
+                    if (listed_keys[i] == key && key != kNoLeafKey) return;
+                }
                 for (std::string_view q : prefixes) {
                     if (q == p) return;
                 }
+                listed_keys[prefixes.size()] = key;
                 prefixes.push_back(p);
                 return;
             }
@@ -110,7 +126,7 @@ bool counted_leaf_prefixes(const Phylogeny_Node* top, char separator, CountedLea
     };
     const bool whole = walk_leaf_prefixes(
         top, separator,
-        [&](std::string_view p, const Phylogeny_Node* leaf) {
+        [&](std::string_view p, const Phylogeny_Node* leaf, std::uint32_t) {
             const std::size_t before = last;
             const auto found = place.emplace(p, prefixes.size());
             if (found.second) {
@@ -153,7 +169,8 @@ std::string clade_name(const GroupRelations& groups, const Phylogeny_Node* n, ch
 
     // Every candidate is tested against the distinct leaf prefixes of the subtree, which is
     // the same as testing every leaf.
-    std::vector<std::string_view> prefixes;
+    thread_local std::vector<std::string_view> prefixes;  // kept: most clades hold a few
+    prefixes.clear();
     if (!distinct_leaf_prefixes(n, separator, prefixes)) return std::string();
     return groups.first_group_holding_all(rendered_prefix(leftmost, separator), prefixes);
 }
@@ -185,7 +202,7 @@ GroupTally tally_group(const GroupRelations& groups, const Phylogeny_Node* n,
     };
     walk_leaf_prefixes(
         n, separator,
-        [&](std::string_view p, const Phylogeny_Node* leaf) {
+        [&](std::string_view p, const Phylogeny_Node* leaf, std::uint32_t) {
             passes = groups.same_group(p, group);
             count(leaf);
         },

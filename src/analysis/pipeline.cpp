@@ -22,8 +22,9 @@ namespace {
 // The number of leaves below `top` that pass `test`, for a search that did not test them all.
 std::size_t count_target_leaves(const Phylogeny_Node* top, const TargetTest& test) {
     std::size_t count = 0;
+    const TargetTest::Here here = test.here();
     preorder(top, [&](const Phylogeny_Node* n) {
-        if (n->is_leaf && test(n)) ++count;
+        if (n->is_leaf && here(n)) ++count;
     });
     return count;
 }
@@ -57,8 +58,8 @@ bool root_tree(Phylogeny& tree, const Analysis& analysis, AnalysisResult& result
     return true;
 }
 
-// The target search. A search that reroots answers for the old rooting; the rerooted tree is
-// searched again and that answer stands. Also counts the target leaves (a reroot keeps the
+// The target search. A search that reroots answers for the old rooting; what its full search of
+// the rerooted tree answered stands. Also counts the target leaves (a reroot keeps the
 // leaves), but for a tree that is not a clade when `census_follows`: the census of its outliers
 // counts them, and the count here is left at 1. With `changes`, the reroot is kept there.
 SearchResult find_target(Phylogeny& tree, const TargetTest& test, AnalysisResult& result,
@@ -66,8 +67,11 @@ SearchResult find_target(Phylogeny& tree, const TargetTest& test, AnalysisResult
     SearchResult search = search_target(&tree, tree.root, test, {}, changes);
     const bool every_leaf_tested = !search.state.rerooted && !search.state.not_a_clade;
     std::size_t tested = search.tested;
-    if (search.state.rerooted)
-        search = search_target(&tree, tree.root, test, SearchState{true, false});
+    if (search.state.rerooted) {
+        // The search searched the new root in full before it went on: that answer stands.
+        search.target = search.restart_target;
+        search.state = search.restart_state;
+    }
     if (every_leaf_tested) {
         result.target_leaves = tested;
     } else if (census_follows && search.target == nullptr && search.state.not_a_clade) {
@@ -156,7 +160,8 @@ AnalysisResult run_pipeline(Phylogeny& tree, const Analysis& analysis, TreeChang
 // Finds the outliers of `tree` and writes what the answer says into `summary`.
 OutlierSet describe_outliers(const Phylogeny& tree, const TargetTest& test, OutlierSummary& summary,
                              CensusShape* shape) {
-    OutlierSet set = find_outliers(tree, std::cref(test), shape);
+    const TargetTest::Here here = test.here();
+    OutlierSet set = find_outliers(tree, std::cref(here), shape);
     summary.count = set.outliers;
     summary.ambiguous = set.ambiguous;
     summary.names.reserve(set.leaves.size());
@@ -246,6 +251,10 @@ Analysis::Analysis(const AnalysisSettings& settings, GroupRelations groups)
 
 AnalysisResult analyse(Phylogeny& tree, const Analysis& analysis, const AnalysisNeeds& needs,
                        TreeChanges* keep, SharedAnalyses* shared) {
+    // A tree analysed for several targets is asked the same questions of each leaf prefix many
+    // times: numbering its leaves once lets every later answer be found by number. Asked once,
+    // the questions cost less than the numbering.
+    if (shared != nullptr) LeafKeys::of_thread().number(tree, analysis.naming().separator);
     AnalysisResult result;
     SharedRootPlaces* roots = shared ? &shared->roots : nullptr;
     if (needs.outliers || analysis.settings().max_outliers > 0) {

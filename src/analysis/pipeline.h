@@ -144,7 +144,7 @@ struct AnalysisResult {
 // is kept there, so that the caller, once done with the result (which points into the tree),
 // can have the tree as read back for another analysis. With `shared`, that analysis (of the tree
 // as read, for another target) takes what does not depend on the target from the analyses
-// before it.
+// before it, and the tree's leaves are numbered by their prefix (LeafKeys) for all of them.
 AnalysisResult analyse(Phylogeny& tree, const Analysis& analysis, const AnalysisNeeds& needs = {},
                        TreeChanges* keep = nullptr, SharedAnalyses* shared = nullptr);
 

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "analysis/leaf_matching.h"
 #include "analysis/steps.h"
@@ -15,14 +16,27 @@ namespace {
 
 std::atomic<std::uint64_t> next_test_serial{1};
 
-// A thread's answers by leaf prefix, for the tests it asked last: a run with several targets
-// asks each tree the tests of all of them in turn. A test not among them takes the place of the
-// one asked longest ago.
+// A thread's answers for the tests it asked last, by leaf number and by leaf prefix: a run with
+// several targets asks each tree the tests of all of them in turn. A test not among them takes
+// the place of the one asked longest ago.
+}  // namespace
+
+struct TargetTest::Answers {
+    std::vector<std::uint8_t> by_key;  // false, true, kUnknown or kByText
+    PrefixAnswers<bool> by_prefix;
+};
+
+namespace {
+
 class ThreadPrefixAnswers {
 public:
     static constexpr std::size_t kTests = 8;
+    // An answer by number not found yet, and one for a number cut at another separator.
+    static constexpr std::uint8_t kUnknown = 2, kByText = 3;
 
-    PrefixAnswers<bool>& of(std::uint64_t serial) {
+    using Answers = TargetTest::Answers;
+
+    Answers& of(std::uint64_t serial) {
         // A test mostly asks many leaves in a row: the one asked last is checked first.
         if (last_ != nullptr && last_->serial == serial) return last_->answers;
         Kept* oldest = &kept_[0];
@@ -34,7 +48,8 @@ public:
             }
             if (kept.used < oldest->used) oldest = &kept;
         }
-        oldest->answers.clear();
+        oldest->answers.by_key.clear();
+        oldest->answers.by_prefix.clear();
         oldest->serial = serial;
         oldest->used = ++clock_;
         last_ = oldest;
@@ -45,7 +60,7 @@ private:
     struct Kept {
         std::uint64_t serial = 0;  // none: serials start at 1
         std::uint64_t used = 0;
-        PrefixAnswers<bool> answers;
+        Answers answers;
     };
     Kept kept_[kTests];
     Kept* last_ = nullptr;  // the one asked last
@@ -63,12 +78,31 @@ TargetTest::TargetTest(const LeafMatcher& matcher, const GroupRelations& groups,
       by_prefix_(matcher.decided_by_leaf_prefix(separator)),
       serial_(next_test_serial.fetch_add(1, std::memory_order_relaxed)) {}
 
-bool TargetTest::operator()(const Phylogeny_Node* leaf) const {
-    if (!by_prefix_) return by_name(leaf->name);
+TargetTest::Here TargetTest::here() const {
+    if (!by_prefix_) return Here(*this, nullptr, nullptr);
     thread_local ThreadPrefixAnswers kept;
+    Answers& answers = kept.of(serial_);
+    return Here(*this, &answers, &answers.by_key);
+}
+
+bool TargetTest::answer(const Phylogeny_Node* leaf, Answers* answers) const {
+    if (answers == nullptr) return by_name(leaf->name);
     // The leaf prefix stands for the whole name: it passes the matcher as the name does.
-    return kept.of(serial_).get(leaf->name, separator_,
-                                [this](std::string_view prefix) { return by_name(prefix); });
+    const std::uint32_t key = leaf->leaf_key;
+    if (key != kNoLeafKey) {
+        using Kept = ThreadPrefixAnswers;
+        if (key >= answers->by_key.size()) answers->by_key.resize(key + 1, Kept::kUnknown);
+        std::uint8_t& known = answers->by_key[key];
+        if (known == Kept::kUnknown) {
+            const LeafKeys& keys = LeafKeys::of_thread();
+            known = key < keys.size() && keys.separator(key) == separator_
+                        ? by_name(keys.prefix(key))
+                        : Kept::kByText;
+        }
+        if (known != Kept::kByText) return known != 0;
+    }
+    return answers->by_prefix.get(leaf->name, separator_,
+                                  [this](std::string_view prefix) { return by_name(prefix); });
 }
 
 bool TargetTest::by_name(std::string_view name) const {
@@ -116,6 +150,15 @@ SearchResult search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetT
     ChunkedStack<Frame> stack{{start, kEnter, nullptr}};
     SearchResult result;
     Phylogeny_Node*& answer = result.target;
+    // A leaf's answer. A leaf child is answered in its parent's frame: half the nodes of a tree
+    // are leaves, and a frame of their own would cost more than their test.
+    const TargetTest::Here here = test.here();
+    auto leaf_answer = [&](Phylogeny_Node* leaf) -> Phylogeny_Node* {
+        if (state.not_a_clade || !here(leaf)) return nullptr;
+        ++result.tested;
+        return leaf;
+    };
+    auto is_leaf = [](const Phylogeny_Node* n) { return n != nullptr && n->is_leaf; };
 
     while (!stack.empty()) {
         Frame& frame = stack.back();
@@ -125,20 +168,29 @@ SearchResult search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetT
                 if (x == nullptr || state.not_a_clade) {
                     answer = nullptr;
                     stack.pop_back();
-                } else if (x->is_leaf) {
-                    answer = test(x) ? x : nullptr;
-                    if (answer != nullptr) ++result.tested;
+                    break;
+                }
+                if (x->is_leaf) {
+                    answer = leaf_answer(x);
                     stack.pop_back();
-                } else {
+                    break;
+                }
+                if (!is_leaf(x->left)) {
                     frame.stage = kAfterLeft;
                     stack.push_back({x->left, kEnter, nullptr});
+                    break;
                 }
-                break;
+                answer = leaf_answer(x->left);
+                [[fallthrough]];
             case kAfterLeft:
                 frame.left_answer = answer;
-                frame.stage = kAfterRight;
-                stack.push_back({x->right, kEnter, nullptr});
-                break;
+                if (!is_leaf(x->right)) {
+                    frame.stage = kAfterRight;
+                    stack.push_back({x->right, kEnter, nullptr});
+                    break;
+                }
+                answer = leaf_answer(x->right);
+                [[fallthrough]];
             case kAfterRight: {
                 Phylogeny_Node* l = frame.left_answer;
                 Phylogeny_Node* r = answer;
@@ -166,7 +218,10 @@ SearchResult search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetT
                 break;
             }
             case kAfterRestart:
-                stack.pop_back();  // answer what the restart answered
+                // Answer what the restart answered; the tree stays as it stands now.
+                result.restart_target = answer;
+                result.restart_state = state;
+                stack.pop_back();
                 break;
         }
     }

@@ -26,9 +26,35 @@ class TargetTest {
 public:
     TargetTest(const LeafMatcher& matcher, const GroupRelations& groups, std::string_view prefix,
                char separator);
-    bool operator()(const Phylogeny_Node* leaf) const;
+    bool operator()(const Phylogeny_Node* leaf) const { return here()(leaf); }
+
+    // This thread's answers of the test, kept by leaf number and by leaf prefix.
+    struct Answers;
+    // The test as this thread asks it, its answers at hand: for a walk that tests many leaves.
+    // Valid while no other test is asked on the thread.
+    class Here {
+    public:
+        bool operator()(const Phylogeny_Node* leaf) const {
+            const std::uint32_t key = leaf->leaf_key;
+            if (known_ != nullptr && key < known_->size()) {
+                const std::uint8_t known = (*known_)[key];
+                if (known <= 1) return known != 0;
+            }
+            return test_.answer(leaf, answers_);
+        }
+
+    private:
+        friend class TargetTest;
+        Here(const TargetTest& test, Answers* answers, const std::vector<std::uint8_t>* known)
+            : test_(test), answers_(answers), known_(known) {}
+        const TargetTest& test_;
+        Answers* answers_;                        // absent when names are tested whole
+        const std::vector<std::uint8_t>* known_;  // by leaf number: 0, 1, or not known yet
+    };
+    Here here() const;
 
 private:
+    bool answer(const Phylogeny_Node* leaf, Answers* answers) const;
     bool by_name(std::string_view name) const;
 
     const LeafMatcher& matcher_;
@@ -55,6 +81,10 @@ struct SearchResult {
     // The target leaves the search tested: all of them when the search ends with both flags
     // clear, since it then tests every leaf once.
     std::size_t tested = 0;
+    // When the search rerooted the tree: what its full search of the new root answered, the
+    // same as a search of the new root begun with `rerooted` set would answer.
+    Phylogeny_Node* restart_target = nullptr;
+    SearchState restart_state;
 };
 
 // The target search from `start`, beginning in `state`: none, `start` itself when every leaf

@@ -28,16 +28,13 @@ public:
     Record(const Record&) = delete;
     Record& operator=(const Record&) = delete;
 
-    // The report's stream and the messages' stream of this step, each made when first asked
-    // for (a stream costs more to make than most steps write).
-    std::ostream& out() {
-        if (!out_.has_value()) out_.emplace(&out_buffer_);
-        return *out_;
-    }
-    std::ostream& err() {
-        if (!err_.has_value()) err_.emplace(&err_buffer_);
-        return *err_;
-    }
+    // The report's stream and the messages' stream of this step, made when first asked for (a
+    // stream costs more to make than a row costs to write).
+    std::ostream& out() { return out_ ? *out_ : out_.emplace(&out_buffer_); }
+    std::ostream& err() { return err_ ? *err_ : err_.emplace(&err_buffer_); }
+    // The report's text to append to at once, in order with what out() writes (it keeps nothing
+    // back): a row needs no stream.
+    std::string& out_text() { return out_buffer_.text(); }
 
     enum class Flush {
         kPlain,  // the report is written out before what follows
@@ -91,12 +88,13 @@ private:
     public:
         Buffer(Record& record, Piece::Kind kind) : record_(record), kind_(kind) {}
 
+        std::string& text();
+
     protected:
         int_type overflow(int_type c) override;
         std::streamsize xsputn(const char* s, std::streamsize n) override;
 
     private:
-        std::string& text();
         Record& record_;
         Piece::Kind kind_;
     };

@@ -289,7 +289,7 @@ void TreeWork::write_tree(Record& record, const TreePlace& place, const Analysis
     if (config_.table) {
         TableRow row = table_row(result, place.path, place.tree, settings.prefix, config_.label);
         row.controls = escape_names();
-        write_table_row(record.out(), row);
+        append_table_row(record.out_text(), row);
         return;
     }
     const bool escape = escape_names();

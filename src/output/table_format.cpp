@@ -1,6 +1,10 @@
 #include "output/table_format.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
 #include <sstream>
+#include <string>
 
 namespace tavrin {
 namespace {
@@ -20,16 +24,6 @@ constexpr const char* kColumnNames[kColumnCount] = {
 constexpr Column kLastColumns[] = {Column::kOutlierLeaves, Column::kRoot, Column::kStrays,
                                    Column::kRootStrays, Column::kLabel};
 
-void write_names(std::ostream& out, const std::vector<std::string>* names, bool controls) {
-    if (names == nullptr) return;
-    const char* separator = "";
-    for (const std::string& name : *names) {
-        out << separator;
-        write_escaped(out, name, true, controls);
-        separator = ",";
-    }
-}
-
 constexpr char kHexDigits[] = "0123456789abcdef";
 
 // Is `c` a control byte that the table writes as \xHH when asked?
@@ -46,16 +40,9 @@ int hex_value(char c) {
     return -1;
 }
 
-template <typename T>
-void write_optional(std::ostream& out, const std::optional<T>& value) {
-    out << '\t';
-    if (value.has_value()) out << *value;
-}
-
-}  // namespace
-
-void write_escaped(std::ostream& out, std::string_view text, bool in_list, bool controls) {
-    std::size_t plain = 0;  // the first byte not written yet
+// Appends `text` escaped as write_escaped writes it.
+void append_escaped(std::string& line, std::string_view text, bool in_list, bool controls) {
+    std::size_t plain = 0;  // the first byte not appended yet
     char hex[] = "\\x00";
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
@@ -71,17 +58,41 @@ void write_escaped(std::ostream& out, std::string_view text, bool in_list, bool 
             hex[2] = kHexDigits[byte >> 4];
             hex[3] = kHexDigits[byte & 0xf];
         }
-        out.write(text.data() + plain, static_cast<std::streamsize>(i - plain));
-        out << escaped;
+        line.append(text.data() + plain, i - plain);
+        line += escaped;
         plain = i + 1;
     }
-    out.write(text.data() + plain, static_cast<std::streamsize>(text.size() - plain));
+    line.append(text.data() + plain, text.size() - plain);
+}
+
+void append_names(std::string& line, const std::vector<std::string>* names, bool controls) {
+    if (names == nullptr) return;
+    const char* separator = "";
+    for (const std::string& name : *names) {
+        line += separator;
+        append_escaped(line, name, true, controls);
+        separator = ",";
+    }
+}
+
+void append_count(std::string& line, std::size_t count) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, count).ptr;
+    line.append(digits, end);
+}
+
+}  // namespace
+
+void write_escaped(std::ostream& out, std::string_view text, bool in_list, bool controls) {
+    std::string line;
+    append_escaped(line, text, in_list, controls);
+    out << line;
 }
 
 std::string escape_field(std::string_view text, bool controls) {
-    std::ostringstream escaped;
-    write_escaped(escaped, text, false, controls);
-    return escaped.str();
+    std::string escaped;
+    append_escaped(escaped, text, false, controls);
+    return escaped;
 }
 
 const char* status_name(TreeStatus status) {
@@ -189,33 +200,57 @@ void write_support(std::ostream& out, const SupportCell& support) {
 }
 
 void write_table_row(std::ostream& out, const TableRow& row) {
+    std::string line;
+    append_table_row(line, row);
+    out.write(line.data(), static_cast<std::streamsize>(line.size()));
+}
+
+void append_table_row(std::string& line, const TableRow& row) {
     const bool controls = row.controls;
-    write_escaped(out, row.file, false, controls);
-    out << '\t' << row.tree << '\t';
-    write_escaped(out, row.target, false, controls);
-    out << '\t' << status_name(row.status);
+    append_escaped(line, row.file, false, controls);
+    line += '\t';
+    append_count(line, row.tree);
+    line += '\t';
+    append_escaped(line, row.target, false, controls);
+    line += '\t';
+    line += status_name(row.status);
     const std::size_t sisters = row.sisters == nullptr ? 0 : row.sisters->size();
     for (std::size_t i = 0; i < 2; ++i) {
-        out << '\t';
-        if (i < sisters) write_escaped(out, (*row.sisters)[i], false, controls);
+        line += '\t';
+        if (i < sisters) append_escaped(line, (*row.sisters)[i], false, controls);
     }
-    out << '\t';
-    if (sisters > 0) write_support(out, row.support);
-    out << '\t';
-    if (row.rerooted.has_value()) out << (*row.rerooted ? '1' : '0');
-    write_optional(out, row.target_leaves);
-    write_optional(out, row.outliers);
-    out << '\t';
-    write_names(out, row.outlier_leaves, controls);
-    out << '\t';
-    write_escaped(out, row.root, false, controls);
-    out << '\t';
-    write_names(out, row.strays, controls);
-    out << '\t';
-    write_names(out, row.root_strays, controls);
-    out << '\t';
-    write_escaped(out, row.label, false, controls);
-    out << '\n';
+    line += '\t';
+    if (sisters > 0 && row.support.applies) {
+        // As a stream in its default state writes a double; a whole support below a million
+        // (most programs write such supports) is written as its digits.
+        const double value = row.support.value;
+        if (value > 0 && value < 1e6 && value == static_cast<double>(static_cast<long>(value))) {
+            append_count(line, static_cast<std::size_t>(value));
+        } else {
+            char number[64];
+            const int length = std::snprintf(number, sizeof number, "%.*g", 6, value);
+            line.append(number, static_cast<std::size_t>(std::max(length, 0)));
+        }
+    } else if (sisters > 0) {
+        line += "n/a";
+    }
+    line += '\t';
+    if (row.rerooted.has_value()) line += *row.rerooted ? '1' : '0';
+    for (const std::optional<std::size_t>& count : {row.target_leaves, row.outliers}) {
+        line += '\t';
+        if (count.has_value()) append_count(line, *count);
+    }
+    line += '\t';
+    append_names(line, row.outlier_leaves, controls);
+    line += '\t';
+    append_escaped(line, row.root, false, controls);
+    line += '\t';
+    append_names(line, row.strays, controls);
+    line += '\t';
+    append_names(line, row.root_strays, controls);
+    line += '\t';
+    append_escaped(line, row.label, false, controls);
+    line += '\n';
 }
 
 }  // namespace tavrin

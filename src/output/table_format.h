@@ -149,6 +149,8 @@ struct TableRow {
 };
 
 void write_table_row(std::ostream& out, const TableRow& row);
+// Appends the row to `line`, as write_table_row writes it.
+void append_table_row(std::string& line, const TableRow& row);
 
 }  // namespace tavrin
 

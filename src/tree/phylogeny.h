@@ -25,13 +25,19 @@ namespace tavrin {
 
 class TreeChanges;
 
+// A leaf that carries no number for its prefix.
+constexpr uint32_t kNoLeafKey = UINT32_MAX;
+
 class Phylogeny_Node {
 public:
     double length = 0;     // branch length of the edge to the parent
     double support = 0;    // support value of an internal node; 0 for leaves and when none given
     bool is_leaf = false;  // true for a leaf
-    std::string name;      // leaf name; empty for internal nodes
-    int32_t label = 0;     // character state of a leaf, for state-change counting
+    // The number of the leaf's prefix in the table of the thread that analyses the tree
+    // (LeafKeys, analysis/leaf_matching.h); kNoLeafKey when it carries none.
+    uint32_t leaf_key = kNoLeafKey;
+    std::string name;                    // leaf name; empty for internal nodes
+    int32_t label = 0;                   // character state of a leaf, for state-change counting
     Phylogeny_Node* left = nullptr;      // owning; first child, absent at a leaf
     Phylogeny_Node* right = nullptr;     // owning; second child, absent at a leaf
     Phylogeny_Node* parent = nullptr;    // not owning; absent at the root
@@ -90,6 +96,8 @@ public:
     // 0 when not known (a tree made otherwise, or an odd text the classic dialect reads by its
     // general rules). Three is how inference programs write an unrooted tree.
     std::size_t root_children = 0;
+    // The serial of the LeafKeys table whose numbers the leaves carry; 0 when they carry none.
+    std::uint64_t leaf_keys = 0;
 
     // Reads one tree from the whole text of a tree file. A text whose last character is not
     // ';' is malformed: a message goes to standard error and `root` stays absent. (Contract

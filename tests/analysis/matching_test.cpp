@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "analysis/steps.h"
 #include "contract/tavrin.h"
 #include "support/analysis_fixtures.h"
+#include "tree/walk.h"
 
 namespace tavrin {
 
@@ -20,6 +22,14 @@ namespace {
 using analysis_fixtures::analyse;
 using analysis_fixtures::TempFile;
 using Names = std::vector<std::string>;
+
+// A ladder of the given leaves, (((a,b),c),d); for a, b, c, d: a preorder walk meets them in order.
+std::string ladder_text(const std::vector<std::pair<const char*, bool>>& leaves) {
+    std::string text(leaves.size() - 1, '(');
+    for (std::size_t i = 0; i < leaves.size(); ++i)
+        text += std::string(leaves[i].first) + (i == 0 ? "," : i + 1 < leaves.size() ? ")," : ")");
+    return text + ";";
+}
 
 constexpr bool kPlain = false;
 constexpr bool kRegex = true;
@@ -293,7 +303,42 @@ TEST(Matching, TargetTestAnswersPerPrefixOnlyWhereThePrefixDecides) {
                 EXPECT_EQ(test(&leaf), target) << name;
             }
         }
+        // The same leaves in a tree whose leaves carry numbers for their prefixes, cut at the
+        // test's separator or at another one (the answers by number must not be used then).
+        Phylogeny tree(ladder_text(c.leaves));
+        for (const char numbered_at : {c.separator, '_', '-'}) {
+            LeafKeys::of_thread().number(tree, numbered_at);
+            std::size_t k = 0;
+            preorder(tree.root, [&](const Phylogeny_Node* n) {
+                if (!n->is_leaf) return;
+                EXPECT_EQ(test(n), c.leaves[k++].second) << n->name;
+            });
+        }
     }
+}
+
+// Past the numbers a thread's table holds, leaves carry none and are answered by their names.
+TEST(Matching, LeavesPastTheTableOfNumbersAreAnsweredByName) {
+    std::thread([] {
+        std::vector<std::pair<const char*, bool>> leaves;
+        std::vector<std::string> names;
+        for (std::size_t i = 0; i < LeafKeys::kMaxKeys + 100; ++i)
+            names.push_back((i % 3 == 0 ? "Fungi" : "Metazoa") + std::to_string(i) + "-x");
+        for (const std::string& name : names)
+            leaves.emplace_back(name.c_str(), name[0] == 'F');
+        Phylogeny tree(ladder_text(leaves));
+        LeafKeys::of_thread().number(tree, '-');
+        AnalysisSettings settings;
+        settings.prefix = "Fungi";
+        const Analysis analysis(settings);
+        std::size_t k = 0, without = 0;
+        preorder(tree.root, [&](const Phylogeny_Node* n) {
+            if (!n->is_leaf) return;
+            without += n->leaf_key == kNoLeafKey;
+            EXPECT_EQ(analysis.target_test()(n), leaves[k++].second) << n->name;
+        });
+        EXPECT_EQ(without, 100u);
+    }).join();
 }
 
 // The answers kept by prefix belong to one test: a group file read anew makes a new analysis

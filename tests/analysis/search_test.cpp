@@ -2,6 +2,7 @@
 // two failure messages, the process-wide flags, and trees too deep for recursion.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,42 @@ using analysis_fixtures::analyse;
 using analysis_fixtures::left_ladder;
 using Names = std::vector<std::string>;
 using tavrin::AnalysisSettings;
+
+// A search that reroots searches the new root in full before it goes on; what that restart
+// answers is what a search of the rerooted tree begun with `rerooted` set answers, so the
+// analysis keeps it instead of searching again. Random trees of three groups, every target.
+TEST(TargetSearch, RestartAnswersAsASecondSearchWould) {
+    std::mt19937 rng(20261209);
+    const char* const prefixes[] = {"Choano-", "Fungi-", "Metazoa-"};
+    std::size_t rerooted = 0, found = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<std::string> items;
+        for (int i = 0, leaves = 3 + round % 13; i < leaves; ++i)
+            items.push_back(prefixes[rng() % 3] + std::to_string(i));
+        while (items.size() > 1) {
+            const std::size_t at = rng() % (items.size() - 1);
+            items[at] = "(" + items[at] + "," + items[at + 1] + ")";
+            items.erase(items.begin() + static_cast<long>(at) + 1);
+        }
+        AnalysisSettings settings;
+        settings.prefix = std::string(prefixes[round % 3]).substr(0, 5);
+        const Analysis analysis(settings);
+        Phylogeny tree(items[0] + ";");
+        const SearchResult first = search_target(&tree, tree.root, analysis.target_test());
+        if (!first.state.rerooted) continue;
+        ++rerooted;
+        const SearchResult again =
+            search_target(&tree, tree.root, analysis.target_test(), SearchState{true, false});
+        SCOPED_TRACE(items[0]);
+        EXPECT_EQ(first.restart_target, again.target);
+        EXPECT_EQ(first.restart_state.rerooted, again.state.rerooted);
+        EXPECT_EQ(first.restart_state.not_a_clade, again.state.not_a_clade);
+        found += again.target != nullptr;
+    }
+    // Both outcomes of a restart occur.
+    EXPECT_GT(found, 100u);
+    EXPECT_GT(rerooted - found, 100u);
+}
 
 TEST(TargetSearch, CladeUnderTheGivenRooting) {
     auto run = analyse("((Fungi-1,Fungi-2),(Metazoa-1,(Plantae-1,Plantae-2)));", "Fungi");
