@@ -66,18 +66,48 @@ void children_first(const Phylogeny_Node* top, Visit visit) {
     }
 }
 
+// Calls visit(node) for every node below and including `top` in file order (each before its
+// children, the left subtree before the right one), climbing the parent links back up.
+template <typename Visit>
+void in_file_order(const Phylogeny_Node* top, Visit visit) {
+    const Phylogeny_Node* node = top;
+    while (node != nullptr) {
+        visit(node);
+        if (node->left != nullptr || node->right != nullptr) {
+            node = node->left != nullptr ? node->left : node->right;
+            continue;
+        }
+        // Up to the first node left of a right sibling not walked yet.
+        for (;;) {
+            if (node == top) return;
+            const Phylogeny_Node* parent = node->parent;
+            if (node == parent->left && parent->right != nullptr) {
+                node = parent->right;
+                break;
+            }
+            node = parent;
+        }
+    }
+}
+
 }  // namespace
 
 LeafNamesSeen see_leaf_names(const Phylogeny& tree, char separator, const GroupRelations& groups) {
     LeafNamesSeen seen;
     seen.groups = groups;
     const bool with_groups = !groups.empty();
-    std::string_view last;
-    bool have_last = false;
-    std::unordered_set<std::string_view> members;
-    // The warnings make nothing of the order the leaves are met in: the counts matter only
-    // while no name holds the separator, and then every leaf is met.
-    children_first(tree.root, [&](const Phylogeny_Node* n) {
+    // The leaf prefixes, each looked up once after the walk: a run of neighbours that share one
+    // adds it once, and the list is made distinct whenever it has doubled, so that it never
+    // holds many more than the distinct ones.
+    std::vector<std::string_view> prefixes;
+    std::size_t distinct = 0;  // its length when it was last made distinct
+    const auto make_distinct = [&prefixes, &distinct] {
+        std::sort(prefixes.begin(), prefixes.end());
+        prefixes.erase(std::unique(prefixes.begin(), prefixes.end()), prefixes.end());
+        distinct = prefixes.size();
+    };
+    prefixes.reserve(64);
+    const auto see = [&](const Phylogeny_Node* n) {
         if (!n->is_leaf) return true;
         ++seen.leaves;
         const std::string& name = n->name;
@@ -94,15 +124,26 @@ LeafNamesSeen see_leaf_names(const Phylogeny& tree, char separator, const GroupR
         // Without a group file, the first name that holds the separator ends the walk: the run
         // then warns of no separator, and needs no count of the leaves.
         if (!with_groups) return !seen.separator;
-        // Neighbouring leaves mostly share their prefix: it is looked up when it changes.
         const std::string_view prefix = leaf_prefix(name, separator);
-        if (have_last && prefix == last) return true;
-        last = prefix;
-        have_last = true;
-        if (!prefix.empty() && groups.is_member_only(prefix) && members.insert(prefix).second)
-            seen.members.emplace_back(prefix);
+        if (!prefixes.empty() && prefixes.back() == prefix) return true;
+        prefixes.push_back(prefix);
+        if (prefixes.size() >= 2 * distinct + 64) make_distinct();
         return true;
-    });
+    };
+    // The warnings make nothing of the order the leaves are met in: the counts matter only
+    // while no name holds the separator, and then every leaf is met. Without a group file the
+    // walk mostly ends at the first name; with one, neighbours in the file mostly share their
+    // prefix.
+    if (with_groups) {
+        in_file_order(tree.root, see);
+    } else {
+        children_first(tree.root, see);
+    }
+    make_distinct();
+    seen.members.reserve(prefixes.size());
+    for (const std::string_view prefix : prefixes) {
+        if (!prefix.empty() && groups.is_member_only(prefix)) seen.members.emplace_back(prefix);
+    }
     return seen;
 }
 

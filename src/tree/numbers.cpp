@@ -122,6 +122,12 @@ bool read_in_one_step(const char* first, const char* last, const char*& end, dou
     (defined(__x86_64__) || defined(__i386__))
 #define TAVRIN_LONG_DECIMALS 1
 
+// Powers of ten that long double holds exactly (its significand has 64 bits).
+constexpr long double kLongPowers[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,
+                                       1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
+                                       1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L, 1e20L,
+                                       1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
+
 // The double nearest to `q`, a long double (the x87 format: its first eight bytes hold the 64-bit
 // significand) rounded once from a decimal: right unless `q` lies exactly halfway between two
 // doubles (then the decimal may lie on either side of that point, and `false` sends it to the
@@ -143,10 +149,6 @@ bool nearest_double(long double q, double& value) {
 // the same double, so does the decimal. Answers the end of the number, or null for anything
 // else (exponents, larger or smaller scales, halfway points, zero), left to the general path.
 const char* read_long_decimal(const char* first, const char* last, double& value) {
-    static constexpr long double kPowers[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,
-                                              1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
-                                              1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L, 1e20L,
-                                              1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
     uint64_t m = 0;
     int taken = 0;          // significant digits in m
     long scale = 0;         // the value is m / 10^scale
@@ -173,7 +175,7 @@ const char* read_long_decimal(const char* first, const char* last, double& value
     }
     if (p != last && (*p == 'e' || *p == 'E')) return nullptr;  // perhaps an exponent
     if (m == 0 || scale < 0 || scale > 27) return nullptr;
-    const long double power = kPowers[scale];
+    const long double power = kLongPowers[scale];
     double low = 0, high = 0;
     if (!nearest_double(static_cast<long double>(m) / power, low)) return nullptr;
     if (left_out && (!nearest_double(static_cast<long double>(m + 1) / power, high) || high != low))
@@ -184,6 +186,19 @@ const char* read_long_decimal(const char* first, const char* last, double& value
 #endif
 
 }  // namespace
+
+bool read_wide_decimal(uint64_t digits, long scale, double& value) {
+#if defined(TAVRIN_LONG_DECIMALS)
+    // As read_long_decimal reads a decimal whose digits after the nineteenth are all absent.
+    if (digits == 0 || scale < 0 || scale > 27) return false;
+    return nearest_double(static_cast<long double>(digits) / kLongPowers[scale], value);
+#else
+    (void)digits;
+    (void)scale;
+    (void)value;
+    return false;
+#endif
+}
 
 const char* scan_number_general(const char* first, const char* last, double& value) {
     const char* const start = first;

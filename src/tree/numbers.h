@@ -22,6 +22,13 @@ double read_number(const char* first, const char* last);
 // scan_number for every form: white space, exponents, long or huge numbers, no number at all.
 const char* scan_number_general(const char* first, const char* last, double& value);
 
+// The value of a decimal of more than 19 digits, at most 19 of them after its leading zeros:
+// `digits` (not 0) over 10^`scale`, rounded once as a correctly rounded conversion rounds it, as
+// scan_number_general would read it. False where one step cannot give it (exact halfway points,
+// scales beyond 10^27, platforms without a 64-bit long double significand): the general reader
+// then reads it.
+bool read_wide_decimal(uint64_t digits, long scale, double& value);
+
 // Reads a number as read_number does into `value` and answers where it ends: past its last
 // byte, or `first` itself when no number starts there (after white space; `value` 0 then).
 // The common short decimal (sign, at most 19 digits with at most one point, no exponent, no
@@ -65,12 +72,25 @@ inline const char* scan_number(const char* first, const char* last, double& valu
         scale = p - fraction;
         count += scale;
     }
-    // 19 digits never overflow; 2^53 and below are exact doubles.
-    if (static_cast<unsigned long>(count - 1) < 19 && mantissa <= (uint64_t{1} << 53) &&
-        (p == last || (*p | 0x20) != 'e')) {
-        const double magnitude = static_cast<double>(mantissa) / kScales[scale];
-        value = negative ? -magnitude : magnitude;
-        return p;
+    if (p == last || (*p | 0x20) != 'e') {
+        // 19 digits never overflow; 2^53 and below are exact doubles.
+        if (static_cast<unsigned long>(count - 1) < 19 && mantissa <= (uint64_t{1} << 53)) {
+            const double magnitude = static_cast<double>(mantissa) / kScales[scale];
+            value = negative ? -magnitude : magnitude;
+            return p;
+        }
+        // More digits (lengths written with twenty after the point): the zeros before the first
+        // other digit add nothing, and up to 19 digits after them the mantissa holds exactly.
+        if (count > 19) {
+            long zeros = 0;
+            for (const char* z = digits; z != p && (*z == '0' || *z == '.'); ++z)
+                zeros += *z == '0';
+            double magnitude = 0;
+            if (count - zeros <= 19 && read_wide_decimal(mantissa, scale, magnitude)) {
+                value = negative ? -magnitude : magnitude;
+                return p;
+            }
+        }
     }
 #endif
     return scan_number_general(first, last, value);
