@@ -75,12 +75,24 @@ public:
           target_(target),
           groups_(groups),
           separator_(separator),
+          groups_empty_(groups.empty()),
           taken_(names.size(), kNoLeaf) {
         found_.numbers.resize(names.size());
         found_.matched.assign(names.size(), false);
     }
 
     void see(const Phylogeny_Node* leaf, std::size_t number) {
+        // Most leaves of a big tree are no outgroup's: they are let go at once.
+        if (groups_empty_ && !names_.may_be_prefix_of(leaf->name)) return;
+        see_named(leaf, number);
+    }
+
+    OutgroupLeaves take() { return std::move(found_); }
+
+private:
+    static constexpr std::size_t kNoLeaf = static_cast<std::size_t>(-1);
+
+    void see_named(const Phylogeny_Node* leaf, std::size_t number) {
         std::optional<bool> is_target;
         const auto take = [&](std::size_t outgroup) {
             if (taken_[outgroup] == number) return;
@@ -90,7 +102,7 @@ public:
             if (!*is_target) found_.numbers[outgroup].push_back(static_cast<std::uint32_t>(number));
         };
         names_.prefixes_of(leaf->name, take);
-        if (groups_.empty()) return;
+        if (groups_empty_) return;
         const std::string_view prefix = leaf_prefix(leaf->name, separator_);
         if (!last_prefix_ || *last_prefix_ != prefix) {
             last_prefix_ = std::string(prefix);
@@ -104,15 +116,11 @@ public:
             take(outgroup);
     }
 
-    OutgroupLeaves take() { return std::move(found_); }
-
-private:
-    static constexpr std::size_t kNoLeaf = static_cast<std::size_t>(-1);
-
     const OutgroupNames& names_;
     const TargetTest& target_;
     const GroupRelations& groups_;
     char separator_;
+    bool groups_empty_;
     OutgroupLeaves found_;
     // The last leaf each outgroup took: a leaf may reach one by its name and by a group.
     std::vector<std::size_t> taken_;
@@ -171,12 +179,20 @@ const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const Targe
         if (found.has_value()) return;
         OutgroupFinder finder(*list.outgroups, target, groups, separator);
         if (may_reach_midpoint(list) && (shared == nullptr || !shared->midpoint.has_value())) {
-            // One walk for the outgroups, the midpoint and the leaves as read together.
-            const bool order = file_order != nullptr && file_order->empty();
-            leaves = view->walk_for_midpoint([&](const Phylogeny_Node* leaf, std::size_t number) {
-                finder.see(leaf, number);
-                if (order) file_order->push_back(leaf);
-            });
+            // One walk for the outgroups, the midpoint and the leaves as read together; when the
+            // leaves as read are kept, the outgroups are matched in their list after the walk.
+            if (file_order != nullptr && file_order->empty()) {
+                leaves = view->walk_for_midpoint(*file_order);
+                for (std::size_t number = 0; number < leaves; ++number)
+                    finder.see((*file_order)[number], number);
+            } else {
+                // Without groups, only a leaf whose name starts like an outgroup's may be one.
+                leaves = view->walk_for_midpoint(
+                    [&](const Phylogeny_Node* leaf, std::size_t number) {
+                        finder.see(leaf, number);
+                    },
+                    groups.empty() ? &list.outgroups->first_bytes() : nullptr);
+            }
         } else {
             leaves = view->leaf_count();
             for (std::size_t number = 0; number < leaves; ++number)

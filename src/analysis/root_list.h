@@ -69,6 +69,12 @@ public:
     // Calls found(outgroup) for every outgroup whose name `name` starts with, shortest first.
     template <typename Found>
     void prefixes_of(std::string_view name, Found found) const;
+    // Whether some outgroup's name may be a prefix of `name`: false for most leaves, at once.
+    bool may_be_prefix_of(std::string_view name) const {
+        return !name.empty() && first_bytes_[static_cast<unsigned char>(name[0])];
+    }
+    // The bytes the outgroups' names begin with.
+    const std::array<bool, 256>& first_bytes() const { return first_bytes_; }
 
 private:
     // A trie of the names: each node's children, sorted by byte, and the outgroup whose name
@@ -88,7 +94,7 @@ private:
 
 template <typename Found>
 void OutgroupNames::prefixes_of(std::string_view name, Found found) const {
-    if (name.empty() || !first_bytes_[static_cast<unsigned char>(name[0])]) return;
+    if (!may_be_prefix_of(name)) return;
     std::size_t node = 0;
     for (const char c : name) {
         node = child(node, static_cast<unsigned char>(c));

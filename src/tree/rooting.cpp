@@ -164,8 +164,12 @@ public:
             left = Step{left_node, step.index, 0, nullptr};
             return;
         }
-        const std::size_t right_inner = right.record != nullptr ? right.record->inner : 0;
-        const std::size_t left_index = step.index - 1 - right_inner;
+        if (right.record == nullptr) {
+            // The left child's record comes just before its parent's.
+            left = Step{left_node, step.index - 1, 0, &records_.before(*step.record, step.index)};
+            return;
+        }
+        const std::size_t left_index = step.index - 1 - right.record->inner;
         left = Step{left_node, left_index, 0, &at(left_index)};
     }
     // The index of the record of the parent of `node`, an inner node whose record is at `index`:
@@ -880,12 +884,30 @@ std::size_t walk_records(const Phylogeny_Node* root, SubtreeRecords& records, Ea
 }  // namespace
 
 std::size_t UnrootedTree::walk_for_midpoint(
-    const std::function<void(const Phylogeny_Node*, std::size_t)>& each_leaf) const {
+    const std::function<void(const Phylogeny_Node*, std::size_t)>& each_leaf,
+    const std::array<bool, 256>* first_bytes) const {
     records_ = std::make_unique<SubtreeRecords>();
-    if (!each_leaf)
+    if (!each_leaf) {
         return walk_records(tree_.root, *records_, [](const Phylogeny_Node*, std::size_t) {});
+    }
+    if (first_bytes != nullptr) {
+        return walk_records(
+            tree_.root, *records_, [&](const Phylogeny_Node* leaf, std::size_t number) {
+                const std::string& name = leaf->name;
+                if (!name.empty() && (*first_bytes)[static_cast<unsigned char>(name[0])])
+                    each_leaf(leaf, number);
+            });
+    }
     return walk_records(tree_.root, *records_, [&](const Phylogeny_Node* leaf, std::size_t number) {
         each_leaf(leaf, number);
+    });
+}
+
+std::size_t UnrootedTree::walk_for_midpoint(std::vector<const Phylogeny_Node*>& order) const {
+    records_ = std::make_unique<SubtreeRecords>();
+    order.clear();
+    return walk_records(tree_.root, *records_, [&order](const Phylogeny_Node* leaf, std::size_t) {
+        order.push_back(leaf);
     });
 }
 
@@ -895,12 +917,10 @@ std::optional<RootPlace> UnrootedTree::midpoint_place(
     if (root == nullptr) return std::nullopt;
     if (records_ == nullptr) {
         ranges_.reset();
-        records_ = std::make_unique<SubtreeRecords>();
         if (order != nullptr && order->empty()) {
-            walk_records(root, *records_, [order](const Phylogeny_Node* leaf, std::size_t) {
-                order->push_back(leaf);
-            });
+            walk_for_midpoint(*order);
         } else {
+            records_ = std::make_unique<SubtreeRecords>();
             walk_records(root, *records_, [](const Phylogeny_Node*, std::size_t) {});
         }
     }

@@ -13,6 +13,7 @@
 #ifndef TAVRIN_TREE_ROOTING_H
 #define TAVRIN_TREE_ROOTING_H
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -70,9 +71,16 @@ public:
     // The midpoint's walk, made now (it is made once), with each_leaf(leaf, number) called on the
     // way for every leaf, numbered in file order as leaf() numbers them: a root list that may
     // fall through to the midpoint tests its outgroups in that walk, and the leaves are numbered
-    // again only for an outgroup that holds some of them. Answers the number of leaves.
+    // again only for an outgroup that holds some of them. Answers the number of leaves. With
+    // `first_bytes`, each_leaf is called only for the leaves whose name begins with a byte it
+    // marks (the numbers still count every leaf): most leaves of a big tree start with none of
+    // the bytes an outgroup's name starts with.
     std::size_t walk_for_midpoint(
-        const std::function<void(const Phylogeny_Node*, std::size_t)>& each_leaf) const;
+        const std::function<void(const Phylogeny_Node*, std::size_t)>& each_leaf,
+        const std::array<bool, 256>* first_bytes = nullptr) const;
+    // The same walk with the leaves put in `order` (emptied first) in file order, their numbers
+    // being their places there: cheaper than a call for each.
+    std::size_t walk_for_midpoint(std::vector<const Phylogeny_Node*>& order) const;
 
     // The leaves, numbered from 0 in file order (left to right). One walk numbers them, the first
     // time they are asked for, and notes the leaves below every inner node (a run of numbers).

@@ -7,13 +7,6 @@ TreeChanges::~TreeChanges() {
         tree_.retire_node(node);
 }
 
-void TreeChanges::keep(Phylogeny_Node* node) {
-    if (node == nullptr) return;
-    states_.push_back(
-        State{node, node->left, node->right, node->parent, node->support, node->length});
-    ++kept_;
-}
-
 void TreeChanges::undo() {
     // Newest first, so that a node kept twice ends with its oldest state.
     for (; kept_ > 0; --kept_) {

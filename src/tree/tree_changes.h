@@ -22,7 +22,12 @@ public:
 
     // Before `node`'s links or values change: keeps them. A node may be kept several times; the
     // oldest state is the one an undo gives back.
-    void keep(Phylogeny_Node* node);
+    void keep(Phylogeny_Node* node) {
+        if (node == nullptr) return;
+        states_.push_back(
+            State{node, node->left, node->right, node->parent, node->support, node->length});
+        ++kept_;
+    }
     // `node` was made by the change: an undo releases it.
     void made(Phylogeny_Node* node) { made_.push_back(node); }
     // `node` (kept before) left the tree: it stays readable, and an undo puts it back.

@@ -1,5 +1,6 @@
 // The chunked array: every index below what it was grown to holds what was last written there,
-// across the boundaries of chunks of doubling sizes, written out of order.
+// across the boundaries of chunks of doubling sizes, written out of order; the element before
+// one is found from it.
 #include "platform/chunked_array.h"
 
 #include <gtest/gtest.h>
@@ -41,6 +42,10 @@ TEST(ChunkedArray, KeepsEveryIndexAcrossChunkBoundaries) {
         ASSERT_EQ(read[i].a, model[i]) << i;
         ASSERT_EQ(read[i].c, i) << i;
         ASSERT_EQ(read[i].value, static_cast<double>(i)) << i;
+        // The element before, found from this one, across chunk boundaries too.
+        if (i > 0) {
+            ASSERT_EQ(&read.before(read[i], i), &read[i - 1]) << i;
+        }
     }
     // Growing to a size it has changes nothing.
     const std::size_t capacity = array.capacity();

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <random>
@@ -212,6 +213,38 @@ TEST(MidpointSearch, SameEndsAsEveryPairOnLaddersAndBigTrees) {
                 if (HasFailure()) return;
             }
         }
+    }
+}
+
+// The midpoint's walk shows the leaves in file order, numbered so; with the first bytes of the
+// names wanted, only those leaves, their numbers still counting every leaf.
+TEST(MidpointSearch, WalkShowsTheLeavesWanted) {
+    struct Case {
+        const char* tree;
+        const char* bytes;  // none: every leaf
+        const char* shown;  // name:number, in order
+    };
+    const Case cases[] = {
+        {"((apple,(bat,cow)),(ant,(bee,dog)));", nullptr, "apple:0 bat:1 cow:2 ant:3 bee:4 dog:5 "},
+        {"((apple,(bat,cow)),(ant,(bee,dog)));", "ab", "apple:0 bat:1 ant:3 bee:4 "},
+        {"((apple,(bat,cow)),(ant,(bee,dog)));", "z", ""},
+        {"((,x:1):2,(y,'':3));", "x'", "x:1 '':3 "},
+    };
+    for (const Case& c : cases) {
+        const Phylogeny tree(c.tree);
+        std::array<bool, 256> wanted{};
+        for (const char* b = c.bytes; b != nullptr && *b != '\0'; ++b)
+            wanted[static_cast<unsigned char>(*b)] = true;
+        std::string shown;
+        const std::size_t leaves = tavrin::UnrootedTree(tree).walk_for_midpoint(
+            [&](const Phylogeny_Node* leaf, std::size_t number) {
+                shown += leaf->name + ":" + std::to_string(number) + " ";
+            },
+            c.bytes != nullptr ? &wanted : nullptr);
+        EXPECT_EQ(shown, c.shown) << c.tree;
+        std::vector<const Phylogeny_Node*> order;
+        EXPECT_EQ(tavrin::UnrootedTree(tree).walk_for_midpoint(order), leaves) << c.tree;
+        EXPECT_EQ(order.size(), leaves) << c.tree;
     }
 }
 
