@@ -96,17 +96,29 @@ LeafNamesSeen see_leaf_names(const Phylogeny& tree, char separator, const GroupR
     LeafNamesSeen seen;
     seen.groups = groups;
     const bool with_groups = !groups.empty();
-    // The leaf prefixes, each looked up once after the walk: a run of neighbours that share one
-    // adds it once, and the list is made distinct whenever it has doubled, so that it never
-    // holds many more than the distinct ones.
+    // The distinct leaf prefixes, each looked up once after the walk (a run of neighbours that
+    // share one adds it once): a short list is made distinct by sorting it at the end, a long one
+    // through a hash set as it grows, so that the time stays linear in the leaves.
+    constexpr std::size_t kShortList = 64;
     std::vector<std::string_view> prefixes;
-    std::size_t distinct = 0;  // its length when it was last made distinct
-    const auto make_distinct = [&prefixes, &distinct] {
-        std::sort(prefixes.begin(), prefixes.end());
-        prefixes.erase(std::unique(prefixes.begin(), prefixes.end()), prefixes.end());
-        distinct = prefixes.size();
+    std::unordered_set<std::string_view> distinct;  // filled once the list is long
+    if (with_groups) prefixes.reserve(kShortList);
+    const auto add_prefix = [&prefixes, &distinct](std::string_view prefix) {
+        if (!prefixes.empty() && prefixes.back() == prefix) return;
+        if (distinct.empty()) {
+            if (prefixes.size() < kShortList) {
+                prefixes.push_back(prefix);
+                return;
+            }
+            // The list becomes distinct, and stays so.
+            std::vector<std::string_view> kept;
+            for (const std::string_view seen_prefix : prefixes) {
+                if (distinct.insert(seen_prefix).second) kept.push_back(seen_prefix);
+            }
+            prefixes.swap(kept);
+        }
+        if (distinct.insert(prefix).second) prefixes.push_back(prefix);
     };
-    prefixes.reserve(64);
     const auto see = [&](const Phylogeny_Node* n) {
         if (!n->is_leaf) return true;
         ++seen.leaves;
@@ -124,10 +136,7 @@ LeafNamesSeen see_leaf_names(const Phylogeny& tree, char separator, const GroupR
         // Without a group file, the first name that holds the separator ends the walk: the run
         // then warns of no separator, and needs no count of the leaves.
         if (!with_groups) return !seen.separator;
-        const std::string_view prefix = leaf_prefix(name, separator);
-        if (!prefixes.empty() && prefixes.back() == prefix) return true;
-        prefixes.push_back(prefix);
-        if (prefixes.size() >= 2 * distinct + 64) make_distinct();
+        add_prefix(leaf_prefix(name, separator));
         return true;
     };
     // The warnings make nothing of the order the leaves are met in: the counts matter only
@@ -139,7 +148,10 @@ LeafNamesSeen see_leaf_names(const Phylogeny& tree, char separator, const GroupR
     } else {
         children_first(tree.root, see);
     }
-    make_distinct();
+    if (distinct.empty()) {
+        std::sort(prefixes.begin(), prefixes.end());
+        prefixes.erase(std::unique(prefixes.begin(), prefixes.end()), prefixes.end());
+    }
     seen.members.reserve(prefixes.size());
     for (const std::string_view prefix : prefixes) {
         if (!prefix.empty() && groups.is_member_only(prefix)) seen.members.emplace_back(prefix);

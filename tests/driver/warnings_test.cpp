@@ -168,6 +168,16 @@ TEST(RunSeen, GroupFileMembersThatNoLeafCarries) {
               "Warning: 11 group file members match no leaf: 'M1' (group G), 'M2' (group G), 'M3' "
               "(group G), 'M4' (group G), 'M5' (group G), 'M6' (group G), 'M7' (group G), 'M8' "
               "(group G), 'M9' (group G), 'M10' (group G), and 1 more\n");
+    // Many prefixes, each on leaves apart from each other: members M0 to M101, the leaves
+    // carrying M0 to M99 twice over.
+    std::string members;
+    for (int i = 0; i < 102; ++i)
+        members += "G M" + std::to_string(i) + "\n";
+    std::string ladder = "M0-x";
+    for (int i = 1; i < 200; ++i)
+        ladder = "(" + ladder + ",M" + std::to_string(i % 100) + "-" + std::to_string(i) + ")";
+    EXPECT_EQ(set_up_warnings({ladder + ";"}, config, members),
+              "Warning: 2 group file members match no leaf: 'M100' (group G), 'M101' (group G)\n");
 }
 
 }  // namespace
