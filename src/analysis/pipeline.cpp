@@ -2,6 +2,7 @@
 #include "analysis/pipeline.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <unordered_set>
@@ -19,15 +20,21 @@ namespace tavrin {
 
 namespace {
 
-// The number of leaves below `top` that pass `test`, for a search that did not test them all.
-std::size_t count_target_leaves(const Phylogeny_Node* top, const TargetTest& test) {
+// The number of leaves below `top` that pass `test`, up to `at_most`, for a search that did
+// not test them all.
+std::size_t count_target_leaves(const Phylogeny_Node* top, const TargetTest& test,
+                                std::size_t at_most) {
     std::size_t count = 0;
     const TargetTest::Here here = test.here();
     preorder(top, [&](const Phylogeny_Node* n) {
         if (n->is_leaf && here(n)) ++count;
+        return count < at_most;
     });
     return count;
 }
+
+// All target leaves are counted, or only whether there is one.
+constexpr std::size_t kCountAll = SIZE_MAX;
 
 // The leaves of a tree from left to right: the order of the file as read while its root has not
 // moved.
@@ -37,7 +44,8 @@ using LeafOrder = std::vector<const Phylogeny_Node*>;
 // kNoRoot, when no entry applies. With `changes`, the rooting is kept there. With `file_order`,
 // the leaves as read when the root moved.
 bool root_tree(Phylogeny& tree, const Analysis& analysis, AnalysisResult& result,
-               TreeChanges* changes, SharedRootPlaces* shared, LeafOrder* file_order) {
+               TreeChanges* changes, SharedRootPlaces* shared, LeafOrder* file_order,
+               std::size_t count_at_most) {
     const RootList& list = analysis.settings().root;
     if (list.entries.empty()) return true;
     const TargetTest& test = analysis.target_test();
@@ -48,7 +56,7 @@ bool root_tree(Phylogeny& tree, const Analysis& analysis, AnalysisResult& result
     if (entry == nullptr) {
         result.status = TreeStatus::kNoRoot;
         result.root.clear();
-        result.target_leaves = count_target_leaves(tree.root, test);
+        result.target_leaves = count_target_leaves(tree.root, test, count_at_most);
         return false;
     }
     result.root = entry->text;
@@ -63,7 +71,7 @@ bool root_tree(Phylogeny& tree, const Analysis& analysis, AnalysisResult& result
 // leaves), but for a tree that is not a clade when `census_follows`: the census of its outliers
 // counts them, and the count here is left at 1. With `changes`, the reroot is kept there.
 SearchResult find_target(Phylogeny& tree, const TargetTest& test, AnalysisResult& result,
-                         TreeChanges* changes, bool census_follows) {
+                         TreeChanges* changes, bool census_follows, std::size_t count_at_most) {
     SearchResult search = search_target(&tree, tree.root, test, {}, changes);
     const bool every_leaf_tested = !search.state.rerooted && !search.state.not_a_clade;
     std::size_t tested = search.tested;
@@ -77,7 +85,7 @@ SearchResult find_target(Phylogeny& tree, const TargetTest& test, AnalysisResult
     } else if (census_follows && search.target == nullptr && search.state.not_a_clade) {
         result.target_leaves = 1;
     } else {
-        result.target_leaves = count_target_leaves(tree.root, test);
+        result.target_leaves = count_target_leaves(tree.root, test, count_at_most);
     }
     result.rerooted = search.state.rerooted;
     result.target = search.target;
@@ -127,7 +135,8 @@ void place_strays(std::vector<const Phylogeny_Node*> strays, const LeafOrder& fi
 // The whole analysis of `tree`; with `changes`, the rootings it makes are kept there, so that
 // the tree as read can be had back. `shared` only while the tree stands as read.
 AnalysisResult run_pipeline(Phylogeny& tree, const Analysis& analysis, TreeChanges* changes,
-                            SharedRootPlaces* shared = nullptr, bool census_follows = false) {
+                            SharedRootPlaces* shared = nullptr, bool census_follows = false,
+                            std::size_t count_at_most = kCountAll) {
     AnalysisResult result;
     if (tree.root == nullptr) return result;
     const NamingRule& rule = analysis.naming();
@@ -138,9 +147,9 @@ AnalysisResult run_pipeline(Phylogeny& tree, const Analysis& analysis, TreeChang
     // the sibling, a subtree as read.
     LeafOrder file_order;
     if (!root_tree(tree, analysis, result, changes, shared,
-                   rule.tolerates_strays() ? &file_order : nullptr))
+                   rule.tolerates_strays() ? &file_order : nullptr, count_at_most))
         return result;
-    find_target(tree, analysis.target_test(), result, changes, census_follows);
+    find_target(tree, analysis.target_test(), result, changes, census_follows, count_at_most);
     if (!judge_target(tree, result)) return result;
     Sisters sisters = name_sisters(tree, result.target, rule);
     result.sisters = std::move(sisters.names);
@@ -262,7 +271,7 @@ AnalysisResult analyse(Phylogeny& tree, const Analysis& analysis, const Analysis
     } else if (needs.picture) {
         result = analyse_as_read(tree, analysis, keep, roots);
     } else {
-        result = run_pipeline(tree, analysis, keep, roots);
+        result = run_pipeline(tree, analysis, keep, roots, false, needs.leaf_count ? kCountAll : 1);
     }
     if (needs.picture && result.target == nullptr && result.target_leaves > 0)
         list_target_leaves(tree, analysis.target_test(), result);

@@ -62,6 +62,10 @@ struct AnalysisNeeds {
     bool outliers = false;
     // A picture: a tree that is not a clade left as it was read, and its target leaves listed.
     bool picture = false;
+    // The number of target leaves in full (the table and pictures show it). Without it, a count
+    // that needs a walk of its own stops at the first target leaf: 1 tells a tree that has
+    // target leaves from one that has none.
+    bool leaf_count = true;
 };
 
 // What the analyses of one tree for several targets share while it stands as read, each part

@@ -84,6 +84,7 @@ TreeWork::TreeWork(const RunConfig& config, StepCheck check)
     : config_(config), targets_(config.target_list()), check_(std::move(check)) {
     needs_.outliers = config.table;
     needs_.picture = !config.draw_dir.empty();
+    needs_.leaf_count = needs_.outliers || needs_.picture;
 }
 
 std::unique_ptr<Record> TreeWork::new_record() const {

@@ -46,6 +46,9 @@ void append_escaped(std::string& line, std::string_view text, bool in_list, bool
     char hex[] = "\\x00";
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
+        // Most bytes are printable and no comma: one test lets them by.
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7f && c != '\\' && c != ',') continue;
         const char* escaped = c == '\t'                         ? "\\t"
                               : c == '\n'                       ? "\\n"
                               : c == '\\'                       ? "\\\\"
@@ -54,7 +57,6 @@ void append_escaped(std::string& line, std::string_view text, bool in_list, bool
                                                                 : nullptr;
         if (escaped == nullptr) continue;
         if (escaped == hex) {
-            const auto byte = static_cast<unsigned char>(c);
             hex[2] = kHexDigits[byte >> 4];
             hex[3] = kHexDigits[byte & 0xf];
         }
