@@ -65,8 +65,14 @@ void LeafKeys::number(Phylogeny& tree, char separator) {
         entries_.push_back(Entry{std::string(prefix), separator});
         return static_cast<std::uint32_t>(entries_.size() - 1);
     };
+    // The walks of a big tree are bound by memory rather than by the questions asked of its
+    // leaves, and a walk to number them would cost more than it saves: past kNumberedLeaves the
+    // leaves keep no number.
+    std::size_t numbered = 0;
     preorder(tree.root, [&](Phylogeny_Node* n) {
-        if (n->is_leaf) n->leaf_key = numbers->get(n->name, separator, add);
+        if (!n->is_leaf) return true;
+        n->leaf_key = numbers->get(n->name, separator, add);
+        return ++numbered < kNumberedLeaves;
     });
     tree.leaf_keys = stamp;
 }

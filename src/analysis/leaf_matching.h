@@ -135,11 +135,13 @@ private:
 class LeafKeys {
 public:
     static constexpr std::size_t kMaxKeys = 4096;
+    static constexpr std::size_t kNumberedLeaves = std::size_t{1} << 16;
 
     static LeafKeys& of_thread();
 
     // Numbers the leaves of `tree` by their prefix before `separator`, unless they carry this
-    // table's numbers for that separator already.
+    // table's numbers for that separator already; in a tree of more than kNumberedLeaves
+    // leaves, only the first ones.
     void number(Phylogeny& tree, char separator);
 
     std::size_t size() const { return entries_.size(); }

@@ -317,28 +317,41 @@ TEST(Matching, TargetTestAnswersPerPrefixOnlyWhereThePrefixDecides) {
     }
 }
 
-// Past the numbers a thread's table holds, leaves carry none and are answered by their names.
-TEST(Matching, LeavesPastTheTableOfNumbersAreAnsweredByName) {
-    std::thread([] {
-        std::vector<std::pair<const char*, bool>> leaves;
-        std::vector<std::string> names;
-        for (std::size_t i = 0; i < LeafKeys::kMaxKeys + 100; ++i)
-            names.push_back((i % 3 == 0 ? "Fungi" : "Metazoa") + std::to_string(i) + "-x");
-        for (const std::string& name : names)
-            leaves.emplace_back(name.c_str(), name[0] == 'F');
-        Phylogeny tree(ladder_text(leaves));
-        LeafKeys::of_thread().number(tree, '-');
-        AnalysisSettings settings;
-        settings.prefix = "Fungi";
-        const Analysis analysis(settings);
-        std::size_t k = 0, without = 0;
-        preorder(tree.root, [&](const Phylogeny_Node* n) {
-            if (!n->is_leaf) return;
-            without += n->leaf_key == kNoLeafKey;
-            EXPECT_EQ(analysis.target_test()(n), leaves[k++].second) << n->name;
-        });
-        EXPECT_EQ(without, 100u);
-    }).join();
+// Past the numbers a thread's table holds, and past the leaves a tree has numbered, leaves carry
+// none and are answered by their names.
+TEST(Matching, LeavesWithoutNumbersAreAnsweredByName) {
+    struct Case {
+        std::size_t leaves;
+        std::size_t kinds;  // distinct prefixes among them
+        std::size_t without;
+    };
+    for (const Case c : {Case{LeafKeys::kMaxKeys + 100, LeafKeys::kMaxKeys + 100, 100},
+                         Case{LeafKeys::kNumberedLeaves + 300, 3, 300}}) {
+        SCOPED_TRACE(c.leaves);
+        // A thread of its own: its table starts empty.
+        std::thread([c] {
+            std::vector<std::pair<const char*, bool>> leaves;
+            std::vector<std::string> names;
+            for (std::size_t i = 0; i < c.leaves; ++i) {
+                names.push_back((i % 3 == 0 ? "Fungi" : "Metazoa") + std::to_string(i % c.kinds) +
+                                "-" + std::to_string(i));
+            }
+            for (const std::string& name : names)
+                leaves.emplace_back(name.c_str(), name[0] == 'F');
+            Phylogeny tree(ladder_text(leaves));
+            LeafKeys::of_thread().number(tree, '-');
+            AnalysisSettings settings;
+            settings.prefix = "Fungi";
+            const Analysis analysis(settings);
+            std::size_t k = 0, without = 0;
+            preorder(tree.root, [&](const Phylogeny_Node* n) {
+                if (!n->is_leaf) return;
+                without += n->leaf_key == kNoLeafKey;
+                EXPECT_EQ(analysis.target_test()(n), leaves[k++].second) << n->name;
+            });
+            EXPECT_EQ(without, c.without);
+        }).join();
+    }
 }
 
 // The answers kept by prefix belong to one test: a group file read anew makes a new analysis
