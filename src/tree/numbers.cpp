@@ -153,13 +153,8 @@ const char* read_long_decimal(const char* first, const char* last, double& value
     int taken = 0;          // significant digits in m
     long scale = 0;         // the value is m / 10^scale
     bool left_out = false;  // a digit other than 0 after the nineteenth
-    bool point = false;
     const char* p = first;
-    for (; p != last; ++p) {
-        if (*p == '.' && !point) {
-            point = true;
-            continue;
-        }
+    for (; p != last; ++p) {  // the integer digits
         const unsigned d = static_cast<unsigned char>(*p) - 48u;
         if (d > 9) break;
         if (taken < 19) {
@@ -167,10 +162,44 @@ const char* read_long_decimal(const char* first, const char* last, double& value
                 m = m * 10 + d;
                 ++taken;
             }
-            scale += point;
         } else {
             left_out = left_out || d != 0;
-            scale -= !point;  // an integer digit left out: ten times more
+            --scale;  // an integer digit left out: ten times more
+        }
+    }
+    if (p != last && *p == '.') {
+        ++p;
+        if (m == 0) {
+            for (; p != last && *p == '0'; ++p)  // zeros before the first significant digit
+                ++scale;
+        }
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        // Four digits a round while they fit in the nineteen: each one significant, since the
+        // first of them is not a leading zero. As scan_number takes them.
+        for (uint32_t word; taken <= 15 && last - p >= 4; p += 4) {
+            std::memcpy(&word, p, sizeof word);
+            if (((word & 0xF0F0F0F0u) | (((word + 0x06060606u) & 0xF0F0F0F0u) >> 4)) != 0x33333333u)
+                break;
+            uint32_t v = word - 0x30303030u;
+            v = v * 10 + (v >> 8);
+            const uint64_t pairs = v & 0x00FF00FFu;
+            m = m * 10000 + ((pairs * (1 + (uint64_t{100} << 16))) >> 16 & 0xFFFF);
+            taken += 4;
+            scale += 4;
+        }
+#endif
+        for (; p != last; ++p) {
+            const unsigned d = static_cast<unsigned char>(*p) - 48u;
+            if (d > 9) break;
+            if (taken < 19) {
+                if (m != 0 || d != 0) {
+                    m = m * 10 + d;
+                    ++taken;
+                }
+                ++scale;
+            } else {
+                left_out = left_out || d != 0;
+            }
         }
     }
     if (p != last && (*p == 'e' || *p == 'E')) return nullptr;  // perhaps an exponent
