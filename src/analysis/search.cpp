@@ -129,18 +129,39 @@ void reroot_above(Phylogeny& tree, Phylogeny_Node* partial, TreeChanges* changes
     }
 }
 
+// The answer of `x` from those of its children, `l` and `r`, into `answer`. When one side is
+// wholly target and the other only partly and `may_reroot`, it returns the partial match to
+// reroot above instead (the left one when both sides qualify), `answer` left as it is.
+Phylogeny_Node* join_children(Phylogeny_Node* x, Phylogeny_Node* l, Phylogeny_Node* r,
+                              SearchState& state, bool may_reroot, Phylogeny_Node*& answer) {
+    if (state.not_a_clade) {
+        answer = nullptr;
+    } else if (l == nullptr) {
+        answer = r;
+    } else if (r == nullptr) {
+        answer = l;
+    } else if (l == x->left && r == x->right) {
+        answer = x;
+    } else if ((r == x->right || l == x->left) && may_reroot) {
+        return r == x->right ? l : r;
+    } else {
+        state.not_a_clade = true;
+        answer = nullptr;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
+// The search is the recursion "left subtree, right subtree, then the node", kept on an explicit
+// stack so that a ladder of any depth can be searched. A frame's stage says where its node
+// stands; `answer` carries the result of the frame that finished last.
+//
+// A reroot happens in the middle of the search: the frame that made it waits for a full search
+// of the new root (the restart) and answers what that answers, and the frames below it on the
+// stack then finish on the rewired tree, reading their nodes' children as these stand now.
 SearchResult search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetTest& test,
                            SearchState state, TreeChanges* changes) {
-    // The search is the recursion "left subtree, right subtree, then the node", kept on an
-    // explicit stack so that a ladder of any depth can be searched. A frame's stage says where
-    // its node stands; `answer` carries the result of the frame that finished last.
-    //
-    // A reroot happens in the middle of the search: the frame that made it waits for a full
-    // search of the new root (the restart) and answers what that answers, and the frames below
-    // it on the stack then finish on the rewired tree, reading their nodes' children as these
-    // stand now.
     enum Stage { kEnter, kAfterLeft, kAfterRight, kAfterRestart };
     struct Frame {
         Phylogeny_Node* node;
@@ -192,27 +213,15 @@ SearchResult search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetT
                 answer = leaf_answer(x->right);
                 [[fallthrough]];
             case kAfterRight: {
-                Phylogeny_Node* l = frame.left_answer;
-                Phylogeny_Node* r = answer;
-                if (state.not_a_clade) {
-                    answer = nullptr;
-                } else if (l == nullptr) {
-                    answer = r;
-                } else if (r == nullptr) {
-                    answer = l;
-                } else if (l == x->left && r == x->right) {
-                    answer = x;
-                } else if ((r == x->right || l == x->left) && !state.rerooted && tree != nullptr) {
-                    // One side is wholly target, the other only partly: reroot above the
-                    // partial match (the left one when both sides qualify) and search again.
-                    reroot_above(*tree, r == x->right ? l : r, changes);
+                Phylogeny_Node* partial = join_children(x, frame.left_answer, answer, state,
+                                                        !state.rerooted && tree != nullptr, answer);
+                if (partial != nullptr) {
+                    // Reroot above the partial match and search the new root in full.
+                    reroot_above(*tree, partial, changes);
                     state.rerooted = true;
                     frame.stage = kAfterRestart;
                     stack.push_back({tree->root, kEnter, nullptr});
                     break;
-                } else {
-                    state.not_a_clade = true;
-                    answer = nullptr;
                 }
                 stack.pop_back();
                 break;
