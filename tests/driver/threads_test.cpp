@@ -109,6 +109,9 @@ TEST(Threads, GeneTreesGiveTheBytesOfOneThread) {
         {"--standard-newick", "--root", "Nothing,Excavata,Absent,midpoint", "--groupFile", groups,
          "Metazoa"},
         {"--table", "--outliers", "1", "--groupFile", groups, "Fungi"},
+        // Several targets: each tree's leaves numbered on the thread that analyses it.
+        {"--table", "--root", "midpoint", "--outliers", "2", "--sister-purity", "0.8", "--targets",
+         "Choano,Fungi,Metazoa", "--groupFile", groups},
     };
     for (const auto& options : option_sets) {
         expect_same_with_threads(with(options, gene_files(false)));
