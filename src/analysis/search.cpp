@@ -16,9 +16,6 @@ namespace {
 
 std::atomic<std::uint64_t> next_test_serial{1};
 
-// A thread's answers for the tests it asked last, by leaf number and by leaf prefix: a run with
-// several targets asks each tree the tests of all of them in turn. A test not among them takes
-// the place of the one asked longest ago.
 }  // namespace
 
 struct TargetTest::Answers {
@@ -28,6 +25,9 @@ struct TargetTest::Answers {
 
 namespace {
 
+// A thread's answers for the tests it asked last, by leaf number and by leaf prefix: a run with
+// several targets asks each tree the tests of all of them in turn. A test not among them takes
+// the place of the one asked longest ago.
 class ThreadPrefixAnswers {
 public:
     static constexpr std::size_t kTests = 8;
