@@ -6,6 +6,7 @@
 
 #include "analysis/leaf_matching.h"
 #include "platform/chunked_stack.h"
+#include "tree/walk.h"
 
 #include "output/escapes.h"
 #include "output/messages.h"
@@ -66,30 +67,6 @@ void children_first(const Phylogeny_Node* top, Visit visit) {
     }
 }
 
-// Calls visit(node) for every node below and including `top` in file order (each before its
-// children, the left subtree before the right one), climbing the parent links back up.
-template <typename Visit>
-void in_file_order(const Phylogeny_Node* top, Visit visit) {
-    const Phylogeny_Node* node = top;
-    while (node != nullptr) {
-        visit(node);
-        if (node->left != nullptr || node->right != nullptr) {
-            node = node->left != nullptr ? node->left : node->right;
-            continue;
-        }
-        // Up to the first node left of a right sibling not walked yet.
-        for (;;) {
-            if (node == top) return;
-            const Phylogeny_Node* parent = node->parent;
-            if (node == parent->left && parent->right != nullptr) {
-                node = parent->right;
-                break;
-            }
-            node = parent;
-        }
-    }
-}
-
 }  // namespace
 
 LeafNamesSeen see_leaf_names(const Phylogeny& tree, char separator, const GroupRelations& groups) {
@@ -144,7 +121,7 @@ LeafNamesSeen see_leaf_names(const Phylogeny& tree, char separator, const GroupR
     // walk mostly ends at the first name; with one, neighbours in the file mostly share their
     // prefix.
     if (with_groups) {
-        in_file_order(tree.root, see);
+        preorder(tree.root, see);
     } else {
         children_first(tree.root, see);
     }
