@@ -48,33 +48,37 @@ LeafKeys& LeafKeys::of_thread() {
     return keys;
 }
 
-void LeafKeys::number(Phylogeny& tree, char separator) {
-    // The stamp tells this table and the separator apart from every other.
-    const std::uint64_t stamp = serial_ << 8 | static_cast<unsigned char>(separator);
-    if (tree.leaf_keys == stamp) return;
-    PrefixAnswers<std::uint32_t>* numbers = nullptr;
+PrefixAnswers<std::uint32_t>& LeafKeys::numbers(char separator) {
     for (auto& table : by_separator_) {
-        if (table.first == separator) numbers = table.second.get();
+        if (table.first == separator) return *table.second;
     }
-    if (numbers == nullptr) {
-        by_separator_.emplace_back(separator, std::make_unique<PrefixAnswers<std::uint32_t>>());
-        numbers = by_separator_.back().second.get();
-    }
-    auto add = [&](std::string_view prefix) {
+    by_separator_.emplace_back(separator, std::make_unique<PrefixAnswers<std::uint32_t>>());
+    return *by_separator_.back().second;
+}
+
+std::uint32_t LeafKeys::key_in(PrefixAnswers<std::uint32_t>& numbers, std::string_view name,
+                               char separator) {
+    return numbers.get(name, separator, [&](std::string_view prefix) {
         if (entries_.size() >= kMaxKeys) return kNoLeafKey;
         entries_.push_back(Entry{std::string(prefix), separator});
         return static_cast<std::uint32_t>(entries_.size() - 1);
-    };
+    });
+}
+
+void LeafKeys::number(Phylogeny& tree, char separator) {
+    // The stamp tells this table and the separator apart from every other.
+    if (numbered(tree, separator)) return;
     // The walks of a big tree are bound by memory rather than by the questions asked of its
     // leaves, and a walk to number them would cost more than it saves: past kNumberedLeaves the
     // leaves keep no number.
-    std::size_t numbered = 0;
+    PrefixAnswers<std::uint32_t>& table = numbers(separator);
+    std::size_t count = 0;
     preorder(tree.root, [&](Phylogeny_Node* n) {
         if (!n->is_leaf) return true;
-        n->leaf_key = numbers->get(n->name, separator, add);
-        return ++numbered < kNumberedLeaves;
+        n->leaf_key = key_in(table, n->name, separator);
+        return ++count < kNumberedLeaves;
     });
-    tree.leaf_keys = stamp;
+    tree.leaf_keys = stamp(separator) | (count < kNumberedLeaves ? 0 : kPartly);
 }
 
 bool is_valid_separator(char c) {

@@ -143,6 +143,20 @@ public:
     // table's numbers for that separator already; in a tree of more than kNumberedLeaves
     // leaves, only the first ones.
     void number(Phylogeny& tree, char separator);
+    // Whether the leaves of `tree` carry this table's numbers for `separator` (those it
+    // numbered; past kNumberedLeaves a leaf carries none), and whether every leaf does.
+    bool numbered(const Phylogeny& tree, char separator) const {
+        return (tree.leaf_keys & ~kPartly) == stamp(separator);
+    }
+    bool numbered_whole(const Phylogeny& tree, char separator) const {
+        return tree.leaf_keys == stamp(separator);
+    }
+    // The numbers of the prefixes cut at `separator`, by their text.
+    PrefixAnswers<std::uint32_t>& numbers(char separator);
+    // The number of the prefix of `name` before `separator` in `numbers` (those of `separator`),
+    // numbering it if it is new; kNoLeafKey when the table is full.
+    std::uint32_t key_in(PrefixAnswers<std::uint32_t>& numbers, std::string_view name,
+                         char separator);
 
     std::size_t size() const { return entries_.size(); }
     // The prefix numbered `key` (below size()), and the separator it was cut at.
@@ -151,6 +165,12 @@ public:
 
 private:
     LeafKeys();
+    // The stamp of a tree whose leaves are numbered but for those past kNumberedLeaves.
+    static constexpr std::uint64_t kPartly = std::uint64_t{1} << 63;
+    std::uint64_t stamp(char separator) const {
+        return serial_ << 8 | static_cast<unsigned char>(separator);
+    }
+
     struct Entry {
         std::string prefix;
         char separator;

@@ -14,6 +14,7 @@
 #include "analysis/outliers.h"
 
 #include <cstdint>
+#include <optional>
 #include <utility>
 
 #include "platform/chunked_stack.h"
@@ -125,12 +126,83 @@ inline void rank_sides(Census& census, uint64_t first_leaf, uint64_t a, uint64_t
     if (b > 0) census.outside.offer(a, {sa - sb, sa}, rest);
 }
 
+// The answers of a PrefixTest, each number asked once.
+class AnswersByKey {
+public:
+    explicit AnswersByKey(const PrefixTest& test) : test_(test) {}
+    bool operator()(uint32_t key) {
+        if (key >= of_key_.size()) of_key_.resize(key + std::size_t{1}, kUnknown);
+        if (of_key_[key] == kUnknown) of_key_[key] = test_.passes(key) ? 1 : 0;
+        return of_key_[key] != 0;
+    }
+
+private:
+    static constexpr uint8_t kUnknown = 2;
+    const PrefixTest& test_;
+    std::vector<uint8_t> of_key_;  // 0, 1 or kUnknown
+};
+
+// The numbers of the prefixes of a shape's leaves, and the test answered by them. A tree whose
+// leaves all carry their numbers needs none of this: its leaves are tested by the numbers they
+// carry, and a small tree's nodes are at hand anyway. From the first leaf without one on (past
+// the leaves a big tree numbers), the numbers are taken as the census meets the leaves, looked
+// up by name, those of the leaves met before it from the leaves themselves. A leaf left without
+// a number (the table is full) leaves the shape without numbers.
+class KeysTaken {
+public:
+    KeysTaken(const Phylogeny& tree, const PrefixTest& test, CensusShape& shape)
+        : table_(LeafKeys::of_thread()),
+          numbers_(table_.numbers(test.separator)),
+          separator_(test.separator),
+          numbered_(table_.numbered(tree, separator_)),
+          shape_(shape),
+          answers_(test) {}
+
+    // Whether `leaf`, the next leaf of the census after shape.leaves, is to be tested here
+    // rather than by the census's own test.
+    bool wanted(const Phylogeny_Node* leaf) const {
+        return taking_ || (!failed_ && (!numbered_ || leaf->leaf_key == kNoLeafKey));
+    }
+    // The answer of the test for a leaf that is wanted.
+    bool test(const Phylogeny_Node* leaf, const LeafTest& is_target) {
+        uint32_t key = numbered_ ? leaf->leaf_key : kNoLeafKey;
+        if (!taking_) {
+            taking_ = true;
+            shape_.keys_of = &table_;
+            shape_.separator = separator_;
+            shape_.keys.reserve(shape_.leaves.size() + 1);
+            for (const Phylogeny_Node* before : shape_.leaves)
+                shape_.keys.push_back(before->leaf_key);
+        }
+        if (key == kNoLeafKey) key = table_.key_in(numbers_, leaf->name, separator_);
+        if (key == kNoLeafKey) {
+            failed_ = true;
+            taking_ = false;
+            shape_.keys.clear();
+            shape_.keys_of = nullptr;
+            return is_target(leaf);
+        }
+        shape_.keys.push_back(key);
+        return answers_(key);
+    }
+
+private:
+    LeafKeys& table_;
+    PrefixAnswers<uint32_t>& numbers_;
+    char separator_;
+    bool numbered_;
+    CensusShape& shape_;
+    AnswersByKey answers_;
+    bool taking_ = false;
+    bool failed_ = false;
+};
+
 // The walk, in preorder on its own stack: asks the test once of each leaf and ranks the sides
 // of every edge when the subtree below it closes. The leaves go to `leaves`, from left to right,
-// and with `sides`, the sides ranked go there, in order.
+// and with `sides`, the sides ranked go there, in order; with `keys`, their numbers there.
 template <typename Leaves>
 Census take_census(Phylogeny_Node* root, const LeafTest& is_target, Leaves& leaves,
-                   std::vector<std::pair<uint32_t, uint32_t>>* sides) {
+                   std::vector<std::pair<uint32_t, uint32_t>>* sides, KeysTaken* keys = nullptr) {
     Census census;
     tavrin::ChunkedStack<Entry> stack;
     if (root != nullptr) stack.push_back({root, 0, 0});
@@ -146,7 +218,8 @@ Census take_census(Phylogeny_Node* root, const LeafTest& is_target, Leaves& leav
                 sides->emplace_back(entry.first_leaf,
                                     static_cast<uint32_t>(met - entry.first_leaf));
         } else if (node->is_leaf) {
-            const bool target = is_target(node);
+            const bool target = keys != nullptr && keys->wanted(node) ? keys->test(node, is_target)
+                                                                      : is_target(node);
             leaves.push_back(node);
             census.is_target.push_back(target ? 1 : 0);
             census.targets += target ? 1 : 0;
@@ -167,15 +240,22 @@ Census take_census(Phylogeny_Node* root, const LeafTest& is_target, Leaves& leav
     return census;
 }
 
-// The census of a tree whose shape a walk found before: the test asked of each leaf, and the
-// sides ranked in the order the walk ranked them, so that ties fall as they fell there.
-Census replay_census(const CensusShape& shape, const LeafTest& is_target) {
+// The census of a tree whose shape a walk found before: the test asked of each leaf (of each
+// prefix number, when the shape has them and `by_prefix` can be asked), and the sides ranked in
+// the order the walk ranked them, so that ties fall as they fell there.
+Census replay_census(const CensusShape& shape, const LeafTest& is_target,
+                     const PrefixTest* by_prefix) {
     Census census;
     const std::size_t n = shape.leaves.size();
     census.is_target.resize(n);
+    const bool by_keys = by_prefix != nullptr && shape.keys.size() == n &&
+                         shape.keys_of == &LeafKeys::of_thread() &&
+                         shape.separator == by_prefix->separator;
+    std::optional<AnswersByKey> by_key;
+    if (by_keys) by_key.emplace(*by_prefix);
     std::vector<uint32_t> before(n + 1, 0);  // the target leaves left of each rank
     for (std::size_t rank = 0; rank < n; ++rank) {
-        const bool target = is_target(shape.leaves[rank]);
+        const bool target = by_keys ? (*by_key)(shape.keys[rank]) : is_target(shape.leaves[rank]);
         census.is_target[rank] = target ? 1 : 0;
         before[rank + 1] = before[rank] + (target ? 1 : 0);
     }
@@ -222,17 +302,24 @@ OutlierSet answer(const Census& census, const Leaves& leaves) {
 
 }  // namespace
 
-OutlierSet find_outliers(const Phylogeny& tree, const LeafTest& is_target, CensusShape* shape) {
+OutlierSet find_outliers(const Phylogeny& tree, const LeafTest& is_target, CensusShape* shape,
+                         const PrefixTest* by_prefix) {
     if (shape == nullptr) {
         BigVector<Phylogeny_Node*> leaves;
         return answer(take_census(tree.root, is_target, leaves, nullptr), leaves);
     }
     if (!shape->filled) {
-        const Census census = take_census(tree.root, is_target, shape->leaves, &shape->sides);
+        std::optional<KeysTaken> keys;
+        if (by_prefix != nullptr &&
+            !LeafKeys::of_thread().numbered_whole(tree, by_prefix->separator)) {
+            keys.emplace(tree, *by_prefix, *shape);
+        }
+        const Census census = take_census(tree.root, is_target, shape->leaves, &shape->sides,
+                                          keys ? &*keys : nullptr);
         shape->filled = true;
         return answer(census, shape->leaves);
     }
-    return answer(replay_census(*shape, is_target), shape->leaves);
+    return answer(replay_census(*shape, is_target, by_prefix), shape->leaves);
 }
 
 std::size_t set_aside(Phylogeny& tree, const std::vector<Phylogeny_Node*>& leaves) {

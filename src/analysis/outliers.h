@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/leaf_matching.h"
 #include "tree/phylogeny.h"
 
 namespace tavrin {
@@ -50,15 +51,31 @@ struct CensusShape {
     bool filled = false;
     std::vector<Phylogeny_Node*> leaves;
     std::vector<std::pair<uint32_t, uint32_t>> sides;
+    // The number of each leaf's prefix cut at `separator`, in the LeafKeys table `keys_of`
+    // (that of the thread that filled the shape), when the census that filled it had a
+    // PrefixTest and met a leaf that carries no number; else empty. A later census of a test
+    // decided by the prefix asks it once per number, and leaves the nodes alone.
+    std::vector<uint32_t> keys;
+    const LeafKeys* keys_of = nullptr;
+    char separator = 0;
+};
+
+// A target test that depends on a leaf's prefix alone, asked by the number of the prefix in the
+// LeafKeys table of the thread (analysis/leaf_matching.h), cut at `separator`.
+struct PrefixTest {
+    char separator;
+    std::function<bool(uint32_t key)> passes;
 };
 
 // Finds the outliers of `tree` (any rooting), asking `is_target` once for each leaf: one walk over
 // the nodes and one pass over the leaves, in time and memory linear in the tree and without
 // recursion. `target_leaves` of the answer spares the caller a count of its own. With `shape`,
 // the walk is left out when `shape` is filled (the tree must then stand as it did when it was
-// filled: the same nodes, links and child order), and `shape` is filled by it otherwise.
+// filled: the same nodes, links and child order), and `shape` is filled by it otherwise. With
+// `by_prefix` too, which must answer as `is_target` does, the shape gets its leaves' numbers,
+// or a shape that has them is read by them.
 OutlierSet find_outliers(const Phylogeny& tree, const LeafTest& is_target,
-                         CensusShape* shape = nullptr);
+                         CensusShape* shape = nullptr, const PrefixTest* by_prefix = nullptr);
 
 // Takes each of `leaves` out of `tree`, one after another: the leaf's parent node leaves the tree
 // as well, and the leaf's sibling takes the parent's place, keeping its own support and adding

@@ -170,7 +170,13 @@ AnalysisResult run_pipeline(Phylogeny& tree, const Analysis& analysis, TreeChang
 OutlierSet describe_outliers(const Phylogeny& tree, const TargetTest& test, OutlierSummary& summary,
                              CensusShape* shape) {
     const TargetTest::Here here = test.here();
-    OutlierSet set = find_outliers(tree, std::cref(here), shape);
+    // The censuses of a shared shape are asked by prefix number where the test allows it.
+    std::optional<PrefixTest> by_prefix;
+    if (shape != nullptr && test.decided_by_prefix()) {
+        by_prefix.emplace(
+            PrefixTest{test.separator(), [&test](uint32_t key) { return test.passes_key(key); }});
+    }
+    OutlierSet set = find_outliers(tree, std::cref(here), shape, by_prefix ? &*by_prefix : nullptr);
     summary.count = set.outliers;
     summary.ambiguous = set.ambiguous;
     summary.names.reserve(set.leaves.size());

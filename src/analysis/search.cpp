@@ -105,6 +105,10 @@ bool TargetTest::answer(const Phylogeny_Node* leaf, Answers* answers) const {
                                   [this](std::string_view prefix) { return by_name(prefix); });
 }
 
+bool TargetTest::passes_key(std::uint32_t key) const {
+    return by_name(LeafKeys::of_thread().prefix(key));
+}
+
 bool TargetTest::by_name(std::string_view name) const {
     if (matcher_.matches(name)) return true;
     return groups_.same_group(leaf_prefix(name, separator_), prefix_);

@@ -53,6 +53,13 @@ public:
     };
     Here here() const;
 
+    // Whether the answer depends on a leaf's prefix alone, cut at separator().
+    bool decided_by_prefix() const { return by_prefix_; }
+    char separator() const { return separator_; }
+    // The answer for the leaves whose prefix is numbered `key` in this thread's LeafKeys table
+    // (cut at separator()), for a test decided by the prefix.
+    bool passes_key(std::uint32_t key) const;
+
 private:
     bool answer(const Phylogeny_Node* leaf, Answers* answers) const;
     bool by_name(std::string_view name) const;

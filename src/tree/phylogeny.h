@@ -96,7 +96,8 @@ public:
     // 0 when not known (a tree made otherwise, or an odd text the classic dialect reads by its
     // general rules). Three is how inference programs write an unrooted tree.
     std::size_t root_children = 0;
-    // The serial of the LeafKeys table whose numbers the leaves carry; 0 when they carry none.
+    // The stamp of the LeafKeys table and separator whose numbers the leaves carry (whether all
+    // of them do, too); 0 when they carry none.
     std::uint64_t leaf_keys = 0;
 
     // Reads one tree from the whole text of a tree file. A text whose last character is not

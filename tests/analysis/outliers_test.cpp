@@ -5,12 +5,16 @@
 
 #include <bitset>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <vector>
 
+#include "analysis/leaf_matching.h"
 #include "analysis/outliers.h"
 #include "support/tree_check.h"
 #include "tree/walk.h"
@@ -83,11 +87,8 @@ Reference exhaustive(const Phylogeny& tree, const std::vector<bool>& target_by_r
     return ref;
 }
 
-// A random rooted tree over the leaves L0 ... L(n-1), joined two at a time in random order.
-std::string random_tree(std::size_t n, std::mt19937& random) {
-    std::vector<std::string> parts;
-    for (std::size_t i = 0; i < n; ++i)
-        parts.push_back("L" + std::to_string(i));
+// A random rooted tree over the leaves `parts`, joined two at a time in random order.
+std::string random_tree(std::vector<std::string> parts, std::mt19937& random) {
     while (parts.size() > 1) {
         std::swap(parts[random() % parts.size()], parts.back());
         std::string right = parts.back();
@@ -96,6 +97,14 @@ std::string random_tree(std::size_t n, std::mt19937& random) {
         parts.back() = "(" + parts.back() + "," + right + ")";
     }
     return parts[0] + ";";
+}
+
+// A random rooted tree over the leaves L0 ... L(n-1).
+std::string random_tree(std::size_t n, std::mt19937& random) {
+    std::vector<std::string> parts;
+    for (std::size_t i = 0; i < n; ++i)
+        parts.push_back("L" + std::to_string(i));
+    return random_tree(parts, random);
 }
 
 TEST(Outliers, AgreeWithAnExhaustiveSearchOnSmallRandomTrees) {
@@ -182,6 +191,69 @@ void expect_case(const Case& c) {
     EXPECT_EQ(found.outliers, c.outliers) << c.text;
     EXPECT_EQ(found.ambiguous, c.ambiguous) << c.text;
     EXPECT_EQ(names_of(found.leaves), c.leaves) << c.text;
+}
+
+// The censuses of several targets on one shape, read by the numbers of the leaves' prefixes
+// where the shape has them, answer what a census of each target alone answers: on a tree not
+// numbered, one numbered whole (the leaves' own numbers serve), one numbered in part (past the
+// leaves a big tree numbers), one whose first census had no prefix test, and one whose
+// prefixes outnumber the table.
+TEST(Outliers, CensusesReadByPrefixNumbersAnswerAsTheLeavesDo) {
+    struct KeysCase {
+        const char* what;
+        std::size_t leaves;
+        std::size_t groups;  // leaf i is in group i % groups, its name G<group>-<i>
+        bool numbered;
+        bool first_by_prefix;
+        bool keys_kept;
+    } const cases[] = {
+        {"not numbered", 400, 7, false, true, true},
+        {"numbered whole", 400, 7, true, true, false},
+        {"numbered in part", LeafKeys::kNumberedLeaves + 900, 7, true, true, true},
+        {"first census by leaf", 400, 7, false, false, false},
+        {"table full", LeafKeys::kMaxKeys + 300, LeafKeys::kMaxKeys + 300, false, true, false},
+    };
+    // Targets as sets of groups: every third group, and a few scattered ones.
+    const std::vector<std::function<bool(std::size_t)>> targets = {
+        [](std::size_t g) { return g % 3 == 0; },
+        [](std::size_t g) { return g == 1 || g == 5; },
+        [](std::size_t g) { return g % 7 == 2; },
+    };
+    for (const KeysCase& c : cases) {
+        std::mt19937 random(static_cast<unsigned>(c.leaves));
+        std::vector<std::string> names;
+        for (std::size_t i = 0; i < c.leaves; ++i)
+            names.push_back("G" + std::to_string(i % c.groups) + "-" + std::to_string(i));
+        const std::string text = random_tree(names, random);
+        // Each case on a thread of its own: the thread's table of numbers starts empty.
+        std::thread([&] {
+            Phylogeny tree(text);
+            if (c.numbered) LeafKeys::of_thread().number(tree, '-');
+            CensusShape shape;
+            for (std::size_t t = 0; t < targets.size(); ++t) {
+                auto passes = [&](std::string_view prefix) {
+                    return targets[t](std::stoul(std::string(prefix.substr(1))));
+                };
+                const LeafTest by_leaf = [&](const Phylogeny_Node* leaf) {
+                    return passes(leaf_prefix(leaf->name, '-'));
+                };
+                const PrefixTest by_key{
+                    '-', [&](uint32_t key) { return passes(LeafKeys::of_thread().prefix(key)); }};
+                const OutlierSet alone = find_outliers(tree, by_leaf);
+                const bool with_keys = t > 0 || c.first_by_prefix;
+                const OutlierSet shared =
+                    find_outliers(tree, by_leaf, &shape, with_keys ? &by_key : nullptr);
+                EXPECT_EQ(shared.target_leaves, alone.target_leaves) << c.what << t;
+                EXPECT_EQ(shared.outliers, alone.outliers) << c.what << t;
+                EXPECT_EQ(shared.ambiguous, alone.ambiguous) << c.what << t;
+                EXPECT_EQ(names_of(shared.leaves), names_of(alone.leaves)) << c.what << t;
+            }
+            EXPECT_EQ(!shape.keys.empty(), c.keys_kept) << c.what;
+            if (!shape.keys.empty()) {
+                EXPECT_EQ(shape.keys.size(), shape.leaves.size()) << c.what;
+            }
+        }).join();
+    }
 }
 
 TEST(Outliers, TargetAlreadyOneSideOfAnEdge) {
