@@ -1,10 +1,12 @@
 // libFuzzer target: the whole sister-clade analysis on a fuzzed tree, search prefix, flags and
 // group file, run the way the driver runs it; then the same tree with its outliers described,
-// as --table and --outliers K run it.
+// as --table and --outliers K run it; then the tree analysed for several targets in turn, as
+// --targets runs it.
 //
 // Byte 0 carries, beside the flags of the analysis input (bits 0 to 2), the writer and the
-// bound: bit 3 asks for the table instead of the report, bits 6 and 7 give K (0 to 3). The seeds
-// ('0' to '7') run the report with K = 0.
+// bound: bit 3 asks for the table instead of the report, bits 6 and 7 give K (0 to 3); bits 4
+// and 5 root the several targets' tree at its midpoint and name with a purity below 1. The
+// seeds ('0' to '7') run the report with K = 0.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -13,17 +15,20 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
 
 #include "analysis/group_file_checks.h"
 #include "analysis/pipeline.h"
+#include "analysis/root_list.h"
 #include "driver/tree_work.h"
 #include "fuzz_verdict.h"
 #include "output/report.h"
 #include "output/table_format.h"
 #include "support/input_checks.h"
+#include "tree/tree_changes.h"
 #include "tree/tree_reader.h"
 
 namespace tavrin {
@@ -151,11 +156,69 @@ std::string check_outlier_analysis(const uint8_t* data, size_t size) {
     return check_table_row(out.str());
 }
 
+// The answers of two analyses of one tree, as the outputs show them.
+std::string differs(const AnalysisResult& a, const AnalysisResult& b) {
+    if (!same_answer(a, b)) return "the answer";
+    if (a.outliers.count != b.outliers.count || a.outliers.ambiguous != b.outliers.ambiguous ||
+        a.outliers.names != b.outliers.names || a.set_aside != b.set_aside) {
+        return "the outliers";
+    }
+    if (a.root != b.root || a.strays != b.strays || a.root_strays != b.root_strays) {
+        return "the root or the strays";
+    }
+    return "";
+}
+
+// Several targets on one tree, as --targets runs them: each analysis but the last keeps its
+// changes and undoes them, and the analyses share what does not depend on the target. Each
+// must answer what the target's analysis of a tree of its own answers. The targets are the
+// prefix, its first byte and the first leaf's prefix; byte 0's bit 4 roots at the midpoint and
+// bit 5 names with a purity of 0.8.
+std::string check_several_targets(const uint8_t* data, size_t size) {
+    if (size == 0) return "";
+    const auto byte = static_cast<unsigned>(data[0]);
+    const tavrin_fuzz::AnalysisInput in = tavrin_fuzz::split_analysis_input(data, size);
+    if (in.with_group_file) return "";  // the group file's own checks run above
+    const tavrin_fuzz::CaptureStderr quiet;
+    tavrin::TreeReader reader(in.tree_text);
+    std::unique_ptr<Phylogeny> tree = std::move(reader.next()->tree);
+    if (tree == nullptr || tree->root == nullptr) return "";
+    const Phylogeny_Node* first = tree->root;
+    while (!first->is_leaf && first->left != nullptr)
+        first = first->left;
+    const std::string targets[] = {in.prefix, in.prefix.substr(0, 1),
+                                   std::string(leaf_prefix(first->name, '-'))};
+    tavrin::AnalysisSettings settings;
+    settings.use_regex = in.use_regex;
+    settings.max_outliers = (byte >> 6) & 3u;
+    if ((byte & 16u) != 0) parse_root_list("midpoint", settings.root);
+    if ((byte & 32u) != 0) settings.purity = 0.8;
+    tavrin::AnalysisNeeds needs;
+    needs.outliers = (byte & 8u) != 0;
+    SharedAnalyses shared;
+    for (std::size_t i = 0; i < 3; ++i) {
+        settings.prefix = targets[i];
+        const tavrin::Analysis analysis(settings);
+        if (!analysis.pattern_error().empty()) continue;
+        std::optional<TreeChanges> changes;
+        if (i < 2) changes.emplace(*tree);
+        const AnalysisResult result =
+            tavrin::analyse(*tree, analysis, needs, changes ? &*changes : nullptr, &shared);
+        tavrin::TreeReader again(in.tree_text);
+        std::unique_ptr<Phylogeny> alone = std::move(again.next()->tree);
+        const std::string what = differs(result, tavrin::analyse(*alone, analysis, needs));
+        if (!what.empty()) return what + " of target " + std::to_string(i + 1) + " differs";
+        if (changes) changes->undo();
+    }
+    return "";
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     stop_on_verdict("fuzz_analysis", tavrin_fuzz::check_analysis_input(data, size));
     stop_on_verdict("fuzz_analysis", check_outlier_analysis(data, size), "outliers: ");
+    stop_on_verdict("fuzz_analysis", check_several_targets(data, size), "several targets: ");
     return 0;
 }
 
