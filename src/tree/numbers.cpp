@@ -153,19 +153,22 @@ const char* read_long_decimal(const char* first, const char* last, double& value
     int taken = 0;          // significant digits in m
     long scale = 0;         // the value is m / 10^scale
     bool left_out = false;  // a digit other than 0 after the nineteenth
-    const char* p = first;
-    for (; p != last; ++p) {  // the integer digits
-        const unsigned d = static_cast<unsigned char>(*p) - 48u;
-        if (d > 9) break;
-        if (taken < 19) {
-            if (m != 0 || d != 0) {
-                m = m * 10 + d;
-                ++taken;
-            }
-        } else {
+    // Takes the digit `d` into m while it is among the nineteen (a leading zero is not
+    // significant); answers false for one past them.
+    auto take = [&](unsigned d) {
+        if (taken >= 19) {
             left_out = left_out || d != 0;
-            --scale;  // an integer digit left out: ten times more
+            return false;
         }
+        if (m != 0 || d != 0) {
+            m = m * 10 + d;
+            ++taken;
+        }
+        return true;
+    };
+    const char* p = first;
+    for (unsigned d; p != last && (d = static_cast<unsigned char>(*p) - 48u) < 10; ++p) {
+        if (!take(d)) --scale;  // an integer digit left out: ten times more
     }
     if (p != last && *p == '.') {
         ++p;
@@ -178,28 +181,14 @@ const char* read_long_decimal(const char* first, const char* last, double& value
         // first of them is not a leading zero. As scan_number takes them.
         for (uint32_t word; taken <= 15 && last - p >= 4; p += 4) {
             std::memcpy(&word, p, sizeof word);
-            if (((word & 0xF0F0F0F0u) | (((word + 0x06060606u) & 0xF0F0F0F0u) >> 4)) != 0x33333333u)
-                break;
-            uint32_t v = word - 0x30303030u;
-            v = v * 10 + (v >> 8);
-            const uint64_t pairs = v & 0x00FF00FFu;
-            m = m * 10000 + ((pairs * (1 + (uint64_t{100} << 16))) >> 16 & 0xFFFF);
+            if (!four_digits(word)) break;
+            m = m * 10000 + four_digits_value(word);
             taken += 4;
             scale += 4;
         }
 #endif
-        for (; p != last; ++p) {
-            const unsigned d = static_cast<unsigned char>(*p) - 48u;
-            if (d > 9) break;
-            if (taken < 19) {
-                if (m != 0 || d != 0) {
-                    m = m * 10 + d;
-                    ++taken;
-                }
-                ++scale;
-            } else {
-                left_out = left_out || d != 0;
-            }
+        for (unsigned d; p != last && (d = static_cast<unsigned char>(*p) - 48u) < 10; ++p) {
+            if (take(d)) ++scale;
         }
     }
     if (p != last && (*p == 'e' || *p == 'E')) return nullptr;  // perhaps an exponent

@@ -29,6 +29,22 @@ const char* scan_number_general(const char* first, const char* last, double& val
 // then reads it.
 bool read_wide_decimal(uint64_t digits, long scale, double& value);
 
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+// Four bytes of text read as one little-endian word (the first byte lowest): whether all four are
+// digits (each byte's high half is 3, and adding 6 keeps it so), and the number they write.
+inline bool four_digits(uint32_t word) {
+    return ((word & 0xF0F0F0F0u) | (((word + 0x06060606u) & 0xF0F0F0F0u) >> 4)) == 0x33333333u;
+}
+inline uint64_t four_digits_value(uint32_t word) {
+    // Each byte's digit; pairs in bytes 0 and 2 (no byte carries: at most 99); then the pairs
+    // joined, the first one times 100.
+    uint32_t v = word - 0x30303030u;
+    v = v * 10 + (v >> 8);
+    const uint64_t pairs = v & 0x00FF00FFu;
+    return (pairs * (1 + (uint64_t{100} << 16))) >> 16 & 0xFFFF;
+}
+#endif
+
 // Reads a number as read_number does into `value` and answers where it ends: past its last
 // byte, or `first` itself when no number starts there (after white space; `value` 0 then).
 // The common short decimal (sign, at most 19 digits with at most one point, no exponent, no
@@ -55,16 +71,9 @@ inline const char* scan_number(const char* first, const char* last, double& valu
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
         // Four digits a round while four are there: lengths are written with four to twenty.
         for (uint32_t word; last - p >= 4; p += 4) {
-            std::memcpy(&word, p, sizeof word);  // the first byte lowest
-            // All four are digits when each byte's high half is 3 and adding 6 keeps it so.
-            if (((word & 0xF0F0F0F0u) | (((word + 0x06060606u) & 0xF0F0F0F0u) >> 4)) != 0x33333333u)
-                break;
-            // Each byte's digit; pairs in bytes 0 and 2 (no byte carries: at most 99); then the
-            // pairs joined, the first one times 100.
-            uint32_t v = word - 0x30303030u;
-            v = v * 10 + (v >> 8);
-            const uint64_t pairs = v & 0x00FF00FFu;
-            mantissa = mantissa * 10000 + ((pairs * (1 + (uint64_t{100} << 16))) >> 16 & 0xFFFF);
+            std::memcpy(&word, p, sizeof word);
+            if (!four_digits(word)) break;
+            mantissa = mantissa * 10000 + four_digits_value(word);
         }
 #endif
         for (unsigned d; p != last && (d = static_cast<unsigned char>(*p) - 48u) < 10; ++p)
