@@ -1,35 +1,12 @@
-// Releasing a tree: the nodes it holds and the nodes taken out of it while it was analysed. The
-// constructor that reads a node from text lives beside the reader it calls; the tree's reading
-// constructor, rendering and copy belong to the contract library (src/contract).
+// Releasing a tree: the nodes it holds and the nodes taken out of it while it was analysed (the
+// loop that releases a subtree is beside the node pool, in node_pool.cpp). The constructor that
+// reads a node from text lives beside the reader it calls; the tree's reading constructor,
+// rendering and copy belong to the contract library (src/contract).
 #include "tree/phylogeny.h"
 
 #include <atomic>
-#include <initializer_list>
 
 namespace tavrin {
-
-Phylogeny_Node::~Phylogeny_Node() {
-    // Every node below is cut from its children before it is deleted, so no destructor call
-    // ever reaches below one level, however deep the subtree. No stack either: a node with a
-    // left child is turned into that child's right one (a rotation; the links of a subtree
-    // being released no longer matter), and a node without one is released, its right child
-    // next. Each rotation brings one node onto the right-hand path for good: linear time.
-    for (Phylogeny_Node* n : {left, right}) {
-        while (n != nullptr) {
-            Phylogeny_Node* const l = n->left;
-            if (l != nullptr) {
-                n->left = l->right;
-                l->right = n;
-                n = l;
-            } else {
-                Phylogeny_Node* const r = n->right;
-                n->right = nullptr;
-                delete n;
-                n = r;
-            }
-        }
-    }
-}
 
 Phylogeny::~Phylogeny() {
     // Nodes retired alone may still point into the tree or at each other: cut their links

@@ -24,6 +24,11 @@
 namespace tavrin {
 
 class TreeChanges;
+class Phylogeny_Node;
+
+// Releases the nodes below `top`, not `top` itself: the loop a node's destructor runs when it
+// still holds children.
+void release_nodes_below(Phylogeny_Node* top);
 
 // A leaf that carries no number for its prefix.
 constexpr uint32_t kNoLeafKey = UINT32_MAX;
@@ -47,8 +52,11 @@ public:
     Phylogeny_Node() = default;
     // Reads the node written in `text` and its whole subtree; `parent` becomes its parent.
     Phylogeny_Node(std::string text, Phylogeny_Node* parent);
-    // Releases the subtree below the node (iteratively, however deep it is).
-    ~Phylogeny_Node();
+    // Releases the subtree below the node (iteratively, however deep it is). Inline, so that
+    // the release of a node without children, which most are, costs no call.
+    ~Phylogeny_Node() {
+        if (left != nullptr || right != nullptr) release_nodes_below(this);
+    }
 
     Phylogeny_Node(const Phylogeny_Node&) = delete;
     Phylogeny_Node& operator=(const Phylogeny_Node&) = delete;
