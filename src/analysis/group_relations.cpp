@@ -315,16 +315,16 @@ std::string GroupRelations::first_group_holding_all(
     name_ids.clear();
     for (std::string_view name : names)
         name_ids.push_back(idx.id(name));
-    auto holds_all = [&](std::string_view group) {
-        const uint32_t group_id = idx.id(group);
+    // Whether `group`, whose id is `group_id`, holds every name.
+    auto holds_all = [&](std::string_view group, uint32_t group_id) {
         for (std::size_t i = 0; i < names.size(); ++i) {
             if (names[i] != group && !idx.has_pair(name_ids[i], group_id)) return false;
         }
         return true;
     };
 
-    if (holds_all(first)) return std::string(first);
     const uint32_t first_id = idx.id(first);
+    if (holds_all(first, first_id)) return std::string(first);
     if (first_id == Index::kNone) return std::string();
     // A group is tried once: in a list until it grows long, then in a set.
     constexpr std::size_t kListed = 32;
@@ -341,7 +341,7 @@ std::string GroupRelations::first_group_holding_all(
     };
     for (uint32_t p = idx.member_head[first_id]; p != Index::kNone; p = idx.next_same_member[p]) {
         const uint32_t g = idx.group[p];
-        if (first_try(g) && holds_all(idx.names[g])) return idx.names[g];
+        if (first_try(g) && holds_all(idx.names[g], g)) return idx.names[g];
     }
     return std::string();
 }
