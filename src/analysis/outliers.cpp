@@ -51,31 +51,35 @@ struct Best {
             ties += other.ties;
         }
     }
-    // The same as merging the single side `s` with key `k`.
-    void add(std::pair<int64_t, int64_t> k, const Side& s) {
+    // The same as merging `count` sides with key `k`, `s` one of them.
+    void add(std::pair<int64_t, int64_t> k, const Side& s, uint64_t count) {
         if (ties == 0 || k < key) {
             key = k;
             side = s;
-            ties = 1;
+            ties = count;
         } else if (k == key) {
-            ++ties;
+            ties += count;
         }
     }
 };
 
 // The best sides of one kind, kept apart by whether their `level` (b or a above) is the largest
-// met so far: those are the invalid ones when it is also the total.
+// met so far: those are the invalid ones when it is also the total. What it ends with does not
+// depend on the order the sides come in, but for which of several tied sides it keeps (a tie is
+// never removed).
 class SideRanking {
 public:
-    void offer(uint64_t level, std::pair<int64_t, int64_t> key, const Side& side) {
+    // Offers `count` sides of the same level and key, `side` one of them.
+    void offer(uint64_t level, std::pair<int64_t, int64_t> key, const Side& side,
+               uint64_t count = 1) {
         if (at_max_.ties == 0 || level > max_level_) {
             below_max_.merge(at_max_);
-            at_max_ = Best{key, side, 1};
+            at_max_ = Best{key, side, count};
             max_level_ = level;
         } else if (level == max_level_) {
-            at_max_.add(key, side);
+            at_max_.add(key, side, count);
         } else {
-            below_max_.add(key, side);
+            below_max_.add(key, side, count);
         }
     }
 
@@ -124,6 +128,30 @@ inline void rank_sides(Census& census, uint64_t first_leaf, uint64_t a, uint64_t
     const auto sb = static_cast<int64_t>(b);
     if (a > 0) census.inside.offer(b, {sb - sa, -sa}, below);
     if (b > 0) census.outside.offer(a, {sa - sb, sa}, rest);
+}
+
+// Ranks the sides of the edges above single leaves, every leaf's but those of `edgeless` (in
+// rank order), once the census knows which leaves are target leaves: as rank_sides would one
+// edge at a time, each kind alike. A target leaf's side below removes no leaf that is not a
+// target (a = 1, b = 0), another leaf's side beyond removes every leaf but that one (a = 0,
+// b = 1). Half the edges of a tree are such edges.
+void rank_leaf_sides(Census& census, const std::vector<uint32_t>& edgeless) {
+    const BigVector<unsigned char>& is_target = census.is_target;
+    uint64_t count[2] = {is_target.size() - census.targets, census.targets};
+    for (const uint32_t rank : edgeless)
+        --count[is_target[rank]];
+    // The first leaf of the kind with an edge of its own; there is one when its count is not 0.
+    auto first_of = [&](unsigned char kind) {
+        std::size_t e = 0;
+        for (uint64_t rank = 0;; ++rank) {
+            while (e < edgeless.size() && edgeless[e] < rank)
+                ++e;
+            if (is_target[rank] == kind && (e == edgeless.size() || edgeless[e] != rank))
+                return rank;
+        }
+    };
+    if (count[1] > 0) census.inside.offer(0, {-1, -1}, Side{first_of(1), 1, false}, count[1]);
+    if (count[0] > 0) census.outside.offer(0, {-1, 0}, Side{first_of(0), 1, true}, count[0]);
 }
 
 // The answers of a PrefixTest, each number asked once.
@@ -198,12 +226,16 @@ private:
 };
 
 // The walk, in preorder on its own stack: asks the test once of each leaf and ranks the sides
-// of every edge when the subtree below it closes. The leaves go to `leaves`, from left to right,
-// and with `sides`, the sides ranked go there, in order; with `keys`, their numbers there.
+// of every edge when the subtree below it closes (those above single leaves together at the
+// end). The leaves go to `leaves`, from left to right; with `shape`, the sides of the edges above
+// inner nodes go to its `sides`, in order, and the leaves without an edge of their own to its
+// `edgeless_leaves`; with `keys`, their numbers to its `keys`.
 template <typename Leaves>
 Census take_census(Phylogeny_Node* root, const LeafTest& is_target, Leaves& leaves,
-                   std::vector<std::pair<uint32_t, uint32_t>>* sides, KeysTaken* keys = nullptr) {
+                   CensusShape* shape, KeysTaken* keys = nullptr) {
     Census census;
+    std::vector<uint32_t> own_edgeless;
+    std::vector<uint32_t>& edgeless = shape != nullptr ? shape->edgeless_leaves : own_edgeless;
     tavrin::ChunkedStack<Entry> stack;
     if (root != nullptr) stack.push_back({root, 0, 0});
     while (!stack.empty()) {
@@ -214,19 +246,16 @@ Census take_census(Phylogeny_Node* root, const LeafTest& is_target, Leaves& leav
         if (node == nullptr) {
             const uint64_t targets = census.targets - entry.targets_before;
             rank_sides(census, entry.first_leaf, targets, met - entry.first_leaf - targets);
-            if (sides != nullptr)
-                sides->emplace_back(entry.first_leaf,
-                                    static_cast<uint32_t>(met - entry.first_leaf));
+            if (shape != nullptr)
+                shape->sides.emplace_back(entry.first_leaf,
+                                          static_cast<uint32_t>(met - entry.first_leaf));
         } else if (node->is_leaf) {
             const bool target = keys != nullptr && keys->wanted(node) ? keys->test(node, is_target)
                                                                       : is_target(node);
             leaves.push_back(node);
             census.is_target.push_back(target ? 1 : 0);
             census.targets += target ? 1 : 0;
-            if (entry.first_leaf != 0) {
-                rank_sides(census, met, target ? 1 : 0, target ? 0 : 1);
-                if (sides != nullptr) sides->emplace_back(static_cast<uint32_t>(met), 1);
-            }
+            if (entry.first_leaf == 0) edgeless.push_back(static_cast<uint32_t>(met));
         } else {
             const uint32_t both = node->left != nullptr && node->right != nullptr ? 1 : 0;
             if (entry.first_leaf != 0) {
@@ -237,6 +266,7 @@ Census take_census(Phylogeny_Node* root, const LeafTest& is_target, Leaves& leav
             if (node->left != nullptr) stack.push_back({node->left, both, 0});
         }
     }
+    rank_leaf_sides(census, edgeless);
     return census;
 }
 
@@ -264,6 +294,7 @@ Census replay_census(const CensusShape& shape, const LeafTest& is_target,
         const uint64_t a = before[first + count] - before[first];
         rank_sides(census, first, a, count - a);
     }
+    rank_leaf_sides(census, shape.edgeless_leaves);
     return census;
 }
 
@@ -314,8 +345,8 @@ OutlierSet find_outliers(const Phylogeny& tree, const LeafTest& is_target, Censu
             !LeafKeys::of_thread().numbered_whole(tree, by_prefix->separator)) {
             keys.emplace(tree, *by_prefix, *shape);
         }
-        const Census census = take_census(tree.root, is_target, shape->leaves, &shape->sides,
-                                          keys ? &*keys : nullptr);
+        const Census census =
+            take_census(tree.root, is_target, shape->leaves, shape, keys ? &*keys : nullptr);
         shape->filled = true;
         return answer(census, shape->leaves);
     }

@@ -45,12 +45,15 @@ struct OutlierSet {
 using LeafTest = std::function<bool(const Phylogeny_Node*)>;
 
 // What the census of a tree's outliers learns of its shape alone, whatever the target: the leaves
-// from left to right and, in the order the census ranks them, the sides below its edges (the
-// first leaf and how many). The censuses of several targets on one tree share it.
+// from left to right, in the order the census ranks them the sides below its edges above inner
+// nodes (the first leaf and how many), and the leaves whose edge is not one of its own (the
+// root's second child, an only child), by rank. The censuses of several targets on one tree
+// share it.
 struct CensusShape {
     bool filled = false;
     std::vector<Phylogeny_Node*> leaves;
     std::vector<std::pair<uint32_t, uint32_t>> sides;
+    std::vector<uint32_t> edgeless_leaves;
     // The number of each leaf's prefix cut at `separator`, in the LeafKeys table `keys_of`
     // (that of the thread that filled the shape), when the census that filled it had a
     // PrefixTest and met a leaf that carries no number; else empty. A later census of a test
