@@ -45,8 +45,8 @@ struct OutlierSet {
 using LeafTest = std::function<bool(const Phylogeny_Node*)>;
 
 // What the census of a tree's outliers learns of its shape alone, whatever the target: the leaves
-// from left to right, in the order the census ranks them the sides below its edges above inner
-// nodes (the first leaf and how many), and the leaves whose edge is not one of its own (the
+// from left to right; the sides below its edges above inner nodes (the first leaf and how many),
+// in the order the census ranks them; and the leaves whose edge is not one of their own (the
 // root's second child, an only child), by rank. The censuses of several targets on one tree
 // share it.
 struct CensusShape {
