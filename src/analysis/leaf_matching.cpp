@@ -66,7 +66,6 @@ std::uint32_t LeafKeys::key_in(PrefixAnswers<std::uint32_t>& numbers, std::strin
 }
 
 void LeafKeys::number(Phylogeny& tree, char separator) {
-    // The stamp tells this table and the separator apart from every other.
     if (numbered(tree, separator)) return;
     // The walks of a big tree are bound by memory rather than by the questions asked of its
     // leaves, and a walk to number them would cost more than it saves: past kNumberedLeaves the

@@ -167,6 +167,8 @@ private:
     LeafKeys();
     // The stamp of a tree whose leaves are numbered but for those past kNumberedLeaves.
     static constexpr std::uint64_t kPartly = std::uint64_t{1} << 63;
+    // The stamp of a tree numbered by this table at `separator`: it tells this table and the
+    // separator apart from every other.
     std::uint64_t stamp(char separator) const {
         return serial_ << 8 | static_cast<unsigned char>(separator);
     }
