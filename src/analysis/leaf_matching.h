@@ -14,6 +14,7 @@
 
 #include "pattern/pattern_automaton.h"
 #include "tree/phylogeny.h"
+#include "tree/walk.h"
 
 namespace tavrin {
 
@@ -131,7 +132,7 @@ private:
 // the number the leaf carries rather than by its text. A thread numbers the prefixes it meets,
 // each with the separator it was cut at, in one table that lives as long as the thread and only
 // grows; past kMaxKeys prefixes a leaf carries no number and is answered by its text. A tree is
-// numbered by the thread that analyses it, when its analysis there begins.
+// numbered by the thread that analyses it, before its analysis there begins.
 class LeafKeys {
 public:
     static constexpr std::size_t kMaxKeys = 4096;
@@ -143,6 +144,21 @@ public:
     // table's numbers for that separator already; in a tree of more than kNumberedLeaves
     // leaves, only the first ones.
     void number(Phylogeny& tree, char separator);
+    // Numbers every leaf of `tree` as number() does, however many there are, and calls
+    // visit(leaf) for each leaf, left to right, once it carries its number: for a walk over
+    // every leaf that is made anyway, where numbering costs no walk of its own. A tree whose
+    // leaves all carry this table's numbers already is only walked.
+    template <typename Visit>
+    void number_each(Phylogeny& tree, char separator, Visit visit) {
+        const bool renumber = !numbered_whole(tree, separator);
+        PrefixAnswers<std::uint32_t>& table = numbers(separator);
+        preorder(tree.root, [&](Phylogeny_Node* n) {
+            if (!n->is_leaf) return;
+            if (renumber) n->leaf_key = key_in(table, n->name, separator);
+            visit(static_cast<const Phylogeny_Node*>(n));
+        });
+        tree.leaf_keys = stamp(separator);
+    }
     // Whether the leaves of `tree` carry this table's numbers for `separator` (those it
     // numbered; past kNumberedLeaves a leaf carries none), and whether every leaf does.
     bool numbered(const Phylogeny& tree, char separator) const {

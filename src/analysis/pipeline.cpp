@@ -268,7 +268,8 @@ AnalysisResult analyse(Phylogeny& tree, const Analysis& analysis, const Analysis
                        TreeChanges* keep, SharedAnalyses* shared) {
     // A tree analysed for several targets is asked the same questions of each leaf prefix many
     // times: numbering its leaves once lets every later answer be found by number. Asked once,
-    // the questions cost less than the numbering.
+    // the questions cost less than a walk to number them (a tree whose names the run's set-up
+    // warnings surveyed with a group file comes numbered: that walk numbers them on its way).
     if (shared != nullptr) LeafKeys::of_thread().number(tree, analysis.naming().separator);
     AnalysisResult result;
     SharedRootPlaces* roots = shared ? &shared->roots : nullptr;

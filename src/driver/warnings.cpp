@@ -1,6 +1,7 @@
 #include "driver/warnings.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -69,32 +70,30 @@ void children_first(const Phylogeny_Node* top, Visit visit) {
 
 }  // namespace
 
-LeafNamesSeen see_leaf_names(const Phylogeny& tree, char separator, const GroupRelations& groups) {
+LeafNamesSeen see_leaf_names(Phylogeny& tree, char separator, const GroupRelations& groups) {
     LeafNamesSeen seen;
     seen.groups = groups;
     const bool with_groups = !groups.empty();
-    // The distinct leaf prefixes, each looked up once after the walk (a run of neighbours that
-    // share one adds it once): a short list is made distinct by sorting it at the end, a long one
-    // through a hash set as it grows, so that the time stays linear in the leaves.
-    constexpr std::size_t kShortList = 64;
+    // The distinct leaf prefixes, each looked up once after the walk. A leaf's prefix is known
+    // by its number; those of leaves left without one (the table of numbers is full) are made
+    // distinct by a hash set.
+    LeafKeys& keys = LeafKeys::of_thread();
+    thread_local std::vector<std::uint8_t> met_key;  // by number: met in this tree
+    std::vector<std::uint32_t> met;                  // the numbers met, each once
     std::vector<std::string_view> prefixes;
-    std::unordered_set<std::string_view> distinct;  // filled once the list is long
-    if (with_groups) prefixes.reserve(kShortList);
-    const auto add_prefix = [&prefixes, &distinct](std::string_view prefix) {
-        if (!prefixes.empty() && prefixes.back() == prefix) return;
-        if (distinct.empty()) {
-            if (prefixes.size() < kShortList) {
-                prefixes.push_back(prefix);
-                return;
-            }
-            // The list becomes distinct, and stays so.
-            std::vector<std::string_view> kept;
-            for (const std::string_view seen_prefix : prefixes) {
-                if (distinct.insert(seen_prefix).second) kept.push_back(seen_prefix);
-            }
-            prefixes.swap(kept);
+    std::unordered_set<std::string_view> distinct;
+    const auto add_prefix = [&](const Phylogeny_Node* leaf) {
+        const std::uint32_t key = leaf->leaf_key;
+        if (key == kNoLeafKey) {
+            const std::string_view prefix = leaf_prefix(leaf->name, separator);
+            if (distinct.insert(prefix).second) prefixes.push_back(prefix);
+            return;
         }
-        if (distinct.insert(prefix).second) prefixes.push_back(prefix);
+        if (key >= met_key.size()) met_key.resize(keys.size(), 0);
+        if (met_key[key] == 0) {
+            met_key[key] = 1;
+            met.push_back(key);
+        }
     };
     const auto see = [&](const Phylogeny_Node* n) {
         if (!n->is_leaf) return true;
@@ -113,21 +112,21 @@ LeafNamesSeen see_leaf_names(const Phylogeny& tree, char separator, const GroupR
         // Without a group file, the first name that holds the separator ends the walk: the run
         // then warns of no separator, and needs no count of the leaves.
         if (!with_groups) return !seen.separator;
-        add_prefix(leaf_prefix(name, separator));
+        add_prefix(n);
         return true;
     };
     // The warnings make nothing of the order the leaves are met in: the counts matter only
     // while no name holds the separator, and then every leaf is met. Without a group file the
-    // walk mostly ends at the first name; with one, neighbours in the file mostly share their
-    // prefix.
+    // walk mostly ends at the first name; with one, it visits every leaf, and numbers them on
+    // the way for the analysis that follows.
     if (with_groups) {
-        preorder(tree.root, see);
+        keys.number_each(tree, separator, see);
     } else {
         children_first(tree.root, see);
     }
-    if (distinct.empty()) {
-        std::sort(prefixes.begin(), prefixes.end());
-        prefixes.erase(std::unique(prefixes.begin(), prefixes.end()), prefixes.end());
+    for (const std::uint32_t key : met) {
+        met_key[key] = 0;
+        prefixes.push_back(keys.prefix(key));
     }
     seen.members.reserve(prefixes.size());
     for (const std::string_view prefix : prefixes) {

@@ -48,8 +48,9 @@ struct LeafNamesSeen {
 };
 
 // One walk over the leaves of `tree` as read: the separator's presence (the walk stops counting
-// the other bytes at the first name that holds it), and, with a group file, the members met.
-LeafNamesSeen see_leaf_names(const Phylogeny& tree, char separator, const GroupRelations& groups);
+// the other bytes at the first name that holds it), and, with a group file, the members met;
+// with one, the walk also numbers the leaves by their prefixes for this thread (LeafKeys).
+LeafNamesSeen see_leaf_names(Phylogeny& tree, char separator, const GroupRelations& groups);
 
 // What one analysed tree tells the warnings at the end of the run.
 struct TreeSeen {

@@ -13,19 +13,32 @@ namespace tavrin {
 // children and the left subtree before the right. A node's children are read before the node
 // is visited, so the visit may release it. A visit that answers a bool stops the walk by
 // answering false; `preorder` then answers false too.
+//
+// The walk goes down the left children, keeping only the right child of a node that has both
+// for later: one push per such node and one pop per node without children, where pushing every
+// child and popping every node would cost twice as much.
 template <typename Node, typename Visit>
 bool preorder(Node* top, Visit visit) {
-    ChunkedStack<Node*> stack;
-    if (top != nullptr) stack.push_back(top);
-    while (!stack.empty()) {
-        Node* node = stack.back();
-        stack.pop_back();
-        if (node->right != nullptr) stack.push_back(node->right);
-        if (node->left != nullptr) stack.push_back(node->left);
+    ChunkedStack<Node*> later;
+    Node* node = top;
+    while (node != nullptr) {
+        Node* const left = node->left;
+        Node* const right = node->right;
         if constexpr (std::is_same_v<decltype(visit(node)), bool>) {
             if (!visit(node)) return false;
         } else {
             visit(node);
+        }
+        if (left != nullptr) {
+            if (right != nullptr) later.push_back(right);
+            node = left;
+        } else if (right != nullptr) {
+            node = right;
+        } else if (later.empty()) {
+            node = nullptr;
+        } else {
+            node = later.back();
+            later.pop_back();
         }
     }
     return true;

@@ -1,10 +1,13 @@
 // The driver's warnings: when each is due, and that quoted values stay on one line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "analysis/leaf_matching.h"
 #include "driver/options.h"
 #include "driver/warnings.h"
 #include "support/analysis_fixtures.h"
@@ -113,7 +116,7 @@ std::string set_up_warnings(const std::vector<std::string>& trees, tavrin::RunCo
     }
     tavrin::RunSeen seen;
     for (const std::string& text : trees) {
-        const tavrin::Phylogeny tree(text);
+        tavrin::Phylogeny tree(text);
         seen.tree(
             {1, false, {}, tavrin::see_leaf_names(tree, config.analysis.separator, relations)});
     }
@@ -178,6 +181,22 @@ TEST(RunSeen, GroupFileMembersThatNoLeafCarries) {
         ladder = "(" + ladder + ",M" + std::to_string(i % 100) + "-" + std::to_string(i) + ")";
     EXPECT_EQ(set_up_warnings({ladder + ";"}, config, members),
               "Warning: 2 group file members match no leaf: 'M100' (group G), 'M101' (group G)\n");
+    // More prefixes than a thread's table numbers: the leaves past it are surveyed by their
+    // names, in the tree that fills the table and in the next one. A thread of its own, so
+    // that its table starts empty.
+    std::thread([&config] {
+        const std::size_t carried = tavrin::LeafKeys::kMaxKeys + 5;
+        std::string all, first = std::string(carried, '(') + "M0-x";
+        for (std::size_t i = 0; i < carried + 5; ++i)
+            all += "G M" + std::to_string(i) + "\n";
+        for (std::size_t i = 1; i <= carried; ++i)  // M1 to M4100, and M4100 once more
+            first +=
+                ",M" + std::to_string(std::min(i, carried - 1)) + "-" + std::to_string(i) + ")";
+        const std::string second = "(M4101-a,(M4101-b,M7-c));";
+        EXPECT_EQ(set_up_warnings({first + ";", second}, config, all),
+                  "Warning: 4 group file members match no leaf: 'M4102' (group G), 'M4103' "
+                  "(group G), 'M4104' (group G), 'M4105' (group G)\n");
+    }).join();
 }
 
 }  // namespace
