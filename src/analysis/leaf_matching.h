@@ -144,20 +144,22 @@ public:
     // table's numbers for that separator already; in a tree of more than kNumberedLeaves
     // leaves, only the first ones.
     void number(Phylogeny& tree, char separator);
-    // Numbers every leaf of `tree` as number() does, however many there are, and calls
-    // visit(leaf) for each leaf, left to right, once it carries its number: for a walk over
-    // every leaf that is made anyway, where numbering costs no walk of its own. A tree whose
-    // leaves all carry this table's numbers already is only walked.
+    // Numbers the leaves of `tree` as number() does and calls visit(leaf) for every leaf, left
+    // to right, once it carries its number (if it gets one): for a walk over every leaf that is
+    // made anyway, where the numbering costs no walk of its own. A tree numbered already is
+    // only walked.
     template <typename Visit>
     void number_each(Phylogeny& tree, char separator, Visit visit) {
-        const bool renumber = !numbered_whole(tree, separator);
+        const bool renumber = !numbered(tree, separator);
         PrefixAnswers<std::uint32_t>& table = numbers(separator);
+        std::size_t count = 0;
         preorder(tree.root, [&](Phylogeny_Node* n) {
             if (!n->is_leaf) return;
-            if (renumber) n->leaf_key = key_in(table, n->name, separator);
+            if (renumber && count++ < kNumberedLeaves)
+                n->leaf_key = key_in(table, n->name, separator);
             visit(static_cast<const Phylogeny_Node*>(n));
         });
-        tree.leaf_keys = stamp(separator);
+        if (renumber) tree.leaf_keys = stamp(separator) | (count <= kNumberedLeaves ? 0 : kPartly);
     }
     // Whether the leaves of `tree` carry this table's numbers for `separator` (those it
     // numbered; past kNumberedLeaves a leaf carries none), and whether every leaf does.

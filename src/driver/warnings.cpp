@@ -75,8 +75,9 @@ LeafNamesSeen see_leaf_names(Phylogeny& tree, char separator, const GroupRelatio
     seen.groups = groups;
     const bool with_groups = !groups.empty();
     // The distinct leaf prefixes, each looked up once after the walk. A leaf's prefix is known
-    // by its number; those of leaves left without one (the table of numbers is full) are made
-    // distinct by a hash set.
+    // by its number; those of the leaves left without one (past the leaves a big tree numbers,
+    // or once the table of numbers is full) are made distinct through a hash set, a run of
+    // neighbours that share one adding it once.
     LeafKeys& keys = LeafKeys::of_thread();
     thread_local std::vector<std::uint8_t> met_key;  // by number: met in this tree
     std::vector<std::uint32_t> met;                  // the numbers met, each once
@@ -86,6 +87,7 @@ LeafNamesSeen see_leaf_names(Phylogeny& tree, char separator, const GroupRelatio
         const std::uint32_t key = leaf->leaf_key;
         if (key == kNoLeafKey) {
             const std::string_view prefix = leaf_prefix(leaf->name, separator);
+            if (!prefixes.empty() && prefixes.back() == prefix) return;
             if (distinct.insert(prefix).second) prefixes.push_back(prefix);
             return;
         }
@@ -118,7 +120,7 @@ LeafNamesSeen see_leaf_names(Phylogeny& tree, char separator, const GroupRelatio
     // The warnings make nothing of the order the leaves are met in: the counts matter only
     // while no name holds the separator, and then every leaf is met. Without a group file the
     // walk mostly ends at the first name; with one, it visits every leaf, and numbers them on
-    // the way for the analysis that follows.
+    // its way for the analysis that follows.
     if (with_groups) {
         keys.number_each(tree, separator, see);
     } else {

@@ -197,6 +197,17 @@ TEST(RunSeen, GroupFileMembersThatNoLeafCarries) {
                   "Warning: 4 group file members match no leaf: 'M4102' (group G), 'M4103' "
                   "(group G), 'M4104' (group G), 'M4105' (group G)\n");
     }).join();
+    // More leaves than a big tree numbers: those past them are surveyed by their names too.
+    std::thread([&config] {
+        const std::size_t leaves = tavrin::LeafKeys::kNumberedLeaves + 3;
+        std::string big = std::string(leaves - 1, '(') + "P0-0";
+        for (std::size_t i = 1; i < leaves; ++i) {
+            const std::string prefix = i + 3 < leaves ? "P" + std::to_string(i % 7) : "Q";
+            big += "," + prefix + "-" + std::to_string(i) + ")";
+        }
+        EXPECT_EQ(set_up_warnings({big + ";"}, config, "G P0\nG Q\nG R\n"),
+                  "Warning: 1 group file member matches no leaf: 'R' (group G)\n");
+    }).join();
 }
 
 }  // namespace
