@@ -12,12 +12,6 @@
 
 namespace tavrin {
 
-namespace {
-
-std::atomic<std::uint64_t> next_test_serial{1};
-
-}  // namespace
-
 struct TargetTest::Answers {
     std::vector<std::uint8_t> by_key;  // false, true, kUnknown or kByText
     PrefixAnswers<bool> by_prefix;
@@ -76,7 +70,10 @@ TargetTest::TargetTest(const LeafMatcher& matcher, const GroupRelations& groups,
       prefix_(prefix),
       separator_(separator),
       by_prefix_(matcher.decided_by_leaf_prefix(separator)),
-      serial_(next_test_serial.fetch_add(1, std::memory_order_relaxed)) {}
+      serial_([] {
+          static std::atomic<std::uint64_t> next_serial{1};
+          return next_serial.fetch_add(1, std::memory_order_relaxed);
+      }()) {}
 
 TargetTest::Here TargetTest::here() const {
     if (!by_prefix_) return Here(*this, nullptr, nullptr);

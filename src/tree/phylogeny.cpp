@@ -29,7 +29,11 @@ void Phylogeny::retire_subtree(Phylogeny_Node* node) {
 
 namespace {
 
-std::atomic<bool> trees_left_to_exit{false};
+// Whether the trees still held when their threads end are left to the process's exit.
+std::atomic<bool>& trees_left_to_exit() {
+    static std::atomic<bool> left{false};
+    return left;
+}
 
 // The tree a thread handed over last.
 class SpentTree {
@@ -39,7 +43,7 @@ public:
     SpentTree& operator=(const SpentTree&) = delete;
     ~SpentTree() {
 #if defined(TAVRIN_TREES_LEFT_TO_EXIT) && TAVRIN_TREES_LEFT_TO_EXIT
-        if (trees_left_to_exit.load(std::memory_order_relaxed)) {
+        if (trees_left_to_exit().load(std::memory_order_relaxed)) {
             (void)tree.release();  // the process is ending: its memory goes back whole
             return;
         }
@@ -51,13 +55,15 @@ public:
     // tree's nodes, so that it ends before the pool they came from.
     static SpentTree& local() {
         thread_local SpentTree spent;
-        made = true;
+        made() = true;
         return spent;
     }
-    static thread_local bool made;
+    // Whether this thread's was made.
+    static bool& made() {
+        thread_local bool was_made = false;
+        return was_made;
+    }
 };
-
-thread_local bool SpentTree::made = false;
 
 }  // namespace
 
@@ -67,11 +73,11 @@ void spend_tree(std::unique_ptr<Phylogeny> tree) {
 }
 
 void release_spent_tree() {
-    if (SpentTree::made) SpentTree::local().tree.reset();
+    if (SpentTree::made()) SpentTree::local().tree.reset();
 }
 
 void leave_spent_trees_to_exit() {
-    trees_left_to_exit.store(true, std::memory_order_relaxed);
+    trees_left_to_exit().store(true, std::memory_order_relaxed);
 }
 
 }  // namespace tavrin
