@@ -79,8 +79,8 @@ LeafNamesSeen see_leaf_names(Phylogeny& tree, char separator, const GroupRelatio
     // or once the table of numbers is full) are made distinct through a hash set, a run of
     // neighbours that share one adding it once.
     LeafKeys& keys = LeafKeys::of_thread();
-    thread_local std::vector<std::uint8_t> met_key;  // by number: met in this tree
-    std::vector<std::uint32_t> met;                  // the numbers met, each once
+    std::vector<std::uint8_t> met_key;  // by number: met in this tree
+    std::vector<std::uint32_t> met;     // the numbers met, each once
     std::vector<std::string_view> prefixes;
     std::unordered_set<std::string_view> distinct;
     const auto add_prefix = [&](const Phylogeny_Node* leaf) {
@@ -126,10 +126,8 @@ LeafNamesSeen see_leaf_names(Phylogeny& tree, char separator, const GroupRelatio
     } else {
         children_first(tree.root, see);
     }
-    for (const std::uint32_t key : met) {
-        met_key[key] = 0;
+    for (const std::uint32_t key : met)
         prefixes.push_back(keys.prefix(key));
-    }
     seen.members.reserve(prefixes.size());
     for (const std::string_view prefix : prefixes) {
         if (!prefix.empty() && groups.is_member_only(prefix)) seen.members.emplace_back(prefix);
