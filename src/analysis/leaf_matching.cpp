@@ -68,16 +68,11 @@ std::uint32_t LeafKeys::key_in(PrefixAnswers<std::uint32_t>& numbers, std::strin
 void LeafKeys::number(Phylogeny& tree, char separator) {
     if (numbered(tree, separator)) return;
     // The walks of a big tree are bound by memory rather than by the questions asked of its
-    // leaves, and a walk to number them would cost more than it saves: past kNumberedLeaves the
-    // leaves keep no number.
-    PrefixAnswers<std::uint32_t>& table = numbers(separator);
+    // leaves, and a walk to number them would cost more than it saves: the walk ends at
+    // kNumberedLeaves leaves, and those past them keep no number.
     std::size_t count = 0;
-    preorder(tree.root, [&](Phylogeny_Node* n) {
-        if (!n->is_leaf) return true;
-        n->leaf_key = key_in(table, n->name, separator);
-        return ++count < kNumberedLeaves;
-    });
-    tree.leaf_keys = stamp(separator) | (count < kNumberedLeaves ? 0 : kPartly);
+    number_each(tree, separator,
+                [&count](const Phylogeny_Node*) { return ++count < kNumberedLeaves; });
 }
 
 bool is_valid_separator(char c) {

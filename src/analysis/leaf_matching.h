@@ -145,21 +145,24 @@ public:
     // leaves, only the first ones.
     void number(Phylogeny& tree, char separator);
     // Numbers the leaves of `tree` as number() does and calls visit(leaf) for every leaf, left
-    // to right, once it carries its number (if it gets one): for a walk over every leaf that is
-    // made anyway, where the numbering costs no walk of its own. A tree numbered already is
-    // only walked.
+    // to right, once it carries its number (if it gets one), until a visit answers false: for a
+    // walk over the leaves that is made anyway, where the numbering costs no walk of its own. A
+    // tree numbered already is only walked. A tree whose walk stopped, or that has more than
+    // kNumberedLeaves leaves, is numbered in part.
     template <typename Visit>
     void number_each(Phylogeny& tree, char separator, Visit visit) {
         const bool renumber = !numbered(tree, separator);
         PrefixAnswers<std::uint32_t>& table = numbers(separator);
         std::size_t count = 0;
-        preorder(tree.root, [&](Phylogeny_Node* n) {
-            if (!n->is_leaf) return;
+        const bool whole = preorder(tree.root, [&](Phylogeny_Node* n) {
+            if (!n->is_leaf) return true;
             if (renumber && count++ < kNumberedLeaves)
                 n->leaf_key = key_in(table, n->name, separator);
-            visit(static_cast<const Phylogeny_Node*>(n));
+            return visit(static_cast<const Phylogeny_Node*>(n));
         });
-        if (renumber) tree.leaf_keys = stamp(separator) | (count <= kNumberedLeaves ? 0 : kPartly);
+        if (renumber) {
+            tree.leaf_keys = stamp(separator) | (whole && count <= kNumberedLeaves ? 0 : kPartly);
+        }
     }
     // Whether the leaves of `tree` carry this table's numbers for `separator` (those it
     // numbered; past kNumberedLeaves a leaf carries none), and whether every leaf does.
