@@ -1,7 +1,9 @@
 #include "output/table_format.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -44,11 +46,19 @@ int hex_value(char c) {
 void append_escaped(std::string& line, std::string_view text, bool in_list, bool controls) {
     std::size_t plain = 0;  // the first byte not appended yet
     char hex[] = "\\x00";
+    // The bytes that may be escaped: control bytes, the backslash and the comma. Most bytes
+    // are none of them: one look in the table lets them by.
+    static constexpr auto kMayEscape = [] {
+        std::array<bool, 256> may{};
+        for (int byte = 0; byte < 0x20; ++byte)
+            may[byte] = true;
+        may[0x7f] = may['\\'] = may[','] = true;
+        return may;
+    }();
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        // Most bytes are printable and no comma: one test lets them by.
         const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte != 0x7f && c != '\\' && c != ',') continue;
+        if (!kMayEscape[byte]) continue;
         const char* escaped = c == '\t'                         ? "\\t"
                               : c == '\n'                       ? "\\n"
                               : c == '\\'                       ? "\\\\"
@@ -81,6 +91,70 @@ void append_count(std::string& line, std::size_t count) {
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, count).ptr;
     line.append(digits, end);
+}
+
+// Writes the six digits `digits` (100000 to 999999) of a value scaled by 10^`scale` (0 to 9) as
+// "%g" does: the point where it falls, no trailing zero after it.
+void append_six_digits(std::string& line, long digits, int scale) {
+    char text[6];
+    for (int i = 5; i >= 0; --i, digits /= 10)
+        text[i] = static_cast<char>('0' + digits % 10);
+    const int whole = 6 - scale;  // digits before the point; 0 or fewer: a value below 1
+    const int first = std::max(whole, 0);
+    int end = 6;
+    while (end > std::max(whole, 1) && text[end - 1] == '0')
+        --end;
+    if (whole > 0) {
+        line.append(text, static_cast<std::size_t>(whole));
+    } else {
+        line += '0';
+    }
+    if (end <= whole) return;
+    line += '.';
+    line.append(static_cast<std::size_t>(first - whole), '0');
+    line.append(text + first, static_cast<std::size_t>(end - first));
+}
+
+// Appends `value` as a stream in its default state writes a double (printf's "%.6g"). A whole
+// value below a million is its digits; another from 1e-4 up is rounded to six significant digits
+// here (most supports are such fractions), unless its digits after the sixth come close to a
+// tie; anything else goes through the C library.
+void append_double(std::string& line, double value) {
+    if (value > 0 && value < 1e6 && value == static_cast<double>(static_cast<long>(value))) {
+        append_count(line, static_cast<std::size_t>(value));
+        return;
+    }
+    if (value >= 1e-4 && value < 1e6) {
+        constexpr double kPowers[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+        int scale = 0;
+        while (scale < 9 && value * kPowers[scale] < 1e5)
+            ++scale;
+        // Within 1e-10 of the exact product: only a fraction that close to one half could
+        // round the other way.
+        const double scaled = value * kPowers[scale];
+        long digits = static_cast<long>(scaled);
+        const double fraction = scaled - static_cast<double>(digits);
+        if (fraction > 0.5) ++digits;
+        if (digits == 1000000) {
+            digits = 100000;
+            --scale;
+        }
+        if (std::abs(fraction - 0.5) > 1e-9 && scale >= 0 && digits >= 100000) {
+            append_six_digits(line, digits, scale);
+            return;
+        }
+    }
+    char number[64];
+    const int length = std::snprintf(number, sizeof number, "%.*g", 6, value);
+    line.append(number, static_cast<std::size_t>(std::max(length, 0)));
+}
+
+void append_support(std::string& line, const SupportCell& support) {
+    if (support.applies) {
+        append_double(line, support.value);
+    } else {
+        line += "n/a";
+    }
 }
 
 }  // namespace
@@ -194,11 +268,9 @@ bool unescape_field(std::string_view field, std::string& out) {
 }
 
 void write_support(std::ostream& out, const SupportCell& support) {
-    if (support.applies) {
-        out << support.value;
-    } else {
-        out << "n/a";
-    }
+    std::string text;
+    append_support(text, support);
+    out << text;
 }
 
 void write_table_row(std::ostream& out, const TableRow& row) {
@@ -222,20 +294,7 @@ void append_table_row(std::string& line, const TableRow& row) {
         if (i < sisters) append_escaped(line, (*row.sisters)[i], false, controls);
     }
     line += '\t';
-    if (sisters > 0 && row.support.applies) {
-        // As a stream in its default state writes a double; a whole support below a million
-        // (most programs write such supports) is written as its digits.
-        const double value = row.support.value;
-        if (value > 0 && value < 1e6 && value == static_cast<double>(static_cast<long>(value))) {
-            append_count(line, static_cast<std::size_t>(value));
-        } else {
-            char number[64];
-            const int length = std::snprintf(number, sizeof number, "%.*g", 6, value);
-            line.append(number, static_cast<std::size_t>(std::max(length, 0)));
-        }
-    } else if (sisters > 0) {
-        line += "n/a";
-    }
+    if (sisters > 0) append_support(line, row.support);
     line += '\t';
     if (row.rerooted.has_value()) line += *row.rerooted ? '1' : '0';
     for (const std::optional<std::size_t>& count : {row.target_leaves, row.outliers}) {
