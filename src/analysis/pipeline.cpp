@@ -42,11 +42,13 @@ using LeafOrder = std::vector<const Phylogeny_Node*>;
 
 // Roots `tree` by the root list of `analysis` and says so in `result`; false, with the outcome
 // kNoRoot, when no entry applies. With `changes`, the rooting is kept there. With `file_order`,
-// the leaves as read when the root moved.
+// the leaves as read when the root moved. `by_target` tells whether the place depends on the
+// target: an outgroup, whose leaves are taken from the others, rooted the tree.
 bool root_tree(Phylogeny& tree, const Analysis& analysis, AnalysisResult& result,
                TreeChanges* changes, SharedRootPlaces* shared, LeafOrder* file_order,
-               std::size_t count_at_most) {
+               std::size_t count_at_most, bool& by_target) {
     const RootList& list = analysis.settings().root;
+    by_target = false;
     if (list.entries.empty()) return true;
     const TargetTest& test = analysis.target_test();
     std::vector<const Phylogeny_Node*> broke;
@@ -60,6 +62,7 @@ bool root_tree(Phylogeny& tree, const Analysis& analysis, AnalysisResult& result
         return false;
     }
     result.root = entry->text;
+    by_target = entry->outgroup.has_value();
     result.root_strays.reserve(broke.size());
     for (const Phylogeny_Node* leaf : broke)
         result.root_strays.push_back(leaf->name);
@@ -135,7 +138,7 @@ void place_strays(std::vector<const Phylogeny_Node*> strays, const LeafOrder& fi
 // The whole analysis of `tree`; with `changes`, the rootings it makes are kept there, so that
 // the tree as read can be had back. `shared` only while the tree stands as read.
 AnalysisResult run_pipeline(Phylogeny& tree, const Analysis& analysis, TreeChanges* changes,
-                            SharedRootPlaces* shared = nullptr, bool census_follows = false,
+                            SharedAnalyses* shared = nullptr, bool census_follows = false,
                             std::size_t count_at_most = kCountAll) {
     AnalysisResult result;
     if (tree.root == nullptr) return result;
@@ -146,12 +149,16 @@ AnalysisResult run_pipeline(Phylogeny& tree, const Analysis& analysis, TreeChang
     // reroot by the search leaves it: a target found after one is the whole new root's side but
     // the sibling, a subtree as read.
     LeafOrder file_order;
-    if (!root_tree(tree, analysis, result, changes, shared,
-                   rule.tolerates_strays() ? &file_order : nullptr, count_at_most))
+    bool by_target = false;
+    if (!root_tree(tree, analysis, result, changes, shared ? &shared->roots : nullptr,
+                   rule.tolerates_strays() ? &file_order : nullptr, count_at_most, by_target))
         return result;
     find_target(tree, analysis.target_test(), result, changes, census_follows, count_at_most);
     if (!judge_target(tree, result)) return result;
-    Sisters sisters = name_sisters(tree, result.target, rule);
+    // Unless an outgroup or a reroot of the search placed its root, the tree stands as it does
+    // for every other target so placed: the names of its clades are theirs too.
+    const bool alike = shared != nullptr && !by_target && !result.rerooted;
+    Sisters sisters = name_sisters(tree, result.target, rule, alike ? &shared->names : nullptr);
     result.sisters = std::move(sisters.names);
     result.sister_clades = std::move(sisters.clades);
     // The fold changes which support is read, not the tree: the picture draws every leaf.
@@ -188,7 +195,7 @@ OutlierSet describe_outliers(const Phylogeny& tree, const TargetTest& test, Outl
 // The analysis of `tree`, which is left as it was read when it is not a clade: the rootings of
 // the search (and of the root list) are undone, with no copy of the tree.
 AnalysisResult analyse_as_read(Phylogeny& tree, const Analysis& analysis, TreeChanges* keep,
-                               SharedRootPlaces* shared, bool census_follows = false) {
+                               SharedAnalyses* shared, bool census_follows = false) {
     std::optional<TreeChanges> own;
     TreeChanges& changes = keep != nullptr ? *keep : own.emplace(tree);
     AnalysisResult result = run_pipeline(tree, analysis, &changes, shared, census_follows);
@@ -205,8 +212,7 @@ AnalysisResult analyse_as_read(Phylogeny& tree, const Analysis& analysis, TreeCh
 AnalysisResult analyse_with_outliers(Phylogeny& tree, const Analysis& analysis, bool picture,
                                      TreeChanges* keep, SharedAnalyses* shared) {
     const AnalysisSettings& settings = analysis.settings();
-    AnalysisResult result =
-        analyse_as_read(tree, analysis, keep, shared ? &shared->roots : nullptr, true);
+    AnalysisResult result = analyse_as_read(tree, analysis, keep, shared, true);
     if (result.status == TreeStatus::kSisters || result.status == TreeStatus::kUnnamed) {
         // The target clade's leaves are one side of the edge above it, and every leaf beyond
         // that edge is not a target leaf.
@@ -272,13 +278,13 @@ AnalysisResult analyse(Phylogeny& tree, const Analysis& analysis, const Analysis
     // warnings surveyed with a group file comes numbered: that walk numbers them on its way).
     if (shared != nullptr) LeafKeys::of_thread().number(tree, analysis.naming().separator);
     AnalysisResult result;
-    SharedRootPlaces* roots = shared ? &shared->roots : nullptr;
     if (needs.outliers || analysis.settings().max_outliers > 0) {
         result = analyse_with_outliers(tree, analysis, needs.picture, keep, shared);
     } else if (needs.picture) {
-        result = analyse_as_read(tree, analysis, keep, roots);
+        result = analyse_as_read(tree, analysis, keep, shared);
     } else {
-        result = run_pipeline(tree, analysis, keep, roots, false, needs.leaf_count ? kCountAll : 1);
+        result =
+            run_pipeline(tree, analysis, keep, shared, false, needs.leaf_count ? kCountAll : 1);
     }
     if (needs.picture && result.target == nullptr && result.target_leaves > 0)
         list_target_leaves(tree, analysis.target_test(), result);

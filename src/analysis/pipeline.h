@@ -70,10 +70,12 @@ struct AnalysisNeeds {
 
 // What the analyses of one tree for several targets share while it stands as read, each part
 // found by the first analysis that needs it: the rooting places that do not depend on the
-// target, and the shape of the census of its outliers.
+// target, the shape of the census of its outliers, and the names of the clades of the tree
+// rooted at such a place (or as read) when the search leaves it there.
 struct SharedAnalyses {
     SharedRootPlaces roots;
     CensusShape census;
+    KnownCladeNames names;
 };
 
 // The analysis of a run: its settings, the target test compiled once and the naming rule, made

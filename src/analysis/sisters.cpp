@@ -28,11 +28,27 @@ std::string merge_outward(const GroupRelations& groups, const std::string& gathe
     return at_root ? std::string() : groups.lowest_common_group(next, gathered);
 }
 
-// Names clades by the rule of the run.
+// The end of the spine below `n` that follows `child` down: a leaf, or the first node on the way
+// that lacks that child.
+const Phylogeny_Node* spine_end(const Phylogeny_Node* n, Phylogeny_Node* Phylogeny_Node::*child) {
+    while (!n->is_leaf && n->*child != nullptr)
+        n = n->*child;
+    return n;
+}
+
+// Names clades by the rule of the run, and keeps the names of larger clades in `known`.
 struct CladeNamer {
     const NamingRule& rule;
+    KnownCladeNames* known;
 
-    std::string operator()(const Phylogeny_Node* n) const { return clade_name_at_purity(rule, n); }
+    std::string operator()(const Phylogeny_Node* n) const {
+        if (known == nullptr || n == nullptr || n->is_leaf) return clade_name_at_purity(rule, n);
+        const auto key = std::make_pair(spine_end(n, &Phylogeny_Node::left),
+                                        spine_end(n, &Phylogeny_Node::right));
+        const auto found = known->find(key);
+        if (found != known->end()) return found->second;
+        return known->emplace(key, clade_name_at_purity(rule, n)).first->second;
+    }
 };
 
 // The names being collected, the clades each one was made of, and the clades whose own name
@@ -123,10 +139,11 @@ void fold_parent(Phylogeny& tree, Phylogeny_Node* target) {
     tree.retire_subtree(former_sibling);
 }
 
-Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target, const NamingRule& rule) {
+Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target, const NamingRule& rule,
+                     KnownCladeNames* known) {
     Sisters sisters;
     if (target == nullptr || target->parent == nullptr) return sisters;
-    const CladeNamer name_of{rule};
+    const CladeNamer name_of{rule, known};
     Draft draft = draft_sisters(tree.root, target, name_of);
 
     if (draft.first.empty() && !draft.second.empty()) {

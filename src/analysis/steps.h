@@ -7,9 +7,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "analysis/group_relations.h"
@@ -125,10 +127,19 @@ struct Sisters {
     std::vector<const Phylogeny_Node*> strays;
 };
 
+// The names of clades of two or more leaves found in one tree while it stands alike for the
+// analyses of several targets (rooted in one place that no target chose, no leaf taken out):
+// their upward walks name many of the same clades. A clade is known by the ends of the left and
+// of the right spine below it, which tell apart the nodes of one rooted tree however often its
+// root node was made anew.
+using KnownCladeNames =
+    std::map<std::pair<const Phylogeny_Node*, const Phylogeny_Node*>, std::string>;
+
 // The sister names of `target` (absent: none), every clade of two or more leaves named by
 // `rule`. Reads the tree only. Leaf prefixes end at the rule's separator, here and in the
-// operations below.
-Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target, const NamingRule& rule);
+// operations below. With `known`, names are taken from it and added to it.
+Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target, const NamingRule& rule,
+                     KnownCladeNames* known = nullptr);
 
 // Takes the target's parent out of `tree`: the target hangs from its grandparent, which keeps
 // the larger of the two supports, and the target's former sibling leaves with the parent. The

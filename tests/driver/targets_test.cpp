@@ -131,6 +131,13 @@ TEST(Targets, WriteWhatTheRunsOfOneTargetWriteFileByFile) {
     const std::string long_outlier = tree_file("long",
                                                "((Fungi-1:1,(Fungi-2:1,Metazoa-x:50):1):1,"
                                                "(Choano-1:1,(Choano-2:3,Metazoa-m:2):1):1);\n");
+    // An outgroup that holds target leaves roots the tree without them: in a place of each
+    // target's own, so that the clades one target names are not another's.
+    const std::string outgroup_tree =
+        tree_file("outgroup",
+                  "(((B-3:0.47,B-4:0.7)31:0.79,(B-6:0.97,A-0:0.29)32:0.25)48:0.81,(B-5:0.17,"
+                  "((C-2:0.01,B-7:0.84)28:0.97,B-1:0.09)45:0.48)33:0.89)46:0.27;\n");
+    const std::string outgroup_groups = tree_file("outgroup_groups", "G A\nG B\nH C\nH G\n");
     const Case cases[] = {
         {"the table, rooted, with outliers",
          {"--table", "--standard-newick", "--root", "midpoint", "--outliers", "2"},
@@ -172,6 +179,11 @@ TEST(Targets, WriteWhatTheRunsOfOneTargetWriteFileByFile) {
          {"Choano", "Fungi", "Metazoa", "Fungi-2"},
          {},
          {long_outlier}},
+        {"an outgroup that holds target leaves",
+         {"--table", "--root", "G"},
+         {"A", "B", "C"},
+         {"--groupFile", outgroup_groups},
+         {outgroup_tree}},
         {"supports in comments",
          {"--standard-newick", "--support-attribute", "prob", "--outliers", "1"},
          {"Choano", "Fungi"},
@@ -193,7 +205,8 @@ TEST(Targets, WriteWhatTheRunsOfOneTargetWriteFileByFile) {
             EXPECT_EQ(got.err, want.err);
         }
     }
-    fs::remove(several);
+    for (const std::string& made : {several, long_outlier, outgroup_tree, outgroup_groups})
+        fs::remove(made);
 }
 
 TEST(Targets, ListsThatCannotBeTakenAreUsageErrors) {
