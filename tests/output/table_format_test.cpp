@@ -137,30 +137,21 @@ TEST(TableFormat, SupportsAreWrittenAsAStreamWritesThem) {
                                   0.1,      0.3,       0.879,     1.000005, 2.5e-4,     99.95,
                                   999999.5, 1e6,       1.5e7,     1.0 / 3,  2.0 / 3,    NAN,
                                   INFINITY, 0.1234565, 0.9999995, 9.999995, 12345.65};
-    for (int k = 0; k <= 20000; ++k) {
-        values.push_back(k / 10000.0);
-        values.push_back(k / 200.0);
-    }
-    for (double decade = 1e-4; decade < 1e7; decade *= 10) {
-        for (const double near : {decade, decade * 0.9999995, decade * 1.0000005}) {
-            values.push_back(std::nextafter(near, 0.0));
-            values.push_back(near);
-            values.push_back(std::nextafter(near, 1e9));
-        }
-    }
     std::mt19937_64 random(7);
     std::uniform_real_distribution<double> exponent(-5, 7);
-    for (int i = 0; i < 100000; ++i)
-        values.push_back(std::pow(10.0, exponent(random)));
+    for (int k = 0; k <= 100000; ++k)
+        values.insert(values.end(), {k / 100000.0, k / 1000.0, std::pow(10.0, exponent(random))});
+    for (double decade = 1e-4; decade < 1e7; decade *= 10) {
+        for (const double near : {decade, decade * 0.9999995, decade * 1.0000005})
+            values.insert(values.end(),
+                          {std::nextafter(near, 0.0), near, std::nextafter(near, 1e9)});
+    }
     for (const double value : values) {
         std::ostringstream expected, written;
         expected << value;
         write_support(written, SupportCell{value, true});
         ASSERT_EQ(written.str(), expected.str()) << std::hexfloat << value;
     }
-    std::ostringstream not_applicable;
-    write_support(not_applicable, SupportCell{0.5, false});
-    EXPECT_EQ(not_applicable.str(), "n/a");
 }
 
 TEST(TableFormat, UnknownEscapesAreRefused) {
