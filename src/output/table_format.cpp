@@ -99,17 +99,17 @@ void append_six_digits(std::string& line, long digits, int scale) {
     char text[6];
     for (int i = 5; i >= 0; --i, digits /= 10)
         text[i] = static_cast<char>('0' + digits % 10);
-    const int whole = 6 - scale;  // digits before the point; 0 or fewer: a value below 1
-    const int first = std::max(whole, 0);
-    int end = 6;
-    while (end > std::max(whole, 1) && text[end - 1] == '0')
+    const int whole = 6 - scale;           // digits before the point; 0 or fewer: a value below 1
+    const int first = std::max(whole, 0);  // the first digit after the point
+    int end = 6;  // past the last digit after the point that is not a trailing zero
+    while (end > first && text[end - 1] == '0')
         --end;
     if (whole > 0) {
         line.append(text, static_cast<std::size_t>(whole));
     } else {
         line += '0';
     }
-    if (end <= whole) return;
+    if (end == first) return;
     line += '.';
     line.append(static_cast<std::size_t>(first - whole), '0');
     line.append(text + first, static_cast<std::size_t>(end - first));
