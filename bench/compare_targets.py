@@ -8,9 +8,9 @@ and a random set of options is drawn: `--table`, `--outliers`, `--sister-purity`
 with or without `--root-strays`, `--label`, `--draw`, `--E` patterns, one or three threads. The
 `--targets` run of 2 to 4 targets must write, file by file, what the runs of one target each write
 for that file, in list order (the table's header once); its status must be the highest of theirs;
-its standard error must hold the same lines as theirs over all the files; and its pictures the
-same contents (their names carry the row of the run's table, which the runs of one target number
-on their own).
+its standard error must hold the same lines as theirs over all the files; its pictures must have
+the same contents (their names carry the row of the run's table, which the runs of one target
+number on their own); and on one thread and on three it must write the same bytes.
 
 usage: bench/compare_targets.py [--cases N] [--seed S] PROGRAM
 Prints each case that differs (its folder is kept in /tmp) and a last line with the count;
@@ -115,6 +115,10 @@ def compare(program, rng, folder):
     threads = ['--threads', rng.choice(['1', '3'])]
     status, out, err = run(opts + threads + (['--draw', 'together'] if draw else []) +
                            ['--targets', ','.join(targets)] + after + files)
+    # The same run on the other number of threads: the same bytes, messages in the same order.
+    other = ['--threads', '3' if threads[1] == '1' else '1']
+    same = run(opts + other + ['--targets', ','.join(targets)] + after + files) == (status, out,
+                                                                                   err)
     # The runs of one target each over all the files: their statuses, messages and pictures;
     # with several files, their output file by file comes from runs over each file alone.
     alone, statuses, lines = {}, [], set()
@@ -135,7 +139,7 @@ def compare(program, rng, folder):
             if '--table' in opts and expected:
                 o = o.split(b'\n', 1)[1] if b'\n' in o else b''
             expected.append(o)
-    differs = []
+    differs = [] if same else ['threads']
     if out != b''.join(expected):
         differs.append('standard output')
     if status != max(statuses):
