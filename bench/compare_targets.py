@@ -120,22 +120,22 @@ def compare(program, rng, folder):
     same = run(opts + other + ['--targets', ','.join(targets)] + after + files) == (status, out,
                                                                                    err)
     # The runs of one target each over all the files: their statuses, messages and pictures;
-    # with several files, their output file by file comes from runs over each file alone.
+    # with several files, their output file by file comes from runs over each file alone. One
+    # thread is a leading option, as the run of several targets has (the classic command line
+    # gives no warnings of its own).
+    single = opts + ['--threads', '1']
     alone, statuses, lines = {}, [], set()
     for target in targets:
-        # One thread: a leading option, as the run of several targets has (the classic command
-        # line gives no warnings of its own).
-        single = opts + ['--threads', '1']
         s, o, e = run(single + (['--draw', 'alone'] if draw else []) + after + [target] + files)
-        alone[(target, None)] = o
         statuses.append(s)
         lines |= set(e.splitlines())
-        for path in files if len(files) > 1 else []:
-            alone[(target, path)] = run(single + after + [target, path])[1]
+        for path in files:
+            alone[(target, path)] = o if len(files) == 1 else run(single + after +
+                                                                  [target, path])[1]
     expected = []
     for path in files:
         for target in targets:
-            o = alone[(target, path if len(files) > 1 else None)]
+            o = alone[(target, path)]
             if '--table' in opts and expected:
                 o = o.split(b'\n', 1)[1] if b'\n' in o else b''
             expected.append(o)
