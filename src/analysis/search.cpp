@@ -152,87 +152,148 @@ Phylogeny_Node* join_children(Phylogeny_Node* x, Phylogeny_Node* l, Phylogeny_No
     return nullptr;
 }
 
-}  // namespace
+// What a search carries from subtree to subtree.
+struct Search {
+    const TargetTest::Here& here;
+    SearchState& state;
+    SearchResult& result;
 
-// The search is the recursion "left subtree, right subtree, then the node", kept on an explicit
-// stack so that a ladder of any depth can be searched. A frame's stage says where its node
-// stands; `answer` carries the result of the frame that finished last.
-//
-// A reroot happens in the middle of the search: the frame that made it waits for a full search
-// of the new root (the restart) and answers what that answers, and the frames below it on the
-// stack then finish on the rewired tree, reading their nodes' children as these stand now.
-SearchResult search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetTest& test,
-                           SearchState state, TreeChanges* changes) {
-    enum Stage { kEnter, kAfterLeft, kAfterRight, kAfterRestart };
-    struct Frame {
-        Phylogeny_Node* node;
-        Stage stage;
-        Phylogeny_Node* left_answer;
-    };
-    ChunkedStack<Frame> stack{{start, kEnter, nullptr}};
-    SearchResult result;
-    Phylogeny_Node*& answer = result.target;
-    // A leaf's answer. A leaf child is answered in its parent's frame: half the nodes of a tree
-    // are leaves, and a frame of their own would cost more than their test.
-    const TargetTest::Here here = test.here();
-    auto leaf_answer = [&](Phylogeny_Node* leaf) -> Phylogeny_Node* {
-        if (state.not_a_clade || !here(leaf)) return nullptr;
+    // A leaf's answer, asked while the target group may still be a clade.
+    Phylogeny_Node* leaf(Phylogeny_Node* leaf) {
+        if (!here(leaf)) return nullptr;
         ++result.tested;
         return leaf;
-    };
-    auto is_leaf = [](const Phylogeny_Node* n) { return n != nullptr && n->is_leaf; };
+    }
+    // The answer of an absent child, a leaf or the subtree of an inner node (searched whole,
+    // with no reroot).
+    Phylogeny_Node* child(Phylogeny_Node* node);
+};
 
-    while (!stack.empty()) {
-        Frame& frame = stack.back();
-        Phylogeny_Node* x = frame.node;
-        switch (frame.stage) {
-            case kEnter:
-                if (x == nullptr || state.not_a_clade) {
-                    answer = nullptr;
-                    stack.pop_back();
-                    break;
-                }
-                if (x->is_leaf) {
-                    answer = leaf_answer(x);
-                    stack.pop_back();
-                    break;
-                }
-                if (!is_leaf(x->left)) {
-                    frame.stage = kAfterLeft;
-                    stack.push_back({x->left, kEnter, nullptr});
-                    break;
-                }
-                answer = leaf_answer(x->left);
-                [[fallthrough]];
-            case kAfterLeft:
-                frame.left_answer = answer;
-                if (!is_leaf(x->right)) {
-                    frame.stage = kAfterRight;
-                    stack.push_back({x->right, kEnter, nullptr});
-                    break;
-                }
-                answer = leaf_answer(x->right);
-                [[fallthrough]];
-            case kAfterRight: {
-                Phylogeny_Node* partial = join_children(x, frame.left_answer, answer, state,
-                                                        !state.rerooted && tree != nullptr, answer);
-                if (partial != nullptr) {
-                    // Reroot above the partial match and search the new root in full.
-                    reroot_above(*tree, partial, changes);
-                    state.rerooted = true;
-                    frame.stage = kAfterRestart;
-                    stack.push_back({tree->root, kEnter, nullptr});
-                    break;
-                }
-                stack.pop_back();
+// A node whose left side answered `left_answer`, waiting for its right side.
+struct Waiting {
+    Phylogeny_Node* node;
+    Phylogeny_Node* left_answer;
+};
+
+// Where the search of a subtree stopped short: at `node`, which asks for a reroot above
+// `partial`. `node` is absent when the search ended.
+struct Stop {
+    Phylogeny_Node* node = nullptr;
+    Phylogeny_Node* partial = nullptr;
+};
+
+// The recursion "left subtree, right subtree, then the node" over the subtree of `top`, an inner
+// node, its answer left in `answer`: down the left sides, then back up by the parent links, so
+// that no frame is kept for a node. Only a left side that answered a node waits on `waiting`
+// for the right side; a leaf child is answered in its parent's step. Ends early once the target
+// group is known not to be a clade (no later step would test a leaf or answer a node), and
+// stops at the first node that asks for a reroot, the nodes above it still open on `waiting`.
+Stop search_below(Phylogeny_Node* top, bool may_reroot, Search& search,
+                  ChunkedStack<Waiting>& waiting, Phylogeny_Node*& answer) {
+    auto is_inner = [](const Phylogeny_Node* n) { return n != nullptr && !n->is_leaf; };
+    const std::size_t waiting_below = waiting.size();
+    Phylogeny_Node* x = top;
+    for (;;) {  // enter x
+        while (is_inner(x->left))
+            x = x->left;
+        Phylogeny_Node* l = x->left == nullptr ? nullptr : search.leaf(x->left);
+        for (;;) {  // x's left side answered l
+            if (is_inner(x->right)) {
+                if (l != nullptr) waiting.push_back({x, l});
+                x = x->right;
                 break;
             }
-            case kAfterRestart:
-                // Answer what the restart answered; the tree stays as it stands now.
-                result.restart_target = answer;
-                result.restart_state = state;
-                stack.pop_back();
-                break;
+            Phylogeny_Node* r = x->right == nullptr ? nullptr : search.leaf(x->right);
+            for (;;) {  // both sides of x answered
+                Phylogeny_Node* const partial =
+                    join_children(x, l, r, search.state, may_reroot, answer);
+                if (partial != nullptr) return {x, partial};
+                if (x == top || search.state.not_a_clade) {
+                    while (waiting.size() > waiting_below)
+                        waiting.pop_back();
+                    return {};
+                }
+                Phylogeny_Node* const parent = x->parent;
+                if (parent->left == x) {
+                    l = answer;
+                    x = parent;
+                    break;
+                }
+                r = answer;
+                l = nullptr;
+                if (waiting.size() > waiting_below && waiting.back().node == parent) {
+                    l = waiting.back().left_answer;
+                    waiting.pop_back();
+                }
+                x = parent;
+            }
+        }
+    }
+}
+
+Phylogeny_Node* Search::child(Phylogeny_Node* node) {
+    if (node == nullptr || state.not_a_clade) return nullptr;
+    if (node->is_leaf) return leaf(node);
+    ChunkedStack<Waiting> waiting;
+    Phylogeny_Node* answer = nullptr;
+    search_below(node, false, *this, waiting, answer);
+    return answer;
+}
+
+// The nodes from `start` down to the parent of `stop`, each with the side it is open on: the
+// left side (its right side not begun) or the right side (with what its left side answered).
+struct Open {
+    Phylogeny_Node* node;
+    bool on_left;
+    Phylogeny_Node* left_answer;
+};
+
+std::vector<Open> open_above(Phylogeny_Node* start, Phylogeny_Node* stop,
+                             ChunkedStack<Waiting>& waiting) {
+    std::vector<Open> open;
+    for (Phylogeny_Node* child = stop; child != start; child = child->parent) {
+        Phylogeny_Node* const node = child->parent;
+        Open entry{node, node->left == child, nullptr};
+        if (!entry.on_left && !waiting.empty() && waiting.back().node == node) {
+            entry.left_answer = waiting.back().left_answer;
+            waiting.pop_back();
+        }
+        open.push_back(entry);
+    }
+    return open;  // the parent of `stop` first
+}
+
+}  // namespace
+
+// The search is the recursion "left subtree, right subtree, then the node" (search_below).
+// A reroot happens in the middle of it: the node that asks for it answers what a full search
+// of the new root answers (the restart), and the nodes above it then finish on the rewired
+// tree, reading their children as these stand now.
+SearchResult search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetTest& test,
+                           SearchState state, TreeChanges* changes) {
+    SearchResult result;
+    Phylogeny_Node*& answer = result.target;
+    const TargetTest::Here here = test.here();
+    Search search{here, state, result};
+    if (start == nullptr || state.not_a_clade || start->is_leaf) {
+        answer = search.child(start);
+        result.state = state;
+        return result;
+    }
+    ChunkedStack<Waiting> waiting;
+    const Stop stop =
+        search_below(start, !state.rerooted && tree != nullptr, search, waiting, answer);
+    if (stop.node != nullptr) {
+        const std::vector<Open> open = open_above(start, stop.node, waiting);
+        reroot_above(*tree, stop.partial, changes);
+        state.rerooted = true;
+        answer = search.child(tree->root);
+        result.restart_target = answer;
+        result.restart_state = state;
+        for (const Open& node : open) {
+            Phylogeny_Node* const l = node.on_left ? answer : node.left_answer;
+            Phylogeny_Node* const r = node.on_left ? search.child(node.node->right) : answer;
+            join_children(node.node, l, r, state, false, answer);
         }
     }
     result.state = state;

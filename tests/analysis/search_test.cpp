@@ -22,6 +22,127 @@ using analysis_fixtures::left_ladder;
 using Names = std::vector<std::string>;
 using tavrin::AnalysisSettings;
 
+// The search as its recursion states it, one frame per node on a stack: a leaf answers itself
+// when it passes the test; a node answers itself when both children answered themselves, the
+// one child that answered something, or none; a node one of whose children answered itself and
+// the other a node strictly inside reroots the tree above that node once (the left one when
+// both qualify), answers what a full search of the new root answers, and the frames below it
+// then finish on the rewired tree; any other mix means the target group is not a clade.
+SearchResult reference_search(Phylogeny& tree, Phylogeny_Node* start, const TargetTest& test,
+                              SearchState state) {
+    struct Frame {
+        Phylogeny_Node* node;
+        int stage;  // 0 entered, 1 left side done, 2 right side done, 3 restart done
+        Phylogeny_Node* left_answer;
+    };
+    std::vector<Frame> stack{{start, 0, nullptr}};
+    SearchResult result;
+    Phylogeny_Node*& answer = result.target;
+    const TargetTest::Here here = test.here();
+    auto side = [&](Frame& frame, Phylogeny_Node* child, int next) {
+        if (child != nullptr && !child->is_leaf) {
+            frame.stage = next;
+            stack.push_back({child, 0, nullptr});
+            return false;
+        }
+        answer = nullptr;
+        if (child != nullptr && !state.not_a_clade && here(child)) {
+            ++result.tested;
+            answer = child;
+        }
+        return true;
+    };
+    while (!stack.empty()) {
+        Frame& frame = stack.back();
+        Phylogeny_Node* x = frame.node;
+        if (frame.stage == 0 && (x == nullptr || state.not_a_clade || x->is_leaf)) {
+            answer = x != nullptr && !state.not_a_clade && here(x) ? x : nullptr;
+            result.tested += answer != nullptr;
+            stack.pop_back();
+            continue;
+        }
+        if (frame.stage == 3) {
+            result.restart_target = answer;
+            result.restart_state = state;
+            stack.pop_back();
+            continue;
+        }
+        if (frame.stage == 0 && !side(frame, x->left, 1)) continue;
+        if (frame.stage <= 1) {
+            frame.left_answer = answer;
+            if (!side(frame, x->right, 2)) continue;
+        }
+        Phylogeny_Node *l = frame.left_answer, *r = answer;
+        const bool may_reroot = !state.rerooted;
+        if (state.not_a_clade) {
+            answer = nullptr;
+        } else if (l == nullptr || r == nullptr) {
+            answer = l == nullptr ? r : l;
+        } else if (l == x->left && r == x->right) {
+            answer = x;
+        } else if ((r == x->right || l == x->left) && may_reroot) {
+            Phylogeny_Node* partial = r == x->right ? l : r;
+            Phylogeny_Node* a = partial->parent;
+            Phylogeny_Node* old_root = tree.root;
+            tree.root = Phylogeny::reroot(a, other_child(a, partial), old_root);
+            tree.retire_node(old_root);
+            state.rerooted = true;
+            frame.stage = 3;
+            stack.push_back({tree.root, 0, nullptr});
+            continue;
+        } else {
+            state.not_a_clade = true;
+            answer = nullptr;
+        }
+        stack.pop_back();
+    }
+    result.state = state;
+    return result;
+}
+
+// The search answers as its recursion: random trees of three groups, every target, searches
+// begun at the root and at inner nodes, in every state, as the contract's class makes them.
+TEST(TargetSearch, AnswersAsTheRecursion) {
+    std::mt19937 rng(20261210);
+    const char* const prefixes[] = {"Choano-", "Fungi-", "Metazoa-"};
+    auto text = [](const Phylogeny_Node* n) { return n == nullptr ? "-" : n->print(); };
+    std::size_t rerooted = 0;
+    for (int round = 0; round < 4000; ++round) {
+        std::vector<std::string> items;
+        for (int i = 0, leaves = 2 + round % 15; i < leaves; ++i)
+            items.push_back(prefixes[rng() % 3] + std::to_string(i));
+        while (items.size() > 1) {
+            const std::size_t at = rng() % (items.size() - 1);
+            items[at] = "(" + items[at] + "," + items[at + 1] + ")";
+            items.erase(items.begin() + static_cast<long>(at) + 1);
+        }
+        AnalysisSettings settings;
+        settings.prefix = std::string(prefixes[round % 3]).substr(0, 5);
+        const Analysis analysis(settings);
+        Phylogeny ours(items[0] + ";"), theirs(items[0] + ";");
+        // The same node of both copies: the one reached by the same turns from the root.
+        Phylogeny_Node *a = ours.root, *b = theirs.root;
+        for (int depth = static_cast<int>(rng() % 3); depth > 0 && !a->is_leaf; --depth) {
+            const bool left = rng() % 2 == 0;
+            a = left ? a->left : a->right;
+            b = left ? b->left : b->right;
+        }
+        const SearchState state{rng() % 4 == 0, rng() % 8 == 0};
+        const SearchResult got = search_target(&ours, a, analysis.target_test(), state);
+        const SearchResult want = reference_search(theirs, b, analysis.target_test(), state);
+        SCOPED_TRACE(items[0] + " from " + b->print());
+        rerooted += want.state.rerooted && !state.rerooted;
+        EXPECT_EQ(text(got.target), text(want.target));
+        EXPECT_EQ(got.state.rerooted, want.state.rerooted);
+        EXPECT_EQ(got.state.not_a_clade, want.state.not_a_clade);
+        EXPECT_EQ(got.tested, want.tested);
+        EXPECT_EQ(text(got.restart_target), text(want.restart_target));
+        EXPECT_EQ(got.restart_state.not_a_clade, want.restart_state.not_a_clade);
+        EXPECT_EQ(ours.root->print(), theirs.root->print());
+    }
+    EXPECT_GT(rerooted, 300u);
+}
+
 // A search that reroots searches the new root in full before it goes on; what that restart
 // answers is what a search of the rerooted tree begun with `rerooted` set answers, so the
 // analysis keeps it instead of searching again. Random trees of three groups, every target.
