@@ -1,6 +1,7 @@
 #include "analysis/group_relations.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <unordered_map>
@@ -40,6 +41,7 @@ struct GroupRelations::Index {
     Array<uint64_t> slots;
     std::size_t slot_count = 0;
     static constexpr uint64_t kEmpty = UINT64_MAX;  // no pair of two real ids
+    uint64_t serial = 0;                            // set when the index is published
 
     Index() = default;
     // The views in `ids` point into `names`: a copy would point into the original.
@@ -258,9 +260,15 @@ GroupRelations::LoadResult GroupRelations::load(const std::string& path, std::si
         }
     }
     index->publish();
+    static std::atomic<uint64_t> next_serial{1};
+    index->serial = next_serial.fetch_add(1, std::memory_order_relaxed);
     if (checks != nullptr) index->check_lost_members(lines, *checks);
     index_ = std::move(index);
     return LoadResult::kLoaded;
+}
+
+uint64_t GroupRelations::serial() const {
+    return index_ ? index_->serial : 0;
 }
 
 const std::vector<GroupPair>& GroupRelations::pairs() const {

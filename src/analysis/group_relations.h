@@ -10,6 +10,7 @@
 #define TAVRIN_ANALYSIS_GROUP_RELATIONS_H
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -71,6 +72,11 @@ public:
     const GroupPair& operator[](std::size_t i) const { return pairs()[i]; }
     std::vector<GroupPair>::const_iterator begin() const { return pairs().begin(); }
     std::vector<GroupPair>::const_iterator end() const { return pairs().end(); }
+
+    // A number that tells the loaded list apart from every other one loaded in the process, the
+    // same for copies; 0 while no pair was loaded. What depends on the relations alone may be
+    // kept under it.
+    std::uint64_t serial() const;
 
     // Is `a` equal to `b`, or recorded as a member of group `b`?
     bool same_group(std::string_view a, std::string_view b) const;

@@ -1,5 +1,6 @@
 // Clade naming: the shared leaf prefix, or the first group (list order) holding every leaf; at a
 // purity below 1, the most specific name that enough of the leaves pass, its strays scattered.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -64,9 +65,11 @@ bool walk_leaf_prefixes(const Phylogeny_Node* top, char separator, Fresh fresh, 
 
 // The distinct leaf prefixes below `top`, or false when some internal node lacks a child. A
 // clade of a gene tree holds a few prefixes: they are looked for in the list itself, by the
-// leaves' numbers first, until it grows long enough for a hash set to pay.
+// leaves' numbers first, until it grows long enough for a hash set to pay. The numbers of the
+// prefixes go to `keys` while the list is short and every prefix met has one.
 bool distinct_leaf_prefixes(const Phylogeny_Node* top, char separator,
-                            std::vector<std::string_view>& prefixes) {
+                            std::vector<std::string_view>& prefixes,
+                            std::vector<std::uint32_t>& keys) {
     constexpr std::size_t kListed = 16;
     std::uint32_t listed_keys[kListed];
     std::unordered_set<std::string_view> seen;
@@ -82,6 +85,7 @@ bool distinct_leaf_prefixes(const Phylogeny_Node* top, char separator,
                     if (q == p) return;
                 }
                 listed_keys[prefixes.size()] = key;
+                if (key != kNoLeafKey && keys.size() == prefixes.size()) keys.push_back(key);
                 prefixes.push_back(p);
                 return;
             }
@@ -90,6 +94,47 @@ bool distinct_leaf_prefixes(const Phylogeny_Node* top, char separator,
         },
         [](const Phylogeny_Node*) {});
 }
+
+// The names clade_name found in this thread, by what decides them: the group relations, the
+// separator, the rendered prefix of the clade's first leaf and the set of its leaf prefixes,
+// these by their numbers in the thread's LeafKeys table (which never renumbers a prefix). The
+// clades of gene trees hold a few prefixes, and the same sets come back clade after clade and
+// tree after tree: a set named once is then looked up, not tried against the group list again.
+struct NamesFound {
+    static constexpr std::size_t kMaxKept = std::size_t{1} << 14;
+
+    std::uint64_t relations = 0;
+    char separator = 0;
+    std::unordered_map<std::string, std::string> names;
+    std::string packed;  // the key last built
+
+    // The thread's names, emptied when they were found under other relations or another
+    // separator, or have grown past kMaxKept.
+    static NamesFound& of_thread(const GroupRelations& groups, char separator) {
+        thread_local NamesFound found;
+        if (found.relations != groups.serial() || found.separator != separator ||
+            found.names.size() >= kMaxKept) {
+            found.names.clear();
+            found.relations = groups.serial();
+            found.separator = separator;
+        }
+        return found;
+    }
+    // The key of a clade whose first leaf renders as `first` and whose prefixes are numbered
+    // `keys` (sorted here): the numbers' count, the numbers, then the text.
+    const std::string& key(std::string_view first, std::vector<std::uint32_t>& keys) {
+        std::sort(keys.begin(), keys.end());
+        packed.clear();
+        auto append = [this](std::uint32_t value) {
+            packed.append(reinterpret_cast<const char*>(&value), sizeof value);
+        };
+        append(static_cast<std::uint32_t>(keys.size()));
+        for (const std::uint32_t k : keys)
+            append(k);
+        packed.append(first);
+        return packed;
+    }
+};
 
 // Whether `leaf`, below `top`, is the right leaf of a cherry other than `top`: a node whose two
 // children are leaves. Its left leaf is then the leaf walked just before it.
@@ -170,9 +215,19 @@ std::string clade_name(const GroupRelations& groups, const Phylogeny_Node* n, ch
     // Every candidate is tested against the distinct leaf prefixes of the subtree, which is
     // the same as testing every leaf.
     thread_local std::vector<std::string_view> prefixes;  // kept: most clades hold a few
+    thread_local std::vector<std::uint32_t> keys;
     prefixes.clear();
-    if (!distinct_leaf_prefixes(n, separator, prefixes)) return std::string();
-    return groups.first_group_holding_all(rendered_prefix(leftmost, separator), prefixes);
+    keys.clear();
+    if (!distinct_leaf_prefixes(n, separator, prefixes, keys)) return std::string();
+    std::string first = rendered_prefix(leftmost, separator);
+    if (keys.size() != prefixes.size()) return groups.first_group_holding_all(first, prefixes);
+    NamesFound& found = NamesFound::of_thread(groups, separator);
+    const std::string& key = found.key(first, keys);
+    auto known = found.names.find(key);
+    if (known == found.names.end()) {
+        known = found.names.emplace(key, groups.first_group_holding_all(first, prefixes)).first;
+    }
+    return known->second;
 }
 
 std::string clade_name_at_purity(const NamingRule& rule, const Phylogeny_Node* n) {

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "analysis/leaf_matching.h"
+#include "analysis/steps.h"
 #include "contract/tavrin.h"
 #include "support/analysis_fixtures.h"
 
@@ -116,6 +118,43 @@ TEST(Naming, DeepSubtreeIsNamed) {
     ASSERT_NE(mixed.root, nullptr);
     EXPECT_EQ(bare->print_name_if_same(mixed.root), "Opisthokonta");
     EXPECT_EQ(bare->whole_tree_by_name(mixed.root, "Fungi"), nullptr);
+}
+
+// Names found for a set of numbered prefixes are kept per thread: they must follow every change
+// of the relations (a load that appends to the same list, a fresh list, none) and of the
+// separator, and a kept name must never answer for another first leaf.
+TEST(Naming, KeptNamesFollowTheRelationsAndTheSeparator) {
+    Phylogeny tree("(((Fungi-a_1,Metazoa-b_2),(Metazoa-c_3,Fungi-d_4)),Bacteria-e_5);");
+    ASSERT_NE(tree.root, nullptr);
+    const Phylogeny_Node* fungi_first = tree.root->left->left;
+    const Phylogeny_Node* metazoa_first = tree.root->left->right;
+    auto name = [&](const GroupRelations& groups, const Phylogeny_Node* n, char separator) {
+        LeafKeys::of_thread().number(tree, separator);
+        return clade_name(groups, n, separator);
+    };
+    GroupRelations groups;
+    EXPECT_EQ(name(groups, fungi_first, '-'), "");
+    analysis_fixtures::TempFile metazoa("Opisthokonta Metazoa\nHolozoa Metazoa\n");
+    ASSERT_EQ(groups.load(metazoa.path()), GroupRelations::LoadResult::kLoaded);
+    EXPECT_EQ(name(groups, fungi_first, '-'), "");
+    EXPECT_EQ(name(groups, metazoa_first, '-'), "");
+    const GroupRelations before = groups;
+    analysis_fixtures::TempFile fungi("Opisthokonta Fungi\n");
+    ASSERT_EQ(groups.load(fungi.path()), GroupRelations::LoadResult::kLoaded);
+    EXPECT_EQ(name(groups, fungi_first, '-'), "Opisthokonta");
+    EXPECT_EQ(name(groups, metazoa_first, '-'), "Opisthokonta");
+    EXPECT_EQ(name(before, metazoa_first, '-'), "");
+    GroupRelations holozoa;
+    analysis_fixtures::TempFile both(
+        "Holozoa Metazoa\nOpisthokonta Fungi\nOpisthokonta Metazoa\nHolozoa Fungi\n");
+    ASSERT_EQ(holozoa.load(both.path()), GroupRelations::LoadResult::kLoaded);
+    EXPECT_EQ(name(holozoa, metazoa_first, '-'), "Holozoa");
+    EXPECT_EQ(name(holozoa, fungi_first, '-'), "Opisthokonta");
+    // The same leaves cut at '_': each prefix is a whole species name, held by no group.
+    EXPECT_EQ(name(holozoa, metazoa_first, '_'), "");
+    EXPECT_EQ(name(holozoa, tree.root->left->left->left, '_'), "Fungi-a");
+    EXPECT_EQ(name(holozoa, metazoa_first, '-'), "Holozoa");
+    EXPECT_EQ(name(groups, tree.root, '-'), "");
 }
 
 }  // namespace
