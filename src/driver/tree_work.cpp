@@ -216,15 +216,15 @@ void TreeWork::tree_into(Record& record, std::size_t lane, const TreePlace& plac
     if (config_.leading_options && !shared.names.has_value())
         shared.names = see_leaf_names(*read.tree, settings.separator, analysis.naming().groups);
     std::optional<LeafNamesSeen> names = shared.names;
-    std::optional<TreeChanges> changes;
-    if (restore) changes.emplace(*read.tree);
+    std::optional<TreeChanges>& changes = shared.changes;
+    if (restore && !changes.has_value()) changes.emplace(*read.tree);
     // One target alone has nothing to share: it would only keep what no one takes.
     SharedAnalyses* share = targets_.size() > 1 ? &shared.analyses : nullptr;
     AnalysisResult result =
         analyse(*read.tree, analysis, needs_, restore ? &*changes : nullptr, share);
     record.seen = TreeSeen{result.target_leaves, three_way_root,
                            std::move(result.outgroups_matched), std::move(names)};
-    write_tree(record, place, result, settings);
+    write_tree(record, place, result, settings, share != nullptr ? &shared.row_key : nullptr);
     if (needs_.picture) {
         const PictureSource source{place.path, place.tree, place.several, settings.prefix,
                                    config_.label};
@@ -284,12 +284,17 @@ void TreeWork::begin_tree(Record& record, const TreePlace& place) const {
 
 // What the analysis of a tree gives: with --table its row, which holds what the report says on
 // standard error (the leaves it was analysed without, the reason a tree has no row); otherwise
-// those messages and the report's rows.
+// those messages and the report's rows. With `row_key`, the rows of the tree's targets share
+// their first cells, written there by the first.
 void TreeWork::write_tree(Record& record, const TreePlace& place, const AnalysisResult& result,
-                          const AnalysisSettings& settings) const {
+                          const AnalysisSettings& settings, std::string* row_key) const {
     if (config_.table) {
         TableRow row = table_row(result, place.path, place.tree, settings.prefix, config_.label);
         row.controls = escape_names();
+        if (row_key != nullptr) {
+            if (row_key->empty()) append_row_key(*row_key, row.file, row.tree, row.controls);
+            row.key_cells = *row_key;
+        }
         append_table_row(record.out_text(), row);
         return;
     }

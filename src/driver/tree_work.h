@@ -15,6 +15,7 @@
 #include "driver/options.h"
 #include "driver/record.h"
 #include "output/table_format.h"
+#include "tree/tree_changes.h"
 #include "tree/tree_reader.h"
 #include "tree/tree_source.h"
 
@@ -85,6 +86,9 @@ private:
     struct LanesShare {
         SharedAnalyses analyses;
         std::optional<LeafNamesSeen> names;
+        std::string row_key;  // the file and tree cells of the table's rows
+        // The record that gives the tree back after each target but the last, empty between.
+        std::optional<TreeChanges> changes;
     };
 
     std::unique_ptr<Record> new_record() const;
@@ -100,7 +104,7 @@ private:
                     SourceRead got, const std::string& reason) const;
     void begin_tree(Record& record, const TreePlace& place) const;
     void write_tree(Record& record, const TreePlace& place, const AnalysisResult& result,
-                    const AnalysisSettings& settings) const;
+                    const AnalysisSettings& settings, std::string* row_key) const;
     bool escape_names() const { return config_.read.dialect == Dialect::kStandard; }
 
     const RunConfig& config_;

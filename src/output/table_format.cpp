@@ -279,12 +279,22 @@ void write_table_row(std::ostream& out, const TableRow& row) {
     out.write(line.data(), static_cast<std::streamsize>(line.size()));
 }
 
+void append_row_key(std::string& line, std::string_view file, std::size_t tree, bool controls) {
+    append_escaped(line, file, false, controls);
+    line += '\t';
+    append_count(line, tree);
+    line += '\t';
+}
+
 void append_table_row(std::string& line, const TableRow& row) {
+    // Room for a common row at once, rather than growing cell by cell.
+    line.reserve(line.size() + 256);
     const bool controls = row.controls;
-    append_escaped(line, row.file, false, controls);
-    line += '\t';
-    append_count(line, row.tree);
-    line += '\t';
+    if (row.key_cells.empty()) {
+        append_row_key(line, row.file, row.tree, controls);
+    } else {
+        line += row.key_cells;
+    }
     append_escaped(line, row.target, false, controls);
     line += '\t';
     line += status_name(row.status);

@@ -146,11 +146,16 @@ struct TableRow {
     const std::vector<std::string>* root_strays = nullptr;
     std::string_view label;  // the run's label
     bool controls = false;   // names read as standard Newick: every control byte escaped
+    // The file and tree cells as append_row_key writes them, when the caller keeps them for the
+    // rows of several targets of one tree; empty: written from `file` and `tree`.
+    std::string_view key_cells;
 };
 
 void write_table_row(std::ostream& out, const TableRow& row);
 // Appends the row to `line`, as write_table_row writes it.
 void append_table_row(std::string& line, const TableRow& row);
+// Appends a row's first two cells, its file and tree number, each with the tab that ends it.
+void append_row_key(std::string& line, std::string_view file, std::size_t tree, bool controls);
 
 }  // namespace tavrin
 
