@@ -22,6 +22,22 @@ using analysis_fixtures::left_ladder;
 using Names = std::vector<std::string>;
 using tavrin::AnalysisSettings;
 
+const char* const kThreeGroups[] = {"Choano-", "Fungi-", "Metazoa-"};
+
+// A random tree of `leaves` leaves of the three groups, their numbers in order, the joins at
+// random places.
+std::string random_tree(std::mt19937& rng, int leaves) {
+    std::vector<std::string> items;
+    for (int i = 0; i < leaves; ++i)
+        items.push_back(kThreeGroups[rng() % 3] + std::to_string(i));
+    while (items.size() > 1) {
+        const std::size_t at = rng() % (items.size() - 1);
+        items[at] = "(" + items[at] + "," + items[at + 1] + ")";
+        items.erase(items.begin() + static_cast<long>(at) + 1);
+    }
+    return items[0] + ";";
+}
+
 // The search as its recursion states it, one frame per node on a stack: a leaf answers itself
 // when it passes the test; a node answers itself when both children answered themselves, the
 // one child that answered something, or none; a node one of whose children answered itself and
@@ -104,22 +120,14 @@ SearchResult reference_search(Phylogeny& tree, Phylogeny_Node* start, const Targ
 // begun at the root and at inner nodes, in every state, as the contract's class makes them.
 TEST(TargetSearch, AnswersAsTheRecursion) {
     std::mt19937 rng(20261210);
-    const char* const prefixes[] = {"Choano-", "Fungi-", "Metazoa-"};
-    auto text = [](const Phylogeny_Node* n) { return n == nullptr ? "-" : n->print(); };
+    auto shown = [](const Phylogeny_Node* n) { return n == nullptr ? "-" : n->print(); };
     std::size_t rerooted = 0;
     for (int round = 0; round < 4000; ++round) {
-        std::vector<std::string> items;
-        for (int i = 0, leaves = 2 + round % 15; i < leaves; ++i)
-            items.push_back(prefixes[rng() % 3] + std::to_string(i));
-        while (items.size() > 1) {
-            const std::size_t at = rng() % (items.size() - 1);
-            items[at] = "(" + items[at] + "," + items[at + 1] + ")";
-            items.erase(items.begin() + static_cast<long>(at) + 1);
-        }
+        const std::string text = random_tree(rng, 2 + round % 15);
         AnalysisSettings settings;
-        settings.prefix = std::string(prefixes[round % 3]).substr(0, 5);
+        settings.prefix = std::string(kThreeGroups[round % 3]).substr(0, 5);
         const Analysis analysis(settings);
-        Phylogeny ours(items[0] + ";"), theirs(items[0] + ";");
+        Phylogeny ours(text), theirs(text);
         // The same node of both copies: the one reached by the same turns from the root.
         Phylogeny_Node *a = ours.root, *b = theirs.root;
         for (int depth = static_cast<int>(rng() % 3); depth > 0 && !a->is_leaf; --depth) {
@@ -130,13 +138,13 @@ TEST(TargetSearch, AnswersAsTheRecursion) {
         const SearchState state{rng() % 4 == 0, rng() % 8 == 0};
         const SearchResult got = search_target(&ours, a, analysis.target_test(), state);
         const SearchResult want = reference_search(theirs, b, analysis.target_test(), state);
-        SCOPED_TRACE(items[0] + " from " + b->print());
+        SCOPED_TRACE(text + " from " + b->print());
         rerooted += want.state.rerooted && !state.rerooted;
-        EXPECT_EQ(text(got.target), text(want.target));
+        EXPECT_EQ(shown(got.target), shown(want.target));
         EXPECT_EQ(got.state.rerooted, want.state.rerooted);
         EXPECT_EQ(got.state.not_a_clade, want.state.not_a_clade);
         EXPECT_EQ(got.tested, want.tested);
-        EXPECT_EQ(text(got.restart_target), text(want.restart_target));
+        EXPECT_EQ(shown(got.restart_target), shown(want.restart_target));
         EXPECT_EQ(got.restart_state.not_a_clade, want.restart_state.not_a_clade);
         EXPECT_EQ(ours.root->print(), theirs.root->print());
     }
@@ -148,27 +156,19 @@ TEST(TargetSearch, AnswersAsTheRecursion) {
 // analysis keeps it instead of searching again. Random trees of three groups, every target.
 TEST(TargetSearch, RestartAnswersAsASecondSearchWould) {
     std::mt19937 rng(20261209);
-    const char* const prefixes[] = {"Choano-", "Fungi-", "Metazoa-"};
     std::size_t rerooted = 0, found = 0;
     for (int round = 0; round < 3000; ++round) {
-        std::vector<std::string> items;
-        for (int i = 0, leaves = 3 + round % 13; i < leaves; ++i)
-            items.push_back(prefixes[rng() % 3] + std::to_string(i));
-        while (items.size() > 1) {
-            const std::size_t at = rng() % (items.size() - 1);
-            items[at] = "(" + items[at] + "," + items[at + 1] + ")";
-            items.erase(items.begin() + static_cast<long>(at) + 1);
-        }
+        const std::string text = random_tree(rng, 3 + round % 13);
         AnalysisSettings settings;
-        settings.prefix = std::string(prefixes[round % 3]).substr(0, 5);
+        settings.prefix = std::string(kThreeGroups[round % 3]).substr(0, 5);
         const Analysis analysis(settings);
-        Phylogeny tree(items[0] + ";");
+        Phylogeny tree(text);
         const SearchResult first = search_target(&tree, tree.root, analysis.target_test());
         if (!first.state.rerooted) continue;
         ++rerooted;
         const SearchResult again =
             search_target(&tree, tree.root, analysis.target_test(), SearchState{true, false});
-        SCOPED_TRACE(items[0]);
+        SCOPED_TRACE(text);
         EXPECT_EQ(first.restart_target, again.target);
         EXPECT_EQ(first.restart_state.rerooted, again.state.rerooted);
         EXPECT_EQ(first.restart_state.not_a_clade, again.state.not_a_clade);
