@@ -287,8 +287,11 @@ void append_row_key(std::string& line, std::string_view file, std::size_t tree, 
 }
 
 void append_table_row(std::string& line, const TableRow& row) {
-    // Room for a common row at once, rather than growing cell by cell.
-    line.reserve(line.size() + 256);
+    // Room for a common row at once, rather than growing cell by cell; doubled, so that a
+    // text of many rows grows in a few steps whatever the library's reserve does.
+    constexpr std::size_t kRowRoom = 256;
+    if (line.capacity() - line.size() < kRowRoom)
+        line.reserve(std::max(line.size() + kRowRoom, 2 * line.capacity()));
     const bool controls = row.controls;
     if (row.key_cells.empty()) {
         append_row_key(line, row.file, row.tree, controls);

@@ -209,6 +209,31 @@ TEST(TableFormat, RowOfATreeNotRead) {
     EXPECT_EQ(out.str(), "t3.nwk\t1\tChoano\tunreadable\t\t\t\t\t\t\t\t\t\t\t\n");
 }
 
+// The rows of a file of many trees go into one text, and the key cells kept for the targets of a
+// tree stand for the file and tree: the text grows in a few steps (a reserve that grew it by one
+// row at a time, as some libraries do, would copy it again for nearly every row), and a row with
+// its key cells kept reads as one written from its file and tree.
+TEST(TableFormat, ManyRowsGrowOneTextInFewSteps) {
+    TableRow row;
+    row.file = "genes/g001.nwk";
+    row.tree = 7;
+    row.target = "Choano";
+    row.status = TreeStatus::kUnreadable;
+    std::string whole, keyed, key;
+    append_row_key(key, row.file, row.tree, false);
+    std::size_t growths = 0;
+    for (int i = 0; i < 20000; ++i) {
+        const std::size_t capacity = whole.capacity();
+        append_table_row(whole, row);
+        growths += whole.capacity() != capacity;
+    }
+    EXPECT_LT(growths, 40u);
+    row.key_cells = key;
+    row.file = "other";
+    append_table_row(keyed, row);
+    EXPECT_EQ(keyed, whole.substr(0, keyed.size()));
+}
+
 }  // namespace
 
 }  // namespace tavrin
