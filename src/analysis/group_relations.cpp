@@ -1,7 +1,6 @@
 #include "analysis/group_relations.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <unordered_map>
@@ -9,6 +8,7 @@
 #include <utility>
 
 #include "analysis/group_file_checks.h"
+#include "analysis/leaf_matching.h"
 #include "output/messages.h"
 #include "platform/files.h"
 #include "platform/huge_pages.h"
@@ -260,8 +260,7 @@ GroupRelations::LoadResult GroupRelations::load(const std::string& path, std::si
         }
     }
     index->publish();
-    static std::atomic<uint64_t> next_serial{1};
-    index->serial = next_serial.fetch_add(1, std::memory_order_relaxed);
+    index->serial = next_serial();
     if (checks != nullptr) index->check_lost_members(lines, *checks);
     index_ = std::move(index);
     return LoadResult::kLoaded;

@@ -38,10 +38,12 @@ bool LeafMatcher::matches(std::string_view name) const {
     return automaton_ && automaton_->matches_prefix(name);
 }
 
-LeafKeys::LeafKeys() {
-    static std::atomic<std::uint64_t> next_serial{1};
-    serial_ = next_serial.fetch_add(1, std::memory_order_relaxed);
+std::uint64_t next_serial() {
+    static std::atomic<std::uint64_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
 }
+
+LeafKeys::LeafKeys() : serial_(next_serial()) {}
 
 LeafKeys& LeafKeys::of_thread() {
     thread_local LeafKeys keys;

@@ -128,6 +128,10 @@ private:
     bool has_last_ = false;
 };
 
+// A number that no other call in the process answers, from 1: what keeps answers for a table,
+// a test or a list of relations tells them apart by it.
+std::uint64_t next_serial();
+
 // Numbers for leaf prefixes, so that an answer that depends on a leaf's prefix alone is found by
 // the number the leaf carries rather than by its text. A thread numbers the prefixes it meets,
 // each with the separator it was cut at, in one table that lives as long as the thread and only

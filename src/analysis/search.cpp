@@ -1,6 +1,5 @@
 // The target clade search: the smallest subtree whose leaves are exactly the target leaves,
 // rerooting the tree once when that makes the target group a clade.
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -70,10 +69,7 @@ TargetTest::TargetTest(const LeafMatcher& matcher, const GroupRelations& groups,
       prefix_(prefix),
       separator_(separator),
       by_prefix_(matcher.decided_by_leaf_prefix(separator)),
-      serial_([] {
-          static std::atomic<std::uint64_t> next_serial{1};
-          return next_serial.fetch_add(1, std::memory_order_relaxed);
-      }()) {}
+      serial_(next_serial()) {}
 
 TargetTest::Here TargetTest::here() const {
     if (!by_prefix_) return Here(*this, nullptr, nullptr);
