@@ -88,9 +88,9 @@ int run_main(int argc, char** argv) {
         if (tree.root == nullptr) return 1;
         planted = planted_outliers(tree, matcher);
     }
-    const LeafTest is_target = [&](const Phylogeny_Node* leaf) {
-        return matcher.matches(leaf->name) ||
-               std::find(planted.begin(), planted.end(), leaf->name) != planted.end();
+    const LeafTest is_target = [&](tavrin::NodeRef leaf) {
+        return matcher.matches(leaf.name()) ||
+               std::find(planted.begin(), planted.end(), leaf.name()) != planted.end();
     };
 
     std::vector<double> plain, read, test, find, aside;
@@ -112,7 +112,7 @@ int run_main(int argc, char** argv) {
         t = Clock::now();
         std::size_t targets = 0;
         tavrin::preorder(tree.root, [&](const Phylogeny_Node* n) {
-            if (n->is_leaf && is_target(n)) ++targets;
+            if (n->is_leaf && is_target(tavrin::NodeRef(n))) ++targets;
         });
         test.push_back(since(t));
 

@@ -73,8 +73,7 @@ void LeafKeys::number(Phylogeny& tree, char separator) {
     // leaves, and a walk to number them would cost more than it saves: the walk ends at
     // kNumberedLeaves leaves, and those past them keep no number.
     std::size_t count = 0;
-    number_each(tree, separator,
-                [&count](const Phylogeny_Node*) { return ++count < kNumberedLeaves; });
+    number_each(tree, separator, [&count](NodeRef) { return ++count < kNumberedLeaves; });
 }
 
 bool is_valid_separator(char c) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "pattern/pattern_automaton.h"
+#include "tree/node_ref.h"
 #include "tree/phylogeny.h"
 #include "tree/walk.h"
 
@@ -158,11 +159,11 @@ public:
         const bool renumber = !numbered(tree, separator);
         PrefixAnswers<std::uint32_t>& table = numbers(separator);
         std::size_t count = 0;
-        const bool whole = preorder(tree.root, [&](Phylogeny_Node* n) {
-            if (!n->is_leaf) return true;
+        const bool whole = preorder(tree.root, [&](NodeRef n) {
+            if (!n.is_leaf()) return true;
             if (renumber && count++ < kNumberedLeaves)
-                n->leaf_key = key_in(table, n->name, separator);
-            return visit(static_cast<const Phylogeny_Node*>(n));
+                n.set_leaf_key(key_in(table, n.name(), separator));
+            return visit(static_cast<NodeRef>(n));
         });
         if (renumber) {
             tree.leaf_keys = stamp(separator) | (whole && count <= kNumberedLeaves ? 0 : kPartly);

@@ -21,11 +21,14 @@ namespace {
 // A leaf's rendered text ("%s:%f" of name and length) cut before its first `separator`: its
 // leaf prefix when the name holds one, else the text with its length (Sc1:0.100000), cut at a
 // separator the length holds (Sc1: for -0.5 when the separator is '-').
-std::string rendered_prefix(const Phylogeny_Node* leaf, char separator) {
-    const size_t in_name = leaf->name.find(separator);
-    if (in_name != std::string::npos) return leaf->name.substr(0, in_name);
-    std::string text = leaf->name + ':';
-    append_fixed(text, leaf->length);
+std::string rendered_prefix(NodeRef leaf, char separator) {
+    const std::string_view name = leaf.name();
+    const size_t in_name = name.find(separator);
+    if (in_name != std::string::npos) return std::string(name.substr(0, in_name));
+    std::string text;
+    text.reserve(name.size() + 16);
+    text.append(name).push_back(':');
+    append_fixed(text, leaf.length());
     const size_t cut = text.find(separator);
     if (cut != std::string::npos) text.resize(cut);
     return text;
@@ -38,20 +41,20 @@ std::string rendered_prefix(const Phylogeny_Node* leaf, char separator) {
 // it was cut at `separator`, else kNoLeafKey. Stops, answering false, at an internal node that
 // lacks a child (no name then fits).
 template <typename Fresh, typename Repeat>
-bool walk_leaf_prefixes(const Phylogeny_Node* top, char separator, Fresh fresh, Repeat repeat) {
+bool walk_leaf_prefixes(NodeRef top, char separator, Fresh fresh, Repeat repeat) {
     const LeafKeys& keys = LeafKeys::of_thread();
     std::string_view last;
     std::uint32_t last_key = kNoLeafKey;
     bool have_last = false;
-    return preorder(top, [&](const Phylogeny_Node* n) {
-        if (!n->is_leaf) return n->left != nullptr && n->right != nullptr;
-        if (n->leaf_key == last_key && last_key != kNoLeafKey) {
+    return preorder(top, [&](NodeRef n) {
+        if (!n.is_leaf()) return n.left() != nullptr && n.right() != nullptr;
+        if (n.leaf_key() == last_key && last_key != kNoLeafKey) {
             repeat(n);
             return true;
         }
-        const std::uint32_t key = n->leaf_key;
+        const std::uint32_t key = n.leaf_key();
         last_key = key < keys.size() && keys.separator(key) == separator ? key : kNoLeafKey;
-        const std::string_view p = leaf_prefix(n->name, separator);
+        const std::string_view p = leaf_prefix(n.name(), separator);
         if (have_last && p == last) {
             repeat(n);
         } else {
@@ -67,15 +70,14 @@ bool walk_leaf_prefixes(const Phylogeny_Node* top, char separator, Fresh fresh, 
 // clade of a gene tree holds a few prefixes: they are looked for in the list itself, by the
 // leaves' numbers first, until it grows long enough for a hash set to pay. The numbers of the
 // prefixes go to `keys` while the list is short and every prefix met has one.
-bool distinct_leaf_prefixes(const Phylogeny_Node* top, char separator,
-                            std::vector<std::string_view>& prefixes,
+bool distinct_leaf_prefixes(NodeRef top, char separator, std::vector<std::string_view>& prefixes,
                             std::vector<std::uint32_t>& keys) {
     constexpr std::size_t kListed = 16;
     std::uint32_t listed_keys[kListed];
     std::unordered_set<std::string_view> seen;
     return walk_leaf_prefixes(
         top, separator,
-        [&](std::string_view p, const Phylogeny_Node*, std::uint32_t key) {
+        [&](std::string_view p, NodeRef, std::uint32_t key) {
             if (prefixes.size() < kListed) {
                 // A leaf without a number is looked for by its prefix.
                 for (std::size_t i = 0; i < prefixes.size(); ++i) {
@@ -92,7 +94,7 @@ bool distinct_leaf_prefixes(const Phylogeny_Node* top, char separator,
             if (seen.empty()) seen.insert(prefixes.begin(), prefixes.end());
             if (seen.insert(p).second) prefixes.push_back(p);
         },
-        [](const Phylogeny_Node*) {});
+        [](NodeRef) {});
 }
 
 // The names clade_name found in this thread, by what decides them: the group relations, the
@@ -138,10 +140,10 @@ struct NamesFound {
 
 // Whether `leaf`, below `top`, is the right leaf of a cherry other than `top`: a node whose two
 // children are leaves. Its left leaf is then the leaf walked just before it.
-bool closes_cherry(const Phylogeny_Node* top, const Phylogeny_Node* leaf) {
-    const Phylogeny_Node* up = leaf->parent;
-    return up != nullptr && up != top && up->right == leaf && up->left != nullptr &&
-           up->left->is_leaf;
+bool closes_cherry(NodeRef top, NodeRef leaf) {
+    NodeRef up = leaf.parent();
+    return up != nullptr && up != top && up.right() == leaf && up.left() != nullptr &&
+           up.left().is_leaf();
 }
 
 // The leaves below `top`, as clade naming at a purity below 1 sees them: the distinct leaf
@@ -153,13 +155,13 @@ struct CountedLeaves {
     std::size_t leaves = 0;
     std::vector<CherryPrefixes> cherries;
 };
-bool counted_leaf_prefixes(const Phylogeny_Node* top, char separator, CountedLeaves& counted) {
+bool counted_leaf_prefixes(NodeRef top, char separator, CountedLeaves& counted) {
     std::vector<PrefixCount>& prefixes = counted.prefixes;
     std::unordered_map<std::string_view, std::size_t> place;
     std::vector<std::size_t> alike;  // per prefix, the cherries both of whose leaves carry it
     std::unordered_map<uint64_t, std::size_t> mixed;  // (first << 32 | second) -> cherries
     std::size_t last = 0;                             // the place of the last leaf's prefix
-    auto note = [&](std::size_t before, const Phylogeny_Node* leaf) {
+    auto note = [&](std::size_t before, NodeRef leaf) {
         ++prefixes[last].leaves;
         ++counted.leaves;
         if (!closes_cherry(top, leaf)) return;
@@ -171,7 +173,7 @@ bool counted_leaf_prefixes(const Phylogeny_Node* top, char separator, CountedLea
     };
     const bool whole = walk_leaf_prefixes(
         top, separator,
-        [&](std::string_view p, const Phylogeny_Node* leaf, std::uint32_t) {
+        [&](std::string_view p, NodeRef leaf, std::uint32_t) {
             const std::size_t before = last;
             const auto found = place.emplace(p, prefixes.size());
             if (found.second) {
@@ -181,7 +183,7 @@ bool counted_leaf_prefixes(const Phylogeny_Node* top, char separator, CountedLea
             last = found.first->second;
             note(before, leaf);
         },
-        [&](const Phylogeny_Node* leaf) { note(last, leaf); });
+        [&](NodeRef leaf) { note(last, leaf); });
     for (std::size_t i = 0; i < alike.size(); ++i) {
         if (alike[i] != 0) counted.cherries.push_back(CherryPrefixes{i, i, alike[i]});
     }
@@ -195,21 +197,21 @@ bool counted_leaf_prefixes(const Phylogeny_Node* top, char separator, CountedLea
 
 }  // namespace
 
-bool wholly_in_group(const GroupRelations& groups, const Phylogeny_Node* n, std::string_view group,
+bool wholly_in_group(const GroupRelations& groups, NodeRef n, std::string_view group,
                      char separator) {
-    return n != nullptr && preorder(n, [&](const Phylogeny_Node* x) {
-               if (!x->is_leaf) return x->left != nullptr && x->right != nullptr;
-               return groups.same_group(leaf_prefix(x->name, separator), group);
+    return n != nullptr && preorder(n, [&](NodeRef x) {
+               if (!x.is_leaf()) return x.left() != nullptr && x.right() != nullptr;
+               return groups.same_group(leaf_prefix(x.name(), separator), group);
            });
 }
 
-std::string clade_name(const GroupRelations& groups, const Phylogeny_Node* n, char separator) {
+std::string clade_name(const GroupRelations& groups, NodeRef n, char separator) {
     if (n == nullptr) return std::string();
-    if (n->is_leaf) return rendered_prefix(n, separator);
+    if (n.is_leaf()) return rendered_prefix(n, separator);
 
-    const Phylogeny_Node* leftmost = n->left;
-    while (leftmost != nullptr && !leftmost->is_leaf)
-        leftmost = leftmost->left;
+    NodeRef leftmost = n.left();
+    while (leftmost != nullptr && !leftmost.is_leaf())
+        leftmost = leftmost.left();
     if (leftmost == nullptr) return std::string();
 
     // Every candidate is tested against the distinct leaf prefixes of the subtree, which is
@@ -230,8 +232,8 @@ std::string clade_name(const GroupRelations& groups, const Phylogeny_Node* n, ch
     return known->second;
 }
 
-std::string clade_name_at_purity(const NamingRule& rule, const Phylogeny_Node* n) {
-    if (!rule.tolerates_strays() || n == nullptr || n->is_leaf)
+std::string clade_name_at_purity(const NamingRule& rule, NodeRef n) {
+    if (!rule.tolerates_strays() || n == nullptr || n.is_leaf())
         return clade_name(rule.groups, n, rule.separator);
     CountedLeaves counted;
     if (!counted_leaf_prefixes(n, rule.separator, counted)) return std::string();
@@ -239,13 +241,12 @@ std::string clade_name_at_purity(const NamingRule& rule, const Phylogeny_Node* n
                                              counted.cherries);
 }
 
-GroupTally tally_group(const GroupRelations& groups, const Phylogeny_Node* n,
-                       std::string_view group, char separator,
-                       std::vector<const Phylogeny_Node*>* outside) {
+GroupTally tally_group(const GroupRelations& groups, NodeRef n, std::string_view group,
+                       char separator, std::vector<NodeRef>* outside) {
     GroupTally tally;
     bool passes = false;      // the answer for the prefix of the leaves being walked
     bool last_fails = false;  // the leaf walked before fails the test
-    auto count = [&](const Phylogeny_Node* leaf) {
+    auto count = [&](NodeRef leaf) {
         ++tally.leaves;
         if (passes) {
             ++tally.passing;
@@ -257,7 +258,7 @@ GroupTally tally_group(const GroupRelations& groups, const Phylogeny_Node* n,
     };
     walk_leaf_prefixes(
         n, separator,
-        [&](std::string_view p, const Phylogeny_Node* leaf, std::uint32_t) {
+        [&](std::string_view p, NodeRef leaf, std::uint32_t) {
             passes = groups.same_group(p, group);
             count(leaf);
         },

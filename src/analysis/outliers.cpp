@@ -113,7 +113,7 @@ struct Census {
 // its parent's split the leaves alike). Counts are 32-bit here: a tree of 2^32 leaves would
 // take hundreds of GiB as nodes.
 struct Entry {
-    Phylogeny_Node* node;     // absent for a closing mark
+    NodeRef node;             // absent for a closing mark
     uint32_t first_leaf;      // a mark: leaves met when the subtree was opened; a node: whether
                               // its edge is one of its own
     uint32_t targets_before;  // a mark: target leaves met then
@@ -188,21 +188,21 @@ public:
 
     // Whether `leaf`, the next leaf of the census after shape.leaves, is to be tested here
     // rather than by the census's own test.
-    bool wanted(const Phylogeny_Node* leaf) const {
-        return taking_ || (!failed_ && (!numbered_ || leaf->leaf_key == kNoLeafKey));
+    bool wanted(NodeRef leaf) const {
+        return taking_ || (!failed_ && (!numbered_ || leaf.leaf_key() == kNoLeafKey));
     }
     // The answer of the test for a leaf that is wanted.
-    bool test(const Phylogeny_Node* leaf, const LeafTest& is_target) {
-        uint32_t key = numbered_ ? leaf->leaf_key : kNoLeafKey;
+    bool test(NodeRef leaf, const LeafTest& is_target) {
+        uint32_t key = numbered_ ? leaf.leaf_key() : kNoLeafKey;
         if (!taking_) {
             taking_ = true;
             shape_.keys_of = &table_;
             shape_.separator = separator_;
             shape_.keys.reserve(shape_.leaves.size() + 1);
-            for (const Phylogeny_Node* before : shape_.leaves)
-                shape_.keys.push_back(before->leaf_key);
+            for (NodeRef before : shape_.leaves)
+                shape_.keys.push_back(before.leaf_key());
         }
-        if (key == kNoLeafKey) key = table_.key_in(numbers_, leaf->name, separator_);
+        if (key == kNoLeafKey) key = table_.key_in(numbers_, leaf.name(), separator_);
         if (key == kNoLeafKey) {
             failed_ = true;
             taking_ = false;
@@ -231,8 +231,8 @@ private:
 // inner nodes go to its `sides`, in order, and the leaves without an edge of their own to its
 // `edgeless_leaves`; with `keys`, their numbers to its `keys`.
 template <typename Leaves>
-Census take_census(Phylogeny_Node* root, const LeafTest& is_target, Leaves& leaves,
-                   CensusShape* shape, KeysTaken* keys = nullptr) {
+Census take_census(NodeRef root, const LeafTest& is_target, Leaves& leaves, CensusShape* shape,
+                   KeysTaken* keys = nullptr) {
     Census census;
     std::vector<uint32_t> own_edgeless;
     std::vector<uint32_t>& edgeless = shape != nullptr ? shape->edgeless_leaves : own_edgeless;
@@ -241,7 +241,7 @@ Census take_census(Phylogeny_Node* root, const LeafTest& is_target, Leaves& leav
     while (!stack.empty()) {
         const Entry entry = stack.back();
         stack.pop_back();
-        Phylogeny_Node* node = entry.node;
+        NodeRef node = entry.node;
         const uint64_t met = leaves.size();
         if (node == nullptr) {
             const uint64_t targets = census.targets - entry.targets_before;
@@ -249,7 +249,7 @@ Census take_census(Phylogeny_Node* root, const LeafTest& is_target, Leaves& leav
             if (shape != nullptr)
                 shape->sides.emplace_back(entry.first_leaf,
                                           static_cast<uint32_t>(met - entry.first_leaf));
-        } else if (node->is_leaf) {
+        } else if (node.is_leaf()) {
             const bool target = keys != nullptr && keys->wanted(node) ? keys->test(node, is_target)
                                                                       : is_target(node);
             leaves.push_back(node);
@@ -257,13 +257,14 @@ Census take_census(Phylogeny_Node* root, const LeafTest& is_target, Leaves& leav
             census.targets += target ? 1 : 0;
             if (entry.first_leaf == 0) edgeless.push_back(static_cast<uint32_t>(met));
         } else {
-            const uint32_t both = node->left != nullptr && node->right != nullptr ? 1 : 0;
+            const uint32_t both = node.left() != nullptr && node.right() != nullptr ? 1 : 0;
             if (entry.first_leaf != 0) {
                 stack.push_back(
                     {nullptr, static_cast<uint32_t>(met), static_cast<uint32_t>(census.targets)});
             }
-            if (node->right != nullptr) stack.push_back({node->right, node != root ? both : 0, 0});
-            if (node->left != nullptr) stack.push_back({node->left, both, 0});
+            if (node.right() != nullptr)
+                stack.push_back({node.right(), node != root ? both : 0, 0});
+            if (node.left() != nullptr) stack.push_back({node.left(), both, 0});
         }
     }
     rank_leaf_sides(census, edgeless);
@@ -336,7 +337,7 @@ OutlierSet answer(const Census& census, const Leaves& leaves) {
 OutlierSet find_outliers(const Phylogeny& tree, const LeafTest& is_target, CensusShape* shape,
                          const PrefixTest* by_prefix) {
     if (shape == nullptr) {
-        BigVector<Phylogeny_Node*> leaves;
+        BigVector<NodeRef> leaves;
         return answer(take_census(tree.root, is_target, leaves, nullptr), leaves);
     }
     if (!shape->filled) {
@@ -353,7 +354,7 @@ OutlierSet find_outliers(const Phylogeny& tree, const LeafTest& is_target, Censu
     return answer(replay_census(*shape, is_target, by_prefix), shape->leaves);
 }
 
-std::size_t set_aside(Phylogeny& tree, const std::vector<Phylogeny_Node*>& leaves) {
+std::size_t set_aside(Phylogeny& tree, const std::vector<NodeRef>& leaves) {
     return tavrin::remove_leaves(tree, leaves, tavrin::BranchMerge::kRooted);
 }
 

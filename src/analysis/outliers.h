@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "analysis/leaf_matching.h"
+#include "tree/node_ref.h"
 #include "tree/phylogeny.h"
 
 namespace tavrin {
@@ -38,11 +39,11 @@ struct OutlierSet {
     bool ambiguous = false;
     // The one set left, its leaves from left to right as the tree was read; empty when the
     // outliers are 0 or absent, or the choice is ambiguous.
-    std::vector<Phylogeny_Node*> leaves;
+    std::vector<NodeRef> leaves;
 };
 
 // Tells whether a leaf is a target leaf.
-using LeafTest = std::function<bool(const Phylogeny_Node*)>;
+using LeafTest = std::function<bool(NodeRef)>;
 
 // What the census of a tree's outliers learns of its shape alone, whatever the target: the leaves
 // from left to right; the sides below its edges above inner nodes (the first leaf and how many),
@@ -51,7 +52,7 @@ using LeafTest = std::function<bool(const Phylogeny_Node*)>;
 // share it.
 struct CensusShape {
     bool filled = false;
-    std::vector<Phylogeny_Node*> leaves;
+    std::vector<NodeRef> leaves;
     std::vector<std::pair<uint32_t, uint32_t>> sides;
     std::vector<uint32_t> edgeless_leaves;
     // The number of each leaf's prefix cut at `separator`, in the LeafKeys table `keys_of`
@@ -87,7 +88,7 @@ OutlierSet find_outliers(const Phylogeny& tree, const LeafTest& is_target,
 // is destroyed. A leaf that is the whole tree, or that was already removed, is left as it is.
 // The leaves must belong to `tree`, whose internal nodes hold two children each, as the reader
 // makes them (a parent with one child is left alone). Answers the number of leaves removed.
-std::size_t set_aside(Phylogeny& tree, const std::vector<Phylogeny_Node*>& leaves);
+std::size_t set_aside(Phylogeny& tree, const std::vector<NodeRef>& leaves);
 
 }  // namespace tavrin
 

@@ -22,12 +22,11 @@ namespace {
 
 // The number of leaves below `top` that pass `test`, up to `at_most`, for a search that did
 // not test them all.
-std::size_t count_target_leaves(const Phylogeny_Node* top, const TargetTest& test,
-                                std::size_t at_most) {
+std::size_t count_target_leaves(NodeRef top, const TargetTest& test, std::size_t at_most) {
     std::size_t count = 0;
     const TargetTest::Here here = test.here();
-    preorder(top, [&](const Phylogeny_Node* n) {
-        if (n->is_leaf && here(n)) ++count;
+    preorder(top, [&](NodeRef n) {
+        if (n.is_leaf() && here(n)) ++count;
         return count < at_most;
     });
     return count;
@@ -38,7 +37,7 @@ constexpr std::size_t kCountAll = SIZE_MAX;
 
 // The leaves of a tree from left to right: the order of the file as read while its root has not
 // moved.
-using LeafOrder = std::vector<const Phylogeny_Node*>;
+using LeafOrder = std::vector<NodeRef>;
 
 // Roots `tree` by the root list of `analysis` and says so in `result`; false, with the outcome
 // kNoRoot, when no entry applies. With `changes`, the rooting is kept there. With `file_order`,
@@ -51,7 +50,7 @@ bool root_tree(Phylogeny& tree, const Analysis& analysis, AnalysisResult& result
     by_target = false;
     if (list.entries.empty()) return true;
     const TargetTest& test = analysis.target_test();
-    std::vector<const Phylogeny_Node*> broke;
+    std::vector<NodeRef> broke;
     const RootEntry* entry = root_by_list(
         tree, list, test, analysis.naming().groups, analysis.naming().separator, changes,
         &result.outgroups_matched, list.max_strays > 0 ? &broke : nullptr, shared, file_order);
@@ -64,8 +63,8 @@ bool root_tree(Phylogeny& tree, const Analysis& analysis, AnalysisResult& result
     result.root = entry->text;
     by_target = entry->outgroup.has_value();
     result.root_strays.reserve(broke.size());
-    for (const Phylogeny_Node* leaf : broke)
-        result.root_strays.push_back(leaf->name);
+    for (NodeRef leaf : broke)
+        result.root_strays.emplace_back(leaf.name());
     return true;
 }
 
@@ -120,18 +119,18 @@ void read_support(const Phylogeny& tree, const NamingRule& rule, AnalysisResult&
 // Gives `result` the strays, in the order of `file_order` when it was recorded (the tree may
 // have moved since); otherwise the tree still stands as read and they come in that order
 // already.
-void place_strays(std::vector<const Phylogeny_Node*> strays, const LeafOrder& file_order,
+void place_strays(std::vector<NodeRef> strays, const LeafOrder& file_order,
                   AnalysisResult& result) {
     if (!file_order.empty() && !strays.empty()) {
-        const std::unordered_set<const Phylogeny_Node*> stray_set(strays.begin(), strays.end());
+        const std::unordered_set<NodeRef> stray_set(strays.begin(), strays.end());
         strays.clear();
-        for (const Phylogeny_Node* leaf : file_order) {
+        for (NodeRef leaf : file_order) {
             if (stray_set.count(leaf) != 0) strays.push_back(leaf);
         }
     }
     result.strays.reserve(strays.size());
-    for (const Phylogeny_Node* leaf : strays)
-        result.strays.push_back(leaf->name);
+    for (NodeRef leaf : strays)
+        result.strays.emplace_back(leaf.name());
     result.stray_leaves = std::move(strays);
 }
 
@@ -187,8 +186,8 @@ OutlierSet describe_outliers(const Phylogeny& tree, const TargetTest& test, Outl
     summary.count = set.outliers;
     summary.ambiguous = set.ambiguous;
     summary.names.reserve(set.leaves.size());
-    for (const Phylogeny_Node* leaf : set.leaves)
-        summary.names.push_back(leaf->name);
+    for (NodeRef leaf : set.leaves)
+        summary.names.emplace_back(leaf.name());
     return set;
 }
 
@@ -253,11 +252,11 @@ AnalysisResult analyse_with_outliers(Phylogeny& tree, const Analysis& analysis, 
 // Lists the target leaves of `tree` in `result`, for a picture of a tree without a target clade.
 void list_target_leaves(const Phylogeny& tree, const TargetTest& test, AnalysisResult& result) {
     result.target_leaf_nodes.reserve(result.target_leaves);
-    preorder(tree.root, [&](const Phylogeny_Node* n) {
-        if (n->is_leaf && test(n)) result.target_leaf_nodes.push_back(n);
+    preorder(tree.root, [&](NodeRef n) {
+        if (n.is_leaf() && test(n)) result.target_leaf_nodes.push_back(n);
     });
     std::sort(result.target_leaf_nodes.begin(), result.target_leaf_nodes.end(),
-              std::less<const Phylogeny_Node*>());
+              std::less<NodeRef>());
 }
 
 }  // namespace

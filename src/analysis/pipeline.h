@@ -20,6 +20,7 @@
 #include "analysis/root_list.h"
 #include "analysis/steps.h"
 #include "output/table_format.h"
+#include "tree/node_ref.h"
 #include "tree/phylogeny.h"
 #include "tree/rooting.h"
 #include "tree/tree_changes.h"
@@ -105,13 +106,13 @@ private:
 
 struct AnalysisResult {
     TreeStatus status = TreeStatus::kNoTarget;
-    Phylogeny_Node* target = nullptr;  // in the analysed tree; absent unless a clade was found
+    NodeRef target = nullptr;          // in the analysed tree; absent unless a clade was found
     std::vector<std::string> sisters;  // 0, 1 or 2 names, none empty, two of them different
     SisterClades sister_clades;        // the clades examined for each sister, for pictures
     SupportCell support;               // meaningful only with sisters
     // The node the support is read from (the target's parent, its grandparent after the parent
     // fold, or the sibling across the root); absent without sisters.
-    const Phylogeny_Node* support_node = nullptr;
+    NodeRef support_node = nullptr;
     // The two sister names came out equal below the root's children: the support is read as if
     // the target's parent were folded out. The tree keeps it.
     bool folded = false;
@@ -129,12 +130,12 @@ struct AnalysisResult {
     std::vector<bool> outgroups_matched;
     // With AnalysisNeeds::picture, when no target clade was found: the leaves of the tree
     // analysed that pass the target test, in address order (for a binary search).
-    std::vector<const Phylogeny_Node*> target_leaf_nodes;
+    std::vector<NodeRef> target_leaf_nodes;
     // With sisters named below purity 1, the leaves the named sister clades hold outside their
     // names (see Sisters::strays), by name in the order they stand in the file as read (the
     // tree before any reroot); and the same leaves, in the same order, for pictures.
     std::vector<std::string> strays;
-    std::vector<const Phylogeny_Node*> stray_leaves;
+    std::vector<NodeRef> stray_leaves;
     // With AnalysisNeeds::picture, the leaves the tree analysed was taken without, and where each
     // stood in it (also when no entry of the root list rooted the tree left).
     std::vector<RemovedLeaf> aside;

@@ -81,9 +81,9 @@ public:
         found_.matched.assign(names.size(), false);
     }
 
-    void see(const Phylogeny_Node* leaf, std::size_t number) {
+    void see(NodeRef leaf, std::size_t number) {
         // Most leaves of a big tree are no outgroup's: they are let go at once.
-        if (groups_empty_ && !names_.may_be_prefix_of(leaf->name)) return;
+        if (groups_empty_ && !names_.may_be_prefix_of(leaf.name())) return;
         see_named(leaf, number);
     }
 
@@ -92,7 +92,7 @@ public:
 private:
     static constexpr std::size_t kNoLeaf = static_cast<std::size_t>(-1);
 
-    void see_named(const Phylogeny_Node* leaf, std::size_t number) {
+    void see_named(NodeRef leaf, std::size_t number) {
         std::optional<bool> is_target;
         const auto take = [&](std::size_t outgroup) {
             if (taken_[outgroup] == number) return;
@@ -101,9 +101,9 @@ private:
             if (!is_target.has_value()) is_target = target_(leaf);
             if (!*is_target) found_.numbers[outgroup].push_back(static_cast<std::uint32_t>(number));
         };
-        names_.prefixes_of(leaf->name, take);
+        names_.prefixes_of(leaf.name(), take);
         if (groups_empty_) return;
-        const std::string_view prefix = leaf_prefix(leaf->name, separator_);
+        const std::string_view prefix = leaf_prefix(leaf.name(), separator_);
         if (!last_prefix_ || *last_prefix_ != prefix) {
             last_prefix_ = std::string(prefix);
             by_groups_.clear();
@@ -168,9 +168,8 @@ bool parse_root_list(const std::string& text, RootList& list) {
 
 const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const TargetTest& target,
                               const GroupRelations& groups, char separator, TreeChanges* changes,
-                              std::vector<bool>* matched,
-                              std::vector<const Phylogeny_Node*>* strays, SharedRootPlaces* shared,
-                              std::vector<const Phylogeny_Node*>* file_order) {
+                              std::vector<bool>* matched, std::vector<NodeRef>* strays,
+                              SharedRootPlaces* shared, std::vector<NodeRef>* file_order) {
     // Read once for every entry tried: the tree stays as it is until one applies.
     auto view = std::make_unique<UnrootedTree>(tree);
     std::optional<OutgroupLeaves> found;
@@ -188,9 +187,7 @@ const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const Targe
             } else {
                 // Without groups, only a leaf whose name starts like an outgroup's may be one.
                 leaves = view->walk_for_midpoint(
-                    [&](const Phylogeny_Node* leaf, std::size_t number) {
-                        finder.see(leaf, number);
-                    },
+                    [&](NodeRef leaf, std::size_t number) { finder.see(leaf, number); },
                     groups.empty() ? &list.outgroups->first_bytes() : nullptr);
             }
         } else {

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "analysis/group_relations.h"
+#include "tree/node_ref.h"
 #include "tree/phylogeny.h"
 #include "tree/rooting.h"
 
@@ -134,9 +135,9 @@ struct SharedRootPlaces {
 const RootEntry* root_by_list(Phylogeny& tree, const RootList& list, const TargetTest& target,
                               const GroupRelations& groups, char separator,
                               TreeChanges* changes = nullptr, std::vector<bool>* matched = nullptr,
-                              std::vector<const Phylogeny_Node*>* strays = nullptr,
+                              std::vector<NodeRef>* strays = nullptr,
                               SharedRootPlaces* shared = nullptr,
-                              std::vector<const Phylogeny_Node*>* file_order = nullptr);
+                              std::vector<NodeRef>* file_order = nullptr);
 
 }  // namespace tavrin
 

@@ -78,10 +78,10 @@ TargetTest::Here TargetTest::here() const {
     return Here(*this, &answers, &answers.by_key);
 }
 
-bool TargetTest::answer(const Phylogeny_Node* leaf, Answers* answers) const {
-    if (answers == nullptr) return by_name(leaf->name);
+bool TargetTest::answer(NodeRef leaf, Answers* answers) const {
+    if (answers == nullptr) return by_name(leaf.name());
     // The leaf prefix stands for the whole name: it passes the matcher as the name does.
-    const std::uint32_t key = leaf->leaf_key;
+    const std::uint32_t key = leaf.leaf_key();
     if (key != kNoLeafKey) {
         using Kept = ThreadPrefixAnswers;
         if (key >= answers->by_key.size()) answers->by_key.resize(key + 1, Kept::kUnknown);
@@ -94,7 +94,7 @@ bool TargetTest::answer(const Phylogeny_Node* leaf, Answers* answers) const {
         }
         if (known != Kept::kByText) return known != 0;
     }
-    return answers->by_prefix.get(leaf->name, separator_,
+    return answers->by_prefix.get(leaf.name(), separator_,
                                   [this](std::string_view prefix) { return by_name(prefix); });
 }
 
@@ -112,35 +112,35 @@ namespace {
 // Moves the root of `tree` onto the edge above `partial`, a partial match that lies strictly
 // inside a child of the node being examined, so it has a parent that is not the root. With
 // `changes`, the reroot is kept there.
-void reroot_above(Phylogeny& tree, Phylogeny_Node* partial, TreeChanges* changes) {
-    Phylogeny_Node* a = partial->parent;
-    Phylogeny_Node* b = other_child(a, partial);
-    Phylogeny_Node* old_root = tree.root;
+void reroot_above(Phylogeny& tree, NodeRef partial, TreeChanges* changes) {
+    NodeRef a = partial.parent();
+    NodeRef b = a.other_child(partial);
+    NodeRef old_root = tree.root;
     // The old root is out of the tree but stays readable until the tree is released.
     if (changes != nullptr) {
-        tree.root = Phylogeny::reroot(a, b, old_root, *changes);
+        tree.root = Phylogeny::reroot(a.get(), b.get(), old_root.get(), *changes);
         changes->took_out(old_root);
     } else {
-        tree.root = Phylogeny::reroot(a, b, old_root);
-        tree.retire_node(old_root);
+        tree.root = Phylogeny::reroot(a.get(), b.get(), old_root.get());
+        tree.retire_node(old_root.get());
     }
 }
 
 // The answer of `x` from those of its children, `l` and `r`, into `answer`. When one side is
 // wholly target and the other only partly and `may_reroot`, it returns the partial match to
 // reroot above instead (the left one when both sides qualify), `answer` left as it is.
-Phylogeny_Node* join_children(Phylogeny_Node* x, Phylogeny_Node* l, Phylogeny_Node* r,
-                              SearchState& state, bool may_reroot, Phylogeny_Node*& answer) {
+NodeRef join_children(NodeRef x, NodeRef l, NodeRef r, SearchState& state, bool may_reroot,
+                      NodeRef& answer) {
     if (state.not_a_clade) {
         answer = nullptr;
     } else if (l == nullptr) {
         answer = r;
     } else if (r == nullptr) {
         answer = l;
-    } else if (l == x->left && r == x->right) {
+    } else if (l == x.left() && r == x.right()) {
         answer = x;
-    } else if ((r == x->right || l == x->left) && may_reroot) {
-        return r == x->right ? l : r;
+    } else if ((r == x.right() || l == x.left()) && may_reroot) {
+        return r == x.right() ? l : r;
     } else {
         state.not_a_clade = true;
         answer = nullptr;
@@ -155,27 +155,27 @@ struct Search {
     SearchResult& result;
 
     // A leaf's answer, asked while the target group may still be a clade.
-    Phylogeny_Node* leaf(Phylogeny_Node* leaf) {
+    NodeRef leaf(NodeRef leaf) {
         if (!here(leaf)) return nullptr;
         ++result.tested;
         return leaf;
     }
     // The answer of an absent child, a leaf or the subtree of an inner node (searched whole,
     // with no reroot).
-    Phylogeny_Node* child(Phylogeny_Node* node);
+    NodeRef child(NodeRef node);
 };
 
 // A node whose left side answered `left_answer`, waiting for its right side.
 struct Waiting {
-    Phylogeny_Node* node;
-    Phylogeny_Node* left_answer;
+    NodeRef node;
+    NodeRef left_answer;
 };
 
 // Where the search of a subtree stopped short: at `node`, which asks for a reroot above
 // `partial`. `node` is absent when the search ended.
 struct Stop {
-    Phylogeny_Node* node = nullptr;
-    Phylogeny_Node* partial = nullptr;
+    NodeRef node = nullptr;
+    NodeRef partial = nullptr;
 };
 
 // The recursion "left subtree, right subtree, then the node" over the subtree of `top`, an inner
@@ -184,33 +184,32 @@ struct Stop {
 // for the right side; a leaf child is answered in its parent's step. Ends early once the target
 // group is known not to be a clade (no later step would test a leaf or answer a node), and
 // stops at the first node that asks for a reroot, the nodes above it still open on `waiting`.
-Stop search_below(Phylogeny_Node* top, bool may_reroot, Search& search,
-                  ChunkedStack<Waiting>& waiting, Phylogeny_Node*& answer) {
-    auto is_inner = [](const Phylogeny_Node* n) { return n != nullptr && !n->is_leaf; };
+Stop search_below(NodeRef top, bool may_reroot, Search& search, ChunkedStack<Waiting>& waiting,
+                  NodeRef& answer) {
+    auto is_inner = [](NodeRef n) { return n != nullptr && !n.is_leaf(); };
     const std::size_t waiting_below = waiting.size();
-    Phylogeny_Node* x = top;
+    NodeRef x = top;
     for (;;) {  // enter x
-        while (is_inner(x->left))
-            x = x->left;
-        Phylogeny_Node* l = x->left == nullptr ? nullptr : search.leaf(x->left);
+        while (is_inner(x.left()))
+            x = x.left();
+        NodeRef l = x.left() == nullptr ? nullptr : search.leaf(x.left());
         for (;;) {  // x's left side answered l
-            if (is_inner(x->right)) {
+            if (is_inner(x.right())) {
                 if (l != nullptr) waiting.push_back({x, l});
-                x = x->right;
+                x = x.right();
                 break;
             }
-            Phylogeny_Node* r = x->right == nullptr ? nullptr : search.leaf(x->right);
+            NodeRef r = x.right() == nullptr ? nullptr : search.leaf(x.right());
             for (;;) {  // both sides of x answered
-                Phylogeny_Node* const partial =
-                    join_children(x, l, r, search.state, may_reroot, answer);
+                NodeRef const partial = join_children(x, l, r, search.state, may_reroot, answer);
                 if (partial != nullptr) return {x, partial};
                 if (x == top || search.state.not_a_clade) {
                     while (waiting.size() > waiting_below)
                         waiting.pop_back();
                     return {};
                 }
-                Phylogeny_Node* const parent = x->parent;
-                if (parent->left == x) {
+                NodeRef const parent = x.parent();
+                if (parent.left() == x) {
                     l = answer;
                     x = parent;
                     break;
@@ -227,11 +226,11 @@ Stop search_below(Phylogeny_Node* top, bool may_reroot, Search& search,
     }
 }
 
-Phylogeny_Node* Search::child(Phylogeny_Node* node) {
+NodeRef Search::child(NodeRef node) {
     if (node == nullptr || state.not_a_clade) return nullptr;
-    if (node->is_leaf) return leaf(node);
+    if (node.is_leaf()) return leaf(node);
     ChunkedStack<Waiting> waiting;
-    Phylogeny_Node* answer = nullptr;
+    NodeRef answer = nullptr;
     search_below(node, false, *this, waiting, answer);
     return answer;
 }
@@ -239,17 +238,16 @@ Phylogeny_Node* Search::child(Phylogeny_Node* node) {
 // The nodes from `start` down to the parent of `stop`, each with the side it is open on: the
 // left side (its right side not begun) or the right side (with what its left side answered).
 struct Open {
-    Phylogeny_Node* node;
+    NodeRef node;
     bool on_left;
-    Phylogeny_Node* left_answer;
+    NodeRef left_answer;
 };
 
-std::vector<Open> open_above(Phylogeny_Node* start, Phylogeny_Node* stop,
-                             ChunkedStack<Waiting>& waiting) {
+std::vector<Open> open_above(NodeRef start, NodeRef stop, ChunkedStack<Waiting>& waiting) {
     std::vector<Open> open;
-    for (Phylogeny_Node* child = stop; child != start; child = child->parent) {
-        Phylogeny_Node* const node = child->parent;
-        Open entry{node, node->left == child, nullptr};
+    for (NodeRef child = stop; child != start; child = child.parent()) {
+        NodeRef const node = child.parent();
+        Open entry{node, node.left() == child, nullptr};
         if (!entry.on_left && !waiting.empty() && waiting.back().node == node) {
             entry.left_answer = waiting.back().left_answer;
             waiting.pop_back();
@@ -265,13 +263,13 @@ std::vector<Open> open_above(Phylogeny_Node* start, Phylogeny_Node* stop,
 // A reroot happens in the middle of it: the node that asks for it answers what a full search
 // of the new root answers (the restart), and the nodes above it then finish on the rewired
 // tree, reading their children as these stand now.
-SearchResult search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetTest& test,
+SearchResult search_target(Phylogeny* tree, NodeRef start, const TargetTest& test,
                            SearchState state, TreeChanges* changes) {
     SearchResult result;
-    Phylogeny_Node*& answer = result.target;
+    NodeRef& answer = result.target;
     const TargetTest::Here here = test.here();
     Search search{here, state, result};
-    if (start == nullptr || state.not_a_clade || start->is_leaf) {
+    if (start == nullptr || state.not_a_clade || start.is_leaf()) {
         answer = search.child(start);
         result.state = state;
         return result;
@@ -287,8 +285,8 @@ SearchResult search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetT
         result.restart_target = answer;
         result.restart_state = state;
         for (const Open& node : open) {
-            Phylogeny_Node* const l = node.on_left ? answer : node.left_answer;
-            Phylogeny_Node* const r = node.on_left ? search.child(node.node->right) : answer;
+            NodeRef const l = node.on_left ? answer : node.left_answer;
+            NodeRef const r = node.on_left ? search.child(node.node.right()) : answer;
             join_children(node.node, l, r, state, false, answer);
         }
     }

@@ -30,9 +30,9 @@ std::string merge_outward(const GroupRelations& groups, const std::string& gathe
 
 // The end of the spine below `n` that follows `child` down: a leaf, or the first node on the way
 // that lacks that child.
-const Phylogeny_Node* spine_end(const Phylogeny_Node* n, Phylogeny_Node* Phylogeny_Node::*child) {
-    while (!n->is_leaf && n->*child != nullptr)
-        n = n->*child;
+NodeRef spine_end(NodeRef n, NodeRef (NodeRef::*child)() const) {
+    while (!n.is_leaf() && (n.*child)() != nullptr)
+        n = (n.*child)();
     return n;
 }
 
@@ -41,10 +41,10 @@ struct CladeNamer {
     const NamingRule& rule;
     KnownCladeNames* known;
 
-    std::string operator()(const Phylogeny_Node* n) const {
-        if (known == nullptr || n == nullptr || n->is_leaf) return clade_name_at_purity(rule, n);
-        const auto key = std::make_pair(spine_end(n, &Phylogeny_Node::left),
-                                        spine_end(n, &Phylogeny_Node::right));
+    std::string operator()(NodeRef n) const {
+        if (known == nullptr || n == nullptr || n.is_leaf()) return clade_name_at_purity(rule, n);
+        const auto key =
+            std::make_pair(spine_end(n, &NodeRef::left), spine_end(n, &NodeRef::right));
         const auto found = known->find(key);
         if (found != known->end()) return found->second;
         return known->emplace(key, clade_name_at_purity(rule, n)).first->second;
@@ -57,55 +57,53 @@ struct CladeNamer {
 struct Draft {
     std::string first, second;
     SisterClades gave;
-    std::array<const Phylogeny_Node*, 2> own{};
+    std::array<NodeRef, 2> own{};
 };
 
 // The upward walk from the uncle `current`: its name, merged with the name of each clade off
 // the path further out, up to the root's other child when the walk gets there.
-void walk_upward(const Phylogeny_Node* root, const Phylogeny_Node* current,
-                 const CladeNamer& name_of, Draft& draft) {
+void walk_upward(NodeRef root, NodeRef current, const CladeNamer& name_of, Draft& draft) {
     std::string& second = draft.second;
     second = name_of(current);
     // A name that no group joins (empty) ends the walk early.
     for (int steps = 0; steps < kMaxWalkSteps && !second.empty(); ++steps) {
-        if (current->parent->parent == root) break;
-        current = sibling_of(current->parent);
+        if (current.parent().parent() == root) break;
+        current = current.parent().sibling();
         second = merge_outward(name_of.rule.groups, second, name_of(current), false);
         draft.gave[1].push_back(current);
     }
-    if (current->parent->parent == root) {
-        current = sibling_of(current->parent);
+    if (current.parent().parent() == root) {
+        current = current.parent().sibling();
         second = merge_outward(name_of.rule.groups, second, name_of(current), true);
         draft.gave[1].push_back(current);
     }
 }
 
 // The two names before they are adjusted, for the target `t` whose parent is present.
-Draft draft_sisters(const Phylogeny_Node* root, const Phylogeny_Node* t,
-                    const CladeNamer& name_of) {
+Draft draft_sisters(NodeRef root, NodeRef t, const CladeNamer& name_of) {
     Draft draft;
-    const Phylogeny_Node* s = sibling_of(t);
-    if (t->parent == root) {
+    NodeRef s = t.sibling();
+    if (t.parent() == root) {
         // Across the root: the halves of the sibling, not the sibling's own name.
-        if (s->is_leaf) {
+        if (s.is_leaf()) {
             draft.first = name_of(s);
             draft.gave[0] = {s};
             draft.own = {s, nullptr};
         } else {
-            draft.first = name_of(s->left);
-            draft.second = name_of(s->right);
-            draft.gave = {{{s->left}, {s->right}}};
-            draft.own = {s->left, s->right};
+            draft.first = name_of(s.left());
+            draft.second = name_of(s.right());
+            draft.gave = {{{s.left()}, {s.right()}}};
+            draft.own = {s.left(), s.right()};
         }
         return draft;
     }
     draft.first = name_of(s);
-    const Phylogeny_Node* uncle = sibling_of(t->parent);
+    NodeRef uncle = t.parent().sibling();
     draft.gave = {{{s}, {uncle}}};
     draft.own = {s, nullptr};
-    if (t->parent->parent == root) {
+    if (t.parent().parent() == root) {
         // The uncle's stored name: the whole leaf name, or empty for an internal node.
-        draft.second = uncle->name;
+        draft.second = uncle.name();
     } else {
         walk_upward(root, uncle, name_of, draft);
     }
@@ -114,13 +112,12 @@ Draft draft_sisters(const Phylogeny_Node* root, const Phylogeny_Node* t,
 
 // The leaves of the clades named by their own name that do not pass the name published for
 // them. A single leaf is never a stray of its own name.
-std::vector<const Phylogeny_Node*> strays_of(const Draft& draft,
-                                             const std::vector<std::string>& names,
-                                             const CladeNamer& name_of) {
-    std::vector<const Phylogeny_Node*> strays;
+std::vector<NodeRef> strays_of(const Draft& draft, const std::vector<std::string>& names,
+                               const CladeNamer& name_of) {
+    std::vector<NodeRef> strays;
     for (std::size_t k = 0; k < names.size(); ++k) {
-        const Phylogeny_Node* clade = draft.own[k];
-        if (clade == nullptr || clade->is_leaf) continue;
+        NodeRef clade = draft.own[k];
+        if (clade == nullptr || clade.is_leaf()) continue;
         tally_group(name_of.rule.groups, clade, names[k], name_of.rule.separator, &strays);
     }
     return strays;
@@ -128,21 +125,21 @@ std::vector<const Phylogeny_Node*> strays_of(const Draft& draft,
 
 }  // namespace
 
-void fold_parent(Phylogeny& tree, Phylogeny_Node* target) {
-    Phylogeny_Node* parent = target->parent;
-    Phylogeny_Node* grandparent = parent->parent;
-    Phylogeny_Node* former_sibling = sibling_of(target);
-    if (parent->support > grandparent->support) grandparent->support = parent->support;
-    (grandparent->left == parent ? grandparent->left : grandparent->right) = target;
-    target->parent = grandparent;
-    tree.retire_node(parent);
-    tree.retire_subtree(former_sibling);
+void fold_parent(Phylogeny& tree, NodeRef target) {
+    NodeRef parent = target.parent();
+    NodeRef grandparent = parent.parent();
+    NodeRef former_sibling = target.sibling();
+    if (parent.support() > grandparent.support()) grandparent.set_support(parent.support());
+    grandparent.replace_child(parent, target);
+    target.set_parent(grandparent);
+    tree.retire_node(parent.get());
+    tree.retire_subtree(former_sibling.get());
 }
 
-Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target, const NamingRule& rule,
+Sisters name_sisters(const Phylogeny& tree, NodeRef target, const NamingRule& rule,
                      KnownCladeNames* known) {
     Sisters sisters;
-    if (target == nullptr || target->parent == nullptr) return sisters;
+    if (target == nullptr || target.parent() == nullptr) return sisters;
     const CladeNamer name_of{rule, known};
     Draft draft = draft_sisters(tree.root, target, name_of);
 
@@ -153,7 +150,7 @@ Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target, const 
         draft.own = {draft.own[1], nullptr};
     }
     if (draft.first == draft.second) {
-        sisters.fold_parent = target->parent->parent != nullptr;
+        sisters.fold_parent = target.parent().parent() != nullptr;
         draft.second.clear();
         // Two empty names leave each examined clade with its own side.
         if (!draft.first.empty()) {

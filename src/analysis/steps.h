@@ -16,6 +16,7 @@
 
 #include "analysis/group_relations.h"
 #include "analysis/leaf_matching.h"
+#include "tree/node_ref.h"
 #include "tree/phylogeny.h"
 
 namespace tavrin {
@@ -28,7 +29,7 @@ class TargetTest {
 public:
     TargetTest(const LeafMatcher& matcher, const GroupRelations& groups, std::string_view prefix,
                char separator);
-    bool operator()(const Phylogeny_Node* leaf) const { return here()(leaf); }
+    bool operator()(NodeRef leaf) const { return here()(leaf); }
 
     // This thread's answers of the test, kept by leaf number and by leaf prefix.
     struct Answers;
@@ -36,8 +37,8 @@ public:
     // Valid while no other test is asked on the thread.
     class Here {
     public:
-        bool operator()(const Phylogeny_Node* leaf) const {
-            const std::uint32_t key = leaf->leaf_key;
+        bool operator()(NodeRef leaf) const {
+            const std::uint32_t key = leaf.leaf_key();
             if (known_ != nullptr && key < known_->size()) {
                 const std::uint8_t known = (*known_)[key];
                 if (known <= 1) return known != 0;
@@ -63,7 +64,7 @@ public:
     bool passes_key(std::uint32_t key) const;
 
 private:
-    bool answer(const Phylogeny_Node* leaf, Answers* answers) const;
+    bool answer(NodeRef leaf, Answers* answers) const;
     bool by_name(std::string_view name) const;
 
     const LeafMatcher& matcher_;
@@ -85,14 +86,14 @@ struct SearchState {
 
 // What a target search found, and the state it ends in.
 struct SearchResult {
-    Phylogeny_Node* target = nullptr;
+    NodeRef target = nullptr;
     SearchState state;
     // The target leaves the search tested: all of them when the search ends with both flags
     // clear, since it then tests every leaf once.
     std::size_t tested = 0;
     // When the search rerooted the tree: what its full search of the new root answered, the
     // same as a search of the new root begun with `rerooted` set would answer.
-    Phylogeny_Node* restart_target = nullptr;
+    NodeRef restart_target = nullptr;
     SearchState restart_state;
 };
 
@@ -101,12 +102,12 @@ struct SearchResult {
 // leaves. At most once, and only while `state.rerooted` is clear, it reroots `tree` (which may be
 // absent: no reroot is made then) and searches the new root in full, answering what that
 // answers. With `changes`, the reroot is kept there, so that it can be undone.
-SearchResult search_target(Phylogeny* tree, Phylogeny_Node* start, const TargetTest& test,
+SearchResult search_target(Phylogeny* tree, NodeRef start, const TargetTest& test,
                            SearchState state = {}, TreeChanges* changes = nullptr);
 
 // The clades examined for each sister: entry i for sister i (those whose names gave it), kept
 // when no name fits them too (past the last sister named); empty when nothing was examined.
-using SisterClades = std::array<std::vector<const Phylogeny_Node*>, 2>;
+using SisterClades = std::array<std::vector<NodeRef>, 2>;
 
 // The purity that names a clade only by a name every leaf passes (clade_name); below it, a name
 // holds a clade that that share of its leaves pass, its strays scattered (NamingRule,
@@ -124,7 +125,7 @@ struct Sisters {
     // the root) and of the second half across the root when its name is the second sister. A
     // single leaf is never a stray of its own name, and the clades of the upward walk list
     // none. Empty when the rule tolerates no stray.
-    std::vector<const Phylogeny_Node*> strays;
+    std::vector<NodeRef> strays;
 };
 
 // The names of clades of two or more leaves found in one tree while it stands alike for the
@@ -132,41 +133,39 @@ struct Sisters {
 // their upward walks name many of the same clades. A clade is known by the ends of the left and
 // of the right spine below it, which tell apart the nodes of one rooted tree however often its
 // root node was made anew.
-using KnownCladeNames =
-    std::map<std::pair<const Phylogeny_Node*, const Phylogeny_Node*>, std::string>;
+using KnownCladeNames = std::map<std::pair<NodeRef, NodeRef>, std::string>;
 
 // The sister names of `target` (absent: none), every clade of two or more leaves named by
 // `rule`. Reads the tree only. Leaf prefixes end at the rule's separator, here and in the
 // operations below. With `known`, names are taken from it and added to it.
-Sisters name_sisters(const Phylogeny& tree, const Phylogeny_Node* target, const NamingRule& rule,
+Sisters name_sisters(const Phylogeny& tree, NodeRef target, const NamingRule& rule,
                      KnownCladeNames* known = nullptr);
 
 // Takes the target's parent out of `tree`: the target hangs from its grandparent, which keeps
 // the larger of the two supports, and the target's former sibling leaves with the parent. The
 // support read afterwards is the grandparent's.
-void fold_parent(Phylogeny& tree, Phylogeny_Node* target);
+void fold_parent(Phylogeny& tree, NodeRef target);
 
 // The support of the node joining `target` to its first sister (of the sibling across the
 // root). With `folded`, as fold_parent would leave it, without changing the tree: the target
 // read as hanging from its grandparent, which carries the larger of the two supports.
-double support_value(const Phylogeny& tree, const Phylogeny_Node* target, bool folded = false);
+double support_value(const Phylogeny& tree, NodeRef target, bool folded = false);
 // The node that support is read from: the joining node, or the sibling across the root.
-const Phylogeny_Node* support_node(const Phylogeny& tree, const Phylogeny_Node* target,
-                                   bool folded = false);
+NodeRef support_node(const Phylogeny& tree, NodeRef target, bool folded = false);
 // Whether "n/a" replaces that support: a single sister across the root (the joining node, read
 // with `folded` as support_value reads it, is the root) to which the sibling on the other side
 // belongs: a leaf sibling passes the sister's name; a larger one is held by it by `rule`
 // (wholly at purity 1; else with enough of its leaves passing it and its strays scattered).
-bool support_not_applicable(const Phylogeny& tree, const Phylogeny_Node* target,
+bool support_not_applicable(const Phylogeny& tree, NodeRef target,
                             const std::vector<std::string>& sisters, const NamingRule& rule,
                             bool folded = false);
 
 // The clade name of `n`: its shared leaf prefix or the first group holding all its leaves; a
 // single leaf is named by its rendered prefix (its text "name:length" cut before its first
 // `separator`); empty when nothing fits.
-std::string clade_name(const GroupRelations& groups, const Phylogeny_Node* n, char separator);
+std::string clade_name(const GroupRelations& groups, NodeRef n, char separator);
 // Does every leaf below `n` pass the group test for `group`? False for an absent node.
-bool wholly_in_group(const GroupRelations& groups, const Phylogeny_Node* n, std::string_view group,
+bool wholly_in_group(const GroupRelations& groups, NodeRef n, std::string_view group,
                      char separator);
 
 // The clade name of `n` by `rule`. Below purity 1 (and above 0.5) a clade of two or more leaves
@@ -176,7 +175,7 @@ bool wholly_in_group(const GroupRelations& groups, const Phylogeny_Node* n, std:
 // pass and whose other leaves form no clade of two or more below `n`, the one that the fewest
 // leaves pass, the earlier on a tie. A single leaf, and every node by a rule that tolerates no
 // stray, is named by clade_name. One walk over the leaves, without recursion.
-std::string clade_name_at_purity(const NamingRule& rule, const Phylogeny_Node* n);
+std::string clade_name_at_purity(const NamingRule& rule, NodeRef n);
 
 // How many leaves a subtree holds, how many of them pass the group test for a name, and how
 // many cherries below the subtree's top node are made of two leaves that fail it.
@@ -187,9 +186,8 @@ struct GroupTally {
 };
 // Tallies the leaves below `n` (none when absent) against the group test for `group`; with
 // `outside`, appends the leaves that fail it there, left to right.
-GroupTally tally_group(const GroupRelations& groups, const Phylogeny_Node* n,
-                       std::string_view group, char separator,
-                       std::vector<const Phylogeny_Node*>* outside = nullptr);
+GroupTally tally_group(const GroupRelations& groups, NodeRef n, std::string_view group,
+                       char separator, std::vector<NodeRef>* outside = nullptr);
 
 }  // namespace tavrin
 

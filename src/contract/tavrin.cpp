@@ -50,7 +50,7 @@ void Tavrin::run(bool with_group_file, const std::string& group_file) {
     const AnalysisResult result = analyse_tree(*tree, analysis);
     rerooted = result.rerooted;
     null_in_error = result.status == TreeStatus::kNotAClade;
-    target = result.target;
+    target = result.target.get();
     sisters = result.sisters;
     sister_count = static_cast<int32_t>(sisters.size());
     write_status_message(std::cerr, result.status);
@@ -81,7 +81,7 @@ Phylogeny_Node* Tavrin::all_match(Phylogeny_Node* x, std::string prefix) {
                       SearchState{rerooted, null_in_error});
     rerooted = search.state.rerooted;
     null_in_error = search.state.not_a_clade;
-    return search.target;
+    return search.target.get();
 }
 
 Phylogeny_Node* Tavrin::whole_tree_by_name(Phylogeny_Node* n, std::string group) const {

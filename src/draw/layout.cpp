@@ -20,8 +20,8 @@ namespace {
 
 constexpr std::uint32_t kNil = std::numeric_limits<std::uint32_t>::max();
 
-double usable_length(const Phylogeny_Node* node) {
-    const double length = node->length;
+double usable_length(NodeRef node) {
+    const double length = node.length();
     return std::isfinite(length) && length > 0 ? length : 0.0;
 }
 
@@ -31,8 +31,8 @@ class Prefixes {
 public:
     explicit Prefixes(char separator) : separator_(separator) { recent_.fill(kNil); }
 
-    std::uint32_t number(const Phylogeny_Node* leaf) {
-        const std::string_view name(leaf->name);
+    std::uint32_t number(NodeRef leaf) {
+        const std::string_view name(leaf.name());
         // The last leaf's prefix first: when the name starts with it and then ends or has the
         // separator, it is this name's prefix too (a prefix holds no separator).
         if (last_ != kNil) {
@@ -78,7 +78,7 @@ class SisterRoots {
 public:
     explicit SisterRoots(const SisterClades* sisters) {
         for (std::size_t i = 0; sisters != nullptr && i < 2; ++i) {
-            for (const Phylogeny_Node* clade : (*sisters)[i]) {
+            for (NodeRef clade : (*sisters)[i]) {
                 roots_.push_back({clade, i == 0 ? Role::kSister1 : Role::kSister2});
                 const std::uint32_t h = hash(clade);
                 filter_[h >> 6] |= std::uint64_t{1} << (h & 63);
@@ -86,7 +86,7 @@ public:
         }
     }
 
-    Role role_of(const Phylogeny_Node* node) const {
+    Role role_of(NodeRef node) const {
         const std::uint32_t h = hash(node);
         if ((filter_[h >> 6] & (std::uint64_t{1} << (h & 63))) == 0) return Role::kOther;
         for (const Root& root : roots_) {
@@ -97,13 +97,13 @@ public:
 
 private:
     struct Root {
-        const Phylogeny_Node* node;
+        NodeRef node;
         Role role;
     };
     static constexpr unsigned kFilterBits = 12;
     // One of the filter's bits, from the node's address.
-    static std::uint32_t hash(const Phylogeny_Node* node) {
-        const auto address = reinterpret_cast<std::uintptr_t>(node) >> 4;
+    static std::uint32_t hash(NodeRef node) {
+        const auto address = reinterpret_cast<std::uintptr_t>(node.get()) >> 4;
         return static_cast<std::uint32_t>((address * 0x9E3779B97F4A7C15ull) >> (64 - kFilterBits));
     }
     std::vector<Root> roots_;
@@ -115,8 +115,8 @@ private:
 // drawn, and at most kMaxTips tips are drawn.
 constexpr std::uint32_t kDrawnDepth = kMaxTips;
 
-bool childless(const Phylogeny_Node* node) {
-    return node->left == nullptr && node->right == nullptr;
+bool childless(NodeRef node) {
+    return node.left() == nullptr && node.right() == nullptr;
 }
 
 // Where a node drawn above tips comes in the merge of the deepest subtrees, among the nodes of
@@ -141,7 +141,7 @@ bool merged_before(const MergeKey& x, const MergeKey& y) {
 
 // A node that may be drawn: a tip (a leaf, a wedge, the target clade), or a node above tips.
 struct Record {
-    const Phylogeny_Node* node = nullptr;
+    NodeRef node = nullptr;
     std::uint32_t leaves = 0;
     std::uint32_t prefix = kNil;  // the leaf prefix all its leaves share, or kNil
     float reach = 0;              // the distance from the root of its farthest leaf
@@ -159,7 +159,7 @@ struct Record {
 // node is drawn above tips, unless it is one itself (then `record` names it, or, when it was
 // too deep to be drawn but as a merged tip, `above_tips` says so).
 struct Part {
-    const Phylogeny_Node* node;
+    NodeRef node;
     std::uint32_t first, end;  // its leaves, in the order of the walk
     std::uint32_t prefix;
     float reach;
@@ -170,7 +170,7 @@ struct Part {
 
 // A node on the walk's path that may be drawn, at its depth.
 struct Level {
-    const Phylogeny_Node* node;
+    NodeRef node;
     double x;                    // its distance from the root
     std::uint32_t binary_depth;  // its ancestors with two children
     float reach;
@@ -189,7 +189,7 @@ struct Frame {
 };
 
 struct Later {
-    const Phylogeny_Node* node;
+    NodeRef node;
     double x;  // its parent's distance from the root
     std::uint32_t binary_depth;
 };
@@ -228,23 +228,23 @@ public:
     std::uint32_t target_depth_ = 0;
 
 private:
-    const Phylogeny_Node* descend(const Phylogeny_Node* n, double& x, std::uint32_t& binary);
-    bool next(const Phylogeny_Node*& n, double& x, std::uint32_t& binary);
-    void enter(const Phylogeny_Node* n, std::uint32_t binary, double x, unsigned leaves);
-    Role leaf_role(const Phylogeny_Node* n) const;
+    NodeRef descend(NodeRef n, double& x, std::uint32_t& binary);
+    bool next(NodeRef& n, double& x, std::uint32_t& binary);
+    void enter(NodeRef n, std::uint32_t binary, double x, unsigned leaves);
+    Role leaf_role(NodeRef n) const;
     // Whether the analysis listed `leaf` as a target leaf.
-    bool is_listed(const Phylogeny_Node* leaf) const {
+    bool is_listed(NodeRef leaf) const {
         return std::binary_search(in_.target_leaves->begin(), in_.target_leaves->end(), leaf,
-                                  std::less<const Phylogeny_Node*>());
+                                  std::less<NodeRef>());
     }
-    void leaf(const Phylogeny_Node* n, double x);
+    void leaf(NodeRef n, double x);
     void complete();
     MergeKey take_keys(const Frame& frame);
     std::uint32_t add_records(Level& level, std::uint32_t depth, const Frame& frame,
                               const MergeKey& key, bool kept);
-    std::uint32_t add_leaf(const Phylogeny_Node* n, float x, std::uint32_t depth);
+    std::uint32_t add_leaf(NodeRef n, float x, std::uint32_t depth);
     std::uint32_t add_tip(const Part& part, std::uint32_t depth);
-    double length_of(const Phylogeny_Node* child) {
+    double length_of(NodeRef child) {
         const double length = usable_length(child);
         lengths_ = lengths_ || length > 0;
         return length;
@@ -279,7 +279,7 @@ private:
 };
 
 void Walk::run() {
-    const Phylogeny_Node* n = in_.root;
+    NodeRef n = in_.root;
     double x = 0;
     std::uint32_t binary = 0;
     do {
@@ -291,9 +291,9 @@ void Walk::run() {
 
 // Enters `n`, walks a leaf child at once when the other child has children (so that a ladder's
 // leaves never wait), and answers the child to walk next.
-const Phylogeny_Node* Walk::descend(const Phylogeny_Node* n, double& x, std::uint32_t& binary) {
-    const Phylogeny_Node* first = n->left != nullptr ? n->left : n->right;
-    const Phylogeny_Node* second = n->left != nullptr ? n->right : nullptr;
+NodeRef Walk::descend(NodeRef n, double& x, std::uint32_t& binary) {
+    NodeRef first = n.left() != nullptr ? n.left() : n.right();
+    NodeRef second = n.left() != nullptr ? n.right() : nullptr;
     bool first_leaf = childless(first);
     // When the first child has children, the second lies far off in memory: it is looked at at
     // once only while such second children have lately been leaves (as in a ladder, whose
@@ -323,7 +323,7 @@ const Phylogeny_Node* Walk::descend(const Phylogeny_Node* n, double& x, std::uin
 }
 
 // After a subtree: the next child waiting, or the nodes completed on the way up.
-bool Walk::next(const Phylogeny_Node*& n, double& x, std::uint32_t& binary) {
+bool Walk::next(NodeRef& n, double& x, std::uint32_t& binary) {
     while (!frames_.empty()) {
         Frame& top = frames_.back();
         if (top.later) {
@@ -344,7 +344,7 @@ bool Walk::next(const Phylogeny_Node*& n, double& x, std::uint32_t& binary) {
     return false;
 }
 
-void Walk::enter(const Phylogeny_Node* n, std::uint32_t binary, double x, unsigned leaves) {
+void Walk::enter(NodeRef n, std::uint32_t binary, double x, unsigned leaves) {
     const auto depth = static_cast<std::uint32_t>(frames_.size());
     if (n == in_.target) {
         target_seen_ = target_open_ = true;
@@ -355,7 +355,7 @@ void Walk::enter(const Phylogeny_Node* n, std::uint32_t binary, double x, unsign
         const Role sister = sisters_.role_of(n);
         if (sister != Role::kOther) roles_.push_back({depth, sister});
     }
-    const auto degree = static_cast<std::uint8_t>((n->left != nullptr) + (n->right != nullptr));
+    const auto degree = static_cast<std::uint8_t>((n.left() != nullptr) + (n.right() != nullptr));
     frames_.push_back({leaves_, degree, static_cast<std::uint8_t>(leaves), 0, false});
     if (depth == valid_ && binary <= kDrawnDepth) {
         if (levels_.size() <= depth) levels_.resize(depth + 1);
@@ -370,26 +370,26 @@ void Walk::enter(const Phylogeny_Node* n, std::uint32_t binary, double x, unsign
 }
 
 // The role of a leaf below the node on top of the walk's path.
-Role Walk::leaf_role(const Phylogeny_Node* n) const {
+Role Walk::leaf_role(NodeRef n) const {
     Role role = this->role();
     if (n == in_.target) {
         role = Role::kTarget;
     } else if (role == Role::kOther) {
         role = sisters_.role_of(n);
     }
-    if (test_leaves_ && n->is_leaf && is_listed(n)) role = Role::kTarget;
+    if (test_leaves_ && n.is_leaf() && is_listed(n)) role = Role::kTarget;
     return role;
 }
 
 // A leaf, a tip unless its parent is one: its parent's frame counted it already.
-void Walk::leaf(const Phylogeny_Node* n, double x) {
+void Walk::leaf(NodeRef n, double x) {
     const Role role = leaf_role(n);
     if (n == in_.target) {
         target_seen_ = true;
         target_depth_ = static_cast<std::uint32_t>(frames_.size());
         target_first_ = leaves_;
     }
-    const std::uint32_t prefix = n->is_leaf ? prefixes_.number(n) : kNil;
+    const std::uint32_t prefix = n.is_leaf() ? prefixes_.number(n) : kNil;
     const std::uint32_t i = leaves_++;
     if (prefix != last_prefix_) {
         last_prefix_ = prefix;
@@ -399,7 +399,7 @@ void Walk::leaf(const Phylogeny_Node* n, double x) {
         last_role_ = role;
         role_change_ = i;
     }
-    if (n->is_leaf && role == Role::kTarget) target_end_ = i + 1;
+    if (n.is_leaf() && role == Role::kTarget) target_end_ = i + 1;
     const auto reach = static_cast<float>(x);
     if (valid_ > 0) levels_[valid_ - 1].reach = std::max(levels_[valid_ - 1].reach, reach);
     if (frames_.empty()) {
@@ -490,7 +490,7 @@ std::uint32_t Walk::add_records(Level& level, std::uint32_t depth, const Frame& 
     }
     // Leaf children, met again: their role and prefix are found as the walk found them.
     std::uint8_t k = level.parts;
-    for (const Phylogeny_Node* child : {level.node->left, level.node->right}) {
+    for (NodeRef child : {level.node.left(), level.node.right()}) {
         if (child == nullptr || !childless(child)) continue;
         const auto x = static_cast<float>(level.x + usable_length(child));
         if (level.binary_depth + (frame.degree > 1) <= kDrawnDepth)
@@ -507,11 +507,11 @@ std::uint32_t Walk::add_records(Level& level, std::uint32_t depth, const Frame& 
     return static_cast<std::uint32_t>(records_.size() - 1);
 }
 
-std::uint32_t Walk::add_leaf(const Phylogeny_Node* n, float x, std::uint32_t depth) {
+std::uint32_t Walk::add_leaf(NodeRef n, float x, std::uint32_t depth) {
     Record leaf;
     leaf.node = n;
     leaf.leaves = 1;
-    leaf.prefix = n->is_leaf ? prefixes_.number(n) : kNil;
+    leaf.prefix = n.is_leaf() ? prefixes_.number(n) : kNil;
     leaf.reach = x;
     leaf.depth = depth;
     leaf.role = leaf_role(n);
@@ -591,7 +591,7 @@ std::string tip_label(const Prefixes& prefixes, const Record& r, Tip tip, const 
     const std::string count = " (" + std::to_string(r.leaves) + ")";
     switch (tip) {
         case Tip::kLeaf:
-            return r.node->name;
+            return std::string(r.node.name());
         case Tip::kWedge:
             return std::string(prefixes.name(r.prefix)) + count;
         case Tip::kTargetWedge:
@@ -632,8 +632,8 @@ void emit(const Walk& walk, DrawnTree& out) {
         // The right child first on the stack, so that the left one is drawn first.
         for (const bool right : {true, false}) {
             for (const std::uint32_t c : r.children) {
-                if (c == kNil || (walk.records_[c].node == r.node->right) != right) continue;
-                const Phylogeny_Node* child = walk.records_[c].node;
+                if (c == kNil || (walk.records_[c].node == r.node.right()) != right) continue;
+                NodeRef child = walk.records_[c].node;
                 stack.push_back({c, index, at.x + usable_length(child)});
             }
         }
@@ -658,13 +658,13 @@ public:
     // The place's branch, in whichever direction the tree now runs along it: from `below` up to
     // `above`, from `above` up to `below`, or through the root that now lies between them.
     Hook of(const RemovedLeaf& place) const {
-        const Phylogeny_Node* b = place.below;
-        const Phylogeny_Node* a = place.above;
+        NodeRef b = place.below;
+        NodeRef a = place.above;
         const double d = place.distance;
         if (b == nullptr || (!drawn(b) && !drawn(a))) return Hook{};
-        if (a == nullptr || b->parent == a) return hook(b, d);
-        if (a->parent == b) return hook(a, usable_length(a) - d);
-        if (drawn(b) && drawn(a) && b->parent != nullptr && b->parent == a->parent) {
+        if (a == nullptr || b.parent() == a) return hook(b, d);
+        if (a.parent() == b) return hook(a, usable_length(a) - d);
+        if (drawn(b) && drawn(a) && b.parent() != nullptr && b.parent() == a.parent()) {
             const double below = usable_length(b);
             return d <= below ? hook(b, d) : hook(a, usable_length(a) - (d - below));
         }
@@ -672,16 +672,14 @@ public:
     }
 
 private:
-    bool drawn(const Phylogeny_Node* node) const {
-        return node != nullptr && index_.count(node) != 0;
-    }
-    Hook hook(const Phylogeny_Node* node, double up) const {
+    bool drawn(NodeRef node) const { return node != nullptr && index_.count(node) != 0; }
+    Hook hook(NodeRef node, double up) const {
         const auto found = index_.find(node);
         if (found == index_.end()) return Hook{};
         return Hook{found->second, std::max(0.0, std::min(up, usable_length(node)))};
     }
 
-    std::unordered_map<const Phylogeny_Node*, std::uint32_t> index_;
+    std::unordered_map<NodeRef, std::uint32_t> index_;
 };
 
 DrawnNode aside_node(const RemovedLeaf& place, const Hook& hook) {
@@ -691,7 +689,7 @@ DrawnNode aside_node(const RemovedLeaf& place, const Hook& hook) {
     n.tip = Tip::kLeaf;
     n.role = Role::kAside;
     n.leaves = 1;
-    n.label = place.leaf->name;
+    n.label = place.leaf.name();
     n.up = hook.up;
     return n;
 }

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "analysis/steps.h"
+#include "tree/node_ref.h"
 #include "tree/phylogeny.h"
 #include "tree/rooting.h"
 
@@ -50,7 +51,7 @@ enum class Tip : std::uint8_t {
 // root for the root), so that its row is next to that node's; its `parent` is that node, and
 // its branch leaves that node's branch at `stem_x`, `up` above the node as lengths go.
 struct DrawnNode {
-    const Phylogeny_Node* node = nullptr;
+    NodeRef node = nullptr;
     std::uint32_t parent = 0;  // index in DrawnTree::nodes; the root is its own parent
     Tip tip = Tip::kNone;
     Role role = Role::kOther;
@@ -77,11 +78,11 @@ struct DrawnTree {
 // What a layout needs from the analysis. Without a target clade the target leaves are those the
 // analysis listed; with one they are exactly the leaves of the clade.
 struct LayoutInput {
-    const Phylogeny_Node* root = nullptr;
-    const Phylogeny_Node* target = nullptr;  // absent when no clade was found
+    NodeRef root = nullptr;
+    NodeRef target = nullptr;  // absent when no clade was found
     const SisterClades* sisters = nullptr;
     // The target leaves of a tree without a target clade, in address order; may be absent.
-    const std::vector<const Phylogeny_Node*>* target_leaves = nullptr;
+    const std::vector<NodeRef>* target_leaves = nullptr;
     std::string target_label;  // the search prefix, for the target wedge
     char separator = '-';
     // The leaves the tree was taken without, and where they stood; may be absent.

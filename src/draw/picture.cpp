@@ -152,7 +152,7 @@ std::string set_aside_names(const AnalysisResult& result) {
     std::string names;
     if (!result.aside.empty()) {
         for (const RemovedLeaf& leaf : result.aside)
-            join_for_caption(names, leaf.leaf->name);
+            join_for_caption(names, leaf.leaf.name());
     } else if (result.set_aside) {
         names = caption_list(result.outliers.names);
     }
@@ -286,14 +286,14 @@ void write_tips(std::ostream& out, const DrawnTree& tree, const Frame& at) {
 }
 
 // Marks the leaves drawn that are strays of their sister clade.
-void mark_strays(DrawnTree& drawn, const std::vector<const Phylogeny_Node*>& strays) {
+void mark_strays(DrawnTree& drawn, const std::vector<NodeRef>& strays) {
     if (strays.empty()) return;
     // The leaves drawn are a few hundred at most; the strays may be most of a big tree.
-    std::unordered_map<const Phylogeny_Node*, DrawnNode*> drawn_leaves;
+    std::unordered_map<NodeRef, DrawnNode*> drawn_leaves;
     for (DrawnNode& n : drawn.nodes) {
         if (n.tip == Tip::kLeaf && n.role != Role::kAside) drawn_leaves.emplace(n.node, &n);
     }
-    for (const Phylogeny_Node* stray : strays) {
+    for (NodeRef stray : strays) {
         const auto found = drawn_leaves.find(stray);
         if (found != drawn_leaves.end()) found->second->stray = true;
     }
@@ -314,8 +314,8 @@ Supports supports_of(const DrawnTree& tree, const AnalysisResult& result) {
         if (!result.sisters.empty() && n.node == result.support_node && n.role != Role::kAside) {
             supports.reported = static_cast<std::int64_t>(k);
             supports.text[k] = support_text(result.support);
-        } else if (n.tip != Tip::kLeaf && n.node->support != 0) {
-            supports.text[k] = shortest_decimal(n.node->support);
+        } else if (n.tip != Tip::kLeaf && n.node.support() != 0) {
+            supports.text[k] = shortest_decimal(n.node.support());
         }
     }
     return supports;

@@ -54,16 +54,16 @@ namespace {
 // ladder of either hand, where a walk that goes down first would pass every inner node before
 // it. A visit that answers false ends the walk.
 template <typename Visit>
-void children_first(const Phylogeny_Node* top, Visit visit) {
+void children_first(NodeRef top, Visit visit) {
     if (top == nullptr || !visit(top)) return;
-    ChunkedStack<const Phylogeny_Node*> waiting{top};
+    ChunkedStack<NodeRef> waiting{top};
     while (!waiting.empty()) {
-        const Phylogeny_Node* node = waiting.back();
+        NodeRef node = waiting.back();
         waiting.pop_back();
-        for (const Phylogeny_Node* child : {node->right, node->left}) {
+        for (NodeRef child : {node.right(), node.left()}) {
             if (child == nullptr) continue;
             if (!visit(child)) return;
-            if (child->left != nullptr || child->right != nullptr) waiting.push_back(child);
+            if (child.left() != nullptr || child.right() != nullptr) waiting.push_back(child);
         }
     }
 }
@@ -83,10 +83,10 @@ LeafNamesSeen see_leaf_names(Phylogeny& tree, char separator, const GroupRelatio
     std::vector<std::uint32_t> met;     // the numbers met, each once
     std::vector<std::string_view> prefixes;
     std::unordered_set<std::string_view> distinct;
-    const auto add_prefix = [&](const Phylogeny_Node* leaf) {
-        const std::uint32_t key = leaf->leaf_key;
+    const auto add_prefix = [&](NodeRef leaf) {
+        const std::uint32_t key = leaf.leaf_key();
         if (key == kNoLeafKey) {
-            const std::string_view prefix = leaf_prefix(leaf->name, separator);
+            const std::string_view prefix = leaf_prefix(leaf.name(), separator);
             if (!prefixes.empty() && prefixes.back() == prefix) return;
             if (distinct.insert(prefix).second) prefixes.push_back(prefix);
             return;
@@ -97,10 +97,10 @@ LeafNamesSeen see_leaf_names(Phylogeny& tree, char separator, const GroupRelatio
             met.push_back(key);
         }
     };
-    const auto see = [&](const Phylogeny_Node* n) {
-        if (!n->is_leaf) return true;
+    const auto see = [&](NodeRef n) {
+        if (!n.is_leaf()) return true;
         ++seen.leaves;
-        const std::string& name = n->name;
+        const std::string_view name = n.name();
         if (!seen.separator) {
             if (name.find(separator) != std::string::npos) {
                 seen.separator = true;

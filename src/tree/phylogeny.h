@@ -86,17 +86,6 @@ public:
 // nodes may follow. Does nothing for small counts, or where nodes are allocated one by one.
 void expect_nodes(std::size_t count);
 
-// The child of `parent` that is not `child`: its right child when `child` is its left one,
-// else its left one.
-inline Phylogeny_Node* other_child(const Phylogeny_Node* parent, const Phylogeny_Node* child) {
-    return parent->left == child ? parent->right : parent->left;
-}
-
-// The other child of `node`'s parent; `node` must have a parent.
-inline Phylogeny_Node* sibling_of(const Phylogeny_Node* node) {
-    return other_child(node->parent, node);
-}
-
 class Phylogeny {
 public:
     Phylogeny_Node* root = nullptr;  // owning; absent when the text was malformed

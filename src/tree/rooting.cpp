@@ -28,13 +28,13 @@ constexpr double kLongestTolerance = 1e-9;
 // read from the leaf again).
 
 // A node without a right child is a leaf: the reader makes nodes of two children or none.
-bool ends_path(const Phylogeny_Node* node) {
-    return node->right == nullptr;
+bool ends_path(NodeRef node) {
+    return node.right() == nullptr;
 }
 
 // The length from the top of `node`'s branch down to the farthest leaf below it, for a leaf.
-double leaf_reach(const Phylogeny_Node* leaf) {
-    return 0.0 + leaf->length;
+double leaf_reach(NodeRef leaf) {
+    return 0.0 + leaf.length();
 }
 
 // Calls finish(node) for every node below and including `top` in postorder (the left subtree,
@@ -42,28 +42,28 @@ double leaf_reach(const Phylogeny_Node* leaf) {
 // down always goes to a left child, which the readers lay out right after its parent, and a right
 // child comes right after its left sibling's subtree: the walk reads the nodes mostly in the
 // order they lie in memory.
-template <typename Node, typename Finish>
-void climbing_postorder(Node* top, Finish finish) {
-    Node* node = top;
+template <typename Finish>
+void climbing_postorder(NodeRef top, Finish finish) {
+    NodeRef node = top;
     while (!ends_path(node))
-        node = node->left;
+        node = node.left();
     while (true) {
         finish(node);
         if (node == top) return;
-        Node* parent = node->parent;
-        if (node == parent->right) {
+        NodeRef parent = node.parent();
+        if (node == parent.right()) {
             node = parent;
             continue;
         }
-        node = parent->right;
+        node = parent.right();
         while (!ends_path(node))
-            node = node->left;
+            node = node.left();
     }
 }
 
 // The support a branch carries, named by its lower node: none for a leaf's.
-double branch_support(const Phylogeny_Node* below) {
-    return below->is_leaf ? 0 : below->support;
+double branch_support(NodeRef below) {
+    return below.is_leaf() ? 0 : below.support();
 }
 
 // What the midpoint search keeps of each inner node, in postorder: a node's record follows its
@@ -78,7 +78,7 @@ struct SubtreeRecord {
 // A node met by a search, with the value handed down to it: for an inner node the index of its
 // own record and the record itself, for a leaf the index of its parent's record and no record.
 struct Step {
-    Phylogeny_Node* node;
+    NodeRef node;
     std::size_t index;
     double value;
     const SubtreeRecord* record;
@@ -91,7 +91,7 @@ struct Step {
 class SubtreeRecords {
 public:
     // Takes in an inner node, after every node below it.
-    void add_inner(const Phylogeny_Node* node) {
+    void add_inner(NodeRef node) {
         const std::size_t index = records_count_;
         if (free_ == free_end_) next_chunk(index);
         ++records_count_;
@@ -99,14 +99,14 @@ public:
         // The right subtree is finished last: its record is the last one made. So is the left
         // child's when the right child is a leaf; else it comes before the right subtree's. A
         // child's down reach and longest path come from its record when it has one.
-        const Phylogeny_Node* right_node = node->right;
-        const Phylogeny_Node* left_node = node->left;
+        NodeRef right_node = node.right();
+        NodeRef left_node = node.left();
         uint32_t inner = 1;
         double right = leaf_reach(right_node), right_longest = kMinusInfinity;
         SubtreeRecord* left_record = last_;
         if (!ends_path(right_node)) {
             SubtreeRecord& record = *last_;
-            right = record.down + right_node->length;
+            right = record.down + right_node.length();
             right_longest = record.longest;
             record.parent = static_cast<uint32_t>(index);
             inner += record.inner;
@@ -115,7 +115,7 @@ public:
         double left = leaf_reach(left_node), left_longest = kMinusInfinity;
         if (!ends_path(left_node)) {
             SubtreeRecord& record = *left_record;
-            left = record.down + left_node->length;
+            left = record.down + left_node.length();
             left_longest = record.longest;
             record.parent = static_cast<uint32_t>(index);
             inner += record.inner;
@@ -139,27 +139,27 @@ public:
     }
 
     // The root, starting a search with `value`.
-    Step root_step(Phylogeny_Node* root, double value) const {
+    Step root_step(NodeRef root, double value) const {
         const std::size_t index = records_count_ - 1;
         return Step{root, index, value, ends_path(root) ? nullptr : &at(index)};
     }
     // The children of the inner node `node` whose record is at `index`, without their values.
-    Step left_of(Phylogeny_Node* node, std::size_t index) const {
-        Phylogeny_Node* left = node->left;
+    Step left_of(NodeRef node, std::size_t index) const {
+        NodeRef left = node.left();
         if (ends_path(left)) return Step{left, index, 0, nullptr};
-        const std::size_t right_inner = ends_path(node->right) ? 0 : at(index - 1).inner;
+        const std::size_t right_inner = ends_path(node.right()) ? 0 : at(index - 1).inner;
         const std::size_t left_index = index - 1 - right_inner;
         return Step{left, left_index, 0, &at(left_index)};
     }
-    Step right_of(Phylogeny_Node* node, std::size_t index) const {
-        Phylogeny_Node* right = node->right;
+    Step right_of(NodeRef node, std::size_t index) const {
+        NodeRef right = node.right();
         if (ends_path(right)) return Step{right, index, 0, nullptr};
         return Step{right, index - 1, 0, &at(index - 1)};
     }
     // Both at once, the right child's record read once.
     void children(const Step& step, Step& left, Step& right) const {
         right = right_of(step.node, step.index);
-        Phylogeny_Node* left_node = step.node->left;
+        NodeRef left_node = step.node.left();
         if (ends_path(left_node)) {
             left = Step{left_node, step.index, 0, nullptr};
             return;
@@ -174,9 +174,9 @@ public:
     }
     // The index of the record of the parent of `node`, an inner node whose record is at `index`:
     // the next one, unless a right sibling's subtree has records in between.
-    std::size_t parent_index(const Phylogeny_Node* node, std::size_t index) const {
-        const Phylogeny_Node* parent = node->parent;
-        if (parent->right == node || ends_path(parent->right)) return index + 1;
+    std::size_t parent_index(NodeRef node, std::size_t index) const {
+        NodeRef parent = node.parent();
+        if (parent.right() == node || ends_path(parent.right())) return index + 1;
         return at(index).parent;
     }
 
@@ -185,7 +185,7 @@ public:
         return step.record != nullptr ? step.record->longest : kMinusInfinity;
     }
     // From the top of the step's branch.
-    static double reach(const Step& step) { return step.node->length + down(step); }
+    static double reach(const Step& step) { return step.node.length() + down(step); }
 
 private:
     const SubtreeRecord& at(std::size_t index) const { return records_[index]; }
@@ -223,7 +223,7 @@ namespace {
 
 // A leaf with a value: its distance to some leaf; and the index of its parent's record.
 struct Reached {
-    Phylogeny_Node* node;
+    NodeRef node;
     double value;
     std::size_t parent_index;
 };
@@ -275,14 +275,13 @@ std::optional<Reached> first_leaf_reaching(const SubtreeRecords& records, Step s
 // from a node not below it is reached through its parent: beyond the parent, or down its
 // sibling. A subtree holds such a leaf only when a path from it outwards, or one inside it, is
 // long enough.
-std::optional<Reached> first_end(Phylogeny_Node* root, const SubtreeRecords& records,
-                                 double least) {
+std::optional<Reached> first_end(NodeRef root, const SubtreeRecords& records, double least) {
     return first_leaf_reaching(
         records, records.root_step(root, kMinusInfinity), least,
         [](const Step& node, Step& left, Step& right) {
             const double far = node.value;
-            left.value = left.node->length + std::max(far, SubtreeRecords::reach(right));
-            right.value = right.node->length + std::max(far, SubtreeRecords::reach(left));
+            left.value = left.node.length() + std::max(far, SubtreeRecords::reach(right));
+            right.value = right.node.length() + std::max(far, SubtreeRecords::reach(left));
         },
         [&](const Step& child) {
             return records.may_reach(std::max(child.value + SubtreeRecords::down(child),
@@ -295,7 +294,7 @@ std::optional<Reached> first_end(Phylogeny_Node* root, const SubtreeRecords& rec
 // and b to the root meet.
 struct FarEnd {
     Reached b;
-    Phylogeny_Node* meet;
+    NodeRef meet;
 };
 
 // Climbs from `a`, searching the subtree that hangs off each node met: those on the left come
@@ -303,8 +302,8 @@ struct FarEnd {
 // subtree is searched only when its farthest leaf from a may be far enough.
 std::optional<FarEnd> far_end_from(const Reached& a, const SubtreeRecords& records, double least) {
     const auto split = [](const Step& node, Step& left, Step& right) {
-        left.value = node.value + left.node->length;
-        right.value = node.value + right.node->length;
+        left.value = node.value + left.node.length();
+        right.value = node.value + right.node.length();
     };
     const auto open = [&](const Step& side) {
         return records.may_reach(side.value + SubtreeRecords::down(side), least);
@@ -313,16 +312,16 @@ std::optional<FarEnd> far_end_from(const Reached& a, const SubtreeRecords& recor
     std::optional<FarEnd> after;
     double distance = 0;
     std::size_t index = a.parent_index;  // the parent's record
-    for (Phylogeny_Node* child = a.node; child->parent != nullptr; child = child->parent) {
-        Phylogeny_Node* node = child->parent;
-        distance += child->length;
+    for (NodeRef child = a.node; child.parent() != nullptr; child = child.parent()) {
+        NodeRef node = child.parent();
+        distance += child.length();
         const std::size_t node_index = index;
-        if (node->parent != nullptr) index = records.parent_index(node, node_index);
-        const bool hangs_before = node->right == child;
+        if (node.parent() != nullptr) index = records.parent_index(node, node_index);
+        const bool hangs_before = node.right() == child;
         if (!hangs_before && (before.has_value() || after.has_value())) continue;
         Step side =
             hangs_before ? records.left_of(node, node_index) : records.right_of(node, node_index);
-        side.value = distance + side.node->length;
+        side.value = distance + side.node.length();
         if (side.record != nullptr && !open(side)) continue;
         const std::optional<Reached> found = first_leaf_reaching(records, side, least, split, open);
         if (found.has_value()) (hangs_before ? before : after) = FarEnd{*found, node};
@@ -332,25 +331,25 @@ std::optional<FarEnd> far_end_from(const Reached& a, const SubtreeRecords& recor
 
 // A branch of the path being walked from its near end to its far end, the point `into` it from
 // the near end: the place, naming the branch by `below`, which is the near end or the far one.
-RootPlace place_in(Phylogeny_Node* below, bool below_is_near, double length, double into) {
+RootPlace place_in(NodeRef below, bool below_is_near, double length, double into) {
     if (below_is_near) return RootPlace{below, into, length - into};
     return RootPlace{below, length - into, into};
 }
 
 // Walks the path from leaf `a` to `far.b` and places the root halfway along it.
-std::optional<RootPlace> halfway(Phylogeny_Node* root, Phylogeny_Node* a, const FarEnd& far) {
+std::optional<RootPlace> halfway(NodeRef root, NodeRef a, const FarEnd& far) {
     const double half = far.b.value / 2;
     // b's side, from b up to the child of the meeting node, read from the top.
-    ChunkedStack<Phylogeny_Node*> down_side;
-    for (Phylogeny_Node* node = far.b.node; node != far.meet; node = node->parent)
+    ChunkedStack<NodeRef> down_side;
+    for (NodeRef node = far.b.node; node != far.meet; node = node.parent())
         down_side.push_back(node);
     double reached = 0;  // distance from a to the near end of the branch walked
-    for (Phylogeny_Node* node = a; node != far.meet; node = node->parent) {
-        double length = node->length;
+    for (NodeRef node = a; node != far.meet; node = node.parent()) {
+        double length = node.length();
         double far_end = reached + length;
-        if (node->parent == root) {
+        if (node.parent() == root) {
             // Through the root: its two branches are one, ending at b's side's top node.
-            const double other = down_side.back()->length;
+            const double other = down_side.back().length();
             far_end += other;
             length += other;
             down_side.pop_back();
@@ -359,9 +358,9 @@ std::optional<RootPlace> halfway(Phylogeny_Node* root, Phylogeny_Node* a, const 
         reached = far_end;
     }
     for (; !down_side.empty(); down_side.pop_back()) {
-        Phylogeny_Node* node = down_side.back();
-        const double far_end = reached + node->length;
-        if (far_end > half) return place_in(node, false, node->length, half - reached);
+        NodeRef node = down_side.back();
+        const double far_end = reached + node.length();
+        if (far_end > half) return place_in(node, false, node.length(), half - reached);
         reached = far_end;
     }
     return std::nullopt;  // only lengths that are not numbers lead here
@@ -371,10 +370,10 @@ std::optional<RootPlace> halfway(Phylogeny_Node* root, Phylogeny_Node* a, const 
 // largest, and how many sides have its size.
 struct LargestSide {
     uint64_t leaves = 0;
-    Phylogeny_Node* below = nullptr;  // the branch's lower node
+    NodeRef below = nullptr;  // the branch's lower node
     std::size_t ties = 0;
 
-    void offer(uint64_t side_leaves, Phylogeny_Node* branch) {
+    void offer(uint64_t side_leaves, NodeRef branch) {
         if (side_leaves > leaves) {
             *this = LargestSide{side_leaves, branch, 1};
         } else if (side_leaves == leaves) {
@@ -385,9 +384,9 @@ struct LargestSide {
 
 // Does `node` name a branch of the unrooted tree? The root does not, and the root's two branches
 // are one, named by its left child.
-bool names_branch(const Phylogeny* tree, const Phylogeny_Node* node) {
-    const Phylogeny_Node* root = tree->root;
-    return node != root && !(node->parent == root && node == root->right);
+bool names_branch(const Phylogeny* tree, NodeRef node) {
+    NodeRef root = tree->root;
+    return node != root && !(node.parent() == root && node == root.right());
 }
 
 }  // namespace
@@ -404,7 +403,7 @@ public:
     explicit LeafRanges(const Phylogeny& tree);
 
     std::size_t leaf_count() const { return leaf_count_; }
-    Phylogeny_Node* leaf(std::size_t number) const { return leaves_[number]; }
+    NodeRef leaf(std::size_t number) const { return leaves_[number]; }
     std::optional<RootPlace> outgroup_place(const std::vector<uint32_t>& outgroup,
                                             std::size_t max_strays,
                                             std::vector<uint32_t>* strays) const;
@@ -413,7 +412,7 @@ private:
     // A node and the leaves below it: the first one's number and how many. `record` is an inner
     // node's index, kNone for a leaf.
     struct Span {
-        Phylogeny_Node* node;
+        NodeRef node;
         uint32_t record;
         uint32_t first;
         uint32_t leaves;
@@ -428,7 +427,7 @@ private:
     Span parent_span(const Span& span) const;
     Span left_of(const Span& span) const;
     Span right_of(const Span& span) const;
-    void add_leaf(Phylogeny_Node* leaf, ChunkedStack<uint64_t>& finished);
+    void add_leaf(NodeRef leaf, ChunkedStack<uint64_t>& finished);
     void add_inner(ChunkedStack<uint64_t>& finished);
     void offer_run(uint32_t first, uint32_t last, LargestSide& largest) const;
     Span lowest_holding(uint32_t first, uint32_t last) const;
@@ -448,10 +447,10 @@ private:
     std::optional<RootPlace> place_with_strays(const std::vector<uint32_t>& outgroup,
                                                std::size_t max_strays,
                                                std::vector<uint32_t>* strays) const;
-    RootPlace halfway_along(Phylogeny_Node* below) const;
+    RootPlace halfway_along(NodeRef below) const;
 
     const Phylogeny* tree_;
-    ChunkedArray<Phylogeny_Node*> leaves_;
+    ChunkedArray<NodeRef> leaves_;
     ChunkedArray<uint32_t> leaf_parents_;
     ChunkedArray<Inner> inner_;
     uint32_t leaf_count_ = 0;
@@ -468,7 +467,7 @@ constexpr uint64_t kLeafBit = uint64_t{1} << 32;
 
 LeafRanges::LeafRanges(const Phylogeny& tree) : tree_(&tree) {
     ChunkedStack<uint64_t> finished;
-    climbing_postorder(tree.root, [&](Phylogeny_Node* node) {
+    climbing_postorder(tree.root, [&](NodeRef node) {
         if (ends_path(node)) {
             add_leaf(node, finished);
         } else {
@@ -477,7 +476,7 @@ LeafRanges::LeafRanges(const Phylogeny& tree) : tree_(&tree) {
     });
 }
 
-void LeafRanges::add_leaf(Phylogeny_Node* leaf, ChunkedStack<uint64_t>& finished) {
+void LeafRanges::add_leaf(NodeRef leaf, ChunkedStack<uint64_t>& finished) {
     // More leaves than the numbers hold cannot be held in memory anyway.
     if (leaf_count_ == kNone) throw std::bad_alloc();
     const uint32_t number = leaf_count_++;
@@ -517,11 +516,11 @@ LeafRanges::Span LeafRanges::parent_span(const Span& span) const {
         span.record == kNone ? leaf_parents_[span.first] : inner_[span.record].parent;
     if (parent == kNone) return span;
     const Inner& record = inner_[parent];
-    return Span{span.node->parent, parent, record.first, record.leaves};
+    return Span{span.node.parent(), parent, record.first, record.leaves};
 }
 
 LeafRanges::Span LeafRanges::right_of(const Span& span) const {
-    Phylogeny_Node* right = span.node->right;
+    NodeRef right = span.node.right();
     if (ends_path(right)) return leaf_span(span.first + span.leaves - 1);
     const Inner& record = inner_[span.record - 1];
     return Span{right, span.record - 1, record.first, record.leaves};
@@ -529,7 +528,7 @@ LeafRanges::Span LeafRanges::right_of(const Span& span) const {
 
 LeafRanges::Span LeafRanges::left_of(const Span& span) const {
     const uint32_t right_leaves = right_of(span).leaves;
-    Phylogeny_Node* left = span.node->left;
+    NodeRef left = span.node.left();
     if (ends_path(left)) return leaf_span(span.first);
     // Between the left child's record and this node's lie the right subtree's inner records, one
     // fewer than its leaves.
@@ -602,8 +601,9 @@ std::optional<RootPlace> LeafRanges::outgroup_place(const std::vector<uint32_t>&
     return halfway_along(largest.below);
 }
 
-RootPlace LeafRanges::halfway_along(Phylogeny_Node* below) const {
-    const double length = below->parent == tree_->root ? merged_root_length(*tree_) : below->length;
+RootPlace LeafRanges::halfway_along(NodeRef below) const {
+    const double length =
+        below.parent() == tree_->root ? merged_root_length(*tree_) : below.length();
     return RootPlace{below, length / 2, length / 2};
 }
 
@@ -844,16 +844,16 @@ UnrootedTree::UnrootedTree(const Phylogeny& tree) : tree_(tree) {}
 UnrootedTree::~UnrootedTree() = default;
 
 double merged_root_support(const Phylogeny& tree) {
-    const Phylogeny_Node* left = tree.root->left;
-    const Phylogeny_Node* right = tree.root->right;
-    if (left == nullptr || right == nullptr || left->is_leaf || right->is_leaf) return 0;
-    return std::max(left->support, right->support);
+    NodeRef left = root_of(tree).left();
+    NodeRef right = root_of(tree).right();
+    if (left == nullptr || right == nullptr || left.is_leaf() || right.is_leaf()) return 0;
+    return std::max(left.support(), right.support());
 }
 
 double merged_root_length(const Phylogeny& tree) {
-    const Phylogeny_Node* left = tree.root->left;
-    const Phylogeny_Node* right = tree.root->right;
-    return (left != nullptr ? left->length : 0) + (right != nullptr ? right->length : 0);
+    NodeRef left = root_of(tree).left();
+    NodeRef right = root_of(tree).right();
+    return (left != nullptr ? left.length() : 0) + (right != nullptr ? right.length() : 0);
 }
 
 namespace {
@@ -861,14 +861,14 @@ namespace {
 // The midpoint's walk: every node into `records`, each leaf shown on the way to
 // each_leaf(leaf, number), numbered in file order. Answers the number of leaves.
 template <typename EachLeaf>
-std::size_t walk_records(const Phylogeny_Node* root, SubtreeRecords& records, EachLeaf each_leaf) {
+std::size_t walk_records(NodeRef root, SubtreeRecords& records, EachLeaf each_leaf) {
     std::size_t leaves = 0;
     std::size_t nodes = 0;
     double total_length = 0;  // of every branch, taken positive
     if (root != nullptr) {
-        climbing_postorder(root, [&](const Phylogeny_Node* node) {
+        climbing_postorder(root, [&](NodeRef node) {
             ++nodes;
-            total_length += std::fabs(node->length);
+            total_length += std::fabs(node.length());
             if (ends_path(node)) {
                 each_leaf(node, leaves);
                 ++leaves;
@@ -884,36 +884,32 @@ std::size_t walk_records(const Phylogeny_Node* root, SubtreeRecords& records, Ea
 }  // namespace
 
 std::size_t UnrootedTree::walk_for_midpoint(
-    const std::function<void(const Phylogeny_Node*, std::size_t)>& each_leaf,
+    const std::function<void(NodeRef, std::size_t)>& each_leaf,
     const std::array<bool, 256>* first_bytes) const {
     records_ = std::make_unique<SubtreeRecords>();
     if (!each_leaf) {
-        return walk_records(tree_.root, *records_, [](const Phylogeny_Node*, std::size_t) {});
+        return walk_records(tree_.root, *records_, [](NodeRef, std::size_t) {});
     }
     if (first_bytes != nullptr) {
-        return walk_records(
-            tree_.root, *records_, [&](const Phylogeny_Node* leaf, std::size_t number) {
-                const std::string& name = leaf->name;
-                if (!name.empty() && (*first_bytes)[static_cast<unsigned char>(name[0])])
-                    each_leaf(leaf, number);
-            });
+        return walk_records(tree_.root, *records_, [&](NodeRef leaf, std::size_t number) {
+            const std::string_view name = leaf.name();
+            if (!name.empty() && (*first_bytes)[static_cast<unsigned char>(name[0])])
+                each_leaf(leaf, number);
+        });
     }
-    return walk_records(tree_.root, *records_, [&](const Phylogeny_Node* leaf, std::size_t number) {
-        each_leaf(leaf, number);
-    });
+    return walk_records(tree_.root, *records_,
+                        [&](NodeRef leaf, std::size_t number) { each_leaf(leaf, number); });
 }
 
-std::size_t UnrootedTree::walk_for_midpoint(std::vector<const Phylogeny_Node*>& order) const {
+std::size_t UnrootedTree::walk_for_midpoint(std::vector<NodeRef>& order) const {
     records_ = std::make_unique<SubtreeRecords>();
     order.clear();
-    return walk_records(tree_.root, *records_, [&order](const Phylogeny_Node* leaf, std::size_t) {
-        order.push_back(leaf);
-    });
+    return walk_records(tree_.root, *records_,
+                        [&order](NodeRef leaf, std::size_t) { order.push_back(leaf); });
 }
 
-std::optional<RootPlace> UnrootedTree::midpoint_place(
-    std::vector<const Phylogeny_Node*>* order) const {
-    Phylogeny_Node* root = tree_.root;
+std::optional<RootPlace> UnrootedTree::midpoint_place(std::vector<NodeRef>* order) const {
+    NodeRef root = tree_.root;
     if (root == nullptr) return std::nullopt;
     if (records_ == nullptr) {
         ranges_.reset();
@@ -921,7 +917,7 @@ std::optional<RootPlace> UnrootedTree::midpoint_place(
             walk_for_midpoint(*order);
         } else {
             records_ = std::make_unique<SubtreeRecords>();
-            walk_records(root, *records_, [](const Phylogeny_Node*, std::size_t) {});
+            walk_records(root, *records_, [](NodeRef, std::size_t) {});
         }
     }
     const SubtreeRecords& records = *records_;
@@ -944,11 +940,11 @@ std::size_t UnrootedTree::leaf_count() const {
     return tree_.root == nullptr ? 0 : ranges().leaf_count();
 }
 
-const Phylogeny_Node* UnrootedTree::leaf(std::size_t number) const {
+NodeRef UnrootedTree::leaf(std::size_t number) const {
     return ranges().leaf(number);
 }
 
-void UnrootedTree::leaves_in_order(std::vector<const Phylogeny_Node*>& order) const {
+void UnrootedTree::leaves_in_order(std::vector<NodeRef>& order) const {
     order.clear();
     if (tree_.root == nullptr) return;
     if (ranges_ != nullptr) {
@@ -958,7 +954,7 @@ void UnrootedTree::leaves_in_order(std::vector<const Phylogeny_Node*>& order) co
             order[number] = ranges_->leaf(number);
         return;
     }
-    climbing_postorder(tree_.root, [&](const Phylogeny_Node* node) {
+    climbing_postorder(tree_.root, [&](NodeRef node) {
         if (ends_path(node)) order.push_back(node);
     });
 }
@@ -971,7 +967,7 @@ std::optional<RootPlace> UnrootedTree::outgroup_place(const std::vector<std::uin
 }
 
 std::optional<RootPlace> UnrootedTree::outgroup_place(
-    const std::function<bool(const Phylogeny_Node*)>& in_outgroup) const {
+    const std::function<bool(NodeRef)>& in_outgroup) const {
     std::vector<std::uint32_t> outgroup;
     const std::size_t leaves = leaf_count();
     for (std::size_t number = 0; number < leaves; ++number) {
@@ -981,41 +977,43 @@ std::optional<RootPlace> UnrootedTree::outgroup_place(
 }
 
 void root_on_branch(Phylogeny& tree, const RootPlace& place, TreeChanges* changes) {
-    Phylogeny_Node* b = place.below;
-    Phylogeny_Node* a = b->parent;
-    Phylogeny_Node* r = tree.root;
+    NodeRef b = place.below;
+    NodeRef a = b.parent();
+    NodeRef r = tree.root;
     if (a == r) {
         const double support = merged_root_support(tree);
-        Phylogeny_Node* other = other_child(r, b);
+        NodeRef other = r.other_child(b);
         if (changes != nullptr) {
             changes->keep(b);
             changes->keep(other);
         }
-        b->length = place.below_part;
-        other->length = place.above_part;
-        for (Phylogeny_Node* child : {b, other}) {
-            if (!child->is_leaf) child->support = support;
+        b.set_length(place.below_part);
+        other.set_length(place.above_part);
+        for (NodeRef child : {b, other}) {
+            if (!child.is_leaf()) child.set_support(support);
         }
         return;
     }
     const double chosen_support = branch_support(b);
     // Each node of the turned-over path takes the values of the node that was below it; the old
     // root ends with those of its child on the path.
-    tree.root = Phylogeny::reroot_keeping_values(a, b, r, changes);
-    tree.root->support = 0;
-    tree.root->length = 0;
-    a->support = chosen_support;
-    a->length = place.above_part;
-    b->length = place.below_part;
+    tree.root = Phylogeny::reroot_keeping_values(a.get(), b.get(), r.get(), changes);
+    root_of(tree).set_support(0);
+    root_of(tree).set_length(0);
+    a.set_support(chosen_support);
+    a.set_length(place.above_part);
+    b.set_length(place.below_part);
     // The old root's two branches, now one, end at its remaining child.
-    Phylogeny_Node* remaining = other_child(r, nullptr);
+    NodeRef remaining = r.other_child(nullptr);
     if (remaining != nullptr) {  // kept with the path already
-        if (!remaining->is_leaf) remaining->support = std::max(remaining->support, r->support);
-        remaining->length += r->length;
+        if (!remaining.is_leaf()) remaining.set_support(std::max(remaining.support(), r.support()));
+        remaining.set_length(remaining.length() + r.length());
     }
     if (changes != nullptr) changes->took_out(r);  // kept with the path already
-    r->left = r->right = r->parent = nullptr;
-    if (changes == nullptr) delete r;
+    r.set_left(nullptr);
+    r.set_right(nullptr);
+    r.set_parent(nullptr);
+    if (changes == nullptr) delete r.get();
 }
 
 namespace {
@@ -1023,7 +1021,7 @@ namespace {
 // Where the points of a node's branch went: the point `d` up from the node is now `offset + d`
 // up the branch of `node`, or `offset` itself when the branch was absorbed.
 struct Moved {
-    const Phylogeny_Node* node;
+    NodeRef node;
     double offset;
     bool absorbs;
 };
@@ -1033,8 +1031,8 @@ struct Moved {
 // unrooted tree lost its branch: every point of it, and the parent's place, went to the sibling
 // itself (`to.absorbs`).
 struct Removal {
-    const Phylogeny_Node* leaf;
-    const Phylogeny_Node* parent;
+    NodeRef leaf;
+    NodeRef parent;
     Moved to;
 };
 
@@ -1043,9 +1041,9 @@ struct Removal {
 // of the sibling afterwards is known by then, so each point is moved once.
 std::vector<RemovedLeaf> places_of(const Phylogeny& tree, const std::vector<Removal>& removals,
                                    bool unrooted) {
-    std::unordered_map<const Phylogeny_Node*, Moved> moved;
+    std::unordered_map<NodeRef, Moved> moved;
     moved.reserve(3 * removals.size());
-    const auto follow = [&moved](const Phylogeny_Node* node, double up) {
+    const auto follow = [&moved](NodeRef node, double up) {
         const auto found = moved.find(node);
         if (found == moved.end()) return Moved{node, up, false};
         const Moved& to = found->second;
@@ -1060,18 +1058,18 @@ std::vector<RemovedLeaf> places_of(const Phylogeny& tree, const std::vector<Remo
     }
     std::vector<RemovedLeaf> places;
     places.reserve(removals.size());
-    const Phylogeny_Node* root = tree.root;
+    NodeRef root = tree.root;
     for (const Removal& removal : removals) {
         const Moved at = follow(removal.leaf, 0);
         RemovedLeaf place{removal.leaf, at.node, nullptr, at.offset};
-        if (at.node == root && unrooted && root->left != nullptr && root->right != nullptr) {
+        if (at.node == root && unrooted && root.left() != nullptr && root.right() != nullptr) {
             // The root of an unrooted tree lies on the branch its children's branches make.
-            place = {removal.leaf, root->left, root->right, root->left->length};
-        } else if (at.node != root && at.node->parent == root) {
-            const Phylogeny_Node* other = other_child(root, at.node);
+            place = {removal.leaf, root.left(), root.right(), root.left().length()};
+        } else if (at.node != root && at.node.parent() == root) {
+            NodeRef other = root.other_child(at.node);
             place.above = other != nullptr ? other : root;
         } else if (at.node != root) {
-            place.above = at.node->parent;
+            place.above = at.node.parent();
         }
         places.push_back(place);
     }
@@ -1080,47 +1078,52 @@ std::vector<RemovedLeaf> places_of(const Phylogeny& tree, const std::vector<Remo
 
 }  // namespace
 
-std::size_t remove_leaves(Phylogeny& tree, const std::vector<Phylogeny_Node*>& leaves,
-                          BranchMerge merge, std::vector<RemovedLeaf>* places,
-                          TreeChanges* changes) {
+std::size_t remove_leaves(Phylogeny& tree, const std::vector<NodeRef>& leaves, BranchMerge merge,
+                          std::vector<RemovedLeaf>* places, TreeChanges* changes) {
     const bool unrooted = merge == BranchMerge::kUnrooted;
     std::vector<Removal> removals;
     std::size_t removed = 0;
-    for (Phylogeny_Node* leaf : leaves) {
+    for (NodeRef leaf : leaves) {
         // A removed leaf has no parent left, and neither has a leaf that is the whole tree.
-        if (leaf == nullptr || leaf->parent == nullptr) continue;
-        Phylogeny_Node* parent = leaf->parent;
-        Phylogeny_Node* sibling = other_child(parent, leaf);
+        if (leaf == nullptr || leaf.parent() == nullptr) continue;
+        NodeRef parent = leaf.parent();
+        NodeRef sibling = parent.other_child(leaf);
         if (sibling == nullptr) continue;  // not a tree the reader makes
-        Phylogeny_Node* grandparent = parent->parent;
+        NodeRef grandparent = parent.parent();
         const bool absorbs = unrooted && grandparent == nullptr;
         if (places != nullptr)
-            removals.push_back({leaf, parent, {sibling, absorbs ? 0.0 : sibling->length, absorbs}});
+            removals.push_back(
+                {leaf, parent, {sibling, absorbs ? 0.0 : sibling.length(), absorbs}});
         if (changes != nullptr) {
-            for (Phylogeny_Node* node : {sibling, grandparent, parent, leaf})
+            for (NodeRef node : {sibling, grandparent, parent, leaf})
                 changes->keep(node);
         }
-        sibling->parent = grandparent;
-        if (unrooted && !sibling->is_leaf && grandparent != nullptr) {
-            sibling->support = std::max(sibling->support, parent->support);
+        sibling.set_parent(grandparent);
+        if (unrooted && !sibling.is_leaf() && grandparent != nullptr) {
+            sibling.set_support(std::max(sibling.support(), parent.support()));
         }
-        sibling->length += parent->length;
+        sibling.set_length(sibling.length() + parent.length());
         if (grandparent == nullptr) {
-            tree.root = sibling;
+            tree.root = sibling.get();
             // Unrooted, the sibling's own branch was half of the merged one, which goes with the
             // leaf; its two children's branches now merge at the root.
-            if (unrooted) sibling->support = sibling->length = 0;
+            if (unrooted) {
+                sibling.set_support(0);
+                sibling.set_length(0);
+            }
         } else {
-            (grandparent->left == parent ? grandparent->left : grandparent->right) = sibling;
+            grandparent.replace_child(parent, sibling);
         }
-        parent->left = parent->right = parent->parent = nullptr;
-        leaf->parent = nullptr;
+        parent.set_left(nullptr);
+        parent.set_right(nullptr);
+        parent.set_parent(nullptr);
+        leaf.set_parent(nullptr);
         if (changes != nullptr) {
             changes->took_out(parent);
             changes->took_out(leaf);
         } else {
-            tree.retire_node(parent);
-            tree.retire_subtree(leaf);
+            tree.retire_node(parent.get());
+            tree.retire_subtree(leaf.get());
         }
         ++removed;
     }

@@ -21,6 +21,7 @@
 #include <optional>
 #include <vector>
 
+#include "tree/node_ref.h"
 #include "tree/phylogeny.h"
 
 namespace tavrin {
@@ -32,7 +33,7 @@ class TreeChanges;
 // the length from the point to `below`, `above_part` the length from the point to the branch's
 // other end.
 struct RootPlace {
-    Phylogeny_Node* below = nullptr;
+    NodeRef below = nullptr;
     double below_part = 0;
     double above_part = 0;
 };
@@ -65,8 +66,7 @@ public:
     // where a path can be long enough. The leaves' numbering is let go first (it is made again
     // if asked for afterwards): a midpoint mostly ends a root list. With `order` empty when the
     // walk is made here, the leaves go into it in file order on the way.
-    std::optional<RootPlace> midpoint_place(
-        std::vector<const Phylogeny_Node*>* order = nullptr) const;
+    std::optional<RootPlace> midpoint_place(std::vector<NodeRef>* order = nullptr) const;
 
     // The midpoint's walk, made now (it is made once), with each_leaf(leaf, number) called on the
     // way for every leaf, numbered in file order as leaf() numbers them: a root list that may
@@ -75,22 +75,21 @@ public:
     // `first_bytes`, each_leaf is called only for the leaves whose name begins with a byte it
     // marks (the numbers still count every leaf): most leaves of a big tree start with none of
     // the bytes an outgroup's name starts with.
-    std::size_t walk_for_midpoint(
-        const std::function<void(const Phylogeny_Node*, std::size_t)>& each_leaf,
-        const std::array<bool, 256>* first_bytes = nullptr) const;
+    std::size_t walk_for_midpoint(const std::function<void(NodeRef, std::size_t)>& each_leaf,
+                                  const std::array<bool, 256>* first_bytes = nullptr) const;
     // The same walk with the leaves put in `order` (emptied first) in file order, their numbers
     // being their places there: cheaper than a call for each.
-    std::size_t walk_for_midpoint(std::vector<const Phylogeny_Node*>& order) const;
+    std::size_t walk_for_midpoint(std::vector<NodeRef>& order) const;
 
     // The leaves, numbered from 0 in file order (left to right). One walk numbers them, the first
     // time they are asked for, and notes the leaves below every inner node (a run of numbers).
     std::size_t leaf_count() const;
-    const Phylogeny_Node* leaf(std::size_t number) const;
+    NodeRef leaf(std::size_t number) const;
     // Whether the leaves are numbered now (the midpoint lets the numbering go).
     bool leaves_numbered() const { return ranges_ != nullptr; }
     // The leaves in file order into `order` (every node without children): copied from their
     // numbering when it is made, else by a walk of their own.
-    void leaves_in_order(std::vector<const Phylogeny_Node*>& order) const;
+    void leaves_in_order(std::vector<NodeRef>& order) const;
 
     // Halfway along the branch of the largest side (of any branch) whose leaves are all outgroup
     // leaves, given by their numbers in increasing order. None when there is no outgroup leaf,
@@ -109,8 +108,7 @@ public:
                                             std::size_t max_strays = 0,
                                             std::vector<std::uint32_t>* strays = nullptr) const;
     // The same for the leaves that pass `in_outgroup`, each tested once.
-    std::optional<RootPlace> outgroup_place(
-        const std::function<bool(const Phylogeny_Node*)>& in_outgroup) const;
+    std::optional<RootPlace> outgroup_place(const std::function<bool(NodeRef)>& in_outgroup) const;
 
 private:
     const LeafRanges& ranges() const;
@@ -143,9 +141,9 @@ enum class BranchMerge {
 // is absent when the leaf stood on the root's own branch of a rooted tree (or the tree left is
 // one leaf). A leaf whose place was taken out after it stands where that place went.
 struct RemovedLeaf {
-    const Phylogeny_Node* leaf = nullptr;
-    const Phylogeny_Node* below = nullptr;
-    const Phylogeny_Node* above = nullptr;
+    NodeRef leaf = nullptr;
+    NodeRef below = nullptr;
+    NodeRef above = nullptr;
     double distance = 0;
 };
 
@@ -159,8 +157,8 @@ struct RemovedLeaf {
 // leaf stood, in the order they were removed. Time and memory linear in the leaves removed.
 // With `changes`, what is changed is kept there and the nodes taken out are handed to it, so that
 // the leaves can be put back.
-std::size_t remove_leaves(Phylogeny& tree, const std::vector<Phylogeny_Node*>& leaves,
-                          BranchMerge merge, std::vector<RemovedLeaf>* places = nullptr,
+std::size_t remove_leaves(Phylogeny& tree, const std::vector<NodeRef>& leaves, BranchMerge merge,
+                          std::vector<RemovedLeaf>* places = nullptr,
                           TreeChanges* changes = nullptr);
 
 }  // namespace tavrin

@@ -3,29 +3,31 @@
 namespace tavrin {
 
 TreeChanges::~TreeChanges() {
-    for (Phylogeny_Node* node : taken_out_)
-        tree_.retire_node(node);
+    for (NodeRef node : taken_out_)
+        tree_.retire_node(node.get());
 }
 
 void TreeChanges::undo() {
     // Newest first, so that a node kept twice ends with its oldest state.
     for (; kept_ > 0; --kept_) {
         const State& state = states_.back();
-        Phylogeny_Node* node = state.node;
-        node->left = state.left;
-        node->right = state.right;
-        node->parent = state.parent;
-        node->support = state.support;
-        node->length = state.length;
+        NodeRef node = state.node;
+        node.set_left(state.left);
+        node.set_right(state.right);
+        node.set_parent(state.parent);
+        node.set_support(state.support);
+        node.set_length(state.length);
         states_.pop_back();
     }
-    for (Phylogeny_Node* node : made_) {
-        node->left = node->right = node->parent = nullptr;  // its children are the tree's again
-        delete node;
+    for (NodeRef node : made_) {
+        node.set_left(nullptr);  // its children are the tree's again
+        node.set_right(nullptr);
+        node.set_parent(nullptr);
+        delete node.get();
     }
     made_.clear();
     taken_out_.clear();
-    tree_.root = root_;
+    tree_.root = root_.get();
 }
 
 }  // namespace tavrin

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/chunked_stack.h"
+#include "tree/node_ref.h"
 #include "tree/phylogeny.h"
 
 namespace tavrin {
@@ -22,16 +23,16 @@ public:
 
     // Before `node`'s links or values change: keeps them. A node may be kept several times; the
     // oldest state is the one an undo gives back.
-    void keep(Phylogeny_Node* node) {
+    void keep(NodeRef node) {
         if (node == nullptr) return;
         states_.push_back(
-            State{node, node->left, node->right, node->parent, node->support, node->length});
+            State{node, node.left(), node.right(), node.parent(), node.support(), node.length()});
         ++kept_;
     }
     // `node` was made by the change: an undo releases it.
-    void made(Phylogeny_Node* node) { made_.push_back(node); }
+    void made(NodeRef node) { made_.push_back(node); }
     // `node` (kept before) left the tree: it stays readable, and an undo puts it back.
-    void took_out(Phylogeny_Node* node) { taken_out_.push_back(node); }
+    void took_out(NodeRef node) { taken_out_.push_back(node); }
 
     // Whether the tree was changed since the record began.
     bool any() const { return !made_.empty() || !taken_out_.empty() || kept_ > 0; }
@@ -41,20 +42,20 @@ public:
 
 private:
     struct State {
-        Phylogeny_Node* node;
-        Phylogeny_Node* left;
-        Phylogeny_Node* right;
-        Phylogeny_Node* parent;
+        NodeRef node;
+        NodeRef left;
+        NodeRef right;
+        NodeRef parent;
         double support;
         double length;
     };
 
     Phylogeny& tree_;
-    Phylogeny_Node* root_;
+    NodeRef root_;
     ChunkedStack<State> states_;
     std::size_t kept_ = 0;
-    std::vector<Phylogeny_Node*> made_;
-    std::vector<Phylogeny_Node*> taken_out_;
+    std::vector<NodeRef> made_;
+    std::vector<NodeRef> taken_out_;
 };
 
 }  // namespace tavrin

@@ -6,8 +6,25 @@
 #include <type_traits>
 
 #include "platform/chunked_stack.h"
+#include "tree/node_ref.h"
 
 namespace tavrin {
+
+// A node's children, for a walk over handles or over the model's nodes themselves.
+inline NodeRef left_child(NodeRef node) {
+    return node.left();
+}
+inline NodeRef right_child(NodeRef node) {
+    return node.right();
+}
+template <typename Node>
+Node* left_child(Node* node) {
+    return node->left;
+}
+template <typename Node>
+Node* right_child(Node* node) {
+    return node->right;
+}
 
 // Visits every node below and including `top` (absent children are skipped), each before its
 // children and the left subtree before the right. A node's children are read before the node
@@ -18,12 +35,12 @@ namespace tavrin {
 // for later: one push per such node and one pop per node without children, where pushing every
 // child and popping every node would cost twice as much.
 template <typename Node, typename Visit>
-bool preorder(Node* top, Visit visit) {
-    ChunkedStack<Node*> later;
-    Node* node = top;
+bool preorder(Node top, Visit visit) {
+    ChunkedStack<Node> later;
+    Node node = top;
     while (node != nullptr) {
-        Node* const left = node->left;
-        Node* const right = node->right;
+        const Node left = left_child(node);
+        const Node right = right_child(node);
         if constexpr (std::is_same_v<decltype(visit(node)), bool>) {
             if (!visit(node)) return false;
         } else {
@@ -46,9 +63,9 @@ bool preorder(Node* top, Visit visit) {
 
 // Visits every node below and including `top`, each after its children.
 template <typename Node, typename Visit>
-void postorder(Node* top, Visit visit) {
-    ChunkedStack<Node*> order;
-    preorder(top, [&](Node* node) { order.push_back(node); });
+void postorder(Node top, Visit visit) {
+    ChunkedStack<Node> order;
+    preorder(top, [&](Node node) { order.push_back(node); });
     while (!order.empty()) {
         visit(order.back());
         order.pop_back();

@@ -88,15 +88,15 @@ TEST(SettingAside, SiblingKeepsItsSupportAndTakesTheParentsLength) {
 
     // The removal as such: the sibling of the removed leaf keeps 90 and adds 2 to its length.
     Phylogeny tree(text);
-    Phylogeny_Node* sibling = tree.root->left->left;
-    const OutlierSet set = find_outliers(
-        tree, [](const Phylogeny_Node* leaf) { return leaf->name.rfind("F-", 0) == 0; });
+    NodeRef sibling = tavrin::root_of(tree).left().left();
+    const OutlierSet set =
+        find_outliers(tree, [](NodeRef leaf) { return leaf.name().rfind("F-", 0) == 0; });
     ASSERT_EQ(set.leaves.size(), 1u);
     tavrin::analyse_tree(tree, settings);  // the analysis that found no clade changes nothing
     set_aside(tree, set.leaves);
-    EXPECT_EQ(tree.root->left, sibling);
-    EXPECT_EQ(sibling->support, 90);
-    EXPECT_EQ(sibling->length, 3);
+    EXPECT_EQ(tavrin::root_of(tree).left(), sibling);
+    EXPECT_EQ(sibling.support(), 90);
+    EXPECT_EQ(sibling.length(), 3);
 }
 
 // For a picture, each leaf set aside comes with where it stood in the tree analysed, named by
@@ -109,17 +109,17 @@ TEST(SettingAside, PictureLearnsWhereEachLeafStood) {
     const std::string text = "(((F-1:1,F-2:1)90:1,M-1:1)40:2,(F-3:1,(M-2:1,M-3:1)60:1)70:1);";
     auto tree = std::make_unique<Phylogeny>(text);
     const auto node_above = [](const Phylogeny& in, const std::string& name) {
-        for (Phylogeny_Node* n : tree_check::preorder(in.root)) {
-            if (n->name == name) return n->parent;
+        for (NodeRef n : tree_check::preorder(in.root)) {
+            if (n.name() == name) return n.parent();
         }
-        return static_cast<Phylogeny_Node*>(nullptr);
+        return static_cast<NodeRef>(nullptr);
     };
-    const Phylogeny_Node* clade = node_above(*tree, "F-1");
-    const Phylogeny_Node* across = node_above(*tree, "F-3");
+    NodeRef clade = node_above(*tree, "F-1");
+    NodeRef across = node_above(*tree, "F-3");
     const AnalysisResult result = tavrin::analyse(*tree, settings, picture);
     ASSERT_TRUE(result.set_aside);
     ASSERT_EQ(result.aside.size(), 1u);
-    EXPECT_EQ(result.aside[0].leaf->name, "M-1");
+    EXPECT_EQ(result.aside[0].leaf.name(), "M-1");
     // 1 up the branch of (F-1,F-2), which now runs through the root to the other side.
     EXPECT_EQ(result.aside[0].below, clade);
     EXPECT_EQ(result.aside[0].above, across);
@@ -133,7 +133,7 @@ TEST(SettingAside, PictureLearnsWhereEachLeafStood) {
     const AnalysisResult lost = tavrin::analyse(*unrooted, settings, picture);
     EXPECT_EQ(lost.status, TreeStatus::kNoRoot);
     ASSERT_EQ(lost.aside.size(), 1u);
-    EXPECT_EQ(lost.aside[0].leaf->name, "O-1");
+    EXPECT_EQ(lost.aside[0].leaf.name(), "O-1");
 }
 
 TEST(SettingAside, RerootedTreeIsDescribedAndReducedAsRead) {
@@ -264,7 +264,7 @@ TEST(SettingAside, GeneTreesKeepTheirRowsWithBoundZeroAndInTheTable) {
         ++reduced_trees;
         Phylogeny reduced(text);
         const OutlierSet set = find_outliers(
-            reduced, [](const Phylogeny_Node* leaf) { return leaf->name.rfind("Choano", 0) == 0; });
+            reduced, [](NodeRef leaf) { return leaf.name().rfind("Choano", 0) == 0; });
         set_aside(reduced, set.leaves);
         expect_same_answer(three.result, tavrin::analyse_tree(reduced, settings), text);
     }

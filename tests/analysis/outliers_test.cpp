@@ -25,14 +25,14 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-bool starts_with_f(const Phylogeny_Node* leaf) {
-    return leaf->name.rfind("F-", 0) == 0;
+bool starts_with_f(NodeRef leaf) {
+    return leaf.name().rfind("F-", 0) == 0;
 }
 
-Names names_of(const std::vector<Phylogeny_Node*>& leaves) {
+Names names_of(const std::vector<NodeRef>& leaves) {
     Names names;
-    for (const Phylogeny_Node* leaf : leaves)
-        names.push_back(leaf->name);
+    for (NodeRef leaf : leaves)
+        names.emplace_back(leaf.name());
     return names;
 }
 
@@ -58,10 +58,10 @@ Reference exhaustive(const Phylogeny& tree, const std::vector<bool>& target_by_r
         targets |= target_by_rank[i] ? 1u << i : 0u;
 
     std::set<uint32_t> sides;
-    for (const Phylogeny_Node* node : tree_check::preorder<const Phylogeny_Node>(tree.root)) {
+    for (NodeRef node : tree_check::preorder<const Phylogeny_Node>(tree.root)) {
         if (node == tree.root) continue;
         uint32_t below = 0;
-        for (const std::string& name : tree_check::leaf_names(node))
+        for (const std::string& name : tree_check::leaf_names(node.get()))
             below |= 1u << rank[name];
         sides.insert(below);
         sides.insert(all & ~below);
@@ -125,7 +125,7 @@ TEST(Outliers, AgreeWithAnExhaustiveSearchOnSmallRandomTrees) {
             target_by_rank[i] = target[i];
         }
         const OutlierSet found = find_outliers(
-            tree, [&](const Phylogeny_Node* leaf) { return target_by_name[leaf->name]; });
+            tree, [&](NodeRef leaf) { return target_by_name[std::string(leaf.name())]; });
         const Reference expected = exhaustive(tree, target_by_rank);
         const std::string trace = tree_check::shape(tree.root);
 
@@ -133,9 +133,9 @@ TEST(Outliers, AgreeWithAnExhaustiveSearchOnSmallRandomTrees) {
         // target, it answers what the walk answered, ties included.
         CensusShape shape;
         find_outliers(
-            tree, [&](const Phylogeny_Node* leaf) { return !target_by_name[leaf->name]; }, &shape);
+            tree, [&](NodeRef leaf) { return !target_by_name[std::string(leaf.name())]; }, &shape);
         const OutlierSet replayed = find_outliers(
-            tree, [&](const Phylogeny_Node* leaf) { return target_by_name[leaf->name]; }, &shape);
+            tree, [&](NodeRef leaf) { return target_by_name[std::string(leaf.name())]; }, &shape);
         EXPECT_EQ(replayed.target_leaves, found.target_leaves) << trace;
         EXPECT_EQ(replayed.outliers, found.outliers) << trace;
         EXPECT_EQ(replayed.ambiguous, found.ambiguous) << trace;
@@ -161,7 +161,7 @@ TEST(Outliers, AgreeWithAnExhaustiveSearchOnSmallRandomTrees) {
         EXPECT_EQ(tree_check::check_links(tree.root), "") << trace;
         EXPECT_EQ(tree_check::leaf_count(tree.root), n - found.leaves.size());
         const OutlierSet again = find_outliers(
-            tree, [&](const Phylogeny_Node* leaf) { return target_by_name[leaf->name]; });
+            tree, [&](NodeRef leaf) { return target_by_name[std::string(leaf.name())]; });
         EXPECT_EQ(again.outliers, std::optional<std::size_t>(0)) << trace;
     }
     // Every outcome came up often enough to mean something.
@@ -182,7 +182,7 @@ struct Case {
 void expect_case(const Case& c) {
     Phylogeny tree(c.text);
     std::size_t asked = 0;
-    const OutlierSet found = find_outliers(tree, [&](const Phylogeny_Node* leaf) {
+    const OutlierSet found = find_outliers(tree, [&](NodeRef leaf) {
         ++asked;
         return starts_with_f(leaf);
     });
@@ -234,8 +234,8 @@ TEST(Outliers, CensusesReadByPrefixNumbersAnswerAsTheLeavesDo) {
                 auto passes = [&](std::string_view prefix) {
                     return targets[t](std::stoul(std::string(prefix.substr(1))));
                 };
-                const LeafTest by_leaf = [&](const Phylogeny_Node* leaf) {
-                    return passes(leaf_prefix(leaf->name, '-'));
+                const LeafTest by_leaf = [&](NodeRef leaf) {
+                    return passes(leaf_prefix(leaf.name(), '-'));
                 };
                 const PrefixTest by_key{
                     '-', [&](uint32_t key) { return passes(LeafKeys::of_thread().prefix(key)); }};
@@ -304,10 +304,10 @@ TEST(Outliers, AnOnlyChildSplitsTheLeavesAsItsParentDoes) {
     // Not a shape the reader makes; the edges above a node with one child and above that child
     // are one split, which must not tie with itself.
     Phylogeny tree("(((F-1,F-2),M-1),M-2);");
-    Phylogeny_Node* m1 = tree.root->left->right;
-    tree.root->left->right = nullptr;
-    m1->parent = nullptr;
-    tree.retire_subtree(m1);
+    NodeRef m1 = tavrin::root_of(tree).left().right();
+    tavrin::root_of(tree).left().set_right(nullptr);
+    m1.set_parent(nullptr);
+    tree.retire_subtree(m1.get());
     const OutlierSet found = find_outliers(tree, starts_with_f);
     EXPECT_EQ(found.outliers, std::optional<std::size_t>(0));
     EXPECT_FALSE(found.ambiguous);
@@ -316,58 +316,58 @@ TEST(Outliers, AnOnlyChildSplitsTheLeavesAsItsParentDoes) {
 // ---------------------------------------------------------------- setting leaves aside
 
 // The node with `name` among the leaves of `tree`.
-Phylogeny_Node* leaf_named(const Phylogeny& tree, const std::string& name) {
-    Phylogeny_Node* found = nullptr;
-    tavrin::preorder(tree.root, [&](Phylogeny_Node* node) {
-        if (node->is_leaf && node->name == name) found = node;
+NodeRef leaf_named(const Phylogeny& tree, const std::string& name) {
+    NodeRef found = nullptr;
+    tavrin::preorder(tree.root, [&](NodeRef node) {
+        if (node.is_leaf() && node.name() == name) found = node;
     });
     return found;
 }
 
 TEST(SetAside, SiblingKeepsItsSupportAndAddsTheParentsLength) {
     Phylogeny tree("((F-1:1,(F-2:2,M-1:3)80:4)90:5,(M-2:1,M-3:1)70:6);");
-    Phylogeny_Node* f2 = leaf_named(tree, "F-2");
-    Phylogeny_Node* m1 = leaf_named(tree, "M-1");
-    Phylogeny_Node* upper = tree.root->left;
+    NodeRef f2 = leaf_named(tree, "F-2");
+    NodeRef m1 = leaf_named(tree, "M-1");
+    NodeRef upper = tavrin::root_of(tree).left();
     EXPECT_EQ(set_aside(tree, {m1}), 1u);
     EXPECT_EQ(tree_check::check_links(tree.root), "");
     EXPECT_EQ(tree_check::shape(tree.root), "((F-1,F-2),(M-2,M-3))");
-    EXPECT_EQ(f2->parent, upper);
-    EXPECT_DOUBLE_EQ(f2->length, 6);
-    EXPECT_EQ(f2->support, 0);
-    EXPECT_EQ(m1->name, "M-1");  // still readable after its removal
+    EXPECT_EQ(f2.parent(), upper);
+    EXPECT_DOUBLE_EQ(f2.length(), 6);
+    EXPECT_EQ(f2.support(), 0);
+    EXPECT_EQ(m1.name(), "M-1");  // still readable after its removal
 
     // An internal sibling keeps its support too.
     Phylogeny second("((F-1:1,(F-2:2,M-1:3)80:4)90:5,(M-2:1,M-3:1)70:6);");
-    Phylogeny_Node* inner = second.root->left->right;
+    NodeRef inner = tavrin::root_of(second).left().right();
     EXPECT_EQ(set_aside(second, {leaf_named(second, "F-1")}), 1u);
     EXPECT_EQ(tree_check::check_links(second.root), "");
-    EXPECT_EQ(second.root->left, inner);
-    EXPECT_EQ(inner->support, 80);
-    EXPECT_DOUBLE_EQ(inner->length, 9);
+    EXPECT_EQ(tavrin::root_of(second).left(), inner);
+    EXPECT_EQ(inner.support(), 80);
+    EXPECT_DOUBLE_EQ(inner.length(), 9);
 }
 
 TEST(SetAside, SiblingOfARootParentBecomesTheRoot) {
     Phylogeny tree("(M-1:1,(F-1:1,F-2:2)90:3)100:0.5;");
-    Phylogeny_Node* clade = tree.root->right;
-    EXPECT_EQ(set_aside(tree, {tree.root->left}), 1u);
+    NodeRef clade = tavrin::root_of(tree).right();
+    EXPECT_EQ(set_aside(tree, {tavrin::root_of(tree).left()}), 1u);
     EXPECT_EQ(tree.root, clade);
-    EXPECT_EQ(clade->parent, nullptr);
-    EXPECT_EQ(clade->support, 90);
-    EXPECT_DOUBLE_EQ(clade->length, 3.5);
+    EXPECT_EQ(clade.parent(), nullptr);
+    EXPECT_EQ(clade.support(), 90);
+    EXPECT_DOUBLE_EQ(clade.length(), 3.5);
     EXPECT_EQ(tree_check::check_links(tree.root), "");
 }
 
 TEST(SetAside, RemovalsOneAfterAnother) {
     Phylogeny tree("((A:1,B:2):3,(C:4,D:5):6);");
-    Phylogeny_Node* a = leaf_named(tree, "A");
-    Phylogeny_Node* b = leaf_named(tree, "B");
-    Phylogeny_Node* c = leaf_named(tree, "C");
-    Phylogeny_Node* d = leaf_named(tree, "D");
+    NodeRef a = leaf_named(tree, "A");
+    NodeRef b = leaf_named(tree, "B");
+    NodeRef c = leaf_named(tree, "C");
+    NodeRef d = leaf_named(tree, "D");
     // B is A's sibling when A goes, and goes next; then C's parent is the root.
     EXPECT_EQ(set_aside(tree, {a, b, c}), 3u);
     EXPECT_EQ(tree.root, d);
-    EXPECT_DOUBLE_EQ(d->length, 11);
+    EXPECT_DOUBLE_EQ(d.length(), 11);
     EXPECT_EQ(tree_check::check_links(tree.root), "");
     // A leaf already removed, and a leaf that is the whole tree, stay as they are.
     EXPECT_EQ(set_aside(tree, {a, d, nullptr}), 0u);
@@ -404,8 +404,8 @@ std::string balanced(std::size_t n) {
     return text;
 }
 
-std::size_t number_of(const Phylogeny_Node* leaf) {
-    return std::stoul(leaf->name.substr(1));
+std::size_t number_of(NodeRef leaf) {
+    return std::stoul(std::string(leaf.name().substr(1)));
 }
 
 // Finds the set, sets it aside and finds a clade in what is left.
@@ -425,7 +425,7 @@ TEST(OutliersDeep, MillionDeepLadder) {
     Phylogeny tree(tree_check::caterpillar(1000000) + ";");
     // L1 ... L500000 and L700000, far up the ladder.
     expect_linear(tree,
-                  [](const Phylogeny_Node* leaf) {
+                  [](NodeRef leaf) {
                       const std::size_t i = number_of(leaf);
                       return i <= 500000 || i == 700000;
                   },
@@ -437,7 +437,7 @@ TEST(OutliersDeep, MillionLeafBalancedTree) {
     Phylogeny tree(balanced(n) + ";");
     // The left half but L5, and L(n/2 + 7) from the right half.
     expect_linear(tree,
-                  [&](const Phylogeny_Node* leaf) {
+                  [&](NodeRef leaf) {
                       const std::size_t i = number_of(leaf);
                       return (i <= n / 2 && i != 5) || i == n / 2 + 7;
                   },

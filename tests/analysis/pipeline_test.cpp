@@ -169,7 +169,7 @@ TEST(AnalysisResult, EveryOutcomeWithWhatItCarries) {
             EXPECT_EQ(result.target, tree.root);
         }
         if (c.rerooted && has_target) {
-            EXPECT_EQ(result.target, tree.root->right);
+            EXPECT_EQ(result.target, tavrin::root_of(tree).right());
         }
     }
 }
@@ -282,12 +282,12 @@ TEST(AnalysisResult, ParentFoldReadWithoutCuttingTheTree) {
     EXPECT_TRUE(read.support.applies);
     EXPECT_EQ(tree->root->print(), before);
     ASSERT_NE(read.support_node, nullptr);
-    EXPECT_EQ(read.support_node, read.target->parent->parent);
+    EXPECT_EQ(read.support_node, read.target.parent().parent());
 
     Phylogeny in_place(text);
     const AnalysisResult folded = tavrin::analyse_tree(in_place, settings);
     EXPECT_EQ(folded.support.value, 80);
-    EXPECT_EQ(folded.target->parent->support, 80);
+    EXPECT_EQ(folded.target.parent().support(), 80);
     EXPECT_NE(in_place.root->print(), before);
 
     // Across the root after the fold (an uncle leaf whose whole name is the sister's): the
@@ -296,7 +296,8 @@ TEST(AnalysisResult, ParentFoldReadWithoutCuttingTheTree) {
     const AnalysisResult root_side = tavrin::analyse(*across, settings);
     EXPECT_TRUE(root_side.folded);
     EXPECT_FALSE(root_side.support.applies);
-    EXPECT_EQ(root_side.support_node, tavrin::other_child(across->root, root_side.target->parent));
+    EXPECT_EQ(root_side.support_node,
+              tavrin::root_of(*across).other_child(root_side.target.parent()));
 }
 
 // A million-deep ladder is counted, searched and named without deep recursion.

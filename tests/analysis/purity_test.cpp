@@ -57,7 +57,7 @@ Answer summary_of(const AnalysisResult& result) {
     // The pointers kept for pictures are the same leaves, in the same order.
     EXPECT_EQ(result.stray_leaves.size(), result.strays.size());
     for (std::size_t i = 0; i < result.stray_leaves.size() && i < result.strays.size(); ++i)
-        EXPECT_EQ(result.stray_leaves[i]->name, result.strays[i]);
+        EXPECT_EQ(result.stray_leaves[i].name(), result.strays[i]);
     return a;
 }
 
@@ -73,12 +73,12 @@ Answer answer(const std::string& text, const AnalysisSettings& settings) {
     EXPECT_EQ(unfolded.sisters, folded.sisters);
     EXPECT_EQ(unfolded.strays, folded.strays);
     EXPECT_EQ(unfolded.support, folded.support);
-    std::vector<const Phylogeny_Node*> leaves;
-    preorder(kept->root, [&](const Phylogeny_Node* n) {
-        if (n->is_leaf) leaves.push_back(n);
+    std::vector<NodeRef> leaves;
+    preorder(kept->root, [&](NodeRef n) {
+        if (n.is_leaf()) leaves.push_back(n);
     });
-    for (const Phylogeny_Node* stray : read.stray_leaves)
-        EXPECT_NE(std::find(leaves.begin(), leaves.end(), stray), leaves.end()) << stray->name;
+    for (NodeRef stray : read.stray_leaves)
+        EXPECT_NE(std::find(leaves.begin(), leaves.end(), stray), leaves.end()) << stray.name();
     return folded;
 }
 
@@ -297,8 +297,8 @@ TEST(SisterPurity, StraysInFileOrder) {
     const AnalysisResult result = analyse_tree(tree, settings_for(kNestedGroups, 0.7, "Out"));
     ASSERT_EQ(result.sister_clades[0].size(), 1u);
     std::vector<std::string> as_rooted;
-    preorder(result.sister_clades[0][0], [&](const Phylogeny_Node* n) {
-        if (n->name.rfind("Rhodo", 0) == 0) as_rooted.push_back(n->name);
+    preorder(result.sister_clades[0][0], [&](NodeRef n) {
+        if (n.name().rfind("Rhodo", 0) == 0) as_rooted.emplace_back(n.name());
     });
     EXPECT_EQ(as_rooted, (Names{"Rhodo-y", "Rhodo-x"}));
 }
@@ -314,16 +314,16 @@ TEST(SisterPurity, MillionLeafLadder) {
 
 // The rule as the words give it, candidate by candidate, leaf by leaf and clade by clade: enough
 // leaves pass, and every clade of two or more leaves strictly inside holds one that passes.
-std::string name_as_written(const GroupRelations& groups, const Phylogeny_Node* clade,
-                            char separator, double purity) {
+std::string name_as_written(const GroupRelations& groups, NodeRef clade, char separator,
+                            double purity) {
     std::vector<std::string_view> prefixes;
     std::vector<std::vector<std::string_view>> inner;  // the leaf prefixes of each inner clade
-    preorder(clade, [&](const Phylogeny_Node* n) {
-        if (n->is_leaf) prefixes.push_back(leaf_prefix(n->name, separator));
-        if (n->is_leaf || n == clade) return;
+    preorder(clade, [&](NodeRef n) {
+        if (n.is_leaf()) prefixes.push_back(leaf_prefix(n.name(), separator));
+        if (n.is_leaf() || n == clade) return;
         inner.emplace_back();
-        preorder(n, [&](const Phylogeny_Node* m) {
-            if (m->is_leaf) inner.back().push_back(leaf_prefix(m->name, separator));
+        preorder(n, [&](NodeRef m) {
+            if (m.is_leaf()) inner.back().push_back(leaf_prefix(m.name(), separator));
         });
     });
     auto scattered = [&](const std::string& candidate) {
@@ -388,9 +388,9 @@ TEST(SisterPurity, EveryCladeNamedAsTheRuleIsWritten) {
         }
         const Phylogeny tree(items[0] + ";");
         const double purity = 0.5 + (1 + rng() % 50) / 100.0;
-        preorder(tree.root, [&](const Phylogeny_Node* n) {
-            if (n->is_leaf) return;
-            SCOPED_TRACE(file + " / " + n->print() + " at " + std::to_string(purity));
+        preorder(tree.root, [&](NodeRef n) {
+            if (n.is_leaf()) return;
+            SCOPED_TRACE(file + " / " + n.get()->print() + " at " + std::to_string(purity));
             EXPECT_EQ(clade_name_at_purity(NamingRule{settings.groups, '-', purity}, n),
                       name_as_written(settings.groups, n, '-', purity));
             EXPECT_EQ(clade_name_at_purity(NamingRule{settings.groups, '-', 1}, n),

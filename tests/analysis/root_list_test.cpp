@@ -30,7 +30,7 @@ std::optional<RootPlace> place_alone(const Phylogeny& tree, const std::string& o
     const LeafMatcher matcher(outgroup, false);
     const TargetTest in_outgroup(matcher, groups, outgroup, '-');
     return UnrootedTree(tree).outgroup_place(
-        [&](const Phylogeny_Node* leaf) { return in_outgroup(leaf) && !target(leaf); });
+        [&](NodeRef leaf) { return in_outgroup(leaf) && !target(leaf); });
 }
 
 // Whether some leaf passes the outgroup's own test.

@@ -44,19 +44,19 @@ std::string random_tree(std::mt19937& rng, int leaves) {
 // the other a node strictly inside reroots the tree above that node once (the left one when
 // both qualify), answers what a full search of the new root answers, and the frames below it
 // then finish on the rewired tree; any other mix means the target group is not a clade.
-SearchResult reference_search(Phylogeny& tree, Phylogeny_Node* start, const TargetTest& test,
+SearchResult reference_search(Phylogeny& tree, NodeRef start, const TargetTest& test,
                               SearchState state) {
     struct Frame {
-        Phylogeny_Node* node;
+        NodeRef node;
         int stage;  // 0 entered, 1 left side done, 2 right side done, 3 restart done
-        Phylogeny_Node* left_answer;
+        NodeRef left_answer;
     };
     std::vector<Frame> stack{{start, 0, nullptr}};
     SearchResult result;
-    Phylogeny_Node*& answer = result.target;
+    NodeRef& answer = result.target;
     const TargetTest::Here here = test.here();
-    auto side = [&](Frame& frame, Phylogeny_Node* child, int next) {
-        if (child != nullptr && !child->is_leaf) {
+    auto side = [&](Frame& frame, NodeRef child, int next) {
+        if (child != nullptr && !child.is_leaf()) {
             frame.stage = next;
             stack.push_back({child, 0, nullptr});
             return false;
@@ -70,8 +70,8 @@ SearchResult reference_search(Phylogeny& tree, Phylogeny_Node* start, const Targ
     };
     while (!stack.empty()) {
         Frame& frame = stack.back();
-        Phylogeny_Node* x = frame.node;
-        if (frame.stage == 0 && (x == nullptr || state.not_a_clade || x->is_leaf)) {
+        NodeRef x = frame.node;
+        if (frame.stage == 0 && (x == nullptr || state.not_a_clade || x.is_leaf())) {
             answer = x != nullptr && !state.not_a_clade && here(x) ? x : nullptr;
             result.tested += answer != nullptr;
             stack.pop_back();
@@ -83,25 +83,25 @@ SearchResult reference_search(Phylogeny& tree, Phylogeny_Node* start, const Targ
             stack.pop_back();
             continue;
         }
-        if (frame.stage == 0 && !side(frame, x->left, 1)) continue;
+        if (frame.stage == 0 && !side(frame, x.left(), 1)) continue;
         if (frame.stage <= 1) {
             frame.left_answer = answer;
-            if (!side(frame, x->right, 2)) continue;
+            if (!side(frame, x.right(), 2)) continue;
         }
-        Phylogeny_Node *l = frame.left_answer, *r = answer;
+        NodeRef l = frame.left_answer, r = answer;
         const bool may_reroot = !state.rerooted;
         if (state.not_a_clade) {
             answer = nullptr;
         } else if (l == nullptr || r == nullptr) {
             answer = l == nullptr ? r : l;
-        } else if (l == x->left && r == x->right) {
+        } else if (l == x.left() && r == x.right()) {
             answer = x;
-        } else if ((r == x->right || l == x->left) && may_reroot) {
-            Phylogeny_Node* partial = r == x->right ? l : r;
-            Phylogeny_Node* a = partial->parent;
-            Phylogeny_Node* old_root = tree.root;
-            tree.root = Phylogeny::reroot(a, other_child(a, partial), old_root);
-            tree.retire_node(old_root);
+        } else if ((r == x.right() || l == x.left()) && may_reroot) {
+            NodeRef partial = r == x.right() ? l : r;
+            NodeRef a = partial.parent();
+            NodeRef old_root = tree.root;
+            tree.root = Phylogeny::reroot(a.get(), a.other_child(partial).get(), old_root.get());
+            tree.retire_node(old_root.get());
             state.rerooted = true;
             frame.stage = 3;
             stack.push_back({tree.root, 0, nullptr});
@@ -120,7 +120,7 @@ SearchResult reference_search(Phylogeny& tree, Phylogeny_Node* start, const Targ
 // begun at the root and at inner nodes, in every state, as the contract's class makes them.
 TEST(TargetSearch, AnswersAsTheRecursion) {
     std::mt19937 rng(20261210);
-    auto shown = [](const Phylogeny_Node* n) { return n == nullptr ? "-" : n->print(); };
+    auto shown = [](NodeRef n) { return n == nullptr ? "-" : n.get()->print(); };
     std::size_t rerooted = 0;
     for (int round = 0; round < 4000; ++round) {
         const std::string text = random_tree(rng, 2 + round % 15);
@@ -129,16 +129,16 @@ TEST(TargetSearch, AnswersAsTheRecursion) {
         const Analysis analysis(settings);
         Phylogeny ours(text), theirs(text);
         // The same node of both copies: the one reached by the same turns from the root.
-        Phylogeny_Node *a = ours.root, *b = theirs.root;
-        for (int depth = static_cast<int>(rng() % 3); depth > 0 && !a->is_leaf; --depth) {
+        NodeRef a = ours.root, b = theirs.root;
+        for (int depth = static_cast<int>(rng() % 3); depth > 0 && !a.is_leaf(); --depth) {
             const bool left = rng() % 2 == 0;
-            a = left ? a->left : a->right;
-            b = left ? b->left : b->right;
+            a = left ? a.left() : a.right();
+            b = left ? b.left() : b.right();
         }
         const SearchState state{rng() % 4 == 0, rng() % 8 == 0};
         const SearchResult got = search_target(&ours, a, analysis.target_test(), state);
         const SearchResult want = reference_search(theirs, b, analysis.target_test(), state);
-        SCOPED_TRACE(text + " from " + b->print());
+        SCOPED_TRACE(text + " from " + b.get()->print());
         rerooted += want.state.rerooted && !state.rerooted;
         EXPECT_EQ(shown(got.target), shown(want.target));
         EXPECT_EQ(got.state.rerooted, want.state.rerooted);
@@ -181,17 +181,18 @@ TEST(TargetSearch, RestartAnswersAsASecondSearchWould) {
 
 TEST(TargetSearch, CladeUnderTheGivenRooting) {
     auto run = analyse("((Fungi-1,Fungi-2),(Metazoa-1,(Plantae-1,Plantae-2)));", "Fungi");
-    Phylogeny_Node* root = run.tree->root;
+    NodeRef root = run.tree->root;
     EXPECT_EQ(run.err, "");
     EXPECT_FALSE(rerooted);
-    EXPECT_EQ(run->target, root->left);
-    EXPECT_EQ(tree_check::shape(root), "((Fungi-1,Fungi-2),(Metazoa-1,(Plantae-1,Plantae-2)))");
+    EXPECT_EQ(run->target, root.left());
+    EXPECT_EQ(tree_check::shape(root.get()),
+              "((Fungi-1,Fungi-2),(Metazoa-1,(Plantae-1,Plantae-2)))");
     EXPECT_EQ(run.sisters(), (Names{"Metazoa", "Plantae"}));
 }
 
 TEST(TargetSearch, RerootAtTheRootMakesTheClade) {
     Phylogeny tree("((Fungi-1,Metazoa-1),(Fungi-2,Fungi-3));");
-    Phylogeny_Node* a = tree.root->left;
+    NodeRef a = tavrin::root_of(tree).left();
     testing::internal::CaptureStderr();
     Tavrin tavrin(&tree, "Fungi", false);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
@@ -199,8 +200,8 @@ TEST(TargetSearch, RerootAtTheRootMakesTheClade) {
     EXPECT_EQ(tree_check::shape(tree.root), "(Metazoa-1,(Fungi-1,(Fungi-2,Fungi-3)))");
     EXPECT_EQ(tree_check::check_links(tree.root), "");
     EXPECT_EQ(tavrin.target, a);
-    EXPECT_EQ(tree.root->right, a);
-    EXPECT_EQ(a->parent, tree.root);
+    EXPECT_EQ(tavrin::root_of(tree).right(), a);
+    EXPECT_EQ(a.parent(), tree.root);
     EXPECT_EQ(tavrin.sisters, Names{"Metazoa"});
 }
 
@@ -208,7 +209,7 @@ TEST(TargetSearch, RerootAtTheRootMakesTheClade) {
 // up, and only the constructor's second search finds the target.
 TEST(TargetSearch, RerootBelowTheRootIsFoundBySecondSearch) {
     Phylogeny tree("((Fungi-1,Fungi-2),(Fungi-3,(Fungi-4,Metazoa-1)));");
-    Phylogeny_Node* a = tree.root->right->right;
+    NodeRef a = tavrin::root_of(tree).right().right();
     testing::internal::CaptureStderr();
     Tavrin tavrin(&tree, "Fungi", false);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
@@ -217,7 +218,7 @@ TEST(TargetSearch, RerootBelowTheRootIsFoundBySecondSearch) {
     EXPECT_EQ(tree_check::shape(tree.root), "(Metazoa-1,(Fungi-4,(Fungi-3,(Fungi-1,Fungi-2))))");
     EXPECT_EQ(tree_check::check_links(tree.root), "");
     EXPECT_EQ(tavrin.target, a);
-    EXPECT_EQ(tree.root->right, a);
+    EXPECT_EQ(tavrin::root_of(tree).right(), a);
     EXPECT_EQ(tavrin.sisters, Names{"Metazoa"});
 }
 
@@ -266,7 +267,7 @@ TEST(TargetSearch, EdgeCasesOfTheTargetLeaves) {
         auto run = analyse("((Fungi-1,Metazoa-1)80,Plantae-1);", "Fungi");
         EXPECT_EQ(run.err, "");
         EXPECT_FALSE(rerooted);
-        EXPECT_EQ(run->target, run.tree->root->left->left);
+        EXPECT_EQ(run->target, tavrin::root_of(*run.tree).left().left());
         EXPECT_EQ(run.sisters(), (Names{"Metazoa", "Plantae-1"}));
     }
 }
@@ -295,14 +296,14 @@ TEST(TargetSearch, FlagsStartClearForEachAnalysis) {
     null_in_error = true;
     auto plain = analyse("((Fungi-1,Fungi-2),(Metazoa-1,Plantae-1));", "Fungi");
     EXPECT_EQ(plain.err, "");
-    EXPECT_EQ(plain->target, plain.tree->root->left);
+    EXPECT_EQ(plain->target, tavrin::root_of(*plain.tree).left());
 
     rerooted = true;
     null_in_error = true;
     auto again = analyse("((Fungi-1,Metazoa-1),(Fungi-2,Fungi-3));", "Fungi");
     EXPECT_EQ(again.err, "");
     EXPECT_TRUE(rerooted);
-    EXPECT_EQ(again->target, again.tree->root->right);
+    EXPECT_EQ(again->target, tavrin::root_of(*again.tree).right());
 }
 
 // A million leaves in a ladder: the target is a million levels down, so neither the search nor
@@ -342,10 +343,10 @@ TEST(TargetSearch, StateIsTakenAndReturned) {
 TEST(TargetSearch, MillionLeafLadderIsSearched) {
     Phylogeny tree(left_ladder("Fungi-a", "Fungi-b", "Metazoa-", 999998));
     ASSERT_NE(tree.root, nullptr);
-    Phylogeny_Node* t = tree.root;
-    while (!t->left->is_leaf)
-        t = t->left;
-    Phylogeny_Node* grandparent = t->parent->parent;
+    NodeRef t = tree.root;
+    while (!t.left().is_leaf())
+        t = t.left();
+    NodeRef grandparent = t.parent().parent();
     testing::internal::CaptureStderr();
     Tavrin tavrin(&tree, "Fungi", false);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
@@ -353,7 +354,7 @@ TEST(TargetSearch, MillionLeafLadderIsSearched) {
     EXPECT_EQ(tavrin.target, t);
     EXPECT_EQ(tavrin.sisters, Names{"Metazoa"});
     // Both sisters came out Metazoa, so the target's parent was folded away.
-    EXPECT_EQ(t->parent, grandparent);
+    EXPECT_EQ(t.parent(), grandparent);
     EXPECT_EQ(tree_check::leaf_count(tree.root), 999999u);
 }
 
@@ -362,17 +363,17 @@ TEST(TargetSearch, MillionLeafLadderIsSearched) {
 TEST(TargetSearch, MillionLeafLadderIsRerootedAndSearched) {
     Phylogeny tree(left_ladder("Metazoa-0", "Fungi-0", "Fungi-", 999998));
     ASSERT_NE(tree.root, nullptr);
-    Phylogeny_Node* a = tree.root;
-    while (!a->left->is_leaf)
-        a = a->left;
+    NodeRef a = tree.root;
+    while (!a.left().is_leaf())
+        a = a.left();
     testing::internal::CaptureStderr();
     Tavrin tavrin(&tree, "Fungi", false);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_TRUE(rerooted);
     EXPECT_EQ(tavrin.target, a);
-    EXPECT_EQ(tree.root->right, a);
-    ASSERT_TRUE(tree.root->left->is_leaf);
-    EXPECT_EQ(tree.root->left->name, "Metazoa-0");
+    EXPECT_EQ(tavrin::root_of(tree).right(), a);
+    ASSERT_TRUE(tavrin::root_of(tree).left().is_leaf());
+    EXPECT_EQ(tavrin::root_of(tree).left().name(), "Metazoa-0");
     EXPECT_EQ(tavrin.sisters, Names{"Metazoa"});
     EXPECT_TRUE(tavrin.bootstrapIsNull());
     EXPECT_EQ(tree_check::check_links(tree.root), "");

@@ -142,7 +142,7 @@ TEST_F(SisterCollection, NoNameAtAllStillFolds) {
 TEST_F(SisterCollection, CladesExaminedAreKeptWhenNoNameFits) {
     GroupRelations groups;
     ASSERT_EQ(groups.load(groups_.path()), GroupRelations::LoadResult::kLoaded);
-    using Clades = std::vector<const Phylogeny_Node*>;
+    using Clades = std::vector<NodeRef>;
     const auto examine = [&groups](const Phylogeny& tree) {
         return name_sisters(tree, tree.root->left->left->left, NamingRule{groups, '-'});
     };

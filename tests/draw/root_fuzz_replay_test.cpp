@@ -47,11 +47,11 @@ TEST(RootFuzzReplay, SeedsAndStoredInputsPassTheChecks) {
 // The checks must notice a list that roots elsewhere than its entries would.
 TEST(RootFuzzReplay, TheReferenceSeesTheLargestSide) {
     Phylogeny tree("(((o1,o2),x1),((o3,(o4,o5)),x2));");
-    std::set<const Phylogeny_Node*> in;
+    std::set<tavrin::NodeRef> in;
     preorder(static_cast<const Phylogeny_Node*>(tree.root), [&](const Phylogeny_Node* n) {
         if (n->is_leaf && n->name[0] == 'o') in.insert(n);
     });
-    const std::optional<const Phylogeny_Node*> side = root_checks::reference_side(tree, in);
+    const std::optional<tavrin::NodeRef> side = root_checks::reference_side(tree, in);
     ASSERT_TRUE(side.has_value());
     EXPECT_EQ(tree_check::shape(*side), "(o3,(o4,o5))");
     in.erase(tree.root->right->left->left);  // o3: now (o1,o2) and (o4,o5) tie

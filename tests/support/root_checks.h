@@ -84,21 +84,19 @@ inline RootInput split_root_input(const uint8_t* data, std::size_t size) {
 
 // The largest side of leaves that all pass `in`, by its definition: every side of every branch
 // (the root's two branches are one, named by its left child); none when sides tie.
-inline std::optional<const Phylogeny_Node*> reference_side(
-    const Phylogeny& tree, const std::set<const Phylogeny_Node*>& in) {
-    std::vector<const Phylogeny_Node*> nodes;
-    preorder(static_cast<const Phylogeny_Node*>(tree.root),
-             [&](const Phylogeny_Node* node) { nodes.push_back(node); });
+inline std::optional<NodeRef> reference_side(const Phylogeny& tree, const std::set<NodeRef>& in) {
+    std::vector<NodeRef> nodes;
+    preorder(static_cast<NodeRef>(tree.root), [&](NodeRef node) { nodes.push_back(node); });
     std::size_t leaves = 0;
-    for (const Phylogeny_Node* node : nodes)
-        leaves += node->right == nullptr;
+    for (NodeRef node : nodes)
+        leaves += node.right() == nullptr;
     std::size_t best = 0, ties = 0;
-    const Phylogeny_Node* below = nullptr;
-    for (const Phylogeny_Node* branch : nodes) {
-        if (branch == tree.root || branch == tree.root->right) continue;
+    NodeRef below = nullptr;
+    for (NodeRef branch : nodes) {
+        if (branch == tree.root || branch == tavrin::root_of(tree).right()) continue;
         std::size_t under = 0, under_in = 0;
-        preorder(branch, [&](const Phylogeny_Node* node) {
-            if (node->right != nullptr) return;
+        preorder(branch, [&](NodeRef node) {
+            if (node.right() != nullptr) return;
             ++under;
             under_in += in.count(node);
         });
@@ -128,15 +126,15 @@ inline std::string rooted_entry_by_entry(const Phylogeny& read, const RootList& 
         if (entry.outgroup.has_value()) {
             const LeafMatcher matcher(entry.text, false);
             const TargetTest test(matcher, groups, entry.text, separator);
-            std::set<const Phylogeny_Node*> in;
-            preorder(static_cast<const Phylogeny_Node*>(tree->root), [&](const Phylogeny_Node* n) {
-                if (n->right == nullptr && test(n) && !target(n)) in.insert(n);
+            std::set<NodeRef> in;
+            preorder(static_cast<NodeRef>(tree->root), [&](NodeRef n) {
+                if (n.right() == nullptr && test(n) && !target(n)) in.insert(n);
             });
-            const std::optional<const Phylogeny_Node*> side = reference_side(*tree, in);
+            const std::optional<NodeRef> side = reference_side(*tree, in);
             // The place itself comes from the code under test: only the branch is checked here.
             if (side.has_value()) {
                 place = UnrootedTree(*tree).outgroup_place(
-                    [&](const Phylogeny_Node* leaf) { return in.count(leaf) > 0; });
+                    [&](NodeRef leaf) { return in.count(leaf) > 0; });
                 if (!place.has_value() || place->below != *side)
                     return "a side other than the largest for " + entry.text;
             }
@@ -169,8 +167,8 @@ inline std::string check_root_list(const Phylogeny& read, const AnalysisSettings
         const LeafMatcher outgroup(names.name(i), false);
         const TargetTest test(outgroup, settings.groups, names.name(i), settings.separator);
         bool any = false;
-        preorder(static_cast<const Phylogeny_Node*>(read.root),
-                 [&](const Phylogeny_Node* n) { any = any || (n->right == nullptr && test(n)); });
+        preorder(static_cast<NodeRef>(read.root),
+                 [&](NodeRef n) { any = any || (n.right() == nullptr && test(n)); });
         if (i >= matched.size() || matched[i] != any) return "matched wrongly: " + names.name(i);
     }
     return "";

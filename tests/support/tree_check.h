@@ -98,6 +98,17 @@ inline std::vector<std::string> leaf_names(const Phylogeny_Node* root) {
     return names;
 }
 
+// The same, for the handles the analysis hands out.
+inline std::vector<Phylogeny_Node*> preorder(tavrin::NodeRef root) {
+    return preorder(root.get());
+}
+inline std::vector<std::string> leaf_names(tavrin::NodeRef root) {
+    return leaf_names(root.get());
+}
+inline std::string shape(tavrin::NodeRef root) {
+    return shape(root.get());
+}
+
 inline std::size_t node_count(const Phylogeny_Node* root) {
     std::size_t count = 0;
     tavrin::preorder(root, [&](const Phylogeny_Node*) { ++count; });

@@ -61,11 +61,11 @@ std::string shaped_tree(std::mt19937& random, Shape shape, std::size_t leaves) {
     return text + ";";
 }
 
-const Phylogeny_Node* meeting(const Phylogeny_Node* x, const Phylogeny_Node* y) {
-    std::vector<const Phylogeny_Node*> above_x;
-    for (; x != nullptr; x = x->parent)
+NodeRef meeting(NodeRef x, NodeRef y) {
+    std::vector<NodeRef> above_x;
+    for (; x != nullptr; x = x.parent())
         above_x.push_back(x);
-    for (; std::find(above_x.begin(), above_x.end(), y) == above_x.end(); y = y->parent) {
+    for (; std::find(above_x.begin(), above_x.end(), y) == above_x.end(); y = y.parent()) {
     }
     return y;
 }
@@ -75,24 +75,23 @@ const Phylogeny_Node* meeting(const Phylogeny_Node* x, const Phylogeny_Node* y) 
 // exact in any order.
 class LeafDistances {
 public:
-    explicit LeafDistances(const std::vector<const Phylogeny_Node*>& leaves) : n_(leaves.size()) {
-        std::unordered_map<const Phylogeny_Node*, std::size_t> number;
+    explicit LeafDistances(const std::vector<NodeRef>& leaves) : n_(leaves.size()) {
+        std::unordered_map<NodeRef, std::size_t> number;
         for (std::size_t i = 0; i < n_; ++i)
             number[leaves[i]] = i;
         table_.assign(n_ * n_, 0);
         for (std::size_t x = 0; x < n_; ++x) {
             // (node, the node it was reached from, distance)
-            std::vector<std::tuple<const Phylogeny_Node*, const Phylogeny_Node*, double>> stack{
-                {leaves[x], nullptr, 0.0}};
+            std::vector<std::tuple<NodeRef, NodeRef, double>> stack{{leaves[x], nullptr, 0.0}};
             while (!stack.empty()) {
                 const auto [node, from, far] = stack.back();
                 stack.pop_back();
-                if (node->is_leaf) table_[x * n_ + number.at(node)] = far;
-                if (node->parent != nullptr && node->parent != from)
-                    stack.emplace_back(node->parent, node, far + node->length);
-                for (const Phylogeny_Node* child : {node->left, node->right}) {
+                if (node.is_leaf()) table_[x * n_ + number.at(node)] = far;
+                if (node.parent() != nullptr && node.parent() != from)
+                    stack.emplace_back(node.parent(), node, far + node.length());
+                for (NodeRef child : {node.left(), node.right()}) {
                     if (child != nullptr && child != from)
-                        stack.emplace_back(child, node, far + child->length);
+                        stack.emplace_back(child, node, far + child.length());
                 }
             }
         }
@@ -107,9 +106,9 @@ private:
 // The place worked out from every pair: a, the first leaf ending a longest path; b, the first
 // leaf that far from a; the first branch of the path from a whose far end lies beyond half.
 std::optional<RootPlace> midpoint_from_pairs(const Phylogeny& tree) {
-    std::vector<const Phylogeny_Node*> leaves;
-    for (const Phylogeny_Node* node : tree_check::preorder(tree.root)) {
-        if (node->is_leaf) leaves.push_back(node);
+    std::vector<NodeRef> leaves;
+    for (NodeRef node : tree_check::preorder(tree.root)) {
+        if (node.is_leaf()) leaves.push_back(node);
     }
     const LeafDistances distance(leaves);
     const std::size_t n = leaves.size();
@@ -131,34 +130,32 @@ std::optional<RootPlace> midpoint_from_pairs(const Phylogeny& tree) {
     while (far_from(a_number) == n)
         ++a_number;
     const std::size_t b_number = far_from(a_number);
-    const Phylogeny_Node* a = leaves[a_number];
-    const Phylogeny_Node* b = leaves[b_number];
-    const Phylogeny_Node* meet = meeting(a, b);
+    NodeRef a = leaves[a_number];
+    NodeRef b = leaves[b_number];
+    NodeRef meet = meeting(a, b);
     const double half = distance(a_number, b_number) / 2;
     // The branches from a up to the meeting node, then down to b; the root's two are one.
-    std::vector<const Phylogeny_Node*> down_side;
-    for (const Phylogeny_Node* node = b; node != meet; node = node->parent)
+    std::vector<NodeRef> down_side;
+    for (NodeRef node = b; node != meet; node = node.parent())
         down_side.push_back(node);
     double reached = 0;
-    for (const Phylogeny_Node* node = a; node != meet; node = node->parent) {
-        double length = node->length;
-        if (node->parent == tree.root) {
-            length += down_side.back()->length;
+    for (NodeRef node = a; node != meet; node = node.parent()) {
+        double length = node.length();
+        if (node.parent() == tree.root) {
+            length += down_side.back().length();
             down_side.pop_back();
         }
         if (reached + length > half) {
-            return RootPlace{const_cast<Phylogeny_Node*>(node), half - reached,
-                             length - (half - reached)};
+            return RootPlace{node, half - reached, length - (half - reached)};
         }
         reached += length;
     }
     for (; !down_side.empty(); down_side.pop_back()) {
-        const Phylogeny_Node* node = down_side.back();
-        if (reached + node->length > half) {
-            return RootPlace{const_cast<Phylogeny_Node*>(node), node->length - (half - reached),
-                             half - reached};
+        NodeRef node = down_side.back();
+        if (reached + node.length() > half) {
+            return RootPlace{node, node.length() - (half - reached), half - reached};
         }
-        reached += node->length;
+        reached += node.length();
     }
     return std::nullopt;
 }
@@ -175,7 +172,7 @@ void expect_same_place(const std::optional<RootPlace>& found,
 TEST(MidpointSearch, SameEndsAsEveryPairOnRandomTrees) {
     std::mt19937 random(20261208);
     std::uniform_int_distribution<std::size_t> size(1, 24);
-    const auto odd_leaf = [](const Phylogeny_Node* leaf) { return leaf->name.back() % 2 == 1; };
+    const auto odd_leaf = [](NodeRef leaf) { return leaf.name().back() % 2 == 1; };
     for (int round = 0; round < 3000; ++round) {
         const std::string text = random_tree(random, size(random));
         Phylogeny tree(text);
@@ -204,10 +201,10 @@ TEST(MidpointSearch, SameEndsAsEveryPairOnLaddersAndBigTrees) {
                 const std::string text = shaped_tree(random, shape, leaves);
                 Phylogeny tree(text);
                 ASSERT_NE(tree.root, nullptr) << text;
-                std::vector<const Phylogeny_Node*> order;
+                std::vector<NodeRef> order;
                 expect_same_place(tavrin::UnrootedTree(tree).midpoint_place(&order),
                                   midpoint_from_pairs(tree), text);
-                std::vector<const Phylogeny_Node*> as_read;
+                std::vector<NodeRef> as_read;
                 tavrin::UnrootedTree(tree).leaves_in_order(as_read);
                 EXPECT_EQ(order, as_read) << text;
                 if (HasFailure()) return;
@@ -237,12 +234,12 @@ TEST(MidpointSearch, WalkShowsTheLeavesWanted) {
             wanted[static_cast<unsigned char>(*b)] = true;
         std::string shown;
         const std::size_t leaves = tavrin::UnrootedTree(tree).walk_for_midpoint(
-            [&](const Phylogeny_Node* leaf, std::size_t number) {
-                shown += leaf->name + ":" + std::to_string(number) + " ";
+            [&](NodeRef leaf, std::size_t number) {
+                shown += std::string(leaf.name()) + ":" + std::to_string(number) + " ";
             },
             c.bytes != nullptr ? &wanted : nullptr);
         EXPECT_EQ(shown, c.shown) << c.tree;
-        std::vector<const Phylogeny_Node*> order;
+        std::vector<NodeRef> order;
         EXPECT_EQ(tavrin::UnrootedTree(tree).walk_for_midpoint(order), leaves) << c.tree;
         EXPECT_EQ(order.size(), leaves) << c.tree;
     }

@@ -27,15 +27,15 @@ using tree_check::check_links;
 using tree_check::preorder;
 using tree_check::shape;
 
-Phylogeny_Node* leaf(const Phylogeny& tree, const std::string& name) {
-    for (Phylogeny_Node* node : preorder(tree.root)) {
-        if (node->is_leaf && node->name == name) return node;
+NodeRef leaf(const Phylogeny& tree, const std::string& name) {
+    for (NodeRef node : preorder(tree.root)) {
+        if (node.is_leaf() && node.name() == name) return node;
     }
     return nullptr;
 }
 
-bool starts_with_o(const Phylogeny_Node* leaf) {
-    return leaf->name[0] == 'o';
+bool starts_with_o(NodeRef leaf) {
+    return leaf.name()[0] == 'o';
 }
 
 // "((((dog,eel)X,cod)Q,bee)Y,ant)": the contract's second worked example, with lengths.
@@ -55,10 +55,10 @@ TEST(RootOnBranch, DeepBranchKeepsEverySupportOnItsBranch) {
 
 TEST(RootOnBranch, ContractRerootGivesThePathOneValueInstead) {
     Phylogeny tree(kLadder);
-    Phylogeny_Node* dog = leaf(tree, "dog");
-    Phylogeny_Node* old_root = tree.root;
-    tree.root = Phylogeny::reroot(dog->parent, dog, old_root);
-    tree.retire_node(old_root);
+    NodeRef dog = leaf(tree, "dog");
+    NodeRef old_root = tree.root;
+    tree.root = Phylogeny::reroot(dog.parent().get(), dog.get(), old_root.get());
+    tree.retire_node(old_root.get());
     EXPECT_EQ(tree.root->print(),
               "(dog:1.000000,(((ant:5.000000,bee:4.000000)70.000000:0.300000,cod:3.000000)"
               "70.000000:0.300000,eel:2.000000)70.000000:0.300000)70.000000:0.300000");
@@ -72,7 +72,7 @@ TEST(RootOnBranch, OldRootsRemainingChildTakesTheMergedBranch) {
     Phylogeny tree(kTwoSides);
     EXPECT_EQ(tavrin::merged_root_support(tree), 60);
     EXPECT_DOUBLE_EQ(tavrin::merged_root_length(tree), 0.5);
-    Phylogeny_Node* ab = leaf(tree, "a")->parent;
+    NodeRef ab = leaf(tree, "a").parent();
     tavrin::root_on_branch(tree, RootPlace{ab, 0.125, 0.375});
     ASSERT_EQ(check_links(tree.root), "");
     EXPECT_EQ(shape(tree.root), "((a,b),((e,f),(c,d)))");
@@ -84,24 +84,24 @@ TEST(RootOnBranch, OldRootsRemainingChildTakesTheMergedBranch) {
 
 TEST(RootOnBranch, MergedRootBranchKeepsShapeAndOrder) {
     Phylogeny tree(kTwoSides);
-    tavrin::root_on_branch(tree, RootPlace{tree.root->right, 0.1, 0.4});
+    tavrin::root_on_branch(tree, RootPlace{tavrin::root_of(tree).right(), 0.1, 0.4});
     EXPECT_EQ(shape(tree.root), "(((a,b),(c,d)),(e,f))");
-    EXPECT_EQ(tree.root->left->support, 60);
-    EXPECT_EQ(tree.root->right->support, 60);
-    EXPECT_DOUBLE_EQ(tree.root->left->length, 0.4);
-    EXPECT_DOUBLE_EQ(tree.root->right->length, 0.1);
+    EXPECT_EQ(tavrin::root_of(tree).left().support(), 60);
+    EXPECT_EQ(tavrin::root_of(tree).right().support(), 60);
+    EXPECT_DOUBLE_EQ(tavrin::root_of(tree).left().length(), 0.4);
+    EXPECT_DOUBLE_EQ(tavrin::root_of(tree).right().length(), 0.1);
     // A leaf at the root: the merged branch is a leaf's, and carries no support.
     Phylogeny small("(a:1,(b:1,c:1)75:2);");
     EXPECT_EQ(tavrin::merged_root_support(small), 0);
-    tavrin::root_on_branch(small, RootPlace{small.root->left, 1.5, 1.5});
-    EXPECT_EQ(small.root->right->support, 0);
+    tavrin::root_on_branch(small, RootPlace{tavrin::root_of(small).left(), 1.5, 1.5});
+    EXPECT_EQ(tavrin::root_of(small).right().support(), 0);
 }
 
 TEST(RootOnBranch, RootingTwiceOnTheSameBranchChangesNothing) {
     Phylogeny tree(kTwoSides);
-    tavrin::root_on_branch(tree, RootPlace{leaf(tree, "c")->parent, 0.2, 0.3});
+    tavrin::root_on_branch(tree, RootPlace{leaf(tree, "c").parent(), 0.2, 0.3});
     const std::string once = tree.root->print();
-    tavrin::root_on_branch(tree, RootPlace{tree.root->left, 0.2, 0.3});
+    tavrin::root_on_branch(tree, RootPlace{tavrin::root_of(tree).left(), 0.2, 0.3});
     EXPECT_EQ(tree.root->print(), once);
 }
 
@@ -129,7 +129,7 @@ TEST(Midpoint, InsideTheMergedRootBranch) {
     Phylogeny tree("((a:1,b:1):3,(c:1,d:1):1);");
     const auto place = tavrin::UnrootedTree(tree).midpoint_place();
     ASSERT_TRUE(place.has_value());
-    EXPECT_EQ(place->below, tree.root->left);
+    EXPECT_EQ(place->below, tavrin::root_of(tree).left());
     EXPECT_DOUBLE_EQ(place->below_part, 2);
     EXPECT_DOUBLE_EQ(place->above_part, 2);
 }
@@ -139,7 +139,7 @@ TEST(Midpoint, TiesGoToTheFirstLeavesInFileOrder) {
     Phylogeny tree("((a:1,b:1):1,(c:1,d:1):1);");
     const auto place = tavrin::UnrootedTree(tree).midpoint_place();
     ASSERT_TRUE(place.has_value());
-    EXPECT_EQ(place->below, tree.root->left);
+    EXPECT_EQ(place->below, tavrin::root_of(tree).left());
     EXPECT_DOUBLE_EQ(place->below_part, 1);
 }
 
@@ -157,7 +157,7 @@ TEST(Outgroup, OneSideOfABranch) {
     Phylogeny tree("((x1,x2),(x3,(o1,o2):4));");
     const auto place = tavrin::UnrootedTree(tree).outgroup_place(starts_with_o);
     ASSERT_TRUE(place.has_value());
-    EXPECT_EQ(place->below, leaf(tree, "o1")->parent);
+    EXPECT_EQ(place->below, leaf(tree, "o1").parent());
     EXPECT_DOUBLE_EQ(place->below_part, 2);
     EXPECT_DOUBLE_EQ(place->above_part, 2);
 }
@@ -168,7 +168,7 @@ TEST(Outgroup, NotOneSideTheLargestWins) {
     Phylogeny tree("((o1,(o2,o3)):1,(x1,(x2,o4)):3);");
     const auto place = tavrin::UnrootedTree(tree).outgroup_place(starts_with_o);
     ASSERT_TRUE(place.has_value());
-    EXPECT_EQ(place->below, tree.root->left);
+    EXPECT_EQ(place->below, tavrin::root_of(tree).left());
     EXPECT_DOUBLE_EQ(place->below_part, 2);
 }
 
@@ -194,23 +194,23 @@ TEST(Outgroup, NoneWhenSplitEvenlyNoneOrAll) {
 // K others instead, the fewest others, then the most outgroup leaves, then the fewest leaves
 // kept when no other side is as good; `strays` then gets the leaves that break the outgroup.
 std::optional<RootPlace> outgroup_side_tried_everywhere(
-    const Phylogeny& tree, const std::set<const Phylogeny_Node*>& in, std::size_t max_strays = 0,
+    const Phylogeny& tree, const std::set<NodeRef>& in, std::size_t max_strays = 0,
     std::vector<std::string>* strays = nullptr) {
-    std::vector<Phylogeny_Node*> leaves;
-    for (Phylogeny_Node* node : preorder(tree.root)) {
-        if (node->right == nullptr) leaves.push_back(node);
+    std::vector<NodeRef> leaves;
+    for (NodeRef node : preorder(tree.root)) {
+        if (node.right() == nullptr) leaves.push_back(node);
     }
     struct Side {
-        Phylogeny_Node* branch;
+        NodeRef branch;
         bool above;
         std::size_t size, in;
     };
     std::vector<Side> sides;
-    for (Phylogeny_Node* branch : preorder(tree.root)) {
-        if (branch == tree.root || branch == tree.root->right) continue;
+    for (NodeRef branch : preorder(tree.root)) {
+        if (branch == tree.root || branch == tavrin::root_of(tree).right()) continue;
         std::size_t under = 0, under_in = 0;
-        for (Phylogeny_Node* node : preorder(branch)) {
-            if (node->right != nullptr) continue;
+        for (NodeRef node : preorder(branch)) {
+            if (node.right() != nullptr) continue;
             ++under;
             under_in += in.count(node);
         }
@@ -221,7 +221,7 @@ std::optional<RootPlace> outgroup_side_tried_everywhere(
         return !in.empty() && s.size == in.size() && s.in == in.size();
     });
     std::size_t best = 0, ties = 0;
-    Phylogeny_Node* below = nullptr;
+    NodeRef below = nullptr;
     if (max_strays > 0 && !one_side) {
         const Side* chosen = nullptr;
         const auto key = [](const Side& s) {
@@ -239,12 +239,12 @@ std::optional<RootPlace> outgroup_side_tried_everywhere(
         if (chosen == nullptr || ties != 1) return std::nullopt;
         below = chosen->branch;
         if (strays != nullptr) {
-            std::set<const Phylogeny_Node*> inside;
-            for (Phylogeny_Node* node : preorder(below))
+            std::set<NodeRef> inside;
+            for (NodeRef node : preorder(below))
                 inside.insert(node);
-            for (Phylogeny_Node* leaf : leaves) {
+            for (NodeRef leaf : leaves) {
                 const bool on_side = (inside.count(leaf) > 0) != chosen->above;
-                if ((in.count(leaf) > 0) != on_side) strays->push_back(leaf->name);
+                if ((in.count(leaf) > 0) != on_side) strays->emplace_back(leaf.name());
             }
         }
         ties = 1;
@@ -261,7 +261,7 @@ std::optional<RootPlace> outgroup_side_tried_everywhere(
     }
     if (ties != 1) return std::nullopt;
     const double length =
-        below->parent == tree.root ? tavrin::merged_root_length(tree) : below->length;
+        below.parent() == tree.root ? tavrin::merged_root_length(tree) : below.length();
     return RootPlace{below, length / 2, length / 2};
 }
 
@@ -287,24 +287,23 @@ TEST(Outgroup, LargestSideAsEverySideOfEveryBranchGivesIt) {
         // Outgroup leaves scattered, or a run of consecutive leaves with a few strays, or the
         // leaves outside a subtree (the side above a branch: its leaves at both ends of the
         // file) with a few turned.
-        std::set<const Phylogeny_Node*> in;
+        std::set<NodeRef> in;
         const std::size_t n = view.leaf_count();
         const std::size_t from = random() % n, to = from + random() % (n - from + 1);
         const unsigned scatter = 1 + random() % 6;
-        const Phylogeny_Node* sub = tree.root;
-        for (int step = 1 + random() % 5; step > 0 && !sub->is_leaf; --step)
-            sub = random() % 2 ? sub->left : sub->right;
+        NodeRef sub = tree.root;
+        for (int step = 1 + random() % 5; step > 0 && !sub.is_leaf(); --step)
+            sub = random() % 2 ? sub.left() : sub.right();
         for (std::size_t i = 0; i < n; ++i) {
-            const Phylogeny_Node* up = view.leaf(i);
+            NodeRef up = view.leaf(i);
             while (up != nullptr && up != sub)
-                up = up->parent;
+                up = up.parent();
             const bool taken = round % 3 == 0 ? (i >= from && i < to) || random() % 8 < scatter / 2
                                : round % 3 == 1 ? (up == nullptr) != (random() % 12 == 0)
                                                 : random() % 8 < scatter / 2;
             if (taken) in.insert(view.leaf(i));
         }
-        const auto place =
-            view.outgroup_place([&](const Phylogeny_Node* leaf) { return in.count(leaf) > 0; });
+        const auto place = view.outgroup_place([&](NodeRef leaf) { return in.count(leaf) > 0; });
         const auto expected = outgroup_side_tried_everywhere(tree, in);
         ASSERT_EQ(place.has_value(), expected.has_value()) << tree.root->print();
         // The outgroup broken by a few leaves: up to three.
@@ -324,7 +323,7 @@ TEST(Outgroup, LargestSideAsEverySideOfEveryBranchGivesIt) {
             EXPECT_EQ(tolerant->below_part, expected_tolerant->below_part);
             std::vector<std::string> names;
             for (const std::uint32_t number : broke)
-                names.push_back(view.leaf(number)->name);
+                names.emplace_back(view.leaf(number).name());
             EXPECT_EQ(names, expected_broke) << tree.root->print();
             tolerant_rooted += broke.empty() ? 0 : 1;
         }
@@ -350,7 +349,7 @@ TEST(Outgroup, BrokenByAFewLeaves) {
     std::vector<std::uint32_t> broke;
     const auto place = view.outgroup_place(outgroup, 1, &broke);
     ASSERT_TRUE(place.has_value());
-    EXPECT_EQ(place->below, split.root->right->right);
+    EXPECT_EQ(place->below, tavrin::root_of(split).right().right());
     EXPECT_EQ(broke, (std::vector<std::uint32_t>{6}));
     EXPECT_FALSE(view.outgroup_place(outgroup, 0, &broke).has_value());
 
@@ -358,7 +357,7 @@ TEST(Outgroup, BrokenByAFewLeaves) {
     broke = {99};
     const auto whole = view.outgroup_place(std::vector<std::uint32_t>{4, 5}, 2, &broke);
     ASSERT_TRUE(whole.has_value());
-    EXPECT_EQ(whole->below, split.root->right->right->left);
+    EXPECT_EQ(whole->below, tavrin::root_of(split).right().right().left());
     EXPECT_EQ(broke, (std::vector<std::uint32_t>{99}));
 
     // Without strays the pair (o1,o2) is the largest pure side; allowing one, the sides
@@ -373,13 +372,13 @@ TEST(Outgroup, BrokenByAFewLeaves) {
 
 TEST(RemoveLeaves, BranchesThatMetTheLeafBecomeOne) {
     Phylogeny tree("((a:1,b:1)80:1,(c:1,(d:1,e:1)70:2)60:3);");
-    std::vector<Phylogeny_Node*> gone{leaf(tree, "c"), leaf(tree, "a")};
+    std::vector<NodeRef> gone{leaf(tree, "c"), leaf(tree, "a")};
     EXPECT_EQ(tavrin::remove_leaves(tree, gone, tavrin::BranchMerge::kUnrooted), 2u);
     ASSERT_EQ(check_links(tree.root), "");
     // (d,e) takes the larger support, 70, and both lengths; b's branch stays a leaf's.
     EXPECT_EQ(tree.root->print(),
               "(b:2.000000,(d:1.000000,e:1.000000)70.000000:5.000000)0.000000:0.000000");
-    EXPECT_EQ(gone[0]->name, "c");  // kept readable until the tree goes
+    EXPECT_EQ(gone[0].name(), "c");  // kept readable until the tree goes
 }
 
 TEST(RemoveLeaves, LeafAtTheRootLeavesItsSiblingAsRoot) {
@@ -389,8 +388,8 @@ TEST(RemoveLeaves, LeafAtTheRootLeavesItsSiblingAsRoot) {
               1u);
     ASSERT_EQ(check_links(tree.root), "");
     EXPECT_EQ(shape(tree.root), "(b,(c,d))");
-    EXPECT_EQ(tree.root->support, 0);
-    EXPECT_EQ(tree.root->length, 0);
+    EXPECT_EQ(tavrin::root_of(tree).support(), 0);
+    EXPECT_EQ(tavrin::root_of(tree).length(), 0);
 }
 
 // Where each removed leaf stood, on a branch of the tree left named by its two ends (whichever
@@ -403,10 +402,10 @@ TEST(RemoveLeaves, EachLeafStandsWhereItsBranchWasMerged) {
         const char* above;
         double distance;
     };
-    const auto node = [](const Phylogeny& tree, const std::string& name) -> const Phylogeny_Node* {
+    const auto node = [](const Phylogeny& tree, const std::string& name) -> NodeRef {
         if (name.empty()) return nullptr;
-        if (name == "(left)") return tree.root->left;
-        if (name == "(right)") return tree.root->right;
+        if (name == "(left)") return tavrin::root_of(tree).left();
+        if (name == "(right)") return tavrin::root_of(tree).right();
         if (name == "(root)") return tree.root;
         return leaf(tree, name);
     };
@@ -445,7 +444,7 @@ TEST(RemoveLeaves, EachLeafStandsWhereItsBranchWasMerged) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tree);
         Phylogeny tree(c.tree);
-        std::vector<Phylogeny_Node*> gone;
+        std::vector<NodeRef> gone;
         for (const char* name : c.removed)
             gone.push_back(leaf(tree, name));
         std::vector<tavrin::RemovedLeaf> places;
@@ -453,7 +452,7 @@ TEST(RemoveLeaves, EachLeafStandsWhereItsBranchWasMerged) {
         ASSERT_EQ(places.size(), c.places.size());
         for (std::size_t i = 0; i < places.size(); ++i) {
             SCOPED_TRACE(c.places[i].leaf);
-            EXPECT_EQ(places[i].leaf->name, c.places[i].leaf);
+            EXPECT_EQ(places[i].leaf.name(), c.places[i].leaf);
             EXPECT_EQ(places[i].below, node(tree, c.places[i].below));
             EXPECT_EQ(places[i].above, node(tree, c.places[i].above));
             EXPECT_DOUBLE_EQ(places[i].distance, c.places[i].distance);
@@ -478,12 +477,13 @@ TEST(Rooting, MillionLevelLadderWithoutRecursion) {
     ASSERT_TRUE(midpoint.has_value());
     tavrin::root_on_branch(tree, *midpoint);
     EXPECT_EQ(check_links(tree.root), "");
-    const auto deepest = tavrin::UnrootedTree(tree).outgroup_place(
-        [](const Phylogeny_Node* node) { return node->name == "L1"; });
+    const auto deepest =
+        tavrin::UnrootedTree(tree).outgroup_place([](NodeRef node) { return node.name() == "L1"; });
     ASSERT_TRUE(deepest.has_value());
     tavrin::root_on_branch(tree, *deepest);
     EXPECT_EQ(check_links(tree.root), "");
-    EXPECT_TRUE(tree.root->left->name == "L1" || tree.root->right->name == "L1");
+    EXPECT_TRUE(tavrin::root_of(tree).left().name() == "L1" ||
+                tavrin::root_of(tree).right().name() == "L1");
 
     // The outgroup L(n-2), L(n) broken by L(n-1): the side above the node holding L1 to L(n-3),
     // found by climbing the whole ladder from L1.
@@ -494,7 +494,7 @@ TEST(Rooting, MillionLevelLadderWithoutRecursion) {
         view.outgroup_place(std::vector<std::uint32_t>{kLeaves - 3, kLeaves - 1}, 1, &broke);
     ASSERT_TRUE(top.has_value());
     EXPECT_EQ(broke, (std::vector<std::uint32_t>{kLeaves - 2}));
-    EXPECT_EQ(top->below->parent->right->name, "L" + std::to_string(kLeaves - 2));
+    EXPECT_EQ(top->below.parent().right().name(), "L" + std::to_string(kLeaves - 2));
 }
 
 }  // namespace

@@ -1,0 +1,85 @@
+// A handle on one node of a tree: how the steps that walk, root and name a tree read and change
+// its nodes. The steps go through these calls rather than the node's fields, so that what they
+// do does not depend on how the nodes are stored.
+#ifndef TAVRIN_TREE_NODE_REF_H
+#define TAVRIN_TREE_NODE_REF_H
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+#include "tree/phylogeny.h"
+
+namespace tavrin {
+
+class NodeRef {
+public:
+    NodeRef() = default;
+    NodeRef(std::nullptr_t) {}                      // NOLINT: absent, as a null pointer is
+    NodeRef(Phylogeny_Node* node) : node_(node) {}  // NOLINT: the model's nodes are handles
+    NodeRef(const Phylogeny_Node* node) : node_(const_cast<Phylogeny_Node*>(node)) {}  // NOLINT
+
+    explicit operator bool() const { return node_ != nullptr; }
+    friend bool operator==(NodeRef a, NodeRef b) { return a.node_ == b.node_; }
+    friend bool operator!=(NodeRef a, NodeRef b) { return a.node_ != b.node_; }
+    // An order of the nodes, for ordered containers; not an order of the tree.
+    friend bool operator<(NodeRef a, NodeRef b) { return std::less<>()(a.node_, b.node_); }
+
+    NodeRef left() const { return node_->left; }
+    NodeRef right() const { return node_->right; }
+    NodeRef parent() const { return node_->parent; }
+    bool is_leaf() const { return node_->is_leaf; }
+    double length() const { return node_->length; }
+    double support() const { return node_->support; }
+    std::string_view name() const { return node_->name; }
+    std::uint32_t leaf_key() const { return node_->leaf_key; }
+
+    void set_left(NodeRef child) const { node_->left = child.node_; }
+    void set_right(NodeRef child) const { node_->right = child.node_; }
+    void set_parent(NodeRef parent) const { node_->parent = parent.node_; }
+    void set_is_leaf(bool leaf) const { node_->is_leaf = leaf; }
+    void set_length(double length) const { node_->length = length; }
+    void set_support(double support) const { node_->support = support; }
+    void set_leaf_key(std::uint32_t key) const { node_->leaf_key = key; }
+
+    // Puts `child` in the slot of this node that holds `old_child`: the left one when it holds
+    // it there, else the right one.
+    void replace_child(NodeRef old_child, NodeRef child) const {
+        if (left() == old_child) {
+            set_left(child);
+        } else {
+            set_right(child);
+        }
+    }
+
+    // The child of this node that is not `child`: its right child when `child` is its left one,
+    // else its left one.
+    NodeRef other_child(NodeRef child) const { return left() == child ? right() : left(); }
+    // The other child of this node's parent; the node must have a parent.
+    NodeRef sibling() const { return parent().other_child(*this); }
+
+    // The node of the model this handle names.
+    Phylogeny_Node* get() const { return node_; }
+
+private:
+    Phylogeny_Node* node_ = nullptr;
+};
+
+// The root of `tree`, absent when it has none.
+inline NodeRef root_of(const Phylogeny& tree) {
+    return tree.root;
+}
+
+}  // namespace tavrin
+
+namespace std {
+template <>
+struct hash<tavrin::NodeRef> {
+    size_t operator()(tavrin::NodeRef node) const noexcept {
+        return hash<const void*>()(node.get());
+    }
+};
+}  // namespace std
+
+#endif  // TAVRIN_TREE_NODE_REF_H
