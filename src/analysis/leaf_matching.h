@@ -159,7 +159,7 @@ public:
         const bool renumber = !numbered(tree, separator);
         PrefixAnswers<std::uint32_t>& table = numbers(separator);
         std::size_t count = 0;
-        const bool whole = preorder(tree.root, [&](NodeRef n) {
+        const bool whole = preorder(root_of(tree), [&](NodeRef n) {
             if (!n.is_leaf()) return true;
             if (renumber && count++ < kNumberedLeaves)
                 n.set_leaf_key(key_in(table, n.name(), separator));

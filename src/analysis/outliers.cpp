@@ -338,7 +338,7 @@ OutlierSet find_outliers(const Phylogeny& tree, const LeafTest& is_target, Censu
                          const PrefixTest* by_prefix) {
     if (shape == nullptr) {
         BigVector<NodeRef> leaves;
-        return answer(take_census(tree.root, is_target, leaves, nullptr), leaves);
+        return answer(take_census(root_of(tree), is_target, leaves, nullptr), leaves);
     }
     if (!shape->filled) {
         std::optional<KeysTaken> keys;
@@ -347,7 +347,7 @@ OutlierSet find_outliers(const Phylogeny& tree, const LeafTest& is_target, Censu
             keys.emplace(tree, *by_prefix, *shape);
         }
         const Census census =
-            take_census(tree.root, is_target, shape->leaves, shape, keys ? &*keys : nullptr);
+            take_census(root_of(tree), is_target, shape->leaves, shape, keys ? &*keys : nullptr);
         shape->filled = true;
         return answer(census, shape->leaves);
     }

@@ -57,7 +57,7 @@ bool root_tree(Phylogeny& tree, const Analysis& analysis, AnalysisResult& result
     if (entry == nullptr) {
         result.status = TreeStatus::kNoRoot;
         result.root.clear();
-        result.target_leaves = count_target_leaves(tree.root, test, count_at_most);
+        result.target_leaves = count_target_leaves(root_of(tree), test, count_at_most);
         return false;
     }
     result.root = entry->text;
@@ -74,7 +74,7 @@ bool root_tree(Phylogeny& tree, const Analysis& analysis, AnalysisResult& result
 // counts them, and the count here is left at 1. With `changes`, the reroot is kept there.
 SearchResult find_target(Phylogeny& tree, const TargetTest& test, AnalysisResult& result,
                          TreeChanges* changes, bool census_follows, std::size_t count_at_most) {
-    SearchResult search = search_target(&tree, tree.root, test, {}, changes);
+    SearchResult search = search_target(&tree, root_of(tree), test, {}, changes);
     const bool every_leaf_tested = !search.state.rerooted && !search.state.not_a_clade;
     std::size_t tested = search.tested;
     if (search.state.rerooted) {
@@ -87,7 +87,7 @@ SearchResult find_target(Phylogeny& tree, const TargetTest& test, AnalysisResult
     } else if (census_follows && search.target == nullptr && search.state.not_a_clade) {
         result.target_leaves = 1;
     } else {
-        result.target_leaves = count_target_leaves(tree.root, test, count_at_most);
+        result.target_leaves = count_target_leaves(root_of(tree), test, count_at_most);
     }
     result.rerooted = search.state.rerooted;
     result.target = search.target;
@@ -100,7 +100,7 @@ bool judge_target(const Phylogeny& tree, AnalysisResult& result) {
         result.status = result.target_leaves == 0 ? TreeStatus::kNoTarget : TreeStatus::kNotAClade;
         return false;
     }
-    if (result.target == tree.root) {
+    if (result.target == root_of(tree)) {
         result.status = TreeStatus::kWholeTree;
         return false;
     }
@@ -140,7 +140,7 @@ AnalysisResult run_pipeline(Phylogeny& tree, const Analysis& analysis, TreeChang
                             SharedAnalyses* shared = nullptr, bool census_follows = false,
                             std::size_t count_at_most = kCountAll) {
     AnalysisResult result;
-    if (tree.root == nullptr) return result;
+    if (root_of(tree) == nullptr) return result;
     const NamingRule& rule = analysis.naming();
 
     // Strays are listed in the order of the file, which a root list may change: with a naming
@@ -252,7 +252,7 @@ AnalysisResult analyse_with_outliers(Phylogeny& tree, const Analysis& analysis, 
 // Lists the target leaves of `tree` in `result`, for a picture of a tree without a target clade.
 void list_target_leaves(const Phylogeny& tree, const TargetTest& test, AnalysisResult& result) {
     result.target_leaf_nodes.reserve(result.target_leaves);
-    preorder(tree.root, [&](NodeRef n) {
+    preorder(root_of(tree), [&](NodeRef n) {
         if (n.is_leaf() && test(n)) result.target_leaf_nodes.push_back(n);
     });
     std::sort(result.target_leaf_nodes.begin(), result.target_leaf_nodes.end(),

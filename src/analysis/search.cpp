@@ -115,14 +115,14 @@ namespace {
 void reroot_above(Phylogeny& tree, NodeRef partial, TreeChanges* changes) {
     NodeRef a = partial.parent();
     NodeRef b = a.other_child(partial);
-    NodeRef old_root = tree.root;
+    NodeRef old_root = root_of(tree);
     // The old root is out of the tree but stays readable until the tree is released.
     if (changes != nullptr) {
-        tree.root = Phylogeny::reroot(a.get(), b.get(), old_root.get(), *changes);
+        set_root(tree, reroot_at(a, b, old_root, changes));
         changes->took_out(old_root);
     } else {
-        tree.root = Phylogeny::reroot(a.get(), b.get(), old_root.get());
-        tree.retire_node(old_root.get());
+        set_root(tree, reroot_at(a, b, old_root, nullptr));
+        retire_node(tree, old_root);
     }
 }
 
@@ -281,7 +281,7 @@ SearchResult search_target(Phylogeny* tree, NodeRef start, const TargetTest& tes
         const std::vector<Open> open = open_above(start, stop.node, waiting);
         reroot_above(*tree, stop.partial, changes);
         state.rerooted = true;
-        answer = search.child(tree->root);
+        answer = search.child(root_of(*tree));
         result.restart_target = answer;
         result.restart_state = state;
         for (const Open& node : open) {

@@ -132,8 +132,8 @@ void fold_parent(Phylogeny& tree, NodeRef target) {
     if (parent.support() > grandparent.support()) grandparent.set_support(parent.support());
     grandparent.replace_child(parent, target);
     target.set_parent(grandparent);
-    tree.retire_node(parent.get());
-    tree.retire_subtree(former_sibling.get());
+    retire_node(tree, parent);
+    retire_subtree(tree, former_sibling);
 }
 
 Sisters name_sisters(const Phylogeny& tree, NodeRef target, const NamingRule& rule,
@@ -141,7 +141,7 @@ Sisters name_sisters(const Phylogeny& tree, NodeRef target, const NamingRule& ru
     Sisters sisters;
     if (target == nullptr || target.parent() == nullptr) return sisters;
     const CladeNamer name_of{rule, known};
-    Draft draft = draft_sisters(tree.root, target, name_of);
+    Draft draft = draft_sisters(root_of(tree), target, name_of);
 
     if (draft.first.empty() && !draft.second.empty()) {
         draft.first.swap(draft.second);

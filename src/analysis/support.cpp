@@ -30,7 +30,7 @@ bool has_joint(NodeRef target, bool folded) {
 double support_value(const Phylogeny& tree, NodeRef target, bool folded) {
     if (!has_joint(target, folded)) return 0;
     const Joint joint = joint_of(target, folded);
-    if (joint.node != tree.root) return joint.support;
+    if (joint.node != root_of(tree)) return joint.support;
     // Across the root the target's own parent carries no split: report the sibling's support.
     return joint.sibling ? joint.sibling.support() : 0;
 }
@@ -38,7 +38,7 @@ double support_value(const Phylogeny& tree, NodeRef target, bool folded) {
 NodeRef support_node(const Phylogeny& tree, NodeRef target, bool folded) {
     if (!has_joint(target, folded)) return nullptr;
     const Joint joint = joint_of(target, folded);
-    return joint.node != tree.root ? joint.node : joint.sibling;
+    return joint.node != root_of(tree) ? joint.node : joint.sibling;
 }
 
 bool support_not_applicable(const Phylogeny& tree, NodeRef target,
@@ -47,7 +47,7 @@ bool support_not_applicable(const Phylogeny& tree, NodeRef target,
     if (sisters.size() > 1) return false;
     if (!has_joint(target, folded) || sisters.empty()) return false;
     const Joint joint = joint_of(target, folded);
-    if (joint.node != tree.root) return joint.node.is_leaf();
+    if (joint.node != root_of(tree)) return joint.node.is_leaf();
     if (rule.tolerates_strays() && joint.sibling != nullptr && !joint.sibling.is_leaf()) {
         // A name that tolerates strays: the sibling belongs to it when the name holds it.
         const GroupTally tally =

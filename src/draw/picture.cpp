@@ -352,7 +352,7 @@ void write_scale_bar(std::ostream& out, const DrawnTree& tree, const Frame& at, 
 DrawnTree lay_out_result(const Phylogeny& tree, const AnalysisResult& result,
                          const AnalysisSettings& settings) {
     LayoutInput input;
-    input.root = tree.root;
+    input.root = root_of(tree);
     input.target = result.target;
     input.sisters = &result.sister_clades;
     input.target_leaves = &result.target_leaf_nodes;

@@ -124,7 +124,7 @@ LeafNamesSeen see_leaf_names(Phylogeny& tree, char separator, const GroupRelatio
     if (with_groups) {
         keys.number_each(tree, separator, see);
     } else {
-        children_first(tree.root, see);
+        children_first(root_of(tree), see);
     }
     for (const std::uint32_t key : met)
         prefixes.push_back(keys.prefix(key));

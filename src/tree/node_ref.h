@@ -13,6 +13,8 @@
 
 namespace tavrin {
 
+class TreeChanges;
+
 class NodeRef {
 public:
     NodeRef() = default;
@@ -66,10 +68,37 @@ private:
     Phylogeny_Node* node_ = nullptr;
 };
 
+// What the steps do to a tree as a whole, beside its nodes: its root, and the nodes they take
+// out of it or make and then drop.
+
 // The root of `tree`, absent when it has none.
 inline NodeRef root_of(const Phylogeny& tree) {
     return tree.root;
 }
+inline void set_root(Phylogeny& tree, NodeRef root) {
+    tree.root = root.get();
+}
+// Hands over a node taken out of the tree, alone or with its subtree: it stays readable until the
+// tree is released.
+inline void retire_node(Phylogeny& tree, NodeRef node) {
+    tree.retire_node(node.get());
+}
+inline void retire_subtree(Phylogeny& tree, NodeRef node) {
+    tree.retire_subtree(node.get());
+}
+// Releases a node that a step made and no longer needs; its links must be cut first.
+inline void release_node(NodeRef node) {
+    delete node.get();
+}
+
+// Places a new root on the edge between `a` and its child `b`, `r` being the current root, as
+// Phylogeny::reroot does, and answers the new root, which the caller makes the tree's. With
+// `keeping_values`, the values move the other way: each node of the reversed path takes the
+// support and length its former child had as read, so that the old root ends with those of its
+// child on the path (the new root takes a's values either way). With `changes`, what it changes
+// is kept there.
+NodeRef reroot_at(NodeRef a, NodeRef b, NodeRef r, TreeChanges* changes,
+                  bool keeping_values = false);
 
 }  // namespace tavrin
 

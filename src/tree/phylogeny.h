@@ -115,12 +115,6 @@ public:
     // The same, keeping in `changes` what it changes, so that it can be undone.
     static Phylogeny_Node* reroot(Phylogeny_Node* a, Phylogeny_Node* b, Phylogeny_Node* r,
                                   TreeChanges& changes);
-    // The same rewiring, with the values moved the other way: each node of the reversed path
-    // takes the support and length its former child had as read, so that the old root ends with
-    // those of its child on the path. M takes a's values, as with reroot. With `changes`, what
-    // it changes is kept there.
-    static Phylogeny_Node* reroot_keeping_values(Phylogeny_Node* a, Phylogeny_Node* b,
-                                                 Phylogeny_Node* r, TreeChanges* changes = nullptr);
 
     // Hands over a node that is no longer part of the tree. It is released with the tree; its
     // child links are not followed (they may point into the tree).

@@ -23,14 +23,15 @@ void keep_path(NodeRef a, NodeRef b, NodeRef r, TreeChanges& changes) {
     changes.keep(r.parent());
 }
 
+}  // namespace
+
 // The rewiring both reroots share. With `as_read`, each node of the reversed path takes the
 // values its former child had as read; without, the values its former child has just received,
-// so that all of them end with a's. With `changes`, what it changes is kept there.
-Phylogeny_Node* reroot_path(NodeRef a, NodeRef b, NodeRef r, bool as_read, TreeChanges* changes) {
+// so that all of them end with a's.
+NodeRef reroot_at(NodeRef a, NodeRef b, NodeRef r, TreeChanges* changes, bool as_read) {
     if (changes != nullptr) keep_path(a, b, r, *changes);
     // The new root M sits on the edge a-b: b on its left, a on its right, with a's values.
-    Phylogeny_Node* made = new Phylogeny_Node();
-    const NodeRef m = made;
+    const NodeRef m = new Phylogeny_Node();
     if (changes != nullptr) changes->made(m);
     m.set_left(b);
     m.set_support(a.support());
@@ -75,23 +76,16 @@ Phylogeny_Node* reroot_path(NodeRef a, NodeRef b, NodeRef r, bool as_read, TreeC
     NodeRef before_root = r.parent();  // P(k-1)
     before_root.replace_child(r, w);
     if (w) w.set_parent(before_root);
-    return made;
+    return m;
 }
 
-}  // namespace
-
 Phylogeny_Node* Phylogeny::reroot(Phylogeny_Node* a, Phylogeny_Node* b, Phylogeny_Node* r) {
-    return reroot_path(a, b, r, false, nullptr);
+    return reroot_at(a, b, r, nullptr).get();
 }
 
 Phylogeny_Node* Phylogeny::reroot(Phylogeny_Node* a, Phylogeny_Node* b, Phylogeny_Node* r,
                                   TreeChanges& changes) {
-    return reroot_path(a, b, r, false, &changes);
-}
-
-Phylogeny_Node* Phylogeny::reroot_keeping_values(Phylogeny_Node* a, Phylogeny_Node* b,
-                                                 Phylogeny_Node* r, TreeChanges* changes) {
-    return reroot_path(a, b, r, true, changes);
+    return reroot_at(a, b, r, &changes).get();
 }
 
 }  // namespace tavrin

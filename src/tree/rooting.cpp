@@ -385,7 +385,7 @@ struct LargestSide {
 // Does `node` name a branch of the unrooted tree? The root does not, and the root's two branches
 // are one, named by its left child.
 bool names_branch(const Phylogeny* tree, NodeRef node) {
-    NodeRef root = tree->root;
+    NodeRef root = root_of(*tree);
     return node != root && !(node.parent() == root && node == root.right());
 }
 
@@ -467,7 +467,7 @@ constexpr uint64_t kLeafBit = uint64_t{1} << 32;
 
 LeafRanges::LeafRanges(const Phylogeny& tree) : tree_(&tree) {
     ChunkedStack<uint64_t> finished;
-    climbing_postorder(tree.root, [&](NodeRef node) {
+    climbing_postorder(root_of(tree), [&](NodeRef node) {
         if (ends_path(node)) {
             add_leaf(node, finished);
         } else {
@@ -557,7 +557,7 @@ void LeafRanges::offer_run(uint32_t first, uint32_t last, LargestSide& largest) 
 // The lowest node whose leaves include every leaf numbered `first` to `last`. Going down from the
 // root, each step leaves out a side holding none of them.
 LeafRanges::Span LeafRanges::lowest_holding(uint32_t first, uint32_t last) const {
-    Span node{tree_->root, inner_count_ - 1, 0, leaf_count_};
+    Span node{root_of(*tree_), inner_count_ - 1, 0, leaf_count_};
     while (!ends_path(node.node)) {
         const Span left = left_of(node);
         if (last < left.first + left.leaves) {
@@ -603,7 +603,7 @@ std::optional<RootPlace> LeafRanges::outgroup_place(const std::vector<uint32_t>&
 
 RootPlace LeafRanges::halfway_along(NodeRef below) const {
     const double length =
-        below.parent() == tree_->root ? merged_root_length(*tree_) : below.length();
+        below.parent() == root_of(*tree_) ? merged_root_length(*tree_) : below.length();
     return RootPlace{below, length / 2, length / 2};
 }
 
@@ -723,7 +723,7 @@ void LeafRanges::chain_sides(const std::vector<uint32_t>& outgroup, std::size_t 
     const auto held = [&outgroup](const Span& span) {
         return held_in(outgroup, span.first, span.leaves);
     };
-    const Span root{tree_->root, inner_count_ - 1, 0, leaf_count_};
+    const Span root{root_of(*tree_), inner_count_ - 1, 0, leaf_count_};
     for (Span node = root; !ends_path(node.node);) {
         const Span left = left_of(node), right = right_of(node);
         const uint64_t in_left = held(left);
@@ -767,7 +767,7 @@ void LeafRanges::every_side(const std::vector<uint32_t>& outgroup, StraySides& s
         if (parent != kNone) below[parent] += below[record];
     }
     // The nodes with their runs of leaves, from the root down.
-    const Span root{tree_->root, inner_count_ - 1, 0, leaf_count_};
+    const Span root{root_of(*tree_), inner_count_ - 1, 0, leaf_count_};
     ChunkedStack<Span> stack;
     stack.push_back(left_of(root));
     stack.push_back(right_of(root));
@@ -825,8 +825,8 @@ std::optional<RootPlace> LeafRanges::place_with_strays(const std::vector<uint32_
                                                        std::size_t max_strays,
                                                        std::vector<uint32_t>* strays) const {
     if (!may_hold_with_strays(outgroup, leaf_count_, max_strays)) return std::nullopt;
-    if (ends_path(tree_->root)) return std::nullopt;
-    const Span root{tree_->root, inner_count_ - 1, 0, leaf_count_};
+    if (ends_path(root_of(*tree_))) return std::nullopt;
+    const Span root{root_of(*tree_), inner_count_ - 1, 0, leaf_count_};
     StraySides sides(outgroup.size(), max_strays, left_of(root), right_of(root));
     if (leaf_count_ - outgroup.size() > 2 * static_cast<uint64_t>(max_strays)) {
         chain_sides(outgroup, max_strays, sides);
@@ -888,28 +888,28 @@ std::size_t UnrootedTree::walk_for_midpoint(
     const std::array<bool, 256>* first_bytes) const {
     records_ = std::make_unique<SubtreeRecords>();
     if (!each_leaf) {
-        return walk_records(tree_.root, *records_, [](NodeRef, std::size_t) {});
+        return walk_records(root_of(tree_), *records_, [](NodeRef, std::size_t) {});
     }
     if (first_bytes != nullptr) {
-        return walk_records(tree_.root, *records_, [&](NodeRef leaf, std::size_t number) {
+        return walk_records(root_of(tree_), *records_, [&](NodeRef leaf, std::size_t number) {
             const std::string_view name = leaf.name();
             if (!name.empty() && (*first_bytes)[static_cast<unsigned char>(name[0])])
                 each_leaf(leaf, number);
         });
     }
-    return walk_records(tree_.root, *records_,
+    return walk_records(root_of(tree_), *records_,
                         [&](NodeRef leaf, std::size_t number) { each_leaf(leaf, number); });
 }
 
 std::size_t UnrootedTree::walk_for_midpoint(std::vector<NodeRef>& order) const {
     records_ = std::make_unique<SubtreeRecords>();
     order.clear();
-    return walk_records(tree_.root, *records_,
+    return walk_records(root_of(tree_), *records_,
                         [&order](NodeRef leaf, std::size_t) { order.push_back(leaf); });
 }
 
 std::optional<RootPlace> UnrootedTree::midpoint_place(std::vector<NodeRef>* order) const {
-    NodeRef root = tree_.root;
+    NodeRef root = root_of(tree_);
     if (root == nullptr) return std::nullopt;
     if (records_ == nullptr) {
         ranges_.reset();
@@ -937,7 +937,7 @@ const LeafRanges& UnrootedTree::ranges() const {
 }
 
 std::size_t UnrootedTree::leaf_count() const {
-    return tree_.root == nullptr ? 0 : ranges().leaf_count();
+    return root_of(tree_) == nullptr ? 0 : ranges().leaf_count();
 }
 
 NodeRef UnrootedTree::leaf(std::size_t number) const {
@@ -946,7 +946,7 @@ NodeRef UnrootedTree::leaf(std::size_t number) const {
 
 void UnrootedTree::leaves_in_order(std::vector<NodeRef>& order) const {
     order.clear();
-    if (tree_.root == nullptr) return;
+    if (root_of(tree_) == nullptr) return;
     if (ranges_ != nullptr) {
         const std::size_t count = ranges_->leaf_count();
         order.resize(count);
@@ -954,7 +954,7 @@ void UnrootedTree::leaves_in_order(std::vector<NodeRef>& order) const {
             order[number] = ranges_->leaf(number);
         return;
     }
-    climbing_postorder(tree_.root, [&](NodeRef node) {
+    climbing_postorder(root_of(tree_), [&](NodeRef node) {
         if (ends_path(node)) order.push_back(node);
     });
 }
@@ -962,7 +962,7 @@ void UnrootedTree::leaves_in_order(std::vector<NodeRef>& order) const {
 std::optional<RootPlace> UnrootedTree::outgroup_place(const std::vector<std::uint32_t>& outgroup,
                                                       std::size_t max_strays,
                                                       std::vector<std::uint32_t>* strays) const {
-    if (tree_.root == nullptr) return std::nullopt;
+    if (root_of(tree_) == nullptr) return std::nullopt;
     return ranges().outgroup_place(outgroup, max_strays, strays);
 }
 
@@ -979,7 +979,7 @@ std::optional<RootPlace> UnrootedTree::outgroup_place(
 void root_on_branch(Phylogeny& tree, const RootPlace& place, TreeChanges* changes) {
     NodeRef b = place.below;
     NodeRef a = b.parent();
-    NodeRef r = tree.root;
+    NodeRef r = root_of(tree);
     if (a == r) {
         const double support = merged_root_support(tree);
         NodeRef other = r.other_child(b);
@@ -997,7 +997,7 @@ void root_on_branch(Phylogeny& tree, const RootPlace& place, TreeChanges* change
     const double chosen_support = branch_support(b);
     // Each node of the turned-over path takes the values of the node that was below it; the old
     // root ends with those of its child on the path.
-    tree.root = Phylogeny::reroot_keeping_values(a.get(), b.get(), r.get(), changes);
+    set_root(tree, reroot_at(a, b, r, changes, true));
     root_of(tree).set_support(0);
     root_of(tree).set_length(0);
     a.set_support(chosen_support);
@@ -1013,7 +1013,7 @@ void root_on_branch(Phylogeny& tree, const RootPlace& place, TreeChanges* change
     r.set_left(nullptr);
     r.set_right(nullptr);
     r.set_parent(nullptr);
-    if (changes == nullptr) delete r.get();
+    if (changes == nullptr) release_node(r);
 }
 
 namespace {
@@ -1058,7 +1058,7 @@ std::vector<RemovedLeaf> places_of(const Phylogeny& tree, const std::vector<Remo
     }
     std::vector<RemovedLeaf> places;
     places.reserve(removals.size());
-    NodeRef root = tree.root;
+    NodeRef root = root_of(tree);
     for (const Removal& removal : removals) {
         const Moved at = follow(removal.leaf, 0);
         RemovedLeaf place{removal.leaf, at.node, nullptr, at.offset};
@@ -1104,7 +1104,7 @@ std::size_t remove_leaves(Phylogeny& tree, const std::vector<NodeRef>& leaves, B
         }
         sibling.set_length(sibling.length() + parent.length());
         if (grandparent == nullptr) {
-            tree.root = sibling.get();
+            set_root(tree, sibling);
             // Unrooted, the sibling's own branch was half of the merged one, which goes with the
             // leaf; its two children's branches now merge at the root.
             if (unrooted) {
@@ -1122,8 +1122,8 @@ std::size_t remove_leaves(Phylogeny& tree, const std::vector<NodeRef>& leaves, B
             changes->took_out(parent);
             changes->took_out(leaf);
         } else {
-            tree.retire_node(parent.get());
-            tree.retire_subtree(leaf.get());
+            retire_node(tree, parent);
+            retire_subtree(tree, leaf);
         }
         ++removed;
     }

@@ -4,7 +4,7 @@ namespace tavrin {
 
 TreeChanges::~TreeChanges() {
     for (NodeRef node : taken_out_)
-        tree_.retire_node(node.get());
+        retire_node(tree_, node);
 }
 
 void TreeChanges::undo() {
@@ -23,11 +23,11 @@ void TreeChanges::undo() {
         node.set_left(nullptr);  // its children are the tree's again
         node.set_right(nullptr);
         node.set_parent(nullptr);
-        delete node.get();
+        release_node(node);
     }
     made_.clear();
     taken_out_.clear();
-    tree_.root = root_.get();
+    set_root(tree_, root_);
 }
 
 }  // namespace tavrin

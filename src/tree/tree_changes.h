@@ -14,7 +14,7 @@ namespace tavrin {
 
 class TreeChanges {
 public:
-    explicit TreeChanges(Phylogeny& tree) : tree_(tree), root_(tree.root) {}
+    explicit TreeChanges(Phylogeny& tree) : tree_(tree), root_(root_of(tree)) {}
     // Changes that were not undone stay: the nodes taken out are handed to the tree, which keeps
     // them readable until it is released.
     ~TreeChanges();
