@@ -17,8 +17,10 @@ class TreeChanges;
 
 class NodeRef {
 public:
+    // Trivial, as a pointer is: a handle made without a value has none until it is given one, and
+    // vectors of handles move as raw memory.
     NodeRef() = default;
-    NodeRef(std::nullptr_t) {}                      // NOLINT: absent, as a null pointer is
+    NodeRef(std::nullptr_t) : node_(nullptr) {}     // NOLINT: absent, as a null pointer is
     NodeRef(Phylogeny_Node* node) : node_(node) {}  // NOLINT: the model's nodes are handles
     NodeRef(const Phylogeny_Node* node) : node_(const_cast<Phylogeny_Node*>(node)) {}  // NOLINT
 
@@ -65,7 +67,7 @@ public:
     Phylogeny_Node* get() const { return node_; }
 
 private:
-    Phylogeny_Node* node_ = nullptr;
+    Phylogeny_Node* node_;
 };
 
 // What the steps do to a tree as a whole, beside its nodes: its root, and the nodes they take
