@@ -118,10 +118,10 @@ void reroot_above(Phylogeny& tree, NodeRef partial, TreeChanges* changes) {
     NodeRef old_root = root_of(tree);
     // The old root is out of the tree but stays readable until the tree is released.
     if (changes != nullptr) {
-        set_root(tree, reroot_at(a, b, old_root, changes));
+        set_root(tree, reroot_at(tree, a, b, old_root, changes));
         changes->took_out(old_root);
     } else {
-        set_root(tree, reroot_at(a, b, old_root, nullptr));
+        set_root(tree, reroot_at(tree, a, b, old_root, nullptr));
         retire_node(tree, old_root);
     }
 }

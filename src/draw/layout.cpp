@@ -103,7 +103,7 @@ private:
     static constexpr unsigned kFilterBits = 12;
     // One of the filter's bits, from the node's address.
     static std::uint32_t hash(NodeRef node) {
-        const auto address = reinterpret_cast<std::uintptr_t>(node.get()) >> 4;
+        const auto address = node.identity() >> 4;
         return static_cast<std::uint32_t>((address * 0x9E3779B97F4A7C15ull) >> (64 - kFilterBits));
     }
     std::vector<Root> roots_;

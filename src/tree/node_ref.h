@@ -28,7 +28,7 @@ public:
     friend bool operator==(NodeRef a, NodeRef b) { return a.node_ == b.node_; }
     friend bool operator!=(NodeRef a, NodeRef b) { return a.node_ != b.node_; }
     // An order of the nodes, for ordered containers; not an order of the tree.
-    friend bool operator<(NodeRef a, NodeRef b) { return std::less<>()(a.node_, b.node_); }
+    friend bool operator<(NodeRef a, NodeRef b) { return a.identity() < b.identity(); }
 
     NodeRef left() const { return node_->left; }
     NodeRef right() const { return node_->right; }
@@ -65,6 +65,8 @@ public:
 
     // The node of the model this handle names.
     Phylogeny_Node* get() const { return node_; }
+    // A number that tells this node from every other node alive.
+    std::uintptr_t identity() const { return reinterpret_cast<std::uintptr_t>(node_); }
 
 private:
     Phylogeny_Node* node_;
@@ -88,8 +90,12 @@ inline void retire_node(Phylogeny& tree, NodeRef node) {
 inline void retire_subtree(Phylogeny& tree, NodeRef node) {
     tree.retire_subtree(node.get());
 }
-// Releases a node that a step made and no longer needs; its links must be cut first.
-inline void release_node(NodeRef node) {
+// A new node for `tree`, not yet linked into it: no links, no name, zero values.
+inline NodeRef make_node(Phylogeny& /*tree*/) {
+    return new Phylogeny_Node();
+}
+// Releases a node that a step made for `tree` and no longer needs; its links must be cut first.
+inline void release_node(Phylogeny& /*tree*/, NodeRef node) {
     delete node.get();
 }
 
@@ -99,7 +105,7 @@ inline void release_node(NodeRef node) {
 // support and length its former child had as read, so that the old root ends with those of its
 // child on the path (the new root takes a's values either way). With `changes`, what it changes
 // is kept there.
-NodeRef reroot_at(NodeRef a, NodeRef b, NodeRef r, TreeChanges* changes,
+NodeRef reroot_at(Phylogeny& tree, NodeRef a, NodeRef b, NodeRef r, TreeChanges* changes,
                   bool keeping_values = false);
 
 }  // namespace tavrin
@@ -108,7 +114,7 @@ namespace std {
 template <>
 struct hash<tavrin::NodeRef> {
     size_t operator()(tavrin::NodeRef node) const noexcept {
-        return hash<const void*>()(node.get());
+        return hash<std::uintptr_t>()(node.identity());
     }
 };
 }  // namespace std

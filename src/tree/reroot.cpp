@@ -23,15 +23,12 @@ void keep_path(NodeRef a, NodeRef b, NodeRef r, TreeChanges& changes) {
     changes.keep(r.parent());
 }
 
-}  // namespace
-
-// The rewiring both reroots share. With `as_read`, each node of the reversed path takes the
-// values its former child had as read; without, the values its former child has just received,
-// so that all of them end with a's.
-NodeRef reroot_at(NodeRef a, NodeRef b, NodeRef r, TreeChanges* changes, bool as_read) {
+// The rewiring both reroots share, `m` the node made to be the new root. With `as_read`, each
+// node of the reversed path takes the values its former child had as read; without, the values
+// its former child has just received, so that all of them end with a's.
+NodeRef rewire(NodeRef a, NodeRef b, NodeRef r, NodeRef m, TreeChanges* changes, bool as_read) {
     if (changes != nullptr) keep_path(a, b, r, *changes);
     // The new root M sits on the edge a-b: b on its left, a on its right, with a's values.
-    const NodeRef m = new Phylogeny_Node();
     if (changes != nullptr) changes->made(m);
     m.set_left(b);
     m.set_support(a.support());
@@ -79,13 +76,20 @@ NodeRef reroot_at(NodeRef a, NodeRef b, NodeRef r, TreeChanges* changes, bool as
     return m;
 }
 
+}  // namespace
+
+NodeRef reroot_at(Phylogeny& tree, NodeRef a, NodeRef b, NodeRef r, TreeChanges* changes,
+                  bool keeping_values) {
+    return rewire(a, b, r, make_node(tree), changes, keeping_values);
+}
+
 Phylogeny_Node* Phylogeny::reroot(Phylogeny_Node* a, Phylogeny_Node* b, Phylogeny_Node* r) {
-    return reroot_at(a, b, r, nullptr).get();
+    return rewire(a, b, r, new Phylogeny_Node(), nullptr, false).get();
 }
 
 Phylogeny_Node* Phylogeny::reroot(Phylogeny_Node* a, Phylogeny_Node* b, Phylogeny_Node* r,
                                   TreeChanges& changes) {
-    return reroot_at(a, b, r, &changes).get();
+    return rewire(a, b, r, new Phylogeny_Node(), &changes, false).get();
 }
 
 }  // namespace tavrin

@@ -997,7 +997,7 @@ void root_on_branch(Phylogeny& tree, const RootPlace& place, TreeChanges* change
     const double chosen_support = branch_support(b);
     // Each node of the turned-over path takes the values of the node that was below it; the old
     // root ends with those of its child on the path.
-    set_root(tree, reroot_at(a, b, r, changes, true));
+    set_root(tree, reroot_at(tree, a, b, r, changes, true));
     root_of(tree).set_support(0);
     root_of(tree).set_length(0);
     a.set_support(chosen_support);
@@ -1013,7 +1013,7 @@ void root_on_branch(Phylogeny& tree, const RootPlace& place, TreeChanges* change
     r.set_left(nullptr);
     r.set_right(nullptr);
     r.set_parent(nullptr);
-    if (changes == nullptr) release_node(r);
+    if (changes == nullptr) release_node(tree, r);
 }
 
 namespace {

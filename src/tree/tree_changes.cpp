@@ -23,7 +23,7 @@ void TreeChanges::undo() {
         node.set_left(nullptr);  // its children are the tree's again
         node.set_right(nullptr);
         node.set_parent(nullptr);
-        release_node(node);
+        release_node(tree_, node);
     }
     made_.clear();
     taken_out_.clear();
