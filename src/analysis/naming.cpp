@@ -25,9 +25,8 @@ std::string rendered_prefix(NodeRef leaf, char separator) {
     const std::string_view name = leaf.name();
     const size_t in_name = name.find(separator);
     if (in_name != std::string::npos) return std::string(name.substr(0, in_name));
-    std::string text;
-    text.reserve(name.size() + 16);
-    text.append(name).push_back(':');
+    std::string text(name);
+    text += ':';
     append_fixed(text, leaf.length());
     const size_t cut = text.find(separator);
     if (cut != std::string::npos) text.resize(cut);
