@@ -114,7 +114,10 @@ std::string check_outlier_analysis(const uint8_t* data, size_t size) {
         if (!warnings.empty()) return warnings;
     }
     const tavrin_fuzz::CaptureStderr quiet;
-    tavrin::TreeReader reader(in.tree_text);
+    // Read compact, as the programs read big trees; `again` below is the model's tree.
+    tavrin::ReadOptions compact;
+    compact.compact_from = 0;
+    tavrin::TreeReader reader(in.tree_text, compact);
     std::unique_ptr<Phylogeny> tree = std::move(reader.next()->tree);
     std::ostringstream out;
     if (tree == nullptr) {

@@ -8,6 +8,9 @@
 
 namespace tavrin {
 
+// A compact tree's leaf holds every number a table gives.
+static_assert(LeafKeys::kMaxKeys <= CompactRef::kNoKey, "prefix numbers fit a compact leaf");
+
 LeafMatcher::LeafMatcher(const std::string& prefix, bool use_regex)
     : prefix_(prefix), use_regex_(use_regex) {
     if (!use_regex_) return;

@@ -159,11 +159,13 @@ public:
         const bool renumber = !numbered(tree, separator);
         PrefixAnswers<std::uint32_t>& table = numbers(separator);
         std::size_t count = 0;
-        const bool whole = preorder(root_of(tree), [&](NodeRef n) {
-            if (!n.is_leaf()) return true;
-            if (renumber && count++ < kNumberedLeaves)
-                n.set_leaf_key(key_in(table, n.name(), separator));
-            return visit(static_cast<NodeRef>(n));
+        const bool whole = with_kind(root_of(tree), [&](auto root) {
+            return preorder(root, [&](decltype(root) n) {
+                if (!n.is_leaf()) return true;
+                if (renumber && count++ < kNumberedLeaves)
+                    n.set_leaf_key(key_in(table, n.name(), separator));
+                return visit(NodeRef(n));
+            });
         });
         if (renumber) {
             tree.leaf_keys = stamp(separator) | (whole && count <= kNumberedLeaves ? 0 : kPartly);

@@ -129,7 +129,8 @@ void reroot_above(Phylogeny& tree, NodeRef partial, TreeChanges* changes) {
 // The answer of `x` from those of its children, `l` and `r`, into `answer`. When one side is
 // wholly target and the other only partly and `may_reroot`, it returns the partial match to
 // reroot above instead (the left one when both sides qualify), `answer` left as it is.
-NodeRef join_children(NodeRef x, NodeRef l, NodeRef r, SearchState& state, bool may_reroot,
+template <typename Ref>
+NodeRef join_children(Ref x, NodeRef l, NodeRef r, SearchState& state, bool may_reroot,
                       NodeRef& answer) {
     if (state.not_a_clade) {
         answer = nullptr;
@@ -184,11 +185,12 @@ struct Stop {
 // for the right side; a leaf child is answered in its parent's step. Ends early once the target
 // group is known not to be a clade (no later step would test a leaf or answer a node), and
 // stops at the first node that asks for a reroot, the nodes above it still open on `waiting`.
-Stop search_below(NodeRef top, bool may_reroot, Search& search, ChunkedStack<Waiting>& waiting,
-                  NodeRef& answer) {
-    auto is_inner = [](NodeRef n) { return n != nullptr && !n.is_leaf(); };
+template <typename Ref>
+Stop search_below_from(Ref top, bool may_reroot, Search& search, ChunkedStack<Waiting>& waiting,
+                       NodeRef& answer) {
+    auto is_inner = [](Ref n) { return n != nullptr && !n.is_leaf(); };
     const std::size_t waiting_below = waiting.size();
-    NodeRef x = top;
+    Ref x = top;
     for (;;) {  // enter x
         while (is_inner(x.left()))
             x = x.left();
@@ -208,7 +210,7 @@ Stop search_below(NodeRef top, bool may_reroot, Search& search, ChunkedStack<Wai
                         waiting.pop_back();
                     return {};
                 }
-                NodeRef const parent = x.parent();
+                Ref const parent = x.parent();
                 if (parent.left() == x) {
                     l = answer;
                     x = parent;
@@ -224,6 +226,13 @@ Stop search_below(NodeRef top, bool may_reroot, Search& search, ChunkedStack<Wai
             }
         }
     }
+}
+
+Stop search_below(NodeRef top, bool may_reroot, Search& search, ChunkedStack<Waiting>& waiting,
+                  NodeRef& answer) {
+    return with_kind(top, [&](auto kind_top) {
+        return search_below_from(kind_top, may_reroot, search, waiting, answer);
+    });
 }
 
 NodeRef Search::child(NodeRef node) {

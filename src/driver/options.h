@@ -29,8 +29,8 @@ namespace tavrin {
 struct RunConfig {
     std::vector<std::string> files;  // the tree files, in order
     std::string group_file;          // empty: no group file
-    // How tree files are read.
-    ReadOptions read;
+    // How tree files are read: a big classic tree's nodes kept compact.
+    ReadOptions read{Dialect::kClassic, 1, {}, nullptr, kCompactTextBytes};
     std::size_t burnin = 0;  // trees skipped at the start of each file
     // The target test, the rooting and the outliers; the group relations and the compiled
     // pattern are added when the run starts.

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <stdexcept>
+#include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -13,6 +16,30 @@
 namespace tavrin {
 
 namespace {
+
+// Makes `node` a leaf named `name`: the model's node keeps the name, a compact tree's store.
+void name_leaf(ModelRef node, CompactStore*, std::string_view name) {
+    Phylogeny_Node* n = node.get();
+    n->is_leaf = true;
+    n->name.clear();
+    n->name.append(name.data(), name.size());  // not the general replacing assign
+}
+void name_leaf(CompactRef node, CompactStore* store, std::string_view name) {
+    store->name_leaf(node, name);
+}
+void name_leaf(NodeRef node, CompactStore* store, std::string_view name) {
+    with_kind(node, [&](auto kind_node) { name_leaf(kind_node, store, name); });
+}
+
+// A new node for the tree being read, of the kind of `Ref`.
+template <typename Ref>
+Ref new_node(CompactStore* store) {
+    if constexpr (std::is_same_v<Ref, CompactRef>) {
+        return store->make().as_compact();
+    } else {
+        return ModelRef(new Phylogeny_Node());
+    }
+}
 
 // What a byte is to the node texts: part of a name or number, a ':', or one of "(),".
 enum ByteClass : unsigned char { kPlain, kColon, kStructural };
@@ -28,29 +55,29 @@ struct NodeText {
 
 // A leaf text splits at its first ':'; without one, the whole text is the name and the length is
 // read from its start (so a name such as "12" also gives the length 12).
-void fill_leaf(Phylogeny_Node* node, const std::string& text, const NodeText& t) {
+void fill_leaf(NodeRef node, CompactStore* store, const std::string& text, const NodeText& t) {
     const char* s = text.data();
-    node->is_leaf = true;
-    node->name.assign(text, t.first, t.first_colon - t.first);
+    name_leaf(node, store, std::string_view(text).substr(t.first, t.first_colon - t.first));
     const size_t number = t.first_colon < t.last ? t.first_colon + 1 : t.first;
-    node->length = read_number(s + number, s + t.last);
+    node.set_length(read_number(s + number, s + t.last));
 }
 
 // The tail of a wrapped node splits at its last ':' into the label and the length; without one,
 // the whole tail is the label and the length is read from it too (a tail "80" gives support 80
 // and length 80).
-void fill_tail(Phylogeny_Node* node, const std::string& text, const NodeText& t,
+void fill_tail(NodeRef node, const std::string& text, const NodeText& t,
                const ReadOptions& options) {
     const char* s = text.data();
     if (t.last_colon < t.last) {
-        node->support = support_from_label(s + t.first, s + t.last_colon, options);
-        node->length = read_number(s + t.last_colon + 1, s + t.last);
+        node.set_support(support_from_label(s + t.first, s + t.last_colon, options));
+        node.set_length(read_number(s + t.last_colon + 1, s + t.last));
     } else {
-        node->length = read_number(s + t.first, s + t.last);
+        const double length = read_number(s + t.first, s + t.last);
+        node.set_length(length);
         // The first field's number is the number at the start of the whole tail: read it once.
-        node->support = options.support_field <= 1
-                            ? node->length
-                            : support_from_label(s + t.first, s + t.last, options);
+        node.set_support(options.support_field <= 1
+                             ? length
+                             : support_from_label(s + t.first, s + t.last, options));
     }
 }
 
@@ -73,7 +100,8 @@ NodeText scan_node_text(const std::string& text, size_t p, size_t last) {
 // length is the number after that ':' (the number at the name's start without one), and any
 // further bytes up to the next structural one are ignored. Answers where its text ends. The
 // bytes of the number are read once, by the number reader.
-const char* read_leaf(Phylogeny_Node* node, const char* p, const char* last) {
+template <typename Ref>
+const char* read_leaf(Ref node, CompactStore* store, const char* p, const char* last) {
     const char* q = p;
     // Names are short: four bytes a round, one test of the range for them.
     while (last - q >= 4 && kClasses[q[0]] == kPlain && kClasses[q[1]] == kPlain &&
@@ -81,14 +109,14 @@ const char* read_leaf(Phylogeny_Node* node, const char* p, const char* last) {
         q += 4;
     while (q != last && kClasses[*q] == kPlain)
         ++q;
-    node->is_leaf = true;
-    node->name.clear();
-    node->name.append(p, static_cast<size_t>(q - p));  // not the general replacing assign
+    name_leaf(node, store, std::string_view(p, static_cast<size_t>(q - p)));
     if (q == last || *q != ':') {
-        node->length = read_number(p, q);
+        node.set_length(read_number(p, q));
         return q;
     }
-    q = scan_number(q + 1, last, node->length);
+    double length = 0;
+    q = scan_number(q + 1, last, length);
+    node.set_length(length);
     while (q != last && kClasses[*q] != kStructural)
         ++q;
     return q;
@@ -98,75 +126,110 @@ const char* read_leaf(Phylogeny_Node* node, const char* p, const char* last) {
 // start (the classic dialect's first field): [number][label rest][':' number], whose last ':' is
 // the one before the length when the length's number runs to a structural byte. Answers where
 // the tail ends, or null when the tail needs the general rules (fill_tail).
-const char* read_tail(Phylogeny_Node* node, const char* p, const char* last) {
+template <typename Ref>
+const char* read_tail(Ref node, const char* p, const char* last) {
     double support = 0;
     const char* q = scan_number(p, last, support);
     while (q != last && kClasses[*q] == kPlain)  // the rest of the label: "/94", a name
         ++q;
     if (q == last || *q != ':') {
         // No ':': the support's number, at the tail's start, is its length as well.
-        node->support = node->length = support;
+        node.set_support(support);
+        node.set_length(support);
         return q;
     }
     double length = 0;
     const char* end = scan_number(q + 1, last, length);
     if (end != last && kClasses[*end] != kStructural) return nullptr;  // a later ':' may follow
-    node->support = support;
-    node->length = length;
+    node.set_support(support);
+    node.set_length(length);
     return end;
 }
 
-}  // namespace
+// Adds `child` to those the open node `open` holds so far, as ChildFold::add does: the earlier
+// ones folded together on its left, the latest on its right.
+template <typename Ref>
+void hold_child(Ref open, Ref child, CompactStore* store) {
+    const Ref held = open.left(), latest = open.right();
+    if (held != nullptr) {
+        const Ref fold = new_node<Ref>(store);
+        link_children(fold, held, latest);
+        open.set_left(fold);
+    } else if (latest != nullptr) {
+        open.set_left(latest);
+    }
+    open.set_right(child);
+}
 
-bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t first, size_t last,
-                      const ReadOptions& options, size_t* top_children) {
-    // A ladder's frames reach the depth of the tree: millions of them.
-    ChunkedStack<OpenNode> stack;
+template <typename Ref>
+bool read_well_formed_from(Ref node, CompactStore* store, const std::string& text, size_t first,
+                           size_t last, const ReadOptions& options, size_t* top_children) {
+    // No frame is kept per open '(': an open node holds its children so far in its own links
+    // (the fold of the earlier ones on the left, the latest on the right, as a ChildFold would),
+    // and the node that encloses it in its parent link. A ladder's millions of open levels cost
+    // nothing beyond their nodes.
     const char* s = text.data();
     const char* const end = s + last;
     const bool plain_support = options.dialect == Dialect::kClassic && options.support_field <= 1;
     size_t p = first;
-    Phylogeny_Node* current = node;  // the node whose text starts at p
+    Ref current = node;  // the node whose text starts at p
+    Ref open = nullptr;  // the innermost open node; the outermost is `node`
+    size_t depth = 0;    // how many nodes are open
 
-    // An abandoned reading releases what its frames hold and what lies below `node`.
+    // An abandoned reading releases every node it made, and what lies below `node`.
     auto fail = [&]() {
-        release_frames(stack, node);
-        delete node->left;
-        delete node->right;
-        node->left = node->right = nullptr;
-        node->is_leaf = false;
-        node->name.clear();
-        node->support = node->length = 0;
+        if constexpr (std::is_same_v<Ref, CompactRef>) {
+            // Every node made here goes; the node being read is made again, as it was.
+            store->clear();
+            store->root = store->make();
+            if (store->root != node) throw std::logic_error("a compact tree is read from its root");
+        } else {
+            // Each open node but `node` is held by no other: it goes with what it holds.
+            for (; depth > 1; --depth) {
+                const Ref enclosing = open.parent();
+                delete open.get();
+                open = enclosing;
+            }
+            Phylogeny_Node* n = node.get();
+            delete n->left;
+            delete n->right;
+            n->left = n->right = nullptr;
+            n->is_leaf = false;
+            n->name.clear();
+            n->support = n->length = 0;
+        }
         return false;
     };
 
     for (;;) {
         if (p < last && s[p] == '(') {
-            stack.push_back({current, ChildFold()});
+            if (depth > 0) current.set_parent(open);  // `node`'s own parent stays as it is
+            open = current;
+            ++depth;
             ++p;
-            current = new Phylogeny_Node();
+            current = new_node<Ref>(store);
             continue;
         }
-        p = static_cast<size_t>(read_leaf(current, s + p, end) - s);
-        Phylogeny_Node* done = current;
+        p = static_cast<size_t>(read_leaf(current, store, s + p, end) - s);
+        Ref done = current;
 
         // Attach the finished node and close every ')' that follows.
         for (;;) {
-            if (stack.empty()) return p == last ? true : fail();
-            OpenNode& f = stack.back();
-            f.children.add(done);
-            if (top_children != nullptr && stack.size() == 1) ++*top_children;
+            if (depth == 0) return p == last ? true : fail();
+            hold_child(open, done, store);
+            if (top_children != nullptr && depth == 1) ++*top_children;
             if (p < last && s[p] == ',') {
                 ++p;
-                current = new Phylogeny_Node();
+                current = new_node<Ref>(store);
                 break;
             }
-            if (p >= last || s[p] != ')' || !f.children.has_two()) {
+            if (p >= last || s[p] != ')' || open.left() == nullptr) {
                 return fail();
             }
             // Close the wrapped node: its tail runs to the next structural character.
-            Phylogeny_Node* wrapped = f.node;
-            f.children.close(wrapped);
+            const Ref wrapped = open;
+            open = --depth > 0 ? wrapped.parent() : nullptr;
+            link_children(wrapped, wrapped.left(), wrapped.right());
             const char* tail_end = plain_support ? read_tail(wrapped, s + p + 1, end) : nullptr;
             if (tail_end != nullptr) {
                 p = static_cast<size_t>(tail_end - s);
@@ -175,10 +238,18 @@ bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t firs
                 fill_tail(wrapped, text, tail, options);
                 p = tail.last;
             }
-            stack.pop_back();
             done = wrapped;
         }
     }
+}
+
+}  // namespace
+
+bool read_well_formed(NodeRef node, CompactStore* store, const std::string& text, size_t first,
+                      size_t last, const ReadOptions& options, size_t* top_children) {
+    return with_kind(node, [&](auto kind_node) {
+        return read_well_formed_from(kind_node, store, text, first, last, options, top_children);
+    });
 }
 
 namespace {
@@ -278,11 +349,11 @@ private:
 
 }  // namespace
 
-void read_general(Phylogeny_Node* node, const std::string& text, size_t first, size_t last,
-                  const ReadOptions& options) {
+void read_general(NodeRef node, CompactStore* store, const std::string& text, size_t first,
+                  size_t last, const ReadOptions& options) {
     const TextIndex index(text, first, last);
     struct Task {
-        Phylogeny_Node* node;
+        NodeRef node;
         size_t first, last;
     };
     std::vector<Task> todo{{node, first, last}};
@@ -291,7 +362,7 @@ void read_general(Phylogeny_Node* node, const std::string& text, size_t first, s
         todo.pop_back();
         const auto [lo, hi] = index.commas_in(t.first, t.last);
         if (lo == hi) {
-            fill_leaf(t.node, text, index.node_text(t.first, t.last));
+            fill_leaf(t.node, store, text, index.node_text(t.first, t.last));
             continue;
         }
         auto [split, split_depth] = index.split_comma(lo, hi);
@@ -307,26 +378,26 @@ void read_general(Phylogeny_Node* node, const std::string& text, size_t first, s
             fill_tail(t.node, text, index.node_text(tail_first, t.last), options);
             if (close != SIZE_MAX && close > split) right_last = close;
         }
-        Phylogeny_Node* left = new Phylogeny_Node();
-        Phylogeny_Node* right = new Phylogeny_Node();
+        const NodeRef left = make_read_node(store);
+        const NodeRef right = make_read_node(store);
         link_children(t.node, left, right);
         todo.push_back({right, split + 1, right_last});
         todo.push_back({left, children_first, split});
     }
 }
 
-void read_node_text(Phylogeny_Node* node, const std::string& text, size_t first, size_t last,
-                    const ReadOptions& options, size_t* top_children) {
+void read_node_text(NodeRef node, CompactStore* store, const std::string& text, size_t first,
+                    size_t last, const ReadOptions& options, size_t* top_children) {
     if (top_children != nullptr) *top_children = 0;
-    if (!read_well_formed(node, text, first, last, options, top_children)) {
+    if (!read_well_formed(node, store, text, first, last, options, top_children)) {
         if (top_children != nullptr) *top_children = 0;
-        read_general(node, text, first, last, options);
+        read_general(node, store, text, first, last, options);
     }
 }
 
 Phylogeny_Node::Phylogeny_Node(std::string text, Phylogeny_Node* parent_node) {
     parent = parent_node;
-    tavrin::read_node_text(this, text, 0, text.size());
+    tavrin::read_node_text(this, nullptr, text, 0, text.size());
 }
 
 }  // namespace tavrin

@@ -15,23 +15,25 @@
 #include <cstddef>
 #include <string>
 
+#include "tree/node_ref.h"
 #include "tree/phylogeny.h"
 #include "tree/read_options.h"
 
 namespace tavrin {
 
 // Each reader fills `node` (a fresh default node whose `parent` is already set) with the node
-// written in text[first, last) and builds its subtree below it. With `top_children`, the
-// well-formed reader counts there the children written directly under `node` (0 for a leaf).
-bool read_well_formed(Phylogeny_Node* node, const std::string& text, size_t first, size_t last,
-                      const ReadOptions& options = {}, size_t* top_children = nullptr);
-void read_general(Phylogeny_Node* node, const std::string& text, size_t first, size_t last,
-                  const ReadOptions& options = {});
+// written in text[first, last) and builds its subtree below it, its nodes the model's or, with
+// `store`, those of a compact tree (`node` then the first that `store` made). With `top_children`,
+// the well-formed reader counts there the children written directly under `node` (0 for a leaf).
+bool read_well_formed(NodeRef node, CompactStore* store, const std::string& text, size_t first,
+                      size_t last, const ReadOptions& options = {}, size_t* top_children = nullptr);
+void read_general(NodeRef node, CompactStore* store, const std::string& text, size_t first,
+                  size_t last, const ReadOptions& options = {});
 
 // The well-formed reader when it applies, else the general one; `top_children` as for the
 // well-formed reader, 0 when the general one read the text.
-void read_node_text(Phylogeny_Node* node, const std::string& text, size_t first, size_t last,
-                    const ReadOptions& options = {}, size_t* top_children = nullptr);
+void read_node_text(NodeRef node, CompactStore* store, const std::string& text, size_t first,
+                    size_t last, const ReadOptions& options = {}, size_t* top_children = nullptr);
 
 }  // namespace tavrin
 

@@ -68,7 +68,7 @@ public:
 }  // namespace
 
 void spend_tree(std::unique_ptr<Phylogeny> tree) {
-    if (tree == nullptr || tree->root == nullptr) return;  // nothing to hold
+    if (tree == nullptr || (tree->root == nullptr && !tree->compact_nodes)) return;  // nothing
     SpentTree::local().tree.swap(tree);  // the tree held before is released on leaving
 }
 

@@ -25,6 +25,12 @@ namespace tavrin {
 
 class TreeChanges;
 class Phylogeny_Node;
+class CompactStore;
+
+// Releases a compact tree's store (tree/compact_store.cpp).
+struct CompactStoreRelease {
+    void operator()(CompactStore* store) const noexcept;
+};
 
 // Releases the nodes below `top`, not `top` itself: the loop a node's destructor runs when it
 // still holds children.
@@ -96,6 +102,9 @@ public:
     // The stamp of the LeafKeys table and separator whose numbers the leaves carry (whether all
     // of them do, too); 0 when they carry none.
     std::uint64_t leaf_keys = 0;
+    // The nodes of a tree read for the programs, kept compact (tree/node_ref.h); `root` is then
+    // absent, and the tree is reached through root_of.
+    std::unique_ptr<CompactStore, CompactStoreRelease> compact_nodes;
 
     // Reads one tree from the whole text of a tree file. A text whose last character is not
     // ';' is malformed: a message goes to standard error and `root` stays absent. (Contract

@@ -4,6 +4,8 @@
 #ifndef TAVRIN_TREE_READ_OPTIONS_H
 #define TAVRIN_TREE_READ_OPTIONS_H
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "tree/leaf_names.h"
@@ -19,6 +21,10 @@ enum class Dialect {
     kStandard,
 };
 
+// The size of a tree's text from which the programs read it compact: about 25,000 leaves, where
+// its model would take some 5 MB.
+constexpr std::size_t kCompactTextBytes = std::size_t{1} << 20;
+
 struct ReadOptions {
     Dialect dialect = Dialect::kClassic;
     // Which '/'-separated part of an internal node's label holds the support, from 1 (IQ-TREE
@@ -30,6 +36,11 @@ struct ReadOptions {
     // Standard Newick: leaf names written as tokens of a NEXUS TRANSLATE table, and the names
     // they stand for; a leaf whose name is no token keeps it.
     const LeafNames* leaf_names = nullptr;
+    // Classic dialect: a text of at least this many bytes is read into a compact tree
+    // (tree/node_ref.h), a shorter one into the model's nodes. The programs read big trees
+    // compact, where memory is what they cost; a small tree costs fewer instructions as the
+    // model, and its memory is small either way.
+    std::size_t compact_from = SIZE_MAX;
 };
 
 // The support written in an internal node's label [first, last): the number at the start of its

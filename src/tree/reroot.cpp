@@ -8,11 +8,12 @@ namespace {
 
 // Keeps, before a reroot, every node it changes: a, b, the path from a's parent up to r, and r's
 // child off the path.
-void keep_path(NodeRef a, NodeRef b, NodeRef r, TreeChanges& changes) {
+template <typename Ref>
+void keep_path(Ref a, Ref b, Ref r, TreeChanges& changes) {
     changes.keep(a);
     changes.keep(b);
-    NodeRef below = a;
-    for (NodeRef node = a.parent(); node != nullptr; node = node.parent()) {
+    Ref below = a;
+    for (Ref node = a.parent(); node != nullptr; node = node.parent()) {
         changes.keep(node);
         if (node == r) {
             changes.keep(r.other_child(below));
@@ -26,7 +27,8 @@ void keep_path(NodeRef a, NodeRef b, NodeRef r, TreeChanges& changes) {
 // The rewiring both reroots share, `m` the node made to be the new root. With `as_read`, each
 // node of the reversed path takes the values its former child had as read; without, the values
 // its former child has just received, so that all of them end with a's.
-NodeRef rewire(NodeRef a, NodeRef b, NodeRef r, NodeRef m, TreeChanges* changes, bool as_read) {
+template <typename Ref>
+Ref rewire(Ref a, Ref b, Ref r, Ref m, TreeChanges* changes, bool as_read) {
     if (changes != nullptr) keep_path(a, b, r, *changes);
     // The new root M sits on the edge a-b: b on its left, a on its right, with a's values.
     if (changes != nullptr) changes->made(m);
@@ -35,7 +37,7 @@ NodeRef rewire(NodeRef a, NodeRef b, NodeRef r, NodeRef m, TreeChanges* changes,
     m.set_length(a.length());
     m.set_right(a);
 
-    NodeRef p1 = a.parent();
+    Ref p1 = a.parent();
     a.replace_child(b, p1);
 
     m.set_parent(r.parent());
@@ -47,12 +49,12 @@ NodeRef rewire(NodeRef a, NodeRef b, NodeRef r, NodeRef m, TreeChanges* changes,
     // Reverse the path a = P0, P1, ..., Pk = r; each Pi takes P(i-1)'s values.
     double support = a.support();
     double length = a.length();
-    NodeRef below = a;  // P(i-1)
-    NodeRef node = p1;  // Pi
+    Ref below = a;  // P(i-1)
+    Ref node = p1;  // Pi
     while (true) {
-        NodeRef above = node.parent();  // P(i+1), or r's parent at the top
+        Ref above = node.parent();  // P(i+1), or r's parent at the top
         const bool at_old_root = node == r;
-        node.replace_child(below, at_old_root ? nullptr : above);
+        node.replace_child(below, at_old_root ? Ref(nullptr) : above);
         const double read_support = node.support();
         const double read_length = node.length();
         node.set_support(support);
@@ -69,8 +71,8 @@ NodeRef rewire(NodeRef a, NodeRef b, NodeRef r, NodeRef m, TreeChanges* changes,
 
     // Take r out: its remaining child W (the one beside the slot just emptied) replaces it
     // under P(k-1).
-    NodeRef w = r.other_child(nullptr);
-    NodeRef before_root = r.parent();  // P(k-1)
+    Ref w = r.other_child(nullptr);
+    Ref before_root = r.parent();  // P(k-1)
     before_root.replace_child(r, w);
     if (w) w.set_parent(before_root);
     return m;
@@ -80,16 +82,25 @@ NodeRef rewire(NodeRef a, NodeRef b, NodeRef r, NodeRef m, TreeChanges* changes,
 
 NodeRef reroot_at(Phylogeny& tree, NodeRef a, NodeRef b, NodeRef r, TreeChanges* changes,
                   bool keeping_values) {
-    return rewire(a, b, r, make_node(tree), changes, keeping_values);
+    const NodeRef m = make_node(tree);
+    if (m.compact()) {
+        return rewire(a.as_compact(), b.as_compact(), r.as_compact(), m.as_compact(), changes,
+                      keeping_values);
+    }
+    return rewire(a.as_model(), b.as_model(), r.as_model(), m.as_model(), changes, keeping_values);
 }
 
 Phylogeny_Node* Phylogeny::reroot(Phylogeny_Node* a, Phylogeny_Node* b, Phylogeny_Node* r) {
-    return rewire(a, b, r, new Phylogeny_Node(), nullptr, false).get();
+    return rewire(ModelRef(a), ModelRef(b), ModelRef(r), ModelRef(new Phylogeny_Node()), nullptr,
+                  false)
+        .get();
 }
 
 Phylogeny_Node* Phylogeny::reroot(Phylogeny_Node* a, Phylogeny_Node* b, Phylogeny_Node* r,
                                   TreeChanges& changes) {
-    return rewire(a, b, r, new Phylogeny_Node(), &changes, false).get();
+    return rewire(ModelRef(a), ModelRef(b), ModelRef(r), ModelRef(new Phylogeny_Node()), &changes,
+                  false)
+        .get();
 }
 
 }  // namespace tavrin

@@ -10,6 +10,7 @@
 
 #include "platform/chunked_array.h"
 #include "platform/chunked_stack.h"
+#include "platform/huge_pages.h"
 #include "tree/tree_changes.h"
 
 namespace tavrin {
@@ -28,12 +29,14 @@ constexpr double kLongestTolerance = 1e-9;
 // read from the leaf again).
 
 // A node without a right child is a leaf: the reader makes nodes of two children or none.
-bool ends_path(NodeRef node) {
+template <typename Ref>
+bool ends_path(Ref node) {
     return node.right() == nullptr;
 }
 
 // The length from the top of `node`'s branch down to the farthest leaf below it, for a leaf.
-double leaf_reach(NodeRef leaf) {
+template <typename Ref>
+double leaf_reach(Ref leaf) {
     return 0.0 + leaf.length();
 }
 
@@ -42,15 +45,15 @@ double leaf_reach(NodeRef leaf) {
 // down always goes to a left child, which the readers lay out right after its parent, and a right
 // child comes right after its left sibling's subtree: the walk reads the nodes mostly in the
 // order they lie in memory.
-template <typename Finish>
-void climbing_postorder(NodeRef top, Finish finish) {
-    NodeRef node = top;
+template <typename Ref, typename Finish>
+void climbing_postorder(Ref top, Finish finish) {
+    Ref node = top;
     while (!ends_path(node))
         node = node.left();
     while (true) {
         finish(node);
         if (node == top) return;
-        NodeRef parent = node.parent();
+        Ref parent = node.parent();
         if (node == parent.right()) {
             node = parent;
             continue;
@@ -77,8 +80,9 @@ struct SubtreeRecord {
 
 // A node met by a search, with the value handed down to it: for an inner node the index of its
 // own record and the record itself, for a leaf the index of its parent's record and no record.
+template <typename Ref>
 struct Step {
-    NodeRef node;
+    Ref node;
     std::size_t index;
     double value;
     const SubtreeRecord* record;
@@ -91,7 +95,8 @@ struct Step {
 class SubtreeRecords {
 public:
     // Takes in an inner node, after every node below it.
-    void add_inner(NodeRef node) {
+    template <typename Ref>
+    void add_inner(Ref node) {
         const std::size_t index = records_count_;
         if (free_ == free_end_) next_chunk(index);
         ++records_count_;
@@ -99,8 +104,8 @@ public:
         // The right subtree is finished last: its record is the last one made. So is the left
         // child's when the right child is a leaf; else it comes before the right subtree's. A
         // child's down reach and longest path come from its record when it has one.
-        NodeRef right_node = node.right();
-        NodeRef left_node = node.left();
+        Ref right_node = node.right();
+        Ref left_node = node.left();
         uint32_t inner = 1;
         double right = leaf_reach(right_node), right_longest = kMinusInfinity;
         SubtreeRecord* left_record = last_;
@@ -139,53 +144,66 @@ public:
     }
 
     // The root, starting a search with `value`.
-    Step root_step(NodeRef root, double value) const {
+    template <typename Ref>
+    Step<Ref> root_step(Ref root, double value) const {
         const std::size_t index = records_count_ - 1;
-        return Step{root, index, value, ends_path(root) ? nullptr : &at(index)};
+        return Step<Ref>{root, index, value, ends_path(root) ? nullptr : &at(index)};
     }
     // The children of the inner node `node` whose record is at `index`, without their values.
-    Step left_of(NodeRef node, std::size_t index) const {
-        NodeRef left = node.left();
-        if (ends_path(left)) return Step{left, index, 0, nullptr};
+    template <typename Ref>
+    Step<Ref> left_of(Ref node, std::size_t index) const {
+        Ref left = node.left();
+        if (ends_path(left)) return Step<Ref>{left, index, 0, nullptr};
         const std::size_t right_inner = ends_path(node.right()) ? 0 : at(index - 1).inner;
         const std::size_t left_index = index - 1 - right_inner;
-        return Step{left, left_index, 0, &at(left_index)};
+        return Step<Ref>{left, left_index, 0, &at(left_index)};
     }
-    Step right_of(NodeRef node, std::size_t index) const {
-        NodeRef right = node.right();
-        if (ends_path(right)) return Step{right, index, 0, nullptr};
-        return Step{right, index - 1, 0, &at(index - 1)};
+    template <typename Ref>
+    Step<Ref> right_of(Ref node, std::size_t index) const {
+        Ref right = node.right();
+        if (ends_path(right)) return Step<Ref>{right, index, 0, nullptr};
+        return Step<Ref>{right, index - 1, 0, &at(index - 1)};
     }
     // Both at once, the right child's record read once.
-    void children(const Step& step, Step& left, Step& right) const {
+    template <typename Ref>
+    void children(const Step<Ref>& step, Step<Ref>& left, Step<Ref>& right) const {
         right = right_of(step.node, step.index);
-        NodeRef left_node = step.node.left();
+        Ref left_node = step.node.left();
         if (ends_path(left_node)) {
-            left = Step{left_node, step.index, 0, nullptr};
+            left = Step<Ref>{left_node, step.index, 0, nullptr};
             return;
         }
         if (right.record == nullptr) {
             // The left child's record comes just before its parent's.
-            left = Step{left_node, step.index - 1, 0, &records_.before(*step.record, step.index)};
+            left =
+                Step<Ref>{left_node, step.index - 1, 0, &records_.before(*step.record, step.index)};
             return;
         }
         const std::size_t left_index = step.index - 1 - right.record->inner;
-        left = Step{left_node, left_index, 0, &at(left_index)};
+        left = Step<Ref>{left_node, left_index, 0, &at(left_index)};
     }
     // The index of the record of the parent of `node`, an inner node whose record is at `index`:
     // the next one, unless a right sibling's subtree has records in between.
-    std::size_t parent_index(NodeRef node, std::size_t index) const {
-        NodeRef parent = node.parent();
+    template <typename Ref>
+    std::size_t parent_index(Ref node, std::size_t index) const {
+        Ref parent = node.parent();
         if (parent.right() == node || ends_path(parent.right())) return index + 1;
         return at(index).parent;
     }
 
-    static double down(const Step& step) { return step.record != nullptr ? step.record->down : 0; }
-    static double longest_below(const Step& step) {
+    template <typename Ref>
+    static double down(const Step<Ref>& step) {
+        return step.record != nullptr ? step.record->down : 0;
+    }
+    template <typename Ref>
+    static double longest_below(const Step<Ref>& step) {
         return step.record != nullptr ? step.record->longest : kMinusInfinity;
     }
     // From the top of the step's branch.
-    static double reach(const Step& step) { return step.node.length() + down(step); }
+    template <typename Ref>
+    static double reach(const Step<Ref>& step) {
+        return step.node.length() + down(step);
+    }
 
 private:
     const SubtreeRecord& at(std::size_t index) const { return records_[index]; }
@@ -222,8 +240,9 @@ void SubtreeRecords::close(std::size_t nodes, double total_length) {
 namespace {
 
 // A leaf with a value: its distance to some leaf; and the index of its parent's record.
+template <typename Ref>
 struct Reached {
-    NodeRef node;
+    Ref node;
     double value;
     std::size_t parent_index;
 };
@@ -234,21 +253,21 @@ struct Reached {
 // not walked). Right children wait on a stack while the left subtree is walked, but a right child
 // that is a leaf is judged at once: when it passes, it stands once its left sibling's subtree
 // holds no leaf that passes.
-template <typename Split, typename Open>
-std::optional<Reached> first_leaf_reaching(const SubtreeRecords& records, Step step, double least,
-                                           Split split, Open open) {
+template <typename Ref, typename Split, typename Open>
+std::optional<Reached<Ref>> first_leaf_reaching(const SubtreeRecords& records, Step<Ref> step,
+                                                double least, Split split, Open open) {
     if (ends_path(step.node)) {
-        if (step.value >= least) return Reached{step.node, step.value, step.index};
+        if (step.value >= least) return Reached<Ref>{step.node, step.value, step.index};
         return std::nullopt;
     }
-    ChunkedStack<Step> waiting;
-    std::optional<Step> later;    // a right leaf that passes, after the left subtree it waits on
-    std::size_t later_level = 0;  // the waiting nodes that come after it
+    ChunkedStack<Step<Ref>> waiting;
+    std::optional<Step<Ref>> later;  // a right leaf that passes, after the left subtree it waits on
+    std::size_t later_level = 0;     // the waiting nodes that come after it
     while (true) {
         if (ends_path(step.node)) {
-            if (step.value >= least) return Reached{step.node, step.value, step.index};
+            if (step.value >= least) return Reached<Ref>{step.node, step.value, step.index};
         } else {
-            Step left, right;
+            Step<Ref> left, right;
             records.children(step, left, right);
             split(step, left, right);
             if (right.record != nullptr) {
@@ -264,7 +283,7 @@ std::optional<Reached> first_leaf_reaching(const SubtreeRecords& records, Step s
         }
         // Nothing more below this step.
         if (later.has_value() && waiting.size() <= later_level)
-            return Reached{later->node, later->value, later->index};
+            return Reached<Ref>{later->node, later->value, later->index};
         if (waiting.empty()) return std::nullopt;
         step = waiting.back();
         waiting.pop_back();
@@ -275,15 +294,16 @@ std::optional<Reached> first_leaf_reaching(const SubtreeRecords& records, Step s
 // from a node not below it is reached through its parent: beyond the parent, or down its
 // sibling. A subtree holds such a leaf only when a path from it outwards, or one inside it, is
 // long enough.
-std::optional<Reached> first_end(NodeRef root, const SubtreeRecords& records, double least) {
+template <typename Ref>
+std::optional<Reached<Ref>> first_end(Ref root, const SubtreeRecords& records, double least) {
     return first_leaf_reaching(
         records, records.root_step(root, kMinusInfinity), least,
-        [](const Step& node, Step& left, Step& right) {
+        [](const Step<Ref>& node, Step<Ref>& left, Step<Ref>& right) {
             const double far = node.value;
             left.value = left.node.length() + std::max(far, SubtreeRecords::reach(right));
             right.value = right.node.length() + std::max(far, SubtreeRecords::reach(left));
         },
-        [&](const Step& child) {
+        [&](const Step<Ref>& child) {
             return records.may_reach(std::max(child.value + SubtreeRecords::down(child),
                                               SubtreeRecords::longest_below(child)),
                                      least);
@@ -292,39 +312,43 @@ std::optional<Reached> first_end(NodeRef root, const SubtreeRecords& records, do
 
 // The first leaf b in preorder at least `least` away from leaf `a`, and where the paths from a
 // and b to the root meet.
+template <typename Ref>
 struct FarEnd {
-    Reached b;
-    NodeRef meet;
+    Reached<Ref> b;
+    Ref meet;
 };
 
 // Climbs from `a`, searching the subtree that hangs off each node met: those on the left come
 // before a in preorder (the highest first), those on the right after it (the lowest first). A
 // subtree is searched only when its farthest leaf from a may be far enough.
-std::optional<FarEnd> far_end_from(const Reached& a, const SubtreeRecords& records, double least) {
-    const auto split = [](const Step& node, Step& left, Step& right) {
+template <typename Ref>
+std::optional<FarEnd<Ref>> far_end_from(const Reached<Ref>& a, const SubtreeRecords& records,
+                                        double least) {
+    const auto split = [](const Step<Ref>& node, Step<Ref>& left, Step<Ref>& right) {
         left.value = node.value + left.node.length();
         right.value = node.value + right.node.length();
     };
-    const auto open = [&](const Step& side) {
+    const auto open = [&](const Step<Ref>& side) {
         return records.may_reach(side.value + SubtreeRecords::down(side), least);
     };
-    std::optional<FarEnd> before;
-    std::optional<FarEnd> after;
+    std::optional<FarEnd<Ref>> before;
+    std::optional<FarEnd<Ref>> after;
     double distance = 0;
     std::size_t index = a.parent_index;  // the parent's record
-    for (NodeRef child = a.node; child.parent() != nullptr; child = child.parent()) {
-        NodeRef node = child.parent();
+    for (Ref child = a.node; child.parent() != nullptr; child = child.parent()) {
+        Ref node = child.parent();
         distance += child.length();
         const std::size_t node_index = index;
         if (node.parent() != nullptr) index = records.parent_index(node, node_index);
         const bool hangs_before = node.right() == child;
         if (!hangs_before && (before.has_value() || after.has_value())) continue;
-        Step side =
+        Step<Ref> side =
             hangs_before ? records.left_of(node, node_index) : records.right_of(node, node_index);
         side.value = distance + side.node.length();
         if (side.record != nullptr && !open(side)) continue;
-        const std::optional<Reached> found = first_leaf_reaching(records, side, least, split, open);
-        if (found.has_value()) (hangs_before ? before : after) = FarEnd{*found, node};
+        const std::optional<Reached<Ref>> found =
+            first_leaf_reaching(records, side, least, split, open);
+        if (found.has_value()) (hangs_before ? before : after) = FarEnd<Ref>{*found, node};
     }
     return before.has_value() ? before : after;
 }
@@ -337,14 +361,15 @@ RootPlace place_in(NodeRef below, bool below_is_near, double length, double into
 }
 
 // Walks the path from leaf `a` to `far.b` and places the root halfway along it.
-std::optional<RootPlace> halfway(NodeRef root, NodeRef a, const FarEnd& far) {
+template <typename Ref>
+std::optional<RootPlace> halfway(Ref root, Ref a, const FarEnd<Ref>& far) {
     const double half = far.b.value / 2;
     // b's side, from b up to the child of the meeting node, read from the top.
-    ChunkedStack<NodeRef> down_side;
-    for (NodeRef node = far.b.node; node != far.meet; node = node.parent())
+    ChunkedStack<Ref> down_side;
+    for (Ref node = far.b.node; node != far.meet; node = node.parent())
         down_side.push_back(node);
     double reached = 0;  // distance from a to the near end of the branch walked
-    for (NodeRef node = a; node != far.meet; node = node.parent()) {
+    for (Ref node = a; node != far.meet; node = node.parent()) {
         double length = node.length();
         double far_end = reached + length;
         if (node.parent() == root) {
@@ -358,7 +383,7 @@ std::optional<RootPlace> halfway(NodeRef root, NodeRef a, const FarEnd& far) {
         reached = far_end;
     }
     for (; !down_side.empty(); down_side.pop_back()) {
-        NodeRef node = down_side.back();
+        Ref node = down_side.back();
         const double far_end = reached + node.length();
         if (far_end > half) return place_in(node, false, node.length(), half - reached);
         reached = far_end;
@@ -860,13 +885,13 @@ namespace {
 
 // The midpoint's walk: every node into `records`, each leaf shown on the way to
 // each_leaf(leaf, number), numbered in file order. Answers the number of leaves.
-template <typename EachLeaf>
-std::size_t walk_records(NodeRef root, SubtreeRecords& records, EachLeaf each_leaf) {
+template <typename Ref, typename EachLeaf>
+std::size_t walk_records_from(Ref root, SubtreeRecords& records, EachLeaf each_leaf) {
     std::size_t leaves = 0;
     std::size_t nodes = 0;
     double total_length = 0;  // of every branch, taken positive
     if (root != nullptr) {
-        climbing_postorder(root, [&](NodeRef node) {
+        climbing_postorder(root, [&](Ref node) {
             ++nodes;
             total_length += std::fabs(node.length());
             if (ends_path(node)) {
@@ -879,6 +904,12 @@ std::size_t walk_records(NodeRef root, SubtreeRecords& records, EachLeaf each_le
     }
     records.close(nodes, total_length);
     return leaves;
+}
+
+template <typename EachLeaf>
+std::size_t walk_records(NodeRef root, SubtreeRecords& records, EachLeaf each_leaf) {
+    return with_kind(
+        root, [&](auto kind_root) { return walk_records_from(kind_root, records, each_leaf); });
 }
 
 }  // namespace
@@ -904,6 +935,8 @@ std::size_t UnrootedTree::walk_for_midpoint(
 std::size_t UnrootedTree::walk_for_midpoint(std::vector<NodeRef>& order) const {
     records_ = std::make_unique<SubtreeRecords>();
     order.clear();
+    // A compact tree knows its size: the list is made once, not grown by copies.
+    if (tree_.compact_nodes) reserve_large(order, tree_.compact_nodes->size() / 2 + 1);
     return walk_records(root_of(tree_), *records_,
                         [&order](NodeRef leaf, std::size_t) { order.push_back(leaf); });
 }
@@ -924,11 +957,13 @@ std::optional<RootPlace> UnrootedTree::midpoint_place(std::vector<NodeRef>* orde
     const double longest = records.longest();
     if (!(longest > 0)) return std::nullopt;  // fewer than two leaves, too
     const double least = longest - kLongestTolerance * longest;
-    const std::optional<Reached> a = first_end(root, records, least);
-    if (!a.has_value()) return std::nullopt;
-    const std::optional<FarEnd> b = far_end_from(*a, records, least);
-    if (!b.has_value()) return std::nullopt;
-    return halfway(root, a->node, *b);
+    return with_kind(root, [&](auto kind_root) -> std::optional<RootPlace> {
+        const auto a = first_end(kind_root, records, least);
+        if (!a.has_value()) return std::nullopt;
+        const auto b = far_end_from(*a, records, least);
+        if (!b.has_value()) return std::nullopt;
+        return halfway(kind_root, a->node, *b);
+    });
 }
 
 const LeafRanges& UnrootedTree::ranges() const {

@@ -1,5 +1,7 @@
 #include "tree/tree_reader.h"
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "tree/newick_reader.h"
@@ -10,19 +12,43 @@ namespace tavrin {
 
 namespace {
 
+// The nodes a compact tree keeps beyond those its text makes, for the new roots of rootings.
+constexpr std::size_t kRootingRoom = 64;
+
 // The classic dialect: the whole text is one tree, which its last character ';' ends.
-TreeRead read_classic(const std::string& text, const ReadOptions& options) {
+// A compact tree takes the text with it.
+TreeRead read_classic(std::string& text, const ReadOptions& options) {
     TreeRead read;
     if (text.empty() || text.back() != ';') {
         read.malformed.offset = text.empty() ? 0 : text.size() - 1;
         if (!text.empty()) read.malformed.found = text.substr(text.size() - 1);
         return read;
     }
+    read.tree = std::make_unique<Phylogeny>();
+    if (text.size() >= options.compact_from) {
+        // A comma makes one leaf and at most one inner node, as the text's first node does;
+        // rooting makes a few more, and gives them back when it is undone.
+        std::size_t commas = 0;
+        const char* const end = text.data() + text.size();
+        for (const char* p = text.data();
+             (p = static_cast<const char*>(
+                  std::memchr(p, ',', static_cast<std::size_t>(end - p)))) != nullptr;
+             ++p)
+            ++commas;
+        read.tree->compact_nodes.reset(
+            new CompactStore(2 * commas + 2 + kRootingRoom, std::move(text)));
+        CompactStore* store = read.tree->compact_nodes.get();
+        const std::string& kept = store->text();
+        store->root = store->make();
+        read_node_text(store->root, store, kept, 0, kept.size() - 1, options,
+                       &read.tree->root_children);
+        return read;
+    }
     // Newick text with lengths and supports takes about 16 bytes per node.
     expect_nodes(text.size() / 16);
-    read.tree = std::make_unique<Phylogeny>();
     read.tree->root = new Phylogeny_Node();
-    read_node_text(read.tree->root, text, 0, text.size() - 1, options, &read.tree->root_children);
+    read_node_text(read.tree->root, nullptr, text, 0, text.size() - 1, options,
+                   &read.tree->root_children);
     return read;
 }
 

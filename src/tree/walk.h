@@ -11,10 +11,12 @@
 namespace tavrin {
 
 // A node's children, for a walk over handles or over the model's nodes themselves.
-inline NodeRef left_child(NodeRef node) {
+template <typename Ref>
+auto left_child(Ref node) -> decltype(node.left()) {
     return node.left();
 }
-inline NodeRef right_child(NodeRef node) {
+template <typename Ref>
+auto right_child(Ref node) -> decltype(node.right()) {
     return node.right();
 }
 template <typename Node>

@@ -122,10 +122,10 @@ inline std::string check_reader_text(const std::string& text) {
 
     // Both reading paths build the same tree whenever the one-pass path accepts the text.
     Phylogeny_Node one_pass;
-    if (tavrin::read_well_formed(&one_pass, body, 0, body.size())) {
+    if (tavrin::read_well_formed(&one_pass, nullptr, body, 0, body.size())) {
         if (check_links(&one_pass, text.size() * 2 + 2) != "") return "one-pass reader: links";
         Phylogeny_Node general;
-        tavrin::read_general(&general, body, 0, body.size());
+        tavrin::read_general(&general, nullptr, body, 0, body.size());
         if (check_links(&general, text.size() * 2 + 2) != "") return "general reader: links";
         const std::string quick = dump(&one_pass, bits);
         const std::string slow = dump(&general, bits);

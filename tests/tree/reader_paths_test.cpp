@@ -52,7 +52,7 @@ std::string random_tree(std::mt19937& rng, int leaves) {
 
 std::string general_dump(const std::string& text) {
     Phylogeny_Node node;
-    tavrin::read_general(&node, text, 0, text.size());
+    tavrin::read_general(&node, nullptr, text, 0, text.size());
     return dump(&node, bits);
 }
 
@@ -64,9 +64,9 @@ TEST(ReaderPaths, WellFormedTreesReadAlikeOnBothPaths) {
         const std::string text = random_tree(rng, 1 + static_cast<int>(rng() % 40));
         Phylogeny_Node fast;
         if (text.find(',') != std::string::npos) {
-            ASSERT_TRUE(tavrin::read_well_formed(&fast, text, 0, text.size())) << text;
+            ASSERT_TRUE(tavrin::read_well_formed(&fast, nullptr, text, 0, text.size())) << text;
         } else {
-            tavrin::read_node_text(&fast, text, 0, text.size());
+            tavrin::read_node_text(&fast, nullptr, text, 0, text.size());
         }
         EXPECT_EQ(dump(&fast, bits), general_dump(text)) << text;
         EXPECT_EQ(reference_mismatch(&fast, reference_read(text)), "") << text;
@@ -95,10 +95,10 @@ TEST(ReaderPaths, OddTextsFallBackToTheGeneralRules) {
     for (const std::string text : {"((A,B))", "(A,(B))", "A,B", "x(A,B)", "(A,B)x(C)", "((A,B),C",
                                    "(A,B)),C", "(A,B)(C,D)"}) {
         Phylogeny_Node fast;
-        EXPECT_FALSE(tavrin::read_well_formed(&fast, text, 0, text.size())) << text;
+        EXPECT_FALSE(tavrin::read_well_formed(&fast, nullptr, text, 0, text.size())) << text;
         EXPECT_EQ(fast.left, nullptr);
         Phylogeny_Node either;
-        tavrin::read_node_text(&either, text, 0, text.size());
+        tavrin::read_node_text(&either, nullptr, text, 0, text.size());
         EXPECT_EQ(dump(&either, bits), general_dump(text)) << text;
     }
 }

@@ -107,9 +107,10 @@ TEST(SupportField, PicksOnePartOfTheLabelOnEveryReadingPath) {
             // One pass, the general rules, and standard Newick.
             const std::string body = "((A,B)" + c.label + ":0.5,C)";
             Phylogeny_Node one_pass, general;
-            ASSERT_TRUE(tavrin::read_well_formed(&one_pass, body, 0, body.size(), options));
+            ASSERT_TRUE(
+                tavrin::read_well_formed(&one_pass, nullptr, body, 0, body.size(), options));
             EXPECT_EQ(one_pass.left->support, want);
-            tavrin::read_general(&general, body, 0, body.size(), options);
+            tavrin::read_general(&general, nullptr, body, 0, body.size(), options);
             EXPECT_EQ(general.left->support, want);
             tavrin::TreeReader quoted("((A,B)'" + c.label + "':0.5,C);", standard(field));
             EXPECT_EQ(quoted.next()->tree->root->left->support, want);
@@ -125,12 +126,12 @@ TEST(SupportField, FieldOneGivesTheClassicSupportsOnEveryPath) {
     for (int round = 0; round < 200; ++round) {
         const std::string body = writer.tree(2 + static_cast<int>(rng() % 20)).classic;
         Phylogeny_Node plain, chosen;
-        ASSERT_TRUE(tavrin::read_well_formed(&plain, body, 0, body.size()));
-        ASSERT_TRUE(tavrin::read_well_formed(&chosen, body, 0, body.size(), field_one));
+        ASSERT_TRUE(tavrin::read_well_formed(&plain, nullptr, body, 0, body.size()));
+        ASSERT_TRUE(tavrin::read_well_formed(&chosen, nullptr, body, 0, body.size(), field_one));
         EXPECT_EQ(dump(&chosen, bits), dump(&plain, bits)) << body;
         Phylogeny_Node general_plain, general_chosen;
-        tavrin::read_general(&general_plain, body, 0, body.size());
-        tavrin::read_general(&general_chosen, body, 0, body.size(), field_one);
+        tavrin::read_general(&general_plain, nullptr, body, 0, body.size());
+        tavrin::read_general(&general_chosen, nullptr, body, 0, body.size(), field_one);
         EXPECT_EQ(dump(&general_chosen, bits), dump(&general_plain, bits)) << body;
         EXPECT_EQ(dump(&general_chosen, bits), dump(&plain, bits)) << body;
     }

@@ -1,0 +1,152 @@
+// A tree read compact is the model's tree in other storage: the same nodes, names and values,
+// the same answers from every step, and the same tree again after a rooting is undone.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "analysis/pipeline.h"
+#include "analysis/root_list.h"
+#include "tree/node_ref.h"
+#include "tree/tree_changes.h"
+#include "tree/tree_reader.h"
+#include "tree/walk.h"
+
+namespace tavrin {
+
+namespace {
+
+// Every node in preorder: its kind, name, prefix number, exact values and its links' shape.
+std::string dump(NodeRef root) {
+    std::string out;
+    preorder(root, [&](NodeRef n) {
+        std::uint64_t length = 0, support = 0;
+        const double l = n.length(), s = n.support();
+        std::memcpy(&length, &l, sizeof l);
+        std::memcpy(&support, &s, sizeof s);
+        out += n.is_leaf() ? "L[" : "I[";
+        out.append(n.name()) += "] " + std::to_string(length) + " " + std::to_string(support);
+        out += n.left() ? " l" : " -";
+        out += n.right() ? "r" : "-";
+        const bool linked =
+            (!n.left() || n.left().parent() == n) && (!n.right() || n.right().parent() == n);
+        out += linked ? "\n" : " BROKEN\n";
+    });
+    return out;
+}
+
+std::unique_ptr<Phylogeny> read(const std::string& text, bool compact) {
+    ReadOptions options;
+    if (compact) options.compact_from = 0;
+    TreeReader reader(text, options);
+    std::optional<TreeRead> read = reader.next();
+    return read ? std::move(read->tree) : nullptr;
+}
+
+// A random tree of up to `leaves` leaves of three groups, with multifurcations, supports
+// whole or fractional, lengths with exponents or missing.
+std::string random_text(std::mt19937& rng, int leaves) {
+    static const char* const kNames[] = {"Choano-", "Fungi-", "Metazoa-"};
+    std::string text;
+    int open = 0, written = 0;
+    bool after_node = false;
+    while (written < leaves || open > 0) {
+        const unsigned r = rng() % 8;
+        if (after_node && open > 0 && (r < 3 || written >= leaves)) {
+            text += ')';
+            if (rng() % 2) text += std::to_string(rng() % 101);
+            if (rng() % 2)
+                text += ":" + std::to_string(rng() % 7) + "e-" + std::to_string(rng() % 3);
+            --open;
+        } else if (after_node) {
+            text += ',';
+            after_node = false;
+        } else if (r < 3 && written < leaves) {
+            text += '(';
+            ++open;
+        } else {
+            text += kNames[rng() % 3] + std::to_string(written++);
+            if (rng() % 4) text += ":0." + std::to_string(rng() % 1000);
+            after_node = true;
+        }
+    }
+    return "(" + text + ",Fungi-x);";
+}
+
+TEST(CompactTree, ReadsAsTheModelDoes) {
+    std::mt19937 rng(20261210);
+    std::vector<std::string> texts = {
+        "((A:0.1,B:0.2)95:0.3,C:0.4);",
+        "(A,B,C,D)7:1;",
+        ";",
+        "((A,B));",
+        "(A,B)x(C);",
+        "A:1,B:2;",
+        "((Choano-a,Choano-b)90,(Fungi-f,Metazoa-m)80);((Choano-a,Fungi-f)70,M);",
+        "(:1,(,)80/95:2e3,'q r':-0.5)",
+        "((a,b)0.97:1e400,(c,d)nan:inf);",
+        "(x)(y),(z;"};
+    for (int i = 0; i < 300; ++i)
+        texts.push_back(random_text(rng, 2 + i % 40));
+    // Names too long for a node to tell their size: kept as copies.
+    const std::string long_name(CompactRef::kLongName + 5, 'x');
+    texts.push_back("((" + long_name + ":1,B:2)90:1,(C," + long_name + "y)80);");
+    texts.push_back("(A:1,(" + long_name + "," + long_name + ")x);");
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text);
+        const auto model = read(text, false), compact = read(text, true);
+        ASSERT_EQ(model == nullptr, compact == nullptr);
+        if (model == nullptr) continue;
+        EXPECT_EQ(dump(root_of(*compact)), dump(root_of(*model)));
+        EXPECT_EQ(compact->root_children, model->root_children);
+    }
+    // A text at least as long as the threshold is read compact; a shorter one, as the model.
+    const std::string& text = texts[0];
+    for (const std::size_t from : {text.size() - 1, text.size(), text.size() + 1}) {
+        ReadOptions options;
+        options.compact_from = from;
+        TreeReader reader(text, options);
+        EXPECT_EQ(root_of(*reader.next()->tree).compact(), from <= text.size()) << from;
+    }
+}
+
+TEST(CompactTree, StepsAnswerAsOnTheModelAndRootingsUndo) {
+    std::mt19937 rng(7);
+    const char* const kRoots[] = {"", "midpoint", "Metazoa,midpoint", "Fungi-3"};
+    for (int i = 0; i < 400; ++i) {
+        const std::string text = random_text(rng, 3 + i % 30);
+        SCOPED_TRACE(text);
+        AnalysisSettings settings;
+        settings.prefix = i % 2 ? "Choano" : "Fungi";
+        settings.max_outliers = i % 3;
+        settings.purity = i % 5 == 0 ? 0.8 : kWholePurity;
+        if (*kRoots[i % 4] != '\0') {
+            ASSERT_TRUE(parse_root_list(kRoots[i % 4], settings.root));
+        }
+        const Analysis analysis(settings);
+        AnalysisNeeds needs;
+        needs.outliers = true;
+        needs.picture = i % 2 == 0;
+        auto model = read(text, false), compact = read(text, true);
+        const std::string as_read = dump(root_of(*compact));
+        TreeChanges model_changes(*model), compact_changes(*compact);
+        const AnalysisResult want = analyse(*model, analysis, needs, &model_changes);
+        const AnalysisResult got = analyse(*compact, analysis, needs, &compact_changes);
+        EXPECT_EQ(got.status, want.status);
+        EXPECT_EQ(got.sisters, want.sisters);
+        EXPECT_EQ(got.support.value, want.support.value);
+        EXPECT_EQ(got.support.applies, want.support.applies);
+        EXPECT_EQ(got.root, want.root);
+        EXPECT_EQ(got.strays, want.strays);
+        EXPECT_EQ(got.outliers.names, want.outliers.names);
+        EXPECT_EQ(got.target_leaves, want.target_leaves);
+        EXPECT_EQ(dump(root_of(*compact)), dump(root_of(*model)));
+        compact_changes.undo();
+        EXPECT_EQ(dump(root_of(*compact)), as_read);
+    }
+}
+
+}  // namespace
+
+}  // namespace tavrin
