@@ -3,10 +3,11 @@
 // do does not depend on how the nodes are stored.
 //
 // Two stores hold nodes. The model's nodes (`Phylogeny_Node`, one allocation each, with the
-// fields the contract names) are what the contract library and the tests build. A tree read for
-// the programs keeps its nodes compact instead: 32 bytes each, in one array per tree
-// (CompactStore), links written as distances within that array, leaf names in a store of their
-// own. A handle tells the two apart by its lowest bit.
+// fields the contract names) are what the contract library and the tests build, and what the
+// programs read small trees into. A big tree read for the programs keeps its nodes compact
+// instead: 32 bytes each, in one array per tree (CompactStore), links written as distances
+// within that array, leaf names as views of the tree's text. A NodeRef tells the two apart by
+// its lowest bit; ModelRef and CompactRef each hold one kind.
 #ifndef TAVRIN_TREE_NODE_REF_H
 #define TAVRIN_TREE_NODE_REF_H
 
