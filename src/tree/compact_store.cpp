@@ -1,4 +1,4 @@
-// The nodes of a compact tree and the names of its leaves.
+// The nodes of a compact tree, the text it keeps and the names copied beside it.
 #include <cstdint>
 #include <cstring>
 #include <new>

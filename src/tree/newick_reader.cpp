@@ -17,7 +17,7 @@ namespace tavrin {
 
 namespace {
 
-// Makes `node` a leaf named `name`: the model's node keeps the name, a compact tree's store.
+// Makes `node` a leaf named `name`: the model's node keeps a copy, a compact tree a view.
 void name_leaf(ModelRef node, CompactStore*, std::string_view name) {
     Phylogeny_Node* n = node.get();
     n->is_leaf = true;

@@ -102,7 +102,7 @@ public:
     // The stamp of the LeafKeys table and separator whose numbers the leaves carry (whether all
     // of them do, too); 0 when they carry none.
     std::uint64_t leaf_keys = 0;
-    // The nodes of a tree read for the programs, kept compact (tree/node_ref.h); `root` is then
+    // The nodes of a big tree read for the programs, kept compact (tree/node_ref.h); `root` is then
     // absent, and the tree is reached through root_of.
     std::unique_ptr<CompactStore, CompactStoreRelease> compact_nodes;
 
