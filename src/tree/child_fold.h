@@ -19,30 +19,20 @@ void link_children(Ref parent, Ref left, Ref right) {
     right.set_parent(parent);
 }
 
-// A new node: the model's, or one of `store` when the tree is compact.
-inline NodeRef make_read_node(CompactStore* store) {
-    if (store != nullptr) return store->make();
-    return new Phylogeny_Node();
-}
-// Releases a node a reading made and its subtree (the nodes of a compact tree go with it).
-inline void release_read_node(NodeRef node, CompactStore* store) {
-    if (store == nullptr) delete node.get();
-}
-
 // The children of one open node so far: those folded together in `acc`, and the latest, which
 // becomes the right child when the node closes. Plain data, so that a reader's stack of frames
 // can hold it; it owns the subtrees it holds until they are linked.
 struct ChildFold {
-    NodeRef acc = nullptr;
-    NodeRef pending = nullptr;
+    Phylogeny_Node* acc = nullptr;
+    Phylogeny_Node* pending = nullptr;
 
-    // Adds the next child; answers whether the fold made a node for it. Two handles and no
+    // Adds the next child; answers whether the fold made a node for it. Two pointers and no
     // more: a ladder's readers hold one of these per level, millions of them.
-    bool add(NodeRef child, CompactStore* store) {
+    bool add(Phylogeny_Node* child) {
         bool folded = false;
         if (acc != nullptr) {
-            const NodeRef fold = make_read_node(store);
-            link_children(fold, acc, pending);
+            Phylogeny_Node* fold = new Phylogeny_Node();
+            link_children(ModelRef(fold), ModelRef(acc), ModelRef(pending));
             acc = fold;
             folded = true;
         } else if (pending != nullptr) {
@@ -53,27 +43,28 @@ struct ChildFold {
     }
     bool has_two() const { return acc != nullptr; }
     // Makes `node` the parent of the last two; needs two children.
-    void close(NodeRef node) const { link_children(node, acc, pending); }
-    void release(CompactStore* store) const {
-        if (acc != nullptr) release_read_node(acc, store);
-        if (pending != nullptr) release_read_node(pending, store);
+    void close(Phylogeny_Node* node) const {
+        link_children(ModelRef(node), ModelRef(acc), ModelRef(pending));
+    }
+    void release() const {
+        delete acc;
+        delete pending;
     }
 };
 
 // A reader's frame for one open '(': the node it will be and its children so far.
 struct OpenNode {
-    NodeRef node;
+    Phylogeny_Node* node;
     ChildFold children;
 };
 
 // Empties the frames of an abandoned reading, releasing every node they hold: each node made is
 // held by exactly one frame (its own node, or the subtrees of its children). `keep`, a node the
 // caller owns, is not released.
-inline void release_frames(ChunkedStack<OpenNode>& stack, NodeRef keep = nullptr,
-                           CompactStore* store = nullptr) {
-    stack.for_each([keep, store](OpenNode& f) {
-        if (f.node != keep && f.node != nullptr) release_read_node(f.node, store);
-        f.children.release(store);
+inline void release_frames(ChunkedStack<OpenNode>& stack, const Phylogeny_Node* keep = nullptr) {
+    stack.for_each([keep](OpenNode& f) {
+        if (f.node != keep) delete f.node;
+        f.children.release();
     });
     while (!stack.empty())
         stack.pop_back();

@@ -31,6 +31,12 @@ void name_leaf(NodeRef node, CompactStore* store, std::string_view name) {
     with_kind(node, [&](auto kind_node) { name_leaf(kind_node, store, name); });
 }
 
+// A new node: the model's, or one of `store` when the tree is compact.
+NodeRef make_read_node(CompactStore* store) {
+    if (store != nullptr) return store->make();
+    return new Phylogeny_Node();
+}
+
 // A new node for the tree being read, of the kind of `Ref`.
 template <typename Ref>
 Ref new_node(CompactStore* store) {

@@ -295,12 +295,12 @@ bool StandardReader::close_node() {
     f.children.close(f.node);
     // The root of an unrooted tree with three or more children: the fold under it is the split
     // of its last child.
-    if (stack_.empty() && root_children_ >= 3) f.node.left().set_support(f.node.right().support());
-    loose_ = f.node.get();
-    commented_ = f.node.get();
+    if (stack_.empty() && root_children_ >= 3) f.node->left->support = f.node->right->support;
+    loose_ = f.node;
+    commented_ = f.node;
     colon_ = std::string::npos;
     heard_ = Heard();
-    return read_label_and_length(f.node.get());
+    return read_label_and_length(f.node);
 }
 
 // The loose node is complete: attach it, closing every ')' that follows. Answers true with the
@@ -322,7 +322,7 @@ bool StandardReader::after_node(Phylogeny_Node*& root) {
         Phylogeny_Node* done = loose_;
         loose_ = nullptr;
         // Only the root's fold is mended: count the root's children.
-        stack_.back().children.add(done, nullptr);
+        stack_.back().children.add(done);
         if (stack_.size() == 1) ++root_children_;
         if (p_ >= n_) return fail(p_, "the text ends inside parentheses");
         if (c == ',') {

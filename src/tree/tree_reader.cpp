@@ -1,6 +1,5 @@
 #include "tree/tree_reader.h"
 
-#include <algorithm>
 #include <cstring>
 #include <utility>
 
