@@ -116,12 +116,21 @@ void read_support(const Phylogeny& tree, const NamingRule& rule, AnalysisResult&
     result.support_node = support_node(tree, result.target, result.folded);
 }
 
-// Gives `result` the strays, in the order of `file_order` when it was recorded (the tree may
-// have moved since); otherwise the tree still stands as read and they come in that order
-// already.
-void place_strays(std::vector<NodeRef> strays, const LeafOrder& file_order,
+// A compact tree read in one pass holds its leaves in the order of the file: their addresses
+// give that order, with no list kept.
+bool leaves_in_address_order(const Phylogeny& tree) {
+    return tree.compact_nodes && tree.compact_nodes->leaves_in_text_order();
+}
+
+// Gives `result` the strays in the order of the file: by address when `tree`'s leaves lie in it,
+// else in the order of `file_order` when it was recorded (the tree may have moved since);
+// otherwise the tree still stands as read and they come in that order already.
+void place_strays(const Phylogeny& tree, std::vector<NodeRef> strays, const LeafOrder& file_order,
                   AnalysisResult& result) {
-    if (!file_order.empty() && !strays.empty()) {
+    if (leaves_in_address_order(tree)) {
+        std::sort(strays.begin(), strays.end(),
+                  [](NodeRef a, NodeRef b) { return a.identity() < b.identity(); });
+    } else if (!file_order.empty() && !strays.empty()) {
         const std::unordered_set<NodeRef> stray_set(strays.begin(), strays.end());
         strays.clear();
         for (NodeRef leaf : file_order) {
@@ -144,13 +153,14 @@ AnalysisResult run_pipeline(Phylogeny& tree, const Analysis& analysis, TreeChang
     const NamingRule& rule = analysis.naming();
 
     // Strays are listed in the order of the file, which a root list may change: with a naming
-    // rule that tolerates them the root list keeps the leaves' order when it moves the root. A
-    // reroot by the search leaves it: a target found after one is the whole new root's side but
-    // the sibling, a subtree as read.
+    // rule that tolerates them the root list keeps the leaves' order when it moves the root,
+    // unless their addresses keep it. A reroot by the search leaves it: a target found after one
+    // is the whole new root's side but the sibling, a subtree as read.
     LeafOrder file_order;
     bool by_target = false;
+    const bool keep_order = rule.tolerates_strays() && !leaves_in_address_order(tree);
     if (!root_tree(tree, analysis, result, changes, shared ? &shared->roots : nullptr,
-                   rule.tolerates_strays() ? &file_order : nullptr, count_at_most, by_target))
+                   keep_order ? &file_order : nullptr, count_at_most, by_target))
         return result;
     find_target(tree, analysis.target_test(), result, changes, census_follows, count_at_most);
     if (!judge_target(tree, result)) return result;
@@ -166,7 +176,7 @@ AnalysisResult run_pipeline(Phylogeny& tree, const Analysis& analysis, TreeChang
         result.status = TreeStatus::kUnnamed;
         return result;
     }
-    place_strays(std::move(sisters.strays), file_order, result);
+    place_strays(tree, std::move(sisters.strays), file_order, result);
     result.status = TreeStatus::kSisters;
     read_support(tree, rule, result);
     return result;

@@ -17,6 +17,17 @@
 #endif
 #endif
 
+// Pages given back while still mapped: Linux's MADV_DONTNEED frees them at once.
+#if defined(__linux__) && defined(__has_include)
+#if __has_include(<sys/mman.h>) && __has_include(<unistd.h>)
+#include <sys/mman.h>
+#include <unistd.h>
+#if defined(MADV_DONTNEED)
+#define TAVRIN_HAVE_GIVE_BACK 1
+#endif
+#endif
+#endif
+
 #if defined(__linux__) && defined(__has_include)
 #if __has_include(<malloc.h>)
 #include <malloc.h>  // mallopt, where the C library has it
@@ -98,6 +109,25 @@ void advise_buffer(void*, std::size_t) {}
 void* map_huge(std::size_t) {
     return nullptr;
 }
+
+#endif
+
+#if defined(TAVRIN_HAVE_GIVE_BACK)
+
+void give_back_pages(void* data, std::size_t size) noexcept {
+    static const long page = sysconf(_SC_PAGESIZE);
+    if (data == nullptr || page <= 0) return;
+    const auto unit = static_cast<std::uintptr_t>(page);
+    const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (begin + unit - 1) & ~(unit - 1);
+    const std::uintptr_t last = (begin + size) & ~(unit - 1);
+    if (first >= last) return;
+    (void)madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+}
+
+#else
+
+void give_back_pages(void*, std::size_t) noexcept {}
 
 #endif
 

@@ -69,6 +69,11 @@ struct HugePageAllocator {
 // Advises the whole aligned huge pages inside [data, data + size) for huge pages.
 void advise_buffer(void* data, std::size_t size);
 
+// Gives the memory of the whole pages inside [data, data + size) back to the system. The range
+// stays the caller's, but what it held is lost: the caller no longer reads it, and what it
+// writes there later takes fresh pages. Where the system offers no such call, nothing happens.
+void give_back_pages(void* data, std::size_t size) noexcept;
+
 // Reserves room for `count` elements in a vector or string that is about to be filled. From
 // kHugeBufferMin bytes on, the room is advised for huge pages before its first touch, with a huge
 // page of slack that is never touched, so that the aligned interior reaches past the last element.

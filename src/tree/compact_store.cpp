@@ -35,6 +35,26 @@ void CompactStore::clear() {
     root = nullptr;
 }
 
+void CompactStore::pack_names() {
+    if (packed_ || !in_text_order_ || text_.empty()) return;
+    packed_ = true;
+    char* const text = &text_[0];
+    char* to = text;
+    for (std::size_t i = 0; i < used_; ++i) {
+        CompactNode& node = nodes_[i];
+        if ((node.key & CompactRef::kLeafBit) == 0) continue;
+        const std::uint32_t size = (node.key >> CompactRef::kSizeShift) & CompactRef::kLongName;
+        if (size == CompactRef::kLongName) continue;  // a copy of its own
+        std::memmove(to, node.name, size);
+        node.name = to;
+        to += size;
+    }
+    const auto kept = static_cast<std::size_t>(to - text);
+    const std::size_t was = text_.size();
+    text_.resize(kept);  // never moves the text: it only ends it earlier
+    give_back_pages(text + kept + 1, was - kept - 1);
+}
+
 const char* CompactStore::copy_name(std::string_view name) {
     // A name longer than a key can tell, or not from the text.
     if (name.size() > UINT32_MAX) throw std::length_error("a leaf name of 4 GiB or more");

@@ -397,6 +397,7 @@ void read_node_text(NodeRef node, CompactStore* store, const std::string& text, 
     if (top_children != nullptr) *top_children = 0;
     if (!read_well_formed(node, store, text, first, last, options, top_children)) {
         if (top_children != nullptr) *top_children = 0;
+        if (store != nullptr) store->mark_out_of_text_order();
         read_general(node, store, text, first, last, options);
     }
 }

@@ -306,6 +306,15 @@ public:
             CompactRef::kLeafBit | size << CompactRef::kSizeShift | (n->key & CompactRef::kNoKey);
     }
     const std::string& text() const { return text_; }
+    // Whether the leaves lie in the array in the order of the text: so the one-pass reader makes
+    // them, and the general reader, which makes both children before either's subtree, does not.
+    bool leaves_in_text_order() const { return in_text_order_; }
+    void mark_out_of_text_order() { in_text_order_ = false; }
+    // Moves the leaves' names to the front of the text, in order, and gives the memory of the
+    // rest back to the system: once the tree is read, nothing else in the text is read again. A
+    // step about to make large records of its own calls it; it acts once, and only on leaves in
+    // text order (each name then moves towards the front, never over one still to move).
+    void pack_names();
     // How many nodes the tree has made and not released.
     std::size_t size() const { return used_ - free_.size(); }
 
@@ -315,6 +324,8 @@ private:
     CompactNode* nodes_;
     std::size_t capacity_;
     std::size_t used_ = 0;
+    bool in_text_order_ = true;
+    bool packed_ = false;
     std::vector<std::uint32_t> free_;
     // A copy of `name` after its size (4 bytes), kept with the tree.
     const char* copy_name(std::string_view name);

@@ -864,7 +864,11 @@ std::optional<RootPlace> LeafRanges::place_with_strays(const std::vector<uint32_
     return halfway_along(best->node.node);
 }
 
-UnrootedTree::UnrootedTree(const Phylogeny& tree) : tree_(tree) {}
+UnrootedTree::UnrootedTree(const Phylogeny& tree) : tree_(tree) {
+    // The walks below make records for every node: a compact tree first gives back its text
+    // but the names.
+    if (tree.compact_nodes) tree.compact_nodes->pack_names();
+}
 
 UnrootedTree::~UnrootedTree() = default;
 
