@@ -35,18 +35,35 @@ void CompactStore::clear() {
     root = nullptr;
 }
 
+namespace {
+
+// Moves `size` bytes from `from` down to `to` (to <= from; the two may overlap). A name of 8 to
+// 16 bytes, the common size, is moved as two words, both loaded before either is stored.
+inline void move_down(char* to, const char* from, std::size_t size) {
+    if (size < 8 || size > 16) {
+        std::memmove(to, from, size);
+        return;
+    }
+    std::uint64_t head = 0, tail = 0;
+    std::memcpy(&head, from, sizeof head);
+    std::memcpy(&tail, from + size - sizeof tail, sizeof tail);
+    std::memcpy(to, &head, sizeof head);
+    std::memcpy(to + size - sizeof tail, &tail, sizeof tail);
+}
+
+}  // namespace
+
 void CompactStore::pack_names() {
     if (packed_ || !in_text_order_ || text_.empty()) return;
     packed_ = true;
     char* const text = &text_[0];
     char* to = text;
-    for (std::size_t i = 0; i < used_; ++i) {
-        CompactNode& node = nodes_[i];
-        if ((node.key & CompactRef::kLeafBit) == 0) continue;
-        const std::uint32_t size = (node.key >> CompactRef::kSizeShift) & CompactRef::kLongName;
+    for (CompactNode *node = nodes_, *const end = nodes_ + used_; node != end; ++node) {
+        if ((node->key & CompactRef::kLeafBit) == 0) continue;
+        const std::uint32_t size = (node->key >> CompactRef::kSizeShift) & CompactRef::kLongName;
         if (size == CompactRef::kLongName) continue;  // a copy of its own
-        std::memmove(to, node.name, size);
-        node.name = to;
+        move_down(to, node->name, size);
+        node->name = to;
         to += size;
     }
     const auto kept = static_cast<std::size_t>(to - text);

@@ -1,7 +1,13 @@
 #include "tree/tree_reader.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "tree/newick_reader.h"
 #include "tree/nexus.h"
@@ -13,6 +19,35 @@ namespace {
 
 // The nodes a compact tree keeps beyond those its text makes, for the new roots of rootings.
 constexpr std::size_t kRootingRoom = 64;
+
+// How many commas `text` holds: 16 bytes a step where the processor has SSE2 (every x86-64),
+// else one search per comma.
+std::size_t count_commas(const std::string& text) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    std::size_t count = 0;
+#if defined(__SSE2__)
+    const __m128i comma = _mm_set1_epi8(',');
+    const __m128i zero = _mm_setzero_si128();
+    while (end - p >= 16) {
+        // Each byte lane counts the commas of up to 255 blocks, then the lanes are summed.
+        const auto blocks = std::min<std::size_t>(static_cast<std::size_t>(end - p) / 16, 255);
+        __m128i lanes = zero;
+        for (std::size_t i = 0; i < blocks; ++i, p += 16) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(block, comma));
+        }
+        alignas(16) std::uint64_t sums[2];
+        _mm_store_si128(reinterpret_cast<__m128i*>(sums), _mm_sad_epu8(lanes, zero));
+        count += static_cast<std::size_t>(sums[0] + sums[1]);
+    }
+#endif
+    for (; (p = static_cast<const char*>(std::memchr(p, ',', static_cast<std::size_t>(end - p)))) !=
+           nullptr;
+         ++p)
+        ++count;
+    return count;
+}
 
 // The classic dialect: the whole text is one tree, which its last character ';' ends.
 // A compact tree takes the text with it.
@@ -27,13 +62,7 @@ TreeRead read_classic(std::string& text, const ReadOptions& options) {
     if (text.size() >= options.compact_from) {
         // A comma makes one leaf and at most one inner node, as the text's first node does;
         // rooting makes a few more, and gives them back when it is undone.
-        std::size_t commas = 0;
-        const char* const end = text.data() + text.size();
-        for (const char* p = text.data();
-             (p = static_cast<const char*>(
-                  std::memchr(p, ',', static_cast<std::size_t>(end - p)))) != nullptr;
-             ++p)
-            ++commas;
+        const std::size_t commas = count_commas(text);
         read.tree->compact_nodes.reset(
             new CompactStore(2 * commas + 2 + kRootingRoom, std::move(text)));
         CompactStore* store = read.tree->compact_nodes.get();

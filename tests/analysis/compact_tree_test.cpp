@@ -90,6 +90,9 @@ TEST(CompactTree, ReadsAsTheModelDoes) {
         "(x)(y),(z;"};
     for (int i = 0; i < 300; ++i)
         texts.push_back(random_text(rng, 2 + i % 40));
+    // Long enough that the commas are counted in many blocks, and a comma in every byte lane.
+    texts.push_back(random_text(rng, 3000));
+    texts.push_back("(" + std::string(9000, ',') + ");");
     // Names too long for a node to tell their size: kept as copies.
     const std::string long_name(CompactRef::kLongName + 5, 'x');
     texts.push_back("((" + long_name + ":1,B:2)90:1,(C," + long_name + "y)80);");
