@@ -69,7 +69,8 @@ void CompactStore::pack_names() {
     const auto kept = static_cast<std::size_t>(to - text);
     const std::size_t was = text_.size();
     text_.resize(kept);  // never moves the text: it only ends it earlier
-    give_back_pages(text + kept + 1, was - kept - 1);
+    // The pages past the names and the string's closing zero.
+    if (kept + 1 < was) give_back_pages(text + kept + 1, was - kept - 1);
 }
 
 const char* CompactStore::copy_name(std::string_view name) {

@@ -31,12 +31,6 @@ void name_leaf(NodeRef node, CompactStore* store, std::string_view name) {
     with_kind(node, [&](auto kind_node) { name_leaf(kind_node, store, name); });
 }
 
-// A new node: the model's, or one of `store` when the tree is compact.
-NodeRef make_read_node(CompactStore* store) {
-    if (store != nullptr) return store->make();
-    return new Phylogeny_Node();
-}
-
 // A new node for the tree being read, of the kind of `Ref`.
 template <typename Ref>
 Ref new_node(CompactStore* store) {
@@ -45,6 +39,11 @@ Ref new_node(CompactStore* store) {
     } else {
         return ModelRef(new Phylogeny_Node());
     }
+}
+// The same, its kind told by `store`: one of it when the tree is compact, else the model's.
+NodeRef make_read_node(CompactStore* store) {
+    return store != nullptr ? NodeRef(new_node<CompactRef>(store))
+                            : NodeRef(new_node<ModelRef>(store));
 }
 
 // What a byte is to the node texts: part of a name or number, a ':', or one of "(),".
