@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <initializer_list>
+#include <memory>
 #include <new>
 #include <type_traits>
 #include <vector>
@@ -34,10 +35,20 @@ public:
     }
     ~ChunkedStack() {
         for (const Chunk& held : chunks_)
-            release_buffer(held.data, held.capacity * sizeof(T));
+            if (held.owned) release_buffer(held.data, held.capacity * sizeof(T));
     }
     ChunkedStack(const ChunkedStack&) = delete;  // the top points into the stack itself
     ChunkedStack& operator=(const ChunkedStack&) = delete;
+
+    // Memory lent for as long as the stack lives, taken as the next chunk it needs: pages
+    // already touched spare the fresh ones a deep walk would take. Ignored when the stack
+    // already holds a chunk beyond its top one, or when the room holds no frame.
+    void add_room(void* data, std::size_t size) {
+        if (current_ != chunks_.size() || data == nullptr ||
+            std::align(alignof(T), sizeof(T), data, size) == nullptr)
+            return;
+        chunks_.push_back({static_cast<T*>(data), size / sizeof(T), false});
+    }
 
     bool empty() const { return size_ == 0; }
     std::size_t size() const { return size_; }
@@ -75,13 +86,14 @@ private:
     struct Chunk {
         T* data;
         std::size_t capacity;
+        bool owned;  // else lent (add_room)
     };
     static constexpr std::size_t kInlineCapacity = std::max<std::size_t>(1024 / sizeof(T), 8);
     static constexpr std::size_t kMaxCapacity = (std::size_t{16} << 20) / sizeof(T);
 
     // Chunk 0 is the inline one; the others come from the heap.
     Chunk chunk(std::size_t c) const {
-        return c == 0 ? Chunk{first(), kInlineCapacity} : chunks_[c - 1];
+        return c == 0 ? Chunk{first(), kInlineCapacity, false} : chunks_[c - 1];
     }
     T* first() const { return reinterpret_cast<T*>(const_cast<unsigned char*>(inline_)); }
 
@@ -89,7 +101,8 @@ private:
         const std::size_t next = current_ + 1;
         if (next > chunks_.size()) {
             const std::size_t capacity = std::min(2 * chunk(current_).capacity, kMaxCapacity);
-            chunks_.push_back({static_cast<T*>(allocate_buffer(capacity * sizeof(T))), capacity});
+            chunks_.push_back(
+                {static_cast<T*>(allocate_buffer(capacity * sizeof(T))), capacity, true});
         }
         current_ = next;
         top_ = chunks_[next - 1].data;
@@ -98,8 +111,8 @@ private:
 
     alignas(T) unsigned char inline_[kInlineCapacity * sizeof(T)];
     std::vector<Chunk> chunks_;
-    std::size_t current_ = 0;  // the chunk that holds the top element
-    T* top_ = first();         // one past the top element
+    std::size_t current_ = 0;             // the chunk that holds the top element
+    T* top_ = first();                    // one past the top element
     T* end_ = first() + kInlineCapacity;  // end of the current chunk
     std::size_t size_ = 0;
 };

@@ -15,6 +15,7 @@ CompactStore::CompactStore(std::size_t capacity, std::string text)
       capacity_(capacity),
       text_(std::move(text)) {
     if (nodes_ == nullptr) throw std::bad_alloc();
+    live_ = text_.size();
 }
 
 CompactStore::~CompactStore() {
@@ -66,11 +67,16 @@ void CompactStore::pack_names() {
         node->name = to;
         to += size;
     }
-    const auto kept = static_cast<std::size_t>(to - text);
-    const std::size_t was = text_.size();
-    text_.resize(kept);  // never moves the text: it only ends it earlier
-    // The pages past the names and the string's closing zero.
-    if (kept + 1 < was) give_back_pages(text + kept + 1, was - kept - 1);
+    // The text keeps its size (names are never made from it again): the bytes past the names
+    // are lent out.
+    spare_from_ = static_cast<std::size_t>(to - text);
+    live_ = spare_from_;
+}
+
+SpareRoom CompactStore::lend_spare_text() {
+    if (!packed_ || spare_lent_ || spare_from_ >= text_.size()) return {};
+    spare_lent_ = true;
+    return SpareRoom{&text_[spare_from_], text_.size() - spare_from_};
 }
 
 const char* CompactStore::copy_name(std::string_view name) {

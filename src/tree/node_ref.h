@@ -260,6 +260,12 @@ decltype(auto) with_kind(NodeRef node, F&& f) {
 // may make, with room for the few that rooting makes later. Nodes released go back to a list
 // that the next made node takes from. The tree's text stays with it: its leaves' names are
 // views of it.
+// Memory lent for a while: `size` bytes at `data`, for plain values.
+struct SpareRoom {
+    void* data = nullptr;
+    std::size_t size = 0;
+};
+
 class CompactStore {
 public:
     // Room for `capacity` nodes of the tree written in `text`.
@@ -295,8 +301,8 @@ public:
         const auto at = reinterpret_cast<std::uintptr_t>(name.data());
         const auto text = reinterpret_cast<std::uintptr_t>(text_.data());
         std::uint32_t size = static_cast<std::uint32_t>(name.size());
-        if (name.size() < CompactRef::kLongName && at >= text && at - text <= text_.size() &&
-            name.size() <= text_.size() - (at - text)) {
+        if (name.size() < CompactRef::kLongName && at >= text && at - text <= live_ &&
+            name.size() <= live_ - (at - text)) {
             n->name = name.data();
         } else {
             n->name = copy_name(name);
@@ -310,11 +316,15 @@ public:
     // them, and the general reader, which makes both children before either's subtree, does not.
     bool leaves_in_text_order() const { return in_text_order_; }
     void mark_out_of_text_order() { in_text_order_ = false; }
-    // Moves the leaves' names to the front of the text, in order, and gives the memory of the
-    // rest back to the system: once the tree is read, nothing else in the text is read again. A
-    // step about to make large records of its own calls it; it acts once, and only on leaves in
-    // text order (each name then moves towards the front, never over one still to move).
+    // Moves the leaves' names to the front of the text, in order: once the tree is read, nothing
+    // else in the text is read again, and the rest is spare. A step about to make large records
+    // of its own calls it; it acts once, and only on leaves in text order (each name then moves
+    // towards the front, never over one still to move).
     void pack_names();
+    // The spare text, lent to one step at a time for records of its own: empty before packing,
+    // and while lent. What the step leaves there is lost; it may give the pages back.
+    SpareRoom lend_spare_text();
+    void take_back_spare_text() { spare_lent_ = false; }
     // How many nodes the tree has made and not released.
     std::size_t size() const { return used_ - free_.size(); }
 
@@ -326,6 +336,9 @@ private:
     std::size_t used_ = 0;
     bool in_text_order_ = true;
     bool packed_ = false;
+    bool spare_lent_ = false;
+    std::size_t spare_from_ = 0;  // where the spare text begins, once packed
+    std::size_t live_ = 0;        // the text a name may be a view of: up to the spare text
     std::vector<std::uint32_t> free_;
     // A copy of `name` after its size (4 bytes), kept with the tree.
     const char* copy_name(std::string_view name);

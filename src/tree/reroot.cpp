@@ -10,6 +10,7 @@ namespace {
 // child off the path.
 template <typename Ref>
 void keep_path(Ref a, Ref b, Ref r, TreeChanges& changes) {
+    changes.prepare_for_path();
     changes.keep(a);
     changes.keep(b);
     Ref below = a;

@@ -70,12 +70,15 @@ double branch_support(NodeRef below) {
 }
 
 // What the midpoint search keeps of each inner node, in postorder: a node's record follows its
-// right child's, and its left child's follows the records of the left child's subtree.
+// right child's, and its left child's follows the records of the left child's subtree. Sixteen
+// bytes, so that a big tree's records fit where its text lay.
 struct SubtreeRecord {
-    double down;      // the longest distance from the node down to a leaf below it
-    double longest;   // the longest path between two leaves below it
-    uint32_t inner;   // the inner nodes of its subtree, itself included
-    uint32_t parent;  // the index of its parent's record
+    double down;    // the longest distance from the node down to a leaf below it
+    float longest;  // the longest path between two leaves below it, as the nearest float
+    // The inner nodes of its subtree, itself included; for a left child whose right sibling is
+    // an inner node, the index of its parent's record instead, once the parent's is made (the
+    // count is then read through the sibling, and the parent's record is not the next one).
+    uint32_t link;
 };
 
 // A node met by a search, with the value handed down to it: for an inner node the index of its
@@ -94,6 +97,19 @@ struct Step {
 // when it steps to the node, and reads its values from the step after that.
 class SubtreeRecords {
 public:
+    // The first records go into `room` (memory nobody else uses while they live), as many as it
+    // holds; the rest into chunks of their own.
+    explicit SubtreeRecords(SpareRoom room = {}) {
+        void* start = room.data;
+        std::size_t bytes = room.size;
+        if (start != nullptr &&
+            std::align(alignof(SubtreeRecord), sizeof(SubtreeRecord), start, bytes) != nullptr) {
+            room_ = static_cast<SubtreeRecord*>(start);
+            room_count_ = bytes / sizeof(SubtreeRecord);
+            free_ = room_;
+            free_end_ = room_ + room_count_;
+        }
+    }
     // Takes in an inner node, after every node below it.
     template <typename Ref>
     void add_inner(Ref node) {
@@ -109,26 +125,30 @@ public:
         uint32_t inner = 1;
         double right = leaf_reach(right_node), right_longest = kMinusInfinity;
         SubtreeRecord* left_record = last_;
+        bool left_links_up = false;  // whether the left child's record must name this one
         if (!ends_path(right_node)) {
-            SubtreeRecord& record = *last_;
+            const SubtreeRecord& record = *last_;
             right = record.down + right_node.length();
             right_longest = record.longest;
-            record.parent = static_cast<uint32_t>(index);
-            inner += record.inner;
-            if (!ends_path(left_node)) left_record = &records_[index - 1 - record.inner];
+            inner += record.link;
+            if (!ends_path(left_node)) left_record = &slot(index - 1 - record.link);
+            left_links_up = true;
         }
         double left = leaf_reach(left_node), left_longest = kMinusInfinity;
         if (!ends_path(left_node)) {
             SubtreeRecord& record = *left_record;
             left = record.down + left_node.length();
             left_longest = record.longest;
-            record.parent = static_cast<uint32_t>(index);
-            inner += record.inner;
+            inner += record.link;
+            if (left_links_up) record.link = static_cast<uint32_t>(index);
         }
-        const double longest = std::max(std::max(left_longest, right_longest), left + right);
-        *own = SubtreeRecord{std::max(left, right), longest, inner, 0};
+        // The longest path is the longest of those that turn at some node: kept exact here, and
+        // only as a bound in the records.
+        const double turning = left + right;
+        longest_ = std::max(longest_, turning);
+        const double longest = std::max(std::max(left_longest, right_longest), turning);
+        *own = SubtreeRecord{std::max(left, right), static_cast<float>(longest), inner};
         last_ = own;
-        longest_ = std::max(longest_, longest);
     }
     // Closes, told how many nodes the tree has and the sum of its lengths taken positive.
     void close(std::size_t nodes, double total_length);
@@ -154,7 +174,7 @@ public:
     Step<Ref> left_of(Ref node, std::size_t index) const {
         Ref left = node.left();
         if (ends_path(left)) return Step<Ref>{left, index, 0, nullptr};
-        const std::size_t right_inner = ends_path(node.right()) ? 0 : at(index - 1).inner;
+        const std::size_t right_inner = ends_path(node.right()) ? 0 : at(index - 1).link;
         const std::size_t left_index = index - 1 - right_inner;
         return Step<Ref>{left, left_index, 0, &at(left_index)};
     }
@@ -175,11 +195,10 @@ public:
         }
         if (right.record == nullptr) {
             // The left child's record comes just before its parent's.
-            left =
-                Step<Ref>{left_node, step.index - 1, 0, &records_.before(*step.record, step.index)};
+            left = Step<Ref>{left_node, step.index - 1, 0, &before(*step.record, step.index)};
             return;
         }
-        const std::size_t left_index = step.index - 1 - right.record->inner;
+        const std::size_t left_index = step.index - 1 - right.record->link;
         left = Step<Ref>{left_node, left_index, 0, &at(left_index)};
     }
     // The index of the record of the parent of `node`, an inner node whose record is at `index`:
@@ -188,16 +207,20 @@ public:
     std::size_t parent_index(Ref node, std::size_t index) const {
         Ref parent = node.parent();
         if (parent.right() == node || ends_path(parent.right())) return index + 1;
-        return at(index).parent;
+        return at(index).link;
     }
 
     template <typename Ref>
     static double down(const Step<Ref>& step) {
         return step.record != nullptr ? step.record->down : 0;
     }
+    // The longest path below the step's node, or a little more (it is kept as a float, within
+    // half a unit of its last place).
     template <typename Ref>
     static double longest_below(const Step<Ref>& step) {
-        return step.record != nullptr ? step.record->longest : kMinusInfinity;
+        if (step.record == nullptr) return kMinusInfinity;
+        const double kept = step.record->longest;
+        return kept + std::fabs(kept) * 0x1p-23 + 0x1p-149;
     }
     // From the top of the step's branch.
     template <typename Ref>
@@ -206,10 +229,23 @@ public:
     }
 
 private:
-    const SubtreeRecord& at(std::size_t index) const { return records_[index]; }
+    SubtreeRecord& slot(std::size_t index) {
+        return index < room_count_ ? room_[index] : records_[index - room_count_];
+    }
+    const SubtreeRecord& at(std::size_t index) const {
+        return index < room_count_ ? room_[index] : records_[index - room_count_];
+    }
+    // The record at `index` - 1, given `record`, the one at `index`.
+    const SubtreeRecord& before(const SubtreeRecord& record, std::size_t index) const {
+        if (index < room_count_) return (&record)[-1];
+        if (index == room_count_) return room_[index - 1];
+        return records_.before(record, index - room_count_);
+    }
     void next_chunk(std::size_t index);
 
-    ChunkedArray<SubtreeRecord> records_;
+    SubtreeRecord* room_ = nullptr;
+    std::size_t room_count_ = 0;
+    ChunkedArray<SubtreeRecord> records_;  // the records past the room
     std::size_t records_count_ = 0;
     // While they are made: the free records of the last chunk, and the last record made.
     SubtreeRecord* free_ = nullptr;
@@ -223,10 +259,11 @@ private:
 void SubtreeRecords::next_chunk(std::size_t index) {
     // More inner nodes than the records number cannot be held in memory anyway.
     if (index >= std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
-    // Every record made so far fills the chunks: the next chunk begins here.
-    records_.grow_to(index + 1);
-    free_ = &records_[index];
-    free_end_ = free_ + (records_.capacity() - index);
+    // Every record made so far fills the room and the chunks: the next chunk begins here.
+    const std::size_t past_room = index - room_count_;
+    records_.grow_to(past_room + 1);
+    free_ = &records_[past_room];
+    free_end_ = free_ + (records_.capacity() - past_room);
 }
 
 void SubtreeRecords::close(std::size_t nodes, double total_length) {
@@ -235,6 +272,12 @@ void SubtreeRecords::close(std::size_t nodes, double total_length) {
     slack_ =
         2.0 * static_cast<double>(nodes) * std::numeric_limits<double>::epsilon() * total_length;
     slack_finite_ = std::isfinite(slack_);
+    // The room's pages past the records hold nothing any more.
+    if (records_count_ < room_count_) {
+        give_back_pages(room_ + records_count_,
+                        (room_count_ - records_count_) * sizeof(SubtreeRecord));
+        room_count_ = records_count_;
+    }
 }
 
 namespace {
@@ -865,12 +908,18 @@ std::optional<RootPlace> LeafRanges::place_with_strays(const std::vector<uint32_
 }
 
 UnrootedTree::UnrootedTree(const Phylogeny& tree) : tree_(tree) {
-    // The walks below make records for every node: a compact tree first gives back its text
-    // but the names.
-    if (tree.compact_nodes) tree.compact_nodes->pack_names();
+    // The walks below make records for every node: a compact tree packs its names, and the
+    // midpoint's records go where the rest of its text lay, in pages already touched.
+    if (tree.compact_nodes) {
+        tree.compact_nodes->pack_names();
+        room_ = tree.compact_nodes->lend_spare_text();
+    }
 }
 
-UnrootedTree::~UnrootedTree() = default;
+UnrootedTree::~UnrootedTree() {
+    records_.reset();
+    if (room_.data != nullptr) tree_.compact_nodes->take_back_spare_text();
+}
 
 double merged_root_support(const Phylogeny& tree) {
     NodeRef left = root_of(tree).left();
@@ -921,7 +970,7 @@ std::size_t walk_records(NodeRef root, SubtreeRecords& records, EachLeaf each_le
 std::size_t UnrootedTree::walk_for_midpoint(
     const std::function<void(NodeRef, std::size_t)>& each_leaf,
     const std::array<bool, 256>* first_bytes) const {
-    records_ = std::make_unique<SubtreeRecords>();
+    records_ = std::make_unique<SubtreeRecords>(room_);
     if (!each_leaf) {
         return walk_records(root_of(tree_), *records_, [](NodeRef, std::size_t) {});
     }
@@ -937,7 +986,7 @@ std::size_t UnrootedTree::walk_for_midpoint(
 }
 
 std::size_t UnrootedTree::walk_for_midpoint(std::vector<NodeRef>& order) const {
-    records_ = std::make_unique<SubtreeRecords>();
+    records_ = std::make_unique<SubtreeRecords>(room_);
     order.clear();
     // A compact tree knows its size: the list is made once, not grown by copies.
     if (tree_.compact_nodes) reserve_large(order, tree_.compact_nodes->size() / 2 + 1);
@@ -953,7 +1002,7 @@ std::optional<RootPlace> UnrootedTree::midpoint_place(std::vector<NodeRef>* orde
         if (order != nullptr && order->empty()) {
             walk_for_midpoint(*order);
         } else {
-            records_ = std::make_unique<SubtreeRecords>();
+            records_ = std::make_unique<SubtreeRecords>(room_);
             walk_records(root, *records_, [](NodeRef, std::size_t) {});
         }
     }
@@ -971,7 +1020,11 @@ std::optional<RootPlace> UnrootedTree::midpoint_place(std::vector<NodeRef>* orde
 }
 
 const LeafRanges& UnrootedTree::ranges() const {
-    if (ranges_ == nullptr) ranges_ = std::make_unique<LeafRanges>(tree_);
+    if (ranges_ == nullptr) {
+        // The numbering takes fresh memory: the room the records have not taken goes back first.
+        if (records_ == nullptr && room_.data != nullptr) give_back_pages(room_.data, room_.size);
+        ranges_ = std::make_unique<LeafRanges>(tree_);
+    }
     return *ranges_;
 }
 

@@ -114,6 +114,7 @@ private:
     const LeafRanges& ranges() const;
 
     const Phylogeny& tree_;
+    SpareRoom room_;  // a compact tree's spare text, for the records
     mutable std::unique_ptr<SubtreeRecords> records_;  // made by the first walk that needs it
     mutable std::unique_ptr<LeafRanges> ranges_;
 };

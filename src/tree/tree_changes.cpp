@@ -5,6 +5,17 @@ namespace tavrin {
 TreeChanges::~TreeChanges() {
     for (NodeRef node : taken_out_)
         retire_node(tree_, node);
+    if (room_lent_) tree_.compact_nodes->take_back_spare_text();
+}
+
+void TreeChanges::prepare_for_path() {
+    // Asked once: a path of a big ladder is a large share of its nodes, and the text past the
+    // names, which the midpoint's records have just left, is in pages already touched.
+    if (room_asked_ || !tree_.compact_nodes) return;
+    room_asked_ = true;
+    const SpareRoom room = tree_.compact_nodes->lend_spare_text();
+    room_lent_ = room.data != nullptr;
+    states_.add_room(room.data, room.size);
 }
 
 void TreeChanges::undo() {

@@ -29,6 +29,8 @@ public:
             State{node, node.left(), node.right(), node.parent(), node.support(), node.length()});
         ++kept_;
     }
+    // Before a change that keeps a long path: a compact tree's spare text takes the states.
+    void prepare_for_path();
     // `node` was made by the change: an undo releases it.
     void made(NodeRef node) { made_.push_back(node); }
     // `node` (kept before) left the tree: it stays readable, and an undo puts it back.
@@ -54,6 +56,8 @@ private:
     NodeRef root_;
     ChunkedStack<State> states_;
     std::size_t kept_ = 0;
+    bool room_asked_ = false;
+    bool room_lent_ = false;
     std::vector<NodeRef> made_;
     std::vector<NodeRef> taken_out_;
 };
