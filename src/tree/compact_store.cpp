@@ -69,14 +69,13 @@ void CompactStore::pack_names() {
     }
     // The text keeps its size (names are never made from it again): the bytes past the names
     // are lent out.
-    spare_from_ = static_cast<std::size_t>(to - text);
-    live_ = spare_from_;
+    live_ = static_cast<std::size_t>(to - text);
 }
 
 SpareRoom CompactStore::lend_spare_text() {
-    if (!packed_ || spare_lent_ || spare_from_ >= text_.size()) return {};
+    if (!packed_ || spare_lent_ || live_ >= text_.size()) return {};
     spare_lent_ = true;
-    return SpareRoom{&text_[spare_from_], text_.size() - spare_from_};
+    return SpareRoom{&text_[live_], text_.size() - live_};
 }
 
 const char* CompactStore::copy_name(std::string_view name) {

@@ -337,8 +337,8 @@ private:
     bool in_text_order_ = true;
     bool packed_ = false;
     bool spare_lent_ = false;
-    std::size_t spare_from_ = 0;  // where the spare text begins, once packed
-    std::size_t live_ = 0;        // the text a name may be a view of: up to the spare text
+    // The text a name may be a view of: all of it, then, once packed, up to the spare text.
+    std::size_t live_ = 0;
     std::vector<std::uint32_t> free_;
     // A copy of `name` after its size (4 bytes), kept with the tree.
     const char* copy_name(std::string_view name);

@@ -6,6 +6,7 @@
 #include <limits>
 #include <new>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/chunked_array.h"
@@ -229,11 +230,11 @@ public:
     }
 
 private:
-    SubtreeRecord& slot(std::size_t index) {
-        return index < room_count_ ? room_[index] : records_[index - room_count_];
-    }
     const SubtreeRecord& at(std::size_t index) const {
         return index < room_count_ ? room_[index] : records_[index - room_count_];
+    }
+    SubtreeRecord& slot(std::size_t index) {
+        return const_cast<SubtreeRecord&>(std::as_const(*this).at(index));
     }
     // The record at `index` - 1, given `record`, the one at `index`.
     const SubtreeRecord& before(const SubtreeRecord& record, std::size_t index) const {
