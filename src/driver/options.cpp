@@ -146,6 +146,8 @@ std::string take_root(const char* name, const std::string& value, RunConfig& con
         return value_error(value.empty() ? messages::kEmptyList : messages::kEmptyListEntry, name,
                            value);
     }
+    // A rooting reads every length of a tree, some many times: they are read with the tree.
+    config.read.numbers_as_text = false;
     return std::string();
 }
 

@@ -7,6 +7,7 @@
 
 #include "platform/huge_pages.h"
 #include "tree/node_ref.h"
+#include "tree/numbers.h"
 
 namespace tavrin {
 
@@ -55,21 +56,37 @@ inline void move_down(char* to, const char* from, std::size_t size) {
 }  // namespace
 
 void CompactStore::pack_names() {
-    if (packed_ || !in_text_order_ || text_.empty()) return;
-    packed_ = true;
-    char* const text = &text_[0];
+    if (settled_) return;
+    settled_ = true;
+    // Every number still kept as text is read first: a node's numbers follow its name in the
+    // text, and the names only move towards the front.
+    const bool pack = in_text_order_ && !text_.empty();
+    if (!pack && !text_numbers_) return;
+    char* const text = pack ? &text_[0] : nullptr;
     char* to = text;
     for (CompactNode *node = nodes_, *const end = nodes_ + used_; node != end; ++node) {
-        if ((node->key & CompactRef::kLeafBit) == 0) continue;
+        if (text_numbers_) CompactRef(node).settle_numbers();
+        if (!pack || (node->key & CompactRef::kLeafBit) == 0) continue;
         const std::uint32_t size = (node->key >> CompactRef::kSizeShift) & CompactRef::kLongName;
         if (size == CompactRef::kLongName) continue;  // a copy of its own
         move_down(to, node->name, size);
         node->name = to;
         to += size;
     }
+    if (!pack) return;
+    packed_ = true;
     // The text keeps its size (names are never made from it again): the bytes past the names
     // are lent out.
     live_ = static_cast<std::size_t>(to - text);
+}
+
+double CompactRef::number_from_text(std::uint64_t bits) const {
+    const std::uint64_t size = (bits >> kTextSizeShift) & 0xFF;
+    auto distance = static_cast<std::int64_t>(bits & ((std::uint64_t{1} << kTextSizeShift) - 1));
+    if (distance >= kTextReach) distance -= 2 * kTextReach;
+    const auto first =
+        reinterpret_cast<const char*>(reinterpret_cast<std::intptr_t>(n_) + distance);
+    return read_number(first, first + size);
 }
 
 SpareRoom CompactStore::lend_spare_text() {

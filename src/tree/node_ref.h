@@ -15,11 +15,13 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <new>
 #include <string_view>
 #include <vector>
 
+#include "tree/numbers.h"
 #include "tree/phylogeny.h"
 
 namespace tavrin {
@@ -28,7 +30,10 @@ class TreeChanges;
 
 // A node of a compact tree. Links are distances in nodes from this one (0: none), so that they
 // hold however the array is placed. A leaf keeps its name where an inner node keeps its
-// support: a leaf's support is always 0.
+// support: a leaf's support is always 0. The reader leaves a length or a support as the text it
+// was written as (a NaN no arithmetic makes, pointing into the tree's text: CompactRef), read
+// when a step asks for it; the names' packing reads them all before the text is reused.
+static_assert(std::numeric_limits<double>::is_iec559, "a number kept as text is a NaN");
 struct CompactNode {
     double length;
     union {
@@ -86,6 +91,7 @@ public:
     ModelRef parent() const { return ModelRef(n_->parent); }
     bool is_leaf() const { return n_->is_leaf; }
     double length() const { return n_->length; }
+    double settled_length() const { return n_->length; }
     double support() const { return n_->support; }
     std::string_view name() const { return n_->name; }
     std::uint32_t leaf_key() const { return n_->leaf_key; }
@@ -128,9 +134,12 @@ public:
     CompactRef right() const { return link(n_->right); }
     CompactRef parent() const { return link(n_->parent); }
     bool is_leaf() const { return (n_->key & kLeafBit) != 0; }
-    double length() const { return n_->length; }
+    double length() const { return number(n_->length); }
+    // The length of a node of a tree whose numbers have all been read (CompactStore::pack_names),
+    // as the walks that read every length many times ask for it.
+    double settled_length() const { return n_->length; }
     // A leaf's support is always 0: its place holds the name.
-    double support() const { return is_leaf() ? 0 : n_->support; }
+    double support() const { return is_leaf() ? 0 : number(n_->support); }
     std::string_view name() const {
         if (!is_leaf()) return {};
         std::uint32_t size = (n_->key >> kSizeShift) & kLongName;
@@ -147,6 +156,19 @@ public:
     void set_right(CompactRef child) const { n_->right = distance_to(child); }
     void set_parent(CompactRef parent) const { n_->parent = distance_to(parent); }
     void set_length(double length) const { n_->length = length; }
+    // The length or support written as the text [first, last), read (as read_number reads it)
+    // when asked for. The text must stay where it is until then.
+    void set_length_text(const char* first, const char* last) const {
+        keep_text(n_->length, first, last);
+    }
+    void set_support_text(const char* first, const char* last) const {
+        if (!is_leaf()) keep_text(n_->support, first, last);
+    }
+    // Reads a length and a support still kept as text, now.
+    void settle_numbers() const {
+        settle(n_->length);
+        if (!is_leaf()) settle(n_->support);
+    }
     // Makes the node an inner one: its name's place is its support again, 0.
     void set_inner() const {
         if (!is_leaf()) return;
@@ -167,6 +189,39 @@ public:
     std::uintptr_t identity() const { return reinterpret_cast<std::uintptr_t>(n_) | 1u; }
 
 private:
+    // A number kept as text: a negative signalling NaN whose payload holds the text's size
+    // (bits 42 to 49) and its distance in bytes from the node (bits 0 to 41, two's complement).
+    static constexpr std::uint64_t kTextMask = 0xFFFC000000000000u;
+    static constexpr std::uint64_t kTextTag = 0xFFF4000000000000u;
+    static constexpr unsigned kTextSizeShift = 42;
+    static constexpr std::int64_t kTextReach = std::int64_t{1} << 41;
+
+    double number(const double& slot) const {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &slot, sizeof bits);
+        return (bits & kTextMask) == kTextTag ? number_from_text(bits) : slot;
+    }
+    double number_from_text(std::uint64_t bits) const;
+    void settle(double& slot) const {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &slot, sizeof bits);
+        if ((bits & kTextMask) == kTextTag) slot = number_from_text(bits);
+    }
+    // A text too long for the payload, or too far from the node, is read at once.
+    void keep_text(double& slot, const char* first, const char* last) const {
+        const std::ptrdiff_t size = last - first;
+        const std::int64_t distance =
+            reinterpret_cast<std::intptr_t>(first) - reinterpret_cast<std::intptr_t>(n_);
+        if (size <= 0 || size > 0xFF || distance <= -kTextReach || distance >= kTextReach) {
+            slot = read_number(first, last);
+            return;
+        }
+        const std::uint64_t bits =
+            kTextTag | static_cast<std::uint64_t>(size) << kTextSizeShift |
+            (static_cast<std::uint64_t>(distance) & ((std::uint64_t{1} << kTextSizeShift) - 1));
+        std::memcpy(&slot, &bits, sizeof bits);
+    }
+
     CompactRef link(std::int32_t distance) const {
         return distance == 0 ? CompactRef(nullptr) : CompactRef(n_ + distance);
     }
@@ -316,10 +371,13 @@ public:
     // them, and the general reader, which makes both children before either's subtree, does not.
     bool leaves_in_text_order() const { return in_text_order_; }
     void mark_out_of_text_order() { in_text_order_ = false; }
-    // Moves the leaves' names to the front of the text, in order: once the tree is read, nothing
-    // else in the text is read again, and the rest is spare. A step about to make large records
-    // of its own calls it; it acts once, and only on leaves in text order (each name then moves
-    // towards the front, never over one still to move).
+    // Told by a reader that keeps numbers as text (ReadOptions::numbers_as_text).
+    void mark_numbers_as_text() { text_numbers_ = true; }
+    // Reads every length and support still kept as text, then moves the leaves' names to the
+    // front of the text, in order: nothing else in the text is read again, and the rest is spare.
+    // A step about to read every length, or to make large records of its own, calls it; it acts
+    // once, and moves names only when the leaves are in text order (each name then moves towards
+    // the front, never over one still to move).
     void pack_names();
     // The spare text, lent to one step at a time for records of its own: empty before packing,
     // and while lent. What the step leaves there is lost; it may give the pages back.
@@ -335,6 +393,8 @@ private:
     std::size_t capacity_;
     std::size_t used_ = 0;
     bool in_text_order_ = true;
+    bool text_numbers_ = false;  // the reader may have kept numbers as text
+    bool settled_ = false;       // numbers read and, in text order, names packed
     bool packed_ = false;
     bool spare_lent_ = false;
     // The text a name may be a view of: all of it, then, once packed, up to the spare text.

@@ -41,6 +41,11 @@ struct ReadOptions {
     // compact, where memory is what they cost; a small tree costs fewer instructions as the
     // model, and its memory is small either way.
     std::size_t compact_from = SIZE_MAX;
+    // A compact tree read by the one-pass reader keeps its lengths and supports as the text they
+    // were written as, read when a step asks for one: a run that reads few of them (a report
+    // reads the supports of the rows it writes) skips reading the rest. A run that reads every
+    // length, some of them many times (a rooting), has them read at once.
+    bool numbers_as_text = true;
 };
 
 // The support written in an internal node's label [first, last): the number at the start of its

@@ -38,7 +38,7 @@ bool ends_path(Ref node) {
 // The length from the top of `node`'s branch down to the farthest leaf below it, for a leaf.
 template <typename Ref>
 double leaf_reach(Ref leaf) {
-    return 0.0 + leaf.length();
+    return 0.0 + leaf.settled_length();
 }
 
 // Calls finish(node) for every node below and including `top` in postorder (the left subtree,
@@ -129,7 +129,7 @@ public:
         bool left_links_up = false;  // whether the left child's record must name this one
         if (!ends_path(right_node)) {
             const SubtreeRecord& record = *last_;
-            right = record.down + right_node.length();
+            right = record.down + right_node.settled_length();
             right_longest = record.longest;
             inner += record.link;
             if (!ends_path(left_node)) left_record = &slot(index - 1 - record.link);
@@ -138,7 +138,7 @@ public:
         double left = leaf_reach(left_node), left_longest = kMinusInfinity;
         if (!ends_path(left_node)) {
             SubtreeRecord& record = *left_record;
-            left = record.down + left_node.length();
+            left = record.down + left_node.settled_length();
             left_longest = record.longest;
             inner += record.link;
             if (left_links_up) record.link = static_cast<uint32_t>(index);
@@ -226,7 +226,7 @@ public:
     // From the top of the step's branch.
     template <typename Ref>
     static double reach(const Step<Ref>& step) {
-        return step.node.length() + down(step);
+        return step.node.settled_length() + down(step);
     }
 
 private:
@@ -344,8 +344,8 @@ std::optional<Reached<Ref>> first_end(Ref root, const SubtreeRecords& records, d
         records, records.root_step(root, kMinusInfinity), least,
         [](const Step<Ref>& node, Step<Ref>& left, Step<Ref>& right) {
             const double far = node.value;
-            left.value = left.node.length() + std::max(far, SubtreeRecords::reach(right));
-            right.value = right.node.length() + std::max(far, SubtreeRecords::reach(left));
+            left.value = left.node.settled_length() + std::max(far, SubtreeRecords::reach(right));
+            right.value = right.node.settled_length() + std::max(far, SubtreeRecords::reach(left));
         },
         [&](const Step<Ref>& child) {
             return records.may_reach(std::max(child.value + SubtreeRecords::down(child),
@@ -369,8 +369,8 @@ template <typename Ref>
 std::optional<FarEnd<Ref>> far_end_from(const Reached<Ref>& a, const SubtreeRecords& records,
                                         double least) {
     const auto split = [](const Step<Ref>& node, Step<Ref>& left, Step<Ref>& right) {
-        left.value = node.value + left.node.length();
-        right.value = node.value + right.node.length();
+        left.value = node.value + left.node.settled_length();
+        right.value = node.value + right.node.settled_length();
     };
     const auto open = [&](const Step<Ref>& side) {
         return records.may_reach(side.value + SubtreeRecords::down(side), least);
@@ -381,14 +381,14 @@ std::optional<FarEnd<Ref>> far_end_from(const Reached<Ref>& a, const SubtreeReco
     std::size_t index = a.parent_index;  // the parent's record
     for (Ref child = a.node; child.parent() != nullptr; child = child.parent()) {
         Ref node = child.parent();
-        distance += child.length();
+        distance += child.settled_length();
         const std::size_t node_index = index;
         if (node.parent() != nullptr) index = records.parent_index(node, node_index);
         const bool hangs_before = node.right() == child;
         if (!hangs_before && (before.has_value() || after.has_value())) continue;
         Step<Ref> side =
             hangs_before ? records.left_of(node, node_index) : records.right_of(node, node_index);
-        side.value = distance + side.node.length();
+        side.value = distance + side.node.settled_length();
         if (side.record != nullptr && !open(side)) continue;
         const std::optional<Reached<Ref>> found =
             first_leaf_reaching(records, side, least, split, open);
@@ -414,11 +414,11 @@ std::optional<RootPlace> halfway(Ref root, Ref a, const FarEnd<Ref>& far) {
         down_side.push_back(node);
     double reached = 0;  // distance from a to the near end of the branch walked
     for (Ref node = a; node != far.meet; node = node.parent()) {
-        double length = node.length();
+        double length = node.settled_length();
         double far_end = reached + length;
         if (node.parent() == root) {
             // Through the root: its two branches are one, ending at b's side's top node.
-            const double other = down_side.back().length();
+            const double other = down_side.back().settled_length();
             far_end += other;
             length += other;
             down_side.pop_back();
@@ -428,8 +428,8 @@ std::optional<RootPlace> halfway(Ref root, Ref a, const FarEnd<Ref>& far) {
     }
     for (; !down_side.empty(); down_side.pop_back()) {
         Ref node = down_side.back();
-        const double far_end = reached + node.length();
-        if (far_end > half) return place_in(node, false, node.length(), half - reached);
+        const double far_end = reached + node.settled_length();
+        if (far_end > half) return place_in(node, false, node.settled_length(), half - reached);
         reached = far_end;
     }
     return std::nullopt;  // only lengths that are not numbers lead here
@@ -909,8 +909,9 @@ std::optional<RootPlace> LeafRanges::place_with_strays(const std::vector<uint32_
 }
 
 UnrootedTree::UnrootedTree(const Phylogeny& tree) : tree_(tree) {
-    // The walks below make records for every node: a compact tree packs its names, and the
-    // midpoint's records go where the rest of its text lay, in pages already touched.
+    // The walks below read every length, and make records for every node: a compact tree reads
+    // the numbers it kept as text and packs its names, and the midpoint's records go where the
+    // rest of its text lay, in pages already touched.
     if (tree.compact_nodes) {
         tree.compact_nodes->pack_names();
         room_ = tree.compact_nodes->lend_spare_text();
@@ -947,7 +948,7 @@ std::size_t walk_records_from(Ref root, SubtreeRecords& records, EachLeaf each_l
     if (root != nullptr) {
         climbing_postorder(root, [&](Ref node) {
             ++nodes;
-            total_length += std::fabs(node.length());
+            total_length += std::fabs(node.settled_length());
             if (ends_path(node)) {
                 each_leaf(node, leaves);
                 ++leaves;

@@ -66,6 +66,7 @@ TreeRead read_classic(std::string& text, const ReadOptions& options) {
         read.tree->compact_nodes.reset(
             new CompactStore(2 * commas + 2 + kRootingRoom, std::move(text)));
         CompactStore* store = read.tree->compact_nodes.get();
+        if (options.numbers_as_text) store->mark_numbers_as_text();
         const std::string& kept = store->text();
         store->root = store->make();
         read_node_text(store->root, store, kept, 0, kept.size() - 1, options,

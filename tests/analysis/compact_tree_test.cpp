@@ -37,9 +37,11 @@ std::string dump(NodeRef root) {
     return out;
 }
 
-std::unique_ptr<Phylogeny> read(const std::string& text, bool compact) {
+std::unique_ptr<Phylogeny> read(const std::string& text, bool compact,
+                                bool numbers_as_text = true) {
     ReadOptions options;
     if (compact) options.compact_from = 0;
+    options.numbers_as_text = numbers_as_text;
     TreeReader reader(text, options);
     std::optional<TreeRead> read = reader.next();
     return read ? std::move(read->tree) : nullptr;
@@ -97,13 +99,31 @@ TEST(CompactTree, ReadsAsTheModelDoes) {
     const std::string long_name(CompactRef::kLongName + 5, 'x');
     texts.push_back("((" + long_name + ":1,B:2)90:1,(C," + long_name + "y)80);");
     texts.push_back("(A:1,(" + long_name + "," + long_name + ")x);");
+    // A compact tree keeps its numbers as text until they are asked for, or until its names are
+    // packed: every form must read as the model reads it at once, both before and after.
+    const std::string digits(300, '7');
+    for (const char* numbers :
+         {"((A:1e-3,B:-2.5E+2,C:+.5,D:-0)1e2:-0.0,(E:0x1A,F:1e,G:1e+,H:.)56/0.98:1e400)9:1;",
+          "((A:nan,B:inf,C:-inf)inf:nan,(D:4.9e-324,E:1e-400)-1e400:1.5e-320)x:2;",
+          "((A:1:2,B::3,C:0.1abc)4:5:6,(D: 7,E:\t8)  3 :1,F:0.1 )7 :8;",
+          "((12,3.5e1,-4)42,(x,0.12345678901234567890123:0.98765432109876543210)/7:1)0.5;",
+          "((A,B):,(C,D):-,(E,F)+)-:."}) {
+        texts.push_back(numbers);
+    }
+    texts.push_back("(A:0." + digits + ",B:" + digits + "e-300)" + digits + ":1e-" + digits + ";");
     for (const std::string& text : texts) {
         SCOPED_TRACE(text);
-        const auto model = read(text, false), compact = read(text, true);
-        ASSERT_EQ(model == nullptr, compact == nullptr);
-        if (model == nullptr) continue;
-        EXPECT_EQ(dump(root_of(*compact)), dump(root_of(*model)));
-        EXPECT_EQ(compact->root_children, model->root_children);
+        const auto model = read(text, false);
+        for (const bool as_text : {true, false}) {
+            const auto compact = read(text, true, as_text);
+            ASSERT_EQ(model == nullptr, compact == nullptr);
+            if (model == nullptr) break;
+            const std::string want = dump(root_of(*model));
+            EXPECT_EQ(dump(root_of(*compact)), want) << as_text;
+            EXPECT_EQ(compact->root_children, model->root_children);
+            compact->compact_nodes->pack_names();
+            EXPECT_EQ(dump(root_of(*compact)), want) << as_text << " after packing";
+        }
     }
     // A text at least as long as the threshold is read compact; a shorter one, as the model.
     const std::string& text = texts[0];
