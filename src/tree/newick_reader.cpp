@@ -105,10 +105,6 @@ NodeText scan_node_text(const std::string& text, size_t p, size_t last) {
     return {p, end, first_colon, last_colon};
 }
 
-// The leaf whose text starts at `p`: its name runs to the first ':' or structural byte, its
-// length is the number after that ':' (the number at the name's start without one), and any
-// further bytes up to the next structural one are ignored. Answers where its text ends. The
-// bytes of the number are read once, by the number reader.
 // The first byte from `q` on that is one of "(),", or also ':' when `colon`; `last` when none is.
 // Names and numbers are short: sixteen bytes a step where the processor has SSE2 (every x86-64),
 // else four bytes a round, one test of the range for them.
@@ -150,6 +146,11 @@ void set_length_from(Ref node, const char* first, const char* last, bool as_text
     node.set_length(read_number(first, last));
 }
 
+// The leaf whose text starts at `p`: its name runs to the first ':' or structural byte, its
+// length is the number after that ':' (the number at the name's start without one), and any
+// further bytes up to the next structural one are ignored. Answers where its text ends. The
+// bytes of the number are read once, by the number reader, or kept as text (`as_text`, in a
+// compact tree).
 template <typename Ref>
 const char* read_leaf(Ref node, CompactStore* store, const char* p, const char* last,
                       bool as_text) {

@@ -196,16 +196,20 @@ private:
     static constexpr unsigned kTextSizeShift = 42;
     static constexpr std::int64_t kTextReach = std::int64_t{1} << 41;
 
-    double number(const double& slot) const {
+    static std::uint64_t bits_of(const double& slot) {
         std::uint64_t bits = 0;
         std::memcpy(&bits, &slot, sizeof bits);
-        return (bits & kTextMask) == kTextTag ? number_from_text(bits) : slot;
+        return bits;
+    }
+    static bool kept_as_text(std::uint64_t bits) { return (bits & kTextMask) == kTextTag; }
+    double number(const double& slot) const {
+        const std::uint64_t bits = bits_of(slot);
+        return kept_as_text(bits) ? number_from_text(bits) : slot;
     }
     double number_from_text(std::uint64_t bits) const;
     void settle(double& slot) const {
-        std::uint64_t bits = 0;
-        std::memcpy(&bits, &slot, sizeof bits);
-        if ((bits & kTextMask) == kTextTag) slot = number_from_text(bits);
+        const std::uint64_t bits = bits_of(slot);
+        if (kept_as_text(bits)) slot = number_from_text(bits);
     }
     // A text too long for the payload, or too far from the node, is read at once.
     void keep_text(double& slot, const char* first, const char* last) const {
