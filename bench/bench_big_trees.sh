@@ -89,8 +89,7 @@ rounds() {
 }
 fastest() { printf '%s' "${runs_of[$1]}" | least "${2:-1}"; }
 peak() { printf '%s' "${runs_of[$1]}" | least 3; }
-# The system time of the fastest run: how much of it the kernel spent, mostly handing out fresh
-# pages (the floor takes its buffer in small pages, so a machine slow at that slows it most).
+# The system time of the run with the least wall time.
 system_of_fastest() { printf '%s' "${runs_of[$1]}" | sort -g -k1,1 | head -1 | cut -d' ' -f4; }
 
 {
