@@ -1,5 +1,6 @@
 #include "driver/file_loop.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <deque>
@@ -99,6 +100,7 @@ public:
                 if (progress_ != nullptr) progress_->file_done();
             }
         }
+        if (!release_held(nullptr)) return status_;
         output_.flush_report();
         // With --targets, each target's closing warnings in order, then the run's own.
         if (pictures_ && targets_.size() == 1)
@@ -111,6 +113,24 @@ public:
     }
 
     const std::string& reading() const { return reading_; }
+
+    // The text held back (may_hold) goes out before `next` (null: the run's end). Its own flush
+    // is made first, as it would have been, unless `next` begins with a flush of the same kind,
+    // which writes both. False when the run ends at that flush.
+    bool release_held(const Record* next) {
+        if (!holding_) return true;
+        holding_ = false;
+        const bool covered = next != nullptr && !next->pieces().empty() &&
+                             next->pieces().front().kind == Record::Piece::kFlush &&
+                             next->pieces().front().flush == Record::Flush::kOrEnd;
+        if (!covered && !output_.flush_report()) {
+            status_ = kExitSuccess;
+            return false;
+        }
+        out_ << held_;
+        held_.clear();
+        return true;
+    }
 
 private:
     // A repeat count over the limit in a target's pattern: no tree could be searched with it in
@@ -306,9 +326,16 @@ private:
     // Writes `record` of target `lane`; false when the run ends at it, `status_` then saying
     // how.
     bool write_lane(Record& record, std::size_t lane) {
+        if (!release_held(&record)) return false;
+        const bool hold = lane > 0 && may_hold(record);
         for (const Record::Piece& piece : record.pieces()) {
-            if (!write_piece(piece)) return false;
+            if (hold) {
+                if (piece.kind == Record::Piece::kOut) held_ += piece.text;
+            } else if (!write_piece(piece)) {
+                return false;
+            }
         }
+        holding_ = hold;
         if (record.counts_row) {
             ++rows_;
             if (progress_ != nullptr) progress_->tree_done();
@@ -325,6 +352,22 @@ private:
             return false;
         }
         return true;
+    }
+
+    // Whether the text of `record`, a target's after the first, may wait for the next record:
+    // the record flushes the report before its text and then does nothing a reader could see
+    // before the next flush (no message, no picture, no end). The targets' records of one file
+    // come together, so a flush for each would be a write for each target; held, they go out
+    // with the next record's flush, one write for the file as a run of one target makes.
+    bool may_hold(const Record& record) const {
+        const std::vector<Record::Piece>& pieces = record.pieces();
+        if (progress_ != nullptr || record.picture.has_value() || record.ends_run.has_value() ||
+            pieces.empty() || pieces.front().kind != Record::Piece::kFlush ||
+            pieces.front().flush != Record::Flush::kOrEnd)
+            return false;
+        return std::all_of(pieces.begin() + 1, pieces.end(), [](const Record::Piece& piece) {
+            return piece.kind == Record::Piece::kOut;
+        });
     }
 
     bool write_piece(const Record::Piece& piece) {
@@ -402,6 +445,8 @@ private:
     std::optional<PictureFolder> pictures_;          // with --draw, once its folder is there
     std::size_t rows_ = 0;  // rows so far in the run: malformed and unreadable ones too
     int status_ = kExitSuccess;
+    std::string held_;      // a target's text that waits for the next record (may_hold)
+    bool holding_ = false;  // and its flush with it
 };
 
 }  // namespace
@@ -421,6 +466,7 @@ int run_files(const RunConfig& config, std::istream* input, RunOutput& output, S
     } catch (...) {
         failure = messages::kFailedWhileReading;
     }
+    loop.release_held(nullptr);
     output.flush_report();
     output.err() << failure
                  << shown_name(loop.reading(), config.read.dialect == Dialect::kStandard);

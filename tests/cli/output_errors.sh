@@ -17,7 +17,8 @@ trap 'rm -rf "$work"' EXIT
 
 # A full disk: nothing of the report reaches the file, and the run says so.
 if [[ -w /dev/full ]]; then
-    for args in "Choano $examples/t1.nwk" "--version" "Choano $examples/t1.nwk $work/absent.nwk"; do
+    for args in "Choano $examples/t1.nwk" "--version" "Choano $examples/t1.nwk $work/absent.nwk" \
+        "--targets Choano,Metazoa,Fungi $examples/t1.nwk $examples/t2.nwk"; do
         status=0
         # shellcheck disable=SC2086
         "$tavrin" $args >/dev/full 2>"$work/err" || status=$?
@@ -48,6 +49,15 @@ for ((i = 0; i < 5000; ++i)); do files+=("$examples/t1.nwk"); done
 status=$?
 [[ $status -eq 15 ]] || fail "early close with SIGPIPE ignored: status $status, expected 15"
 [[ ! -s "$work/err" ]] || fail "early close with SIGPIPE ignored: message $(cat "$work/err")"
+# Several targets, whose rows after the first target's go out with the next file's.
+(
+    trap '' PIPE
+    "$tavrin" --targets Choano,Metazoa,Fungi "${files[@]}" 2>"$work/err" | head -1 >/dev/null
+    exit "${PIPESTATUS[0]}"
+)
+status=$?
+[[ $status -eq 15 ]] || fail "early close, three targets: status $status, expected 15"
+[[ ! -s "$work/err" ]] || fail "early close, three targets: message $(cat "$work/err")"
 
 [[ $failed -eq 0 ]] && echo "output errors: all checks passed"
 exit $failed

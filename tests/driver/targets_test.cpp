@@ -53,22 +53,33 @@ std::pair<std::string, std::string> split_closing(const std::string& err) {
     return {err.substr(0, end), err.substr(end)};
 }
 
+// A run with standard output and standard error on one stream, as on a terminal: what it wrote
+// is `out`.
+Written run_on_one_stream(const std::vector<std::string>& args) {
+    std::istringstream in;
+    std::ostringstream both;
+    Written written;
+    written.status = run(args, in, both, both);
+    written.out = both.str();
+    return written;
+}
+
 // What `Tavrin <leading> --targets T1,T2... <positional> <files>` must write, from the runs of
-// one target each: over each file alone for what is written per file, over all the files for
-// the closing warnings.
+// one target each (made by `runner`): over each file alone for what is written per file, over
+// all the files for the closing warnings.
 Written expected(const std::vector<std::string>& leading, const std::vector<std::string>& targets,
-                 const std::vector<std::string>& positional,
-                 const std::vector<std::string>& files) {
+                 const std::vector<std::string>& positional, const std::vector<std::string>& files,
+                 Written (*runner)(const std::vector<std::string>&) = run_args) {
     const bool table = std::find(leading.begin(), leading.end(), "--table") != leading.end();
     Written want;
     std::string closing;
     for (const std::string& target : targets) {
-        const Written all = run_args(joined(joined(leading, positional), joined({target}, files)));
-        closing += split_closing(all.err).second;
+        const Written all = runner(joined(joined(leading, positional), joined({target}, files)));
+        closing += split_closing(all.err.empty() ? all.out : all.err).second;
     }
     for (const std::string& file : files) {
         for (const std::string& target : targets) {
-            const Written one = run_args(joined(joined(leading, positional), {target, file}));
+            const Written one = runner(joined(joined(leading, positional), {target, file}));
             std::string out = one.out;
             if (table) {
                 const std::size_t header = out.find('\n') + 1;
@@ -77,13 +88,14 @@ Written expected(const std::vector<std::string>& leading, const std::vector<std:
             }
             const bool ends =
                 one.status != 0 && !(table && out.find("\tunreadable\t") != std::string::npos);
-            want.out += out;
+            // On one stream, the closing warnings end the run's only text.
+            want.out += ends ? out : split_closing(out).first;
             want.err += ends ? one.err : split_closing(one.err).first;
             want.status = std::max(want.status, one.status);
             if (ends) return want;
         }
     }
-    want.err += closing;
+    (runner == run_args ? want.err : want.out) += closing;
     return want;
 }
 
@@ -207,6 +219,53 @@ TEST(Targets, WriteWhatTheRunsOfOneTargetWriteFileByFile) {
     }
     for (const std::string& made : {several, long_outlier, outgroup_tree, outgroup_groups})
         fs::remove(made);
+}
+
+// The rows of the targets after the first may go out with a later write, never after a message
+// or the run's end that follows them: on one stream the text is that of the runs of one target.
+TEST(Targets, KeepTheOrderOfRowsAndMessagesOnOneStream) {
+    const std::string groups = kSource + "/bench/genes/groups.txt";
+    const std::string examples = kSource + "/examples/";
+    struct Case {
+        const char* what;
+        std::vector<std::string> leading, targets, positional, files;
+    };
+    const Case cases[] = {
+        {"rows only",
+         {"--table", "--root", "midpoint", "--outliers", "2"},
+         {"Choano", "Fungi", "Metazoa", "Amoebozoa"},
+         {"--groupFile", groups},
+         genes("iqtree", 4)},
+        {"messages of each target, a malformed file",
+         {"--root", "Nowhere,given"},
+         {"Choano", "Fungi", "Metazoa"},
+         {"--groupFile", examples + "groups.txt"},
+         {examples + "t1.nwk", examples + "t2.nwk", examples + "t3.nwk", examples + "t4.nwk"}},
+        {"the last target's bad pattern ends the run",
+         {"--table"},
+         {"Cho.*", "Metazoa", "Fun(gi"},
+         {"--E"},
+         {examples + "t1.nwk", examples + "t2.nwk"}},
+        {"a file that cannot be opened, among rows",
+         {"--table"},
+         {"Choano", "Metazoa", "Fungi"},
+         {},
+         {examples + "t1.nwk", examples + "missing.nwk", examples + "t2.nwk"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Written want =
+            expected(c.leading, c.targets, c.positional, c.files, run_on_one_stream);
+        for (const char* threads : {"1", "4"}) {
+            SCOPED_TRACE(std::string("threads ") + threads);
+            const Written got = run_on_one_stream(joined(
+                joined(joined(c.leading, {"--threads", threads, "--targets", listed(c.targets)}),
+                       c.positional),
+                c.files));
+            EXPECT_EQ(got.status, want.status);
+            EXPECT_EQ(got.out, want.out);
+        }
+    }
 }
 
 TEST(Targets, ListsThatCannotBeTakenAreUsageErrors) {
