@@ -72,11 +72,9 @@ std::uint32_t LeafKeys::key_in(PrefixAnswers<std::uint32_t>& numbers, std::strin
 
 void LeafKeys::number(Phylogeny& tree, char separator) {
     if (numbered(tree, separator)) return;
-    // The walks of a big tree are bound by memory rather than by the questions asked of its
-    // leaves, and a walk to number them would cost more than it saves: the walk ends at
-    // kNumberedLeaves leaves, and those past them keep no number.
-    std::size_t count = 0;
-    number_each(tree, separator, [&count](NodeRef) { return ++count < kNumberedLeaves; });
+    // Every leaf, however big the tree: a leaf without a number is answered by its text, which
+    // costs more on every later question than its number costs once.
+    number_each(tree, separator, [](NodeRef) { return true; });
 }
 
 bool is_valid_separator(char c) {

@@ -141,38 +141,31 @@ std::uint64_t next_serial();
 class LeafKeys {
 public:
     static constexpr std::size_t kMaxKeys = 4096;
-    static constexpr std::size_t kNumberedLeaves = std::size_t{1} << 16;
 
     static LeafKeys& of_thread();
 
     // Numbers the leaves of `tree` by their prefix before `separator`, unless they carry this
-    // table's numbers for that separator already; in a tree of more than kNumberedLeaves
-    // leaves, only the first ones.
+    // table's numbers for that separator already.
     void number(Phylogeny& tree, char separator);
     // Numbers the leaves of `tree` as number() does and calls visit(leaf) for every leaf, left
     // to right, once it carries its number (if it gets one), until a visit answers false: for a
     // walk over the leaves that is made anyway, where the numbering costs no walk of its own. A
-    // tree numbered already is only walked. A tree whose walk stopped, or that has more than
-    // kNumberedLeaves leaves, is numbered in part.
+    // tree numbered already is only walked. A tree whose walk stopped is numbered in part.
     template <typename Visit>
     void number_each(Phylogeny& tree, char separator, Visit visit) {
         const bool renumber = !numbered(tree, separator);
         PrefixAnswers<std::uint32_t>& table = numbers(separator);
-        std::size_t count = 0;
         const bool whole = with_kind(root_of(tree), [&](auto root) {
             return preorder(root, [&](decltype(root) n) {
                 if (!n.is_leaf()) return true;
-                if (renumber && count++ < kNumberedLeaves)
-                    n.set_leaf_key(key_in(table, n.name(), separator));
+                if (renumber) n.set_leaf_key(key_in(table, n.name(), separator));
                 return visit(NodeRef(n));
             });
         });
-        if (renumber) {
-            tree.leaf_keys = stamp(separator) | (whole && count <= kNumberedLeaves ? 0 : kPartly);
-        }
+        if (renumber) tree.leaf_keys = stamp(separator) | (whole ? 0 : kPartly);
     }
-    // Whether the leaves of `tree` carry this table's numbers for `separator` (those it
-    // numbered; past kNumberedLeaves a leaf carries none), and whether every leaf does.
+    // Whether the leaves of `tree` carry this table's numbers for `separator` (those a walk that
+    // stopped reached), and whether every leaf does.
     bool numbered(const Phylogeny& tree, char separator) const {
         return (tree.leaf_keys & ~kPartly) == stamp(separator);
     }
@@ -193,7 +186,7 @@ public:
 
 private:
     LeafKeys();
-    // The stamp of a tree whose leaves are numbered but for those past kNumberedLeaves.
+    // The stamp of a tree whose leaves are numbered but for those past where the walk stopped.
     static constexpr std::uint64_t kPartly = std::uint64_t{1} << 63;
     // The stamp of a tree numbered by this table at `separator`: it tells this table and the
     // separator apart from every other.

@@ -195,23 +195,23 @@ void expect_case(const Case& c) {
 
 // The censuses of several targets on one shape, read by the numbers of the leaves' prefixes
 // where the shape has them, answer what a census of each target alone answers: on a tree not
-// numbered, one numbered whole (the leaves' own numbers serve), one numbered in part (past the
-// leaves a big tree numbers), one whose first census had no prefix test, and one whose
-// prefixes outnumber the table.
+// numbered, one numbered whole (the leaves' own numbers serve), one numbered in part (by a walk
+// that stopped), one whose first census had no prefix test, and one whose prefixes outnumber
+// the table.
 TEST(Outliers, CensusesReadByPrefixNumbersAnswerAsTheLeavesDo) {
     struct KeysCase {
         const char* what;
         std::size_t leaves;
-        std::size_t groups;  // leaf i is in group i % groups, its name G<group>-<i>
-        bool numbered;
+        std::size_t groups;    // leaf i is in group i % groups, its name G<group>-<i>
+        std::size_t numbered;  // the leaves numbered, left to right
         bool first_by_prefix;
         bool keys_kept;
     } const cases[] = {
-        {"not numbered", 400, 7, false, true, true},
-        {"numbered whole", 400, 7, true, true, false},
-        {"numbered in part", LeafKeys::kNumberedLeaves + 900, 7, true, true, true},
-        {"first census by leaf", 400, 7, false, false, false},
-        {"table full", LeafKeys::kMaxKeys + 300, LeafKeys::kMaxKeys + 300, false, true, false},
+        {"not numbered", 400, 7, 0, true, true},
+        {"numbered whole", 400, 7, 400, true, false},
+        {"numbered in part", 1300, 7, 900, true, true},
+        {"first census by leaf", 400, 7, 0, false, false},
+        {"table full", LeafKeys::kMaxKeys + 300, LeafKeys::kMaxKeys + 300, 0, true, false},
     };
     // Targets as sets of groups: every third group, and a few scattered ones.
     const std::vector<std::function<bool(std::size_t)>> targets = {
@@ -228,7 +228,13 @@ TEST(Outliers, CensusesReadByPrefixNumbersAnswerAsTheLeavesDo) {
         // Each case on a thread of its own: the thread's table of numbers starts empty.
         std::thread([&] {
             Phylogeny tree(text);
-            if (c.numbered) LeafKeys::of_thread().number(tree, '-');
+            std::size_t numbered = 0;
+            if (c.numbered == c.leaves) {
+                LeafKeys::of_thread().number(tree, '-');
+            } else if (c.numbered > 0) {
+                LeafKeys::of_thread().number_each(tree, '-',
+                                                  [&](NodeRef) { return ++numbered < c.numbered; });
+            }
             CensusShape shape;
             for (std::size_t t = 0; t < targets.size(); ++t) {
                 auto passes = [&](std::string_view prefix) {

@@ -197,9 +197,9 @@ TEST(RunSeen, GroupFileMembersThatNoLeafCarries) {
                   "Warning: 4 group file members match no leaf: 'M4102' (group G), 'M4103' "
                   "(group G), 'M4104' (group G), 'M4105' (group G)\n");
     }).join();
-    // More leaves than a big tree numbers: those past them are surveyed by their names too.
+    // A big ladder, every leaf numbered on the survey's walk.
     std::thread([&config] {
-        const std::size_t leaves = tavrin::LeafKeys::kNumberedLeaves + 3;
+        const std::size_t leaves = (std::size_t{1} << 16) + 3;
         std::string big = std::string(leaves - 1, '(') + "P0-0";
         for (std::size_t i = 1; i < leaves; ++i) {
             const std::string prefix = i + 3 < leaves ? "P" + std::to_string(i % 7) : "Q";
