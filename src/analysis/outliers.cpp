@@ -26,7 +26,7 @@ namespace tavrin {
 namespace {
 
 template <typename T>
-using BigVector = std::vector<T, tavrin::HugePageAllocator<T>>;
+using BigVector = CensusShape::BigVector<T>;
 
 // A side of an edge: the leaves from rank `first_leaf` on (their place among the leaves from
 // left to right), `leaves` of them, which are the leaves below a node; or with `outside`, all
@@ -284,7 +284,7 @@ Census replay_census(const CensusShape& shape, const LeafTest& is_target,
                          shape.separator == by_prefix->separator;
     std::optional<AnswersByKey> by_key;
     if (by_keys) by_key.emplace(*by_prefix);
-    std::vector<uint32_t> before(n + 1, 0);  // the target leaves left of each rank
+    BigVector<uint32_t> before(n + 1, 0);  // the target leaves left of each rank
     for (std::size_t rank = 0; rank < n; ++rank) {
         const bool target = by_keys ? (*by_key)(shape.keys[rank]) : is_target(shape.leaves[rank]);
         census.is_target[rank] = target ? 1 : 0;

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "analysis/leaf_matching.h"
+#include "platform/huge_pages.h"
 #include "tree/node_ref.h"
 #include "tree/phylogeny.h"
 
@@ -51,15 +52,18 @@ using LeafTest = std::function<bool(NodeRef)>;
 // root's second child, an only child), by rank. The censuses of several targets on one tree
 // share it.
 struct CensusShape {
+    template <typename T>
+    using BigVector = std::vector<T, HugePageAllocator<T>>;  // a big tree's: in huge pages
+
     bool filled = false;
-    std::vector<NodeRef> leaves;
-    std::vector<std::pair<uint32_t, uint32_t>> sides;
+    BigVector<NodeRef> leaves;
+    BigVector<std::pair<uint32_t, uint32_t>> sides;
     std::vector<uint32_t> edgeless_leaves;
     // The number of each leaf's prefix cut at `separator`, in the LeafKeys table `keys_of`
     // (that of the thread that filled the shape), when the census that filled it had a
     // PrefixTest and met a leaf that carries no number; else empty. A later census of a test
     // decided by the prefix asks it once per number, and leaves the nodes alone.
-    std::vector<uint32_t> keys;
+    BigVector<uint32_t> keys;
     const LeafKeys* keys_of = nullptr;
     char separator = 0;
 };
