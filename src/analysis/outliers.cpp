@@ -232,8 +232,13 @@ private:
 // `edgeless_leaves`; with `keys`, their numbers to its `keys`.
 template <typename Leaves>
 Census take_census(NodeRef root, const LeafTest& is_target, Leaves& leaves, CensusShape* shape,
-                   KeysTaken* keys = nullptr) {
+                   KeysTaken* keys = nullptr, std::size_t expected_leaves = 0) {
     Census census;
+    // Room for all of them at once: a big tree's arrays would otherwise grow by copies, each
+    // into fresh memory.
+    leaves.reserve(expected_leaves);
+    census.is_target.reserve(expected_leaves);
+    if (shape != nullptr) shape->sides.reserve(expected_leaves);
     std::vector<uint32_t> own_edgeless;
     std::vector<uint32_t>& edgeless = shape != nullptr ? shape->edgeless_leaves : own_edgeless;
     tavrin::ChunkedStack<Entry> stack;
@@ -336,9 +341,12 @@ OutlierSet answer(const Census& census, const Leaves& leaves) {
 
 OutlierSet find_outliers(const Phylogeny& tree, const LeafTest& is_target, CensusShape* shape,
                          const PrefixTest* by_prefix) {
+    // A compact tree knows its nodes: a binary tree of n nodes has (n + 1) / 2 leaves.
+    const std::size_t expected = tree.compact_nodes ? (tree.compact_nodes->size() + 1) / 2 : 0;
     if (shape == nullptr) {
         BigVector<NodeRef> leaves;
-        return answer(take_census(root_of(tree), is_target, leaves, nullptr), leaves);
+        return answer(take_census(root_of(tree), is_target, leaves, nullptr, nullptr, expected),
+                      leaves);
     }
     if (!shape->filled) {
         std::optional<KeysTaken> keys;
@@ -346,8 +354,8 @@ OutlierSet find_outliers(const Phylogeny& tree, const LeafTest& is_target, Censu
             !LeafKeys::of_thread().numbered_whole(tree, by_prefix->separator)) {
             keys.emplace(tree, *by_prefix, *shape);
         }
-        const Census census =
-            take_census(root_of(tree), is_target, shape->leaves, shape, keys ? &*keys : nullptr);
+        const Census census = take_census(root_of(tree), is_target, shape->leaves, shape,
+                                          keys ? &*keys : nullptr, expected);
         shape->filled = true;
         return answer(census, shape->leaves);
     }
