@@ -173,7 +173,7 @@ private:
 // The numbers of the prefixes of a shape's leaves, and the test answered by them. A tree whose
 // leaves all carry their numbers needs none of this: its leaves are tested by the numbers they
 // carry, and a small tree's nodes are at hand anyway. From the first leaf without one on (past
-// the leaves a big tree numbers), the numbers are taken as the census meets the leaves, looked
+// where a numbering walk stopped), the numbers are taken as the census meets the leaves, looked
 // up by name, those of the leaves met before it from the leaves themselves. A leaf left without
 // a number (the table is full) leaves the shape without numbers.
 class KeysTaken {

@@ -75,9 +75,8 @@ LeafNamesSeen see_leaf_names(Phylogeny& tree, char separator, const GroupRelatio
     seen.groups = groups;
     const bool with_groups = !groups.empty();
     // The distinct leaf prefixes, each looked up once after the walk. A leaf's prefix is known
-    // by its number; those of the leaves left without one (past the leaves a big tree numbers,
-    // or once the table of numbers is full) are made distinct through a hash set, a run of
-    // neighbours that share one adding it once.
+    // by its number; those of the leaves left without one (once the table of numbers is full)
+    // are made distinct through a hash set, a run of neighbours that share one adding it once.
     LeafKeys& keys = LeafKeys::of_thread();
     std::vector<std::uint8_t> met_key;  // by number: met in this tree
     std::vector<std::uint32_t> met;     // the numbers met, each once
