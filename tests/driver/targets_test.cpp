@@ -124,14 +124,35 @@ std::string tree_file(const std::string& name, const char* text) {
     return path.string();
 }
 
+// A run of several targets: its options before `--targets`, the targets, what follows them (a
+// group file, --E) and the tree files.
+struct TargetsCase {
+    const char* what;
+    std::vector<std::string> leading, targets, positional, files;
+};
+
+// `c` run with --targets, at 1 and at 4 threads, writes what its runs of one target each write
+// (both made by `runner`).
+void expect_as_runs_of_one_target(const TargetsCase& c,
+                                  Written (*runner)(const std::vector<std::string>&)) {
+    SCOPED_TRACE(c.what);
+    const Written want = expected(c.leading, c.targets, c.positional, c.files, runner);
+    for (const char* threads : {"1", "4"}) {
+        SCOPED_TRACE(std::string("threads ") + threads);
+        const Written got = runner(
+            joined(joined(joined(c.leading, {"--threads", threads, "--targets", listed(c.targets)}),
+                          c.positional),
+                   c.files));
+        EXPECT_EQ(got.status, want.status);
+        EXPECT_EQ(got.out, want.out);
+        EXPECT_EQ(got.err, want.err);
+    }
+}
+
 TEST(Targets, WriteWhatTheRunsOfOneTargetWriteFileByFile) {
     const std::string groups = kSource + "/bench/genes/groups.txt";
     const std::string examples = kSource + "/examples/";
     const std::vector<std::string> gene_targets = {"Choano", "Fungi", "Metazoa", "Amoebozoa"};
-    struct Case {
-        const char* what;
-        std::vector<std::string> leading, targets, positional, files;
-    };
     // Two trees, for the standard reader.
     const std::string several =
         tree_file("two",
@@ -150,7 +171,7 @@ TEST(Targets, WriteWhatTheRunsOfOneTargetWriteFileByFile) {
                   "(((B-3:0.47,B-4:0.7)31:0.79,(B-6:0.97,A-0:0.29)32:0.25)48:0.81,(B-5:0.17,"
                   "((C-2:0.01,B-7:0.84)28:0.97,B-1:0.09)45:0.48)33:0.89)46:0.27;\n");
     const std::string outgroup_groups = tree_file("outgroup_groups", "G A\nG B\nH C\nH G\n");
-    const Case cases[] = {
+    const TargetsCase cases[] = {
         {"the table, rooted, with outliers",
          {"--table", "--standard-newick", "--root", "midpoint", "--outliers", "2"},
          gene_targets,
@@ -181,6 +202,11 @@ TEST(Targets, WriteWhatTheRunsOfOneTargetWriteFileByFile) {
          {"Cho.*", "Fun(gi", "Metazoa"},
          {"--E"},
          {examples + "t1.nwk", examples + "t2.nwk"}},
+        {"the last target's bad pattern ends the run after the rows before it",
+         {"--table"},
+         {"Cho.*", "Metazoa", "Fun(gi"},
+         {"--E"},
+         {examples + "t1.nwk", examples + "t2.nwk"}},
         {"files of several trees, a burn-in",
          {"--standard-newick", "--burnin", "1", "--table"},
          {"Choano", "Metazoa"},
@@ -202,70 +228,15 @@ TEST(Targets, WriteWhatTheRunsOfOneTargetWriteFileByFile) {
          {},
          {kSource + "/tests/data/bayesian/g2.nex.con.tre", several}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const Written want = expected(c.leading, c.targets, c.positional, c.files);
-        for (const char* threads : {"1", "4"}) {
-            SCOPED_TRACE(std::string("threads ") + threads);
-            const std::vector<std::string> args = joined(
-                joined(joined(c.leading, {"--threads", threads, "--targets", listed(c.targets)}),
-                       c.positional),
-                c.files);
-            const Written got = run_args(args);
-            EXPECT_EQ(got.status, want.status);
-            EXPECT_EQ(got.out, want.out);
-            EXPECT_EQ(got.err, want.err);
-        }
+    // Also with standard output and error on one stream, as on a terminal: the rows of the
+    // targets after the first may go out with a later write, never after a message or the
+    // run's end that follows them.
+    for (const TargetsCase& c : cases) {
+        expect_as_runs_of_one_target(c, run_args);
+        expect_as_runs_of_one_target(c, run_on_one_stream);
     }
     for (const std::string& made : {several, long_outlier, outgroup_tree, outgroup_groups})
         fs::remove(made);
-}
-
-// The rows of the targets after the first may go out with a later write, never after a message
-// or the run's end that follows them: on one stream the text is that of the runs of one target.
-TEST(Targets, KeepTheOrderOfRowsAndMessagesOnOneStream) {
-    const std::string groups = kSource + "/bench/genes/groups.txt";
-    const std::string examples = kSource + "/examples/";
-    struct Case {
-        const char* what;
-        std::vector<std::string> leading, targets, positional, files;
-    };
-    const Case cases[] = {
-        {"rows only",
-         {"--table", "--root", "midpoint", "--outliers", "2"},
-         {"Choano", "Fungi", "Metazoa", "Amoebozoa"},
-         {"--groupFile", groups},
-         genes("iqtree", 4)},
-        {"messages of each target, a malformed file",
-         {"--root", "Nowhere,given"},
-         {"Choano", "Fungi", "Metazoa"},
-         {"--groupFile", examples + "groups.txt"},
-         {examples + "t1.nwk", examples + "t2.nwk", examples + "t3.nwk", examples + "t4.nwk"}},
-        {"the last target's bad pattern ends the run",
-         {"--table"},
-         {"Cho.*", "Metazoa", "Fun(gi"},
-         {"--E"},
-         {examples + "t1.nwk", examples + "t2.nwk"}},
-        {"a file that cannot be opened, among rows",
-         {"--table"},
-         {"Choano", "Metazoa", "Fungi"},
-         {},
-         {examples + "t1.nwk", examples + "missing.nwk", examples + "t2.nwk"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const Written want =
-            expected(c.leading, c.targets, c.positional, c.files, run_on_one_stream);
-        for (const char* threads : {"1", "4"}) {
-            SCOPED_TRACE(std::string("threads ") + threads);
-            const Written got = run_on_one_stream(joined(
-                joined(joined(c.leading, {"--threads", threads, "--targets", listed(c.targets)}),
-                       c.positional),
-                c.files));
-            EXPECT_EQ(got.status, want.status);
-            EXPECT_EQ(got.out, want.out);
-        }
-    }
 }
 
 TEST(Targets, ListsThatCannotBeTakenAreUsageErrors) {
