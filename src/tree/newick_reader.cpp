@@ -49,6 +49,17 @@ NodeRef make_read_node(CompactStore* store) {
     return store != nullptr ? NodeRef(new_node<CompactRef>(store))
                             : NodeRef(new_node<ModelRef>(store));
 }
+// Makes the next node of the tree being read into `*node`. A compact store has room for two
+// nodes per comma, which a well-formed tree never exceeds: a text with more '(' than that finds
+// none (false) and is read otherwise.
+template <typename Ref>
+bool next_node(Ref* node, CompactStore* store) {
+    if constexpr (std::is_same_v<Ref, CompactRef>) {
+        if (store->full()) return false;
+    }
+    *node = new_node<Ref>(store);
+    return true;
+}
 
 // What a byte is to the node texts: part of a name or number, a ':', or one of "(),".
 enum ByteClass : unsigned char { kPlain, kColon, kStructural };
@@ -278,7 +289,7 @@ bool read_well_formed_from(Ref node, CompactStore* store, const std::string& tex
             open = current;
             ++depth;
             ++p;
-            current = new_node<Ref>(store);
+            if (!next_node(&current, store)) return fail();
             continue;
         }
         p = static_cast<size_t>(read_leaf(current, store, s + p, end, as_text) - s);
@@ -291,7 +302,7 @@ bool read_well_formed_from(Ref node, CompactStore* store, const std::string& tex
             if (top_children != nullptr && depth == 1) ++*top_children;
             if (p < last && s[p] == ',') {
                 ++p;
-                current = new_node<Ref>(store);
+                if (!next_node(&current, store)) return fail();
                 break;
             }
             if (p >= last || s[p] != ')' || open.left() == nullptr) {

@@ -340,7 +340,7 @@ public:
             index = free_.back();
             free_.pop_back();
         } else if (used_ == capacity_) {
-            throw std::bad_alloc();  // the reader's count was wrong: never for a tree it read
+            throw std::bad_alloc();  // callers that may overrun ask `full` first
         } else {
             ++used_;
         }
@@ -389,6 +389,8 @@ public:
     void take_back_spare_text() { spare_lent_ = false; }
     // How many nodes the tree has made and not released.
     std::size_t size() const { return used_ - free_.size(); }
+    // Whether `make` would find no room.
+    bool full() const { return free_.empty() && used_ == capacity_; }
 
     NodeRef root = nullptr;
 

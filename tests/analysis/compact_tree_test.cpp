@@ -95,6 +95,9 @@ TEST(CompactTree, ReadsAsTheModelDoes) {
     // Long enough that the commas are counted in many blocks, and a comma in every byte lane.
     texts.push_back(random_text(rng, 3000));
     texts.push_back("(" + std::string(9000, ',') + ");");
+    // More '(' than two nodes per comma hold: no well-formed tree, read as the model reads it.
+    texts.push_back(std::string(200, '(') + "Fung1,Fungi-2),C);");
+    texts.push_back("0\n" + std::string(90, '(') + "A,B),C);\ni-1,Fungi-2),C);");
     // Names too long for a node to tell their size: kept as copies.
     const std::string long_name(CompactRef::kLongName + 5, 'x');
     texts.push_back("((" + long_name + ":1,B:2)90:1,(C," + long_name + "y)80);");
