@@ -153,6 +153,15 @@ public:
     }
     // Closes, told how many nodes the tree has and the sum of its lengths taken positive.
     void close(std::size_t nodes, double total_length);
+    // Gives back the pages of the room that the records left unused, for a caller about to take
+    // fresh memory. Until then they stay: a reroot keeps the path it turns over there.
+    void give_back_unused_room() {
+        if (records_count_ < room_count_) {
+            give_back_pages(room_ + records_count_,
+                            (room_count_ - records_count_) * sizeof(SubtreeRecord));
+            room_count_ = records_count_;
+        }
+    }
 
     // The longest path between two leaves; minus infinity for a single leaf.
     double longest() const { return longest_; }
@@ -273,12 +282,6 @@ void SubtreeRecords::close(std::size_t nodes, double total_length) {
     slack_ =
         2.0 * static_cast<double>(nodes) * std::numeric_limits<double>::epsilon() * total_length;
     slack_finite_ = std::isfinite(slack_);
-    // The room's pages past the records hold nothing any more.
-    if (records_count_ < room_count_) {
-        give_back_pages(room_ + records_count_,
-                        (room_count_ - records_count_) * sizeof(SubtreeRecord));
-        room_count_ = records_count_;
-    }
 }
 
 namespace {
@@ -1024,7 +1027,11 @@ std::optional<RootPlace> UnrootedTree::midpoint_place(std::vector<NodeRef>* orde
 const LeafRanges& UnrootedTree::ranges() const {
     if (ranges_ == nullptr) {
         // The numbering takes fresh memory: the room the records have not taken goes back first.
-        if (records_ == nullptr && room_.data != nullptr) give_back_pages(room_.data, room_.size);
+        if (records_ != nullptr) {
+            records_->give_back_unused_room();
+        } else if (room_.data != nullptr) {
+            give_back_pages(room_.data, room_.size);
+        }
         ranges_ = std::make_unique<LeafRanges>(tree_);
     }
     return *ranges_;
