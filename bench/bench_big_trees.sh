@@ -10,7 +10,10 @@
 #   - wall time over the floor (tavrin_floor: the file read whole, its parentheses counted) in
 #     the same two modes, each Tavrin run between runs of the other programs, fastest of N;
 #     the reference's too; and the floor's system time, which a machine slow at handing out
-#     fresh pages inflates (the floor takes small pages, Tavrin large ones where it can);
+#     fresh pages inflates (the floor takes small pages, Tavrin large ones where it can); and
+#     wall time over the floor run with glibc's malloc on huge pages (GLIBC_TUNABLES
+#     glibc.malloc.hugetlb=1, glibc 2.35 on; older ones ignore it): the same program with
+#     Tavrin's page policy, so that a machine slow with small pages does not flatter Tavrin;
 #   - peak resident memory of both builds (the least of the runs);
 #   - `--table --root Absent,midpoint` over `--table` (no leaf is an Absent one: the list falls
 #     through to the midpoint), wall time fastest of N and instructions, both builds;
@@ -98,21 +101,22 @@ echo "- this build: $new; reference: $ref; $runs rounds, fastest shown"
 echo
 echo "### The 10^6-leaf trees: this build against the reference and the floor"
 echo
-echo "| tree, mode | instructions: this / ref | wall: this / floor | wall: ref / floor | peak: this, ref | floor: system time of its fastest run |"
-echo "|---|---:|---:|---:|---:|---:|"
+echo "| tree, mode | instructions: this / ref | wall: this / floor | wall: ref / floor | peak: this, ref | floor: system time of its fastest run | wall: this / floor on huge pages |"
+echo "|---|---:|---:|---:|---:|---:|---:|"
 for shape in balanced caterpillar; do
     file=$(generated "$shape")
     for mode in report table; do
         args=(Choano "$file")
         [[ $mode == table ]] && args=(--table --root midpoint --sister-purity 0.8 Choano "$file")
         q=$(printf '%q ' "${args[@]}")
-        rounds "new=$new $q" "floor=$floor $(printf '%q' "$file")" "ref=$ref $q"
+        rounds "new=$new $q" "floor=$floor $(printf '%q' "$file")" "ref=$ref $q" \
+            "hfloor=env GLIBC_TUNABLES=glibc.malloc.hugetlb=1 $floor $(printf '%q' "$file")"
         ir="-"
         if [[ $callgrind -eq 1 ]]; then
             ir=$(ratio "$(instructions "$new" "${args[@]}")" "$(instructions "$ref" "${args[@]}")")
         fi
         f=$(fastest floor)
-        echo "| $shape, $mode | $ir | $(ratio "$(fastest new)" "$f") ($(fastest new) s / $f s) | $(ratio "$(fastest ref)" "$f") | $(mib "$(peak new)") MiB, $(mib "$(peak ref)") MiB | $(system_of_fastest floor) s |"
+        echo "| $shape, $mode | $ir | $(ratio "$(fastest new)" "$f") ($(fastest new) s / $f s) | $(ratio "$(fastest ref)" "$f") | $(mib "$(peak new)") MiB, $(mib "$(peak ref)") MiB | $(system_of_fastest floor) s | $(ratio "$(fastest new)" "$(fastest hfloor)") ($(fastest hfloor) s) |"
     done
 done
 echo
