@@ -49,9 +49,9 @@ NodeRef make_read_node(CompactStore* store) {
     return store != nullptr ? NodeRef(new_node<CompactRef>(store))
                             : NodeRef(new_node<ModelRef>(store));
 }
-// Makes the next node of the tree being read into `*node`. A compact store has room for two
-// nodes per comma, which a well-formed tree never exceeds: a text with more '(' than that finds
-// none (false) and is read otherwise.
+// Makes the next node of the tree being read into `*node`: every node the one-pass reader makes
+// comes from here. A compact store has room for two nodes per comma, which a well-formed tree
+// never exceeds: a text with more '(' than that finds none (false) and is read otherwise.
 template <typename Ref>
 bool next_node(Ref* node, CompactStore* store) {
     if constexpr (std::is_same_v<Ref, CompactRef>) {
@@ -229,18 +229,21 @@ const char* read_tail(Ref node, const char* p, const char* last, const ReadOptio
 }
 
 // Adds `child` to those the open node `open` holds so far, as ChildFold::add does: the earlier
-// ones folded together on its left, the latest on its right.
+// ones folded together on its left, the latest on its right. False, nothing changed, when a fold
+// finds no room (next_node).
 template <typename Ref>
-void hold_child(Ref open, Ref child, CompactStore* store) {
+bool hold_child(Ref open, Ref child, CompactStore* store) {
     const Ref held = open.left(), latest = open.right();
     if (held != nullptr) {
-        const Ref fold = new_node<Ref>(store);
+        Ref fold = nullptr;
+        if (!next_node(&fold, store)) return false;
         link_children(fold, held, latest);
         open.set_left(fold);
     } else if (latest != nullptr) {
         open.set_left(latest);
     }
     open.set_right(child);
+    return true;
 }
 
 template <typename Ref>
@@ -298,7 +301,7 @@ bool read_well_formed_from(Ref node, CompactStore* store, const std::string& tex
         // Attach the finished node and close every ')' that follows.
         for (;;) {
             if (depth == 0) return p == last ? true : fail();
-            hold_child(open, done, store);
+            if (!hold_child(open, done, store)) return fail();
             if (top_children != nullptr && depth == 1) ++*top_children;
             if (p < last && s[p] == ',') {
                 ++p;

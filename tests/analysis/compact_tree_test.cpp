@@ -98,6 +98,9 @@ TEST(CompactTree, ReadsAsTheModelDoes) {
     // More '(' than two nodes per comma hold: no well-formed tree, read as the model reads it.
     texts.push_back(std::string(200, '(') + "Fung1,Fungi-2),C);");
     texts.push_back("0\n" + std::string(90, '(') + "A,B),C);\ni-1,Fungi-2),C);");
+    // The same, the room running out at the fold of a node's third or later child.
+    texts.push_back(std::string(67, '(') + "A,B,C,D,E,F,G,H,I,J);");
+    texts.push_back(std::string(69, '(') + "A,B,C,D,E,F,G,H,I,J,K" + std::string(69, ')') + ";");
     // Names too long for a node to tell their size: kept as copies.
     const std::string long_name(CompactRef::kLongName + 5, 'x');
     texts.push_back("((" + long_name + ":1,B:2)90:1,(C," + long_name + "y)80);");
