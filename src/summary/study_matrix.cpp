@@ -55,10 +55,17 @@ void StudyMatrix::add(const TreeRecord& record) {
     const std::size_t row = index_of(row_index_, rows_, key_);
     if (rows_[row].trees++ == 0) {
         rows_[row].target = record.target;
-        if (by_file_) rows_[row].file = record.file;
+        rows_[row].target_field = record.field(Column::kTarget);
+        if (by_file_) {
+            rows_[row].file = record.file;
+            rows_[row].file_field = record.field(Column::kFile);
+        }
     }
     const std::size_t column = index_of(column_index_, columns_, record.label);
-    if (columns_[column].trees++ == 0) columns_[column].target = record.label;
+    if (columns_[column].trees++ == 0) {
+        columns_[column].target = record.label;
+        columns_[column].target_field = record.field(Column::kLabel);
+    }
     Cell& cell = cells_[static_cast<std::uint64_t>(row) << 32 | column];
     ++cell.trees;
     if (!record.has_sister) return;
@@ -81,9 +88,9 @@ std::string StudyMatrix::cell_html(const Line& row, const Line& column, const Ce
             (entry.second.trees == best->second.trees && entry.first < best->first))
             best = &entry;
     }
-    std::string html =
-        "<td" + attribute("data-target", row.target) + attribute("data-label", column.target);
-    if (by_file_) html += attribute("data-file", row.file);
+    std::string html = "<td" + attribute("data-target", row.target_field) +
+                       attribute("data-label", column.target_field);
+    if (by_file_) html += attribute("data-file", row.file_field);
     const std::size_t trees = best == nullptr ? 0 : best->second.trees;
     html += " style=\"background:" + share_colour(trees, cell.trees) + "\" title=\"" +
             counted(cell.trees, "tree", "trees") + "\">";

@@ -3,6 +3,7 @@
 // those with the most trees, the rest counted.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 #include "output/table_format.h"
@@ -12,16 +13,20 @@ namespace tavrin::summary {
 
 namespace {
 
+// A tree's row as Tavrin writes it, read as the summary reads it.
 TreeRecord tree(const std::string& file, const std::string& target, const std::string& label,
                 const std::string& sister, double support = 0) {
+    std::ostringstream line;
+    line << escape_field(file) << "\t1\t" << escape_field(target) << '\t'
+         << status_name(sister.empty() ? TreeStatus::kNotAClade : TreeStatus::kSisters) << '\t'
+         << escape_field(sister) << "\t\t";
+    if (!sister.empty()) line << support;
+    line << "\t0\t2\t0\t\tgiven\t\t\t" << escape_field(label);
     TreeRecord record;
-    record.file = file;
-    record.target = target;
-    record.label = label;
-    record.has_sister = !sister.empty();
-    record.status = sister.empty() ? TreeStatus::kNotAClade : TreeStatus::kSisters;
-    record.sister1 = sister;
-    record.support = Support{!sister.empty(), support};
+    std::string problem;
+    EXPECT_TRUE(
+        parse_tree_table_row(line.str(), *TableLayout::of_header(table_header()), record, problem))
+        << problem;
     return record;
 }
 
@@ -91,6 +96,20 @@ TEST(StudyMatrix, ShownForSeveralLabelsTargetsOrFilesByFile) {
                         "data-label=\"\" data-file=\"g02.run1.t\""),
               std::string::npos);
     EXPECT_NE(html.find("<th>(none)</th>"), std::string::npos);
+}
+
+// A cell filters the trees by the fields as the table wrote them, escapes in place, which is
+// how the page lists the trees: a pattern's backslash, a tab in a file name.
+TEST(StudyMatrix, CellsFilterByTheFieldsAsWritten) {
+    StudyMatrix matrix(true, 70, 70);
+    matrix.add(tree("dir\\g\t1.nwk", "^Fung\\w", "b\\c", "Lyco", 90));
+    matrix.add(tree("g2.nwk", "Bryo", "", "Lyco", 90));
+    const std::string html = matrix.html(kFractionsFor(""));
+    EXPECT_NE(html.find("<td data-target=\"^Fung\\\\w\" data-label=\"b\\\\c\" "
+                        "data-file=\"dir\\\\g\\t1.nwk\""),
+              std::string::npos)
+        << html;
+    EXPECT_NE(html.find("<th>^Fung\\w</th>"), std::string::npos);  // shown as the name it is
 }
 
 // Past kStudyMost rows or columns, those with the most trees are shown, in the order they came,
