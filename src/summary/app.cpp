@@ -303,16 +303,19 @@ void write_counts(std::ostream& err, const TreeCounts& counts, bool table_read) 
     err << (*separator == ',' ? ")\n" : "\n");
 }
 
-// The closing count: one line, or under --by one per group, named.
+// The closing count: one line, or under --by one per group, named. Made whole before it is
+// written: the standard error is unbuffered, and a study may have a hundred thousand groups.
 void write_closing_count(std::ostream& err, const Tally& tally, NameText text = NameText::kStream) {
+    std::ostringstream lines;
     if (!tally.grouping().any() || tally.groups().empty()) {
-        write_counts(err, tally.totals(), tally.table_read());
-        return;
+        write_counts(lines, tally.totals(), tally.table_read());
+    } else {
+        for (const TreeGroup& group : tally.groups()) {
+            lines << group_name(group, tally.grouping(), text) << ": ";
+            write_counts(lines, group.counts, tally.table_read());
+        }
     }
-    for (const TreeGroup& group : tally.groups()) {
-        err << group_name(group, tally.grouping(), text) << ": ";
-        write_counts(err, group.counts, tally.table_read());
-    }
+    err << lines.str();
 }
 
 // Supports that are all 0 are no supports; supports written as fractions (0 to 1) never reach a
@@ -444,13 +447,8 @@ struct ReadTables {
 // Whether the trees of this label, file and target are on the 0-1 scale: those of their group.
 bool fraction_scale(const Tally& tally, std::string_view label, std::string_view file,
                     std::string_view target) {
-    const Grouping& by = tally.grouping();
-    for (const TreeGroup& group : tally.groups()) {
-        if ((!by.by_label || group.label == label) && (!by.by_file || group.file == file) &&
-            (!by.by_target || group.target == target))
-            return group.counts.supports_are_fractions();
-    }
-    return false;
+    const TreeGroup* group = tally.group_of(label, file, target);
+    return group != nullptr && group->counts.supports_are_fractions();
 }
 
 std::string page_document(const Options& options, const Tally& tally,
@@ -479,7 +477,6 @@ std::string page_document(const Options& options, const Tally& tally,
              min_support[group]});
     }
     if (tables.study.shown()) {
-        // Linear in the groups for each cell shown: at most kStudyMost squared cells.
         content.study = tables.study.html(
             [&tally](std::string_view label, std::string_view file, std::string_view target) {
                 return fraction_scale(tally, label, file, target);

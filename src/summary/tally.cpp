@@ -80,6 +80,17 @@ void Tally::end_input() {
     settle_report_tree();
 }
 
+const TreeGroup* Tally::group_of(std::string_view label, std::string_view file,
+                                 std::string_view target) const {
+    if (!grouping_.any()) return groups_.empty() ? nullptr : &groups_.front();
+    std::string key;
+    make_key(key, grouping_.by_label ? label : std::string_view(),
+             grouping_.by_file ? file : std::string_view(),
+             grouping_.by_target ? target : std::string_view());
+    const auto at = group_keys_.index.find(key);
+    return at == group_keys_.index.end() ? nullptr : &groups_[at->second];
+}
+
 void Tally::enter_group(std::string_view label, std::string_view file, std::string_view target) {
     if (!grouping_.by_label) label = std::string_view();
     if (!grouping_.by_file) file = std::string_view();

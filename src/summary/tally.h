@@ -128,6 +128,10 @@ public:
     // The groups in the order they first appear: one holding every tree without --by (none for
     // an empty input).
     const std::vector<TreeGroup>& groups() const { return groups_; }
+    // The group of this label, file and target (each passed over unless the grouping asks for
+    // it), found by its key; null when no tree is in it.
+    const TreeGroup* group_of(std::string_view label, std::string_view file,
+                              std::string_view target) const;
     // The distinct labels and targets of the trees, in the order they first appear (a tree of a
     // report has the empty label).
     const std::vector<std::string>& labels() const { return labels_.names; }

@@ -222,6 +222,10 @@ TEST(Tally, ByLabelEachLabelApart) {
     EXPECT_EQ(rows[1].median, 0.9);
     EXPECT_EQ(rows[2].group, 1u);
     EXPECT_EQ(tally.labels(), (std::vector<std::string>{"iq", "fast"}));
+    // A group found by its label; the file and target, which the grouping passes over, do not
+    // matter.
+    EXPECT_EQ(tally.group_of("fast", "other.nwk", "Z"), &tally.groups()[1]);
+    EXPECT_EQ(tally.group_of("raxml", "f.nwk", "A"), nullptr);
 }
 
 // Under --by target a report's tree joins the group of its rows' target, and a tree without
@@ -256,6 +260,13 @@ TEST(Tally, ByTargetReportsAndCountsPerGroup) {
     EXPECT_EQ(tally.totals().with_strays, 1u);
     EXPECT_EQ(group_name(tally.groups()[0], tally.grouping()), "target (none)");
     EXPECT_EQ(group_name(tally.groups()[2], Grouping{true, true}), "label (none), target A");
+    EXPECT_EQ(tally.group_of("x", "f.nwk", "A"), &tally.groups()[2]);
+    EXPECT_EQ(tally.group_of("", "", ""), &tally.groups()[0]);
+    Tally one(false, Grouping());  // without --by: the one group of every tree
+    EXPECT_EQ(one.group_of("", "", "A"), nullptr);
+    table_tree(one, "iq", "A", "S", 100);
+    one.end_input();
+    EXPECT_EQ(one.group_of("fast", "g.nwk", "B"), &one.groups()[0]);
 }
 
 TEST(Table, SharesAreRoundedHalfUpWithThreeDecimals) {
