@@ -5,6 +5,7 @@
 
 #include "draw/xml_text.h"
 #include "output/escapes.h"
+#include "output/table_format.h"
 #include "summary/table.h"
 
 namespace tavrin::summary {
@@ -39,6 +40,13 @@ std::string attribute(const char* name, std::string_view value) {
     return std::string(" ") + name + "=\"" + xml_text(value) + "\"";
 }
 
+// A field as the table wrote it, its escapes undone (they were read once already).
+std::string unescaped(std::string_view field) {
+    std::string value;
+    if (!unescape_field(field, value)) value.assign(field);
+    return value;
+}
+
 }  // namespace
 
 std::size_t StudyMatrix::index_of(std::unordered_map<std::string, std::size_t>& index,
@@ -54,18 +62,11 @@ void StudyMatrix::add(const TreeRecord& record) {
     make_key(key_, std::string_view(), file, record.target);
     const std::size_t row = index_of(row_index_, rows_, key_);
     if (rows_[row].trees++ == 0) {
-        rows_[row].target = record.target;
-        rows_[row].target_field = record.field(Column::kTarget);
-        if (by_file_) {
-            rows_[row].file = record.file;
-            rows_[row].file_field = record.field(Column::kFile);
-        }
+        rows_[row].target = record.field(Column::kTarget);
+        if (by_file_) rows_[row].file = record.field(Column::kFile);
     }
     const std::size_t column = index_of(column_index_, columns_, record.label);
-    if (columns_[column].trees++ == 0) {
-        columns_[column].target = record.label;
-        columns_[column].target_field = record.field(Column::kLabel);
-    }
+    if (columns_[column].trees++ == 0) columns_[column].target = record.field(Column::kLabel);
     Cell& cell = cells_[static_cast<std::uint64_t>(row) << 32 | column];
     ++cell.trees;
     if (!record.has_sister) return;
@@ -88,9 +89,9 @@ std::string StudyMatrix::cell_html(const Line& row, const Line& column, const Ce
             (entry.second.trees == best->second.trees && entry.first < best->first))
             best = &entry;
     }
-    std::string html = "<td" + attribute("data-target", row.target_field) +
-                       attribute("data-label", column.target_field);
-    if (by_file_) html += attribute("data-file", row.file_field);
+    std::string html =
+        "<td" + attribute("data-target", row.target) + attribute("data-label", column.target);
+    if (by_file_) html += attribute("data-file", row.file);
     const std::size_t trees = best == nullptr ? 0 : best->second.trees;
     html += " style=\"background:" + share_colour(trees, cell.trees) + "\" title=\"" +
             counted(cell.trees, "tree", "trees") + "\">";
@@ -119,25 +120,28 @@ std::string StudyMatrix::html(const FractionScale& fractions) const {
     html += "<div class=\"wide\"><table id=\"study\"><thead><tr>";
     if (by_file_) html += "<th>file</th>";
     html += "<th>target \\ label</th>";
-    for (const std::size_t column : columns)
-        html += "<th>" +
-                (columns_[column].target.empty() ? std::string("(none)")
-                                                 : xml_text(columns_[column].target)) +
+    std::vector<std::string> labels;  // of the columns shown
+    for (const std::size_t column : columns) {
+        labels.push_back(unescaped(columns_[column].target));
+        html += "<th>" + (labels.back().empty() ? std::string("(none)") : xml_text(labels.back())) +
                 "</th>";
+    }
     html += "</tr></thead><tbody>\n";
     for (const std::size_t row : rows) {
         const Line& line = rows_[row];
+        const std::string file = unescaped(line.file), target = unescaped(line.target);
         html += "<tr>";
-        if (by_file_) html += "<th>" + xml_text(line.file) + "</th>";
-        html += "<th>" + xml_text(line.target) + "</th>";
-        for (const std::size_t column : columns) {
+        if (by_file_) html += "<th>" + xml_text(file) + "</th>";
+        html += "<th>" + xml_text(target) + "</th>";
+        for (std::size_t shown = 0; shown < columns.size(); ++shown) {
+            const std::size_t column = columns[shown];
             const auto at = cells_.find(static_cast<std::uint64_t>(row) << 32 | column);
             if (at == cells_.end()) {
                 html += "<td></td>";
                 continue;
             }
             html += cell_html(line, columns_[column], at->second,
-                              fractions(columns_[column].target, line.file, line.target));
+                              fractions(labels[shown], file, target));
         }
         html += "</tr>\n";
     }

@@ -50,13 +50,12 @@ private:
         std::size_t trees = 0;
         std::unordered_map<std::string, Sister> sisters;
     };
-    struct Line {  // a row (target, and file by file) or a column (label)
+    // A row (target, and file by file) or a column (label), its fields as the table wrote them
+    // (escapes in place): the trees' filter a cell sets compares them with the trees' fields as
+    // the page shows those.
+    struct Line {
         std::string target;
         std::string file;
-        // The same as the table wrote them (escapes in place): the trees' filter a cell sets
-        // compares them with the trees' fields as the page shows those.
-        std::string target_field;
-        std::string file_field;
         std::size_t trees = 0;
     };
     static std::size_t index_of(std::unordered_map<std::string, std::size_t>& index,
