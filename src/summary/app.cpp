@@ -303,8 +303,8 @@ void write_counts(std::ostream& err, const TreeCounts& counts, bool table_read) 
     err << (*separator == ',' ? ")\n" : "\n");
 }
 
-// The closing count: one line, or under --by one per group, named. Made whole before it is
-// written: the standard error is unbuffered, and a study may have a hundred thousand groups.
+// The closing count: one line, or under --by one per group, named. Written in blocks of lines:
+// the standard error is unbuffered, and a study may have a hundred thousand groups.
 void write_closing_count(std::ostream& err, const Tally& tally, NameText text = NameText::kStream) {
     std::ostringstream lines;
     if (!tally.grouping().any() || tally.groups().empty()) {
@@ -313,6 +313,9 @@ void write_closing_count(std::ostream& err, const Tally& tally, NameText text = 
         for (const TreeGroup& group : tally.groups()) {
             lines << group_name(group, tally.grouping(), text) << ": ";
             write_counts(lines, group.counts, tally.table_read());
+            if (lines.tellp() < 65536) continue;
+            err << lines.str();
+            lines.str(std::string());
         }
     }
     err << lines.str();
