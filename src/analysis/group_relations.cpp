@@ -42,6 +42,11 @@ struct GroupRelations::Index {
     std::size_t slot_count = 0;
     static constexpr uint64_t kEmpty = UINT64_MAX;  // no pair of two real ids
     uint64_t serial = 0;                            // set when the index is published
+    bool keep_copies = true;                        // see GroupRelations::Copies
+    // Without copies: for each line "g m" read again, the last pair of m's chain its pass has
+    // met. From its third reading on, a line meets only the members m gained since: the others
+    // would give copies.
+    std::unordered_map<uint64_t, uint32_t> passed;
 
     Index() = default;
     // The views in `ids` point into `names`: a copy would point into the original.
@@ -77,8 +82,10 @@ struct GroupRelations::Index {
         tail[name] = position;
     }
 
-    // Appends (g, m) to the list; only a first copy is chained.
+    // Appends (g, m) to the list; only a first copy is chained, and a later one is appended only
+    // while copies are kept.
     void add_pair(uint32_t g, uint32_t m, bool first) {
+        if (!first && !keep_copies) return;
         const uint32_t position = static_cast<uint32_t>(group.size());
         group.push_back(g);
         member.push_back(m);
@@ -114,7 +121,8 @@ struct GroupRelations::Index {
         // A group on its first line holds no pair yet, so the pass can only meet the line's own
         // member again.
         const bool new_group = group_head[g] == kNone;
-        add_checked(g, m);
+        const bool first = first_copy(g, m);
+        add_pair(g, m, first);
         // The pass covers the chain of pairs with group m up to its present last link (pairs
         // added below only extend chains at their ends). The chain holds each member of m once,
         // in the order of its first pair, so a pass costs one step per pair it appends, and a
@@ -122,7 +130,16 @@ struct GroupRelations::Index {
         // lines such as "X X" double the list at every line.
         const uint32_t last = group_tail[m];
         last_line = PairLine{0, g, m, last};
-        for (uint32_t p = group_head[m]; p != kNone; p = next_same_group[p]) {
+        uint32_t from = group_head[m];
+        if (!keep_copies && !first) {
+            const auto [at, first_pass] = passed.try_emplace(key(m, g), last);
+            if (!first_pass) {
+                if (at->second == last) return group.size() <= max_pairs;
+                if (at->second != kNone) from = next_same_group[at->second];
+                at->second = last;
+            }
+        }
+        for (uint32_t p = from; p != kNone; p = next_same_group[p]) {
             const uint32_t derived = member[p];
             if (new_group) {
                 add_pair(g, derived, derived != m);
@@ -159,11 +176,28 @@ struct GroupRelations::Index {
         std::vector<uint32_t> lines_of(names.size(), 0);
         for (const PairLine& at : lines)
             ++lines_of[at.group];
+        // A line read again (a lineage written out for each species) is checked once, from its
+        // last reading: the readings before it gave X every member G had by then.
+        struct Readings {
+            uint32_t last_member_seen;
+            bool checked;
+        };
+        std::unordered_map<uint64_t, Readings> readings;
+        for (const PairLine& at : lines)
+            if (lines_of[at.group] > 1)
+                readings[key(at.member, at.group)] = Readings{at.last_member_seen, false};
         std::unordered_set<uint64_t> reported;
         for (const PairLine& at : lines) {
-            uint32_t p = at.last_member_seen == kNone ? group_head[at.member]
-                                                      : next_same_group[at.last_member_seen];
+            uint32_t seen = at.last_member_seen;
+            Readings* line = nullptr;
+            if (lines_of[at.group] > 1) {
+                line = &readings[key(at.member, at.group)];
+                if (line->checked) continue;
+                seen = line->last_member_seen;
+            }
+            uint32_t p = seen == kNone ? group_head[at.member] : next_same_group[seen];
             if (p == kNone || checks.line_is_misshapen(at.line)) continue;
+            if (line != nullptr) line->checked = true;
             for (; p != kNone; p = next_same_group[p]) {
                 const uint32_t m = member[p];
                 if (m == at.group || has_pair(m, at.group)) continue;
@@ -233,7 +267,7 @@ struct GroupRelations::Index {
 };
 
 GroupRelations::LoadResult GroupRelations::load(const std::string& path, std::size_t max_pairs,
-                                                tavrin::GroupFileChecks* checks) {
+                                                tavrin::GroupFileChecks* checks, Copies copies) {
     // A directory opens on some systems but yields nothing: it is a file that cannot be read.
     std::string text;
     if (tavrin::stamp_of(path).is_directory || !tavrin::read_file(path, text))
@@ -242,6 +276,7 @@ GroupRelations::LoadResult GroupRelations::load(const std::string& path, std::si
     // Appending works on a fresh index holding the pairs so far: other holders of the current
     // relations keep them unchanged.
     auto index = std::make_shared<Index>();
+    index->keep_copies = copies == Copies::kKept;
     for (const GroupPair& pair : pairs())
         index->add_checked(index->intern(pair.group), index->intern(pair.member));
     // Tokens two at a time: a group, then its member (empty for a final unpaired token).
@@ -259,6 +294,7 @@ GroupRelations::LoadResult GroupRelations::load(const std::string& path, std::si
             lines.push_back(index->last_pair_line(group_line));
         }
     }
+    index->passed = {};  // needed while loading only
     index->publish();
     index->serial = next_serial();
     if (checks != nullptr) index->check_lost_members(lines, *checks);
@@ -434,7 +470,9 @@ GroupRelations::LoadResult GroupFile::refresh(GroupFileChecks* checks) {
     const FileStamp stamp = stamp_of(path_);
     if (loaded_ && stamp.same_file_state(stamp_)) return GroupRelations::LoadResult::kLoaded;
     GroupRelations loaded;
-    const GroupRelations::LoadResult result = loaded.load(path_, GroupRelations::kMaxPairs, checks);
+    // The programs ask only for answers: the list keeps no copies.
+    const GroupRelations::LoadResult result =
+        loaded.load(path_, GroupRelations::kMaxPairs, checks, GroupRelations::Copies::kFirstOnly);
     if (result != GroupRelations::LoadResult::kLoaded) return result;
     relations_ = std::move(loaded);
     stamp_ = stamp;

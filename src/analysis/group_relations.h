@@ -53,6 +53,11 @@ public:
     static constexpr std::size_t kMaxPairs = 50000000;
 
     enum class LoadResult { kLoaded, kUnreadable, kTooLarge };
+    // Whether the list keeps the copies of a pair that later lines record again, as the file
+    // gives them, or only each pair's first: no answer depends on a later copy, and a file that
+    // repeats its lines (a lineage written out for each species) would grow its list with the
+    // square of its lines.
+    enum class Copies { kKept, kFirstOnly };
 
     // Appends the pairs of the group file at `path`: whitespace-separated tokens taken two at a
     // time (a final unpaired token pairs with the empty member), each pair followed by its
@@ -63,7 +68,7 @@ public:
     // With `checks`, what the file holds that its writer most likely did not mean is reported
     // there (see analysis/group_file_checks.h).
     LoadResult load(const std::string& path, std::size_t max_pairs = kMaxPairs,
-                    tavrin::GroupFileChecks* checks = nullptr);
+                    tavrin::GroupFileChecks* checks = nullptr, Copies copies = Copies::kKept);
 
     // The list, in file order with the derived pairs after the line that made them.
     const std::vector<GroupPair>& pairs() const;

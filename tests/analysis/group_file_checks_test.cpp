@@ -125,6 +125,13 @@ TEST(GroupFileChecks, LostMemberNamedOncePerGroupAndMember) {
     EXPECT_EQ(loaded.warnings,
               "Warning: g.txt:1: 'Eukaryota' does not hold 'Fungi', a member of 'Opisthokonta'" +
                   kSmallerFirst);
+    // A line read again gives the members its group gained between its readings (Fungi), and
+    // what only its last reading missed (Metazoa) is named at its first.
+    EXPECT_EQ(load_checked("Amorphea Opisthokonta\nOpisthokonta Fungi\nAmorphea Opisthokonta\n"
+                           "Opisthokonta Metazoa\nAmorphea Opisthokonta\nOpisthokonta Holozoa\n")
+                  .warnings,
+              "Warning: g.txt:1: 'Amorphea' does not hold 'Holozoa', a member of 'Opisthokonta'" +
+                  kSmallerFirst);
 }
 
 TEST(GroupFileChecks, ShiftedLinesAreNotCheckedForLostMembers) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
@@ -248,6 +249,34 @@ TEST(GroupFile, RepeatedLinesGrowTheListLinearly) {
     EXPECT_EQ(load("A B\nA B\nC A\n"), expected);
 }
 
+// A lineage written out for each species repeats its upper lines, and each repeat records the
+// upper group's members again: kept, those copies grow the list with the square of the species
+// (here past a limit of 3,000 pairs). The programs keep first copies only: the distinct pairs,
+// and every answer the same.
+TEST(GroupFile, RepeatedLineagesKeepFirstCopiesOnly) {
+    std::string lineages;
+    for (int s = 0; s < 150; ++s) {
+        const std::string genus = "Genus" + std::to_string(s);
+        lineages += genus + " Sp" + std::to_string(s) + "\nMetazoa " + genus +
+                    "\nOpisthokonta Metazoa\nEukaryota Opisthokonta\n";
+    }
+    TempFile file(lineages);
+    GroupRelations kept, first;
+    EXPECT_EQ(kept.load(file.path(), 3000), GroupRelations::LoadResult::kTooLarge);
+    ASSERT_EQ(kept.load(file.path()), GroupRelations::LoadResult::kLoaded);
+    ASSERT_EQ(first.load(file.path(), 3000, nullptr, GroupRelations::Copies::kFirstOnly),
+              GroupRelations::LoadResult::kLoaded);
+    EXPECT_GT(kept.size(), 20 * first.size());
+    EXPECT_EQ(first.size(), 1053u);  // 7 per species (its genus and itself in 4 groups), and 3
+    for (const char* a : {"Sp0", "Sp149", "Genus7", "Metazoa", "Opisthokonta"}) {
+        for (const char* b : {"Genus7", "Metazoa", "Opisthokonta", "Eukaryota", "Sp0"}) {
+            EXPECT_EQ(first.same_group(a, b), kept.same_group(a, b)) << a << " " << b;
+            EXPECT_EQ(first.lowest_common_group(a, b), kept.lowest_common_group(a, b));
+        }
+    }
+    EXPECT_TRUE(first.same_group("Sp149", "Eukaryota"));
+}
+
 // The closure limit counts derived pairs as they are recorded: a group with k members placed
 // in another adds k + 1 pairs. The file is refused on the first line that takes the list past
 // the limit, not before. (The command-line case groupfile_closure_limit reaches the real limit.)
@@ -401,6 +430,17 @@ TEST(GroupFile, ClosureAndQueriesMatchAPlainListOnRandomFiles) {
         Bare bare;
         bare.load(content);
         ASSERT_EQ(pairs_of(bare->groups), expected);
+        // As the programs load it: the first copy of each pair only, and the same answers.
+        TempFile file(content);
+        GroupRelations first;
+        ASSERT_EQ(first.load(file.path(), GroupRelations::kMaxPairs, nullptr,
+                             GroupRelations::Copies::kFirstOnly),
+                  GroupRelations::LoadResult::kLoaded);
+        Pairs distinct;
+        for (const auto& pair : expected)
+            if (std::find(distinct.begin(), distinct.end(), pair) == distinct.end())
+                distinct.push_back(pair);
+        ASSERT_EQ(pairs_of(first), distinct);
         std::vector<std::string> asked = names;
         asked.push_back("");
         for (const std::string& a : asked) {
@@ -408,6 +448,8 @@ TEST(GroupFile, ClosureAndQueriesMatchAPlainListOnRandomFiles) {
                 EXPECT_EQ(bare->sameGroup(a, b), reference_same_group(expected, a, b)) << a << b;
                 EXPECT_EQ(bare->lowest_common_group(a, b), reference_common_group(expected, a, b))
                     << a << " " << b;
+                EXPECT_EQ(first.same_group(a, b), bare->sameGroup(a, b)) << a << b;
+                EXPECT_EQ(first.lowest_common_group(a, b), bare->lowest_common_group(a, b));
             }
         }
     }
