@@ -14,6 +14,7 @@
 
 #include "draw/picture_file.h"
 #include "driver/options.h"
+#include "output/messages.h"
 
 namespace tavrin {
 
@@ -40,7 +41,7 @@ struct LeafNamesSeen {
     std::size_t leaves = 0;  // counted in full while no name holds the separator
     bool separator = false;  // some leaf name holds the separator in force
     // While none does: how many names hold each of messages::kLikelySeparators.
-    std::array<std::size_t, 4> likely{};
+    std::array<std::size_t, sizeof messages::kLikelySeparators> likely{};
     // The group relations the tree was analysed with, and the distinct leaf prefixes that are
     // a member of some group and no group themselves.
     GroupRelations groups;
@@ -94,7 +95,7 @@ private:
     std::size_t leaves_ = 0;
     bool names_seen_ = false;
     bool separator_seen_ = false;
-    std::array<std::size_t, 4> likely_{};
+    std::array<std::size_t, sizeof messages::kLikelySeparators> likely_{};
     GroupRelations groups_;  // those of the last tree
     std::unordered_set<std::string> members_seen_;
     std::size_t target_leaves_ = 0;

@@ -133,14 +133,15 @@ constexpr const char* kThreeWayRoots =
     "put the root; see --root";
 // "Warning: no leaf name contains '<sep>' but <n> of <m> contain '<c>': the whole name is each
 // leaf's prefix; see --separator", at the end of a run whose leaves hold no separator in force
-// while at least half of them hold one of the bytes of kLikelySeparators (the first such).
+// while at least half of them hold one of the bytes of kLikelySeparators (the first such; '-',
+// the default, for a run given another).
 constexpr const char* kNoSeparatorBefore = "no leaf name contains '";
 constexpr const char* kNoSeparatorBut = "' but ";
 constexpr const char* kNoSeparatorOf = " of ";
 constexpr const char* kNoSeparatorContain = " contain '";
 constexpr const char* kNoSeparatorAfter =
     "': the whole name is each leaf's prefix; see --separator";
-constexpr const char kLikelySeparators[] = {'_', '|', '.', ' '};
+constexpr const char kLikelySeparators[] = {'_', '|', '.', ' ', '-'};
 // "Warning: <N> group file member(s) match(es) no leaf: '<member>' (group <G>), ...", at the end
 // of a run, naming at most kUnmatchedMembersShown, then ", and <K> more".
 constexpr const char* kUnmatchedMemberOne = "1 group file member matches no leaf: ";

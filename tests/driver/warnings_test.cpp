@@ -146,6 +146,11 @@ TEST(RunSeen, NoLeafHoldsTheSeparatorButHalfHoldAnother) {
     EXPECT_EQ(set_up_warnings({"((C|a,C|b),(M|c,F|d));"}, config),
               "Warning: no leaf name contains '\\t' but 4 of 4 contain '|': the whole name is "
               "each leaf's prefix; see --separator\n");
+    // The default separator, when another is given, is the last byte looked for.
+    config.analysis.separator = '_';
+    EXPECT_EQ(set_up_warnings({"((C-a,C-b),(M-c,F.d));"}, config),
+              "Warning: no leaf name contains '_' but 3 of 4 contain '-': the whole name is each "
+              "leaf's prefix; see --separator\n");
 }
 
 TEST(RunSeen, GroupFileMembersThatNoLeafCarries) {
