@@ -47,6 +47,9 @@ struct GroupRelations::Index {
     // met. From its third reading on, a line meets only the members m gained since: the others
     // would give copies.
     std::unordered_map<uint64_t, uint32_t> passed;
+    // The lines "g m" whose pair was recorded before them (a line read again, most often), by
+    // key(m, g): only those are checked as lines read again.
+    std::unordered_set<uint64_t> read_again;
 
     Index() = default;
     // The views in `ids` point into `names`: a copy would point into the original.
@@ -131,6 +134,7 @@ struct GroupRelations::Index {
         const uint32_t last = group_tail[m];
         last_line = PairLine{0, g, m, last};
         uint32_t from = group_head[m];
+        if (!first) read_again.insert(key(m, g));
         if (!keep_copies && !first) {
             const auto [at, first_pass] = passed.try_emplace(key(m, g), last);
             if (!first_pass) {
@@ -182,15 +186,18 @@ struct GroupRelations::Index {
             uint32_t last_member_seen;
             bool checked;
         };
+        const auto read_more_than_once = [&](const PairLine& at) {
+            return !read_again.empty() && read_again.count(key(at.member, at.group)) != 0;
+        };
         std::unordered_map<uint64_t, Readings> readings;
         for (const PairLine& at : lines)
-            if (lines_of[at.group] > 1)
+            if (read_more_than_once(at))
                 readings[key(at.member, at.group)] = Readings{at.last_member_seen, false};
         std::unordered_set<uint64_t> reported;
         for (const PairLine& at : lines) {
             uint32_t seen = at.last_member_seen;
             Readings* line = nullptr;
-            if (lines_of[at.group] > 1) {
+            if (read_more_than_once(at)) {
                 line = &readings[key(at.member, at.group)];
                 if (line->checked) continue;
                 seen = line->last_member_seen;
@@ -298,6 +305,7 @@ GroupRelations::LoadResult GroupRelations::load(const std::string& path, std::si
     index->publish();
     index->serial = next_serial();
     if (checks != nullptr) index->check_lost_members(lines, *checks);
+    index->read_again = {};
     index_ = std::move(index);
     return LoadResult::kLoaded;
 }
