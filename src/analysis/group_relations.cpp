@@ -43,13 +43,11 @@ struct GroupRelations::Index {
     static constexpr uint64_t kEmpty = UINT64_MAX;  // no pair of two real ids
     uint64_t serial = 0;                            // set when the index is published
     bool keep_copies = true;                        // see GroupRelations::Copies
-    // Without copies: for each line "g m" read again, the last pair of m's chain its pass has
-    // met. From its third reading on, a line meets only the members m gained since: the others
-    // would give copies.
-    std::unordered_map<uint64_t, uint32_t> passed;
     // The lines "g m" whose pair was recorded before them (a line read again, most often), by
-    // key(m, g): only those are checked as lines read again.
-    std::unordered_set<uint64_t> read_again;
+    // key(m, g), with the last pair of m's chain their pass has met. Without copies, a line met
+    // here again meets only the members m gained since (the others would give copies); the
+    // checks look at these lines as lines read again.
+    std::unordered_map<uint64_t, uint32_t> read_again;
 
     Index() = default;
     // The views in `ids` point into `names`: a copy would point into the original.
@@ -134,14 +132,13 @@ struct GroupRelations::Index {
         const uint32_t last = group_tail[m];
         last_line = PairLine{0, g, m, last};
         uint32_t from = group_head[m];
-        if (!first) read_again.insert(key(m, g));
-        if (!keep_copies && !first) {
-            const auto [at, first_pass] = passed.try_emplace(key(m, g), last);
-            if (!first_pass) {
+        if (!first) {
+            const auto [at, first_pass] = read_again.try_emplace(key(m, g), last);
+            if (!first_pass && !keep_copies) {
                 if (at->second == last) return group.size() <= max_pairs;
                 if (at->second != kNone) from = next_same_group[at->second];
-                at->second = last;
             }
+            at->second = last;
         }
         for (uint32_t p = from; p != kNone; p = next_same_group[p]) {
             const uint32_t derived = member[p];
@@ -301,11 +298,10 @@ GroupRelations::LoadResult GroupRelations::load(const std::string& path, std::si
             lines.push_back(index->last_pair_line(group_line));
         }
     }
-    index->passed = {};  // needed while loading only
     index->publish();
     index->serial = next_serial();
     if (checks != nullptr) index->check_lost_members(lines, *checks);
-    index->read_again = {};
+    index->read_again = {};  // needed while loading only
     index_ = std::move(index);
     return LoadResult::kLoaded;
 }
