@@ -89,7 +89,10 @@ void GroupFileTokens::end_line() {
 bool GroupFileTokens::next(std::string& token, std::size_t& line) {
     const std::size_t n = text_.size();
     while (at_ < n && is_separator(text_[at_])) {
-        if (text_[at_] == '\n') {
+        // Lines end in LF, CR LF, or a lone CR (as some spreadsheets still save text).
+        const bool line_break =
+            text_[at_] == '\n' || (text_[at_] == '\r' && (at_ + 1 == n || text_[at_ + 1] != '\n'));
+        if (line_break) {
             end_line();
             ++line_;
         }

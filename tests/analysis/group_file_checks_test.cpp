@@ -51,6 +51,7 @@ TEST(GroupFileChecks, WellFormedFilesSayNothing) {
     for (const std::string& content :
          {std::string(kNestedGroups), std::string(""), std::string(" \n\t\n"),
           std::string("B C\r\nA B\r\n"),          // CRLF line ends
+          std::string("B C\rA B\r\rD E"),         // CR line ends
           std::string("\n\nA B\n\n  C   D  \n"),  // blank lines, spaces around
           std::string("A B\nC D"),                // no line break at the end
           std::string("X X\nX X\n"),              // a group its own member
@@ -73,6 +74,15 @@ TEST(GroupFileChecks, LinesOfOtherThanTwoTokensAreNamedAndThePairsStay) {
                                    kShifted + "Warning: g.txt:5: 1 token, not 2, 'A'" + kShifted);
     EXPECT_EQ(loaded.pairs, load_unchecked(content));
     EXPECT_EQ(loaded.pairs.front(), (std::pair<std::string, std::string>{"#", "eukaryote"}));
+    // The same lines ended by CR alone, or by CR LF, are named at the same line numbers.
+    for (const std::string end : {"\r", "\r\n"}) {
+        std::string lines = content;
+        for (std::size_t at = lines.find('\n'); at != std::string::npos;
+             at = lines.find('\n', at + end.size())) {
+            lines.replace(at, 1, end);
+        }
+        EXPECT_EQ(load_checked(lines).warnings, loaded.warnings);
+    }
 }
 
 TEST(GroupFileChecks, QuotedTokensStayOnOneLineAndShort) {
