@@ -291,6 +291,11 @@ std::string check_combinations(const std::vector<const TavrinOption*>& given,
     if (was_given("--support-attribute") && was_given("--support-field")) {
         return messages::kAttributeOrField;
     }
+    // Without a rooting nothing is set aside: a tolerance asked for would silently do nothing.
+    // 0, the default, holds with or without one.
+    if (config.analysis.root.max_strays > 0 && !was_given("--root")) {
+        return messages::kStraysNeedRoot;
+    }
     return std::string();
 }
 

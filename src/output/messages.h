@@ -47,6 +47,7 @@ constexpr const char* kRepeatedListEntry = "Repeated entry in the list for ";
 constexpr const char* kTooManyListEntries = "Too many entries in the list for ";
 // Follows the option's name.
 constexpr const char* kNeedsStandardNewick = " needs --standard-newick";
+constexpr const char* kStraysNeedRoot = "--root-strays above 0 needs --root";
 constexpr const char* kAttributeOrField =
     "--support-attribute and --support-field cannot be given together";
 // Follows kNotASeparator's message.

@@ -157,6 +157,9 @@ refused 'Empty name for --support-attribute' --standard-newick --support-attribu
 refused '--burnin needs --standard-newick' --burnin 10 Choano t.nwk
 refused '--burnin needs --standard-newick' --table --burnin 0 --separator @ Choano
 refused '--support-attribute needs --standard-newick' --support-attribute prob Choano t.nwk
+refused '--root-strays above 0 needs --root' --root-strays 2 Choano t.nwk
+refused '--root-strays above 0 needs --root' --table --root-strays 10 --sister-purity 0.8 Choano
+expect 0 "$report" "" --root-strays 0 --groupFile groups.txt Choano t.nwk
 refused '--support-attribute needs --standard-newick' --support-attribute prob --burnin 1 Choano
 refused '--support-attribute and --support-field cannot be given together' \
     --support-field 2 --standard-newick --support-attribute prob Choano t.nwk
