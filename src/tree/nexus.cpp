@@ -15,6 +15,9 @@ constexpr std::size_t kNexusSize = sizeof kNexus - 1;
 
 // The bytes that end a word that is not quoted (a NUL too, as it ends a C string).
 constexpr ByteClasses<bool> kEndsWord{{true, " \t\r\n;=,[]'()"}};
+// And those that end a command's name: '*' too, which marks the default tree of a block and
+// may follow its TREE unspaced ("tree* best = ...").
+constexpr ByteClasses<bool> kEndsCommand{{true, " \t\r\n;=,[]'()*"}};
 
 char upper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
@@ -38,9 +41,10 @@ std::size_t nexus_start(const std::string& text) {
 }
 
 // Reads the word at `pos` into `word`, `pos` moved past it: a quoted word ('' for one quote), or
-// a run of bytes up to a blank or one of ";=,[]'()". False when none starts there (or its quote
-// is not closed), `pos` unmoved.
-bool read_word(const std::string& text, std::size_t& pos, std::string& word) {
+// a run of bytes up to a blank or one of ";=,[]'()" (or one of `ends`). False when none starts
+// there (or its quote is not closed), `pos` unmoved.
+bool read_word(const std::string& text, std::size_t& pos, std::string& word,
+               const ByteClasses<bool>& ends = kEndsWord) {
     word.clear();
     if (pos < text.size() && text[pos] == '\'') {
         const std::size_t end = quote_end(text, pos);
@@ -53,7 +57,7 @@ bool read_word(const std::string& text, std::size_t& pos, std::string& word) {
         return true;
     }
     const std::size_t first = pos;
-    while (pos < text.size() && text[pos] != '\0' && !kEndsWord[text[pos]])
+    while (pos < text.size() && text[pos] != '\0' && !ends[text[pos]])
         ++pos;
     word.assign(text, first, pos - first);
     return pos > first;
@@ -111,7 +115,7 @@ void NexusTrees::pass_statement(const std::string& text, std::size_t from) {
 bool NexusTrees::read_command(const std::string& text, std::size_t start) {
     std::string word;
     std::size_t pos = start;
-    read_word(text, pos, word);
+    read_word(text, pos, word, kEndsCommand);
     if (is_keyword(word, "BEGIN")) {
         // A block begins, even where the one before it was not ended.
         std::string block;
@@ -208,7 +212,7 @@ std::unique_ptr<Phylogeny> NexusTrees::read_statement(const std::string& text, s
                                                       SupportNotes* notes) const {
     const std::size_t statement = pos;
     std::string word;
-    read_word(text, pos, word);
+    read_word(text, pos, word, kEndsCommand);
     pos = skip_blanks_from(text, pos);
     if (pos < text.size() && text[pos] == '*') pos = skip_blanks_from(text, pos + 1);
     const bool named = read_word(text, pos, word);

@@ -85,6 +85,19 @@ TEST(Nexus, TreesOfEveryTreesBlockWithTheirOwnTables) {
     EXPECT_EQ(results(text, 9), (Results{"skipped 4"}));
 }
 
+// '*' is punctuation in NEXUS: written against the command's name, it still marks the default
+// tree, and the statement is neither lost nor taken for another command.
+TEST(Nexus, AStarAgainstTheKeywordIsTheDefaultTreeMark) {
+    const std::string text =
+        "#NEXUS\nbegin trees;\n"
+        "  tree* best = (A,B);\n"
+        "  UTREE*'second' = (C,D);\n"
+        "  tree *third=(E,F);\n"
+        "end;\n";
+    EXPECT_EQ(results(text), (Results{"A B", "C D", "E F"}));
+    EXPECT_EQ(results(text, 1), (Results{"skipped 1", "C D", "E F"}));
+}
+
 TEST(Nexus, AStatementThatDoesNotParseIsMalformedAndTheNextIsRead) {
     const std::string text =
         "#NEXUS\nbegin trees;\n"
