@@ -30,7 +30,9 @@ bool holds_several_trees(std::string_view text) {
 }
 
 void warn_of_several_trees(std::ostream& err, const std::string& path) {
-    err << messages::kWarning << path << messages::kSeveralTrees << std::endl;
+    // A path may hold a line break or a terminal's escape: shown escaped, the warning stays one
+    // line and sends no control byte to the terminal.
+    err << messages::kWarning << shown_value(path) << messages::kSeveralTrees << std::endl;
 }
 
 void warn_of_replaced_pictures(std::ostream& err, const std::string& dir,

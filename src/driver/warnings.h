@@ -27,7 +27,8 @@ void warn_of_prefix_like_option(std::ostream& err, const std::string& prefix);
 // reads as one.
 bool holds_several_trees(std::string_view text);
 
-// "<path> holds several trees; read it with --standard-newick".
+// "<path> holds several trees; read it with --standard-newick", the path escaped as values in
+// messages are.
 void warn_of_several_trees(std::ostream& err, const std::string& path);
 
 // Once per run, after the last picture: "--draw <dir>: <picture> held a picture of another

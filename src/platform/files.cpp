@@ -218,15 +218,34 @@ bool same_file(const std::string& a, const std::string& b) {
 
 namespace {
 
-// Writes `content` over the file at `path` as it stands, for targets that are not replaced: the
-// system's error number, or 0.
-int write_in_place(const std::string& path, const std::string& content) {
 #if defined(TAVRIN_POSIX_FILES)
+// Opens the file at `path` for writing in place, as it stands (nothing of it is changed yet):
+// the descriptor, or -1 with errno set.
+int open_in_place(const std::string& path) {
     using descriptors::retried;
-    const int fd = retried([&] { return open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666); });
-    if (fd < 0) return errno;
-    return descriptors::closed_after(fd, descriptors::write_all(fd, content));
+    return retried([&] { return open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666); });
+}
+
+// Writes `content` over the file open as `fd`, and closes it: the system's error number, or 0.
+// A regular file first gets the room the content needs, so that a full disk is found before
+// any of its old bytes are overwritten; its old bytes past the content are cut off after.
+int write_in_place(int fd, const std::string& content) {
+    struct stat info;
+    const bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    int error = 0;
+    if (regular && !content.empty()) {
+        const int reserved = posix_fallocate(fd, 0, static_cast<off_t>(content.size()));
+        // A file system that cannot reserve room is written without the reservation.
+        if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL) error = reserved;
+    }
+    if (error == 0) error = descriptors::write_all(fd, content);
+    if (error == 0 && regular && ftruncate(fd, static_cast<off_t>(content.size())) != 0)
+        error = errno != 0 ? errno : EIO;
+    return descriptors::closed_after(fd, error);
+}
 #else
+// Writes `content` over the file at `path` at once, where files have no descriptors.
+int write_path_in_place(const std::string& path, const std::string& content) {
     errno = 0;
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     if (file.is_open()) {
@@ -235,8 +254,8 @@ int write_in_place(const std::string& path, const std::string& content) {
         if (!file.fail()) return 0;
     }
     return errno != 0 ? errno : EIO;
-#endif
 }
+#endif
 
 }  // namespace
 
@@ -246,7 +265,7 @@ int FileReplacement::write(const std::string& path, const std::string& content) 
     std::error_code error;
     const fs::file_status status = fs::status(path, error);  // through a link
     const bool exists = fs::exists(status);
-    if (exists && !fs::is_regular_file(status)) return write_in_place(path, content);
+    if (exists && !fs::is_regular_file(status)) return keep_in_place(path, content);
     fs::path target = path;
     if (exists && fs::is_symlink(fs::symlink_status(path, error))) {
         fs::path resolved = fs::canonical(path, error);
@@ -259,7 +278,7 @@ int FileReplacement::write(const std::string& path, const std::string& content) 
     if (exists) mode = static_cast<unsigned>(status.permissions() & fs::perms::mask);
     std::string temporary;
     const int failed = files->write_temporary(content, temporary, mode);
-    if (failed == EACCES || failed == EPERM) return write_in_place(path, content);
+    if (failed == EACCES || failed == EPERM) return keep_in_place(path, content);
     if (failed != 0) return failed;
     folder_ = std::move(files);
     name_ = target.filename().string();
@@ -267,7 +286,27 @@ int FileReplacement::write(const std::string& path, const std::string& content) 
     return 0;
 }
 
+int FileReplacement::keep_in_place(const std::string& path, const std::string& content) {
+#if defined(TAVRIN_POSIX_FILES)
+    // Opened now, so that a target that cannot be written is known before any other file of
+    // the same output is put in place; written by commit().
+    in_place_ = open_in_place(path);
+    if (in_place_ < 0) return errno != 0 ? errno : EIO;
+    in_place_content_ = content;
+    return 0;
+#else
+    return write_path_in_place(path, content);
+#endif
+}
+
 int FileReplacement::commit() {
+    if (in_place_ >= 0) {
+        const int fd = in_place_;
+        in_place_ = -1;
+        const int error = write_in_place(fd, in_place_content_);
+        in_place_content_.clear();
+        return error;
+    }
     if (temporary_.empty()) return 0;
     const int error = folder_->rename_temporary(temporary_, name_);
     temporary_.clear();
@@ -277,6 +316,11 @@ int FileReplacement::commit() {
 void FileReplacement::discard() {
     if (!temporary_.empty()) folder_->remove_temporary(temporary_);
     temporary_.clear();
+#if defined(TAVRIN_POSIX_FILES)
+    if (in_place_ >= 0) (void)close(in_place_);
+#endif
+    in_place_ = -1;
+    in_place_content_.clear();
 }
 
 }  // namespace tavrin

@@ -90,8 +90,10 @@ bool same_file(const std::string& a, const std::string& b);
 // failure leaves the target as it was, with no partial or empty file beside it. The content
 // goes to a new temporary file in the target's folder (see FolderFiles), renamed over the
 // target by commit(); a file replaced keeps its permissions. A target that exists and is not a
-// regular file (a device such as /dev/full or /dev/stdout, a pipe) is written in place by
-// write(), as is a file whose folder does not let a new file be made there. A symbolic link is
+// regular file (a device such as /dev/full or /dev/stdout, a pipe) is written in place, as is a
+// file whose folder does not let a new file be made there: write() opens it, without changing
+// it, and commit() writes it, so that a target that cannot be written at all is found before
+// any other file is put in place. A symbolic link is
 // followed: the file it names is replaced. The temporary file is removed when the replacement
 // is dropped uncommitted.
 class FileReplacement {
@@ -106,13 +108,21 @@ public:
     int write(const std::string& path, const std::string& content);
     // Puts the written file in place of its target. The system's error number, or 0.
     int commit();
-    // Removes the temporary file, if any.
+    // Whether commit() writes the target in place (it cannot then be put back as it was).
+    bool in_place() const { return in_place_ >= 0; }
+    // Removes the temporary file, if any, and leaves a target to be written in place as it is.
     void discard();
 
 private:
+    // Readies the target at `path` to be written in place by commit(). The system's error
+    // number, or 0.
+    int keep_in_place(const std::string& path, const std::string& content);
+
     std::unique_ptr<FolderFiles> folder_;  // the target's folder
     std::string name_;                     // the target's name in it
     std::string temporary_;                // empty when nothing waits to be renamed
+    int in_place_ = -1;                    // the target open to be written in place
+    std::string in_place_content_;         // what it is to be written
 };
 
 }  // namespace tavrin

@@ -513,9 +513,19 @@ std::string write_files(const Options& options, const std::string& chart, const 
         if (const int error = page_file.write(options.html_path, page))
             return cannot_write("page", options.html_path, error);
     }
-    if (const int error = chart_file.commit())
-        return cannot_write("chart", options.svg_path, error);
-    if (const int error = page_file.commit()) return cannot_write("page", options.html_path, error);
+    // A target written in place cannot be put back as it was: those go first, so that their
+    // failure (a full disk) leaves the other file as it was.
+    const bool chart_in_place = chart_file.in_place(), page_in_place = page_file.in_place();
+    for (const bool in_place : {true, false}) {
+        if (chart_in_place == in_place) {
+            if (const int error = chart_file.commit())
+                return cannot_write("chart", options.svg_path, error);
+        }
+        if (page_in_place == in_place) {
+            if (const int error = page_file.commit())
+                return cannot_write("page", options.html_path, error);
+        }
+    }
     return std::string();
 }
 

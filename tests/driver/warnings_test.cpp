@@ -25,6 +25,12 @@ TEST(SeveralTrees, ASemicolonFollowedByMoreThanBlanks) {
     for (const char* text : {"", "(A,B)", "(A,B);", "(A,B); \t\r\n ", ";", "(A,B)\n"}) {
         EXPECT_FALSE(tavrin::holds_several_trees(text)) << text;
     }
+    // A path with a line break or a terminal's escape cannot forge a line or reach the terminal.
+    std::ostringstream err;
+    tavrin::warn_of_several_trees(err, "two\nWarning: forged\x1b[2J.nwk");
+    EXPECT_EQ(err.str(),
+              "Warning: two\\nWarning: forged\\x1b[2J.nwk holds several trees; read it with "
+              "--standard-newick\n");
 }
 
 TEST(PrefixLikeOption, OnlyALeadingDash) {

@@ -70,6 +70,35 @@ status=0
     fail "a page that could not be written changed the old files"
 [[ "$(ls -A full | wc -l)" -eq 2 ]] || fail "files left beside the page: $(ls -A full)"
 
+# A chart written in place (a pipe) is not written when the page cannot be: the reader of the
+# pipe gets nothing. Where the folder takes no new file (not for root, whom permissions do not
+# stop), the page is written over itself, and a full disk leaves the old page whole, not cut.
+mkfifo full/chart.pipe
+cat full/chart.pipe >piped.svg &
+reader=$!
+status=0
+(
+    trap '' XFSZ
+    ulimit -f 2
+    exec "$summary" --svg full/chart.pipe --html full/page.html report.tsv
+) >out.txt 2>err.txt || status=$?
+wait "$reader"
+[[ $status -eq 2 && ! -s piped.svg ]] ||
+    fail "a page that could not be written let the chart through the pipe: status $status"
+rm full/chart.pipe
+if [[ $(id -u) -ne 0 ]]; then
+    mkdir shut && printf 'old page\n' >shut/page.html && chmod 555 shut
+    status=0
+    (
+        trap '' XFSZ
+        ulimit -f 2
+        exec "$summary" --html shut/page.html report.tsv
+    ) >out.txt 2>err.txt || status=$?
+    [[ $status -eq 2 && "$(cat shut/page.html)" == "old page" ]] ||
+        fail "a page written in place on a full disk: status $status, page now $(head -c 40 shut/page.html)"
+    chmod 755 shut
+fi
+
 # Pages written: the mode a new file gets, the mode of the file replaced, through a link the
 # file it names.
 (umask 022 && "$summary" --html new.html report.tsv >/dev/null 2>&1)
