@@ -233,11 +233,14 @@ int write_in_place(int fd, const std::string& content) {
     struct stat info;
     const bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     int error = 0;
+#if defined(__linux__)
+    // Elsewhere (macOS has no posix_fallocate) the file is written without the reservation, as
+    // on a file system that cannot make one.
     if (regular && !content.empty()) {
         const int reserved = posix_fallocate(fd, 0, static_cast<off_t>(content.size()));
-        // A file system that cannot reserve room is written without the reservation.
         if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL) error = reserved;
     }
+#endif
     if (error == 0) error = descriptors::write_all(fd, content);
     if (error == 0 && regular && ftruncate(fd, static_cast<off_t>(content.size())) != 0)
         error = errno != 0 ? errno : EIO;
