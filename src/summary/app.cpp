@@ -513,20 +513,19 @@ std::string write_files(const Options& options, const std::string& chart, const 
         if (const int error = page_file.write(options.html_path, page))
             return cannot_write("page", options.html_path, error);
     }
-    // A target written in place cannot be put back as it was: those go first, so that their
-    // failure (a full disk) leaves the other file as it was.
-    const bool chart_in_place = chart_file.in_place(), page_in_place = page_file.in_place();
-    for (const bool in_place : {true, false}) {
-        if (chart_in_place == in_place) {
-            if (const int error = chart_file.commit())
-                return cannot_write("chart", options.svg_path, error);
-        }
-        if (page_in_place == in_place) {
-            if (const int error = page_file.commit())
-                return cannot_write("page", options.html_path, error);
-        }
+    // A target written in place cannot be put back as it was: when only the page is, it goes
+    // first, so that its failure (a full disk) leaves the chart as it was.
+    const bool page_first = page_file.in_place() && !chart_file.in_place();
+    const auto commit_page = [&] {
+        const int error = page_file.commit();
+        return error != 0 ? cannot_write("page", options.html_path, error) : std::string();
+    };
+    if (page_first) {
+        if (std::string failed = commit_page(); !failed.empty()) return failed;
     }
-    return std::string();
+    if (const int error = chart_file.commit())
+        return cannot_write("chart", options.svg_path, error);
+    return page_first ? std::string() : commit_page();
 }
 
 // Reads the reports, then writes the chart, the page and the table.
